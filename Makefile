@@ -1,0 +1,42 @@
+# The two commands a newcomer needs: `make run FILE=...` and `make test`.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+
+.PHONY: deps build run test asan tsan fuzz bench clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+# Starts the viewer on FILE (any number of files, separated by spaces).
+run: build
+	@tools/run-viewer.sh $(FILE)
+
+test: build
+	@ctest --preset default -j $(JOBS)
+
+asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@ctest --preset asan -j $(JOBS)
+
+tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS)
+	@ctest --preset tsan -j $(JOBS)
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@tools/run-fuzzers.sh build-fuzz $(or $(FUZZ_SECONDS),30)
+
+bench: deps
+	@OSTREL_BENCH_DEPS=1 tools/install-deps.sh
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz build-release

@@ -1,0 +1,70 @@
+#include "file/MemoryMappedFile.h"
+
+using namespace platform;
+
+CMemoryMappedFile::CMemoryMappedFile() = default;
+
+CMemoryMappedFile::CMemoryMappedFile(const char* path)
+{
+    if (path && !Open(path, false))
+        throw CFileException{};
+}
+
+CMemoryMappedFile::~CMemoryMappedFile()
+{
+    Close();
+}
+
+std::uint8_t* CMemoryMappedFile::Open(const char* path, bool writable)
+{
+    m_bWritable = writable;
+    m_hFile = writable ? OpenWritableCreate(path) : OpenReadShared(path);
+    if (m_hFile == kInvalidFile)
+        return nullptr;
+    const std::int64_t size = FileSizeByHandle(m_hFile);
+    m_dwSize = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+    m_pView = MapFile(m_hFile, m_dwSize, writable);
+    m_pszPath = path;
+    return m_pView;
+}
+
+std::uint8_t* CMemoryMappedFile::Remap(std::uint64_t extraBytes)
+{
+    if (m_hFile == kInvalidFile)
+        return nullptr;
+    UnmapFile(m_pView, m_dwSize);
+    m_pView = nullptr;
+    const std::int64_t size = FileSizeByHandle(m_hFile);
+    const std::uint64_t fileSize = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+    m_dwSize = fileSize + extraBytes;
+    if (extraBytes > 0) {
+        // A read-only mapping beyond the end of the file would fault on touch.
+        if (!m_bWritable || !SetFileLength(m_hFile, m_dwSize)) {
+            m_dwSize = fileSize;
+            return nullptr;
+        }
+    }
+    m_pView = MapFile(m_hFile, m_dwSize, m_bWritable);
+    if (!m_pView)
+        return nullptr;
+    return m_pView + (m_dwSize - extraBytes);
+}
+
+bool CMemoryMappedFile::Close()
+{
+    bool ok = true;
+    if (m_pView) {
+        if (UnmapFile(m_pView, m_dwSize))
+            m_pView = nullptr;
+        else
+            ok = false;
+    }
+    if (m_hFile != kInvalidFile) {
+        if (CloseFile(m_hFile))
+            m_hFile = kInvalidFile;
+        else
+            ok = false;
+    }
+    m_pszPath.clear();
+    return ok;
+}

@@ -1,0 +1,37 @@
+// The few file operations the core needs, on POSIX. A file descriptor stands
+// for a Win32 file handle; kInvalidFile is both "none" and "failed".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using FileHandle = int;
+constexpr FileHandle kInvalidFile = -1;
+
+// Opens for reading. Other programs stay free to write, rename and delete
+// the file meanwhile (POSIX never locks them out). Close-on-exec.
+FileHandle OpenReadShared(const std::string& path);
+// Opens for reading and writing, creating the file (mode 0644) when missing.
+FileHandle OpenWritableCreate(const std::string& path);
+bool CloseFile(FileHandle h);
+
+// Size of the open file in bytes, or -1 when it cannot be read.
+std::int64_t FileSizeByHandle(FileHandle h);
+// Lengthens (or shortens) the file to `size` bytes; new bytes read as zero.
+bool SetFileLength(FileHandle h, std::uint64_t size);
+
+// Maps the first `size` bytes of the file, shared, read-only or read-write.
+// Null for a size of zero (as the platform refuses an empty mapping) or on
+// failure. Mappings are registered with the truncation guard (see
+// platform/SigbusGuard.h) so that another program shrinking the file cannot
+// crash a reader.
+std::uint8_t* MapFile(FileHandle h, std::uint64_t size, bool writable);
+bool UnmapFile(std::uint8_t* view, std::uint64_t size);
+
+// Absolute form of a path (without resolving symbolic links), for the
+// watcher, which must know the file's directory even for "app.log".
+std::string AbsolutePath(const std::string& path);
+
+}  // namespace platform

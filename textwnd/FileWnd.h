@@ -1,0 +1,159 @@
+// The text window: derives every screenful from one top position in the
+// mapped bytes, never counting the lines of the file.
+//
+// Positions are byte offsets from the start of the mapping (not addresses):
+// several windows share one mapped file, and a reload in any of them moves
+// the view. kNoPos ("none") compares below every position. Every read is
+// bounded by the mapping as it is now (see SyncWithMapping).
+#pragma once
+
+#include "file/Encoding.h"
+#include "file/MemoryMappedFile.h"
+#include "platform/Types.h"
+#include "platform/Window.h"
+#include "textwnd/FileWndPort.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CFileWatcher;
+
+using TextPos = std::int64_t;
+inline constexpr TextPos kNoPos = -1;
+
+enum TextCase : std::int32_t {
+    TextCaseOriginal = 0,
+    TextCaseUpper = 1,
+    TextCaseLower = 2,
+    TextCaseSentence = 3,
+};
+
+class CFileWnd : public platform::IMessageTarget {
+public:
+    explicit CFileWnd(IFileWndPort* port);
+    ~CFileWnd() override;
+    CFileWnd(const CFileWnd&) = delete;
+    CFileWnd& operator=(const CFileWnd&) = delete;
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    // --- Text source -------------------------------------------------------
+    // Attaches `mapping` (a new one), or reloads the one held when null.
+    bool LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncoding);
+    std::int32_t DetectEncoding(std::int32_t requestedEncoding);
+    TextPos DataStart() const;  // kNoPos without text
+    TextPos DataEnd() const;    // kNoPos without text; on the code-unit grid
+    unsigned CodeUnitSize();
+    std::uint64_t CharacterCount();
+    TextPos LastPageTop();
+    bool HasText() const;
+    // Character index of a position, for status texts and the driver.
+    std::int64_t CharIndex(TextPos p) const;
+    const std::uint8_t* ViewBytes() const;  // the live view, or null
+
+    // --- Fonts ----------------------------------------------------------------
+    bool SetLogFont(const LOGFONTW& font);
+    void SetFontPoints(std::int32_t points);
+    std::int32_t GetFontPoints();
+    void SetFontFace(const char16_t* face, std::uint8_t charSet, std::uint8_t pitchAndFamily);
+    void RemeasureFont();
+    int GetLineHeight();
+    int GetCharWidth();
+
+    // --- Line model -----------------------------------------------------------
+    bool NextLineStart(TextPos& p);
+    bool PrevLineStart(TextPos& p);
+    TextPos LineStartOf(TextPos p);
+    TextPos LineLastOf(TextPos p);
+    // Reads one display line from p (tabs expanded, break excluded) and
+    // advances p past it. Narrow text fills `narrow`, UTF-16 fills `wide`
+    // (host byte order). At most `maxChars` characters are stored; the rest
+    // of the line is still stepped over and counted. `storedEnd` receives the
+    // source position after the last unit stored, `contentEnd` the position
+    // of the line's break (or NUL, or the end of the data).
+    void ReadLine(TextPos& p, std::string* narrow, std::u16string* wide, std::size_t maxChars = SIZE_MAX,
+                  TextPos* storedEnd = nullptr, TextPos* contentEnd = nullptr);
+    void NoteLineLength(std::int64_t units);
+
+    // --- Window messages --------------------------------------------------------
+    void OnSize(int cx, int cy);
+    void OnPaint(IFilePainter& painter);
+    void OnVScroll(int code);
+    void OnHScroll(int code, std::int64_t thumb = 0);
+    void OnKeyDown(unsigned virtualKey);
+    bool OnMouseWheel(int delta);
+    void OnMouseHWheel(int delta);
+    void OnLButtonDown();
+    void OnMouseMove();
+    void OnLButtonUp();
+    void OnDestroy();
+    std::intptr_t OnFileChanged(std::uintptr_t wParam, std::intptr_t lParam);
+    std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+    void ScrollLines(int n);
+    void UpdateScrollPositions();
+
+    // --- Painting ---------------------------------------------------------------
+    void ApplyTextCase(std::string& segment);
+    void ApplyTextCase(std::u16string& segment);
+    bool IsHighlighted(TextPos p) const;
+
+    // --- Search -----------------------------------------------------------------
+    int FindFirst(bool ignoreCase, const std::u16string& text);
+    int FindNext(bool ignoreCase, const std::u16string& text);
+    int FindPrevious(bool ignoreCase, const std::u16string& text);
+    void SetHighlight(TextPos p, std::int64_t length);
+    TextPos SearchForward(const std::u16string& text, TextPos from, TextPos to);
+    TextPos SearchBackward(const std::u16string& text, TextPos from, TextPos to);
+    void ShowMatch(TextPos m, std::int64_t length);
+
+    // --- Clipboard ----------------------------------------------------------------
+    void CopyScreenToClipboard();
+
+    // --- State (read and written by the owner, as the members of a window) ------
+    LOGFONTW m_logFont{};
+    COLORREF m_crPage = RGB(0, 0, 0);
+    COLORREF m_crFont = RGB(192, 192, 192);
+    std::int64_t m_nHorzOffset = 0;
+    int m_nLineHeight = 0;
+    int m_nCharWidth = 0;
+    int m_nColumns = 0;
+    TextPos m_pHighlightStart = kNoPos;
+    TextPos m_pHighlightEnd = kNoPos;
+    bool m_bPainted = false;
+    bool m_bSentenceStart = true;
+    CMemoryMappedFile* m_pMappedFile = nullptr;
+    std::unique_ptr<CFileWatcher> m_pWatcher;
+    TextPos m_pTop = kNoPos;
+    TextPos m_pLastPageTop = kNoPos;
+    std::int32_t m_nEncoding = EncodingNone;
+    std::uint32_t m_nBomLength = 0;
+    std::int32_t m_nTextCase = TextCaseOriginal;
+    std::int64_t m_nLongestLine = 0;
+    std::uint16_t m_chCR = 0, m_chLF = 0, m_chTab = 0;
+    std::u16string m_strFind;
+    TextPos m_pFindAnchor = kNoPos;
+    TextPos m_pLastMatch = kNoPos;
+    bool m_bFindNoCase = false;
+
+    // Whether LoadFile starts a watcher (the driver and tests may turn it off).
+    bool m_bWatchFile = true;
+
+    // Brings every kept position within the mapping as it is now, after
+    // another window on the same file re-mapped it smaller (or lost it).
+    void SyncWithMapping();
+
+private:
+    int MeasureFont();
+    bool IsWide() const { return m_nEncoding == EncodingUtf16LE || m_nEncoding == EncodingUtf16BE; }
+    std::uint64_t LiveSize() const;
+    int VisibleLines();
+    // Sentence state after the characters of [from, to) that a row could not
+    // hold (they are drawn past the right edge and still count).
+    bool SentenceStateAfter(TextPos from, TextPos to, bool state) const;
+
+    IFileWndPort* m_pPort;
+    HWND m_hWnd = 0;
+    std::uint64_t m_nSeenSize = 0;  // mapped size at the last sync
+};

@@ -1,0 +1,46 @@
+// Copy of the lines on screen, as the file holds them.
+#include "textwnd/FileWnd.h"
+
+#include "platform/AppInfo.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+void CFileWnd::CopyScreenToClipboard()
+{
+    SyncWithMapping();
+    const int lines = VisibleLines();
+    TextPos p = m_pTop;
+    std::uint64_t n = 0;
+    if (HasText() && p != kNoPos) {
+        p = std::min(p, DataEnd());
+        const TextPos top = p;
+        for (int i = 0; i <= lines && p < DataEnd(); ++i)
+            ReadLine(p, nullptr, nullptr);
+        n = static_cast<std::uint64_t>(p - top);
+    }
+    const bool wide = IsWide();
+
+    std::vector<std::uint8_t> block;
+    try {
+        block.assign(n + 2, 0);
+    } catch (const std::exception&) {
+        m_pPort->MessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle, MB_OK);
+        return;
+    }
+    if (n)
+        std::memcpy(block.data(), ViewBytes() + m_pTop, n);
+    if (m_nEncoding == EncodingUtf16BE)
+        for (std::uint64_t i = 0; i + 1 < n; i += 2)
+            std::swap(block[i], block[i + 1]);
+
+    if (!m_pPort->OpenClipboard()) {
+        m_pPort->MessageBox("Unable to open clipboard", kApplicationTitle, MB_OK);
+        return;
+    }
+    m_pPort->EmptyClipboard();
+    m_pPort->SetClipboardData(wide ? CF_UNICODETEXT : CF_TEXT, std::move(block));
+    if (!m_pPort->CloseClipboard())
+        m_pPort->MessageBox("Unable to close clipboard", kApplicationTitle, MB_OK);
+}

@@ -1,0 +1,120 @@
+// Fast scans for line breaks over mapped text: 16 bytes at a time with SSE2
+// where the processor has it (always on x86-64), a word loop elsewhere.
+// Narrow text is scanned in bytes, UTF-16 in 16-bit units as stored (so
+// big-endian text is matched against byte-swapped break values).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace linescan {
+
+inline std::uint16_t Load16(const std::uint8_t* p)
+{
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+// First byte in [p, end) equal to a, b or c; end when none.
+inline const std::uint8_t* FindAny8(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t a, std::uint8_t b,
+                                    std::uint8_t c)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+    const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
+    while (end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)), _mm_cmpeq_epi8(x, vc));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask)
+            return p + __builtin_ctz(mask);
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == a || *p == b || *p == c)
+            return p;
+    return end;
+}
+
+// Last byte in [begin, end) equal to a or b; null when none.
+inline const std::uint8_t* FindLastAny8(const std::uint8_t* begin, const std::uint8_t* end, std::uint8_t a,
+                                        std::uint8_t b)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+    const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+    while (end - begin >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+        const __m128i m = _mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask)
+            return end - 16 + (31 - __builtin_clz(mask));
+        end -= 16;
+    }
+#endif
+    while (end > begin) {
+        --end;
+        if (*end == a || *end == b)
+            return end;
+    }
+    return nullptr;
+}
+
+// 16-bit units: [p, end) holds whole units (end - p even).
+inline const std::uint8_t* FindAny16(const std::uint8_t* p, const std::uint8_t* end, std::uint16_t a, std::uint16_t b,
+                                     std::uint16_t c)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    const __m128i vc = _mm_set1_epi16(static_cast<short>(c));
+    while (end - p >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb)), _mm_cmpeq_epi16(x, vc));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask)
+            return p + __builtin_ctz(mask);  // both bytes of a matching unit are set: the low one is even
+        p += 16;
+    }
+#endif
+    for (; end - p >= 2; p += 2) {
+        const std::uint16_t u = Load16(p);
+        if (u == a || u == b || u == c)
+            return p;
+    }
+    return end;
+}
+
+inline const std::uint8_t* FindLastAny16(const std::uint8_t* begin, const std::uint8_t* end, std::uint16_t a,
+                                         std::uint16_t b)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    while (end - begin >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+        const __m128i m = _mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask)
+            return end - 16 + (31 - __builtin_clz(mask)) - 1;  // high byte of the unit, minus one
+        end -= 16;
+    }
+#endif
+    while (end - begin >= 2) {
+        end -= 2;
+        const std::uint16_t u = Load16(end);
+        if (u == a || u == b)
+            return end;
+    }
+    return nullptr;
+}
+
+}  // namespace linescan

@@ -1,0 +1,16 @@
+// Letter case of text as it is drawn and searched, fixed at build time:
+// the same in the viewer, the tests and any locale.
+#pragma once
+
+#include <cstdint>
+
+// Unicode simple case mappings of a UTF-16 code unit (surrogates unchanged).
+char16_t UpperCase16(char16_t ch);
+char16_t LowerCase16(char16_t ch);
+// The Unicode Alphabetic property of a code unit.
+bool IsLetter16(char16_t ch);
+
+// Bytes: ASCII letters only, as the C locale does it.
+inline std::uint8_t UpperCase8(std::uint8_t ch) { return ch >= 'a' && ch <= 'z' ? ch - 32 : ch; }
+inline std::uint8_t LowerCase8(std::uint8_t ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; }
+inline bool IsLetter8(std::uint8_t ch) { return (ch | 32) >= 'a' && (ch | 32) <= 'z'; }

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs, only when some are missing.
+set -euo pipefail
+PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev libgtest-dev libgmock-dev
+      libbenchmark-dev libicu-dev xvfb xauth fonts-dejavu-core fonts-liberation
+      clang libclang-rt-14-dev)
+# Only for the benchmarks (comparisons against other tools) and screenshots.
+if [ "${OSTREL_BENCH_DEPS:-0}" = 1 ]; then PKGS+=(ripgrep imagemagick x11-apps); fi
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
