@@ -1,1 +1,376 @@
-int main() { return 0; }
+// ostrel-probe: drives a real text window headlessly, so that its behaviour
+// can be scripted and reproduced from a shell. See --help.
+#include "platform/Win1252.h"
+#include "platform/Window.h"
+#include "tools/headless/HeadlessWindow.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
+    "                    FILE [COMMAND ...]\n"
+    "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
+    "  --cols N      client width is N x char width (default 80)\n"
+    "  --encoding    requested encoding id (default 0); --answer: the reply to the encoding prompt (default cancel)\n"
+    "  --case        text case of the window (default 0)\n"
+    "  --watch       follow the file (the watcher posts file-changed messages; see wait:MS)\n"
+    "commands, applied in order after loading:\n"
+    "  key:NAME      NAME one of space pgup pgdn end home left up right down\n"
+    "  wheel:up  wheel:down  hwheel:left  hwheel:right\n"
+    "  thumb:N       vertical thumb to byte position N      hthumb:N   horizontal thumb to column N\n"
+    "  resize:RxC    client becomes R rows by C columns\n"
+    "  find:T next:T prev:T        case-sensitive find first/next/previous (T is UTF-8)\n"
+    "  ifind:T inext:T iprev:T     the same ignoring case\n"
+    "  click         left button down and up\n"
+    "  copy          prints \"clip FORMAT ESCAPED\"\n"
+    "  reload        reloads the file\n"
+    "  wait:MS       runs the message loop MS milliseconds\n"
+    "  print         prints the state line, then one line per visible row\n";
+
+// Printable ASCII as is (but \ and "), C escapes for the rest.
+std::string EscapeBytes(const std::uint8_t* p, std::size_t n)
+{
+    std::string out;
+    char buf[8];
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t c = p[i];
+        switch (c) {
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        default:
+            if (c >= 0x20 && c < 0x7F) {
+                out += static_cast<char>(c);
+            } else {
+                std::snprintf(buf, sizeof buf, "\\x%02X", c);
+                out += buf;
+            }
+        }
+    }
+    return out;
+}
+
+std::string EscapeText(const std::string& s)
+{
+    return EscapeBytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    std::u16string u;
+    if (c >= 0x10000) {
+        u.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+        u.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+        u.push_back(static_cast<char16_t>(c));
+    }
+    out += platform::Utf16ToUtf8(u);
+}
+
+class ProbePort : public headless::HeadlessPort {
+public:
+    using HeadlessPort::HeadlessPort;
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override
+    {
+        const int answer = HeadlessPort::MessageBox(text, caption, type);
+        std::printf("message \"%s\"", EscapeText(text).c_str());
+        if ((type & 0xF) != MB_OK)
+            std::printf(" %s", answer == IDYES ? "yes" : answer == IDNO ? "no" : "cancel");
+        std::printf("\n");
+        return answer;
+    }
+};
+
+class Probe {
+public:
+    Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port) {}
+
+    ProbePort m_port;
+    CFileWnd m_wnd;
+    CMemoryMappedFile m_file;
+
+    void Paint(bool everything = false) { m_port.Paint(m_wnd, everything); }
+
+    std::string Index(TextPos p) { return std::to_string(m_wnd.CharIndex(p)); }
+
+    void PrintState()
+    {
+        CFileWnd& w = m_wnd;
+        std::string top = "-", last = "-";
+        std::uint64_t total = 0;
+        if (w.HasText()) {
+            top = Index(w.m_pTop);
+            last = Index(w.LastPageTop());
+            total = w.CharacterCount();
+        }
+        std::string hl = "none";
+        if (w.HasText() && w.m_pHighlightStart != kNoPos && w.m_pHighlightEnd != kNoPos &&
+            w.m_pHighlightStart < w.m_pHighlightEnd)
+            hl = Index(w.m_pHighlightStart) + "-" + Index(w.m_pHighlightEnd);
+        std::printf("top=%s last=%s total=%llu enc=\"%s\" hoff=%lld longest=%lld hl=%s\n", top.c_str(), last.c_str(),
+                    static_cast<unsigned long long>(total), EncodingName(w.m_nEncoding),
+                    static_cast<long long>(w.m_nHorzOffset), static_cast<long long>(w.m_nLongestLine), hl.c_str());
+    }
+
+    void PrintRows()
+    {
+        const bool wide = m_wnd.m_nEncoding == EncodingUtf16LE || m_wnd.m_nEncoding == EncodingUtf16BE;
+        const auto& screen = m_port.Screen();
+        char buf[16];
+        for (int r = 0; r < m_port.Rows(); ++r) {
+            std::string line = "|";
+            bool inverse = false;
+            const auto& cells = screen[static_cast<size_t>(r)];
+            for (size_t i = 0; i < cells.size() && cells[i].ch; ++i) {
+                const headless::Cell& c = cells[i];
+                if (c.inverse != inverse) {
+                    line += c.inverse ? "\u00AB" : "\u00BB";
+                    inverse = c.inverse;
+                }
+                const char32_t ch = c.ch;
+                const bool high = ch >= 0xD800 && ch <= 0xDBFF;
+                const bool low = ch >= 0xDC00 && ch <= 0xDFFF;
+                if (high && i + 1 < cells.size() && cells[i + 1].ch >= 0xDC00 && cells[i + 1].ch <= 0xDFFF &&
+                    cells[i + 1].inverse == c.inverse) {
+                    AppendUtf8(line, 0x10000 + ((ch - 0xD800) << 10) + (cells[i + 1].ch - 0xDC00));
+                    ++i;
+                } else if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F) || ch == '\\' || ch == 0xAB || ch == 0xBB || high ||
+                           low) {
+                    if (wide)
+                        std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(ch));
+                    else
+                        std::snprintf(buf, sizeof buf, "\\x%02X",
+                                      static_cast<unsigned>(platform::UnicodeToWin1252(static_cast<char16_t>(ch))));
+                    line += buf;
+                } else {
+                    AppendUtf8(line, ch);
+                }
+            }
+            if (inverse)
+                line += "\u00BB";
+            line += "|";
+            std::printf("%s\n", line.c_str());
+        }
+    }
+
+    bool Run(const std::string& cmd)
+    {
+        const size_t colon = cmd.find(':');
+        const std::string verb = cmd.substr(0, colon);
+        const std::string arg = colon == std::string::npos ? std::string() : cmd.substr(colon + 1);
+        const bool hasArg = colon != std::string::npos;
+        if (verb == "key" && hasArg) {
+            static const struct { const char* name; unsigned vk; } keys[] = {
+                {"space", VK_SPACE}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT}, {"end", VK_END}, {"home", VK_HOME},
+                {"left", VK_LEFT}, {"up", VK_UP}, {"right", VK_RIGHT}, {"down", VK_DOWN},
+            };
+            for (const auto& k : keys)
+                if (arg == k.name) {
+                    m_wnd.OnKeyDown(k.vk);
+                    return true;
+                }
+            return false;
+        }
+        if (verb == "wheel" && (arg == "up" || arg == "down")) {
+            m_wnd.OnMouseWheel(arg == "up" ? 120 : -120);
+            return true;
+        }
+        if (verb == "hwheel" && (arg == "left" || arg == "right")) {
+            m_wnd.OnMouseHWheel(arg == "right" ? 120 : -120);
+            return true;
+        }
+        if ((verb == "thumb" || verb == "hthumb") && hasArg) {
+            char* endp = nullptr;
+            long long n = std::strtoll(arg.c_str(), &endp, 10);
+            if (arg.empty() || *endp)
+                return false;
+            // As a real bar: its value stays between 0 and its last reachable position.
+            const headless::ScrollInfo& bar = verb == "thumb" ? m_port.m_vert : m_port.m_horz;
+            const long long reach = std::max<long long>(bar.max - bar.page, 0);
+            n = std::clamp<long long>(n, 0, reach);
+            if (verb == "thumb") {
+                m_port.m_trackPos = n;
+                m_wnd.OnVScroll(SB_THUMBTRACK);
+            } else {
+                m_wnd.OnHScroll(SB_THUMBTRACK, n);
+            }
+            return true;
+        }
+        if (verb == "resize" && hasArg) {
+            int r = 0, c = 0;
+            char x = 0;
+            if (std::sscanf(arg.c_str(), "%d%c%d", &r, &x, &c) != 3 || x != 'x' || r < 0 || c < 0)
+                return false;
+            m_port.Resize(r, c);
+            const WRect rc = m_port.GetClientRect();
+            m_wnd.OnSize(rc.Width(), rc.Height());
+            return true;
+        }
+        if ((verb == "find" || verb == "next" || verb == "prev" || verb == "ifind" || verb == "inext" ||
+             verb == "iprev") &&
+            hasArg) {
+            const bool ignore = verb[0] == 'i';
+            const std::string v = ignore ? verb.substr(1) : verb;
+            const std::u16string text = platform::Utf8ToUtf16(arg);
+            if (v == "find")
+                m_wnd.FindFirst(ignore, text);
+            else if (v == "next")
+                m_wnd.FindNext(ignore, text);
+            else
+                m_wnd.FindPrevious(ignore, text);
+            return true;
+        }
+        if (cmd == "click") {
+            m_wnd.OnLButtonDown();
+            m_wnd.OnLButtonUp();
+            return true;
+        }
+        if (cmd == "copy") {
+            m_port.m_clipFormat = 0;
+            m_port.m_clipboard.clear();
+            m_wnd.CopyScreenToClipboard();
+            if (m_port.m_clipFormat) {
+                const auto& b = m_port.m_clipboard;
+                const size_t n = b.size() >= 2 ? b.size() - 2 : 0;
+                std::printf("clip %s %s\n", m_port.m_clipFormat == CF_UNICODETEXT ? "unicode" : "text",
+                            EscapeBytes(b.data(), n).c_str());
+            }
+            return true;
+        }
+        if (cmd == "reload") {
+            m_wnd.LoadFile(nullptr, EncodingAuto);
+            return true;
+        }
+        if (verb == "wait" && hasArg) {
+            char* endp = nullptr;
+            const long ms = std::strtol(arg.c_str(), &endp, 10);
+            if (arg.empty() || *endp || ms < 0)
+                return false;
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+            do {
+                if (platform::DrainPostedMessages())
+                    Paint();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            } while (std::chrono::steady_clock::now() < until);
+            platform::DrainPostedMessages();
+            return true;
+        }
+        if (cmd == "print") {
+            Paint(true);
+            PrintState();
+            PrintRows();
+            return true;
+        }
+        return false;
+    }
+};
+
+bool ParseInt(const char* s, int lo, int hi, int& out)
+{
+    char* end = nullptr;
+    const long v = std::strtol(s, &end, 10);
+    if (!*s || *end || v < lo || v > hi)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+int Usage()
+{
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = IDCANCEL;
+    bool watch = false;
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
+        const std::string opt = argv[i];
+        if (opt == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (opt == "--watch") {
+            watch = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return Usage();
+        const char* val = argv[++i];
+        if (opt == "--rows") {
+            if (!ParseInt(val, 0, 100000, rows))
+                return Usage();
+        } else if (opt == "--cols") {
+            if (!ParseInt(val, 0, 100000, cols))
+                return Usage();
+        } else if (opt == "--encoding") {
+            if (!ParseInt(val, 0, 3, encoding))
+                return Usage();
+        } else if (opt == "--case") {
+            if (!ParseInt(val, 0, 3, textCase))
+                return Usage();
+        } else if (opt == "--answer") {
+            const std::string a = val;
+            if (a == "yes")
+                answer = IDYES;
+            else if (a == "no")
+                answer = IDNO;
+            else if (a == "cancel")
+                answer = IDCANCEL;
+            else
+                return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    if (i >= argc)
+        return Usage();
+    const char* path = argv[i++];
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    Probe probe(rows, cols);
+    probe.m_port.m_answer = answer;
+    probe.m_wnd.m_nTextCase = textCase;
+    probe.m_wnd.m_bWatchFile = watch;
+    // Commands are checked before anything runs: a typo must not leave half a script done.
+    static const char* const kVerbs[] = {"key:", "wheel:", "hwheel:", "thumb:", "hthumb:", "resize:", "find:",
+                                         "next:", "prev:", "ifind:", "inext:", "iprev:", "wait:"};
+    for (int k = i; k < argc; ++k) {
+        const std::string c = argv[k];
+        bool known = c == "click" || c == "copy" || c == "reload" || c == "print";
+        for (const char* v : kVerbs)
+            known = known || c.rfind(v, 0) == 0;
+        if (!known) {
+            std::fprintf(stderr, "ostrel-probe: unknown command '%s'\n", c.c_str());
+            return Usage();
+        }
+    }
+
+    if (!probe.m_file.Open(path, false) || !probe.m_wnd.LoadFile(&probe.m_file, encoding)) {
+        std::printf("load failed\n");
+        return 3;
+    }
+    probe.Paint();
+    for (; i < argc; ++i) {
+        if (!probe.Run(argv[i])) {
+            std::fprintf(stderr, "ostrel-probe: bad command '%s'\n", argv[i]);
+            return 2;
+        }
+        probe.Paint();
+    }
+    return 0;
+}
