@@ -1,0 +1,132 @@
+// Loads arbitrary bytes as a file in each requested encoding and drives the
+// line steps, line reads, the last screenful, painting and scrolling from
+// arbitrary positions and client sizes. AddressSanitizer catches any read
+// outside the mapping; the asserts check that steps stay within the data.
+#include "tools/headless/HeadlessWindow.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+struct Input {
+    const std::uint8_t* p;
+    size_t n;
+    std::uint8_t Byte() { return n ? (--n, *p++) : 0; }
+    std::uint32_t U32() { return Byte() | (Byte() << 8) | (Byte() << 16) | (std::uint32_t(Byte()) << 24); }
+};
+
+void Check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+std::string TempPath()
+{
+    static std::string path = [] {
+        char tmpl[] = "/tmp/ostrel-fuzz-XXXXXX";
+        const int fd = mkstemp(tmpl);
+        if (fd >= 0)
+            close(fd);
+        return std::string(tmpl);
+    }();
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
+    if (size < 8)
+        return 0;
+    Input in{data, 8};
+    const int encoding = in.Byte() % 4;
+    const int rows = in.Byte() % 40;
+    const int cols = in.Byte() % 100 + 1;
+    const int answer = in.Byte() % 3;
+    const std::uint32_t seed = in.U32();
+    Input script{data + 8, size > 8 ? std::min<size_t>(64, size - 8) : 0};
+    const std::uint8_t* body = data + 8 + script.n;
+    const size_t bodySize = size - 8 - script.n;
+    if (bodySize == 0)
+        return 0;
+
+    const std::string path = TempPath();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return 0;
+    std::fwrite(body, 1, bodySize, f);
+    std::fclose(f);
+
+    CMemoryMappedFile file;
+    if (!file.Open(path.c_str(), false))
+        return 0;
+    headless::HeadlessPort port(rows, cols);
+    port.m_answer = answer == 0 ? IDYES : answer == 1 ? IDNO : IDCANCEL;
+    CFileWnd wnd(&port);
+    wnd.m_bWatchFile = false;
+    wnd.m_nTextCase = static_cast<int>(seed % 4);
+    if (!wnd.LoadFile(&file, encoding))
+        return 0;
+    if (!wnd.HasText())
+        return 0;
+    const TextPos start = wnd.DataStart(), end = wnd.DataEnd();
+    const TextPos unit = wnd.CodeUnitSize();
+    Check(start <= end && end <= static_cast<TextPos>(file.Size()), "data range inside the mapping");
+    Check((end - start) % unit == 0, "data end on the code-unit grid");
+    const TextPos last = wnd.LastPageTop();
+    Check(last >= start && last <= end && (last - start) % unit == 0, "last page top inside the data");
+    Check(wnd.m_pTop == last, "a new window shows its last screenful");
+
+    const TextPos span = end - start;
+    while (script.n) {
+        const std::uint8_t op = script.Byte();
+        const TextPos p0 = start + (span ? (static_cast<TextPos>(script.Byte() | (script.Byte() << 8)) * unit) % (span + unit) : 0);
+        TextPos p = std::min(p0, end);
+        switch (op % 12) {
+        case 0: {
+            const TextPos before = p;
+            const bool moved = wnd.NextLineStart(p);
+            Check(p >= before && p <= end && moved == (p != before), "forward step");
+            break;
+        }
+        case 1: {
+            const TextPos before = p;
+            const bool moved = wnd.PrevLineStart(p);
+            Check(p >= start && p <= before && (!moved || p < before || before == start), "backward step");
+            break;
+        }
+        case 2: {
+            std::string narrow;
+            std::u16string wide;
+            const TextPos before = p;
+            wnd.ReadLine(p, &narrow, &wide, op & 0x80 ? 5 : SIZE_MAX);
+            Check(p >= before && p <= end, "line read");
+            break;
+        }
+        case 3: {
+            const TextPos q = wnd.LineStartOf(p);
+            const TextPos r = wnd.LineLastOf(p);
+            Check(q >= start && q <= p, "line start");
+            Check(r <= end, "line last");
+            break;
+        }
+        case 4: port.Resize(script.Byte() % 30, script.Byte() % 90 + 1); wnd.OnSize(port.GetClientRect().Width(), port.GetClientRect().Height()); break;
+        case 5: wnd.OnKeyDown(VK_SPACE + script.Byte() % 9); break;
+        case 6: port.m_trackPos = p - start + (op & 1); wnd.OnVScroll(SB_THUMBTRACK); break;
+        case 7: wnd.OnMouseWheel((op & 0x10) ? 120 : -120); break;
+        case 8: wnd.OnHScroll(SB_THUMBTRACK, script.Byte()); break;
+        case 9: wnd.m_pHighlightStart = p; wnd.m_pHighlightEnd = std::min(end, p + unit * (script.Byte() % 7)); break;
+        case 10: wnd.CopyScreenToClipboard(); break;
+        case 11: wnd.m_nHorzOffset = script.Byte() % 50; break;
+        }
+        Check(wnd.m_pTop >= start && wnd.m_pTop <= wnd.LastPageTop(), "top within the data");
+        port.Paint(wnd, (op & 0x40) != 0);
+    }
+    return 0;
+}
