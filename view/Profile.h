@@ -1,0 +1,70 @@
+// The application's profile: small named values in sections, where the
+// display defaults, the welcome flag and the look are kept. The core sees only
+// this interface; the Qt side stores it with QSettings (view/qt/QtProfile.h),
+// tests use the in-memory profile.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+class IProfile {
+public:
+    virtual ~IProfile() = default;
+
+    // A byte-string value; false (and `out` empty) when it is absent.
+    virtual bool GetProfileBinary(const std::string& section, const std::string& entry,
+                                  std::vector<std::uint8_t>& out) = 0;
+    // A 32-bit integer value, or `defaultValue` when absent or not a number.
+    virtual std::int32_t GetProfileInt(const std::string& section, const std::string& entry,
+                                       std::int32_t defaultValue) = 0;
+    virtual bool WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
+                                    std::size_t size) = 0;
+    virtual bool WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value) = 0;
+    // Pushes written values to their store (after a group of writes).
+    virtual void Flush() {}
+};
+
+// A profile that lives in memory only: for tests and as the stand-in until
+// the application installs its own.
+class CMemoryProfile : public IProfile {
+public:
+    bool GetProfileBinary(const std::string& section, const std::string& entry,
+                          std::vector<std::uint8_t>& out) override;
+    std::int32_t GetProfileInt(const std::string& section, const std::string& entry,
+                               std::int32_t defaultValue) override;
+    bool WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
+                            std::size_t size) override;
+    bool WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value) override;
+
+    bool Has(const std::string& section, const std::string& entry) const;
+    void Clear() { m_values.clear(); }
+
+private:
+    struct Value {
+        bool isBinary = false;
+        std::vector<std::uint8_t> bytes;
+        std::int32_t number = 0;
+    };
+    std::map<std::pair<std::string, std::string>, Value> m_values;
+};
+
+// The process-wide profile. Never null: without an installed one, a private
+// in-memory profile serves. The caller keeps ownership of what it installs.
+IProfile& GetCurrentProfile();
+void SetCurrentProfile(IProfile* profile);  // null restores the in-memory stand-in
+
+// Installs a profile for the lifetime of a scope and restores the previous one.
+class CScopedProfile {
+public:
+    explicit CScopedProfile(IProfile& profile) : m_pPrevious(&GetCurrentProfile()) { SetCurrentProfile(&profile); }
+    ~CScopedProfile() { SetCurrentProfile(m_pPrevious); }
+    CScopedProfile(const CScopedProfile&) = delete;
+    CScopedProfile& operator=(const CScopedProfile&) = delete;
+
+private:
+    IProfile* m_pPrevious;
+};
