@@ -1,0 +1,416 @@
+// The Qt text window, offscreen: events reach the window's handlers, the
+// pixels show what the window painted, the bars map bytes both ways.
+#include "file/MemoryMappedFile.h"
+#include "platform/Window.h"
+#include "textwnd/qt/FileWndWidget.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
+
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr COLORREF kPage = RGB(0, 0, 128);
+constexpr COLORREF kInk = RGB(255, 255, 0);
+
+QRgb Rgb(COLORREF c)
+{
+    return qRgb(static_cast<int>(GetRValue(c)), static_cast<int>(GetGValue(c)), static_cast<int>(GetBValue(c)));
+}
+
+// "line 000\n" ... : every line is 9 bytes, so line k starts at byte 9 k.
+std::string NumberedLines(int count, const char* eol = "\n")
+{
+    std::string s;
+    char buf[32];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(buf, sizeof buf, "line %03d%s", i, eol);
+        s += buf;
+    }
+    return s;
+}
+
+// A widget with a known fixed-pitch font and colours on a file of `bytes`.
+struct Fixture {
+    QTemporaryDir dir;
+    QString path;
+    std::unique_ptr<CMemoryMappedFile> file;
+    std::unique_ptr<CFileWndWidget> widget;
+
+    explicit Fixture(const std::string& bytes, QSize size = QSize(400, 300))
+    {
+        path = dir.filePath("text.log");
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        f.close();
+        Open(size);
+    }
+    Fixture(const QString& existing, QSize size) : path(existing) { Open(size); }
+
+    void Open(QSize size)
+    {
+        file = std::make_unique<CMemoryMappedFile>();
+        file->Open(QFile::encodeName(path).constData(), false);
+        widget = std::make_unique<CFileWndWidget>();
+        CFileWnd& w = widget->FileWnd();
+        w.m_bWatchFile = false;
+        LOGFONTW lf{};
+        lf.lfHeight = -14;
+        lf.lfWeight = FW_NORMAL;
+        const char16_t face[] = u"DejaVu Sans Mono";
+        std::memcpy(lf.lfFaceName, face, sizeof face);
+        w.SetLogFont(lf);
+        w.m_crPage = kPage;
+        w.m_crFont = kInk;
+        widget->resize(size);
+        widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
+        QVERIFY(widget->LoadFile(file.get(), EncodingAuto));
+    }
+
+    CFileWnd& Wnd() { return widget->FileWnd(); }
+    int Rows() { return widget->viewport()->height() / Wnd().GetLineHeight(); }
+    int Cols() { return widget->viewport()->width() / Wnd().GetCharWidth(); }
+    QImage Pixels() { return widget->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    void Wheel(QPoint angle)
+    {
+        const QPointF at(10, 10);
+        QWheelEvent ev(at, widget->viewport()->mapToGlobal(at), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(widget->viewport(), &ev);
+    }
+};
+
+// Share of the pixels of `r` that have colour `c`.
+double Share(const QImage& img, QRect r, QRgb c)
+{
+    r = r.intersected(img.rect());
+    if (r.isEmpty())
+        return 0;
+    int hits = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            hits += (img.pixel(x, y) & 0xFFFFFF) == (c & 0xFFFFFF);
+    return double(hits) / (r.width() * r.height());
+}
+
+}  // namespace
+
+class FileWndWidgetTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keysMoveTheTopThroughTheHandlers();
+    void barActionsMoveTheTopAndTheBarShowsBytes();
+    void pixelsShowPageColourInverseHighlightAndTheColumnGrid();
+    void ctrlCCopiesTheScreenAsText();
+    void ctrlCCopiesUtf16BigEndianAsUnicode();
+    void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
+    void wheelMovesAQuarterPageAndTouchpadDeltasAddUp();
+    void horizontalWheelTiltedRightScrollsRight();
+    void clickClearsTheHighlight();
+    void postedFileChangedMessageReloadsFromAnotherThread();
+};
+
+void FileWndWidgetTest::keysMoveTheTopThroughTheHandlers()
+{
+    Fixture fx(NumberedLines(300));
+    CFileWnd& w = fx.Wnd();
+    const int rows = fx.Rows();
+    QVERIFY(rows > 4);
+    // A new window shows the last screenful.
+    QCOMPARE(w.m_pTop, w.LastPageTop());
+    QCOMPARE(w.LastPageTop(), TextPos(9 * (300 - rows)));
+
+    QTest::keyClick(fx.widget.get(), Qt::Key_Home);
+    QCOMPARE(w.m_pTop, TextPos(0));
+    QTest::keyClick(fx.widget.get(), Qt::Key_PageDown);
+    QCOMPARE(w.m_pTop, TextPos(9 * (rows - 2)));
+    QTest::keyClick(fx.widget.get(), Qt::Key_Down);
+    QCOMPARE(w.m_pTop, TextPos(9 * (rows - 1)));
+    QTest::keyClick(fx.widget.get(), Qt::Key_Up);
+    QTest::keyClick(fx.widget.get(), Qt::Key_PageUp);
+    QCOMPARE(w.m_pTop, TextPos(0));
+    QTest::keyClick(fx.widget.get(), Qt::Key_Space);
+    QCOMPARE(w.m_pTop, TextPos(9 * (rows - 2)));
+    QTest::keyClick(fx.widget.get(), Qt::Key_End);
+    QCOMPARE(w.m_pTop, w.LastPageTop());
+    // Keys the window does not know are left to the widgets around it.
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QCoreApplication::sendEvent(fx.widget.get(), &other);
+    QVERIFY(!other.isAccepted());
+    QCOMPARE(w.m_pTop, w.LastPageTop());
+}
+
+void FileWndWidgetTest::barActionsMoveTheTopAndTheBarShowsBytes()
+{
+    Fixture fx(NumberedLines(300));
+    CFileWnd& w = fx.Wnd();
+    QScrollBar* bar = fx.widget->verticalScrollBar();
+    // Below INT_MAX bytes the bar is exact: its last value is the top of the
+    // last screenful and its page is the rest.
+    QCOMPARE(bar->maximum(), int(w.LastPageTop()));
+    QCOMPARE(bar->pageStep(), int(w.DataEnd() - w.LastPageTop()));
+    QCOMPARE(bar->value(), bar->maximum());
+
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    QCOMPARE(w.m_pTop, TextPos(0));
+    QCOMPARE(bar->value(), 0);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(w.m_pTop, TextPos(9));  // one line, not one byte
+    QCOMPARE(bar->value(), 9);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    QCOMPARE(w.m_pTop, TextPos(9 * (1 + fx.Rows() - 2)));
+    QCOMPARE(bar->value(), int(w.m_pTop));
+
+    // Dragging the thumb into the middle of a line puts that line at the top.
+    bar->setSliderDown(true);
+    bar->setSliderPosition(9 * 100 + 4);
+    QCOMPARE(w.m_pTop, TextPos(9 * 100));
+    bar->setSliderDown(false);
+    QCOMPARE(bar->value(), 9 * 100);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    QCOMPARE(w.m_pTop, w.LastPageTop());
+
+    // The horizontal bar counts columns: longest line met (with its break)
+    // less the window's columns, never below zero.
+    QScrollBar* hbar = fx.widget->horizontalScrollBar();
+    QCOMPARE(hbar->maximum(), 0);
+    QCOMPARE(hbar->pageStep(), fx.Cols());
+}
+
+void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
+{
+    // Row 0: a highlight that takes in the line break; row 1: a bar in
+    // column 40 only; rows below: past the end of the text.
+    const std::string text = "hello world\n" + std::string(40, ' ') + "|\n";
+    Fixture fx(text, QSize(600, 200));
+    CFileWnd& w = fx.Wnd();
+    QCOMPARE(w.m_pTop, TextPos(0));
+    w.m_pHighlightStart = 6;
+    w.m_pHighlightEnd = 12;
+    const QImage img = fx.Pixels();
+    if (qEnvironmentVariableIsSet("OSTREL_TEST_DUMP"))
+        img.save(qEnvironmentVariable("OSTREL_TEST_DUMP"));
+    const int cw = w.GetCharWidth();
+    const int lh = w.GetLineHeight();
+    QVERIFY(img.width() > 45 * cw);
+
+    // Inverse video: the font colour is the background of "world"...
+    QVERIFY(Share(img, QRect(6 * cw, 0, 5 * cw, lh), Rgb(kInk)) > 0.5);
+    // ...and, the match ending the line, of the rest of the row.
+    QCOMPARE(Share(img, QRect(11 * cw, 0, img.width() - 11 * cw, lh), Rgb(kInk)), 1.0);
+    // "hello " is drawn normally: mostly page colour, some ink.
+    const double helloPage = Share(img, QRect(0, 0, 5 * cw, lh), Rgb(kPage));
+    QVERIFY(helloPage > 0.5 && helloPage < 1.0);
+
+    // The bar sits in its column: ink in column 40, none in 39 or 41 (the
+    // grid is the window's integer width, no drift along the row).
+    QVERIFY(Share(img, QRect(40 * cw, lh, cw, lh), Rgb(kPage)) < 0.95);  // antialiased: blends, not pure ink
+    QCOMPARE(Share(img, QRect(0, lh, 40 * cw, lh), Rgb(kPage)), 1.0);
+    QCOMPARE(Share(img, QRect(41 * cw, lh, img.width() - 41 * cw, lh), Rgb(kPage)), 1.0);
+
+    // Past the end every row is page colour to the edges.
+    QCOMPARE(Share(img, QRect(0, 2 * lh, img.width(), img.height() - 2 * lh), Rgb(kPage)), 1.0);
+
+    // Equal colours hide everything, highlight included.
+    w.m_crFont = kPage;
+    QCOMPARE(Share(fx.Pixels(), QRect(0, 0, img.width(), img.height()), Rgb(kPage)), 1.0);
+}
+
+void FileWndWidgetTest::ctrlCCopiesTheScreenAsText()
+{
+    // CR LF lines with a Windows-1252 byte (0xE9, e acute) in each.
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "caf\xE9 " + std::to_string(i) + "\r\n";
+    Fixture fx(text);
+    QTest::keyClick(fx.widget.get(), Qt::Key_Home);
+    QTest::keyClick(fx.widget.get(), Qt::Key_C, Qt::ControlModifier);
+
+    // The lines on screen and the partly visible one below, as in the file.
+    QString expected;
+    for (int i = 0; i <= fx.Rows(); ++i)
+        expected += QString::fromUtf8("café ") + QString::number(i) + "\r\n";
+    QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+}
+
+void FileWndWidgetTest::ctrlCCopiesUtf16BigEndianAsUnicode()
+{
+    const QString line = QString::fromUtf8("Grüße Ωμέγα 日本\n");
+    QString all;
+    for (int i = 0; i < 60; ++i)
+        all += line;
+    std::string bytes = "\xFE\xFF";
+    for (QChar c : all) {
+        bytes.push_back(static_cast<char>(c.unicode() >> 8));
+        bytes.push_back(static_cast<char>(c.unicode() & 0xFF));
+    }
+    Fixture fx(bytes);
+    QCOMPARE(fx.Wnd().m_nEncoding, EncodingUtf16BE);
+    QTest::keyClick(fx.widget.get(), Qt::Key_Home);
+    QTest::keyClick(fx.widget.get(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), line.repeated(fx.Rows() + 1));
+}
+
+void FileWndWidgetTest::barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage()
+{
+    // A sparse file of 3 GiB: lines at the start and at the end, a hole of
+    // zero bytes between (which no step here reads through).
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.log");
+    const std::int64_t size = std::int64_t(3) << 30;
+    const std::string head = NumberedLines(50);
+    const std::string tail = "\n" + NumberedLines(1000);
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0);
+        QVERIFY(::pwrite(fd, head.data(), head.size(), 0) == ssize_t(head.size()));
+        QVERIFY(::pwrite(fd, tail.data(), tail.size(), size - std::int64_t(tail.size())) == ssize_t(tail.size()));
+        ::close(fd);
+    }
+    Fixture fx(path, QSize(400, 300));
+    CFileWnd& w = fx.Wnd();
+    QScrollBar* bar = fx.widget->verticalScrollBar();
+    const TextPos last = w.LastPageTop();
+    QCOMPARE(last, TextPos(size - 9 * fx.Rows()));
+
+    // Scaled: the bar's range fits an int and is far below the byte count.
+    QVERIFY(bar->maximum() > 0);
+    QVERIFY(bar->maximum() < INT_MAX / 2);
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(fx.widget->VBarBytesOf(bar->maximum()), std::int64_t(last));
+
+    // The ends of the thumb's travel are exact.
+    bar->setSliderDown(true);
+    bar->setSliderPosition(0);
+    QCOMPARE(w.m_pTop, TextPos(0));
+    bar->setSliderPosition(bar->maximum());
+    QCOMPARE(w.m_pTop, last);
+    // One step short of the end lands on a line start just above it.
+    bar->setSliderPosition(bar->maximum() - 1);
+    QVERIFY(w.m_pTop < last);
+    QVERIFY(w.m_pTop > size - std::int64_t(tail.size()));
+    QCOMPARE((w.m_pTop - (size - std::int64_t(tail.size()) + 1)) % 9, TextPos(0));
+    bar->setSliderDown(false);
+    QCOMPARE(bar->value(), fx.widget->VBarValueOf(w.m_pTop));
+    QVERIFY(fx.widget->VBarBytesOf(bar->value()) <= std::int64_t(w.m_pTop));
+
+    // Keys still step by lines at the end of a huge file.
+    QTest::keyClick(fx.widget.get(), Qt::Key_End);
+    QTest::keyClick(fx.widget.get(), Qt::Key_Up);
+    QCOMPARE(w.m_pTop, last - 9);
+    QCOMPARE(bar->value(), fx.widget->VBarValueOf(last - 9));
+}
+
+void FileWndWidgetTest::wheelMovesAQuarterPageAndTouchpadDeltasAddUp()
+{
+    Fixture fx(NumberedLines(300));
+    CFileWnd& w = fx.Wnd();
+    const int quarter = (fx.Rows() - 2) / 4;
+    QVERIFY(quarter >= 1);
+    QTest::keyClick(fx.widget.get(), Qt::Key_Home);
+
+    fx.Wheel(QPoint(0, -120));  // one notch towards the user: down the text
+    QCOMPARE(w.m_pTop, TextPos(9 * quarter));
+    for (int i = 0; i < 3; ++i)
+        fx.Wheel(QPoint(0, -40));  // a touchpad: a third of a notch each
+    QCOMPARE(w.m_pTop, TextPos(9 * 2 * quarter));
+    // A change of direction drops the part of a notch collected so far:
+    // -60 then +60 twice is one notch up, not none.
+    fx.Wheel(QPoint(0, -60));
+    fx.Wheel(QPoint(0, 60));
+    QCOMPARE(w.m_pTop, TextPos(9 * 2 * quarter));
+    fx.Wheel(QPoint(0, 60));
+    QCOMPARE(w.m_pTop, TextPos(9 * quarter));
+    fx.Wheel(QPoint(0, 240));  // two notches in one event
+    QCOMPARE(w.m_pTop, TextPos(0));
+
+    // Over the bar the wheel moves the text the same way.
+    QWheelEvent ev(QPointF(2, 2), QPointF(2, 2), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(fx.widget->verticalScrollBar(), &ev);
+    QCOMPARE(w.m_pTop, TextPos(9 * quarter));
+}
+
+void FileWndWidgetTest::horizontalWheelTiltedRightScrollsRight()
+{
+    std::string text;
+    for (int i = 0; i < 50; ++i)
+        text += std::string(300, char('a' + i % 26)) + "\n";
+    Fixture fx(text);
+    CFileWnd& w = fx.Wnd();
+    const int quarter = fx.Cols() / 4;
+    QVERIFY(quarter >= 1);
+    QCOMPARE(w.m_nHorzOffset, std::int64_t(0));
+
+    // Qt reports a tilt to the right as a negative horizontal delta.
+    fx.Wheel(QPoint(-120, 0));
+    QCOMPARE(w.m_nHorzOffset, std::int64_t(quarter));
+    QCOMPARE(fx.widget->horizontalScrollBar()->value(), quarter);
+    fx.Wheel(QPoint(-120, 0));
+    QCOMPARE(w.m_nHorzOffset, std::int64_t(2 * quarter));
+    fx.Wheel(QPoint(120, 0));
+    QCOMPARE(w.m_nHorzOffset, std::int64_t(quarter));
+    // A diagonal touchpad move acts on both axes, each on its own.
+    const TextPos top = w.m_pTop;
+    fx.Wheel(QPoint(120, 120));
+    QCOMPARE(w.m_nHorzOffset, std::int64_t(0));
+    QVERIFY(w.m_pTop < top);
+
+    // Right arrow: a quarter of the columns as well.
+    QTest::keyClick(fx.widget.get(), Qt::Key_Right);
+    QCOMPARE(w.m_nHorzOffset, std::int64_t(quarter));
+}
+
+void FileWndWidgetTest::clickClearsTheHighlight()
+{
+    Fixture fx("one two three\nfour\n");
+    CFileWnd& w = fx.Wnd();
+    w.m_pHighlightStart = 4;
+    w.m_pHighlightEnd = 7;
+    QVERIFY(Share(fx.Pixels(), QRect(4 * w.GetCharWidth(), 0, 3 * w.GetCharWidth(), w.GetLineHeight()), Rgb(kInk)) >
+            0.5);
+    QTest::mouseClick(fx.widget->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
+    QCOMPARE(w.m_pHighlightStart, kNoPos);
+    QCOMPARE(w.m_pHighlightEnd, kNoPos);
+    QVERIFY(!fx.widget->HasCapture());
+    QVERIFY(Share(fx.Pixels(), QRect(4 * w.GetCharWidth(), 0, 3 * w.GetCharWidth(), w.GetLineHeight()), Rgb(kInk)) <
+            0.5);
+}
+
+void FileWndWidgetTest::postedFileChangedMessageReloadsFromAnotherThread()
+{
+    Fixture fx(NumberedLines(100));
+    CFileWnd& w = fx.Wnd();
+    QCOMPARE(w.CharacterCount(), std::uint64_t(900));
+    {
+        QFile f(fx.path);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write(QByteArray::fromStdString(NumberedLines(120).substr(900)));
+    }
+    const HWND hwnd = w.GetSafeHwnd();
+    std::thread poster([hwnd] { platform::PostMessage(hwnd, WM_FILE_CHANGED, 1, 0); });
+    poster.join();
+    // Delivered by the event loop, not by the posting thread.
+    QTRY_COMPARE(w.CharacterCount(), std::uint64_t(9 * 120));
+    // The window was at the end, so it follows to the new end.
+    QCOMPARE(w.m_pTop, w.LastPageTop());
+    QCOMPARE(w.m_pTop, TextPos(9 * (120 - fx.Rows())));
+}
+
+QTEST_MAIN(FileWndWidgetTest)
+#include "FileWndWidgetTest.moc"

@@ -1,0 +1,680 @@
+#include "textwnd/qt/FileWndWidget.h"
+
+#include "platform/Win1252.h"
+#include "platform/Window.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Files above INT_MAX bytes put this many steps on the vertical bar.
+constexpr std::int64_t kScaledBarRange = std::int64_t(1) << 30;
+constexpr int kWheelNotch = 120;
+constexpr int kMaxPixelSize = 4096;
+
+QColor ToQColor(COLORREF c)
+{
+    return QColor(static_cast<int>(GetRValue(c)), static_cast<int>(GetGValue(c)), static_cast<int>(GetBValue(c)));
+}
+
+QRect ToQRect(const WRect& r)
+{
+    return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+QString FaceName(const LOGFONTW& lf)
+{
+    int n = 0;
+    while (n < LF_FACESIZE && lf.lfFaceName[n])
+        ++n;
+    return QString::fromUtf16(lf.lfFaceName, n);
+}
+
+// Characters that have no picture: the C0 and C1 controls (the five bytes
+// Windows-1252 leaves undefined arrive as C1 controls) and DEL. Their cell
+// stays empty, as the column grid still counts them.
+bool IsControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+bool LogFontsEqual(const LOGFONTW& a, const LOGFONTW& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Posted messages (the watcher's file-changed notes) are delivered from Qt's
+// event loop: a post from any thread queues one drain on the application
+// object. Posts that arrive while a drain is pending share it.
+std::atomic<bool> g_drainScheduled{false};
+bool g_pumpInstalled = false;
+
+void InstallPostedMessagePump()
+{
+    if (g_pumpInstalled)
+        return;
+    g_pumpInstalled = true;
+    platform::SetPostWakeHook([] {
+        if (g_drainScheduled.exchange(true))
+            return;
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app) {
+            g_drainScheduled = false;
+            return;
+        }
+        QMetaObject::invokeMethod(
+            app,
+            [] {
+                g_drainScheduled = false;
+                platform::DrainPostedMessages();
+            },
+            Qt::QueuedConnection);
+    });
+    qAddPostRoutine([] {
+        platform::SetPostWakeHook(nullptr);
+        g_pumpInstalled = false;
+        g_drainScheduled = false;
+    });
+    // Anything posted before the hook existed.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { platform::DrainPostedMessages(); },
+                              Qt::QueuedConnection);
+}
+
+}  // namespace
+
+// --- Fonts -----------------------------------------------------------------------------
+
+QFont CQtFontCache::FontFromLogFont(const LOGFONTW& lf, const QPaintDevice* device)
+{
+    QFont font;
+    const QString face = FaceName(lf);
+    if (!face.isEmpty())
+        font.setFamilies({face});
+    // An unknown face must still fall back to a fixed-pitch one: columns are
+    // counted with one average width.
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    // Full hinting gives whole-pixel advances, so glyphs sit on the integer
+    // column grid without drifting.
+    font.setHintingPreference(QFont::PreferFullHinting);
+    font.setKerning(false);
+    if (lf.lfWeight > 0)
+        font.setWeight(static_cast<QFont::Weight>(std::clamp<std::int32_t>(lf.lfWeight, 1, 1000)));
+    font.setItalic(lf.lfItalic != 0);
+    font.setUnderline(lf.lfUnderline != 0);
+    font.setStrikeOut(lf.lfStrikeOut != 0);
+
+    if (lf.lfHeight < 0) {
+        // A character (em) height.
+        font.setPixelSize(static_cast<int>(std::min<std::int64_t>(-static_cast<std::int64_t>(lf.lfHeight), kMaxPixelSize)));
+    } else if (lf.lfHeight == 0) {
+        // The font mapper's default: 10 points.
+        const int dpi = device ? device->logicalDpiY() : 96;
+        font.setPixelSize(std::max(1, MulDiv(10, dpi, 72)));
+    } else {
+        // A cell height (ascent + descent): the largest em whose cell fits.
+        const int target = std::min<std::int32_t>(lf.lfHeight, kMaxPixelSize);
+        auto cellOf = [&](int px) {
+            font.setPixelSize(px);
+            return device ? QFontMetrics(font, device).height() : QFontMetrics(font).height();
+        };
+        int px = target;
+        const int h = cellOf(px);
+        if (h > 0)
+            px = std::clamp(static_cast<int>(std::lround(double(target) * target / h)), 1, kMaxPixelSize);
+        for (int i = 0; i < 16 && px > 1 && cellOf(px) > target; ++i)
+            --px;
+        for (int i = 0; i < 16 && px < kMaxPixelSize && cellOf(px + 1) <= target; ++i)
+            ++px;
+        font.setPixelSize(px);
+    }
+    return font;
+}
+
+const CQtFontCache::Entry& CQtFontCache::Get(const LOGFONTW& lf, const QPaintDevice* device)
+{
+    if (m_entry && LogFontsEqual(m_entry->logFont, lf))
+        return *m_entry;
+    Entry e;
+    e.logFont = lf;
+    e.font = FontFromLogFont(lf, device);
+    const QFontMetricsF fmf = device ? QFontMetricsF(e.font, device) : QFontMetricsF(e.font);
+    const QFontMetrics fm = device ? QFontMetrics(e.font, device) : QFontMetrics(e.font);
+    // The same sample the window measures; a fractional advance is rounded up
+    // so that neighbouring glyphs never overlap.
+    const qreal advance = fmf.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXyZ")) / 26.0;
+    e.cellWidth = std::max(1, static_cast<int>(std::ceil(advance - 1.0 / 64)));
+    e.height = std::max(1, fm.height());
+    e.ascent = fm.ascent();
+    e.descent = fm.descent();
+    e.underlinePos = std::max(1, fm.underlinePos());
+    e.strikeOutPos = fm.strikeOutPos();
+    e.lineWidth = std::max(1, fm.lineWidth());
+    // The decorations are drawn across whole cells by the painter, not per glyph.
+    QFont plain = e.font;
+    plain.setUnderline(false);
+    plain.setStrikeOut(false);
+    e.font = plain;
+    e.rawFont = QRawFont::fromFont(plain);
+    m_entry = std::move(e);
+    return *m_entry;
+}
+
+// --- Painter ---------------------------------------------------------------------------
+
+CQtFilePainter::CQtFilePainter(QPainter& painter, const QRegion& area, CQtFontCache& fonts, int charWidth,
+                               const QPaintDevice* device)
+    : m_painter(painter), m_area(area), m_fonts(fonts), m_charWidth(std::max(charWidth, 1)), m_device(device)
+{
+}
+
+bool CQtFilePainter::RectVisible(const WRect& rc)
+{
+    return !rc.IsEmpty() && m_area.intersects(ToQRect(rc));
+}
+
+void CQtFilePainter::FillSolidRect(const WRect& rc, COLORREF color)
+{
+    if (!rc.IsEmpty())
+        m_painter.fillRect(ToQRect(rc), ToQColor(color));
+}
+
+void CQtFilePainter::SelectFont(const LOGFONTW& font)
+{
+    m_font = &m_fonts.Get(font, m_device);
+    m_painter.setFont(m_font->font);
+}
+
+void CQtFilePainter::TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text,
+                                   std::size_t length, COLORREF textColor, COLORREF backColor)
+{
+    m_buffer.resize(length);
+    for (std::size_t i = 0; i < length; ++i)
+        m_buffer[i] = platform::Win1252ToUnicode(text[i]);
+    DrawRun(x, yBottom, opaque, m_buffer.data(), length, textColor, backColor);
+}
+
+void CQtFilePainter::TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                                 COLORREF textColor, COLORREF backColor)
+{
+    DrawRun(x, yBottom, opaque, text, length, textColor, backColor);
+}
+
+// A character of another face keeps to its cell too: one that is wider (an
+// ideograph is two columns wide in most fonts) is narrowed to fit, so that it
+// neither covers its neighbours nor moves them.
+void CQtFilePainter::DrawFallback(int cellX, int baseline, char32_t cp)
+{
+    const QString one = QString::fromUcs4(&cp, 1);
+    auto it = m_font->fallbackAdvance.constFind(cp);
+    if (it == m_font->fallbackAdvance.constEnd())
+        it = m_font->fallbackAdvance.insert(cp, QFontMetricsF(m_painter.font(), m_device).horizontalAdvance(one));
+    const qreal advance = *it;
+    if (advance <= m_charWidth + 0.5) {
+        m_painter.drawText(QPointF(cellX, baseline), one);
+        return;
+    }
+    const QTransform saved = m_painter.transform();
+    m_painter.translate(cellX, baseline);
+    m_painter.scale(m_charWidth / advance, 1.0);
+    m_painter.drawText(QPointF(0, 0), one);
+    m_painter.setTransform(saved);
+}
+
+void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                             COLORREF textColor, COLORREF backColor)
+{
+    const QRect clip = ToQRect(opaque);
+    if (!clip.isEmpty())
+        m_painter.fillRect(clip, ToQColor(backColor));
+    if (length == 0 || !m_font || clip.isEmpty())
+        return;
+
+    // Each character goes to its own column, x + i * width, whatever the
+    // font's own advances: the line model, the highlight and the horizontal
+    // offset all count in whole columns. Glyphs of the primary face are drawn
+    // as one placed run; characters it lacks fall back to Qt's font matching,
+    // one by one in their cells.
+    const int cw = m_charWidth;
+    const int baseline = yBottom - m_font->descent;
+    const int room = opaque.right - x;  // pixels from the text to the right edge
+    const std::size_t visibleCols = room > 0 ? static_cast<std::size_t>((room + cw - 1) / cw) : 0;
+    const std::size_t n = std::min(length, visibleCols + 1);  // +1: a pair may straddle the edge
+    if (n == 0)
+        return;
+
+    const QRawFont& raw = m_font->rawFont;
+    m_glyphs.resize(static_cast<qsizetype>(n));
+    int glyphCount = static_cast<int>(n);
+    if (!raw.isValid() ||
+        !raw.glyphIndexesForChars(reinterpret_cast<const QChar*>(text), static_cast<int>(n), m_glyphs.data(), &glyphCount))
+        glyphCount = 0;
+
+    m_painter.setClipRect(clip);
+    m_painter.setPen(ToQColor(textColor));
+    m_positions.clear();
+    int kept = 0;
+    int g = 0;
+    for (std::size_t i = 0; i < n;) {
+        const char16_t c = text[i];
+        char32_t cp = c;
+        std::size_t units = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1])) {
+            cp = QChar::surrogateToUcs4(c, text[i + 1]);
+            units = 2;
+        } else if (QChar::isSurrogate(c)) {
+            cp = 0xFFFD;  // a lone half has no picture of its own
+        }
+        const quint32 glyph = g < glyphCount ? m_glyphs[g] : 0;
+        ++g;
+        const int cellX = x + static_cast<int>(i) * cw;
+        if (!IsControl(cp) && cp != U' ') {
+            if (glyph != 0 && cp != 0xFFFD) {
+                m_glyphs[kept++] = glyph;
+                m_positions.append(QPointF(cellX - x, 0));
+            } else {
+                DrawFallback(cellX, baseline, cp);
+            }
+        }
+        i += units;
+    }
+    if (kept > 0) {
+        QGlyphRun run;
+        run.setRawFont(raw);
+        run.setGlyphIndexes(QVector<quint32>(m_glyphs.begin(), m_glyphs.begin() + kept));
+        run.setPositions(m_positions);
+        m_painter.drawGlyphRun(QPointF(x, baseline), run);
+    }
+
+    // Underline and strike-out run through every cell of the text, spaces too.
+    const LOGFONTW& lf = m_font->logFont;
+    if (lf.lfUnderline || lf.lfStrikeOut) {
+        const int width = static_cast<int>(std::min<std::size_t>(length, visibleCols + 1)) * cw;
+        if (lf.lfUnderline)
+            m_painter.fillRect(QRect(x, baseline + m_font->underlinePos, width, m_font->lineWidth), ToQColor(textColor));
+        if (lf.lfStrikeOut)
+            m_painter.fillRect(QRect(x, baseline - m_font->strikeOutPos, width, m_font->lineWidth), ToQColor(textColor));
+    }
+    m_painter.setClipping(false);
+}
+
+// --- Widget ----------------------------------------------------------------------------
+
+CFileWndWidget::CFileWndWidget(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    // Fixed bars: a bar that comes and goes resizes the viewport, which moves
+    // the last screenful, which can change the bar again.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Every paint covers its whole area: nothing to erase first.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        bar->setRange(0, 0);
+        bar->setFocusPolicy(Qt::NoFocus);
+        // Its "Scroll here" item sets the value without an action we could follow.
+        bar->setContextMenuPolicy(Qt::PreventContextMenu);
+        bar->installEventFilter(this);
+    }
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &CFileWndWidget::OnVBarAction);
+    connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, &CFileWndWidget::OnHBarAction);
+    // While the thumb is dragged it follows the mouse; on release it shows the top as it is.
+    connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(SB_VERT); });
+    connect(horizontalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(SB_HORZ); });
+
+    InstallPostedMessagePump();
+}
+
+CFileWndWidget::~CFileWndWidget()
+{
+    m_wnd.OnDestroy();
+}
+
+bool CFileWndWidget::LoadFile(CMemoryMappedFile* file, std::int32_t requestedEncoding)
+{
+    return m_wnd.LoadFile(file, requestedEncoding);
+}
+
+WRect CFileWndWidget::GetClientRect()
+{
+    return {0, 0, viewport()->width(), viewport()->height()};
+}
+
+void CFileWndWidget::MeasureText(const LOGFONTW& font, const char16_t*, int length, int* cx, int* cy)
+{
+    // Every character is one cell: the extent is the cell width times the
+    // length, in whole pixels, and the cell height.
+    const CQtFontCache::Entry& e = m_fonts.Get(font, viewport());
+    *cx = e.cellWidth * length;
+    *cy = e.height;
+}
+
+int CFileWndWidget::GetDpiY()
+{
+    const QScreen* s = screen();
+    return s ? std::max(1, static_cast<int>(std::lround(s->logicalDotsPerInchY()))) : 96;
+}
+
+void CFileWndWidget::SetScrollInfo(int bar, unsigned mask, std::int64_t min, std::int64_t max, std::int64_t page,
+                                   std::int64_t pos, bool)
+{
+    BarInfo& b = bar == SB_VERT ? m_vert : m_horz;
+    if (mask & SIF_RANGE) {
+        b.min = min;
+        b.max = max;
+    }
+    if (mask & SIF_PAGE)
+        b.page = page;
+    if (mask & SIF_POS)
+        b.pos = pos;
+    ApplyBar(bar);
+}
+
+// The vertical bar in bytes from the start of the data. A Qt bar's maximum is
+// its last reachable value, so it is the top of the last screenful and the
+// page is what lies below that: the thumb can never ask for a top beyond the
+// last screenful. Above INT_MAX bytes the values are scaled; the ends stay
+// exact (value 0 is the first byte, the maximum is the last screenful).
+int CFileWndWidget::VBarValueOf(std::int64_t bytes) const
+{
+    const std::int64_t span = std::max<std::int64_t>(m_vert.max - m_vert.min, 0);
+    const std::int64_t reach = span - std::clamp<std::int64_t>(m_vert.page, 0, span);
+    bytes = std::clamp<std::int64_t>(bytes, 0, reach);
+    if (span <= INT_MAX)
+        return static_cast<int>(bytes);
+    return static_cast<int>(static_cast<__int128>(bytes) * kScaledBarRange / span);
+}
+
+std::int64_t CFileWndWidget::VBarBytesOf(int value) const
+{
+    const std::int64_t span = std::max<std::int64_t>(m_vert.max - m_vert.min, 0);
+    const std::int64_t reach = span - std::clamp<std::int64_t>(m_vert.page, 0, span);
+    if (value <= 0)
+        return 0;
+    if (value >= VBarValueOf(reach))
+        return reach;
+    if (span <= INT_MAX)
+        return value;
+    return std::min<std::int64_t>(static_cast<std::int64_t>(static_cast<__int128>(value) * span / kScaledBarRange), reach);
+}
+
+void CFileWndWidget::ApplyBar(int bar)
+{
+    const bool wasSetting = m_bSettingBars;
+    m_bSettingBars = true;
+    if (bar == SB_VERT) {
+        QScrollBar* sb = verticalScrollBar();
+        const std::int64_t span = std::max<std::int64_t>(m_vert.max - m_vert.min, 0);
+        const std::int64_t page = std::clamp<std::int64_t>(m_vert.page, 0, span);
+        const int top = VBarValueOf(span - page);
+        const std::int64_t step =
+            span <= INT_MAX ? page : static_cast<std::int64_t>(static_cast<__int128>(page) * kScaledBarRange / span);
+        sb->setRange(0, top);
+        sb->setPageStep(static_cast<int>(std::clamp<std::int64_t>(step, 1, INT_MAX)));
+        sb->setSingleStep(1);
+        if (!sb->isSliderDown())
+            sb->setValue(VBarValueOf(m_vert.pos - m_vert.min));
+    } else {
+        QScrollBar* sb = horizontalScrollBar();
+        const std::int64_t span = std::max<std::int64_t>(m_horz.max - m_horz.min, 0);
+        const std::int64_t page = std::clamp<std::int64_t>(m_horz.page, 0, span);
+        const int top = static_cast<int>(std::min<std::int64_t>(span - page, INT_MAX));
+        sb->setRange(0, top);
+        sb->setPageStep(static_cast<int>(std::clamp<std::int64_t>(m_horz.page, 1, INT_MAX)));
+        sb->setSingleStep(1);
+        if (!sb->isSliderDown())
+            sb->setValue(static_cast<int>(std::clamp<std::int64_t>(m_horz.pos - m_horz.min, 0, top)));
+    }
+    m_bSettingBars = wasSetting;
+}
+
+std::int64_t CFileWndWidget::GetVScrollTrackPos()
+{
+    return VBarBytesOf(verticalScrollBar()->sliderPosition());
+}
+
+// Qt has already moved the slider by its own idea of the action; the window
+// decides where the top goes and the bar is then set to that.
+void CFileWndWidget::OnVBarAction(int action)
+{
+    if (m_bSettingBars)
+        return;
+    int code;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    default: return;
+    }
+    m_wnd.OnVScroll(code);
+    ApplyBar(SB_VERT);
+}
+
+void CFileWndWidget::OnHBarAction(int action)
+{
+    if (m_bSettingBars)
+        return;
+    int code;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINERIGHT; break;
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINELEFT; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGERIGHT; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGELEFT; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_LEFT; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_RIGHT; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    default: return;
+    }
+    m_wnd.OnHScroll(code, horizontalScrollBar()->sliderPosition());
+    ApplyBar(SB_HORZ);
+}
+
+void CFileWndWidget::scrollContentsBy(int, int)
+{
+    // The window moves its own image (ScrollWindow); the bars only report.
+}
+
+void CFileWndWidget::InvalidateAll()
+{
+    viewport()->update();
+}
+
+void CFileWndWidget::ScrollWindow(int dx, int dy)
+{
+    viewport()->scroll(dx, dy);
+}
+
+int CFileWndWidget::MessageBox(const std::string& text, const std::string& caption, unsigned type)
+{
+    if (m_messageBoxHook)
+        return m_messageBoxHook(text, caption, type);
+    QMessageBox box(this);
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    switch (type & 0xF0) {
+    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case 0x30: box.setIcon(QMessageBox::Warning); break;
+    case 0x40: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    const bool question = (type & 0xF) == MB_YESNOCANCEL;
+    if (question) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Ok: return IDOK;
+    default: return question ? IDCANCEL : IDOK;  // closed without a button
+    }
+}
+
+bool CFileWndWidget::OpenClipboard()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && QGuiApplication::clipboard();
+}
+
+void CFileWndWidget::EmptyClipboard()
+{
+    // Setting the text below replaces whatever the clipboard held.
+}
+
+void CFileWndWidget::SetClipboardData(unsigned format, std::vector<std::uint8_t> block)
+{
+    QString text;
+    if (format == CF_UNICODETEXT) {
+        std::u16string units(block.size() / 2, u'\0');
+        if (!units.empty())
+            std::memcpy(units.data(), block.data(), units.size() * 2);
+        units.resize(units.find(u'\0') == std::u16string::npos ? units.size() : units.find(u'\0'));
+        text = QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
+    } else {
+        const auto end = std::find(block.begin(), block.end(), std::uint8_t(0));
+        text.reserve(static_cast<qsizetype>(end - block.begin()));
+        for (auto it = block.begin(); it != end; ++it)
+            text.append(QChar(platform::Win1252ToUnicode(*it)));
+    }
+    QGuiApplication::clipboard()->setText(text);
+}
+
+bool CFileWndWidget::CloseClipboard()
+{
+    return true;
+}
+
+// --- Events ----------------------------------------------------------------------------
+
+void CFileWndWidget::paintEvent(QPaintEvent* event)
+{
+    QPainter p(viewport());
+    CQtFilePainter painter(p, event->region(), m_fonts, m_wnd.GetCharWidth(), viewport());
+    m_wnd.OnPaint(painter);
+}
+
+void CFileWndWidget::resizeEvent(QResizeEvent*)
+{
+    m_wnd.OnSize(viewport()->width(), viewport()->height());
+}
+
+void CFileWndWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        m_wnd.CopyScreenToClipboard();
+        event->accept();
+        return;
+    }
+    // Alt combinations belong to the menus and shortcuts around the window.
+    unsigned vk = 0;
+    if (!(event->modifiers() & Qt::AltModifier)) {
+        switch (event->key()) {
+        case Qt::Key_Space: vk = VK_SPACE; break;
+        case Qt::Key_PageUp: vk = VK_PRIOR; break;
+        case Qt::Key_PageDown: vk = VK_NEXT; break;
+        case Qt::Key_End: vk = VK_END; break;
+        case Qt::Key_Home: vk = VK_HOME; break;
+        case Qt::Key_Left: vk = VK_LEFT; break;
+        case Qt::Key_Up: vk = VK_UP; break;
+        case Qt::Key_Right: vk = VK_RIGHT; break;
+        case Qt::Key_Down: vk = VK_DOWN; break;
+        default: break;
+        }
+    }
+    if (!vk) {
+        event->ignore();
+        return;
+    }
+    m_wnd.OnKeyDown(vk);
+    event->accept();
+}
+
+// One window message per notch (120 units); touchpads send parts of a notch,
+// which add up. A change of direction drops the part collected so far.
+void CFileWndWidget::HandleWheel(int deltaX, int deltaY)
+{
+    auto collect = [](int& acc, int delta) {
+        if (delta == 0)
+            return 0;
+        if (acc != 0 && (acc > 0) != (delta > 0))
+            acc = 0;
+        acc = std::clamp(acc + delta, -100 * kWheelNotch, 100 * kWheelNotch);
+        const int notches = acc / kWheelNotch;
+        acc -= notches * kWheelNotch;
+        return notches;
+    };
+    for (int n = collect(m_nWheelY, deltaY); n != 0; n += n > 0 ? -1 : 1)
+        m_wnd.OnMouseWheel(n > 0 ? kWheelNotch : -kWheelNotch);
+    // Qt's horizontal delta is positive for a move to the left; the window's
+    // is positive for a tilt to the right.
+    for (int n = collect(m_nWheelX, -deltaX); n != 0; n += n > 0 ? -1 : 1)
+        m_wnd.OnMouseHWheel(n > 0 ? kWheelNotch : -kWheelNotch);
+}
+
+void CFileWndWidget::wheelEvent(QWheelEvent* event)
+{
+    HandleWheel(event->angleDelta().x(), event->angleDelta().y());
+    event->accept();
+}
+
+bool CFileWndWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    // The wheel over a bar moves the text as over the text itself (a bar
+    // would move by its own steps, behind the window's back).
+    if (event->type() == QEvent::Wheel && (watched == verticalScrollBar() || watched == horizontalScrollBar())) {
+        QPoint d = static_cast<QWheelEvent*>(event)->angleDelta();
+        if (watched == horizontalScrollBar() && d.x() == 0)
+            d = QPoint(d.y(), 0);
+        HandleWheel(d.x(), d.y());
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void CFileWndWidget::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_wnd.OnLButtonDown();
+}
+
+void CFileWndWidget::mouseMoveEvent(QMouseEvent*)
+{
+    m_wnd.OnMouseMove();
+}
+
+void CFileWndWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_wnd.OnLButtonUp();
+}

@@ -1,0 +1,147 @@
+// The Qt home of a text window: a scroll area that owns a CFileWnd, stands
+// for its window system (the port) and paints it with QPainter.
+#pragma once
+
+#include "textwnd/FileWnd.h"
+#include "textwnd/FileWndPort.h"
+
+#include <QAbstractScrollArea>
+#include <QFont>
+#include <QHash>
+#include <QRawFont>
+#include <QRegion>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QPainter;
+class QPaintDevice;
+class QScrollBar;
+
+// A LOGFONTW realised as a Qt font, with the integer metrics the line model
+// works with. Built once per description and reused while it stays the same.
+class CQtFontCache {
+public:
+    struct Entry {
+        LOGFONTW logFont{};
+        QFont font;
+        QRawFont rawFont;   // the primary face: glyphs placed by hand on the column grid
+        int cellWidth = 1;  // whole pixels per column
+        int height = 1;     // ascent + descent, whole pixels
+        int ascent = 0;
+        int descent = 0;
+        int underlinePos = 1;
+        int strikeOutPos = 1;
+        int lineWidth = 1;
+        // Advances of the characters that other faces draw, met so far.
+        mutable QHash<char32_t, qreal> fallbackAdvance;
+    };
+
+    // The entry for `lf`, measured on `device` (null: the default screen).
+    const Entry& Get(const LOGFONTW& lf, const QPaintDevice* device = nullptr);
+
+    static QFont FontFromLogFont(const LOGFONTW& lf, const QPaintDevice* device = nullptr);
+
+private:
+    std::optional<Entry> m_entry;
+};
+
+// IFilePainter over a QPainter: colours are COLORREFs, every text call fills
+// its opaque rectangle and then draws its characters one column apart.
+class CQtFilePainter : public IFilePainter {
+public:
+    // `area` is what is being repainted (RectVisible tests against it);
+    // `charWidth` is the window's column width, the grid the text is placed on.
+    CQtFilePainter(QPainter& painter, const QRegion& area, CQtFontCache& fonts, int charWidth,
+                   const QPaintDevice* device = nullptr);
+
+    bool RectVisible(const WRect& rc) override;
+    void FillSolidRect(const WRect& rc, COLORREF color) override;
+    void SelectFont(const LOGFONTW& font) override;
+    void TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text, std::size_t length,
+                       COLORREF textColor, COLORREF backColor) override;
+    void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                     COLORREF textColor, COLORREF backColor) override;
+
+private:
+    void DrawFallback(int cellX, int baseline, char32_t cp);
+    void DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length, COLORREF textColor,
+                 COLORREF backColor);
+
+    QPainter& m_painter;
+    QRegion m_area;
+    CQtFontCache& m_fonts;
+    const CQtFontCache::Entry* m_font = nullptr;
+    int m_charWidth;
+    const QPaintDevice* m_device;
+    std::u16string m_buffer;
+    QVector<quint32> m_glyphs;
+    QVector<QPointF> m_positions;
+};
+
+class CFileWndWidget : public QAbstractScrollArea, public IFileWndPort {
+    Q_OBJECT
+public:
+    explicit CFileWndWidget(QWidget* parent = nullptr);
+    ~CFileWndWidget() override;
+
+    CFileWnd& FileWnd() { return m_wnd; }
+    // Shows `file` (kept alive by the caller for the widget's whole life).
+    bool LoadFile(CMemoryMappedFile* file, std::int32_t requestedEncoding = EncodingAuto);
+
+    // Message boxes go through this when set (tests answer them without a dialog).
+    std::function<int(const std::string& text, const std::string& caption, unsigned type)> m_messageBoxHook;
+
+    // --- IFileWndPort ---------------------------------------------------------------
+    WRect GetClientRect() override;
+    void MeasureText(const LOGFONTW& font, const char16_t* text, int length, int* cx, int* cy) override;
+    int GetDpiY() override;
+    void SetScrollInfo(int bar, unsigned mask, std::int64_t min, std::int64_t max, std::int64_t page, std::int64_t pos,
+                       bool redraw) override;
+    std::int64_t GetVScrollTrackPos() override;
+    void InvalidateAll() override;
+    void ScrollWindow(int dx, int dy) override;
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    bool OpenClipboard() override;
+    void EmptyClipboard() override;
+    void SetClipboardData(unsigned format, std::vector<std::uint8_t> block) override;
+    bool CloseClipboard() override;
+    void SetCapture() override { m_bCapture = true; }
+    void ReleaseCapture() override { m_bCapture = false; }
+    bool HasCapture() override { return m_bCapture; }
+
+    // Bar values <-> bytes of the vertical bar (exact up to INT_MAX bytes, scaled above).
+    int VBarValueOf(std::int64_t bytes) const;
+    std::int64_t VBarBytesOf(int value) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct BarInfo {
+        std::int64_t min = 0, max = 0, page = 0, pos = 0;
+    };
+    void ApplyBar(int bar);
+    void OnVBarAction(int action);
+    void OnHBarAction(int action);
+    void HandleWheel(int deltaX, int deltaY);
+
+    CFileWnd m_wnd{this};
+    CQtFontCache m_fonts;
+    BarInfo m_vert, m_horz;
+    bool m_bSettingBars = false;
+    bool m_bCapture = false;
+    int m_nWheelY = 0;  // parts of a notch not yet acted on (touchpads)
+    int m_nWheelX = 0;
+};
