@@ -1,0 +1,356 @@
+// The line model: breaks and their pairing, NUL, tabs, the last screenful,
+// and reloads that keep the reader's place or follow the end.
+#include "TestUtil.h"
+
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+
+using testutil::TempDir;
+using testutil::Utf16BE;
+using testutil::Utf16LE;
+using testutil::Window;
+
+namespace {
+
+// A deliberately simple model of the rules, one unit at a time, over a
+// vector of units; used as the oracle for the fast scans.
+struct Reference {
+    std::vector<std::uint32_t> u;
+    static bool Brk(std::uint32_t c) { return c == 0x0D || c == 0x0A; }
+
+    size_t Next(size_t p, size_t last) const
+    {
+        while (p < last) {
+            if (u[p] == 0)
+                return p;
+            if (Brk(u[p])) {
+                if (p + 1 < u.size() && Brk(u[p + 1]) && u[p + 1] != u[p])
+                    return p + 2;
+                return p + 1;
+            }
+            ++p;
+        }
+        return p;
+    }
+    size_t Prev(size_t p) const
+    {
+        size_t q = p;
+        if (p >= 2 && Brk(u[p - 1]) && Brk(u[p - 2]) && u[p - 1] != u[p - 2])
+            q = p - 2;
+        else if (Brk(u[p - 1]))
+            q = p - 1;
+        while (q > 0 && !Brk(u[q - 1]))
+            --q;
+        return q;
+    }
+    std::u16string Read(size_t& p) const
+    {
+        std::u16string s;
+        while (p < u.size()) {
+            const std::uint32_t c = u[p];
+            if (c == 0)
+                return s;
+            if (Brk(c)) {
+                p += p + 1 < u.size() && Brk(u[p + 1]) && u[p + 1] != c ? 2 : 1;
+                return s;
+            }
+            if (c == 9)
+                s.append(s.size() % 8, u' ');
+            else
+                s.push_back(static_cast<char16_t>(c));
+            ++p;
+        }
+        return s;
+    }
+};
+
+std::string Encode(const std::vector<std::uint32_t>& units, std::int32_t enc)
+{
+    std::u16string s(units.begin(), units.end());
+    if (enc == EncodingUtf16LE)
+        return Utf16LE(s);
+    if (enc == EncodingUtf16BE)
+        return Utf16BE(s);
+    return std::string(units.begin(), units.end());
+}
+
+}  // namespace
+
+TEST(LineModel, PairingForwardAndBackward)
+{
+    // a CR CR LF b: three lines (a, an empty line, b).
+    Window w("a\r\r\nb", 10, 20);
+    EXPECT_EQ(w.Row(0), "a");
+    EXPECT_EQ(w.Row(1), " ");
+    EXPECT_EQ(w.Row(2), "b");
+    // Forward steps never pass the last screenful: use a one-line window.
+    w.port.Resize(1, 20);
+    w.wnd.OnSize(20 * 8, 16);
+    TextPos p = w.At(0);
+    EXPECT_TRUE(w.wnd.NextLineStart(p));
+    EXPECT_EQ(w.Index(p), 2);  // a lone CR
+    EXPECT_TRUE(w.wnd.NextLineStart(p));
+    EXPECT_EQ(w.Index(p), 4);  // then a CR LF pair
+
+    // a LF CR b: two lines.
+    Window two("a\n\rb", 10, 20);
+    EXPECT_EQ(two.Row(0), "a");
+    EXPECT_EQ(two.Row(1), "b");
+    EXPECT_EQ(two.Row(2), " ");
+
+    // LF CR LF: forward pairs LF CR then a lone LF; backward pairs CR LF.
+    Window three("x\n\r\ny", 1, 20);
+    p = three.At(0);
+    three.wnd.NextLineStart(p);
+    EXPECT_EQ(three.Index(p), 3);
+    p = three.At(4);
+    EXPECT_TRUE(three.wnd.PrevLineStart(p));
+    EXPECT_EQ(three.Index(p), 2);  // CR LF just before y is one break; the line before is empty and starts at 2
+    EXPECT_TRUE(three.wnd.PrevLineStart(p));
+    EXPECT_EQ(three.Index(p), 0);
+    EXPECT_FALSE(three.wnd.PrevLineStart(p));
+}
+
+TEST(LineModel, NulEndsForwardReadingOnly)
+{
+    Window w(std::string("one\ntwo\0three\nfour\nfive\nsix\n", 28), 3, 20);
+    ASSERT_TRUE(w.loaded);
+    w.wnd.OnKeyDown(VK_HOME);
+    EXPECT_EQ(w.Row(0), "one");
+    EXPECT_EQ(w.Row(1), "two");
+    EXPECT_EQ(w.Row(2), " ");  // reading stops at the NUL
+    w.port.Resize(2, 20);
+    w.wnd.OnSize(20 * 8, 2 * 16);
+    // Line steps stop on the NUL itself, where every row is empty.
+    for (int i = 0; i < 5; ++i)
+        w.wnd.OnKeyDown(VK_DOWN);
+    EXPECT_EQ(w.Index(w.wnd.m_pTop), 7);
+    EXPECT_EQ(w.Row(0), " ");
+    // End still reaches the text after it.
+    w.wnd.OnKeyDown(VK_END);
+    EXPECT_EQ(w.Row(0), "five");
+    w.wnd.OnKeyDown(VK_UP);
+    w.wnd.OnKeyDown(VK_UP);
+    EXPECT_EQ(w.Index(w.wnd.m_pTop), 4);  // backward steps pass the NUL
+    EXPECT_EQ(w.Row(0), "two");
+}
+
+TEST(LineModel, TabsAddColumnModEightSpaces)
+{
+    Window w("\tstart\nxy\tz\nabc\tq\n12345678\tr\n", 10, 40);
+    w.wnd.OnKeyDown(VK_HOME);
+    EXPECT_EQ(w.Row(0), "start");        // a tab at column 0 adds nothing
+    EXPECT_EQ(w.Row(1), "xy  z");        // at column 2, two spaces
+    EXPECT_EQ(w.Row(2), "abc   q");      // at column 3, three
+    EXPECT_EQ(w.Row(3), "12345678r");    // at column 8, none
+    Window wide(Utf16LE(u"ab\tc\r\n"), 5, 20, EncodingUtf16LE);
+    EXPECT_EQ(wide.Row(0), "ab  c");
+}
+
+TEST(LineModel, LastScreenfulWithAndWithoutFinalBreak)
+{
+    std::string text;
+    for (int i = 1; i <= 30; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    Window w(text, 10, 40);
+    EXPECT_EQ(w.Row(0), "line 21");
+    EXPECT_EQ(w.Row(9), "line 30");  // no empty line after the final break
+    EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
+
+    Window open(text + "tail", 10, 40);
+    EXPECT_EQ(open.Row(0), "line 22");
+    EXPECT_EQ(open.Row(9), "tail");
+
+    Window shortText("a\nb\n", 10, 40);
+    EXPECT_EQ(shortText.wnd.LastPageTop(), shortText.wnd.DataStart());
+    EXPECT_EQ(shortText.Row(0), "a");
+    shortText.wnd.OnKeyDown(VK_DOWN);
+    EXPECT_EQ(shortText.Index(shortText.wnd.m_pTop), 0);
+}
+
+TEST(LineModel, TallerWindowAtTheEndPullsTheTopUp)
+{
+    std::string text;
+    for (int i = 1; i <= 30; ++i)
+        text += std::to_string(i) + "\n";
+    Window w(text, 5, 20);
+    EXPECT_EQ(w.Row(0), "26");
+    w.port.Resize(8, 20);
+    w.wnd.OnSize(20 * 8, 8 * 16);
+    EXPECT_EQ(w.Row(0), "23");
+    EXPECT_EQ(w.Row(7), "30");
+    EXPECT_EQ(w.port.m_vert.max, static_cast<std::int64_t>(text.size()));
+    EXPECT_EQ(w.port.m_vert.page, static_cast<std::int64_t>(text.size()) - w.wnd.m_pTop);
+    EXPECT_EQ(w.port.m_vert.pos, w.wnd.m_pTop);
+}
+
+TEST(LineModel, ReloadFollowsTheEndOrKeepsTheOffset)
+{
+    std::string text;
+    for (int i = 1; i <= 20; ++i)
+        text += "row " + std::to_string(i) + "\n";
+    Window w(text, 5, 20);
+    EXPECT_EQ(w.Row(4), "row 20");
+    w.dir.Append("text.log", "row 21\nrow 22\n");
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.Row(4), "row 22");  // following the end
+
+    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(VK_DOWN);
+    EXPECT_EQ(w.Row(0), "row 2");
+    w.dir.Append("text.log", "row 23\n");
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.Row(0), "row 2");  // scrolled up: the same text stays on top
+
+    // Truncated below the top: the top goes to the new last screenful.
+    w.wnd.OnKeyDown(VK_END);
+    w.wnd.OnKeyDown(VK_UP);
+    w.wnd.OnKeyDown(VK_UP);
+    ASSERT_EQ(truncate(w.Path().c_str(), 12), 0);  // "row 1\nrow 2\n"
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.wnd.m_pTop, w.wnd.DataStart());
+    EXPECT_EQ(w.Row(0), "row 1");
+    EXPECT_EQ(w.Row(1), "row 2");
+    EXPECT_LE(w.wnd.m_pLastMatch, w.wnd.DataEnd());
+    EXPECT_LE(w.wnd.m_pHighlightEnd, w.wnd.DataEnd());
+}
+
+TEST(LineModel, FileShrinkingToNothingThenGrowingAgain)
+{
+    Window w("first\nsecond\n", 4, 20);
+    ASSERT_EQ(truncate(w.Path().c_str(), 0), 0);
+    EXPECT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_FALSE(w.wnd.HasText());
+    EXPECT_EQ(w.Row(0), "");  // only the page colour
+    w.wnd.OnKeyDown(VK_HOME);  // handlers do nothing, safely
+    w.wnd.CopyScreenToClipboard();
+    w.dir.Write("text.log", "new one\nnew two\n");
+    EXPECT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    ASSERT_TRUE(w.wnd.HasText());
+    EXPECT_EQ(w.Row(0), "new one");
+    EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
+}
+
+TEST(LineModel, FontChangeKeepsOffsetAndStopsFollowing)
+{
+    std::string text;
+    for (int i = 1; i <= 20; ++i)
+        text += std::to_string(i) + "\n";
+    Window w(text, 6, 20);
+    const TextPos before = w.wnd.m_pTop;
+    w.wnd.SetFontPoints(14);  // the fake port's metrics stay 8 x 16: nothing to reload
+    EXPECT_EQ(w.wnd.m_logFont.lfHeight, -19);
+    EXPECT_EQ(w.wnd.GetFontPoints(), 14);
+    EXPECT_EQ(w.wnd.m_pTop, before);
+    LOGFONTW f = w.wnd.m_logFont;
+    f.lfFaceName[0] = u'c';  // differs only in letter case: the same font
+    EXPECT_TRUE(w.wnd.SetLogFont(f));
+    EXPECT_EQ(w.wnd.m_logFont.lfFaceName[0], u'C');
+    w.wnd.SetFontFace(u"A face name that is much longer than thirty-one", 1, 2);
+    EXPECT_EQ(std::u16string(w.wnd.m_logFont.lfFaceName), u"A face name that is much longer");
+    EXPECT_EQ(w.wnd.m_logFont.lfCharSet, 1);
+}
+
+// The fast scans against the simple model on random texts full of breaks,
+// NULs, tabs and (for UTF-16) units whose bytes look like breaks.
+TEST(LineModel, FastScansAgreeWithSimpleModel)
+{
+    std::mt19937 rng(1234);
+    const std::uint32_t alphabet[] = {'a', 'b', 0x0D, 0x0A, 0x0D, 0x0A, 0, 9, 0x0D00, 0x0A00, 0x0D0A, 0xFFFF};
+    for (int round = 0; round < 300; ++round) {
+        const std::int32_t enc = round % 3 == 0 ? EncodingAnsi : round % 3 == 1 ? EncodingUtf16LE : EncodingUtf16BE;
+        const int n = 1 + static_cast<int>(rng() % 90);
+        Reference ref;
+        for (int i = 0; i < n; ++i) {
+            std::uint32_t c = alphabet[rng() % (enc == EncodingAnsi ? 8 : 12)];
+            if (rng() % 3 == 0)
+                c = 'a' + rng() % 26;
+            ref.u.push_back(c);
+        }
+        // The window reads BE units byte-swapped: its breaks are the model's.
+        Window w(Encode(ref.u, enc), 1 + rng() % 6, 20, enc);
+        ASSERT_TRUE(w.loaded);
+        const size_t count = ref.u.size();
+        const TextPos last = w.wnd.LastPageTop();
+        // Last screenful: k steps back from the end.
+        size_t expectLast = count;
+        for (int k = w.port.Rows(); k > 0 && expectLast > 0; --k)
+            expectLast = ref.Prev(expectLast);
+        ASSERT_EQ(static_cast<size_t>(w.Index(last)), expectLast) << "round " << round;
+        for (size_t i = 0; i <= count; ++i) {
+            SCOPED_TRACE("round " + std::to_string(round) + " at " + std::to_string(i));
+            TextPos p = w.At(static_cast<std::int64_t>(i));
+            const size_t want = i >= expectLast ? i : ref.Next(i, expectLast);
+            const bool moved = w.wnd.NextLineStart(p);
+            ASSERT_EQ(static_cast<size_t>(w.Index(p)), want);
+            ASSERT_EQ(moved, want != i);
+            p = w.At(static_cast<std::int64_t>(i));
+            if (i > 0) {
+                ASSERT_TRUE(w.wnd.PrevLineStart(p));
+                ASSERT_EQ(static_cast<size_t>(w.Index(p)), ref.Prev(i));
+            }
+            size_t rp = i;
+            const std::u16string line = ref.Read(rp);
+            p = w.At(static_cast<std::int64_t>(i));
+            std::string narrow;
+            std::u16string wide;
+            w.wnd.ReadLine(p, &narrow, &wide);
+            ASSERT_EQ(static_cast<size_t>(w.Index(p)), rp);
+            if (enc == EncodingAnsi)
+                ASSERT_EQ(std::u16string(narrow.begin(), narrow.end()), line);
+            else
+                ASSERT_EQ(wide, line);
+            // A capped read stores a prefix and still steps over the whole line.
+            p = w.At(static_cast<std::int64_t>(i));
+            w.wnd.ReadLine(p, &narrow, &wide, 3);
+            ASSERT_EQ(static_cast<size_t>(w.Index(p)), rp);
+            const size_t stored = enc == EncodingAnsi ? narrow.size() : wide.size();
+            ASSERT_EQ(stored, std::min<size_t>(3, line.size()));
+        }
+    }
+}
+
+// A sparse file above 4 GiB: shown whole, with its real last screenful, and
+// cheap to open (only the end is read).
+TEST(LineModel, SparseFileAboveFourGiBShowsItsEnd)
+{
+    TempDir dir;
+    const std::string path = dir.File("huge.log");
+    const int fd = ::open(path.c_str(), O_CREAT | O_RDWR, 0644);
+    ASSERT_GE(fd, 0);
+    const std::int64_t size = (5LL << 30) + 123;
+    std::string tail;
+    for (int i = 0; i < 50; ++i)
+        tail += "tail line " + std::to_string(i) + "\n";
+    ASSERT_EQ(ftruncate(fd, size - static_cast<std::int64_t>(tail.size())), 0);
+    ASSERT_EQ(pwrite(fd, "\n", 1, size - static_cast<std::int64_t>(tail.size()) - 1), 1);
+    ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), size - static_cast<std::int64_t>(tail.size())),
+              static_cast<ssize_t>(tail.size()));
+    ::close(fd);
+
+    CMemoryMappedFile file;
+    ASSERT_NE(file.Open(path.c_str(), false), nullptr);
+    EXPECT_EQ(file.Size(), static_cast<std::uint64_t>(size));
+    headless::HeadlessPort port(10, 40);
+    CFileWnd wnd(&port);
+    wnd.m_bWatchFile = false;
+    ASSERT_TRUE(wnd.LoadFile(&file, EncodingAuto));
+    EXPECT_EQ(wnd.CharacterCount(), static_cast<std::uint64_t>(size));
+    EXPECT_EQ(wnd.DataEnd(), size);
+    port.Paint(wnd, true);
+    EXPECT_EQ(port.RowText(0), U"tail line 40");
+    EXPECT_EQ(port.RowText(9), U"tail line 49");
+    EXPECT_EQ(port.m_vert.max, size);
+    // The thumb into the middle of a real line puts the top at its start.
+    const std::int64_t line5 = size - static_cast<std::int64_t>(tail.size()) + 5 * 12;
+    port.m_trackPos = line5 + 4;
+    wnd.OnVScroll(SB_THUMBTRACK);
+    EXPECT_EQ(wnd.m_pTop, line5);
+    port.Paint(wnd, true);
+    EXPECT_EQ(port.RowText(0), U"tail line 5");
+    // Beyond the bar's reach it stops at the last screenful.
+    port.m_trackPos = size;
+    wnd.OnVScroll(SB_THUMBTRACK);
+    EXPECT_EQ(wnd.m_pTop, wnd.LastPageTop());
+}
