@@ -1,0 +1,385 @@
+#include "view/FilePrefDatabase.h"
+
+#include "platform/File.h"
+#include "platform/Win1252.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+CFilePrefDatabase* g_pFilePrefDatabase = nullptr;
+
+namespace {
+
+bool IsAbsolute(const char* s)
+{
+    return s && s[0] == '/';
+}
+
+// Whether a record's path field holds exactly `key` (which has no NUL and is
+// shorter than the field, so the terminator at key.size() is inside it).
+bool PathFieldMatches(const char16_t* field, const std::u16string& key)
+{
+    const std::size_t n = key.size();
+    if (field[n] != 0)
+        return false;
+#ifdef _WIN32
+    // Windows file systems ignore letter case; only the ASCII letters fold,
+    // as the platform's own comparison of these records always did.
+    for (std::size_t i = 0; i < n; ++i) {
+        char16_t a = field[i], b = key[i];
+        if (a >= u'A' && a <= u'Z')
+            a = static_cast<char16_t>(a + 32);
+        if (b >= u'A' && b <= u'Z')
+            b = static_cast<char16_t>(b + 32);
+        if (a != b)
+            return false;
+    }
+    return true;
+#else
+    return std::memcmp(field, key.data(), n * sizeof(char16_t)) == 0;
+#endif
+}
+
+bool IsStorableKey(const std::u16string& key)
+{
+    return !key.empty() && key.size() < static_cast<std::size_t>(kPrefsPathUnits) &&
+           key.find(char16_t(0)) == std::u16string::npos;
+}
+
+// Creates every missing folder of `path` (mode 0700, as the XDG base
+// directories ask). Failures show later, when the file cannot be opened.
+void MakeFolders(const std::string& path)
+{
+    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos == path.size() || path[pos] == '/')
+            ::mkdir(path.substr(0, pos).c_str(), 0700);
+    }
+}
+
+std::string PasswdHome()
+{
+    std::vector<char> buf(16384);
+    struct passwd pw {};
+    struct passwd* result = nullptr;
+    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) != 0 || !result || !result->pw_dir)
+        return {};
+    return result->pw_dir;
+}
+
+// A folder of ours in the shared temporary folder is only usable if nobody
+// else could have planted it: a real directory, ours, closed to others.
+bool IsPrivateFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset)
+{
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// Holds an exclusive advisory lock on the database while one instance checks
+// for a path and appends its record. Where the file system has no locks the
+// work goes on unlocked: a rare duplicate record is better than none.
+class CDatabaseLock {
+public:
+    explicit CDatabaseLock(int fd) : m_fd(fd)
+    {
+        int rc;
+        do
+            rc = ::flock(m_fd, LOCK_EX);
+        while (rc != 0 && errno == EINTR);
+        m_bLocked = rc == 0;
+    }
+    ~CDatabaseLock()
+    {
+        if (m_bLocked)
+            ::flock(m_fd, LOCK_UN);
+    }
+    CDatabaseLock(const CDatabaseLock&) = delete;
+    CDatabaseLock& operator=(const CDatabaseLock&) = delete;
+
+private:
+    int m_fd;
+    bool m_bLocked = false;
+};
+
+std::shared_ptr<DisplayPreferences> NewMemoryRecord(const std::u16string& path)
+{
+    auto rec = std::make_shared<DisplayPreferences>();
+    LoadDefaultPreferences(*rec);
+    SetPreferencesPath(*rec, path);  // left empty when it does not fit
+    return rec;
+}
+
+}  // namespace
+
+// --- CPrefRecordRef ---------------------------------------------------------------
+
+DisplayPreferences* CPrefRecordRef::Get() const
+{
+    if (m_pOwned)
+        return m_pOwned.get();
+    if (!m_pLink)
+        return nullptr;
+    CFilePrefDatabase* db = *m_pLink;
+    if (db) {
+        if (DisplayPreferences* rec = db->Resolve(m_nIndex, m_strKey))
+            return rec;
+        m_pOwned = db->MemoryRecord(m_strKey);
+    } else {
+        m_pOwned = NewMemoryRecord(m_strKey);
+    }
+    // From here on the holder works in memory; it never switches back, so
+    // its later changes all land in one place.
+    return m_pOwned.get();
+}
+
+bool CPrefRecordRef::IsStored() const
+{
+    return Get() && !m_pOwned;
+}
+
+// --- CFilePrefDatabase ----------------------------------------------------------------
+
+CFilePrefDatabase::CFilePrefDatabase() : m_pSelf(std::make_shared<CFilePrefDatabase*>(this)) {}
+
+CFilePrefDatabase::~CFilePrefDatabase()
+{
+    *m_pSelf = nullptr;
+    CloseDatabase();
+    if (g_pFilePrefDatabase == this)
+        g_pFilePrefDatabase = nullptr;
+}
+
+std::string CFilePrefDatabase::DataFolderFor(const char* xdgDataHome, const char* home, const char* passwdHome,
+                                             const std::string& tempFolder)
+{
+    // A relative XDG_DATA_HOME is invalid and must be ignored.
+    if (IsAbsolute(xdgDataHome))
+        return xdgDataHome;
+    if (IsAbsolute(home))
+        return std::string(home) + "/.local/share";
+    if (IsAbsolute(passwdHome))
+        return std::string(passwdHome) + "/.local/share";
+    if (IsAbsolute(tempFolder.c_str()))
+        return tempFolder;
+    return {};
+}
+
+std::string CFilePrefDatabase::GetDatabasePath()
+{
+    if (!m_strPathOverride.empty())
+        return m_strPathOverride;
+
+    // Without any home folder (a service account, a stripped container) the
+    // preferences still last for the session in a private temporary folder.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string tempFolder =
+        std::string(IsAbsolute(tmp) ? tmp : "/tmp") + "/ostrel-data-" + std::to_string(::getuid());
+    const std::string passwdHome = PasswdHome();
+    const std::string base =
+        DataFolderFor(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"), passwdHome.c_str(), tempFolder);
+    if (base.empty())
+        return {};
+    if (base == tempFolder) {
+        MakeFolders(base);
+        if (!IsPrivateFolder(base))
+            return {};
+    }
+    std::string folder = base;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    folder += '/';
+    folder += kDatabaseFolderName;
+    MakeFolders(folder);
+    return folder + "/" + kDatabaseFileName;
+}
+
+bool CFilePrefDatabase::OpenDatabase()
+{
+    if (m_pFile)
+        return false;
+    const std::string path = GetDatabasePath();
+    if (path.empty())
+        return false;
+    auto file = std::make_unique<CMemoryMappedFile>();
+    // Opens read-write and creates the file when missing; an existing file is
+    // never truncated, whatever its state, so a failure to map can never
+    // cost the user the records already kept.
+    file->Open(path.c_str(), true);
+    if (file->m_hFile == platform::kInvalidFile)
+        return false;
+    struct stat st {};
+    if (::fstat(file->m_hFile, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    m_pFile = std::move(file);
+    SyncMapping();
+    return true;
+}
+
+void CFilePrefDatabase::CloseDatabase()
+{
+    m_pFile.reset();
+    m_pRecords = nullptr;
+    m_nRecords = 0;
+}
+
+bool CFilePrefDatabase::SyncMapping()
+{
+    if (!m_pFile)
+        return false;
+    CMemoryMappedFile& file = *m_pFile;
+    const std::int64_t size = platform::FileSizeByHandle(file.m_hFile);
+    if (size < 0) {
+        m_nRecords = 0;
+        return false;
+    }
+    const auto fileSize = static_cast<std::uint64_t>(size);
+    if (!file.m_pView || file.m_dwSize != fileSize) {
+        if (fileSize == 0) {
+            platform::UnmapFile(file.m_pView, file.m_dwSize);
+            file.m_pView = nullptr;
+            file.m_dwSize = 0;
+        } else if (std::uint8_t* view = platform::MapFile(file.m_hFile, fileSize, true)) {
+            platform::UnmapFile(file.m_pView, file.m_dwSize);
+            file.m_pView = view;
+            file.m_dwSize = fileSize;
+        }
+        // A failed map keeps the old view: still valid memory, and the count
+        // below keeps every read inside both it and the file.
+    }
+    m_pRecords = reinterpret_cast<DisplayPreferences*>(file.m_pView);
+    m_nRecords = file.m_pView ? std::min(file.m_dwSize, fileSize) / RECORD_SIZE : 0;
+    return true;
+}
+
+std::int64_t CFilePrefDatabase::FindIndex(const std::u16string& key) const
+{
+    for (std::uint64_t i = 0; i < m_nRecords; ++i) {
+        if (PathFieldMatches(m_pRecords[i].path, key))
+            return static_cast<std::int64_t>(i);
+    }
+    return -1;
+}
+
+std::int64_t CFilePrefDatabase::FindOrAddIndex(const std::u16string& key)
+{
+    if (!m_pFile)
+        OpenDatabase();
+    if (!m_pFile)
+        return -1;
+
+    const int fd = m_pFile->m_hFile;
+    // The lock also covers the look: a record another instance is still
+    // writing could otherwise be half there.
+    CDatabaseLock lock(fd);
+    // Another instance may have added records since our last look.
+    if (!SyncMapping())
+        return -1;
+    const std::int64_t found = FindIndex(key);
+    if (found >= 0)
+        return found;
+
+    // Appending without having seen every whole record on disk could add a
+    // second record for a path the file already has.
+    const std::int64_t size = platform::FileSizeByHandle(fd);
+    if (size < 0 || static_cast<std::uint64_t>(size) / RECORD_SIZE != m_nRecords)
+        return -1;
+
+    // The first slot on the 612-byte grid after the last whole record: an
+    // incomplete tail is overwritten, and the record is where lookups scan.
+    const std::uint64_t slot = m_nRecords * RECORD_SIZE;
+    DisplayPreferences rec;
+    LoadDefaultPreferences(rec);
+    SetPreferencesPath(rec, key);
+    // Written with a file call rather than through a grown mapping: the
+    // write allocates the disk blocks and reports a full disk as an error,
+    // where a store into a sparse mapped page would raise SIGBUS.
+    if (!WriteAllAt(fd, &rec, sizeof rec, slot))
+        return -1;
+    SyncMapping();
+    const auto index = static_cast<std::int64_t>(m_nRecords) - 1;
+    if (index < 0 || static_cast<std::uint64_t>(index) * RECORD_SIZE != slot)
+        return -1;
+    return index;
+}
+
+DisplayPreferences* CFilePrefDatabase::Resolve(std::int64_t& index, const std::u16string& key)
+{
+    if (m_pFile && SyncMapping() && index >= 0 && static_cast<std::uint64_t>(index) < m_nRecords &&
+        PathFieldMatches(m_pRecords[index].path, key))
+        return &m_pRecords[index];
+    // The record is not where it was (another program truncated or rewrote
+    // the file): find it again or add it afresh rather than write this
+    // file's settings into whatever record now sits at that index.
+    const std::int64_t i = FindOrAddIndex(key);
+    if (i < 0 || static_cast<std::uint64_t>(i) >= m_nRecords)
+        return nullptr;
+    index = i;
+    return &m_pRecords[i];
+}
+
+std::shared_ptr<DisplayPreferences> CFilePrefDatabase::MemoryRecord(const std::u16string& key)
+{
+    auto& rec = m_memoryRecords[key];
+    if (!rec)
+        rec = NewMemoryRecord(key);
+    return rec;
+}
+
+CPrefRecordRef CFilePrefDatabase::MemoryRef(const std::u16string& key)
+{
+    CPrefRecordRef ref;
+    ref.m_pOwned = MemoryRecord(key);
+    ref.m_strKey = key;
+    return ref;
+}
+
+CPrefRecordRef CFilePrefDatabase::FindOrAddRecord(const std::u16string& path)
+{
+    if (!IsStorableKey(path))
+        return MemoryRef(path);
+    const std::int64_t index = FindOrAddIndex(path);
+    if (index < 0 || static_cast<std::uint64_t>(index) >= m_nRecords)
+        return MemoryRef(path);
+    CPrefRecordRef ref;
+    ref.m_pLink = m_pSelf;
+    ref.m_nIndex = index;
+    ref.m_strKey = path;
+    return ref;
+}
+
+CPrefRecordRef CFilePrefDatabase::FindOrAddRecord(const std::string& path)
+{
+    std::u16string key;
+    if (platform::Utf8ToUtf16Checked(path, key))
+        return FindOrAddRecord(key);
+    // A name that is not UTF-8 has no faithful UTF-16 form to store.
+    auto& rec = m_memoryRecordsRaw[path];
+    if (!rec)
+        rec = NewMemoryRecord(platform::Utf8ToUtf16(path));
+    CPrefRecordRef ref;
+    ref.m_pOwned = rec;
+    return ref;
+}
