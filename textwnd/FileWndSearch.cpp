@@ -1,10 +1,150 @@
-// Search (not yet).
+// Search: find a text forwards or backwards from the last match, wrapping
+// around the end of the text, highlight it and scroll it into view.
+//
+// The search text is brought to the file's form once per scan (Windows-1252
+// for narrow files, UTF-16 as is or byte-swapped) and the mapped bytes are
+// scanned in place by the kernels of SearchKernels.h.
 #include "textwnd/FileWnd.h"
 
-int CFileWnd::FindFirst(bool, const std::u16string&) { return 1; }
-int CFileWnd::FindNext(bool, const std::u16string&) { return 1; }
-int CFileWnd::FindPrevious(bool, const std::u16string&) { return 1; }
-void CFileWnd::SetHighlight(TextPos, std::int64_t) {}
-TextPos CFileWnd::SearchForward(const std::u16string&, TextPos, TextPos) { return kNoPos; }
-TextPos CFileWnd::SearchBackward(const std::u16string&, TextPos, TextPos) { return kNoPos; }
-void CFileWnd::ShowMatch(TextPos, std::int64_t) {}
+#include "textwnd/SearchKernels.h"
+
+#include <algorithm>
+
+namespace {
+
+// The match length in code units: the search text in the file's form (a
+// surrogate pair is one '?' in a narrow file, so the text's own length would
+// highlight one byte too many).
+std::int64_t MatchUnits(const std::u16string& text, std::int32_t encoding)
+{
+    return static_cast<std::int64_t>(searchkernels::PrepareForEncoding(text, encoding, false).length);
+}
+
+}  // namespace
+
+TextPos CFileWnd::SearchForward(const std::u16string& text, TextPos from, TextPos to)
+{
+    SyncWithMapping();
+    if (!HasText())
+        return kNoPos;
+    const searchkernels::Needle needle = searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase);
+    const std::int64_t m = searchkernels::SearchView(needle, ViewBytes(), DataStart(), DataEnd(), from, to, true);
+    return m < 0 ? kNoPos : m;
+}
+
+TextPos CFileWnd::SearchBackward(const std::u16string& text, TextPos from, TextPos to)
+{
+    SyncWithMapping();
+    if (!HasText())
+        return kNoPos;
+    const searchkernels::Needle needle = searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase);
+    const std::int64_t m = searchkernels::SearchView(needle, ViewBytes(), DataStart(), DataEnd(), from, to, false);
+    return m < 0 ? kNoPos : m;
+}
+
+int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
+{
+    SyncWithMapping();
+    m_bFindNoCase = ignoreCase;
+    m_strFind = text;
+    m_pFindAnchor = m_pLastMatch = m_pTop;
+    const std::int64_t length = MatchUnits(text, m_nEncoding);
+    TextPos m = SearchForward(text, m_pTop, DataEnd());
+    if (m == kNoPos)
+        m = SearchForward(text, DataStart(), m_pLastMatch);
+    if (m == kNoPos) {
+        SetHighlight(kNoPos, 0);
+        return 1;
+    }
+    m_pLastMatch = m;
+    SetHighlight(m, length);
+    ShowMatch(m, length);
+    return 0;
+}
+
+int CFileWnd::FindNext(bool ignoreCase, const std::u16string& text)
+{
+    SyncWithMapping();
+    m_bFindNoCase = ignoreCase;
+    m_strFind = text;
+    if (m_pFindAnchor == kNoPos)
+        m_pFindAnchor = m_pLastMatch = m_pTop;
+    const std::int64_t length = MatchUnits(text, m_nEncoding);
+    const TextPos after = m_pLastMatch == kNoPos ? kNoPos : m_pLastMatch + length * CodeUnitSize();
+    TextPos m = SearchForward(text, after, DataEnd());
+    if (m == kNoPos)
+        m = SearchForward(text, DataStart(), m_pLastMatch);
+    if (m == kNoPos) {
+        SetHighlight(kNoPos, 0);
+        return 1;
+    }
+    m_pLastMatch = m;
+    SetHighlight(m, length);
+    ShowMatch(m, length);
+    return 0;
+}
+
+int CFileWnd::FindPrevious(bool ignoreCase, const std::u16string& text)
+{
+    SyncWithMapping();
+    m_bFindNoCase = ignoreCase;
+    m_strFind = text;
+    if (m_pFindAnchor == kNoPos)
+        m_pFindAnchor = m_pLastMatch = m_pTop;
+    const std::int64_t length = MatchUnits(text, m_nEncoding);
+    TextPos m = SearchBackward(text, DataStart(), m_pLastMatch);
+    if (m == kNoPos && m_pLastMatch != kNoPos)
+        m = SearchBackward(text, m_pLastMatch + length * CodeUnitSize(), DataEnd());
+    if (m == kNoPos) {
+        SetHighlight(kNoPos, 0);
+        return 1;
+    }
+    m_pLastMatch = m;
+    SetHighlight(m, length);
+    ShowMatch(m, length);
+    return 0;
+}
+
+void CFileWnd::SetHighlight(TextPos p, std::int64_t length)
+{
+    const TextPos end = p == kNoPos ? kNoPos : p + length * CodeUnitSize();
+    if (p == m_pHighlightStart && end == m_pHighlightEnd)
+        return;
+    m_pHighlightStart = p;
+    m_pHighlightEnd = end;
+    m_pPort->InvalidateAll();
+}
+
+void CFileWnd::ShowMatch(TextPos m, std::int64_t length)
+{
+    if (!HasText() || m == kNoPos)
+        return;
+    const std::int64_t u = CodeUnitSize();
+    const int half = VisibleLines() / 2;
+
+    // Centre the match horizontally when it fits; a match wider than the
+    // window starts one column from the left edge.
+    const std::int64_t k = (m - LineStartOf(m)) / u;
+    const std::int64_t r = (LineLastOf(m) - m) / u;
+    const std::int64_t oldOffset = m_nHorzOffset;
+    if (std::min(r, k + length) - k < m_nColumns)
+        m_nHorzOffset = std::max<std::int64_t>(k + length / 2 - m_nColumns / 2, 0);
+    else
+        m_nHorzOffset = k == 0 ? 0 : k - 1;
+
+    // About half a screen above the match: from inside a line the first step
+    // only reaches the start of the match's own line.
+    TextPos t = m;
+    for (int i = 0; i < half; ++i)
+        if (!PrevLineStart(t))
+            break;
+    const TextPos last = LastPageTop();
+    if (t > last)
+        t = last;
+
+    if (t == m_pTop && m_nHorzOffset == oldOffset)
+        return;
+    m_pTop = t;
+    UpdateScrollPositions();
+    m_pPort->InvalidateAll();
+}

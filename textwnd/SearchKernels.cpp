@@ -1,0 +1,457 @@
+// Pattern preparation, verification, the portable and SSE2 scans, and the
+// choice of instruction set.
+#include "textwnd/SearchKernels.h"
+
+#include "file/Encoding.h"
+#include "platform/Win1252.h"
+#include "textwnd/UnicodeCase.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#if defined(__x86_64__) || defined(__SSE2__)
+#include <emmintrin.h>
+#define OSTREL_SEARCH_X86 1
+#endif
+
+namespace searchkernels {
+
+namespace {
+
+inline std::uint16_t Load16(const std::uint8_t* p)
+{
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+inline std::uint16_t Swap16(std::uint16_t v) { return static_cast<std::uint16_t>((v >> 8) | (v << 8)); }
+
+// How often a character turns up in logs and prose, roughly, 0 (never) to 255.
+// Only the order matters: the filters go on the rarest units of a pattern, so
+// that few positions pass both and need a full comparison.
+std::uint8_t CharWeight(std::uint16_t ch)
+{
+    static const std::uint8_t* table = [] {
+        static std::uint8_t t[256];
+        for (int c = 0; c < 256; ++c)
+            t[c] = c < 0x20 ? 4 : c < 0x7F ? 90 : 24;
+        const char* lowerByRank = "etaoinsrhldcumfpgwybvkxjqz";
+        for (int i = 0; lowerByRank[i]; ++i) {
+            const auto c = static_cast<unsigned char>(lowerByRank[i]);
+            t[c] = static_cast<std::uint8_t>(250 - i * 6);
+            t[c - 32] = static_cast<std::uint8_t>(170 - i * 4);
+        }
+        for (int c = '0'; c <= '9'; ++c)
+            t[c] = static_cast<std::uint8_t>(c <= '2' ? 215 : 195);
+        t[' '] = 255;
+        t['\n'] = 190, t['\r'] = 180, t['\t'] = 120;
+        t[':'] = 200, t['.'] = 200, t['-'] = 190, t[','] = 170, t['/'] = 170, t['='] = 165;
+        t['_'] = 150, t['['] = 150, t[']'] = 150, t['('] = 140, t[')'] = 140, t['"'] = 150, t['\''] = 130;
+        return t;
+    }();
+    return ch < 256 ? table[ch] : 16;
+}
+
+// Units whose simple upper-case mapping is the same, as rings: the ring of a
+// unit is every unit that a case-blind comparison takes for it (at most four).
+const std::uint16_t* FoldRings()
+{
+    static const std::vector<std::uint16_t> ring = [] {
+        std::vector<std::uint16_t> next(65536), last(65536);
+        std::vector<bool> seen(65536, false);
+        for (unsigned x = 0; x < 65536; ++x) {
+            const std::uint16_t up = UpperCase16(static_cast<char16_t>(x));
+            if (!seen[up]) {
+                seen[up] = true;
+                next[x] = static_cast<std::uint16_t>(x);
+            } else {
+                next[x] = next[last[up]];
+                next[last[up]] = static_cast<std::uint16_t>(x);
+            }
+            last[up] = static_cast<std::uint16_t>(x);
+        }
+        return next;
+    }();
+    return ring.data();
+}
+
+// A filter accepting exactly the given host-order units (at most four), in
+// stored order. Two units that differ only in bit 0x20 share one comparison.
+UnitFilter MakeFilter(const std::uint16_t* members, int count, bool swap)
+{
+    UnitFilter f;
+    std::uint16_t rest[4];
+    int nRest = 0;
+    int pairA = -1, pairB = -1;
+    for (int i = 0; i < count && pairA < 0; ++i)
+        for (int j = i + 1; j < count; ++j)
+            if ((members[i] ^ members[j]) == 0x20) {
+                pairA = i, pairB = j;
+                break;
+            }
+    std::uint16_t orMask = 0, first;
+    if (pairA >= 0) {
+        orMask = 0x20;
+        first = static_cast<std::uint16_t>(members[pairA] | 0x20);
+    } else {
+        first = members[0];
+        pairA = 0;
+    }
+    for (int i = 0; i < count; ++i)
+        if (i != pairA && i != pairB)
+            rest[nRest++] = members[i];
+    auto stored = [&](std::uint16_t v) { return swap ? Swap16(v) : v; };
+    f.orMask = stored(orMask);
+    f.values[0] = stored(first);
+    for (int i = 1; i < 4; ++i)
+        f.values[i] = i - 1 < nRest ? stored(rest[i - 1]) : f.values[0];
+    f.count = 1 + nRest;
+    return f;
+}
+
+struct Candidate {
+    UnitFilter filter;
+    unsigned weight;
+    std::uint16_t key;  // the folded unit: two positions with one key filter alike
+};
+
+// Puts the two filters on the rarest units of the pattern (preferring units
+// that need one comparison), the first at the lower offset.
+void ChooseFilters(Needle& nd, const std::vector<Candidate>& cands)
+{
+    const std::size_t m = cands.size();
+    std::size_t a = 0;
+    for (std::size_t i = 1; i < m; ++i)
+        if (cands[i].weight < cands[a].weight)
+            a = i;
+    std::size_t b = a;
+    for (std::size_t i = 0; i < m; ++i) {
+        if (i == a)
+            continue;
+        const bool distinct = cands[i].key != cands[a].key;
+        const bool bDistinct = b != a && cands[b].key != cands[a].key;
+        if (b == a || (distinct && !bDistinct) || (distinct == bDistinct && cands[i].weight < cands[b].weight))
+            b = i;
+    }
+    if (b < a)
+        std::swap(a, b);
+    nd.first = cands[a].filter;
+    nd.second = cands[b].filter;
+    nd.first.offset = a;
+    nd.second.offset = b;
+    nd.general = nd.first.count > 1 || nd.second.count > 1;
+}
+
+}  // namespace
+
+Needle PrepareNarrow(const std::string& pattern, bool ignoreCase)
+{
+    Needle nd;
+    nd.unitSize = 1;
+    nd.ignoreCase = ignoreCase;
+    const std::size_t m = std::min(pattern.size(), std::strlen(pattern.c_str()));
+    nd.length = m;
+    if (m == 0)
+        return nd;
+    nd.stored.assign(pattern.begin(), pattern.begin() + static_cast<std::ptrdiff_t>(m));
+    std::vector<Candidate> cands(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        const std::uint8_t c = nd.stored[i];
+        nd.folded.push_back(UpperCase8(c));
+        Candidate& k = cands[i];
+        if (ignoreCase && IsLetter8(c)) {
+            const std::uint16_t members[2] = {UpperCase8(c), LowerCase8(c)};
+            k.filter = MakeFilter(members, 2, false);
+            k.weight = CharWeight(members[0]) + CharWeight(members[1]);
+        } else {
+            const std::uint16_t member = c;
+            k.filter = MakeFilter(&member, 1, false);
+            k.weight = CharWeight(c);
+        }
+        k.key = ignoreCase ? UpperCase8(c) : c;
+    }
+    ChooseFilters(nd, cands);
+    return nd;
+}
+
+Needle PrepareWide(const std::u16string& pattern, bool ignoreCase, bool bigEndian)
+{
+    Needle nd;
+    nd.unitSize = 2;
+    nd.bigEndian = bigEndian;
+    nd.ignoreCase = ignoreCase;
+    std::size_t m = 0;
+    while (m < pattern.size() && pattern[m] != 0)
+        ++m;
+    nd.length = m;
+    if (m == 0)
+        return nd;
+    const std::uint16_t* rings = ignoreCase ? FoldRings() : nullptr;
+    std::vector<Candidate> cands(m);
+    for (std::size_t i = 0; i < m; ++i) {
+        const std::uint16_t c = pattern[i];
+        const std::uint16_t s = bigEndian ? Swap16(c) : c;
+        nd.stored.push_back(static_cast<std::uint8_t>(s & 0xFF));
+        nd.stored.push_back(static_cast<std::uint8_t>(s >> 8));
+        nd.folded.push_back(UpperCase16(c));
+        std::uint16_t members[4] = {c, 0, 0, 0};
+        int count = 1;
+        if (rings)
+            for (std::uint16_t y = rings[c]; y != c && count < 4; y = rings[y])
+                members[count++] = y;
+        Candidate& k = cands[i];
+        k.filter = MakeFilter(members, count, bigEndian);
+        k.weight = 0;
+        for (int j = 0; j < count; ++j)
+            k.weight += CharWeight(members[j]);
+        if (k.filter.count > 1)
+            k.weight += 512;  // costs more comparisons per block than any single rare unit
+        k.key = ignoreCase ? UpperCase16(c) : c;
+    }
+    ChooseFilters(nd, cands);
+    return nd;
+}
+
+Needle PrepareForEncoding(const std::u16string& text, std::int32_t encoding, bool ignoreCase)
+{
+    switch (encoding) {
+    case EncodingAnsi:
+    case EncodingUtf8:
+        return PrepareNarrow(platform::Utf16ToWin1252(text), ignoreCase);
+    case EncodingUtf16LE:
+        return PrepareWide(text, ignoreCase, false);
+    case EncodingUtf16BE:
+        return PrepareWide(text, ignoreCase, true);
+    default:
+        return Needle{};
+    }
+}
+
+namespace detail {
+
+bool Verify(const Needle& nd, const std::uint8_t* at)
+{
+    if (!nd.ignoreCase)
+        return std::memcmp(at, nd.stored.data(), nd.length * nd.unitSize) == 0;
+    if (nd.unitSize == 1) {
+        for (std::size_t i = 0; i < nd.length; ++i)
+            if (UpperCase8(at[i]) != nd.folded[i])
+                return false;
+        return true;
+    }
+    for (std::size_t i = 0; i < nd.length; ++i) {
+        std::uint16_t u = Load16(at + 2 * i);
+        if (nd.bigEndian)
+            u = Swap16(u);
+        if (UpperCase16(static_cast<char16_t>(u)) != nd.folded[i])
+            return false;
+    }
+    return true;
+}
+
+}  // namespace detail
+
+namespace {
+
+// --- Portable scans: the filters one unit at a time. ---------------------------
+
+inline std::uint16_t StoredUnit(const std::uint8_t* p, unsigned unit) { return unit == 1 ? *p : Load16(p); }
+
+inline bool Passes(const UnitFilter& f, std::uint16_t x)
+{
+    return static_cast<std::uint16_t>(x | f.orMask) == f.values[0] || x == f.values[1] || x == f.values[2] ||
+           x == f.values[3];
+}
+
+std::int64_t ScalarForward(const Needle& nd, const std::uint8_t* d, std::size_t units)
+{
+    const std::size_t m = nd.length;
+    if (m == 0 || units < m)
+        return -1;
+    const unsigned u = nd.unitSize;
+    const std::size_t off1 = nd.first.offset * u, off2 = nd.second.offset * u;
+    for (std::size_t k = 0; k <= units - m; ++k) {
+        const std::uint8_t* p = d + k * u;
+        if (StoredUnit(p, u) == 0)
+            return -1;
+        if (Passes(nd.first, StoredUnit(p + off1, u)) && Passes(nd.second, StoredUnit(p + off2, u)) &&
+            detail::Verify(nd, p))
+            return static_cast<std::int64_t>(k);
+    }
+    return -1;
+}
+
+std::int64_t ScalarBackward(const Needle& nd, const std::uint8_t* d, std::size_t units)
+{
+    const std::size_t m = nd.length;
+    if (m == 0 || units < m)
+        return -1;
+    const unsigned u = nd.unitSize;
+    const std::size_t off1 = nd.first.offset * u, off2 = nd.second.offset * u;
+    for (std::size_t k = units - m + 1; k-- > 0;) {
+        const std::uint8_t* p = d + k * u;
+        if (Passes(nd.first, StoredUnit(p + off1, u)) && Passes(nd.second, StoredUnit(p + off2, u)) &&
+            detail::Verify(nd, p))
+            return static_cast<std::int64_t>(k);
+    }
+    return -1;
+}
+
+}  // namespace
+
+}  // namespace searchkernels
+
+#if defined(OSTREL_SEARCH_X86)
+
+#include "textwnd/SearchKernelsImpl.h"
+
+namespace {
+
+struct Sse2 {
+    using R = __m128i;
+    static constexpr std::size_t kWidth = 16;
+    static inline R Load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static inline R Set8(std::uint8_t v) { return _mm_set1_epi8(static_cast<char>(v)); }
+    static inline R Set16(std::uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
+    static inline R Zero() { return _mm_setzero_si128(); }
+    static inline R Or(R a, R b) { return _mm_or_si128(a, b); }
+    static inline R And(R a, R b) { return _mm_and_si128(a, b); }
+    static inline R Eq8(R a, R b) { return _mm_cmpeq_epi8(a, b); }
+    static inline R Eq16(R a, R b) { return _mm_cmpeq_epi16(a, b); }
+    static inline std::uint32_t Mask(R a) { return static_cast<std::uint32_t>(_mm_movemask_epi8(a)); }
+    static inline bool Any(R a) { return _mm_movemask_epi8(a) != 0; }
+};
+
+}  // namespace
+
+const searchkernels::detail::Kernels& searchkernels::detail::Sse2Kernels()
+{
+    static const Kernels k{&DispatchForward<Sse2>, &DispatchBackward<Sse2>};
+    return k;
+}
+
+#endif
+
+namespace searchkernels {
+
+bool IsaAvailable(Isa isa)
+{
+    switch (isa) {
+    case Isa::Scalar:
+        return true;
+#if defined(OSTREL_SEARCH_X86)
+    case Isa::Sse2:
+        return true;
+    case Isa::Avx2: {
+        static const bool has = [] {
+            __builtin_cpu_init();
+            return __builtin_cpu_supports("avx2") != 0;
+        }();
+        return has;
+    }
+#else
+    case Isa::Sse2:
+    case Isa::Avx2:
+        return false;
+#endif
+    }
+    return false;
+}
+
+Isa BestIsa()
+{
+    static const Isa best = IsaAvailable(Isa::Avx2) ? Isa::Avx2 : IsaAvailable(Isa::Sse2) ? Isa::Sse2 : Isa::Scalar;
+    return best;
+}
+
+const char* IsaName(Isa isa)
+{
+    switch (isa) {
+    case Isa::Scalar:
+        return "scalar";
+    case Isa::Sse2:
+        return "sse2";
+    case Isa::Avx2:
+        return "avx2";
+    }
+    return "?";
+}
+
+namespace {
+
+// An instruction set that the processor lacks falls back to the next one down.
+Isa Usable(Isa isa)
+{
+    if (isa == Isa::Avx2 && !IsaAvailable(Isa::Avx2))
+        isa = Isa::Sse2;
+    if (isa == Isa::Sse2 && !IsaAvailable(Isa::Sse2))
+        isa = Isa::Scalar;
+    return isa;
+}
+
+}  // namespace
+
+std::int64_t FindForward(const Needle& needle, const std::uint8_t* data, std::size_t units, Isa isa)
+{
+    if (needle.length == 0 || !data)
+        return -1;
+    switch (Usable(isa)) {
+#if defined(OSTREL_SEARCH_X86)
+    case Isa::Avx2:
+        return detail::Avx2Kernels().forward(needle, data, units);
+    case Isa::Sse2:
+        return detail::Sse2Kernels().forward(needle, data, units);
+#endif
+    default:
+        return ScalarForward(needle, data, units);
+    }
+}
+
+std::int64_t FindBackward(const Needle& needle, const std::uint8_t* data, std::size_t units, Isa isa)
+{
+    if (needle.length == 0 || !data)
+        return -1;
+    switch (Usable(isa)) {
+#if defined(OSTREL_SEARCH_X86)
+    case Isa::Avx2:
+        return detail::Avx2Kernels().backward(needle, data, units);
+    case Isa::Sse2:
+        return detail::Sse2Kernels().backward(needle, data, units);
+#endif
+    default:
+        return ScalarBackward(needle, data, units);
+    }
+}
+
+std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd,
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa)
+{
+    const std::int64_t u = needle.unitSize;
+    if (!view || needle.length == 0 || dataStart < 0 || dataEnd <= dataStart)
+        return -1;
+    dataEnd = dataStart + (dataEnd - dataStart) / u * u;
+    // Positions off the unit grid (which callers should not make) go to the
+    // next boundary inside the range, so no unit is ever read half.
+    if (from < dataStart)
+        from = dataStart;
+    else if (from >= dataEnd)
+        return -1;
+    else
+        from = dataStart + (from - dataStart + u - 1) / u * u;
+    if (to > dataEnd)
+        to = dataEnd;
+    else if (to <= dataStart)
+        return -1;
+    else
+        to = dataStart + (to - dataStart) / u * u;
+    if (to - from < static_cast<std::int64_t>(needle.length) * u)
+        return -1;
+    const auto units = static_cast<std::size_t>((to - from) / u);
+    const std::int64_t k =
+        forward ? FindForward(needle, view + from, units, isa) : FindBackward(needle, view + from, units, isa);
+    return k < 0 ? -1 : from + k * u;
+}
+
+}  // namespace searchkernels
