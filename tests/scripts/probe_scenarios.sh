@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Shell-level scenarios of the headless driver: its output format, exit codes
+# and a few behaviours end to end.
+set -u
+bin=${1:?usage: probe_scenarios.sh BIN_DIR}
+probe="$bin/ostrel-probe"
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failures=0; passed=0
+
+expect() {  # name, expected output, command...
+  local name=$1 want=$2; shift 2
+  local got
+  got=$("$@" 2>&1)
+  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
+    failures=$((failures + 1))
+    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
+  fi
+}
+expect_exit() {  # name, code, command...
+  local name=$1 want=$2; shift 2
+  "$@" >/dev/null 2>&1
+  local rc=$?
+  if [ "$rc" == "$want" ]; then passed=$((passed + 1)); else
+    failures=$((failures + 1)); printf 'FAIL %s: exit %s, expected %s\n' "$name" "$rc" "$want"
+  fi
+}
+
+printf 'alpha\nbeta\n' > "$dir/ab.txt"
+expect "basic print" 'top=0 last=0 total=11 enc="ANSI / ASCII" hoff=0 longest=6 hl=none
+|alpha|
+|beta|
+| |' "$probe" --rows 3 "$dir/ab.txt" print
+
+seq 1 50 | sed 's/^/entry /' > "$dir/n.txt"
+expect "opens at the end, home and page down" 'top=405 last=405 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+|entry 47|
+|entry 48|
+|entry 49|
+|entry 50|
+top=16 last=405 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+|entry 3|
+|entry 4|
+|entry 5|
+|entry 6|' "$probe" --rows 4 "$dir/n.txt" print key:home key:pgdn print
+
+expect "thumb into a line lands on its start, clamped like a bar" 'top=90 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+|entry 12|
+|entry 13|
+top=423 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+|entry 49|
+|entry 50|' "$probe" --rows 2 "$dir/n.txt" thumb:93 print thumb:999999 print
+
+printf '\xfe\xff\x00H\x00i\x00\t\x00\\\x00\x0a\x00\xab' > "$dir/be.txt"
+expect "mismatch prompt answered no, escapes in wide rows" 'message "User requested loading file with encoding ANSI / ASCII but file header indicates encoding Unicode UTF 16 Big Endian.\r\nClick Yes to proceed with user requested encoding, No to proceed with file specified encoding." no
+top=0 last=0 total=6 enc="Unicode UTF 16 Big Endian" hoff=0 longest=5 hl=none
+|Hi  \u005C|
+|\u00AB|
+clip unicode H\x00i\x00\t\x00\\\x00\n\x00\xAB\x00' "$probe" --rows 2 --encoding 1 --answer no "$dir/be.txt" print copy
+
+printf 'a\x01\x81\\b\xe9\n' > "$dir/ctl.txt"
+expect "escapes in narrow rows, sentence case" 'top=0 last=0 total=7 enc="ANSI / ASCII" hoff=0 longest=7 hl=none
+|A\x01\x81\x5CBé|
+| |' "$probe" --rows 2 --case 1 "$dir/ctl.txt" print
+
+printf '\xff\xfe\x00\x00abcd' > "$dir/u32.txt"
+expect "UTF-32 refused" 'message "Error: 32bit unicode is not supported."
+load failed' "$probe" "$dir/u32.txt" print
+expect_exit "UTF-32 exit code" 3 "$probe" "$dir/u32.txt"
+: > "$dir/empty.txt"
+expect_exit "empty file cannot load" 3 "$probe" "$dir/empty.txt"
+expect_exit "missing file" 3 "$probe" "$dir/missing.txt"
+expect_exit "unknown command" 2 "$probe" "$dir/ab.txt" jump
+expect_exit "bad option" 2 "$probe" --rows x "$dir/ab.txt"
+expect_exit "no file" 2 "$probe"
+
+printf '%s\n' "$(printf 'x%.0s' $(seq 1 100))" short > "$dir/wide.txt"
+expect "horizontal offset past a short line paints an empty row" 'top=0 last=0 total=107 enc="ANSI / ASCII" hoff=20 longest=101 hl=none
+|xxxxxxxxxx|
+||
+||' "$probe" --rows 3 --cols 10 "$dir/wide.txt" key:home hthumb:20 hwheel:left hwheel:right print
+
+echo "$passed passed, $failures failed"
+[ "$failures" -eq 0 ]
