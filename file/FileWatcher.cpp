@@ -1,7 +1,142 @@
 #include "file/FileWatcher.h"
 
-// Not following yet.
+#include "platform/SigbusGuard.h"
+#include "platform/Window.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 CFileWatcher::CFileWatcher() = default;
-CFileWatcher::~CFileWatcher() = default;
-bool CFileWatcher::AddWindow(const char*, HWND) { return false; }
-bool CFileWatcher::RemoveWindow(HWND) { return false; }
+
+CFileWatcher::~CFileWatcher()
+{
+    // The owner normally removed its window already; if not, the thread must
+    // still be gone before our members are.
+    Stop();
+}
+
+std::string CFileWatcher::DirectoryOf(const std::string& path)
+{
+    const std::string abs = platform::AbsolutePath(path);
+    std::string dir;
+    const std::size_t slash = abs.rfind('/');
+    if (slash != std::string::npos)
+        dir = abs.substr(0, slash);
+    while (!dir.empty() && dir.back() == '/')
+        dir.pop_back();
+    // "/x.log" lives in "/", which must stay a directory, not become "".
+    return dir.empty() ? std::string("/") : dir;
+}
+
+bool CFileWatcher::AddWindow(const char* path, HWND hwnd)
+{
+    if (!path || !*path)
+        return false;
+    bool result = true;
+    if (m_pszPath.empty()) {
+        m_pszPath = path;
+        // Watch the directory where the file really lives: for a symbolic
+        // link that is the target's, where the writes happen.
+        std::string real = m_pszPath;
+        if (char* resolved = ::realpath(path, nullptr)) {
+            real = resolved;
+            std::free(resolved);
+        }
+        m_pszDirectory = DirectoryOf(real);
+        m_hFile = platform::OpenReadShared(m_pszPath);
+        m_dwLastSize = platform::FileSizeByHandle(m_hFile);
+        m_nStaleListener = m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, m_wake.Fd()) : -1;
+        m_nStaleSeen = 0;
+        m_bNotified = m_dirWatch.Start(m_pszDirectory, &m_wake);
+        m_bStop = false;
+        try {
+            m_hThread = std::thread(&CFileWatcher::WatchThreadProc, this);
+        } catch (...) {
+            result = false;
+        }
+    }
+    if (m_pszPath != path)
+        return false;
+    std::lock_guard<std::mutex> g(m_lock);
+    if (std::find(m_windows.begin(), m_windows.end(), hwnd) != m_windows.end())
+        return false;
+    m_windows.push_back(hwnd);
+    return result;
+}
+
+bool CFileWatcher::RemoveWindow(HWND hwnd)
+{
+    bool found = false;
+    bool empty;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        auto it = std::find(m_windows.begin(), m_windows.end(), hwnd);
+        if (it != m_windows.end()) {
+            m_windows.erase(it);
+            found = true;
+        }
+        empty = m_windows.empty();
+    }
+    if (empty)
+        Stop();
+    return found;
+}
+
+void CFileWatcher::Stop()
+{
+    if (m_hThread.joinable()) {
+        m_bStop = true;
+        m_wake.Signal();
+        m_hThread.join();
+    }
+    m_dirWatch.Stop();
+    platform::UnregisterStaleListener(m_nStaleListener);
+    m_nStaleListener = -1;
+    m_wake.Wait(0);  // forget a pending wake-up, so a restart begins quiet
+    platform::CloseFile(m_hFile);
+    m_hFile = platform::kInvalidFile;
+    m_pszPath.clear();
+    m_pszDirectory.clear();
+    m_bNotified = false;
+    m_bStop = false;
+    m_nThreadId = 0;
+}
+
+void CFileWatcher::NotifyWindows()
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    for (HWND h : m_windows)
+        if (platform::IsWindow(h))
+            platform::PostMessage(h, WM_FILE_CHANGED, 1, 0);
+}
+
+void CFileWatcher::WatchThreadProc()
+{
+    pthread_setname_np(pthread_self(), "ostrel-watch");
+    m_nThreadId = static_cast<int>(::syscall(SYS_gettid));
+    while (!m_bStop.load()) {
+        // Woken by a change in the directory, a caught truncation or the
+        // stop; in any case the size is looked at once a second.
+        m_wake.Wait(kWaitMs);
+        if (m_bStop.load())
+            break;
+        bool changed = false;
+        const std::int64_t size = platform::FileSizeByHandle(m_hFile);
+        if (size >= 0 && size != m_dwLastSize) {
+            m_dwLastSize = size;
+            changed = true;
+        }
+        const std::uint32_t stale = platform::StaleCount(m_nStaleListener);
+        if (stale != m_nStaleSeen) {
+            m_nStaleSeen = stale;
+            changed = true;
+        }
+        if (changed)
+            NotifyWindows();
+        m_nChecks.fetch_add(1);
+    }
+}

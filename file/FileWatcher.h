@@ -1,8 +1,38 @@
 // Follows one file from a thread of its own and posts WM_FILE_CHANGED (1, 0)
 // to the registered windows whenever its size changes.
+//
+// The thread sleeps until something changes in the file's directory (shared
+// inotify, see platform/DirWatch.h) or 1000 ms pass, whichever comes first,
+// then compares the file's size with the last one seen. When the directory
+// cannot be watched it keeps the once-a-second size check: a log that is
+// silently no longer followed would be a wrong result.
+//
+// Concurrency:
+// - m_windows is guarded by m_lock, which both threads hold while they touch
+//   it (the thread holds it while it posts, so posts keep their order).
+// - Stopping sets m_bStop and then the wake event, which ends the thread's
+//   wait at once; the stopper joins the thread, so no storage is released
+//   while it runs, and closing a window never stalls for the 1000 ms wait.
+//   The stop flag is a value of its own, never confused with "not started".
+// - Everything else the thread reads is set before it starts and released
+//   after it has been joined.
+//
+// Besides size changes, the thread also posts when a mapping of its file was
+// caught reading past a truncation (platform/SigbusGuard.h): those pages
+// read as zeros until the window re-maps, and the size alone may look
+// unchanged if the file has grown back meanwhile.
 #pragma once
 
+#include "platform/DirWatch.h"
+#include "platform/File.h"
 #include "platform/Types.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 class CFileWatcher {
 public:
@@ -11,6 +41,50 @@ public:
     CFileWatcher(const CFileWatcher&) = delete;
     CFileWatcher& operator=(const CFileWatcher&) = delete;
 
+    // UI thread. Starts following `path` on the first call; false for another
+    // path (compared exactly: POSIX names differ by case), for a window that
+    // is already registered, or when no thread could be started.
     bool AddWindow(const char* path, HWND hwnd);
+    // UI thread. False when `hwnd` was not registered. When the list is empty
+    // afterwards the thread is stopped and joined; AddWindow may start anew.
     bool RemoveWindow(HWND hwnd);
+
+    // The directory that is watched for `path`: the absolute directory of the
+    // file, without a trailing slash except for "/" itself.
+    static std::string DirectoryOf(const std::string& path);
+
+    // --- Diagnostics (tests and benchmarks) ----------------------------------
+    bool IsWatching() const { return m_hThread.joinable(); }
+    // Whether changes wake the thread at once (false: the 1000 ms check only).
+    bool HasDirectoryNotification() const { return m_bNotified.load(); }
+    // Size checks the thread has made so far.
+    std::uint64_t CheckCount() const { return m_nChecks.load(); }
+    // The thread's kernel id (0 when none), for /proc/self/task/<tid>.
+    int ThreadId() const { return m_nThreadId.load(); }
+
+    // The longest wait between two size checks.
+    static constexpr int kWaitMs = 1000;
+
+private:
+    void WatchThreadProc();
+    void Stop();
+    void NotifyWindows();
+
+    std::string m_pszPath;       // as given; empty while idle
+    std::string m_pszDirectory;  // what DirectoryOf made of it
+    platform::FileHandle m_hFile = platform::kInvalidFile;
+    std::int64_t m_dwLastSize = -1;  // watcher thread only, once started
+    std::mutex m_lock;
+    std::vector<HWND> m_windows;  // guarded by m_lock
+
+    std::thread m_hThread;
+    std::atomic<bool> m_bStop{false};
+    platform::WakeEvent m_wake;
+    platform::DirWatch m_dirWatch;
+    int m_nStaleListener = -1;
+    std::uint32_t m_nStaleSeen = 0;  // watcher thread only, once started
+
+    std::atomic<bool> m_bNotified{false};
+    std::atomic<std::uint64_t> m_nChecks{0};
+    std::atomic<int> m_nThreadId{0};
 };

@@ -1,13 +1,20 @@
 #include "file/MemoryMappedFile.h"
 
+#include "platform/SigbusGuard.h"
+
 using namespace platform;
 
 CMemoryMappedFile::CMemoryMappedFile() = default;
 
 CMemoryMappedFile::CMemoryMappedFile(const char* path)
 {
-    if (path && !Open(path, false))
+    if (path && !Open(path, false)) {
+        // No destructor runs for an object whose constructor throws: release
+        // the descriptor that Open may hold (an empty file opens but does
+        // not map), or every refused file would leak one.
+        Close();
         throw CFileException{};
+    }
 }
 
 CMemoryMappedFile::~CMemoryMappedFile()
@@ -67,4 +74,9 @@ bool CMemoryMappedFile::Close()
     }
     m_pszPath.clear();
     return ok;
+}
+
+bool CMemoryMappedFile::IsStale() const
+{
+    return m_pView && IsMappingStale(m_pView);
 }

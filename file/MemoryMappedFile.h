@@ -28,6 +28,10 @@ public:
     std::uint64_t Size() const { return m_pView ? m_dwSize : 0; }
     const char* Path() const { return m_pszPath.empty() ? nullptr : m_pszPath.c_str(); }
     platform::FileHandle Handle() const { return m_hFile; }
+    // Whether the truncation guard patched zero pages into the view (a read
+    // went past the file's new end): the view must be re-mapped, whatever the
+    // file's size is now (platform/SigbusGuard.h).
+    bool IsStale() const;
 
     platform::FileHandle m_hFile = platform::kInvalidFile;
     std::uint8_t* m_pView = nullptr;
