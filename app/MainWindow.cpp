@@ -38,6 +38,11 @@ CMainWindow::CMainWindow(QWidget* parent) : QMainWindow(parent), m_pTabs(new QTa
     m_pTabs->setTabsClosable(true);
     m_pTabs->setMovable(true);
     connect(m_pTabs, &QTabWidget::tabCloseRequested, this, &CMainWindow::CloseTab);
+    // The keys page and scroll the text of the tab in front.
+    connect(m_pTabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (CFileWndWidget* w = FileWindow(index))
+            w->setFocus();
+    });
     setCentralWidget(m_pTabs);
     resize(1000, 700);
 }
@@ -73,6 +78,7 @@ bool CMainWindow::OpenFile(const QByteArray& path)
         return false;
     }
     m_pTabs->setCurrentWidget(w);
+    w->setFocus();
     return true;
 }
 
