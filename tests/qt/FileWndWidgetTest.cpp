@@ -272,7 +272,7 @@ void FileWndWidgetTest::barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLas
     // zero bytes between (which no step here reads through).
     QTemporaryDir dir;
     const QString path = dir.filePath("huge.log");
-    const std::int64_t size = std::int64_t(3) << 30;
+    const std::int64_t size = (std::int64_t(3) << 30) + 1000003;  // no whole bytes per bar step
     const std::string head = NumberedLines(50);
     const std::string tail = "\n" + NumberedLines(1000);
     {
