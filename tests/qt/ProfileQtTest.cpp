@@ -1,0 +1,153 @@
+// The QSettings profile: where it lives, how its values round-trip, and that
+// the display defaults read through it behave as with any other profile.
+#include "view/DisplayPreferences.h"
+#include "view/qt/QtProfile.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Redirected before anything asks QSettings or QStandardPaths for a folder.
+QTemporaryDir* g_pConfigHome = nullptr;
+
+LOGFONTW SampleFont()
+{
+    LOGFONTW f{};
+    f.lfHeight = -16;
+    f.lfWeight = 700;
+    f.lfItalic = 1;
+    f.lfCharSet = 0;  // NUL bytes inside the value must survive
+    const std::u16string face = u"Liberation Mono";
+    std::copy(face.begin(), face.end(), f.lfFaceName);
+    return f;
+}
+
+}  // namespace
+
+class ProfileQtTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Corvane/Ostrel/Text Log File Viewer",
+                  "Ostrel Text Log File Viewer")
+            .clear();
+    }
+
+    void storesUnderTheApplicationsConfigFile()
+    {
+        CQtProfile profile;
+        const QString expected =
+            g_pConfigHome->path() + "/Corvane/Ostrel/Text Log File Viewer/Ostrel Text Log File Viewer.conf";
+        QCOMPARE(profile.FileName(), expected);
+        profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, 2);
+        profile.Flush();
+        QVERIFY(QFile::exists(expected));
+        // The file is an INI file with the section as its group.
+        QSettings raw(expected, QSettings::IniFormat);
+        QCOMPARE(raw.value("TextFileView/Text Case").toInt(), 2);
+    }
+
+    void valuesRoundTripThroughTheFile()
+    {
+        const LOGFONTW font = SampleFont();
+        {
+            CQtProfile writer;
+            QVERIFY(writer.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &font, sizeof font));
+            QVERIFY(writer.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(0xFF102030u)));
+            QVERIFY(writer.WriteProfileInt(kPrefsSection, kPrefsPageColor, 0x00405060));
+            QVERIFY(writer.WriteProfileInt(kPrefsSection, kPrefsTextCase, -7));
+        }
+        CQtProfile reader;
+        std::vector<std::uint8_t> bytes;
+        QVERIFY(reader.GetProfileBinary(kPrefsSection, kPrefsLogFont, bytes));
+        QCOMPARE(bytes.size(), std::size_t(92));
+        QVERIFY(std::memcmp(bytes.data(), &font, 92) == 0);
+        QCOMPARE(static_cast<std::uint32_t>(reader.GetProfileInt(kPrefsSection, kPrefsFontColor, 0)), 0xFF102030u);
+        QCOMPARE(reader.GetProfileInt(kPrefsSection, kPrefsPageColor, 0), 0x00405060);
+        QCOMPARE(reader.GetProfileInt(kPrefsSection, kPrefsTextCase, 0), -7);
+        QCOMPARE(reader.GetProfileInt(kPrefsSection, "Missing", 42), 42);
+
+        DisplayPreferences p;
+        LoadDefaultPreferences(p, reader);
+        QCOMPARE(p.pointSize, 12);
+        QCOMPARE(p.bold, std::uint8_t(1));
+        QCOMPARE(p.italic, std::uint8_t(1));
+        QCOMPARE(p.fontColor, 0xFF102030u);
+        QCOMPARE(p.textCase, -7);
+        QCOMPARE(std::u16string(p.faceName), std::u16string(u"Liberation Mono"));
+    }
+
+    void foreignValuesCountAsAbsent()
+    {
+        const QString file = CQtProfile().FileName();
+        {
+            QSettings raw(file, QSettings::IniFormat);
+            raw.setValue("TextFileView/LogFont", QByteArray(91, 'x'));  // one byte short
+            raw.setValue("TextFileView/Font Color", "pink");
+            raw.setValue("TextFileView/Page Color", "4294967295");  // written by hand, unsigned
+            raw.setValue("TextFileView/Text Case", QByteArray("\x01", 1));
+        }
+        CQtProfile profile;
+        DisplayPreferences p;
+        LoadDefaultPreferences(p, profile);
+        QCOMPARE(std::u16string(p.faceName), std::u16string(u"Courier New"));
+        QCOMPARE(p.pointSize, -10);
+        QCOMPARE(p.fontColor, 0x00FFFFFFu);
+        QCOMPARE(p.pageColor, 0xFFFFFFFFu);
+        QCOMPARE(p.textCase, 0);
+
+        // Text under the font's name is not a byte string.
+        {
+            QSettings raw(file, QSettings::IniFormat);
+            raw.setValue("TextFileView/LogFont", QString("Courier New,10"));
+        }
+        CQtProfile again;
+        std::vector<std::uint8_t> bytes;
+        QVERIFY(!again.GetProfileBinary(kPrefsSection, kPrefsLogFont, bytes));
+    }
+
+    void reservedKeyCharactersStaySeparate()
+    {
+        CQtProfile profile;
+        profile.WriteProfileInt("a/b", "c", 1);
+        profile.WriteProfileInt("a", "b/c", 2);
+        profile.WriteProfileInt("a\\b", "c%", 3);
+        profile.Flush();
+        CQtProfile reader;
+        QCOMPARE(reader.GetProfileInt("a/b", "c", 0), 1);
+        QCOMPARE(reader.GetProfileInt("a", "b/c", 0), 2);
+        QCOMPARE(reader.GetProfileInt("a\\b", "c%", 0), 3);
+    }
+
+    void installTakesTheScreenResolution()
+    {
+        InstallQtPreferences();
+        QVERIFY(dynamic_cast<CQtProfile*>(&GetCurrentProfile()) != nullptr);
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        QVERIFY(screen);
+        QCOMPARE(GetScreenDpiY(), static_cast<int>(std::lround(screen->logicalDotsPerInchY())));
+        SetCurrentProfile(nullptr);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir configHome;
+    g_pConfigHome = &configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    QGuiApplication app(argc, argv);
+    ProfileQtTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ProfileQtTest.moc"

@@ -1,0 +1,116 @@
+#include "view/qt/QtProfile.h"
+
+#include "platform/AppInfo.h"
+#include "view/DisplayPreferences.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QVariant>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+QString EscapeKeyPart(const std::string& part)
+{
+    QString out;
+    for (QChar c : QString::fromStdString(part)) {
+        if (c == u'%' || c == u'/' || c == u'\\')
+            out += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QChar(u'0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+CQtProfile::CQtProfile()
+    : m_pSettings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                              QString::fromUtf8(kProfileOrganization),
+                                              QString::fromUtf8(kApplicationTitle)))
+{
+}
+
+CQtProfile::CQtProfile(const QString& iniPath) : m_pSettings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+{
+}
+
+CQtProfile::~CQtProfile()
+{
+    if (&GetCurrentProfile() == this)
+        SetCurrentProfile(nullptr);
+    m_pSettings->sync();
+}
+
+QString CQtProfile::Key(const std::string& section, const std::string& entry)
+{
+    return EscapeKeyPart(section) + u'/' + EscapeKeyPart(entry);
+}
+
+bool CQtProfile::GetProfileBinary(const std::string& section, const std::string& entry,
+                                  std::vector<std::uint8_t>& out)
+{
+    out.clear();
+    const QVariant v = m_pSettings->value(Key(section, entry));
+    // Only a byte string counts; a number or text under the name is not one.
+    if (v.typeId() != QMetaType::QByteArray)
+        return false;
+    const QByteArray bytes = v.toByteArray();
+    out.resize(static_cast<std::size_t>(bytes.size()));
+    if (!out.empty())
+        std::memcpy(out.data(), bytes.constData(), out.size());
+    return true;
+}
+
+std::int32_t CQtProfile::GetProfileInt(const std::string& section, const std::string& entry,
+                                       std::int32_t defaultValue)
+{
+    const QVariant v = m_pSettings->value(Key(section, entry));
+    if (!v.isValid() || v.typeId() == QMetaType::QByteArray)
+        return defaultValue;
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    // A 32-bit value either way round: colours written by hand as unsigned
+    // numbers (4294967295) read back with all their bits.
+    if (!ok || n < INT32_MIN || n > static_cast<qlonglong>(UINT32_MAX))
+        return defaultValue;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(n));
+}
+
+bool CQtProfile::WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
+                                    std::size_t size)
+{
+    m_pSettings->setValue(Key(section, entry),
+                          QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(size)));
+    return m_pSettings->status() == QSettings::NoError;
+}
+
+bool CQtProfile::WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value)
+{
+    m_pSettings->setValue(Key(section, entry), value);
+    return m_pSettings->status() == QSettings::NoError;
+}
+
+void CQtProfile::Flush()
+{
+    m_pSettings->sync();
+}
+
+QString CQtProfile::FileName() const
+{
+    return m_pSettings->fileName();
+}
+
+void InstallQtPreferences()
+{
+    static CQtProfile profile;
+    SetCurrentProfile(&profile);
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            SetScreenDpiY(static_cast<int>(std::lround(screen->logicalDotsPerInchY())));
+    }
+}

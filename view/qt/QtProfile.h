@@ -1,0 +1,49 @@
+// The application's profile kept by QSettings: in the native format on Linux
+// that is the INI file
+//   ~/.config/Corvane/Ostrel/Text Log File Viewer/Ostrel Text Log File Viewer.conf
+// with one group per section. Byte strings are stored as QByteArray values,
+// integers as numbers.
+#pragma once
+
+#include "view/Profile.h"
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+class CQtProfile : public IProfile {
+public:
+    // The application's own settings (organisation and application names of
+    // platform/AppInfo.h, native format, user scope).
+    CQtProfile();
+    // An INI file at `iniPath` (tools and tests).
+    explicit CQtProfile(const QString& iniPath);
+    ~CQtProfile() override;
+
+    bool GetProfileBinary(const std::string& section, const std::string& entry,
+                          std::vector<std::uint8_t>& out) override;
+    std::int32_t GetProfileInt(const std::string& section, const std::string& entry,
+                               std::int32_t defaultValue) override;
+    bool WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
+                            std::size_t size) override;
+    bool WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value) override;
+    void Flush() override;
+
+    // Where the values are kept.
+    QString FileName() const;
+
+    // The settings key of a value: "section/entry", with the characters that
+    // QSettings reserves ('/' and '\\', and '%' that marks the escape)
+    // percent-encoded inside each part.
+    static QString Key(const std::string& section, const std::string& entry);
+
+private:
+    std::unique_ptr<QSettings> m_pSettings;
+};
+
+// Installs the application's QSettings profile as the current one and takes
+// the screen resolution for point sizes from the primary screen (when a
+// QGuiApplication exists). For the application shell at start-up.
+void InstallQtPreferences();
