@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -26,16 +27,11 @@ void Check(bool ok, const char* what)
     }
 }
 
-std::string TempPath()
+// One in-memory file, rewritten for every input (no disk in the loop).
+int MemFile()
 {
-    static std::string path = [] {
-        char tmpl[] = "/tmp/ostrel-fuzz-XXXXXX";
-        const int fd = mkstemp(tmpl);
-        if (fd >= 0)
-            close(fd);
-        return std::string(tmpl);
-    }();
-    return path;
+    static const int fd = memfd_create("ostrel-fuzz", 0);
+    return fd;
 }
 
 }  // namespace
@@ -56,12 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     if (bodySize == 0)
         return 0;
 
-    const std::string path = TempPath();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    const int fd = MemFile();
+    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, body, bodySize, 0) != static_cast<ssize_t>(bodySize))
         return 0;
-    std::fwrite(body, 1, bodySize, f);
-    std::fclose(f);
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
 
     CMemoryMappedFile file;
     if (!file.Open(path.c_str(), false))
