@@ -21,7 +21,7 @@ const char kUsage[] =
     "  --cols N      client width is N x char width (default 80)\n"
     "  --encoding    requested encoding id (default 0); --answer: the reply to the encoding prompt (default cancel)\n"
     "  --case        text case of the window (default 0)\n"
-    "  --watch       follow the file (the watcher posts file-changed messages; see wait:MS)\n"
+    "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
     "commands, applied in order after loading:\n"
     "  key:NAME      NAME one of space pgup pgdn end home left up right down\n"
     "  wheel:up  wheel:down  hwheel:left  hwheel:right\n"
@@ -296,7 +296,7 @@ int Usage()
 int main(int argc, char** argv)
 {
     int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = IDCANCEL;
-    bool watch = false;
+    bool watch = true;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -304,8 +304,8 @@ int main(int argc, char** argv)
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (opt == "--watch") {
-            watch = true;
+        if (opt == "--no-watch") {
+            watch = false;
             continue;
         }
         if (i + 1 >= argc)
