@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
 
-#include "file/MemoryMappedFile.h"
+#include "file/TextFileDoc.h"
 #include "platform/AppInfo.h"
 #include "textwnd/qt/FileWndWidget.h"
 
@@ -62,17 +62,18 @@ CFileWndWidget* CMainWindow::FileWindow(int index) const
 
 bool CMainWindow::OpenFile(const QByteArray& path)
 {
-    auto file = std::make_unique<CMemoryMappedFile>();
-    if (!file->Open(path.constData(), false))
-        return false;  // failed opens are silent (a missing, unreadable or empty file)
+    auto doc = std::make_unique<CTextFileDoc>();
+    if (!doc->OnOpenDocument(path.constData()))
+        return false;  // failed opens are silent (missing, unreadable, empty, a folder)
+    doc->SetPathName(path.constData());
 
     auto* w = new CFileWndWidget;
     ApplyBuiltInDisplay(*w);
     const QString shown = QFile::decodeName(path);
     const int index = m_pTabs->addTab(w, QFileInfo(shown).fileName());
     m_pTabs->setTabToolTip(index, shown);
-    CMemoryMappedFile* mapping = file.get();
-    m_docs.push_back({w, std::move(file)});
+    CMemoryMappedFile* mapping = doc->GetMappedFile();
+    m_docs.push_back({w, std::move(doc)});
     if (!w->LoadFile(mapping, EncodingAuto)) {
         CloseTab(m_pTabs->indexOf(w));
         return false;

@@ -1,5 +1,5 @@
 // The main window: one tab per open file, each a text window on the file's
-// mapping. It will grow into the full shell (ribbon, status bar, tab groups).
+// document. It will grow into the full shell (ribbon, status bar, tab groups).
 #pragma once
 
 #include <QMainWindow>
@@ -8,7 +8,7 @@
 #include <vector>
 
 class CFileWndWidget;
-class CMemoryMappedFile;
+class CTextFileDoc;
 class QTabWidget;
 
 class CMainWindow : public QMainWindow {
@@ -30,9 +30,9 @@ private:
 
     struct OpenDocument {
         CFileWndWidget* widget;  // owned by the tab widget
-        std::unique_ptr<CMemoryMappedFile> file;
+        std::unique_ptr<CTextFileDoc> doc;
     };
-    // A mapping outlives its window: the window reads it to the end.
+    // A document outlives its window: the window reads its mapping to the end.
     std::vector<OpenDocument> m_docs;
     QTabWidget* m_pTabs;
 };

@@ -34,7 +34,7 @@ mkdir -p "$(dirname "$SHOT")"
 rm -f "$SHOT"
 echo "run-viewer: no display found; starting the viewer under Xvfb to take a screenshot..."
 OSTREL_SCREENSHOT="$SHOT" OSTREL_SCREENSHOT_DELAY_MS="${OSTREL_SCREENSHOT_DELAY_MS:-2000}" \
-  timeout 120 xvfb-run -a -s "-screen 0 1280x800x24" "$BIN" "$@"
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$BIN" "$@"
 rc=$?
 if [ $rc -eq 0 ] && [ -s "$SHOT" ]; then
   echo "run-viewer: screenshot of the viewer saved to $(cd "$(dirname "$SHOT")" && pwd)/$(basename "$SHOT")"
