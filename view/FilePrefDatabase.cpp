@@ -1,6 +1,7 @@
 #include "view/FilePrefDatabase.h"
 
 #include "platform/File.h"
+#include "platform/SigbusGuard.h"
 #include "platform/Win1252.h"
 
 #include <algorithm>
@@ -256,7 +257,9 @@ bool CFilePrefDatabase::SyncMapping()
         return false;
     }
     const auto fileSize = static_cast<std::uint64_t>(size);
-    if (!file.m_pView || file.m_dwSize != fileSize) {
+    // A stale view had pages past a truncation replaced by zeros; even at the
+    // same size again, only a new mapping shows the file's bytes there.
+    if (!file.m_pView || file.m_dwSize != fileSize || platform::IsMappingStale(file.m_pView)) {
         if (fileSize == 0) {
             platform::UnmapFile(file.m_pView, file.m_dwSize);
             file.m_pView = nullptr;

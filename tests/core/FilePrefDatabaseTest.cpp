@@ -1,6 +1,7 @@
 // The per-file preference database, checked from the outside: every file the
 // database writes is read back by a reader that knows only the record layout
 // (offsets, sizes, little-endian), never the program's structures.
+#include "platform/SigbusGuard.h"
 #include "platform/Win1252.h"
 #include "view/FilePrefDatabase.h"
 #include "view/Profile.h"
@@ -552,6 +553,30 @@ TEST_F(FilePrefDatabaseTest, RecordsTruncatedAwayByAnotherProgramAreAddedAgain)
     EXPECT_TRUE(refs[5].IsStored());
     EXPECT_EQ(refs[5].Index(), 0);
     EXPECT_EQ(FileSize(dbPath), 612);
+}
+
+TEST_F(FilePrefDatabaseTest, TruncationCaughtByTheGuardIsFollowedByAFreshMapping)
+{
+    std::vector<CPrefRecordRef> refs;
+    for (int i = 0; i < 20; ++i)
+        refs.push_back(db.FindOrAddRecord("/g/" + std::to_string(i)));
+    const std::string original = ReadWholeFile(dbPath);
+    // A store that races another program's truncation: the page past the new
+    // end faults, and the guard answers with zeros.
+    DisplayPreferences* raw = refs[19].Get();
+    const std::uint64_t faultsBefore = platform::GuardedFaultCount();
+    ASSERT_EQ(::truncate(dbPath.c_str(), 612), 0);
+    raw->pointSize = 5;
+    EXPECT_GT(platform::GuardedFaultCount(), faultsBefore);
+    // The file comes back whole at the very same size (a restored copy).
+    dir.Write("prefs.fpdb", original);
+    ASSERT_EQ(FileSize(dbPath), 612 * 20);
+    // The record is read from the file again, not from the zero pages: it is
+    // found where it was and nothing is appended.
+    EXPECT_EQ(db.FindOrAddRecord("/g/19").Index(), 19);
+    EXPECT_EQ(refs[19].Index(), 19);
+    EXPECT_EQ(refs[19]->pointSize, 12);
+    EXPECT_EQ(FileSize(dbPath), 612 * 20);
 }
 
 TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
