@@ -194,7 +194,8 @@ std::string CFilePrefDatabase::GetDatabasePath()
         return m_strPathOverride;
 
     // Without any home folder (a service account, a stripped container) the
-    // preferences still last for the session in a private temporary folder.
+    // preferences go to a private folder in the temporary folder, and last
+    // until the system clears it.
     const char* tmp = std::getenv("TMPDIR");
     const std::string tempFolder =
         std::string(IsAbsolute(tmp) ? tmp : "/tmp") + "/ostrel-data-" + std::to_string(::getuid());
