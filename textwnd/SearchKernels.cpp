@@ -8,7 +8,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#ifndef MADV_POPULATE_READ
+#define MADV_POPULATE_READ 22  // Linux 5.14; older kernels refuse it, which is harmless
+#endif
+#endif
 
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <emmintrin.h>
@@ -265,17 +272,22 @@ inline bool Passes(const UnitFilter& f, std::uint16_t x)
            x == f.values[3];
 }
 
-std::int64_t ScalarForward(const Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t ScalarForward(const Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands,
+                           bool* stopped)
 {
+    *stopped = false;
     const std::size_t m = nd.length;
     if (m == 0 || units < m)
         return -1;
     const unsigned u = nd.unitSize;
     const std::size_t off1 = nd.first.offset * u, off2 = nd.second.offset * u;
-    for (std::size_t k = 0; k <= units - m; ++k) {
+    const std::size_t n = std::min(units - m + 1, cands);
+    for (std::size_t k = 0; k < n; ++k) {
         const std::uint8_t* p = d + k * u;
-        if (StoredUnit(p, u) == 0)
+        if (StoredUnit(p, u) == 0) {
+            *stopped = true;
             return -1;
+        }
         if (Passes(nd.first, StoredUnit(p + off1, u)) && Passes(nd.second, StoredUnit(p + off2, u)) &&
             detail::Verify(nd, p))
             return static_cast<std::int64_t>(k);
@@ -283,14 +295,14 @@ std::int64_t ScalarForward(const Needle& nd, const std::uint8_t* d, std::size_t 
     return -1;
 }
 
-std::int64_t ScalarBackward(const Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t ScalarBackward(const Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands)
 {
     const std::size_t m = nd.length;
     if (m == 0 || units < m)
         return -1;
     const unsigned u = nd.unitSize;
     const std::size_t off1 = nd.first.offset * u, off2 = nd.second.offset * u;
-    for (std::size_t k = units - m + 1; k-- > 0;) {
+    for (std::size_t k = std::min(units - m + 1, cands); k-- > 0;) {
         const std::uint8_t* p = d + k * u;
         if (Passes(nd.first, StoredUnit(p + off1, u)) && Passes(nd.second, StoredUnit(p + off2, u)) &&
             detail::Verify(nd, p))
@@ -298,6 +310,8 @@ std::int64_t ScalarBackward(const Needle& nd, const std::uint8_t* d, std::size_t
     }
     return -1;
 }
+
+const detail::Kernels kScalarKernels{&ScalarForward, &ScalarBackward};
 
 }  // namespace
 
@@ -382,13 +396,33 @@ const char* IsaName(Isa isa)
 namespace {
 
 // An instruction set that the processor lacks falls back to the next one down.
-Isa Usable(Isa isa)
+const detail::Kernels& KernelsFor(Isa isa)
 {
-    if (isa == Isa::Avx2 && !IsaAvailable(Isa::Avx2))
-        isa = Isa::Sse2;
-    if (isa == Isa::Sse2 && !IsaAvailable(Isa::Sse2))
-        isa = Isa::Scalar;
-    return isa;
+#if defined(OSTREL_SEARCH_X86)
+    if (isa == Isa::Avx2 && IsaAvailable(Isa::Avx2))
+        return detail::Avx2Kernels();
+    if (isa != Isa::Scalar)
+        return detail::Sse2Kernels();
+#else
+    (void)isa;
+#endif
+    return kScalarKernels;
+}
+
+// Asks the system to map the pages under [p, p + n) in one go. A hint only:
+// where it is refused (older kernels, pages past a shrunken file's end) the
+// reads fault the pages in as usual.
+void MapAhead(const std::uint8_t* p, std::size_t n)
+{
+#if defined(__linux__)
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(p) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(p + n);
+    if (n)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_READ);
+#else
+    (void)p, (void)n;
+#endif
 }
 
 }  // namespace
@@ -397,36 +431,19 @@ std::int64_t FindForward(const Needle& needle, const std::uint8_t* data, std::si
 {
     if (needle.length == 0 || !data)
         return -1;
-    switch (Usable(isa)) {
-#if defined(OSTREL_SEARCH_X86)
-    case Isa::Avx2:
-        return detail::Avx2Kernels().forward(needle, data, units);
-    case Isa::Sse2:
-        return detail::Sse2Kernels().forward(needle, data, units);
-#endif
-    default:
-        return ScalarForward(needle, data, units);
-    }
+    bool stopped = false;
+    return KernelsFor(isa).forward(needle, data, units, units, &stopped);
 }
 
 std::int64_t FindBackward(const Needle& needle, const std::uint8_t* data, std::size_t units, Isa isa)
 {
     if (needle.length == 0 || !data)
         return -1;
-    switch (Usable(isa)) {
-#if defined(OSTREL_SEARCH_X86)
-    case Isa::Avx2:
-        return detail::Avx2Kernels().backward(needle, data, units);
-    case Isa::Sse2:
-        return detail::Sse2Kernels().backward(needle, data, units);
-#endif
-    default:
-        return ScalarBackward(needle, data, units);
-    }
+    return KernelsFor(isa).backward(needle, data, units, units);
 }
 
 std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd,
-                        std::int64_t from, std::int64_t to, bool forward, Isa isa)
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa, std::size_t chunkBytes)
 {
     const std::int64_t u = needle.unitSize;
     if (!view || needle.length == 0 || dataStart < 0 || dataEnd <= dataStart)
@@ -446,12 +463,44 @@ std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int
         return -1;
     else
         to = dataStart + (to - dataStart) / u * u;
-    if (to - from < static_cast<std::int64_t>(needle.length) * u)
+    const std::size_t m = needle.length;
+    if (to - from < static_cast<std::int64_t>(m) * u)
         return -1;
     const auto units = static_cast<std::size_t>((to - from) / u);
-    const std::int64_t k =
-        forward ? FindForward(needle, view + from, units, isa) : FindBackward(needle, view + from, units, isa);
-    return k < 0 ? -1 : from + k * u;
+    const std::size_t cands = units - m + 1;
+    const std::uint8_t* base = view + from;
+    const detail::Kernels& k = KernelsFor(isa);
+
+    // Small first chunks keep a near match cheap; later ones amortise the
+    // mapping requests.
+    const std::size_t fixed = chunkBytes ? std::max<std::size_t>(chunkBytes / static_cast<std::size_t>(u), 1) : 0;
+    std::size_t chunk = fixed ? fixed : (std::size_t(256) << 10) / static_cast<std::size_t>(u);
+    const std::size_t maxChunk = fixed ? fixed : (std::size_t(16) << 20) / static_cast<std::size_t>(u);
+    if (forward) {
+        for (std::size_t c = 0; c < cands; c += chunk, chunk = std::min(chunk * 2, maxChunk)) {
+            const std::size_t n = std::min(cands - c, chunk);
+            const std::uint8_t* d = base + c * u;
+            MapAhead(d, (n + m - 1) * u);
+            bool stopped = false;
+            const std::int64_t hit = k.forward(needle, d, n + m - 1, n, &stopped);
+            if (hit >= 0)
+                return from + (static_cast<std::int64_t>(c) + hit) * u;
+            if (stopped)
+                return -1;
+        }
+    } else {
+        for (std::size_t hi = cands; hi > 0; chunk = std::min(chunk * 2, maxChunk)) {
+            const std::size_t n = std::min(hi, chunk);
+            const std::size_t lo = hi - n;
+            const std::uint8_t* d = base + lo * u;
+            MapAhead(d, (n + m - 1) * u);
+            const std::int64_t hit = k.backward(needle, d, n + m - 1, n);
+            if (hit >= 0)
+                return from + (static_cast<std::int64_t>(lo) + hit) * u;
+            hi = lo;
+        }
+    }
+    return -1;
 }
 
 }  // namespace searchkernels

@@ -68,14 +68,23 @@ std::int64_t FindBackward(const Needle& needle, const std::uint8_t* data, std::s
 // dataEnd) and brought onto the code-unit grid, then scanned. Positions are
 // byte offsets into `view`; the result is a position or -1. Nothing outside
 // [dataStart, dataEnd) is read, whatever the positions say.
+//
+// The range is scanned in chunks (growing to a few MiB; chunkBytes fixes
+// their size, for tests), and the pages of each chunk are mapped in one
+// request before it is read: faulting them in one by one costs more than
+// the scan itself on a file that was just mapped.
 std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd,
-                        std::int64_t from, std::int64_t to, bool forward, Isa isa = BestIsa());
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa = BestIsa(),
+                        std::size_t chunkBytes = 0);
 
-// Kernels by instruction set (internal; the dispatch above picks one).
+// Kernels by instruction set (internal; the dispatch above picks one). Each
+// tries the candidates [0, cands) of data holding `units` units; forward
+// sets *stopped when a NUL among those candidates ended the scan.
 namespace detail {
 struct Kernels {
-    std::int64_t (*forward)(const Needle&, const std::uint8_t*, std::size_t);
-    std::int64_t (*backward)(const Needle&, const std::uint8_t*, std::size_t);
+    std::int64_t (*forward)(const Needle&, const std::uint8_t* data, std::size_t units, std::size_t cands,
+                            bool* stopped);
+    std::int64_t (*backward)(const Needle&, const std::uint8_t* data, std::size_t units, std::size_t cands);
 };
 const Kernels& Sse2Kernels();
 const Kernels& Avx2Kernels();

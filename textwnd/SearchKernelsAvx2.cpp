@@ -5,6 +5,7 @@
 // function shared with other files is compiled here for AVX2.
 #include "textwnd/SearchKernels.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -40,14 +41,16 @@ struct Avx2 {
     static inline bool Any(R a) { return !_mm256_testz_si256(a, a); }
 };
 
-std::int64_t Avx2Forward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t Avx2Forward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands,
+                         bool* stopped)
 {
-    return DispatchForward<Avx2>(nd, d, units);
+    return DispatchForward<Avx2>(nd, d, units, cands, stopped);
 }
 
-std::int64_t Avx2Backward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t Avx2Backward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units,
+                          std::size_t cands)
 {
-    return DispatchBackward<Avx2>(nd, d, units);
+    return DispatchBackward<Avx2>(nd, d, units, cands);
 }
 
 }  // namespace

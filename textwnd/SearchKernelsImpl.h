@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -77,10 +78,14 @@ inline bool IsNulAt(const std::uint8_t* p)
 }
 
 // Settles a forward block at byte offset q with candidate bits and NUL bits;
-// true when the scan is over (result set: a unit offset or -1).
+// true when the scan is over (result set: a unit offset or -1, and whether
+// a NUL among the candidates ended it). A NUL past the last candidate only
+// shows that no candidate of this call can match; the call for the
+// candidates after it stops there.
 template <unsigned U>
 inline bool SettleForward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t q, std::uint32_t cand,
-                          std::uint32_t nul, std::size_t nulBase, std::int64_t& result)
+                          std::uint32_t nul, std::size_t nulBase, std::size_t lastCand, std::int64_t& result,
+                          bool& stopped)
 {
     const std::size_t limit = nul ? nulBase + static_cast<std::size_t>(__builtin_ctz(nul)) : SIZE_MAX;
     const std::size_t bytes = nd.length * U;
@@ -95,6 +100,7 @@ inline bool SettleForward(const searchkernels::Needle& nd, const std::uint8_t* d
     }
     if (nul) {
         result = -1;
+        stopped = limit <= lastCand;
         return true;
     }
     return false;
@@ -116,16 +122,20 @@ inline bool SettleBackward(const searchkernels::Needle& nd, const std::uint8_t* 
     return false;
 }
 
+// Tries the candidates [0, cands) of data holding `units` units (a match may
+// run past the last candidate, never past the data).
 template <class V, unsigned U, bool General>
-std::int64_t ScanForward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t ScanForward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands,
+                         bool& stopped)
 {
     using R = typename V::R;
     using O = UnitOps<V, U>;
     constexpr std::size_t W = V::kWidth;
     const std::size_t m = nd.length;
-    if (m == 0 || units < m)
+    stopped = false;
+    if (m == 0 || units < m || cands == 0)
         return -1;
-    const std::size_t lastCand = (units - m) * U;  // byte offset of the last candidate
+    const std::size_t lastCand = (std::min(units - m + 1, cands) - 1) * U;  // byte offset of the last candidate
     const std::size_t off1 = nd.first.offset * U;
     const std::size_t off2 = nd.second.offset * U;
     std::size_t q = 0;
@@ -134,8 +144,10 @@ std::int64_t ScanForward(const searchkernels::Needle& nd, const std::uint8_t* d,
         // The block loads of the first filter see NULs from its offset on; a
         // NUL before that offset leaves no room for any match.
         for (std::size_t i = 0; i < off1; i += U)
-            if (IsNulAt<U>(d + i))
+            if (IsNulAt<U>(d + i)) {
+                stopped = i <= lastCand;
                 return -1;
+            }
         const VecFilter<V, U, General> f1(nd.first), f2(nd.second);
         const R zero = V::Zero();
         for (; q + 2 * W <= lastCand + U; q += 2 * W) {
@@ -149,9 +161,9 @@ std::int64_t ScanForward(const searchkernels::Needle& nd, const std::uint8_t* d,
             const R z1 = O::Eq(a1, zero);
             if (!V::Any(V::Or(V::Or(c0, z0), V::Or(c1, z1))))
                 continue;
-            if (SettleForward<U>(nd, d, q, O::Bits(c0), O::Bits(z0), q + off1, result))
+            if (SettleForward<U>(nd, d, q, O::Bits(c0), O::Bits(z0), q + off1, lastCand, result, stopped))
                 return result;
-            if (SettleForward<U>(nd, d, q + W, O::Bits(c1), O::Bits(z1), q + W + off1, result))
+            if (SettleForward<U>(nd, d, q + W, O::Bits(c1), O::Bits(z1), q + W + off1, lastCand, result, stopped))
                 return result;
         }
         for (; q + W <= lastCand + U; q += W) {
@@ -161,13 +173,15 @@ std::int64_t ScanForward(const searchkernels::Needle& nd, const std::uint8_t* d,
             const R z = O::Eq(a, zero);
             if (!V::Any(V::Or(c, z)))
                 continue;
-            if (SettleForward<U>(nd, d, q, O::Bits(c), O::Bits(z), q + off1, result))
+            if (SettleForward<U>(nd, d, q, O::Bits(c), O::Bits(z), q + off1, lastCand, result, stopped))
                 return result;
         }
     }
     for (; q <= lastCand; q += U) {
-        if (IsNulAt<U>(d + q))
+        if (IsNulAt<U>(d + q)) {
+            stopped = true;
             return -1;
+        }
         if (searchkernels::detail::Verify(nd, d + q))
             return static_cast<std::int64_t>(q / U);
     }
@@ -175,7 +189,7 @@ std::int64_t ScanForward(const searchkernels::Needle& nd, const std::uint8_t* d,
 }
 
 template <class V, unsigned U, bool General>
-std::int64_t ScanBackward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t ScanBackward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands)
 {
     using R = typename V::R;
     using O = UnitOps<V, U>;
@@ -184,7 +198,7 @@ std::int64_t ScanBackward(const searchkernels::Needle& nd, const std::uint8_t* d
     if (m == 0 || units < m)
         return -1;
     // Candidates below `top` (a byte offset) are still to be tried.
-    std::size_t top = (units - m) * U + U;
+    std::size_t top = std::min(units - m + 1, cands) * U;
     const std::size_t off1 = nd.first.offset * U;
     const std::size_t off2 = nd.second.offset * U;
     std::int64_t result = -1;
@@ -217,19 +231,25 @@ std::int64_t ScanBackward(const searchkernels::Needle& nd, const std::uint8_t* d
 }
 
 template <class V>
-std::int64_t DispatchForward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t DispatchForward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units,
+                             std::size_t cands, bool* stopped)
 {
     if (nd.unitSize == 1)
-        return nd.general ? ScanForward<V, 1, true>(nd, d, units) : ScanForward<V, 1, false>(nd, d, units);
-    return nd.general ? ScanForward<V, 2, true>(nd, d, units) : ScanForward<V, 2, false>(nd, d, units);
+        return nd.general ? ScanForward<V, 1, true>(nd, d, units, cands, *stopped)
+                          : ScanForward<V, 1, false>(nd, d, units, cands, *stopped);
+    return nd.general ? ScanForward<V, 2, true>(nd, d, units, cands, *stopped)
+                      : ScanForward<V, 2, false>(nd, d, units, cands, *stopped);
 }
 
 template <class V>
-std::int64_t DispatchBackward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units)
+std::int64_t DispatchBackward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units,
+                              std::size_t cands)
 {
     if (nd.unitSize == 1)
-        return nd.general ? ScanBackward<V, 1, true>(nd, d, units) : ScanBackward<V, 1, false>(nd, d, units);
-    return nd.general ? ScanBackward<V, 2, true>(nd, d, units) : ScanBackward<V, 2, false>(nd, d, units);
+        return nd.general ? ScanBackward<V, 1, true>(nd, d, units, cands)
+                          : ScanBackward<V, 1, false>(nd, d, units, cands);
+    return nd.general ? ScanBackward<V, 2, true>(nd, d, units, cands)
+                      : ScanBackward<V, 2, false>(nd, d, units, cands);
 }
 
 }  // namespace

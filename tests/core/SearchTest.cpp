@@ -482,6 +482,19 @@ TEST(SearchKernels, EveryInstructionSetAgreesWithTheReferenceOnRandomTexts)
                         }
                     }
                 }
+                // Whole searches in small chunks: a match or a NUL may lie across a chunk's end.
+                for (auto isa : isas) {
+                    const std::size_t chunk = std::uniform_int_distribution<std::size_t>(1, 80)(rng);
+                    const std::int64_t got = searchkernels::SearchView(needle, bytes, 0, n * u, a * u, b * u,
+                                                                       forward, isa, chunk);
+                    if (got != expected) {
+                        ADD_FAILURE() << searchkernels::IsaName(isa) << " chunks of " << chunk << " encoding "
+                                      << encoding << (forward ? " forward" : " backward")
+                                      << (ignoreCase ? " nocase" : "") << " range " << a << ".." << b << " of " << n
+                                      << ": got " << got << ", expected " << expected;
+                        return;
+                    }
+                }
             }
         }
     }
