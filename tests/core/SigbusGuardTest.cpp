@@ -112,11 +112,11 @@ TEST(SigbusGuard, ListenersOfThatFileAloneAreWoken)
     EXPECT_EQ(platform::RegisterStaleListener(-1, wake.Fd()), -1);
 }
 
-// The child of a death test: dies of SIGBUS (or, under AddressSanitizer,
-// whose own handler we chain to, reports it and exits with failure).
+// The child of a death test: dies of SIGBUS (or, under a sanitizer, whose
+// own handler is the one we chain to, reports it and exits with failure).
 bool DiedOfBusError(int status)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
         return true;
 #endif
