@@ -663,7 +663,7 @@ std::string MakeBigDatabase(const testutil::TempDir& dir)
 
 // Opening fails for want of address space: the records on disk stay as they
 // were, nothing is appended, and the caller still gets a record.
-int OpenWithoutAddressSpace()
+[[maybe_unused]] int OpenWithoutAddressSpace()
 {
     testutil::TempDir dir;
     const std::string path = MakeBigDatabase(dir);
@@ -692,7 +692,7 @@ int OpenWithoutAddressSpace()
 // Growing fails to map: the database stays open on its old view, records
 // found before keep working, and the record written to disk is found (not
 // added twice) once mapping works again.
-int GrowWithoutAddressSpace()
+[[maybe_unused]] int GrowWithoutAddressSpace()
 {
     testutil::TempDir dir;
     const std::string path = MakeBigDatabase(dir);
