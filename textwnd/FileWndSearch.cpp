@@ -42,6 +42,20 @@ TextPos CFileWnd::SearchBackward(const std::u16string& text, TextPos from, TextP
     return m < 0 ? kNoPos : m;
 }
 
+// Found: the match becomes the last match, highlighted and shown (0).
+// Not found: the highlight goes and everything else stays (1).
+int CFileWnd::ConcludeSearch(TextPos m, std::int64_t length)
+{
+    if (m == kNoPos) {
+        SetHighlight(kNoPos, 0);
+        return 1;
+    }
+    m_pLastMatch = m;
+    SetHighlight(m, length);
+    ShowMatch(m, length);
+    return 0;
+}
+
 int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
 {
     SyncWithMapping();
@@ -52,14 +66,7 @@ int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
     TextPos m = SearchForward(text, m_pTop, DataEnd());
     if (m == kNoPos)
         m = SearchForward(text, DataStart(), m_pLastMatch);
-    if (m == kNoPos) {
-        SetHighlight(kNoPos, 0);
-        return 1;
-    }
-    m_pLastMatch = m;
-    SetHighlight(m, length);
-    ShowMatch(m, length);
-    return 0;
+    return ConcludeSearch(m, length);
 }
 
 int CFileWnd::FindNext(bool ignoreCase, const std::u16string& text)
@@ -74,14 +81,7 @@ int CFileWnd::FindNext(bool ignoreCase, const std::u16string& text)
     TextPos m = SearchForward(text, after, DataEnd());
     if (m == kNoPos)
         m = SearchForward(text, DataStart(), m_pLastMatch);
-    if (m == kNoPos) {
-        SetHighlight(kNoPos, 0);
-        return 1;
-    }
-    m_pLastMatch = m;
-    SetHighlight(m, length);
-    ShowMatch(m, length);
-    return 0;
+    return ConcludeSearch(m, length);
 }
 
 int CFileWnd::FindPrevious(bool ignoreCase, const std::u16string& text)
@@ -95,14 +95,7 @@ int CFileWnd::FindPrevious(bool ignoreCase, const std::u16string& text)
     TextPos m = SearchBackward(text, DataStart(), m_pLastMatch);
     if (m == kNoPos && m_pLastMatch != kNoPos)
         m = SearchBackward(text, m_pLastMatch + length * CodeUnitSize(), DataEnd());
-    if (m == kNoPos) {
-        SetHighlight(kNoPos, 0);
-        return 1;
-    }
-    m_pLastMatch = m;
-    SetHighlight(m, length);
-    ShowMatch(m, length);
-    return 0;
+    return ConcludeSearch(m, length);
 }
 
 void CFileWnd::SetHighlight(TextPos p, std::int64_t length)

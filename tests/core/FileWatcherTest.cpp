@@ -15,18 +15,8 @@ using testutil::TempDir;
 
 namespace {
 
-class FileWatcherTest : public ::testing::Test {
+class FileWatcherTest : public followtest::WatchingTest {
 protected:
-    void SetUp() override
-    {
-        platform::DirWatch::SetEnabled(true);
-        platform::DrainPostedMessages();
-    }
-    void TearDown() override
-    {
-        platform::DirWatch::SetEnabled(true);
-        platform::DrainPostedMessages();
-    }
 
     // Waits until the watcher has made `n` more size checks than now, so that
     // a change made before this call has certainly been looked at.

@@ -66,18 +66,8 @@ std::vector<std::string> LinesOf(int from, int to)
     return v;
 }
 
-class FollowTest : public ::testing::Test {
+class FollowTest : public followtest::WatchingTest {
 protected:
-    void SetUp() override
-    {
-        platform::DirWatch::SetEnabled(true);
-        platform::DrainPostedMessages();
-    }
-    void TearDown() override
-    {
-        platform::DirWatch::SetEnabled(true);
-        platform::DrainPostedMessages();
-    }
     static bool WaitChecks(CFileWnd& wnd, int n)
     {
         if (!wnd.m_pWatcher)

@@ -3,6 +3,7 @@
 // and a window stand-in that records what it is posted.
 #pragma once
 
+#include "platform/DirWatch.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
 
@@ -28,6 +29,19 @@ extern char** environ;
 namespace followtest {
 
 using Clock = std::chrono::steady_clock;
+
+// Each test starts and ends with directory notifications on and no message
+// left waiting from another test.
+class WatchingTest : public ::testing::Test {
+protected:
+    void SetUp() override { Reset(); }
+    void TearDown() override { Reset(); }
+    static void Reset()
+    {
+        platform::DirWatch::SetEnabled(true);
+        platform::DrainPostedMessages();
+    }
+};
 
 inline std::string BinDir()
 {

@@ -54,19 +54,7 @@ std::vector<std::string> Split(const std::string& text)
     return v;
 }
 
-class TruncationTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        platform::DirWatch::SetEnabled(true);
-        platform::DrainPostedMessages();
-    }
-    void TearDown() override
-    {
-        platform::DirWatch::SetEnabled(true);
-        platform::DrainPostedMessages();
-    }
-};
+using TruncationTest = followtest::WatchingTest;
 
 // One thing a user might do; every one of them reads the mapping.
 void Poke(testutil::Window& w, unsigned what)
