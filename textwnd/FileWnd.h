@@ -152,6 +152,7 @@ private:
     // Sentence state after the characters of [from, to) that a row could not
     // hold (they are drawn past the right edge and still count).
     bool SentenceStateAfter(TextPos from, TextPos to, bool state) const;
+    std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
     int ConcludeSearch(TextPos m, std::int64_t length);
 
     IFileWndPort* m_pPort;

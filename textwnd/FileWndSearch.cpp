@@ -56,13 +56,21 @@ int CFileWnd::ConcludeSearch(TextPos m, std::int64_t length)
     return 0;
 }
 
-int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
+// Stores the search; a restart (find first), or any search before the first
+// one, takes the top position as the last match. Returns the match length.
+std::int64_t CFileWnd::BeginSearch(bool ignoreCase, const std::u16string& text, bool restart)
 {
     SyncWithMapping();
     m_bFindNoCase = ignoreCase;
     m_strFind = text;
-    m_pFindAnchor = m_pLastMatch = m_pTop;
-    const std::int64_t length = MatchUnits(text, m_nEncoding);
+    if (restart || m_pFindAnchor == kNoPos)
+        m_pFindAnchor = m_pLastMatch = m_pTop;
+    return MatchUnits(text, m_nEncoding);
+}
+
+int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
+{
+    const std::int64_t length = BeginSearch(ignoreCase, text, true);
     TextPos m = SearchForward(text, m_pTop, DataEnd());
     if (m == kNoPos)
         m = SearchForward(text, DataStart(), m_pLastMatch);
@@ -71,12 +79,7 @@ int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
 
 int CFileWnd::FindNext(bool ignoreCase, const std::u16string& text)
 {
-    SyncWithMapping();
-    m_bFindNoCase = ignoreCase;
-    m_strFind = text;
-    if (m_pFindAnchor == kNoPos)
-        m_pFindAnchor = m_pLastMatch = m_pTop;
-    const std::int64_t length = MatchUnits(text, m_nEncoding);
+    const std::int64_t length = BeginSearch(ignoreCase, text, false);
     const TextPos after = m_pLastMatch == kNoPos ? kNoPos : m_pLastMatch + length * CodeUnitSize();
     TextPos m = SearchForward(text, after, DataEnd());
     if (m == kNoPos)
@@ -86,12 +89,7 @@ int CFileWnd::FindNext(bool ignoreCase, const std::u16string& text)
 
 int CFileWnd::FindPrevious(bool ignoreCase, const std::u16string& text)
 {
-    SyncWithMapping();
-    m_bFindNoCase = ignoreCase;
-    m_strFind = text;
-    if (m_pFindAnchor == kNoPos)
-        m_pFindAnchor = m_pLastMatch = m_pTop;
-    const std::int64_t length = MatchUnits(text, m_nEncoding);
+    const std::int64_t length = BeginSearch(ignoreCase, text, false);
     TextPos m = SearchBackward(text, DataStart(), m_pLastMatch);
     if (m == kNoPos && m_pLastMatch != kNoPos)
         m = SearchBackward(text, m_pLastMatch + length * CodeUnitSize(), DataEnd());
