@@ -127,17 +127,17 @@ int main(int argc, char** argv)
 {
     const std::string dir = argc > 1 ? argv[1] : "/tmp/ostrel-bench";
     ::mkdir(dir.c_str(), 0755);
-    struct Spec {
+    struct Sample {
         const char* name;
         std::uint64_t size, real;
-    } specs[] = {
+    } samples[] = {
         {"100MiB", 100ull << 20, 100ull << 20},
         {"2GiB", 2ull << 30, 2ull << 30},
         {"5GiB-sparse", 5ull << 30, 64ull << 20},
     };
     std::vector<Figures> all;
     std::printf("%-12s %12s %16s %14s %14s\n", "file", "load ms", "1000 pgdn ms", "RssAnon load", "RssAnon page");
-    for (const Spec& s : specs) {
+    for (const Sample& s : samples) {
         const std::string path = dir + "/load-" + s.name + ".log";
         if (!MakeFile(path, s.size, s.real)) {
             std::fprintf(stderr, "cannot make %s\n", path.c_str());
