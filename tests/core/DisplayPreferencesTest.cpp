@@ -271,16 +271,6 @@ TEST_F(DisplayPreferencesTest, LogFontOfAnotherSizeCountsAsAbsent)
     EXPECT_EQ(Face(p), u"Courier New");
 }
 
-TEST_F(DisplayPreferencesTest, ColourValuesKeepAllThirtyTwoBits)
-{
-    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(0xFF123456u));
-    profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(0x80000000u));
-    DisplayPreferences p;
-    LoadDefaultPreferences(p);
-    EXPECT_EQ(p.fontColor, 0xFF123456u);
-    EXPECT_EQ(p.pageColor, 0x80000000u);
-}
-
 TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
 {
     testutil::Window w("line one\nline two\n", 10, 40);
@@ -341,21 +331,6 @@ TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
     EXPECT_EQ(w2.wnd.GetFontPoints(), w.wnd.GetFontPoints());
 }
 
-TEST_F(DisplayPreferencesTest, SaveGoesToTheCurrentProfileOnly)
-{
-    testutil::Window w("x\n", 5, 20);
-    CMemoryProfile other;
-    {
-        CScopedProfile inner(other);
-        SaveDefaultPreferences(w.wnd);
-    }
-    EXPECT_TRUE(other.Has(kPrefsSection, kPrefsLogFont));
-    EXPECT_TRUE(other.Has(kPrefsSection, kPrefsTextCase));
-    EXPECT_FALSE(profile.Has(kPrefsSection, kPrefsLogFont));
-    // The scope restored the fixture's profile.
-    EXPECT_EQ(&GetCurrentProfile(), &profile);
-}
-
 TEST_F(DisplayPreferencesTest, PathFieldNeverOverflows)
 {
     DisplayPreferences p{};
@@ -372,41 +347,6 @@ TEST_F(DisplayPreferencesTest, PathFieldNeverOverflows)
     // A field without a terminator reads as its 260 units, never beyond.
     std::fill(std::begin(p.path), std::end(p.path), u'z');
     EXPECT_EQ(PreferencesPath(p).size(), 260u);
-}
-
-TEST(MemoryProfileTest, ValuesByKindAndSection)
-{
-    CMemoryProfile pr;
-    std::vector<std::uint8_t> out{1, 2, 3};
-    EXPECT_FALSE(pr.GetProfileBinary("S", "B", out));
-    EXPECT_TRUE(out.empty());
-    EXPECT_EQ(pr.GetProfileInt("S", "I", 77), 77);
-    pr.WriteProfileInt("S", "I", -5);
-    pr.WriteProfileBinary("S", "B", "\0\1\2", 3);
-    EXPECT_EQ(pr.GetProfileInt("S", "I", 77), -5);
-    EXPECT_EQ(pr.GetProfileInt("T", "I", 77), 77);  // other section
-    EXPECT_TRUE(pr.GetProfileBinary("S", "B", out));
-    EXPECT_EQ(out, (std::vector<std::uint8_t>{0, 1, 2}));
-    // A value read as the other kind is absent.
-    EXPECT_EQ(pr.GetProfileInt("S", "B", 4), 4);
-    EXPECT_FALSE(pr.GetProfileBinary("S", "I", out));
-    // An empty byte string is present.
-    pr.WriteProfileBinary("S", "E", nullptr, 0);
-    EXPECT_TRUE(pr.GetProfileBinary("S", "E", out));
-    EXPECT_TRUE(out.empty());
-}
-
-TEST(MemoryProfileTest, CurrentProfileFallsBackToTheStandIn)
-{
-    IProfile* previous = &GetCurrentProfile();
-    SetCurrentProfile(nullptr);
-    IProfile& standIn = GetCurrentProfile();
-    CMemoryProfile mine;
-    SetCurrentProfile(&mine);
-    EXPECT_EQ(&GetCurrentProfile(), &mine);
-    SetCurrentProfile(nullptr);
-    EXPECT_EQ(&GetCurrentProfile(), &standIn);
-    SetCurrentProfile(previous);
 }
 
 }  // namespace

@@ -601,19 +601,6 @@ TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
     EXPECT_FALSE(viaEnv.FindOrAddRecord("/b.log").IsStored());
 }
 
-TEST_F(FilePrefDatabaseTest, ReadOnlyFolderGivesInMemoryRecords)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "the superuser writes into read-only folders";
-    const std::string ro = dir.File("ro");
-    ::mkdir(ro.c_str(), 0555);
-    CFilePrefDatabase bad;
-    bad.SetDatabasePath(ro + "/prefs.fpdb");
-    EXPECT_FALSE(bad.FindOrAddRecord("/a.log").IsStored());
-    EXPECT_EQ(FileSize(ro + "/prefs.fpdb"), -1);
-    ::chmod(ro.c_str(), 0755);
-}
-
 // --- Address space exhausted ------------------------------------------------------------
 //
 // Mapping failures are provoked with an address-space limit in a child

@@ -232,7 +232,7 @@ TEST(LineModel, FileShrinkingToNothingThenGrowingAgain)
     EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
 }
 
-TEST(LineModel, FontChangeKeepsOffsetAndStopsFollowing)
+TEST(LineModel, FontSettersCompareAndCutAsWindowsDoes)
 {
     std::string text;
     for (int i = 1; i <= 20; ++i)
