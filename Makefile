@@ -1,4 +1,4 @@
-# The two commands a newcomer needs: `make run FILE=...` and `make test`.
+# The two commands a newcomer needs: `make run` (a demonstration, or FILE=...) and `make test`.
 JOBS ?= $(shell nproc)
 BUILD ?= build
 
@@ -11,7 +11,8 @@ build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
 
-# Starts the viewer on FILE (any number of files, separated by spaces).
+# Starts the viewer on FILE (any number of files, separated by spaces), or on a
+# demonstration log that another process keeps writing when FILE is not given.
 run: build
 	@tools/run-viewer.sh $(FILE)
 

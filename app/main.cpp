@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,26 +26,38 @@ int main(int argc, char** argv)
     });
 
     // OSTREL_SCREENSHOT=path: save a picture of the screen once the window has
-    // settled and quit (for machines without a display, under Xvfb). Message
-    // boxes that are up by then are in the picture, and are closed by the quit.
-    const QByteArray shot = qgetenv("OSTREL_SCREENSHOT");
+    // settled and quit (for machines without a display, under Xvfb). With
+    // OSTREL_SCREENSHOT_COUNT=n, n pictures 3 s apart ("name-1.png", ...), to
+    // show a followed file growing. Message boxes that are up by then are in
+    // the picture, and are closed by the quit.
+    const QString shot = qEnvironmentVariable("OSTREL_SCREENSHOT");
     if (!shot.isEmpty()) {
         bool ok = false;
         int delay = qEnvironmentVariableIntValue("OSTREL_SCREENSHOT_DELAY_MS", &ok);
         if (!ok || delay < 0)
             delay = 1500;
-        QTimer::singleShot(delay, &window, [&window, &quitting, shot] {
-            QPixmap picture;
-            if (QScreen* screen = window.screen())
-                picture = screen->grabWindow(0);
-            if (picture.isNull())  // platforms without a screen to read back
-                picture = window.grab();
-            const bool saved = picture.save(QString::fromLocal8Bit(shot), "PNG");
-            if (!saved)
-                std::fprintf(stderr, "ostrel-viewer: could not save the screenshot to %s\n", shot.constData());
-            quitting = true;
-            QCoreApplication::exit(saved ? 0 : 1);
-        });
+        const int count = std::clamp(qEnvironmentVariableIntValue("OSTREL_SCREENSHOT_COUNT"), 1, 10);
+        for (int i = 1; i <= count; ++i) {
+            QString path = shot;
+            if (count > 1) {
+                const int dot = path.lastIndexOf('.');
+                path.insert(dot > path.lastIndexOf('/') ? dot : path.size(), QStringLiteral("-%1").arg(i));
+            }
+            QTimer::singleShot(delay + (i - 1) * 3000, &window, [&window, &quitting, path, last = i == count] {
+                QPixmap picture;
+                if (QScreen* screen = window.screen())
+                    picture = screen->grabWindow(0);
+                if (picture.isNull())  // platforms without a screen to read back
+                    picture = window.grab();
+                const bool saved = picture.save(path, "PNG");
+                if (!saved)
+                    std::fprintf(stderr, "ostrel-viewer: could not save the screenshot to %s\n", qPrintable(path));
+                if (!saved || last) {
+                    quitting = true;
+                    QCoreApplication::exit(saved ? 0 : 1);
+                }
+            });
+        }
     }
     return app.exec();
 }

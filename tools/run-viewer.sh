@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Starts the viewer on the given files (`make run FILE=...`). Without a display
-# it runs under Xvfb instead, saves a screenshot to build/screenshot.png and
-# says where it is.
+# Starts the viewer (`make run`, `make run FILE=...`).
+#
+# Without files it shows a demonstration: a sample log under build/demo that a
+# writer process keeps appending to for a minute (rotating it once), opened with
+# settings and a preference database of its own, never the user's.
+#
+# Without a display it runs under Xvfb instead, saves screenshots to
+# build/screenshot*.png and says where they are.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 BUILD="${BUILD:-build}"
@@ -9,35 +14,57 @@ BIN="$BUILD/bin/ostrel-viewer"
 SHOT="$BUILD/screenshot.png"
 
 if [ ! -x "$BIN" ]; then
-  echo "run-viewer: $BIN is not built yet; run 'make build' (or 'make run FILE=...') first." >&2
+  echo "run-viewer: $BIN is not built yet; run 'make build' (or 'make run') first." >&2
   exit 1
 fi
-for f in "$@"; do
-  [ -e "$f" ] || echo "run-viewer: note: '$f' does not exist; the viewer skips files it cannot open." >&2
-done
 
-if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec "$BIN" "$@"
+writer=""
+cleanup() {
+  [ -n "$writer" ] && kill "$writer" 2>/dev/null
+  [ -n "${own_runtime:-}" ] && rm -rf "$own_runtime"
+}
+trap cleanup EXIT
+
+files=("$@")
+shots=1
+if [ ${#files[@]} -eq 0 ]; then
+  demo="$PWD/$BUILD/demo"
+  rm -rf "$demo" && mkdir -p "$demo/config" "$demo/data"
+  "$BUILD/bin/demo_log" generate "$demo" || { echo "run-viewer: could not write the demo log in $demo" >&2; exit 1; }
+  "$BUILD/bin/demo_log" follow "$demo/demo.log" 60 &
+  writer=$!
+  export XDG_CONFIG_HOME="$demo/config" XDG_DATA_HOME="$demo/data"
+  # The followed log last, so that it is the window in front.
+  files=("$demo/demo-utf16.log" "$demo/demo.log")
+  shots=2
+  echo "run-viewer: demonstration: $demo/demo.log grows for a minute (settings kept in $demo)."
 fi
 
-# No display: a virtual one, a picture of the window, and back.
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  "$BIN" "${files[@]}"
+  exit $?
+fi
+
+# No display: a virtual one, pictures of the window, and back.
 if ! command -v xvfb-run >/dev/null 2>&1; then
   echo "run-viewer: there is no display (DISPLAY is not set) and xvfb-run is missing." >&2
   echo "run-viewer: install it with 'tools/install-deps.sh' (package xvfb), or run on a desktop." >&2
   exit 1
 fi
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  XDG_RUNTIME_DIR="$(mktemp -d)" && chmod 700 "$XDG_RUNTIME_DIR" && export XDG_RUNTIME_DIR
-  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+  own_runtime="$(mktemp -d)" && chmod 700 "$own_runtime" && export XDG_RUNTIME_DIR="$own_runtime"
 fi
 mkdir -p "$(dirname "$SHOT")"
-rm -f "$SHOT"
-echo "run-viewer: no display found; starting the viewer under Xvfb to take a screenshot..."
-OSTREL_SCREENSHOT="$SHOT" OSTREL_SCREENSHOT_DELAY_MS="${OSTREL_SCREENSHOT_DELAY_MS:-2000}" \
-  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$BIN" "$@"
+rm -f "$BUILD"/screenshot*.png
+echo "run-viewer: no display found; starting the viewer under Xvfb to take screenshots..."
+OSTREL_SCREENSHOT="$SHOT" OSTREL_SCREENSHOT_COUNT="$shots" \
+  OSTREL_SCREENSHOT_DELAY_MS="${OSTREL_SCREENSHOT_DELAY_MS:-2000}" \
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$BIN" "${files[@]}"
 rc=$?
-if [ $rc -eq 0 ] && [ -s "$SHOT" ]; then
-  echo "run-viewer: screenshot of the viewer saved to $(cd "$(dirname "$SHOT")" && pwd)/$(basename "$SHOT")"
+saved=$(ls "$BUILD"/screenshot*.png 2>/dev/null)
+if [ $rc -eq 0 ] && [ -n "$saved" ]; then
+  for s in $saved; do echo "run-viewer: screenshot saved to $PWD/$s"; done
+  [ "$shots" -gt 1 ] && echo "run-viewer: the later one shows the lines written meanwhile at the bottom."
   exit 0
 fi
 echo "run-viewer: the viewer did not produce a screenshot under Xvfb (exit code $rc)." >&2
