@@ -1,4 +1,5 @@
 // ostrel-viewer [FILE...]: opens each file named on the command line.
+#include "app/ImageStrip.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);  // takes away the options that are Qt's own
+    app.setWindowIcon(ApplicationIcon());
     CMainWindow window;
     window.show();
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only when some are missing.
 set -euo pipefail
-PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev libgtest-dev libgmock-dev
+PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
       libbenchmark-dev libicu-dev xvfb xauth fonts-dejavu-core fonts-liberation
       clang libclang-rt-14-dev)
 # Only for the benchmarks (comparisons against other tools) and screenshots.
