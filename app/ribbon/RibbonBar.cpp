@@ -387,6 +387,8 @@ void CRibbonBar::OnTabClicked(int nIndex)
 {
     if (nIndex < 0)
         return;
+    if (m_pCategoryPopup && m_pCategoryPopup->isVisible())
+        m_pCategoryPopup->close();  // gives the category it shows back first
     SetActiveCategory(m_categories[nIndex]);
     if (m_bMinimized)
         ShowCategoryPopup();

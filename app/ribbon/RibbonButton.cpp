@@ -3,8 +3,8 @@
 #include "app/ribbon/RibbonPaint.h"
 
 #include <QAction>
-#include <QMouseEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
@@ -99,6 +99,13 @@ QPoint CRibbonButton::KeyTipPos() const
     if (m_look == Look::Small)
         return QPoint(std::min(width() / 2, 14), height() - 2);
     return CRibbonElement::KeyTipPos();
+}
+
+QAccessible::Role CRibbonButton::AccessibleRole() const
+{
+    if (!HasDropDown())
+        return QAccessible::Button;
+    return m_bDefaultCommand ? QAccessible::ButtonDropDown : QAccessible::ButtonMenu;
 }
 
 bool CRibbonButton::HasDropDown() const

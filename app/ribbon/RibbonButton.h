@@ -39,6 +39,7 @@ public:
     void OnKeyTip() override;
     void OnMenuKeyTip() override;
     QPoint KeyTipPos() const override;
+    QAccessible::Role AccessibleRole() const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 

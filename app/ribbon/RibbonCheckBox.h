@@ -10,6 +10,7 @@ public:
     CRibbonCheckBox(int nID, const QString& label, QWidget* parent = nullptr);
 
     void OnKeyTip() override;
+    QAccessible::Role AccessibleRole() const override { return QAccessible::CheckBox; }
     QPoint KeyTipPos() const override { return QPoint(7, height() - 2); }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

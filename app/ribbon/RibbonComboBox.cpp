@@ -29,6 +29,11 @@ protected:
         option->font = face;
         option->fontMetrics = QFontMetrics(face);
     }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 6);
+    }
 };
 
 }  // namespace
@@ -99,9 +104,6 @@ CRibbonComboBox::CRibbonComboBox(int nID, bool bHasEditBox, int nWidth, const QS
         // Completion would change the letter case of what was typed to an entry's.
         m_pCombo->setCompleter(nullptr);
         m_pCombo->lineEdit()->installEventFilter(this);
-        QPalette pal = m_pCombo->lineEdit()->palette();
-        pal.setColor(QPalette::Base, Qt::transparent);
-        m_pCombo->lineEdit()->setPalette(pal);
     }
     // Only a user's choice issues the command; filling from code never does.
     connect(m_pCombo, &QComboBox::activated, this, [this](int index) {
@@ -241,6 +243,36 @@ int CRibbonComboBox::LabelWidth() const
 QSize CRibbonComboBox::sizeHint() const
 {
     return QSize(LabelWidth() + m_nWidth, ribbon::rowHeight(fontMetrics()));
+}
+
+void CRibbonComboBox::OnThemeChanged()
+{
+    // The edit field and the list take the ribbon's colours, so that text
+    // stays readable in any look.
+    const CRibbonTheme& t = Theme();
+    QPalette pal = m_pCombo->palette();
+    pal.setColor(QPalette::Base, t.controlBack);
+    pal.setColor(QPalette::Text, t.text);
+    pal.setColor(QPalette::Highlight, t.hoverBottom);
+    pal.setColor(QPalette::HighlightedText, t.text);
+    if (pal != m_pCombo->palette()) {
+        m_pCombo->setPalette(pal);
+        m_pCombo->view()->setPalette(pal);
+        if (HasEditBox()) {
+            pal.setColor(QPalette::Base, Qt::transparent);  // the box draws its own field
+            m_pCombo->lineEdit()->setPalette(pal);
+        }
+    }
+    update();
+}
+
+void CRibbonComboBox::showEvent(QShowEvent* event)
+{
+    OnThemeChanged();  // the look of the bar it now stands in
+    // The box inside takes the focus, so assistive tools announce it.
+    m_pCombo->setAccessibleName(accessibleName());
+    m_pCombo->setAccessibleDescription(accessibleDescription());
+    CRibbonElement::showEvent(event);
 }
 
 void CRibbonComboBox::paintEvent(QPaintEvent*)

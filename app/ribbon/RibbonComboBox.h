@@ -37,10 +37,13 @@ public:
 
     void OnKeyTip() override;
     QPoint KeyTipPos() const override;
+    QAccessible::Role AccessibleRole() const override { return QAccessible::Grouping; }
+    void OnThemeChanged() override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -4,12 +4,45 @@
 #include "app/ribbon/RibbonButtonsGroup.h"
 #include "app/ribbon/RibbonPaint.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
+
+namespace {
+
+class CRibbonAccessible : public QAccessibleWidget {
+public:
+    explicit CRibbonAccessible(CRibbonElement* e) : QAccessibleWidget(e, e->AccessibleRole()) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        auto* e = static_cast<CRibbonElement*>(widget());
+        s.checkable = e->AccessibleRole() == QAccessible::CheckBox;
+        s.checked = e->IsChecked();
+        return s;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction() && widget()->isEnabled())
+            static_cast<CRibbonElement*>(widget())->OnKeyTip();
+    }
+};
+
+QAccessibleInterface* ribbonAccessibleFactory(const QString&, QObject* object)
+{
+    auto* e = qobject_cast<CRibbonElement*>(object);
+    return e ? new CRibbonAccessible(e) : nullptr;
+}
+
+}  // namespace
 
 CRibbonElement::CRibbonElement(int nID, const QString& label, QWidget* parent)
     : QWidget(parent), m_nID(nID), m_label(label)
 {
     setAttribute(Qt::WA_Hover);
+    static const bool factoryInstalled = (QAccessible::installFactory(ribbonAccessibleFactory), true);
+    Q_UNUSED(factoryInstalled);
     UpdateAccessibility();
     ribbon::structureChanged();
 }

@@ -3,6 +3,7 @@
 // enabled/checked state that the owner's update pass sets.
 #pragma once
 
+#include <QAccessible>
 #include <QIcon>
 #include <QWidget>
 
@@ -50,6 +51,10 @@ public:
 
     // The bar the element belongs to (through pop-ups as well), or null.
     CRibbonBar* GetBar() const;
+
+    // What assistive tools are told the element is; they see its label, its
+    // description, its checked state, and can press it as its key tip does.
+    virtual QAccessible::Role AccessibleRole() const { return QAccessible::Button; }
 
     // Called by the bar when its theme changes.
     virtual void OnThemeChanged() { update(); }

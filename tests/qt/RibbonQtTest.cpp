@@ -14,6 +14,7 @@
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/ribbon/RibbonPanel.h"
 
+#include <QAccessible>
 #include <QActionGroup>
 #include <QApplication>
 #include <QColorDialog>
@@ -241,6 +242,22 @@ private slots:
         QCOMPARE(quick->accessibleName(), QString("Open"));
         QCOMPARE(quick->accessibleDescription(), QString("Open an existing document"));
         QCOMPARE(r.app->GetMainPanel()->findChildren<CRibbonButton*>().first()->accessibleName(), QString("Open..."));
+
+        // What assistive tools see: role, name, description, checked state, and a press.
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(r.statusBar);
+        QCOMPARE(box->role(), QAccessible::CheckBox);
+        QCOMPARE(box->text(QAccessible::Name), QString("Status Bar"));
+        QVERIFY(!box->state().checked);
+        r.statusBar->SetChecked(true);
+        QVERIFY(box->state().checked);
+        QCOMPARE(QAccessible::queryAccessibleInterface(r.copy)->text(QAccessible::Description),
+                 QString("Copy the screen"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(r.switchWindows)->role(), QAccessible::ButtonDropDown);
+        QCOMPARE(QAccessible::queryAccessibleInterface(r.style)->role(), QAccessible::ButtonMenu);
+        QSignalSpy spy(r.bar, &CRibbonBar::commandTriggered);
+        QAccessibleInterface* copy = QAccessible::queryAccessibleInterface(r.copy);
+        copy->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(ids(spy), QList<int>{kCopy});
     }
 
     void fillingFromCodeIssuesNoCommand()
@@ -318,6 +335,13 @@ private slots:
                  clickAt(r.bar->FindByID(kClose));
              },
              kClose},
+            {"file menu by keyboard",
+             [&] {
+                 r.app->ShowMenu();
+                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);  // from Open to Close
+                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+             },
+             kClose},
             {"recent file",
              [&] {
                  r.app->ShowMenu();
@@ -336,7 +360,10 @@ private slots:
         QCOMPARE(recent.at(0).at(1).toString(), QString("/tmp/b.log"));
         QVERIFY(!r.app->GetMainPanel()->isVisible());
 
-        // Opening a menu or a palette is no command.
+        // Opening a menu or a palette is no command; Escape closes the file menu.
+        r.app->ShowMenu();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!r.app->GetMainPanel()->isVisible());
         spy.clear();
         clickAt(r.style);
         QTRY_VERIFY(r.style->GetMenu()->isVisible());

@@ -4,9 +4,10 @@
 //
 //   ribbon-demo [--width N] [--theme blue] [--state NAME] [--shot FILE.png]
 //
-// --state opens a part for a picture: appmenu, palette, menu, tooltip, collapsed
-// (a narrow window with a collapsed panel open), minimized, minimized-popup,
-// keytips. --shot saves the screen after a moment and quits (use under Xvfb).
+// --state opens a part for a picture: appmenu, palette, menu, fontlist,
+// tooltip, collapsed (a narrow window with a collapsed panel open), minimized,
+// minimized-popup, keytips. --shot saves the screen after a moment and quits
+// (use under Xvfb).
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"
@@ -19,6 +20,7 @@
 #include "app/ribbon/RibbonPanel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QIconEngine>
 #include <QMainWindow>
@@ -310,6 +312,8 @@ int main(int argc, char** argv)
             bar->FindByID<CRibbonColorButton>(2018)->OpenPalette();
         else if (state == "menu")
             bar->FindByID<CRibbonButton>(3010)->OnMenuKeyTip();
+        else if (state == "fontlist")
+            bar->FindByID<CRibbonComboBox>(2010)->GetComboBox()->showPopup();
         else if (state == "tooltip") {
             CRibbonElement* copy = bar->FindByID(2001);
             QToolTip::showText(copy->mapToGlobal(QPoint(4, copy->height() + 4)), copy->toolTip(), copy);
