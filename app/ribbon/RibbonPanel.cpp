@@ -66,61 +66,49 @@ public:
     explicit CRibbonPanelBody(CRibbonPanel* panel) : QWidget(panel), m_pPanel(panel) {}
 
     QList<QWidget*> m_items;  // null stands for a separator
-    QList<int> m_separators;  // x of each separator line
+    QList<int> m_separators;  // x of each separator line, as last placed
 
-    // Places the elements (when `apply`) and returns the size they need.
-    QSize Arrange(bool apply)
+    // Where everything goes, and the size it needs.
+    struct Plan {
+        QSize size;
+        QList<std::pair<QWidget*, QRect>> placed;
+        QList<int> separators;
+        QRect launcher;
+    };
+
+    Plan Compute() const
     {
         const QFontMetrics fm = fontMetrics();
         const int slot = ribbon::rowHeight(fm) + 2;
         const int content = ribbon::contentHeight(fm);
-        QList<std::pair<QWidget*, QRect>> placed;
-        QList<int> separators;
+        Plan plan;
         QList<QWidget*> column;
         int x = kMargin;
-        auto flush = [&] {
-            if (column.isEmpty())
-                return;
-            int colWidth = 0;
-            for (QWidget* w : column)
-                colWidth = std::max(colWidth, w->sizeHint().width());
-            const int n = static_cast<int>(column.size());
+        // Places `rows` (lists of widgets side by side) over the panel's
+        // height, spread evenly, and moves on past the widest row.
+        auto placeRows = [&](const QList<QList<QWidget*>>& rows) {
+            const int n = static_cast<int>(rows.size());
             const int gap = (content - n * slot) / (n + 1);
-            for (int i = 0; i < n; ++i) {
-                const QSize s = column[i]->sizeHint();
-                const int y = kTop + gap + i * (slot + gap) + (slot - s.height()) / 2;
-                placed.append({column[i], QRect(QPoint(x, y), s)});
-            }
-            x += colWidth + kColumnGap;
-            column.clear();
-        };
-        // A run of buttons groups goes in two rows, split where the wider row is narrowest.
-        auto placeGroupRows = [&](const QList<QWidget*>& run) {
-            QList<int> widths;
-            for (QWidget* w : run)
-                widths.append(w->sizeHint().width());
-            auto rowWidth = [&](qsizetype from, qsizetype to) {
-                int sum = 0;
-                for (qsizetype i = from; i < to; ++i)
-                    sum += widths[i] + (i > from ? kColumnGap : 0);
-                return sum;
-            };
-            qsizetype split = 1;
-            for (qsizetype k = 2; k < run.size(); ++k)
-                if (std::max(rowWidth(0, k), rowWidth(k, run.size())) <
-                    std::max(rowWidth(0, split), rowWidth(split, run.size())))
-                    split = k;
-            const int gap = (content - 2 * slot) / 3;
-            for (int row = 0; row < 2; ++row) {
+            int widest = 0;
+            for (int row = 0; row < n; ++row) {
                 int rx = x;
-                for (qsizetype i = row ? split : 0; i < (row ? run.size() : split); ++i) {
-                    const QSize s = run[i]->sizeHint();
+                for (QWidget* w : rows[row]) {
+                    const QSize s = w->sizeHint();
                     const int y = kTop + gap + row * (slot + gap) + (slot - s.height()) / 2;
-                    placed.append({run[i], QRect(QPoint(rx, y), s)});
+                    plan.placed.append({w, QRect(QPoint(rx, y), s)});
                     rx += s.width() + kColumnGap;
                 }
+                widest = std::max(widest, rx - x - kColumnGap);
             }
-            x += std::max(rowWidth(0, split), rowWidth(split, run.size())) + kColumnGap;
+            x += widest + kColumnGap;
+        };
+        auto flush = [&] {
+            QList<QList<QWidget*>> rows;
+            for (QWidget* w : column)
+                rows.append({w});
+            if (!rows.isEmpty())
+                placeRows(rows);
+            column.clear();
         };
         auto isGroup = [](QWidget* w) { return qobject_cast<CRibbonButtonsGroup*>(w) != nullptr; };
         for (qsizetype i = 0; i < m_items.size(); ++i) {
@@ -129,15 +117,28 @@ public:
             while (column.isEmpty() && runEnd < m_items.size() && m_items[runEnd] && isGroup(m_items[runEnd]))
                 ++runEnd;
             if (runEnd - i >= 2) {
-                placeGroupRows(m_items.mid(i, runEnd - i));
+                // A run of buttons groups: two rows, split where the wider one is narrowest.
+                const QList<QWidget*> run = m_items.mid(i, runEnd - i);
+                auto widthOf = [](const QList<QWidget*>& row) {
+                    int sum = -kColumnGap;
+                    for (QWidget* g : row)
+                        sum += g->sizeHint().width() + kColumnGap;
+                    return sum;
+                };
+                auto widerRow = [&](qsizetype k) { return std::max(widthOf(run.mid(0, k)), widthOf(run.mid(k))); };
+                qsizetype split = 1;
+                for (qsizetype k = 2; k < run.size(); ++k)
+                    if (widerRow(k) < widerRow(split))
+                        split = k;
+                placeRows({run.mid(0, split), run.mid(split)});
                 i = runEnd - 1;
             } else if (!w) {
                 flush();
-                separators.append(x + 1);
+                plan.separators.append(x + 1);
                 x += kSeparator;
             } else if (w->sizeHint().height() > slot) {
                 flush();
-                placed.append({w, QRect(x, kTop, w->sizeHint().width(), content)});
+                plan.placed.append({w, QRect(x, kTop, w->sizeHint().width(), content)});
                 x += w->sizeHint().width() + kColumnGap;
             } else {
                 column.append(w);
@@ -149,35 +150,42 @@ public:
         const int used = x - (m_items.isEmpty() ? 0 : kColumnGap) + kMargin;
         const int titleWidth = fm.horizontalAdvance(m_pPanel->m_title) + 16 + (m_pPanel->m_pLauncher ? 2 * kLauncher : 0);
         const int width = std::max({used, titleWidth, 40});
-        const int height = kTop + content + 2 + ribbon::titleHeight(fm) + 1;
-        if (apply) {
-            const int shift = (width - used) / 2;  // a title wider than the elements centres them
-            for (const auto& [w, r] : placed)
-                w->setGeometry(r.translated(shift, 0));
-            m_separators.clear();
-            for (int sx : separators)
-                m_separators.append(sx + shift);
-            if (m_pPanel->m_pLauncher)
-                m_pPanel->m_pLauncher->setGeometry(width - kLauncher - 3, height - ribbon::titleHeight(fm) - 1 +
-                                                                              (ribbon::titleHeight(fm) - kLauncher) / 2,
-                                                   kLauncher, kLauncher);
-        }
-        return QSize(width, height);
+        const int titleHeight = ribbon::titleHeight(fm);
+        plan.size = QSize(width, kTop + content + 2 + titleHeight + 1);
+        // A title wider than the elements centres them.
+        const int shift = (width - used) / 2;
+        for (auto& [w, r] : plan.placed)
+            r.translate(shift, 0);
+        for (int& sx : plan.separators)
+            sx += shift;
+        const int titleTop = plan.size.height() - titleHeight - 1;
+        plan.launcher = QRect(width - kLauncher - 3, titleTop + (titleHeight - kLauncher) / 2, kLauncher, kLauncher);
+        return plan;
     }
 
-    QSize sizeHint() const override { return const_cast<CRibbonPanelBody*>(this)->Arrange(false); }
+    void Arrange()
+    {
+        const Plan plan = Compute();
+        for (const auto& [w, r] : plan.placed)
+            w->setGeometry(r);
+        m_separators = plan.separators;
+        if (m_pPanel->m_pLauncher)
+            m_pPanel->m_pLauncher->setGeometry(plan.launcher);
+    }
+
+    QSize sizeHint() const override { return Compute().size; }
 
 protected:
     bool event(QEvent* event) override
     {
         if (event->type() == QEvent::LayoutRequest) {
-            Arrange(true);
+            Arrange();
             updateGeometry();
         }
         return QWidget::event(event);
     }
 
-    void resizeEvent(QResizeEvent*) override { Arrange(true); }
+    void resizeEvent(QResizeEvent*) override { Arrange(); }
 
     void paintEvent(QPaintEvent*) override
     {
@@ -223,7 +231,7 @@ void CRibbonPanel::Add(QWidget* element)
     element->show();
     m_pBody->m_items.append(element);
     ribbon::structureChanged();  // a group brings its elements along
-    m_pBody->Arrange(true);
+    m_pBody->Arrange();
     m_pBody->updateGeometry();
 }
 
@@ -252,7 +260,7 @@ CRibbonLaunchButton* CRibbonPanel::EnableLaunchButton(int nID, const QIcon& icon
         m_pLauncher->SetID(nID);
         m_pLauncher->SetImages(icon);
     }
-    m_pBody->Arrange(true);
+    m_pBody->Arrange();
     m_pBody->updateGeometry();
     return m_pLauncher;
 }
