@@ -53,6 +53,7 @@ void CRibbonMainPanel::AddRecentFilesList(const QString& title, int nWidth, int 
     m_nFirstRecentID = nFirstID;
     m_pRecentPane = new QWidget(m_pTop);
     m_pRecentPane->setFixedWidth(nWidth);
+    m_pRecentPane->setAccessibleName(title);
     m_pRecentLayout = new QVBoxLayout(m_pRecentPane);
     m_pRecentLayout->setContentsMargins(6, 4, 6, 4);
     m_pRecentLayout->setSpacing(0);
