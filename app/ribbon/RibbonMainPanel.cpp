@@ -1,0 +1,168 @@
+#include "app/ribbon/RibbonMainPanel.h"
+
+#include "app/ribbon/RibbonButton.h"
+#include "app/ribbon/RibbonPaint.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+CRibbonMainPanel::CRibbonMainPanel(QWidget* owner)
+    : CRibbonPopup(owner), m_pLeft(new QVBoxLayout), m_pBottom(new QHBoxLayout), m_pTop(new QWidget(this))
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(1, 1, 1, 1);
+    outer->setSpacing(0);
+    auto* top = new QHBoxLayout(m_pTop);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(0);
+    m_pLeft->setContentsMargins(4, 4, 4, 4);
+    m_pLeft->setSpacing(1);
+    m_pLeft->addStretch();
+    top->addLayout(m_pLeft);
+    outer->addWidget(m_pTop);
+    m_pBottom->setContentsMargins(6, 4, 6, 4);
+    m_pBottom->setSpacing(6);
+    m_pBottom->addStretch();
+    outer->addLayout(m_pBottom);
+}
+
+CRibbonButton* CRibbonMainPanel::Add(int nID, const QString& label, const QIcon& large, const QIcon& small)
+{
+    auto* button = new CRibbonButton(nID, label, small, large, this);
+    button->SetLook(CRibbonButton::Look::MenuEntry);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_pLeft->insertWidget(m_pLeft->count() - 1, button);
+    m_entries.append(button);
+    return button;
+}
+
+void CRibbonMainPanel::AddSeparator()
+{
+    auto* separator = new QWidget(this);
+    separator->setFixedHeight(5);
+    m_pLeft->insertWidget(m_pLeft->count() - 1, separator);
+    m_separators.append(separator);
+}
+
+void CRibbonMainPanel::AddRecentFilesList(const QString& title, int nWidth, int nFirstID)
+{
+    if (m_pRecentPane)
+        return;
+    m_nFirstRecentID = nFirstID;
+    m_pRecentPane = new QWidget(m_pTop);
+    m_pRecentPane->setFixedWidth(nWidth);
+    m_pRecentPane->setAccessibleName(title);
+    m_pRecentLayout = new QVBoxLayout(m_pRecentPane);
+    m_pRecentLayout->setContentsMargins(6, 4, 6, 4);
+    m_pRecentLayout->setSpacing(0);
+    m_recentTitle = title;
+    m_pRecentTitle = new QWidget(m_pRecentPane);  // room for the title, drawn with the pane
+    m_pRecentTitle->setFixedHeight(fontMetrics().height() + 10);
+    m_pRecentLayout->addWidget(m_pRecentTitle);
+    m_pRecentLayout->addStretch();
+    static_cast<QHBoxLayout*>(m_pTop->layout())->addWidget(m_pRecentPane);
+}
+
+void CRibbonMainPanel::SetRecentFiles(const QList<CRibbonRecentFile>& files)
+{
+    if (!m_pRecentPane)
+        return;
+    qDeleteAll(m_recent);
+    m_recent.clear();
+    m_recentFiles = files;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        QString name = files[i].name;
+        const QString label = QString("&%1 %2").arg(i + 1).arg(name.replace(u'&', QLatin1String("&&")));
+        const int nID = m_nFirstRecentID ? m_nFirstRecentID + static_cast<int>(i) : 0;
+        auto* entry = new CRibbonButton(nID, label, {}, {}, m_pRecentPane);
+        entry->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        entry->SetToolTipText(files[i].path, files[i].description);
+        connect(entry, &CRibbonButton::clicked, this, [this, i] {
+            const QString path = m_recentFiles.value(i).path;
+            close();
+            emit recentFileChosen(static_cast<int>(i), path);
+        });
+        m_pRecentLayout->insertWidget(m_pRecentLayout->count() - 1, entry);
+        m_recent.append(entry);
+    }
+}
+
+CRibbonButton* CRibbonMainPanel::AddToBottom(int nID, const QString& label, const QIcon& small)
+{
+    auto* button = new CRibbonButton(nID, label, small, {}, this);
+    m_pBottom->addWidget(button);
+    m_bottomButtons.append(button);
+    return button;
+}
+
+void CRibbonMainPanel::Open(QWidget* anchor)
+{
+    adjustSize();
+    ShowAt(anchor->mapToGlobal(QPoint(0, anchor->height())));
+    if (!m_entries.isEmpty())
+        m_entries.first()->setFocus(Qt::PopupFocusReason);
+}
+
+QList<CRibbonButton*> CRibbonMainPanel::FocusColumn(QWidget* focused) const
+{
+    auto* button = qobject_cast<CRibbonButton*>(focused);
+    if (m_recent.contains(button))
+        return m_recent + m_bottomButtons;
+    return m_entries + m_bottomButtons;
+}
+
+void CRibbonMainPanel::keyPressEvent(QKeyEvent* event)
+{
+    QWidget* focused = focusWidget();
+    const int key = event->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        // Up and down go round one column (and the bottom row under it).
+        QList<CRibbonButton*> column = FocusColumn(focused);
+        column.removeIf([](CRibbonButton* b) { return !b->isEnabled(); });
+        if (!column.isEmpty()) {
+            const qsizetype at = column.indexOf(qobject_cast<CRibbonButton*>(focused));
+            const qsizetype n = column.size();
+            const qsizetype next = at < 0 ? 0 : (at + (key == Qt::Key_Down ? 1 : n - 1)) % n;
+            column[next]->setFocus(Qt::TabFocusReason);
+        }
+        return;
+    }
+    if ((key == Qt::Key_Left || key == Qt::Key_Right) && !m_recent.isEmpty()) {
+        // Left and right cross between the entries and the recent files.
+        const bool toRecent = key == Qt::Key_Right;
+        const QList<CRibbonButton*>& target = toRecent ? m_recent : m_entries;
+        if (!target.isEmpty())
+            target.first()->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    CRibbonPopup::keyPressEvent(event);
+}
+
+void CRibbonMainPanel::paintEvent(QPaintEvent* event)
+{
+    CRibbonPopup::paintEvent(event);
+    QPainter p(this);
+    const CRibbonTheme& t = ribbon::themeOf(this);
+    const QRect top = m_pTop->geometry();
+    p.fillRect(QRect(1, top.bottom() + 1, width() - 2, height() - top.bottom() - 2), t.popupTitleBack);
+    p.fillRect(QRect(1, top.bottom(), width() - 2, 1), t.panelBorder);
+    if (m_pRecentPane) {
+        const QRect pane = m_pRecentPane->geometry().translated(top.topLeft());
+        p.fillRect(pane, t.popupSideBack);
+        p.fillRect(QRect(pane.left(), pane.top(), 1, pane.height()), t.panelBorder);
+        const QRect title = m_pRecentTitle->geometry().translated(pane.topLeft());
+        p.fillRect(QRect(title.left(), title.bottom() - 2, title.width(), 1), t.panelBorder);
+        QFont bold = font();
+        bold.setBold(true);
+        p.setFont(bold);
+        p.setPen(t.text);
+        p.drawText(title.adjusted(2, 0, 0, -4), Qt::AlignLeft | Qt::AlignVCenter, m_recentTitle);
+        p.setFont(font());
+    }
+    for (QWidget* separator : m_separators) {
+        const QRect r = separator->geometry().translated(top.topLeft());
+        p.fillRect(QRect(r.left() + 4, r.center().y(), r.width() - 8, 1), t.panelBorder);
+    }
+}
