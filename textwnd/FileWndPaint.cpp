@@ -44,7 +44,7 @@ void CFileWnd::ApplyTextCase(std::string& segment)
             s[i] = LowerCase8(s[i]);
         break;
     case TextCaseSentence:
-        ApplySentenceCase(s, n, m_bSentenceStart, IsLetter8, UpperCase8, LowerCase8);
+        ApplySentenceCase(s, n, m_bSentenceStart, IsWin1252Letter, UpperCase8, LowerCase8);
         break;
     default:
         break;
@@ -90,7 +90,7 @@ bool CFileWnd::SentenceStateAfter(TextPos from, TextPos to, bool state) const
         for (TextPos q = to - 1; q >= from; --q) {
             if (v[q] == '.')
                 return true;
-            if (IsLetter8(v[q]))
+            if (IsWin1252Letter(v[q]))
                 return false;
         }
     }

@@ -63,6 +63,11 @@ expect "escapes in narrow rows, sentence case" 'top=0 last=0 total=7 enc="ANSI /
 |A\x01\x81\x5CBé|
 | |' "$probe" --rows 2 --case 1 "$dir/ctl.txt" print
 
+printf 'x. \xe9t\xe9 fini. \xfcber. \xe9\nnext\n' > "$dir/accents.txt"
+expect "sentence case: an accented letter goes on with its word, also right of the window" 'top=0 last=0 total=26 enc="ANSI / ASCII" hoff=0 longest=21 hl=none
+|X. été fini. über|
+|next|' "$probe" --rows 2 --cols 17 --case 3 "$dir/accents.txt" print
+
 printf '\xff\xfe\x00\x00abcd' > "$dir/u32.txt"
 expect "UTF-32 refused" 'message "Error: 32bit unicode is not supported."
 load failed' "$probe" "$dir/u32.txt" print
