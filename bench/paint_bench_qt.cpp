@@ -8,8 +8,9 @@
 //   3. one line of 300 MiB (ANSI) and one of 1 GiB (UTF-16, 512 Mi units),
 //      with a tab every 100 characters: a full repaint at the horizontal
 //      offsets 0, the middle and the end, the heap it takes, and a Right
-//      press near the end (sideways scroll + strip paint through Qt). Goal:
-//      under 100 ms per repaint at any offset, no more heap than a screenful.
+//      press near the end (sideways scroll + strip paint through Qt). Goals:
+//      for the 300 MiB line under 100 ms per repaint at any offset and for the
+//      press; for both no more heap than a screenful.
 //      Baselines of the same run: the full screen of 200-byte lines of 1.,
 //      and one memchr over the whole line (what reading it must cost).
 //
@@ -282,7 +283,8 @@ void LineDowns(CMemoryMappedFile& file, const char* what)
     std::printf("  ratio Qt / steps alone         %9.1f\n", qtMs / coreMs);
 }
 
-void LongLine(CMemoryMappedFile& file, const char* what, double screenMs)
+// goalMs: the most a repaint may take, or 0 when only the heap has a goal.
+void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double goalMs)
 {
     QtWindow qt(file);
     CFileWnd& w = qt.Wnd();
@@ -313,13 +315,19 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs)
                 static_cast<long long>(columns), client.height() / w.GetLineHeight());
     std::printf("  one memchr over the line       %9.2f ms\n", scanMs);
     std::printf("  %-30s %9s %9s %9s %12s\n", "full repaint (QPainter)", "ms", "/screen", "/memchr", "heap bytes");
+    double worstMs = 0;
+    std::size_t worstHeap = 0;
+    auto report = [&](const char* label, double ms, std::size_t heap) {
+        std::printf("  %-30s %9.2f %9.1f %9.2f %12zu\n", label, ms, ms / screenMs, ms / scanMs, heap);
+        worstMs = std::max(worstMs, ms);
+        worstHeap = std::max(worstHeap, heap);
+    };
     for (const std::int64_t offset : {std::int64_t(0), end / 2, end}) {
         w.OnHScroll(SB_THUMBTRACK, offset);
         const double ms = BestMs(3, 1, paint);
-        const std::size_t heap = HeapPeak(paint);
         char label[64];
         std::snprintf(label, sizeof label, "at offset %lld", static_cast<long long>(w.m_nHorzOffset));
-        std::printf("  %-30s %9.2f %9.1f %9.2f %12zu\n", label, ms, ms / screenMs, ms / scanMs, heap);
+        report(label, ms, HeapPeak(paint));
     }
 
     // A Right press a little before the end: the window moves the image a
@@ -338,9 +346,11 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs)
         rightMs = std::min(rightMs, Ms(Clock::now() - t0));
         rightHeap = std::max(rightHeap, heap);
     }
-    std::printf("  %-30s %9.2f %9.1f %9.2f %12zu\n", "Right press near the end", rightMs, rightMs / screenMs,
-                rightMs / scanMs, rightHeap);
-    std::printf("  goal: every row under 100 ms; heap at most a screenful (%zu bytes)\n", screenful);
+    report("Right press near the end", rightMs, rightHeap);
+    if (goalMs > 0)
+        std::printf("  goal: every row under %.0f ms: %s\n", goalMs, worstMs < goalMs ? "met" : "MISSED");
+    std::printf("  goal: heap at most a screenful (%zu bytes): %s\n", screenful,
+                worstHeap <= screenful ? "met" : "MISSED");
 }
 
 }  // namespace
@@ -380,14 +390,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "paint_bench_qt: cannot write the long-line files in %s\n", dir.c_str());
         return 1;
     }
-    for (const auto& [path, what] : {std::pair{narrowLine, "one 300 MiB line, ANSI"},
-                                     std::pair{wideLine, "one 1 GiB line, UTF-16 LE"}}) {
+    struct LongLineCase {
+        const std::string& path;
+        const char* what;
+        double goalMs;
+    };
+    const LongLineCase longLineCases[] = {{narrowLine, "one 300 MiB line, ANSI", 100},
+                                          {wideLine, "one 1 GiB line, UTF-16 LE", 0}};
+    for (const LongLineCase& line : longLineCases) {
         CMemoryMappedFile file;
-        if (!file.Open(path.c_str(), false)) {
-            std::fprintf(stderr, "paint_bench_qt: cannot map %s\n", path.c_str());
+        if (!file.Open(line.path.c_str(), false)) {
+            std::fprintf(stderr, "paint_bench_qt: cannot map %s\n", line.path.c_str());
             return 1;
         }
-        LongLine(file, what, screenMs);
+        LongLine(file, line.what, screenMs, line.goalMs);
         std::printf("\n");
     }
     return 0;
