@@ -4,7 +4,15 @@
 //   2. 1000 line-downs from the top of a file of 200-byte lines, and of a file
 //      whose lines are 1 MiB long: the window's steps alone (headless), then
 //      each step followed by the paint of the uncovered strip through the Qt
-//      widget's event loop (scroll of the backing store + paint + flush).
+//      widget's event loop (scroll of the backing store + paint + flush);
+//   3. one line of 300 MiB (ANSI) and one of 1 GiB (UTF-16, 512 Mi units),
+//      with a tab every 100 characters: a full repaint at the horizontal
+//      offsets 0, the middle and the end, the heap it takes, and a Right
+//      press near the end (sideways scroll + strip paint through Qt). Goals:
+//      for the 300 MiB line under 100 ms per repaint at any offset and for the
+//      press; for both no more heap than a screenful.
+//      Baselines of the same run: the full screen of 200-byte lines of 1.,
+//      and one memchr over the whole line (what reading it must cost).
 //
 // usage: paint_bench_qt [DIR]   (files are made once in DIR, default /tmp/ostrel-bench)
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
@@ -16,14 +24,47 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+// The heap held through operator new, counted so that a repaint's own
+// allocations can be shown (Qt's internal malloc calls are not counted).
+namespace {
+std::atomic<std::size_t> g_heapLive{0};
+std::atomic<std::size_t> g_heapPeak{0};
+}  // namespace
+
+void* operator new(std::size_t n)
+{
+    void* p = std::malloc(n ? n : 1);
+    if (!p)
+        throw std::bad_alloc();
+    const std::size_t live = g_heapLive += malloc_usable_size(p);
+    std::size_t peak = g_heapPeak.load(std::memory_order_relaxed);
+    while (live > peak && !g_heapPeak.compare_exchange_weak(peak, live))
+        ;
+    return p;
+}
+
+void operator delete(void* p) noexcept
+{
+    if (p) {
+        g_heapLive -= malloc_usable_size(p);
+        std::free(p);
+    }
+}
+
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -83,6 +124,50 @@ double BestMs(int rounds, int reps, F&& f)
     return best;
 }
 
+// The most heap that one call of f held beyond what was held before it.
+template <typename F>
+std::size_t HeapPeak(F&& f)
+{
+    const std::size_t before = g_heapLive.load();
+    g_heapPeak = before;
+    f();
+    return g_heapPeak.load() - before;
+}
+
+// One line of `units` code units (UTF-16 LE with its mark when wide), no
+// break: words of a log with a tab every 100 characters. Made once.
+bool MakeLongLine(const std::string& path, std::uint64_t units, bool wide)
+{
+    const std::uint64_t size = (wide ? 2 : 0) + units * (wide ? 2 : 1);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) == size)
+        return true;
+    const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = !wide || ::write(fd, "\xFF\xFE", 2) == 2;
+    constexpr std::uint64_t kChunk = 1 << 20;
+    std::string text(kChunk, ' ');
+    std::string bytes;
+    for (std::uint64_t done = 0; done < units && ok;) {
+        const std::uint64_t n = std::min(kChunk, units - done);
+        for (std::uint64_t k = 0; k < n; ++k) {
+            const std::uint64_t i = done + k;
+            text[k] = i % 100 == 99 ? '\t' : i % 8 == 7 ? ' ' : static_cast<char>('a' + i / 8 % 26);
+        }
+        if (wide) {
+            bytes.assign(2 * n, '\0');
+            for (std::uint64_t k = 0; k < n; ++k)
+                bytes[2 * k] = text[k];
+        } else {
+            bytes.assign(text, 0, n);
+        }
+        ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        done += n;
+    }
+    return ::close(fd) == 0 && ok;
+}
+
 struct QtWindow {
     CFileWndWidget widget;
     explicit QtWindow(CMemoryMappedFile& file)
@@ -111,7 +196,8 @@ struct HeadlessWindow {
     }
 };
 
-void PaintFullScreen(CMemoryMappedFile& file)
+// Returns the full-screen paint through Qt, the baseline of the long lines.
+double PaintFullScreen(CMemoryMappedFile& file)
 {
     QtWindow qt(file);
     CFileWnd& w = qt.Wnd();
@@ -146,6 +232,7 @@ void PaintFullScreen(CMemoryMappedFile& file)
     std::printf("  recording painter        %8.3f ms\n", recMs);
     std::printf("  ratio Qt / recorder      %8.1f\n", qtMs / recMs);
     std::printf("  QPainter, one-row strip  %8.3f ms\n", qtStripMs);
+    return qtMs;
 }
 
 void LineDowns(CMemoryMappedFile& file, const char* what)
@@ -196,6 +283,76 @@ void LineDowns(CMemoryMappedFile& file, const char* what)
     std::printf("  ratio Qt / steps alone         %9.1f\n", qtMs / coreMs);
 }
 
+// goalMs: the most a repaint may take, or 0 when only the heap has a goal.
+void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double goalMs)
+{
+    QtWindow qt(file);
+    CFileWnd& w = qt.Wnd();
+    const QSize client = qt.widget.viewport()->size();
+    QImage image(client, QImage::Format_ARGB32_Premultiplied);
+    CQtFontCache fonts;
+    auto paint = [&] {
+        QPainter p(&image);
+        CQtFilePainter painter(p, QRegion(image.rect()), fonts, w.GetCharWidth(), &image);
+        w.OnPaint(painter);
+    };
+    paint();  // meets the whole line: the horizontal range is known after it
+    const std::int64_t columns = w.m_nColumns;
+    const std::int64_t end = w.m_nLongestLine - columns;
+    const std::size_t screenful =
+        static_cast<std::size_t>(client.height() / w.GetLineHeight() + 2) * static_cast<std::size_t>(columns + 2) *
+        (w.m_nEncoding == EncodingAnsi ? 1 : 2);
+
+    const std::uint8_t* v = file.View();
+    const std::size_t size = static_cast<std::size_t>(file.Size());
+    const double scanMs = BestMs(3, 1, [&] {
+        const void* hit = std::memchr(v, '\n', size);
+        if (hit)
+            std::printf("(a line break in the long line?)\n");
+    });
+
+    std::printf("%s, %lld columns (window %lld x %d):\n", what, static_cast<long long>(w.m_nLongestLine),
+                static_cast<long long>(columns), client.height() / w.GetLineHeight());
+    std::printf("  one memchr over the line       %9.2f ms\n", scanMs);
+    std::printf("  %-30s %9s %9s %9s %12s\n", "full repaint (QPainter)", "ms", "/screen", "/memchr", "heap bytes");
+    double worstMs = 0;
+    std::size_t worstHeap = 0;
+    auto report = [&](const char* label, double ms, std::size_t heap) {
+        std::printf("  %-30s %9.2f %9.1f %9.2f %12zu\n", label, ms, ms / screenMs, ms / scanMs, heap);
+        worstMs = std::max(worstMs, ms);
+        worstHeap = std::max(worstHeap, heap);
+    };
+    for (const std::int64_t offset : {std::int64_t(0), end / 2, end}) {
+        w.OnHScroll(SB_THUMBTRACK, offset);
+        const double ms = BestMs(3, 1, paint);
+        char label[64];
+        std::snprintf(label, sizeof label, "at offset %lld", static_cast<long long>(w.m_nHorzOffset));
+        report(label, ms, HeapPeak(paint));
+    }
+
+    // A Right press a little before the end: the window moves the image a
+    // quarter page sideways and the event loop paints the uncovered strip.
+    double rightMs = 1e300;
+    std::size_t rightHeap = 0;
+    for (int r = 0; r < 3; ++r) {
+        w.OnHScroll(SB_THUMBTRACK, end - columns);
+        qt.widget.viewport()->repaint();
+        QCoreApplication::processEvents();
+        const auto t0 = Clock::now();
+        const std::size_t heap = HeapPeak([&] {
+            w.OnKeyDown(VK_RIGHT);
+            QCoreApplication::processEvents();
+        });
+        rightMs = std::min(rightMs, Ms(Clock::now() - t0));
+        rightHeap = std::max(rightHeap, heap);
+    }
+    report("Right press near the end", rightMs, rightHeap);
+    if (goalMs > 0)
+        std::printf("  goal: every row under %.0f ms: %s\n", goalMs, worstMs < goalMs ? "met" : "MISSED");
+    std::printf("  goal: heap at most a screenful (%zu bytes): %s\n", screenful,
+                worstHeap <= screenful ? "met" : "MISSED");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -219,10 +376,35 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    PaintFullScreen(shortFile);
+    const double screenMs = PaintFullScreen(shortFile);
     std::printf("\n");
     LineDowns(shortFile, "200-byte lines");
     std::printf("\n");
     LineDowns(longFile, "1 MiB lines");
+    std::printf("\n");
+
+    const std::string narrowLine = dir + "/line300m.log";
+    const std::string wideLine = dir + "/line1g-utf16.log";
+    if (!MakeLongLine(narrowLine, std::uint64_t(300) << 20, false) ||
+        !MakeLongLine(wideLine, std::uint64_t(512) << 20, true)) {
+        std::fprintf(stderr, "paint_bench_qt: cannot write the long-line files in %s\n", dir.c_str());
+        return 1;
+    }
+    struct LongLineCase {
+        const std::string& path;
+        const char* what;
+        double goalMs;
+    };
+    const LongLineCase longLineCases[] = {{narrowLine, "one 300 MiB line, ANSI", 100},
+                                          {wideLine, "one 1 GiB line, UTF-16 LE", 0}};
+    for (const LongLineCase& line : longLineCases) {
+        CMemoryMappedFile file;
+        if (!file.Open(line.path.c_str(), false)) {
+            std::fprintf(stderr, "paint_bench_qt: cannot map %s\n", line.path.c_str());
+            return 1;
+        }
+        LongLine(file, line.what, screenMs, line.goalMs);
+        std::printf("\n");
+    }
     return 0;
 }

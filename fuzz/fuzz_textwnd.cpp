@@ -99,8 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             std::string narrow;
             std::u16string wide;
             const TextPos before = p;
-            wnd.ReadLine(p, &narrow, &wide, op & 0x80 ? 5 : SIZE_MAX);
+            LineColumns columns;
+            columns.firstColumn = script.Byte();
+            columns.marks[0] = std::min(end, p + unit * (script.Byte() % 9));
+            wnd.ReadLine(p, &narrow, &wide, op & 0x80 ? 5 : SIZE_MAX, &columns);
             Check(p >= before && p <= end, "line read");
+            Check(columns.storedEnd <= columns.contentEnd && columns.contentEnd <= p, "line read's content");
+            Check(columns.markColumns[0] >= 0 && columns.markColumns[0] <= columns.width, "line read's columns");
             break;
         }
         case 3: {

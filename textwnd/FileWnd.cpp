@@ -19,9 +19,6 @@ namespace {
 
 constexpr std::uint8_t kCR = 0x0D;
 constexpr std::uint8_t kLF = 0x0A;
-constexpr std::uint8_t kTab = 0x09;
-
-inline char16_t Swap16(std::uint16_t u) { return static_cast<char16_t>((u >> 8) | (u << 8)); }
 
 }  // namespace
 
@@ -337,11 +334,12 @@ int CFileWnd::VisibleLines()
     return m_pPort->GetClientRect().Height() / GetLineHeight();
 }
 
-void CFileWnd::NoteLineLength(std::int64_t units)
+// Called by ReadLine only (see FileWndRead.cpp for why).
+void CFileWnd::NoteLineLength(std::int64_t columns)
 {
-    if (units > m_nLongestLine) {
-        m_nLongestLine = units;
-        m_pPort->SetScrollInfo(SB_HORZ, SIF_RANGE, 0, units, 0, 0, true);
+    if (columns > m_nLongestLine) {
+        m_nLongestLine = columns;
+        m_pPort->SetScrollInfo(SB_HORZ, SIF_RANGE, 0, columns, 0, 0, true);
     }
 }
 
@@ -364,14 +362,12 @@ bool CFileWnd::NextLineStart(TextPos& p)
                 q += q + 4 <= end && Load16(v + q + 2) == other ? 4 : 2;
             }
         }
-        NoteLineLength((q - start) / 2);
     } else {
         q = linescan::FindAny8(v + p, v + limit, 0, kCR, kLF) - v;
         if (q < limit && v[q] != 0) {
             const std::uint8_t other = v[q] == kCR ? kLF : kCR;
             q += q + 1 < end && v[q + 1] == other ? 2 : 1;
         }
-        NoteLineLength(q - start);
     }
     p = q;
     return q != start;
@@ -396,7 +392,6 @@ bool CFileWnd::PrevLineStart(TextPos& p)
             q = p - 2;
         const std::uint8_t* r = linescan::FindLastAny16(v + start, v + q, m_chCR, m_chLF);
         q = r ? (r - v) + 2 : start;
-        NoteLineLength((p - q) / 2);
     } else {
         auto isBreak = [&](TextPos at) { return v[at] == kCR || v[at] == kLF; };
         if (p - start >= 2 && isBreak(p - 2) && isBreak(p - 1) && v[p - 2] != v[p - 1])
@@ -405,7 +400,6 @@ bool CFileWnd::PrevLineStart(TextPos& p)
             q = p - 1;
         const std::uint8_t* r = linescan::FindLastAny8(v + start, v + q, kCR, kLF);
         q = r ? (r - v) + 1 : start;
-        NoteLineLength(p - q);
     }
     p = q;
     return true;
@@ -439,88 +433,6 @@ TextPos CFileWnd::LineLastOf(TextPos p)
     }
     const TextPos q = linescan::FindAny8(v + p, v + end, kCR, kLF, kLF) - v;
     return q < end ? q - 1 : end;
-}
-
-void CFileWnd::ReadLine(TextPos& p, std::string* narrow, std::u16string* wide, std::size_t maxChars,
-                        TextPos* storedEnd, TextPos* contentEnd)
-{
-    if (narrow)
-        narrow->clear();
-    if (wide)
-        wide->clear();
-    if (storedEnd)
-        *storedEnd = p;
-    if (contentEnd)
-        *contentEnd = p;
-    const TextPos end = DataEnd();
-    if (!HasText() || p == kNoPos || p >= end)
-        return;
-    const std::uint8_t* v = ViewBytes();
-    const TextPos start = p;
-    if (IsWide()) {
-        const bool swap = m_nEncoding == EncodingUtf16BE;
-        const TextPos lineEnd = linescan::FindAny16(v + p, v + end, 0, m_chCR, m_chLF) - v;
-        if (wide) {
-            // Runs between tabs are copied whole; a tab adds (n mod 8) spaces.
-            TextPos q = p;
-            while (q < lineEnd && wide->size() < maxChars) {
-                const TextPos tab = linescan::FindAny16(v + q, v + lineEnd, m_chTab, m_chTab, m_chTab) - v;
-                const std::size_t room = maxChars - wide->size();
-                const std::size_t run = std::min<std::size_t>(static_cast<std::size_t>(tab - q) / 2, room);
-                const std::size_t old = wide->size();
-                wide->resize(old + run);
-                std::memcpy(wide->data() + old, v + q, run * 2);
-                if (swap)
-                    for (std::size_t i = old; i < old + run; ++i)
-                        (*wide)[i] = Swap16((*wide)[i]);
-                q += static_cast<TextPos>(run) * 2;
-                if (q < tab || tab >= lineEnd)
-                    break;
-                wide->append(std::min(wide->size() % 8, maxChars - wide->size()), u' ');
-                q = tab + 2;
-            }
-            if (storedEnd)
-                *storedEnd = q;
-        }
-        if (contentEnd)
-            *contentEnd = lineEnd;
-        p = lineEnd;
-        if (p < end) {
-            const std::uint16_t c = Load16(v + p);
-            if (c != 0) {
-                const std::uint16_t other = c == m_chCR ? m_chLF : m_chCR;
-                p += p + 4 <= end && Load16(v + p + 2) == other ? 4 : 2;
-            }
-        }
-        NoteLineLength((p - start) / 2);
-    } else {
-        const TextPos lineEnd = linescan::FindAny8(v + p, v + end, 0, kCR, kLF) - v;
-        if (narrow) {
-            TextPos q = p;
-            while (q < lineEnd && narrow->size() < maxChars) {
-                const auto* t = static_cast<const std::uint8_t*>(std::memchr(v + q, kTab, lineEnd - q));
-                const TextPos tab = t ? t - v : lineEnd;
-                const std::size_t room = maxChars - narrow->size();
-                const std::size_t run = std::min<std::size_t>(static_cast<std::size_t>(tab - q), room);
-                narrow->append(reinterpret_cast<const char*>(v + q), run);
-                q += static_cast<TextPos>(run);
-                if (q < tab || tab >= lineEnd)
-                    break;
-                narrow->append(std::min(narrow->size() % 8, maxChars - narrow->size()), ' ');
-                q = tab + 1;
-            }
-            if (storedEnd)
-                *storedEnd = q;
-        }
-        if (contentEnd)
-            *contentEnd = lineEnd;
-        p = lineEnd;
-        if (p < end && v[p] != 0) {
-            const std::uint8_t other = v[p] == kCR ? kLF : kCR;
-            p += p + 1 < end && v[p + 1] == other ? 2 : 1;
-        }
-        NoteLineLength(p - start);
-    }
 }
 
 TextPos CFileWnd::LastPageTop()

@@ -29,6 +29,24 @@ enum TextCase : std::int32_t {
     TextCaseSentence = 3,
 };
 
+// A line read in display columns (tabs expanded), beyond its text: what the
+// reader asks for and what it learns on the way.
+struct LineColumns {
+    // The first display column to store: the columns left of it are stepped
+    // over without being stored, their tabs still counted.
+    std::int64_t firstColumn = 0;
+    // Positions whose display columns are wanted (kNoPos when not).
+    TextPos marks[3] = {kNoPos, kNoPos, kNoPos};
+
+    // The display column of the first unit at or after each mark: 0 for a
+    // mark at or before the start of the read, the line's width for a mark
+    // past its last character.
+    std::int64_t markColumns[3] = {0, 0, 0};
+    std::int64_t width = 0;       // display columns of the whole line
+    TextPos storedEnd = kNoPos;   // first unit right of the stored columns, or contentEnd
+    TextPos contentEnd = kNoPos;  // the line's break, its NUL, or the end of the data
+};
+
 class CFileWnd : public platform::IMessageTarget {
 public:
     explicit CFileWnd(IFileWndPort* port);
@@ -68,13 +86,13 @@ public:
     TextPos LineLastOf(TextPos p);
     // Reads one display line from p (tabs expanded, break excluded) and
     // advances p past it. Narrow text fills `narrow`, UTF-16 fills `wide`
-    // (host byte order). At most `maxChars` characters are stored; the rest
-    // of the line is still stepped over and counted. `storedEnd` receives the
-    // source position after the last unit stored, `contentEnd` the position
-    // of the line's break (or NUL, or the end of the data).
+    // (host byte order). At most `maxChars` characters are stored, from
+    // `columns->firstColumn` on; the rest of the line is still stepped over
+    // and counted. `columns`, when given, asks for more and receives it.
     void ReadLine(TextPos& p, std::string* narrow, std::u16string* wide, std::size_t maxChars = SIZE_MAX,
-                  TextPos* storedEnd = nullptr, TextPos* contentEnd = nullptr);
-    void NoteLineLength(std::int64_t units);
+                  LineColumns* columns = nullptr);
+    // A line of `columns` display columns (its break counted as its units) was read.
+    void NoteLineLength(std::int64_t columns);
 
     // --- Window messages --------------------------------------------------------
     void OnSize(int cx, int cy);

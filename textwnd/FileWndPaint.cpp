@@ -44,7 +44,7 @@ void CFileWnd::ApplyTextCase(std::string& segment)
             s[i] = LowerCase8(s[i]);
         break;
     case TextCaseSentence:
-        ApplySentenceCase(s, n, m_bSentenceStart, IsLetter8, UpperCase8, LowerCase8);
+        ApplySentenceCase(s, n, m_bSentenceStart, IsWin1252Letter, UpperCase8, LowerCase8);
         break;
     default:
         break;
@@ -90,7 +90,7 @@ bool CFileWnd::SentenceStateAfter(TextPos from, TextPos to, bool state) const
         for (TextPos q = to - 1; q >= from; --q) {
             if (v[q] == '.')
                 return true;
-            if (IsLetter8(v[q]))
+            if (IsWin1252Letter(v[q]))
                 return false;
         }
     }
@@ -115,17 +115,17 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     const int cw = GetCharWidth();
     const int n = rc.Height() / h;
     const bool wide = IsWide();
-    const TextPos unit = wide ? 2 : 1;
     const TextPos end = DataEnd();
     m_bSentenceStart = true;
     painter.SelectFont(m_logFont);
     bool highlighted = false;
     TextPos pos = std::clamp(m_pTop, DataStart(), end);
+    const bool anyHighlight = m_pHighlightStart != kNoPos && m_pHighlightStart < m_pHighlightEnd;
 
-    // Characters right of the window are never seen: store only what can show
-    // (one partial column more), but still step over the whole line.
+    // Only the columns from the offset to the right edge (one partial column
+    // more) are stored; the rest of each line is stepped over.
     const std::int64_t hoff = std::max<std::int64_t>(m_nHorzOffset, 0);
-    const std::size_t cap = static_cast<std::size_t>(hoff) + static_cast<std::size_t>(rc.Width() / cw) + 2;
+    const std::size_t cap = static_cast<std::size_t>(rc.Width() / cw) + 2;
 
     std::string narrow;
     std::u16string wideText;
@@ -134,17 +134,21 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     for (int i = 0; i < n + 2; ++i) {
         const int rowTop = rc.top + i * h;
         const int rowBottom = rowTop + h;
-        TextPos src = pos + static_cast<TextPos>(hoff) * unit;
-        TextPos storedEnd = pos, contentEnd = pos;
+        const TextPos rowStart = pos;
+        LineColumns columns;
+        columns.firstColumn = hoff;
+        columns.marks[0] = m_pHighlightStart;
+        columns.marks[1] = m_pHighlightEnd;
         bool truncated = false;
         if (pos < end) {
-            ReadLine(pos, wide ? nullptr : &narrow, wide ? &wideText : nullptr, cap, &storedEnd, &contentEnd);
-            truncated = storedEnd < contentEnd;
+            ReadLine(pos, wide ? nullptr : &narrow, wide ? &wideText : nullptr, cap, &columns);
+            truncated = columns.storedEnd < columns.contentEnd;
         } else {
             narrow.clear();
             wideText.clear();
         }
-        if (wide ? wideText.empty() : narrow.empty()) {
+        const bool empty = wide ? wideText.empty() : narrow.empty();
+        if (empty) {
             narrow.assign(1, ' ');
             wideText.assign(1, u' ');
         }
@@ -152,7 +156,6 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         if (!painter.RectVisible(row))
             continue;
 
-        const std::size_t len = wide ? wideText.size() : narrow.size();
         auto draw = [&](int x, std::size_t from, std::size_t count, bool hl) {
             if (hl != highlighted)
                 highlighted = hl;
@@ -171,34 +174,32 @@ void CFileWnd::OnPaint(IFilePainter& painter)
             }
         };
 
-        std::size_t k = static_cast<std::size_t>(hoff);
-        if (k >= len) {
+        if (empty && hoff > 0) {
             // The line ends left of the window: an empty row in the page colour.
             draw(rc.left, 0, 0, false);
             continue;
         }
+        // Each display column came from one unit (the spaces of a tab from the
+        // tab), so the highlighted units show as one run of columns. The space
+        // that stands for an empty line stands for the unit it starts at.
+        const std::int64_t len = static_cast<std::int64_t>(wide ? wideText.size() : narrow.size());
+        std::int64_t edges[2] = {0, 0};
+        if (empty) {
+            edges[1] = IsHighlighted(rowStart) ? 1 : 0;
+        } else if (anyHighlight) {
+            edges[0] = std::clamp<std::int64_t>(columns.markColumns[0] - hoff, 0, len);
+            edges[1] = std::clamp<std::int64_t>(columns.markColumns[1] - hoff, 0, len);
+        }
         int x = rc.left;
-        while (k < len) {
-            const bool state = IsHighlighted(src);
+        for (std::int64_t k = 0; k < len;) {
+            const bool state = edges[0] <= k && k < edges[1];
             // Characters from k keep this state up to the highlight's next edge.
-            std::size_t count = len - k;
-            const TextPos edge = state ? m_pHighlightEnd
-                                       : (src < m_pHighlightStart && m_pHighlightStart < m_pHighlightEnd ? m_pHighlightStart
-                                                                                                       : kNoPos);
-            if (edge != kNoPos) {
-                const TextPos steps = (edge - src + unit - 1) / unit;
-                if (!state && src + steps * unit >= m_pHighlightEnd) {
-                    // The range holds no position on this grid: never highlighted.
-                } else if (static_cast<std::uint64_t>(steps) < count) {
-                    count = static_cast<std::size_t>(steps);
-                }
-            }
-            draw(x, k, count, state);
-            k += count;
-            src += static_cast<TextPos>(count) * unit;
-            x += static_cast<int>(count) * cw;
+            const std::int64_t next = state ? edges[1] : k < edges[0] && edges[0] < edges[1] ? edges[0] : len;
+            draw(x, static_cast<std::size_t>(k), static_cast<std::size_t>(next - k), state);
+            x += static_cast<int>(next - k) * cw;
+            k = next;
         }
         if (truncated && m_nTextCase == TextCaseSentence)
-            m_bSentenceStart = SentenceStateAfter(storedEnd, contentEnd, m_bSentenceStart);
+            m_bSentenceStart = SentenceStateAfter(columns.storedEnd, columns.contentEnd, m_bSentenceStart);
     }
 }

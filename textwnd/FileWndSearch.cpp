@@ -114,12 +114,20 @@ void CFileWnd::ShowMatch(TextPos m, std::int64_t length)
     const int half = VisibleLines() / 2;
 
     // Centre the match horizontally when it fits; a match wider than the
-    // window starts one column from the left edge.
-    const std::int64_t k = (m - LineStartOf(m)) / u;
-    const std::int64_t r = (LineLastOf(m) - m) / u;
+    // window starts one column from the left edge. All in display columns
+    // of the match's line, as painting lays it out (tabs expanded).
+    LineColumns columns;
+    columns.marks[0] = m;
+    columns.marks[1] = m + length * u;
+    columns.marks[2] = LineLastOf(m);
+    TextPos lineStart = LineStartOf(m);
+    ReadLine(lineStart, nullptr, nullptr, 0, &columns);
+    const std::int64_t k = columns.markColumns[0];
+    const std::int64_t n = columns.markColumns[1] - k;
+    const std::int64_t r = columns.markColumns[2] - k;
     const std::int64_t oldOffset = m_nHorzOffset;
-    if (std::min(r, k + length) - k < m_nColumns)
-        m_nHorzOffset = std::max<std::int64_t>(k + length / 2 - m_nColumns / 2, 0);
+    if (std::min(r, k + n) - k < m_nColumns)
+        m_nHorzOffset = std::max<std::int64_t>(k + n / 2 - m_nColumns / 2, 0);
     else
         m_nHorzOffset = k == 0 ? 0 : k - 1;
 

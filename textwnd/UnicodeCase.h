@@ -14,3 +14,9 @@ bool IsLetter16(char16_t ch);
 inline std::uint8_t UpperCase8(std::uint8_t ch) { return ch >= 'a' && ch <= 'z' ? ch - 32 : ch; }
 inline std::uint8_t LowerCase8(std::uint8_t ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; }
 inline bool IsLetter8(std::uint8_t ch) { return (ch | 32) >= 'a' && (ch | 32) <= 'z'; }
+
+// Whether a byte is drawn as a letter: the Alphabetic property of its
+// Windows-1252 character. Sentence case needs it to see where a word goes
+// on (an accented letter must not leave the next letter capitalised); the
+// mappings above stay ASCII.
+bool IsWin1252Letter(std::uint8_t ch);

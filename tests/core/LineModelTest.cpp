@@ -307,6 +307,25 @@ TEST(LineModel, FastScansAgreeWithSimpleModel)
             ASSERT_EQ(static_cast<size_t>(w.Index(p)), rp);
             const size_t stored = enc == EncodingAnsi ? narrow.size() : wide.size();
             ASSERT_EQ(stored, std::min<size_t>(3, line.size()));
+            // A read from a column further right stores what shows there (the
+            // tabs left of it still count), and pairs a unit with the column
+            // where the expanded text before it ends.
+            const size_t from = rng() % (line.size() + 2);
+            const size_t mark = i + rng() % (rp - i + 1);
+            LineColumns columns;
+            columns.firstColumn = static_cast<std::int64_t>(from);
+            columns.marks[0] = w.At(static_cast<std::int64_t>(mark));
+            p = w.At(static_cast<std::int64_t>(i));
+            w.wnd.ReadLine(p, &narrow, &wide, 3, &columns);
+            const std::u16string shown = from < line.size() ? line.substr(from, 3) : std::u16string();
+            if (enc == EncodingAnsi)
+                ASSERT_EQ(std::u16string(narrow.begin(), narrow.end()), shown);
+            else
+                ASSERT_EQ(wide, shown);
+            Reference head{std::vector<std::uint32_t>(ref.u.begin(), ref.u.begin() + static_cast<std::ptrdiff_t>(mark))};
+            size_t headPos = i;
+            ASSERT_EQ(columns.markColumns[0], static_cast<std::int64_t>(head.Read(headPos).size()));
+            ASSERT_EQ(columns.width, static_cast<std::int64_t>(line.size()));
         }
     }
 }

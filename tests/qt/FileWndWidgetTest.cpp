@@ -79,6 +79,9 @@ struct Fixture {
         widget->show();
         QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
         QVERIFY(widget->LoadFile(file.get(), EncodingAuto));
+        // As in the event loop, the loaded window is painted before input
+        // reaches it: the lines on screen are met (and the horizontal range known).
+        QCoreApplication::processEvents();
     }
 
     CFileWnd& Wnd() { return widget->FileWnd(); }

@@ -53,7 +53,7 @@ top=423 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
 
 printf '\xfe\xff\x00H\x00i\x00\t\x00\\\x00\x0a\x00\xab' > "$dir/be.txt"
 expect "mismatch prompt answered no, escapes in wide rows" 'message "User requested loading file with encoding ANSI / ASCII but file header indicates encoding Unicode UTF 16 Big Endian.\r\nClick Yes to proceed with user requested encoding, No to proceed with file specified encoding." no
-top=0 last=0 total=6 enc="Unicode UTF 16 Big Endian" hoff=0 longest=5 hl=none
+top=0 last=0 total=6 enc="Unicode UTF 16 Big Endian" hoff=0 longest=6 hl=none
 |Hi  \u005C|
 |\u00AB|
 clip unicode H\x00i\x00\t\x00\\\x00\n\x00\xAB\x00' "$probe" --rows 2 --encoding 1 --answer no "$dir/be.txt" print copy
@@ -62,6 +62,15 @@ printf 'a\x01\x81\\b\xe9\n' > "$dir/ctl.txt"
 expect "escapes in narrow rows, sentence case" 'top=0 last=0 total=7 enc="ANSI / ASCII" hoff=0 longest=7 hl=none
 |A\x01\x81\x5CBé|
 | |' "$probe" --rows 2 --case 1 "$dir/ctl.txt" print
+
+printf 'x. \xe9t\xe9 fini. \xfcber. \xe9\nnext\n' > "$dir/accents.txt"
+expect "sentence case: an accented letter goes on with its word, also right of the window" 'top=0 last=0 total=26 enc="ANSI / ASCII" hoff=0 longest=21 hl=none
+|X. été fini. über|
+|next|' "$probe" --rows 2 --cols 17 --case 3 "$dir/accents.txt" print
+
+printf 'xy\tz match\n' > "$dir/tab.txt"
+expect "a match after a tab: its own columns inverse, scrolled into view, in the range" 'top=0 last=0 total=11 enc="ANSI / ASCII" hoff=3 longest=12 hl=5-10
+| z «match»|' "$probe" --rows 1 --cols 10 "$dir/tab.txt" find:match print
 
 printf '\xff\xfe\x00\x00abcd' > "$dir/u32.txt"
 expect "UTF-32 refused" 'message "Error: 32bit unicode is not supported."
