@@ -11,30 +11,39 @@
 
 namespace platform {
 
-FileHandle OpenReadShared(const std::string& path)
+namespace {
+
+// Opens without ever waiting: a FIFO without a writer, a terminal or a device
+// could otherwise hold the caller (the user-interface thread) for ever. Only
+// a regular file is kept, then switched back to blocking reads; anything else
+// has nothing to map and is refused like a file that cannot be opened.
+FileHandle OpenRegularFile(const std::string& path, int flags)
 {
     int fd;
     do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return kInvalidFile;
-    // A directory opens fine on POSIX but has nothing to map.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return kInvalidFile;
     }
     return fd;
 }
 
+}  // namespace
+
+FileHandle OpenReadShared(const std::string& path)
+{
+    return OpenRegularFile(path, O_RDONLY);
+}
+
 FileHandle OpenWritableCreate(const std::string& path)
 {
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    while (fd < 0 && errno == EINTR);
-    return fd < 0 ? kInvalidFile : fd;
+    return OpenRegularFile(path, O_RDWR | O_CREAT);
 }
 
 bool CloseFile(FileHandle h)

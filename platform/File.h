@@ -10,10 +10,13 @@ namespace platform {
 using FileHandle = int;
 constexpr FileHandle kInvalidFile = -1;
 
-// Opens for reading. Other programs stay free to write, rename and delete
-// the file meanwhile (POSIX never locks them out). Close-on-exec.
+// Opens a regular file for reading; anything else (a FIFO, socket, device or
+// directory) is refused at once, never waited on. Other programs stay free to
+// write, rename and delete the file meanwhile (POSIX never locks them out).
+// Close-on-exec.
 FileHandle OpenReadShared(const std::string& path);
-// Opens for reading and writing, creating the file (mode 0644) when missing.
+// Opens a regular file for reading and writing, creating it (mode 0644) when
+// missing; refuses anything else as OpenReadShared does.
 FileHandle OpenWritableCreate(const std::string& path);
 bool CloseFile(FileHandle h);
 
