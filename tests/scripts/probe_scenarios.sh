@@ -71,6 +71,15 @@ expect_exit "UTF-32 exit code" 3 "$probe" "$dir/u32.txt"
 expect_exit "empty file cannot load" 3 "$probe" "$dir/empty.txt"
 expect_exit "missing file" 3 "$probe" "$dir/missing.txt"
 expect_exit "unknown command" 2 "$probe" "$dir/ab.txt" jump
+expect "a bad command anywhere stops the script before it prints" '2' \
+  bash -c '"$0" "$1" print key:foo 2>/dev/null; echo $?' "$probe" "$dir/ab.txt"
+# Only regular files open, and nothing named may block: a FIFO without a
+# writer, a directory, a character device, a /proc file (size 0, refused as empty).
+mkfifo "$dir/fifo"
+for f in "$dir/fifo" "$dir" /dev/zero /dev/tty /proc/self/status; do
+  expect "refused without blocking: $f" 'load failed
+3' bash -c 'timeout 10 "$0" "$1" print; echo $?' "$probe" "$f"
+done
 expect_exit "bad option" 2 "$probe" --rows x "$dir/ab.txt"
 expect_exit "no file" 2 "$probe"
 
