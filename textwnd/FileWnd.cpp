@@ -373,8 +373,11 @@ bool CFileWnd::NextLineStart(TextPos& p)
         }
         NoteLineLength(q - start);
     }
-    p = q;
-    return q != start;
+    // Backward pairing can put the last screenful between the two units of a
+    // pair that forward pairing steps over whole (a LF | CR LF): stop at it,
+    // so that a window brought to the end by any line step follows the file.
+    p = std::min(q, last);
+    return p != start;
 }
 
 bool CFileWnd::PrevLineStart(TextPos& p)

@@ -25,8 +25,9 @@ struct Reference {
             if (u[p] == 0)
                 return p;
             if (Brk(u[p])) {
+                // A pair is never stepped over past the last screenful.
                 if (p + 1 < u.size() && Brk(u[p + 1]) && u[p + 1] != u[p])
-                    return p + 2;
+                    return std::min(p + 2, last);
                 return p + 1;
             }
             ++p;
