@@ -93,6 +93,50 @@ bool UnmapFile(std::uint8_t* view, std::uint64_t size)
     return ::munmap(view, static_cast<size_t>(size)) == 0;
 }
 
+std::int64_t FirstHole(FileHandle h)
+{
+    const off_t at = h < 0 ? -1 : ::lseek(h, 0, SEEK_HOLE);
+    return at < 0 ? INT64_MAX : static_cast<std::int64_t>(at);
+}
+
+bool IsHole(FileHandle h, std::int64_t from, std::int64_t to)
+{
+    if (h < 0 || from >= to)
+        return false;
+    const off_t data = ::lseek(h, static_cast<off_t>(from), SEEK_DATA);
+    // ENXIO: no data at or after `from`, the end of the file included.
+    return data < 0 ? errno == ENXIO : data >= to;
+}
+
+std::int64_t HoleStartBefore(FileHandle h, std::int64_t end, std::int64_t floor)
+{
+    if (end <= floor || !IsHole(h, end - 1, end))
+        return end;
+    if (IsHole(h, floor, end))
+        return floor;
+    // Data somewhere in [lo, end), none in [hi, end): halve the gap.
+    std::int64_t lo = floor, hi = end - 1;
+    while (hi - lo > 1) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        (IsHole(h, mid, end) ? hi : lo) = mid;
+    }
+    return hi;
+}
+
+std::uint64_t ReadAt(FileHandle h, std::uint8_t* buffer, std::uint64_t n, std::int64_t offset)
+{
+    std::uint64_t done = 0;
+    while (h >= 0 && done < n) {
+        const ssize_t got = ::pread(h, buffer + done, static_cast<size_t>(n - done), static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return done;
+}
+
 std::string AbsolutePath(const std::string& path)
 {
     if (path.empty() || path[0] == '/')
