@@ -184,8 +184,8 @@ void FirstLoad(const char* name, const std::string& path, double goalMs)
     }
     const long mapped = MappedKiB(file.View(), file.Size());
     if (goalMs > 0)
-        std::printf("%-20s first load %9.3f ms (goal < %.0f ms), %ld KiB of the file resident (goal: its page of text)\n",
-                    name, ms, goalMs, mapped);
+        std::printf("%-20s first load %9.3f ms (goal < %.0f ms), %ld KiB of the file resident (goal: its text)\n", name,
+                    ms, goalMs, mapped);
     else
         std::printf("%-20s first load %9.3f ms (%.1f GB/s), %ld KiB of the file resident (of %llu KiB)\n", name, ms,
                     static_cast<double>(file.Size()) / ms / 1e6, mapped,

@@ -59,7 +59,8 @@ expect "thumb between CR and LF lands on the line they end; the bar's end is the
 |gh|
 top=2 last=2 total=5 enc="ANSI / ASCII" hoff=0 longest=3 hl=none
 | |
-|b|' bash -c '"$0" --rows 3 "$1" thumb:7 print && "$0" --rows 2 "$2" key:home thumb:9 print' "$probe" "$dir/crlf.txt" "$dir/lfcrlf.txt"
+|b|' bash -c '"$0" --rows 3 "$1" thumb:7 print && "$0" --rows 2 "$2" key:home thumb:9 print' \
+  "$probe" "$dir/crlf.txt" "$dir/lfcrlf.txt"
 
 printf '\xfe\xff\x00H\x00i\x00\t\x00\\\x00\x0a\x00\xab' > "$dir/be.txt"
 expect "mismatch prompt answered no, escapes in wide rows" 'message "User requested loading file with encoding ANSI / ASCII but file header indicates encoding Unicode UTF 16 Big Endian.\r\nClick Yes to proceed with user requested encoding, No to proceed with file specified encoding." no
