@@ -146,10 +146,13 @@ public:
                 m_bLocked = true;
                 return;
             }
-            if (errno == EINTR)
+            const int err = errno;
+            if (err == EINTR)
                 continue;
-            if (errno != EWOULDBLOCK || steady_clock::now() >= deadline) {
-                m_bTimedOut = errno == EWOULDBLOCK;
+            if (err != EWOULDBLOCK)
+                return;  // no locks on this file system
+            if (steady_clock::now() >= deadline) {
+                m_bTimedOut = true;
                 return;
             }
             std::this_thread::sleep_for(milliseconds(10));
