@@ -11,30 +11,39 @@
 
 namespace platform {
 
-FileHandle OpenReadShared(const std::string& path)
+namespace {
+
+// Opens without ever waiting: a FIFO without a writer, a terminal or a device
+// could otherwise hold the caller (the user-interface thread) for ever. Only
+// a regular file is kept, then switched back to blocking reads; anything else
+// has nothing to map and is refused like a file that cannot be opened.
+FileHandle OpenRegularFile(const std::string& path, int flags)
 {
     int fd;
     do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return kInvalidFile;
-    // A directory opens fine on POSIX but has nothing to map.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return kInvalidFile;
     }
     return fd;
 }
 
+}  // namespace
+
+FileHandle OpenReadShared(const std::string& path)
+{
+    return OpenRegularFile(path, O_RDONLY);
+}
+
 FileHandle OpenWritableCreate(const std::string& path)
 {
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    while (fd < 0 && errno == EINTR);
-    return fd < 0 ? kInvalidFile : fd;
+    return OpenRegularFile(path, O_RDWR | O_CREAT);
 }
 
 bool CloseFile(FileHandle h)
@@ -82,6 +91,50 @@ bool UnmapFile(std::uint8_t* view, std::uint64_t size)
         return true;
     UnregisterGuardedMapping(view);
     return ::munmap(view, static_cast<size_t>(size)) == 0;
+}
+
+std::int64_t FirstHole(FileHandle h)
+{
+    const off_t at = h < 0 ? -1 : ::lseek(h, 0, SEEK_HOLE);
+    return at < 0 ? INT64_MAX : static_cast<std::int64_t>(at);
+}
+
+bool IsHole(FileHandle h, std::int64_t from, std::int64_t to)
+{
+    if (h < 0 || from >= to)
+        return false;
+    const off_t data = ::lseek(h, static_cast<off_t>(from), SEEK_DATA);
+    // ENXIO: no data at or after `from`, the end of the file included.
+    return data < 0 ? errno == ENXIO : data >= to;
+}
+
+std::int64_t HoleStartBefore(FileHandle h, std::int64_t end, std::int64_t floor)
+{
+    if (end <= floor || !IsHole(h, end - 1, end))
+        return end;
+    if (IsHole(h, floor, end))
+        return floor;
+    // Data somewhere in [lo, end), none in [hi, end): halve the gap.
+    std::int64_t lo = floor, hi = end - 1;
+    while (hi - lo > 1) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        (IsHole(h, mid, end) ? hi : lo) = mid;
+    }
+    return hi;
+}
+
+std::uint64_t ReadAt(FileHandle h, std::uint8_t* buffer, std::uint64_t n, std::int64_t offset)
+{
+    std::uint64_t done = 0;
+    while (h >= 0 && done < n) {
+        const ssize_t got = ::pread(h, buffer + done, static_cast<size_t>(n - done), static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return done;
 }
 
 std::string AbsolutePath(const std::string& path)

@@ -10,10 +10,13 @@ namespace platform {
 using FileHandle = int;
 constexpr FileHandle kInvalidFile = -1;
 
-// Opens for reading. Other programs stay free to write, rename and delete
-// the file meanwhile (POSIX never locks them out). Close-on-exec.
+// Opens a regular file for reading; anything else (a FIFO, socket, device or
+// directory) is refused at once, never waited on. Other programs stay free to
+// write, rename and delete the file meanwhile (POSIX never locks them out).
+// Close-on-exec.
 FileHandle OpenReadShared(const std::string& path);
-// Opens for reading and writing, creating the file (mode 0644) when missing.
+// Opens a regular file for reading and writing, creating it (mode 0644) when
+// missing; refuses anything else as OpenReadShared does.
 FileHandle OpenWritableCreate(const std::string& path);
 bool CloseFile(FileHandle h);
 
@@ -29,6 +32,24 @@ bool SetFileLength(FileHandle h, std::uint64_t size);
 // crash a reader.
 std::uint8_t* MapFile(FileHandle h, std::uint64_t size, bool writable);
 bool UnmapFile(std::uint8_t* view, std::uint64_t size);
+
+// Holes: ranges of a sparse file that hold no data and read as zeros. The
+// file system tells where they are (lseek SEEK_DATA / SEEK_HOLE, which moves
+// the file offset of `h`); where it cannot, a file looks like data throughout.
+//
+// Offset of the file's first hole; its size when it has none (the end counts
+// as a hole), INT64_MAX when that cannot be told.
+std::int64_t FirstHole(FileHandle h);
+// Whether [from, to) holds no data (a hole, or lies past the end of the file).
+bool IsHole(FileHandle h, std::int64_t from, std::int64_t to);
+// Start of the hole that holds the byte before `end`, not below `floor`;
+// `end` itself when that byte holds data.
+std::int64_t HoleStartBefore(FileHandle h, std::int64_t end, std::int64_t floor);
+
+// Reads up to `n` bytes at `offset` without moving the file offset; returns
+// how many were read (fewer at the end of the file, 0 on failure). It costs a
+// copy but no page of the caller's mappings: a long scan stays out of memory.
+std::uint64_t ReadAt(FileHandle h, std::uint8_t* buffer, std::uint64_t n, std::int64_t offset);
 
 // Absolute form of a path (without resolving symbolic links), for the
 // watcher, which must know the file's directory even for "app.log".

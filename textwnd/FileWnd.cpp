@@ -4,6 +4,7 @@
 
 #include "file/FileWatcher.h"
 #include "platform/AppInfo.h"
+#include "platform/File.h"
 #include "textwnd/LineScan.h"
 #include "textwnd/UnicodeCase.h"
 
@@ -144,6 +145,7 @@ void CFileWnd::SyncWithMapping()
     if (size == m_nSeenSize)
         return;
     m_nSeenSize = size;
+    m_nFirstHole = kNoPos;
     if (!HasText())
         return;  // kept, not read; clamped once there is text again
     const TextPos end = DataEnd();
@@ -158,6 +160,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         return false;
     try {
         const WRect rc = m_pPort->GetClientRect();
+        // Holes may have come or gone with the change that asked for this load.
+        m_nFirstHole = kNoPos;
         if (mapping) {
             m_pMappedFile = mapping;
             m_nSeenSize = LiveSize();
@@ -369,8 +373,96 @@ bool CFileWnd::NextLineStart(TextPos& p)
             q += q + 1 < end && v[q + 1] == other ? 2 : 1;
         }
     }
-    p = q;
-    return q != start;
+    // Backward pairing can put the last screenful between the two units of a
+    // pair that forward pairing steps over whole (a LF | CR LF): stop at it,
+    // so that a window brought to the end by any line step follows the file.
+    p = std::min(q, last);
+    return p != start;
+}
+
+TextPos CFileWnd::FirstHole()
+{
+    if (m_nFirstHole == kNoPos)
+        m_nFirstHole = m_pMappedFile ? platform::FirstHole(m_pMappedFile->Handle()) : INT64_MAX;
+    return m_nFirstHole;
+}
+
+bool CFileWnd::HoldsData(TextPos from, TextPos to)
+{
+    return to <= FirstHole() || !platform::IsHole(m_pMappedFile->Handle(), from, to);
+}
+
+TextPos CFileWnd::FindLastBreak(TextPos from, TextPos to)
+{
+    // A first chunk, read in place, holds the usual line. A run without a
+    // break beyond it is a huge line or zeros (a preallocated log, or one cut
+    // short by a crash): it is read in chunks through a buffer, at memory
+    // speed, and none of its pages is mapped in (they would stay resident).
+    constexpr TextPos kNearChunk = 16 << 10;
+    constexpr TextPos kLongChunk = 1 << 20;
+    const std::uint8_t* v = ViewBytes();
+    const platform::FileHandle fd = m_pMappedFile->Handle();
+    const bool wide = IsWide();
+    const TextPos unit = wide ? 2 : 1;
+    std::unique_ptr<std::uint8_t[]> buffer;
+    TextPos chunk = kNearChunk;
+    TextPos e = to;
+    while (e > from) {
+        if (e > FirstHole()) {
+            // A hole holds no break: skip it unread, but keep the unit that
+            // its start may cut (a data byte and a zero can form a break).
+            const TextPos h = platform::HoleStartBefore(fd, e, from);
+            const TextPos kept = from + (h - from + unit - 1) / unit * unit;
+            if (kept < e) {
+                e = kept;
+                continue;
+            }
+        }
+        TextPos c = std::max(from, (e - unit) / chunk * chunk);
+        c += (c - from) % unit;  // on the unit grid, which an odd mark length shifts
+        const auto n = static_cast<std::uint64_t>(e - c);
+        const std::uint8_t* b = v + c;
+        if (chunk == kLongChunk) {
+            if (!buffer)
+                buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kLongChunk);
+            // Bytes the file no longer holds read as zeros, as in the mapping.
+            const std::uint64_t got = platform::ReadAt(fd, buffer.get(), n, c);
+            std::memset(buffer.get() + got, 0, n - got);
+            b = buffer.get();
+        }
+        const std::uint8_t* r =
+            wide ? linescan::FindLastAny16(b, b + n, m_chCR, m_chLF) : linescan::FindLastAny8(b, b + n, kCR, kLF);
+        if (r)
+            return c + (r - b);
+        chunk = kLongChunk;
+        e = c;
+    }
+    return kNoPos;
+}
+
+bool CFileWnd::IsInsidePair(TextPos p) const
+{
+    const bool wide = IsWide();
+    const TextPos unit = wide ? 2 : 1;
+    const TextPos start = DataStart();
+    if (p - unit < start || p + unit > DataEnd())
+        return false;
+    const std::uint8_t* v = ViewBytes();
+    const std::uint16_t cr = wide ? m_chCR : kCR;
+    const std::uint16_t lf = wide ? m_chLF : kLF;
+    auto pairAt = [&](TextPos i) {
+        const std::uint16_t a = wide ? Load16(v + i) : v[i];
+        const std::uint16_t b = wide ? Load16(v + i + 2) : v[i + 1];
+        return (a == cr && b == lf) || (a == lf && b == cr);
+    };
+    if (!pairAt(p - unit))
+        return false;
+    // Forward reading pairs a run of alternating breaks from its first unit:
+    // p - unit opens a pair when it lies an even number of units into the run.
+    TextPos s = p - unit;
+    while (s - unit >= start && pairAt(s - unit))
+        s -= unit;
+    return (p - unit - s) / unit % 2 == 0;
 }
 
 bool CFileWnd::PrevLineStart(TextPos& p)
@@ -380,27 +472,28 @@ bool CFileWnd::PrevLineStart(TextPos& p)
         return false;
     p = std::min(p, DataEnd());
     const std::uint8_t* v = ViewBytes();
+    const TextPos unit = IsWide() ? 2 : 1;
     TextPos q = p;
-    if (IsWide()) {
-        auto isBreak = [&](TextPos at) {
-            const std::uint16_t u = Load16(v + at);
-            return u == m_chCR || u == m_chLF;
-        };
-        if (p - start >= 4 && isBreak(p - 4) && isBreak(p - 2) && Load16(v + p - 4) != Load16(v + p - 2))
-            q = p - 4;
-        else if (isBreak(p - 2))
-            q = p - 2;
-        const std::uint8_t* r = linescan::FindLastAny16(v + start, v + q, m_chCR, m_chLF);
-        q = r ? (r - v) + 2 : start;
-    } else {
-        auto isBreak = [&](TextPos at) { return v[at] == kCR || v[at] == kLF; };
-        if (p - start >= 2 && isBreak(p - 2) && isBreak(p - 1) && v[p - 2] != v[p - 1])
-            q = p - 2;
-        else if (isBreak(p - 1))
-            q = p - 1;
-        const std::uint8_t* r = linescan::FindLastAny8(v + start, v + q, kCR, kLF);
-        q = r ? (r - v) + 1 : start;
+    if (HoldsData(p - unit, p)) {
+        if (IsWide()) {
+            auto isBreak = [&](TextPos at) {
+                const std::uint16_t u = Load16(v + at);
+                return u == m_chCR || u == m_chLF;
+            };
+            if (p - start >= 4 && isBreak(p - 4) && isBreak(p - 2) && Load16(v + p - 4) != Load16(v + p - 2))
+                q = p - 4;
+            else if (isBreak(p - 2))
+                q = p - 2;
+        } else {
+            auto isBreak = [&](TextPos at) { return v[at] == kCR || v[at] == kLF; };
+            if (p - start >= 2 && isBreak(p - 2) && isBreak(p - 1) && v[p - 2] != v[p - 1])
+                q = p - 2;
+            else if (isBreak(p - 1))
+                q = p - 1;
+        }
     }
+    const TextPos r = FindLastBreak(start, q);
+    q = r == kNoPos ? start : r + unit;
     p = q;
     return true;
 }
@@ -411,13 +504,12 @@ TextPos CFileWnd::LineStartOf(TextPos p)
     if (!HasText() || p <= start)
         return p == kNoPos ? p : std::max(p, start);
     p = std::min(p, DataEnd());
-    const std::uint8_t* v = ViewBytes();
-    if (IsWide()) {
-        const std::uint8_t* r = linescan::FindLastAny16(v + start, v + p, m_chCR, m_chLF);
-        return r ? (r - v) + 2 : start;
-    }
-    const std::uint8_t* r = linescan::FindLastAny8(v + start, v + p, kCR, kLF);
-    return r ? (r - v) + 1 : start;
+    const TextPos unit = IsWide() ? 2 : 1;
+    // Between the two units of a pair: the line is the one that the pair ends.
+    if (HoldsData(p - unit, p + unit) && IsInsidePair(p))
+        p -= unit;
+    const TextPos r = FindLastBreak(start, p);
+    return r == kNoPos ? start : r + unit;
 }
 
 TextPos CFileWnd::LineLastOf(TextPos p)
@@ -425,14 +517,16 @@ TextPos CFileWnd::LineLastOf(TextPos p)
     const TextPos end = DataEnd();
     if (!HasText() || p == kNoPos)
         return end;
-    p = std::clamp(p, DataStart(), end);
+    const TextPos start = DataStart();
+    p = std::clamp(p, start, end);
     const std::uint8_t* v = ViewBytes();
+    // A break at the very start leaves no unit before it: the line is empty.
     if (IsWide()) {
         const TextPos q = linescan::FindAny16(v + p, v + end, m_chCR, m_chLF, m_chLF) - v;
-        return q < end ? q - 2 : end;
+        return q < end ? std::max(q - 2, start) : end;
     }
     const TextPos q = linescan::FindAny8(v + p, v + end, kCR, kLF, kLF) - v;
-    return q < end ? q - 1 : end;
+    return q < end ? std::max(q - 1, start) : end;
 }
 
 TextPos CFileWnd::LastPageTop()

@@ -170,10 +170,21 @@ private:
     // Sentence state after the characters of [from, to) that a row could not
     // hold (they are drawn past the right edge and still count).
     bool SentenceStateAfter(TextPos from, TextPos to, bool state) const;
+    // Position of the last CR or LF unit in [from, to), or kNoPos. A long scan
+    // skips the file's holes unread and reads the rest through a buffer, so
+    // that none of its pages is mapped in.
+    TextPos FindLastBreak(TextPos from, TextPos to);
+    // Whether p lies between the two units of a CR/LF pair as forward reading pairs them.
+    bool IsInsidePair(TextPos p) const;
+    // Offset of the mapped file's first hole (cached until the next load or size change).
+    TextPos FirstHole();
+    // Whether [from, to) may hold data (false only for a known hole).
+    bool HoldsData(TextPos from, TextPos to);
     std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
     int ConcludeSearch(TextPos m, std::int64_t length);
 
     IFileWndPort* m_pPort;
     HWND m_hWnd = 0;
     std::uint64_t m_nSeenSize = 0;  // mapped size at the last sync
+    TextPos m_nFirstHole = kNoPos;  // kNoPos: not asked yet
 };

@@ -48,7 +48,9 @@ void CFileWnd::OnVScroll(int code)
         track -= track % unit;
         track = std::clamp<std::int64_t>(track, 0, LastPageTop() - DataStart());
         m_pTop = DataStart() + track;
-        if (track != 0)
+        // The end of the bar's reach is the last screenful itself, kept as it
+        // is so that the window follows the file from there.
+        if (track != 0 && m_pTop != LastPageTop())
             m_pTop = LineStartOf(m_pTop);
         m_pPort->InvalidateAll();
         break;

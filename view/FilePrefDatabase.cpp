@@ -6,17 +6,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 CFilePrefDatabase* g_pFilePrefDatabase = nullptr;
 
 namespace {
+
+constexpr const char* kHomeDataFolder = "/.local/share";
 
 bool IsAbsolute(const char* s)
 {
@@ -55,7 +59,7 @@ bool IsStorableKey(const std::u16string& key)
 }
 
 // Creates every missing folder of `path` (mode 0700, as the XDG base
-// directories ask). Failures show later, when the file cannot be opened.
+// directories ask). Failures show when the folder is looked at.
 void MakeFolders(const std::string& path)
 {
     for (std::size_t pos = 1; pos <= path.size(); ++pos) {
@@ -83,6 +87,33 @@ bool IsPrivateFolder(const std::string& path)
            (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The database's path in our folder below `base`, once that folder exists
+// (it is made when missing); empty when it cannot be. A base in the shared
+// temporary folder must be private.
+std::string DatabasePathIn(const std::string& base, bool temporary)
+{
+    if (base.empty())
+        return {};
+    if (temporary) {
+        MakeFolders(base);
+        if (!IsPrivateFolder(base))
+            return {};
+    }
+    std::string folder = base;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    folder += '/';
+    folder += kDatabaseFolderName;
+    MakeFolders(folder);
+    return IsFolder(folder) ? folder + "/" + kDatabaseFileName : std::string();
+}
+
 bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset)
 {
     const auto* p = static_cast<const std::uint8_t*>(data);
@@ -100,17 +131,32 @@ bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
 }
 
 // Holds an exclusive advisory lock on the database while one instance checks
-// for a path and appends its record. Where the file system has no locks the
-// work goes on unlocked: a rare duplicate record is better than none.
+// for a path and appends its record. Another instance holds it only for the
+// moment of an append, so the wait is bounded: a process stuck with the lock
+// must not freeze every load behind it. Where the file system has no locks
+// the work goes on unlocked: a rare duplicate record is better than none.
 class CDatabaseLock {
 public:
     explicit CDatabaseLock(int fd) : m_fd(fd)
     {
-        int rc;
-        do
-            rc = ::flock(m_fd, LOCK_EX);
-        while (rc != 0 && errno == EINTR);
-        m_bLocked = rc == 0;
+        using namespace std::chrono;
+        const auto deadline = steady_clock::now() + milliseconds(1000);
+        for (;;) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+                m_bLocked = true;
+                return;
+            }
+            const int err = errno;
+            if (err == EINTR)
+                continue;
+            if (err != EWOULDBLOCK)
+                return;  // no locks on this file system
+            if (steady_clock::now() >= deadline) {
+                m_bTimedOut = true;
+                return;
+            }
+            std::this_thread::sleep_for(milliseconds(10));
+        }
     }
     ~CDatabaseLock()
     {
@@ -120,9 +166,13 @@ public:
     CDatabaseLock(const CDatabaseLock&) = delete;
     CDatabaseLock& operator=(const CDatabaseLock&) = delete;
 
+    // Another process kept the lock for the whole wait.
+    bool TimedOut() const { return m_bTimedOut; }
+
 private:
     int m_fd;
     bool m_bLocked = false;
+    bool m_bTimedOut = false;
 };
 
 std::shared_ptr<DisplayPreferences> NewMemoryRecord(const std::u16string& path)
@@ -180,9 +230,9 @@ std::string CFilePrefDatabase::DataFolderFor(const char* xdgDataHome, const char
     if (IsAbsolute(xdgDataHome))
         return xdgDataHome;
     if (IsAbsolute(home))
-        return std::string(home) + "/.local/share";
+        return std::string(home) + kHomeDataFolder;
     if (IsAbsolute(passwdHome))
-        return std::string(passwdHome) + "/.local/share";
+        return std::string(passwdHome) + kHomeDataFolder;
     if (IsAbsolute(tempFolder.c_str()))
         return tempFolder;
     return {};
@@ -193,29 +243,24 @@ std::string CFilePrefDatabase::GetDatabasePath()
     if (!m_strPathOverride.empty())
         return m_strPathOverride;
 
-    // Without any home folder (a service account, a stripped container) the
-    // preferences go to a private folder in the temporary folder, and last
-    // until the system clears it.
+    // Without a usable home folder (a service account whose home does not
+    // exist or cannot be written, a stripped container) the preferences go
+    // to a private folder in the temporary folder, and last until the system
+    // clears it. An XDG_DATA_HOME names the place itself: it is used or none.
     const char* tmp = std::getenv("TMPDIR");
     const std::string tempFolder =
         std::string(IsAbsolute(tmp) ? tmp : "/tmp") + "/ostrel-data-" + std::to_string(::getuid());
+    const char* xdg = std::getenv("XDG_DATA_HOME");
     const std::string passwdHome = PasswdHome();
-    const std::string base =
-        DataFolderFor(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"), passwdHome.c_str(), tempFolder);
-    if (base.empty())
-        return {};
-    if (base == tempFolder) {
-        MakeFolders(base);
-        if (!IsPrivateFolder(base))
-            return {};
-    }
-    std::string folder = base;
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    folder += '/';
-    folder += kDatabaseFolderName;
-    MakeFolders(folder);
-    return folder + "/" + kDatabaseFileName;
+    const std::string base = DataFolderFor(xdg, std::getenv("HOME"), passwdHome.c_str(), tempFolder);
+    if (base == tempFolder)
+        return DatabasePathIn(tempFolder, true);
+    if (IsAbsolute(xdg))
+        return DatabasePathIn(base, false);
+    // The home folder itself is never made: only what belongs to us below it.
+    const std::string home = base.substr(0, base.size() - std::strlen(kHomeDataFolder));
+    std::string path = IsFolder(home) ? DatabasePathIn(base, false) : std::string();
+    return path.empty() ? DatabasePathIn(tempFolder, true) : path;
 }
 
 bool CFilePrefDatabase::OpenDatabase()
@@ -231,9 +276,6 @@ bool CFilePrefDatabase::OpenDatabase()
     // cost the user the records already kept.
     file->Open(path.c_str(), true);
     if (file->m_hFile == platform::kInvalidFile)
-        return false;
-    struct stat st {};
-    if (::fstat(file->m_hFile, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     m_pFile = std::move(file);
     SyncMapping();
@@ -294,14 +336,23 @@ std::int64_t CFilePrefDatabase::FindOrAddIndex(const std::u16string& key)
     if (!m_pFile)
         return -1;
 
-    const int fd = m_pFile->m_hFile;
-    // The lock also covers the look: a record another instance is still
-    // writing could otherwise be half there.
-    CDatabaseLock lock(fd);
-    // Another instance may have added records since our last look.
+    // Most lookups find a path stored before, and need no lock: a record
+    // that another instance is still writing is not yet whole in the file's
+    // size, so it is not on the grid that FindIndex scans.
     if (!SyncMapping())
         return -1;
-    const std::int64_t found = FindIndex(key);
+    std::int64_t found = FindIndex(key);
+    if (found >= 0)
+        return found;
+
+    const int fd = m_pFile->m_hFile;
+    CDatabaseLock lock(fd);
+    if (lock.TimedOut())
+        return -1;
+    // Another instance may have added the path while we waited.
+    if (!SyncMapping())
+        return -1;
+    found = FindIndex(key);
     if (found >= 0)
         return found;
 

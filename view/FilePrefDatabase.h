@@ -20,9 +20,12 @@
 // - The file is created when missing and never truncated.
 // - A new, larger mapping is made before the old one is released: a failed
 //   re-map leaves the database open on its old view, never on freed memory.
-// - The check for a path and the append of its record happen under an
-//   advisory lock on the file, after a fresh look at its size, so two
-//   instances adding different paths at the same time both keep theirs.
+// - A stored path is found without any lock. A new one is looked for again
+//   and appended under an advisory lock on the file, after a fresh look at
+//   its size, so two instances adding different paths at the same time both
+//   keep theirs. The lock is waited for about a second at most (another
+//   process may be stuck holding it); past that the caller gets an in-memory
+//   record, as for every other failure.
 #pragma once
 
 #include "file/MemoryMappedFile.h"
@@ -75,8 +78,10 @@ public:
     CFilePrefDatabase& operator=(const CFilePrefDatabase&) = delete;
 
     // $XDG_DATA_HOME/Ostrel/fileprefdatabase.fpdb (XDG_DATA_HOME defaulting to
-    // ~/.local/share); the folders are created when missing. Empty when no
-    // safe location exists. An explicit path (SetDatabasePath) wins.
+    // ~/.local/share); the folders are created when missing, but never the
+    // home folder itself: without a usable home, a private folder in the
+    // temporary folder stands in. Empty when no safe location exists. An
+    // explicit path (SetDatabasePath) wins.
     std::string GetDatabasePath();
     // Uses `path` instead of the usual location (tests, tools); empty restores it.
     void SetDatabasePath(const std::string& path) { m_strPathOverride = path; }
@@ -114,7 +119,7 @@ private:
     // released). False when the size cannot be read.
     bool SyncMapping();
     std::int64_t FindIndex(const std::u16string& key) const;
-    // Finds or appends under the file lock; -1 when the record cannot be
+    // Finds, or appends under the file lock; -1 when the record cannot be
     // stored or reached in the mapping.
     std::int64_t FindOrAddIndex(const std::u16string& key);
     // The record behind a reference, or null when the file cannot hold it.

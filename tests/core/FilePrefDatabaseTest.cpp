@@ -6,6 +6,7 @@
 #include "view/FilePrefDatabase.h"
 #include "view/Profile.h"
 
+#include "FollowUtil.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -271,6 +272,21 @@ TEST_F(FilePrefDatabaseTest, HomeStandsInForAMissingXdgDataHome)
     EXPECT_EQ(fresh.GetDatabasePath(), home + "/.local/share/Ostrel/fileprefdatabase.fpdb");
     EXPECT_TRUE(fresh.FindOrAddRecord("/a.log").IsStored());
     EXPECT_EQ(FileSize(home + "/.local/share/Ostrel/fileprefdatabase.fpdb"), 612);
+}
+
+TEST_F(FilePrefDatabaseTest, HomeThatDoesNotExistGivesWayToThePrivateTemporaryFolder)
+{
+    const std::string home = dir.File("no-such-home");
+    EnvGuard xdg("XDG_DATA_HOME", nullptr);
+    EnvGuard h("HOME", home.c_str());
+    EnvGuard tmp("TMPDIR", dir.Path().c_str());
+    CFilePrefDatabase fresh;
+    const std::string temp = dir.File("ostrel-data-" + std::to_string(::getuid()));
+    const std::string expected = temp + "/Ostrel/fileprefdatabase.fpdb";
+    EXPECT_EQ(fresh.GetDatabasePath(), expected);
+    EXPECT_TRUE(fresh.FindOrAddRecord("/a.log").IsStored());
+    EXPECT_EQ(FileSize(expected), 612);
+    EXPECT_NE(::access(home.c_str(), F_OK), 0);  // nobody's home is made
 }
 
 // --- Growth and lookup -----------------------------------------------------------------
@@ -599,6 +615,25 @@ TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
     EnvGuard env("XDG_DATA_HOME", (blocker + "/share").c_str());
     CFilePrefDatabase viaEnv;
     EXPECT_FALSE(viaEnv.FindOrAddRecord("/b.log").IsStored());
+}
+
+// Another process holding the database's lock (stuck, say) delays no lookup
+// of a stored path; a new path waits a bounded time for it, then gets an
+// in-memory record; once the lock is free, the path is stored.
+TEST_F(FilePrefDatabaseTest, LockHeldElsewhereNeverBlocksALookup)
+{
+    ASSERT_TRUE(db.FindOrAddRecord("/known.log").IsStored());
+    followtest::WriterProcess holder(dbPath);
+    ASSERT_TRUE(holder.Do("lock")) << holder.LastAnswer();
+    CPrefRecordRef known = db.FindOrAddRecord("/known.log");
+    EXPECT_TRUE(known.IsStored());
+    EXPECT_EQ(known.Index(), 0);
+    CPrefRecordRef fresh = db.FindOrAddRecord("/new.log");
+    ASSERT_TRUE(fresh);
+    EXPECT_FALSE(fresh.IsStored());
+    EXPECT_EQ(FileSize(dbPath), 612);
+    ASSERT_TRUE(holder.Do("unlock")) << holder.LastAnswer();
+    EXPECT_EQ(db.FindOrAddRecord("/new.log").Index(), 1);
 }
 
 // --- Address space exhausted ------------------------------------------------------------

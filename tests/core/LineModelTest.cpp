@@ -25,8 +25,9 @@ struct Reference {
             if (u[p] == 0)
                 return p;
             if (Brk(u[p])) {
+                // A pair is never stepped over past the last screenful.
                 if (p + 1 < u.size() && Brk(u[p + 1]) && u[p + 1] != u[p])
-                    return p + 2;
+                    return std::min(p + 2, last);
                 return p + 1;
             }
             ++p;
@@ -43,6 +44,29 @@ struct Reference {
         while (q > 0 && !Brk(u[q - 1]))
             --q;
         return q;
+    }
+    // The start of the line that holds p, as forward reading pairs breaks
+    // from the first unit (NULs aside): inside a pair, the line it ends.
+    size_t StartOf(size_t p) const
+    {
+        size_t start = 0;
+        for (size_t i = 0; i < p;) {
+            if (!Brk(u[i])) {
+                ++i;
+                continue;
+            }
+            i += i + 1 < u.size() && Brk(u[i + 1]) && u[i + 1] != u[i] ? 2 : 1;
+            if (i <= p)
+                start = i;
+        }
+        return start;
+    }
+    // Just before the first break at or after p, never before the start.
+    size_t LastOf(size_t p) const
+    {
+        while (p < u.size() && !Brk(u[p]))
+            ++p;
+        return p < u.size() && p > 0 ? p - 1 : p;
     }
     std::u16string Read(size_t& p) const
     {
@@ -290,6 +314,10 @@ TEST(LineModel, FastScansAgreeWithSimpleModel)
                 ASSERT_TRUE(w.wnd.PrevLineStart(p));
                 ASSERT_EQ(static_cast<size_t>(w.Index(p)), ref.Prev(i));
             }
+            ASSERT_EQ(static_cast<size_t>(w.Index(w.wnd.LineStartOf(w.At(static_cast<std::int64_t>(i))))),
+                      ref.StartOf(i));
+            ASSERT_EQ(static_cast<size_t>(w.Index(w.wnd.LineLastOf(w.At(static_cast<std::int64_t>(i))))),
+                      ref.LastOf(i));
             size_t rp = i;
             const std::u16string line = ref.Read(rp);
             p = w.At(static_cast<std::int64_t>(i));
@@ -372,4 +400,79 @@ TEST(LineModel, SparseFileAboveFourGiBShowsItsEnd)
     port.m_trackPos = size;
     wnd.OnVScroll(SB_THUMBTRACK);
     EXPECT_EQ(wnd.m_pTop, wnd.LastPageTop());
+}
+
+namespace {
+
+// Whether any page under [p, p + n) is mapped into this process.
+bool AnyPageMapped(const std::uint8_t* p, std::uint64_t n)
+{
+    const int fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t first = reinterpret_cast<std::uintptr_t>(p) / page;
+    std::vector<std::uint64_t> entries((n + page - 1) / page);
+    const auto bytes = static_cast<ssize_t>(entries.size() * sizeof(std::uint64_t));
+    const bool read = ::pread(fd, entries.data(), static_cast<size_t>(bytes), static_cast<off_t>(first * 8)) == bytes;
+    ::close(fd);
+    return !read || std::any_of(entries.begin(), entries.end(), [](std::uint64_t e) { return e >> 63; });
+}
+
+}  // namespace
+
+// A log that ends in (or holds) a long run of zeros, left by a crash or a
+// preallocation, whether a hole or written zeros: the last screenful, line
+// steps and the thumb pass the run without mapping its pages in.
+TEST(LineModel, LongZeroRunsArePassedWithoutMappingThem)
+{
+    const struct {
+        const char* name;
+        std::string before;
+        std::uint64_t zeros;
+        bool hole;
+        std::string after;
+        std::int64_t lastTop;  // character index
+        std::u32string row0;
+    } cases[] = {
+        {"trailing hole", "a\nb\n", 1ull << 30, true, "", 0, U"a"},
+        {"hole inside a line", "x\ny\n", 1ull << 30, true, "tail\nend\n", 2, U"y"},
+        {"written zeros", "x\ny\n", 32ull << 20, false, "\nend\n", 2, U"y"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.File("zeros.log");
+        const int fd = ::open(path.c_str(), O_CREAT | O_RDWR, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, c.before.data(), c.before.size()), static_cast<ssize_t>(c.before.size()));
+        if (c.hole) {
+            ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(c.before.size() + c.zeros)), 0);
+        } else {
+            const std::string block(1 << 20, '\0');
+            for (std::uint64_t done = 0; done < c.zeros; done += block.size())
+                ASSERT_EQ(::write(fd, block.data(), block.size()), static_cast<ssize_t>(block.size()));
+        }
+        const auto runEnd = static_cast<off_t>(c.before.size() + c.zeros);
+        ASSERT_EQ(::pwrite(fd, c.after.data(), c.after.size(), runEnd), static_cast<ssize_t>(c.after.size()));
+        ::close(fd);
+
+        CMemoryMappedFile file;
+        ASSERT_NE(file.Open(path.c_str(), false), nullptr);
+        headless::HeadlessPort port(3, 20);
+        CFileWnd wnd(&port);
+        wnd.m_bWatchFile = false;
+        ASSERT_TRUE(wnd.LoadFile(&file, EncodingAuto));
+        EXPECT_EQ(wnd.CharIndex(wnd.m_pTop), c.lastTop);
+        port.Paint(wnd, true);
+        EXPECT_EQ(port.RowText(0), c.row0);
+        wnd.OnKeyDown(VK_UP);
+        wnd.OnKeyDown(VK_HOME);
+        port.m_trackPos = static_cast<std::int64_t>(c.before.size() + c.zeros / 2);
+        wnd.OnVScroll(SB_THUMBTRACK);  // into the run: the line that holds it
+        EXPECT_EQ(wnd.m_pTop, std::min<TextPos>(static_cast<TextPos>(c.before.size()), wnd.LastPageTop()));
+        // The scans may read the first and the last few pages of the run in place.
+        const std::uint64_t margin = 1 << 20;
+        EXPECT_FALSE(AnyPageMapped(file.View() + c.before.size() + margin, c.zeros - 2 * margin));
+    }
 }

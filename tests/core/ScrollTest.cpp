@@ -155,3 +155,30 @@ TEST(Scroll, HandlersWithoutTextDoNothing)
     EXPECT_EQ(w.LastPageTop(), kNoPos);
     EXPECT_EQ(port.m_scrolls, 0);
 }
+
+// The last screenful starts between the LF and the CR of "x LF CR LF": backward
+// pairing pairs CR LF, forward pairing LF CR. Whatever the step that reaches
+// the end, the top stops at the last screenful, and the window follows.
+TEST(Scroll, EveryForwardStepStopsAtTheLastScreenfulAndFollows)
+{
+    const struct {
+        const char* name;
+        void (*step)(CFileWnd&);
+    } steps[] = {
+        {"down", [](CFileWnd& w) { w.OnKeyDown(VK_DOWN); }},
+        {"page down", [](CFileWnd& w) { w.OnKeyDown(VK_NEXT); }},
+        {"space", [](CFileWnd& w) { w.OnKeyDown(VK_SPACE); }},
+        {"wheel", [](CFileWnd& w) { w.OnMouseWheel(-120); }},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.name);
+        Window w("x\n\r\n1\n2\n3\n4\n5", 6, 20);
+        ASSERT_EQ(w.Index(w.wnd.LastPageTop()), 2);
+        w.wnd.OnKeyDown(VK_HOME);
+        s.step(w.wnd);
+        EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
+        w.dir.Append("text.log", "\n6");
+        ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+        EXPECT_EQ(w.Row(5), "6");
+    }
+}

@@ -19,6 +19,7 @@
 //   stress MS SEED     for MS ms: random appends, rewrites in place, truncations
 //                      (some to zero) and regrowth, with short pauses
 //   final TEXT         truncate to zero and write TEXT (same file)
+//   lock  unlock       take or release an exclusive flock on the held descriptor
 //   sleep MS
 //   quit
 #include <cerrno>
@@ -30,6 +31,7 @@
 #include <fcntl.h>
 #include <random>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -208,6 +210,8 @@ bool Run(const std::string& line)
     }
     if (cmd == "final")
         return Hold() && ::ftruncate(g_fd, 0) == 0 && ::lseek(g_fd, 0, SEEK_SET) == 0 && WriteAll(Unescape(arg));
+    if (cmd == "lock" || cmd == "unlock")
+        return Hold() && ::flock(g_fd, cmd == "lock" ? LOCK_EX : LOCK_UN) == 0;
     if (cmd == "sleep")
         return ::usleep(static_cast<useconds_t>(std::strtol(arg.c_str(), nullptr, 10)) * 1000) == 0;
     return false;

@@ -51,6 +51,17 @@ top=423 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
 |entry 49|
 |entry 50|' "$probe" --rows 2 "$dir/n.txt" thumb:93 print thumb:999999 print
 
+printf 'ab\r\ncd\r\nef\r\ngh\r\nij\r\n' > "$dir/crlf.txt"
+printf 'a\n\r\nb' > "$dir/lfcrlf.txt"
+expect "thumb between CR and LF lands on the line they end; the bar's end is the last screenful" 'top=4 last=8 total=20 enc="ANSI / ASCII" hoff=0 longest=4 hl=none
+|cd|
+|ef|
+|gh|
+top=2 last=2 total=5 enc="ANSI / ASCII" hoff=0 longest=3 hl=none
+| |
+|b|' bash -c '"$0" --rows 3 "$1" thumb:7 print && "$0" --rows 2 "$2" key:home thumb:9 print' \
+  "$probe" "$dir/crlf.txt" "$dir/lfcrlf.txt"
+
 printf '\xfe\xff\x00H\x00i\x00\t\x00\\\x00\x0a\x00\xab' > "$dir/be.txt"
 expect "mismatch prompt answered no, escapes in wide rows" 'message "User requested loading file with encoding ANSI / ASCII but file header indicates encoding Unicode UTF 16 Big Endian.\r\nClick Yes to proceed with user requested encoding, No to proceed with file specified encoding." no
 top=0 last=0 total=6 enc="Unicode UTF 16 Big Endian" hoff=0 longest=6 hl=none
@@ -80,6 +91,15 @@ expect_exit "UTF-32 exit code" 3 "$probe" "$dir/u32.txt"
 expect_exit "empty file cannot load" 3 "$probe" "$dir/empty.txt"
 expect_exit "missing file" 3 "$probe" "$dir/missing.txt"
 expect_exit "unknown command" 2 "$probe" "$dir/ab.txt" jump
+expect "a bad command anywhere stops the script before it prints" '2' \
+  bash -c '"$0" "$1" print key:foo 2>/dev/null; echo $?' "$probe" "$dir/ab.txt"
+# Only regular files open, and nothing named may block: a FIFO without a
+# writer, a directory, a character device, a /proc file (size 0, refused as empty).
+mkfifo "$dir/fifo"
+for f in "$dir/fifo" "$dir" /dev/zero /dev/tty /proc/self/status; do
+  expect "refused without blocking: $f" 'load failed
+3' bash -c 'timeout 10 "$0" "$1" print; echo $?' "$probe" "$f"
+done
 expect_exit "bad option" 2 "$probe" --rows x "$dir/ab.txt"
 expect_exit "no file" 2 "$probe"
 

@@ -163,7 +163,9 @@ public:
         }
     }
 
-    bool Run(const std::string& cmd)
+    // Checks one command and, when `apply`, carries it out. Checking has no
+    // effect, so a whole script can be checked before anything runs.
+    bool Run(const std::string& cmd, bool apply)
     {
         const size_t colon = cmd.find(':');
         const std::string verb = cmd.substr(0, colon);
@@ -176,17 +178,20 @@ public:
             };
             for (const auto& k : keys)
                 if (arg == k.name) {
-                    m_wnd.OnKeyDown(k.vk);
+                    if (apply)
+                        m_wnd.OnKeyDown(k.vk);
                     return true;
                 }
             return false;
         }
         if (verb == "wheel" && (arg == "up" || arg == "down")) {
-            m_wnd.OnMouseWheel(arg == "up" ? 120 : -120);
+            if (apply)
+                m_wnd.OnMouseWheel(arg == "up" ? 120 : -120);
             return true;
         }
         if (verb == "hwheel" && (arg == "left" || arg == "right")) {
-            m_wnd.OnMouseHWheel(arg == "right" ? 120 : -120);
+            if (apply)
+                m_wnd.OnMouseHWheel(arg == "right" ? 120 : -120);
             return true;
         }
         if ((verb == "thumb" || verb == "hthumb") && hasArg) {
@@ -194,6 +199,8 @@ public:
             long long n = std::strtoll(arg.c_str(), &endp, 10);
             if (arg.empty() || *endp)
                 return false;
+            if (!apply)
+                return true;
             // As a real bar: its value stays between 0 and its last reachable position.
             const headless::ScrollInfo& bar = verb == "thumb" ? m_port.m_vert : m_port.m_horz;
             const long long reach = std::max<long long>(bar.max - bar.page, 0);
@@ -211,6 +218,8 @@ public:
             char x = 0;
             if (std::sscanf(arg.c_str(), "%d%c%d", &r, &x, &c) != 3 || x != 'x' || r < 0 || c < 0)
                 return false;
+            if (!apply)
+                return true;
             m_port.Resize(r, c);
             const WRect rc = m_port.GetClientRect();
             m_wnd.OnSize(rc.Width(), rc.Height());
@@ -219,6 +228,8 @@ public:
         if ((verb == "find" || verb == "next" || verb == "prev" || verb == "ifind" || verb == "inext" ||
              verb == "iprev") &&
             hasArg) {
+            if (!apply)
+                return true;
             const bool ignore = verb[0] == 'i';
             const std::string v = ignore ? verb.substr(1) : verb;
             const std::u16string text = platform::Utf8ToUtf16(arg);
@@ -231,11 +242,15 @@ public:
             return true;
         }
         if (cmd == "click") {
+            if (!apply)
+                return true;
             m_wnd.OnLButtonDown();
             m_wnd.OnLButtonUp();
             return true;
         }
         if (cmd == "copy") {
+            if (!apply)
+                return true;
             m_port.m_clipFormat = 0;
             m_port.m_clipboard.clear();
             m_wnd.CopyScreenToClipboard();
@@ -248,6 +263,8 @@ public:
             return true;
         }
         if (cmd == "reload") {
+            if (!apply)
+                return true;
             m_wnd.LoadFile(nullptr, EncodingAuto);
             return true;
         }
@@ -256,6 +273,8 @@ public:
             const long ms = std::strtol(arg.c_str(), &endp, 10);
             if (arg.empty() || *endp || ms < 0)
                 return false;
+            if (!apply)
+                return true;
             const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
             do {
                 if (platform::DrainPostedMessages())
@@ -266,6 +285,8 @@ public:
             return true;
         }
         if (cmd == "print") {
+            if (!apply)
+                return true;
             Paint(true);
             PrintState();
             PrintRows();
@@ -347,15 +368,9 @@ int main(int argc, char** argv)
     probe.m_wnd.m_nTextCase = textCase;
     probe.m_wnd.m_bWatchFile = watch;
     // Commands are checked before anything runs: a typo must not leave half a script done.
-    static const char* const kVerbs[] = {"key:", "wheel:", "hwheel:", "thumb:", "hthumb:", "resize:", "find:",
-                                         "next:", "prev:", "ifind:", "inext:", "iprev:", "wait:"};
     for (int k = i; k < argc; ++k) {
-        const std::string c = argv[k];
-        bool known = c == "click" || c == "copy" || c == "reload" || c == "print";
-        for (const char* v : kVerbs)
-            known = known || c.rfind(v, 0) == 0;
-        if (!known) {
-            std::fprintf(stderr, "ostrel-probe: unknown command '%s'\n", c.c_str());
+        if (!probe.Run(argv[k], false)) {
+            std::fprintf(stderr, "ostrel-probe: bad command '%s'\n", argv[k]);
             return Usage();
         }
     }
@@ -366,10 +381,7 @@ int main(int argc, char** argv)
     }
     probe.Paint();
     for (; i < argc; ++i) {
-        if (!probe.Run(argv[i])) {
-            std::fprintf(stderr, "ostrel-probe: bad command '%s'\n", argv[i]);
-            return 2;
-        }
+        probe.Run(argv[i], true);
         probe.Paint();
     }
     return 0;
