@@ -1,0 +1,141 @@
+// Every command id, window id and resource number of the program. The values
+// are fixed: they key the string table, the settings and the ribbon elements,
+// and several are the framework's standard ids (open, close, the recent-file
+// range, exit, about, copy, new window, the status bar, help, panes).
+#pragma once
+
+namespace cmd {
+
+// --- File menu and application ----------------------------------------------------
+inline constexpr int FileOpen = 57601;
+inline constexpr int FileClose = 57602;
+inline constexpr int FileMruFirst = 57616;  // first of the 16 recent-file entries
+inline constexpr int FileMruLast = 57631;
+inline constexpr int AppAbout = 57664;
+inline constexpr int AppExit = 57665;
+
+// --- Clipboard ------------------------------------------------------------------------
+inline constexpr int EditCopy = 57634;  // "Copy Page": copies the screen of text
+
+// --- Window -----------------------------------------------------------------------------
+inline constexpr int WindowNew = 57648;
+inline constexpr int WindowManager = 131;  // "Switch Windows": the windows dialog
+inline constexpr int NextPane = 57680;     // F6; no split windows, so no effect
+inline constexpr int PrevPane = 57681;     // Shift+F6, likewise
+
+// --- Frame: bars, ribbon, welcome ---------------------------------------------------
+inline constexpr int ViewStatusBar = 59393;
+inline constexpr int ViewCaptionBar = 221;
+inline constexpr int ViewAutoHideRibbon = 223;
+inline constexpr int Welcome = 134;
+inline constexpr int StatusLink = 33073;  // the status bar's link to the maker's website
+
+// --- Application looks: the whole range is routed to the frame ------------------
+inline constexpr int AppLookFirst = 205;
+inline constexpr int AppLookWin2000 = 205;
+inline constexpr int AppLookOfficeXP = 206;
+inline constexpr int AppLookWinXP = 207;
+inline constexpr int AppLookOffice2003 = 208;
+inline constexpr int AppLookVS2005 = 209;
+inline constexpr int AppLookOffice2007Blue = 215;
+inline constexpr int AppLookOffice2007Black = 216;
+inline constexpr int AppLookOffice2007Silver = 217;
+inline constexpr int AppLookOffice2007Aqua = 218;
+inline constexpr int AppLookLast = 219;
+inline constexpr int AppLookDefault = AppLookOffice2007Silver;
+
+// --- Display commands of the view ----------------------------------------------------
+inline constexpr int FontName = 32790;  // the font name box
+inline constexpr int FontSize = 32791;  // the font size box
+inline constexpr int FontGrow = 32792;
+inline constexpr int FontShrink = 32794;
+inline constexpr int FontBold = 32786;
+inline constexpr int FontItalic = 32793;
+inline constexpr int FontUnderline = 32799;
+inline constexpr int FontStrikethrough = 32795;
+inline constexpr int FontColor = 32789;   // the font colour picker
+inline constexpr int ChangeCase = 32787;  // opens the case menu, no action of its own
+inline constexpr int CaseOriginal = 33305;
+inline constexpr int CaseUpper = 33307;
+inline constexpr int CaseLower = 33308;
+inline constexpr int CaseSentence = 33309;
+inline constexpr int FontDialog = 33311;
+inline constexpr int PageColor = 32902;  // the page colour picker
+inline constexpr int Refresh = 33220;    // also the status bar's Refresh pane
+
+// --- Find ---------------------------------------------------------------------------------
+inline constexpr int FindPrevious = 33223;
+inline constexpr int FindText = 33224;  // the find box
+inline constexpr int FindNext = 33225;
+inline constexpr int FindMatchCase = 33227;
+inline constexpr int FindDialog = 33323;
+inline constexpr int FindGoTo = 33325;  // Ctrl+F and the Find panel's launcher
+inline constexpr int EnterKey = 33326;  // Enter in the accelerator table; nothing handles it
+
+// --- Status bar panes (texts set by the active view) ---------------------------------
+inline constexpr int PaneCurrentChar = 33059;
+inline constexpr int PaneTotalChars = 32780;
+inline constexpr int PaneEncoding = 33221;
+
+// --- Help ----------------------------------------------------------------------------------
+inline constexpr int HelpFinder = 57667;
+inline constexpr int ContextHelp = 57669;  // Shift+F1
+inline constexpr int Help = 57670;         // F1
+inline constexpr int DefaultHelp = 57671;
+
+}  // namespace cmd
+
+// Ids of strings that are not command strings: names, labels and tooltips.
+namespace ids {
+
+inline constexpr int AppTitle = 57344;
+inline constexpr int FileCategory = 260;       // "File": the main category and the application button's tooltip
+inline constexpr int OpenLabel = 263;
+inline constexpr int CloseLabel = 271;
+inline constexpr int RecentDocuments = 272;
+inline constexpr int ExitLabel = 273;
+inline constexpr int ClipboardPanel = 275;
+inline constexpr int StyleLabel = 286;
+inline constexpr int StyleTooltip = 287;
+inline constexpr int StyleDescription = 288;
+inline constexpr int StatusBarLabel = 289;
+inline constexpr int ViewPanel = 290;
+inline constexpr int EditMenu = 306;           // the name the text window's context menu is kept under
+
+}  // namespace ids
+
+// Resource numbers: pictures, menus, document types and dialogs.
+namespace res {
+
+inline constexpr int AboutDialog = 100;
+inline constexpr int OptionsSmallImages = 110;  // 16 x 16, 16 images
+inline constexpr int OptionsLargeImages = 111;  // 32 x 32, 16 images
+inline constexpr int AppButtonImage = 112;      // 26 x 26; also the About box's picture
+inline constexpr int PanelIcons = 113;          // 16 x 16, 28 images
+inline constexpr int FileLargeImages = 114;     // 32 x 32, 15 images
+inline constexpr int FileSmallImages = 115;     // 16 x 16, 16 images
+inline constexpr int AboutMenu = 118;
+inline constexpr int EditContextMenu = 119;
+inline constexpr int MainFrame = 128;           // the frame and its accelerator table
+inline constexpr int LogDocument = 135;         // document type: template string, icon
+inline constexpr int TextDocument = 136;
+inline constexpr int ChangeCaseMenu = 151;
+inline constexpr int SwitchWindowsMenu = 152;
+inline constexpr int FontToolbar = 199;         // 16 x 15, 8 buttons
+inline constexpr int StyleMenu = 200;
+inline constexpr int WelcomeBitmap = 230;       // 20 x 20
+inline constexpr int RefreshIcon = 311;
+inline constexpr int OpenEncodingTemplate = 314;
+inline constexpr int FindButtons = 316;         // 16 x 16, 10 images
+
+}  // namespace res
+
+// Child-window ids the frame and the view give their windows.
+namespace wnd {
+
+inline constexpr int RibbonBar = 59398;
+inline constexpr int StatusBar = 59393;
+inline constexpr int CaptionBar = 221;
+inline constexpr int TextWindow = 2112;
+
+}  // namespace wnd

@@ -1,0 +1,117 @@
+// The program's texts. Numbered strings (command strings, names, labels,
+// document-type strings) are looked up by id; the texts that have no number
+// (element labels, messages, dialog and bar texts) are named constants below.
+// All texts are UTF-8 and must be shown exactly as they are written here.
+//
+// Command strings have the form "description\ntitle[\nshortcut]": the
+// description is the tooltip's body, the title its heading. Element labels
+// have the form "label[\nkeytip]". Document-type strings hold seven fields
+// separated by line feeds.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+// The string with the given id; empty when the program has none.
+std::string LoadStringById(int id);
+
+// The n-th line-feed-separated part of `text` (from 0); empty when it has fewer parts.
+std::string_view TextPart(std::string_view text, int n);
+
+std::string StringDescription(int id);  // part 0: the whole text when it has no line feed
+std::string StringTitle(int id);        // part 1
+std::string StringShortcut(int id);     // part 2
+
+// One item of a drop-down menu: its command id and its text ("&" marks the
+// mnemonic, a tab separates a shortcut).
+struct MenuItemText {
+    int id;
+    const char* text;
+};
+
+// The items of menu `menuId` in order; empty for a menu the program does not have.
+std::span<const MenuItemText> MenuItems(int menuId);
+
+// A file-type entry of the Open dialog.
+struct FileFilterText {
+    const char* name;
+    const char* pattern;
+};
+
+namespace text {
+
+// --- Ribbon: texts without a number ------------------------------------------------------
+inline constexpr const char* AppButton = "\nf";  // no label, key tip "f"
+inline constexpr const char* OptionsCategory = "Options";
+inline constexpr const char* RecentDocumentDescription = "Open this document";
+inline constexpr const char* CopyPage = "Copy Page";
+inline constexpr const char* AutoHideRibbon = "Auto Hide Ribbon";
+inline constexpr const char* FontPanel = "Font";
+inline constexpr const char* FontPanelKeyTip = "zf";
+// The Font panel's launcher has its own tooltip, which differs from the Font Dialog command's string.
+inline constexpr const char* FontLauncher = "Launch the windows Select Font dialog\nFont Dialog";
+inline constexpr const char* PagePanel = "Page\nzb";
+inline constexpr const char* PageColor = "Page Color\npc";
+inline constexpr const char* FindPanel = "Find";
+inline constexpr const char* FindPrevious = "Find previous instance";
+inline constexpr const char* FindNext = "Find next instance";
+inline constexpr const char* MatchCase = "Case Sensitive Search";
+inline constexpr const char* WindowPanel = "Window\nzw";
+inline constexpr const char* NewWindow = "New Window\nn";
+inline constexpr const char* SwitchWindows = "Switch Windows\ns";
+inline constexpr const char* WindowLauncherKeyTip = "W";
+inline constexpr const char* AboutButton = "\na";  // no label, key tip "a"
+
+// --- Colour pickers ------------------------------------------------------------------------
+inline constexpr const char* ColorAutomatic = "&Automatic";
+inline constexpr const char* ColorMore = "&More Colors...";
+inline constexpr const char* ColorMoreTooltip = "More Colors";                // font colour picker
+inline constexpr const char* ColorMoreShadingTooltip = "More Shading Colors";  // page colour picker
+inline constexpr const char* ThemeColors = "Theme Colors";
+inline constexpr const char* StandardColors = "Standard Colors";
+
+// --- Messages of the view -------------------------------------------------------------------
+inline constexpr const char* FontSizeRange = "The font size must be between 1 and 100.";
+// A typed font name that the font name box does not list; %s is the typed name.
+inline constexpr const char* FontNameNotListed = "The font \"%s\" is not one of the fixed-pitch fonts in the list.";
+
+// --- Status bar -------------------------------------------------------------------------------
+inline constexpr const char* PaneCurrentCharLabel = "Index of character at topleft of screen in file";
+inline constexpr const char* PaneTotalCharsLabel = "Number of characters in currently viewed file";
+inline constexpr const char* PaneEncodingLabel = "Encoding of currently open file";
+inline constexpr const char* PaneRefreshLabel = "Refresh";
+inline constexpr const char* PaneRefreshText = "Refresh";
+inline constexpr const char* PaneLinkLabel = "Link to Ostrel / Corvane website";
+inline constexpr const char* PaneCurrentCharFormat = "Current Char: %d";
+inline constexpr const char* PaneTotalCharsFormat = "Total Chars: %d";
+
+// --- Caption bar: the welcome message ---------------------------------------------------
+inline constexpr const char* WelcomeMessage =
+    "Welcome to Ostrel File Viewer by Corvane. Get the latest version from our website by clicking on the link "
+    "on the statusbar below.";
+inline constexpr const char* WelcomeTipTitle = "Ostrel File Viewer";
+inline constexpr const char* WelcomeTipDescription =
+    "Select Help then About from the drop down menu for more information about this software.";
+
+// --- About box ------------------------------------------------------------------------------
+inline constexpr const char* AboutTitle = "About Ostrel File Viewer";
+inline constexpr const char* AboutVersionFormat = "Ostrel File Viewer, Version %s";  // %s: six digits yymmdd
+inline constexpr const char* AboutOk = "OK";
+
+// --- Open dialog ------------------------------------------------------------------------------
+inline constexpr const char* OpenEncodingLabel = "File Encoding:";
+// Entry n stands for encoding id n (automatic, ANSI, UTF-16 LE, UTF-16 BE).
+inline constexpr const char* OpenEncodingEntries[] = {
+    "Automatic detection of file encoding",
+    "ANSI / ASCII File Encoding",
+    "Unicode UTF16 Little Endian File Encoding",
+    "Unicode UTF16 Big Endian File Encoding",
+};
+inline constexpr FileFilterText OpenFilters[] = {
+    {"All Files (*.*)", "*.*"},
+    {"Text Files (*.txt)", "*.txt"},
+    {"Log Files (*.log)", "*.log"},
+};
+
+}  // namespace text
