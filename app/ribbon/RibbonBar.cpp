@@ -138,6 +138,32 @@ void CRibbonBar::AddToTabs(CRibbonElement* element)
     LayoutTabRow();
 }
 
+namespace {
+
+QList<CRibbonElement*> elementsOf(const QLayout* layout)
+{
+    QList<CRibbonElement*> elements;
+    for (int i = 0; i < layout->count(); ++i)
+        if (auto* e = qobject_cast<CRibbonElement*>(layout->itemAt(i)->widget()))
+            elements.append(e);
+    return elements;
+}
+
+}  // namespace
+
+QList<int> CRibbonBar::GetQuickAccessCommands() const
+{
+    QList<int> ids;
+    for (const CRibbonElement* e : elementsOf(m_pQuickAccessLayout))
+        ids.append(e->GetID());
+    return ids;
+}
+
+QList<CRibbonElement*> CRibbonBar::GetTabElements() const
+{
+    return elementsOf(m_pTabElementsLayout);
+}
+
 // --- Elements by command id ------------------------------------------------------------
 
 void CRibbonBar::EnsureIndex() const

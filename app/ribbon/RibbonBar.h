@@ -41,8 +41,10 @@ public:
     // Small icon buttons right of the application button, one per command,
     // copying the image and tooltip of the first element with that id.
     void SetQuickAccessCommands(const QList<int>& ids);
+    QList<int> GetQuickAccessCommands() const;
     // An element at the right end of the tab row, after those added before.
     void AddToTabs(CRibbonElement* element);
+    QList<CRibbonElement*> GetTabElements() const;
 
     // Elements by command id: the first one, or all of them (pop-ups included).
     CRibbonElement* FindByID(int nID) const;

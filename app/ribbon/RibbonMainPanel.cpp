@@ -89,6 +89,19 @@ void CRibbonMainPanel::SetRecentFiles(const QList<CRibbonRecentFile>& files)
     }
 }
 
+QList<CRibbonButton*> CRibbonMainPanel::GetColumn() const
+{
+    QList<CRibbonButton*> column;
+    for (int i = 0; i < m_pLeft->count(); ++i) {
+        QWidget* w = m_pLeft->itemAt(i)->widget();
+        if (auto* button = qobject_cast<CRibbonButton*>(w))
+            column.append(button);
+        else if (w && m_separators.contains(w))
+            column.append(nullptr);
+    }
+    return column;
+}
+
 CRibbonButton* CRibbonMainPanel::AddToBottom(int nID, const QString& label, const QIcon& small)
 {
     auto* button = new CRibbonButton(nID, label, small, {}, this);

@@ -32,6 +32,12 @@ public:
     // A button in the bottom row, right-aligned, in the order added.
     CRibbonButton* AddToBottom(int nID, const QString& label, const QIcon& small);
 
+    // The left column in order, null standing for a separator.
+    QList<CRibbonButton*> GetColumn() const;
+    QList<CRibbonButton*> GetBottomButtons() const { return m_bottomButtons; }
+    // The recent-files pane (its accessible name is its title), or null.
+    QWidget* GetRecentFilesPane() const { return m_pRecentPane; }
+
     // Shows the menu under `anchor` with the first entry focused.
     void Open(QWidget* anchor);
 

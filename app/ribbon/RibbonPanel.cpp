@@ -353,6 +353,20 @@ void CRibbonPanel::resizeEvent(QResizeEvent*)
         m_pBody->setGeometry(rect());
 }
 
+QIcon CRibbonPanel::CollapsedIcon() const
+{
+    if (!m_icon.isNull())
+        return m_icon;
+    // A panel without an icon of its own shows its first element's picture
+    // rather than an empty frame.
+    for (const CRibbonElement* e : m_pBody->findChildren<CRibbonElement*>()) {
+        const QIcon icon = e->GetSmallImage().isNull() ? e->GetLargeImage() : e->GetSmallImage();
+        if (!icon.isNull())
+            return icon;
+    }
+    return {};
+}
+
 void CRibbonPanel::paintEvent(QPaintEvent*)
 {
     if (!m_bCollapsed)
@@ -370,7 +384,7 @@ void CRibbonPanel::paintEvent(QPaintEvent*)
     // The panel's icon in a small round-cornered frame, the title and an arrow under it.
     const QRectF frame((width() - 32) / 2.0, 8, 32, 32);
     ribbon::fillGradient(p, frame, t.controlBack, t.panelBottom, t.panelBorder, 4);
-    ribbon::paintIcon(p, m_icon, QRectF(frame.center() - QPointF(8, 8), QSizeF(16, 16)), isEnabled());
+    ribbon::paintIcon(p, CollapsedIcon(), QRectF(frame.center() - QPointF(8, 8), QSizeF(16, 16)), isEnabled());
     const QFontMetrics fm = fontMetrics();
     p.setPen(t.text);
     const QRect textRect(2, 46, width() - 4, fm.height());

@@ -67,6 +67,7 @@ protected:
 
 private:
     friend class CRibbonPanelBody;
+    QIcon CollapsedIcon() const;
     QString m_title;
     QIcon m_icon;
     QString m_keyTip;

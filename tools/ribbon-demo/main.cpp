@@ -1,13 +1,15 @@
 // ribbon-demo: a window with a representative ribbon built from the ribbon
-// widget set, with placeholder images drawn in code. For looking at the
-// widgets, at any scale factor:
+// widget set, with placeholder images drawn in code, or (--viewer) with the
+// viewer's own ribbon content and pictures. For looking at the widgets, at
+// any scale factor:
 //
-//   ribbon-demo [--width N] [--theme blue] [--state NAME] [--shot FILE.png]
+//   ribbon-demo [--viewer] [--width N] [--theme blue] [--state NAME] [--shot FILE.png]
 //
 // --state opens a part for a picture: appmenu, palette, menu, fontlist,
 // tooltip, collapsed (a narrow window with a collapsed panel open), minimized,
 // minimized-popup, keytips. --shot saves the screen after a moment and quits
 // (use under Xvfb).
+#include "app/RibbonContent.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"
@@ -279,6 +281,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
+    parser.addOption({"viewer", "Build the viewer's own ribbon content."});
     parser.addOption({"width", "Window width.", "pixels", "1100"});
     parser.addOption({"theme", "blue: a second look, set after building.", "name"});
     parser.addOption({"state", "A part to open for a picture.", "name"});
@@ -287,15 +290,32 @@ int main(int argc, char** argv)
 
     QMainWindow window;
     auto* bar = new CRibbonBar;
-    buildRibbon(bar);
+    // Ids of the elements the states open, in the sample and in the viewer's content.
+    struct Ids {
+        int fontColor, about, fontName, copy, autoHide;
+    };
+    const bool viewer = parser.isSet("viewer");
+    const Ids ids = viewer ? Ids{32789, 57664, 32790, 57634, 223} : Ids{2018, 3010, 2010, 2001, 2003};
+    if (viewer) {
+        InitRibbon(*bar);
+        AssignKeyTips(*bar);
+        SetRecentDocuments(*bar, {"/var/log/syslog", "/home/user/project/build.log", "/home/user/notes & ideas.txt"});
+        // What a view with the default font shows in the boxes.
+        bar->FindByID<CRibbonFontComboBox>(ids.fontName)->SetFaceName("Courier New");
+        auto* size = bar->FindByID<CRibbonComboBox>(32791);
+        size->SelectItem(size->FindItem("10"));
+    } else {
+        buildRibbon(bar);
+    }
     window.setMenuWidget(bar);
-    auto* text = new QPlainTextEdit("The ribbon widget set, with placeholder images.\n");
+    auto* text = new QPlainTextEdit(viewer ? "The viewer's ribbon content.\n"
+                                           : "The ribbon widget set, with placeholder images.\n");
     window.setCentralWidget(text);
     window.statusBar()->showMessage("Ready");
     new CRibbonKeyTipFilter(bar, &window);
-    QObject::connect(bar, &CRibbonBar::commandTriggered, &window, [&window, bar](int id) {
+    QObject::connect(bar, &CRibbonBar::commandTriggered, &window, [&window, bar, ids](int id) {
         window.statusBar()->showMessage(QString("Command %1").arg(id));
-        if (id == 2003)
+        if (id == ids.autoHide)
             bar->SetMinimized(!bar->IsMinimized());
     });
     if (parser.value("theme") == "blue")
@@ -305,17 +325,17 @@ int main(int argc, char** argv)
     window.show();
 
     const QString state = parser.value("state");
-    QTimer::singleShot(300, &window, [bar, state] {
+    QTimer::singleShot(300, &window, [bar, state, ids] {
         if (state == "appmenu")
             bar->GetApplicationButton()->ShowMenu();
         else if (state == "palette")
-            bar->FindByID<CRibbonColorButton>(2018)->OpenPalette();
+            bar->FindByID<CRibbonColorButton>(ids.fontColor)->OpenPalette();
         else if (state == "menu")
-            bar->FindByID<CRibbonButton>(3010)->OnMenuKeyTip();
+            bar->FindByID<CRibbonButton>(ids.about)->OnMenuKeyTip();
         else if (state == "fontlist")
-            bar->FindByID<CRibbonComboBox>(2010)->GetComboBox()->showPopup();
+            bar->FindByID<CRibbonComboBox>(ids.fontName)->GetComboBox()->showPopup();
         else if (state == "tooltip") {
-            CRibbonElement* copy = bar->FindByID(2001);
+            CRibbonElement* copy = bar->FindByID(ids.copy);
             QToolTip::showText(copy->mapToGlobal(QPoint(4, copy->height() + 4)), copy->toolTip(), copy);
         } else if (state == "keytips")
             bar->ShowKeyTips();

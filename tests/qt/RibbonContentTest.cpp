@@ -1,0 +1,356 @@
+// The viewer's ribbon as built: every element in order with its command id,
+// label, key tip, tooltip and picture; the colour tables and both pickers'
+// palettes; the font size and font name boxes.
+#include "app/ColorTables.h"
+#include "app/ImageStrip.h"
+#include "app/RibbonContent.h"
+#include "app/ribbon/RibbonApplicationButton.h"
+#include "app/ribbon/RibbonBar.h"
+#include "app/ribbon/RibbonButtonsGroup.h"
+#include "app/ribbon/RibbonCategory.h"
+#include "app/ribbon/RibbonCheckBox.h"
+#include "app/ribbon/RibbonColorButton.h"
+#include "app/ribbon/RibbonColorPalette.h"
+#include "app/ribbon/RibbonComboBox.h"
+#include "app/ribbon/RibbonMainPanel.h"
+#include "app/ribbon/RibbonPanel.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QMenu>
+#include <QtTest>
+
+namespace {
+
+// Which strip image an icon shows, as "strip:index", searched in the strips
+// the ribbon uses; "-" for no image, "?" for one found in none of them.
+QString ImageOf(const QIcon& icon, int size)
+{
+    if (icon.isNull())
+        return "-";
+    const QImage wanted = icon.pixmap(QSize(size, size)).toImage();
+    for (int strip : {110, 111, 112, 113, 114, 115, 199, 316}) {
+        const CImageStrip images(strip);
+        for (int i = 0; i < images.Count(); ++i)
+            if (images.Icon(i).pixmap(QSize(size, size)).toImage() == wanted)
+                return QString("%1:%2").arg(strip).arg(i);
+    }
+    return "?";
+}
+
+QString Kind(const CRibbonElement* e)
+{
+    if (auto* font = qobject_cast<const CRibbonFontComboBox*>(e))
+        return font->HasEditBox() ? "font+edit" : "font";
+    if (auto* combo = qobject_cast<const CRibbonComboBox*>(e))
+        return combo->HasEditBox() ? "combo+edit" : "combo";
+    if (qobject_cast<const CRibbonCheckBox*>(e))
+        return "check";
+    if (qobject_cast<const CRibbonLaunchButton*>(e))
+        return "launcher";
+    if (qobject_cast<const CRibbonApplicationButton*>(e))
+        return "app";
+    auto* button = qobject_cast<const CRibbonButton*>(e);
+    if (!button)
+        return "other";
+    QString kind = button->GetLook() == CRibbonButton::Look::Large   ? "large"
+                   : button->GetLook() == CRibbonButton::Look::Small ? "small"
+                                                                      : "entry";
+    if (auto* color = qobject_cast<const CRibbonColorButton*>(e))
+        kind = color->IsSimpleButtonLook() ? "color+" + kind : "color";
+    if (button->GetMenu() || qobject_cast<const CRibbonColorButton*>(e))
+        kind += button->HasDefaultCommand() ? "+split" : "+menu";
+    return kind;
+}
+
+// One row per element: kind|id|label|key tip|tooltip title|description|small image|large image,
+// followed by one row per drop-down menu item.
+void Describe(const CRibbonElement* e, QStringList& rows)
+{
+    rows.append(QStringList{Kind(e), QString::number(e->GetID()), e->GetLabel(), e->GetKeyTip(),
+                            e->GetToolTipTitle(), e->GetDescription(), ImageOf(e->GetSmallImage(), 16),
+                            ImageOf(e->GetLargeImage(), 32)}
+                    .join('|'));
+    if (auto* button = qobject_cast<const CRibbonButton*>(e); button && button->GetMenu())
+        for (const QAction* action : button->GetMenu()->actions())
+            rows.append(QString("item|%1|%2").arg(action->data().toInt()).arg(action->text()));
+}
+
+QStringList Tree(const CRibbonBar& bar)
+{
+    QStringList rows;
+    const CRibbonApplicationButton* app = bar.GetApplicationButton();
+    rows.append(QString("app|%1|%2|%3|%4x%5").arg(app->GetKeyTip(), app->GetToolTipTitle(),
+                                                  ImageOf(app->GetSmallImage(), 26))
+                    .arg(app->width())
+                    .arg(app->height()));
+    const CRibbonMainPanel* menu = app->GetMainPanel();
+    for (const CRibbonButton* entry : menu->GetColumn()) {
+        if (entry)
+            Describe(entry, rows);
+        else
+            rows.append("separator");
+    }
+    if (const QWidget* recent = menu->GetRecentFilesPane())
+        rows.append(QString("recent|%1|%2").arg(recent->accessibleName()).arg(recent->width()));
+    for (const CRibbonButton* bottom : menu->GetBottomButtons())
+        Describe(bottom, rows);
+
+    for (int c = 0; c < bar.GetCategoryCount(); ++c) {
+        const CRibbonCategory* category = bar.GetCategory(c);
+        rows.append("category|" + category->GetName());
+        for (int p = 0; p < category->GetPanelCount(); ++p) {
+            const CRibbonPanel* panel = category->GetPanel(p);
+            rows.append(QString("panel|%1|%2|%3").arg(panel->GetTitle(), panel->GetKeyTip(),
+                                                      ImageOf(panel->GetIcon(), 16)));
+            for (int i = 0; i < panel->GetCount(); ++i) {
+                QWidget* item = panel->GetElement(i);
+                if (auto* group = qobject_cast<CRibbonButtonsGroup*>(item)) {
+                    rows.append("group");
+                    for (int b = 0; b < group->GetCount(); ++b)
+                        Describe(group->GetButton(b), rows);
+                } else if (auto* element = qobject_cast<CRibbonElement*>(item)) {
+                    Describe(element, rows);
+                }
+            }
+            if (const CRibbonLaunchButton* launcher = panel->GetLaunchButton())
+                Describe(launcher, rows);
+        }
+    }
+    rows.append("tabs");
+    for (const CRibbonElement* e : bar.GetTabElements())
+        Describe(e, rows);
+    for (int id : bar.GetQuickAccessCommands())
+        rows.append(QString("quick|%1").arg(id));
+    return rows;
+}
+
+}  // namespace
+
+class RibbonContentTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void elementTreeInOrder()
+    {
+        CRibbonBar bar;
+        InitRibbon(bar);
+        AssignKeyTips(bar);
+        const QStringList rows = Tree(bar);
+
+        // kind|id|label|key tip|tooltip title|description|small image|large image
+        const QStringList expected = {
+            "app|f|File|112:0|45x45",
+            "entry|57601|&Open...||Open|Open an existing document|115:1|114:1",
+            "separator",
+            "entry|57602|&Close||Close|Close the active document|115:9|114:9",
+            "recent|Recent Documents|300",
+            "small|57665|E&xit||Exit|Quit the application; close all open documents|115:15|-",
+            "category|Options",
+            "panel|Clipboard|d|113:27",
+            "large|57634|Copy Page||Copy Screen|Copy the current screen of text and put it on the Clipboard|"
+            "110:2|111:4",
+            "panel|View||113:7",
+            "check|59393|Status Bar||Toggle Status Bar|Show or hide the status bar|-|-",
+            "check|223|Auto Hide Ribbon||||-|-",
+            "panel|Font|zf|113:1",
+            "group",
+            "font+edit|32790|||Select Font|Select the font to display the file text in|-|-",
+            "combo|32791|||Font Size|Select the size of the font to display file text in|-|-",
+            "group",
+            "small|32792|Grow Font||Grow Font|Increase the font size.|199:0|-",
+            "small|32794|Shrink Font||Shrink Font|Decrease the font size.|199:1|-",
+            "group",
+            "small|32786|Bold||Bold|Make the selected text bold.|199:2|-",
+            "small|32793|Italic||Italic|Italicize the selcted text.|199:3|-",
+            "small|32799|Underline||Underline|Underline the selected text.|199:4|-",
+            "small|32795|Strikethrough||Strikethrough|Draw a line through the middle of the text.|199:5|-",
+            "group",
+            "color+menu|32789|Font Color||Font Color|Change the text color.|199:6|-",
+            "group",
+            "small+menu|32787|Change Case||Change Case|Change all the selected text to UPPERCASE, lowercase, or other "
+            "common capitalizations.|199:7|-",
+            "item|33305|&Original Case",
+            "item|33307|&Upper Case",
+            "item|33308|&Lower Case",
+            "item|33309|&Sentence Case",
+            "launcher|33311|||Font Dialog|Launch the windows Select Font dialog|-|-",
+            "panel|Page|zb|113:15",
+            "color+large+split|32902|Page Color|pc|Page Color|Select the color to draw the background of the active "
+            "window.|110:11|111:2",
+            "panel|Find||-",
+            "group",
+            "small|33223|Find previous instance||Find Previous|Find the previous occurance in the active document|"
+            "316:1|-",
+            "combo+edit|33224|||Find Text|Enter the text to find and then press Enter|-|-",
+            "small|33225|Find next instance||Find Next|Find the next occurance in the active document|316:2|-",
+            "check|33227|Case Sensitive Search||Case Sensitive Search|Toggle whether searches are performed case "
+            "sensitive or not.|-|-",
+            "launcher|33325|||Find Text|Go to the Find Text user interface|-|-",
+            "panel|Window|zw|113:7",
+            "large|57648|New Window|n|New Window|Open another view of the active document|-|111:5",
+            "large+split|131|Switch Windows|s|Switch Windows|Switch between open windows.|-|111:6",
+            "item|57648|&New Window",
+            "launcher|131||W|Switch Windows|Switch between open windows.|110:1|-",
+            "tabs",
+            "small+menu|0|Style||Modify Visual Style|Choose one of the Office 2007 themes|-|-",
+            "item|215|Office 2007 (&Blue Style)",
+            "item|216|Office 2007 (B&lack Style)",
+            "item|217|Office 2007 (&Silver Style)",
+            "item|218|Office 2007 (&Aqua Style)",
+            "small+split|57664||a|About|*|113:0|-",
+            "item|134|&Welcome",
+            "item|57664|&About Ostrel File Viewer...",
+            "quick|57601",
+        };
+        for (qsizetype i = 0; i < std::min(rows.size(), expected.size()); ++i) {
+            if (expected[i].endsWith("|*|113:0|-")) {
+                // The About description is ours, not quoted: it only has to be there.
+                QVERIFY2(!rows[i].contains("|About||"), qPrintable(rows[i]));
+                QVERIFY2(rows[i].startsWith("small+split|57664||a|About|"), qPrintable(rows[i]));
+                QVERIFY2(rows[i].endsWith("|113:0|-"), qPrintable(rows[i]));
+                continue;
+            }
+            QCOMPARE(rows[i], expected[i]);
+        }
+        QCOMPARE(rows.size(), expected.size());
+    }
+
+    void colourTables()
+    {
+        const CColorTable& theme = ThemeColors();
+        const CColorTable& shades = ShadeColors();
+        const CColorTable& standard = StandardColors();
+        QCOMPARE(theme.colors.size(), 10);
+        QCOMPARE(shades.colors.size(), 50);
+        QCOMPARE(standard.colors.size(), 10);
+        for (const CColorTable* t : {&theme, &shades, &standard})
+            QCOMPARE(t->names.size(), t->colors.size());
+
+        struct Entry {
+            const CColorTable* table;
+            int index;
+            const char* name;
+            QColor color;
+        };
+        const Entry entries[] = {
+            {&theme, 0, "White, Background 1", QColor(255, 255, 255)},
+            {&theme, 2, "Tan, Background 2", QColor(238, 236, 225)},
+            {&theme, 9, "Orange, Accent 6", QColor(245, 150, 70)},
+            {&shades, 0, "White, Background 1, Darker 5%", QColor(242, 242, 242)},
+            {&shades, 11, "Black, Text 1, Lighter 35%", QColor(89, 89, 89)},
+            {&shades, 22, "Tan, Background 2, Darker 35%", QColor(118, 117, 112)},
+            {&shades, 33, "Dark Blue, Text 2, Darker 25%", QColor(20, 57, 92)},
+            {&shades, 34, "Blue, Accent 1, Darker 25%", QColor(54, 96, 139)},
+            {&shades, 42, "Tan, Background 2, Darker 90%", QColor(29, 29, 28)},
+            {&shades, 45, "Red, Accent 2, Darker 50%", QColor(100, 44, 43)},
+            {&shades, 49, "Orange, Accent 6, Darker 50%", QColor(126, 77, 42)},
+            {&standard, 0, "Dark Red", QColor(200, 15, 18)},
+            {&standard, 8, "Black", QColor(0, 36, 95)},
+            {&standard, 9, "Purple", QColor(114, 50, 157)},
+        };
+        for (const Entry& e : entries) {
+            QCOMPARE(e.table->names[e.index], QString(e.name));
+            QCOMPARE(e.table->colors[e.index], e.color);
+        }
+        // Each column of the shades holds the five shades of one theme colour.
+        for (int i = 0; i < 50; ++i)
+            QVERIFY2(shades.names[i].startsWith(theme.names[i % 10] + ", "), qPrintable(shades.names[i]));
+        // A colour's name is looked up by its value: no value may stand in two places.
+        QSet<QRgb> seen;
+        for (const CColorTable* t : {&theme, &shades, &standard})
+            for (const QColor& c : t->colors) {
+                QVERIFY2(!seen.contains(c.rgb()), qPrintable(c.name()));
+                seen.insert(c.rgb());
+            }
+    }
+
+    void colourPickersPalettes()
+    {
+        CRibbonBar bar;
+        InitRibbon(bar);
+        struct Picker {
+            int id;
+            QColor initial;
+            QColor automatic;
+            const char* moreToolTip;
+        };
+        for (const Picker& p : {Picker{32789, QColor(255, 0, 0), QColor(0, 0, 0), "More Colors"},
+                                Picker{32902, QColor(240, 240, 240), QColor(255, 255, 255), "More Shading Colors"}}) {
+            auto* picker = bar.FindByID<CRibbonColorButton>(p.id);
+            QVERIFY(picker);
+            QCOMPARE(picker->GetColor(), p.initial);
+            CRibbonColorPalette* palette = picker->GetPalette();
+            palette->Rebuild();
+            // Automatic, 10 theme colours, 50 shades, 10 standard colours, More Colors.
+            QCOMPARE(palette->GetItemCount(), 72);
+            using Kind = CRibbonColorPalette::Item::Kind;
+            QCOMPARE(palette->GetItem(0).kind, Kind::Automatic);
+            QCOMPARE(palette->GetItem(0).color, p.automatic);
+            QCOMPARE(palette->GetItem(71).kind, Kind::Other);
+            QCOMPARE(palette->GetItem(71).toolTip, QString(p.moreToolTip));
+            const QList<const CColorTable*> tables{&ThemeColors(), &ShadeColors(), &StandardColors()};
+            int index = 1;
+            for (const CColorTable* table : tables) {
+                for (int i = 0; i < table->colors.size(); ++i, ++index) {
+                    const CRibbonColorPalette::Item& item = palette->GetItem(index);
+                    QCOMPARE(item.color, table->colors[i]);
+                    QCOMPARE(item.toolTip, table->names[i]);
+                    QCOMPARE(item.rect.size(), QSize(17, 17));
+                    // Ten columns; the shades' rows touch each other.
+                    if (i >= 10) {
+                        const QRect above = palette->GetItem(index - 10).rect;
+                        QCOMPARE(item.rect.left(), above.left());
+                        if (table == &ShadeColors())
+                            QCOMPARE(item.rect.top(), above.bottom() + 1);
+                    }
+                }
+            }
+        }
+    }
+
+    void fontBoxes()
+    {
+        CRibbonBar bar;
+        InitRibbon(bar);
+        auto* size = bar.FindByID<CRibbonComboBox>(32791);
+        QVERIFY(size);
+        QStringList entries;
+        for (int i = 0; i < size->GetCount(); ++i)
+            entries.append(size->GetItem(i));
+        QCOMPARE(entries, QStringList({"4", "5", "6", "7", "8", "9", "10", "11", "12", "14", "16", "18", "20", "22",
+                                       "24", "26", "28", "36", "48", "72"}));
+        QCOMPARE(size->GetCurSel(), 3);
+        QCOMPARE(size->GetText(), QString("7"));
+        QVERIFY(!size->HasEditBox());
+
+        auto* face = bar.FindByID<CRibbonFontComboBox>(32790);
+        QVERIFY(face);
+        for (int i = 0; i < face->GetCount(); ++i)
+            QVERIFY2(QFontDatabase::isFixedPitch(face->GetItem(i)), qPrintable(face->GetItem(i)));
+        QCOMPARE(face->GetCurSel(), face->GetCount() > 10 ? 10 : -1);
+        // A stored face that is no entry (fontconfig may know it only as an alias) is shown as stored.
+        face->SetFaceName("Courier New");
+        QCOMPARE(face->GetText(), QString("Courier New"));
+
+        auto* find = bar.FindByID<CRibbonComboBox>(33224);
+        QVERIFY(find && find->HasEditBox());
+        QCOMPARE(find->GetComboBox()->insertPolicy(), QComboBox::NoInsert);
+    }
+
+    void recentDocuments()
+    {
+        CRibbonBar bar;
+        InitRibbon(bar);
+        SetRecentDocuments(bar, {"/var/log/syslog", "/home/u/a & b.txt"});
+        CRibbonMainPanel* menu = bar.GetApplicationButton()->GetMainPanel();
+        QCOMPARE(menu->GetRecentFileCount(), 2);
+        const CRibbonButton* second = menu->GetRecentFileEntry(1);
+        QCOMPARE(second->GetID(), 57617);
+        QCOMPARE(second->GetToolTipTitle(), QString("/home/u/a & b.txt"));
+        QCOMPARE(second->GetDescription(), QString("Open this document"));
+    }
+};
+
+QTEST_MAIN(RibbonContentTest)
+#include "RibbonContentTest.moc"
