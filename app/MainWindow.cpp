@@ -24,9 +24,9 @@ void ApplyBuiltInDisplay(CFileWndWidget& w)
     const char16_t face[] = u"Courier New";
     std::memcpy(lf.lfFaceName, face, sizeof face);
     wnd.SetLogFont(lf);
-    wnd.m_crFont = RGB(255, 255, 255);
-    wnd.m_crPage = RGB(0, 0, 0);
-    wnd.m_nTextCase = TextCaseOriginal;
+    wnd.SetFontColor(RGB(255, 255, 255));
+    wnd.SetPageColor(RGB(0, 0, 0));
+    wnd.SetTextCase(TextCaseOriginal);
 }
 
 }  // namespace

@@ -172,10 +172,10 @@ struct QtWindow {
     CFileWndWidget widget;
     explicit QtWindow(CMemoryMappedFile& file)
     {
-        widget.FileWnd().m_bWatchFile = false;
+        widget.FileWnd().SetWatchFile(false);
         widget.FileWnd().SetLogFont(DisplayFont());
-        widget.FileWnd().m_crFont = RGB(255, 255, 255);
-        widget.FileWnd().m_crPage = RGB(0, 0, 0);
+        widget.FileWnd().SetFontColor(RGB(255, 255, 255));
+        widget.FileWnd().SetPageColor(RGB(0, 0, 0));
         widget.show();
         const QSize frame = widget.size() - widget.viewport()->size();
         widget.resize(QSize(kWidth, kHeight) + frame);
@@ -191,7 +191,7 @@ struct HeadlessWindow {
     CFileWnd wnd{&port};
     HeadlessWindow(CMemoryMappedFile& file, int rows, int cols) : port(rows, cols)
     {
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         wnd.LoadFile(&file, EncodingAuto);
     }
 };
@@ -249,9 +249,9 @@ void LineDowns(CMemoryMappedFile& file, const char* what)
     auto t0 = Clock::now();
     int moved = 0;
     for (int i = 0; i < kSteps; ++i) {
-        const TextPos before = hw.wnd.m_pTop;
+        const TextPos before = hw.wnd.GetTop();
         hw.wnd.OnVScroll(SB_LINEDOWN);
-        moved += hw.wnd.m_pTop != before;
+        moved += hw.wnd.GetTop() != before;
     }
     const double coreMs = Ms(Clock::now() - t0);
 
@@ -297,11 +297,11 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
         w.OnPaint(painter);
     };
     paint();  // meets the whole line: the horizontal range is known after it
-    const std::int64_t columns = w.m_nColumns;
-    const std::int64_t end = w.m_nLongestLine - columns;
+    const std::int64_t columns = w.GetColumns();
+    const std::int64_t end = w.GetLongestLine() - columns;
     const std::size_t screenful =
         static_cast<std::size_t>(client.height() / w.GetLineHeight() + 2) * static_cast<std::size_t>(columns + 2) *
-        (w.m_nEncoding == EncodingAnsi ? 1 : 2);
+        (w.GetEncoding() == EncodingAnsi ? 1 : 2);
 
     const std::uint8_t* v = file.View();
     const std::size_t size = static_cast<std::size_t>(file.Size());
@@ -311,7 +311,7 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
             std::printf("(a line break in the long line?)\n");
     });
 
-    std::printf("%s, %lld columns (window %lld x %d):\n", what, static_cast<long long>(w.m_nLongestLine),
+    std::printf("%s, %lld columns (window %lld x %d):\n", what, static_cast<long long>(w.GetLongestLine()),
                 static_cast<long long>(columns), client.height() / w.GetLineHeight());
     std::printf("  one memchr over the line       %9.2f ms\n", scanMs);
     std::printf("  %-30s %9s %9s %9s %12s\n", "full repaint (QPainter)", "ms", "/screen", "/memchr", "heap bytes");
@@ -326,7 +326,7 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
         w.OnHScroll(SB_THUMBTRACK, offset);
         const double ms = BestMs(3, 1, paint);
         char label[64];
-        std::snprintf(label, sizeof label, "at offset %lld", static_cast<long long>(w.m_nHorzOffset));
+        std::snprintf(label, sizeof label, "at offset %lld", static_cast<long long>(w.GetHorzOffset()));
         report(label, ms, HeapPeak(paint));
     }
 

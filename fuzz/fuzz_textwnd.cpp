@@ -2,6 +2,7 @@
 // line steps, line reads, the last screenful, painting and scrolling from
 // arbitrary positions and client sizes. AddressSanitizer catches any read
 // outside the mapping; the asserts check that steps stay within the data.
+#include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <cstdio>
@@ -63,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     headless::HeadlessPort port(rows, cols);
     port.m_answer = answer == 0 ? IDYES : answer == 1 ? IDNO : IDCANCEL;
     CFileWnd wnd(&port);
-    wnd.m_bWatchFile = false;
-    wnd.m_nTextCase = static_cast<int>(seed % 4);
+    wnd.SetWatchFile(false);
+    wnd.SetTextCase(static_cast<int>(seed % 4));
     if (!wnd.LoadFile(&file, encoding))
         return 0;
     if (!wnd.HasText())
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     Check((end - start) % unit == 0, "data end on the code-unit grid");
     const TextPos last = wnd.LastPageTop();
     Check(last >= start && last <= end && (last - start) % unit == 0, "last page top inside the data");
-    Check(wnd.m_pTop == last, "a new window shows its last screenful");
+    Check(wnd.GetTop() == last, "a new window shows its last screenful");
 
     const TextPos span = end - start;
     while (script.n) {
@@ -120,11 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         case 6: port.m_trackPos = p - start + (op & 1); wnd.OnVScroll(SB_THUMBTRACK); break;
         case 7: wnd.OnMouseWheel((op & 0x10) ? 120 : -120); break;
         case 8: wnd.OnHScroll(SB_THUMBTRACK, script.Byte()); break;
-        case 9: wnd.m_pHighlightStart = p; wnd.m_pHighlightEnd = std::min(end, p + unit * (script.Byte() % 7)); break;
+        case 9: wnd.SetHighlight(p, (std::min(end, p + unit * (script.Byte() % 7)) - p) / unit); break;
         case 10: wnd.CopyScreenToClipboard(); break;
-        case 11: wnd.m_nHorzOffset = script.Byte() % 50; break;
+        case 11: CFileWndTestAccess::SetHorzOffset(wnd, script.Byte() % 50); break;
         }
-        Check(wnd.m_pTop >= start && wnd.m_pTop <= wnd.LastPageTop(), "top within the data");
+        Check(wnd.GetTop() >= start && wnd.GetTop() <= wnd.LastPageTop(), "top within the data");
         port.Paint(wnd, (op & 0x40) != 0);
     }
     return 0;

@@ -129,7 +129,73 @@ public:
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
 
-    // --- State (read and written by the owner, as the members of a window) ------
+    // --- Display state: written as the view writes it, then repainted -----------
+    void SetFontColor(COLORREF color);
+    void SetPageColor(COLORREF color);
+    void SetTextCase(std::int32_t textCase);
+    // A full repaint, for a caller that changed the font through SetLogFont
+    // (which repaints only when the metrics change).
+    void Invalidate();
+    // Whether LoadFile starts a watcher (the driver and tests turn it off);
+    // takes effect at the next load of a new mapping.
+    void SetWatchFile(bool watch) { m_bWatchFile = watch; }
+
+    // --- Read-only state, for the status bar, the driver and the tests ----------
+    const LOGFONTW& GetLogFont() const { return m_logFont; }
+    COLORREF GetFontColor() const { return m_crFont; }
+    COLORREF GetPageColor() const { return m_crPage; }
+    std::int32_t GetTextCase() const { return m_nTextCase; }
+    TextPos GetTop() const { return m_pTop; }
+    // The cached last page top, kNoPos when not computed yet (LastPageTop computes it).
+    TextPos GetLastPageTopCache() const { return m_pLastPageTop; }
+    std::int32_t GetEncoding() const { return m_nEncoding; }
+    std::uint32_t GetBomLength() const { return m_nBomLength; }
+    // The break units of a UTF-16 file as the host loads them from its bytes.
+    std::uint16_t GetCRUnit() const { return m_chCR; }
+    std::uint16_t GetLFUnit() const { return m_chLF; }
+    std::int64_t GetHorzOffset() const { return m_nHorzOffset; }
+    std::int64_t GetLongestLine() const { return m_nLongestLine; }
+    int GetColumns() const { return m_nColumns; }
+    TextPos GetHighlightStart() const { return m_pHighlightStart; }
+    TextPos GetHighlightEnd() const { return m_pHighlightEnd; }
+    TextPos GetFindAnchor() const { return m_pFindAnchor; }
+    TextPos GetLastMatch() const { return m_pLastMatch; }
+    const std::u16string& GetFindText() const { return m_strFind; }
+    bool IsFindNoCase() const { return m_bFindNoCase; }
+    CMemoryMappedFile* GetMappedFile() const { return m_pMappedFile; }
+    // The watcher of the file, or null when the window does not follow it.
+    const CFileWatcher* GetWatcher() const { return m_pWatcher.get(); }
+
+private:
+    int MeasureFont();
+    bool IsWide() const { return m_nEncoding == EncodingUtf16LE || m_nEncoding == EncodingUtf16BE; }
+    std::uint64_t LiveSize() const;
+    int VisibleLines();
+    // Sentence state after the characters of [from, to) that a row could not
+    // hold (they are drawn past the right edge and still count).
+    bool SentenceStateAfter(TextPos from, TextPos to, bool state) const;
+    // Position of the last CR or LF unit in [from, to), or kNoPos. A long scan
+    // skips the file's holes unread and reads the rest through a buffer, so
+    // that none of its pages is mapped in.
+    TextPos FindLastBreak(TextPos from, TextPos to);
+    // Whether p lies between the two units of a CR/LF pair as forward reading pairs them.
+    bool IsInsidePair(TextPos p) const;
+    // Offset of the mapped file's first hole (cached until the next load or size change).
+    TextPos FirstHole();
+    // Whether [from, to) may hold data (false only for a known hole).
+    bool HoldsData(TextPos from, TextPos to);
+    std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
+    int ConcludeSearch(TextPos m, std::int64_t length);
+
+    // Brings every kept position within the mapping as it is now, after
+    // another window on the same file re-mapped it smaller (or lost it).
+    void SyncWithMapping();
+
+    // Tests, the fuzzer and the benchmarks start from states that the window
+    // reaches only through a long way round (a top inside a line, an offset kept
+    // after a widening, a highlight ending inside a unit); product code never uses it.
+    friend class CFileWndTestAccess;
+
     LOGFONTW m_logFont{};
     COLORREF m_crPage = RGB(0, 0, 0);
     COLORREF m_crFont = RGB(192, 192, 192);
@@ -154,34 +220,7 @@ public:
     TextPos m_pFindAnchor = kNoPos;
     TextPos m_pLastMatch = kNoPos;
     bool m_bFindNoCase = false;
-
-    // Whether LoadFile starts a watcher (the driver and tests may turn it off).
     bool m_bWatchFile = true;
-
-    // Brings every kept position within the mapping as it is now, after
-    // another window on the same file re-mapped it smaller (or lost it).
-    void SyncWithMapping();
-
-private:
-    int MeasureFont();
-    bool IsWide() const { return m_nEncoding == EncodingUtf16LE || m_nEncoding == EncodingUtf16BE; }
-    std::uint64_t LiveSize() const;
-    int VisibleLines();
-    // Sentence state after the characters of [from, to) that a row could not
-    // hold (they are drawn past the right edge and still count).
-    bool SentenceStateAfter(TextPos from, TextPos to, bool state) const;
-    // Position of the last CR or LF unit in [from, to), or kNoPos. A long scan
-    // skips the file's holes unread and reads the rest through a buffer, so
-    // that none of its pages is mapped in.
-    TextPos FindLastBreak(TextPos from, TextPos to);
-    // Whether p lies between the two units of a CR/LF pair as forward reading pairs them.
-    bool IsInsidePair(TextPos p) const;
-    // Offset of the mapped file's first hole (cached until the next load or size change).
-    TextPos FirstHole();
-    // Whether [from, to) may hold data (false only for a known hole).
-    bool HoldsData(TextPos from, TextPos to);
-    std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
-    int ConcludeSearch(TextPos m, std::int64_t length);
 
     IFileWndPort* m_pPort;
     HWND m_hWnd = 0;

@@ -91,10 +91,10 @@ bool SaveDefaultPreferences(const CFileWnd& wnd)
 
 bool SaveDefaultPreferences(const CFileWnd& wnd, IProfile& profile)
 {
-    profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &wnd.m_logFont, sizeof(LOGFONTW));
-    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(wnd.m_crFont));
-    profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(wnd.m_crPage));
-    profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, wnd.m_nTextCase);
+    profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &wnd.GetLogFont(), sizeof(LOGFONTW));
+    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(wnd.GetFontColor()));
+    profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(wnd.GetPageColor()));
+    profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, wnd.GetTextCase());
     profile.Flush();
     return true;
 }

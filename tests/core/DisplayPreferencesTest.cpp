@@ -287,16 +287,16 @@ TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
     f.lfClipPrecision = 2;
     f.lfQuality = 5;
     w.wnd.SetLogFont(f);
-    w.wnd.m_crFont = RGB(200, 100, 50);
-    w.wnd.m_crPage = RGB(0, 0, 64);
-    w.wnd.m_nTextCase = TextCaseLower;
+    w.wnd.SetFontColor(RGB(200, 100, 50));
+    w.wnd.SetPageColor(RGB(0, 0, 64));
+    w.wnd.SetTextCase(TextCaseLower);
     EXPECT_TRUE(SaveDefaultPreferences(w.wnd));
 
     // The stored value is the window's whole font, byte for byte.
     std::vector<std::uint8_t> stored;
     ASSERT_TRUE(profile.GetProfileBinary(kPrefsSection, kPrefsLogFont, stored));
     ASSERT_EQ(stored.size(), 92u);
-    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.m_logFont, 92), 0);
+    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.GetLogFont(), 92), 0);
 
     DisplayPreferences p;
     LoadDefaultPreferences(p);

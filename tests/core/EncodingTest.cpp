@@ -75,13 +75,13 @@ TEST(Encoding, MarkTableAndPromptOutcomes)
         headless::HeadlessPort port(10, 40);
         port.m_answer = c.answer;
         CFileWnd wnd(&port);
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         const bool loaded = wnd.LoadFile(&file, c.requested);
         EXPECT_EQ(loaded, c.encoding != EncodingNone);
         if (loaded) {
-            EXPECT_EQ(wnd.m_nEncoding, c.encoding);
+            EXPECT_EQ(wnd.GetEncoding(), c.encoding);
         }
-        EXPECT_EQ(wnd.m_nBomLength, c.bom);
+        EXPECT_EQ(wnd.GetBomLength(), c.bom);
         ASSERT_EQ(port.m_messages.size(), c.messages.size());
         for (size_t i = 0; i < c.messages.size(); ++i)
             if (!c.messages[i].empty()) {
@@ -125,8 +125,8 @@ TEST(Encoding, BigEndianTextIsSwappedOnlyWhenItLeavesTheWindow)
 {
     Window be(Utf16BE(u"Gr\u00FC\u00DFe\r\nzwei", true));
     ASSERT_TRUE(be.loaded);
-    EXPECT_EQ(be.wnd.m_chCR, 0x0D00);
-    EXPECT_EQ(be.wnd.m_chLF, 0x0A00);
+    EXPECT_EQ(be.wnd.GetCRUnit(), 0x0D00);
+    EXPECT_EQ(be.wnd.GetLFUnit(), 0x0A00);
     EXPECT_EQ(be.Row(0), "Gr\u00FC\u00DFe");
     EXPECT_EQ(be.Row(1), "zwei");
     TextPos p = be.wnd.DataStart();

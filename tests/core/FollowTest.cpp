@@ -28,7 +28,7 @@ struct View {
     CFileWnd wnd{&port};
     View(CMemoryMappedFile* file, int rows, bool watch = true) : port(rows, 40)
     {
-        wnd.m_bWatchFile = watch;
+        wnd.SetWatchFile(watch);
         loaded = wnd.LoadFile(file, EncodingAuto);
     }
     std::string Row(int r)
@@ -70,10 +70,10 @@ class FollowTest : public followtest::WatchingTest {
 protected:
     static bool WaitChecks(CFileWnd& wnd, int n)
     {
-        if (!wnd.m_pWatcher)
+        if (!wnd.GetWatcher())
             return false;
-        const std::uint64_t target = wnd.m_pWatcher->CheckCount() + static_cast<std::uint64_t>(n);
-        return PumpUntil([&] { return wnd.m_pWatcher->CheckCount() >= target; });
+        const std::uint64_t target = wnd.GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
+        return PumpUntil([&] { return wnd.GetWatcher()->CheckCount() >= target; });
     }
 };
 
@@ -81,7 +81,7 @@ TEST_F(FollowTest, WindowAtEndFollowsThreeSuccessiveAppends)
 {
     testutil::Window w(Lines(0, 100), 10, 40, EncodingAuto, true);
     ASSERT_TRUE(w.loaded);
-    ASSERT_NE(w.wnd.m_pWatcher, nullptr);
+    ASSERT_NE(w.wnd.GetWatcher(), nullptr);
     EXPECT_EQ(Screen(w), LinesOf(90, 100));
     WriterProcess writer(w.Path());
     for (int k = 0; k < 3; ++k) {
@@ -226,8 +226,8 @@ TEST_F(FollowTest, TwoHundredWindowsOnTwoHundredFilesAllFollow)
     for (int i = 0; i < kWindows; ++i) {
         windows.push_back(std::make_unique<testutil::Window>(Lines(0, 5), 10, 40, EncodingAuto, true));
         ASSERT_TRUE(windows.back()->loaded);
-        ASSERT_NE(windows.back()->wnd.m_pWatcher, nullptr);
-        EXPECT_TRUE(windows.back()->wnd.m_pWatcher->HasDirectoryNotification()) << i;
+        ASSERT_NE(windows.back()->wnd.GetWatcher(), nullptr);
+        EXPECT_TRUE(windows.back()->wnd.GetWatcher()->HasDirectoryNotification()) << i;
     }
     EXPECT_LE(followtest::InotifyInstances(), 1) << "one notification instance for the whole process";
     for (auto& w : windows)

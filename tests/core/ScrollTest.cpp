@@ -43,7 +43,7 @@ TEST(Scroll, PagesKeysAndWheelsIn20LineWindow)
     EXPECT_EQ(w.Row(19), "line 200");
     w.wnd.OnKeyDown(0x41);  // other keys do nothing
     EXPECT_EQ(w.Row(19), "line 200");
-    EXPECT_EQ(w.port.m_vert.pos, w.wnd.m_pTop - w.wnd.DataStart());
+    EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop() - w.wnd.DataStart());
 }
 
 TEST(Scroll, LineAndPageMovesScrollTheImageJumpsRepaint)
@@ -82,17 +82,17 @@ TEST(Scroll, ThumbPlacesTopAtLineStarts)
     Window w(text, 10, 40);
     w.port.m_trackPos = 0;
     w.wnd.OnVScroll(SB_THUMBTRACK);
-    EXPECT_EQ(w.wnd.m_pTop, w.wnd.DataStart());
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
     const std::int64_t line50 = static_cast<std::int64_t>(text.find("line 50\n"));
     w.port.m_trackPos = line50 + 3;  // the middle of a line
     w.wnd.OnVScroll(SB_THUMBTRACK);
     EXPECT_EQ(w.Row(0), "line 50");
     w.port.m_trackPos = static_cast<std::int64_t>(text.size());  // beyond the reach of the bar
     w.wnd.OnVScroll(SB_THUMBPOSITION);
-    EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());
     w.port.m_trackPos = -5;
     w.wnd.OnVScroll(SB_THUMBTRACK);
-    EXPECT_EQ(w.wnd.m_pTop, w.wnd.DataStart());
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
 
     // UTF-16: an odd tracking position is lowered to the even byte before it.
     std::u16string wide;
@@ -101,7 +101,7 @@ TEST(Scroll, ThumbPlacesTopAtLineStarts)
     Window u(Utf16LE(wide, true), 5, 20);
     u.port.m_trackPos = 8 * 2 * 2 + 11;  // an odd byte inside the third line
     u.wnd.OnVScroll(SB_THUMBTRACK);
-    EXPECT_EQ((u.wnd.m_pTop - u.wnd.DataStart()) % 2, 0);
+    EXPECT_EQ((u.wnd.GetTop() - u.wnd.DataStart()) % 2, 0);
     EXPECT_EQ(u.Row(0), "wide C");
 }
 
@@ -109,37 +109,37 @@ TEST(Scroll, HorizontalMovesAndLimits)
 {
     Window fits("short\nlines\n", 5, 40);
     fits.wnd.OnKeyDown(VK_RIGHT);  // everything fits: the offset stays 0
-    EXPECT_EQ(fits.wnd.m_nHorzOffset, 0);
+    EXPECT_EQ(fits.wnd.GetHorzOffset(), 0);
 
     Window w(std::string(100, 'x') + "\n" + std::string(20, 'y') + "\n", 5, 40);
     w.wnd.OnKeyDown(VK_HOME);
     w.port.Paint(w.wnd, true);  // meets the long line
-    EXPECT_EQ(w.wnd.m_nLongestLine, 101);
+    EXPECT_EQ(w.wnd.GetLongestLine(), 101);
     w.wnd.OnKeyDown(VK_RIGHT);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 10);  // a quarter of 40 columns
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 10);  // a quarter of 40 columns
     EXPECT_EQ(w.port.m_scrolls, 1);      // less than a window width: scrolled
     w.wnd.OnMouseHWheel(120);            // a tilt to the right moves right
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 20);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 20);
     w.wnd.OnMouseHWheel(-120);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 10);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 10);
     w.wnd.OnMouseHWheel(0);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 10);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 10);
     w.wnd.OnHScroll(SB_RIGHT);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 61);  // longest - columns
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 61);  // longest - columns
     w.wnd.OnHScroll(SB_PAGELEFT);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 21);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 21);
     w.wnd.OnHScroll(SB_LEFT);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 0);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 0);
     EXPECT_EQ(w.port.m_horz.pos, 0);
     w.wnd.OnHScroll(SB_THUMBTRACK, 1000);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 61);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 61);
 
     // Widening keeps the offset; the next move limits it.
     w.port.Resize(5, 90);
     w.wnd.OnSize(90 * 8, 5 * 16);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 61);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 61);
     w.wnd.OnHScroll(SB_LINELEFT);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 11);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 11);
 }
 
 TEST(Scroll, HandlersWithoutTextDoNothing)
@@ -151,7 +151,7 @@ TEST(Scroll, HandlersWithoutTextDoNothing)
     w.OnHScroll(SB_RIGHT);
     w.OnMouseWheel(120);
     w.OnSize(80, 80);
-    EXPECT_EQ(w.m_pTop, kNoPos);
+    EXPECT_EQ(w.GetTop(), kNoPos);
     EXPECT_EQ(w.LastPageTop(), kNoPos);
     EXPECT_EQ(port.m_scrolls, 0);
 }
@@ -176,7 +176,7 @@ TEST(Scroll, EveryForwardStepStopsAtTheLastScreenfulAndFollows)
         ASSERT_EQ(w.Index(w.wnd.LastPageTop()), 2);
         w.wnd.OnKeyDown(VK_HOME);
         s.step(w.wnd);
-        EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
+        EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());
         w.dir.Append("text.log", "\n6");
         ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
         EXPECT_EQ(w.Row(5), "6");

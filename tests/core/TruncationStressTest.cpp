@@ -153,9 +153,9 @@ TEST_F(TruncationTest, TruncatedAndRegrownToTheSameSizeIsStillReloaded)
     ASSERT_EQ(before.size(), after.size());
     testutil::Window w(before, 10, 40, EncodingAuto, true);
     ASSERT_TRUE(w.loaded);
-    ASSERT_NE(w.wnd.m_pWatcher, nullptr);
-    const std::uint64_t checks = w.wnd.m_pWatcher->CheckCount();
-    ASSERT_TRUE(PumpUntil([&] { return w.wnd.m_pWatcher->CheckCount() > checks; }));
+    ASSERT_NE(w.wnd.GetWatcher(), nullptr);
+    const std::uint64_t checks = w.wnd.GetWatcher()->CheckCount();
+    ASSERT_TRUE(PumpUntil([&] { return w.wnd.GetWatcher()->CheckCount() > checks; }));
 
     // Emptied and refilled at once (in this process, so that the watcher
     // rarely gets to see the empty file in between).

@@ -127,7 +127,7 @@ void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u
     for (int c = std::max(col0, 0); c < m_port.m_cols; ++c)
         cells[static_cast<size_t>(c)] = Cell{};
     // Inverse video is the page colour on the font colour.
-    const bool inverse = bg == m_wnd.m_crFont && fg == m_wnd.m_crPage && fg != bg;
+    const bool inverse = bg == m_wnd.GetFontColor() && fg == m_wnd.GetPageColor() && fg != bg;
     const int xc = x / HeadlessPort::kCharWidth;
     for (size_t i = 0; i < text.size(); ++i) {
         const long c = xc + static_cast<long>(i);

@@ -109,22 +109,22 @@ public:
         std::string top = "-", last = "-";
         std::uint64_t total = 0;
         if (w.HasText()) {
-            top = Index(w.m_pTop);
+            top = Index(w.GetTop());
             last = Index(w.LastPageTop());
             total = w.CharacterCount();
         }
         std::string hl = "none";
-        if (w.HasText() && w.m_pHighlightStart != kNoPos && w.m_pHighlightEnd != kNoPos &&
-            w.m_pHighlightStart < w.m_pHighlightEnd)
-            hl = Index(w.m_pHighlightStart) + "-" + Index(w.m_pHighlightEnd);
+        if (w.HasText() && w.GetHighlightStart() != kNoPos && w.GetHighlightEnd() != kNoPos &&
+            w.GetHighlightStart() < w.GetHighlightEnd())
+            hl = Index(w.GetHighlightStart()) + "-" + Index(w.GetHighlightEnd());
         std::printf("top=%s last=%s total=%llu enc=\"%s\" hoff=%lld longest=%lld hl=%s\n", top.c_str(), last.c_str(),
-                    static_cast<unsigned long long>(total), EncodingName(w.m_nEncoding),
-                    static_cast<long long>(w.m_nHorzOffset), static_cast<long long>(w.m_nLongestLine), hl.c_str());
+                    static_cast<unsigned long long>(total), EncodingName(w.GetEncoding()),
+                    static_cast<long long>(w.GetHorzOffset()), static_cast<long long>(w.GetLongestLine()), hl.c_str());
     }
 
     void PrintRows()
     {
-        const bool wide = m_wnd.m_nEncoding == EncodingUtf16LE || m_wnd.m_nEncoding == EncodingUtf16BE;
+        const bool wide = m_wnd.GetEncoding() == EncodingUtf16LE || m_wnd.GetEncoding() == EncodingUtf16BE;
         const auto& screen = m_port.Screen();
         char buf[16];
         for (int r = 0; r < m_port.Rows(); ++r) {
@@ -365,8 +365,8 @@ int main(int argc, char** argv)
 
     Probe probe(rows, cols);
     probe.m_port.m_answer = answer;
-    probe.m_wnd.m_nTextCase = textCase;
-    probe.m_wnd.m_bWatchFile = watch;
+    probe.m_wnd.SetTextCase(textCase);
+    probe.m_wnd.SetWatchFile(watch);
     // Commands are checked before anything runs: a typo must not leave half a script done.
     for (int k = i; k < argc; ++k) {
         if (!probe.Run(argv[k], false)) {
