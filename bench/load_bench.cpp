@@ -114,10 +114,10 @@ Figures Measure(const std::string& path)
             return Figures{};
         // Start 1200 pages above the end, inside the real lines.
         port.m_trackPos = wnd.LastPageTop() - wnd.DataStart() - 1200LL * 48 * 100;
-        wnd.OnVScroll(SB_THUMBTRACK);
+        wnd.OnVScroll(kSbThumbTrack);
         const auto t2 = Clock::now();
         for (int i = 0; i < 1000; ++i)
-            wnd.OnKeyDown(VK_NEXT);
+            wnd.OnKeyDown(kVkNext);
         const auto t3 = Clock::now();
         f.rssPage = RssAnonKiB();
         if (pass > 0)

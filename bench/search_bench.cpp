@@ -45,7 +45,7 @@ const char kBackwardNeedle[] = "cold start marker 5521 reached";
 class BenchPort : public IFileWndPort {
 public:
     WRect GetClientRect() override { return {0, 0, 120 * 8, 40 * 16}; }
-    void MeasureText(const LOGFONTW&, const char16_t*, int length, int* cx, int* cy) override
+    void MeasureText(const platform::LOGFONTW&, const char16_t*, int length, int* cx, int* cy) override
     {
         *cx = length * 8;
         *cy = 16;
@@ -55,7 +55,7 @@ public:
     std::int64_t GetVScrollTrackPos() override { return 0; }
     void InvalidateAll() override {}
     void ScrollWindow(int, int) override {}
-    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDYES; }
+    int ShowMessageBox(const std::string&, const std::string&, unsigned) override { return platform::kIdYes; }
     bool OpenClipboard() override { return false; }
     void EmptyClipboard() override {}
     void SetClipboardData(unsigned, std::vector<std::uint8_t>) override {}
@@ -298,7 +298,7 @@ Timing TimeFindFirst(const std::string& path, const std::u16string& text, bool i
                      std::int64_t* found)
 {
     return TimeSearch(
-        path, fresh, runs, found, [](CFileWnd& w) { w.OnVScroll(SB_TOP); },
+        path, fresh, runs, found, [](CFileWnd& w) { w.OnVScroll(kSbTop); },
         [&](CFileWnd& w) { return w.FindFirst(ignoreCase, text); });
 }
 

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     if (!file.Open(path.c_str(), false))
         return 0;
     headless::HeadlessPort port(rows, cols);
-    port.m_answer = answer == 0 ? IDYES : answer == 1 ? IDNO : IDCANCEL;
+    port.m_answer = answer == 0 ? platform::kIdYes : answer == 1 ? platform::kIdNo : platform::kIdCancel;
     CFileWnd wnd(&port);
     wnd.SetWatchFile(false);
     wnd.SetTextCase(static_cast<int>(seed % 4));
@@ -117,10 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             break;
         }
         case 4: port.Resize(script.Byte() % 30, script.Byte() % 90 + 1); wnd.OnSize(port.GetClientRect().Width(), port.GetClientRect().Height()); break;
-        case 5: wnd.OnKeyDown(VK_SPACE + script.Byte() % 9); break;
-        case 6: port.m_trackPos = p - start + (op & 1); wnd.OnVScroll(SB_THUMBTRACK); break;
+        case 5: wnd.OnKeyDown(kVkSpace + script.Byte() % 9); break;
+        case 6: port.m_trackPos = p - start + (op & 1); wnd.OnVScroll(kSbThumbTrack); break;
         case 7: wnd.OnMouseWheel((op & 0x10) ? 120 : -120); break;
-        case 8: wnd.OnHScroll(SB_THUMBTRACK, script.Byte()); break;
+        case 8: wnd.OnHScroll(kSbThumbTrack, script.Byte()); break;
         case 9: wnd.SetHighlight(p, (std::min(end, p + unit * (script.Byte() % 7)) - p) / unit); break;
         case 10: wnd.CopyScreenToClipboard(); break;
         case 11: CFileWndTestAccess::SetHorzOffset(wnd, script.Byte() % 50); break;

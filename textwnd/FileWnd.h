@@ -54,7 +54,7 @@ public:
     CFileWnd(const CFileWnd&) = delete;
     CFileWnd& operator=(const CFileWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
+    platform::HWND GetSafeHwnd() const { return m_hWnd; }
 
     // --- Text source -------------------------------------------------------
     // Attaches `mapping` (a new one), or reloads the one held when null.
@@ -71,7 +71,7 @@ public:
     const std::uint8_t* ViewBytes() const;  // the live view, or null
 
     // --- Fonts ----------------------------------------------------------------
-    bool SetLogFont(const LOGFONTW& font);
+    bool SetLogFont(const platform::LOGFONTW& font);
     void SetFontPoints(std::int32_t points);
     std::int32_t GetFontPoints();
     void SetFontFace(const char16_t* face, std::uint8_t charSet, std::uint8_t pitchAndFamily);
@@ -130,8 +130,8 @@ public:
     void CopyScreenToClipboard();
 
     // --- Display state: written as the view writes it, then repainted -----------
-    void SetFontColor(COLORREF color);
-    void SetPageColor(COLORREF color);
+    void SetFontColor(platform::COLORREF color);
+    void SetPageColor(platform::COLORREF color);
     void SetTextCase(std::int32_t textCase);
     // A full repaint, for a caller that changed the font through SetLogFont
     // (which repaints only when the metrics change).
@@ -141,9 +141,9 @@ public:
     void SetWatchFile(bool watch) { m_bWatchFile = watch; }
 
     // --- Read-only state, for the status bar, the driver and the tests ----------
-    const LOGFONTW& GetLogFont() const { return m_logFont; }
-    COLORREF GetFontColor() const { return m_crFont; }
-    COLORREF GetPageColor() const { return m_crPage; }
+    const platform::LOGFONTW& GetLogFont() const { return m_logFont; }
+    platform::COLORREF GetFontColor() const { return m_crFont; }
+    platform::COLORREF GetPageColor() const { return m_crPage; }
     std::int32_t GetTextCase() const { return m_nTextCase; }
     TextPos GetTop() const { return m_pTop; }
     // The cached last page top, kNoPos when not computed yet (LastPageTop computes it).
@@ -196,9 +196,9 @@ private:
     // after a widening, a highlight ending inside a unit); product code never uses it.
     friend class CFileWndTestAccess;
 
-    LOGFONTW m_logFont{};
-    COLORREF m_crPage = RGB(0, 0, 0);
-    COLORREF m_crFont = RGB(192, 192, 192);
+    platform::LOGFONTW m_logFont{};
+    platform::COLORREF m_crPage = platform::Rgb(0, 0, 0);
+    platform::COLORREF m_crFont = platform::Rgb(192, 192, 192);
     std::int64_t m_nHorzOffset = 0;
     int m_nLineHeight = 0;
     int m_nCharWidth = 0;
@@ -223,7 +223,7 @@ private:
     bool m_bWatchFile = true;
 
     IFileWndPort* m_pPort;
-    HWND m_hWnd = 0;
+    platform::HWND m_hWnd = 0;
     std::uint64_t m_nSeenSize = 0;  // mapped size at the last sync
     TextPos m_nFirstHole = kNoPos;  // kNoPos: not asked yet
 };

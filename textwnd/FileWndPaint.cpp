@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+using platform::COLORREF;
+
 bool CFileWnd::IsHighlighted(TextPos p) const
 {
     return m_pHighlightStart <= p && p < m_pHighlightEnd;

@@ -23,9 +23,9 @@ TEST(Clipboard, TenLineWindowCopiesElevenLinesAsInTheFile)
     Window w(text, 10, 40);
     w.wnd.SetTextCase(TextCaseUpper);  // display only
     CFileWndTestAccess::SetHorzOffset(w.wnd, 3);
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     w.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(w.port.m_clipFormat, static_cast<unsigned>(CF_TEXT));
+    EXPECT_EQ(w.port.m_clipFormat, static_cast<unsigned>(platform::kCfText));
     std::string expect;
     for (int i = 1; i <= 11; ++i)
         expect += "Line\t" + std::to_string(i) + "\r\n";
@@ -54,14 +54,14 @@ TEST(Clipboard, UnicodeInHostOrder)
 {
     Window be(Utf16BE(u"\u00C4rger\r\nz", true), 5, 20);
     be.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(be.port.m_clipFormat, static_cast<unsigned>(CF_UNICODETEXT));
+    EXPECT_EQ(be.port.m_clipFormat, static_cast<unsigned>(platform::kCfUnicodeText));
     EXPECT_EQ(Clip(be), Utf16LE(u"\u00C4rger\r\nz") + std::string(2, '\0'));
     Window le(Utf16LE(u"ab\n", true), 5, 20);
     le.wnd.CopyScreenToClipboard();
     EXPECT_EQ(Clip(le), Utf16LE(u"ab\n") + std::string(2, '\0'));
     Window utf8("\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", 5, 20);
     utf8.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(utf8.port.m_clipFormat, static_cast<unsigned>(CF_TEXT));
+    EXPECT_EQ(utf8.port.m_clipFormat, static_cast<unsigned>(platform::kCfText));
     EXPECT_EQ(Clip(utf8), std::string("\xC3\xA9t\xC3\xA9") + std::string(2, '\0'));
 }
 

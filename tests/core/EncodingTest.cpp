@@ -1,6 +1,10 @@
 // Deciding a file's encoding from its byte-order mark and the request.
 #include "TestUtil.h"
 
+using platform::kIdCancel;
+using platform::kIdNo;
+using platform::kIdYes;
+
 using testutil::Utf16BE;
 using testutil::Utf16LE;
 using testutil::Window;
@@ -46,25 +50,25 @@ TEST(Encoding, MarkTableAndPromptOutcomes)
     const std::string u32le("\xFF\xFE\x00\x00" "a\0\0\0", 8);
     const std::string u32be("\x00\x00\xFE\xFF" "\0\0\0a", 8);
     const MarkCase cases[] = {
-        {"no mark, auto is ANSI", "abc", EncodingAuto, IDCANCEL, EncodingAnsi, 0, {}},
-        {"no mark, request kept", "ab", EncodingUtf16LE, IDCANCEL, EncodingUtf16LE, 0, {}},
-        {"UTF-8 mark", "\xEF\xBB\xBFxyz", EncodingAuto, IDCANCEL, EncodingUtf8, 3, {}},
-        {"UTF-16 LE mark", Utf16LE(u"hi", true), EncodingAuto, IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"UTF-16 BE mark", Utf16BE(u"hi", true), EncodingUtf16BE, IDCANCEL, EncodingUtf16BE, 2, {}},
-        {"mark agrees with request", Utf16LE(u"hi", true), EncodingUtf16LE, IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"mismatch, Yes keeps the request", Utf16LE(u"hi", true), EncodingAnsi, IDYES, EncodingAnsi, 2, {kPrompt16LE}},
-        {"mismatch, No takes the mark", Utf16LE(u"hi", true), EncodingAnsi, IDNO, EncodingUtf16LE, 2, {kPrompt16LE}},
-        {"mismatch, Cancel abandons silently", Utf16LE(u"hi", true), EncodingAnsi, IDCANCEL, EncodingNone, 2,
+        {"no mark, auto is ANSI", "abc", EncodingAuto, kIdCancel, EncodingAnsi, 0, {}},
+        {"no mark, request kept", "ab", EncodingUtf16LE, kIdCancel, EncodingUtf16LE, 0, {}},
+        {"UTF-8 mark", "\xEF\xBB\xBFxyz", EncodingAuto, kIdCancel, EncodingUtf8, 3, {}},
+        {"UTF-16 LE mark", Utf16LE(u"hi", true), EncodingAuto, kIdCancel, EncodingUtf16LE, 2, {}},
+        {"UTF-16 BE mark", Utf16BE(u"hi", true), EncodingUtf16BE, kIdCancel, EncodingUtf16BE, 2, {}},
+        {"mark agrees with request", Utf16LE(u"hi", true), EncodingUtf16LE, kIdCancel, EncodingUtf16LE, 2, {}},
+        {"mismatch, Yes keeps the request", Utf16LE(u"hi", true), EncodingAnsi, kIdYes, EncodingAnsi, 2, {kPrompt16LE}},
+        {"mismatch, No takes the mark", Utf16LE(u"hi", true), EncodingAnsi, kIdNo, EncodingUtf16LE, 2, {kPrompt16LE}},
+        {"mismatch, Cancel abandons silently", Utf16LE(u"hi", true), EncodingAnsi, kIdCancel, EncodingNone, 2,
          {kPrompt16LE}},
-        {"UTF-32 LE refused", u32le, EncodingAuto, IDCANCEL, EncodingNone, 4, {kRefusal}},
-        {"UTF-32 BE refused", u32be, EncodingAuto, IDCANCEL, EncodingNone, 4, {kRefusal}},
-        {"UTF-32 No leads to the refusal", u32le, EncodingUtf16LE, IDNO, EncodingNone, 4, {"", kRefusal}},
-        {"UTF-32 Yes reads past the 4-byte mark", u32le, EncodingAnsi, IDYES, EncodingAnsi, 4, {""}},
-        {"exactly FF FE is UTF-16 LE with nothing", "\xFF\xFE", EncodingAuto, IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"one byte has no mark", "\xFF", EncodingAuto, IDCANCEL, EncodingAnsi, 0, {}},
+        {"UTF-32 LE refused", u32le, EncodingAuto, kIdCancel, EncodingNone, 4, {kRefusal}},
+        {"UTF-32 BE refused", u32be, EncodingAuto, kIdCancel, EncodingNone, 4, {kRefusal}},
+        {"UTF-32 No leads to the refusal", u32le, EncodingUtf16LE, kIdNo, EncodingNone, 4, {"", kRefusal}},
+        {"UTF-32 Yes reads past the 4-byte mark", u32le, EncodingAnsi, kIdYes, EncodingAnsi, 4, {""}},
+        {"exactly FF FE is UTF-16 LE with nothing", "\xFF\xFE", EncodingAuto, kIdCancel, EncodingUtf16LE, 2, {}},
+        {"one byte has no mark", "\xFF", EncodingAuto, kIdCancel, EncodingAnsi, 0, {}},
         {"FF FE 00 is UTF-16 LE (the 4-byte mark needs all 4)", std::string("\xFF\xFE\x00", 3), EncodingAuto,
-         IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"EF BB alone is no mark", "\xEF\xBB", EncodingAuto, IDCANCEL, EncodingAnsi, 0, {}},
+         kIdCancel, EncodingUtf16LE, 2, {}},
+        {"EF BB alone is no mark", "\xEF\xBB", EncodingAuto, kIdCancel, EncodingAnsi, 0, {}},
     };
     for (const MarkCase& c : cases) {
         SCOPED_TRACE(c.name);

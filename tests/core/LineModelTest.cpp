@@ -140,7 +140,7 @@ TEST(LineModel, NulEndsForwardReadingOnly)
 {
     Window w(std::string("one\ntwo\0three\nfour\nfive\nsix\n", 28), 3, 20);
     ASSERT_TRUE(w.loaded);
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     EXPECT_EQ(w.Row(0), "one");
     EXPECT_EQ(w.Row(1), "two");
     EXPECT_EQ(w.Row(2), " ");  // reading stops at the NUL
@@ -148,14 +148,14 @@ TEST(LineModel, NulEndsForwardReadingOnly)
     w.wnd.OnSize(20 * 8, 2 * 16);
     // Line steps stop on the NUL itself, where every row is empty.
     for (int i = 0; i < 5; ++i)
-        w.wnd.OnKeyDown(VK_DOWN);
+        w.wnd.OnKeyDown(kVkDown);
     EXPECT_EQ(w.Index(w.wnd.GetTop()), 7);
     EXPECT_EQ(w.Row(0), " ");
     // End still reaches the text after it.
-    w.wnd.OnKeyDown(VK_END);
+    w.wnd.OnKeyDown(kVkEnd);
     EXPECT_EQ(w.Row(0), "five");
-    w.wnd.OnKeyDown(VK_UP);
-    w.wnd.OnKeyDown(VK_UP);
+    w.wnd.OnKeyDown(kVkUp);
+    w.wnd.OnKeyDown(kVkUp);
     EXPECT_EQ(w.Index(w.wnd.GetTop()), 4);  // backward steps pass the NUL
     EXPECT_EQ(w.Row(0), "two");
 }
@@ -163,7 +163,7 @@ TEST(LineModel, NulEndsForwardReadingOnly)
 TEST(LineModel, TabsAddColumnModEightSpaces)
 {
     Window w("\tstart\nxy\tz\nabc\tq\n12345678\tr\n", 10, 40);
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     EXPECT_EQ(w.Row(0), "start");        // a tab at column 0 adds nothing
     EXPECT_EQ(w.Row(1), "xy  z");        // at column 2, two spaces
     EXPECT_EQ(w.Row(2), "abc   q");      // at column 3, three
@@ -189,7 +189,7 @@ TEST(LineModel, LastScreenfulWithAndWithoutFinalBreak)
     Window shortText("a\nb\n", 10, 40);
     EXPECT_EQ(shortText.wnd.LastPageTop(), shortText.wnd.DataStart());
     EXPECT_EQ(shortText.Row(0), "a");
-    shortText.wnd.OnKeyDown(VK_DOWN);
+    shortText.wnd.OnKeyDown(kVkDown);
     EXPECT_EQ(shortText.Index(shortText.wnd.GetTop()), 0);
 }
 
@@ -220,17 +220,17 @@ TEST(LineModel, ReloadFollowsTheEndOrKeepsTheOffset)
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_EQ(w.Row(4), "row 22");  // following the end
 
-    w.wnd.OnKeyDown(VK_HOME);
-    w.wnd.OnKeyDown(VK_DOWN);
+    w.wnd.OnKeyDown(kVkHome);
+    w.wnd.OnKeyDown(kVkDown);
     EXPECT_EQ(w.Row(0), "row 2");
     w.dir.Append("text.log", "row 23\n");
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_EQ(w.Row(0), "row 2");  // scrolled up: the same text stays on top
 
     // Truncated below the top: the top goes to the new last screenful.
-    w.wnd.OnKeyDown(VK_END);
-    w.wnd.OnKeyDown(VK_UP);
-    w.wnd.OnKeyDown(VK_UP);
+    w.wnd.OnKeyDown(kVkEnd);
+    w.wnd.OnKeyDown(kVkUp);
+    w.wnd.OnKeyDown(kVkUp);
     ASSERT_EQ(truncate(w.Path().c_str(), 12), 0);  // "row 1\nrow 2\n"
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
@@ -247,7 +247,7 @@ TEST(LineModel, FileShrinkingToNothingThenGrowingAgain)
     EXPECT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_FALSE(w.wnd.HasText());
     EXPECT_EQ(w.Row(0), "");  // only the page colour
-    w.wnd.OnKeyDown(VK_HOME);  // handlers do nothing, safely
+    w.wnd.OnKeyDown(kVkHome);  // handlers do nothing, safely
     w.wnd.CopyScreenToClipboard();
     w.dir.Write("text.log", "new one\nnew two\n");
     EXPECT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
@@ -267,7 +267,7 @@ TEST(LineModel, FontSettersCompareAndCutAsWindowsDoes)
     EXPECT_EQ(w.wnd.GetLogFont().lfHeight, -19);
     EXPECT_EQ(w.wnd.GetFontPoints(), 14);
     EXPECT_EQ(w.wnd.GetTop(), before);
-    LOGFONTW f = w.wnd.GetLogFont();
+    platform::LOGFONTW f = w.wnd.GetLogFont();
     f.lfFaceName[0] = u'c';  // differs only in letter case: the same font
     EXPECT_TRUE(w.wnd.SetLogFont(f));
     EXPECT_EQ(w.wnd.GetLogFont().lfFaceName[0], u'C');
@@ -392,13 +392,13 @@ TEST(LineModel, SparseFileAboveFourGiBShowsItsEnd)
     // The thumb into the middle of a real line puts the top at its start.
     const std::int64_t line5 = size - static_cast<std::int64_t>(tail.size()) + 5 * 12;
     port.m_trackPos = line5 + 4;
-    wnd.OnVScroll(SB_THUMBTRACK);
+    wnd.OnVScroll(kSbThumbTrack);
     EXPECT_EQ(wnd.GetTop(), line5);
     port.Paint(wnd, true);
     EXPECT_EQ(port.RowText(0), U"tail line 5");
     // Beyond the bar's reach it stops at the last screenful.
     port.m_trackPos = size;
-    wnd.OnVScroll(SB_THUMBTRACK);
+    wnd.OnVScroll(kSbThumbTrack);
     EXPECT_EQ(wnd.GetTop(), wnd.LastPageTop());
 }
 
@@ -466,10 +466,10 @@ TEST(LineModel, LongZeroRunsArePassedWithoutMappingThem)
         EXPECT_EQ(wnd.CharIndex(wnd.GetTop()), c.lastTop);
         port.Paint(wnd, true);
         EXPECT_EQ(port.RowText(0), c.row0);
-        wnd.OnKeyDown(VK_UP);
-        wnd.OnKeyDown(VK_HOME);
+        wnd.OnKeyDown(kVkUp);
+        wnd.OnKeyDown(kVkHome);
         port.m_trackPos = static_cast<std::int64_t>(c.before.size() + c.zeros / 2);
-        wnd.OnVScroll(SB_THUMBTRACK);  // into the run: the line that holds it
+        wnd.OnVScroll(kSbThumbTrack);  // into the run: the line that holds it
         EXPECT_EQ(wnd.GetTop(), std::min<TextPos>(static_cast<TextPos>(c.before.size()), wnd.LastPageTop()));
         // The scans may read the first and the last few pages of the run in place.
         const std::uint64_t margin = 1 << 20;

@@ -17,7 +17,7 @@ TEST(Paint, RowsPastTheEndAreSingleSpacesAndWindowWithoutTextIsPageColour)
     headless::HeadlessPort port(3, 10);
     CFileWnd empty(&port);
     headless::RecordingPainter painter(port, empty, true);
-    empty.SetPageColor(RGB(1, 2, 3));
+    empty.SetPageColor(platform::Rgb(1, 2, 3));
     empty.OnPaint(painter);
     EXPECT_TRUE(painter.m_calls.empty());  // filled, nothing drawn
 }
@@ -109,11 +109,11 @@ TEST(Paint, SentenceCaseStripAfterLineScrollStartsAsScreenTop)
         text += "word and more\n";
     Window w(text, 4, 20);
     w.wnd.SetTextCase(TextCaseSentence);
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     w.port.Paint(w.wnd, true);
     EXPECT_EQ(w.port.RowText(0), U"Word and more");
     EXPECT_EQ(w.port.RowText(1), U"word and more");
-    w.wnd.OnKeyDown(VK_DOWN);  // scrolls the image; only the bottom strip is painted
+    w.wnd.OnKeyDown(kVkDown);  // scrolls the image; only the bottom strip is painted
     EXPECT_EQ(w.port.m_scrolls, 1);
     w.port.Paint(w.wnd);
     EXPECT_EQ(w.port.RowText(0), U"word and more");  // moved, not repainted
@@ -153,7 +153,7 @@ TEST(Paint, VeryLongLinesStoreOnlyWhatShows)
     Window w(line + "\nshort\n", 3, 10);
     EXPECT_EQ(w.Row(0), "xxxxxxxxxx");
     EXPECT_EQ(w.wnd.GetLongestLine(), (1 << 20) + 1);
-    w.wnd.OnHScroll(SB_THUMBTRACK, (1 << 20) - 5);  // limited to longest - columns
+    w.wnd.OnHScroll(kSbThumbTrack, (1 << 20) - 5);  // limited to longest - columns
     EXPECT_EQ(w.wnd.GetHorzOffset(), (1 << 20) - 9);
     EXPECT_EQ(w.Row(0), "xxxxxxExx");
 }

@@ -36,7 +36,7 @@ TEST(SearchWindow, SingleOccurrenceFoundOnceThenNextAndPreviousFailAndClear)
     const std::string text = NumberedLines(30) + "the needle is here\r\n" + NumberedLines(30);
     Window w(text);
     ASSERT_TRUE(w.loaded);
-    w.wnd.OnVScroll(SB_TOP);
+    w.wnd.OnVScroll(kSbTop);
     ASSERT_EQ(w.wnd.FindFirst(false, u"needle"), 0);
     const TextPos at = w.wnd.GetLastMatch();
     EXPECT_EQ(at, w.At(static_cast<std::int64_t>(text.find("needle"))));
@@ -154,14 +154,14 @@ TEST(SearchWindow, IgnoringCaseAbcMatchesABCInEveryEncoding)
         Window w(e.bytes(u"first line\r\nsecond: abc here\r\n"), 24, 80, e.encoding);
         ASSERT_TRUE(w.loaded);
         ASSERT_EQ(w.wnd.GetEncoding(), e.encoding);
-        w.wnd.OnVScroll(SB_TOP);
+        w.wnd.OnVScroll(kSbTop);
         EXPECT_EQ(w.wnd.FindFirst(false, u"ABC"), 1) << "letter case counts";
         ASSERT_EQ(w.wnd.FindFirst(true, u"ABC"), 0);
         EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 20);
         EXPECT_TRUE(w.wnd.IsFindNoCase());
         EXPECT_EQ(w.wnd.GetFindText(), u"ABC");
         EXPECT_EQ(w.Index(w.wnd.GetHighlightEnd()), 23);
-        w.wnd.OnVScroll(SB_TOP);
+        w.wnd.OnVScroll(kSbTop);
         ASSERT_EQ(w.wnd.FindFirst(true, u"aBc"), 0);
         EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 20);
     }
@@ -196,7 +196,7 @@ TEST(SearchWindow, ForwardSearchStopsAtNulBackwardPassesIt)
         SCOPED_TRACE(e.name);
         Window w(e.bytes(std::u16string(u"abc\0def\r\nghi", 12)), 24, 80, e.encoding);
         ASSERT_TRUE(w.loaded);
-        w.wnd.OnVScroll(SB_TOP);
+        w.wnd.OnVScroll(kSbTop);
         EXPECT_EQ(w.wnd.FindFirst(false, u"def"), 1);
         EXPECT_EQ(w.wnd.FindNext(false, u"def"), 1);
         ASSERT_EQ(w.wnd.FindPrevious(false, u"def"), 0);
@@ -272,7 +272,7 @@ TEST(SearchShowMatch, FortyLineWindowPutsTheMatchLineNineteenOrTwentyRowsDown)
     text += NumberedLines(700);
     Window w(text, 40, 80);
     ASSERT_TRUE(w.loaded);
-    w.wnd.OnVScroll(SB_TOP);
+    w.wnd.OnVScroll(kSbTop);
 
     ASSERT_EQ(w.wnd.FindFirst(false, u"marker-inside"), 0);
     EXPECT_EQ(w.Row(0).substr(0, 9), "line 0981");
@@ -290,7 +290,7 @@ TEST(SearchShowMatch, MatchInTheLastLinesLeavesTheTopAtTheLastPage)
     Window w(text, 40, 80);
     ASSERT_TRUE(w.loaded);
     const TextPos last = w.wnd.LastPageTop();
-    w.wnd.OnVScroll(SB_TOP);
+    w.wnd.OnVScroll(kSbTop);
     ASSERT_EQ(w.wnd.FindFirst(false, u"very end"), 0);
     EXPECT_EQ(w.wnd.GetTop(), last);
     EXPECT_EQ(w.Row(36), "the «very end»");
@@ -302,7 +302,7 @@ TEST(SearchShowMatch, MatchFarRightIsCentredHorizontally)
     line.replace(300, 6, "TARGET");
     Window w("short\r\n" + line + "\r\nshort\r\n", 10, 80);
     ASSERT_TRUE(w.loaded);
-    w.wnd.OnVScroll(SB_TOP);
+    w.wnd.OnVScroll(kSbTop);
     ASSERT_EQ(w.wnd.FindFirst(false, u"TARGET"), 0);
     EXPECT_EQ(w.wnd.GetHorzOffset(), 300 + 3 - 40);
     EXPECT_EQ(w.port.m_horz.pos, 263);

@@ -20,14 +20,24 @@
 #include <thread>
 #include <unistd.h>
 
+using platform::BlueOf;
+using platform::COLORREF;
+using platform::GreenOf;
+using platform::HWND;
+using platform::kFwNormal;
+using platform::LOGFONTW;
+using platform::RedOf;
+using platform::Rgb;
+using platform::WM_FILE_CHANGED;
+
 namespace {
 
-constexpr COLORREF kPage = RGB(0, 0, 128);
-constexpr COLORREF kInk = RGB(255, 255, 0);
+constexpr COLORREF kPage = Rgb(0, 0, 128);
+constexpr COLORREF kInk = Rgb(255, 255, 0);
 
 QRgb Rgb(COLORREF c)
 {
-    return qRgb(static_cast<int>(GetRValue(c)), static_cast<int>(GetGValue(c)), static_cast<int>(GetBValue(c)));
+    return qRgb(static_cast<int>(RedOf(c)), static_cast<int>(GreenOf(c)), static_cast<int>(BlueOf(c)));
 }
 
 // "line 000\n" ... : every line is 9 bytes, so line k starts at byte 9 k.
@@ -69,7 +79,7 @@ struct Fixture {
         w.SetWatchFile(false);
         LOGFONTW lf{};
         lf.lfHeight = -14;
-        lf.lfWeight = FW_NORMAL;
+        lf.lfWeight = kFwNormal;
         const char16_t face[] = u"DejaVu Sans Mono";
         std::memcpy(lf.lfFaceName, face, sizeof face);
         w.SetLogFont(lf);
@@ -404,7 +414,7 @@ void FileWndWidgetTest::postedFileChangedMessageReloadsFromAnotherThread()
         f.write(QByteArray::fromStdString(NumberedLines(120).substr(900)));
     }
     const HWND hwnd = w.GetSafeHwnd();
-    std::thread poster([hwnd] { platform::PostMessage(hwnd, WM_FILE_CHANGED, 1, 0); });
+    std::thread poster([hwnd] { platform::PostWindowMessage(hwnd, WM_FILE_CHANGED, 1, 0); });
     poster.join();
     // Delivered by the event loop, not by the posting thread.
     QTRY_COMPARE(w.CharacterCount(), std::uint64_t(9 * 120));

@@ -12,6 +12,12 @@
 #include <thread>
 #include <vector>
 
+using platform::kCfUnicodeText;
+using platform::kIdCancel;
+using platform::kIdNo;
+using platform::kIdYes;
+using platform::kMbOk;
+
 namespace {
 
 const char kUsage[] =
@@ -80,12 +86,12 @@ void AppendUtf8(std::string& out, char32_t c)
 class ProbePort : public headless::HeadlessPort {
 public:
     using HeadlessPort::HeadlessPort;
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override
+    int ShowMessageBox(const std::string& text, const std::string& caption, unsigned type) override
     {
-        const int answer = HeadlessPort::MessageBox(text, caption, type);
+        const int answer = HeadlessPort::ShowMessageBox(text, caption, type);
         std::printf("message \"%s\"", EscapeText(text).c_str());
-        if ((type & 0xF) != MB_OK)
-            std::printf(" %s", answer == IDYES ? "yes" : answer == IDNO ? "no" : "cancel");
+        if ((type & 0xF) != kMbOk)
+            std::printf(" %s", answer == kIdYes ? "yes" : answer == kIdNo ? "no" : "cancel");
         std::printf("\n");
         return answer;
     }
@@ -173,8 +179,8 @@ public:
         const bool hasArg = colon != std::string::npos;
         if (verb == "key" && hasArg) {
             static const struct { const char* name; unsigned vk; } keys[] = {
-                {"space", VK_SPACE}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT}, {"end", VK_END}, {"home", VK_HOME},
-                {"left", VK_LEFT}, {"up", VK_UP}, {"right", VK_RIGHT}, {"down", VK_DOWN},
+                {"space", kVkSpace}, {"pgup", kVkPrior}, {"pgdn", kVkNext}, {"end", kVkEnd}, {"home", kVkHome},
+                {"left", kVkLeft}, {"up", kVkUp}, {"right", kVkRight}, {"down", kVkDown},
             };
             for (const auto& k : keys)
                 if (arg == k.name) {
@@ -207,9 +213,9 @@ public:
             n = std::clamp<long long>(n, 0, reach);
             if (verb == "thumb") {
                 m_port.m_trackPos = n;
-                m_wnd.OnVScroll(SB_THUMBTRACK);
+                m_wnd.OnVScroll(kSbThumbTrack);
             } else {
-                m_wnd.OnHScroll(SB_THUMBTRACK, n);
+                m_wnd.OnHScroll(kSbThumbTrack, n);
             }
             return true;
         }
@@ -257,7 +263,7 @@ public:
             if (m_port.m_clipFormat) {
                 const auto& b = m_port.m_clipboard;
                 const size_t n = b.size() >= 2 ? b.size() - 2 : 0;
-                std::printf("clip %s %s\n", m_port.m_clipFormat == CF_UNICODETEXT ? "unicode" : "text",
+                std::printf("clip %s %s\n", m_port.m_clipFormat == kCfUnicodeText ? "unicode" : "text",
                             EscapeBytes(b.data(), n).c_str());
             }
             return true;
@@ -316,7 +322,7 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = IDCANCEL;
+    int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = kIdCancel;
     bool watch = true;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
@@ -347,11 +353,11 @@ int main(int argc, char** argv)
         } else if (opt == "--answer") {
             const std::string a = val;
             if (a == "yes")
-                answer = IDYES;
+                answer = kIdYes;
             else if (a == "no")
-                answer = IDNO;
+                answer = kIdNo;
             else if (a == "cancel")
-                answer = IDCANCEL;
+                answer = kIdCancel;
             else
                 return Usage();
         } else {
