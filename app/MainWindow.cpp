@@ -11,6 +11,11 @@
 #include <algorithm>
 #include <cstring>
 
+using platform::kFwNormal;
+using platform::LOGFONTW;
+using platform::MulDiv;
+using platform::Rgb;
+
 namespace {
 
 // The display settings of a file never seen before: "Courier New" at 10
@@ -20,13 +25,13 @@ void ApplyBuiltInDisplay(CFileWndWidget& w)
     CFileWnd& wnd = w.FileWnd();
     LOGFONTW lf{};
     lf.lfHeight = -MulDiv(-10, w.GetDpiY(), 72);  // positive: a cell height
-    lf.lfWeight = FW_NORMAL;
+    lf.lfWeight = kFwNormal;
     const char16_t face[] = u"Courier New";
     std::memcpy(lf.lfFaceName, face, sizeof face);
     wnd.SetLogFont(lf);
-    wnd.m_crFont = RGB(255, 255, 255);
-    wnd.m_crPage = RGB(0, 0, 0);
-    wnd.m_nTextCase = TextCaseOriginal;
+    wnd.SetFontColor(Rgb(255, 255, 255));
+    wnd.SetPageColor(Rgb(0, 0, 0));
+    wnd.SetTextCase(TextCaseOriginal);
 }
 
 }  // namespace

@@ -265,11 +265,12 @@ int main(int argc, char** argv)
         return 1;
     headless::HeadlessPort port(40, 100);
     CFileWnd wnd(&port);
-    if (!wnd.LoadFile(&file, EncodingAuto) || !wnd.m_pWatcher) {
+    if (!wnd.LoadFile(&file, EncodingAuto) || !wnd.GetWatcher()) {
         std::fprintf(stderr, "load failed\n");
         return 1;
     }
-    std::printf("directory notification: %s\n", wnd.m_pWatcher->HasDirectoryNotification() ? "inotify" : "none (1000 ms polling)");
+    std::printf("directory notification: %s\n",
+                wnd.GetWatcher()->HasDirectoryNotification() ? "inotify" : "none (1000 ms polling)");
 
     std::vector<double> delays;
     std::size_t taken = file.Size();
@@ -303,7 +304,7 @@ int main(int argc, char** argv)
     const Summary s = Summarise(delays);
 
     // Idle: the writer has gone; only the watcher's once-a-second look remains.
-    const int tid = wnd.m_pWatcher->ThreadId();
+    const int tid = wnd.GetWatcher()->ThreadId();
     const int hubTid = FindThread("ostrel-dirwatch");
     platform::DrainPostedMessages();
     const ThreadStats w0 = ReadThreadStats(tid), h0 = ReadThreadStats(hubTid);

@@ -94,7 +94,7 @@ Figures Measure(const std::string& path)
         CMemoryMappedFile file;
         headless::HeadlessPort port(50, 120);
         CFileWnd wnd(&port);
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         const auto t0 = Clock::now();
         if (!file.Open(path.c_str(), false) || !wnd.LoadFile(&file, EncodingAuto)) {
             std::fprintf(stderr, "cannot load %s\n", path.c_str());
@@ -109,15 +109,15 @@ Figures Measure(const std::string& path)
         CMemoryMappedFile file;
         headless::HeadlessPort port(50, 120);
         CFileWnd wnd(&port);
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         if (!file.Open(path.c_str(), false) || !wnd.LoadFile(&file, EncodingAuto))
             return Figures{};
         // Start 1200 pages above the end, inside the real lines.
         port.m_trackPos = wnd.LastPageTop() - wnd.DataStart() - 1200LL * 48 * 100;
-        wnd.OnVScroll(SB_THUMBTRACK);
+        wnd.OnVScroll(kSbThumbTrack);
         const auto t2 = Clock::now();
         for (int i = 0; i < 1000; ++i)
-            wnd.OnKeyDown(VK_NEXT);
+            wnd.OnKeyDown(kVkNext);
         const auto t3 = Clock::now();
         f.rssPage = RssAnonKiB();
         if (pass > 0)
@@ -174,7 +174,7 @@ void FirstLoad(const char* name, const std::string& path, double goalMs)
     CMemoryMappedFile file;
     headless::HeadlessPort port(50, 120);
     CFileWnd wnd(&port);
-    wnd.m_bWatchFile = false;
+    wnd.SetWatchFile(false);
     const auto t0 = Clock::now();
     const bool ok = file.Open(path.c_str(), false) && wnd.LoadFile(&file, EncodingAuto);
     const double ms = Ms(Clock::now() - t0);

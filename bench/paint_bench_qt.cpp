@@ -37,6 +37,10 @@
 #include <unistd.h>
 #include <vector>
 
+using platform::kFwNormal;
+using platform::LOGFONTW;
+using platform::Rgb;
+
 // The heap held through operator new, counted so that a repaint's own
 // allocations can be shown (Qt's internal malloc calls are not counted).
 namespace {
@@ -80,7 +84,7 @@ LOGFONTW DisplayFont()
 {
     LOGFONTW lf{};
     lf.lfHeight = 13;  // "Courier New" at 10 points on a 96 dpi screen
-    lf.lfWeight = FW_NORMAL;
+    lf.lfWeight = kFwNormal;
     const char16_t face[] = u"Courier New";
     std::memcpy(lf.lfFaceName, face, sizeof face);
     return lf;
@@ -172,10 +176,10 @@ struct QtWindow {
     CFileWndWidget widget;
     explicit QtWindow(CMemoryMappedFile& file)
     {
-        widget.FileWnd().m_bWatchFile = false;
+        widget.FileWnd().SetWatchFile(false);
         widget.FileWnd().SetLogFont(DisplayFont());
-        widget.FileWnd().m_crFont = RGB(255, 255, 255);
-        widget.FileWnd().m_crPage = RGB(0, 0, 0);
+        widget.FileWnd().SetFontColor(Rgb(255, 255, 255));
+        widget.FileWnd().SetPageColor(Rgb(0, 0, 0));
         widget.show();
         const QSize frame = widget.size() - widget.viewport()->size();
         widget.resize(QSize(kWidth, kHeight) + frame);
@@ -191,7 +195,7 @@ struct HeadlessWindow {
     CFileWnd wnd{&port};
     HeadlessWindow(CMemoryMappedFile& file, int rows, int cols) : port(rows, cols)
     {
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         wnd.LoadFile(&file, EncodingAuto);
     }
 };
@@ -201,7 +205,7 @@ double PaintFullScreen(CMemoryMappedFile& file)
 {
     QtWindow qt(file);
     CFileWnd& w = qt.Wnd();
-    w.OnKeyDown(VK_HOME);
+    w.OnKeyDown(kVkHome);
     const QSize client = qt.widget.viewport()->size();
     const int rows = client.height() / w.GetLineHeight();
     const int cols = client.width() / w.GetCharWidth();
@@ -223,7 +227,7 @@ double PaintFullScreen(CMemoryMappedFile& file)
     });
 
     HeadlessWindow hw(file, rows, cols);
-    hw.wnd.OnKeyDown(VK_HOME);
+    hw.wnd.OnKeyDown(kVkHome);
     const double recMs = BestMs(5, 40, [&] { hw.port.Paint(hw.wnd, true); });
 
     std::printf("full screen, %d rows x %d columns of 200-byte lines (cell %dx%d px):\n", rows, cols,
@@ -245,33 +249,33 @@ void LineDowns(CMemoryMappedFile& file, const char* what)
 
     // The window's steps alone: scan to the next line, move the image.
     HeadlessWindow hw(file, rows, cols);
-    hw.wnd.OnKeyDown(VK_HOME);
+    hw.wnd.OnKeyDown(kVkHome);
     auto t0 = Clock::now();
     int moved = 0;
     for (int i = 0; i < kSteps; ++i) {
-        const TextPos before = hw.wnd.m_pTop;
-        hw.wnd.OnVScroll(SB_LINEDOWN);
-        moved += hw.wnd.m_pTop != before;
+        const TextPos before = hw.wnd.GetTop();
+        hw.wnd.OnVScroll(kSbLineDown);
+        moved += hw.wnd.GetTop() != before;
     }
     const double coreMs = Ms(Clock::now() - t0);
 
     // Each step painted through the recorder (the strip, as the real window).
-    hw.wnd.OnKeyDown(VK_HOME);
+    hw.wnd.OnKeyDown(kVkHome);
     hw.port.Paint(hw.wnd, true);
     t0 = Clock::now();
     for (int i = 0; i < kSteps; ++i) {
-        hw.wnd.OnVScroll(SB_LINEDOWN);
+        hw.wnd.OnVScroll(kSbLineDown);
         hw.port.Paint(hw.wnd);
     }
     const double recMs = Ms(Clock::now() - t0);
 
     // Through Qt: the step, then the event loop paints the uncovered strip.
-    w.OnKeyDown(VK_HOME);
+    w.OnKeyDown(kVkHome);
     qt.widget.viewport()->repaint();
     QCoreApplication::processEvents();
     t0 = Clock::now();
     for (int i = 0; i < kSteps; ++i) {
-        w.OnVScroll(SB_LINEDOWN);
+        w.OnVScroll(kSbLineDown);
         QCoreApplication::processEvents();
     }
     const double qtMs = Ms(Clock::now() - t0);
@@ -297,11 +301,11 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
         w.OnPaint(painter);
     };
     paint();  // meets the whole line: the horizontal range is known after it
-    const std::int64_t columns = w.m_nColumns;
-    const std::int64_t end = w.m_nLongestLine - columns;
+    const std::int64_t columns = w.GetColumns();
+    const std::int64_t end = w.GetLongestLine() - columns;
     const std::size_t screenful =
         static_cast<std::size_t>(client.height() / w.GetLineHeight() + 2) * static_cast<std::size_t>(columns + 2) *
-        (w.m_nEncoding == EncodingAnsi ? 1 : 2);
+        (w.GetEncoding() == EncodingAnsi ? 1 : 2);
 
     const std::uint8_t* v = file.View();
     const std::size_t size = static_cast<std::size_t>(file.Size());
@@ -311,7 +315,7 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
             std::printf("(a line break in the long line?)\n");
     });
 
-    std::printf("%s, %lld columns (window %lld x %d):\n", what, static_cast<long long>(w.m_nLongestLine),
+    std::printf("%s, %lld columns (window %lld x %d):\n", what, static_cast<long long>(w.GetLongestLine()),
                 static_cast<long long>(columns), client.height() / w.GetLineHeight());
     std::printf("  one memchr over the line       %9.2f ms\n", scanMs);
     std::printf("  %-30s %9s %9s %9s %12s\n", "full repaint (QPainter)", "ms", "/screen", "/memchr", "heap bytes");
@@ -323,10 +327,10 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
         worstHeap = std::max(worstHeap, heap);
     };
     for (const std::int64_t offset : {std::int64_t(0), end / 2, end}) {
-        w.OnHScroll(SB_THUMBTRACK, offset);
+        w.OnHScroll(kSbThumbTrack, offset);
         const double ms = BestMs(3, 1, paint);
         char label[64];
-        std::snprintf(label, sizeof label, "at offset %lld", static_cast<long long>(w.m_nHorzOffset));
+        std::snprintf(label, sizeof label, "at offset %lld", static_cast<long long>(w.GetHorzOffset()));
         report(label, ms, HeapPeak(paint));
     }
 
@@ -335,12 +339,12 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
     double rightMs = 1e300;
     std::size_t rightHeap = 0;
     for (int r = 0; r < 3; ++r) {
-        w.OnHScroll(SB_THUMBTRACK, end - columns);
+        w.OnHScroll(kSbThumbTrack, end - columns);
         qt.widget.viewport()->repaint();
         QCoreApplication::processEvents();
         const auto t0 = Clock::now();
         const std::size_t heap = HeapPeak([&] {
-            w.OnKeyDown(VK_RIGHT);
+            w.OnKeyDown(kVkRight);
             QCoreApplication::processEvents();
         });
         rightMs = std::min(rightMs, Ms(Clock::now() - t0));

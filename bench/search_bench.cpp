@@ -17,6 +17,7 @@
 #include "file/MemoryMappedFile.h"
 #include "textwnd/FileWnd.h"
 #include "textwnd/SearchKernels.h"
+#include "tools/headless/FileWndTestAccess.h"
 
 #include <algorithm>
 #include <chrono>
@@ -44,7 +45,7 @@ const char kBackwardNeedle[] = "cold start marker 5521 reached";
 class BenchPort : public IFileWndPort {
 public:
     WRect GetClientRect() override { return {0, 0, 120 * 8, 40 * 16}; }
-    void MeasureText(const LOGFONTW&, const char16_t*, int length, int* cx, int* cy) override
+    void MeasureText(const platform::LOGFONTW&, const char16_t*, int length, int* cx, int* cy) override
     {
         *cx = length * 8;
         *cy = 16;
@@ -54,7 +55,7 @@ public:
     std::int64_t GetVScrollTrackPos() override { return 0; }
     void InvalidateAll() override {}
     void ScrollWindow(int, int) override {}
-    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDYES; }
+    int ShowMessageBox(const std::string&, const std::string&, unsigned) override { return platform::kIdYes; }
     bool OpenClipboard() override { return false; }
     void EmptyClipboard() override {}
     void SetClipboardData(unsigned, std::vector<std::uint8_t>) override {}
@@ -263,7 +264,7 @@ struct Viewer {
     CFileWnd wnd{&port};
     bool Open(const std::string& path)
     {
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         return file.Open(path.c_str(), false) && wnd.LoadFile(&file, EncodingAuto);
     }
 };
@@ -287,7 +288,7 @@ Timing TimeSearch(const std::string& path, bool fresh, int runs, std::int64_t* f
         const double t0 = Now();
         const int rc = search(use.wnd);
         t.push_back(Now() - t0);
-        *found = rc == 0 ? use.wnd.CharIndex(use.wnd.m_pLastMatch) : -1;
+        *found = rc == 0 ? use.wnd.CharIndex(use.wnd.GetLastMatch()) : -1;
     }
     std::sort(t.begin(), t.end());
     return {t.front(), t[t.size() / 2]};
@@ -297,7 +298,7 @@ Timing TimeFindFirst(const std::string& path, const std::u16string& text, bool i
                      std::int64_t* found)
 {
     return TimeSearch(
-        path, fresh, runs, found, [](CFileWnd& w) { w.m_pTop = w.DataStart(); },
+        path, fresh, runs, found, [](CFileWnd& w) { w.OnVScroll(kSbTop); },
         [&](CFileWnd& w) { return w.FindFirst(ignoreCase, text); });
 }
 
@@ -305,7 +306,7 @@ Timing TimeFindPrevious(const std::string& path, const std::u16string& text, boo
                         std::int64_t* found)
 {
     return TimeSearch(
-        path, fresh, runs, found, [](CFileWnd& w) { w.m_pFindAnchor = w.m_pLastMatch = w.DataEnd(); },
+        path, fresh, runs, found, [](CFileWnd& w) { CFileWndTestAccess::SetFindPlace(w, w.DataEnd(), w.DataEnd()); },
         [&](CFileWnd& w) { return w.FindPrevious(ignoreCase, text); });
 }
 

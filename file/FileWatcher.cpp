@@ -10,6 +10,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+using platform::HWND;
+using platform::WM_FILE_CHANGED;
+
 CFileWatcher::CFileWatcher() = default;
 
 CFileWatcher::~CFileWatcher()
@@ -111,7 +114,7 @@ void CFileWatcher::NotifyWindows()
     std::lock_guard<std::mutex> g(m_lock);
     for (HWND h : m_windows)
         if (platform::IsWindow(h))
-            platform::PostMessage(h, WM_FILE_CHANGED, 1, 0);
+            platform::PostWindowMessage(h, WM_FILE_CHANGED, 1, 0);
 }
 
 void CFileWatcher::WatchThreadProc()

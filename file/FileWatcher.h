@@ -44,10 +44,10 @@ public:
     // UI thread. Starts following `path` on the first call; false for another
     // path (compared exactly: POSIX names differ by case), for a window that
     // is already registered, or when no thread could be started.
-    bool AddWindow(const char* path, HWND hwnd);
+    bool AddWindow(const char* path, platform::HWND hwnd);
     // UI thread. False when `hwnd` was not registered. When the list is empty
     // afterwards the thread is stopped and joined; AddWindow may start anew.
-    bool RemoveWindow(HWND hwnd);
+    bool RemoveWindow(platform::HWND hwnd);
 
     // The directory that is watched for `path`: the absolute directory of the
     // file, without a trailing slash except for "/" itself.
@@ -75,7 +75,7 @@ private:
     platform::FileHandle m_hFile = platform::kInvalidFile;
     std::int64_t m_dwLastSize = -1;  // watcher thread only, once started
     std::mutex m_lock;
-    std::vector<HWND> m_windows;  // guarded by m_lock
+    std::vector<platform::HWND> m_windows;  // guarded by m_lock
 
     std::thread m_hThread;
     std::atomic<bool> m_bStop{false};

@@ -95,9 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CPrefRecordRef ref = db.FindOrAddRecord(p);
         Check(static_cast<bool>(ref) && ref.Get() != nullptr);
         // Every field may hold anything; converting must stay within bounds.
-        LOGFONTW font;
+        platform::LOGFONTW font;
         PreferencesToLogFont(font, *ref);
-        Check(font.lfFaceName[LF_FACESIZE - 1] == 0);
+        Check(font.lfFaceName[platform::kLfFaceSize - 1] == 0);
         Check(PreferencesPath(*ref).size() <= static_cast<std::size_t>(kPrefsPathUnits));
         refs.push_back(ref);
         indexes.push_back(ref.Index());

@@ -2,6 +2,7 @@
 // line steps, line reads, the last screenful, painting and scrolling from
 // arbitrary positions and client sizes. AddressSanitizer catches any read
 // outside the mapping; the asserts check that steps stay within the data.
+#include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <cstdio>
@@ -61,10 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     if (!file.Open(path.c_str(), false))
         return 0;
     headless::HeadlessPort port(rows, cols);
-    port.m_answer = answer == 0 ? IDYES : answer == 1 ? IDNO : IDCANCEL;
+    port.m_answer = answer == 0 ? platform::kIdYes : answer == 1 ? platform::kIdNo : platform::kIdCancel;
     CFileWnd wnd(&port);
-    wnd.m_bWatchFile = false;
-    wnd.m_nTextCase = static_cast<int>(seed % 4);
+    wnd.SetWatchFile(false);
+    wnd.SetTextCase(static_cast<int>(seed % 4));
     if (!wnd.LoadFile(&file, encoding))
         return 0;
     if (!wnd.HasText())
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     Check((end - start) % unit == 0, "data end on the code-unit grid");
     const TextPos last = wnd.LastPageTop();
     Check(last >= start && last <= end && (last - start) % unit == 0, "last page top inside the data");
-    Check(wnd.m_pTop == last, "a new window shows its last screenful");
+    Check(wnd.GetTop() == last, "a new window shows its last screenful");
 
     const TextPos span = end - start;
     while (script.n) {
@@ -116,15 +117,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             break;
         }
         case 4: port.Resize(script.Byte() % 30, script.Byte() % 90 + 1); wnd.OnSize(port.GetClientRect().Width(), port.GetClientRect().Height()); break;
-        case 5: wnd.OnKeyDown(VK_SPACE + script.Byte() % 9); break;
-        case 6: port.m_trackPos = p - start + (op & 1); wnd.OnVScroll(SB_THUMBTRACK); break;
+        case 5: wnd.OnKeyDown(kVkSpace + script.Byte() % 9); break;
+        case 6: port.m_trackPos = p - start + (op & 1); wnd.OnVScroll(kSbThumbTrack); break;
         case 7: wnd.OnMouseWheel((op & 0x10) ? 120 : -120); break;
-        case 8: wnd.OnHScroll(SB_THUMBTRACK, script.Byte()); break;
-        case 9: wnd.m_pHighlightStart = p; wnd.m_pHighlightEnd = std::min(end, p + unit * (script.Byte() % 7)); break;
+        case 8: wnd.OnHScroll(kSbThumbTrack, script.Byte()); break;
+        case 9: wnd.SetHighlight(p, (std::min(end, p + unit * (script.Byte() % 7)) - p) / unit); break;
         case 10: wnd.CopyScreenToClipboard(); break;
-        case 11: wnd.m_nHorzOffset = script.Byte() % 50; break;
+        case 11: CFileWndTestAccess::SetHorzOffset(wnd, script.Byte() % 50); break;
         }
-        Check(wnd.m_pTop >= start && wnd.m_pTop <= wnd.LastPageTop(), "top within the data");
+        Check(wnd.GetTop() >= start && wnd.GetTop() <= wnd.LastPageTop(), "top within the data");
         port.Paint(wnd, (op & 0x40) != 0);
     }
     return 0;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <limits>
 
+namespace platform {
+
 std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator)
 {
     if (denominator == 0)
@@ -17,3 +19,5 @@ std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t de
         return -1;
     return negative ? static_cast<std::int32_t>(0 - q) : static_cast<std::int32_t>(q);
 }
+
+}  // namespace platform

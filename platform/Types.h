@@ -1,22 +1,28 @@
 // Basic value types that stand where the Win32 ones stood, with the same
 // layouts where bytes of them are stored (the font description travels
 // through the profile and the preference database byte for byte).
+//
+// Nothing here is named like a macro of <windows.h> (RGB, MB_OK, IDOK,
+// CF_TEXT, ...): a namespace does not stop a macro, and a Windows back end
+// of this layer has to include both.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+namespace platform {
+
 using COLORREF = std::uint32_t;  // 0x00BBGGRR
 
-constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b)
+constexpr COLORREF Rgb(unsigned r, unsigned g, unsigned b)
 {
     return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr unsigned GetRValue(COLORREF c) { return c & 0xFF; }
-constexpr unsigned GetGValue(COLORREF c) { return (c >> 8) & 0xFF; }
-constexpr unsigned GetBValue(COLORREF c) { return (c >> 16) & 0xFF; }
+constexpr unsigned RedOf(COLORREF c) { return c & 0xFF; }
+constexpr unsigned GreenOf(COLORREF c) { return (c >> 8) & 0xFF; }
+constexpr unsigned BlueOf(COLORREF c) { return (c >> 16) & 0xFF; }
 
-constexpr int LF_FACESIZE = 32;
+constexpr int kLfFaceSize = 32;
 
 // Same field order and sizes as the Windows LOGFONTW (92 bytes, UTF-16 face).
 struct LOGFONTW {
@@ -33,37 +39,41 @@ struct LOGFONTW {
     std::uint8_t lfClipPrecision;
     std::uint8_t lfQuality;
     std::uint8_t lfPitchAndFamily;
-    char16_t lfFaceName[LF_FACESIZE];
+    char16_t lfFaceName[kLfFaceSize];
 };
 static_assert(sizeof(LOGFONTW) == 92, "LOGFONTW must keep its stored 92-byte layout");
 static_assert(offsetof(LOGFONTW, lfFaceName) == 28);
 
-constexpr std::int32_t FW_NORMAL = 400;
-constexpr std::int32_t FW_BOLD = 700;
+constexpr std::int32_t kFwNormal = 400;
+constexpr std::int32_t kFwBold = 700;
 
 // Window handles are opaque numbers handed out by the window registry
 // (platform/Window.h); 0 is no window.
 using HWND = std::uintptr_t;
 
 // Private window messages.
-constexpr unsigned WM_USER = 0x0400;
-constexpr unsigned WM_FILE_CHANGED = WM_USER + 0x447;   // 0x0847
-constexpr unsigned WM_DEFERRED_LOAD = WM_USER + 0x48F;  // 0x088F
+constexpr unsigned kWmUser = 0x0400;
+constexpr unsigned WM_FILE_CHANGED = kWmUser + 0x447;   // 0x0847
+constexpr unsigned WM_DEFERRED_LOAD = kWmUser + 0x48F;  // 0x088F
 
-// Message box buttons and answers (the values of the Win32 constants).
-constexpr unsigned MB_OK = 0x0;
-constexpr unsigned MB_YESNOCANCEL = 0x3;
-constexpr unsigned MB_ICONERROR = 0x10;
-constexpr unsigned MB_ICONQUESTION = 0x20;
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
+// Message box buttons, icons and answers (the values of the Win32 constants).
+constexpr unsigned kMbOk = 0x0;
+constexpr unsigned kMbYesNoCancel = 0x3;
+constexpr unsigned kMbIconError = 0x10;
+constexpr unsigned kMbIconQuestion = 0x20;
+constexpr unsigned kMbIconWarning = 0x30;
+constexpr unsigned kMbIconInformation = 0x40;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
 
 // Clipboard formats.
-constexpr unsigned CF_TEXT = 1;
-constexpr unsigned CF_UNICODETEXT = 13;
+constexpr unsigned kCfText = 1;
+constexpr unsigned kCfUnicodeText = 13;
 
 // Multiply then divide with a 64-bit intermediate, rounding halves away from
 // zero; -1 on a zero divisor or an overflowing result, as the Win32 call does.
 std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator);
+
+}  // namespace platform

@@ -53,7 +53,7 @@ bool IsWindow(HWND hwnd)
     return r.windows.count(hwnd) != 0;
 }
 
-bool PostMessage(HWND hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
+bool PostWindowMessage(HWND hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
 {
     Registry& r = registry();
     std::function<void()> wake;

@@ -26,7 +26,7 @@ void UnregisterWindow(HWND hwnd);
 
 // Any thread.
 bool IsWindow(HWND hwnd);
-bool PostMessage(HWND hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+bool PostWindowMessage(HWND hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Called (from the posting thread) after each post, so that the UI loop can
 // schedule a drain. The hook must be thread-safe and must not block.

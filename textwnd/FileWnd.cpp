@@ -12,6 +12,17 @@
 #include <cstdio>
 #include <cstring>
 
+using platform::kIdNo;
+using platform::kIdYes;
+using platform::kLfFaceSize;
+using platform::kMbIconError;
+using platform::kMbIconQuestion;
+using platform::kMbOk;
+using platform::kMbYesNoCancel;
+using platform::LOGFONTW;
+using platform::MulDiv;
+using platform::WM_FILE_CHANGED;
+
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "16-bit units are read as little-endian host values");
 
 using linescan::Load16;
@@ -129,8 +140,8 @@ std::int32_t CFileWnd::DetectEncoding(std::int32_t requested)
                       "User requested loading file with encoding %s but file header indicates encoding %s.\r\n"
                       "Click Yes to proceed with user requested encoding, No to proceed with file specified encoding.",
                       EncodingName(requested), EncodingName(detected));
-        const int answer = m_pPort->MessageBox(text, kApplicationTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
-        effective = answer == IDYES ? requested : answer == IDNO ? detected : EncodingNone;
+        const int answer = m_pPort->ShowMessageBox(text, kApplicationTitle, kMbYesNoCancel | kMbIconQuestion);
+        effective = answer == kIdYes ? requested : answer == kIdNo ? detected : EncodingNone;
     }
     m_nEncoding = effective;
     CodeUnitSize();  // sets the 16-bit break units for the UTF-16 encodings
@@ -167,7 +178,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
             m_nSeenSize = LiveSize();
             DetectEncoding(requestedEncoding);
             if (m_nEncoding == EncodingUtf32LE || m_nEncoding == EncodingUtf32BE) {
-                m_pPort->MessageBox("Error: 32bit unicode is not supported.", kApplicationTitle, MB_OK | MB_ICONERROR);
+                m_pPort->ShowMessageBox("Error: 32bit unicode is not supported.", kApplicationTitle,
+                                        kMbOk | kMbIconError);
                 return false;
             }
             if (m_nEncoding == EncodingNone)
@@ -313,18 +325,18 @@ void CFileWnd::SetFontFace(const char16_t* face, std::uint8_t charSet, std::uint
         face = u"";
     bool same = m_logFont.lfCharSet == charSet && m_logFont.lfPitchAndFamily == pitchAndFamily;
     for (int i = 0; same; ++i) {
-        const char16_t a = i < LF_FACESIZE ? m_logFont.lfFaceName[i] : 0;
+        const char16_t a = i < kLfFaceSize ? m_logFont.lfFaceName[i] : 0;
         if (LowerCase16(a) != LowerCase16(face[i]))
             same = false;
-        if (!a || !face[i] || i >= LF_FACESIZE)
+        if (!a || !face[i] || i >= kLfFaceSize)
             break;
     }
     if (same)
         return;
     int i = 0;
-    for (; i < LF_FACESIZE - 1 && face[i]; ++i)
+    for (; i < kLfFaceSize - 1 && face[i]; ++i)
         m_logFont.lfFaceName[i] = face[i];
-    std::fill(m_logFont.lfFaceName + i, m_logFont.lfFaceName + LF_FACESIZE, char16_t(0));
+    std::fill(m_logFont.lfFaceName + i, m_logFont.lfFaceName + kLfFaceSize, char16_t(0));
     m_logFont.lfCharSet = charSet;
     m_logFont.lfPitchAndFamily = pitchAndFamily;
     RemeasureFont();
@@ -343,7 +355,7 @@ void CFileWnd::NoteLineLength(std::int64_t columns)
 {
     if (columns > m_nLongestLine) {
         m_nLongestLine = columns;
-        m_pPort->SetScrollInfo(SB_HORZ, SIF_RANGE, 0, columns, 0, 0, true);
+        m_pPort->SetScrollInfo(kSbHorz, kSifRange, 0, columns, 0, 0, true);
     }
 }
 
@@ -557,8 +569,8 @@ void CFileWnd::OnSize(int cx, int cy)
         m_pTop = last;
         m_pPort->InvalidateAll();
     }
-    m_pPort->SetScrollInfo(SB_HORZ, SIF_RANGE | SIF_PAGE, 0, m_nLongestLine, m_nColumns, 0, true);
-    m_pPort->SetScrollInfo(SB_VERT, SIF_RANGE | SIF_PAGE, 0, DataEnd() - DataStart(), DataEnd() - last, 0, true);
+    m_pPort->SetScrollInfo(kSbHorz, kSifRange | kSifPage, 0, m_nLongestLine, m_nColumns, 0, true);
+    m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, DataEnd() - DataStart(), DataEnd() - last, 0, true);
     UpdateScrollPositions();
 }
 
@@ -567,8 +579,8 @@ void CFileWnd::UpdateScrollPositions()
     if (!HasText())
         return;
     const TextPos top = m_pTop == kNoPos ? DataStart() : m_pTop;
-    m_pPort->SetScrollInfo(SB_VERT, SIF_POS, 0, 0, 0, top - DataStart(), true);
-    m_pPort->SetScrollInfo(SB_HORZ, SIF_POS, 0, 0, 0, m_nHorzOffset, true);
+    m_pPort->SetScrollInfo(kSbVert, kSifPos, 0, 0, 0, top - DataStart(), true);
+    m_pPort->SetScrollInfo(kSbHorz, kSifPos, 0, 0, 0, m_nHorzOffset, true);
 }
 
 void CFileWnd::ScrollLines(int n)

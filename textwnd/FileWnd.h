@@ -54,7 +54,7 @@ public:
     CFileWnd(const CFileWnd&) = delete;
     CFileWnd& operator=(const CFileWnd&) = delete;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
+    platform::HWND GetSafeHwnd() const { return m_hWnd; }
 
     // --- Text source -------------------------------------------------------
     // Attaches `mapping` (a new one), or reloads the one held when null.
@@ -71,7 +71,7 @@ public:
     const std::uint8_t* ViewBytes() const;  // the live view, or null
 
     // --- Fonts ----------------------------------------------------------------
-    bool SetLogFont(const LOGFONTW& font);
+    bool SetLogFont(const platform::LOGFONTW& font);
     void SetFontPoints(std::int32_t points);
     std::int32_t GetFontPoints();
     void SetFontFace(const char16_t* face, std::uint8_t charSet, std::uint8_t pitchAndFamily);
@@ -129,38 +129,42 @@ public:
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
 
-    // --- State (read and written by the owner, as the members of a window) ------
-    LOGFONTW m_logFont{};
-    COLORREF m_crPage = RGB(0, 0, 0);
-    COLORREF m_crFont = RGB(192, 192, 192);
-    std::int64_t m_nHorzOffset = 0;
-    int m_nLineHeight = 0;
-    int m_nCharWidth = 0;
-    int m_nColumns = 0;
-    TextPos m_pHighlightStart = kNoPos;
-    TextPos m_pHighlightEnd = kNoPos;
-    bool m_bPainted = false;
-    bool m_bSentenceStart = true;
-    CMemoryMappedFile* m_pMappedFile = nullptr;
-    std::unique_ptr<CFileWatcher> m_pWatcher;
-    TextPos m_pTop = kNoPos;
-    TextPos m_pLastPageTop = kNoPos;
-    std::int32_t m_nEncoding = EncodingNone;
-    std::uint32_t m_nBomLength = 0;
-    std::int32_t m_nTextCase = TextCaseOriginal;
-    std::int64_t m_nLongestLine = 0;
-    std::uint16_t m_chCR = 0, m_chLF = 0, m_chTab = 0;
-    std::u16string m_strFind;
-    TextPos m_pFindAnchor = kNoPos;
-    TextPos m_pLastMatch = kNoPos;
-    bool m_bFindNoCase = false;
+    // --- Display state: written as the view writes it, then repainted -----------
+    void SetFontColor(platform::COLORREF color);
+    void SetPageColor(platform::COLORREF color);
+    void SetTextCase(std::int32_t textCase);
+    // A full repaint, for a caller that changed the font through SetLogFont
+    // (which repaints only when the metrics change).
+    void Invalidate();
+    // Whether LoadFile starts a watcher (the driver and tests turn it off);
+    // takes effect at the next load of a new mapping.
+    void SetWatchFile(bool watch) { m_bWatchFile = watch; }
 
-    // Whether LoadFile starts a watcher (the driver and tests may turn it off).
-    bool m_bWatchFile = true;
-
-    // Brings every kept position within the mapping as it is now, after
-    // another window on the same file re-mapped it smaller (or lost it).
-    void SyncWithMapping();
+    // --- Read-only state, for the status bar, the driver and the tests ----------
+    const platform::LOGFONTW& GetLogFont() const { return m_logFont; }
+    platform::COLORREF GetFontColor() const { return m_crFont; }
+    platform::COLORREF GetPageColor() const { return m_crPage; }
+    std::int32_t GetTextCase() const { return m_nTextCase; }
+    TextPos GetTop() const { return m_pTop; }
+    // The cached last page top, kNoPos when not computed yet (LastPageTop computes it).
+    TextPos GetLastPageTopCache() const { return m_pLastPageTop; }
+    std::int32_t GetEncoding() const { return m_nEncoding; }
+    std::uint32_t GetBomLength() const { return m_nBomLength; }
+    // The break units of a UTF-16 file as the host loads them from its bytes.
+    std::uint16_t GetCRUnit() const { return m_chCR; }
+    std::uint16_t GetLFUnit() const { return m_chLF; }
+    std::int64_t GetHorzOffset() const { return m_nHorzOffset; }
+    std::int64_t GetLongestLine() const { return m_nLongestLine; }
+    int GetColumns() const { return m_nColumns; }
+    TextPos GetHighlightStart() const { return m_pHighlightStart; }
+    TextPos GetHighlightEnd() const { return m_pHighlightEnd; }
+    TextPos GetFindAnchor() const { return m_pFindAnchor; }
+    TextPos GetLastMatch() const { return m_pLastMatch; }
+    const std::u16string& GetFindText() const { return m_strFind; }
+    bool IsFindNoCase() const { return m_bFindNoCase; }
+    CMemoryMappedFile* GetMappedFile() const { return m_pMappedFile; }
+    // The watcher of the file, or null when the window does not follow it.
+    const CFileWatcher* GetWatcher() const { return m_pWatcher.get(); }
 
 private:
     int MeasureFont();
@@ -183,8 +187,43 @@ private:
     std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
     int ConcludeSearch(TextPos m, std::int64_t length);
 
+    // Brings every kept position within the mapping as it is now, after
+    // another window on the same file re-mapped it smaller (or lost it).
+    void SyncWithMapping();
+
+    // Tests, the fuzzer and the benchmarks start from states that the window
+    // reaches only through a long way round (a top inside a line, an offset kept
+    // after a widening, a highlight ending inside a unit); product code never uses it.
+    friend class CFileWndTestAccess;
+
+    platform::LOGFONTW m_logFont{};
+    platform::COLORREF m_crPage = platform::Rgb(0, 0, 0);
+    platform::COLORREF m_crFont = platform::Rgb(192, 192, 192);
+    std::int64_t m_nHorzOffset = 0;
+    int m_nLineHeight = 0;
+    int m_nCharWidth = 0;
+    int m_nColumns = 0;
+    TextPos m_pHighlightStart = kNoPos;
+    TextPos m_pHighlightEnd = kNoPos;
+    bool m_bPainted = false;
+    bool m_bSentenceStart = true;
+    CMemoryMappedFile* m_pMappedFile = nullptr;
+    std::unique_ptr<CFileWatcher> m_pWatcher;
+    TextPos m_pTop = kNoPos;
+    TextPos m_pLastPageTop = kNoPos;
+    std::int32_t m_nEncoding = EncodingNone;
+    std::uint32_t m_nBomLength = 0;
+    std::int32_t m_nTextCase = TextCaseOriginal;
+    std::int64_t m_nLongestLine = 0;
+    std::uint16_t m_chCR = 0, m_chLF = 0, m_chTab = 0;
+    std::u16string m_strFind;
+    TextPos m_pFindAnchor = kNoPos;
+    TextPos m_pLastMatch = kNoPos;
+    bool m_bFindNoCase = false;
+    bool m_bWatchFile = true;
+
     IFileWndPort* m_pPort;
-    HWND m_hWnd = 0;
+    platform::HWND m_hWnd = 0;
     std::uint64_t m_nSeenSize = 0;  // mapped size at the last sync
     TextPos m_nFirstHole = kNoPos;  // kNoPos: not asked yet
 };

@@ -7,6 +7,10 @@
 #include <new>
 #include <vector>
 
+using platform::kCfText;
+using platform::kCfUnicodeText;
+using platform::kMbOk;
+
 void CFileWnd::CopyScreenToClipboard()
 {
     SyncWithMapping();
@@ -26,7 +30,7 @@ void CFileWnd::CopyScreenToClipboard()
     try {
         block.assign(n + 2, 0);
     } catch (const std::exception&) {
-        m_pPort->MessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle, MB_OK);
+        m_pPort->ShowMessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle, kMbOk);
         return;
     }
     if (n)
@@ -36,11 +40,11 @@ void CFileWnd::CopyScreenToClipboard()
             std::swap(block[i], block[i + 1]);
 
     if (!m_pPort->OpenClipboard()) {
-        m_pPort->MessageBox("Unable to open clipboard", kApplicationTitle, MB_OK);
+        m_pPort->ShowMessageBox("Unable to open clipboard", kApplicationTitle, kMbOk);
         return;
     }
     m_pPort->EmptyClipboard();
-    m_pPort->SetClipboardData(wide ? CF_UNICODETEXT : CF_TEXT, std::move(block));
+    m_pPort->SetClipboardData(wide ? kCfUnicodeText : kCfText, std::move(block));
     if (!m_pPort->CloseClipboard())
-        m_pPort->MessageBox("Unable to close clipboard", kApplicationTitle, MB_OK);
+        m_pPort->ShowMessageBox("Unable to close clipboard", kApplicationTitle, kMbOk);
 }

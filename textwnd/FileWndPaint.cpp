@@ -6,9 +6,36 @@
 
 #include <algorithm>
 
+using platform::COLORREF;
+
 bool CFileWnd::IsHighlighted(TextPos p) const
 {
     return m_pHighlightStart <= p && p < m_pHighlightEnd;
+}
+
+// Painting fills every row with the page colour itself, so a change of colour
+// or case needs no erase of its own: a full repaint shows it.
+void CFileWnd::SetFontColor(COLORREF color)
+{
+    m_crFont = color;
+    m_pPort->InvalidateAll();
+}
+
+void CFileWnd::SetPageColor(COLORREF color)
+{
+    m_crPage = color;
+    m_pPort->InvalidateAll();
+}
+
+void CFileWnd::SetTextCase(std::int32_t textCase)
+{
+    m_nTextCase = textCase;
+    m_pPort->InvalidateAll();
+}
+
+void CFileWnd::Invalidate()
+{
+    m_pPort->InvalidateAll();
 }
 
 namespace {

@@ -16,26 +16,27 @@ struct WRect {
     bool IsEmpty() const { return right <= left || bottom <= top; }
 };
 
-// Scroll bars and their codes (the Win32 values), plus the two private quarter codes.
-enum : int { SB_HORZ = 0, SB_VERT = 1 };
-enum : unsigned { SIF_RANGE = 0x1, SIF_PAGE = 0x2, SIF_POS = 0x4 };
+// Scroll bars and their codes (the Win32 values), plus the two private quarter
+// codes. Named so that they cannot meet the macros of <windows.h>.
+enum : int { kSbHorz = 0, kSbVert = 1 };
+enum : unsigned { kSifRange = 0x1, kSifPage = 0x2, kSifPos = 0x4 };
 enum : int {
-    SB_LINEUP = 0, SB_LINELEFT = 0,
-    SB_LINEDOWN = 1, SB_LINERIGHT = 1,
-    SB_PAGEUP = 2, SB_PAGELEFT = 2,
-    SB_PAGEDOWN = 3, SB_PAGERIGHT = 3,
-    SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5,
-    SB_TOP = 6, SB_LEFT = 6,
-    SB_BOTTOM = 7, SB_RIGHT = 7,
-    SB_ENDSCROLL = 8,
-    SB_QUARTER_BACK = 666,
-    SB_QUARTER_FORWARD = 6667,
+    kSbLineUp = 0, kSbLineLeft = 0,
+    kSbLineDown = 1, kSbLineRight = 1,
+    kSbPageUp = 2, kSbPageLeft = 2,
+    kSbPageDown = 3, kSbPageRight = 3,
+    kSbThumbPosition = 4, kSbThumbTrack = 5,
+    kSbTop = 6, kSbLeft = 6,
+    kSbBottom = 7, kSbRight = 7,
+    kSbEndScroll = 8,
+    kSbQuarterBack = 666,
+    kSbQuarterForward = 6667,
 };
 
 // Virtual keys the window reacts to.
 enum : unsigned {
-    VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24,
-    VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28,
+    kVkSpace = 0x20, kVkPrior = 0x21, kVkNext = 0x22, kVkEnd = 0x23, kVkHome = 0x24,
+    kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28,
 };
 
 class IFileWndPort {
@@ -44,7 +45,7 @@ public:
 
     virtual WRect GetClientRect() = 0;
     // Extent (width, height) of "ABCDEFGHIJKLMNOPQRSTUVWXyZ" in the font.
-    virtual void MeasureText(const LOGFONTW& font, const char16_t* text, int length, int* cx, int* cy) = 0;
+    virtual void MeasureText(const platform::LOGFONTW& font, const char16_t* text, int length, int* cx, int* cy) = 0;
     // Pixels per logical inch, vertically.
     virtual int GetDpiY() = 0;
 
@@ -60,8 +61,8 @@ public:
     // left for the next paint.
     virtual void ScrollWindow(int dx, int dy) = 0;
 
-    // Returns IDOK, IDYES, IDNO or IDCANCEL.
-    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
+    // Returns platform::kIdOk, kIdYes, kIdNo or kIdCancel.
+    virtual int ShowMessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
 
     virtual bool OpenClipboard() = 0;
     virtual void EmptyClipboard() = 0;
@@ -79,13 +80,13 @@ public:
     virtual ~IFilePainter() = default;
     // Whether any part of the rectangle lies in the area being painted.
     virtual bool RectVisible(const WRect& rc) = 0;
-    virtual void FillSolidRect(const WRect& rc, COLORREF color) = 0;
-    virtual void SelectFont(const LOGFONTW& font) = 0;
+    virtual void FillSolidRect(const WRect& rc, platform::COLORREF color) = 0;
+    virtual void SelectFont(const platform::LOGFONTW& font) = 0;
     // Draws text with its baseline-bottom at yBottom (text aligned to the
     // bottom of its row), first filling `opaque` with the back colour.
     // Narrow text: each byte is its Windows-1252 character.
     virtual void TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text, std::size_t length,
-                               COLORREF textColor, COLORREF backColor) = 0;
+                               platform::COLORREF textColor, platform::COLORREF backColor) = 0;
     virtual void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
-                             COLORREF textColor, COLORREF backColor) = 0;
+                             platform::COLORREF textColor, platform::COLORREF backColor) = 0;
 };

@@ -15,32 +15,32 @@ void CFileWnd::OnVScroll(int code)
     const TextPos unit = CodeUnitSize();
 
     switch (code) {
-    case SB_LINEUP:
+    case kSbLineUp:
         if (PrevLineStart(m_pTop))
             ScrollLines(-1);
         break;
-    case SB_LINEDOWN:
+    case kSbLineDown:
         if (NextLineStart(m_pTop))
             ScrollLines(1);
         break;
-    case SB_PAGEUP:
-    case SB_QUARTER_BACK: {
+    case kSbPageUp:
+    case kSbQuarterBack: {
         int moved = 0;
-        for (int i = code == SB_PAGEUP ? page : quarter; i > 0; --i)
+        for (int i = code == kSbPageUp ? page : quarter; i > 0; --i)
             moved += PrevLineStart(m_pTop) ? 1 : 0;
         ScrollLines(-moved);
         break;
     }
-    case SB_PAGEDOWN:
-    case SB_QUARTER_FORWARD: {
+    case kSbPageDown:
+    case kSbQuarterForward: {
         int moved = 0;
-        for (int i = code == SB_PAGEDOWN ? page : quarter; i > 0; --i)
+        for (int i = code == kSbPageDown ? page : quarter; i > 0; --i)
             moved += NextLineStart(m_pTop) ? 1 : 0;
         ScrollLines(moved);
         break;
     }
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: {
+    case kSbThumbPosition:
+    case kSbThumbTrack: {
         // The tracking position is lowered onto the code-unit grid and kept
         // within the bar's reach: a top beyond the last screenful would leave
         // the line model reading past what it may.
@@ -55,11 +55,11 @@ void CFileWnd::OnVScroll(int code)
         m_pPort->InvalidateAll();
         break;
     }
-    case SB_TOP:
+    case kSbTop:
         m_pTop = DataStart();
         m_pPort->InvalidateAll();
         break;
-    case SB_BOTTOM:
+    case kSbBottom:
         m_pTop = LastPageTop();
         m_pPort->InvalidateAll();
         break;
@@ -77,16 +77,16 @@ void CFileWnd::OnHScroll(int code, std::int64_t thumb)
     const std::int64_t h = m_nHorzOffset;
     std::int64_t target;
     switch (code) {
-    case SB_LINELEFT: target = h - 1; break;
-    case SB_LINERIGHT: target = h + 1; break;
-    case SB_PAGELEFT: target = h - m_nColumns; break;
-    case SB_PAGERIGHT: target = h + m_nColumns; break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: target = thumb; break;
-    case SB_LEFT: target = 0; break;
-    case SB_RIGHT: target = m_nLongestLine; break;
-    case SB_QUARTER_BACK: target = h - m_nColumns / 4; break;
-    case SB_QUARTER_FORWARD: target = h + m_nColumns / 4; break;
+    case kSbLineLeft: target = h - 1; break;
+    case kSbLineRight: target = h + 1; break;
+    case kSbPageLeft: target = h - m_nColumns; break;
+    case kSbPageRight: target = h + m_nColumns; break;
+    case kSbThumbPosition:
+    case kSbThumbTrack: target = thumb; break;
+    case kSbLeft: target = 0; break;
+    case kSbRight: target = m_nLongestLine; break;
+    case kSbQuarterBack: target = h - m_nColumns / 4; break;
+    case kSbQuarterForward: target = h + m_nColumns / 4; break;
     default: target = h; break;
     }
     target = std::min(target, m_nLongestLine - m_nColumns);
@@ -104,22 +104,22 @@ void CFileWnd::OnHScroll(int code, std::int64_t thumb)
 void CFileWnd::OnKeyDown(unsigned virtualKey)
 {
     switch (virtualKey) {
-    case VK_SPACE:
-    case VK_NEXT: OnVScroll(SB_PAGEDOWN); break;
-    case VK_PRIOR: OnVScroll(SB_PAGEUP); break;
-    case VK_END: OnVScroll(SB_BOTTOM); break;
-    case VK_HOME: OnVScroll(SB_TOP); break;
-    case VK_LEFT: OnHScroll(SB_QUARTER_BACK); break;
-    case VK_UP: OnVScroll(SB_LINEUP); break;
-    case VK_RIGHT: OnHScroll(SB_QUARTER_FORWARD); break;
-    case VK_DOWN: OnVScroll(SB_LINEDOWN); break;
+    case kVkSpace:
+    case kVkNext: OnVScroll(kSbPageDown); break;
+    case kVkPrior: OnVScroll(kSbPageUp); break;
+    case kVkEnd: OnVScroll(kSbBottom); break;
+    case kVkHome: OnVScroll(kSbTop); break;
+    case kVkLeft: OnHScroll(kSbQuarterBack); break;
+    case kVkUp: OnVScroll(kSbLineUp); break;
+    case kVkRight: OnHScroll(kSbQuarterForward); break;
+    case kVkDown: OnVScroll(kSbLineDown); break;
     default: break;
     }
 }
 
 bool CFileWnd::OnMouseWheel(int delta)
 {
-    OnVScroll(delta > 0 ? SB_QUARTER_BACK : SB_QUARTER_FORWARD);
+    OnVScroll(delta > 0 ? kSbQuarterBack : kSbQuarterForward);
     return false;
 }
 
@@ -127,9 +127,9 @@ bool CFileWnd::OnMouseWheel(int delta)
 void CFileWnd::OnMouseHWheel(int delta)
 {
     if (delta > 0)
-        OnHScroll(SB_QUARTER_FORWARD);
+        OnHScroll(kSbQuarterForward);
     else if (delta < 0)
-        OnHScroll(SB_QUARTER_BACK);
+        OnHScroll(kSbQuarterBack);
 }
 
 // A click clears the search highlight (both ends: a range with only its end

@@ -8,6 +8,13 @@
 #include <cstring>
 #include <vector>
 
+using platform::COLORREF;
+using platform::kFwBold;
+using platform::kFwNormal;
+using platform::kLfFaceSize;
+using platform::LOGFONTW;
+using platform::MulDiv;
+
 namespace {
 
 constexpr int kDefaultDpi = 96;
@@ -91,10 +98,10 @@ bool SaveDefaultPreferences(const CFileWnd& wnd)
 
 bool SaveDefaultPreferences(const CFileWnd& wnd, IProfile& profile)
 {
-    profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &wnd.m_logFont, sizeof(LOGFONTW));
-    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(wnd.m_crFont));
-    profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(wnd.m_crPage));
-    profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, wnd.m_nTextCase);
+    profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &wnd.GetLogFont(), sizeof(LOGFONTW));
+    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(wnd.GetFontColor()));
+    profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(wnd.GetPageColor()));
+    profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, wnd.GetTextCase());
     profile.Flush();
     return true;
 }
@@ -112,7 +119,7 @@ void SetPreferencesFace(DisplayPreferences& prefs, const char16_t* face, std::ui
 void PreferencesFromLogFont(DisplayPreferences& prefs, const LOGFONTW& font)
 {
     // The LOGFONTW face need not be terminated within its 32 units.
-    char16_t face[LF_FACESIZE + 1] = {};
+    char16_t face[kLfFaceSize + 1] = {};
     std::copy(std::begin(font.lfFaceName), std::end(font.lfFaceName), face);
     SetPreferencesFace(prefs, face, font.lfCharSet, font.lfPitchAndFamily);
     prefs.pointSize = HeightToPoints(font.lfHeight);
@@ -127,7 +134,7 @@ void PreferencesToLogFont(LOGFONTW& font, const DisplayPreferences& prefs)
     std::memset(&font, 0, sizeof font);
     // Up to the first NUL only: whatever a foreign writer left after it is not
     // part of the name.
-    for (int i = 0; i < LF_FACESIZE - 1 && prefs.faceName[i]; ++i)
+    for (int i = 0; i < kLfFaceSize - 1 && prefs.faceName[i]; ++i)
         font.lfFaceName[i] = prefs.faceName[i];
     font.lfCharSet = prefs.charSet;
     font.lfPitchAndFamily = prefs.pitchAndFamily;
@@ -135,7 +142,7 @@ void PreferencesToLogFont(LOGFONTW& font, const DisplayPreferences& prefs)
     font.lfItalic = prefs.italic;
     font.lfStrikeOut = prefs.strikeOut;
     font.lfUnderline = prefs.underline;
-    font.lfWeight = prefs.bold ? FW_BOLD : FW_NORMAL;
+    font.lfWeight = prefs.bold ? kFwBold : kFwNormal;
 }
 
 std::u16string PreferencesPath(const DisplayPreferences& prefs)

@@ -21,8 +21,8 @@ inline constexpr int kPrefsFaceUnits = 32;   // face field, unit 31 always 0
 struct DisplayPreferences {
     std::int32_t requestedEncoding;       // 0 detect, 1 ANSI, 2 UTF-16 LE, 3 UTF-16 BE
     char16_t path[kPrefsPathUnits];       // NUL-terminated, zero after the terminator
-    COLORREF fontColor;
-    COLORREF pageColor;
+    platform::COLORREF fontColor;
+    platform::COLORREF pageColor;
     char16_t faceName[kPrefsFaceUnits];
     std::uint8_t charSet;
     std::uint8_t pitchAndFamily;
@@ -63,8 +63,8 @@ inline constexpr const char* kPrefsFontColor = "Font Color";
 inline constexpr const char* kPrefsPageColor = "Page Color";
 inline constexpr const char* kPrefsTextCase = "Text Case";
 
-inline constexpr COLORREF kDefaultFontColor = 0x00FFFFFF;
-inline constexpr COLORREF kDefaultPageColor = 0x00000000;
+inline constexpr platform::COLORREF kDefaultFontColor = 0x00FFFFFF;
+inline constexpr platform::COLORREF kDefaultPageColor = 0x00000000;
 inline constexpr std::int32_t kDefaultPointSize = -10;
 inline constexpr const char16_t* kDefaultFaceName = u"Courier New";
 
@@ -75,8 +75,8 @@ inline constexpr const char16_t* kDefaultFaceName = u"Courier New";
 void SetScreenDpiY(int dpi);
 int GetScreenDpiY();
 
-// height = -MulDiv(points, dpi, 72); points = -MulDiv(height, 72, dpi).
-// MulDiv rounds halves away from zero. Results that cannot be negated (a
+// height = -platform::MulDiv(points, dpi, 72); points = -platform::MulDiv(height, 72, dpi).
+// platform::MulDiv rounds halves away from zero. Results that cannot be negated (a
 // garbage record may hold any size) saturate instead of overflowing.
 std::int32_t PointsToHeight(std::int32_t points, int dpi);
 std::int32_t HeightToPoints(std::int32_t height, int dpi);
@@ -102,10 +102,10 @@ void SetPreferencesFace(DisplayPreferences& prefs, const char16_t* face, std::ui
 // Face, character set, pitch and family, size in points and the four style
 // flags from a font (bold: weight above 500). Colours, case, path and
 // encoding stay as they are.
-void PreferencesFromLogFont(DisplayPreferences& prefs, const LOGFONTW& font);
+void PreferencesFromLogFont(DisplayPreferences& prefs, const platform::LOGFONTW& font);
 // The whole font from the record; width, escapement, orientation, the
 // precisions and quality come back 0, the weight 700 or 400.
-void PreferencesToLogFont(LOGFONTW& font, const DisplayPreferences& prefs);
+void PreferencesToLogFont(platform::LOGFONTW& font, const DisplayPreferences& prefs);
 
 // The path field as text (up to its first NUL, never past the field).
 std::u16string PreferencesPath(const DisplayPreferences& prefs);

@@ -21,11 +21,11 @@ TEST(Clipboard, TenLineWindowCopiesElevenLinesAsInTheFile)
     for (int i = 1; i <= 30; ++i)
         text += "Line\t" + std::to_string(i) + "\r\n";
     Window w(text, 10, 40);
-    w.wnd.m_nTextCase = TextCaseUpper;  // display only
-    w.wnd.m_nHorzOffset = 3;
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.SetTextCase(TextCaseUpper);  // display only
+    CFileWndTestAccess::SetHorzOffset(w.wnd, 3);
+    w.wnd.OnKeyDown(kVkHome);
     w.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(w.port.m_clipFormat, static_cast<unsigned>(CF_TEXT));
+    EXPECT_EQ(w.port.m_clipFormat, static_cast<unsigned>(platform::kCfText));
     std::string expect;
     for (int i = 1; i <= 11; ++i)
         expect += "Line\t" + std::to_string(i) + "\r\n";
@@ -41,11 +41,11 @@ TEST(Clipboard, EndsAndOddPlaces)
 
     // A top inside a line starts the copy there.
     Window mid("first line\nsecond\n", 1, 40);
-    mid.wnd.m_pTop = mid.At(6);
+    CFileWndTestAccess::SetTop(mid.wnd, mid.At(6));
     mid.wnd.CopyScreenToClipboard();
     EXPECT_EQ(Clip(mid), std::string("line\nsecond\n") + std::string(2, '\0'));
     // A top at the end of the text copies nothing.
-    mid.wnd.m_pTop = mid.wnd.DataEnd();
+    CFileWndTestAccess::SetTop(mid.wnd, mid.wnd.DataEnd());
     mid.wnd.CopyScreenToClipboard();
     EXPECT_EQ(Clip(mid), std::string(2, '\0'));
 }
@@ -54,14 +54,14 @@ TEST(Clipboard, UnicodeInHostOrder)
 {
     Window be(Utf16BE(u"\u00C4rger\r\nz", true), 5, 20);
     be.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(be.port.m_clipFormat, static_cast<unsigned>(CF_UNICODETEXT));
+    EXPECT_EQ(be.port.m_clipFormat, static_cast<unsigned>(platform::kCfUnicodeText));
     EXPECT_EQ(Clip(be), Utf16LE(u"\u00C4rger\r\nz") + std::string(2, '\0'));
     Window le(Utf16LE(u"ab\n", true), 5, 20);
     le.wnd.CopyScreenToClipboard();
     EXPECT_EQ(Clip(le), Utf16LE(u"ab\n") + std::string(2, '\0'));
     Window utf8("\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", 5, 20);
     utf8.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(utf8.port.m_clipFormat, static_cast<unsigned>(CF_TEXT));
+    EXPECT_EQ(utf8.port.m_clipFormat, static_cast<unsigned>(platform::kCfText));
     EXPECT_EQ(Clip(utf8), std::string("\xC3\xA9t\xC3\xA9") + std::string(2, '\0'));
 }
 
@@ -84,9 +84,7 @@ TEST(Clipboard, FailureMessages)
 TEST(Mouse, ClickClearsTheWholeHighlight)
 {
     Window w("abc def\n", 3, 20);
-    w.wnd.m_pHighlightStart = w.At(4);
-    w.wnd.m_pHighlightEnd = w.At(7);
-    w.wnd.m_pLastMatch = w.At(4);
+    ASSERT_EQ(w.wnd.FindFirst(false, u"def"), 0);  // highlighted, and the last match
     w.wnd.OnLButtonDown();
     // While the button is down nothing may be highlighted (a range with only
     // its end set would cover everything before it).
@@ -95,7 +93,7 @@ TEST(Mouse, ClickClearsTheWholeHighlight)
     w.wnd.OnLButtonUp();
     EXPECT_FALSE(w.port.HasCapture());
     EXPECT_EQ(w.Row(0), "abc def");
-    EXPECT_EQ(w.wnd.m_pLastMatch, w.At(4));  // the search state stays
+    EXPECT_EQ(w.wnd.GetLastMatch(), w.At(4));  // the search state stays
     // A reload keeps the cleared highlight empty.
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_EQ(w.Row(0), "abc def");

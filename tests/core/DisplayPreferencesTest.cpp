@@ -10,14 +10,21 @@
 #include <climits>
 #include <cstring>
 
+using platform::kFwBold;
+using platform::kFwNormal;
+using platform::kLfFaceSize;
+using platform::LOGFONTW;
+using platform::MulDiv;
+using platform::Rgb;
+
 namespace {
 
-LOGFONTW MakeFont(const std::u16string& face, std::int32_t height, std::int32_t weight = FW_NORMAL)
+LOGFONTW MakeFont(const std::u16string& face, std::int32_t height, std::int32_t weight = kFwNormal)
 {
     LOGFONTW f{};
     f.lfHeight = height;
     f.lfWeight = weight;
-    for (std::size_t i = 0; i < face.size() && i < LF_FACESIZE; ++i)
+    for (std::size_t i = 0; i < face.size() && i < kLfFaceSize; ++i)
         f.lfFaceName[i] = face[i];
     return f;
 }
@@ -142,8 +149,8 @@ TEST_F(DisplayPreferencesTest, BoldIsAWeightAboveFiveHundred)
         int bold;
         std::int32_t back;
     };
-    const Row rows[] = {{500, 0, FW_NORMAL}, {501, 1, FW_BOLD}, {600, 1, FW_BOLD}, {300, 0, FW_NORMAL},
-                        {1000, 1, FW_BOLD},  {0, 0, FW_NORMAL}, {-900, 0, FW_NORMAL}};
+    const Row rows[] = {{500, 0, kFwNormal}, {501, 1, kFwBold}, {600, 1, kFwBold}, {300, 0, kFwNormal},
+                        {1000, 1, kFwBold},  {0, 0, kFwNormal}, {-900, 0, kFwNormal}};
     for (const Row& r : rows) {
         DisplayPreferences p{};
         PreferencesFromLogFont(p, MakeFont(u"Courier New", -13, r.weight));
@@ -195,7 +202,7 @@ TEST_F(DisplayPreferencesTest, ToLogFontStopsAtTheFaceTerminatorAndClearsTheRest
     std::memset(&f, 0x5A, sizeof f);
     PreferencesToLogFont(f, p);
     EXPECT_EQ(std::u16string(f.lfFaceName), u"Courier New");
-    for (int i = 11; i < LF_FACESIZE; ++i)
+    for (int i = 11; i < kLfFaceSize; ++i)
         EXPECT_EQ(f.lfFaceName[i], 0) << i;
     EXPECT_EQ(f.lfHeight, -16);
     EXPECT_EQ(f.lfWidth, 0);
@@ -214,16 +221,16 @@ TEST_F(DisplayPreferencesTest, FromLogFontKeepsColoursCaseAndPath)
     DisplayPreferences p{};
     LoadDefaultPreferences(p);
     ASSERT_TRUE(SetPreferencesPath(p, u"/var/log/syslog"));
-    p.fontColor = RGB(1, 2, 3);
-    p.pageColor = RGB(4, 5, 6);
+    p.fontColor = Rgb(1, 2, 3);
+    p.pageColor = Rgb(4, 5, 6);
     p.textCase = TextCaseSentence;
     p.requestedEncoding = 3;
     LOGFONTW f = MakeFont(u"DejaVu Sans Mono", -15, 700);
     f.lfItalic = 7;  // any non-zero byte is a set flag
     f.lfStrikeOut = 1;
     PreferencesFromLogFont(p, f);
-    EXPECT_EQ(p.fontColor, RGB(1, 2, 3));
-    EXPECT_EQ(p.pageColor, RGB(4, 5, 6));
+    EXPECT_EQ(p.fontColor, Rgb(1, 2, 3));
+    EXPECT_EQ(p.pageColor, Rgb(4, 5, 6));
     EXPECT_EQ(p.textCase, TextCaseSentence);
     EXPECT_EQ(p.requestedEncoding, 3);
     EXPECT_EQ(PreferencesPath(p), u"/var/log/syslog");
@@ -249,7 +256,7 @@ TEST_F(DisplayPreferencesTest, LogFontWithoutColoursTakesTheColourDefaults)
 
 TEST_F(DisplayPreferencesTest, LogFontOfAnotherSizeCountsAsAbsent)
 {
-    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(RGB(10, 20, 30)));
+    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(Rgb(10, 20, 30)));
     LOGFONTW f = MakeFont(u"Liberation Mono", -16, 700);
     std::string bytes(reinterpret_cast<const char*>(&f), sizeof f);
     for (std::size_t size : {std::size_t(0), std::size_t(28), std::size_t(91), std::size_t(93), std::size_t(184)}) {
@@ -262,7 +269,7 @@ TEST_F(DisplayPreferencesTest, LogFontOfAnotherSizeCountsAsAbsent)
         EXPECT_EQ(p.pointSize, -10) << size;
         EXPECT_EQ(p.bold, 0) << size;
         // The colour values are independent of the font and still apply.
-        EXPECT_EQ(p.fontColor, RGB(10, 20, 30)) << size;
+        EXPECT_EQ(p.fontColor, Rgb(10, 20, 30)) << size;
     }
     // An integer under the font's name is not a font either.
     profile.WriteProfileInt(kPrefsSection, kPrefsLogFont, 5);
@@ -287,21 +294,21 @@ TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
     f.lfClipPrecision = 2;
     f.lfQuality = 5;
     w.wnd.SetLogFont(f);
-    w.wnd.m_crFont = RGB(200, 100, 50);
-    w.wnd.m_crPage = RGB(0, 0, 64);
-    w.wnd.m_nTextCase = TextCaseLower;
+    w.wnd.SetFontColor(Rgb(200, 100, 50));
+    w.wnd.SetPageColor(Rgb(0, 0, 64));
+    w.wnd.SetTextCase(TextCaseLower);
     EXPECT_TRUE(SaveDefaultPreferences(w.wnd));
 
     // The stored value is the window's whole font, byte for byte.
     std::vector<std::uint8_t> stored;
     ASSERT_TRUE(profile.GetProfileBinary(kPrefsSection, kPrefsLogFont, stored));
     ASSERT_EQ(stored.size(), 92u);
-    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.m_logFont, 92), 0);
+    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.GetLogFont(), 92), 0);
 
     DisplayPreferences p;
     LoadDefaultPreferences(p);
-    EXPECT_EQ(p.fontColor, RGB(200, 100, 50));
-    EXPECT_EQ(p.pageColor, RGB(0, 0, 64));
+    EXPECT_EQ(p.fontColor, Rgb(200, 100, 50));
+    EXPECT_EQ(p.pageColor, Rgb(0, 0, 64));
     EXPECT_EQ(p.textCase, TextCaseLower);
     EXPECT_EQ(p.pointSize, 16);  // 21 px at 96 dpi is 15.75 pt
     EXPECT_EQ(p.charSet, 238);
@@ -311,7 +318,7 @@ TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
     PreferencesToLogFont(back, p);
     EXPECT_EQ(std::u16string(back.lfFaceName), u"DejaVu Sans Mono");
     EXPECT_EQ(back.lfHeight, -21);
-    EXPECT_EQ(back.lfWeight, FW_BOLD);  // 600 reads as bold and comes back as 700
+    EXPECT_EQ(back.lfWeight, kFwBold);  // 600 reads as bold and comes back as 700
     EXPECT_EQ(back.lfItalic, 1);
     EXPECT_EQ(back.lfUnderline, 1);
     EXPECT_EQ(back.lfStrikeOut, 0);

@@ -1,6 +1,10 @@
 // Deciding a file's encoding from its byte-order mark and the request.
 #include "TestUtil.h"
 
+using platform::kIdCancel;
+using platform::kIdNo;
+using platform::kIdYes;
+
 using testutil::Utf16BE;
 using testutil::Utf16LE;
 using testutil::Window;
@@ -46,25 +50,25 @@ TEST(Encoding, MarkTableAndPromptOutcomes)
     const std::string u32le("\xFF\xFE\x00\x00" "a\0\0\0", 8);
     const std::string u32be("\x00\x00\xFE\xFF" "\0\0\0a", 8);
     const MarkCase cases[] = {
-        {"no mark, auto is ANSI", "abc", EncodingAuto, IDCANCEL, EncodingAnsi, 0, {}},
-        {"no mark, request kept", "ab", EncodingUtf16LE, IDCANCEL, EncodingUtf16LE, 0, {}},
-        {"UTF-8 mark", "\xEF\xBB\xBFxyz", EncodingAuto, IDCANCEL, EncodingUtf8, 3, {}},
-        {"UTF-16 LE mark", Utf16LE(u"hi", true), EncodingAuto, IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"UTF-16 BE mark", Utf16BE(u"hi", true), EncodingUtf16BE, IDCANCEL, EncodingUtf16BE, 2, {}},
-        {"mark agrees with request", Utf16LE(u"hi", true), EncodingUtf16LE, IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"mismatch, Yes keeps the request", Utf16LE(u"hi", true), EncodingAnsi, IDYES, EncodingAnsi, 2, {kPrompt16LE}},
-        {"mismatch, No takes the mark", Utf16LE(u"hi", true), EncodingAnsi, IDNO, EncodingUtf16LE, 2, {kPrompt16LE}},
-        {"mismatch, Cancel abandons silently", Utf16LE(u"hi", true), EncodingAnsi, IDCANCEL, EncodingNone, 2,
+        {"no mark, auto is ANSI", "abc", EncodingAuto, kIdCancel, EncodingAnsi, 0, {}},
+        {"no mark, request kept", "ab", EncodingUtf16LE, kIdCancel, EncodingUtf16LE, 0, {}},
+        {"UTF-8 mark", "\xEF\xBB\xBFxyz", EncodingAuto, kIdCancel, EncodingUtf8, 3, {}},
+        {"UTF-16 LE mark", Utf16LE(u"hi", true), EncodingAuto, kIdCancel, EncodingUtf16LE, 2, {}},
+        {"UTF-16 BE mark", Utf16BE(u"hi", true), EncodingUtf16BE, kIdCancel, EncodingUtf16BE, 2, {}},
+        {"mark agrees with request", Utf16LE(u"hi", true), EncodingUtf16LE, kIdCancel, EncodingUtf16LE, 2, {}},
+        {"mismatch, Yes keeps the request", Utf16LE(u"hi", true), EncodingAnsi, kIdYes, EncodingAnsi, 2, {kPrompt16LE}},
+        {"mismatch, No takes the mark", Utf16LE(u"hi", true), EncodingAnsi, kIdNo, EncodingUtf16LE, 2, {kPrompt16LE}},
+        {"mismatch, Cancel abandons silently", Utf16LE(u"hi", true), EncodingAnsi, kIdCancel, EncodingNone, 2,
          {kPrompt16LE}},
-        {"UTF-32 LE refused", u32le, EncodingAuto, IDCANCEL, EncodingNone, 4, {kRefusal}},
-        {"UTF-32 BE refused", u32be, EncodingAuto, IDCANCEL, EncodingNone, 4, {kRefusal}},
-        {"UTF-32 No leads to the refusal", u32le, EncodingUtf16LE, IDNO, EncodingNone, 4, {"", kRefusal}},
-        {"UTF-32 Yes reads past the 4-byte mark", u32le, EncodingAnsi, IDYES, EncodingAnsi, 4, {""}},
-        {"exactly FF FE is UTF-16 LE with nothing", "\xFF\xFE", EncodingAuto, IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"one byte has no mark", "\xFF", EncodingAuto, IDCANCEL, EncodingAnsi, 0, {}},
+        {"UTF-32 LE refused", u32le, EncodingAuto, kIdCancel, EncodingNone, 4, {kRefusal}},
+        {"UTF-32 BE refused", u32be, EncodingAuto, kIdCancel, EncodingNone, 4, {kRefusal}},
+        {"UTF-32 No leads to the refusal", u32le, EncodingUtf16LE, kIdNo, EncodingNone, 4, {"", kRefusal}},
+        {"UTF-32 Yes reads past the 4-byte mark", u32le, EncodingAnsi, kIdYes, EncodingAnsi, 4, {""}},
+        {"exactly FF FE is UTF-16 LE with nothing", "\xFF\xFE", EncodingAuto, kIdCancel, EncodingUtf16LE, 2, {}},
+        {"one byte has no mark", "\xFF", EncodingAuto, kIdCancel, EncodingAnsi, 0, {}},
         {"FF FE 00 is UTF-16 LE (the 4-byte mark needs all 4)", std::string("\xFF\xFE\x00", 3), EncodingAuto,
-         IDCANCEL, EncodingUtf16LE, 2, {}},
-        {"EF BB alone is no mark", "\xEF\xBB", EncodingAuto, IDCANCEL, EncodingAnsi, 0, {}},
+         kIdCancel, EncodingUtf16LE, 2, {}},
+        {"EF BB alone is no mark", "\xEF\xBB", EncodingAuto, kIdCancel, EncodingAnsi, 0, {}},
     };
     for (const MarkCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -75,13 +79,13 @@ TEST(Encoding, MarkTableAndPromptOutcomes)
         headless::HeadlessPort port(10, 40);
         port.m_answer = c.answer;
         CFileWnd wnd(&port);
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         const bool loaded = wnd.LoadFile(&file, c.requested);
         EXPECT_EQ(loaded, c.encoding != EncodingNone);
         if (loaded) {
-            EXPECT_EQ(wnd.m_nEncoding, c.encoding);
+            EXPECT_EQ(wnd.GetEncoding(), c.encoding);
         }
-        EXPECT_EQ(wnd.m_nBomLength, c.bom);
+        EXPECT_EQ(wnd.GetBomLength(), c.bom);
         ASSERT_EQ(port.m_messages.size(), c.messages.size());
         for (size_t i = 0; i < c.messages.size(); ++i)
             if (!c.messages[i].empty()) {
@@ -125,8 +129,8 @@ TEST(Encoding, BigEndianTextIsSwappedOnlyWhenItLeavesTheWindow)
 {
     Window be(Utf16BE(u"Gr\u00FC\u00DFe\r\nzwei", true));
     ASSERT_TRUE(be.loaded);
-    EXPECT_EQ(be.wnd.m_chCR, 0x0D00);
-    EXPECT_EQ(be.wnd.m_chLF, 0x0A00);
+    EXPECT_EQ(be.wnd.GetCRUnit(), 0x0D00);
+    EXPECT_EQ(be.wnd.GetLFUnit(), 0x0A00);
     EXPECT_EQ(be.Row(0), "Gr\u00FC\u00DFe");
     EXPECT_EQ(be.Row(1), "zwei");
     TextPos p = be.wnd.DataStart();

@@ -25,6 +25,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using platform::LOGFONTW;
+using platform::Rgb;
+
 extern char** environ;
 
 namespace {
@@ -180,8 +183,8 @@ protected:
         const std::u16string face = u"Liberation Mono";
         std::copy(face.begin(), face.end(), f.lfFaceName);
         profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &f, sizeof f);
-        profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(RGB(10, 200, 30)));
-        profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(RGB(1, 2, 3)));
+        profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(Rgb(10, 200, 30)));
+        profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(Rgb(1, 2, 3)));
         profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, TextCaseUpper);
         db.SetDatabasePath(dbPath);
     }
@@ -191,8 +194,8 @@ protected:
         EXPECT_EQ(r.requestedEncoding, 0);
         EXPECT_TRUE(r.pathTerminated);
         EXPECT_TRUE(r.zeroAfterPath);
-        EXPECT_EQ(r.fontColor, RGB(10, 200, 30));
-        EXPECT_EQ(r.pageColor, RGB(1, 2, 3));
+        EXPECT_EQ(r.fontColor, Rgb(10, 200, 30));
+        EXPECT_EQ(r.pageColor, Rgb(1, 2, 3));
         EXPECT_EQ(r.face, u"Liberation Mono");
         EXPECT_EQ(r.faceUnit31, 0);
         EXPECT_EQ(r.charSet, 1);
@@ -333,7 +336,7 @@ TEST_F(FilePrefDatabaseTest, PathsCompareExactlyOnPosix)
 TEST_F(FilePrefDatabaseTest, IncompleteTailIsOverwrittenOnTheRecordGrid)
 {
     // One whole record and 88 bytes of an unfinished one.
-    std::string bytes = RawRecordBytes(u"/known.log", RGB(9, 9, 9)) + std::string(88, '\xEE');
+    std::string bytes = RawRecordBytes(u"/known.log", Rgb(9, 9, 9)) + std::string(88, '\xEE');
     dir.Write("prefs.fpdb", bytes);
     ASSERT_EQ(FileSize(dbPath), 700);
 
@@ -352,7 +355,7 @@ TEST_F(FilePrefDatabaseTest, IncompleteTailIsOverwrittenOnTheRecordGrid)
     CFilePrefDatabase nextRun;
     nextRun.SetDatabasePath(dbPath);
     EXPECT_EQ(nextRun.FindOrAddRecord("/new.log").Index(), 1);
-    EXPECT_EQ(nextRun.FindOrAddRecord("/known.log")->fontColor, RGB(9, 9, 9));
+    EXPECT_EQ(nextRun.FindOrAddRecord("/known.log")->fontColor, Rgb(9, 9, 9));
     EXPECT_EQ(FileSize(dbPath), 1224);
 }
 
@@ -372,20 +375,20 @@ TEST_F(FilePrefDatabaseTest, ChangesThroughAReferenceAreWhatTheFileHolds)
 {
     CPrefRecordRef ref = db.FindOrAddRecord("/srv/app.log");
     ref->requestedEncoding = 3;
-    ref->fontColor = RGB(1, 2, 250);
+    ref->fontColor = Rgb(1, 2, 250);
     ref->textCase = TextCaseLower;
     ref->italic = 1;
     const RawRecord r = ReadRawRecord(ReadWholeFile(dbPath), 0);
     EXPECT_EQ(r.requestedEncoding, 3);
-    EXPECT_EQ(r.fontColor, RGB(1, 2, 250));
+    EXPECT_EQ(r.fontColor, Rgb(1, 2, 250));
     EXPECT_EQ(r.textCase, TextCaseLower);
     EXPECT_EQ(r.italic, 1);
 
     // Two views on one file share the record.
     CPrefRecordRef second = db.FindOrAddRecord("/srv/app.log");
     EXPECT_EQ(second.Index(), ref.Index());
-    second->pageColor = RGB(7, 7, 7);
-    EXPECT_EQ(ref->pageColor, RGB(7, 7, 7));
+    second->pageColor = Rgb(7, 7, 7);
+    EXPECT_EQ(ref->pageColor, Rgb(7, 7, 7));
 }
 
 TEST_F(FilePrefDatabaseTest, ReferenceSurvivesTheDatabaseGrowing)
@@ -424,7 +427,7 @@ TEST_F(FilePrefDatabaseTest, ReferenceOutlivingTheDatabaseFallsBackToMemory)
     ASSERT_NE(ref.Get(), nullptr);
     EXPECT_FALSE(ref.IsStored());
     EXPECT_EQ(PreferencesPath(*ref), u"/gone.log");
-    EXPECT_EQ(ref->fontColor, RGB(10, 200, 30));
+    EXPECT_EQ(ref->fontColor, Rgb(10, 200, 30));
     ref->fontColor = 5;
     EXPECT_EQ(ref->fontColor, 5u);  // the same in-memory record on every use
 }
@@ -459,7 +462,7 @@ TEST_F(FilePrefDatabaseTest, PathsTooLongForTheFieldStayInMemory)
         ASSERT_TRUE(*r);
         EXPECT_FALSE(r->IsStored());
         EXPECT_EQ(r->Index(), -1);
-        EXPECT_EQ((*r)->fontColor, RGB(10, 200, 30));  // the defaults
+        EXPECT_EQ((*r)->fontColor, Rgb(10, 200, 30));  // the defaults
         for (char16_t u : (*r)->path)
             ASSERT_EQ(u, 0);  // a path that does not fit is never cut into the field
     }
@@ -607,7 +610,7 @@ TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
         CPrefRecordRef ref = bad.FindOrAddRecord("/a.log");
         ASSERT_TRUE(ref) << where;
         EXPECT_FALSE(ref.IsStored()) << where;
-        EXPECT_EQ(ref->fontColor, RGB(10, 200, 30)) << where;
+        EXPECT_EQ(ref->fontColor, Rgb(10, 200, 30)) << where;
         EXPECT_EQ(PreferencesPath(*ref), u"/a.log") << where;
         EXPECT_FALSE(bad.IsOpen());
     }
@@ -676,7 +679,7 @@ std::string MakeBigDatabase(const testutil::TempDir& dir)
 {
     const std::string path = dir.File("big.fpdb");
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    const std::string rec = RawRecordBytes(u"/known.log", RGB(4, 4, 4));
+    const std::string rec = RawRecordBytes(u"/known.log", Rgb(4, 4, 4));
     if (fd < 0 || ::pwrite(fd, rec.data(), rec.size(), 0) != 612 || ::ftruncate(fd, kBigDatabase) != 0)
         return {};
     ::close(fd);
@@ -706,7 +709,7 @@ std::string MakeBigDatabase(const testutil::TempDir& dir)
         return 13;
     // Once the space is back, the same object finds the old record.
     CPrefRecordRef again = db.FindOrAddRecord("/known.log");
-    if (!again.IsStored() || again.Index() != 0 || again->fontColor != RGB(4, 4, 4))
+    if (!again.IsStored() || again.Index() != 0 || again->fontColor != Rgb(4, 4, 4))
         return 14;
     return 0;
 }
@@ -730,7 +733,7 @@ std::string MakeBigDatabase(const testutil::TempDir& dir)
         return 22;
     CPrefRecordRef fresh = db.FindOrAddRecord("/new.log");
     const bool freshInMemory = fresh && !fresh.IsStored();
-    known->fontColor = RGB(8, 8, 8);
+    known->fontColor = Rgb(8, 8, 8);
     const bool knownStored = known.IsStored() && db.IsOpen();
     ::setrlimit(RLIMIT_AS, &saved);
     if (!freshInMemory)
@@ -749,7 +752,7 @@ std::string MakeBigDatabase(const testutil::TempDir& dir)
     std::string rec0(612, '\0');
     const bool read = fd >= 0 && ::pread(fd, rec0.data(), 612, 0) == 612;
     ::close(fd);
-    if (!read || ReadRawRecord(rec0, 0).fontColor != RGB(8, 8, 8))
+    if (!read || ReadRawRecord(rec0, 0).fontColor != Rgb(8, 8, 8))
         return 28;
     return 0;
 }

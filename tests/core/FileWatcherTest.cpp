@@ -31,7 +31,7 @@ TEST_F(FileWatcherTest, EachAppendPostsOneMessageToEachWindowInOrder)
 {
     TempDir dir;
     const std::string path = dir.Write("a.log", "first\n");
-    std::vector<HWND> order;
+    std::vector<platform::HWND> order;
     RecordingTarget r1, r2;
     r1.log = r2.log = &order;
     CFileWatcher w;

@@ -28,7 +28,7 @@ struct View {
     CFileWnd wnd{&port};
     View(CMemoryMappedFile* file, int rows, bool watch = true) : port(rows, 40)
     {
-        wnd.m_bWatchFile = watch;
+        wnd.SetWatchFile(watch);
         loaded = wnd.LoadFile(file, EncodingAuto);
     }
     std::string Row(int r)
@@ -70,10 +70,10 @@ class FollowTest : public followtest::WatchingTest {
 protected:
     static bool WaitChecks(CFileWnd& wnd, int n)
     {
-        if (!wnd.m_pWatcher)
+        if (!wnd.GetWatcher())
             return false;
-        const std::uint64_t target = wnd.m_pWatcher->CheckCount() + static_cast<std::uint64_t>(n);
-        return PumpUntil([&] { return wnd.m_pWatcher->CheckCount() >= target; });
+        const std::uint64_t target = wnd.GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
+        return PumpUntil([&] { return wnd.GetWatcher()->CheckCount() >= target; });
     }
 };
 
@@ -81,7 +81,7 @@ TEST_F(FollowTest, WindowAtEndFollowsThreeSuccessiveAppends)
 {
     testutil::Window w(Lines(0, 100), 10, 40, EncodingAuto, true);
     ASSERT_TRUE(w.loaded);
-    ASSERT_NE(w.wnd.m_pWatcher, nullptr);
+    ASSERT_NE(w.wnd.GetWatcher(), nullptr);
     EXPECT_EQ(Screen(w), LinesOf(90, 100));
     WriterProcess writer(w.Path());
     for (int k = 0; k < 3; ++k) {
@@ -97,9 +97,9 @@ TEST_F(FollowTest, ScrolledUpWindowKeepsItsTopText)
 {
     testutil::Window w(Lines(0, 100), 10, 40, EncodingAuto, true);
     ASSERT_TRUE(w.loaded);
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     for (int i = 0; i < 5; ++i)
-        w.wnd.OnKeyDown(VK_DOWN);
+        w.wnd.OnKeyDown(kVkDown);
     ASSERT_EQ(Screen(w).front(), "line 5");
     WriterProcess writer(w.Path());
     std::uint64_t size = w.wnd.CharacterCount();
@@ -111,7 +111,7 @@ TEST_F(FollowTest, ScrolledUpWindowKeepsItsTopText)
         EXPECT_EQ(Screen(w), LinesOf(5, 15));
     }
     // Back at the end, it follows again.
-    w.wnd.OnKeyDown(VK_END);
+    w.wnd.OnKeyDown(kVkEnd);
     ASSERT_TRUE(writer.Do("append line 103\\n"));
     EXPECT_TRUE(PumpUntil([&] { return Screen(w) == LinesOf(94, 104); }));
 }
@@ -124,7 +124,7 @@ TEST_F(FollowTest, TruncationToZeroThenGrowthShowsNewText)
     ASSERT_TRUE(writer.Do("truncate 0"));
     ASSERT_TRUE(PumpUntil([&] { return w.wnd.CharacterCount() == 0; }));
     EXPECT_TRUE(Screen(w).empty()) << "an emptied file shows an empty window";
-    w.wnd.OnKeyDown(VK_NEXT);  // and takes keys without harm
+    w.wnd.OnKeyDown(kVkNext);  // and takes keys without harm
     w.wnd.CopyScreenToClipboard();
 
     ASSERT_TRUE(writer.Do("append fresh 1\\nfresh 2\\n"));
@@ -173,7 +173,7 @@ TEST_F(FollowTest, WindowsSharingOneMappingStayCorrectAndReloadOnTheirOwnMessage
     // that it has to live with the mapping that `a` moved meanwhile.
     View a(&file, 10), b(&file, 10, false);
     ASSERT_TRUE(a.loaded && b.loaded);
-    b.wnd.OnKeyDown(VK_HOME);
+    b.wnd.OnKeyDown(kVkHome);
     ASSERT_EQ(b.Row(0), "line 0");
     View c(&file, 10);  // a third, at the end
     ASSERT_TRUE(c.loaded);
@@ -185,7 +185,7 @@ TEST_F(FollowTest, WindowsSharingOneMappingStayCorrectAndReloadOnTheirOwnMessage
     EXPECT_EQ(b.Row(9), "line 9");
 
     // Shrink below b's place: a and c reload, b has not yet.
-    b.wnd.OnKeyDown(VK_END);
+    b.wnd.OnKeyDown(kVkEnd);
     ASSERT_EQ(b.Row(9), "line 199");
     ASSERT_TRUE(writer.Do("truncate " + std::to_string(Lines(0, 5).size())));
     ASSERT_TRUE(PumpUntil([&] { return a.Row(4) == "line 4" && a.Row(5).empty(); }));
@@ -194,7 +194,7 @@ TEST_F(FollowTest, WindowsSharingOneMappingStayCorrectAndReloadOnTheirOwnMessage
         EXPECT_TRUE(row.empty() || row.rfind("line ", 0) == 0) << r << ": " << row;
     }
     b.wnd.CopyScreenToClipboard();
-    b.wnd.OnKeyDown(VK_PRIOR);
+    b.wnd.OnKeyDown(kVkPrior);
     b.wnd.OnFileChanged(1, 0);  // its own message arrives
     EXPECT_EQ(b.Row(0), "line 0");
     EXPECT_EQ(b.Row(4), "line 4");
@@ -208,7 +208,7 @@ TEST_F(FollowTest, WindowsSharingOneMappingStayCorrectAndReloadOnTheirOwnMessage
     EXPECT_TRUE(a.Row(0).empty());
     EXPECT_TRUE(c.Row(0).empty());
     EXPECT_TRUE(b.Row(0).empty());
-    b.wnd.OnKeyDown(VK_NEXT);
+    b.wnd.OnKeyDown(kVkNext);
     b.wnd.OnFileChanged(1, 0);
     EXPECT_TRUE(b.Row(0).empty());
     // ...and the next growth shows the file again.
@@ -226,8 +226,8 @@ TEST_F(FollowTest, TwoHundredWindowsOnTwoHundredFilesAllFollow)
     for (int i = 0; i < kWindows; ++i) {
         windows.push_back(std::make_unique<testutil::Window>(Lines(0, 5), 10, 40, EncodingAuto, true));
         ASSERT_TRUE(windows.back()->loaded);
-        ASSERT_NE(windows.back()->wnd.m_pWatcher, nullptr);
-        EXPECT_TRUE(windows.back()->wnd.m_pWatcher->HasDirectoryNotification()) << i;
+        ASSERT_NE(windows.back()->wnd.GetWatcher(), nullptr);
+        EXPECT_TRUE(windows.back()->wnd.GetWatcher()->HasDirectoryNotification()) << i;
     }
     EXPECT_LE(followtest::InotifyInstances(), 1) << "one notification instance for the whole process";
     for (auto& w : windows)

@@ -187,17 +187,17 @@ struct RecordingTarget : platform::IMessageTarget {
     }
     std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override
     {
-        if (msg == WM_FILE_CHANGED) {
+        if (msg == platform::WM_FILE_CHANGED) {
             got.push_back({wParam, lParam});
             if (log)
                 log->push_back(id);
         }
         return 0;
     }
-    HWND hwnd;
+    platform::HWND hwnd;
     std::vector<Got> got;
-    std::vector<HWND>* log = nullptr;  // shared delivery order, when set
-    HWND id = hwnd;
+    std::vector<platform::HWND>* log = nullptr;  // shared delivery order, when set
+    platform::HWND id = hwnd;
 };
 
 // Descriptors of this process that are inotify instances.

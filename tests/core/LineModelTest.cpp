@@ -140,7 +140,7 @@ TEST(LineModel, NulEndsForwardReadingOnly)
 {
     Window w(std::string("one\ntwo\0three\nfour\nfive\nsix\n", 28), 3, 20);
     ASSERT_TRUE(w.loaded);
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     EXPECT_EQ(w.Row(0), "one");
     EXPECT_EQ(w.Row(1), "two");
     EXPECT_EQ(w.Row(2), " ");  // reading stops at the NUL
@@ -148,22 +148,22 @@ TEST(LineModel, NulEndsForwardReadingOnly)
     w.wnd.OnSize(20 * 8, 2 * 16);
     // Line steps stop on the NUL itself, where every row is empty.
     for (int i = 0; i < 5; ++i)
-        w.wnd.OnKeyDown(VK_DOWN);
-    EXPECT_EQ(w.Index(w.wnd.m_pTop), 7);
+        w.wnd.OnKeyDown(kVkDown);
+    EXPECT_EQ(w.Index(w.wnd.GetTop()), 7);
     EXPECT_EQ(w.Row(0), " ");
     // End still reaches the text after it.
-    w.wnd.OnKeyDown(VK_END);
+    w.wnd.OnKeyDown(kVkEnd);
     EXPECT_EQ(w.Row(0), "five");
-    w.wnd.OnKeyDown(VK_UP);
-    w.wnd.OnKeyDown(VK_UP);
-    EXPECT_EQ(w.Index(w.wnd.m_pTop), 4);  // backward steps pass the NUL
+    w.wnd.OnKeyDown(kVkUp);
+    w.wnd.OnKeyDown(kVkUp);
+    EXPECT_EQ(w.Index(w.wnd.GetTop()), 4);  // backward steps pass the NUL
     EXPECT_EQ(w.Row(0), "two");
 }
 
 TEST(LineModel, TabsAddColumnModEightSpaces)
 {
     Window w("\tstart\nxy\tz\nabc\tq\n12345678\tr\n", 10, 40);
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     EXPECT_EQ(w.Row(0), "start");        // a tab at column 0 adds nothing
     EXPECT_EQ(w.Row(1), "xy  z");        // at column 2, two spaces
     EXPECT_EQ(w.Row(2), "abc   q");      // at column 3, three
@@ -180,7 +180,7 @@ TEST(LineModel, LastScreenfulWithAndWithoutFinalBreak)
     Window w(text, 10, 40);
     EXPECT_EQ(w.Row(0), "line 21");
     EXPECT_EQ(w.Row(9), "line 30");  // no empty line after the final break
-    EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());
 
     Window open(text + "tail", 10, 40);
     EXPECT_EQ(open.Row(0), "line 22");
@@ -189,8 +189,8 @@ TEST(LineModel, LastScreenfulWithAndWithoutFinalBreak)
     Window shortText("a\nb\n", 10, 40);
     EXPECT_EQ(shortText.wnd.LastPageTop(), shortText.wnd.DataStart());
     EXPECT_EQ(shortText.Row(0), "a");
-    shortText.wnd.OnKeyDown(VK_DOWN);
-    EXPECT_EQ(shortText.Index(shortText.wnd.m_pTop), 0);
+    shortText.wnd.OnKeyDown(kVkDown);
+    EXPECT_EQ(shortText.Index(shortText.wnd.GetTop()), 0);
 }
 
 TEST(LineModel, TallerWindowAtTheEndPullsTheTopUp)
@@ -205,8 +205,8 @@ TEST(LineModel, TallerWindowAtTheEndPullsTheTopUp)
     EXPECT_EQ(w.Row(0), "23");
     EXPECT_EQ(w.Row(7), "30");
     EXPECT_EQ(w.port.m_vert.max, static_cast<std::int64_t>(text.size()));
-    EXPECT_EQ(w.port.m_vert.page, static_cast<std::int64_t>(text.size()) - w.wnd.m_pTop);
-    EXPECT_EQ(w.port.m_vert.pos, w.wnd.m_pTop);
+    EXPECT_EQ(w.port.m_vert.page, static_cast<std::int64_t>(text.size()) - w.wnd.GetTop());
+    EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop());
 }
 
 TEST(LineModel, ReloadFollowsTheEndOrKeepsTheOffset)
@@ -220,24 +220,24 @@ TEST(LineModel, ReloadFollowsTheEndOrKeepsTheOffset)
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_EQ(w.Row(4), "row 22");  // following the end
 
-    w.wnd.OnKeyDown(VK_HOME);
-    w.wnd.OnKeyDown(VK_DOWN);
+    w.wnd.OnKeyDown(kVkHome);
+    w.wnd.OnKeyDown(kVkDown);
     EXPECT_EQ(w.Row(0), "row 2");
     w.dir.Append("text.log", "row 23\n");
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_EQ(w.Row(0), "row 2");  // scrolled up: the same text stays on top
 
     // Truncated below the top: the top goes to the new last screenful.
-    w.wnd.OnKeyDown(VK_END);
-    w.wnd.OnKeyDown(VK_UP);
-    w.wnd.OnKeyDown(VK_UP);
+    w.wnd.OnKeyDown(kVkEnd);
+    w.wnd.OnKeyDown(kVkUp);
+    w.wnd.OnKeyDown(kVkUp);
     ASSERT_EQ(truncate(w.Path().c_str(), 12), 0);  // "row 1\nrow 2\n"
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
-    EXPECT_EQ(w.wnd.m_pTop, w.wnd.DataStart());
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
     EXPECT_EQ(w.Row(0), "row 1");
     EXPECT_EQ(w.Row(1), "row 2");
-    EXPECT_LE(w.wnd.m_pLastMatch, w.wnd.DataEnd());
-    EXPECT_LE(w.wnd.m_pHighlightEnd, w.wnd.DataEnd());
+    EXPECT_LE(w.wnd.GetLastMatch(), w.wnd.DataEnd());
+    EXPECT_LE(w.wnd.GetHighlightEnd(), w.wnd.DataEnd());
 }
 
 TEST(LineModel, FileShrinkingToNothingThenGrowingAgain)
@@ -247,13 +247,13 @@ TEST(LineModel, FileShrinkingToNothingThenGrowingAgain)
     EXPECT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     EXPECT_FALSE(w.wnd.HasText());
     EXPECT_EQ(w.Row(0), "");  // only the page colour
-    w.wnd.OnKeyDown(VK_HOME);  // handlers do nothing, safely
+    w.wnd.OnKeyDown(kVkHome);  // handlers do nothing, safely
     w.wnd.CopyScreenToClipboard();
     w.dir.Write("text.log", "new one\nnew two\n");
     EXPECT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
     ASSERT_TRUE(w.wnd.HasText());
     EXPECT_EQ(w.Row(0), "new one");
-    EXPECT_EQ(w.wnd.m_pTop, w.wnd.LastPageTop());
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());
 }
 
 TEST(LineModel, FontSettersCompareAndCutAsWindowsDoes)
@@ -262,18 +262,18 @@ TEST(LineModel, FontSettersCompareAndCutAsWindowsDoes)
     for (int i = 1; i <= 20; ++i)
         text += std::to_string(i) + "\n";
     Window w(text, 6, 20);
-    const TextPos before = w.wnd.m_pTop;
+    const TextPos before = w.wnd.GetTop();
     w.wnd.SetFontPoints(14);  // the fake port's metrics stay 8 x 16: nothing to reload
-    EXPECT_EQ(w.wnd.m_logFont.lfHeight, -19);
+    EXPECT_EQ(w.wnd.GetLogFont().lfHeight, -19);
     EXPECT_EQ(w.wnd.GetFontPoints(), 14);
-    EXPECT_EQ(w.wnd.m_pTop, before);
-    LOGFONTW f = w.wnd.m_logFont;
+    EXPECT_EQ(w.wnd.GetTop(), before);
+    platform::LOGFONTW f = w.wnd.GetLogFont();
     f.lfFaceName[0] = u'c';  // differs only in letter case: the same font
     EXPECT_TRUE(w.wnd.SetLogFont(f));
-    EXPECT_EQ(w.wnd.m_logFont.lfFaceName[0], u'C');
+    EXPECT_EQ(w.wnd.GetLogFont().lfFaceName[0], u'C');
     w.wnd.SetFontFace(u"A face name that is much longer than thirty-one", 1, 2);
-    EXPECT_EQ(std::u16string(w.wnd.m_logFont.lfFaceName), u"A face name that is much longer");
-    EXPECT_EQ(w.wnd.m_logFont.lfCharSet, 1);
+    EXPECT_EQ(std::u16string(w.wnd.GetLogFont().lfFaceName), u"A face name that is much longer");
+    EXPECT_EQ(w.wnd.GetLogFont().lfCharSet, 1);
 }
 
 // The fast scans against the simple model on random texts full of breaks,
@@ -381,7 +381,7 @@ TEST(LineModel, SparseFileAboveFourGiBShowsItsEnd)
     EXPECT_EQ(file.Size(), static_cast<std::uint64_t>(size));
     headless::HeadlessPort port(10, 40);
     CFileWnd wnd(&port);
-    wnd.m_bWatchFile = false;
+    wnd.SetWatchFile(false);
     ASSERT_TRUE(wnd.LoadFile(&file, EncodingAuto));
     EXPECT_EQ(wnd.CharacterCount(), static_cast<std::uint64_t>(size));
     EXPECT_EQ(wnd.DataEnd(), size);
@@ -392,14 +392,14 @@ TEST(LineModel, SparseFileAboveFourGiBShowsItsEnd)
     // The thumb into the middle of a real line puts the top at its start.
     const std::int64_t line5 = size - static_cast<std::int64_t>(tail.size()) + 5 * 12;
     port.m_trackPos = line5 + 4;
-    wnd.OnVScroll(SB_THUMBTRACK);
-    EXPECT_EQ(wnd.m_pTop, line5);
+    wnd.OnVScroll(kSbThumbTrack);
+    EXPECT_EQ(wnd.GetTop(), line5);
     port.Paint(wnd, true);
     EXPECT_EQ(port.RowText(0), U"tail line 5");
     // Beyond the bar's reach it stops at the last screenful.
     port.m_trackPos = size;
-    wnd.OnVScroll(SB_THUMBTRACK);
-    EXPECT_EQ(wnd.m_pTop, wnd.LastPageTop());
+    wnd.OnVScroll(kSbThumbTrack);
+    EXPECT_EQ(wnd.GetTop(), wnd.LastPageTop());
 }
 
 namespace {
@@ -461,16 +461,16 @@ TEST(LineModel, LongZeroRunsArePassedWithoutMappingThem)
         ASSERT_NE(file.Open(path.c_str(), false), nullptr);
         headless::HeadlessPort port(3, 20);
         CFileWnd wnd(&port);
-        wnd.m_bWatchFile = false;
+        wnd.SetWatchFile(false);
         ASSERT_TRUE(wnd.LoadFile(&file, EncodingAuto));
-        EXPECT_EQ(wnd.CharIndex(wnd.m_pTop), c.lastTop);
+        EXPECT_EQ(wnd.CharIndex(wnd.GetTop()), c.lastTop);
         port.Paint(wnd, true);
         EXPECT_EQ(port.RowText(0), c.row0);
-        wnd.OnKeyDown(VK_UP);
-        wnd.OnKeyDown(VK_HOME);
+        wnd.OnKeyDown(kVkUp);
+        wnd.OnKeyDown(kVkHome);
         port.m_trackPos = static_cast<std::int64_t>(c.before.size() + c.zeros / 2);
-        wnd.OnVScroll(SB_THUMBTRACK);  // into the run: the line that holds it
-        EXPECT_EQ(wnd.m_pTop, std::min<TextPos>(static_cast<TextPos>(c.before.size()), wnd.LastPageTop()));
+        wnd.OnVScroll(kSbThumbTrack);  // into the run: the line that holds it
+        EXPECT_EQ(wnd.GetTop(), std::min<TextPos>(static_cast<TextPos>(c.before.size()), wnd.LastPageTop()));
         // The scans may read the first and the last few pages of the run in place.
         const std::uint64_t margin = 1 << 20;
         EXPECT_FALSE(AnyPageMapped(file.View() + c.before.size() + margin, c.zeros - 2 * margin));

@@ -36,30 +36,30 @@ TEST(SearchWindow, SingleOccurrenceFoundOnceThenNextAndPreviousFailAndClear)
     const std::string text = NumberedLines(30) + "the needle is here\r\n" + NumberedLines(30);
     Window w(text);
     ASSERT_TRUE(w.loaded);
-    w.wnd.m_pTop = w.wnd.DataStart();
+    w.wnd.OnVScroll(kSbTop);
     ASSERT_EQ(w.wnd.FindFirst(false, u"needle"), 0);
-    const TextPos at = w.wnd.m_pLastMatch;
+    const TextPos at = w.wnd.GetLastMatch();
     EXPECT_EQ(at, w.At(static_cast<std::int64_t>(text.find("needle"))));
-    EXPECT_EQ(w.wnd.m_pHighlightStart, at);
-    EXPECT_EQ(w.wnd.m_pHighlightEnd, at + 6);
+    EXPECT_EQ(w.wnd.GetHighlightStart(), at);
+    EXPECT_EQ(w.wnd.GetHighlightEnd(), at + 6);
 
     EXPECT_EQ(w.wnd.FindNext(false, u"needle"), 1);
-    EXPECT_EQ(w.wnd.m_pHighlightStart, kNoPos);
-    EXPECT_EQ(w.wnd.m_pHighlightEnd, kNoPos);
-    EXPECT_EQ(w.wnd.m_pLastMatch, at) << "a failed search keeps the last match";
+    EXPECT_EQ(w.wnd.GetHighlightStart(), kNoPos);
+    EXPECT_EQ(w.wnd.GetHighlightEnd(), kNoPos);
+    EXPECT_EQ(w.wnd.GetLastMatch(), at) << "a failed search keeps the last match";
 
     EXPECT_EQ(w.wnd.FindPrevious(false, u"needle"), 1);
-    EXPECT_EQ(w.wnd.m_pHighlightStart, kNoPos);
-    EXPECT_EQ(w.wnd.m_pLastMatch, at);
+    EXPECT_EQ(w.wnd.GetHighlightStart(), kNoPos);
+    EXPECT_EQ(w.wnd.GetLastMatch(), at);
 }
 
 TEST(SearchWindow, OverlappingMatchAfterTheLastIsSkipped)
 {
     Window w("aaa");
     ASSERT_TRUE(w.loaded);
-    EXPECT_EQ(w.wnd.m_pTop, w.wnd.DataStart());
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
     ASSERT_EQ(w.wnd.FindFirst(false, u"aa"), 0);
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 0);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 0);
     EXPECT_EQ(w.wnd.FindNext(false, u"aa"), 1);
     EXPECT_EQ(w.wnd.FindPrevious(false, u"aa"), 1);
 }
@@ -69,31 +69,31 @@ TEST(SearchWindow, MatchesFollowEachOtherAndWrapAround)
     Window w("ab ab ab");
     ASSERT_TRUE(w.loaded);
     ASSERT_EQ(w.wnd.FindFirst(false, u"ab"), 0);
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 0);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 0);
     ASSERT_EQ(w.wnd.FindNext(false, u"ab"), 0);
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 3);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 3);
     ASSERT_EQ(w.wnd.FindNext(false, u"ab"), 0);
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 6);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 6);
     ASSERT_EQ(w.wnd.FindNext(false, u"ab"), 0) << "wraps to the start";
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 0);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 0);
     ASSERT_EQ(w.wnd.FindPrevious(false, u"ab"), 0) << "wraps to the end";
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 6);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 6);
     ASSERT_EQ(w.wnd.FindPrevious(false, u"ab"), 0);
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 3);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 3);
 }
 
 TEST(SearchWindow, MatchStraddlingTheTopIsFoundByNeitherRange)
 {
     Window w("xxxx abcdef xxxx\r\nmore\r\n");
     ASSERT_TRUE(w.loaded);
-    w.wnd.m_pTop = w.At(7);  // inside "abcdef"
+    CFileWndTestAccess::SetTop(w.wnd, w.At(7));  // inside "abcdef"
     EXPECT_EQ(w.wnd.FindFirst(false, u"abcdef"), 1);
-    EXPECT_EQ(w.wnd.m_pTop, w.At(7)) << "a failed search does not move the view";
-    EXPECT_EQ(w.wnd.m_pHighlightStart, kNoPos);
+    EXPECT_EQ(w.wnd.GetTop(), w.At(7)) << "a failed search does not move the view";
+    EXPECT_EQ(w.wnd.GetHighlightStart(), kNoPos);
 
-    w.wnd.m_pTop = w.At(5);  // exactly at the match
+    CFileWndTestAccess::SetTop(w.wnd, w.At(5));  // exactly at the match
     ASSERT_EQ(w.wnd.FindFirst(false, u"abcdef"), 0);
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 5);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 5);
 }
 
 TEST(SearchWindow, FindNextAsTheFirstSearchStartsAfterTheFirstCharacters)
@@ -102,16 +102,16 @@ TEST(SearchWindow, FindNextAsTheFirstSearchStartsAfterTheFirstCharacters)
         const std::string text = NumberedLines(5) + "abc";
         Window w(text, 3);
         ASSERT_TRUE(w.loaded);
-        ASSERT_NE(w.wnd.m_pTop, w.wnd.DataStart()) << "the file opens at its end";
-        EXPECT_EQ(w.wnd.m_pLastMatch, w.wnd.DataStart());
+        ASSERT_NE(w.wnd.GetTop(), w.wnd.DataStart()) << "the file opens at its end";
+        EXPECT_EQ(w.wnd.GetLastMatch(), w.wnd.DataStart());
         ASSERT_EQ(w.wnd.FindNext(false, u"line"), 0) << "searches from the start of the data, not the screen";
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), static_cast<std::int64_t>(text.find("line", 1)));
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), static_cast<std::int64_t>(text.find("line", 1)));
     }
     {
         Window w("abcabc");
         ASSERT_TRUE(w.loaded);
         ASSERT_EQ(w.wnd.FindNext(false, u"abc"), 0);
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 3);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 3);
     }
     {
         Window w("abc def");  // the only match lies within the first three characters
@@ -122,7 +122,7 @@ TEST(SearchWindow, FindNextAsTheFirstSearchStartsAfterTheFirstCharacters)
         Window w("abc abc abc");
         ASSERT_TRUE(w.loaded);
         ASSERT_EQ(w.wnd.FindPrevious(false, u"abc"), 0) << "the last occurrence from L characters on";
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 8);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 8);
     }
     {
         Window w("abc def");
@@ -153,17 +153,17 @@ TEST(SearchWindow, IgnoringCaseAbcMatchesABCInEveryEncoding)
         SCOPED_TRACE(e.name);
         Window w(e.bytes(u"first line\r\nsecond: abc here\r\n"), 24, 80, e.encoding);
         ASSERT_TRUE(w.loaded);
-        ASSERT_EQ(w.wnd.m_nEncoding, e.encoding);
-        w.wnd.m_pTop = w.wnd.DataStart();
+        ASSERT_EQ(w.wnd.GetEncoding(), e.encoding);
+        w.wnd.OnVScroll(kSbTop);
         EXPECT_EQ(w.wnd.FindFirst(false, u"ABC"), 1) << "letter case counts";
         ASSERT_EQ(w.wnd.FindFirst(true, u"ABC"), 0);
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 20);
-        EXPECT_TRUE(w.wnd.m_bFindNoCase);
-        EXPECT_EQ(w.wnd.m_strFind, u"ABC");
-        EXPECT_EQ(w.Index(w.wnd.m_pHighlightEnd), 23);
-        w.wnd.m_pTop = w.wnd.DataStart();
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 20);
+        EXPECT_TRUE(w.wnd.IsFindNoCase());
+        EXPECT_EQ(w.wnd.GetFindText(), u"ABC");
+        EXPECT_EQ(w.Index(w.wnd.GetHighlightEnd()), 23);
+        w.wnd.OnVScroll(kSbTop);
         ASSERT_EQ(w.wnd.FindFirst(true, u"aBc"), 0);
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 20);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 20);
     }
 }
 
@@ -179,14 +179,14 @@ TEST(SearchWindow, CaseFoldingBeyondAsciiOnlyInUtf16)
             EXPECT_EQ(w.wnd.FindFirst(false, u"\u00E9t\u00E9"), 0) << "the text is searched in its Windows-1252 form";
         } else {
             ASSERT_EQ(found, 0);
-            EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 2);
+            EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 2);
         }
     }
     // Simple upper-case mappings that leave ASCII: the long s is an S.
     Window w(testutil::Utf16BE(u"mi\u017Fsion", true));
     ASSERT_TRUE(w.loaded);
     ASSERT_EQ(w.wnd.FindFirst(true, u"MISSION"), 0);
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 0);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 0);
     EXPECT_EQ(w.wnd.FindFirst(false, u"mission"), 1);
 }
 
@@ -196,20 +196,20 @@ TEST(SearchWindow, ForwardSearchStopsAtNulBackwardPassesIt)
         SCOPED_TRACE(e.name);
         Window w(e.bytes(std::u16string(u"abc\0def\r\nghi", 12)), 24, 80, e.encoding);
         ASSERT_TRUE(w.loaded);
-        w.wnd.m_pTop = w.wnd.DataStart();
+        w.wnd.OnVScroll(kSbTop);
         EXPECT_EQ(w.wnd.FindFirst(false, u"def"), 1);
         EXPECT_EQ(w.wnd.FindNext(false, u"def"), 1);
         ASSERT_EQ(w.wnd.FindPrevious(false, u"def"), 0);
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 4);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 4);
         ASSERT_EQ(w.wnd.FindNext(false, u"ghi"), 0) << "the last match lies past the NUL now";
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 9);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 9);
         EXPECT_EQ(w.wnd.FindNext(false, u"def"), 1) << "the wrap-around range stops at the NUL";
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 9);
-        w.wnd.m_pTop = w.At(4);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 9);
+        CFileWndTestAccess::SetTop(w.wnd, w.At(4));
         ASSERT_EQ(w.wnd.FindFirst(false, u"def"), 0) << "from a top past the NUL";
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 4);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 4);
         EXPECT_EQ(w.wnd.FindFirst(false, std::u16string(u"c\0d", 3)), 0) << "a search text ends at its NUL";
-        EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 2);
+        EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 2);
         EXPECT_EQ(w.wnd.FindFirst(false, std::u16string(u"\0x", 2)), 1) << "an empty text finds nothing";
     }
 }
@@ -220,13 +220,13 @@ TEST(SearchWindow, HighlightRepaintsOnlyWhenItChanges)
     ASSERT_TRUE(w.loaded);
     const int before = w.port.m_fullInvalidations;
     w.wnd.SetHighlight(w.At(4), 3);
-    EXPECT_EQ(w.wnd.m_pHighlightStart, w.At(4));
-    EXPECT_EQ(w.wnd.m_pHighlightEnd, w.At(7));
+    EXPECT_EQ(w.wnd.GetHighlightStart(), w.At(4));
+    EXPECT_EQ(w.wnd.GetHighlightEnd(), w.At(7));
     EXPECT_EQ(w.port.m_fullInvalidations, before + 1);
     w.wnd.SetHighlight(w.At(4), 3);
     EXPECT_EQ(w.port.m_fullInvalidations, before + 1);
     w.wnd.SetHighlight(kNoPos, 0);
-    EXPECT_EQ(w.wnd.m_pHighlightEnd, kNoPos);
+    EXPECT_EQ(w.wnd.GetHighlightEnd(), kNoPos);
     EXPECT_EQ(w.port.m_fullInvalidations, before + 2);
     w.wnd.SetHighlight(kNoPos, 5);
     EXPECT_EQ(w.port.m_fullInvalidations, before + 2);
@@ -244,8 +244,8 @@ TEST(SearchWindow, UtfSixteenHighlightCoversTheMatch)
     Window w(testutil::Utf16BE(u"alpha beta gamma", true), 24, 80);
     ASSERT_TRUE(w.loaded);
     ASSERT_EQ(w.wnd.FindFirst(true, u"BETA"), 0);
-    EXPECT_EQ(w.wnd.m_pHighlightStart, w.At(6));
-    EXPECT_EQ(w.wnd.m_pHighlightEnd, w.At(10));
+    EXPECT_EQ(w.wnd.GetHighlightStart(), w.At(6));
+    EXPECT_EQ(w.wnd.GetHighlightEnd(), w.At(10));
     EXPECT_EQ(w.Row(0), "alpha «beta» gamma");
 }
 
@@ -254,11 +254,11 @@ TEST(SearchWindow, SurrogatePairIsOneCharacterInANarrowFile)
     Window w("a?b?c");
     ASSERT_TRUE(w.loaded);
     ASSERT_EQ(w.wnd.FindFirst(false, u"\U0001F600b"), 0);  // one '?' and b
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 1);
-    EXPECT_EQ(w.Index(w.wnd.m_pHighlightEnd), 3) << "the highlight covers the two bytes matched";
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 1);
+    EXPECT_EQ(w.Index(w.wnd.GetHighlightEnd()), 3) << "the highlight covers the two bytes matched";
     ASSERT_EQ(w.wnd.FindNext(false, u"\U0001F600b"), 1);
     ASSERT_EQ(w.wnd.FindNext(false, u"\U0001F600"), 0) << "continues right after the match";
-    EXPECT_EQ(w.Index(w.wnd.m_pLastMatch), 3);
+    EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), 3);
 }
 
 // --- Scrolling the match into view ----------------------------------------------
@@ -272,12 +272,12 @@ TEST(SearchShowMatch, FortyLineWindowPutsTheMatchLineNineteenOrTwentyRowsDown)
     text += NumberedLines(700);
     Window w(text, 40, 80);
     ASSERT_TRUE(w.loaded);
-    w.wnd.m_pTop = w.wnd.DataStart();
+    w.wnd.OnVScroll(kSbTop);
 
     ASSERT_EQ(w.wnd.FindFirst(false, u"marker-inside"), 0);
     EXPECT_EQ(w.Row(0).substr(0, 9), "line 0981");
     EXPECT_EQ(w.Row(19), "line 1000: the «marker-inside» is here");
-    EXPECT_EQ(w.port.m_vert.pos, w.wnd.m_pTop - w.wnd.DataStart()) << "the scroll bar follows";
+    EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop() - w.wnd.DataStart()) << "the scroll bar follows";
 
     ASSERT_EQ(w.wnd.FindNext(false, u"START-OF-LINE"), 0);
     EXPECT_EQ(w.Row(20), "«START-OF-LINE» marker") << "a match at the start of its line";
@@ -290,9 +290,9 @@ TEST(SearchShowMatch, MatchInTheLastLinesLeavesTheTopAtTheLastPage)
     Window w(text, 40, 80);
     ASSERT_TRUE(w.loaded);
     const TextPos last = w.wnd.LastPageTop();
-    w.wnd.m_pTop = w.wnd.DataStart();
+    w.wnd.OnVScroll(kSbTop);
     ASSERT_EQ(w.wnd.FindFirst(false, u"very end"), 0);
-    EXPECT_EQ(w.wnd.m_pTop, last);
+    EXPECT_EQ(w.wnd.GetTop(), last);
     EXPECT_EQ(w.Row(36), "the «very end»");
 }
 
@@ -302,16 +302,16 @@ TEST(SearchShowMatch, MatchFarRightIsCentredHorizontally)
     line.replace(300, 6, "TARGET");
     Window w("short\r\n" + line + "\r\nshort\r\n", 10, 80);
     ASSERT_TRUE(w.loaded);
-    w.wnd.m_pTop = w.wnd.DataStart();
+    w.wnd.OnVScroll(kSbTop);
     ASSERT_EQ(w.wnd.FindFirst(false, u"TARGET"), 0);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 300 + 3 - 40);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 300 + 3 - 40);
     EXPECT_EQ(w.port.m_horz.pos, 263);
     const std::string row = w.Row(1);
     EXPECT_EQ(row.find("«TARGET»"), 37u) << row;
 
     // Back near the left edge the offset returns to 0 (never negative).
     ASSERT_EQ(w.wnd.FindFirst(false, u"short"), 0);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 0);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 0);
 }
 
 TEST(SearchShowMatch, MatchWiderThanTheWindowStartsOneColumnIn)
@@ -322,7 +322,7 @@ TEST(SearchShowMatch, MatchWiderThanTheWindowStartsOneColumnIn)
     Window w(line + "\r\n", 10, 80);
     ASSERT_TRUE(w.loaded);
     ASSERT_EQ(w.wnd.FindFirst(false, std::u16string(wide.begin(), wide.end())), 0);
-    EXPECT_EQ(w.wnd.m_nHorzOffset, 299);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 299);
 }
 
 // --- The fast scans against the reference ---------------------------------------
@@ -656,11 +656,11 @@ TEST(SearchWindow, RandomSequencesOfSearchesFollowTheModel)
                                                              : "";
         Window w(mark + t.bytes, 8, 20, encoding);
         ASSERT_TRUE(w.loaded);
-        ASSERT_EQ(w.wnd.m_nEncoding, encoding);
+        ASSERT_EQ(w.wnd.GetEncoding(), encoding);
         const auto* view = w.wnd.ViewBytes();
         FindModel model{view, w.wnd.DataStart(), w.wnd.DataEnd(), EncodingUnitSize(encoding), encoding};
-        model.anchor = w.wnd.m_pFindAnchor;
-        model.last = w.wnd.m_pLastMatch;
+        model.anchor = w.wnd.GetFindAnchor();
+        model.last = w.wnd.GetLastMatch();
         ASSERT_EQ(model.last, w.wnd.DataStart()) << "a load makes the search positions the start of the data";
         std::vector<std::u16string> texts;
         for (int i = 0; i < 3; ++i)
@@ -671,21 +671,21 @@ TEST(SearchWindow, RandomSequencesOfSearchesFollowTheModel)
             const std::u16string& text = texts[rng() % texts.size()];
             if (rng() % 4 == 0) {
                 const std::int64_t units = (model.end - model.start) / model.unit;
-                w.wnd.m_pTop = w.At(std::uniform_int_distribution<std::int64_t>(0, units)(rng));
+                CFileWndTestAccess::SetTop(w.wnd, w.At(std::uniform_int_distribution<std::int64_t>(0, units)(rng)));
             }
-            const int expected = model.Find(kind, ignoreCase, text, w.wnd.m_pTop);
+            const int expected = model.Find(kind, ignoreCase, text, w.wnd.GetTop());
             const int got = kind == 0   ? w.wnd.FindFirst(ignoreCase, text)
                             : kind == 1 ? w.wnd.FindNext(ignoreCase, text)
                                         : w.wnd.FindPrevious(ignoreCase, text);
             ASSERT_EQ(got, expected) << "iteration " << iter << " step " << step << " kind " << kind;
-            ASSERT_EQ(w.wnd.m_pLastMatch, model.last);
-            ASSERT_EQ(w.wnd.m_pFindAnchor, model.anchor);
-            ASSERT_EQ(w.wnd.m_pHighlightStart, model.hlStart);
-            ASSERT_EQ(w.wnd.m_pHighlightEnd, model.hlEnd);
+            ASSERT_EQ(w.wnd.GetLastMatch(), model.last);
+            ASSERT_EQ(w.wnd.GetFindAnchor(), model.anchor);
+            ASSERT_EQ(w.wnd.GetHighlightStart(), model.hlStart);
+            ASSERT_EQ(w.wnd.GetHighlightEnd(), model.hlEnd);
             if (got == 0) {
                 // The match is on screen: its line lies between the top and the last row.
-                ASSERT_LE(w.wnd.m_pTop, model.last);
-                ASSERT_LE(w.wnd.m_pTop, w.wnd.LastPageTop());
+                ASSERT_LE(w.wnd.GetTop(), model.last);
+                ASSERT_LE(w.wnd.GetTop(), w.wnd.LastPageTop());
             }
         }
     }
@@ -700,7 +700,7 @@ TEST(SearchWindow, WindowWithoutTextFindsNothing)
     EXPECT_EQ(wnd.FindPrevious(false, u"a"), 1);
     EXPECT_EQ(wnd.SearchForward(u"a", 0, 100), kNoPos);
     EXPECT_EQ(wnd.SearchBackward(u"a", 0, 100), kNoPos);
-    EXPECT_EQ(wnd.m_pHighlightStart, kNoPos);
+    EXPECT_EQ(wnd.GetHighlightStart(), kNoPos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Shared helpers for the core tests: temporary files and loaded windows.
 #pragma once
 
+#include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <gtest/gtest.h>
@@ -77,18 +78,18 @@ struct Window {
            bool watch = false)
         : port(rows, cols)
     {
-        wnd.m_bWatchFile = watch;
+        wnd.SetWatchFile(watch);
         const std::string path = dir.Write("text.log", bytes);
         file = std::make_unique<CMemoryMappedFile>();
         if (file->Open(path.c_str(), false))
             loaded = wnd.LoadFile(file.get(), encoding);
     }
     std::string Path() const { return dir.File("text.log"); }
-    std::int64_t Top() const { return wnd.CharIndex(wnd.m_pTop); }
+    std::int64_t Top() const { return wnd.CharIndex(wnd.GetTop()); }
     std::int64_t Index(TextPos p) const { return wnd.CharIndex(p); }
     TextPos At(std::int64_t index) const
     {
-        return wnd.DataStart() + index * static_cast<TextPos>(EncodingUnitSize(wnd.m_nEncoding));
+        return wnd.DataStart() + index * static_cast<TextPos>(EncodingUnitSize(wnd.GetEncoding()));
     }
     // Row r as UTF-8, highlighted runs in « ».
     std::string Row(int r, bool markHighlight = true)

@@ -61,18 +61,18 @@ void Poke(testutil::Window& w, unsigned what)
 {
     CFileWnd& wnd = w.wnd;
     switch (what % 12) {
-    case 0: wnd.OnKeyDown(VK_PRIOR); break;
-    case 1: wnd.OnKeyDown(VK_NEXT); break;
-    case 2: wnd.OnKeyDown(VK_END); break;
-    case 3: wnd.OnKeyDown(VK_HOME); break;
-    case 4: wnd.OnVScroll(SB_PAGEUP); break;
-    case 5: wnd.OnKeyDown(VK_UP); break;
+    case 0: wnd.OnKeyDown(kVkPrior); break;
+    case 1: wnd.OnKeyDown(kVkNext); break;
+    case 2: wnd.OnKeyDown(kVkEnd); break;
+    case 3: wnd.OnKeyDown(kVkHome); break;
+    case 4: wnd.OnVScroll(kSbPageUp); break;
+    case 5: wnd.OnKeyDown(kVkUp); break;
     case 6: wnd.FindFirst(what & 16, u"stress line 1"); break;
     case 7: wnd.FindNext(false, u"x\nst"); break;
     case 8: wnd.CopyScreenToClipboard(); break;
     case 9: wnd.OnFileChanged(1, 0); break;  // a reload out of the watcher's rhythm
     case 10: wnd.OnMouseWheel(-240); break;
-    default: wnd.OnHScroll(SB_LINERIGHT); break;
+    default: wnd.OnHScroll(kSbLineRight); break;
     }
     w.port.Paint(wnd, (what & 1) != 0);
 }
@@ -105,10 +105,10 @@ TEST_F(TruncationTest, WindowSurvivesAppendAndTruncateLoopAndShowsTheFinalConten
     const std::string finalText = Lines(0, 12, "final ");
     ASSERT_TRUE(writer.Do("append " + Escaped(finalText)));
     ASSERT_TRUE(PumpUntil([&] {
-        w.wnd.OnHScroll(SB_LEFT);  // the loop scrolled sideways, too; a reload keeps that
+        w.wnd.OnHScroll(kSbLeft);  // the loop scrolled sideways, too; a reload keeps that
         return Screen(w) == Split(finalText);
     })) << ::testing::PrintToString(Screen(w));
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     w.wnd.CopyScreenToClipboard();
     ASSERT_GE(w.port.m_clipboard.size(), finalText.size());
     EXPECT_EQ(std::string(w.port.m_clipboard.begin(), w.port.m_clipboard.begin() + static_cast<long>(finalText.size())),
@@ -125,10 +125,10 @@ TEST_F(TruncationTest, ReadingATruncatedMappingBeforeItsReloadIsSafe)
     // No reload yet: the window reads where the file no longer is.
     EXPECT_TRUE(Screen(w).empty());
     for (int i = 0; i < 50; ++i)
-        w.wnd.OnKeyDown(VK_PRIOR);
+        w.wnd.OnKeyDown(kVkPrior);
     w.wnd.FindFirst(false, u"old line 19999");
     w.wnd.CopyScreenToClipboard();
-    w.wnd.OnKeyDown(VK_HOME);
+    w.wnd.OnKeyDown(kVkHome);
     EXPECT_EQ(Screen(w).front(), "old line 0");
     EXPECT_EQ(platform::GuardedFaultCount(), faults + 1) << "one fault, however much of the lost range is read";
     EXPECT_TRUE(w.file->IsStale());
@@ -139,7 +139,7 @@ TEST_F(TruncationTest, ReadingATruncatedMappingBeforeItsReloadIsSafe)
     ASSERT_TRUE(writer.Do("truncate 0"));
     ASSERT_TRUE(writer.Do("append new text\\n"));
     w.wnd.OnFileChanged(1, 0);
-    w.wnd.OnKeyDown(VK_END);
+    w.wnd.OnKeyDown(kVkEnd);
     EXPECT_EQ(Screen(w), std::vector<std::string>{"new text"});
 }
 
@@ -153,9 +153,9 @@ TEST_F(TruncationTest, TruncatedAndRegrownToTheSameSizeIsStillReloaded)
     ASSERT_EQ(before.size(), after.size());
     testutil::Window w(before, 10, 40, EncodingAuto, true);
     ASSERT_TRUE(w.loaded);
-    ASSERT_NE(w.wnd.m_pWatcher, nullptr);
-    const std::uint64_t checks = w.wnd.m_pWatcher->CheckCount();
-    ASSERT_TRUE(PumpUntil([&] { return w.wnd.m_pWatcher->CheckCount() > checks; }));
+    ASSERT_NE(w.wnd.GetWatcher(), nullptr);
+    const std::uint64_t checks = w.wnd.GetWatcher()->CheckCount();
+    ASSERT_TRUE(PumpUntil([&] { return w.wnd.GetWatcher()->CheckCount() > checks; }));
 
     // Emptied and refilled at once (in this process, so that the watcher
     // rarely gets to see the empty file in between).

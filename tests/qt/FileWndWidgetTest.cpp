@@ -20,14 +20,24 @@
 #include <thread>
 #include <unistd.h>
 
+using platform::BlueOf;
+using platform::COLORREF;
+using platform::GreenOf;
+using platform::HWND;
+using platform::kFwNormal;
+using platform::LOGFONTW;
+using platform::RedOf;
+using platform::Rgb;
+using platform::WM_FILE_CHANGED;
+
 namespace {
 
-constexpr COLORREF kPage = RGB(0, 0, 128);
-constexpr COLORREF kInk = RGB(255, 255, 0);
+constexpr COLORREF kPage = Rgb(0, 0, 128);
+constexpr COLORREF kInk = Rgb(255, 255, 0);
 
 QRgb Rgb(COLORREF c)
 {
-    return qRgb(static_cast<int>(GetRValue(c)), static_cast<int>(GetGValue(c)), static_cast<int>(GetBValue(c)));
+    return qRgb(static_cast<int>(RedOf(c)), static_cast<int>(GreenOf(c)), static_cast<int>(BlueOf(c)));
 }
 
 // "line 000\n" ... : every line is 9 bytes, so line k starts at byte 9 k.
@@ -66,15 +76,15 @@ struct Fixture {
         file->Open(QFile::encodeName(path).constData(), false);
         widget = std::make_unique<CFileWndWidget>();
         CFileWnd& w = widget->FileWnd();
-        w.m_bWatchFile = false;
+        w.SetWatchFile(false);
         LOGFONTW lf{};
         lf.lfHeight = -14;
-        lf.lfWeight = FW_NORMAL;
+        lf.lfWeight = kFwNormal;
         const char16_t face[] = u"DejaVu Sans Mono";
         std::memcpy(lf.lfFaceName, face, sizeof face);
         w.SetLogFont(lf);
-        w.m_crPage = kPage;
-        w.m_crFont = kInk;
+        w.SetPageColor(kPage);
+        w.SetFontColor(kInk);
         widget->resize(size);
         widget->show();
         QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
@@ -135,27 +145,27 @@ void FileWndWidgetTest::keysMoveTheTopThroughTheHandlers()
     const int rows = fx.Rows();
     QVERIFY(rows > 4);
     // A new window shows the last screenful.
-    QCOMPARE(w.m_pTop, w.LastPageTop());
+    QCOMPARE(w.GetTop(), w.LastPageTop());
     QCOMPARE(w.LastPageTop(), TextPos(9 * (300 - rows)));
 
     QTest::keyClick(fx.widget.get(), Qt::Key_Home);
-    QCOMPARE(w.m_pTop, TextPos(0));
+    QCOMPARE(w.GetTop(), TextPos(0));
     QTest::keyClick(fx.widget.get(), Qt::Key_PageDown);
-    QCOMPARE(w.m_pTop, TextPos(9 * (rows - 2)));
+    QCOMPARE(w.GetTop(), TextPos(9 * (rows - 2)));
     QTest::keyClick(fx.widget.get(), Qt::Key_Down);
-    QCOMPARE(w.m_pTop, TextPos(9 * (rows - 1)));
+    QCOMPARE(w.GetTop(), TextPos(9 * (rows - 1)));
     QTest::keyClick(fx.widget.get(), Qt::Key_Up);
     QTest::keyClick(fx.widget.get(), Qt::Key_PageUp);
-    QCOMPARE(w.m_pTop, TextPos(0));
+    QCOMPARE(w.GetTop(), TextPos(0));
     QTest::keyClick(fx.widget.get(), Qt::Key_Space);
-    QCOMPARE(w.m_pTop, TextPos(9 * (rows - 2)));
+    QCOMPARE(w.GetTop(), TextPos(9 * (rows - 2)));
     QTest::keyClick(fx.widget.get(), Qt::Key_End);
-    QCOMPARE(w.m_pTop, w.LastPageTop());
+    QCOMPARE(w.GetTop(), w.LastPageTop());
     // Keys the window does not know are left to the widgets around it.
     QKeyEvent other(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
     QCoreApplication::sendEvent(fx.widget.get(), &other);
     QVERIFY(!other.isAccepted());
-    QCOMPARE(w.m_pTop, w.LastPageTop());
+    QCOMPARE(w.GetTop(), w.LastPageTop());
 }
 
 void FileWndWidgetTest::barActionsMoveTheTopAndTheBarShowsBytes()
@@ -170,23 +180,23 @@ void FileWndWidgetTest::barActionsMoveTheTopAndTheBarShowsBytes()
     QCOMPARE(bar->value(), bar->maximum());
 
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    QCOMPARE(w.m_pTop, TextPos(0));
+    QCOMPARE(w.GetTop(), TextPos(0));
     QCOMPARE(bar->value(), 0);
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    QCOMPARE(w.m_pTop, TextPos(9));  // one line, not one byte
+    QCOMPARE(w.GetTop(), TextPos(9));  // one line, not one byte
     QCOMPARE(bar->value(), 9);
     bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    QCOMPARE(w.m_pTop, TextPos(9 * (1 + fx.Rows() - 2)));
-    QCOMPARE(bar->value(), int(w.m_pTop));
+    QCOMPARE(w.GetTop(), TextPos(9 * (1 + fx.Rows() - 2)));
+    QCOMPARE(bar->value(), int(w.GetTop()));
 
     // Dragging the thumb into the middle of a line puts that line at the top.
     bar->setSliderDown(true);
     bar->setSliderPosition(9 * 100 + 4);
-    QCOMPARE(w.m_pTop, TextPos(9 * 100));
+    QCOMPARE(w.GetTop(), TextPos(9 * 100));
     bar->setSliderDown(false);
     QCOMPARE(bar->value(), 9 * 100);
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
-    QCOMPARE(w.m_pTop, w.LastPageTop());
+    QCOMPARE(w.GetTop(), w.LastPageTop());
 
     // The horizontal bar counts columns: longest line met (with its break)
     // less the window's columns, never below zero.
@@ -202,9 +212,8 @@ void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
     const std::string text = "hello world\n" + std::string(40, ' ') + "|\n";
     Fixture fx(text, QSize(600, 200));
     CFileWnd& w = fx.Wnd();
-    QCOMPARE(w.m_pTop, TextPos(0));
-    w.m_pHighlightStart = 6;
-    w.m_pHighlightEnd = 12;
+    QCOMPARE(w.GetTop(), TextPos(0));
+    w.SetHighlight(6, 6);
     const QImage img = fx.Pixels();
     if (qEnvironmentVariableIsSet("OSTREL_TEST_DUMP"))
         img.save(qEnvironmentVariable("OSTREL_TEST_DUMP"));
@@ -230,7 +239,7 @@ void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
     QCOMPARE(Share(img, QRect(0, 2 * lh, img.width(), img.height() - 2 * lh), Rgb(kPage)), 1.0);
 
     // Equal colours hide everything, highlight included.
-    w.m_crFont = kPage;
+    w.SetFontColor(kPage);
     QCOMPARE(Share(fx.Pixels(), QRect(0, 0, img.width(), img.height()), Rgb(kPage)), 1.0);
 }
 
@@ -263,7 +272,7 @@ void FileWndWidgetTest::ctrlCCopiesUtf16BigEndianAsUnicode()
         bytes.push_back(static_cast<char>(c.unicode() & 0xFF));
     }
     Fixture fx(bytes);
-    QCOMPARE(fx.Wnd().m_nEncoding, EncodingUtf16BE);
+    QCOMPARE(fx.Wnd().GetEncoding(), EncodingUtf16BE);
     QTest::keyClick(fx.widget.get(), Qt::Key_Home);
     QTest::keyClick(fx.widget.get(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), line.repeated(fx.Rows() + 1));
@@ -300,22 +309,22 @@ void FileWndWidgetTest::barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLas
     // The ends of the thumb's travel are exact.
     bar->setSliderDown(true);
     bar->setSliderPosition(0);
-    QCOMPARE(w.m_pTop, TextPos(0));
+    QCOMPARE(w.GetTop(), TextPos(0));
     bar->setSliderPosition(bar->maximum());
-    QCOMPARE(w.m_pTop, last);
+    QCOMPARE(w.GetTop(), last);
     // One step short of the end lands on a line start just above it.
     bar->setSliderPosition(bar->maximum() - 1);
-    QVERIFY(w.m_pTop < last);
-    QVERIFY(w.m_pTop > size - std::int64_t(tail.size()));
-    QCOMPARE((w.m_pTop - (size - std::int64_t(tail.size()) + 1)) % 9, TextPos(0));
+    QVERIFY(w.GetTop() < last);
+    QVERIFY(w.GetTop() > size - std::int64_t(tail.size()));
+    QCOMPARE((w.GetTop() - (size - std::int64_t(tail.size()) + 1)) % 9, TextPos(0));
     bar->setSliderDown(false);
-    QCOMPARE(bar->value(), fx.widget->VBarValueOf(w.m_pTop));
-    QVERIFY(fx.widget->VBarBytesOf(bar->value()) <= std::int64_t(w.m_pTop));
+    QCOMPARE(bar->value(), fx.widget->VBarValueOf(w.GetTop()));
+    QVERIFY(fx.widget->VBarBytesOf(bar->value()) <= std::int64_t(w.GetTop()));
 
     // Keys still step by lines at the end of a huge file.
     QTest::keyClick(fx.widget.get(), Qt::Key_End);
     QTest::keyClick(fx.widget.get(), Qt::Key_Up);
-    QCOMPARE(w.m_pTop, last - 9);
+    QCOMPARE(w.GetTop(), last - 9);
     QCOMPARE(bar->value(), fx.widget->VBarValueOf(last - 9));
 }
 
@@ -328,25 +337,25 @@ void FileWndWidgetTest::wheelMovesAQuarterPageAndTouchpadDeltasAddUp()
     QTest::keyClick(fx.widget.get(), Qt::Key_Home);
 
     fx.Wheel(QPoint(0, -120));  // one notch towards the user: down the text
-    QCOMPARE(w.m_pTop, TextPos(9 * quarter));
+    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
     for (int i = 0; i < 3; ++i)
         fx.Wheel(QPoint(0, -40));  // a touchpad: a third of a notch each
-    QCOMPARE(w.m_pTop, TextPos(9 * 2 * quarter));
+    QCOMPARE(w.GetTop(), TextPos(9 * 2 * quarter));
     // A change of direction drops the part of a notch collected so far:
     // -60 then +60 twice is one notch up, not none.
     fx.Wheel(QPoint(0, -60));
     fx.Wheel(QPoint(0, 60));
-    QCOMPARE(w.m_pTop, TextPos(9 * 2 * quarter));
+    QCOMPARE(w.GetTop(), TextPos(9 * 2 * quarter));
     fx.Wheel(QPoint(0, 60));
-    QCOMPARE(w.m_pTop, TextPos(9 * quarter));
+    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
     fx.Wheel(QPoint(0, 240));  // two notches in one event
-    QCOMPARE(w.m_pTop, TextPos(0));
+    QCOMPARE(w.GetTop(), TextPos(0));
 
     // Over the bar the wheel moves the text the same way.
     QWheelEvent ev(QPointF(2, 2), QPointF(2, 2), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                    Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(fx.widget->verticalScrollBar(), &ev);
-    QCOMPARE(w.m_pTop, TextPos(9 * quarter));
+    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
 }
 
 void FileWndWidgetTest::horizontalWheelTiltedRightScrollsRight()
@@ -358,38 +367,37 @@ void FileWndWidgetTest::horizontalWheelTiltedRightScrollsRight()
     CFileWnd& w = fx.Wnd();
     const int quarter = fx.Cols() / 4;
     QVERIFY(quarter >= 1);
-    QCOMPARE(w.m_nHorzOffset, std::int64_t(0));
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(0));
 
     // Qt reports a tilt to the right as a negative horizontal delta.
     fx.Wheel(QPoint(-120, 0));
-    QCOMPARE(w.m_nHorzOffset, std::int64_t(quarter));
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
     QCOMPARE(fx.widget->horizontalScrollBar()->value(), quarter);
     fx.Wheel(QPoint(-120, 0));
-    QCOMPARE(w.m_nHorzOffset, std::int64_t(2 * quarter));
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(2 * quarter));
     fx.Wheel(QPoint(120, 0));
-    QCOMPARE(w.m_nHorzOffset, std::int64_t(quarter));
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
     // A diagonal touchpad move acts on both axes, each on its own.
-    const TextPos top = w.m_pTop;
+    const TextPos top = w.GetTop();
     fx.Wheel(QPoint(120, 120));
-    QCOMPARE(w.m_nHorzOffset, std::int64_t(0));
-    QVERIFY(w.m_pTop < top);
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(0));
+    QVERIFY(w.GetTop() < top);
 
     // Right arrow: a quarter of the columns as well.
     QTest::keyClick(fx.widget.get(), Qt::Key_Right);
-    QCOMPARE(w.m_nHorzOffset, std::int64_t(quarter));
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
 }
 
 void FileWndWidgetTest::clickClearsTheHighlight()
 {
     Fixture fx("one two three\nfour\n");
     CFileWnd& w = fx.Wnd();
-    w.m_pHighlightStart = 4;
-    w.m_pHighlightEnd = 7;
+    w.SetHighlight(4, 3);
     QVERIFY(Share(fx.Pixels(), QRect(4 * w.GetCharWidth(), 0, 3 * w.GetCharWidth(), w.GetLineHeight()), Rgb(kInk)) >
             0.5);
     QTest::mouseClick(fx.widget->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
-    QCOMPARE(w.m_pHighlightStart, kNoPos);
-    QCOMPARE(w.m_pHighlightEnd, kNoPos);
+    QCOMPARE(w.GetHighlightStart(), kNoPos);
+    QCOMPARE(w.GetHighlightEnd(), kNoPos);
     QVERIFY(!fx.widget->HasCapture());
     QVERIFY(Share(fx.Pixels(), QRect(4 * w.GetCharWidth(), 0, 3 * w.GetCharWidth(), w.GetLineHeight()), Rgb(kInk)) <
             0.5);
@@ -406,13 +414,13 @@ void FileWndWidgetTest::postedFileChangedMessageReloadsFromAnotherThread()
         f.write(QByteArray::fromStdString(NumberedLines(120).substr(900)));
     }
     const HWND hwnd = w.GetSafeHwnd();
-    std::thread poster([hwnd] { platform::PostMessage(hwnd, WM_FILE_CHANGED, 1, 0); });
+    std::thread poster([hwnd] { platform::PostWindowMessage(hwnd, WM_FILE_CHANGED, 1, 0); });
     poster.join();
     // Delivered by the event loop, not by the posting thread.
     QTRY_COMPARE(w.CharacterCount(), std::uint64_t(9 * 120));
     // The window was at the end, so it follows to the new end.
-    QCOMPARE(w.m_pTop, w.LastPageTop());
-    QCOMPARE(w.m_pTop, TextPos(9 * (120 - fx.Rows())));
+    QCOMPARE(w.GetTop(), w.LastPageTop());
+    QCOMPARE(w.GetTop(), TextPos(9 * (120 - fx.Rows())));
 }
 
 QTEST_MAIN(FileWndWidgetTest)

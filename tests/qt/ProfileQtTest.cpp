@@ -18,9 +18,9 @@ namespace {
 // Redirected before anything asks QSettings or QStandardPaths for a folder.
 QTemporaryDir* g_pConfigHome = nullptr;
 
-LOGFONTW SampleFont()
+platform::LOGFONTW SampleFont()
 {
-    LOGFONTW f{};
+    platform::LOGFONTW f{};
     f.lfHeight = -16;
     f.lfWeight = 700;
     f.lfItalic = 1;
@@ -59,7 +59,7 @@ private slots:
 
     void valuesRoundTripThroughTheFile()
     {
-        const LOGFONTW font = SampleFont();
+        const platform::LOGFONTW font = SampleFont();
         {
             CQtProfile writer;
             QVERIFY(writer.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &font, sizeof font));

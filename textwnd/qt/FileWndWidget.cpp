@@ -24,6 +24,24 @@
 #include <cmath>
 #include <cstring>
 
+using platform::BlueOf;
+using platform::COLORREF;
+using platform::GreenOf;
+using platform::kCfUnicodeText;
+using platform::kIdCancel;
+using platform::kIdNo;
+using platform::kIdOk;
+using platform::kIdYes;
+using platform::kLfFaceSize;
+using platform::kMbIconError;
+using platform::kMbIconInformation;
+using platform::kMbIconQuestion;
+using platform::kMbIconWarning;
+using platform::kMbYesNoCancel;
+using platform::LOGFONTW;
+using platform::MulDiv;
+using platform::RedOf;
+
 namespace {
 
 // Files above INT_MAX bytes put this many steps on the vertical bar.
@@ -33,7 +51,7 @@ constexpr int kMaxPixelSize = 4096;
 
 QColor ToQColor(COLORREF c)
 {
-    return QColor(static_cast<int>(GetRValue(c)), static_cast<int>(GetGValue(c)), static_cast<int>(GetBValue(c)));
+    return QColor(static_cast<int>(RedOf(c)), static_cast<int>(GreenOf(c)), static_cast<int>(BlueOf(c)));
 }
 
 QRect ToQRect(const WRect& r)
@@ -44,7 +62,7 @@ QRect ToQRect(const WRect& r)
 QString FaceName(const LOGFONTW& lf)
 {
     int n = 0;
-    while (n < LF_FACESIZE && lf.lfFaceName[n])
+    while (n < kLfFaceSize && lf.lfFaceName[n])
         ++n;
     return QString::fromUtf16(lf.lfFaceName, n);
 }
@@ -341,8 +359,8 @@ CFileWndWidget::CFileWndWidget(QWidget* parent) : QAbstractScrollArea(parent)
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &CFileWndWidget::OnVBarAction);
     connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, &CFileWndWidget::OnHBarAction);
     // While the thumb is dragged it follows the mouse; on release it shows the top as it is.
-    connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(SB_VERT); });
-    connect(horizontalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(SB_HORZ); });
+    connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(kSbVert); });
+    connect(horizontalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(kSbHorz); });
 
     InstallPostedMessagePump();
 }
@@ -380,14 +398,14 @@ int CFileWndWidget::GetDpiY()
 void CFileWndWidget::SetScrollInfo(int bar, unsigned mask, std::int64_t min, std::int64_t max, std::int64_t page,
                                    std::int64_t pos, bool)
 {
-    BarInfo& b = bar == SB_VERT ? m_vert : m_horz;
-    if (mask & SIF_RANGE) {
+    BarInfo& b = bar == kSbVert ? m_vert : m_horz;
+    if (mask & kSifRange) {
         b.min = min;
         b.max = max;
     }
-    if (mask & SIF_PAGE)
+    if (mask & kSifPage)
         b.page = page;
-    if (mask & SIF_POS)
+    if (mask & kSifPos)
         b.pos = pos;
     ApplyBar(bar);
 }
@@ -424,7 +442,7 @@ void CFileWndWidget::ApplyBar(int bar)
 {
     const bool wasSetting = m_bSettingBars;
     m_bSettingBars = true;
-    if (bar == SB_VERT) {
+    if (bar == kSbVert) {
         QScrollBar* sb = verticalScrollBar();
         const std::int64_t span = std::max<std::int64_t>(m_vert.max - m_vert.min, 0);
         const std::int64_t page = std::clamp<std::int64_t>(m_vert.page, 0, span);
@@ -463,17 +481,17 @@ void CFileWndWidget::OnVBarAction(int action)
         return;
     int code;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-    case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-    case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-    case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-    case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    case QAbstractSlider::SliderSingleStepAdd: code = kSbLineDown; break;
+    case QAbstractSlider::SliderSingleStepSub: code = kSbLineUp; break;
+    case QAbstractSlider::SliderPageStepAdd: code = kSbPageDown; break;
+    case QAbstractSlider::SliderPageStepSub: code = kSbPageUp; break;
+    case QAbstractSlider::SliderToMinimum: code = kSbTop; break;
+    case QAbstractSlider::SliderToMaximum: code = kSbBottom; break;
+    case QAbstractSlider::SliderMove: code = kSbThumbTrack; break;
     default: return;
     }
     m_wnd.OnVScroll(code);
-    ApplyBar(SB_VERT);
+    ApplyBar(kSbVert);
 }
 
 void CFileWndWidget::OnHBarAction(int action)
@@ -482,17 +500,17 @@ void CFileWndWidget::OnHBarAction(int action)
         return;
     int code;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINERIGHT; break;
-    case QAbstractSlider::SliderSingleStepSub: code = SB_LINELEFT; break;
-    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGERIGHT; break;
-    case QAbstractSlider::SliderPageStepSub: code = SB_PAGELEFT; break;
-    case QAbstractSlider::SliderToMinimum: code = SB_LEFT; break;
-    case QAbstractSlider::SliderToMaximum: code = SB_RIGHT; break;
-    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    case QAbstractSlider::SliderSingleStepAdd: code = kSbLineRight; break;
+    case QAbstractSlider::SliderSingleStepSub: code = kSbLineLeft; break;
+    case QAbstractSlider::SliderPageStepAdd: code = kSbPageRight; break;
+    case QAbstractSlider::SliderPageStepSub: code = kSbPageLeft; break;
+    case QAbstractSlider::SliderToMinimum: code = kSbLeft; break;
+    case QAbstractSlider::SliderToMaximum: code = kSbRight; break;
+    case QAbstractSlider::SliderMove: code = kSbThumbTrack; break;
     default: return;
     }
     m_wnd.OnHScroll(code, horizontalScrollBar()->sliderPosition());
-    ApplyBar(SB_HORZ);
+    ApplyBar(kSbHorz);
 }
 
 void CFileWndWidget::scrollContentsBy(int, int)
@@ -510,7 +528,7 @@ void CFileWndWidget::ScrollWindow(int dx, int dy)
     viewport()->scroll(dx, dy);
 }
 
-int CFileWndWidget::MessageBox(const std::string& text, const std::string& caption, unsigned type)
+int CFileWndWidget::ShowMessageBox(const std::string& text, const std::string& caption, unsigned type)
 {
     if (m_messageBoxHook)
         return m_messageBoxHook(text, caption, type);
@@ -518,13 +536,13 @@ int CFileWndWidget::MessageBox(const std::string& text, const std::string& capti
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
     switch (type & 0xF0) {
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case 0x30: box.setIcon(QMessageBox::Warning); break;
-    case 0x40: box.setIcon(QMessageBox::Information); break;
+    case kMbIconError: box.setIcon(QMessageBox::Critical); break;
+    case kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
+    case kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
+    case kMbIconInformation: box.setIcon(QMessageBox::Information); break;
     default: break;
     }
-    const bool question = (type & 0xF) == MB_YESNOCANCEL;
+    const bool question = (type & 0xF) == kMbYesNoCancel;
     if (question) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
@@ -534,10 +552,10 @@ int CFileWndWidget::MessageBox(const std::string& text, const std::string& capti
         box.setEscapeButton(QMessageBox::Ok);
     }
     switch (box.exec()) {
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    case QMessageBox::Ok: return IDOK;
-    default: return question ? IDCANCEL : IDOK;  // closed without a button
+    case QMessageBox::Yes: return kIdYes;
+    case QMessageBox::No: return kIdNo;
+    case QMessageBox::Ok: return kIdOk;
+    default: return question ? kIdCancel : kIdOk;  // closed without a button
     }
 }
 
@@ -554,7 +572,7 @@ void CFileWndWidget::EmptyClipboard()
 void CFileWndWidget::SetClipboardData(unsigned format, std::vector<std::uint8_t> block)
 {
     QString text;
-    if (format == CF_UNICODETEXT) {
+    if (format == kCfUnicodeText) {
         std::u16string units(block.size() / 2, u'\0');
         if (!units.empty())
             std::memcpy(units.data(), block.data(), units.size() * 2);
@@ -599,15 +617,15 @@ void CFileWndWidget::keyPressEvent(QKeyEvent* event)
     unsigned vk = 0;
     if (!(event->modifiers() & Qt::AltModifier)) {
         switch (event->key()) {
-        case Qt::Key_Space: vk = VK_SPACE; break;
-        case Qt::Key_PageUp: vk = VK_PRIOR; break;
-        case Qt::Key_PageDown: vk = VK_NEXT; break;
-        case Qt::Key_End: vk = VK_END; break;
-        case Qt::Key_Home: vk = VK_HOME; break;
-        case Qt::Key_Left: vk = VK_LEFT; break;
-        case Qt::Key_Up: vk = VK_UP; break;
-        case Qt::Key_Right: vk = VK_RIGHT; break;
-        case Qt::Key_Down: vk = VK_DOWN; break;
+        case Qt::Key_Space: vk = kVkSpace; break;
+        case Qt::Key_PageUp: vk = kVkPrior; break;
+        case Qt::Key_PageDown: vk = kVkNext; break;
+        case Qt::Key_End: vk = kVkEnd; break;
+        case Qt::Key_Home: vk = kVkHome; break;
+        case Qt::Key_Left: vk = kVkLeft; break;
+        case Qt::Key_Up: vk = kVkUp; break;
+        case Qt::Key_Right: vk = kVkRight; break;
+        case Qt::Key_Down: vk = kVkDown; break;
         default: break;
         }
     }

@@ -26,7 +26,7 @@ class QScrollBar;
 class CQtFontCache {
 public:
     struct Entry {
-        LOGFONTW logFont{};
+        platform::LOGFONTW logFont{};
         QFont font;
         QRawFont rawFont;   // the primary face: glyphs placed by hand on the column grid
         int cellWidth = 1;  // whole pixels per column
@@ -41,9 +41,9 @@ public:
     };
 
     // The entry for `lf`, measured on `device` (null: the default screen).
-    const Entry& Get(const LOGFONTW& lf, const QPaintDevice* device = nullptr);
+    const Entry& Get(const platform::LOGFONTW& lf, const QPaintDevice* device = nullptr);
 
-    static QFont FontFromLogFont(const LOGFONTW& lf, const QPaintDevice* device = nullptr);
+    static QFont FontFromLogFont(const platform::LOGFONTW& lf, const QPaintDevice* device = nullptr);
 
 private:
     std::optional<Entry> m_entry;
@@ -59,17 +59,17 @@ public:
                    const QPaintDevice* device = nullptr);
 
     bool RectVisible(const WRect& rc) override;
-    void FillSolidRect(const WRect& rc, COLORREF color) override;
-    void SelectFont(const LOGFONTW& font) override;
+    void FillSolidRect(const WRect& rc, platform::COLORREF color) override;
+    void SelectFont(const platform::LOGFONTW& font) override;
     void TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text, std::size_t length,
-                       COLORREF textColor, COLORREF backColor) override;
+                       platform::COLORREF textColor, platform::COLORREF backColor) override;
     void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
-                     COLORREF textColor, COLORREF backColor) override;
+                     platform::COLORREF textColor, platform::COLORREF backColor) override;
 
 private:
     void DrawFallback(int cellX, int baseline, char32_t cp);
-    void DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length, COLORREF textColor,
-                 COLORREF backColor);
+    void DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                 platform::COLORREF textColor, platform::COLORREF backColor);
 
     QPainter& m_painter;
     QRegion m_area;
@@ -97,14 +97,14 @@ public:
 
     // --- IFileWndPort ---------------------------------------------------------------
     WRect GetClientRect() override;
-    void MeasureText(const LOGFONTW& font, const char16_t* text, int length, int* cx, int* cy) override;
+    void MeasureText(const platform::LOGFONTW& font, const char16_t* text, int length, int* cx, int* cy) override;
     int GetDpiY() override;
     void SetScrollInfo(int bar, unsigned mask, std::int64_t min, std::int64_t max, std::int64_t page, std::int64_t pos,
                        bool redraw) override;
     std::int64_t GetVScrollTrackPos() override;
     void InvalidateAll() override;
     void ScrollWindow(int dx, int dy) override;
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    int ShowMessageBox(const std::string& text, const std::string& caption, unsigned type) override;
     bool OpenClipboard() override;
     void EmptyClipboard() override;
     void SetClipboardData(unsigned format, std::vector<std::uint8_t> block) override;

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+using platform::COLORREF;
+using platform::kIdOk;
+using platform::kMbOk;
+
 namespace headless {
 
 void HeadlessPort::Resize(int rows, int cols)
@@ -18,12 +22,12 @@ void HeadlessPort::Resize(int rows, int cols)
 void HeadlessPort::SetScrollInfo(int bar, unsigned mask, std::int64_t min, std::int64_t max, std::int64_t page,
                                  std::int64_t pos, bool)
 {
-    ScrollInfo& s = bar == SB_VERT ? m_vert : m_horz;
-    if (mask & SIF_RANGE)
+    ScrollInfo& s = bar == kSbVert ? m_vert : m_horz;
+    if (mask & kSifRange)
         s.min = min, s.max = max;
-    if (mask & SIF_PAGE)
+    if (mask & kSifPage)
         s.page = page;
-    if (mask & SIF_POS)
+    if (mask & kSifPos)
         s.pos = pos;
 }
 
@@ -63,10 +67,10 @@ void HeadlessPort::ScrollWindow(int dx, int dy)
         m_invalid.push_back({client.left, client.top, client.left + dx, client.bottom});
 }
 
-int HeadlessPort::MessageBox(const std::string& text, const std::string&, unsigned type)
+int HeadlessPort::ShowMessageBox(const std::string& text, const std::string&, unsigned type)
 {
     m_messages.push_back(text);
-    return (type & 0xF) == MB_OK ? IDOK : m_answer;
+    return (type & 0xF) == kMbOk ? kIdOk : m_answer;
 }
 
 void HeadlessPort::Paint(CFileWnd& wnd, bool everything)
@@ -127,7 +131,7 @@ void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u
     for (int c = std::max(col0, 0); c < m_port.m_cols; ++c)
         cells[static_cast<size_t>(c)] = Cell{};
     // Inverse video is the page colour on the font colour.
-    const bool inverse = bg == m_wnd.m_crFont && fg == m_wnd.m_crPage && fg != bg;
+    const bool inverse = bg == m_wnd.GetFontColor() && fg == m_wnd.GetPageColor() && fg != bg;
     const int xc = x / HeadlessPort::kCharWidth;
     for (size_t i = 0; i < text.size(); ++i) {
         const long c = xc + static_cast<long>(i);

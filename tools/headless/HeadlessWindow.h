@@ -30,7 +30,7 @@ public:
     int Cols() const { return m_cols; }
 
     WRect GetClientRect() override { return {0, 0, m_cols * kCharWidth, m_rows * kLineHeight}; }
-    void MeasureText(const LOGFONTW&, const char16_t*, int length, int* cx, int* cy) override
+    void MeasureText(const platform::LOGFONTW&, const char16_t*, int length, int* cx, int* cy) override
     {
         *cx = length * kCharWidth;
         *cy = kLineHeight;
@@ -41,7 +41,7 @@ public:
     std::int64_t GetVScrollTrackPos() override { return m_trackPos; }
     void InvalidateAll() override;
     void ScrollWindow(int dx, int dy) override;
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    int ShowMessageBox(const std::string& text, const std::string& caption, unsigned type) override;
     bool OpenClipboard() override { return m_clipboardOpens; }
     void EmptyClipboard() override { m_clipboard.clear(); }
     void SetClipboardData(unsigned format, std::vector<std::uint8_t> block) override
@@ -64,8 +64,8 @@ public:
 
     // Scripted state.
     int m_dpi = 96;
-    int m_answer = IDCANCEL;           // reply to every question
-    std::int64_t m_trackPos = 0;       // vertical tracking position in bytes
+    int m_answer = platform::kIdCancel;  // reply to every question
+    std::int64_t m_trackPos = 0;         // vertical tracking position in bytes
     bool m_clipboardOpens = true;
     bool m_clipboardCloses = true;
     std::vector<std::string> m_messages;  // every message box text, in order
@@ -88,24 +88,25 @@ public:
     RecordingPainter(HeadlessPort& port, const CFileWnd& wnd, bool everything)
         : m_port(port), m_wnd(wnd), m_everything(everything) {}
     bool RectVisible(const WRect& rc) override;
-    void FillSolidRect(const WRect& rc, COLORREF color) override;
-    void SelectFont(const LOGFONTW&) override { ++m_fontSelections; }
+    void FillSolidRect(const WRect& rc, platform::COLORREF color) override;
+    void SelectFont(const platform::LOGFONTW&) override { ++m_fontSelections; }
     void TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text, std::size_t length,
-                       COLORREF textColor, COLORREF backColor) override;
+                       platform::COLORREF textColor, platform::COLORREF backColor) override;
     void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
-                     COLORREF textColor, COLORREF backColor) override;
+                     platform::COLORREF textColor, platform::COLORREF backColor) override;
 
     struct Call {
         int x, yBottom;
         std::u32string text;
-        COLORREF fg, bg;
+        platform::COLORREF fg, bg;
         WRect opaque;
     };
     std::vector<Call> m_calls;
     int m_fontSelections = 0;
 
 private:
-    void Put(int x, int yBottom, const WRect& opaque, const std::u32string& text, COLORREF fg, COLORREF bg);
+    void Put(int x, int yBottom, const WRect& opaque, const std::u32string& text, platform::COLORREF fg,
+             platform::COLORREF bg);
     HeadlessPort& m_port;
     const CFileWnd& m_wnd;
     bool m_everything;

@@ -12,6 +12,12 @@
 #include <thread>
 #include <vector>
 
+using platform::kCfUnicodeText;
+using platform::kIdCancel;
+using platform::kIdNo;
+using platform::kIdYes;
+using platform::kMbOk;
+
 namespace {
 
 const char kUsage[] =
@@ -80,12 +86,12 @@ void AppendUtf8(std::string& out, char32_t c)
 class ProbePort : public headless::HeadlessPort {
 public:
     using HeadlessPort::HeadlessPort;
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override
+    int ShowMessageBox(const std::string& text, const std::string& caption, unsigned type) override
     {
-        const int answer = HeadlessPort::MessageBox(text, caption, type);
+        const int answer = HeadlessPort::ShowMessageBox(text, caption, type);
         std::printf("message \"%s\"", EscapeText(text).c_str());
-        if ((type & 0xF) != MB_OK)
-            std::printf(" %s", answer == IDYES ? "yes" : answer == IDNO ? "no" : "cancel");
+        if ((type & 0xF) != kMbOk)
+            std::printf(" %s", answer == kIdYes ? "yes" : answer == kIdNo ? "no" : "cancel");
         std::printf("\n");
         return answer;
     }
@@ -109,22 +115,22 @@ public:
         std::string top = "-", last = "-";
         std::uint64_t total = 0;
         if (w.HasText()) {
-            top = Index(w.m_pTop);
+            top = Index(w.GetTop());
             last = Index(w.LastPageTop());
             total = w.CharacterCount();
         }
         std::string hl = "none";
-        if (w.HasText() && w.m_pHighlightStart != kNoPos && w.m_pHighlightEnd != kNoPos &&
-            w.m_pHighlightStart < w.m_pHighlightEnd)
-            hl = Index(w.m_pHighlightStart) + "-" + Index(w.m_pHighlightEnd);
+        if (w.HasText() && w.GetHighlightStart() != kNoPos && w.GetHighlightEnd() != kNoPos &&
+            w.GetHighlightStart() < w.GetHighlightEnd())
+            hl = Index(w.GetHighlightStart()) + "-" + Index(w.GetHighlightEnd());
         std::printf("top=%s last=%s total=%llu enc=\"%s\" hoff=%lld longest=%lld hl=%s\n", top.c_str(), last.c_str(),
-                    static_cast<unsigned long long>(total), EncodingName(w.m_nEncoding),
-                    static_cast<long long>(w.m_nHorzOffset), static_cast<long long>(w.m_nLongestLine), hl.c_str());
+                    static_cast<unsigned long long>(total), EncodingName(w.GetEncoding()),
+                    static_cast<long long>(w.GetHorzOffset()), static_cast<long long>(w.GetLongestLine()), hl.c_str());
     }
 
     void PrintRows()
     {
-        const bool wide = m_wnd.m_nEncoding == EncodingUtf16LE || m_wnd.m_nEncoding == EncodingUtf16BE;
+        const bool wide = m_wnd.GetEncoding() == EncodingUtf16LE || m_wnd.GetEncoding() == EncodingUtf16BE;
         const auto& screen = m_port.Screen();
         char buf[16];
         for (int r = 0; r < m_port.Rows(); ++r) {
@@ -173,8 +179,8 @@ public:
         const bool hasArg = colon != std::string::npos;
         if (verb == "key" && hasArg) {
             static const struct { const char* name; unsigned vk; } keys[] = {
-                {"space", VK_SPACE}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT}, {"end", VK_END}, {"home", VK_HOME},
-                {"left", VK_LEFT}, {"up", VK_UP}, {"right", VK_RIGHT}, {"down", VK_DOWN},
+                {"space", kVkSpace}, {"pgup", kVkPrior}, {"pgdn", kVkNext}, {"end", kVkEnd}, {"home", kVkHome},
+                {"left", kVkLeft}, {"up", kVkUp}, {"right", kVkRight}, {"down", kVkDown},
             };
             for (const auto& k : keys)
                 if (arg == k.name) {
@@ -207,9 +213,9 @@ public:
             n = std::clamp<long long>(n, 0, reach);
             if (verb == "thumb") {
                 m_port.m_trackPos = n;
-                m_wnd.OnVScroll(SB_THUMBTRACK);
+                m_wnd.OnVScroll(kSbThumbTrack);
             } else {
-                m_wnd.OnHScroll(SB_THUMBTRACK, n);
+                m_wnd.OnHScroll(kSbThumbTrack, n);
             }
             return true;
         }
@@ -257,7 +263,7 @@ public:
             if (m_port.m_clipFormat) {
                 const auto& b = m_port.m_clipboard;
                 const size_t n = b.size() >= 2 ? b.size() - 2 : 0;
-                std::printf("clip %s %s\n", m_port.m_clipFormat == CF_UNICODETEXT ? "unicode" : "text",
+                std::printf("clip %s %s\n", m_port.m_clipFormat == kCfUnicodeText ? "unicode" : "text",
                             EscapeBytes(b.data(), n).c_str());
             }
             return true;
@@ -316,7 +322,7 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = IDCANCEL;
+    int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = kIdCancel;
     bool watch = true;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
@@ -347,11 +353,11 @@ int main(int argc, char** argv)
         } else if (opt == "--answer") {
             const std::string a = val;
             if (a == "yes")
-                answer = IDYES;
+                answer = kIdYes;
             else if (a == "no")
-                answer = IDNO;
+                answer = kIdNo;
             else if (a == "cancel")
-                answer = IDCANCEL;
+                answer = kIdCancel;
             else
                 return Usage();
         } else {
@@ -365,8 +371,8 @@ int main(int argc, char** argv)
 
     Probe probe(rows, cols);
     probe.m_port.m_answer = answer;
-    probe.m_wnd.m_nTextCase = textCase;
-    probe.m_wnd.m_bWatchFile = watch;
+    probe.m_wnd.SetTextCase(textCase);
+    probe.m_wnd.SetWatchFile(watch);
     // Commands are checked before anything runs: a typo must not leave half a script done.
     for (int k = i; k < argc; ++k) {
         if (!probe.Run(argv[k], false)) {
