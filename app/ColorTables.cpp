@@ -101,12 +101,12 @@ const CColorTable& StandardColors()
     return table;
 }
 
-QColor ColorFromRef(COLORREF color)
+QColor ColorFromRef(platform::COLORREF color)
 {
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
+    return QColor(platform::RedOf(color), platform::GreenOf(color), platform::BlueOf(color));
 }
 
-COLORREF RefFromColor(const QColor& color)
+platform::COLORREF RefFromColor(const QColor& color)
 {
-    return RGB(color.red(), color.green(), color.blue());
+    return platform::Rgb(color.red(), color.green(), color.blue());
 }

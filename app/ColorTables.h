@@ -19,5 +19,5 @@ const CColorTable& ShadeColors();  // row by row: the first ten are the lightest
 const CColorTable& StandardColors();
 
 // Colours cross the view's interfaces as 0x00BBGGRR values.
-QColor ColorFromRef(COLORREF color);
-COLORREF RefFromColor(const QColor& color);
+QColor ColorFromRef(platform::COLORREF color);
+platform::COLORREF RefFromColor(const QColor& color);
