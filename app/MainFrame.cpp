@@ -5,6 +5,7 @@
 #include "app/RibbonElementPorts.h"
 #include "app/TextFileViewWidget.h"
 #include "app/TextFileViewerApp.h"
+#include "app/WindowsDialog.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
@@ -15,15 +16,71 @@
 #include "view/CommandIds.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QChildEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <QUrl>
 
 #include <unordered_map>
+
+// The back and forward buttons of a mouse or keyboard, on the main window and
+// every widget in it (not application-wide: a dialog keeps its own buttons).
+// Widgets added later are watched as they come.
+class CTextFileViewerMainFrame::CBackForwardFilter : public QObject {
+public:
+    explicit CBackForwardFilter(CTextFileViewerMainFrame* frame) : QObject(frame), m_pFrame(frame) { Watch(frame); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        int step = 0;
+        switch (event->type()) {
+        case QEvent::ChildAdded:
+            if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
+                Watch(child);
+            return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+            step = button == Qt::BackButton ? -1 : button == Qt::ForwardButton ? 1 : 0;
+            break;
+        }
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            step = key == Qt::Key_Back ? -1 : key == Qt::Key_Forward ? 1 : 0;
+            break;
+        }
+        default: return false;
+        }
+        // A dialog is a child of the frame too, but a window of its own.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!step || !widget || widget->window() != m_pFrame)
+            return false;
+        if (step < 0)
+            m_pFrame->ActivatePreviousChildFrame();
+        else
+            m_pFrame->ActivateNextChildFrame();
+        return true;
+    }
+
+private:
+    void Watch(QObject* object)
+    {
+        object->installEventFilter(this);
+        for (QObject* child : object->children())
+            if (child->isWidgetType())
+                Watch(child);
+    }
+
+    CTextFileViewerMainFrame* m_pFrame;
+};
 
 namespace {
 
@@ -72,7 +129,11 @@ bool CTextFileViewerMainFrame::OnCreate()
     });
     // 5.-6. The ribbon and its content (SetRibbonBar), 7. the status bar: with their own parts.
     // 8.-9. Docking modes: the frame has no docking panes.
-    // 10. The windows dialog (command 131), 11. the key tips and 12. the welcome message: with their own parts.
+    // 10. The windows dialog answers command 131 (ShowWindowsDialog); with it the keys and buttons that move
+    //     between the windows.
+    AddWindowKeys();
+    new CBackForwardFilter(this);
+    // 11. The key tips and 12. the welcome message: with their own parts.
 
     // The update pass, as the framework's idle processing: whenever the event loop is about to wait.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
@@ -104,6 +165,45 @@ QList<CTextFileViewerChildFrame*> CTextFileViewerMainFrame::GetChildFrames() con
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             frames.append(frame);
     return frames;
+}
+
+void CTextFileViewerMainFrame::ActivateNextChildFrame()
+{
+    m_pTabArea->ActivateNextWindow();
+}
+
+void CTextFileViewerMainFrame::ActivatePreviousChildFrame()
+{
+    m_pTabArea->ActivatePreviousWindow();
+}
+
+// The keys of tabbed documents: Ctrl+F4 and Ctrl+W close the active window, Ctrl+Tab and Ctrl+F6 go to the next
+// one, with Shift to the previous one.
+void CTextFileViewerMainFrame::AddWindowKeys()
+{
+    auto add = [this](const QList<QKeySequence>& keys, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    add({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] {
+        if (m_pActiveFrame)
+            CloseChildFrame(m_pActiveFrame);
+    });
+    add({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_F6)},
+        &CTextFileViewerMainFrame::ActivateNextChildFrame);
+    // Shift+Tab arrives as Backtab.
+    add({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)},
+        &CTextFileViewerMainFrame::ActivatePreviousChildFrame);
+}
+
+void CTextFileViewerMainFrame::ShowWindowsDialog()
+{
+    CWindowsDialog dialog(this);
+    dialog.exec();
 }
 
 CTextFileView* CTextFileViewerMainFrame::GetActiveView() const
@@ -210,10 +310,15 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
 {
     switch (id) {
     case cmd::FileClose:
+    case cmd::WindowNew:
         if (!m_pActiveFrame)
             return false;
-        m_pApp->CloseDocument(m_pActiveFrame->GetDocument());
+        if (id == cmd::FileClose)
+            m_pApp->CloseDocument(m_pActiveFrame->GetDocument());
+        else
+            m_pApp->CreateFrame(m_pActiveFrame->GetDocument());
         return true;
+    case cmd::WindowManager: ShowWindowsDialog(); return true;
     default: return false;
     }
 }
@@ -222,9 +327,13 @@ bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
 {
     switch (ui.m_nID) {
     case cmd::FileClose:
+    case cmd::WindowNew:
         if (!m_pActiveFrame)
             return false;
         ui.Enable();
+        return true;
+    case cmd::WindowManager:
+        ui.Enable();  // always, also without windows
         return true;
     default: return false;
     }

@@ -49,8 +49,12 @@ public:
     void AddChildFrame(CTextFileViewerChildFrame* frame);
     void ActivateChildFrame(CTextFileViewerChildFrame* frame);
     CTextFileViewerChildFrame* GetActiveChildFrame() const;
-    // Every window, in window order (groups left to right, tabs left to right).
+    // Every window, in window order (groups left to right, tabs left to right): the order of the list button,
+    // the windows dialog, Ctrl+Tab and the back and forward buttons.
     QList<CTextFileViewerChildFrame*> GetChildFrames() const;
+    // The next or previous window after the active one, wrapping around; one window: no change.
+    void ActivateNextChildFrame();
+    void ActivatePreviousChildFrame();
     CTextFileView* GetActiveView() const;
     // Closes the window (and with the last window of a document the document).
     void CloseChildFrame(CTextFileViewerChildFrame* frame);
@@ -85,6 +89,9 @@ public:
     IRibbonComboElement* FindComboElement(int id);
     IRibbonFontElement* FindFontElement(int id);
 
+    // The windows dialog (Switch Windows): modal, activates the window chosen.
+    void ShowWindowsDialog();
+
     // --- Dialogs --------------------------------------------------------------------------------------------------
     // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
     int MessageBox(QWidget* parent, const std::string& text, unsigned type);
@@ -98,6 +105,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    class CBackForwardFilter;
     struct CCommandUISink {
         int id;
         QPointer<QObject> owner;
@@ -107,6 +115,7 @@ private:
 
     void OnWindowActivated(QWidget* window);
     void UpdateFrameTitle();
+    void AddWindowKeys();
 
     CTextFileViewerApp* m_pApp;
     CTabGroupArea* m_pTabArea = nullptr;
