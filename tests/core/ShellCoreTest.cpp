@@ -1,8 +1,7 @@
-// The plain pieces of the shell: the command router, the recent-file list,
-// the build version, and the path rules of documents.
+// The plain pieces of the shell: the recent-file list, the build version,
+// and the path rules of documents.
 #include "platform/File.h"
 #include "view/BuildDate.h"
-#include "view/CommandTarget.h"
 #include "view/Profile.h"
 #include "view/RecentFileList.h"
 
@@ -13,39 +12,6 @@
 #include <filesystem>
 
 namespace {
-
-class FakeTarget : public ICommandTarget {
-public:
-    explicit FakeTarget(int owned) : m_owned(owned) {}
-    bool OnCommand(int id) override { return id == m_owned && ++m_runs; }
-    bool OnUpdateCommand(CCmdUI& ui) override
-    {
-        if (ui.m_nID != m_owned)
-            return false;
-        ui.SetCheck(1);
-        return true;
-    }
-    int m_owned;
-    int m_runs = 0;
-};
-
-TEST(CommandRouting, TheFirstOwnerHandlesAndNobodysCommandsAreDisabled)
-{
-    FakeTarget view(1), frame(2), app(1);
-    EXPECT_TRUE(RouteCommand({&view, &frame, &app}, 1));
-    EXPECT_EQ(view.m_runs, 1);
-    EXPECT_EQ(app.m_runs, 0);
-    EXPECT_TRUE(RouteCommand({nullptr, &frame, &app}, 1));  // no active view: the next owner
-    EXPECT_EQ(app.m_runs, 1);
-    EXPECT_FALSE(RouteCommand({&view, &frame, &app}, 3));
-
-    CCmdUI owned(2), orphan(3);
-    RouteUpdateCommand({nullptr, &frame, &app}, owned);
-    RouteUpdateCommand({nullptr, &frame, &app}, orphan);
-    EXPECT_TRUE(owned.m_bEnabled);
-    EXPECT_EQ(owned.m_nCheck, 1);
-    EXPECT_FALSE(orphan.m_bEnabled);
-}
 
 TEST(RecentFileList, KeepsTheLastTenNewestFirstWithoutDuplicates)
 {

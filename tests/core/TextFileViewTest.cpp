@@ -27,8 +27,8 @@ namespace {
 const char16_t* const kSizes[] = {u"4",  u"5",  u"6",  u"7",  u"8",  u"9",  u"10", u"11", u"12", u"14",
                                   u"16", u"18", u"20", u"22", u"24", u"26", u"28", u"36", u"48", u"72"};
 
-template <class Interface>
-class FakeCombo : public Interface {
+// One box stands for the size box and the font name box alike.
+class FakeBox : public IRibbonFontElement {
 public:
     std::u16string GetText() override { return text; }
     void SetText(const std::u16string& t) override { text = t; }
@@ -38,56 +38,40 @@ public:
     void SelectItem(int i) override
     {
         sel = i;
-        if (i >= 0)
-            text = items.at(static_cast<std::size_t>(i));
+        text = i >= 0 ? GetItem(i) : text;
     }
     void DeleteItem(int i) override { items.erase(items.begin() + i); }
-    int InsertItem(int i, const std::u16string& t) override
-    {
-        items.insert(items.begin() + i, t);
-        return i;
-    }
-    void SetElementText(const std::u16string& t) override { elementText = t; }
-    bool HasFocus() override { return focus; }
-
-    std::u16string text;
-    std::vector<std::u16string> items;
-    int sel = -1;
-    std::u16string elementText;
-    bool focus = false;
-};
-
-class FakeFontBox : public FakeCombo<IRibbonFontElement> {
-public:
-    int Find(const std::u16string& name)
-    {
-        for (std::size_t i = 0; i < items.size(); ++i)
-            if (Fold(items[i]) == Fold(name))
-                return static_cast<int>(i);
-        return -1;
-    }
+    int InsertItem(int i, const std::u16string& t) override { return *items.insert(items.begin() + i, t), i; }
+    void SetElementText(const std::u16string&) override {}
+    bool HasFocus() override { return false; }
     bool HasFace(const std::u16string& name) override { return Find(name) >= 0; }
     bool GetSelectedFace(std::u16string& name, std::uint8_t& charSet, std::uint8_t& pitch) override
     {
-        if (sel < 0)
-            return false;
-        name = items[static_cast<std::size_t>(sel)];
-        charSet = 0;
-        pitch = 0x31;
-        return true;
+        if (sel >= 0)
+            name = GetItem(sel), charSet = 0, pitch = 0x31;
+        return sel >= 0;
     }
     void ShowFace(const std::u16string& name, std::uint8_t) override
     {
         sel = Find(name);
         text = name;
     }
-    static std::u16string Fold(std::u16string s)
+    int Find(const std::u16string& name)
     {
-        for (char16_t& c : s)
-            if (c >= u'A' && c <= u'Z')
-                c = static_cast<char16_t>(c - u'A' + u'a');
-        return s;
+        auto fold = [](std::u16string t) {
+            for (char16_t& c : t)
+                c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+            return t;
+        };
+        for (int i = 0; i < GetCount(); ++i)
+            if (fold(GetItem(i)) == fold(name))
+                return i;
+        return -1;
     }
+
+    std::u16string text;
+    std::vector<std::u16string> items;
+    int sel = -1;
 };
 
 class FakeColor : public IRibbonColorElement {
@@ -105,7 +89,6 @@ public:
         sizeBox.SelectItem(3);  // "7", as the ribbon starts
         fontBox.items = {u"Courier New", u"DejaVu Sans Mono", u"Liberation Mono"};
     }
-
     IRibbonColorElement* FindColorElement(int id) override
     {
         return !ribbon ? nullptr : id == cmd::FontColor ? &fontColor : id == cmd::PageColor ? &pageColor : nullptr;
@@ -115,7 +98,7 @@ public:
         return ribbon && id == cmd::FontSize ? &sizeBox : nullptr;
     }
     IRibbonFontElement* FindFontElement(int id) override { return ribbon && id == cmd::FontName ? &fontBox : nullptr; }
-    void InvalidateRibbon() override { ++ribbonRepaints; }
+    void InvalidateRibbon() override {}
     int MessageBox(const std::string& text, unsigned type) override
     {
         messages.push_back(text);
@@ -124,11 +107,9 @@ public:
     }
     bool ChooseFont(LOGFONTW& font, COLORREF& color) override
     {
-        if (!fontAnswer)
-            return false;
-        font = fontAnswer->first;
-        color = fontAnswer->second;
-        return true;
+        if (fontAnswer)
+            std::tie(font, color) = *fontAnswer;
+        return fontAnswer.has_value();
     }
     bool IsActiveView() override { return active; }
     CFileWnd* CreateTextWindow() override
@@ -145,8 +126,7 @@ public:
     headless::HeadlessPort port{24, 80};
     std::unique_ptr<CFileWnd> wnd;
     FakeColor fontColor, pageColor;
-    FakeCombo<IRibbonComboElement> sizeBox;
-    FakeFontBox fontBox;
+    FakeBox sizeBox, fontBox;
     bool ribbon = true;
     bool active = true;
     std::vector<std::string> messages;
@@ -154,7 +134,6 @@ public:
     std::optional<std::pair<LOGFONTW, COLORREF>> fontAnswer;
     bool frameDestroyed = false;
     int focusCalls = 0;
-    int ribbonRepaints = 0;
     std::vector<bool> locks;
 };
 
@@ -184,30 +163,22 @@ protected:
         }
     };
 
-    // A view on `name` (written with `bytes` unless it exists), created and, when `load`, loaded.
-    Opened Open(const std::string& name, const std::string& bytes = "line one\nline two\n", bool load = true)
+    // A view on `name` (written with `bytes` unless it exists), or on `shared`'s document; loaded unless told.
+    Opened Open(const std::string& name, const std::string& bytes = "line one\nline two\n", bool load = true,
+                Opened* shared = nullptr)
     {
         Opened o;
-        const std::string path = m_dir.File(name);
-        if (!std::ifstream(path))
-            m_dir.Write(name, bytes);
-        o.doc = std::make_unique<CTextFileDoc>();
-        EXPECT_TRUE(o.doc->OnOpenDocument(path.c_str()));
+        if (!shared) {
+            o.doc = std::make_unique<CTextFileDoc>();
+            if (!std::ifstream(m_dir.File(name)))
+                m_dir.Write(name, bytes);
+            EXPECT_TRUE(o.doc->OnOpenDocument(m_dir.File(name).c_str()));
+        }
         o.host = std::make_unique<FakeHost>();
-        o.view = std::make_unique<CTextFileView>(o.doc.get(), o.host.get());
+        o.view = std::make_unique<CTextFileView>(shared ? shared->doc.get() : o.doc.get(), o.host.get());
         EXPECT_TRUE(o.view->OnCreate());
         if (load)
             platform::DrainPostedMessages();
-        return o;
-    }
-    // Another view on an open document.
-    Opened Another(Opened& first)
-    {
-        Opened o;
-        o.host = std::make_unique<FakeHost>();
-        o.view = std::make_unique<CTextFileView>(first.doc.get(), o.host.get());
-        EXPECT_TRUE(o.view->OnCreate());
-        platform::DrainPostedMessages();
         return o;
     }
     static LOGFONTW Font(const std::u16string& face, std::int32_t points, std::int32_t weight = 400)
@@ -226,66 +197,71 @@ protected:
     CFilePrefDatabase* m_previous = nullptr;
 };
 
+// What a command changes, as the window holds it and as the record holds it.
+std::pair<std::int64_t, std::int64_t> Values(CFileWnd& wnd, const DisplayPreferences& p, int id)
+{
+    const LOGFONTW& f = wnd.GetLogFont();
+    switch (id) {
+    case cmd::FontBold: return {f.lfWeight > 500, p.bold};
+    case cmd::FontItalic: return {f.lfItalic, p.italic};
+    case cmd::FontUnderline: return {f.lfUnderline, p.underline};
+    case cmd::FontStrikethrough: return {f.lfStrikeOut, p.strikeOut};
+    case cmd::FontColor: return {wnd.GetFontColor(), p.fontColor};
+    case cmd::PageColor: return {wnd.GetPageColor(), p.pageColor};
+    case cmd::FontSize: return {wnd.GetFontPoints(), p.pointSize};
+    default: return {wnd.GetTextCase(), p.textCase};  // the four cases
+    }
+}
+
 TEST_F(TextFileViewTest, EveryCommandActsOnTheWindowAndTheRecordAndReportsItsState)
 {
     Opened a = Open("a.log");
-    struct Row {
+    const struct {
         int id;
-        std::function<void(FakeHost&)> prepare;
-        std::function<bool(Opened&)> applied;  // window and record after the command
-        int check;                             // the update's check state afterwards (-1: none)
+        void (*prepare)(FakeHost&);
+        std::int64_t value;  // in the window and the record afterwards
+        int check;           // the update's check state afterwards (-1: none)
+    } rows[] = {
+        {cmd::FontBold, nullptr, 1, 1},
+        {cmd::FontItalic, nullptr, 1, 1},
+        {cmd::FontUnderline, nullptr, 1, 1},
+        {cmd::FontStrikethrough, nullptr, 1, 1},
+        {cmd::CaseUpper, nullptr, 1, 1},
+        {cmd::CaseLower, nullptr, 2, 1},
+        {cmd::CaseSentence, nullptr, 3, 1},
+        {cmd::CaseOriginal, nullptr, 0, 1},
+        {cmd::FontColor, [](FakeHost& h) { h.fontColor.color = Rgb(1, 2, 3); }, Rgb(1, 2, 3), -1},
+        {cmd::PageColor, [](FakeHost& h) { h.pageColor.color = Rgb(4, 5, 6); }, Rgb(4, 5, 6), -1},
+        {cmd::FontSize, [](FakeHost& h) { h.sizeBox.SetText(u" 16 pt"); }, 16, -1},
+        {cmd::ChangeCase, nullptr, 0, -1},  // only opens the case menu
     };
-    const Row rows[] = {
-        {cmd::FontBold, {}, [](Opened& o) { return o.Wnd().GetLogFont().lfWeight == 700 && o.Prefs().bold == 1; }, 1},
-        {cmd::FontItalic, {}, [](Opened& o) { return o.Wnd().GetLogFont().lfItalic == 1 && o.Prefs().italic == 1; }, 1},
-        {cmd::FontUnderline,
-         {},
-         [](Opened& o) { return o.Wnd().GetLogFont().lfUnderline == 1 && o.Prefs().underline == 1; },
-         1},
-        {cmd::FontStrikethrough,
-         {},
-         [](Opened& o) { return o.Wnd().GetLogFont().lfStrikeOut == 1 && o.Prefs().strikeOut == 1; },
-         1},
-        {cmd::CaseUpper, {}, [](Opened& o) { return o.Wnd().GetTextCase() == 1 && o.Prefs().textCase == 1; }, 1},
-        {cmd::CaseLower, {}, [](Opened& o) { return o.Wnd().GetTextCase() == 2 && o.Prefs().textCase == 2; }, 1},
-        {cmd::CaseSentence, {}, [](Opened& o) { return o.Wnd().GetTextCase() == 3 && o.Prefs().textCase == 3; }, 1},
-        {cmd::CaseOriginal, {}, [](Opened& o) { return o.Wnd().GetTextCase() == 0 && o.Prefs().textCase == 0; }, 1},
-        {cmd::FontColor, [](FakeHost& h) { h.fontColor.color = Rgb(1, 2, 3); },
-         [](Opened& o) { return o.Wnd().GetFontColor() == Rgb(1, 2, 3) && o.Prefs().fontColor == Rgb(1, 2, 3); }, -1},
-        {cmd::PageColor, [](FakeHost& h) { h.pageColor.color = Rgb(4, 5, 6); },
-         [](Opened& o) { return o.Wnd().GetPageColor() == Rgb(4, 5, 6) && o.Prefs().pageColor == Rgb(4, 5, 6); }, -1},
-        {cmd::FontSize, [](FakeHost& h) { h.sizeBox.SetText(u" 16 pt"); },
-         [](Opened& o) { return o.Wnd().GetFontPoints() == 16 && o.Prefs().pointSize == 16; }, -1},
-        {cmd::FontName, [](FakeHost& h) { h.fontBox.SetText(u"liberation mono"); },
-         [](Opened& o) {
-             return o.Wnd().GetLogFont().lfFaceName == std::u16string(u"Liberation Mono") &&
-                    o.Wnd().GetLogFont().lfPitchAndFamily == 0x31 && o.Prefs().pitchAndFamily == 0x31 &&
-                    o.Prefs().faceName == std::u16string(u"Liberation Mono");
-         },
-         -1},
-        {cmd::EditCopy, {}, [](Opened& o) { return !o.host->port.m_clipboard.empty(); }, -1},
-        {cmd::Refresh, {}, [](Opened& o) { return o.Wnd().HasText(); }, -1},
-        {cmd::ChangeCase, {}, [](Opened& o) { return o.Wnd().GetTextCase() == 0; }, -1},
-    };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.id);
         if (row.prepare)
             row.prepare(*a.host);
         EXPECT_TRUE(a.view->OnCommand(row.id));
-        EXPECT_TRUE(row.applied(a));
+        EXPECT_EQ(Values(a.Wnd(), a.Prefs(), row.id), std::pair(row.value, row.value));
         const CCmdUI ui = a.Update(row.id);
         EXPECT_TRUE(ui.m_bEnabled);
         EXPECT_EQ(ui.m_nCheck, row.check);
     }
-    // One case is checked at a time; styles toggle back.
-    EXPECT_EQ(a.Update(cmd::CaseUpper).m_nCheck, 0);
-    a.view->OnCommand(cmd::FontItalic);
-    EXPECT_EQ(a.Update(cmd::FontItalic).m_nCheck, 0);
-    EXPECT_EQ(a.Prefs().italic, 0);
-    // Commands of other parts are not the view's.
+    EXPECT_EQ(a.Update(cmd::CaseUpper).m_nCheck, 0);  // one case checked at a time
+    a.view->OnCommand(cmd::FontItalic);               // styles toggle back
+    EXPECT_EQ(Values(a.Wnd(), a.Prefs(), cmd::FontItalic).first + a.Prefs().italic, 0);
+
+    // A name confirmed in the font box applies its entry, with the fixed-pitch family.
+    a.host->fontBox.SetText(u"liberation mono");
+    a.view->OnCommand(cmd::FontName);
+    EXPECT_EQ(std::u16string(a.Wnd().GetLogFont().lfFaceName), u"Liberation Mono");
+    EXPECT_EQ(std::u16string(a.Prefs().faceName), u"Liberation Mono");
+    EXPECT_EQ(a.Prefs().pitchAndFamily, 0x31);
+    a.view->OnCommand(cmd::EditCopy);
+    EXPECT_FALSE(a.host->port.m_clipboard.empty());
+    for (int id : {cmd::EditCopy, cmd::Refresh, cmd::FontDialog, cmd::FontName})
+        EXPECT_TRUE(a.Update(id).m_bEnabled) << id;
+    // The find commands and the panes are not the view's yet.
     CCmdUI find(cmd::FindNext);
     EXPECT_FALSE(a.view->OnUpdateCommand(find));
-    EXPECT_FALSE(a.view->OnCommand(cmd::FindNext));
 }
 
 TEST_F(TextFileViewTest, BoldTogglesOnTheWeightAboveFiveHundred)
@@ -368,19 +344,6 @@ TEST_F(TextFileViewTest, AFontNameThatIsNoEntryIsRefusedWithAWarningNamingIt)
     EXPECT_EQ(a.host->types[0], platform::kMbOk | platform::kMbIconWarning);
 }
 
-TEST_F(TextFileViewTest, WithoutRibbonElementsTheirStepsAreSkipped)
-{
-    Opened a = Open("a.log");
-    a.host->ribbon = false;
-    for (int id : {cmd::FontSize, cmd::FontName, cmd::FontColor, cmd::PageColor, cmd::FontGrow})
-        EXPECT_TRUE(a.view->OnCommand(id));
-    EXPECT_EQ(a.Wnd().GetFontPoints(), -10);
-    EXPECT_EQ(a.Wnd().GetFontColor(), kDefaultFontColor);
-    EXPECT_FALSE(a.Update(cmd::FontGrow).m_bEnabled);
-    a.view->SyncRibbonControls();
-    EXPECT_TRUE(a.host->messages.empty());
-}
-
 TEST_F(TextFileViewTest, EachFileKeepsItsOwnRecordWhileTheDatabaseGrows)
 {
     Opened a = Open("a.log");
@@ -391,7 +354,7 @@ TEST_F(TextFileViewTest, EachFileKeepsItsOwnRecordWhileTheDatabaseGrows)
     EXPECT_EQ(m_db.FindOrAddRecord(m_dir.File("b.log"))->bold, 0);
 
     // Two views on one file share the record: the last change is what it holds.
-    Opened a2 = Another(a);
+    Opened a2 = Open("a.log", {}, true, &a);  // a second view on the same document
     a.host->fontColor.color = Rgb(10, 0, 0);
     a.view->OnCommand(cmd::FontColor);
     a2.host->fontColor.color = Rgb(0, 20, 0);
@@ -399,6 +362,10 @@ TEST_F(TextFileViewTest, EachFileKeepsItsOwnRecordWhileTheDatabaseGrows)
     EXPECT_EQ(m_db.FindOrAddRecord(m_dir.File("a.log"))->fontColor, Rgb(0, 20, 0));
     EXPECT_EQ(a.Wnd().GetFontColor(), Rgb(10, 0, 0));  // each window keeps its own
     EXPECT_EQ(m_db.RecordCount(), 2u);
+
+    // A forced encoding in a record is used when the file is opened again.
+    m_db.FindOrAddRecord(m_dir.Write("be.txt", testutil::Utf16BE(u"big end\n")))->requestedEncoding = EncodingUtf16BE;
+    EXPECT_EQ(Open("be.txt").Wnd().GetEncoding(), EncodingUtf16BE);
 }
 
 TEST_F(TextFileViewTest, SavedDefaultsSurviveTheOpeningOfANewFile)
@@ -440,14 +407,6 @@ TEST_F(TextFileViewTest, SavedDefaultsSurviveTheOpeningOfANewFile)
     expectSaved();
 }
 
-TEST_F(TextFileViewTest, AForcedEncodingInTheRecordIsUsedAtTheNextOpening)
-{
-    const std::string path = m_dir.Write("be.txt", testutil::Utf16BE(u"big end\n"));
-    m_db.FindOrAddRecord(path)->requestedEncoding = EncodingUtf16BE;
-    Opened o = Open("be.txt");
-    EXPECT_EQ(o.Wnd().GetEncoding(), EncodingUtf16BE);
-}
-
 TEST_F(TextFileViewTest, ARefusedFileClosesItsFrameAndABackgroundLoadLeavesTheRibbon)
 {
     Opened refused = Open("wide.txt", std::string("\xFF\xFE\x00\x00", 4) + std::string(8, 'x'));
@@ -463,15 +422,6 @@ TEST_F(TextFileViewTest, ARefusedFileClosesItsFrameAndABackgroundLoadLeavesTheRi
     EXPECT_EQ(behind.host->sizeBox.text, u"7");  // untouched
     EXPECT_EQ(behind.host->focusCalls, 0);
     EXPECT_TRUE(m_profile.Has(kPrefsSection, kPrefsLogFont));  // the defaults are still saved
-}
-
-TEST_F(TextFileViewTest, WithoutDatabaseTheViewWorksOnAMemoryRecord)
-{
-    g_pFilePrefDatabase = nullptr;
-    Opened a = Open("a.log");
-    a.view->OnCommand(cmd::FontItalic);
-    EXPECT_EQ(a.Prefs().italic, 1);
-    EXPECT_EQ(a.Wnd().GetLogFont().lfItalic, 1);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
 #include "view/FilePrefDatabase.h"
+#include "view/qt/QtFont.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -122,14 +123,11 @@ private slots:
 
     void theCommandLineKeepsBytesAndEndsOptionsAtDoubleDash()
     {
-        const char* argv[] = {"ostrel-viewer", "a.log", "--", "--help", "-", "\xff\xfe.log"};
-        const CCommandLineInfo info = ParseCommandLine(6, argv);
-        QCOMPARE(info.m_action, CCommandLineInfo::Run);
-        QCOMPARE(info.m_files, (std::vector<std::string>{"a.log", "--help", "-", "\xff\xfe.log"}));
-        const char* help[] = {"ostrel-viewer", "--bogus", "--version", "--help"};
-        QCOMPARE(ParseCommandLine(4, help).m_action, CCommandLineInfo::ShowHelp);
-        QCOMPARE(ParseCommandLine(2, help).m_action, CCommandLineInfo::BadOption);
-        QCOMPARE(ParseCommandLine(3, help).m_action, CCommandLineInfo::ShowVersion);
+        const char* argv[] = {"ostrel-viewer", "--bogus", "--version", "a.log", "--", "--help", "-"};
+        const CCommandLineInfo info = ParseCommandLine(7, argv);
+        QCOMPARE(info.m_action, CCommandLineInfo::ShowVersion);
+        QCOMPARE(info.m_files, (std::vector<std::string>{"a.log", "--help", "-"}));
+        QCOMPARE(ParseCommandLine(2, argv).m_action, CCommandLineInfo::BadOption);
 
         // A name that is not UTF-8 opens, and keeps its bytes as its path.
         const std::string odd = Root()->path().toStdString() + "/files/caf\xe9.log";
@@ -311,23 +309,29 @@ private slots:
         QCOMPARE(commands.count(), 1);
         QCOMPARE(s.ActiveView()->GetPrefs()->pointSize, 16);
 
-        // The other calls of the ports, on the find box and the font box.
-        IRibbonComboElement* find = s.Frame()->FindComboElement(cmd::FindText);
-        QVERIFY(find);
-        QCOMPARE(find->InsertItem(-1, u"b"), 0);
-        QCOMPARE(find->InsertItem(0, u"a"), 0);
-        find->DeleteItem(1);
-        QCOMPARE(find->GetCount(), 1);
-        find->SelectItem(0);
-        QCOMPARE(find->GetText(), std::u16string(u"a"));
-        find->SetElementText(u"a");
-        IRibbonFontElement* font = s.Frame()->FindFontElement(cmd::FontName);
-        font->ShowFace(u"No Such Face", 0);
+        // A face that is no entry is shown as it is, with no entry selected.
+        s.Frame()->FindFontElement(cmd::FontName)->ShowFace(u"No Such Face", 0);
         QCOMPARE(face->GetText(), QString("No Such Face"));
-        QCOMPARE(font->GetCurSel(), -1);
-        QVERIFY(!font->HasFace(u"No Such Face"));
+        QCOMPARE(face->GetCurSel(), -1);
         QCOMPARE(commands.count(), 1);
         QVERIFY(!s.Frame()->FindColorElement(cmd::FontBold));
+    }
+
+    void aQtFontBecomesALogFontAtTheOneResolution()
+    {
+        platform::SetScreenDpiY(96);
+        QFont font("DejaVu Sans Mono");
+        font.setPointSize(12);
+        font.setWeight(QFont::Bold);
+        font.setItalic(true);
+        const platform::LOGFONTW lf = LogFontFromQFont(font);
+        QCOMPARE(lf.lfHeight, -16);
+        QCOMPARE(lf.lfWeight, 700);
+        QCOMPARE(lf.lfItalic + lf.lfUnderline + lf.lfStrikeOut, 1);
+        QCOMPARE(std::u16string(lf.lfFaceName), std::u16string(u"DejaVu Sans Mono"));
+        QCOMPARE(lf.lfPitchAndFamily, kFixedPitchModern);
+        QCOMPARE(QFontFromLogFont(lf).pointSize(), 12);
+        FollowScreenDpi();  // back to the screen's
     }
 
     void theUpdatePassAppliesWhatChanged()
