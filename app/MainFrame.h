@@ -1,5 +1,6 @@
-// The main window: the tab groups of the child windows in the middle, later
-// the ribbon above and the status bar below. It routes every command by id
+// The main window: the tab groups of the child windows in the middle, the
+// ribbon above, later the status bar below, all in the application's look
+// (which it applies and stores). It routes every command by id
 // (the active view first, then itself, then the application), runs the update
 // pass that sets the enabled, checked and pane states of whatever shows a
 // command (each registers its ids with AddCommandUI), keeps the title on the
@@ -24,6 +25,8 @@
 #include <vector>
 
 class CRibbonBar;
+class CRibbonKeyTipFilter;
+struct CLook;
 class CRibbonColorPort;
 class CRibbonComboPort;
 class CRibbonFontPort;
@@ -92,6 +95,13 @@ public:
     // The windows dialog (Switch Windows): modal, activates the window chosen.
     void ShowWindowsDialog();
 
+    // --- Application look -----------------------------------------------------------------------------------------
+    // Makes `id` the application's look (205 to 219, or any stored value) on every window at once and stores it
+    // as "ApplicationLook" in the settings.
+    void ApplyApplicationLook(int id);
+    // The look on show; parts made later (a status bar) take theirs from it.
+    const CLook& GetLook() const { return *m_pLook; }
+
     // --- Dialogs --------------------------------------------------------------------------------------------------
     // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
     int MessageBox(QWidget* parent, const std::string& text, unsigned type);
@@ -126,4 +136,7 @@ private:
     std::map<int, std::unique_ptr<CRibbonComboPort>> m_comboPorts;
     std::map<int, std::unique_ptr<CRibbonFontPort>> m_fontPorts;
     bool m_bInUpdatePass = false;
+    const CLook* m_pLook;
+    int m_nOffice2007Style = 0;  // the Office 2007 colour style set last (a look id), 0: none yet
+    QPointer<CRibbonKeyTipFilter> m_pKeyTips;
 };
