@@ -590,13 +590,6 @@ TEST_F(TextFileViewTest, GoingToTheFindBoxSelectsItAndASearchOverALargeMappingIs
 
     small.view->OnCommand(cmd::FindGoTo);
     EXPECT_EQ(small.host->findBox.focusSelects, 1);
-    // Without a find box the searches find nothing to search for.
-    small.host->ribbon = false;
-    small.Wnd().SetHighlight(kNoPos, 0);
-    for (int id : {cmd::FindText, cmd::FindNext, cmd::FindPrevious}) {
-        EXPECT_TRUE(small.view->OnCommand(id));
-        EXPECT_EQ(small.Wnd().GetHighlightStart(), kNoPos);
-    }
 }
 
 }  // namespace
