@@ -84,7 +84,7 @@ public:
     // The context menu registered under `name` ("Edit": the text window's), or 0.
     int GetContextMenu(const std::string& name) const;
 
-    // --- ICommandTarget: the recent files and Exit --------------------------------------------------------------
+    // --- ICommandTarget: Open, the recent files and Exit ----------------------------------------------------
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
@@ -106,6 +106,8 @@ private:
     const COpenDocument* FindOpen(const std::string& absolutePath) const;
     void AddToRecentFileList(const std::string& path);
     void OpenRecentFile(int index);
+    // The Open dialog: the chosen encoding goes into the file's record, then the file opens as a document.
+    void OnFileOpen();
     // Numbers the windows of a document and gives their tabs their titles.
     void UpdateFrameTitles(COpenDocument& entry);
 

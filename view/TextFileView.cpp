@@ -110,6 +110,10 @@ void CTextFileView::OnDestroy()
         platform::UnregisterWindow(m_hWnd);  // a load still in the queue is dropped
         m_hWnd = 0;
     }
+    if (m_pFindDialog) {
+        m_pFindDialog->DestroyWindow();
+        m_pFindDialog = nullptr;
+    }
     if (!m_pFileWnd)
         return;
     if (m_bLoaded)
@@ -257,7 +261,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::CaseLower:
     case cmd::CaseSentence: SetTextCase(CaseOfCommand(id)); return true;
     case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
-    default: return false;
+    default: return OnFindCommand(id);
     }
 }
 
@@ -285,7 +289,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::CaseUpper:
     case cmd::CaseLower:
     case cmd::CaseSentence: ui.SetCheck(m_pFileWnd->GetTextCase() == CaseOfCommand(ui.m_nID) ? 1 : 0); return true;
-    default: return false;
+    default: return OnUpdateFindCommand(ui);
     }
 }
 
