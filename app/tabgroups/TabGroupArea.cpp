@@ -34,6 +34,21 @@ protected:
 
 }  // namespace
 
+// All light, so that dark text reads on every one.
+QList<QColor> CTabGroupTheme::DefaultTabColors()
+{
+    return {
+        QColor(0xa9, 0xc8, 0xee),  // blue
+        QColor(0xbd, 0xe2, 0xa4),  // green
+        QColor(0xf7, 0xcb, 0x9c),  // orange
+        QColor(0xd4, 0xc3, 0xef),  // violet
+        QColor(0xf3, 0xe3, 0x94),  // yellow
+        QColor(0x9e, 0xdd, 0xd6),  // teal
+        QColor(0xf4, 0xb9, 0xc9),  // rose
+        QColor(0xd9, 0xcf, 0xb4),  // sand
+    };
+}
+
 CTabGroupArea::CTabGroupArea(QWidget* parent)
     : QWidget(parent),
       m_pStyle(std::make_unique<CTabGroupStyle>()),

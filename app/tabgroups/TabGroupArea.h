@@ -32,16 +32,11 @@ struct CTabGroupTheme {
     QColor activeOutline{0x1f, 0x4e, 0x8c};   // edges of the active window's tab and band
     // The automatic tab colours, given to each row's tabs in tab order and
     // repeated after the last. All light, so that dark text reads on every one.
-    QList<QColor> tabColors{
-        {0xa9, 0xc8, 0xee},  // blue
-        {0xbd, 0xe2, 0xa4},  // green
-        {0xf7, 0xcb, 0x9c},  // orange
-        {0xd4, 0xc3, 0xef},  // violet
-        {0xf3, 0xe3, 0x94},  // yellow
-        {0x9e, 0xdd, 0xd6},  // teal
-        {0xf4, 0xb9, 0xc9},  // rose
-        {0xd9, 0xcf, 0xb4},  // sand
-    };
+    QList<QColor> tabColors = DefaultTabColors();
+
+    // Out of line: g++ -O3 warns falsely about a QList built from an
+    // initializer list inside an inlined constructor.
+    static QList<QColor> DefaultTabColors();
 };
 
 class CTabGroupArea : public QWidget {
