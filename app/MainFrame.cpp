@@ -127,13 +127,18 @@ bool CTextFileViewerMainFrame::OnCreate()
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             CloseChildFrame(frame);
     });
-    // 5.-6. The ribbon and its content (SetRibbonBar), 7. the status bar: with their own parts.
+    // 5.-6. The ribbon and its content, with the keys of the accelerator table.
+    // 7. The status bar: with its own part.
+    CreateRibbon();
+    AddAccelerators();
     // 8.-9. Docking modes: the frame has no docking panes.
     // 10. The windows dialog answers command 131 (ShowWindowsDialog); with it the keys and buttons that move
     //     between the windows.
     AddWindowKeys();
     new CBackForwardFilter(this);
     // 11. The key tips and 12. the welcome message: with their own parts.
+    // The size and place the frame had when it was last closed.
+    RestoreFrameState();
 
     // The update pass, as the framework's idle processing: whenever the event loop is about to wait.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
@@ -308,6 +313,8 @@ void CTextFileViewerMainFrame::RunUpdatePass()
 
 bool CTextFileViewerMainFrame::OnCommand(int id)
 {
+    if (OnRibbonCommand(id) || OnHelpCommand(id))
+        return true;
     switch (id) {
     case cmd::FileClose:
     case cmd::WindowNew:
@@ -325,6 +332,8 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
 
 bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
 {
+    if (OnUpdateRibbonCommand(ui) || OnUpdateHelpCommand(ui))
+        return true;
     switch (ui.m_nID) {
     case cmd::FileClose:
     case cmd::WindowNew:

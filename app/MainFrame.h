@@ -1,5 +1,5 @@
-// The main window: the tab groups of the child windows in the middle, later
-// the ribbon above and the status bar below. It routes every command by id
+// The main window: the ribbon above, the tab groups of the child windows in the
+// middle. It routes every command by id
 // (the active view first, then itself, then the application), runs the update
 // pass that sets the enabled, checked and pane states of whatever shows a
 // command (each registers its ids with AddCommandUI), keeps the title on the
@@ -92,6 +92,11 @@ public:
     // The windows dialog (Switch Windows): modal, activates the window chosen.
     void ShowWindowsDialog();
 
+    // --- Keys and help (MainFrameKeys.cpp) ------------------------------------------------------------------------
+    // The built-in page of keyboard shortcuts and commands (F1), modeless; null while it is not open.
+    QWidget* GetHelpPage() const { return m_pHelpPage; }
+    void ShowHelpPage();
+
     // --- Dialogs --------------------------------------------------------------------------------------------------
     // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
     int MessageBox(QWidget* parent, const std::string& text, unsigned type);
@@ -101,6 +106,7 @@ public:
     std::function<bool(platform::LOGFONTW& font, platform::COLORREF& color)> m_chooseFontHook;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -117,6 +123,17 @@ private:
     void UpdateFrameTitle();
     void AddWindowKeys();
 
+    // Steps of OnCreate and the commands of the frame's own parts, each part in its own file.
+    void CreateRibbon();  // MainFrameRibbon.cpp: the ribbon, its commands and the frame's saved state
+    void AddRibbonCommandUI(CRibbonBar* bar);
+    void RestoreFrameState();
+    void SaveFrameState();
+    bool OnRibbonCommand(int id);
+    bool OnUpdateRibbonCommand(CCmdUI& ui);
+    void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table and help
+    bool OnHelpCommand(int id);
+    bool OnUpdateHelpCommand(CCmdUI& ui);
+
     CTextFileViewerApp* m_pApp;
     CTabGroupArea* m_pTabArea = nullptr;
     QPointer<CRibbonBar> m_pRibbon;
@@ -126,4 +143,5 @@ private:
     std::map<int, std::unique_ptr<CRibbonComboPort>> m_comboPorts;
     std::map<int, std::unique_ptr<CRibbonFontPort>> m_fontPorts;
     bool m_bInUpdatePass = false;
+    QPointer<QWidget> m_pHelpPage;
 };
