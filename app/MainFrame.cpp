@@ -127,10 +127,10 @@ bool CTextFileViewerMainFrame::OnCreate()
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             CloseChildFrame(frame);
     });
-    // 5.-6. The ribbon and its content, with the keys of the accelerator table.
-    // 7. The status bar: with its own part.
+    // 5.-6. The ribbon and its content, with the keys of the accelerator table; 7. the status bar.
     CreateRibbon();
     AddAccelerators();
+    CreateStatusBar();
     // 8.-9. Docking modes: the frame has no docking panes.
     // 10. The windows dialog answers command 131 (ShowWindowsDialog); with it the keys and buttons that move
     //     between the windows.
@@ -313,7 +313,7 @@ void CTextFileViewerMainFrame::RunUpdatePass()
 
 bool CTextFileViewerMainFrame::OnCommand(int id)
 {
-    if (OnRibbonCommand(id) || OnHelpCommand(id))
+    if (OnRibbonCommand(id) || OnBarsCommand(id) || OnHelpCommand(id))
         return true;
     switch (id) {
     case cmd::FileClose:
@@ -332,7 +332,7 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
 
 bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
 {
-    if (OnUpdateRibbonCommand(ui) || OnUpdateHelpCommand(ui))
+    if (OnUpdateRibbonCommand(ui) || OnUpdateBarsCommand(ui) || OnUpdateHelpCommand(ui))
         return true;
     switch (ui.m_nID) {
     case cmd::FileClose:

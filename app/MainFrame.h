@@ -1,5 +1,5 @@
 // The main window: the ribbon above, the tab groups of the child windows in the
-// middle. It routes every command by id
+// middle, the status bar below. It routes every command by id
 // (the active view first, then itself, then the application), runs the update
 // pass that sets the enabled, checked and pane states of whatever shows a
 // command (each registers its ids with AddCommandUI), keeps the title on the
@@ -27,6 +27,7 @@ class CRibbonBar;
 class CRibbonColorPort;
 class CRibbonComboPort;
 class CRibbonFontPort;
+class CStatusBar;
 class CTabGroupArea;
 class CTextFileView;
 class CTextFileViewerApp;
@@ -92,7 +93,10 @@ public:
     // The windows dialog (Switch Windows): modal, activates the window chosen.
     void ShowWindowsDialog();
 
-    // --- Keys and help (MainFrameKeys.cpp) ------------------------------------------------------------------------
+    // --- Bars, keys and help (MainFrameBars.cpp, MainFrameKeys.cpp) -----------------------------------------------
+    CStatusBar* GetStatusBar() const { return m_pStatusBar; }
+    // The status bar's link: its address handed to the desktop's handler for web addresses.
+    void OpenLink();
     // The built-in page of keyboard shortcuts and commands (F1), modeless; null while it is not open.
     QWidget* GetHelpPage() const { return m_pHelpPage; }
     void ShowHelpPage();
@@ -133,6 +137,9 @@ private:
     void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table and help
     bool OnHelpCommand(int id);
     bool OnUpdateHelpCommand(CCmdUI& ui);
+    void CreateStatusBar();  // MainFrameBars.cpp: the status bar
+    bool OnBarsCommand(int id);
+    bool OnUpdateBarsCommand(CCmdUI& ui);
 
     CTextFileViewerApp* m_pApp;
     CTabGroupArea* m_pTabArea = nullptr;
@@ -143,5 +150,6 @@ private:
     std::map<int, std::unique_ptr<CRibbonComboPort>> m_comboPorts;
     std::map<int, std::unique_ptr<CRibbonFontPort>> m_fontPorts;
     bool m_bInUpdatePass = false;
+    CStatusBar* m_pStatusBar = nullptr;
     QPointer<QWidget> m_pHelpPage;
 };

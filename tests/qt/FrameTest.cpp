@@ -3,6 +3,7 @@
 // the status bar's figures, the welcome bar and the About box.
 #include "ShellTestUtil.h"
 
+#include "app/StatusBar.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButton.h"
@@ -28,6 +29,12 @@ bool Checked(CTextFileViewerMainFrame* frame, int id)
     CCmdUI ui(id);
     frame->UpdateCommandUI(ui);
     return ui.m_nCheck == 1;
+}
+
+QString Pane(const Started& s, int id)
+{
+    s.Frame()->RunUpdatePass();
+    return s.Frame()->GetStatusBar()->PaneText(id);
 }
 
 }  // namespace
@@ -144,6 +151,31 @@ private slots:
         menu->GetRecentFileEntry(1)->OnKeyTip();
         QVERIFY(s.ActiveView() && s.ActiveFrame()->GetTitle() == "a.log");
         QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("a.log"));
+    }
+
+    void thePanesShowTheActiveWindowAndSurviveHiding()
+    {
+        Started s({WriteFile("short.log", "12345\n"), WriteFile("long.log", QByteArray(1000, 'x'))});
+        QVERIFY(s.Settle());
+        QCOMPARE(Pane(s, cmd::PaneTotalChars), QString("Total Chars: 1000"));
+        QCOMPARE(Pane(s, cmd::PaneEncoding), QString("ANSI / ASCII"));
+        s.Frame()->ActivatePreviousChildFrame();
+        QCOMPARE(Pane(s, cmd::PaneTotalChars), QString("Total Chars: 6"));
+        QCOMPARE(Pane(s, cmd::PaneCurrentChar), QString("Current Char: 0"));
+
+        CStatusBar* bar = s.Frame()->GetStatusBar();
+        QVERIFY(Checked(s.Frame(), cmd::ViewStatusBar));
+        s.Frame()->ExecuteCommand(cmd::ViewStatusBar);
+        QVERIFY(bar->isHidden() && !Checked(s.Frame(), cmd::ViewStatusBar));
+        s.Frame()->ExecuteCommand(cmd::ViewStatusBar);
+        QVERIFY(bar->isVisible() && bar->Element(cmd::PaneTotalChars)->isVisible());
+        QCOMPARE(bar->PaneText(cmd::PaneTotalChars), QString("Total Chars: 6"));
+
+        for (int i = 0; i < 2; ++i)
+            s.Frame()->ExecuteCommand(cmd::FileClose);
+        for (int id : {cmd::PaneCurrentChar, cmd::PaneTotalChars, cmd::PaneEncoding})
+            QVERIFY(Pane(s, id).isEmpty());
+        QVERIFY(!bar->Element(cmd::Refresh)->isEnabled());
     }
 };
 
