@@ -127,17 +127,20 @@ bool CTextFileViewerMainFrame::OnCreate()
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             CloseChildFrame(frame);
     });
-    // 5.-6. The ribbon and its content, with the keys of the accelerator table; 7. the status bar.
+    // 5.-6. The ribbon and its content, with the keys of the accelerator table; 7. the status bar and the caption
+    //       bar's place under the ribbon.
     CreateRibbon();
     AddAccelerators();
     CreateStatusBar();
+    CreateCaptionBar();
     // 8.-9. Docking modes: the frame has no docking panes.
     // 10. The windows dialog answers command 131 (ShowWindowsDialog); with it the keys and buttons that move
     //     between the windows.
     AddWindowKeys();
     new CBackForwardFilter(this);
-    // 11. The key tips and 12. the welcome message: with their own parts.
-    // The size and place the frame had when it was last closed.
+    // 11. The key tips: with their own part.
+    // 12. The welcome message, once per user; then the size and place the frame had when it was last closed.
+    ShowWelcomeOnce();
     RestoreFrameState();
 
     // The update pass, as the framework's idle processing: whenever the event loop is about to wait.

@@ -1,5 +1,5 @@
-// The main window: the ribbon above, the tab groups of the child windows in the
-// middle, the status bar below. It routes every command by id
+// The main window: the ribbon above, the caption bar under it, the tab groups
+// of the child windows in the middle, the status bar below. It routes every command by id
 // (the active view first, then itself, then the application), runs the update
 // pass that sets the enabled, checked and pane states of whatever shows a
 // command (each registers its ids with AddCommandUI), keeps the title on the
@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+class CCaptionBarController;
 class CRibbonBar;
 class CRibbonColorPort;
 class CRibbonComboPort;
@@ -95,6 +96,8 @@ public:
 
     // --- Bars, keys and help (MainFrameBars.cpp, MainFrameKeys.cpp) -----------------------------------------------
     CStatusBar* GetStatusBar() const { return m_pStatusBar; }
+    // The caption bar under the ribbon (the welcome message); null before OnCreate.
+    CCaptionBarController* GetCaptionBarController() const { return m_pCaptionBars; }
     // The status bar's link: its address handed to the desktop's handler for web addresses.
     void OpenLink();
     // The built-in page of keyboard shortcuts and commands (F1), modeless; null while it is not open.
@@ -137,7 +140,9 @@ private:
     void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table and help
     bool OnHelpCommand(int id);
     bool OnUpdateHelpCommand(CCmdUI& ui);
-    void CreateStatusBar();  // MainFrameBars.cpp: the status bar
+    void CreateStatusBar();  // MainFrameBars.cpp: status bar, caption bar and welcome
+    void CreateCaptionBar();
+    void ShowWelcomeOnce();
     bool OnBarsCommand(int id);
     bool OnUpdateBarsCommand(CCmdUI& ui);
 
@@ -151,5 +156,6 @@ private:
     std::map<int, std::unique_ptr<CRibbonFontPort>> m_fontPorts;
     bool m_bInUpdatePass = false;
     CStatusBar* m_pStatusBar = nullptr;
+    CCaptionBarController* m_pCaptionBars = nullptr;
     QPointer<QWidget> m_pHelpPage;
 };

@@ -3,6 +3,7 @@
 // the status bar's figures, the welcome bar and the About box.
 #include "ShellTestUtil.h"
 
+#include "app/CaptionBar.h"
 #include "app/StatusBar.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
@@ -176,6 +177,32 @@ private slots:
         for (int id : {cmd::PaneCurrentChar, cmd::PaneTotalChars, cmd::PaneEncoding})
             QVERIFY(Pane(s, id).isEmpty());
         QVERIFY(!bar->Element(cmd::Refresh)->isEnabled());
+    }
+
+    void theWelcomeBarGreetsTheFirstStartOnly()
+    {
+        {
+            Started s;
+            CCaptionBarController* captions = s.Frame()->GetCaptionBarController();
+            QVERIFY(captions->IsCaptionBarVisible() && Checked(s.Frame(), cmd::ViewCaptionBar));
+            QCOMPARE(captions->CaptionBar()->Text(), QString(text::WelcomeMessage));
+            QVERIFY(QTest::qWaitFor([] { return Settings().value("Caption/Shown Welcome").toInt() == 1; }));
+
+            s.Frame()->ExecuteCommand(cmd::Welcome);
+            s.Frame()->ExecuteCommand(cmd::Welcome);
+            QCOMPARE(s.Frame()->findChildren<CMyCaptionBar*>().size(), 1);
+            CMyCaptionBar* bar = captions->CaptionBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->CloseRect().center());
+            QVERIFY(!captions->IsCaptionBarVisible() && !Checked(s.Frame(), cmd::ViewCaptionBar));
+            s.Frame()->ExecuteCommand(cmd::Welcome);
+            QVERIFY(captions->IsCaptionBarVisible());
+            s.Frame()->ExecuteCommand(cmd::ViewCaptionBar);
+            QVERIFY(!captions->IsCaptionBarVisible());
+        }
+        Started s;
+        QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar());
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::ViewCaptionBar));  // no bar: nothing, unchecked
+        QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar() && !Checked(s.Frame(), cmd::ViewCaptionBar));
     }
 };
 
