@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 
-.PHONY: deps build run test asan tsan fuzz bench clean
+.PHONY: deps build run test asan tsan fuzz bench package clean
 
 deps:
 	@tools/install-deps.sh
@@ -40,5 +40,11 @@ bench: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release -j $(JOBS)
 
+# The Debian package, from a Release build of its own: build-package/ostrel-viewer_<version>_<arch>.deb.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cpack --preset package
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-release
+	rm -rf build build-asan build-tsan build-fuzz build-release build-package

@@ -2,6 +2,8 @@
 
 #include "app/ChildFrame.h"
 #include "app/FontDialog.h"
+#include "app/Looks.h"
+#include "app/RibbonContent.h"
 #include "app/RibbonElementPorts.h"
 #include "app/TextFileViewWidget.h"
 #include "app/TextFileViewerApp.h"
@@ -9,14 +11,17 @@
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
+#include "app/ribbon/RibbonKeyTipFilter.h"
 #include "app/tabgroups/TabGroupArea.h"
 #include "file/TextFileDoc.h"
 #include "platform/AppInfo.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"
+#include "view/Profile.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QApplication>
 #include <QChildEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -84,6 +89,22 @@ private:
 
 namespace {
 
+constexpr const char* kApplicationLookEntry = "ApplicationLook";
+
+bool IsLookCommand(int id)
+{
+    return id >= cmd::AppLookFirst && id <= cmd::AppLookLast;
+}
+
+// The wait cursor for a scope, however it is left.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
 QStringList DroppedFiles(const QMimeData* data)
 {
     QStringList files;
@@ -100,6 +121,9 @@ CTextFileViewerMainFrame::CTextFileViewerMainFrame(CTextFileViewerApp* app) : m_
 {
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     resize(1000, 700);
+    m_pApp->m_nApplicationLook =
+        GetCurrentProfile().GetProfileInt(kSettingsSection, kApplicationLookEntry, cmd::AppLookDefault);
+    m_pLook = &LookForId(m_pApp->m_nApplicationLook, m_nOffice2007Style);
 }
 
 CTextFileViewerMainFrame::~CTextFileViewerMainFrame()
@@ -117,18 +141,21 @@ CTextFileViewerMainFrame::~CTextFileViewerMainFrame()
 bool CTextFileViewerMainFrame::OnCreate()
 {
     // 1. The frame itself, with the area of the child windows in the middle.
-    // 2.-3. The colour lists of the pickers and the application look come with the ribbon and the looks.
+    // 2. The colour lists of the pickers come with the ribbon.
+    // 3. The application look, stored again; the parts made below take it as they come.
+    ApplyApplicationLook(m_pApp->m_nApplicationLook);
     // 4. Tabbed groups of child windows: note-book tabs, the close button on the active tab only, no icons,
     //    automatic tab colours and a list button at the right end of each row, which the area provides.
     m_pTabArea = new CTabGroupArea(this);
+    m_pTabArea->SetTheme(m_pLook->tabs);
     setCentralWidget(m_pTabArea);
     connect(m_pTabArea, &CTabGroupArea::windowActivated, this, &CTextFileViewerMainFrame::OnWindowActivated);
     connect(m_pTabArea, &CTabGroupArea::closeRequested, this, [this](QWidget* window) {
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             CloseChildFrame(frame);
     });
-    // 5.-6. The ribbon and its content, with the keys of the accelerator table; 7. the status bar and the caption
-    //       bar's place under the ribbon.
+    // 5.-6. The ribbon and its content, with the keys of the accelerator table; 11. its key tips (SetRibbonBar).
+    // 7. The status bar, and the caption bar's place under the ribbon.
     CreateRibbon();
     AddAccelerators();
     CreateStatusBar();
@@ -138,7 +165,6 @@ bool CTextFileViewerMainFrame::OnCreate()
     //     between the windows.
     AddWindowKeys();
     new CBackForwardFilter(this);
-    // 11. The key tips: with their own part.
     // 12. The welcome message, once per user; then the size and place the frame had when it was last closed.
     ShowWelcomeOnce();
     RestoreFrameState();
@@ -329,7 +355,11 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
             m_pApp->CreateFrame(m_pActiveFrame->GetDocument());
         return true;
     case cmd::WindowManager: ShowWindowsDialog(); return true;
-    default: return false;
+    default:
+        if (!IsLookCommand(id))
+            return false;
+        ApplyApplicationLook(id);
+        return true;
     }
 }
 
@@ -347,7 +377,11 @@ bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
     case cmd::WindowManager:
         ui.Enable();  // always, also without windows
         return true;
-    default: return false;
+    default:
+        if (!IsLookCommand(ui.m_nID))
+            return false;
+        ui.SetRadio(ui.m_nID == m_pApp->m_nApplicationLook);
+        return true;
     }
 }
 
@@ -366,10 +400,18 @@ void CTextFileViewerMainFrame::SetRibbonBar(CRibbonBar* bar)
     m_colorPorts.clear();
     m_comboPorts.clear();
     m_fontPorts.clear();
+    delete m_pKeyTips;
     if (!bar)
         return;
     setMenuWidget(bar);
     connect(bar, &CRibbonBar::commandTriggered, this, &CTextFileViewerMainFrame::ExecuteCommand);
+    bar->SetTheme(m_pLook->ribbon);
+    // The Style menu marks the look on show.
+    for (int id = cmd::AppLookFirst; id <= cmd::AppLookLast; ++id)
+        AddCommandUI(id, bar, [bar, id](const CCmdUI& ui) { bar->SetCommandRadio(id, ui.m_bRadio); });
+    // The key tips that are not part of the labels; Alt alone shows them all.
+    AssignKeyTips(*bar);
+    m_pKeyTips = new CRibbonKeyTipFilter(bar, this);
 }
 
 IRibbonColorElement* CTextFileViewerMainFrame::FindColorElement(int id)
@@ -403,6 +445,20 @@ IRibbonFontElement* CTextFileViewerMainFrame::FindFontElement(int id)
     if (!port || port->Element() != element)
         port = std::make_unique<CRibbonFontPort>(element);
     return port.get();
+}
+
+// --- Application look ----------------------------------------------------------------------------------------------
+
+void CTextFileViewerMainFrame::ApplyApplicationLook(int id)
+{
+    const CWaitCursor wait;
+    m_pApp->m_nApplicationLook = id;
+    m_pLook = &LookForId(id, m_nOffice2007Style);
+    // Every window and part at once, each repainted before this returns.
+    ApplyLook(*m_pLook, {m_pRibbon, m_pTabArea, findChild<CStatusBar*>()});
+    IProfile& profile = GetCurrentProfile();
+    profile.WriteProfileInt(kSettingsSection, kApplicationLookEntry, id);
+    profile.Flush();
 }
 
 // --- Dialogs -------------------------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // The main window: the ribbon above, the caption bar under it, the tab groups
-// of the child windows in the middle, the status bar below. It routes every command by id
+// of the child windows in the middle, the status bar below, all in the
+// application's look (which it applies and stores). It routes every command by id
 // (the active view first, then itself, then the application), runs the update
 // pass that sets the enabled, checked and pane states of whatever shows a
 // command (each registers its ids with AddCommandUI), keeps the title on the
@@ -25,6 +26,8 @@
 
 class CCaptionBarController;
 class CRibbonBar;
+class CRibbonKeyTipFilter;
+struct CLook;
 class CRibbonColorPort;
 class CRibbonComboPort;
 class CRibbonFontPort;
@@ -103,6 +106,12 @@ public:
     // The built-in page of keyboard shortcuts and commands (F1), modeless; null while it is not open.
     QWidget* GetHelpPage() const { return m_pHelpPage; }
     void ShowHelpPage();
+    // --- Application look -----------------------------------------------------------------------------------------
+    // Makes `id` the application's look (205 to 219, or any stored value) on every window at once and stores it
+    // as "ApplicationLook" in the settings.
+    void ApplyApplicationLook(int id);
+    // The look on show; parts made later (a status bar) take theirs from it.
+    const CLook& GetLook() const { return *m_pLook; }
 
     // --- Dialogs --------------------------------------------------------------------------------------------------
     // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
@@ -158,4 +167,7 @@ private:
     CStatusBar* m_pStatusBar = nullptr;
     CCaptionBarController* m_pCaptionBars = nullptr;
     QPointer<QWidget> m_pHelpPage;
+    const CLook* m_pLook;
+    int m_nOffice2007Style = 0;  // the Office 2007 colour style set last (a look id), 0: none yet
+    QPointer<CRibbonKeyTipFilter> m_pKeyTips;
 };

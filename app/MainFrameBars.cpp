@@ -12,6 +12,7 @@
 #include "app/MainFrame.h"
 
 #include "app/CaptionBar.h"
+#include "app/Looks.h"
 #include "app/StatusBar.h"
 #include "view/CommandIds.h"
 #include "view/Profile.h"
@@ -31,6 +32,7 @@ constexpr const char* kShownWelcomeEntry = "Shown Welcome";
 void CTextFileViewerMainFrame::CreateStatusBar()
 {
     m_pStatusBar = new CStatusBar(this);
+    m_pStatusBar->SetTheme(GetLook().statusBar);
     setStatusBar(m_pStatusBar);
     connect(m_pStatusBar, &CStatusBar::commandTriggered, this, &CTextFileViewerMainFrame::ExecuteCommand);
     for (int id : {cmd::PaneCurrentChar, cmd::PaneTotalChars, cmd::PaneEncoding}) {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 
 namespace {
 
@@ -82,6 +83,16 @@ bool CRibbonComboPort::HasFocus()
 {
     const QWidget* focus = QApplication::focusWidget();
     return m_pBox && focus && (focus == m_pBox || m_pBox->isAncestorOf(focus));
+}
+
+void CRibbonComboPort::FocusAndSelectAll()
+{
+    if (!m_pBox)
+        return;
+    QComboBox* combo = m_pBox->GetComboBox();
+    combo->setFocus(Qt::ShortcutFocusReason);
+    if (QLineEdit* edit = combo->lineEdit())
+        edit->selectAll();
 }
 
 // --- Font name box -----------------------------------------------------------------------------------------------

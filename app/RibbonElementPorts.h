@@ -27,6 +27,7 @@ public:
     int InsertItem(int index, const std::u16string& text) override;
     void SetElementText(const std::u16string& text) override;
     bool HasFocus() override;
+    void FocusAndSelectAll() override;
 
 private:
     QPointer<CRibbonComboBox> m_pBox;
@@ -49,6 +50,7 @@ public:
     int InsertItem(int index, const std::u16string& text) override { return m_combo.InsertItem(index, text); }
     void SetElementText(const std::u16string& text) override { m_combo.SetElementText(text); }
     bool HasFocus() override { return m_combo.HasFocus(); }
+    void FocusAndSelectAll() override { m_combo.FocusAndSelectAll(); }
 
     bool HasFace(const std::u16string& name) override;
     bool GetSelectedFace(std::u16string& name, std::uint8_t& charSet, std::uint8_t& pitchAndFamily) override;

@@ -9,6 +9,8 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QStyle>
 #include <QToolButton>
 #include <QUrl>
@@ -52,9 +54,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent), m_pLeftArea(new QW
     m_pLink = new QLabel(m_pLeftArea);
     m_pLink->setObjectName(QStringLiteral("pane%1").arg(cmd::StatusLink));
     m_pLink->setTextFormat(Qt::RichText);
-    m_pLink->setText(
-        QStringLiteral("<a href=\"%1\">%2</a>")
-            .arg(m_strLinkAddress.toHtmlEscaped(), QString::fromUtf8(text::PaneLinkCaption).toHtmlEscaped()));
+    UpdateLinkText();
     m_pLink->setContentsMargins(kPanePadding, 0, kPanePadding, 0);
     m_pLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     m_pLink->setOpenExternalLinks(false);
@@ -143,8 +143,19 @@ bool CStatusBar::OpenLink() const
     return QDesktopServices::openUrl(QUrl(m_strLinkAddress));
 }
 
+void CStatusBar::UpdateLinkText()
+{
+    // Rich text takes the link colour when it is set, not when it is drawn.
+    m_pLink->setText(QStringLiteral("<a href=\"%1\" style=\"color:%3\">%2</a>")
+                         .arg(m_strLinkAddress.toHtmlEscaped(),
+                              QString::fromUtf8(text::PaneLinkCaption).toHtmlEscaped(),
+                              palette().color(QPalette::Link).name()));
+}
+
 void CStatusBar::changeEvent(QEvent* event)
 {
+    if (event->type() == QEvent::PaletteChange && m_pLink)
+        UpdateLinkText();
     // Another font changes every width, whatever the lengths.
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         for (QLabel* pane : {m_pCurrentChar, m_pTotalChars, m_pEncoding}) {
@@ -153,4 +164,44 @@ void CStatusBar::changeEvent(QEvent* event)
         }
     }
     QStatusBar::changeEvent(event);
+}
+
+void CStatusBar::SetTheme(const CStatusBarTheme& theme)
+{
+    m_theme = theme;
+    // Texts, the Refresh button and the separators draw with the palette; a
+    // theme sets the roles they use, no theme gives them back to the desktop.
+    QPalette pal;
+    if (theme.text.isValid()) {
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+            pal.setColor(QPalette::Active, role, theme.text);
+            pal.setColor(QPalette::Inactive, role, theme.text);
+            pal.setColor(QPalette::Disabled, role, theme.disabledText);
+        }
+        pal.setColor(QPalette::Button, theme.top);
+        pal.setColor(QPalette::Window, theme.top);
+    }
+    if (theme.link.isValid()) {
+        pal.setColor(QPalette::Link, theme.link);
+        pal.setColor(QPalette::LinkVisited, theme.link);
+    }
+    if (theme.separatorDark.isValid()) {
+        pal.setColor(QPalette::Dark, theme.separatorDark);
+        pal.setColor(QPalette::Light, theme.separatorLight);
+    }
+    setPalette(pal);
+    update();
+}
+
+void CStatusBar::paintEvent(QPaintEvent* event)
+{
+    if (m_theme.top.isValid()) {
+        QPainter p(this);
+        QLinearGradient g(0, 0, 0, height());
+        g.setColorAt(0, m_theme.top);
+        g.setColorAt(1, m_theme.bottom);
+        p.fillRect(rect(), g);
+        p.fillRect(0, 0, width(), 1, m_theme.border);
+    }
+    QStatusBar::paintEvent(event);
 }

@@ -5,10 +5,24 @@
 
 #include "view/StatusIndicators.h"
 
+#include <QColor>
 #include <QStatusBar>
 
 class QLabel;
 class QToolButton;
+
+// The colours of the bar in the program's own look. Left invalid (the
+// default), the bar keeps the desktop's look.
+struct CStatusBarTheme {
+    QColor top;  // the background, a gradient from top to bottom
+    QColor bottom;
+    QColor border;        // the line along the upper edge
+    QColor text;          // the panes and the Refresh button
+    QColor disabledText;  // the Refresh button while it cannot refresh
+    QColor link;
+    QColor separatorDark;  // the two lines of each sunken separator
+    QColor separatorLight;
+};
 
 class CStatusBar : public QStatusBar {
     Q_OBJECT
@@ -31,18 +45,22 @@ public:
     // Hands the link's address to the desktop's handler for web addresses.
     bool OpenLink() const;
 
+    void SetTheme(const CStatusBarTheme& theme);
+
 signals:
     // A click on the Refresh pane (cmd::Refresh) or on the link (cmd::StatusLink).
     void commandTriggered(int id);
 
 protected:
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QLabel* AddTextPane(int id, const char* label);
     void AddSeparator();
     QLabel* TextPane(int id) const;
     void FitPane(QLabel* pane);
+    void UpdateLinkText();
 
     // The elements live in one container added as a permanent widget: the
     // status bar hides its normal widgets while it shows a temporary message
@@ -57,4 +75,5 @@ private:
     QLabel* m_pLink = nullptr;
     QString m_strLinkAddress;
     CPaneTextLengths m_lengths;
+    CStatusBarTheme m_theme;
 };

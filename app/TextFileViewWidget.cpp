@@ -1,6 +1,7 @@
 #include "app/TextFileViewWidget.h"
 
 #include "app/ChildFrame.h"
+#include "app/FindDialog.h"
 #include "app/MainFrame.h"
 #include "app/TextFileViewerApp.h"
 #include "app/ribbon/RibbonBar.h"
@@ -8,8 +9,37 @@
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QVBoxLayout>
+
+namespace {
+
+// The Find dialog as its view sees it; a child object of the dialog, so it goes with it.
+class CFindDialogPort : public QObject, public IFindDialog {
+public:
+    explicit CFindDialogPort(CFindDialog* dialog) : QObject(dialog), m_pDialog(dialog) {}
+
+    void SetFindText(const std::u16string& text) override { m_pDialog->SetFindText(QString::fromStdU16String(text)); }
+    void SetMatchCase(bool matchCase) override { m_pDialog->SetMatchCase(matchCase); }
+    void BringToFront() override
+    {
+        m_pDialog->show();
+        m_pDialog->raise();
+        m_pDialog->activateWindow();
+    }
+    void DestroyWindow() override
+    {
+        // Later: the view may be inside the dialog's own signal.
+        m_pDialog->hide();
+        m_pDialog->deleteLater();
+    }
+
+private:
+    CFindDialog* m_pDialog;
+};
+
+}  // namespace
 
 CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, CTextFileViewerMainFrame* mainFrame,
                                          CTextFileViewerChildFrame* frame)
@@ -64,6 +94,30 @@ bool CTextFileViewWidget::ChooseFont(platform::LOGFONTW& font, platform::COLORRE
     return m_pMainFrame->ChooseFont(this, font, color);
 }
 
+IFindDialog* CTextFileViewWidget::CreateFindDialog(const std::u16string& text, bool matchCase)
+{
+    auto* dialog = new CFindDialog(this);
+    auto* port = new CFindDialogPort(dialog);
+    connect(dialog, &CFindDialog::findNext, this, [this, port](const QString& find, bool caseMatters, bool down) {
+        m_view.OnFindDialogNext(port, find.toStdU16String(), caseMatters, down);
+    });
+    connect(dialog, &CFindDialog::closing, this, [this, port] { m_view.OnFindDialogClosing(port); });
+    port->SetFindText(text);
+    port->SetMatchCase(matchCase);
+    port->BringToFront();
+    return port;
+}
+
+void CTextFileViewWidget::BeginBusy()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void CTextFileViewWidget::EndBusy()
+{
+    QApplication::restoreOverrideCursor();
+}
+
 // --- Windows -------------------------------------------------------------------------------------------------------
 
 bool CTextFileViewWidget::IsActiveView()
@@ -103,6 +157,12 @@ void CTextFileViewWidget::FocusTextWindow()
     // Only the active window takes the focus: one loaded behind it must not pull the user away.
     if (m_pTextWindow && IsActiveView())
         m_pTextWindow->setFocus(Qt::OtherFocusReason);
+}
+
+void CTextFileViewWidget::UpdateTextWindow()
+{
+    if (m_pTextWindow)
+        m_pTextWindow->viewport()->repaint();
 }
 
 void CTextFileViewWidget::LockUpdates(bool lock)

@@ -2,7 +2,7 @@
 // window (a CFileWndWidget filling it, which takes the focus for it) and
 // stands for the frame around it (IViewHost): ribbon elements from the main
 // frame's ribbon, message boxes captioned with the application's title, the
-// Font dialog, and the child frame it lives in.
+// Font dialog, the view's Find dialog, and the child frame it lives in.
 #pragma once
 
 #include "view/TextFileView.h"
@@ -34,11 +34,15 @@ public:
     void InvalidateRibbon() override;
     int MessageBox(const std::string& text, unsigned type) override;
     bool ChooseFont(platform::LOGFONTW& font, platform::COLORREF& color) override;
+    IFindDialog* CreateFindDialog(const std::u16string& text, bool matchCase) override;
+    void BeginBusy() override;
+    void EndBusy() override;
     bool IsActiveView() override;
     CFileWnd* CreateTextWindow() override;
     void DestroyTextWindow() override;
     void DestroyFrame() override;
     void FocusTextWindow() override;
+    void UpdateTextWindow() override;
     void LockUpdates(bool lock) override;
 
 private:

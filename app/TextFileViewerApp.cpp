@@ -1,8 +1,12 @@
 #include "app/TextFileViewerApp.h"
 
+#include "app/AboutDlg.h"
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
+#include "app/OpenDialog.h"
 #include "file/TextFileDoc.h"
+#include "platform/Win1252.h"
+#include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/FilePrefDatabase.h"
 #include "view/StringTable.h"
@@ -264,12 +268,45 @@ void CTextFileViewerApp::OpenRecentFile(int index)
     emit recentFilesChanged();
 }
 
+// --- Open dialog ---------------------------------------------------------------------------------------------------
+
+void CTextFileViewerApp::OnFileOpen()
+{
+    const std::optional<COpenChoice> choice = COpenDialog::Run(m_pMainFrame);
+    if (!choice)
+        return;  // cancelled: nothing is touched
+    // The record is keyed by the document's path: a file open already under another spelling keeps its one
+    // record, where copying the dialog's spelling would start a new record at each opening and lose the choice.
+    const std::string path = DocumentPath(QFile::encodeName(choice->path).toStdString());
+    if (g_pFilePrefDatabase) {
+        // A path too long for the record's field gets the in-memory record: the choice holds for this run only.
+        const CPrefRecordRef record = g_pFilePrefDatabase->FindOrAddRecord(path);
+        SetPreferencesPath(*record, platform::Utf8ToUtf16(path));  // the key's own form, as the database stores it
+        record->requestedEncoding = choice->encoding;
+    }
+    OpenDocumentFile(path);
+}
+
+void CTextFileViewerApp::OnAppAbout()
+{
+    CAboutDlg about(QString::fromStdString(BuildVersionText(ProgramBuildDate())), m_pMainFrame);
+    about.exec();
+}
+
 // --- Commands ------------------------------------------------------------------------------------------------------
 
 bool CTextFileViewerApp::OnCommand(int id)
 {
     if (id >= cmd::FileMruFirst && id <= cmd::FileMruLast) {
         OpenRecentFile(id - cmd::FileMruFirst);
+        return true;
+    }
+    if (id == cmd::FileOpen) {
+        OnFileOpen();
+        return true;
+    }
+    if (id == cmd::AppAbout) {
+        OnAppAbout();
         return true;
     }
     if (id == cmd::AppExit) {
@@ -286,7 +323,7 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.Enable(ui.m_nID - cmd::FileMruFirst < static_cast<int>(m_recentFiles.Entries().size()));
         return true;
     }
-    if (ui.m_nID == cmd::AppExit) {
+    if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
         ui.Enable();
         return true;
     }

@@ -16,6 +16,7 @@
 
 #include "app/DocTemplate.h"
 #include "platform/File.h"
+#include "view/CommandIds.h"
 #include "view/CommandTarget.h"
 #include "view/RecentFileList.h"
 
@@ -51,6 +52,10 @@ public:
     int ExitInstance();
 
     CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
+
+    // The application's look, as the id of its look command; kept here, where every window can read it. The main
+    // frame loads, applies and stores it.
+    int m_nApplicationLook = cmd::AppLookDefault;
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
 
@@ -79,7 +84,7 @@ public:
     // The context menu registered under `name` ("Edit": the text window's), or 0.
     int GetContextMenu(const std::string& name) const;
 
-    // --- ICommandTarget: the recent files and Exit --------------------------------------------------------------
+    // --- ICommandTarget: Open, the recent files and Exit ----------------------------------------------------
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
@@ -101,6 +106,10 @@ private:
     const COpenDocument* FindOpen(const std::string& absolutePath) const;
     void AddToRecentFileList(const std::string& path);
     void OpenRecentFile(int index);
+    // The Open dialog: the chosen encoding goes into the file's record, then the file opens as a document.
+    void OnFileOpen();
+    // The About box, modal, with the version of this build's date.
+    void OnAppAbout();
     // Numbers the windows of a document and gives their tabs their titles.
     void UpdateFrameTitles(COpenDocument& entry);
 

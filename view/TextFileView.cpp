@@ -111,6 +111,10 @@ void CTextFileView::OnDestroy()
         platform::UnregisterWindow(m_hWnd);  // a load still in the queue is dropped
         m_hWnd = 0;
     }
+    if (m_pFindDialog) {
+        m_pFindDialog->DestroyWindow();
+        m_pFindDialog = nullptr;
+    }
     if (!m_pFileWnd)
         return;
     if (m_bLoaded)
@@ -258,7 +262,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::CaseLower:
     case cmd::CaseSentence: SetTextCase(CaseOfCommand(id)); return true;
     case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
-    default: return false;
+    default: return OnFindCommand(id);
     }
 }
 
@@ -290,7 +294,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::PaneCurrentChar:
     case cmd::PaneTotalChars:
     case cmd::PaneEncoding: ui.SetText(StatusPaneText(ui.m_nID, m_pFileWnd)); return true;
-    default: return false;
+    default: return OnUpdateFindCommand(ui);
     }
 }
 

@@ -23,6 +23,10 @@
 // - A view loaded behind the active one saves the defaults but leaves the
 //   ribbon and the focus to the active view.
 // - Without a preference database the view works with an in-memory record.
+// - A Find Dialog command while the view's Find dialog is open takes the find
+//   text as the command does, shows it and the match-case setting in that
+//   dialog and brings it forward: a view has one Find dialog at most.
+// - A search over more than kBusySearchBytes of text shows the busy cursor.
 #pragma once
 
 #include "file/TextFileDoc.h"
@@ -43,6 +47,16 @@ class CFileWnd;
 std::int32_t ParseFontSize(const std::u16string& text);
 // The absolute value in decimal.
 std::u16string FormatFontSize(std::int32_t size);
+
+// The find box's history: the text moves to the head of the list (an entry
+// equal to it, compared exactly, goes), with no limit on its length. Returns
+// the text's index, 0.
+int AddHistoryItem(IRibbonComboElement& box, const std::u16string& text);
+
+// The most characters the Find dialog's text holds.
+inline constexpr std::size_t FIND_TEXT_MAX = 80;
+// Searches over more text than this (bytes of the mapping) show the busy cursor.
+inline constexpr std::int64_t kBusySearchBytes = std::int64_t{64} << 20;
 
 class CTextFileView : public ICommandTarget, public platform::IMessageTarget {
 public:
@@ -68,6 +82,17 @@ public:
     // the window the focus and saves the defaults.
     void SyncRibbonControls();
 
+    // The find box's text, moved to the head of its history and shown as its
+    // caption; empty without a find box.
+    std::u16string TakeFindText();
+    // The Find dialog's Find Next: searches down or up with its text and
+    // match case (which becomes the view's), then shows the text in the find
+    // box, leaving the history as it is.
+    void OnFindDialogNext(IFindDialog* dialog, const std::u16string& text, bool matchCase, bool down);
+    // The Find dialog is closing: it goes, and the view forgets it.
+    void OnFindDialogClosing(IFindDialog* dialog);
+    bool IsMatchCase() const { return m_bMatchCase; }
+
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
     std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -89,6 +114,12 @@ private:
     void ToggleStyle(int id);
     void SetTextCase(std::int32_t textCase);
     void SyncColor(int id, platform::COLORREF color);
+    // The find commands (TextFileViewFind.cpp); false for other ids.
+    bool OnFindCommand(int id);
+    bool OnUpdateFindCommand(CCmdUI& ui);
+    void OnFindDialog();
+    // One search of the text window with the view's match case.
+    void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
 
     CTextFileDoc* m_pDocument;
     IViewHost* m_pHost;
@@ -98,4 +129,7 @@ private:
     CPrefRecordRef m_prefs;
     // The record when there is no database object at all.
     std::unique_ptr<DisplayPreferences> m_pOwnPrefs;
+    IFindDialog* m_pFindDialog = nullptr;  // the open Find dialog of this view
+    bool m_bSearched = false;              // a Find has run: Find Next and Previous stay enabled
+    bool m_bMatchCase = false;
 };

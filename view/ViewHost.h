@@ -41,6 +41,8 @@ public:
     virtual void SetElementText(const std::u16string& text) = 0;
     // Whether the keyboard focus is in the box (the user is typing in it).
     virtual bool HasFocus() = 0;
+    // Takes the keyboard focus with the box's whole text selected, ready to be typed over.
+    virtual void FocusAndSelectAll() = 0;
 };
 
 // The font name box: the installed fixed-pitch faces.
@@ -52,6 +54,22 @@ public:
     virtual bool GetSelectedFace(std::u16string& name, std::uint8_t& charSet, std::uint8_t& pitchAndFamily) = 0;
     // Shows the face (also a name that is no entry) and selects its entry, if it has one.
     virtual void ShowFace(const std::u16string& name, std::uint8_t charSet) = 0;
+};
+
+// The modeless Find dialog a view opened. The host owns its window; what the
+// user does in it comes back to the view that opened it as
+// CTextFileView::OnFindDialogNext and OnFindDialogClosing. Nothing done
+// through this interface asks for a search.
+class IFindDialog {
+public:
+    virtual ~IFindDialog() = default;
+    virtual void SetFindText(const std::u16string& text) = 0;
+    virtual void SetMatchCase(bool matchCase) = 0;
+    // Shows the dialog above the other windows and activates it.
+    virtual void BringToFront() = 0;
+    // Closes the window and releases the dialog: the pointer is dead afterwards. Safe from inside the dialog's
+    // own notification.
+    virtual void DestroyWindow() = 0;
 };
 
 class IViewHost {
@@ -72,6 +90,12 @@ public:
     // The Font dialog, modal, starting from `font` and `color` (fixed-pitch faces only, with effects);
     // true on OK with both filled in, false when cancelled.
     virtual bool ChooseFont(platform::LOGFONTW& font, platform::COLORREF& color) = 0;
+    // A new Find dialog owned by the view's window, shown with `text` and `matchCase` and searching down. Null
+    // when it cannot be made.
+    virtual IFindDialog* CreateFindDialog(const std::u16string& text, bool matchCase) = 0;
+    // The busy cursor, from BeginBusy to EndBusy (a long search on the user-interface thread).
+    virtual void BeginBusy() = 0;
+    virtual void EndBusy() = 0;
 
     // --- Windows ------------------------------------------------------------------------------------------------
     // Whether the view is the one of the window activated last (the ribbon shows that one's state).
@@ -83,6 +107,8 @@ public:
     // of its own handlers, so it is never destroyed under its own feet.
     virtual void DestroyFrame() = 0;
     virtual void FocusTextWindow() = 0;
+    // Paints what is invalid in the text window now, not when the event loop next waits.
+    virtual void UpdateTextWindow() = 0;
     // Holds the text window's repaints while several changes are made (the Font dialog's OK).
     virtual void LockUpdates(bool lock) = 0;
 };

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <tuple>
@@ -42,8 +43,9 @@ public:
     }
     void DeleteItem(int i) override { items.erase(items.begin() + i); }
     int InsertItem(int i, const std::u16string& t) override { return *items.insert(items.begin() + i, t), i; }
-    void SetElementText(const std::u16string&) override {}
+    void SetElementText(const std::u16string& t) override { caption = t; }
     bool HasFocus() override { return false; }
+    void FocusAndSelectAll() override { ++focusSelects; }
     bool HasFace(const std::u16string& name) override { return Find(name) >= 0; }
     bool GetSelectedFace(std::u16string& name, std::uint8_t& charSet, std::uint8_t& pitch) override
     {
@@ -72,6 +74,20 @@ public:
     std::u16string text;
     std::vector<std::u16string> items;
     int sel = -1;
+    std::u16string caption;
+    int focusSelects = 0;
+};
+
+class FakeFindDialog : public IFindDialog {
+public:
+    void SetFindText(const std::u16string& t) override { text = t; }
+    void SetMatchCase(bool m) override { matchCase = m; }
+    void BringToFront() override { ++fronts; }
+    void DestroyWindow() override { destroyed = true; }
+    std::u16string text;
+    bool matchCase = false;
+    int fronts = 0;
+    bool destroyed = false;
 };
 
 class FakeColor : public IRibbonColorElement {
@@ -95,7 +111,7 @@ public:
     }
     IRibbonComboElement* FindComboElement(int id) override
     {
-        return ribbon && id == cmd::FontSize ? &sizeBox : nullptr;
+        return !ribbon ? nullptr : id == cmd::FontSize ? &sizeBox : id == cmd::FindText ? &findBox : nullptr;
     }
     IRibbonFontElement* FindFontElement(int id) override { return ribbon && id == cmd::FontName ? &fontBox : nullptr; }
     void InvalidateRibbon() override {}
@@ -111,6 +127,15 @@ public:
             std::tie(font, color) = *fontAnswer;
         return fontAnswer.has_value();
     }
+    IFindDialog* CreateFindDialog(const std::u16string& text, bool matchCase) override
+    {
+        dialogs.push_back(std::make_unique<FakeFindDialog>());
+        dialogs.back()->text = text;
+        dialogs.back()->matchCase = matchCase;
+        return dialogs.back().get();
+    }
+    void BeginBusy() override { ++busy; }
+    void EndBusy() override { --busy, ++busySearches; }
     bool IsActiveView() override { return active; }
     CFileWnd* CreateTextWindow() override
     {
@@ -121,12 +146,15 @@ public:
     void DestroyTextWindow() override { wnd.reset(); }
     void DestroyFrame() override { frameDestroyed = true; }
     void FocusTextWindow() override { ++focusCalls; }
+    void UpdateTextWindow() override { ++paintsNow; }
     void LockUpdates(bool lock) override { locks.push_back(lock); }
 
     headless::HeadlessPort port{24, 80};
     std::unique_ptr<CFileWnd> wnd;
     FakeColor fontColor, pageColor;
-    FakeBox sizeBox, fontBox;
+    FakeBox sizeBox, fontBox, findBox;
+    std::vector<std::unique_ptr<FakeFindDialog>> dialogs;
+    int busy = 0, busySearches = 0, paintsNow = 0;
     bool ribbon = true;
     bool active = true;
     std::vector<std::string> messages;
@@ -263,9 +291,9 @@ TEST_F(TextFileViewTest, EveryCommandActsOnTheWindowAndTheRecordAndReportsItsSta
     EXPECT_EQ(a.Update(cmd::PaneCurrentChar).m_text, "Current Char: 0");
     EXPECT_EQ(a.Update(cmd::PaneTotalChars).m_text, "Total Chars: 18");
     EXPECT_EQ(a.Update(cmd::PaneEncoding).m_text, "ANSI / ASCII");
-    // The find commands are not the view's yet.
-    CCmdUI find(cmd::FindNext);
-    EXPECT_FALSE(a.view->OnUpdateCommand(find));
+    // Enter in the accelerator table is nobody's command.
+    CCmdUI enter(cmd::EnterKey);
+    EXPECT_FALSE(a.view->OnUpdateCommand(enter));
 }
 
 TEST_F(TextFileViewTest, BoldTogglesOnTheWeightAboveFiveHundred)
@@ -426,6 +454,146 @@ TEST_F(TextFileViewTest, ARefusedFileClosesItsFrameAndABackgroundLoadLeavesTheRi
     EXPECT_EQ(behind.host->sizeBox.text, u"7");  // untouched
     EXPECT_EQ(behind.host->focusCalls, 0);
     EXPECT_TRUE(m_profile.Has(kPrefsSection, kPrefsLogFont));  // the defaults are still saved
+}
+
+// Positions in the file of the find tests: "one" at 0, 4 and 8, "Two" at 12, "two" at 16.
+const char* const kFindText = "one\none\none\nTwo two\n";
+
+TEST_F(TextFileViewTest, TheFindBoxKeepsTheRunsHistoryAndFindNextFollowsTheFirstFind)
+{
+    Opened a = Open("find.log", kFindText);
+    FakeBox& box = a.host->findBox;
+    using Items = std::vector<std::u16string>;
+
+    // F3 on a typed text before any Find: enabled by the text alone; it searches and the text enters the history.
+    EXPECT_FALSE(a.Update(cmd::FindNext).m_bEnabled);
+    EXPECT_FALSE(a.Update(cmd::FindPrevious).m_bEnabled);
+    box.SetText(u"one");
+    EXPECT_TRUE(a.Update(cmd::FindPrevious).m_bEnabled);
+    a.view->OnCommand(cmd::FindNext);
+    EXPECT_EQ(a.Wnd().GetHighlightStart(), 4);
+    EXPECT_EQ(box.items, Items{u"one"});
+    EXPECT_EQ(a.host->paintsNow, 1);
+    box.SetText(u"");
+    EXPECT_FALSE(a.Update(cmd::FindNext).m_bEnabled);  // F3 is no Find
+
+    // A, B, A leaves A, B: A at the head, once, shown, selected and the box's caption. Letter case counts.
+    for (const char16_t* find : {u"two", u"Two", u"two"}) {
+        box.SetText(find);
+        a.view->OnCommand(cmd::FindText);
+    }
+    EXPECT_EQ(box.items, (Items{u"two", u"Two", u"one"}));
+    EXPECT_EQ(box.sel, 0);
+    EXPECT_EQ(box.text, u"two");
+    EXPECT_EQ(box.caption, u"two");
+
+    // After a Find a cleared box leaves Find Next enabled, and it does nothing.
+    box.SetText(u"");
+    EXPECT_TRUE(a.Update(cmd::FindNext).m_bEnabled);
+    const TextPos before = a.Wnd().GetHighlightStart();
+    a.view->OnCommand(cmd::FindNext);
+    EXPECT_EQ(a.Wnd().GetHighlightStart(), before);
+    EXPECT_EQ(box.items.size(), 3u);
+
+    // The search each command makes, and Case Sensitive's check.
+    const struct {
+        int id;
+        const char16_t* find;
+        TextPos match;
+        int check;
+    } steps[] = {
+        {cmd::FindText, u"one", 0, 0},            // from the top
+        {cmd::FindPrevious, u"one", 8, 0},        // Shift+F3 goes back, around the start
+        {cmd::FindPrevious, u"one", 4, 0},        // and on back
+        {cmd::FindNext, u"one", 8, 0},            // F3 goes on from the last match
+        {cmd::FindText, u"two", 12, 0},           // "Two" first, letter case aside
+        {cmd::FindMatchCase, u"two", 12, 1},      // no search of its own
+        {cmd::FindText, u"two", 16, 1},           // now only "two"
+        {cmd::FindText, u"TWO", kNoPos, 1},       // not found: the highlight goes
+        {cmd::FindMatchCase, u"TWO", kNoPos, 0},  // and back
+        {cmd::FindNext, u"TWO", 12, 0},           // round the end from the last match found
+    };
+    for (const auto& step : steps) {
+        box.SetText(step.find);
+        a.view->OnCommand(step.id);
+        EXPECT_EQ(a.Wnd().GetHighlightStart(), step.match) << step.id;
+        EXPECT_EQ(a.Update(cmd::FindMatchCase).m_nCheck, step.check) << step.id;
+    }
+}
+
+TEST_F(TextFileViewTest, TheFindDialogSearchesWithoutTheHistoryAndASecondCommandBringsItForward)
+{
+    Opened a = Open("dialog.log", kFindText);
+    FakeBox& box = a.host->findBox;
+    std::vector<std::unique_ptr<FakeFindDialog>>& dialogs = a.host->dialogs;
+    using Items = std::vector<std::u16string>;
+    box.SetText(u"Two");
+    a.view->OnCommand(cmd::FindDialog);
+    ASSERT_EQ(dialogs.size(), 1u);
+    FakeFindDialog* dialog = dialogs[0].get();
+    EXPECT_EQ(dialog->text, u"Two");  // taken from the box, which enters the history
+    EXPECT_FALSE(dialog->matchCase);
+    EXPECT_EQ(box.items, Items{u"Two"});
+
+    // Its Find Next: down or up, its match case becomes the view's, the box shows its text, the history stays.
+    const struct {
+        const char16_t* find;
+        bool matchCase, down;
+        TextPos match;
+    } steps[] = {
+        {u"one", true, true, 4}, {u"one", true, false, 0}, {u"TWO", true, true, kNoPos}, {u"TWO", false, true, 12}};
+    for (const auto& step : steps) {
+        a.view->OnFindDialogNext(dialog, step.find, step.matchCase, step.down);
+        EXPECT_EQ(a.Wnd().GetHighlightStart(), step.match);
+        EXPECT_EQ(a.Update(cmd::FindMatchCase).m_nCheck, step.matchCase ? 1 : 0);
+        EXPECT_EQ(box.text, step.find);
+    }
+    EXPECT_EQ(box.items, Items{u"Two"});
+    box.SetText(u"");
+    EXPECT_FALSE(a.Update(cmd::FindNext).m_bEnabled);  // its searches are no Find
+
+    // A second Find Dialog command refreshes the open dialog and brings it forward.
+    box.SetText(u"two");
+    a.view->OnCommand(cmd::FindMatchCase);
+    a.view->OnCommand(cmd::FindDialog);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialog->text, u"two");
+    EXPECT_TRUE(dialog->matchCase);
+    EXPECT_EQ(dialog->fronts, 1);
+    EXPECT_EQ(box.items, (Items{u"two", u"Two"}));
+
+    // Closed, it goes and is forgotten, late notices too; the next one takes at most 80 characters and goes with
+    // the view.
+    a.view->OnFindDialogClosing(dialog);
+    EXPECT_TRUE(dialog->destroyed);
+    a.view->OnFindDialogNext(dialog, u"one", false, true);
+    EXPECT_TRUE(a.view->IsMatchCase());
+    box.SetText(std::u16string(100, u'x'));
+    a.view->OnCommand(cmd::FindDialog);
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1]->text, std::u16string(FIND_TEXT_MAX, u'x'));
+    a.view.reset();
+    EXPECT_TRUE(dialogs[1]->destroyed);
+}
+
+TEST_F(TextFileViewTest, GoingToTheFindBoxSelectsItAndASearchOverALargeMappingIsBusy)
+{
+    // Sparse: the text at the start, a hole up to just past the limit.
+    m_dir.Write("big.log", "needle\n");
+    std::filesystem::resize_file(m_dir.File("big.log"), kBusySearchBytes + 4096);
+    Opened big = Open("big.log");
+    Opened small = Open("small.log", "needle\n");
+    for (Opened* o : {&big, &small}) {
+        o->host->findBox.SetText(u"needle");
+        o->view->OnCommand(cmd::FindText);
+        EXPECT_EQ(o->Wnd().GetHighlightStart(), 0);
+        EXPECT_EQ(o->host->busy, 0);  // the cursor is always given back
+    }
+    EXPECT_EQ(big.host->busySearches, 1);
+    EXPECT_EQ(small.host->busySearches, 0);
+
+    small.view->OnCommand(cmd::FindGoTo);
+    EXPECT_EQ(small.host->findBox.focusSelects, 1);
 }
 
 }  // namespace

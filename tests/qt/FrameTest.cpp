@@ -3,6 +3,7 @@
 // the status bar's figures, the welcome bar and the About box.
 #include "ShellTestUtil.h"
 
+#include "app/AboutDlg.h"
 #include "app/CaptionBar.h"
 #include "app/StatusBar.h"
 #include "app/ribbon/RibbonApplicationButton.h"
@@ -10,10 +11,13 @@
 #include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
+#include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QTimer>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
@@ -203,6 +207,24 @@ private slots:
         QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar());
         QVERIFY(s.Frame()->ExecuteCommand(cmd::ViewCaptionBar));  // no bar: nothing, unchecked
         QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar() && !Checked(s.Frame(), cmd::ViewCaptionBar));
+    }
+
+    void theAboutButtonShowsTheBuildsVersionModally()
+    {
+        Started s;
+        QString version;
+        bool modal = false;
+        QTimer::singleShot(0, [&] {
+            auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            modal = about->isModal();
+            version = about->findChild<QLabel*>("version")->text();
+            about->accept();
+        });
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::AppAbout));  // returns once the box is closed
+        QVERIFY(modal);
+        QCOMPARE(version, "Ostrel File Viewer, Version " + QString::fromStdString(BuildVersionText(ProgramBuildDate())));
     }
 };
 
