@@ -154,16 +154,20 @@ bool CTextFileViewerMainFrame::OnCreate()
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             CloseChildFrame(frame);
     });
-    // 5.-6. The ribbon and its content; 11. its key tips (SetRibbonBar). 7. The status bar: with its own part.
-    auto* ribbon = new CRibbonBar;
-    InitRibbon(*ribbon);
-    SetRibbonBar(ribbon);
+    // 5.-6. The ribbon and its content, with the keys of the accelerator table; 11. its key tips (SetRibbonBar).
+    // 7. The status bar, and the caption bar's place under the ribbon.
+    CreateRibbon();
+    AddAccelerators();
+    CreateStatusBar();
+    CreateCaptionBar();
     // 8.-9. Docking modes: the frame has no docking panes.
     // 10. The windows dialog answers command 131 (ShowWindowsDialog); with it the keys and buttons that move
     //     between the windows.
     AddWindowKeys();
     new CBackForwardFilter(this);
-    // 12. The welcome message: with its own part.
+    // 12. The welcome message, once per user; then the size and place the frame had when it was last closed.
+    ShowWelcomeOnce();
+    RestoreFrameState();
 
     // The update pass, as the framework's idle processing: whenever the event loop is about to wait.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
@@ -338,6 +342,8 @@ void CTextFileViewerMainFrame::RunUpdatePass()
 
 bool CTextFileViewerMainFrame::OnCommand(int id)
 {
+    if (OnRibbonCommand(id) || OnBarsCommand(id) || OnHelpCommand(id))
+        return true;
     switch (id) {
     case cmd::FileClose:
     case cmd::WindowNew:
@@ -359,6 +365,8 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
 
 bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
 {
+    if (OnUpdateRibbonCommand(ui) || OnUpdateBarsCommand(ui) || OnUpdateHelpCommand(ui))
+        return true;
     switch (ui.m_nID) {
     case cmd::FileClose:
     case cmd::WindowNew:

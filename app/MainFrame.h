@@ -1,6 +1,6 @@
-// The main window: the tab groups of the child windows in the middle, the
-// ribbon above, later the status bar below, all in the application's look
-// (which it applies and stores). It routes every command by id
+// The main window: the ribbon above, the caption bar under it, the tab groups
+// of the child windows in the middle, the status bar below, all in the
+// application's look (which it applies and stores). It routes every command by id
 // (the active view first, then itself, then the application), runs the update
 // pass that sets the enabled, checked and pane states of whatever shows a
 // command (each registers its ids with AddCommandUI), keeps the title on the
@@ -24,12 +24,14 @@
 #include <string>
 #include <vector>
 
+class CCaptionBarController;
 class CRibbonBar;
 class CRibbonKeyTipFilter;
 struct CLook;
 class CRibbonColorPort;
 class CRibbonComboPort;
 class CRibbonFontPort;
+class CStatusBar;
 class CTabGroupArea;
 class CTextFileView;
 class CTextFileViewerApp;
@@ -95,6 +97,15 @@ public:
     // The windows dialog (Switch Windows): modal, activates the window chosen.
     void ShowWindowsDialog();
 
+    // --- Bars, keys and help (MainFrameBars.cpp, MainFrameKeys.cpp) -----------------------------------------------
+    CStatusBar* GetStatusBar() const { return m_pStatusBar; }
+    // The caption bar under the ribbon (the welcome message); null before OnCreate.
+    CCaptionBarController* GetCaptionBarController() const { return m_pCaptionBars; }
+    // The status bar's link: its address handed to the desktop's handler for web addresses.
+    void OpenLink();
+    // The built-in page of keyboard shortcuts and commands (F1), modeless; null while it is not open.
+    QWidget* GetHelpPage() const { return m_pHelpPage; }
+    void ShowHelpPage();
     // --- Application look -----------------------------------------------------------------------------------------
     // Makes `id` the application's look (205 to 219, or any stored value) on every window at once and stores it
     // as "ApplicationLook" in the settings.
@@ -111,6 +122,7 @@ public:
     std::function<bool(platform::LOGFONTW& font, platform::COLORREF& color)> m_chooseFontHook;
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -127,6 +139,22 @@ private:
     void UpdateFrameTitle();
     void AddWindowKeys();
 
+    // Steps of OnCreate and the commands of the frame's own parts, each part in its own file.
+    void CreateRibbon();  // MainFrameRibbon.cpp: the ribbon, its commands and the frame's saved state
+    void AddRibbonCommandUI(CRibbonBar* bar);
+    void RestoreFrameState();
+    void SaveFrameState();
+    bool OnRibbonCommand(int id);
+    bool OnUpdateRibbonCommand(CCmdUI& ui);
+    void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table and help
+    bool OnHelpCommand(int id);
+    bool OnUpdateHelpCommand(CCmdUI& ui);
+    void CreateStatusBar();  // MainFrameBars.cpp: status bar, caption bar and welcome
+    void CreateCaptionBar();
+    void ShowWelcomeOnce();
+    bool OnBarsCommand(int id);
+    bool OnUpdateBarsCommand(CCmdUI& ui);
+
     CTextFileViewerApp* m_pApp;
     CTabGroupArea* m_pTabArea = nullptr;
     QPointer<CRibbonBar> m_pRibbon;
@@ -136,6 +164,9 @@ private:
     std::map<int, std::unique_ptr<CRibbonComboPort>> m_comboPorts;
     std::map<int, std::unique_ptr<CRibbonFontPort>> m_fontPorts;
     bool m_bInUpdatePass = false;
+    CStatusBar* m_pStatusBar = nullptr;
+    CCaptionBarController* m_pCaptionBars = nullptr;
+    QPointer<QWidget> m_pHelpPage;
     const CLook* m_pLook;
     int m_nOffice2007Style = 0;  // the Office 2007 colour style set last (a look id), 0: none yet
     QPointer<CRibbonKeyTipFilter> m_pKeyTips;

@@ -1,10 +1,12 @@
 #include "app/TextFileViewerApp.h"
 
+#include "app/AboutDlg.h"
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
 #include "app/OpenDialog.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
+#include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/FilePrefDatabase.h"
 #include "view/StringTable.h"
@@ -285,6 +287,12 @@ void CTextFileViewerApp::OnFileOpen()
     OpenDocumentFile(path);
 }
 
+void CTextFileViewerApp::OnAppAbout()
+{
+    CAboutDlg about(QString::fromStdString(BuildVersionText(ProgramBuildDate())), m_pMainFrame);
+    about.exec();
+}
+
 // --- Commands ------------------------------------------------------------------------------------------------------
 
 bool CTextFileViewerApp::OnCommand(int id)
@@ -295,6 +303,10 @@ bool CTextFileViewerApp::OnCommand(int id)
     }
     if (id == cmd::FileOpen) {
         OnFileOpen();
+        return true;
+    }
+    if (id == cmd::AppAbout) {
+        OnAppAbout();
         return true;
     }
     if (id == cmd::AppExit) {
@@ -311,7 +323,7 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.Enable(ui.m_nID - cmd::FileMruFirst < static_cast<int>(m_recentFiles.Entries().size()));
         return true;
     }
-    if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen) {
+    if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
         ui.Enable();
         return true;
     }

@@ -108,6 +108,8 @@ private:
     void OpenRecentFile(int index);
     // The Open dialog: the chosen encoding goes into the file's record, then the file opens as a document.
     void OnFileOpen();
+    // The About box, modal, with the version of this build's date.
+    void OnAppAbout();
     // Numbers the windows of a document and gives their tabs their titles.
     void UpdateFrameTitles(COpenDocument& entry);
 

@@ -4,6 +4,7 @@
 #include "textwnd/FileWnd.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
+#include "view/StatusIndicators.h"
 #include "view/StringTable.h"
 
 #include <algorithm>
@@ -289,6 +290,10 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::CaseUpper:
     case cmd::CaseLower:
     case cmd::CaseSentence: ui.SetCheck(m_pFileWnd->GetTextCase() == CaseOfCommand(ui.m_nID) ? 1 : 0); return true;
+    // The status bar's panes; the bar fits a pane to its text only when the text's length changes.
+    case cmd::PaneCurrentChar:
+    case cmd::PaneTotalChars:
+    case cmd::PaneEncoding: ui.SetText(StatusPaneText(ui.m_nID, m_pFileWnd)); return true;
     default: return OnUpdateFindCommand(ui);
     }
 }

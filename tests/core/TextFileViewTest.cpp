@@ -287,6 +287,10 @@ TEST_F(TextFileViewTest, EveryCommandActsOnTheWindowAndTheRecordAndReportsItsSta
     EXPECT_FALSE(a.host->port.m_clipboard.empty());
     for (int id : {cmd::EditCopy, cmd::Refresh, cmd::FontDialog, cmd::FontName})
         EXPECT_TRUE(a.Update(id).m_bEnabled) << id;
+    // The panes show the window's figures.
+    EXPECT_EQ(a.Update(cmd::PaneCurrentChar).m_text, "Current Char: 0");
+    EXPECT_EQ(a.Update(cmd::PaneTotalChars).m_text, "Total Chars: 18");
+    EXPECT_EQ(a.Update(cmd::PaneEncoding).m_text, "ANSI / ASCII");
     // Enter in the accelerator table is nobody's command.
     CCmdUI enter(cmd::EnterKey);
     EXPECT_FALSE(a.view->OnUpdateCommand(enter));

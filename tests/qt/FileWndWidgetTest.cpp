@@ -129,8 +129,8 @@ private slots:
     void keysMoveTheTopThroughTheHandlers();
     void barActionsMoveTheTopAndTheBarShowsBytes();
     void pixelsShowPageColourInverseHighlightAndTheColumnGrid();
-    void ctrlCCopiesTheScreenAsText();
-    void ctrlCCopiesUtf16BigEndianAsUnicode();
+    void copyPutsTheScreenAsText();
+    void copyPutsUtf16BigEndianAsUnicode();
     void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
     void wheelMovesAQuarterPageAndTouchpadDeltasAddUp();
     void horizontalWheelTiltedRightScrollsRight();
@@ -243,7 +243,7 @@ void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
     QCOMPARE(Share(fx.Pixels(), QRect(0, 0, img.width(), img.height()), Rgb(kPage)), 1.0);
 }
 
-void FileWndWidgetTest::ctrlCCopiesTheScreenAsText()
+void FileWndWidgetTest::copyPutsTheScreenAsText()
 {
     // CR LF lines with a Windows-1252 byte (0xE9, e acute) in each.
     std::string text;
@@ -251,7 +251,7 @@ void FileWndWidgetTest::ctrlCCopiesTheScreenAsText()
         text += "caf\xE9 " + std::to_string(i) + "\r\n";
     Fixture fx(text);
     QTest::keyClick(fx.widget.get(), Qt::Key_Home);
-    QTest::keyClick(fx.widget.get(), Qt::Key_C, Qt::ControlModifier);
+    fx.Wnd().CopyScreenToClipboard();
 
     // The lines on screen and the partly visible one below, as in the file.
     QString expected;
@@ -260,7 +260,7 @@ void FileWndWidgetTest::ctrlCCopiesTheScreenAsText()
     QCOMPARE(QGuiApplication::clipboard()->text(), expected);
 }
 
-void FileWndWidgetTest::ctrlCCopiesUtf16BigEndianAsUnicode()
+void FileWndWidgetTest::copyPutsUtf16BigEndianAsUnicode()
 {
     const QString line = QString::fromUtf8("Grüße Ωμέγα 日本\n");
     QString all;
@@ -274,7 +274,7 @@ void FileWndWidgetTest::ctrlCCopiesUtf16BigEndianAsUnicode()
     Fixture fx(bytes);
     QCOMPARE(fx.Wnd().GetEncoding(), EncodingUtf16BE);
     QTest::keyClick(fx.widget.get(), Qt::Key_Home);
-    QTest::keyClick(fx.widget.get(), Qt::Key_C, Qt::ControlModifier);
+    fx.Wnd().CopyScreenToClipboard();
     QCOMPARE(QGuiApplication::clipboard()->text(), line.repeated(fx.Rows() + 1));
 }
 

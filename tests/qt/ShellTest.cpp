@@ -5,7 +5,6 @@
 #include "ShellTestUtil.h"
 
 #include "app/CommandLine.h"
-#include "app/RibbonContent.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
@@ -279,9 +278,7 @@ private slots:
     void theViewReachesARealRibbonWithoutIssuingCommands()
     {
         Started s;
-        auto* bar = new CRibbonBar;
-        InitRibbon(*bar);
-        s.Frame()->SetRibbonBar(bar);
+        CRibbonBar* bar = s.Frame()->GetRibbonBar();
         QSignalSpy commands(bar, &CRibbonBar::commandTriggered);
         s.app->OpenDocumentFile(WriteFile("ribbon.log"));
         QVERIFY(s.Settle());

@@ -613,11 +613,7 @@ void CFileWndWidget::resizeEvent(QResizeEvent*)
 
 void CFileWndWidget::keyPressEvent(QKeyEvent* event)
 {
-    if (event->matches(QKeySequence::Copy)) {
-        m_wnd.CopyScreenToClipboard();
-        event->accept();
-        return;
-    }
+    // Ctrl+C is the frame's shortcut for the view's Copy command: the one way the screen is copied.
     // Alt combinations belong to the menus and shortcuts around the window.
     unsigned vk = 0;
     if (!(event->modifiers() & Qt::AltModifier)) {

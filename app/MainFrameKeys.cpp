@@ -1,0 +1,170 @@
+// The frame's accelerator table and its help.
+//
+// Each shortcut issues its command through the router, so a key does what the
+// ribbon element of the same command does, and is inert while nobody handles
+// the command. Enter is deliberately not bound: a frame-wide Return would take
+// the key from the find box, and the classic table's Enter command had no
+// handler. Ctrl+C and Ctrl+Insert yield to a focused editor (the find box, the
+// font name box): Qt offers such a widget the key first (ShortcutOverride),
+// and it copies its own selection; everywhere else the key copies the screen,
+// and that is the only path that does.
+//
+// F1 shows a short page of the keys and commands (the classic program had no
+// help text of its own); Shift+F1 is Qt's What's This mode.
+#include "app/MainFrame.h"
+
+#include "view/CommandIds.h"
+#include "view/StringTable.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+#include <QWhatsThis>
+
+namespace {
+
+struct CAccelerator {
+    QKeyCombination keys[2];
+    int id;
+};
+
+const CAccelerator kAccelerators[] = {
+    {{Qt::CTRL | Qt::Key_O}, cmd::FileOpen},
+    {{Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert}, cmd::EditCopy},
+    {{Qt::Key_F3}, cmd::FindNext},
+    {{Qt::SHIFT | Qt::Key_F3}, cmd::FindPrevious},
+    {{Qt::CTRL | Qt::Key_F}, cmd::FindGoTo},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_F}, cmd::FindDialog},
+    {{Qt::Key_F1}, cmd::Help},
+    {{Qt::SHIFT | Qt::Key_F1}, cmd::ContextHelp},
+    // No split windows: the pane keys are taken and do nothing.
+    {{Qt::Key_F6}, cmd::NextPane},
+    {{Qt::SHIFT | Qt::Key_F6}, cmd::PrevPane},
+};
+
+constexpr const char* kHelpTitle = "Keyboard Shortcuts and Commands";
+
+QList<QKeySequence> KeysOf(const CAccelerator& accelerator)
+{
+    QList<QKeySequence> keys;
+    for (const QKeyCombination& combination : accelerator.keys)
+        if (combination.key() != Qt::Key_unknown)  // a row with one key leaves the second empty
+            keys.append(QKeySequence(combination));
+    return keys;
+}
+
+QString KeysText(const CAccelerator& accelerator)
+{
+    QStringList keys;
+    for (const QKeySequence& key : KeysOf(accelerator))
+        keys.append(key.toString(QKeySequence::NativeText));
+    return keys.join(QStringLiteral(", "));
+}
+
+QString CommandTitle(int id)
+{
+    switch (id) {
+    case cmd::Help: return QStringLiteral("This page");
+    case cmd::ContextHelp: return QStringLiteral("What's This: click an element to learn what it does");
+    default: return QString::fromStdString(StringTitle(id));
+    }
+}
+
+QString Row(const QString& keys, const QString& what)
+{
+    return QStringLiteral("<tr><td style=\"white-space:nowrap; padding-right:16px\"><b>%1</b></td><td>%2</td></tr>")
+        .arg(keys.toHtmlEscaped(), what.toHtmlEscaped());
+}
+
+QString HelpPageHtml()
+{
+    QString html = QStringLiteral("<h3>Keys of the window</h3><table>");
+    for (const CAccelerator& accelerator : kAccelerators)
+        if (accelerator.id != cmd::NextPane && accelerator.id != cmd::PrevPane)
+            html += Row(KeysText(accelerator), CommandTitle(accelerator.id));
+    html += Row(QStringLiteral("Ctrl+Tab, Ctrl+F6"), QStringLiteral("Next window"));
+    html += Row(QStringLiteral("Ctrl+Shift+Tab, Ctrl+Shift+F6"), QStringLiteral("Previous window"));
+    html += Row(QStringLiteral("Ctrl+F4, Ctrl+W"), QStringLiteral("Close the window"));
+    html += Row(QStringLiteral("Back, Forward buttons"), QStringLiteral("Previous and next window"));
+    html += QStringLiteral("</table><h3>Keys of the text</h3><table>");
+    html += Row(QStringLiteral("Up, Down"), QStringLiteral("One line up or down"));
+    html += Row(QStringLiteral("Page Up, Page Down, Space"), QStringLiteral("One page up or down"));
+    html += Row(QStringLiteral("Left, Right"), QStringLiteral("A quarter of the window sideways"));
+    html += Row(QStringLiteral("Home, End"), QStringLiteral("Start and end of the file"));
+    html += Row(QStringLiteral("Enter (in the find box)"), QStringLiteral("Find the text"));
+    html += QStringLiteral(
+        "</table><h3>Commands</h3>"
+        "<p>The <b>File</b> button opens a file (its encoding can be chosen), closes the active one, reopens a "
+        "recent one, or quits.</p>"
+        "<p>On the <b>Options</b> tab: <b>Clipboard</b> copies the lines on the screen; <b>View</b> shows or hides "
+        "the status bar and the ribbon; <b>Font</b> sets the face, size, style, colour and letter case of the "
+        "text; <b>Page</b> sets the background colour; <b>Find</b> searches the active file forwards or "
+        "backwards, with or without regard to case; <b>Window</b> opens another window on the file or switches "
+        "between the windows.</p>"
+        "<p>Every file remembers its own font, colours, letter case and encoding. The status bar shows the "
+        "character at the top of the window, the file's length and its encoding; <b>Refresh</b> reads the file "
+        "again. A file that grows is followed.</p>");
+    return html;
+}
+
+}  // namespace
+
+void CTextFileViewerMainFrame::AddAccelerators()
+{
+    for (const CAccelerator& accelerator : kAccelerators) {
+        auto* action = new QAction(this);
+        action->setObjectName(QStringLiteral("accelerator%1").arg(accelerator.id));
+        action->setData(accelerator.id);
+        action->setShortcuts(KeysOf(accelerator));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, id = accelerator.id] { ExecuteCommand(id); });
+        addAction(action);
+    }
+}
+
+void CTextFileViewerMainFrame::ShowHelpPage()
+{
+    if (!m_pHelpPage) {
+        auto* page = new QDialog(this);
+        page->setObjectName(QStringLiteral("helpPage"));
+        page->setAttribute(Qt::WA_DeleteOnClose);
+        page->setWindowTitle(QString::fromUtf8(kHelpTitle));
+        auto* layout = new QVBoxLayout(page);
+        auto* text = new QTextBrowser(page);
+        text->setHtml(HelpPageHtml());
+        layout->addWidget(text);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, page);
+        connect(buttons, &QDialogButtonBox::rejected, page, &QDialog::close);
+        layout->addWidget(buttons);
+        const int em = page->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+        page->resize(56 * em, 36 * page->fontMetrics().height());
+        m_pHelpPage = page;
+    }
+    m_pHelpPage->show();
+    m_pHelpPage->raise();
+    m_pHelpPage->activateWindow();
+}
+
+bool CTextFileViewerMainFrame::OnHelpCommand(int id)
+{
+    switch (id) {
+    case cmd::Help:
+    case cmd::HelpFinder:
+    case cmd::DefaultHelp: ShowHelpPage(); return true;
+    case cmd::ContextHelp: QWhatsThis::enterWhatsThisMode(); return true;
+    default: return false;
+    }
+}
+
+bool CTextFileViewerMainFrame::OnUpdateHelpCommand(CCmdUI& ui)
+{
+    switch (ui.m_nID) {
+    case cmd::Help:
+    case cmd::HelpFinder:
+    case cmd::DefaultHelp:
+    case cmd::ContextHelp: ui.Enable(); return true;
+    default: return false;
+    }
+}
