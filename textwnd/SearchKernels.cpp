@@ -5,6 +5,7 @@
 #include "file/Encoding.h"
 #include "platform/Pages.h"
 #include "platform/Win1252.h"
+#include "textwnd/CodeUnits.h"
 #include "textwnd/UnicodeCase.h"
 
 #include <algorithm>
@@ -17,16 +18,10 @@
 
 namespace searchkernels {
 
+using codeunits::Load16;
+using codeunits::Swap16;
+
 namespace {
-
-inline std::uint16_t Load16(const std::uint8_t* p)
-{
-    std::uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-inline std::uint16_t Swap16(std::uint16_t v) { return static_cast<std::uint16_t>((v >> 8) | (v << 8)); }
 
 // How often a character turns up in logs and prose, roughly, 0 (never) to 255.
 // Only the order matters: the filters go on the rarest units of a pattern, so
