@@ -85,6 +85,11 @@ TEST(Paint, SentenceCase)
     Window eg("e.g. foo\n", 2, 40);
     eg.wnd.SetTextCase(TextCaseSentence);
     EXPECT_EQ(eg.Row(0), "E.G. Foo");
+    // Letters of Windows-1252 beyond ASCII (0x8A is Š, 0x9C is œ) go on a
+    // word: the letter after them is not capitalised.
+    Window accented("\x8Ata. \x9Cuvre\n", 2, 40);
+    accented.wnd.SetTextCase(TextCaseSentence);
+    EXPECT_EQ(accented.Row(0), "\u0160ta. \u0153uvre");
 
     // The first letter drawn at the top is capitalised even mid-sentence,
     // and characters left of the offset do not count.
@@ -133,6 +138,8 @@ TEST(Paint, UpperAndLowerCaseSameForBigAndLittleEndian)
     le.wnd.SetTextCase(TextCaseUpper);
     // Simple mappings only, never the process locale: sharp s stays, dotless/dotted i does not appear.
     EXPECT_EQ(le.Row(0), "STRA\u00DFE \u00C9T\u00C9 \u03A3\u039F\u03A6\u038C\u03A3 I");
+    be.wnd.SetTextCase(TextCaseLower);
+    EXPECT_EQ(be.Row(0), "stra\u00DFe \u00E9t\u00E9 \u03C3\u03BF\u03C6\u03CC\u03C2 i");
 
     // Narrow text is cased in ASCII only; other bytes stay as they are.
     Window ansi("caf\xE9 ok\n", 2, 20);
