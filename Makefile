@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 CONFIGURE = -DOSTREL_WERROR=$(WERROR) >/dev/null
 
-.PHONY: deps build run test asan tsan fuzz bench clean
+.PHONY: deps build run test asan tsan fuzz bench package clean
 
 deps:
 	@tools/install-deps.sh
@@ -43,5 +43,11 @@ bench: deps
 	@cmake --preset release $(CONFIGURE)
 	@cmake --build --preset release -j $(JOBS)
 
+# The Debian package, from a Release build of its own: build-package/ostrel-viewer_<version>_<arch>.deb.
+package: deps
+	@cmake --preset package >/dev/null
+	@cmake --build --preset package -j $(JOBS)
+	@cpack --preset package
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-release
+	rm -rf build build-asan build-tsan build-fuzz build-release build-package

@@ -1,6 +1,8 @@
-// ostrel-viewer [FILE...]: opens each file named on the command line.
+// ostrel-viewer [OPTION]... [FILE]...: opens each file named on the command line.
+#include "app/CommandLine.h"
 #include "app/ImageStrip.h"
-#include "app/MainWindow.h"
+#include "app/MainFrame.h"
+#include "app/TextFileViewerApp.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -9,57 +11,74 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+// OSTREL_SCREENSHOT=path: save a picture of the screen once the window has
+// settled and quit (for machines without a display, under Xvfb). With
+// OSTREL_SCREENSHOT_COUNT=n, n pictures 3 s apart ("name-1.png", ...), to
+// show a followed file growing. Message boxes that are up by then are in the
+// picture, and are closed by the quit.
+void ScheduleScreenshots(QWidget& window)
+{
+    const QString shot = qEnvironmentVariable("OSTREL_SCREENSHOT");
+    if (shot.isEmpty())
+        return;
+    bool ok = false;
+    int delay = qEnvironmentVariableIntValue("OSTREL_SCREENSHOT_DELAY_MS", &ok);
+    if (!ok || delay < 0)
+        delay = 1500;
+    const int count = std::clamp(qEnvironmentVariableIntValue("OSTREL_SCREENSHOT_COUNT"), 1, 10);
+    for (int i = 1; i <= count; ++i) {
+        QString path = shot;
+        if (count > 1) {
+            const int dot = path.lastIndexOf('.');
+            path.insert(dot > path.lastIndexOf('/') ? dot : path.size(), QStringLiteral("-%1").arg(i));
+        }
+        QTimer::singleShot(delay + (i - 1) * 3000, &window, [&window, path, last = i == count] {
+            QPixmap picture;
+            if (QScreen* screen = window.screen())
+                picture = screen->grabWindow(0);
+            if (picture.isNull())  // platforms without a screen to read back
+                picture = window.grab();
+            const bool saved = picture.save(path, "PNG");
+            if (!saved)
+                std::fprintf(stderr, "ostrel-viewer: could not save the screenshot to %s\n", qPrintable(path));
+            if (!saved || last)
+                QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    // --help and --version need no display: answered before Qt starts.
+    const CCommandLineInfo early = ParseCommandLine(argc, argv);
+    if (early.m_action == CCommandLineInfo::ShowHelp) {
+        std::cout << HelpText("ostrel-viewer");
+        return 0;
+    }
+    if (early.m_action == CCommandLineInfo::ShowVersion) {
+        std::cout << VersionText();
+        return 0;
+    }
+
     QApplication app(argc, argv);  // takes away the options that are Qt's own
     app.setWindowIcon(ApplicationIcon());
-    CMainWindow window;
-    window.show();
-
-    // The files are opened from the event loop, once the window has its size
-    // (a window shows its file's last screenful) and so that a question a load
-    // asks (the encoding prompt) sits over the window.
-    bool quitting = false;
-    QTimer::singleShot(0, &window, [&window, &quitting, argc, argv] {
-        for (int i = 1; i < argc && !quitting; ++i)
-            window.OpenFile(QByteArray(argv[i]));
-    });
-
-    // OSTREL_SCREENSHOT=path: save a picture of the screen once the window has
-    // settled and quit (for machines without a display, under Xvfb). With
-    // OSTREL_SCREENSHOT_COUNT=n, n pictures 3 s apart ("name-1.png", ...), to
-    // show a followed file growing. Message boxes that are up by then are in
-    // the picture, and are closed by the quit.
-    const QString shot = qEnvironmentVariable("OSTREL_SCREENSHOT");
-    if (!shot.isEmpty()) {
-        bool ok = false;
-        int delay = qEnvironmentVariableIntValue("OSTREL_SCREENSHOT_DELAY_MS", &ok);
-        if (!ok || delay < 0)
-            delay = 1500;
-        const int count = std::clamp(qEnvironmentVariableIntValue("OSTREL_SCREENSHOT_COUNT"), 1, 10);
-        for (int i = 1; i <= count; ++i) {
-            QString path = shot;
-            if (count > 1) {
-                const int dot = path.lastIndexOf('.');
-                path.insert(dot > path.lastIndexOf('/') ? dot : path.size(), QStringLiteral("-%1").arg(i));
-            }
-            QTimer::singleShot(delay + (i - 1) * 3000, &window, [&window, &quitting, path, last = i == count] {
-                QPixmap picture;
-                if (QScreen* screen = window.screen())
-                    picture = screen->grabWindow(0);
-                if (picture.isNull())  // platforms without a screen to read back
-                    picture = window.grab();
-                const bool saved = picture.save(path, "PNG");
-                if (!saved)
-                    std::fprintf(stderr, "ostrel-viewer: could not save the screenshot to %s\n", qPrintable(path));
-                if (!saved || last) {
-                    quitting = true;
-                    QCoreApplication::exit(saved ? 0 : 1);
-                }
-            });
-        }
+    const CCommandLineInfo info = ParseCommandLine(argc, argv);
+    if (info.m_action == CCommandLineInfo::BadOption) {
+        std::cerr << BadOptionText("ostrel-viewer", info.m_strBadOption);
+        return 2;
     }
-    return app.exec();
+
+    CTextFileViewerApp viewer;
+    if (!viewer.InitInstance(info.m_files, std::cerr))
+        return 1;
+    ScheduleScreenshots(*viewer.GetMainFrame());
+    const int status = app.exec();
+    viewer.ExitInstance();
+    return status;
 }

@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -214,6 +216,59 @@ void MakeFolders(const std::string& path)
         if (pos == path.size() || path[pos] == '/')
             ::mkdir(path.substr(0, pos).c_str(), 0700);
     }
+}
+
+std::string CleanAbsolutePath(const std::string& path)
+{
+    const std::string absolute = AbsolutePath(path);
+    if (absolute.empty() || absolute[0] != '/')
+        return absolute;
+    // Part by part: empty parts (repeated slashes) and "." go, everything else stays.
+    std::string out;
+    std::size_t start = 0;
+    while (start <= absolute.size()) {
+        std::size_t end = absolute.find('/', start);
+        if (end == std::string::npos)
+            end = absolute.size();
+        const std::string_view part(absolute.data() + start, end - start);
+        if (!part.empty() && part != ".") {
+            out += '/';
+            out += part;
+        }
+        start = end + 1;
+    }
+    return out.empty() ? "/" : out;
+}
+
+bool GetFileId(const std::string& path, FileId& id)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return false;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+std::string DescribeOpenFailure(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty())
+        return std::strerror(ENOENT);
+    if (::stat(path.c_str(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return "not a regular file";
+    errno = 0;
+    const FileHandle h = OpenReadShared(path);
+    if (h == kInvalidFile)
+        return std::strerror(errno ? errno : EACCES);
+    CloseFile(h);
+    if (st.st_size == 0)
+        return "empty file";
+    return "cannot be mapped into memory";
 }
 
 }  // namespace platform

@@ -75,4 +75,24 @@ bool IsPrivateFolder(const std::string& path);
 // the XDG base directories ask). Failures show when the folder is looked at.
 void MakeFolders(const std::string& path);
 
+// The same without "." parts and repeated slashes, which never change the file
+// named: the one spelling of a document's path. Symbolic links are not
+// resolved and ".." is kept, since through a symlinked folder "dir/../x"
+// names another file than its textual shortening would.
+std::string CleanAbsolutePath(const std::string& path);
+
+// The identity of the file a path names (symbolic links followed): two
+// spellings name the same file exactly when their identities are equal.
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+// False when the path cannot be looked at (missing, no permission).
+bool GetFileId(const std::string& path, FileId& id);
+
+// Why a path cannot be opened as a file to view, in a few words for an error
+// line ("No such file or directory", "Is a directory", "empty file", ...).
+std::string DescribeOpenFailure(const std::string& path);
+
 }  // namespace platform

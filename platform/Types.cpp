@@ -1,9 +1,27 @@
 #include "platform/Types.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <limits>
 
 namespace platform {
+
+namespace {
+
+constexpr int kDefaultDpi = 96;
+std::atomic<int> g_nScreenDpiY{kDefaultDpi};
+
+}  // namespace
+
+void SetScreenDpiY(int dpi)
+{
+    g_nScreenDpiY.store(dpi > 0 ? dpi : kDefaultDpi, std::memory_order_relaxed);
+}
+
+int GetScreenDpiY()
+{
+    return g_nScreenDpiY.load(std::memory_order_relaxed);
+}
 
 std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator)
 {

@@ -76,4 +76,12 @@ constexpr unsigned kCfUnicodeText = 13;
 // zero; -1 on a zero divisor or an overflowing result, as the Win32 call does.
 std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator);
 
+// Pixels per logical inch along the screen's vertical axis (LOGPIXELSY). The
+// one resolution that converts points to font heights and back, for the
+// records and for the text windows alike, so that a size survives the trip
+// through a record; the window system sets it (from its primary screen) and
+// keeps it current. 96 until then; values below 1 restore 96.
+void SetScreenDpiY(int dpi);
+int GetScreenDpiY();
+
 }  // namespace platform

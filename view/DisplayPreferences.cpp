@@ -3,7 +3,6 @@
 #include "view/Profile.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -18,7 +17,6 @@ using platform::MulDiv;
 namespace {
 
 constexpr int kDefaultDpi = 96;
-std::atomic<int> g_nScreenDpiY{kDefaultDpi};
 
 // MulDiv results of a garbage size may be INT_MIN, which has no negation.
 std::int32_t Negate(std::int32_t v)
@@ -45,12 +43,12 @@ void SetBuiltInFont(DisplayPreferences& prefs)
 
 void SetScreenDpiY(int dpi)
 {
-    g_nScreenDpiY.store(UsableDpi(dpi), std::memory_order_relaxed);
+    platform::SetScreenDpiY(dpi);
 }
 
 int GetScreenDpiY()
 {
-    return g_nScreenDpiY.load(std::memory_order_relaxed);
+    return platform::GetScreenDpiY();
 }
 
 std::int32_t PointsToHeight(std::int32_t points, int dpi)

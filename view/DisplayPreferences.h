@@ -70,8 +70,9 @@ inline constexpr const char16_t* kDefaultFaceName = u"Courier New";
 
 // --- Screen resolution ----------------------------------------------------------
 // Pixels per logical inch along the screen's vertical axis, for converting
-// between points and font heights. 96 until the window system says otherwise
-// (the Qt side sets it from the primary screen). Values below 1 restore 96.
+// between points and font heights: platform::GetScreenDpiY, the resolution the
+// text windows use too. 96 until the window system says otherwise (the Qt side
+// sets it from the primary screen). Values below 1 restore 96.
 void SetScreenDpiY(int dpi);
 int GetScreenDpiY();
 

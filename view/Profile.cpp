@@ -8,7 +8,7 @@ bool CMemoryProfile::GetProfileBinary(const std::string& section, const std::str
 {
     out.clear();
     const auto it = m_values.find({section, entry});
-    if (it == m_values.end() || !it->second.isBinary)
+    if (it == m_values.end() || it->second.kind != Value::Binary)
         return false;
     out = it->second.bytes;
     return true;
@@ -18,7 +18,7 @@ std::int32_t CMemoryProfile::GetProfileInt(const std::string& section, const std
                                            std::int32_t defaultValue)
 {
     const auto it = m_values.find({section, entry});
-    if (it == m_values.end() || it->second.isBinary)
+    if (it == m_values.end() || it->second.kind != Value::Number)
         return defaultValue;
     return it->second.number;
 }
@@ -27,7 +27,7 @@ bool CMemoryProfile::WriteProfileBinary(const std::string& section, const std::s
                                         std::size_t size)
 {
     Value v;
-    v.isBinary = true;
+    v.kind = Value::Binary;
     v.bytes.resize(size);
     if (size)
         std::memcpy(v.bytes.data(), data, size);
@@ -41,6 +41,29 @@ bool CMemoryProfile::WriteProfileInt(const std::string& section, const std::stri
     v.number = value;
     m_values[{section, entry}] = std::move(v);
     return true;
+}
+
+std::string CMemoryProfile::GetProfileString(const std::string& section, const std::string& entry,
+                                             const std::string& defaultValue)
+{
+    const auto it = m_values.find({section, entry});
+    if (it == m_values.end() || it->second.kind != Value::Text)
+        return defaultValue;
+    return std::string(it->second.bytes.begin(), it->second.bytes.end());
+}
+
+bool CMemoryProfile::WriteProfileString(const std::string& section, const std::string& entry, const std::string& value)
+{
+    Value v;
+    v.kind = Value::Text;
+    v.bytes.assign(value.begin(), value.end());
+    m_values[{section, entry}] = std::move(v);
+    return true;
+}
+
+void CMemoryProfile::DeleteProfileEntry(const std::string& section, const std::string& entry)
+{
+    m_values.erase({section, entry});
 }
 
 bool CMemoryProfile::Has(const std::string& section, const std::string& entry) const

@@ -24,6 +24,12 @@ public:
     virtual bool WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
                                     std::size_t size) = 0;
     virtual bool WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value) = 0;
+    // A text value (bytes kept as they are: a file name need not be UTF-8), or `defaultValue` when absent.
+    virtual std::string GetProfileString(const std::string& section, const std::string& entry,
+                                         const std::string& defaultValue = {}) = 0;
+    virtual bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) = 0;
+    // Removes a value; removing an absent one is no error.
+    virtual void DeleteProfileEntry(const std::string& section, const std::string& entry) = 0;
     // Pushes written values to their store (after a group of writes).
     virtual void Flush() {}
 };
@@ -39,14 +45,18 @@ public:
     bool WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
                             std::size_t size) override;
     bool WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value) override;
+    std::string GetProfileString(const std::string& section, const std::string& entry,
+                                 const std::string& defaultValue = {}) override;
+    bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) override;
+    void DeleteProfileEntry(const std::string& section, const std::string& entry) override;
 
     bool Has(const std::string& section, const std::string& entry) const;
     void Clear() { m_values.clear(); }
 
 private:
     struct Value {
-        bool isBinary = false;
-        std::vector<std::uint8_t> bytes;
+        enum Kind { Number, Binary, Text } kind = Number;
+        std::vector<std::uint8_t> bytes;  // binary and text values
         std::int32_t number = 0;
     };
     std::map<std::pair<std::string, std::string>, Value> m_values;

@@ -85,6 +85,9 @@ inline constexpr const char* PaneRefreshText = "Refresh";
 inline constexpr const char* PaneLinkLabel = "Link to Ostrel / Corvane website";
 inline constexpr const char* PaneCurrentCharFormat = "Current Char: %d";
 inline constexpr const char* PaneTotalCharsFormat = "Total Chars: %d";
+// The maker's website is not ours to name: a placeholder under a domain reserved for examples.
+inline constexpr const char* PaneLinkCaption = "Ostrel on the web";
+inline constexpr const char* PaneLinkAddress = "https://www.example.org/ostrel";
 
 // --- Caption bar: the welcome message ---------------------------------------------------
 inline constexpr const char* WelcomeMessage =
@@ -98,6 +101,12 @@ inline constexpr const char* WelcomeTipDescription =
 inline constexpr const char* AboutTitle = "About Ostrel File Viewer";
 inline constexpr const char* AboutVersionFormat = "Ostrel File Viewer, Version %s";  // %s: six digits yymmdd
 inline constexpr const char* AboutOk = "OK";
+// The two link texts, each with one link; the addresses are placeholders under a reserved domain.
+inline constexpr const char* AboutWebLink =
+    "Latest version: <a href=\"https://www.example.org/ostrel\">www.example.org/ostrel</a>";
+inline constexpr const char* AboutMailLink =
+    "Questions, problems or ideas? Write to <a href=\"mailto:support@example.org\">support@example.org</a> "
+    "and tell us the version above; we read every message and answer as soon as we can.";
 
 // --- Open dialog ------------------------------------------------------------------------------
 inline constexpr const char* OpenEncodingLabel = "File Encoding:";
@@ -108,10 +117,21 @@ inline constexpr const char* OpenEncodingEntries[] = {
     "Unicode UTF16 Little Endian File Encoding",
     "Unicode UTF16 Big Endian File Encoding",
 };
+inline constexpr const char* OpenDialogTitle = "Open";
 inline constexpr FileFilterText OpenFilters[] = {
     {"All Files (*.*)", "*.*"},
     {"Text Files (*.txt)", "*.txt"},
     {"Log Files (*.log)", "*.log"},
 };
+
+// --- Find dialog (find only: no whole-word option) ------------------------------------------
+inline constexpr const char* FindDialogTitle = "Find";
+inline constexpr const char* FindDialogWhat = "Fi&nd what:";
+inline constexpr const char* FindDialogMatchCase = "Match &case";
+inline constexpr const char* FindDialogDirection = "Direction";
+inline constexpr const char* FindDialogUp = "&Up";
+inline constexpr const char* FindDialogDown = "&Down";
+inline constexpr const char* FindDialogNext = "&Find Next";
+inline constexpr const char* FindDialogCancel = "Cancel";
 
 }  // namespace text

@@ -195,7 +195,10 @@ QColor CRibbonButton::TextColor() const
     const CRibbonTheme& t = Theme();
     if (!isEnabled())
         return t.disabledText;
-    return property("ribbonTabRow").toBool() ? t.tabText : t.text;
+    // On the tab row's own background the row's text colour; a lit button
+    // stands on a highlight, which carries element text in every look.
+    const bool lit = m_bHover || hasFocus() || m_bPressed || m_bDropDownOpen || IsChecked();
+    return property("ribbonTabRow").toBool() && !lit ? t.tabText : t.text;
 }
 
 QSize CRibbonButton::sizeHint() const

@@ -231,6 +231,10 @@ QPoint CRibbonComboBox::KeyTipPos() const
 
 int CRibbonComboBox::LabelWidth() const
 {
+    // In a group a box is compact, as the grouped buttons are: its label (the find box takes its last search
+    // as its label) still names it for assistive tools, but is not drawn and takes no room.
+    if (IsInGroup())
+        return 0;
     const QString text = ribbon::stripMnemonic(GetLabel());
     int w = 0;
     if (!GetSmallImage().isNull())

@@ -197,6 +197,7 @@ protected:
         const int th = ribbon::titleHeight(fm);
         const QRectF title(1, height() - th - 1, width() - 2, th);
         QPainterPath band;
+        band.setFillRule(Qt::WindingFill);  // the two shapes overlap: their union, not the odd part
         band.addRoundedRect(title, 2, 2);
         band.addRect(title.adjusted(0, 0, 0, -3));  // square top corners
         p.save();

@@ -14,7 +14,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -118,6 +117,35 @@ void InstallPostedMessagePump()
 }
 
 }  // namespace
+
+int ShowQtMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned type)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    switch (type & 0xF0) {
+    case kMbIconError: box.setIcon(QMessageBox::Critical); break;
+    case kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
+    case kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
+    case kMbIconInformation: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    const bool question = (type & 0xF) == kMbYesNoCancel;
+    if (question) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return kIdYes;
+    case QMessageBox::No: return kIdNo;
+    case QMessageBox::Ok: return kIdOk;
+    default: return question ? kIdCancel : kIdOk;  // closed without a button
+    }
+}
 
 // --- Fonts -----------------------------------------------------------------------------
 
@@ -389,10 +417,11 @@ void CFileWndWidget::MeasureText(const LOGFONTW& font, const char16_t*, int leng
     *cy = e.height;
 }
 
+// The resolution the records convert point sizes with, not this widget's own
+// screen: a size must come back from a record as the window reports it.
 int CFileWndWidget::GetDpiY()
 {
-    const QScreen* s = screen();
-    return s ? std::max(1, static_cast<int>(std::lround(s->logicalDotsPerInchY()))) : 96;
+    return platform::GetScreenDpiY();
 }
 
 void CFileWndWidget::SetScrollInfo(int bar, unsigned mask, std::int64_t min, std::int64_t max, std::int64_t page,
@@ -532,31 +561,7 @@ int CFileWndWidget::ShowMessageBox(const std::string& text, const std::string& c
 {
     if (m_messageBoxHook)
         return m_messageBoxHook(text, caption, type);
-    QMessageBox box(this);
-    box.setWindowTitle(QString::fromStdString(caption));
-    box.setText(QString::fromStdString(text));
-    switch (type & 0xF0) {
-    case kMbIconError: box.setIcon(QMessageBox::Critical); break;
-    case kMbIconQuestion: box.setIcon(QMessageBox::Question); break;
-    case kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
-    case kMbIconInformation: box.setIcon(QMessageBox::Information); break;
-    default: break;
-    }
-    const bool question = (type & 0xF) == kMbYesNoCancel;
-    if (question) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::Cancel);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
-        box.setEscapeButton(QMessageBox::Ok);
-    }
-    switch (box.exec()) {
-    case QMessageBox::Yes: return kIdYes;
-    case QMessageBox::No: return kIdNo;
-    case QMessageBox::Ok: return kIdOk;
-    default: return question ? kIdCancel : kIdOk;  // closed without a button
-    }
+    return ShowQtMessageBox(this, text, caption, type);
 }
 
 bool CFileWndWidget::OpenClipboard()

@@ -82,6 +82,12 @@ private:
     QVector<QPointF> m_positions;
 };
 
+// A modal message box in the window system's manner: `type` holds the
+// platform::kMb... buttons and icon; returns the platform::kId... of the
+// button pressed (closing the box counts as Cancel, or OK when that is the
+// only button).
+int ShowQtMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned type);
+
 class CFileWndWidget : public QAbstractScrollArea, public IFileWndPort {
     Q_OBJECT
 public:

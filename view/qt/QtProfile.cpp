@@ -1,15 +1,12 @@
 #include "view/qt/QtProfile.h"
 
 #include "platform/AppInfo.h"
-#include "view/DisplayPreferences.h"
+#include "view/qt/QtFont.h"
 
 #include <QByteArray>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSettings>
 #include <QVariant>
 
-#include <cmath>
 #include <cstring>
 
 namespace {
@@ -95,6 +92,35 @@ bool CQtProfile::WriteProfileInt(const std::string& section, const std::string& 
     return m_pSettings->status() == QSettings::NoError;
 }
 
+std::string CQtProfile::GetProfileString(const std::string& section, const std::string& entry,
+                                         const std::string& defaultValue)
+{
+    const QVariant v = m_pSettings->value(Key(section, entry));
+    if (v.typeId() == QMetaType::QByteArray) {
+        const QByteArray bytes = v.toByteArray();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    if (v.typeId() != QMetaType::QString)
+        return defaultValue;
+    return v.toString().toStdString();
+}
+
+bool CQtProfile::WriteProfileString(const std::string& section, const std::string& entry, const std::string& value)
+{
+    const QByteArray bytes(value.data(), static_cast<qsizetype>(value.size()));
+    const QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() == bytes)
+        m_pSettings->setValue(Key(section, entry), text);
+    else
+        m_pSettings->setValue(Key(section, entry), bytes);
+    return m_pSettings->status() == QSettings::NoError;
+}
+
+void CQtProfile::DeleteProfileEntry(const std::string& section, const std::string& entry)
+{
+    m_pSettings->remove(Key(section, entry));
+}
+
 void CQtProfile::Flush()
 {
     m_pSettings->sync();
@@ -109,8 +135,5 @@ void InstallQtPreferences()
 {
     static CQtProfile profile;
     SetCurrentProfile(&profile);
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            SetScreenDpiY(static_cast<int>(std::lround(screen->logicalDotsPerInchY())));
-    }
+    FollowScreenDpi();
 }

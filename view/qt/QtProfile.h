@@ -2,7 +2,7 @@
 // that is the INI file
 //   ~/.config/Corvane/Ostrel/Text Log File Viewer/Ostrel Text Log File Viewer.conf
 // with one group per section. Byte strings are stored as QByteArray values,
-// integers as numbers.
+// integers as numbers, texts as strings.
 #pragma once
 
 #include "view/Profile.h"
@@ -29,6 +29,11 @@ public:
     bool WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
                             std::size_t size) override;
     bool WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value) override;
+    // Text that is valid UTF-8 is stored as text; other bytes (a file name in another encoding) as a byte string.
+    std::string GetProfileString(const std::string& section, const std::string& entry,
+                                 const std::string& defaultValue = {}) override;
+    bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value) override;
+    void DeleteProfileEntry(const std::string& section, const std::string& entry) override;
     void Flush() override;
 
     // Where the values are kept.

@@ -1,0 +1,61 @@
+#include "app/CommandLine.h"
+
+#include "platform/AppInfo.h"
+#include "view/BuildDate.h"
+
+CCommandLineInfo ParseCommandLine(int argc, const char* const* argv)
+{
+    CCommandLineInfo info;
+    bool options = true;
+    bool help = false;
+    bool version = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && arg == "--help") {
+            help = true;
+        } else if (options && arg == "--version") {
+            version = true;
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
+            if (info.m_strBadOption.empty())
+                info.m_strBadOption = arg;
+        } else {
+            info.m_files.push_back(arg);
+        }
+    }
+    if (help)
+        info.m_action = CCommandLineInfo::ShowHelp;
+    else if (version)
+        info.m_action = CCommandLineInfo::ShowVersion;
+    else if (!info.m_strBadOption.empty())
+        info.m_action = CCommandLineInfo::BadOption;
+    return info;
+}
+
+std::string HelpText(const std::string& program)
+{
+    return "Usage: " + program +
+           " [OPTION]... [FILE]...\n"
+           "View text and log files read-only, following them while they grow.\n"
+           "Each FILE opens in its own window; a file that is open already is only brought forward.\n"
+           "\n"
+           "  --help     display this help and exit\n"
+           "  --version  output version information and exit\n"
+           "  --         end of options: the arguments after it are file names\n"
+           "\n"
+           "The standard Qt options (-platform, -style, ...) are accepted too.\n"
+           "Exit status is 0 when the viewer ran, 1 when none of the named files could be opened,\n"
+           "2 for an option that is not understood.\n";
+}
+
+std::string VersionText()
+{
+    return std::string(kApplicationTitle) + " " OSTREL_VERSION " (build " + BuildVersionText(ProgramBuildDate()) +
+           ")\n";
+}
+
+std::string BadOptionText(const std::string& program, const std::string& option)
+{
+    return program + ": unrecognized option '" + option + "'\nTry '" + program + " --help' for more information.\n";
+}

@@ -1,0 +1,23 @@
+// The viewer's command line: ostrel-viewer [OPTION]... [FILE]...
+// File names are kept as the bytes they came as (a name need not be UTF-8);
+// "--" ends the options, so that a file named "--help" can still be opened.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CCommandLineInfo {
+    enum Action { Run, ShowHelp, ShowVersion, BadOption };
+    Action m_action = Run;
+    std::vector<std::string> m_files;
+    std::string m_strBadOption;  // the option that was not understood
+};
+
+// Parses argv[1..argc-1]. --help wins over --version, and either over an option it does not know, wherever
+// they stand before "--". A lone "-" is a file name.
+CCommandLineInfo ParseCommandLine(int argc, const char* const* argv);
+
+// The texts printed for --help and --version, and for an option not understood (GNU style).
+std::string HelpText(const std::string& program);
+std::string VersionText();
+std::string BadOptionText(const std::string& program, const std::string& option);

@@ -1,0 +1,142 @@
+// The main window: the tab groups of the child windows in the middle, the
+// ribbon above, later the status bar below, all in the application's look
+// (which it applies and stores). It routes every command by id
+// (the active view first, then itself, then the application), runs the update
+// pass that sets the enabled, checked and pane states of whatever shows a
+// command (each registers its ids with AddCommandUI), keeps the title on the
+// active document and opens the files dropped on it.
+//
+// The active view is the one of the window whose tab was activated last: the
+// focus moving into the ribbon or a dialog does not change it.
+#pragma once
+
+#include "view/CommandTarget.h"
+#include "view/ViewHost.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CRibbonBar;
+class CRibbonKeyTipFilter;
+struct CLook;
+class CRibbonColorPort;
+class CRibbonComboPort;
+class CRibbonFontPort;
+class CTabGroupArea;
+class CTextFileView;
+class CTextFileViewerApp;
+class CTextFileViewerChildFrame;
+
+class CTextFileViewerMainFrame : public QMainWindow, public ICommandTarget {
+    Q_OBJECT
+public:
+    explicit CTextFileViewerMainFrame(CTextFileViewerApp* app);
+    ~CTextFileViewerMainFrame() override;
+
+    // Window creation, in the classic order of steps; false fails the start.
+    bool OnCreate();
+
+    CTextFileViewerApp* GetApp() const { return m_pApp; }
+    CTabGroupArea* GetTabArea() const { return m_pTabArea; }
+
+    // --- Child windows --------------------------------------------------------------------------------------------
+    // Puts a new window into the active tab group and activates it.
+    void AddChildFrame(CTextFileViewerChildFrame* frame);
+    void ActivateChildFrame(CTextFileViewerChildFrame* frame);
+    CTextFileViewerChildFrame* GetActiveChildFrame() const;
+    // Every window, in window order (groups left to right, tabs left to right): the order of the list button,
+    // the windows dialog, Ctrl+Tab and the back and forward buttons.
+    QList<CTextFileViewerChildFrame*> GetChildFrames() const;
+    // The next or previous window after the active one, wrapping around; one window: no change.
+    void ActivateNextChildFrame();
+    void ActivatePreviousChildFrame();
+    CTextFileView* GetActiveView() const;
+    // Closes the window (and with the last window of a document the document).
+    void CloseChildFrame(CTextFileViewerChildFrame* frame);
+    // The same once the current event has been handled (a view may ask from inside its own handler).
+    void CloseChildFrameLater(CTextFileViewerChildFrame* frame);
+    // Called by a window that is being destroyed.
+    void OnChildFrameDestroyed(CTextFileViewerChildFrame* frame);
+    void SetChildFrameTitle(CTextFileViewerChildFrame* frame, const QString& title, const QString& toolTip);
+
+    // --- Commands -------------------------------------------------------------------------------------------------
+    // A user's command: the active view, the frame, then the application; false when none handles it.
+    bool ExecuteCommand(int id);
+    // The command's state, asked in the same order; nobody owns it: disabled.
+    void UpdateCommandUI(CCmdUI& ui);
+    // Whatever shows a command (a ribbon element, a status pane, a menu item) has its state applied to it by the
+    // update pass: `apply` runs when the state of `id` differs from what it was last given (and at once after
+    // registering). The registration ends with `owner`.
+    void AddCommandUI(int id, QObject* owner, std::function<void(const CCmdUI&)> apply);
+    // Asks every registered id and applies what changed; also the window title. Runs whenever the event loop is
+    // about to wait.
+    void RunUpdatePass();
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+    // --- Ribbon ---------------------------------------------------------------------------------------------------
+    // The ribbon above the child windows (null until one is set); its elements issue their commands here.
+    CRibbonBar* GetRibbonBar() const;
+    void SetRibbonBar(CRibbonBar* bar);
+    // The ribbon's elements by command id, as the views use them; null when the ribbon has none.
+    IRibbonColorElement* FindColorElement(int id);
+    IRibbonComboElement* FindComboElement(int id);
+    IRibbonFontElement* FindFontElement(int id);
+
+    // The windows dialog (Switch Windows): modal, activates the window chosen.
+    void ShowWindowsDialog();
+
+    // --- Application look -----------------------------------------------------------------------------------------
+    // Makes `id` the application's look (205 to 219, or any stored value) on every window at once and stores it
+    // as "ApplicationLook" in the settings.
+    void ApplyApplicationLook(int id);
+    // The look on show; parts made later (a status bar) take theirs from it.
+    const CLook& GetLook() const { return *m_pLook; }
+
+    // --- Dialogs --------------------------------------------------------------------------------------------------
+    // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
+    int MessageBox(QWidget* parent, const std::string& text, unsigned type);
+    bool ChooseFont(QWidget* parent, platform::LOGFONTW& font, platform::COLORREF& color);
+    // When set, message boxes and the Font dialog go through these instead (tests answer them without a dialog).
+    std::function<int(const std::string& text, unsigned type)> m_messageBoxHook;
+    std::function<bool(platform::LOGFONTW& font, platform::COLORREF& color)> m_chooseFontHook;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    class CBackForwardFilter;
+    struct CCommandUISink {
+        int id;
+        QPointer<QObject> owner;
+        std::function<void(const CCmdUI&)> apply;
+        std::optional<CCmdUI> last;
+    };
+
+    void OnWindowActivated(QWidget* window);
+    void UpdateFrameTitle();
+    void AddWindowKeys();
+
+    CTextFileViewerApp* m_pApp;
+    CTabGroupArea* m_pTabArea = nullptr;
+    QPointer<CRibbonBar> m_pRibbon;
+    QPointer<CTextFileViewerChildFrame> m_pActiveFrame;
+    std::vector<CCommandUISink> m_sinks;
+    std::map<int, std::unique_ptr<CRibbonColorPort>> m_colorPorts;
+    std::map<int, std::unique_ptr<CRibbonComboPort>> m_comboPorts;
+    std::map<int, std::unique_ptr<CRibbonFontPort>> m_fontPorts;
+    bool m_bInUpdatePass = false;
+    const CLook* m_pLook;
+    int m_nOffice2007Style = 0;  // the Office 2007 colour style set last (a look id), 0: none yet
+    QPointer<CRibbonKeyTipFilter> m_pKeyTips;
+};

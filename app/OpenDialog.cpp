@@ -1,0 +1,62 @@
+#include "app/OpenDialog.h"
+
+#include "view/StringTable.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+
+QString COpenDialog::FilterEntry(const char* name, const char* pattern)
+{
+    const QString glob = qstrcmp(pattern, "*.*") == 0 ? QStringLiteral("*") : QString::fromUtf8(pattern);
+    // With the details hidden the dialog shows what stands before the last
+    // parenthesised pattern: the name, whose own pattern is only text.
+    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(name), glob);
+}
+
+COpenDialog::COpenDialog(QWidget* parent) : QFileDialog(parent), m_pEncoding(new QComboBox(this))
+{
+    // The dialog's own widgets, so that the encoding list can join them.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setOption(QFileDialog::HideNameFilterDetails, true);
+    setWindowTitle(QString::fromUtf8(text::OpenDialogTitle));
+    setAcceptMode(QFileDialog::AcceptOpen);
+    setFileMode(QFileDialog::ExistingFile);
+
+    QStringList filters;
+    for (const FileFilterText& filter : text::OpenFilters)
+        filters << FilterEntry(filter.name, filter.pattern);
+    setNameFilters(filters);
+    selectNameFilter(filters.first());
+
+    m_pEncoding->setObjectName(QStringLiteral("encodingCombo"));
+    for (const char* entry : text::OpenEncodingEntries)
+        m_pEncoding->addItem(QString::fromUtf8(entry));
+    m_pEncoding->setCurrentIndex(0);
+    auto* label = new QLabel(QString::fromUtf8(text::OpenEncodingLabel), this);
+    label->setObjectName(QStringLiteral("encodingLabel"));
+    label->setBuddy(m_pEncoding);
+
+    // A new row under "Files of type:", in the same columns.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(label, row, 0);
+        grid->addWidget(m_pEncoding, row, 1);
+    }
+}
+
+int COpenDialog::ChosenEncoding() const
+{
+    return m_pEncoding->currentIndex();
+}
+
+std::optional<COpenChoice> COpenDialog::Run(QWidget* parent)
+{
+    COpenDialog dialog(parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty())
+        return std::nullopt;
+    return COpenChoice{files.first(), dialog.ChosenEncoding()};
+}

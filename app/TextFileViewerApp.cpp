@@ -1,0 +1,319 @@
+#include "app/TextFileViewerApp.h"
+
+#include "app/ChildFrame.h"
+#include "app/MainFrame.h"
+#include "app/OpenDialog.h"
+#include "file/TextFileDoc.h"
+#include "platform/Win1252.h"
+#include "view/CommandIds.h"
+#include "view/FilePrefDatabase.h"
+#include "view/StringTable.h"
+#include "view/qt/QtFont.h"
+#include "view/qt/QtProfile.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <ostream>
+
+CTextFileViewerApp::CTextFileViewerApp() = default;
+
+CTextFileViewerApp::~CTextFileViewerApp()
+{
+    ExitInstance();
+}
+
+bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std::ostream& errors, bool show)
+{
+    // The settings store, under the organisation and application names (the classic registry key), and the
+    // screen resolution that point sizes are converted with.
+    m_pProfile = std::make_unique<CQtProfile>();
+    SetCurrentProfile(m_pProfile.get());
+    FollowScreenDpi();
+    m_recentFiles.ReadList(*m_pProfile);
+    PreLoadState();
+
+    // The preference database object, not opened yet; the first lookup opens it.
+    m_pFilePrefDatabase = std::make_unique<CFilePrefDatabase>();
+    if (!g_pFilePrefDatabase)
+        g_pFilePrefDatabase = m_pFilePrefDatabase.get();
+
+    m_templates.push_back(std::make_unique<CDocTemplate>(res::LogDocument));
+    m_templates.push_back(std::make_unique<CDocTemplate>(res::TextDocument));
+
+    m_pMainFrame = new CTextFileViewerMainFrame(this);
+    if (!m_pMainFrame->OnCreate()) {
+        delete m_pMainFrame;
+        m_pMainFrame = nullptr;
+        return false;
+    }
+    m_pMainFrame->setAcceptDrops(true);
+
+    int opened = 0;
+    for (const std::string& file : files) {
+        if (OpenDocumentFile(file)) {
+            ++opened;
+            continue;
+        }
+        errors << "ostrel-viewer: cannot open '" << file << "': " << platform::DescribeOpenFailure(file) << '\n';
+    }
+    if (!files.empty() && opened == 0) {
+        delete m_pMainFrame;  // never shown
+        m_pMainFrame = nullptr;
+        return false;
+    }
+    if (show)
+        m_pMainFrame->show();
+    return true;
+}
+
+int CTextFileViewerApp::ExitInstance()
+{
+    delete m_pMainFrame;  // windows first: each view leaves its document's mapping
+    m_pMainFrame = nullptr;
+    m_documents.clear();
+    if (g_pFilePrefDatabase == m_pFilePrefDatabase.get())
+        g_pFilePrefDatabase = nullptr;
+    m_pFilePrefDatabase.reset();
+    if (m_pProfile && &GetCurrentProfile() == m_pProfile.get())
+        SetCurrentProfile(nullptr);
+    m_pProfile.reset();
+    return 0;
+}
+
+void CTextFileViewerApp::PreLoadState()
+{
+    m_contextMenus[LoadStringById(ids::EditMenu)] = res::EditContextMenu;
+}
+
+int CTextFileViewerApp::GetContextMenu(const std::string& name) const
+{
+    const auto it = m_contextMenus.find(name);
+    return it == m_contextMenus.end() ? 0 : it->second;
+}
+
+// --- Documents -----------------------------------------------------------------------------------------------------
+
+CTextFileViewerApp::COpenDocument* CTextFileViewerApp::Find(const CTextFileDoc* doc)
+{
+    for (COpenDocument& entry : m_documents)
+        if (entry.doc.get() == doc)
+            return &entry;
+    return nullptr;
+}
+
+const CTextFileViewerApp::COpenDocument* CTextFileViewerApp::FindOpen(const std::string& absolutePath) const
+{
+    platform::FileId id;
+    const bool hasId = platform::GetFileId(absolutePath, id);
+    for (const COpenDocument& entry : m_documents)
+        if (entry.doc->GetPathName() == absolutePath || (hasId && entry.bHasId && entry.id == id))
+            return &entry;
+    return nullptr;
+}
+
+CTextFileDoc* CTextFileViewerApp::FindDocument(const std::string& path) const
+{
+    const COpenDocument* entry = FindOpen(platform::CleanAbsolutePath(path));
+    return entry ? entry->doc.get() : nullptr;
+}
+
+std::string CTextFileViewerApp::DocumentPath(const std::string& path) const
+{
+    const std::string absolute = platform::CleanAbsolutePath(path);
+    const COpenDocument* entry = FindOpen(absolute);
+    return entry ? entry->doc->GetPathName() : absolute;
+}
+
+std::vector<CTextFileDoc*> CTextFileViewerApp::GetDocuments() const
+{
+    std::vector<CTextFileDoc*> docs;
+    for (const COpenDocument& entry : m_documents)
+        docs.push_back(entry.doc.get());
+    return docs;
+}
+
+const CDocTemplate* CTextFileViewerApp::GetDocTemplate(const CTextFileDoc* doc) const
+{
+    for (const COpenDocument& entry : m_documents)
+        if (entry.doc.get() == doc)
+            return entry.docTemplate;
+    return nullptr;
+}
+
+const CDocTemplate* CTextFileViewerApp::TemplateForPath(const std::string& path) const
+{
+    for (const auto& docTemplate : m_templates)
+        if (docTemplate->MatchesExtension(path))
+            return docTemplate.get();
+    return m_templates.empty() ? nullptr : m_templates.front().get();
+}
+
+std::vector<CTextFileViewerChildFrame*> CTextFileViewerApp::GetFrames(const CTextFileDoc* doc) const
+{
+    for (const COpenDocument& entry : m_documents)
+        if (entry.doc.get() == doc)
+            return entry.frames;
+    return {};
+}
+
+CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
+{
+    if (!m_pMainFrame || path.empty())
+        return nullptr;
+    const std::string absolute = platform::CleanAbsolutePath(path);
+    if (const COpenDocument* open = FindOpen(absolute)) {
+        if (!open->frames.empty())
+            m_pMainFrame->ActivateChildFrame(open->frames.front());
+        return open->doc.get();
+    }
+
+    COpenDocument entry;
+    entry.docTemplate = TemplateForPath(absolute);
+    entry.doc = std::make_unique<CTextFileDoc>();
+    // The document is opened before its window is made: a file that cannot be opened leaves nothing to undo.
+    if (!entry.doc->OnOpenDocument(absolute.c_str()))
+        return nullptr;
+    entry.doc->SetPathName(absolute.c_str());
+    entry.bHasId = platform::GetFileId(absolute, entry.id);
+    CTextFileDoc* doc = entry.doc.get();
+    m_documents.push_back(std::move(entry));
+    AddToRecentFileList(absolute);
+    if (!CreateFrame(doc)) {
+        CloseDocument(doc);
+        return nullptr;
+    }
+    return doc;
+}
+
+CTextFileViewerChildFrame* CTextFileViewerApp::CreateFrame(CTextFileDoc* doc)
+{
+    COpenDocument* entry = Find(doc);
+    if (!entry || !m_pMainFrame)
+        return nullptr;
+    auto* frame = new CTextFileViewerChildFrame(this, doc, entry->docTemplate, m_pMainFrame);
+    entry->frames.push_back(frame);
+    if (!frame->Create()) {
+        delete frame;  // takes itself out of the document's list
+        return nullptr;
+    }
+    UpdateFrameTitles(*entry);
+    m_pMainFrame->AddChildFrame(frame);
+    return frame;
+}
+
+void CTextFileViewerApp::CloseDocument(CTextFileDoc* doc)
+{
+    COpenDocument* entry = Find(doc);
+    if (!entry || !m_pMainFrame)
+        return;
+    // Each window that goes takes itself out of the list; the last one takes the document.
+    const std::vector<CTextFileViewerChildFrame*> frames = entry->frames;
+    for (CTextFileViewerChildFrame* frame : frames)
+        m_pMainFrame->CloseChildFrame(frame);
+    if (frames.empty())
+        std::erase_if(m_documents, [doc](const COpenDocument& e) { return e.doc.get() == doc; });
+}
+
+void CTextFileViewerApp::OnFrameDestroyed(CTextFileViewerChildFrame* frame)
+{
+    COpenDocument* entry = Find(frame->GetDocument());
+    if (!entry)
+        return;
+    std::erase(entry->frames, frame);
+    if (!entry->frames.empty()) {
+        UpdateFrameTitles(*entry);
+        return;
+    }
+    CTextFileDoc* doc = entry->doc.get();
+    std::erase_if(m_documents, [doc](const COpenDocument& e) { return e.doc.get() == doc; });
+}
+
+void CTextFileViewerApp::UpdateFrameTitles(COpenDocument& entry)
+{
+    const bool several = entry.frames.size() > 1;
+    int number = 0;
+    for (CTextFileViewerChildFrame* frame : entry.frames) {
+        frame->SetWindowNumber(several ? ++number : 0);
+        if (m_pMainFrame)
+            m_pMainFrame->SetChildFrameTitle(frame, frame->GetTitle(),
+                                             QFile::decodeName(entry.doc->GetPathName().c_str()));
+    }
+}
+
+// --- Recent files ----------------------------------------------------------------------------------------------------
+
+void CTextFileViewerApp::AddToRecentFileList(const std::string& path)
+{
+    m_recentFiles.Add(path);
+    if (m_pProfile)
+        m_recentFiles.WriteList(*m_pProfile);
+    emit recentFilesChanged();
+}
+
+void CTextFileViewerApp::OpenRecentFile(int index)
+{
+    const std::vector<std::string>& entries = m_recentFiles.Entries();
+    if (index < 0 || index >= static_cast<int>(entries.size()))
+        return;
+    const std::string path = entries[static_cast<std::size_t>(index)];
+    if (OpenDocumentFile(path))
+        return;
+    // An entry that can no longer be opened leaves the list, as the framework does.
+    m_recentFiles.Remove(index);
+    if (m_pProfile)
+        m_recentFiles.WriteList(*m_pProfile);
+    emit recentFilesChanged();
+}
+
+// --- Open dialog ---------------------------------------------------------------------------------------------------
+
+void CTextFileViewerApp::OnFileOpen()
+{
+    const std::optional<COpenChoice> choice = COpenDialog::Run(m_pMainFrame);
+    if (!choice)
+        return;  // cancelled: nothing is touched
+    // The record is keyed by the document's path: a file open already under another spelling keeps its one
+    // record, where copying the dialog's spelling would start a new record at each opening and lose the choice.
+    const std::string path = DocumentPath(QFile::encodeName(choice->path).toStdString());
+    if (g_pFilePrefDatabase) {
+        // A path too long for the record's field gets the in-memory record: the choice holds for this run only.
+        const CPrefRecordRef record = g_pFilePrefDatabase->FindOrAddRecord(path);
+        SetPreferencesPath(*record, platform::Utf8ToUtf16(path));  // the key's own form, as the database stores it
+        record->requestedEncoding = choice->encoding;
+    }
+    OpenDocumentFile(path);
+}
+
+// --- Commands ------------------------------------------------------------------------------------------------------
+
+bool CTextFileViewerApp::OnCommand(int id)
+{
+    if (id >= cmd::FileMruFirst && id <= cmd::FileMruLast) {
+        OpenRecentFile(id - cmd::FileMruFirst);
+        return true;
+    }
+    if (id == cmd::FileOpen) {
+        OnFileOpen();
+        return true;
+    }
+    if (id == cmd::AppExit) {
+        if (m_pMainFrame)
+            m_pMainFrame->close();
+        return true;
+    }
+    return false;
+}
+
+bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
+{
+    if (ui.m_nID >= cmd::FileMruFirst && ui.m_nID <= cmd::FileMruLast) {
+        ui.Enable(ui.m_nID - cmd::FileMruFirst < static_cast<int>(m_recentFiles.Entries().size()));
+        return true;
+    }
+    if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen) {
+        ui.Enable();
+        return true;
+    }
+    return false;
+}

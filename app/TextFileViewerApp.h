@@ -1,0 +1,121 @@
+// The application object: the settings store, the recent-file list, the
+// preference database, the two document types, the open documents and the
+// main frame. It opens documents (from the command line, the recent-file
+// list, drops and the Open dialog) and answers the commands of the whole
+// program (the recent files, Exit).
+//
+// A document's path is the absolute form of the path it was opened by, made
+// once (platform::CleanAbsolutePath: symbolic links and ".." kept), and is its
+// record's key, its recent-list entry and its title. A file is open already
+// when that path is a document's path, or when it names the same file (same
+// device and inode) under another spelling: its window is then activated and
+// the open document's path is the one used. Paths compare exactly: POSIX
+// file names are case-sensitive, so comparing them without regard to case, as
+// the classic program did, would take two distinct files for one.
+#pragma once
+
+#include "app/DocTemplate.h"
+#include "platform/File.h"
+#include "view/CommandIds.h"
+#include "view/CommandTarget.h"
+#include "view/RecentFileList.h"
+
+#include <QObject>
+
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFilePrefDatabase;
+class CQtProfile;
+class CTextFileDoc;
+class CTextFileViewerChildFrame;
+class CTextFileViewerMainFrame;
+
+// The profile section where the framework keeps its own state (the look, window places).
+inline constexpr const char* kSettingsSection = "Settings";
+
+class CTextFileViewerApp : public QObject, public ICommandTarget {
+    Q_OBJECT
+public:
+    CTextFileViewerApp();
+    ~CTextFileViewerApp() override;
+
+    // Start-up, in the classic order. Opens `files` (command-line paths, as bytes): with one, a file that cannot
+    // be opened fails the start; with several, each such file is skipped, and the start fails when none opened.
+    // Every file that cannot be opened gets one line on `errors`. The main window is shown when the start succeeds
+    // and `show` is set. False: the caller ends the process (the main window, if made, is gone by then).
+    bool InitInstance(const std::vector<std::string>& files, std::ostream& errors, bool show = true);
+    // Windows first, then documents, then the database and the settings store.
+    int ExitInstance();
+
+    CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
+
+    // The application's look, as the id of its look command; kept here, where every window can read it. The main
+    // frame loads, applies and stores it.
+    int m_nApplicationLook = cmd::AppLookDefault;
+    CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
+    const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
+
+    // --- Documents ------------------------------------------------------------------------------------------------
+    // Opens `path` as a document with a window, or activates the window of the document that has it open. Null
+    // when the file cannot be opened (silently). A document opened anew enters the recent-file list.
+    CTextFileDoc* OpenDocumentFile(const std::string& path);
+    // The path a file is known by: the open document's path when it is open already (under any spelling), else
+    // the absolute form of `path`.
+    std::string DocumentPath(const std::string& path) const;
+    // The open document of a path (any spelling), or null.
+    CTextFileDoc* FindDocument(const std::string& path) const;
+    std::vector<CTextFileDoc*> GetDocuments() const;
+    const CDocTemplate* GetDocTemplate(const CTextFileDoc* doc) const;
+    // The document type a path opens with: by extension, letter case aside; 135 for any other.
+    const CDocTemplate* TemplateForPath(const std::string& path) const;
+    // The windows of a document, in the order they were made.
+    std::vector<CTextFileViewerChildFrame*> GetFrames(const CTextFileDoc* doc) const;
+    // Another window on an open document; it becomes the active one. Null when it cannot be made.
+    CTextFileViewerChildFrame* CreateFrame(CTextFileDoc* doc);
+    // Closes every window of the document, and with the last one the document.
+    void CloseDocument(CTextFileDoc* doc);
+    // Called by a window that is going away (its view is gone already).
+    void OnFrameDestroyed(CTextFileViewerChildFrame* frame);
+
+    // The context menu registered under `name` ("Edit": the text window's), or 0.
+    int GetContextMenu(const std::string& name) const;
+
+    // --- ICommandTarget: Open, the recent files and Exit ----------------------------------------------------
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+signals:
+    // The recent-file list changed (the ribbon's file menu shows it).
+    void recentFilesChanged();
+
+private:
+    struct COpenDocument {
+        std::unique_ptr<CTextFileDoc> doc;
+        const CDocTemplate* docTemplate = nullptr;
+        bool bHasId = false;
+        platform::FileId id;
+        std::vector<CTextFileViewerChildFrame*> frames;
+    };
+
+    void PreLoadState();
+    COpenDocument* Find(const CTextFileDoc* doc);
+    const COpenDocument* FindOpen(const std::string& absolutePath) const;
+    void AddToRecentFileList(const std::string& path);
+    void OpenRecentFile(int index);
+    // The Open dialog: the chosen encoding goes into the file's record, then the file opens as a document.
+    void OnFileOpen();
+    // Numbers the windows of a document and gives their tabs their titles.
+    void UpdateFrameTitles(COpenDocument& entry);
+
+    std::unique_ptr<CQtProfile> m_pProfile;
+    CRecentFileList m_recentFiles;
+    std::unique_ptr<CFilePrefDatabase> m_pFilePrefDatabase;
+    std::vector<std::unique_ptr<CDocTemplate>> m_templates;
+    std::map<std::string, int> m_contextMenus;
+    CTextFileViewerMainFrame* m_pMainFrame = nullptr;
+    std::vector<COpenDocument> m_documents;
+};

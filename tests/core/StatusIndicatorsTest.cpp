@@ -1,0 +1,95 @@
+// The status bar's indicator texts for a text window, and the rule that lays
+// the bar out again only when a text changes its length.
+#include "TestUtil.h"
+#include "view/CommandIds.h"
+#include "view/StatusIndicators.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using testutil::Utf16LE;
+using testutil::Window;
+
+namespace {
+
+// The three pane texts joined by " | ".
+std::string panes(CFileWnd* wnd)
+{
+    return StatusPaneText(cmd::PaneCurrentChar, wnd) + " | " + StatusPaneText(cmd::PaneTotalChars, wnd) + " | " +
+           StatusPaneText(cmd::PaneEncoding, wnd);
+}
+
+}  // namespace
+
+TEST(StatusIndicators, TextsOfLoadedFilesAndOfNone)
+{
+    struct Case {
+        std::string bytes;
+        int scrollLines;
+        const char* texts;
+    };
+    const Case cases[] = {
+        {Utf16LE(u"0123456789", true), 0, "Current Char: 0 | Total Chars: 10 | Unicode UTF 16 Little Endian"},
+        {std::string(1000, 'a'), 0, "Current Char: 0 | Total Chars: 1000 | ANSI / ASCII"},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9\n",
+         0, "Current Char: 0 | Total Chars: 6 | Unicode UTF 8"},
+        // The byte distance from the mark, in code units.
+        {Utf16LE(u"ab\ncd\nef\ngh\n", true), 2, "Current Char: 6 | Total Chars: 12 | Unicode UTF 16 Little Endian"},
+        // Refused (UTF-32): no text, so no figures.
+        {std::string("\xFF\xFE\0\0a\0\0\0", 8), 0, " |  | "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.texts);
+        Window w(c.bytes, 2, 20);
+        w.wnd.OnVScroll(kSbTop);  // a window opens on the end of its file
+        for (int i = 0; i < c.scrollLines; ++i)
+            w.wnd.OnVScroll(kSbLineDown);
+        EXPECT_EQ(panes(&w.wnd), c.texts);
+    }
+    headless::HeadlessPort port(10, 40);
+    CFileWnd unloaded(&port);
+    EXPECT_EQ(panes(&unloaded), " |  | ");
+    EXPECT_EQ(panes(nullptr), " |  | ");
+}
+
+TEST(StatusIndicators, SparseFileAboveFourGiBCountsIn64Bits)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.File("huge.log");
+    const int fd = ::open(path.c_str(), O_CREAT | O_RDWR, 0644);
+    ASSERT_GE(fd, 0);
+    const off_t size = 5LL << 30;
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    ASSERT_EQ(::pwrite(fd, "end\n", 4, size - 4), 4);
+    ::close(fd);
+
+    CMemoryMappedFile file;
+    ASSERT_NE(file.Open(path.c_str(), false), nullptr);
+    headless::HeadlessPort port(10, 40);
+    CFileWnd wnd(&port);
+    wnd.SetWatchFile(false);
+    ASSERT_TRUE(wnd.LoadFile(&file, EncodingAnsi));
+    CFileWndTestAccess::SetTop(wnd, size - 4);  // the last line, which no scroll through the holes reaches cheaply
+    EXPECT_EQ(panes(&wnd), "Current Char: 5368709116 | Total Chars: 5368709120 | ANSI / ASCII");
+}
+
+TEST(StatusIndicators, LayoutOnlyWhenALengthChanges)
+{
+    CPaneTextLengths lengths;
+    const std::pair<const char*, bool> currentChar[] = {
+        {"", false},  // the remembered length starts at 0
+        {"Current Char: 99", true},
+        {"Current Char: 100", true},
+        {"Current Char: 200", false},
+        {"Current Char: 2\xC3\xA9"
+         "0",
+         false},  // characters, not bytes
+    };
+    for (const auto& [text, relayout] : currentChar)
+        EXPECT_EQ(lengths.Update(cmd::PaneCurrentChar, text), relayout) << text;
+    // Each pane remembers its own length; other ids have none.
+    EXPECT_TRUE(lengths.Update(cmd::PaneEncoding, "Unicode UTF 8"));
+    EXPECT_FALSE(lengths.Update(cmd::PaneCurrentChar, "Current Char: 300"));
+    EXPECT_FALSE(lengths.Update(cmd::Refresh, "Refresh"));
+}

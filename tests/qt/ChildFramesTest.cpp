@@ -1,0 +1,221 @@
+// Child windows in tab groups: New Window and its titles, closing windows
+// and documents, the keys and buttons that move between windows, the list
+// button, the windows dialog, and the groups themselves.
+#include "ShellTestUtil.h"
+
+#include "app/WindowsDialog.h"
+#include "app/tabgroups/TabGroup.h"
+#include "app/tabgroups/TabGroupArea.h"
+#include "file/TextFileDoc.h"
+#include "view/CommandIds.h"
+
+#include <QAbstractButton>
+#include <QListWidget>
+#include <QMenu>
+#include <QTabBar>
+#include <QTimer>
+
+#include <fstream>
+
+using namespace shelltest;
+
+namespace {
+
+QStringList Titles(const CTextFileViewerMainFrame* frame)
+{
+    QStringList titles;
+    for (CTextFileViewerChildFrame* window : frame->GetChildFrames())
+        titles << frame->GetTabArea()->TabTitle(window);
+    return titles;
+}
+
+QWidget* FocusTarget(const Started& s)
+{
+    return s.ActiveFrame()->GetViewWidget()->TextWindow();
+}
+
+}  // namespace
+
+class ChildFramesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { Reset(); }
+
+    void newWindowNumbersTheWindowsAndBothFollowTheFile()
+    {
+        const std::string path = WriteFile("grow.log");
+        Started s({path});
+        QVERIFY(s.Settle());
+        CTextFileDoc* doc = s.ActiveFrame()->GetDocument();
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::WindowNew));
+        QVERIFY(s.Settle());
+        QCOMPARE(s.app->GetDocuments().size(), 1u);
+        QCOMPARE(s.app->GetFrames(doc).size(), 2u);
+        QCOMPARE(Titles(s.Frame()), (QStringList{"grow.log:1", "grow.log:2"}));
+        QCOMPARE(s.ActiveFrame(), s.app->GetFrames(doc).back());  // the new one is active
+        QCOMPARE(s.Frame()->windowTitle(), QString(kApplicationTitle) + " - grow.log:2");
+
+        std::ofstream(path, std::ios::app) << "gamma line appended\n";
+        for (CTextFileViewerChildFrame* window : s.app->GetFrames(doc)) {
+            CFileWnd& wnd = window->GetViewWidget()->TextWindow()->FileWnd();
+            QTRY_VERIFY_WITH_TIMEOUT(wnd.CharacterCount() == 41, 10000);
+        }
+
+        // One of two closing keeps the document and its name comes back alone; the last takes the document.
+        s.Frame()->CloseChildFrame(s.app->GetFrames(doc).front());
+        QCOMPARE(s.app->GetDocuments().size(), 1u);
+        QCOMPARE(Titles(s.Frame()), QStringList{"grow.log"});
+        s.Frame()->CloseChildFrame(s.app->GetFrames(doc).front());
+        QVERIFY(s.app->GetDocuments().empty());
+        CCmdUI newWindow(cmd::WindowNew), switchWindows(cmd::WindowManager);
+        s.Frame()->UpdateCommandUI(newWindow);
+        s.Frame()->UpdateCommandUI(switchWindows);
+        QVERIFY(!newWindow.m_bEnabled);
+        QVERIFY(switchWindows.m_bEnabled);  // always
+    }
+
+    void keysAndButtonsMoveThroughTheWindowsInOneOrder()
+    {
+        Started s({WriteFile("a.log"), WriteFile("b.log"), WriteFile("c.log")});
+        QVERIFY(s.Settle());
+        s.Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.Frame()));
+        const QList<CTextFileViewerChildFrame*> order = s.Frame()->GetChildFrames();
+        QCOMPARE(s.ActiveFrame(), order[2]);
+
+        struct Step {
+            const char* what;
+            std::function<void()> act;
+            int expected;  // index in window order afterwards
+        };
+        auto press = [&](Qt::MouseButton button) { QTest::mousePress(FocusTarget(s), button); };
+        auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(FocusTarget(s), k, m); };
+        const Step steps[] = {
+            {"forward wraps to the first", [&] { press(Qt::ForwardButton); }, 0},
+            {"back returns", [&] { press(Qt::BackButton); }, 2},
+            {"Key_Back", [&] { key(Qt::Key_Back); }, 1},
+            {"Key_Forward", [&] { key(Qt::Key_Forward); }, 2},
+            {"Ctrl+Tab", [&] { key(Qt::Key_Tab, Qt::ControlModifier); }, 0},
+            {"Ctrl+F6", [&] { key(Qt::Key_F6, Qt::ControlModifier); }, 1},
+            {"Ctrl+Shift+Tab", [&] { key(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); }, 0},
+            {"Ctrl+Shift+F6", [&] { key(Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier); }, 2},
+        };
+        for (const Step& step : steps) {
+            step.act();
+            QVERIFY2(s.ActiveFrame() == order[step.expected], step.what);
+        }
+        key(Qt::Key_F4, Qt::ControlModifier);
+        QCOMPARE(s.Frame()->GetChildFrames().size(), 2);
+        key(Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(s.Frame()->GetChildFrames().size(), 1);
+        CTextFileViewerChildFrame* last = s.ActiveFrame();
+        press(Qt::BackButton);
+        key(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(s.ActiveFrame(), last);  // one window: nothing changes
+    }
+
+    void tabsGroupsAndTheListButton()
+    {
+        Started s({WriteFile("one.log"), WriteFile("two.txt")});
+        QVERIFY(s.Settle());
+        CTabGroupArea* area = s.Frame()->GetTabArea();
+        CTextFileViewerChildFrame* two = s.ActiveFrame();
+        QVERIFY(area->MoveWindowToNewGroup(two, 1));
+        QCOMPARE(area->GroupCount(), 2);
+        s.Frame()->ExecuteCommand(cmd::WindowNew);  // into the active group
+        CTextFileViewerChildFrame* second = s.ActiveFrame();
+        QCOMPARE(area->GroupCount(), 2);
+        QCOMPARE(Titles(s.Frame()), (QStringList{"one.log", "two.txt:1", "two.txt:2"}));
+        // Every row shows one close button, on its current tab.
+        for (int g = 0; g < area->GroupCount(); ++g) {
+            QTabBar* bar = area->TabBar(g);
+            for (int i = 0; i < bar->count(); ++i) {
+                const QWidget* button = bar->tabButton(i, QTabBar::RightSide);
+                QCOMPARE(button != nullptr && button->isVisible(), i == bar->currentIndex());
+            }
+        }
+        QVERIFY(area->MoveWindow(two, 0));
+        QVERIFY(area->MoveWindow(second, 0));
+        QCOMPARE(area->GroupCount(), 1);  // the emptied group went away
+
+        // The list button lists every window as its tab is titled, the active one checked.
+        QStringList listed;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions())
+                listed << action->text() + (action->isChecked() ? " *" : "");
+            menu->close();
+        });
+        static_cast<CTabGroup*>(area->TabBar(0)->parentWidget())->ListButton()->click();
+        QCOMPARE(listed.size(), 3);
+        QVERIFY(listed.contains("one.log"));
+        QVERIFY(listed.contains(s.Frame()->GetTabArea()->TabTitle(s.ActiveFrame()) + " *"));
+    }
+
+    void theWindowsDialogActivatesTheChosenOneAndKeepsItsOwnButtons()
+    {
+        Started s({WriteFile("a.log"), WriteFile("b.log"), WriteFile("c.log")});
+        QVERIFY(s.Settle());
+        const QList<CTextFileViewerChildFrame*> order = s.Frame()->GetChildFrames();
+        QStringList listed;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CWindowsDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            for (int i = 0; i < dialog->List()->count(); ++i)
+                listed << dialog->List()->item(i)->text();
+            // The back button inside the dialog is the dialog's, not the frame's.
+            QTest::mousePress(dialog->List()->viewport(), Qt::BackButton);
+            QTest::keyClick(dialog->List(), Qt::Key_Back);
+            listed << (s.ActiveFrame() == order[2] ? "unchanged" : "switched");
+            dialog->List()->setCurrentRow(0);
+            QTest::keyClick(dialog->List(), Qt::Key_Return);
+        });
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::WindowManager));
+        QCOMPARE(listed, (QStringList{"a.log", "b.log", "c.log", "unchanged"}));
+        QCOMPARE(s.ActiveFrame(), order[0]);
+    }
+
+    void aRefusedFileDestroysItsOwnWindow()
+    {
+        Started s({WriteFile("kept.log")});
+        QVERIFY(s.Settle());
+        s.Frame()->m_messageBoxHook = [](const std::string&, unsigned) { return platform::kIdOk; };
+        QVERIFY(s.app->OpenDocumentFile(WriteFile("wide.txt", QByteArray("\xFF\xFE\0\0xxxxxxxx", 12))));
+        QTRY_COMPARE(s.Frame()->GetChildFrames().size(), 1);
+        QCOMPARE(s.app->GetDocuments().size(), 1u);  // the refused document went with its window
+        QCOMPARE(Titles(s.Frame()), QStringList{"kept.log"});
+    }
+
+    // Two groups, three tabs, one of them a second window on a file: the picture of the docs, when asked for.
+    void twoGroupsForThePicture()
+    {
+        QByteArray log;
+        for (int i = 1; i <= 60; ++i)
+            log += QByteArray("2026-12-07 10:") + QByteArray::number(10 + i % 50) + ":00 INFO  worker-" +
+                   QByteArray::number(i % 4) + " processed batch " + QByteArray::number(i) + "\n";
+        Started s({WriteFile("service.log", log), WriteFile("notes.txt", "Release notes\n\nTabs in groups.\n")});
+        QVERIFY(s.Settle());
+        s.Frame()->resize(1000, 560);
+        CTabGroupArea* area = s.Frame()->GetTabArea();
+        area->MoveWindowToNewGroup(s.ActiveFrame(), 1);
+        s.Frame()->ActivateChildFrame(s.Frame()->GetChildFrames().front());
+        s.Frame()->ExecuteCommand(cmd::WindowNew);
+        QVERIFY(s.Settle());
+        QCOMPARE(area->GroupCount(), 2);
+        QCOMPARE(Titles(s.Frame()), (QStringList{"service.log:1", "service.log:2", "notes.txt"}));
+        const QByteArray dir = qgetenv("OSTREL_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            Idle();
+            QVERIFY(s.Frame()->grab().save(QString::fromLocal8Bit(dir) + "/child-frames.png"));
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    return Run<ChildFramesTest>(argc, argv);
+}
+
+#include "ChildFramesTest.moc"

@@ -1,0 +1,200 @@
+// The About box, the Open dialog with its encoding list, and the Find dialog.
+#include "app/AboutDlg.h"
+#include "app/FindDialog.h"
+#include "app/OpenDialog.h"
+#include "view/StringTable.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+
+class MailSink : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+namespace {
+
+QStringList comboItems(const QComboBox* combo)
+{
+    QStringList items;
+    for (int i = 0; combo && i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+// The names the dialog's file list shows in its current folder, sorted.
+QStringList listedNames(const QFileDialog& dialog)
+{
+    const auto* view = dialog.findChild<QListView*>("listView");
+    QStringList names;
+    for (int r = 0; view && r < view->model()->rowCount(view->rootIndex()); ++r)
+        names << view->model()->index(r, 0, view->rootIndex()).data().toString();
+    names.sort();
+    return names;
+}
+
+// Runs the Open dialog and acts on it once it shows.
+std::optional<COpenChoice> runOpen(const std::function<void(COpenDialog*)>& act)
+{
+    QTimer::singleShot(0, [act] {
+        if (auto* dialog = qobject_cast<COpenDialog*>(QApplication::activeModalWidget()))
+            act(dialog);
+    });
+    return COpenDialog::Run(nullptr);
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aboutBox()
+    {
+        CAboutDlg dialog("091011");
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("About Ostrel File Viewer"));
+        QCOMPARE(dialog.findChild<QLabel*>("version")->text(), QStringLiteral("Ostrel File Viewer, Version 091011"));
+        auto* ok = dialog.findChild<QPushButton*>("ok");
+        QVERIFY(ok->isDefault());
+        QCOMPARE(dialog.focusWidget(), ok);
+        QVERIFY(!dialog.findChild<QLabel*>("picture")->pixmap().isNull());
+        // Every control inside the dialog, whose size follows the font.
+        const QFont font = QApplication::font();
+        for (int scale : {1, 2}) {
+            QFont scaled = font;
+            scaled.setPointSizeF(font.pointSizeF() * scale);
+            QApplication::setFont(scaled);
+            CAboutDlg big("000100");
+            QApplication::setFont(font);
+            QVERIFY(std::abs(double(big.width()) / dialog.width() - scale) < 0.25);
+            QVERIFY(std::abs(double(big.height()) / dialog.height() - scale) < 0.25);
+            for (QWidget* child : big.findChildren<QWidget*>())
+                QVERIFY(big.rect().contains(child->geometry()));
+        }
+
+        // The Tab key reaches the links from OK; Return opens the mail link's address.
+        MailSink sink;
+        QDesktopServices::setUrlHandler("mailto", &sink, "open");
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        // (A label takes the focus first, then its link.)
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        auto* mail = dialog.findChild<QLabel*>("mailLink");
+        QCOMPARE(QApplication::focusWidget(), mail);
+        QCOMPARE(mail->selectedText(), QStringLiteral("support@example.org"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QDesktopServices::unsetUrlHandler("mailto");
+        QCOMPARE(sink.urls, QList<QUrl>{QUrl("mailto:support@example.org")});
+    }
+
+    void openDialogLists()
+    {
+        QTemporaryDir dir;
+        for (const char* name : {"README", "a.txt", "b.log"}) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        COpenDialog dialog;
+        QCOMPARE(comboItems(dialog.EncodingList()),
+                 QStringList({text::OpenEncodingEntries[0], text::OpenEncodingEntries[1], text::OpenEncodingEntries[2],
+                              text::OpenEncodingEntries[3]}));
+        QCOMPARE(dialog.ChosenEncoding(), 0);
+        const auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+        QCOMPARE(comboItems(types), QStringList({"All Files (*.*)", "Text Files (*.txt)", "Log Files (*.log)"}));
+        QCOMPARE(types->currentIndex(), 0);
+        // The list is the last row, under the file types.
+        auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+        int row = -1, typesRow = -1, unused;
+        grid->getItemPosition(grid->indexOf(dialog.EncodingList()), &row, &unused, &unused, &unused);
+        grid->getItemPosition(grid->indexOf(types), &typesRow, &unused, &unused, &unused);
+        QVERIFY(row == grid->rowCount() - 1 && row > typesRow);
+
+        dialog.setDirectory(dir.path());
+        dialog.show();
+        QTRY_COMPARE(listedNames(dialog), QStringList({"README", "a.txt", "b.log"}));
+        dialog.selectNameFilter(dialog.nameFilters().at(1));
+        QTRY_COMPARE(listedNames(dialog), QStringList({"a.txt"}));
+    }
+
+    void openDialogRuns()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("README");
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        const auto chosen = runOpen([path](COpenDialog* d) {
+            d->EncodingList()->setCurrentIndex(3);
+            d->selectFile(path);
+            static_cast<QDialog*>(d)->accept();  // as the Open button does
+        });
+        QVERIFY(chosen && chosen->path == path && chosen->encoding == 3);
+
+        int startIndex = -1;
+        const auto cancelled = runOpen([&startIndex](COpenDialog* d) {
+            startIndex = d->EncodingList()->currentIndex();
+            d->reject();
+        });
+        QCOMPARE(startIndex, 0);
+        QVERIFY(!cancelled.has_value());
+    }
+
+    void findDialog_data()
+    {
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<bool>("up");
+        QTest::newRow("down") << false << false;
+        QTest::newRow("up, match case") << true << true;
+    }
+
+    void findDialog()
+    {
+        QFETCH(bool, matchCase);
+        QFETCH(bool, up);
+        CFindDialog dialog;
+        QVERIFY(!dialog.isModal());
+        QCOMPARE(dialog.findChildren<QCheckBox*>().size(), 1);  // Match case only, no whole word
+        QSignalSpy find(&dialog, &CFindDialog::findNext);
+        QSignalSpy closing(&dialog, &CFindDialog::closing);
+        dialog.show();
+        auto* next = dialog.findChild<QPushButton*>("findNext");
+        auto* edit = dialog.findChild<QLineEdit*>("findText");
+        QVERIFY(!next->isEnabled());
+        QTest::keyClicks(edit, QString(100, 'x'));
+        QCOMPARE(edit->text().size(), 80);
+        dialog.SetFindText("");
+        QVERIFY(!next->isEnabled());
+        dialog.SetFindText("abc");
+        dialog.SetMatchCase(matchCase);
+        QVERIFY(next->isEnabled());
+        QCOMPARE(find.count(), 0);  // setters never search
+
+        if (up)
+            dialog.findChild<QRadioButton*>("up")->click();
+        QTest::mouseClick(next, Qt::LeftButton);
+        QCOMPARE(find.count(), 1);
+        QCOMPARE(find[0], QVariantList({"abc", matchCase, !up}));
+        QTest::keyClick(edit, Qt::Key_Return);  // the default button
+        QCOMPARE(find.count(), 2);
+        QCOMPARE(closing.count(), 0);
+        dialog.findChild<QPushButton*>("cancel")->click();
+        QCOMPARE(closing.count(), 1);
+    }
+};
+
+QTEST_MAIN(DialogsTest)
+#include "DialogsTest.moc"

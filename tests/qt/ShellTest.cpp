@@ -1,0 +1,394 @@
+// The application shell as a user meets it: start-up and the command line,
+// documents opened once, drops, the recent-file list, settings and records
+// that survive, the update pass, the context menu, message boxes, and the
+// view reaching a real ribbon through its host.
+#include "ShellTestUtil.h"
+
+#include "app/CommandLine.h"
+#include "app/RibbonContent.h"
+#include "app/ribbon/RibbonBar.h"
+#include "app/ribbon/RibbonColorButton.h"
+#include "app/ribbon/RibbonComboBox.h"
+#include "file/TextFileDoc.h"
+#include "view/CommandIds.h"
+#include "view/DisplayPreferences.h"
+#include "view/FilePrefDatabase.h"
+#include "view/qt/QtFont.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+using namespace shelltest;
+
+namespace {
+
+std::string FileName(const CTextFileDoc* doc)
+{
+    return std::filesystem::path(doc->GetPathName()).filename().string();
+}
+
+}  // namespace
+
+class ShellTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { Reset(); }
+
+    void startsEmptyAndTitlesTheActiveDocument()
+    {
+        Started s;
+        QVERIFY(s.ok);
+        QVERIFY(s.Frame()->isVisible());
+        QVERIFY(s.app->GetDocuments().empty());
+        QCOMPARE(s.Frame()->windowTitle(), QString(kApplicationTitle));
+        CCmdUI bold(cmd::FontBold), close(cmd::FileClose);
+        s.Frame()->UpdateCommandUI(bold);
+        s.Frame()->UpdateCommandUI(close);
+        QVERIFY(!bold.m_bEnabled);  // no active view
+        QVERIFY(!close.m_bEnabled);
+
+        QVERIFY(s.app->OpenDocumentFile(WriteFile("first.log")));
+        QCOMPARE(s.Frame()->windowTitle(), QString(kApplicationTitle) + " - first.log");
+        QVERIFY(s.Settle());
+        CCmdUI boldNow(cmd::FontBold);
+        s.Frame()->UpdateCommandUI(boldNow);
+        QVERIFY(boldNow.m_bEnabled);
+    }
+
+    void documentTypesFollowTheExtension()
+    {
+        const std::pair<const char*, int> cases[] = {{"notes.txt", 136}, {"APP.LOG", 135},   {"trace", 135},
+                                                     {"data.TXT", 136},  {"a.txt.log", 135}, {"b.log.txt", 136}};
+        std::vector<std::string> files;
+        for (auto [name, type] : cases)
+            files.push_back(WriteFile(name));
+        Started s(files);
+        QVERIFY(s.ok);
+        QCOMPARE(s.app->GetDocuments().size(), std::size(cases));
+        for (CTextFileDoc* doc : s.app->GetDocuments()) {
+            const auto* hit =
+                std::find_if(std::begin(cases), std::end(cases), [&](auto c) { return FileName(doc) == c.first; });
+            QVERIFY(hit != std::end(cases));
+            QCOMPARE(s.app->GetDocTemplate(doc)->GetResourceId(), hit->second);
+            QVERIFY(!s.app->GetDocTemplate(doc)->GetIcon().isNull());
+        }
+        QCOMPARE(s.app->TemplateForPath("x.txt")->GetDocString(CDocTemplate::regFileTypeName),
+                 std::string("Ostrel Text File"));
+        QCOMPARE(s.app->TemplateForPath("x")->GetDocString(CDocTemplate::filterName), std::string("Log Files(*.log)"));
+    }
+
+    void aFileThatCannotBeOpenedEndsTheStart()
+    {
+        const std::string missing = Root()->path().toStdString() + "/files/missing.log";
+        {
+            Started s({missing});
+            QVERIFY(!s.ok);
+            QVERIFY(!s.Frame());
+            QCOMPARE(Lines(s.errors.str()), 1);
+            QVERIFY(s.errors.str().find("'" + missing + "': No such file or directory") != std::string::npos);
+        }
+        {
+            Started s({missing, WriteFile("there.log"), WriteFile("empty.log", "")});
+            QVERIFY(s.ok);  // several: the ones that open are shown
+            QCOMPARE(s.app->GetDocuments().size(), 1u);
+            QCOMPARE(Lines(s.errors.str()), 2);
+        }
+        // The program itself: no window, a non-zero status and one line; --version without a display.
+        QProcess viewer;
+        viewer.start(OSTREL_BIN_DIR "/ostrel-viewer", {QString::fromStdString(missing)});
+        QVERIFY(viewer.waitForFinished(30000));
+        QCOMPARE(viewer.exitCode(), 1);
+        QCOMPARE(viewer.readAllStandardError().count("cannot open"), 1);
+        QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+        bare.remove("QT_QPA_PLATFORM");
+        bare.remove("DISPLAY");
+        viewer.setProcessEnvironment(bare);
+        viewer.start(OSTREL_BIN_DIR "/ostrel-viewer", {"--version"});
+        QVERIFY(viewer.waitForFinished(30000));
+        QCOMPARE(viewer.exitCode(), 0);
+        QVERIFY(QString(viewer.readAllStandardOutput())
+                    .contains(QRegularExpression("^Ostrel Text Log File Viewer [0-9.]+ \\(build [0-9]{6}\\)\n$")));
+    }
+
+    void theCommandLineKeepsBytesAndEndsOptionsAtDoubleDash()
+    {
+        const char* argv[] = {"ostrel-viewer", "--bogus", "--version", "a.log", "--", "--help", "-"};
+        const CCommandLineInfo info = ParseCommandLine(7, argv);
+        QCOMPARE(info.m_action, CCommandLineInfo::ShowVersion);
+        QCOMPARE(info.m_files, (std::vector<std::string>{"a.log", "--help", "-"}));
+        QCOMPARE(ParseCommandLine(2, argv).m_action, CCommandLineInfo::BadOption);
+
+        // A name that is not UTF-8 opens, and keeps its bytes as its path.
+        const std::string odd = Root()->path().toStdString() + "/files/caf\xe9.log";
+        std::ofstream(odd) << "latin-1 name\n";
+        Started s({odd});
+        QVERIFY(s.ok);
+        QCOMPARE(s.app->GetDocuments().front()->GetPathName(), odd);
+        std::filesystem::remove(odd);  // a name Qt cannot spell would outlive the run's folder
+    }
+
+    void eachFileOpensOnceUnderAnySpelling()
+    {
+        const std::string path = WriteFile("same.log");
+        const std::string dir = Root()->path().toStdString() + "/files";
+        std::filesystem::create_symlink(path, dir + "/alias.log");
+        Started s({path, path});
+        QVERIFY(s.ok);
+        QVERIFY(s.app->OpenDocumentFile(dir + "/./same.log"));
+        CTextFileDoc* viaLink = s.app->OpenDocumentFile(dir + "/alias.log");
+        QCOMPARE(s.app->GetDocuments().size(), 1u);
+        QCOMPARE(viaLink->GetPathName(), path);  // the open document's path is used
+        QCOMPARE(s.app->DocumentPath(dir + "/alias.log"), path);
+        QCOMPARE(s.app->DocumentPath(dir + "/new.log"), dir + "/new.log");
+    }
+
+    void droppedFilesOpenAsDocuments()
+    {
+        Started s;
+        auto drop = [&](const QStringList& names) {
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString& name : names)
+                urls.append(QUrl::fromLocalFile(QString::fromStdString(WriteFile(name))));
+            data.setUrls(urls);
+            QDropEvent event(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            // Straight to the window: the application delivers drops only during a drag of its own.
+            static_cast<QObject*>(s.Frame())->event(&event);
+            QVERIFY(event.isAccepted());
+        };
+        drop({"one.log", "two.txt", "three.log"});
+        QCOMPARE(s.app->GetDocuments().size(), 3u);
+        QCOMPARE(FileName(s.ActiveFrame()->GetDocument()), std::string("three.log"));
+        drop({"one.log"});  // open already: its window comes forward
+        QCOMPARE(s.app->GetDocuments().size(), 3u);
+        QCOMPARE(FileName(s.ActiveFrame()->GetDocument()), std::string("one.log"));
+    }
+
+    void theRecentListKeepsTheLastTenSuccessfulOpens()
+    {
+        std::vector<std::string> paths;
+        {
+            Started s;
+            for (int i = 1; i <= 12; ++i)
+                paths.push_back(WriteFile(QString("r%1.log").arg(i)));
+            for (const std::string& p : paths)
+                s.app->OpenDocumentFile(p);
+            QVERIFY(!s.app->OpenDocumentFile(Root()->path().toStdString() + "/files/never.log"));
+        }
+        QSettings settings = Settings();  // written at once, not at exit
+        settings.sync();
+        QCOMPARE(settings.value("Recent File List/File1").toString().toStdString(), paths[11]);
+        QCOMPARE(settings.value("Recent File List/File10").toString().toStdString(), paths[2]);
+        QVERIFY(!settings.contains("Recent File List/File11"));
+
+        Started s;
+        QCOMPARE(s.app->GetRecentFileList().Entries().size(), 10u);
+        // A chosen entry whose file has gone leaves the list; one that is there opens.
+        std::filesystem::remove(paths[11]);
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::FileMruFirst));
+        QCOMPARE(s.app->GetRecentFileList().Entries().front(), paths[10]);
+        QVERIFY(s.app->GetDocuments().empty());
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::FileMruFirst + 1));
+        QCOMPARE(FileName(s.app->GetDocuments().front()), std::string("r10.log"));
+        QCOMPARE(s.app->GetRecentFileList().Entries().front(), paths[9]);
+        CCmdUI last(cmd::FileMruFirst + 9), beyond(cmd::FileMruFirst + 10);
+        s.Frame()->UpdateCommandUI(last);
+        s.Frame()->UpdateCommandUI(beyond);
+        QVERIFY(!last.m_bEnabled);  // nine entries left
+        QVERIFY(!beyond.m_bEnabled);
+    }
+
+    void anUnwritableDataFolderStillOpensFilesAndAppliesCommands()
+    {
+        const std::string blocker = WriteFile("not-a-folder");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(blocker + "/data"));
+        Started s({WriteFile("a.log")});
+        QVERIFY(s.ok);
+        QVERIFY(s.Settle());
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::FontBold));
+        QCOMPARE(s.ActiveFrame()->GetViewWidget()->TextWindow()->FileWnd().GetLogFont().lfWeight, 700);
+        QCOMPARE(s.ActiveView()->GetPrefs()->bold, 1);
+        QVERIFY(!s.app->GetDatabase()->IsOpen());
+    }
+
+    void aFileMadeBoldClosedAndReopenedIsBold()
+    {
+        const std::string path = WriteFile("bold.log");
+        auto weight = [](const Started& s) {
+            return s.ActiveFrame()->GetViewWidget()->TextWindow()->FileWnd().GetLogFont().lfWeight;
+        };
+        {
+            Started s({path});
+            QVERIFY(s.Settle());
+            s.Frame()->ExecuteCommand(cmd::FontBold);
+            QVERIFY(s.Frame()->ExecuteCommand(cmd::FileClose));
+            QVERIFY(s.app->GetDocuments().empty());
+            QVERIFY(s.app->OpenDocumentFile(path));
+            QVERIFY(s.Settle());
+            QCOMPARE(weight(s), 700);
+        }
+        Started again({path});  // and after a restart
+        QVERIFY(again.Settle());
+        QCOMPARE(weight(again), 700);
+    }
+
+    void aFirstStartStoresTheDefaultsOfTheParts()
+    {
+        const std::string path = WriteFile("first.log");
+        {
+            Started s({path});
+            QVERIFY(s.Settle());
+        }
+        QFile db(DataHome() + "/Ostrel/fileprefdatabase.fpdb");
+        QVERIFY(db.open(QIODevice::ReadOnly));
+        const QByteArray bytes = db.readAll();
+        QCOMPARE(bytes.size(), 612);
+        DisplayPreferences expected;
+        std::memset(&expected, 0, sizeof expected);
+        SetPreferencesPath(expected, std::u16string(path.begin(), path.end()));
+        expected.fontColor = 0x00FFFFFF;
+        SetPreferencesFace(expected, u"Courier New", 0, 0);
+        expected.pointSize = -10;
+        QVERIFY(std::memcmp(bytes.constData(), &expected, sizeof expected) == 0);
+
+        QSettings settings = Settings();
+        const QByteArray logFont = settings.value("TextFileView/LogFont").toByteArray();
+        QCOMPARE(logFont.size(), 92);
+        platform::LOGFONTW font{};
+        std::memcpy(&font, logFont.constData(), sizeof font);
+        QCOMPARE(font.lfHeight, 13);  // -10 points: a 13-pixel cell at 96 dpi
+        QCOMPARE(font.lfWeight, 400);
+        QCOMPARE(std::u16string(font.lfFaceName), std::u16string(u"Courier New"));
+        QCOMPARE(font.lfCharSet + font.lfPitchAndFamily + font.lfItalic + font.lfUnderline + font.lfStrikeOut, 0);
+        QCOMPARE(settings.value("TextFileView/Font Color").toLongLong(), 0xFFFFFFLL);
+        QCOMPARE(settings.value("TextFileView/Page Color").toInt(), 0);
+        QCOMPARE(settings.value("TextFileView/Text Case").toInt(), 0);
+    }
+
+    void theViewReachesARealRibbonWithoutIssuingCommands()
+    {
+        Started s;
+        auto* bar = new CRibbonBar;
+        InitRibbon(*bar);
+        s.Frame()->SetRibbonBar(bar);
+        QSignalSpy commands(bar, &CRibbonBar::commandTriggered);
+        s.app->OpenDocumentFile(WriteFile("ribbon.log"));
+        QVERIFY(s.Settle());
+        auto* size = bar->FindByID<CRibbonComboBox>(cmd::FontSize);
+        auto* face = bar->FindByID<CRibbonFontComboBox>(cmd::FontName);
+        QCOMPARE(size->GetText(), QString("10"));
+        QCOMPARE(size->GetItem(size->GetCurSel()), QString("10"));
+        QCOMPARE(face->GetText(), QString("Courier New"));
+        QCOMPARE(bar->FindByID<CRibbonColorButton>(cmd::FontColor)->GetColor(), QColor(Qt::white));
+        QCOMPARE(bar->FindByID<CRibbonColorButton>(cmd::PageColor)->GetColor(), QColor(Qt::black));
+
+        // A 13-point font shows "13" with "14" selected, and filling the box runs no Font Size command.
+        s.Frame()->m_chooseFontHook = [](platform::LOGFONTW& font, platform::COLORREF&) {
+            font.lfHeight = PointsToHeight(13);
+            return true;
+        };
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::FontDialog));
+        QCOMPARE(size->GetText(), QString("13"));
+        QCOMPARE(size->GetItem(size->GetCurSel()), QString("14"));
+        QCOMPARE(s.ActiveView()->GetPrefs()->pointSize, 13);
+        QCOMPARE(commands.count(), 0);
+
+        // The user's choice issues the command.
+        emit size->GetComboBox()->activated(size->FindItem("16"));
+        QCOMPARE(commands.count(), 1);
+        QCOMPARE(s.ActiveView()->GetPrefs()->pointSize, 16);
+
+        // A face that is no entry is shown as it is, with no entry selected.
+        s.Frame()->FindFontElement(cmd::FontName)->ShowFace(u"No Such Face", 0);
+        QCOMPARE(face->GetText(), QString("No Such Face"));
+        QCOMPARE(face->GetCurSel(), -1);
+        QCOMPARE(commands.count(), 1);
+        QVERIFY(!s.Frame()->FindColorElement(cmd::FontBold));
+    }
+
+    void aQtFontBecomesALogFontAtTheOneResolution()
+    {
+        platform::SetScreenDpiY(96);
+        QFont font("DejaVu Sans Mono");
+        font.setPointSize(12);
+        font.setWeight(QFont::Bold);
+        font.setItalic(true);
+        const platform::LOGFONTW lf = LogFontFromQFont(font);
+        QCOMPARE(lf.lfHeight, -16);
+        QCOMPARE(lf.lfWeight, 700);
+        QCOMPARE(lf.lfItalic + lf.lfUnderline + lf.lfStrikeOut, 1);
+        QCOMPARE(std::u16string(lf.lfFaceName), std::u16string(u"DejaVu Sans Mono"));
+        QCOMPARE(lf.lfPitchAndFamily, kFixedPitchModern);
+        QCOMPARE(QFontFromLogFont(lf).pointSize(), 12);
+        FollowScreenDpi();  // back to the screen's
+    }
+
+    void theUpdatePassAppliesWhatChanged()
+    {
+        Started s;
+        QObject owner;
+        std::vector<CCmdUI> applied;
+        s.Frame()->AddCommandUI(cmd::FontBold, &owner, [&](const CCmdUI& ui) { applied.push_back(ui); });
+        QCOMPARE(applied.size(), 1u);
+        QVERIFY(!applied.back().m_bEnabled);
+        s.app->OpenDocumentFile(WriteFile("pass.log"));
+        QVERIFY(s.Settle());
+        Idle();  // the pass runs when the event loop is about to wait
+        QVERIFY(applied.back().m_bEnabled);
+        QCOMPARE(applied.back().m_nCheck, 0);
+        const std::size_t before = applied.size();
+        s.Frame()->ExecuteCommand(cmd::FontBold);
+        Idle();
+        QCOMPARE(applied.size(), before + 1);
+        QCOMPARE(applied.back().m_nCheck, 1);
+        s.Frame()->RunUpdatePass();
+        QCOMPARE(applied.size(), before + 1);  // nothing changed: nothing applied
+    }
+
+    void theContextMenuCopiesTheScreenAndMessagesCarryTheTitle()
+    {
+        Started s({WriteFile("menu.log")});
+        QVERIFY(s.Settle());
+        CFileWndWidget* text = s.ActiveFrame()->GetViewWidget()->TextWindow();
+        QStringList items;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction* action : menu->actions())
+                items << action->text() + (action->isEnabled() ? "" : " (disabled)");
+            menu->actions().front()->trigger();
+            menu->close();
+        });
+        emit text->customContextMenuRequested(QPoint(5, 5));
+        QCOMPARE(items, QStringList{"&Copy\tCtrl+C"});
+        QVERIFY(QApplication::clipboard()->text().contains("beta line"));
+
+        QString caption;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            caption = box->windowTitle();
+            box->close();
+        });
+        s.Frame()->MessageBox(nullptr, "x", platform::kMbOk);
+        QCOMPARE(caption, QString(kApplicationTitle));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    return Run<ShellTest>(argc, argv);
+}
+
+#include "ShellTest.moc"

@@ -1,0 +1,117 @@
+// What the shell's Qt tests share: settings and data folders of their own
+// (redirected before Qt first asks for them), sample files, a started
+// application and waits on conditions.
+#pragma once
+
+#include "app/ChildFrame.h"
+#include "app/MainFrame.h"
+#include "app/TextFileViewWidget.h"
+#include "app/TextFileViewerApp.h"
+#include "platform/AppInfo.h"
+#include "textwnd/qt/FileWndWidget.h"
+#include "view/TextFileView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace shelltest {
+
+// The folders of the whole run: XDG_CONFIG_HOME and XDG_DATA_HOME point into it.
+inline QTemporaryDir*& Root()
+{
+    static QTemporaryDir* root = nullptr;
+    return root;
+}
+
+inline QString DataHome()
+{
+    return Root()->path() + "/data";
+}
+
+inline QSettings Settings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(kProfileOrganization),
+                     QString::fromUtf8(kApplicationTitle));
+}
+
+// A clean start: no settings, no database, an empty folder of sample files.
+inline void Reset()
+{
+    QSettings settings = Settings();
+    settings.clear();
+    settings.sync();
+    QDir(DataHome()).removeRecursively();
+    QDir(Root()->path() + "/files").removeRecursively();
+    QDir().mkpath(Root()->path() + "/files");
+    qputenv("XDG_DATA_HOME", DataHome().toLocal8Bit());
+}
+
+inline std::string WriteFile(const QString& name, const QByteArray& bytes = "alpha line\nbeta line\n")
+{
+    const QString path = Root()->path() + "/files/" + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qWarning("could not write %s", qPrintable(path));
+    return QFile::encodeName(path).toStdString();
+}
+
+// A started application; ended (windows, documents, database) when it goes.
+struct Started {
+    std::unique_ptr<CTextFileViewerApp> app = std::make_unique<CTextFileViewerApp>();
+    std::ostringstream errors;
+    bool ok = false;
+
+    explicit Started(const std::vector<std::string>& files = {}) { ok = app->InitInstance(files, errors); }
+    CTextFileViewerMainFrame* Frame() const { return app->GetMainFrame(); }
+    CTextFileView* ActiveView() const { return Frame() ? Frame()->GetActiveView() : nullptr; }
+    CTextFileViewerChildFrame* ActiveFrame() const { return Frame() ? Frame()->GetActiveChildFrame() : nullptr; }
+    // Waits until every window has loaded its file (or gone).
+    bool Settle() const
+    {
+        return QTest::qWaitFor([this] {
+            for (CTextFileViewerChildFrame* frame : Frame()->GetChildFrames())
+                if (!frame->GetActiveView()->IsLoaded())
+                    return false;
+            return true;
+        });
+    }
+};
+
+// Lets a real event loop run until it waits for events (processEvents never waits, so it never idles).
+inline void Idle()
+{
+    QEventLoop loop;
+    QTimer::singleShot(30, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline int Lines(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Runs `main`-like: the folders redirected, then the tests of `Test`.
+template <class Test>
+int Run(int argc, char** argv)
+{
+    QTemporaryDir root;
+    Root() = &root;
+    qputenv("XDG_CONFIG_HOME", (root.path() + "/config").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", DataHome().toLocal8Bit());
+    QApplication app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace shelltest

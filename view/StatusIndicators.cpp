@@ -1,0 +1,73 @@
+#include "view/StatusIndicators.h"
+
+#include "file/Encoding.h"
+#include "textwnd/FileWnd.h"
+#include "view/CommandIds.h"
+#include "view/StringTable.h"
+
+#include <cstdint>
+
+namespace {
+
+// The pane's format with its "%d" replaced by `value`, written in full 64 bits.
+std::string formatCount(std::string_view format, std::int64_t value)
+{
+    std::string out(format);
+    const std::size_t at = out.find("%d");
+    if (at != std::string::npos)
+        out.replace(at, 2, std::to_string(value));
+    return out;
+}
+
+// Characters of a UTF-8 text: its bytes that do not continue a character.
+std::size_t charLength(std::string_view text)
+{
+    std::size_t n = 0;
+    for (char c : text)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+}  // namespace
+
+std::string StatusPaneText(int paneId, CFileWnd* wnd)
+{
+    if (!wnd || !wnd->HasText())
+        return {};
+    const unsigned unit = wnd->CodeUnitSize();
+    if (unit == 0)
+        return {};
+    switch (paneId) {
+    case cmd::PaneCurrentChar: {
+        const TextPos top = wnd->GetTop() == kNoPos ? wnd->DataStart() : wnd->GetTop();
+        return formatCount(text::PaneCurrentCharFormat, (top - wnd->DataStart()) / static_cast<std::int64_t>(unit));
+    }
+    case cmd::PaneTotalChars:
+        // Below 2^63 for any file a mapping can hold.
+        return formatCount(text::PaneTotalCharsFormat, static_cast<std::int64_t>(wnd->CharacterCount()));
+    case cmd::PaneEncoding: return EncodingName(wnd->GetEncoding());
+    default: return {};
+    }
+}
+
+int CPaneTextLengths::Slot(int paneId)
+{
+    switch (paneId) {
+    case cmd::PaneCurrentChar: return 0;
+    case cmd::PaneTotalChars: return 1;
+    case cmd::PaneEncoding: return 2;
+    default: return -1;
+    }
+}
+
+bool CPaneTextLengths::Update(int paneId, std::string_view text)
+{
+    const int slot = Slot(paneId);
+    if (slot < 0)
+        return false;
+    const std::size_t length = charLength(text);
+    if (length == m_nLengths[slot])
+        return false;
+    m_nLengths[slot] = length;
+    return true;
+}

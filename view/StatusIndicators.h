@@ -1,0 +1,34 @@
+// The status bar's three indicators of the active text window: the character
+// at the top of the screen, the file's character count and its encoding. The
+// bar polls them at every idle moment, so each is a constant-time function of
+// the window's state.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class CFileWnd;
+
+// The text of pane `paneId` (cmd::PaneCurrentChar, cmd::PaneTotalChars or
+// cmd::PaneEncoding) for `wnd`. Empty for any other id, and for all three when
+// there is no window or it holds no text: figures of a file that is no longer
+// shown would be wrong, and without a code-unit size there is nothing to
+// divide by. The counts are 64-bit: files of 2 GiB and more show positive figures.
+std::string StatusPaneText(int paneId, CFileWnd* wnd);
+
+// One remembered text length (in characters) per pane, initially 0. The
+// status bar is laid out again only when a pane's text changes its length, so
+// scrolling within the same number of digits only replaces the text.
+class CPaneTextLengths {
+public:
+    // Remembers the length of `text` for `paneId`; true when it differs from
+    // the length remembered before (the bar must be laid out again).
+    bool Update(int paneId, std::string_view text);
+
+private:
+    static constexpr int kPanes = 3;
+    static int Slot(int paneId);
+
+    std::size_t m_nLengths[kPanes] = {0, 0, 0};
+};

@@ -1,0 +1,396 @@
+#include "view/TextFileView.h"
+
+#include "platform/Win1252.h"
+#include "textwnd/FileWnd.h"
+#include "view/CommandIds.h"
+#include "view/DisplayPreferences.h"
+#include "view/StringTable.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+using platform::COLORREF;
+using platform::kFwBold;
+using platform::kFwNormal;
+using platform::kLfFaceSize;
+using platform::LOGFONTW;
+
+namespace {
+
+bool IsSpace(char16_t c)
+{
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+std::u16string FaceOf(const LOGFONTW& font)
+{
+    std::size_t n = 0;
+    while (n < kLfFaceSize && font.lfFaceName[n])
+        ++n;
+    return std::u16string(font.lfFaceName, n);
+}
+
+std::int32_t CaseOfCommand(int id)
+{
+    switch (id) {
+    case cmd::CaseOriginal: return TextCaseOriginal;
+    case cmd::CaseUpper: return TextCaseUpper;
+    case cmd::CaseLower: return TextCaseLower;
+    case cmd::CaseSentence: return TextCaseSentence;
+    default: return -1;
+    }
+}
+
+// The style byte a toggle command flips; null for Bold, which is a weight.
+std::uint8_t* StyleByte(LOGFONTW& font, int id)
+{
+    switch (id) {
+    case cmd::FontItalic: return &font.lfItalic;
+    case cmd::FontUnderline: return &font.lfUnderline;
+    case cmd::FontStrikethrough: return &font.lfStrikeOut;
+    default: return nullptr;
+    }
+}
+
+std::uint8_t* RecordStyleFlag(DisplayPreferences& prefs, int id)
+{
+    switch (id) {
+    case cmd::FontItalic: return &prefs.italic;
+    case cmd::FontUnderline: return &prefs.underline;
+    case cmd::FontStrikethrough: return &prefs.strikeOut;
+    default: return &prefs.bold;
+    }
+}
+
+}  // namespace
+
+std::int32_t ParseFontSize(const std::u16string& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        negative = text[i++] == u'-';
+    std::int64_t n = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        n = std::min<std::int64_t>(n * 10 + (text[i] - u'0'), INT32_MAX);  // a long run saturates
+    return static_cast<std::int32_t>(negative ? -n : n);
+}
+
+std::u16string FormatFontSize(std::int32_t size)
+{
+    const std::int64_t magnitude = std::llabs(static_cast<std::int64_t>(size));
+    const std::string digits = std::to_string(magnitude);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+CTextFileView::CTextFileView(CTextFileDoc* doc, IViewHost* host) : m_pDocument(doc), m_pHost(host) {}
+
+CTextFileView::~CTextFileView()
+{
+    OnDestroy();
+}
+
+bool CTextFileView::OnCreate()
+{
+    m_pFileWnd = m_pHost->CreateTextWindow();
+    if (!m_pFileWnd)
+        return false;
+    // The load waits until the window has been shown and sized: a new file
+    // shows its last screenful, and a question the load asks sits over it.
+    m_hWnd = platform::RegisterWindow(this);
+    platform::PostWindowMessage(m_hWnd, platform::WM_DEFERRED_LOAD, 0, 0);
+    return true;
+}
+
+void CTextFileView::OnDestroy()
+{
+    if (m_hWnd) {
+        platform::UnregisterWindow(m_hWnd);  // a load still in the queue is dropped
+        m_hWnd = 0;
+    }
+    if (m_pFindDialog) {
+        m_pFindDialog->DestroyWindow();
+        m_pFindDialog = nullptr;
+    }
+    if (!m_pFileWnd)
+        return;
+    if (m_bLoaded)
+        SaveDefaultPreferences(*m_pFileWnd);
+    m_pFileWnd = nullptr;
+    m_bLoaded = false;
+    m_pHost->DestroyTextWindow();
+}
+
+std::intptr_t CTextFileView::HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t)
+{
+    if (msg == platform::WM_DEFERRED_LOAD)
+        OnDeferredLoad();
+    return 0;
+}
+
+void CTextFileView::OnActivateView(bool bActivate)
+{
+    if (bActivate && m_pFileWnd)
+        SyncRibbonControls();
+}
+
+DisplayPreferences* CTextFileView::GetPrefs() const
+{
+    if (m_pOwnPrefs)
+        return m_pOwnPrefs.get();
+    return m_prefs ? m_prefs.Get() : nullptr;
+}
+
+void CTextFileView::OnDeferredLoad()
+{
+    if (!m_pFileWnd || m_bLoaded)
+        return;
+    if (g_pFilePrefDatabase) {
+        m_prefs = g_pFilePrefDatabase->FindOrAddRecord(m_pDocument->GetPathName());
+    } else {
+        m_pOwnPrefs = std::make_unique<DisplayPreferences>();
+        LoadDefaultPreferences(*m_pOwnPrefs);
+    }
+    const DisplayPreferences& prefs = *GetPrefs();
+    LOGFONTW font;
+    PreferencesToLogFont(font, prefs);
+    const std::int32_t requestedEncoding = prefs.requestedEncoding;
+    m_pFileWnd->SetLogFont(font);
+    m_pFileWnd->SetTextCase(prefs.textCase);
+    m_pFileWnd->SetFontColor(prefs.fontColor);
+    m_pFileWnd->SetPageColor(prefs.pageColor);
+
+    if (!m_pFileWnd->LoadFile(m_pDocument->GetMappedFile(), requestedEncoding)) {
+        m_pHost->DestroyFrame();
+        return;
+    }
+    m_bLoaded = true;
+    // A window loaded behind the active one must not take over the ribbon or the focus.
+    if (m_pHost->IsActiveView())
+        SyncRibbonControls();
+    else
+        SaveDefaultPreferences(*m_pFileWnd);
+}
+
+void CTextFileView::SyncColor(int id, COLORREF color)
+{
+    IRibbonColorElement* picker = m_pHost->FindColorElement(id);
+    if (picker && picker->GetColor() != color) {
+        picker->SetColor(color);
+        m_pHost->InvalidateRibbon();
+    }
+}
+
+void CTextFileView::SyncRibbonControls()
+{
+    SyncColor(cmd::FontColor, m_pFileWnd->GetFontColor());
+
+    IRibbonFontElement* fontBox = m_pHost->FindFontElement(cmd::FontName);
+    if (fontBox && !fontBox->HasFocus())
+        fontBox->ShowFace(FaceOf(m_pFileWnd->GetLogFont()), m_pFileWnd->GetLogFont().lfCharSet);
+
+    if (IRibbonComboElement* sizeBox = m_pHost->FindComboElement(cmd::FontSize)) {
+        const std::int32_t size = m_pFileWnd->GetFontPoints();
+        if (ParseFontSize(sizeBox->GetText()) != size) {
+            const std::u16string shown = FormatFontSize(size);
+            sizeBox->SetText(shown);
+            int entry = -1;
+            for (int i = 0; i < sizeBox->GetCount() && entry < 0; ++i)
+                if (sizeBox->GetItem(i) == shown)
+                    entry = i;
+            const std::int32_t magnitude = ParseFontSize(shown);
+            for (int i = 0; i < sizeBox->GetCount() && entry < 0; ++i)
+                if (ParseFontSize(sizeBox->GetItem(i)) > magnitude)
+                    entry = i;
+            // Selecting an entry also shows its text, which differs from the size only when the size is no entry.
+            if (entry >= 0) {
+                sizeBox->SelectItem(entry);
+                sizeBox->SetText(shown);
+            }
+        }
+    }
+
+    SyncColor(cmd::PageColor, m_pFileWnd->GetPageColor());
+    m_pHost->FocusTextWindow();
+    if (m_bLoaded)
+        SaveDefaultPreferences(*m_pFileWnd);
+}
+
+// --- Commands ------------------------------------------------------------------------------------------------------
+
+bool CTextFileView::OnCommand(int id)
+{
+    if (!m_pFileWnd)
+        return false;
+    DisplayPreferences* prefs = GetPrefs();
+    switch (id) {
+    case cmd::EditCopy: m_pFileWnd->CopyScreenToClipboard(); return true;
+    case cmd::Refresh: m_pFileWnd->LoadFile(nullptr, EncodingAuto); return true;
+    case cmd::FontDialog: OnFontDialog(); return true;
+    case cmd::FontName: ApplyFontName(); return true;
+    case cmd::FontSize: ApplyFontSize(); return true;
+    case cmd::FontGrow:
+    case cmd::FontShrink: {
+        const int entry = SizeStepTarget(id == cmd::FontGrow ? 1 : -1);
+        if (entry >= 0) {
+            m_pHost->FindComboElement(cmd::FontSize)->SelectItem(entry);
+            ApplyFontSize();
+        }
+        return true;
+    }
+    case cmd::FontBold:
+    case cmd::FontItalic:
+    case cmd::FontUnderline:
+    case cmd::FontStrikethrough: ToggleStyle(id); return true;
+    case cmd::FontColor:
+    case cmd::PageColor:
+        if (IRibbonColorElement* picker = m_pHost->FindColorElement(id)) {
+            const COLORREF color = picker->GetColor();
+            if (id == cmd::FontColor)
+                m_pFileWnd->SetFontColor(color);
+            else
+                m_pFileWnd->SetPageColor(color);
+            if (prefs)
+                (id == cmd::FontColor ? prefs->fontColor : prefs->pageColor) = color;
+        }
+        return true;
+    case cmd::CaseOriginal:
+    case cmd::CaseUpper:
+    case cmd::CaseLower:
+    case cmd::CaseSentence: SetTextCase(CaseOfCommand(id)); return true;
+    case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
+    default: return OnFindCommand(id);
+    }
+}
+
+bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
+{
+    if (!m_pFileWnd)
+        return false;
+    const LOGFONTW& font = m_pFileWnd->GetLogFont();
+    switch (ui.m_nID) {
+    case cmd::EditCopy:
+    case cmd::Refresh:
+    case cmd::FontDialog:
+    case cmd::FontName:
+    case cmd::FontSize:
+    case cmd::FontColor:
+    case cmd::PageColor:
+    case cmd::ChangeCase: ui.Enable(); return true;
+    case cmd::FontGrow:
+    case cmd::FontShrink: ui.Enable(SizeStepTarget(ui.m_nID == cmd::FontGrow ? 1 : -1) >= 0); return true;
+    case cmd::FontBold: ui.SetCheck(font.lfWeight > 500 ? 1 : 0); return true;
+    case cmd::FontItalic: ui.SetCheck(font.lfItalic ? 1 : 0); return true;
+    case cmd::FontUnderline: ui.SetCheck(font.lfUnderline ? 1 : 0); return true;
+    case cmd::FontStrikethrough: ui.SetCheck(font.lfStrikeOut ? 1 : 0); return true;
+    case cmd::CaseOriginal:
+    case cmd::CaseUpper:
+    case cmd::CaseLower:
+    case cmd::CaseSentence: ui.SetCheck(m_pFileWnd->GetTextCase() == CaseOfCommand(ui.m_nID) ? 1 : 0); return true;
+    default: return OnUpdateFindCommand(ui);
+    }
+}
+
+void CTextFileView::ApplyFontSize()
+{
+    IRibbonComboElement* sizeBox = m_pHost->FindComboElement(cmd::FontSize);
+    if (!sizeBox)
+        return;
+    const std::int32_t n = ParseFontSize(sizeBox->GetText());
+    if (n >= 1 && n <= 100) {
+        m_pFileWnd->SetFontPoints(n);
+        if (DisplayPreferences* prefs = GetPrefs())
+            prefs->pointSize = n;
+        return;
+    }
+    sizeBox->SetText(FormatFontSize(m_pFileWnd->GetFontPoints()));
+    m_pHost->MessageBox(text::FontSizeRange, platform::kMbOk);
+}
+
+void CTextFileView::ApplyFontName()
+{
+    IRibbonFontElement* fontBox = m_pHost->FindFontElement(cmd::FontName);
+    if (!fontBox)
+        return;
+    const std::u16string name = fontBox->GetText();
+    if (!fontBox->HasFace(name)) {
+        fontBox->SetText(FaceOf(m_pFileWnd->GetLogFont()));
+        std::string message = text::FontNameNotListed;
+        message.replace(message.find("%s"), 2, platform::Utf16ToUtf8(name));
+        m_pHost->MessageBox(message, platform::kMbOk | platform::kMbIconWarning);
+        return;
+    }
+    // A name typed and confirmed with Return leaves the selection where it was: choose the entry it names.
+    fontBox->ShowFace(name, m_pFileWnd->GetLogFont().lfCharSet);
+    std::u16string face;
+    std::uint8_t charSet = 0;
+    std::uint8_t pitchAndFamily = 0;
+    if (!fontBox->GetSelectedFace(face, charSet, pitchAndFamily))
+        return;
+    m_pFileWnd->SetFontFace(face.c_str(), charSet, pitchAndFamily);
+    if (DisplayPreferences* prefs = GetPrefs())
+        SetPreferencesFace(*prefs, face.c_str(), charSet, pitchAndFamily);
+}
+
+void CTextFileView::OnFontDialog()
+{
+    LOGFONTW font = m_pFileWnd->GetLogFont();
+    COLORREF color = m_pFileWnd->GetFontColor();
+    if (!m_pHost->ChooseFont(font, color))
+        return;
+    m_pHost->LockUpdates(true);
+    m_pFileWnd->SetLogFont(font);
+    m_pFileWnd->SetFontColor(color);
+    if (DisplayPreferences* prefs = GetPrefs()) {
+        PreferencesFromLogFont(*prefs, font);
+        prefs->fontColor = color;
+    }
+    m_pFileWnd->RemeasureFont();
+    SyncRibbonControls();
+    m_pHost->LockUpdates(false);
+}
+
+int CTextFileView::SizeStepTarget(int step)
+{
+    IRibbonComboElement* sizeBox = m_pHost->FindComboElement(cmd::FontSize);
+    if (!sizeBox || !m_pFileWnd)
+        return -1;
+    const std::int32_t size = ParseFontSize(FormatFontSize(m_pFileWnd->GetFontPoints()));
+    const int count = sizeBox->GetCount();
+    if (step > 0) {
+        for (int i = 0; i < count; ++i)
+            if (ParseFontSize(sizeBox->GetItem(i)) > size)
+                return i;
+    } else {
+        for (int i = count - 1; i >= 0; --i)
+            if (ParseFontSize(sizeBox->GetItem(i)) < size)
+                return i;
+    }
+    return -1;
+}
+
+void CTextFileView::ToggleStyle(int id)
+{
+    LOGFONTW font = m_pFileWnd->GetLogFont();
+    std::uint8_t value;
+    if (std::uint8_t* style = StyleByte(font, id)) {
+        value = *style ? 0 : 1;
+        *style = value;
+    } else {
+        font.lfWeight = font.lfWeight <= 500 ? kFwBold : kFwNormal;
+        value = font.lfWeight == kFwBold ? 1 : 0;
+    }
+    m_pFileWnd->SetLogFont(font);  // measures the font again
+    m_pFileWnd->Invalidate();
+    if (DisplayPreferences* prefs = GetPrefs())
+        *RecordStyleFlag(*prefs, id) = value;
+}
+
+void CTextFileView::SetTextCase(std::int32_t textCase)
+{
+    m_pFileWnd->SetTextCase(textCase);
+    if (DisplayPreferences* prefs = GetPrefs())
+        prefs->textCase = textCase;
+}

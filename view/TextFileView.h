@@ -1,0 +1,135 @@
+// The view of one window on an open file. It draws nothing itself: it owns
+// the text window that fills it, attaches the document's text and the file's
+// display preferences to it, and carries every display command of the
+// ribbon. Each command changes the text window and, in the same step, the
+// file's record in the preference database, so the choice is remembered for
+// that file at once. It also keeps the ribbon's font, size and colour
+// controls showing the state of the active window, and stores that state as
+// the defaults for files not seen before.
+//
+// Choices of ours where the classic design left them open or went wrong:
+// - The defaults are never saved from a view whose file is not loaded yet:
+//   its text window still has its initial state (Courier 8, grey on black),
+//   which would otherwise replace the user's defaults at every opening.
+// - Grow selects the first size entry above the window's size in points (as
+//   the box shows it, without sign) and Shrink the last one below it; each is
+//   enabled exactly while such an entry exists. Stepping the selected index
+//   went wrong whenever the shown size was no entry (13 points show "13" with
+//   "14" selected). For the same reason a shown size that is no entry selects
+//   the first entry above the size without its sign.
+// - A font name typed and confirmed in the font box applies the entry of that
+//   name, not whichever entry was selected before; a name that is no entry
+//   shows a warning naming it.
+// - A view loaded behind the active one saves the defaults but leaves the
+//   ribbon and the focus to the active view.
+// - Without a preference database the view works with an in-memory record.
+// - A Find Dialog command while the view's Find dialog is open takes the find
+//   text as the command does, shows it and the match-case setting in that
+//   dialog and brings it forward: a view has one Find dialog at most.
+// - A search over more than kBusySearchBytes of text shows the busy cursor.
+#pragma once
+
+#include "file/TextFileDoc.h"
+#include "platform/Window.h"
+#include "view/CommandTarget.h"
+#include "view/FilePrefDatabase.h"
+#include "view/ViewHost.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CFileWnd;
+
+// A size as a box shows it: white space at both ends removed, then a signed
+// decimal number from the start (reading stops at the first other character;
+// no digits give 0).
+std::int32_t ParseFontSize(const std::u16string& text);
+// The absolute value in decimal.
+std::u16string FormatFontSize(std::int32_t size);
+
+// The find box's history: the text moves to the head of the list (an entry
+// equal to it, compared exactly, goes), with no limit on its length. Returns
+// the text's index, 0.
+int AddHistoryItem(IRibbonComboElement& box, const std::u16string& text);
+
+// The most characters the Find dialog's text holds.
+inline constexpr std::size_t FIND_TEXT_MAX = 80;
+// Searches over more text than this (bytes of the mapping) show the busy cursor.
+inline constexpr std::int64_t kBusySearchBytes = std::int64_t{64} << 20;
+
+class CTextFileView : public ICommandTarget, public platform::IMessageTarget {
+public:
+    // `doc` and `host` outlive the view.
+    CTextFileView(CTextFileDoc* doc, IViewHost* host);
+    ~CTextFileView() override;
+    CTextFileView(const CTextFileView&) = delete;
+    CTextFileView& operator=(const CTextFileView&) = delete;
+
+    // Window creation: makes the text window and posts the deferred load to
+    // itself. False when the text window cannot be made.
+    bool OnCreate();
+    // Window destruction: saves the defaults (of a loaded file only) and
+    // destroys the text window. A load still pending never happens.
+    void OnDestroy();
+    // The view's window became the active one (or stopped being it).
+    void OnActivateView(bool bActivate);
+
+    // Attaches the file's record and text to the text window; a file the
+    // window refuses closes the view's frame. Runs once, from the posted message.
+    void OnDeferredLoad();
+    // Makes the ribbon show the text window's font, size and colours, gives
+    // the window the focus and saves the defaults.
+    void SyncRibbonControls();
+
+    // The find box's text, moved to the head of its history and shown as its
+    // caption; empty without a find box.
+    std::u16string TakeFindText();
+    // The Find dialog's Find Next: searches down or up with its text and
+    // match case (which becomes the view's), then shows the text in the find
+    // box, leaving the history as it is.
+    void OnFindDialogNext(IFindDialog* dialog, const std::u16string& text, bool matchCase, bool down);
+    // The Find dialog is closing: it goes, and the view forgets it.
+    void OnFindDialogClosing(IFindDialog* dialog);
+    bool IsMatchCase() const { return m_bMatchCase; }
+
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+    std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+    CTextFileDoc* GetDocument() const { return m_pDocument; }
+    CFileWnd* GetFileWnd() const { return m_pFileWnd; }
+    platform::HWND GetSafeHwnd() const { return m_hWnd; }
+    // Whether the file is attached and shown.
+    bool IsLoaded() const { return m_bLoaded; }
+    // The file's record; null before the deferred load. Valid until the next database call.
+    DisplayPreferences* GetPrefs() const;
+
+private:
+    void ApplyFontSize();
+    void ApplyFontName();
+    void OnFontDialog();
+    // Grow (+1) or Shrink (-1): the size entry it selects, or -1 when there is none.
+    int SizeStepTarget(int step);
+    void ToggleStyle(int id);
+    void SetTextCase(std::int32_t textCase);
+    void SyncColor(int id, platform::COLORREF color);
+    // The find commands (TextFileViewFind.cpp); false for other ids.
+    bool OnFindCommand(int id);
+    bool OnUpdateFindCommand(CCmdUI& ui);
+    void OnFindDialog();
+    // One search of the text window with the view's match case.
+    void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
+
+    CTextFileDoc* m_pDocument;
+    IViewHost* m_pHost;
+    CFileWnd* m_pFileWnd = nullptr;  // owned by the host's window
+    platform::HWND m_hWnd = 0;
+    bool m_bLoaded = false;
+    CPrefRecordRef m_prefs;
+    // The record when there is no database object at all.
+    std::unique_ptr<DisplayPreferences> m_pOwnPrefs;
+    IFindDialog* m_pFindDialog = nullptr;  // the open Find dialog of this view
+    bool m_bSearched = false;              // a Find has run: Find Next and Previous stay enabled
+    bool m_bMatchCase = false;
+};
