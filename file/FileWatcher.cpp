@@ -1,14 +1,10 @@
 #include "file/FileWatcher.h"
 
+#include "platform/Process.h"
 #include "platform/SigbusGuard.h"
 #include "platform/Window.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
-#include <pthread.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 using platform::HWND;
 using platform::WM_FILE_CHANGED;
@@ -44,12 +40,8 @@ bool CFileWatcher::AddWindow(const char* path, HWND hwnd)
         m_pszPath = path;
         // Watch the directory where the file really lives: for a symbolic
         // link that is the target's, where the writes happen.
-        std::string real = m_pszPath;
-        if (char* resolved = ::realpath(path, nullptr)) {
-            real = resolved;
-            std::free(resolved);
-        }
-        m_pszDirectory = DirectoryOf(real);
+        const std::string real = platform::RealPath(m_pszPath);
+        m_pszDirectory = DirectoryOf(real.empty() ? m_pszPath : real);
         m_hFile = platform::OpenReadShared(m_pszPath);
         m_dwLastSize = platform::FileSizeByHandle(m_hFile);
         m_nStaleListener = m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, m_wake.Fd()) : -1;
@@ -119,8 +111,8 @@ void CFileWatcher::NotifyWindows()
 
 void CFileWatcher::WatchThreadProc()
 {
-    pthread_setname_np(pthread_self(), "ostrel-watch");
-    m_nThreadId = static_cast<int>(::syscall(SYS_gettid));
+    platform::NameCurrentThread("ostrel-watch");
+    m_nThreadId = platform::CurrentThreadId();
     while (!m_bStop.load()) {
         // Woken by a change in the directory, a caught truncation or the
         // stop; in any case the size is looked at once a second.

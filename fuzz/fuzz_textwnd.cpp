@@ -1,7 +1,9 @@
 // Loads arbitrary bytes as a file in each requested encoding and drives the
-// line steps, line reads, the last screenful, painting and scrolling from
-// arbitrary positions and client sizes. AddressSanitizer catches any read
-// outside the mapping; the asserts check that steps stay within the data.
+// line steps, line reads, the last screenful, painting, scrolling and the
+// three searches from arbitrary positions and client sizes. AddressSanitizer
+// catches any read outside the mapping; the asserts check that steps and
+// matches stay within the data.
+#include "platform/Win1252.h"
 #include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
@@ -83,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         const std::uint8_t op = script.Byte();
         const TextPos p0 = start + (span ? (static_cast<TextPos>(script.Byte() | (script.Byte() << 8)) * unit) % (span + unit) : 0);
         TextPos p = std::min(p0, end);
-        switch (op % 12) {
+        switch (op % 13) {
         case 0: {
             const TextPos before = p;
             const bool moved = wnd.NextLineStart(p);
@@ -124,6 +126,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         case 9: wnd.SetHighlight(p, (std::min(end, p + unit * (script.Byte() % 7)) - p) / unit); break;
         case 10: wnd.CopyScreenToClipboard(); break;
         case 11: CFileWndTestAccess::SetHorzOffset(wnd, script.Byte() % 50); break;
+        case 12: {
+            // A piece of the text from p (so that matches are likely), searched either way.
+            const std::uint8_t* v = wnd.ViewBytes();
+            std::u16string text;
+            for (TextPos q = p; q < end && text.size() < 1u + script.Byte() % 4; q += unit) {
+                const int e = wnd.GetEncoding();
+                text.push_back(e == EncodingUtf16LE   ? char16_t(v[q] | v[q + 1] << 8)
+                               : e == EncodingUtf16BE ? char16_t(v[q] << 8 | v[q + 1])
+                                                      : platform::Win1252ToUnicode(v[q]));
+            }
+            if (op & 0x20 || text.empty())
+                text.insert(0, 1, char16_t(script.Byte()));
+            const bool ignoreCase = op & 0x10;
+            const int kind = script.Byte() % 3;
+            const int found = kind == 0   ? wnd.FindFirst(ignoreCase, text)
+                              : kind == 1 ? wnd.FindNext(ignoreCase, text)
+                                          : wnd.FindPrevious(ignoreCase, text);
+            Check(found == 0 || wnd.GetHighlightStart() == kNoPos, "a failed search clears the highlight");
+            Check(found != 0 || (wnd.GetHighlightStart() == wnd.GetLastMatch() && wnd.GetLastMatch() >= start &&
+                                 wnd.GetHighlightEnd() <= end && (wnd.GetLastMatch() - start) % unit == 0),
+                  "a match lies in the data, on the unit grid");
+            break;
+        }
         }
         Check(wnd.GetTop() >= start && wnd.GetTop() <= wnd.LastPageTop(), "top within the data");
         port.Paint(wnd, (op & 0x40) != 0);

@@ -4,9 +4,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,6 +141,39 @@ std::uint64_t ReadAt(FileHandle h, std::uint8_t* buffer, std::uint64_t n, std::i
     return done;
 }
 
+bool WriteAt(FileHandle h, const void* data, std::uint64_t n, std::int64_t offset)
+{
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (n > 0) {
+        const ssize_t done = h < 0 ? -1 : ::pwrite(h, p, static_cast<size_t>(n), static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        p += done;
+        n -= static_cast<std::uint64_t>(done);
+        offset += done;
+    }
+    return true;
+}
+
+LockResult TryLockFile(FileHandle h)
+{
+    for (;;) {
+        if (::flock(h, LOCK_EX | LOCK_NB) == 0)
+            return LockResult::Locked;
+        if (errno == EWOULDBLOCK)
+            return LockResult::Busy;
+        if (errno != EINTR)
+            return LockResult::Unsupported;
+    }
+}
+
+void UnlockFile(FileHandle h)
+{
+    ::flock(h, LOCK_UN);
+}
+
 std::string AbsolutePath(const std::string& path)
 {
     if (path.empty() || path[0] == '/')
@@ -150,6 +185,37 @@ std::string AbsolutePath(const std::string& path)
     if (cwd.empty() || cwd.back() != '/')
         cwd += '/';
     return cwd + path;
+}
+
+std::string RealPath(const std::string& path)
+{
+    std::string out;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        out = resolved;
+        std::free(resolved);
+    }
+    return out;
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsPrivateFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+void MakeFolders(const std::string& path)
+{
+    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos == path.size() || path[pos] == '/')
+            ::mkdir(path.substr(0, pos).c_str(), 0700);
+    }
 }
 
 std::string CleanAbsolutePath(const std::string& path)

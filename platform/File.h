@@ -46,14 +46,35 @@ bool IsHole(FileHandle h, std::int64_t from, std::int64_t to);
 // `end` itself when that byte holds data.
 std::int64_t HoleStartBefore(FileHandle h, std::int64_t end, std::int64_t floor);
 
+// Writes all `n` bytes at `offset` without moving the file offset; false
+// when the system refuses part of them (a full disk among others).
+bool WriteAt(FileHandle h, const void* data, std::uint64_t n, std::int64_t offset);
+
 // Reads up to `n` bytes at `offset` without moving the file offset; returns
 // how many were read (fewer at the end of the file, 0 on failure). It costs a
 // copy but no page of the caller's mappings: a long scan stays out of memory.
 std::uint64_t ReadAt(FileHandle h, std::uint8_t* buffer, std::uint64_t n, std::int64_t offset);
 
+// An exclusive advisory lock on the whole file, shared by every process
+// that asks for it; TryLockFile never waits.
+enum class LockResult { Locked, Busy, Unsupported };
+LockResult TryLockFile(FileHandle h);
+void UnlockFile(FileHandle h);
+
 // Absolute form of a path (without resolving symbolic links), for the
 // watcher, which must know the file's directory even for "app.log".
 std::string AbsolutePath(const std::string& path);
+// The path with every symbolic link resolved, or empty when it cannot be.
+std::string RealPath(const std::string& path);
+
+// Folders.
+bool IsFolder(const std::string& path);
+// A real folder (not a link to one) of this user that nobody else may write.
+bool IsPrivateFolder(const std::string& path);
+// Creates every missing folder of `path`, private to the user (mode 0700, as
+// the XDG base directories ask). Failures show when the folder is looked at.
+void MakeFolders(const std::string& path);
+
 // The same without "." parts and repeated slashes, which never change the file
 // named: the one spelling of a document's path. Symbolic links are not
 // resolved and ".." is kept, since through a symlinked folder "dir/../x"

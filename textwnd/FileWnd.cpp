@@ -4,8 +4,6 @@
 
 #include "file/FileWatcher.h"
 #include "platform/AppInfo.h"
-#include "platform/File.h"
-#include "textwnd/LineScan.h"
 #include "textwnd/UnicodeCase.h"
 
 #include <algorithm>
@@ -22,17 +20,6 @@ using platform::kMbYesNoCancel;
 using platform::LOGFONTW;
 using platform::MulDiv;
 using platform::WM_FILE_CHANGED;
-
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "16-bit units are read as little-endian host values");
-
-using linescan::Load16;
-
-namespace {
-
-constexpr std::uint8_t kCR = 0x0D;
-constexpr std::uint8_t kLF = 0x0A;
-
-}  // namespace
 
 CFileWnd::CFileWnd(IFileWndPort* port) : m_pPort(port)
 {
@@ -56,38 +43,26 @@ std::uint64_t CFileWnd::LiveSize() const
 
 const std::uint8_t* CFileWnd::ViewBytes() const
 {
-    return m_pMappedFile ? m_pMappedFile->View() : nullptr;
+    return m_lines.View();
 }
 
 bool CFileWnd::HasText() const
 {
-    return ViewBytes() != nullptr && EncodingHasLines(m_nEncoding);
+    return m_lines.HasText();
 }
 
 TextPos CFileWnd::DataStart() const
 {
-    return ViewBytes() ? static_cast<TextPos>(m_nBomLength) : kNoPos;
+    return m_lines.DataStart();
 }
 
 TextPos CFileWnd::DataEnd() const
 {
-    if (!ViewBytes())
-        return kNoPos;
-    const unsigned unit = EncodingUnitSize(m_nEncoding);
-    const std::uint64_t size = LiveSize();
-    if (unit == 0 || size <= m_nBomLength)
-        return static_cast<TextPos>(m_nBomLength);
-    // Whole code units only: the odd trailing byte of a UTF-16 file is never read.
-    return static_cast<TextPos>(m_nBomLength + (size - m_nBomLength) / unit * unit);
+    return m_lines.DataEnd();
 }
 
 unsigned CFileWnd::CodeUnitSize()
 {
-    if (m_nEncoding == EncodingUtf16LE) {
-        m_chCR = 0x000D, m_chLF = 0x000A, m_chTab = 0x0009;
-    } else if (m_nEncoding == EncodingUtf16BE) {
-        m_chCR = 0x0D00, m_chLF = 0x0A00, m_chTab = 0x0900;
-    }
     return EncodingUnitSize(m_nEncoding);
 }
 
@@ -110,7 +85,7 @@ std::int64_t CFileWnd::CharIndex(TextPos p) const
 
 std::int32_t CFileWnd::DetectEncoding(std::int32_t requested)
 {
-    const std::uint8_t* v = ViewBytes();
+    const std::uint8_t* v = m_pMappedFile ? m_pMappedFile->View() : nullptr;
     const std::uint64_t n = LiveSize();
     std::int32_t detected = EncodingNone;
     std::uint32_t length = 0;
@@ -144,7 +119,7 @@ std::int32_t CFileWnd::DetectEncoding(std::int32_t requested)
         effective = answer == kIdYes ? requested : answer == kIdNo ? detected : EncodingNone;
     }
     m_nEncoding = effective;
-    CodeUnitSize();  // sets the 16-bit break units for the UTF-16 encodings
+    m_lines.Attach(m_pMappedFile, m_nBomLength, m_nEncoding);
     return effective;
 }
 
@@ -156,7 +131,7 @@ void CFileWnd::SyncWithMapping()
     if (size == m_nSeenSize)
         return;
     m_nSeenSize = size;
-    m_nFirstHole = kNoPos;
+    m_lines.ForgetHoles();
     if (!HasText())
         return;  // kept, not read; clamped once there is text again
     const TextPos end = DataEnd();
@@ -172,7 +147,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
     try {
         const WRect rc = m_pPort->GetClientRect();
         // Holes may have come or gone with the change that asked for this load.
-        m_nFirstHole = kNoPos;
+        m_lines.ForgetHoles();
         if (mapping) {
             m_pMappedFile = mapping;
             m_nSeenSize = LiveSize();
@@ -232,6 +207,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         return true;
     } catch (...) {
         m_pMappedFile = nullptr;
+        m_lines.Attach(nullptr, 0, EncodingNone);
         m_pTop = kNoPos;
         return false;
     }
@@ -350,7 +326,6 @@ int CFileWnd::VisibleLines()
     return m_pPort->GetClientRect().Height() / GetLineHeight();
 }
 
-// Called by ReadLine only (see FileWndRead.cpp for why).
 void CFileWnd::NoteLineLength(std::int64_t columns)
 {
     if (columns > m_nLongestLine) {
@@ -364,149 +339,16 @@ bool CFileWnd::NextLineStart(TextPos& p)
     const TextPos last = LastPageTop();
     if (!HasText() || p == kNoPos || p >= last)
         return false;
-    const TextPos end = DataEnd();
-    const TextPos limit = std::min(last, end);
-    const std::uint8_t* v = ViewBytes();
     const TextPos start = p;
-    TextPos q;
-    if (IsWide()) {
-        q = linescan::FindAny16(v + p, v + limit, 0, m_chCR, m_chLF) - v;
-        if (q < limit) {
-            const std::uint16_t c = Load16(v + q);
-            if (c != 0) {
-                const std::uint16_t other = c == m_chCR ? m_chLF : m_chCR;
-                q += q + 4 <= end && Load16(v + q + 2) == other ? 4 : 2;
-            }
-        }
-    } else {
-        q = linescan::FindAny8(v + p, v + limit, 0, kCR, kLF) - v;
-        if (q < limit && v[q] != 0) {
-            const std::uint8_t other = v[q] == kCR ? kLF : kCR;
-            q += q + 1 < end && v[q + 1] == other ? 2 : 1;
-        }
-    }
-    // Backward pairing can put the last screenful between the two units of a
-    // pair that forward pairing steps over whole (a LF | CR LF): stop at it,
-    // so that a window brought to the end by any line step follows the file.
-    p = std::min(q, last);
+    p = m_lines.NextLineStart(p, last);
     return p != start;
-}
-
-TextPos CFileWnd::FirstHole()
-{
-    if (m_nFirstHole == kNoPos)
-        m_nFirstHole = m_pMappedFile ? platform::FirstHole(m_pMappedFile->Handle()) : INT64_MAX;
-    return m_nFirstHole;
-}
-
-bool CFileWnd::HoldsData(TextPos from, TextPos to)
-{
-    return to <= FirstHole() || !platform::IsHole(m_pMappedFile->Handle(), from, to);
-}
-
-TextPos CFileWnd::FindLastBreak(TextPos from, TextPos to)
-{
-    // A first chunk, read in place, holds the usual line. A run without a
-    // break beyond it is a huge line or zeros (a preallocated log, or one cut
-    // short by a crash): it is read in chunks through a buffer, at memory
-    // speed, and none of its pages is mapped in (they would stay resident).
-    constexpr TextPos kNearChunk = 16 << 10;
-    constexpr TextPos kLongChunk = 1 << 20;
-    const std::uint8_t* v = ViewBytes();
-    const platform::FileHandle fd = m_pMappedFile->Handle();
-    const bool wide = IsWide();
-    const TextPos unit = wide ? 2 : 1;
-    std::unique_ptr<std::uint8_t[]> buffer;
-    TextPos chunk = kNearChunk;
-    TextPos e = to;
-    while (e > from) {
-        if (e > FirstHole()) {
-            // A hole holds no break: skip it unread, but keep the unit that
-            // its start may cut (a data byte and a zero can form a break).
-            const TextPos h = platform::HoleStartBefore(fd, e, from);
-            const TextPos kept = from + (h - from + unit - 1) / unit * unit;
-            if (kept < e) {
-                e = kept;
-                continue;
-            }
-        }
-        TextPos c = std::max(from, (e - unit) / chunk * chunk);
-        c += (c - from) % unit;  // on the unit grid, which an odd mark length shifts
-        const auto n = static_cast<std::uint64_t>(e - c);
-        const std::uint8_t* b = v + c;
-        if (chunk == kLongChunk) {
-            if (!buffer)
-                buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kLongChunk);
-            // Bytes the file no longer holds read as zeros, as in the mapping.
-            const std::uint64_t got = platform::ReadAt(fd, buffer.get(), n, c);
-            std::memset(buffer.get() + got, 0, n - got);
-            b = buffer.get();
-        }
-        const std::uint8_t* r =
-            wide ? linescan::FindLastAny16(b, b + n, m_chCR, m_chLF) : linescan::FindLastAny8(b, b + n, kCR, kLF);
-        if (r)
-            return c + (r - b);
-        chunk = kLongChunk;
-        e = c;
-    }
-    return kNoPos;
-}
-
-bool CFileWnd::IsInsidePair(TextPos p) const
-{
-    const bool wide = IsWide();
-    const TextPos unit = wide ? 2 : 1;
-    const TextPos start = DataStart();
-    if (p - unit < start || p + unit > DataEnd())
-        return false;
-    const std::uint8_t* v = ViewBytes();
-    const std::uint16_t cr = wide ? m_chCR : kCR;
-    const std::uint16_t lf = wide ? m_chLF : kLF;
-    auto pairAt = [&](TextPos i) {
-        const std::uint16_t a = wide ? Load16(v + i) : v[i];
-        const std::uint16_t b = wide ? Load16(v + i + 2) : v[i + 1];
-        return (a == cr && b == lf) || (a == lf && b == cr);
-    };
-    if (!pairAt(p - unit))
-        return false;
-    // Forward reading pairs a run of alternating breaks from its first unit:
-    // p - unit opens a pair when it lies an even number of units into the run.
-    TextPos s = p - unit;
-    while (s - unit >= start && pairAt(s - unit))
-        s -= unit;
-    return (p - unit - s) / unit % 2 == 0;
 }
 
 bool CFileWnd::PrevLineStart(TextPos& p)
 {
-    const TextPos start = DataStart();
-    if (!HasText() || p <= start)
+    if (!HasText() || p <= DataStart())
         return false;
-    p = std::min(p, DataEnd());
-    const std::uint8_t* v = ViewBytes();
-    const TextPos unit = IsWide() ? 2 : 1;
-    TextPos q = p;
-    if (HoldsData(p - unit, p)) {
-        if (IsWide()) {
-            auto isBreak = [&](TextPos at) {
-                const std::uint16_t u = Load16(v + at);
-                return u == m_chCR || u == m_chLF;
-            };
-            if (p - start >= 4 && isBreak(p - 4) && isBreak(p - 2) && Load16(v + p - 4) != Load16(v + p - 2))
-                q = p - 4;
-            else if (isBreak(p - 2))
-                q = p - 2;
-        } else {
-            auto isBreak = [&](TextPos at) { return v[at] == kCR || v[at] == kLF; };
-            if (p - start >= 2 && isBreak(p - 2) && isBreak(p - 1) && v[p - 2] != v[p - 1])
-                q = p - 2;
-            else if (isBreak(p - 1))
-                q = p - 1;
-        }
-    }
-    const TextPos r = FindLastBreak(start, q);
-    q = r == kNoPos ? start : r + unit;
-    p = q;
+    p = m_lines.PrevLineStart(std::min(p, DataEnd()));
     return true;
 }
 
@@ -515,30 +357,42 @@ TextPos CFileWnd::LineStartOf(TextPos p)
     const TextPos start = DataStart();
     if (!HasText() || p <= start)
         return p == kNoPos ? p : std::max(p, start);
-    p = std::min(p, DataEnd());
-    const TextPos unit = IsWide() ? 2 : 1;
-    // Between the two units of a pair: the line is the one that the pair ends.
-    if (HoldsData(p - unit, p + unit) && IsInsidePair(p))
-        p -= unit;
-    const TextPos r = FindLastBreak(start, p);
-    return r == kNoPos ? start : r + unit;
+    return m_lines.LineStartOf(std::min(p, DataEnd()));
 }
 
 TextPos CFileWnd::LineLastOf(TextPos p)
 {
-    const TextPos end = DataEnd();
     if (!HasText() || p == kNoPos)
-        return end;
-    const TextPos start = DataStart();
-    p = std::clamp(p, start, end);
-    const std::uint8_t* v = ViewBytes();
-    // A break at the very start leaves no unit before it: the line is empty.
-    if (IsWide()) {
-        const TextPos q = linescan::FindAny16(v + p, v + end, m_chCR, m_chLF, m_chLF) - v;
-        return q < end ? std::max(q - 2, start) : end;
+        return DataEnd();
+    return m_lines.LineLastOf(std::clamp(p, DataStart(), DataEnd()));
+}
+
+// Only line reads note line lengths: the horizontal range counts display
+// columns, which only a read that expands tabs knows. That is enough:
+// painting reads every line it shows (n + 2 rows from the top, whichever of
+// them are repainted), so a line is noted before the user can scroll along
+// it, and ShowMatch reads the line of a match before it places it. The line
+// steps look for breaks only: a step's unit count is not a line's width once
+// tabs are expanded, and expanding them on every step would make scrolling
+// pay for columns nobody looks at.
+void CFileWnd::ReadLine(TextPos& p, std::string* narrow, std::u16string* wide, std::size_t maxChars,
+                        LineColumns* columns)
+{
+    if (narrow)
+        narrow->clear();
+    if (wide)
+        wide->clear();
+    LineColumns local;
+    LineColumns& c = columns ? *columns : local;
+    if (!HasText() || p == kNoPos || p >= DataEnd()) {
+        c.storedEnd = c.contentEnd = p;
+        c.width = 0;
+        std::fill(std::begin(c.markColumns), std::end(c.markColumns), 0);
+        return;
     }
-    const TextPos q = linescan::FindAny8(v + p, v + end, kCR, kLF, kLF) - v;
-    return q < end ? std::max(q - 1, start) : end;
+    p = m_lines.ReadLine(p, narrow, wide, maxChars, c);
+    // The break counts as its units.
+    NoteLineLength(c.width + (p - c.contentEnd) / m_lines.Unit());
 }
 
 TextPos CFileWnd::LastPageTop()

@@ -4,7 +4,9 @@
 // Positions are byte offsets from the start of the mapping (not addresses):
 // several windows share one mapped file, and a reload in any of them moves
 // the view. kNoPos ("none") compares below every position. Every read is
-// bounded by the mapping as it is now (see SyncWithMapping).
+// bounded by the mapping as it is now (see SyncWithMapping). The rules of
+// lines are the line model's (textwnd/LineModel.h); the window steps through
+// it, bounded by its last screenful, and keeps what it has met.
 #pragma once
 
 #include "file/Encoding.h"
@@ -12,6 +14,7 @@
 #include "platform/Types.h"
 #include "platform/Window.h"
 #include "textwnd/FileWndPort.h"
+#include "textwnd/LineModel.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,32 +22,11 @@
 
 class CFileWatcher;
 
-using TextPos = std::int64_t;
-inline constexpr TextPos kNoPos = -1;
-
 enum TextCase : std::int32_t {
     TextCaseOriginal = 0,
     TextCaseUpper = 1,
     TextCaseLower = 2,
     TextCaseSentence = 3,
-};
-
-// A line read in display columns (tabs expanded), beyond its text: what the
-// reader asks for and what it learns on the way.
-struct LineColumns {
-    // The first display column to store: the columns left of it are stepped
-    // over without being stored, their tabs still counted.
-    std::int64_t firstColumn = 0;
-    // Positions whose display columns are wanted (kNoPos when not).
-    TextPos marks[3] = {kNoPos, kNoPos, kNoPos};
-
-    // The display column of the first unit at or after each mark: 0 for a
-    // mark at or before the start of the read, the line's width for a mark
-    // past its last character.
-    std::int64_t markColumns[3] = {0, 0, 0};
-    std::int64_t width = 0;       // display columns of the whole line
-    TextPos storedEnd = kNoPos;   // first unit right of the stored columns, or contentEnd
-    TextPos contentEnd = kNoPos;  // the line's break, its NUL, or the end of the data
 };
 
 class CFileWnd : public platform::IMessageTarget {
@@ -151,8 +133,8 @@ public:
     std::int32_t GetEncoding() const { return m_nEncoding; }
     std::uint32_t GetBomLength() const { return m_nBomLength; }
     // The break units of a UTF-16 file as the host loads them from its bytes.
-    std::uint16_t GetCRUnit() const { return m_chCR; }
-    std::uint16_t GetLFUnit() const { return m_chLF; }
+    std::uint16_t GetCRUnit() const { return m_lines.CRUnit(); }
+    std::uint16_t GetLFUnit() const { return m_lines.LFUnit(); }
     std::int64_t GetHorzOffset() const { return m_nHorzOffset; }
     std::int64_t GetLongestLine() const { return m_nLongestLine; }
     int GetColumns() const { return m_nColumns; }
@@ -168,22 +150,11 @@ public:
 
 private:
     int MeasureFont();
-    bool IsWide() const { return m_nEncoding == EncodingUtf16LE || m_nEncoding == EncodingUtf16BE; }
     std::uint64_t LiveSize() const;
     int VisibleLines();
     // Sentence state after the characters of [from, to) that a row could not
     // hold (they are drawn past the right edge and still count).
     bool SentenceStateAfter(TextPos from, TextPos to, bool state) const;
-    // Position of the last CR or LF unit in [from, to), or kNoPos. A long scan
-    // skips the file's holes unread and reads the rest through a buffer, so
-    // that none of its pages is mapped in.
-    TextPos FindLastBreak(TextPos from, TextPos to);
-    // Whether p lies between the two units of a CR/LF pair as forward reading pairs them.
-    bool IsInsidePair(TextPos p) const;
-    // Offset of the mapped file's first hole (cached until the next load or size change).
-    TextPos FirstHole();
-    // Whether [from, to) may hold data (false only for a known hole).
-    bool HoldsData(TextPos from, TextPos to);
     std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
     int ConcludeSearch(TextPos m, std::int64_t length);
 
@@ -215,7 +186,6 @@ private:
     std::uint32_t m_nBomLength = 0;
     std::int32_t m_nTextCase = TextCaseOriginal;
     std::int64_t m_nLongestLine = 0;
-    std::uint16_t m_chCR = 0, m_chLF = 0, m_chTab = 0;
     std::u16string m_strFind;
     TextPos m_pFindAnchor = kNoPos;
     TextPos m_pLastMatch = kNoPos;
@@ -225,5 +195,5 @@ private:
     IFileWndPort* m_pPort;
     platform::HWND m_hWnd = 0;
     std::uint64_t m_nSeenSize = 0;  // mapped size at the last sync
-    TextPos m_nFirstHole = kNoPos;  // kNoPos: not asked yet
+    CLineModel m_lines;             // the text as lines: the mapping, the mark, the encoding
 };

@@ -24,7 +24,7 @@ void CFileWnd::CopyScreenToClipboard()
             ReadLine(p, nullptr, nullptr);
         n = static_cast<std::uint64_t>(p - top);
     }
-    const bool wide = IsWide();
+    const bool wide = m_lines.IsWide();
 
     std::vector<std::uint8_t> block;
     try {
@@ -35,9 +35,7 @@ void CFileWnd::CopyScreenToClipboard()
     }
     if (n)
         std::memcpy(block.data(), ViewBytes() + m_pTop, n);
-    if (m_nEncoding == EncodingUtf16BE)
-        for (std::uint64_t i = 0; i + 1 < n; i += 2)
-            std::swap(block[i], block[i + 1]);
+    m_lines.ToHostOrder(block.data(), n);
 
     if (!m_pPort->OpenClipboard()) {
         m_pPort->ShowMessageBox("Unable to open clipboard", kApplicationTitle, kMbOk);

@@ -1,7 +1,6 @@
 // Painting one screenful from the top position, and the display-only text case.
 #include "textwnd/FileWnd.h"
 
-#include "textwnd/LineScan.h"
 #include "textwnd/UnicodeCase.h"
 
 #include <algorithm>
@@ -101,25 +100,14 @@ void CFileWnd::ApplyTextCase(std::u16string& segment)
 
 bool CFileWnd::SentenceStateAfter(TextPos from, TextPos to, bool state) const
 {
-    const std::uint8_t* v = ViewBytes();
-    if (IsWide()) {
-        const bool swap = m_nEncoding == EncodingUtf16BE;
-        for (TextPos q = to - 2; q >= from; q -= 2) {
-            std::uint16_t u = linescan::Load16(v + q);
-            if (swap)
-                u = static_cast<std::uint16_t>((u >> 8) | (u << 8));
-            if (u == '.')
-                return true;
-            if (IsLetter16(u))
-                return false;
-        }
-    } else {
-        for (TextPos q = to - 1; q >= from; --q) {
-            if (v[q] == '.')
-                return true;
-            if (IsWin1252Letter(v[q]))
-                return false;
-        }
+    const bool wide = m_lines.IsWide();
+    const TextPos u = m_lines.Unit();
+    for (TextPos q = to - u; q >= from; q -= u) {
+        const char16_t c = m_lines.CharAt(q);
+        if (c == u'.')
+            return true;
+        if (wide ? IsLetter16(c) : IsWin1252Letter(static_cast<std::uint8_t>(c)))
+            return false;
     }
     return state;
 }
@@ -141,7 +129,7 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     const int h = GetLineHeight();
     const int cw = GetCharWidth();
     const int n = rc.Height() / h;
-    const bool wide = IsWide();
+    const bool wide = m_lines.IsWide();
     const TextPos end = DataEnd();
     m_bSentenceStart = true;
     painter.SelectFont(m_logFont);

@@ -4,9 +4,10 @@
 // big-endian text is matched against byte-swapped break values).
 #pragma once
 
+#include "textwnd/CodeUnits.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -15,12 +16,7 @@
 
 namespace linescan {
 
-inline std::uint16_t Load16(const std::uint8_t* p)
-{
-    std::uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
+using codeunits::Load16;
 
 // First byte in [p, end) equal to a, b or c; end when none.
 inline const std::uint8_t* FindAny8(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t a, std::uint8_t b,

@@ -3,20 +3,13 @@
 #include "textwnd/SearchKernels.h"
 
 #include "file/Encoding.h"
+#include "platform/Pages.h"
 #include "platform/Win1252.h"
+#include "textwnd/CodeUnits.h"
 #include "textwnd/UnicodeCase.h"
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__linux__)
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-#ifndef MADV_POPULATE_READ
-#define MADV_POPULATE_READ 22  // Linux 5.14; older kernels refuse it, which is harmless
-#endif
-#endif
 
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,16 +18,10 @@
 
 namespace searchkernels {
 
+using codeunits::Load16;
+using codeunits::Swap16;
+
 namespace {
-
-inline std::uint16_t Load16(const std::uint8_t* p)
-{
-    std::uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-inline std::uint16_t Swap16(std::uint16_t v) { return static_cast<std::uint16_t>((v >> 8) | (v << 8)); }
 
 // How often a character turns up in logs and prose, roughly, 0 (never) to 255.
 // Only the order matters: the filters go on the rarest units of a pattern, so
@@ -413,51 +400,12 @@ const detail::Kernels& KernelsFor(Isa isa)
     return kScalarKernels;
 }
 
-// Asks the system to map the pages under [p, p + n) in one go. A hint only:
-// where it is refused (older kernels, pages past a shrunken file's end) the
-// reads fault the pages in as usual.
-void MapAhead(const std::uint8_t* p, std::size_t n)
-{
-#if defined(__linux__)
-    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(p) & ~(page - 1);
-    const auto end = reinterpret_cast<std::uintptr_t>(p + n);
-    if (n)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_READ);
-#else
-    (void)p, (void)n;
-#endif
-}
-
-// Whether the pages under [p, p + n) look mapped already, judged by a few
-// of them: asking again for mapped pages still walks their page tables
-// (about 25 ms per GiB here, half the time of the scan itself), so a repeated
-// search skips the request. Where the page map cannot be read, the request
-// is always made.
-bool LooksMapped(const std::uint8_t* p, std::size_t n)
-{
-#if defined(__linux__)
-    static const int fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
-    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    if (fd < 0 || n == 0)
-        return false;
-    for (const std::uint8_t* at : {p, p + n / 3, p + n / 3 * 2, p + n - 1}) {
-        std::uint64_t entry = 0;
-        const auto offset = static_cast<off_t>(reinterpret_cast<std::uintptr_t>(at) / page * sizeof entry);
-        if (::pread(fd, &entry, sizeof entry, offset) != static_cast<ssize_t>(sizeof entry) || !(entry >> 63))
-            return false;
-    }
-    return true;
-#else
-    (void)p, (void)n;
-    return false;
-#endif
-}
-
+// Faulting the pages of a chunk in one by one costs more than the scan
+// itself on a file that was just mapped; a repeated search finds them mapped.
 void MapAheadOnce(const std::uint8_t* p, std::size_t n)
 {
-    if (!LooksMapped(p, n))
-        MapAhead(p, n);
+    if (!platform::LooksMapped(p, n))
+        platform::MapAhead(p, n);
 }
 
 }  // namespace

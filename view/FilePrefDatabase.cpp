@@ -1,20 +1,15 @@
 #include "view/FilePrefDatabase.h"
 
 #include "platform/File.h"
+#include "platform/Process.h"
 #include "platform/SigbusGuard.h"
 #include "platform/Win1252.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 CFilePrefDatabase* g_pFilePrefDatabase = nullptr;
 
@@ -58,41 +53,6 @@ bool IsStorableKey(const std::u16string& key)
            key.find(char16_t(0)) == std::u16string::npos;
 }
 
-// Creates every missing folder of `path` (mode 0700, as the XDG base
-// directories ask). Failures show when the folder is looked at.
-void MakeFolders(const std::string& path)
-{
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos == path.size() || path[pos] == '/')
-            ::mkdir(path.substr(0, pos).c_str(), 0700);
-    }
-}
-
-std::string PasswdHome()
-{
-    std::vector<char> buf(16384);
-    struct passwd pw {};
-    struct passwd* result = nullptr;
-    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) != 0 || !result || !result->pw_dir)
-        return {};
-    return result->pw_dir;
-}
-
-// A folder of ours in the shared temporary folder is only usable if nobody
-// else could have planted it: a real directory, ours, closed to others.
-bool IsPrivateFolder(const std::string& path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-bool IsFolder(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // The database's path in our folder below `base`, once that folder exists
 // (it is made when missing); empty when it cannot be. A base in the shared
 // temporary folder must be private.
@@ -101,8 +61,8 @@ std::string DatabasePathIn(const std::string& base, bool temporary)
     if (base.empty())
         return {};
     if (temporary) {
-        MakeFolders(base);
-        if (!IsPrivateFolder(base))
+        platform::MakeFolders(base);
+        if (!platform::IsPrivateFolder(base))
             return {};
     }
     std::string folder = base;
@@ -110,24 +70,8 @@ std::string DatabasePathIn(const std::string& base, bool temporary)
         folder.pop_back();
     folder += '/';
     folder += kDatabaseFolderName;
-    MakeFolders(folder);
-    return IsFolder(folder) ? folder + "/" + kDatabaseFileName : std::string();
-}
-
-bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset)
-{
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    platform::MakeFolders(folder);
+    return platform::IsFolder(folder) ? folder + "/" + kDatabaseFileName : std::string();
 }
 
 // Holds an exclusive advisory lock on the database while one instance checks
@@ -137,19 +81,17 @@ bool WriteAllAt(int fd, const void* data, std::size_t size, std::uint64_t offset
 // the work goes on unlocked: a rare duplicate record is better than none.
 class CDatabaseLock {
 public:
-    explicit CDatabaseLock(int fd) : m_fd(fd)
+    explicit CDatabaseLock(platform::FileHandle h) : m_hFile(h)
     {
         using namespace std::chrono;
         const auto deadline = steady_clock::now() + milliseconds(1000);
         for (;;) {
-            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            const platform::LockResult r = platform::TryLockFile(m_hFile);
+            if (r == platform::LockResult::Locked) {
                 m_bLocked = true;
                 return;
             }
-            const int err = errno;
-            if (err == EINTR)
-                continue;
-            if (err != EWOULDBLOCK)
+            if (r == platform::LockResult::Unsupported)
                 return;  // no locks on this file system
             if (steady_clock::now() >= deadline) {
                 m_bTimedOut = true;
@@ -161,7 +103,7 @@ public:
     ~CDatabaseLock()
     {
         if (m_bLocked)
-            ::flock(m_fd, LOCK_UN);
+            platform::UnlockFile(m_hFile);
     }
     CDatabaseLock(const CDatabaseLock&) = delete;
     CDatabaseLock& operator=(const CDatabaseLock&) = delete;
@@ -170,7 +112,7 @@ public:
     bool TimedOut() const { return m_bTimedOut; }
 
 private:
-    int m_fd;
+    platform::FileHandle m_hFile;
     bool m_bLocked = false;
     bool m_bTimedOut = false;
 };
@@ -249,9 +191,9 @@ std::string CFilePrefDatabase::GetDatabasePath()
     // clears it. An XDG_DATA_HOME names the place itself: it is used or none.
     const char* tmp = std::getenv("TMPDIR");
     const std::string tempFolder =
-        std::string(IsAbsolute(tmp) ? tmp : "/tmp") + "/ostrel-data-" + std::to_string(::getuid());
+        std::string(IsAbsolute(tmp) ? tmp : "/tmp") + "/ostrel-data-" + std::to_string(platform::UserId());
     const char* xdg = std::getenv("XDG_DATA_HOME");
-    const std::string passwdHome = PasswdHome();
+    const std::string passwdHome = platform::PasswdHome();
     const std::string base = DataFolderFor(xdg, std::getenv("HOME"), passwdHome.c_str(), tempFolder);
     if (base == tempFolder)
         return DatabasePathIn(tempFolder, true);
@@ -259,7 +201,7 @@ std::string CFilePrefDatabase::GetDatabasePath()
         return DatabasePathIn(base, false);
     // The home folder itself is never made: only what belongs to us below it.
     const std::string home = base.substr(0, base.size() - std::strlen(kHomeDataFolder));
-    std::string path = IsFolder(home) ? DatabasePathIn(base, false) : std::string();
+    std::string path = platform::IsFolder(home) ? DatabasePathIn(base, false) : std::string();
     return path.empty() ? DatabasePathIn(tempFolder, true) : path;
 }
 
@@ -345,7 +287,7 @@ std::int64_t CFilePrefDatabase::FindOrAddIndex(const std::u16string& key)
     if (found >= 0)
         return found;
 
-    const int fd = m_pFile->m_hFile;
+    const platform::FileHandle fd = m_pFile->m_hFile;
     CDatabaseLock lock(fd);
     if (lock.TimedOut())
         return -1;
@@ -371,7 +313,7 @@ std::int64_t CFilePrefDatabase::FindOrAddIndex(const std::u16string& key)
     // Written with a file call rather than through a grown mapping: the
     // write allocates the disk blocks and reports a full disk as an error,
     // where a store into a sparse mapped page would raise SIGBUS.
-    if (!WriteAllAt(fd, &rec, sizeof rec, slot))
+    if (!platform::WriteAt(fd, &rec, sizeof rec, static_cast<std::int64_t>(slot)))
         return -1;
     SyncMapping();
     const auto index = static_cast<std::int64_t>(m_nRecords) - 1;

@@ -1,68 +1,48 @@
 // Copy of the screen and the mouse, which only clears the highlight.
 #include "TestUtil.h"
 
-using testutil::Utf16BE;
 using testutil::Utf16LE;
 using testutil::Window;
 
-namespace {
-
-std::string Clip(const Window& w)
+TEST(Clipboard, CopiesTheLinesOnScreenAsTheFileHoldsThem)
 {
-    const auto& b = w.port.m_clipboard;
-    return std::string(b.begin(), b.end());
-}
-
-}  // namespace
-
-TEST(Clipboard, TenLineWindowCopiesElevenLinesAsInTheFile)
-{
-    std::string text;
+    std::string crlf;
     for (int i = 1; i <= 30; ++i)
-        text += "Line\t" + std::to_string(i) + "\r\n";
-    Window w(text, 10, 40);
-    w.wnd.SetTextCase(TextCaseUpper);  // display only
-    CFileWndTestAccess::SetHorzOffset(w.wnd, 3);
-    w.wnd.OnKeyDown(kVkHome);
-    w.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(w.port.m_clipFormat, static_cast<unsigned>(platform::kCfText));
-    std::string expect;
-    for (int i = 1; i <= 11; ++i)
-        expect += "Line\t" + std::to_string(i) + "\r\n";
-    EXPECT_EQ(Clip(w), expect + std::string(2, '\0'));
-    EXPECT_TRUE(w.port.m_messages.empty());
-}
-
-TEST(Clipboard, EndsAndOddPlaces)
-{
-    Window w("a\nb\nlast without break", 10, 40);
-    w.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(Clip(w), std::string("a\nb\nlast without break") + std::string(2, '\0'));
-
-    // A top inside a line starts the copy there.
-    Window mid("first line\nsecond\n", 1, 40);
-    CFileWndTestAccess::SetTop(mid.wnd, mid.At(6));
-    mid.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(Clip(mid), std::string("line\nsecond\n") + std::string(2, '\0'));
-    // A top at the end of the text copies nothing.
-    CFileWndTestAccess::SetTop(mid.wnd, mid.wnd.DataEnd());
-    mid.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(Clip(mid), std::string(2, '\0'));
-}
-
-TEST(Clipboard, UnicodeInHostOrder)
-{
-    Window be(Utf16BE(u"\u00C4rger\r\nz", true), 5, 20);
-    be.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(be.port.m_clipFormat, static_cast<unsigned>(platform::kCfUnicodeText));
-    EXPECT_EQ(Clip(be), Utf16LE(u"\u00C4rger\r\nz") + std::string(2, '\0'));
-    Window le(Utf16LE(u"ab\n", true), 5, 20);
-    le.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(Clip(le), Utf16LE(u"ab\n") + std::string(2, '\0'));
-    Window utf8("\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", 5, 20);
-    utf8.wnd.CopyScreenToClipboard();
-    EXPECT_EQ(utf8.port.m_clipFormat, static_cast<unsigned>(platform::kCfText));
-    EXPECT_EQ(Clip(utf8), std::string("\xC3\xA9t\xC3\xA9") + std::string(2, '\0'));
+        crlf += "Line\t" + std::to_string(i) + "\r\n";
+    const std::string nul(2, '\0');
+    const struct {
+        const char* name;
+        std::string bytes;
+        int rows;
+        std::int64_t top;  // a character index; -1: the top of the text
+        unsigned format;
+        std::string clip;
+    } cases[] = {
+        {"ten rows copy eleven lines, tabs and CR LF as they are", crlf, 10, -1, platform::kCfText,
+         crlf.substr(0, crlf.find("Line\t12")) + nul},
+        {"up to the last byte of a file without a final break", "a\nb\nlast without break", 10, -1,
+         platform::kCfText, "a\nb\nlast without break" + nul},
+        {"a top inside a line starts there", "first line\nsecond\nthird\n", 1, 6, platform::kCfText, "line\nsecond\n" + nul},
+        {"a top at the end copies nothing", "first line\nsecond\n", 1, 18, platform::kCfText, nul},
+        {"UTF-16 BE as host-order Unicode", testutil::Utf16BE(u"\u00C4rger\r\nz", true), 5, -1,
+         platform::kCfUnicodeText, Utf16LE(u"\u00C4rger\r\nz") + nul},
+        {"UTF-16 LE as it is", Utf16LE(u"ab\n", true), 5, -1, platform::kCfUnicodeText, Utf16LE(u"ab\n") + nul},
+        {"UTF-8 byte for byte as ANSI text", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", 5, -1, platform::kCfText,
+         "\xC3\xA9t\xC3\xA9" + nul},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, c.rows, 40);
+        w.wnd.OnKeyDown(kVkHome);
+        if (c.top >= 0)
+            CFileWndTestAccess::SetTop(w.wnd, w.At(c.top));
+        w.wnd.SetTextCase(TextCaseUpper);  // display only, as the offset
+        CFileWndTestAccess::SetHorzOffset(w.wnd, 3);
+        w.wnd.CopyScreenToClipboard();
+        EXPECT_EQ(w.port.m_clipFormat, c.format);
+        EXPECT_EQ(std::string(w.port.m_clipboard.begin(), w.port.m_clipboard.end()), c.clip);
+        EXPECT_TRUE(w.port.m_messages.empty());
+    }
 }
 
 TEST(Clipboard, FailureMessages)
@@ -70,21 +50,20 @@ TEST(Clipboard, FailureMessages)
     Window w("text\n", 5, 20);
     w.port.m_clipboardOpens = false;
     w.wnd.CopyScreenToClipboard();
-    ASSERT_EQ(w.port.m_messages.size(), 1u);
-    EXPECT_EQ(w.port.m_messages[0], "Unable to open clipboard");
+    EXPECT_EQ(w.port.m_messages, std::vector<std::string>{"Unable to open clipboard"});
     EXPECT_EQ(w.port.m_clipFormat, 0u);
     w.port.m_clipboardOpens = true;
     w.port.m_clipboardCloses = false;
     w.wnd.CopyScreenToClipboard();
-    ASSERT_EQ(w.port.m_messages.size(), 2u);
-    EXPECT_EQ(w.port.m_messages[1], "Unable to close clipboard");
-    EXPECT_EQ(Clip(w), std::string("text\n") + std::string(2, '\0'));  // the data did arrive
+    EXPECT_EQ(w.port.m_messages.back(), "Unable to close clipboard");
+    EXPECT_EQ(std::string(w.port.m_clipboard.begin(), w.port.m_clipboard.end()), std::string("text\n\0\0", 7))
+        << "the data did arrive";
 }
 
-TEST(Mouse, ClickClearsTheWholeHighlight)
+TEST(Mouse, ClickClearsTheWholeHighlightAndKeepsTheSearch)
 {
     Window w("abc def\n", 3, 20);
-    ASSERT_EQ(w.wnd.FindFirst(false, u"def"), 0);  // highlighted, and the last match
+    ASSERT_EQ(w.wnd.FindFirst(false, u"def"), 0);
     w.wnd.OnLButtonDown();
     // While the button is down nothing may be highlighted (a range with only
     // its end set would cover everything before it).
@@ -93,8 +72,7 @@ TEST(Mouse, ClickClearsTheWholeHighlight)
     w.wnd.OnLButtonUp();
     EXPECT_FALSE(w.port.HasCapture());
     EXPECT_EQ(w.Row(0), "abc def");
-    EXPECT_EQ(w.wnd.GetLastMatch(), w.At(4));  // the search state stays
-    // A reload keeps the cleared highlight empty.
+    EXPECT_EQ(w.wnd.GetLastMatch(), w.At(4));
     ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
-    EXPECT_EQ(w.Row(0), "abc def");
+    EXPECT_EQ(w.Row(0), "abc def") << "a reload keeps it cleared";
 }

@@ -12,9 +12,7 @@
 
 using platform::kFwBold;
 using platform::kFwNormal;
-using platform::kLfFaceSize;
 using platform::LOGFONTW;
-using platform::MulDiv;
 using platform::Rgb;
 
 namespace {
@@ -24,286 +22,174 @@ LOGFONTW MakeFont(const std::u16string& face, std::int32_t height, std::int32_t 
     LOGFONTW f{};
     f.lfHeight = height;
     f.lfWeight = weight;
-    for (std::size_t i = 0; i < face.size() && i < kLfFaceSize; ++i)
-        f.lfFaceName[i] = face[i];
+    std::copy(face.begin(), face.begin() + std::min<std::ptrdiff_t>(face.size(), platform::kLfFaceSize), f.lfFaceName);
     return f;
-}
-
-void StoreLogFont(IProfile& profile, const LOGFONTW& f)
-{
-    profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &f, sizeof f);
 }
 
 std::u16string Face(const DisplayPreferences& p)
 {
-    std::u16string s;
-    for (int i = 0; i < kPrefsFaceUnits && p.faceName[i]; ++i)
-        s.push_back(p.faceName[i]);
-    return s;
+    return std::u16string(p.faceName, std::find(p.faceName, p.faceName + kPrefsFaceUnits, 0));
 }
-
-// Restores the screen resolution that a test changed.
-struct DpiGuard {
-    int saved = GetScreenDpiY();
-    ~DpiGuard() { SetScreenDpiY(saved); }
-};
 
 class DisplayPreferencesTest : public ::testing::Test {
 protected:
+    void TearDown() override { SetScreenDpiY(96); }
+    void StoreLogFont(const void* bytes, std::size_t size)
+    {
+        profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, bytes, size);
+    }
     CMemoryProfile profile;
     CScopedProfile scope{profile};
-    DpiGuard dpi;
 };
 
-TEST_F(DisplayPreferencesTest, EmptyProfileGivesBuiltInDefaults)
+TEST_F(DisplayPreferencesTest, DefaultsComeFromTheProfileOrAreBuiltIn)
 {
+    const LOGFONTW mono = MakeFont(u"Liberation Mono", -16, 700);
+    const struct {
+        const char* name;
+        std::string logFont;  // the stored value ("-": none)
+        std::u16string face;
+        std::int32_t points;
+        int bold;
+    } rows[] = {
+        {"nothing stored", "-", u"Courier New", -10, 0},
+        {"a font", std::string(reinterpret_cast<const char*>(&mono), 92), u"Liberation Mono", 12, 1},
+        {"91 bytes is no font", std::string(reinterpret_cast<const char*>(&mono), 91), u"Courier New", -10, 0},
+        {"93 bytes is none either", std::string(reinterpret_cast<const char*>(&mono), 92) + "Z", u"Courier New", -10, 0},
+        {"nor is an empty value", "", u"Courier New", -10, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        CMemoryProfile own;
+        if (r.logFont != "-")
+            own.WriteProfileBinary(kPrefsSection, kPrefsLogFont, r.logFont.data(), r.logFont.size());
+        DisplayPreferences p;
+        std::memset(&p, 0xAB, sizeof p);  // every byte must be set, none left over
+        LoadDefaultPreferences(p, own);
+        EXPECT_EQ(Face(p), r.face);
+        EXPECT_EQ(std::count(p.faceName, p.faceName + kPrefsFaceUnits, 0), kPrefsFaceUnits - std::ssize(r.face));
+        EXPECT_EQ(p.pointSize, r.points);
+        EXPECT_EQ(p.bold, r.bold);
+        EXPECT_EQ(p.italic + p.underline + p.strikeOut + p.charSet + p.pitchAndFamily + p.reserved[0] + p.reserved[1], 0);
+        EXPECT_EQ(p.requestedEncoding, 0);
+        EXPECT_EQ(std::count(p.path, p.path + kPrefsPathUnits, 0), kPrefsPathUnits);
+        EXPECT_EQ(p.fontColor, 0x00FFFFFFu);
+        EXPECT_EQ(p.pageColor, 0u);
+        EXPECT_EQ(p.textCase, TextCaseOriginal);
+    }
+    // The colours and the case apply on their own, kept as read (a case is never validated).
+    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(Rgb(10, 20, 30)));
+    profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, 9);
+    profile.WriteProfileInt(kPrefsSection, kPrefsLogFont, 5);  // an integer is not a font
     DisplayPreferences p;
-    std::memset(&p, 0xAB, sizeof p);  // every byte must be set, none left over
     LoadDefaultPreferences(p);
-    EXPECT_EQ(p.requestedEncoding, 0);
-    for (char16_t unit : p.path)
-        ASSERT_EQ(unit, 0);
-    EXPECT_EQ(p.fontColor, 0x00FFFFFFu);
-    EXPECT_EQ(p.pageColor, 0u);
+    EXPECT_EQ(p.fontColor, Rgb(10, 20, 30));
+    EXPECT_EQ(p.textCase, 9);
     EXPECT_EQ(Face(p), u"Courier New");
-    for (int i = 11; i < kPrefsFaceUnits; ++i)
-        EXPECT_EQ(p.faceName[i], 0) << i;
-    EXPECT_EQ(p.charSet, 0);
-    EXPECT_EQ(p.pitchAndFamily, 0);
-    EXPECT_EQ(p.reserved[0], 0);
-    EXPECT_EQ(p.reserved[1], 0);
-    EXPECT_EQ(p.pointSize, -10);
-    EXPECT_EQ(p.italic + p.underline + p.strikeOut + p.bold, 0);
-    EXPECT_EQ(p.textCase, TextCaseOriginal);
-    // The size box shows the absolute size in points: the default -10 gives
-    // a 13-pixel cell at 96 dpi, which reads back as -10.
+    // The default -10 is a 13-pixel cell at 96 dpi, which reads back as -10.
     LOGFONTW f;
     PreferencesToLogFont(f, p);
     EXPECT_EQ(f.lfHeight, 13);
-    EXPECT_EQ(HeightToPoints(f.lfHeight), -10);
 }
 
-TEST_F(DisplayPreferencesTest, LogFontHeightsBecomePointSizesAt96Dpi)
+TEST_F(DisplayPreferencesTest, PointsAndHeightsRoundHalvesAwayFromZeroAndNeverOverflow)
 {
-    StoreLogFont(profile, MakeFont(u"Liberation Mono", -16));
-    DisplayPreferences p;
-    LoadDefaultPreferences(p);
-    EXPECT_EQ(p.pointSize, 12);
-    EXPECT_EQ(Face(p), u"Liberation Mono");
-
-    StoreLogFont(profile, MakeFont(u"Liberation Mono", 13));
-    LoadDefaultPreferences(p);
-    EXPECT_EQ(p.pointSize, -10);
-}
-
-TEST_F(DisplayPreferencesTest, PointHeightTableRoundsHalvesAwayFromZero)
-{
-    struct Row {
+    // 11 pt at 96 dpi is 14.67 px -> 15; 8 pt at 120 dpi is 13.33 -> 13; 9 pt at
+    // 96 dpi exactly 12; garbage sizes (a record anyone can write) saturate:
+    // where MulDiv overflows it answers -1, whose negation is 1.
+    const struct {
         int points, dpi, height;
-    };
-    // 11 pt at 96 dpi is 14.67 px -> 15; 8 pt at 120 dpi is 13.33 -> 13;
-    // 9 pt at 96 dpi is exactly 12; 3 pt at 120 dpi is 5.0; 1.5 px halves.
-    const Row rows[] = {{10, 96, -13}, {11, 96, -15}, {12, 96, -16}, {1, 96, -1},  {9, 96, -12},
-                        {8, 120, -13}, {3, 120, -5},  {-10, 96, 13}, {-11, 96, 15}};
-    for (const Row& r : rows) {
+    } toHeight[] = {{10, 96, -13}, {11, 96, -15}, {12, 96, -16}, {1, 96, -1},    {9, 96, -12},
+                    {8, 120, -13}, {3, 120, -5},  {-10, 96, 13}, {-11, 96, 15},  {10, 144, -20},
+                    {INT_MAX, 96, 1}, {INT_MIN, 96, 1}};
+    for (const auto& r : toHeight)
         EXPECT_EQ(PointsToHeight(r.points, r.dpi), r.height) << r.points << " pt at " << r.dpi;
+    const struct {
+        int height, dpi, points;
+    } toPoints[] = {{-13, 96, 10}, {-15, 96, 11}, {-16, 96, 12}, {13, 96, -10}, {-1, 96, 1}, {-2, 96, 2},
+                    {2, 96, -2},   {-13, 120, 8}, {-20, 144, 10}, {-16, 0, 12},  // a zero resolution is 96
+                    {INT_MIN, 72, INT_MAX}, {INT_MAX, 96, -1610612735}, {INT_MIN, 96, 1610612736}};
+    for (const auto& r : toPoints)
         EXPECT_EQ(HeightToPoints(r.height, r.dpi), r.points) << r.height << " px at " << r.dpi;
-    }
-    // 1 px at 96 dpi is 0.75 pt -> 1; 2 px is 1.5 pt -> 2 (half away from zero).
-    EXPECT_EQ(HeightToPoints(-1, 96), 1);
-    EXPECT_EQ(HeightToPoints(-2, 96), 2);
-    EXPECT_EQ(HeightToPoints(2, 96), -2);
-}
-
-TEST_F(DisplayPreferencesTest, ScreenDpiDrivesTheConversionsAndRejectsNonsense)
-{
     SetScreenDpiY(144);
-    EXPECT_EQ(GetScreenDpiY(), 144);
     EXPECT_EQ(PointsToHeight(10), -20);
-    EXPECT_EQ(HeightToPoints(-20), 10);
-    SetScreenDpiY(0);
-    EXPECT_EQ(GetScreenDpiY(), 96);
     SetScreenDpiY(-5);
-    EXPECT_EQ(GetScreenDpiY(), 96);
-    // A zero resolution passed directly must not divide by zero either.
-    EXPECT_EQ(HeightToPoints(-16, 0), 12);
+    EXPECT_EQ(GetScreenDpiY(), 96) << "nonsense restores 96";
 }
 
-TEST_F(DisplayPreferencesTest, GarbageSizesNeitherOverflowNorTrap)
+TEST_F(DisplayPreferencesTest, FontsToRecordsAndBack)
 {
-    // Records come from a file anyone can write; sizes may be anything.
-    // Where MulDiv overflows it answers -1, whose negation is 1.
-    EXPECT_EQ(PointsToHeight(INT_MAX, 96), 1);
-    EXPECT_EQ(PointsToHeight(INT_MIN, 96), 1);
-    // At 72 dpi INT_MIN passes through MulDiv unchanged and has no negation.
-    EXPECT_EQ(HeightToPoints(INT_MIN, 72), INT_MAX);
-    EXPECT_EQ(HeightToPoints(INT_MAX, 96), -1610612735);
-    // 72/96 of INT_MIN fits; its negation is exact.
-    EXPECT_EQ(HeightToPoints(INT_MIN, 96), 1610612736);
-}
-
-TEST_F(DisplayPreferencesTest, BoldIsAWeightAboveFiveHundred)
-{
-    struct Row {
-        std::int32_t weight;
-        int bold;
-        std::int32_t back;
-    };
-    const Row rows[] = {{500, 0, kFwNormal}, {501, 1, kFwBold}, {600, 1, kFwBold}, {300, 0, kFwNormal},
-                        {1000, 1, kFwBold},  {0, 0, kFwNormal}, {-900, 0, kFwNormal}};
-    for (const Row& r : rows) {
+    // Bold is a weight above 500, and comes back as 700 or 400.
+    for (const auto& [weight, bold] : {std::pair{500, 0}, {501, 1}, {1000, 1}, {0, 0}, {-900, 0}}) {
         DisplayPreferences p{};
-        PreferencesFromLogFont(p, MakeFont(u"Courier New", -13, r.weight));
-        EXPECT_EQ(p.bold, r.bold) << r.weight;
+        PreferencesFromLogFont(p, MakeFont(u"Courier New", -13, weight));
+        EXPECT_EQ(p.bold, bold) << weight;
         LOGFONTW back;
         PreferencesToLogFont(back, p);
-        EXPECT_EQ(back.lfWeight, r.back) << r.weight;
+        EXPECT_EQ(back.lfWeight, bold ? kFwBold : kFwNormal) << weight;
     }
-}
 
-TEST_F(DisplayPreferencesTest, FaceNamesAreCutTo31Units)
-{
-    const std::u16string longFace = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij";  // 36 units
+    // Faces are cut to 31 units, also from a font whose 32 units have no end;
+    // a shorter name clears what a longer one left.
+    const std::u16string longFace = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij";
     DisplayPreferences p{};
-    SetPreferencesFace(p, longFace.c_str(), 2, 49);
+    PreferencesFromLogFont(p, MakeFont(longFace, -13));
     EXPECT_EQ(Face(p), longFace.substr(0, 31));
-    EXPECT_EQ(p.faceName[31], 0);
-    EXPECT_EQ(p.charSet, 2);
-    EXPECT_EQ(p.pitchAndFamily, 49);
-
-    // A LOGFONTW face that fills all 32 units without a terminator.
-    LOGFONTW f = MakeFont(longFace, -13);
-    ASSERT_NE(f.lfFaceName[31], 0);
-    PreferencesFromLogFont(p, f);
-    EXPECT_EQ(Face(p), longFace.substr(0, 31));
-
-    // Exactly 31 survives whole, and a shorter name clears what a longer one left.
-    SetPreferencesFace(p, longFace.substr(0, 31).c_str(), 0, 0);
-    EXPECT_EQ(Face(p), longFace.substr(0, 31));
-    SetPreferencesFace(p, u"Mono", 0, 0);
+    SetPreferencesFace(p, u"Mono", 2, 49);
     EXPECT_EQ(Face(p), u"Mono");
-    for (int i = 4; i < kPrefsFaceUnits; ++i)
-        EXPECT_EQ(p.faceName[i], 0) << i;
-}
+    EXPECT_EQ(std::count(p.faceName, p.faceName + kPrefsFaceUnits, 0), kPrefsFaceUnits - 4);
+    EXPECT_EQ(p.charSet, 2);
 
-TEST_F(DisplayPreferencesTest, ToLogFontStopsAtTheFaceTerminatorAndClearsTheRest)
-{
-    DisplayPreferences p{};
+    // Back to a font: the face up to its end (bytes after it are some other
+    // writer's leftovers), every field the record does not hold zeroed.
     LoadDefaultPreferences(p);
-    // Bytes after the terminator are left over by some other writer.
-    p.faceName[11] = 0;
     p.faceName[12] = u'X';
-    p.faceName[31] = u'Y';  // unit 31 must never reach the font
-    p.italic = 1;
-    p.underline = 1;
-    p.strikeOut = 0;
+    p.faceName[31] = u'Y';
+    p.italic = p.underline = 1;
     p.pointSize = 12;
     LOGFONTW f;
     std::memset(&f, 0x5A, sizeof f);
     PreferencesToLogFont(f, p);
     EXPECT_EQ(std::u16string(f.lfFaceName), u"Courier New");
-    for (int i = 11; i < kLfFaceSize; ++i)
-        EXPECT_EQ(f.lfFaceName[i], 0) << i;
+    EXPECT_EQ(std::count(f.lfFaceName + 11, f.lfFaceName + platform::kLfFaceSize, 0), platform::kLfFaceSize - 11);
     EXPECT_EQ(f.lfHeight, -16);
-    EXPECT_EQ(f.lfWidth, 0);
-    EXPECT_EQ(f.lfEscapement, 0);
-    EXPECT_EQ(f.lfOrientation, 0);
-    EXPECT_EQ(f.lfOutPrecision, 0);
-    EXPECT_EQ(f.lfClipPrecision, 0);
-    EXPECT_EQ(f.lfQuality, 0);
-    EXPECT_EQ(f.lfItalic, 1);
-    EXPECT_EQ(f.lfUnderline, 1);
-    EXPECT_EQ(f.lfStrikeOut, 0);
-}
+    EXPECT_EQ(f.lfWidth + f.lfEscapement + f.lfOrientation + f.lfOutPrecision + f.lfClipPrecision + f.lfQuality, 0);
+    EXPECT_EQ(f.lfItalic + f.lfUnderline + f.lfStrikeOut, 2);
 
-TEST_F(DisplayPreferencesTest, FromLogFontKeepsColoursCaseAndPath)
-{
-    DisplayPreferences p{};
-    LoadDefaultPreferences(p);
+    // From a font: colours, case, path and encoding stay; any non-zero flag byte is set.
     ASSERT_TRUE(SetPreferencesPath(p, u"/var/log/syslog"));
     p.fontColor = Rgb(1, 2, 3);
-    p.pageColor = Rgb(4, 5, 6);
     p.textCase = TextCaseSentence;
     p.requestedEncoding = 3;
-    LOGFONTW f = MakeFont(u"DejaVu Sans Mono", -15, 700);
-    f.lfItalic = 7;  // any non-zero byte is a set flag
-    f.lfStrikeOut = 1;
-    PreferencesFromLogFont(p, f);
+    LOGFONTW mono = MakeFont(u"DejaVu Sans Mono", -15, 700);
+    mono.lfItalic = 7;
+    PreferencesFromLogFont(p, mono);
     EXPECT_EQ(p.fontColor, Rgb(1, 2, 3));
-    EXPECT_EQ(p.pageColor, Rgb(4, 5, 6));
     EXPECT_EQ(p.textCase, TextCaseSentence);
     EXPECT_EQ(p.requestedEncoding, 3);
     EXPECT_EQ(PreferencesPath(p), u"/var/log/syslog");
     EXPECT_EQ(p.pointSize, 11);
-    EXPECT_EQ(p.italic, 1);
-    EXPECT_EQ(p.strikeOut, 1);
-    EXPECT_EQ(p.underline, 0);
-    EXPECT_EQ(p.bold, 1);
-}
-
-TEST_F(DisplayPreferencesTest, LogFontWithoutColoursTakesTheColourDefaults)
-{
-    StoreLogFont(profile, MakeFont(u"Liberation Mono", -16, 700));
-    profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, 9);  // kept as read, never validated
-    DisplayPreferences p;
-    LoadDefaultPreferences(p);
-    EXPECT_EQ(Face(p), u"Liberation Mono");
-    EXPECT_EQ(p.bold, 1);
-    EXPECT_EQ(p.fontColor, 0x00FFFFFFu);
-    EXPECT_EQ(p.pageColor, 0u);
-    EXPECT_EQ(p.textCase, 9);
-}
-
-TEST_F(DisplayPreferencesTest, LogFontOfAnotherSizeCountsAsAbsent)
-{
-    profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(Rgb(10, 20, 30)));
-    LOGFONTW f = MakeFont(u"Liberation Mono", -16, 700);
-    std::string bytes(reinterpret_cast<const char*>(&f), sizeof f);
-    for (std::size_t size : {std::size_t(0), std::size_t(28), std::size_t(91), std::size_t(93), std::size_t(184)}) {
-        std::string v = bytes;
-        v.resize(size, 'Z');
-        profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, v.data(), v.size());
-        DisplayPreferences p;
-        LoadDefaultPreferences(p);
-        EXPECT_EQ(Face(p), u"Courier New") << size;
-        EXPECT_EQ(p.pointSize, -10) << size;
-        EXPECT_EQ(p.bold, 0) << size;
-        // The colour values are independent of the font and still apply.
-        EXPECT_EQ(p.fontColor, Rgb(10, 20, 30)) << size;
-    }
-    // An integer under the font's name is not a font either.
-    profile.WriteProfileInt(kPrefsSection, kPrefsLogFont, 5);
-    DisplayPreferences p;
-    LoadDefaultPreferences(p);
-    EXPECT_EQ(Face(p), u"Courier New");
+    EXPECT_EQ(p.italic + p.underline + p.strikeOut + p.bold, 2);
 }
 
 TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
 {
     testutil::Window w("line one\nline two\n", 10, 40);
-    ASSERT_TRUE(w.loaded);
     LOGFONTW f = MakeFont(u"DejaVu Sans Mono", -21, 600);
-    f.lfItalic = 1;
-    f.lfUnderline = 1;
+    f.lfItalic = f.lfUnderline = 1;
     f.lfCharSet = 238;
     f.lfPitchAndFamily = 49;
     f.lfWidth = 9;
-    f.lfEscapement = 900;
-    f.lfOrientation = 900;
-    f.lfOutPrecision = 3;
-    f.lfClipPrecision = 2;
     f.lfQuality = 5;
     w.wnd.SetLogFont(f);
     w.wnd.SetFontColor(Rgb(200, 100, 50));
     w.wnd.SetPageColor(Rgb(0, 0, 64));
     w.wnd.SetTextCase(TextCaseLower);
     EXPECT_TRUE(SaveDefaultPreferences(w.wnd));
-
-    // The stored value is the window's whole font, byte for byte.
     std::vector<std::uint8_t> stored;
     ASSERT_TRUE(profile.GetProfileBinary(kPrefsSection, kPrefsLogFont, stored));
     ASSERT_EQ(stored.size(), 92u);
-    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.GetLogFont(), 92), 0);
+    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.GetLogFont(), 92), 0) << "the window's whole font, byte for byte";
 
     DisplayPreferences p;
     LoadDefaultPreferences(p);
@@ -311,49 +197,29 @@ TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
     EXPECT_EQ(p.pageColor, Rgb(0, 0, 64));
     EXPECT_EQ(p.textCase, TextCaseLower);
     EXPECT_EQ(p.pointSize, 16);  // 21 px at 96 dpi is 15.75 pt
-    EXPECT_EQ(p.charSet, 238);
-    EXPECT_EQ(p.pitchAndFamily, 49);
-
     LOGFONTW back;
     PreferencesToLogFont(back, p);
-    EXPECT_EQ(std::u16string(back.lfFaceName), u"DejaVu Sans Mono");
     EXPECT_EQ(back.lfHeight, -21);
-    EXPECT_EQ(back.lfWeight, kFwBold);  // 600 reads as bold and comes back as 700
-    EXPECT_EQ(back.lfItalic, 1);
-    EXPECT_EQ(back.lfUnderline, 1);
-    EXPECT_EQ(back.lfStrikeOut, 0);
-    EXPECT_EQ(back.lfCharSet, 238);
-    EXPECT_EQ(back.lfPitchAndFamily, 49);
-    EXPECT_EQ(back.lfWidth, 0);
-    EXPECT_EQ(back.lfEscapement, 0);
-    EXPECT_EQ(back.lfOrientation, 0);
-    EXPECT_EQ(back.lfOutPrecision, 0);
-    EXPECT_EQ(back.lfClipPrecision, 0);
-    EXPECT_EQ(back.lfQuality, 0);
-
-    // A second window given the record's font measures the same size in points.
+    EXPECT_EQ(back.lfWeight, kFwBold);
+    EXPECT_EQ(back.lfCharSet + back.lfPitchAndFamily + back.lfItalic + back.lfUnderline, 238 + 49 + 2);
     testutil::Window w2("x\n", 10, 40);
-    ASSERT_TRUE(w2.loaded);
     w2.wnd.SetLogFont(back);
-    EXPECT_EQ(w2.wnd.GetFontPoints(), w.wnd.GetFontPoints());
+    EXPECT_EQ(w2.wnd.GetFontPoints(), w.wnd.GetFontPoints()) << "a second window measures the same size";
 }
 
 TEST_F(DisplayPreferencesTest, PathFieldNeverOverflows)
 {
     DisplayPreferences p{};
-    std::u16string longest(259, u'a');
+    const std::u16string longest(259, u'a');
     EXPECT_TRUE(SetPreferencesPath(p, longest));
     EXPECT_EQ(PreferencesPath(p), longest);
-    EXPECT_EQ(p.path[259], 0);
     EXPECT_FALSE(SetPreferencesPath(p, std::u16string(260, u'b')));
-    EXPECT_EQ(PreferencesPath(p), longest);  // unchanged
     EXPECT_FALSE(SetPreferencesPath(p, std::u16string(u"/a\0b", 4)));
+    EXPECT_EQ(PreferencesPath(p), longest) << "unchanged by what does not fit";
     EXPECT_TRUE(SetPreferencesPath(p, u"/x"));
-    for (int i = 2; i < kPrefsPathUnits; ++i)
-        ASSERT_EQ(p.path[i], 0) << i;
-    // A field without a terminator reads as its 260 units, never beyond.
+    EXPECT_EQ(std::count(p.path, p.path + kPrefsPathUnits, 0), kPrefsPathUnits - 2);
     std::fill(std::begin(p.path), std::end(p.path), u'z');
-    EXPECT_EQ(PreferencesPath(p).size(), 260u);
+    EXPECT_EQ(PreferencesPath(p).size(), 260u) << "a field without an end reads as its 260 units";
 }
 
 }  // namespace

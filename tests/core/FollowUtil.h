@@ -1,6 +1,7 @@
-// Helpers for the tests that follow changing files: a separate writer
-// process (tests/helpers/file_writer.cpp), message pumping with deadlines,
-// and a window stand-in that records what it is posted.
+// Helpers for the tests that follow changing files: helper processes (a
+// writer that changes files on command, tests/helpers/file_writer.cpp),
+// message pumping up to a generous ceiling, and a window stand-in that
+// records what it is posted.
 #pragma once
 
 #include "platform/DirWatch.h"
@@ -43,22 +44,11 @@ protected:
     }
 };
 
-inline std::string BinDir()
+// Delivers posted messages until `done` holds; false when it still does not
+// after `ceilingMs` (a ceiling for a stuck case, far above the usual wait).
+inline bool PumpUntil(const std::function<bool()>& done, int ceilingMs = 30000)
 {
-    const char* env = std::getenv("OSTREL_BIN_DIR");
-    return env && *env ? env : OSTREL_BIN_DIR;
-}
-
-inline double MsSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// Delivers posted messages until `done` holds or `timeoutMs` pass; whether
-// it held. The short pause between rounds only keeps the loop from spinning.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ceilingMs);
     for (;;) {
         platform::DrainPostedMessages();
         if (done())
@@ -67,6 +57,37 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+// Starts a helper program of the build with `args`, its standard input and
+// output on the given descriptors (-1: inherited); its pid, or -1.
+inline pid_t Spawn(const std::string& name, std::vector<std::string> args, int in = -1, int out = -1)
+{
+    const char* env = std::getenv("OSTREL_BIN_DIR");
+    std::string exe = std::string(env && *env ? env : OSTREL_BIN_DIR) + "/" + name;
+    args.insert(args.begin(), exe);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    if (in >= 0)
+        posix_spawn_file_actions_adddup2(&fa, in, 0);
+    if (out >= 0)
+        posix_spawn_file_actions_adddup2(&fa, out, 1);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// The exit status of a helper, or -1 when it did not exit normally.
+inline int WaitExit(pid_t pid)
+{
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A running file_writer on one path. Do() sends a command and waits for its
@@ -79,16 +100,7 @@ public:
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
             return;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        std::string exe = BinDir() + "/file_writer";
-        std::string arg = path;
-        char* argv[] = {exe.data(), arg.data(), nullptr};
-        if (posix_spawn(&m_pid, exe.c_str(), &fa, nullptr, argv, environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&fa);
+        m_pid = Spawn("file_writer", {path}, in[0], out[1]);
         ::close(in[0]);
         ::close(out[1]);
         m_in = in[1];
@@ -97,29 +109,46 @@ public:
     ~WriterProcess()
     {
         if (m_in >= 0) {
-            Write("quit\n");
+            Send("quit");
             ::close(m_in);
         }
-        if (m_pid > 0) {
-            int status = 0;
-            ::waitpid(m_pid, &status, 0);
-        }
+        WaitExit(m_pid);
         if (m_out >= 0)
             ::close(m_out);
     }
     WriterProcess(const WriterProcess&) = delete;
     WriterProcess& operator=(const WriterProcess&) = delete;
 
-    bool Running() const { return m_pid > 0; }
-    bool Send(const std::string& command) { return Write(command + "\n"); }
-    // The answer of the oldest command sent; true for "ok".
-    bool Await(int timeoutMs = 60000)
+    bool Send(const std::string& command)
     {
-        const std::string line = ReadLine(timeoutMs);
-        m_last = line;
-        return line == "ok";
+        const std::string s = command + "\n";
+        for (std::size_t done = 0; done < s.size();) {
+            const ssize_t n = ::write(m_in, s.data() + done, s.size() - done);
+            if (n <= 0 && errno != EINTR)
+                return false;
+            done += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        return true;
     }
-    bool Do(const std::string& command, int timeoutMs = 60000) { return Send(command) && Await(timeoutMs); }
+    // The answer of the oldest command sent; true for "ok".
+    bool Await()
+    {
+        std::size_t nl;
+        while ((nl = m_buf.find('\n')) == std::string::npos) {
+            pollfd p{m_out, POLLIN, 0};
+            char chunk[256];
+            const ssize_t n = ::poll(&p, 1, 120000) > 0 ? ::read(m_out, chunk, sizeof chunk) : 0;
+            if (n <= 0) {
+                m_last = "no answer";
+                return false;
+            }
+            m_buf.append(chunk, static_cast<std::size_t>(n));
+        }
+        m_last = m_buf.substr(0, nl);
+        m_buf.erase(0, nl + 1);
+        return m_last == "ok";
+    }
+    bool Do(const std::string& command) { return Send(command) && Await(); }
     // Whether the answer to a command sent has arrived (without taking it).
     bool AnswerReady()
     {
@@ -129,43 +158,6 @@ public:
     const std::string& LastAnswer() const { return m_last; }
 
 private:
-    bool Write(const std::string& s)
-    {
-        std::size_t done = 0;
-        while (done < s.size()) {
-            const ssize_t n = ::write(m_in, s.data() + done, s.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    std::string ReadLine(int timeoutMs)
-    {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            const std::size_t nl = m_buf.find('\n');
-            if (nl != std::string::npos) {
-                std::string line = m_buf.substr(0, nl);
-                m_buf.erase(0, nl + 1);
-                return line;
-            }
-            const int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            if (left <= 0)
-                return "timeout";
-            pollfd p{m_out, POLLIN, 0};
-            if (::poll(&p, 1, left) <= 0)
-                continue;
-            char chunk[256];
-            const ssize_t n = ::read(m_out, chunk, sizeof chunk);
-            if (n <= 0)
-                return "eof";
-            m_buf.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-
     pid_t m_pid = -1;
     int m_in = -1, m_out = -1;
     std::string m_buf, m_last;
@@ -173,10 +165,6 @@ private:
 
 // Stands for a window: records the WM_FILE_CHANGED messages it is posted.
 struct RecordingTarget : platform::IMessageTarget {
-    struct Got {
-        std::uintptr_t wParam;
-        std::intptr_t lParam;
-    };
     RecordingTarget() : hwnd(platform::RegisterWindow(this)) {}
     ~RecordingTarget() override { Destroy(); }
     void Destroy()
@@ -187,15 +175,15 @@ struct RecordingTarget : platform::IMessageTarget {
     }
     std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override
     {
-        if (msg == platform::WM_FILE_CHANGED) {
-            got.push_back({wParam, lParam});
+        if (msg == platform::WM_FILE_CHANGED && wParam == 1 && lParam == 0) {
+            ++got;
             if (log)
                 log->push_back(id);
         }
         return 0;
     }
     platform::HWND hwnd;
-    std::vector<Got> got;
+    std::size_t got = 0;  // WM_FILE_CHANGED (1, 0) messages
     std::vector<platform::HWND>* log = nullptr;  // shared delivery order, when set
     platform::HWND id = hwnd;
 };
@@ -209,8 +197,7 @@ inline int InotifyInstances()
             char target[256];
             const std::string link = std::string("/proc/self/fd/") + e->d_name;
             const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-            if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == "anon_inode:inotify")
-                ++count;
+            count += n > 0 && std::string(target, static_cast<std::size_t>(n)) == "anon_inode:inotify";
         }
         ::closedir(d);
     }

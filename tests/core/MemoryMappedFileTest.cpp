@@ -1,32 +1,43 @@
+// The mapped file and the document that owns it.
 #include "file/MemoryMappedFile.h"
+#include "file/TextFileDoc.h"
+#include "FollowUtil.h"
 #include "TestUtil.h"
 
 #include <cstring>
-#include <sys/wait.h>
+#include <dirent.h>
+#include <sys/stat.h>
 
 using testutil::TempDir;
 
-TEST(MemoryMappedFile, OpenMapsWholeFileAndRemapSeesAppends)
-{
-    TempDir dir;
-    const std::string path = dir.Write("a.log", "hello\n");
-    CMemoryMappedFile f;
-    const std::uint8_t* v = f.Open(path.c_str(), false);
-    ASSERT_NE(v, nullptr);
-    EXPECT_EQ(f.Size(), 6u);
-    EXPECT_EQ(std::memcmp(v, "hello\n", 6), 0);
-    ASSERT_NE(f.Path(), nullptr);
-    EXPECT_EQ(std::string(f.Path()), path);
+namespace {
 
-    dir.Append("a.log", "world\n");
-    const std::uint8_t* end = f.Remap(0);
-    ASSERT_NE(end, nullptr);
-    EXPECT_EQ(f.Size(), 12u);
-    EXPECT_EQ(end, f.View() + 12);
-    EXPECT_EQ(std::memcmp(f.View() + 6, "world\n", 6), 0);
+std::string Bytes(const CMemoryMappedFile& f)
+{
+    return std::string(reinterpret_cast<const char*>(f.View()), f.Size());
 }
 
-TEST(MemoryMappedFile, RemapWithExtraBytesGrowsWritableFileOnly)
+// Whether this process holds a descriptor or a mapping of `path`.
+bool ProcessHolds(const std::string& path)
+{
+    bool found = false;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (dirent* e = ::readdir(d)) {
+            char target[4096];
+            const ssize_t n = ::readlink((std::string("/proc/self/fd/") + e->d_name).c_str(), target, sizeof target);
+            found = found || (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path);
+        }
+        ::closedir(d);
+    }
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; !found && std::getline(maps, line);)
+        found = line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0;
+    return found;
+}
+
+}  // namespace
+
+TEST(MemoryMappedFile, RemapSeesGrowthAndOnlyAWritableFileIsLengthened)
 {
     TempDir dir;
     const std::string path = dir.Write("db", "abcd");
@@ -34,81 +45,94 @@ TEST(MemoryMappedFile, RemapWithExtraBytesGrowsWritableFileOnly)
         CMemoryMappedFile w;
         ASSERT_NE(w.Open(path.c_str(), true), nullptr);
         std::uint8_t* extra = w.Remap(10);
-        ASSERT_NE(extra, nullptr);
-        EXPECT_EQ(extra, w.View() + 4);
-        EXPECT_EQ(w.Size(), 14u);
-        EXPECT_EQ(std::memcmp(w.View(), "abcd", 4), 0);
-        for (int i = 0; i < 10; ++i)
-            EXPECT_EQ(extra[i], 0);
+        ASSERT_EQ(extra, w.View() + 4);
+        EXPECT_EQ(Bytes(w), std::string("abcd") + std::string(10, '\0'));
         extra[0] = 'Z';
     }
     CMemoryMappedFile r;
     ASSERT_NE(r.Open(path.c_str(), false), nullptr);
-    EXPECT_EQ(r.Size(), 14u);
-    EXPECT_EQ(r.View()[4], 'Z');
-    // A read-only mapping larger than the file is refused and the file stays as it is.
-    EXPECT_EQ(r.Remap(5), nullptr);
+    EXPECT_EQ(Bytes(r), std::string("abcdZ") + std::string(9, '\0'));
+    dir.Append("db", "tail");
+    EXPECT_EQ(r.Remap(0), r.View() + 18);
+    EXPECT_EQ(Bytes(r).substr(14), "tail");
+    EXPECT_EQ(r.Remap(5), nullptr) << "a read-only mapping larger than the file is refused";
     EXPECT_EQ(r.View(), nullptr);
     ASSERT_NE(r.Remap(0), nullptr);
-    EXPECT_EQ(r.Size(), 14u);
-}
+    EXPECT_EQ(r.Size(), 18u);
 
-TEST(MemoryMappedFile, FailuresAndCloseAreHarmless)
-{
-    TempDir dir;
     CMemoryMappedFile never;
     EXPECT_EQ(never.Remap(0), nullptr);
     EXPECT_TRUE(never.Close());
-    EXPECT_TRUE(never.Close());
-
-    CMemoryMappedFile missing;
-    EXPECT_EQ(missing.Open(dir.File("nope").c_str(), false), nullptr);
-    EXPECT_EQ(missing.Remap(0), nullptr);
-
-    const std::string empty = dir.Write("empty", "");
-    CMemoryMappedFile e;
-    EXPECT_EQ(e.Open(empty.c_str(), false), nullptr);
-    EXPECT_THROW(CMemoryMappedFile{empty.c_str()}, CFileException);
-    EXPECT_THROW(CMemoryMappedFile{dir.File("nope").c_str()}, CFileException);
-    EXPECT_THROW(CMemoryMappedFile{dir.Path().c_str()}, CFileException);  // a directory
-
-    // A writable open creates the file; empty, it yields no view yet.
-    CMemoryMappedFile created;
+    CMemoryMappedFile created;  // a writable open creates the file; empty, it has no view yet
     EXPECT_EQ(created.Open(dir.File("new.db").c_str(), true), nullptr);
-    EXPECT_EQ(access(dir.File("new.db").c_str(), F_OK), 0);
+    EXPECT_EQ(::access(dir.File("new.db").c_str(), F_OK), 0);
     EXPECT_TRUE(created.Close());
     EXPECT_EQ(created.Path(), nullptr);
 }
 
-// Another process holds the file open for writing, appends, renames and
-// deletes it while we keep it mapped: we keep reading the same file object.
-TEST(MemoryMappedFile, OtherProcessWritesRenamesAndDeletes)
+TEST(TextFileDoc, OpensAndSharesOneMappingAndClosingReleasesTheFile)
 {
     TempDir dir;
-    const std::string path = dir.Write("live.log", "first\n");
-    const std::string moved = dir.File("live.log.1");
-    CMemoryMappedFile f;
-    ASSERT_NE(f.Open(path.c_str(), false), nullptr);
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        FILE* w = std::fopen(path.c_str(), "ab");
-        if (!w)
-            _exit(1);
-        std::fputs("second\n", w);
-        std::fflush(w);
-        if (std::rename(path.c_str(), moved.c_str()) != 0)
-            _exit(2);
-        std::fputs("third\n", w);
-        std::fclose(w);
-        _exit(std::remove(moved.c_str()) == 0 ? 0 : 3);
+    const std::string path = dir.Write("a.log", "hello\nworld\n"), second = dir.Write("b.log", "second\n");
+    {
+        CTextFileDoc doc;
+        doc.SetModifiedFlag(true);
+        ASSERT_TRUE(doc.OnOpenDocument(path.c_str()));
+        EXPECT_EQ(doc.GetMappedFile(), doc.m_pMappedFile.get());
+        EXPECT_EQ(doc.GetPathName(), path);
+        EXPECT_FALSE(doc.IsModified());
+        EXPECT_EQ(Bytes(*doc.m_pMappedFile), "hello\nworld\n");
+        EXPECT_TRUE(ProcessHolds(path));
+        ASSERT_TRUE(doc.OnOpenDocument(second.c_str()));
+        EXPECT_FALSE(ProcessHolds(path)) << "another file replaces the mapping and releases the first";
+        doc.OnCloseDocument();
+        EXPECT_EQ(doc.m_pMappedFile, nullptr);
+        EXPECT_FALSE(ProcessHolds(second));
+        ASSERT_TRUE(doc.OnOpenDocument(path.c_str()));
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(ProcessHolds(path)) << "destroying the document closes its file";
+}
 
-    ASSERT_NE(f.Remap(0), nullptr);
-    ASSERT_EQ(f.Size(), 19u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.View()), 19), "first\nsecond\nthird\n");
+TEST(TextFileDoc, FilesThatCannotBeMappedAreRefusedSilently)
+{
+    TempDir dir;
+    const std::string good = dir.Write("good.log", "kept\n"), empty = dir.Write("empty.log", "");
+    CTextFileDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(good.c_str()));
+    CMemoryMappedFile* kept = doc.m_pMappedFile.get();
+    for (const char* bad : {empty.c_str(), "/no/such/file.log", dir.Path().c_str(), "", static_cast<const char*>(nullptr)}) {
+        EXPECT_FALSE(doc.OnOpenDocument(bad)) << (bad ? bad : "null");
+        EXPECT_EQ(doc.m_pMappedFile.get(), kept) << "a failed open keeps what the document had";
+        EXPECT_EQ(doc.GetPathName(), good);
+    }
+    EXPECT_FALSE(ProcessHolds(empty)) << "not even a descriptor of a refused file is kept";
+}
+
+TEST(TextFileDoc, UnreadableFileIsRefused)
+{
+    if (testutil::RanAsNobody())
+        return;
+    TempDir dir;
+    const std::string locked = dir.Write("locked.log", "secret\n");
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    CTextFileDoc doc;
+    EXPECT_FALSE(doc.OnOpenDocument(locked.c_str()));
+    EXPECT_EQ(doc.m_pMappedFile, nullptr);
+}
+
+// Another process holds the file open for writing, appends, renames it and
+// makes a new one under its name: the document keeps reading its own file.
+TEST(TextFileDoc, FileHeldOpenForWritingByAnotherProcessOpensAndKeepsGrowing)
+{
+    TempDir dir;
+    const std::string path = dir.Write("busy.log", "one\n");
+    followtest::WriterProcess writer(path);
+    ASSERT_TRUE(writer.Do("append two\\n")) << writer.LastAnswer();  // now holds it open for writing
+    CTextFileDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(path.c_str()));
+    ASSERT_TRUE(writer.Do("append three\\n")) << "the writer is not locked out";
+    ASSERT_TRUE(writer.Do("rename " + dir.File("moved.log"))) << "nor from renaming it";
+    ASSERT_TRUE(writer.Do("create new\\n"));
+    ASSERT_NE(doc.m_pMappedFile->Remap(0), nullptr);
+    EXPECT_EQ(Bytes(*doc.m_pMappedFile), "one\ntwo\nthree\n");
 }

@@ -6,144 +6,113 @@ using testutil::Utf16BE;
 using testutil::Utf16LE;
 using testutil::Window;
 
-TEST(Paint, RowsPastTheEndAreSingleSpacesAndWindowWithoutTextIsPageColour)
+TEST(Paint, RowsOffsetsAndHighlights)
 {
-    Window w("one\ntwo\n", 5, 20);
-    EXPECT_EQ(w.Row(0), "one");
-    EXPECT_EQ(w.Row(1), "two");
-    EXPECT_EQ(w.Row(2), " ");
-    EXPECT_EQ(w.Row(4), " ");
-
-    headless::HeadlessPort port(3, 10);
-    CFileWnd empty(&port);
-    headless::RecordingPainter painter(port, empty, true);
-    empty.SetPageColor(platform::Rgb(1, 2, 3));
-    empty.OnPaint(painter);
-    EXPECT_TRUE(painter.m_calls.empty());  // filled, nothing drawn
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::int64_t offset;
+        std::int64_t highlight[2];  // character indexes; -1: none
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"rows past the end are single spaces", "one\ntwo\n", 0, {-1, -1}, {"one", "two", " ", " "}},
+        {"at offset 10, a line of 5 shows empty, one of 12 its last 2", "short\n0123456789AB\n", 10, {-1, -1},
+         {"", "AB", "", ""}},
+        {"a highlight in inverse video", "abc match\nnext line\n", 0, {4, 9}, {"abc «match»", "next line", " "}},
+        {"one across a break, with an offset: columns pair with units", "abc match\nnext line\n", 2, {6, 13},
+         {"c ma«tch»", "«x»t line", ""}},
+        {"the spaces of a tab belong to the tab", "a\tbc\tdefg\tX\n", 0, {2, 5}, {"a «bc    »defg    X", " "}},
+        {"in UTF-16", Utf16LE(u"find me here\r\n", true), 0, {5, 7}, {"find «me» here", " "}},
+        {"narrow bytes are Windows-1252", "\x80\x81\x9F\xA0\xFF\n", 0, {-1, -1}, {"\u20AC\u0081\u0178\u00A0\u00FF"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, 4, 20);
+        w.wnd.OnKeyDown(kVkHome);
+        CFileWndTestAccess::SetHorzOffset(w.wnd, c.offset);
+        if (c.highlight[0] >= 0)
+            CFileWndTestAccess::SetHighlightRange(w.wnd, w.At(c.highlight[0]), w.At(c.highlight[1]));
+        for (std::size_t r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(w.Row(static_cast<int>(r)), c.rows[r]) << r;
+    }
+    // A highlight ending between the two bytes of a unit covers that unit's start only.
+    Window odd(Utf16LE(u"find me here\r\n"), 3, 30, EncodingUtf16LE);
+    CFileWndTestAccess::SetHighlightRange(odd.wnd, odd.At(5), odd.At(7) + 1);
+    EXPECT_EQ(odd.Row(0), "find «me »here");
 }
 
-TEST(Paint, HorizontalOffsetAndShortLines)
-{
-    Window w("short\n0123456789AB\n", 4, 20);
-    CFileWndTestAccess::SetHorzOffset(w.wnd, 10);
-    EXPECT_EQ(w.Row(0), "");    // a line of 5 shows empty
-    EXPECT_EQ(w.Row(1), "AB");  // a line of 12 shows its last 2
-    EXPECT_EQ(w.Row(2), "");    // past the end: nothing at offset 10
-
-    // Every row is painted from the left edge to the right edge.
-    headless::RecordingPainter painter(w.port, w.wnd, true);
-    w.wnd.OnPaint(painter);
-    ASSERT_FALSE(painter.m_calls.empty());
-    for (const auto& c : painter.m_calls)
-        EXPECT_EQ(c.opaque.right, 20 * 8);
-    EXPECT_EQ(painter.m_fontSelections, 1);
-    EXPECT_EQ(painter.m_calls.size(), 6u);  // n + 2 rows, one segment each
-}
-
-TEST(Paint, HighlightRunsInInverseColoursToTheRightEdge)
+TEST(Paint, EveryRowIsPaintedToTheRightEdgeInItsColours)
 {
     Window w("abc match\nnext line\n", 3, 20);
     w.wnd.SetHighlight(w.At(4), 5);
-    EXPECT_EQ(w.Row(0), "abc \u00ABmatch\u00BB");
     headless::RecordingPainter painter(w.port, w.wnd, true);
     w.wnd.OnPaint(painter);
-    // The highlighted segment's back colour is the font colour, and its
-    // opaque rectangle runs to the right edge.
-    const auto& hl = painter.m_calls.at(1);
+    EXPECT_EQ(painter.m_fontSelections, 1);
+    ASSERT_EQ(painter.m_calls.size(), 6u);  // n + 2 rows; the first in two segments
+    for (const auto& c : painter.m_calls)
+        EXPECT_EQ(c.opaque.right, 20 * 8);
+    const auto& hl = painter.m_calls[1];
     EXPECT_EQ(hl.text, U"match");
+    EXPECT_EQ(hl.x, 4 * 8);
     EXPECT_EQ(hl.bg, w.wnd.GetFontColor());
     EXPECT_EQ(hl.fg, w.wnd.GetPageColor());
-    EXPECT_EQ(hl.x, 4 * 8);
-    EXPECT_EQ(hl.opaque.right, 20 * 8);
-    EXPECT_EQ(painter.m_calls.at(2).bg, w.wnd.GetPageColor());  // next line back to normal
+    EXPECT_EQ(painter.m_calls[2].bg, w.wnd.GetPageColor()) << "the next line is back to normal";
 
-    // A highlight across a line break, seen with an offset: columns pair with
-    // source positions from the start of each line.
-    w.wnd.SetHighlight(w.At(6), 7);
-    CFileWndTestAccess::SetHorzOffset(w.wnd, 2);
-    EXPECT_EQ(w.Row(0), "c ma\u00ABtch\u00BB");
-    EXPECT_EQ(w.Row(1), "\u00ABx\u00BBt line");
+    headless::HeadlessPort port(3, 10);
+    CFileWnd empty(&port);
+    headless::RecordingPainter filled(port, empty, true);
+    empty.OnPaint(filled);
+    EXPECT_TRUE(filled.m_calls.empty()) << "without text: the page colour, nothing drawn";
 }
 
-TEST(Paint, HighlightInWideTextAndOnOddBoundaries)
+TEST(Paint, LetterCase)
 {
-    Window w(Utf16LE(u"find me here\r\n"), 3, 30, EncodingUtf16LE);
-    w.wnd.SetHighlight(w.At(5), 2);
-    EXPECT_EQ(w.Row(0), "find \u00ABme\u00BB here");
-    // An end between the two bytes of a unit covers that unit's start only.
-    CFileWndTestAccess::SetHighlightRange(w.wnd, w.At(5), w.At(7) + 1);
-    EXPECT_EQ(w.Row(0), "find \u00ABme \u00BBhere");
-}
+    const std::u16string greek = u"Stra\u00DFe \u00E9t\u00E9 \u03C3\u03BF\u03C6\u03CC\u03C2 i\r\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::int32_t textCase;
+        std::int64_t offset;
+        int cols;
+        std::vector<std::string> rows;
+    } cases[] = {
+        {"only the full stop ends a sentence, across rows",
+         "hello world. this is HAL. ok\nand I said. no! yes? maybe\n", TextCaseSentence, 0, 40,
+         {"Hello world. This is hal. Ok", "and i said. No! yes? maybe"}},
+        {"e.g.", "e.g. foo\n", TextCaseSentence, 0, 40, {"E.G. Foo"}},
+        // 0x8A is Š, 0x9C œ: letters, so the letter after them goes on the word.
+        {"letters of Windows-1252", "\x8Ata. \x9Cuvre\n", TextCaseSentence, 0, 40, {"\u0160ta. \u0153uvre"}},
+        {"the first letter drawn is capitalised; those left of the offset do not count",
+         "the cat sat. on the mat\n", TextCaseSentence, 4, 40, {"Cat sat. On the mat"}},
+        {"those past the right edge do", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa end.\nnext\nmore\n", TextCaseSentence, 0, 10,
+         {"Aaaaaaaaaa", "Next", "more"}},
+        {"simple mappings only, never the locale", Utf16LE(greek, true), TextCaseUpper, 0, 40,
+         {"STRA\u00DFE \u00C9T\u00C9 \u03A3\u039F\u03A6\u038C\u03A3 I"}},
+        {"big-endian alike", Utf16BE(greek, true), TextCaseUpper, 0, 40,
+         {"STRA\u00DFE \u00C9T\u00C9 \u03A3\u039F\u03A6\u038C\u03A3 I"}},
+        {"lower", Utf16BE(greek, true), TextCaseLower, 0, 40, {"stra\u00DFe \u00E9t\u00E9 \u03C3\u03BF\u03C6\u03CC\u03C2 i"}},
+        {"narrow text in ASCII only", "caf\xE9 ok\n", TextCaseUpper, 0, 20, {"CAF\u00E9 OK"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, 3, c.cols);
+        w.wnd.OnKeyDown(kVkHome);
+        w.wnd.SetTextCase(c.textCase);
+        CFileWndTestAccess::SetHorzOffset(w.wnd, c.offset);
+        for (std::size_t r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(w.Row(static_cast<int>(r)), c.rows[r]) << r;
+    }
 
-TEST(Paint, SentenceCase)
-{
-    Window w("hello world. this is HAL. ok\nand I said. no! yes? maybe\n", 3, 40, EncodingAuto);
-    w.wnd.SetTextCase(TextCaseSentence);
-    EXPECT_EQ(w.Row(0), "Hello world. This is hal. Ok");
-    // The state carries across rows; only the full stop starts a sentence.
-    EXPECT_EQ(w.Row(1), "and i said. No! yes? maybe");
-    Window eg("e.g. foo\n", 2, 40);
-    eg.wnd.SetTextCase(TextCaseSentence);
-    EXPECT_EQ(eg.Row(0), "E.G. Foo");
-
-    // The first letter drawn at the top is capitalised even mid-sentence,
-    // and characters left of the offset do not count.
-    Window mid("the cat sat. on the mat\n", 2, 40);
-    mid.wnd.SetTextCase(TextCaseSentence);
-    CFileWndTestAccess::SetHorzOffset(mid.wnd, 4);
-    EXPECT_EQ(mid.Row(0), "Cat sat. On the mat");
-
-    // Characters beyond the right edge are drawn (clipped) and still count:
-    // the full stop off-screen capitalises the next row.
-    Window wide("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa end.\nnext\nmore\n", 3, 10);
-    wide.wnd.SetTextCase(TextCaseSentence);
-    EXPECT_EQ(wide.Row(0), "Aaaaaaaaaa");
-    EXPECT_EQ(wide.Row(1), "Next");
-    EXPECT_EQ(wide.Row(2), "more");
-}
-
-TEST(Paint, SentenceCaseStripAfterLineScrollStartsAsScreenTop)
-{
-    std::string text;
-    for (int i = 0; i < 20; ++i)
-        text += "word and more\n";
-    Window w(text, 4, 20);
+    // A strip repainted after a line scroll starts its own sentence.
+    Window w(testutil::Lines(0, 20, "word and more "), 4, 20);
     w.wnd.SetTextCase(TextCaseSentence);
     w.wnd.OnKeyDown(kVkHome);
     w.port.Paint(w.wnd, true);
-    EXPECT_EQ(w.port.RowText(0), U"Word and more");
-    EXPECT_EQ(w.port.RowText(1), U"word and more");
-    w.wnd.OnKeyDown(kVkDown);  // scrolls the image; only the bottom strip is painted
-    EXPECT_EQ(w.port.m_scrolls, 1);
+    EXPECT_EQ(w.port.RowText(1), U"word and more 1");
+    w.wnd.OnKeyDown(kVkDown);
     w.port.Paint(w.wnd);
-    EXPECT_EQ(w.port.RowText(0), U"word and more");  // moved, not repainted
-    EXPECT_EQ(w.port.RowText(3), U"Word and more");  // the strip starts its own sentence
-}
-
-TEST(Paint, UpperAndLowerCaseSameForBigAndLittleEndian)
-{
-    const std::u16string text = u"Stra\u00DFe \u00E9t\u00E9 \u03C3\u03BF\u03C6\u03CC\u03C2 i\r\n";
-    Window le(Utf16LE(text, true), 2, 40);
-    Window be(Utf16BE(text, true), 2, 40);
-    for (std::int32_t c : {TextCaseUpper, TextCaseLower}) {
-        le.wnd.SetTextCase(c);
-        be.wnd.SetTextCase(c);
-        EXPECT_EQ(le.Row(0), be.Row(0));
-    }
-    le.wnd.SetTextCase(TextCaseUpper);
-    // Simple mappings only, never the process locale: sharp s stays, dotless/dotted i does not appear.
-    EXPECT_EQ(le.Row(0), "STRA\u00DFE \u00C9T\u00C9 \u03A3\u039F\u03A6\u038C\u03A3 I");
-
-    // Narrow text is cased in ASCII only; other bytes stay as they are.
-    Window ansi("caf\xE9 ok\n", 2, 20);
-    ansi.wnd.SetTextCase(TextCaseUpper);
-    EXPECT_EQ(ansi.Row(0), "CAF\u00E9 OK");
-}
-
-TEST(Paint, NarrowBytesShowAsWindows1252)
-{
-    Window w("\x80\x81\x9F\xA0\xFF\n", 2, 20);
-    EXPECT_EQ(w.Row(0), "\u20AC\u0081\u0178\u00A0\u00FF");
+    EXPECT_EQ(w.port.RowText(0), U"word and more 1") << "moved, not repainted";
+    EXPECT_EQ(w.port.RowText(3), U"Word and more 4");
 }
 
 TEST(Paint, VeryLongLinesStoreOnlyWhatShows)

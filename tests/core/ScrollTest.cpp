@@ -1,54 +1,61 @@
 // Moving the view by scroll bars, keys and wheels.
 #include "TestUtil.h"
 
-using testutil::Utf16LE;
+#include <functional>
+
 using testutil::Window;
 
 namespace {
 
-std::string Numbered(int lines)
+// Keys: D(own), U(p), N(ext page), P(rior page), S(pace), H(ome), E(nd),
+// w/W the wheel down/up, x a key the window does not know.
+void Press(CFileWnd& wnd, char key)
 {
-    std::string text;
-    for (int i = 1; i <= lines; ++i)
-        text += "line " + std::to_string(i) + "\n";
-    return text;
+    switch (key) {
+    case 'w': wnd.OnMouseWheel(-120); break;
+    case 'W': wnd.OnMouseWheel(1); break;  // a quarter whatever the delta
+    default: {
+        const std::string keys = "DUNPSHEx";
+        const unsigned codes[] = {kVkDown, kVkUp, kVkNext, kVkPrior, kVkSpace, kVkHome, kVkEnd, 0x41};
+        wnd.OnKeyDown(codes[keys.find(key)]);
+    }
+    }
 }
 
 }  // namespace
 
-TEST(Scroll, PagesKeysAndWheelsIn20LineWindow)
+TEST(Scroll, KeysAndWheelsMoveTheTopByLinesPagesAndQuarters)
 {
-    Window w(Numbered(200), 20, 40);
-    w.wnd.OnKeyDown(kVkHome);
-    EXPECT_EQ(w.Row(0), "line 1");
-    w.wnd.OnKeyDown(kVkNext);  // 18 lines: two stay in view
-    EXPECT_EQ(w.Row(0), "line 19");
-    w.wnd.OnKeyDown(kVkSpace);
-    EXPECT_EQ(w.Row(0), "line 37");
-    w.wnd.OnKeyDown(kVkPrior);
-    EXPECT_EQ(w.Row(0), "line 19");
-    EXPECT_FALSE(w.wnd.OnMouseWheel(-120));  // a quarter of 18: 4 lines
-    EXPECT_EQ(w.Row(0), "line 23");
-    w.wnd.OnMouseWheel(120);
-    EXPECT_EQ(w.Row(0), "line 19");
-    w.wnd.OnMouseWheel(-1);  // one quarter per message, whatever the delta
-    EXPECT_EQ(w.Row(0), "line 23");
-    w.wnd.OnKeyDown(kVkDown);
-    EXPECT_EQ(w.Row(0), "line 24");
-    w.wnd.OnKeyDown(kVkUp);
-    EXPECT_EQ(w.Row(0), "line 23");
-    w.wnd.OnKeyDown(kVkEnd);
-    EXPECT_EQ(w.Row(19), "line 200");
-    w.wnd.OnKeyDown(kVkNext);  // at the end: nothing moves
-    EXPECT_EQ(w.Row(19), "line 200");
-    w.wnd.OnKeyDown(0x41);  // other keys do nothing
-    EXPECT_EQ(w.Row(19), "line 200");
-    EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop() - w.wnd.DataStart());
+    const struct {
+        const char* name;
+        int rows;
+        std::string keys;
+        int top;  // the number of the line on top afterwards
+    } cases[] = {
+        {"a page is the window less two lines", 20, "HN", 19},
+        {"space pages too; prior goes back", 20, "HNSP", 19},
+        {"a wheel notch is a quarter page, whatever its delta", 20, "Hww", 9},
+        {"and up", 20, "HwwW", 5},
+        {"a line", 20, "HDDU", 2},
+        {"the end shows the last screenful", 20, "E", 181},
+        {"nothing moves past it", 20, "ENwD", 181},
+        {"other keys do nothing", 20, "Hx", 1},
+        {"a window of two lines pages nothing", 2, "HNw", 1},
+        {"but steps by lines", 2, "HD", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(testutil::Lines(1, 201), c.rows, 40);
+        for (char k : c.keys)
+            Press(w.wnd, k);
+        EXPECT_EQ(w.Screen().front(), "line " + std::to_string(c.top));
+        EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop() - w.wnd.DataStart()) << "the bar follows";
+    }
 }
 
-TEST(Scroll, LineAndPageMovesScrollTheImageJumpsRepaint)
+TEST(Scroll, LinesAndPagesScrollTheImageJumpsRepaint)
 {
-    Window w(Numbered(100), 10, 40);
+    Window w(testutil::Lines(1, 101), 10, 40);
     w.wnd.OnKeyDown(kVkHome);
     const int full = w.port.m_fullInvalidations;
     w.port.m_invalid.clear();
@@ -56,90 +63,74 @@ TEST(Scroll, LineAndPageMovesScrollTheImageJumpsRepaint)
     EXPECT_EQ(w.port.m_scrolls, 1);
     EXPECT_EQ(w.port.m_fullInvalidations, full);
     ASSERT_EQ(w.port.m_invalid.size(), 1u);
-    EXPECT_EQ(w.port.m_invalid[0].top, 9 * 16);  // only the uncovered row
+    EXPECT_EQ(w.port.m_invalid[0].top, 9 * 16) << "only the uncovered row";
     w.wnd.OnKeyDown(kVkNext);
     EXPECT_EQ(w.port.m_scrolls, 2);
     w.wnd.OnKeyDown(kVkEnd);
     EXPECT_EQ(w.port.m_fullInvalidations, full + 1);
-    w.port.Paint(w.wnd);
-    EXPECT_EQ(w.port.RowText(9), U"line 100");
 }
 
-TEST(Scroll, ShortWindowsPageNothing)
+TEST(Scroll, ThumbPlacesTheTopAtLineStartsWithinTheBarsReach)
 {
-    Window w(Numbered(50), 2, 40);
-    w.wnd.OnKeyDown(kVkHome);
-    w.wnd.OnKeyDown(kVkNext);
-    w.wnd.OnMouseWheel(-120);
-    EXPECT_EQ(w.Row(0), "line 1");
-    w.wnd.OnKeyDown(kVkDown);
-    EXPECT_EQ(w.Row(0), "line 2");
-}
-
-TEST(Scroll, ThumbPlacesTopAtLineStarts)
-{
-    const std::string text = Numbered(100);
-    Window w(text, 10, 40);
-    w.port.m_trackPos = 0;
-    w.wnd.OnVScroll(kSbThumbTrack);
-    EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
+    const std::string text = testutil::Lines(1, 101);
     const std::int64_t line50 = static_cast<std::int64_t>(text.find("line 50\n"));
-    w.port.m_trackPos = line50 + 3;  // the middle of a line
-    w.wnd.OnVScroll(kSbThumbTrack);
-    EXPECT_EQ(w.Row(0), "line 50");
-    w.port.m_trackPos = static_cast<std::int64_t>(text.size());  // beyond the reach of the bar
-    w.wnd.OnVScroll(kSbThumbPosition);
-    EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());
-    w.port.m_trackPos = -5;
-    w.wnd.OnVScroll(kSbThumbTrack);
-    EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
-
+    const struct {
+        std::int64_t track;
+        const char* row0;
+    } rows[] = {{0, "line 1"}, {line50 + 3, "line 50"}, {-5, "line 1"}, {static_cast<std::int64_t>(text.size()), "line 91"}};
+    Window w(text, 10, 40);
+    for (const auto& r : rows) {
+        w.port.m_trackPos = r.track;
+        w.wnd.OnVScroll(r.track % 2 ? kSbThumbPosition : kSbThumbTrack);
+        EXPECT_EQ(w.Screen().front(), r.row0) << r.track;
+    }
     // UTF-16: an odd tracking position is lowered to the even byte before it.
     std::u16string wide;
-    for (int i = 0; i < 40; ++i)
-        wide += u"wide " + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) + u"\r\n";
-    Window u(Utf16LE(wide, true), 5, 20);
+    for (char16_t c = u'A'; c < u'Z'; ++c)
+        wide += u"wide " + std::u16string(1, c) + u"\r\n";
+    Window u(testutil::Utf16LE(wide, true), 5, 20);
     u.port.m_trackPos = 8 * 2 * 2 + 11;  // an odd byte inside the third line
     u.wnd.OnVScroll(kSbThumbTrack);
-    EXPECT_EQ((u.wnd.GetTop() - u.wnd.DataStart()) % 2, 0);
-    EXPECT_EQ(u.Row(0), "wide C");
+    EXPECT_EQ(u.Screen().front(), "wide C");
 }
 
 TEST(Scroll, HorizontalMovesAndLimits)
 {
     Window fits("short\nlines\n", 5, 40);
-    fits.wnd.OnKeyDown(kVkRight);  // everything fits: the offset stays 0
-    EXPECT_EQ(fits.wnd.GetHorzOffset(), 0);
+    fits.wnd.OnKeyDown(kVkRight);
+    EXPECT_EQ(fits.wnd.GetHorzOffset(), 0) << "everything fits: the offset stays 0";
 
     Window w(std::string(100, 'x') + "\n" + std::string(20, 'y') + "\n", 5, 40);
     w.wnd.OnKeyDown(kVkHome);
     w.port.Paint(w.wnd, true);  // meets the long line
     EXPECT_EQ(w.wnd.GetLongestLine(), 101);
-    w.wnd.OnKeyDown(kVkRight);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 10);  // a quarter of 40 columns
-    EXPECT_EQ(w.port.m_scrolls, 1);      // less than a window width: scrolled
-    w.wnd.OnMouseHWheel(120);            // a tilt to the right moves right
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 20);
-    w.wnd.OnMouseHWheel(-120);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 10);
-    w.wnd.OnMouseHWheel(0);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 10);
-    w.wnd.OnHScroll(kSbRight);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 61);  // longest - columns
-    w.wnd.OnHScroll(kSbPageLeft);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 21);
-    w.wnd.OnHScroll(kSbLeft);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 0);
-    EXPECT_EQ(w.port.m_horz.pos, 0);
-    w.wnd.OnHScroll(kSbThumbTrack, 1000);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 61);
-
-    // Widening keeps the offset; the next move limits it.
-    w.port.Resize(5, 90);
-    w.wnd.OnSize(90 * 8, 5 * 16);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 61);
-    w.wnd.OnHScroll(kSbLineLeft);
-    EXPECT_EQ(w.wnd.GetHorzOffset(), 11);
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        std::int64_t offset;
+    } steps[] = {
+        {"right: a quarter of 40 columns", [&] { w.wnd.OnKeyDown(kVkRight); }, 10},
+        {"a tilt to the right moves right", [&] { w.wnd.OnMouseHWheel(120); }, 20},
+        {"and to the left left", [&] { w.wnd.OnMouseHWheel(-120); }, 10},
+        {"no tilt, no move", [&] { w.wnd.OnMouseHWheel(0); }, 10},
+        {"the right end is the longest line less the columns", [&] { w.wnd.OnHScroll(kSbRight); }, 61},
+        {"a page left", [&] { w.wnd.OnHScroll(kSbPageLeft); }, 21},
+        {"the left end", [&] { w.wnd.OnHScroll(kSbLeft); }, 0},
+        {"the thumb is limited too", [&] { w.wnd.OnHScroll(kSbThumbTrack, 1000); }, 61},
+        {"widening keeps the offset",
+         [&] {
+             w.port.Resize(5, 90);
+             w.wnd.OnSize(90 * 8, 5 * 16);
+         },
+         61},
+        {"the next move limits it", [&] { w.wnd.OnHScroll(kSbLineLeft); }, 11},
+    };
+    for (const auto& s : steps) {
+        s.act();
+        EXPECT_EQ(w.wnd.GetHorzOffset(), s.offset) << s.name;
+        EXPECT_EQ(w.port.m_horz.pos, s.offset) << s.name;
+    }
+    EXPECT_EQ(w.port.m_scrolls, 5) << "moves narrower than the window scroll the image";
 }
 
 TEST(Scroll, HandlersWithoutTextDoNothing)
@@ -161,21 +152,12 @@ TEST(Scroll, HandlersWithoutTextDoNothing)
 // the end, the top stops at the last screenful, and the window follows.
 TEST(Scroll, EveryForwardStepStopsAtTheLastScreenfulAndFollows)
 {
-    const struct {
-        const char* name;
-        void (*step)(CFileWnd&);
-    } steps[] = {
-        {"down", [](CFileWnd& w) { w.OnKeyDown(kVkDown); }},
-        {"page down", [](CFileWnd& w) { w.OnKeyDown(kVkNext); }},
-        {"space", [](CFileWnd& w) { w.OnKeyDown(kVkSpace); }},
-        {"wheel", [](CFileWnd& w) { w.OnMouseWheel(-120); }},
-    };
-    for (const auto& s : steps) {
-        SCOPED_TRACE(s.name);
+    for (const char key : std::string("DNSw")) {
+        SCOPED_TRACE(key);
         Window w("x\n\r\n1\n2\n3\n4\n5", 6, 20);
         ASSERT_EQ(w.Index(w.wnd.LastPageTop()), 2);
         w.wnd.OnKeyDown(kVkHome);
-        s.step(w.wnd);
+        Press(w.wnd, key);
         EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());
         w.dir.Append("text.log", "\n6");
         ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));

@@ -1,41 +1,50 @@
-// Shared helpers for the core tests: temporary files and loaded windows.
+// Shared helpers for the core tests: temporary folders, text in the file
+// encodings, loaded windows, and running a test as an ordinary user.
 #pragma once
 
+#include "platform/Win1252.h"
 #include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
+
+extern char** environ;
 
 namespace testutil {
+
+namespace fs = std::filesystem;
 
 // A private temporary folder, removed with its content at the end.
 class TempDir {
 public:
     TempDir()
     {
-        char tmpl[] = "/tmp/ostrel-test-XXXXXX";
-        const char* d = ::mkdtemp(tmpl);
-        m_path = d ? d : "/tmp";
+        std::string tmpl = (fs::temp_directory_path() / "ostrel-test-XXXXXX").string();
+        m_path = ::mkdtemp(tmpl.data()) ? tmpl : std::string();
     }
     ~TempDir()
     {
-        const std::string cmd = "rm -rf '" + m_path + "'";
-        [[maybe_unused]] int rc = std::system(cmd.c_str());
+        std::error_code ec;
+        if (!m_path.empty())
+            fs::remove_all(m_path, ec);
     }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
     const std::string& Path() const { return m_path; }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
     std::string Write(const std::string& name, const std::string& bytes) const
     {
-        const std::string p = File(name);
-        std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
-        return p;
+        std::ofstream(File(name), std::ios::binary | std::ios::trunc) << bytes;
+        return File(name);
     }
     void Append(const std::string& name, const std::string& bytes) const
     {
@@ -46,30 +55,37 @@ private:
     std::string m_path;
 };
 
-inline std::string Utf16LE(const std::u16string& s, bool bom = false)
+inline std::string Utf16(const std::u16string& s, bool bigEndian, bool bom = false)
 {
-    std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
-    for (char16_t c : s) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
+    std::string out;
+    for (char16_t c : bom ? u"\uFEFF" + s : s) {
+        const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+        out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
     }
     return out;
 }
+inline std::string Utf16LE(const std::u16string& s, bool bom = false) { return Utf16(s, false, bom); }
+inline std::string Utf16BE(const std::u16string& s, bool bom = false) { return Utf16(s, true, bom); }
 
-inline std::string Utf16BE(const std::u16string& s, bool bom = false)
+// "<prefix>from\n" ... "<prefix>(to - 1)\n".
+inline std::string Lines(int from, int to, const std::string& prefix = "line ")
 {
-    std::string out = bom ? std::string("\xFE\xFF", 2) : std::string();
-    for (char16_t c : s) {
-        out.push_back(static_cast<char>(c >> 8));
-        out.push_back(static_cast<char>(c & 0xFF));
-    }
-    return out;
+    std::string s;
+    for (int i = from; i < to; ++i)
+        s += prefix + std::to_string(i) + "\n";
+    return s;
+}
+
+// Rows hold characters of the Basic Multilingual Plane only.
+inline std::string Utf8(const std::u32string& text)
+{
+    return platform::Utf16ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
 // A window of rows x cols cells on a file of the given bytes.
 struct Window {
     TempDir dir;
-    std::unique_ptr<CMemoryMappedFile> file;
+    std::unique_ptr<CMemoryMappedFile> file = std::make_unique<CMemoryMappedFile>();
     headless::HeadlessPort port;
     CFileWnd wnd{&port};
     bool loaded = false;
@@ -79,14 +95,12 @@ struct Window {
         : port(rows, cols)
     {
         wnd.SetWatchFile(watch);
-        const std::string path = dir.Write("text.log", bytes);
-        file = std::make_unique<CMemoryMappedFile>();
-        if (file->Open(path.c_str(), false))
+        if (file->Open(dir.Write("text.log", bytes).c_str(), false))
             loaded = wnd.LoadFile(file.get(), encoding);
     }
     std::string Path() const { return dir.File("text.log"); }
-    std::int64_t Top() const { return wnd.CharIndex(wnd.GetTop()); }
     std::int64_t Index(TextPos p) const { return wnd.CharIndex(p); }
+    std::int64_t Top() const { return Index(wnd.GetTop()); }
     TextPos At(std::int64_t index) const
     {
         return wnd.DataStart() + index * static_cast<TextPos>(EncodingUnitSize(wnd.GetEncoding()));
@@ -95,21 +109,62 @@ struct Window {
     std::string Row(int r, bool markHighlight = true)
     {
         port.Paint(wnd, true);
-        std::string out;
-        for (char32_t c : port.RowText(r, markHighlight)) {
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out += static_cast<char>(0xE0 | (c >> 12));
-                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
+        return Utf8(port.RowText(r, markHighlight));
+    }
+    // The rows on screen without their trailing blanks, the empty ones at the end dropped.
+    std::vector<std::string> Screen()
+    {
+        std::vector<std::string> rows;
+        port.Paint(wnd, true);
+        for (int r = 0; r < port.Rows(); ++r) {
+            rows.push_back(Utf8(port.RowText(r, false)));
+            while (!rows.back().empty() && rows.back().back() == ' ')
+                rows.back().pop_back();
         }
-        return out;
+        while (!rows.empty() && rows.back().empty())
+            rows.pop_back();
+        return rows;
     }
 };
+
+// "line from" ... "line (to - 1)", as Screen shows them.
+inline std::vector<std::string> ScreenOf(int from, int to, const std::string& prefix = "line ")
+{
+    std::vector<std::string> v;
+    for (int i = from; i < to; ++i)
+        v.push_back(prefix + std::to_string(i));
+    return v;
+}
+
+// What only an ordinary user meets (a file it may not read, a folder it may
+// not write) cannot happen to the superuser, as CI runs. Called first in a
+// test: as the superuser, runs this test again as the user nobody, from a
+// copy of the test program in a folder that nobody can reach, and returns
+// true (the test is then done); as anyone else returns false, and the test
+// goes on as itself.
+inline bool RanAsNobody()
+{
+    if (::geteuid() != 0)
+        return false;
+    const TempDir dir;
+    const fs::path exe = fs::path(dir.Path()) / "tests";
+    std::error_code ec;
+    fs::copy_file("/proc/self/exe", exe, ec);
+    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec, ec);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::vector<std::string> args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", exe.string(),
+                                     std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name()};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int status = -1;
+    if (::posix_spawnp(&pid, "setpriv", nullptr, nullptr, argv.data(), environ) == 0)
+        ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the test as nobody: status " << status;
+    return true;
+}
 
 }  // namespace testutil

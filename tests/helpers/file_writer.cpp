@@ -1,5 +1,4 @@
-// A separate writer process for the follow tests and the follow benchmark:
-// it changes one file on command, so that the viewer sees real file-system
+// A separate writer process for the follow tests: it changes one file on command, so that the viewer sees real file-system
 // events from another process.
 //
 //   file_writer PATH
@@ -9,18 +8,14 @@
 // \t, \\ and \xHH.
 //
 //   append TEXT        append through the descriptor held (opened on demand)
-//   write OFFSET TEXT  overwrite in place at OFFSET (the size stays unless it grows)
 //   truncate N         shorten or lengthen the file to N bytes (ftruncate)
 //   rename NEWPATH     rename PATH to NEWPATH; the held descriptor follows it
 //   create TEXT        make a new file under PATH with TEXT and hold that one
 //   delete             unlink PATH (the held descriptor stays open)
 //   reopen             hold PATH anew
-//   stamp N MS         append N lines "<seq> <CLOCK_MONOTONIC ns>\n", one every MS ms
 //   stress MS SEED     for MS ms: random appends, rewrites in place, truncations
 //                      (some to zero) and regrowth, with short pauses
-//   final TEXT         truncate to zero and write TEXT (same file)
 //   lock  unlock       take or release an exclusive flock on the held descriptor
-//   sleep MS
 //   quit
 #include <cerrno>
 #include <cstdint>
@@ -109,29 +104,6 @@ std::int64_t NowNs()
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-void SleepUntil(std::int64_t ns)
-{
-    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
-}
-
-bool Stamp(long count, long intervalMs)
-{
-    if (!Hold())
-        return false;
-    std::int64_t next = NowNs();
-    for (long i = 0; i < count; ++i) {
-        SleepUntil(next);
-        char line[64];
-        const int n = std::snprintf(line, sizeof line, "%ld %lld\n", i, static_cast<long long>(NowNs()));
-        if (!Append(std::string(line, static_cast<std::size_t>(n))))
-            return false;
-        next += intervalMs * 1000000;
-    }
-    return true;
-}
-
 bool Stress(long ms, unsigned seed)
 {
     if (!Hold())
@@ -181,12 +153,6 @@ bool Run(const std::string& line)
     const std::string arg = sp == std::string::npos ? std::string() : line.substr(sp + 1);
     if (cmd == "append")
         return Append(Unescape(arg));
-    if (cmd == "write") {
-        const std::size_t sp2 = arg.find(' ');
-        if (!Hold() || sp2 == std::string::npos)
-            return false;
-        return WriteAll(Unescape(arg.substr(sp2 + 1)), static_cast<off_t>(std::strtoll(arg.c_str(), nullptr, 10)));
-    }
     if (cmd == "truncate")
         return Hold() && ::ftruncate(g_fd, static_cast<off_t>(std::strtoll(arg.c_str(), nullptr, 10))) == 0;
     if (cmd == "rename")
@@ -199,21 +165,13 @@ bool Run(const std::string& line)
     }
     if (cmd == "delete")
         return ::unlink(g_path.c_str()) == 0;
-    if (cmd == "stamp") {
-        long count = 0, interval = 0;
-        return std::sscanf(arg.c_str(), "%ld %ld", &count, &interval) == 2 && Stamp(count, interval);
-    }
     if (cmd == "stress") {
         long ms = 0;
         unsigned seed = 0;
         return std::sscanf(arg.c_str(), "%ld %u", &ms, &seed) == 2 && Stress(ms, seed);
     }
-    if (cmd == "final")
-        return Hold() && ::ftruncate(g_fd, 0) == 0 && ::lseek(g_fd, 0, SEEK_SET) == 0 && WriteAll(Unescape(arg));
     if (cmd == "lock" || cmd == "unlock")
         return Hold() && ::flock(g_fd, cmd == "lock" ? LOCK_EX : LOCK_UN) == 0;
-    if (cmd == "sleep")
-        return ::usleep(static_cast<useconds_t>(std::strtol(arg.c_str(), nullptr, 10)) * 1000) == 0;
     return false;
 }
 

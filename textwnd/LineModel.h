@@ -1,0 +1,120 @@
+// The line model over the mapped text of one file: what a code unit is, where
+// lines start and end, and how a line reads in display columns. It knows the
+// bytes and the encoding and nothing of a window; the text window's steps,
+// painting, search and copy all go through it.
+//
+// Positions are byte offsets from the start of the mapping; kNoPos ("none")
+// compares below every position. Every read is bounded by the mapping as it
+// is now: the file's view is read afresh at each call, since another window
+// on the same file may have re-mapped it.
+//
+// The rules (a unit is one code unit, compared with the CR, LF and TAB of the
+// encoding; UTF-16 BE units are compared as stored, against byte-swapped values):
+// - A line break is CR LF or LF CR (one break of two units), or a lone CR or
+//   LF. Reading forward, pairs form from the left: CR CR LF is a lone CR and
+//   a pair; LF CR LF a pair and a lone LF. Backward steps pair the two units
+//   nearest to them.
+// - A NUL unit ends every forward reading: a step or a read stops on it.
+// - A line reads in display columns: a TAB at column n takes n mod 8 columns,
+//   every other unit one.
+#pragma once
+
+#include "file/Encoding.h"
+#include "file/MemoryMappedFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+using TextPos = std::int64_t;
+inline constexpr TextPos kNoPos = -1;
+
+// A line read in display columns (tabs expanded), beyond its text: what the
+// reader asks for and what it learns on the way.
+struct LineColumns {
+    // The first display column to store: the columns left of it are stepped
+    // over without being stored, their tabs still counted.
+    std::int64_t firstColumn = 0;
+    // Positions whose display columns are wanted (kNoPos when not).
+    TextPos marks[3] = {kNoPos, kNoPos, kNoPos};
+
+    // The display column of the first unit at or after each mark: 0 for a
+    // mark at or before the start of the read, the line's width for a mark
+    // past its last character.
+    std::int64_t markColumns[3] = {0, 0, 0};
+    std::int64_t width = 0;       // display columns of the whole line
+    TextPos storedEnd = kNoPos;   // first unit right of the stored columns, or contentEnd
+    TextPos contentEnd = kNoPos;  // the line's break, its NUL, or the end of the data
+};
+
+class CLineModel {
+public:
+    // The text of `file` from `bomLength` on, in `encoding` (null: no text).
+    void Attach(const CMemoryMappedFile* file, std::uint32_t bomLength, std::int32_t encoding);
+    // The file's holes may have changed (it was re-mapped or changed size).
+    void ForgetHoles() { m_nFirstHole = kNoPos; }
+
+    bool HasText() const;  // a view, in an encoding with lines
+    bool IsWide() const { return m_bWide; }
+    TextPos Unit() const { return m_nUnit; }
+    TextPos DataStart() const;  // kNoPos without a view
+    TextPos DataEnd() const;    // kNoPos without a view; on the code-unit grid
+    const std::uint8_t* View() const { return m_pFile ? m_pFile->View() : nullptr; }
+    std::uint16_t CRUnit() const { return m_chCR; }
+    std::uint16_t LFUnit() const { return m_chLF; }
+
+    // The unit at `at` as stored, and as a character in host order.
+    std::uint16_t UnitAt(TextPos at) const;
+    char16_t CharAt(TextPos at) const;
+    bool IsBreakAt(TextPos at) const;
+    // Whether the units at `at` and after it form a CR LF or LF CR pair in the data.
+    bool IsPairAt(TextPos at) const;
+    // Where the line break at `at` ends: past a pair, past a lone CR or LF; a
+    // NUL stays where it is.
+    TextPos StepOverBreak(TextPos at) const;
+
+    // The text must be there (HasText) for these; positions lie in the data.
+    // The next line's start from p, reading no further than `limit` (which a
+    // pair is never stepped over), or the NUL that stops the reading.
+    TextPos NextLineStart(TextPos p, TextPos limit) const;
+    // From inside a line its start, from a line's start the start of the
+    // line before; p > DataStart.
+    TextPos PrevLineStart(TextPos p);
+    // The start of the line that holds p as forward reading pairs its breaks
+    // (between the two units of a pair: the line the pair ends); p > DataStart.
+    TextPos LineStartOf(TextPos p);
+    // Just before the first break after p, never before the start; the end
+    // of the data when no break follows.
+    TextPos LineLastOf(TextPos p) const;
+    // Reads the line from p: at most `maxChars` characters from
+    // `c.firstColumn` on into `narrow` (bytes) or `wide` (UTF-16, host order),
+    // stepping over the rest; returns where the next line starts.
+    TextPos ReadLine(TextPos p, std::string* narrow, std::u16string* wide, std::size_t maxChars,
+                     LineColumns& c) const;
+    // Brings `n` bytes copied from the text to host order (UTF-16 BE is swapped).
+    void ToHostOrder(std::uint8_t* bytes, std::uint64_t n) const;
+
+private:
+    // The first unit in [from, to) equal to a, b or c; `to` when none.
+    TextPos FindAny(const std::uint8_t* v, TextPos from, TextPos to, std::uint16_t a, std::uint16_t b,
+                    std::uint16_t c) const;
+    // Position of the last CR or LF unit in [from, to), or kNoPos. A long scan
+    // skips the file's holes unread and reads the rest through a buffer, so
+    // that none of its pages is mapped in.
+    TextPos FindLastBreak(TextPos from, TextPos to);
+    // Whether p lies between the two units of a pair as forward reading pairs them.
+    bool IsInsidePair(TextPos p) const;
+    // Offset of the file's first hole (cached until ForgetHoles).
+    TextPos FirstHole();
+    // Whether [from, to) may hold data (false only for a known hole).
+    bool HoldsData(TextPos from, TextPos to);
+
+    const CMemoryMappedFile* m_pFile = nullptr;
+    TextPos m_nStart = 0;  // the mark's length
+    std::int32_t m_nEncoding = EncodingNone;
+    TextPos m_nUnit = 0;    // the encoding's unit size (0 for none)
+    bool m_bWide = false;   // UTF-16: lines of 16-bit units
+    bool m_bSwap = false;   // UTF-16 BE: units leave the model byte-swapped
+    std::uint16_t m_chCR = 0, m_chLF = 0, m_chTab = 0;
+    TextPos m_nFirstHole = kNoPos;  // kNoPos: not asked yet
+};

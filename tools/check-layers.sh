@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Fails when an include points the wrong way: up a layer (platform <- file <-
+# textwnd <- view <- app), from a plain layer into Qt or a qt/ folder, from
+# any layer into app/ or tools/, or from file/, textwnd/ or view/ to a system
+# header of the operating system (its calls belong in platform/). The layer
+# libraries catch wrong-way calls at link time; this catches what the linker
+# cannot see (types, inline functions, constants).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+rank() {
+  case $1 in
+    platform) echo 0 ;; file) echo 1 ;; textwnd) echo 2 ;; view) echo 3 ;; app) echo 4 ;; *) echo 9 ;;
+  esac
+}
+os_header='^(unistd|fcntl|pthread|pwd|dirent|poll|spawn|signal|dlfcn|windows|io|direct)\.h$|^sys/|^csignal$'
+
+failures=0
+fail() { echo "$1: $2"; failures=$((failures + 1)); }
+
+while IFS= read -r f; do
+  layer=${f%%/*}
+  own=$(rank "$layer")
+  plain=1
+  [[ $f == */qt/* ]] && plain=0
+  while IFS= read -r line; do
+    if [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
+      inc=${BASH_REMATCH[1]}
+      [[ $inc == */* ]] || continue  # a generated file beside the sources
+      target=${inc%%/*}
+      if (( $(rank "$target") > own )); then
+        fail "$f" "includes $inc, a layer above it"
+      elif (( plain )) && [[ $inc == */qt/* ]]; then
+        fail "$f" "includes $inc from a layer without Qt"
+      fi
+    elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<([^\>]+)\> ]]; then
+      inc=${BASH_REMATCH[1]}
+      if (( plain )) && [[ $inc =~ ^Q ]]; then
+        fail "$f" "includes <$inc> from a layer without Qt"
+      elif (( plain )) && [[ $layer != platform && $inc =~ $os_header ]]; then
+        fail "$f" "includes <$inc>: system calls belong in platform/"
+      fi
+    fi
+  done < "$f"
+done < <(find platform file textwnd view -name '*.h' -o -name '*.cpp' | sort)
+
+if (( failures )); then
+  echo "check-layers: $failures include(s) against the layering"
+  exit 1
+fi
+echo "check-layers: ok"

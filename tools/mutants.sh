@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Deliberate faults of the kinds the tests exist for, applied one at a time
+# to a scratch copy of the tree: each must make the tests that CI runs for it
+# fail. A developer tool (one rebuild per fault), not part of CI.
+#
+# usage: tools/mutants.sh [NAME-REGEX]    only the faults whose names match
+#        tools/mutants.sh --check         only checks that every program still applies
+#        KEEP=1 tools/mutants.sh          keeps the scratch copy and its build
+#
+# Each fault is a sed program anchored on one line of code; a program that no
+# longer changes its file is reported as stale, so a fault never silently
+# stops being applied. The tests are picked with a CTest regular expression
+# over the names CI registers, and run with a time limit (a fault that makes
+# a test hang counts as caught).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+check=0
+[ "${1:-}" = --check ] && { check=1; shift; }
+only=${1:-.}
+jobs=${JOBS:-2}
+
+names=() files=() programs=() tests=() targets=()
+fault() {  # name, file, sed program, ctest regex[, build targets]
+  names+=("$1") files+=("$2") programs+=("$3") tests+=("$4")
+  targets+=("${5:-ostrel_core_tests file_writer prefdb_adder}")
+}
+
+# --- The line model ------------------------------------------------------------------
+fault pair-backward-lost textwnd/LineModel.cpp \
+  's/if (p - start >= 2 \* unit && IsPairAt(p - 2 \* unit))/if (false)/' '^LineModel\.'
+fault pair-forward-from-the-right textwnd/LineModel.cpp \
+  's|return (p - unit - s) / unit % 2 == 0;|return (p - unit - s) / unit % 2 == 1;|' '^LineModel\.'
+fault pair-of-equal-breaks textwnd/LineModel.cpp \
+  's|UnitAt(at) != UnitAt(at + m_nUnit);|true;|' '^LineModel\.'
+fault nul-passed-forward textwnd/LineModel.cpp \
+  's|FindAny(v, p, stop, 0, m_chCR, m_chLF)|FindAny(v, p, stop, m_chLF, m_chCR, m_chLF)|' '^LineModel\.'
+fault odd-byte-read textwnd/LineModel.cpp \
+  's|return m_nStart + (size - m_nStart) / m_nUnit \* m_nUnit;|return size;|' '^Encoding\.'
+fault tab-columns-from-the-end textwnd/LineModel.cpp \
+  's|const std::int64_t spaces = n % 8;|const std::int64_t spaces = 8 - n % 8;|' '^LineModel\.'
+fault tab-pairs-mark-after-spaces textwnd/LineModel.cpp \
+  's|if (!markFound\[i\] && c.marks\[i\] <= t)|if (!markFound[i] \&\& c.marks[i] < t)|' '^(LineModel|Paint)\.'
+fault hole-start-one-byte-low platform/File.cpp \
+  's|^    return hi;$|    return lo;|' '^LineModel\.'
+fault last-page-one-line-short textwnd/FileWnd.cpp \
+  's|for (int k = VisibleLines(); k > 0; --k)|for (int k = VisibleLines() - 1; k > 0; --k)|' '^(LineModel|Scroll)\.'
+fault reload-forgets-the-end textwnd/FileWnd.cpp \
+  's|const bool atEnd = m_pTop == m_pLastPageTop;|const bool atEnd = false;|' '^(LineModel|Scroll)\.'
+fault utf32-mark-unseen textwnd/FileWnd.cpp \
+  's|else if (starts({0xFF, 0xFE, 0x00, 0x00}))|else if (false)|' '^Encoding\.'
+
+# --- Scrolling, painting, letter case ------------------------------------------------------
+fault thumb-unclamped textwnd/FileWndScroll.cpp \
+  '/track = std::clamp<std::int64_t>(track, 0, LastPageTop() - DataStart());/d' '^Scroll\.'
+fault horizontal-offset-unlimited textwnd/FileWndScroll.cpp \
+  '/target = std::min(target, m_nLongestLine - m_nColumns);/d' '^(Scroll|Paint)\.'
+fault sentence-ends-at-bang textwnd/FileWndPaint.cpp \
+  "s#if (s\[i\] == Ch('.')) {#if (s[i] == Ch('.') || s[i] == Ch('!')) {#" '^Paint\.'
+fault win1252-letter-by-byte textwnd/UnicodeCase.cpp \
+  's|IsLetter16(platform::Win1252ToUnicode(static_cast<std::uint8_t>(b)))|IsLetter16(static_cast<char16_t>(b))|' \
+  '^Paint\.'
+fault lower-case-from-upper-table textwnd/UnicodeCase.cpp \
+  's|ch + kLowerStage2\[kLowerStage1\[ch >> 8\]\]|ch + kUpperStage2[kUpperStage1[ch >> 8]]|' '^(Paint|Search[A-Za-z]*)\.'
+fault qt-bar-end-not-exact textwnd/qt/FileWndWidget.cpp \
+  's|if (value >= VBarValueOf(reach))|if (false)|' '^FileWndWidgetTest$' FileWndWidgetTest
+
+# --- Search --------------------------------------------------------------------------------
+fault chunk-cuts-a-match textwnd/SearchKernels.cpp \
+  's|k.forward(needle, d, n + m - 1, n, &stopped)|k.forward(needle, d, n, n, \&stopped)|' '^SearchKernels\.'
+fault block-settled-from-below textwnd/SearchKernelsImpl.h \
+  's|const unsigned bit = 31u - static_cast<unsigned>(__builtin_clz(cand));|const unsigned bit = static_cast<unsigned>(__builtin_ctz(cand));|' \
+  '^SearchKernels\.'
+fault case-ring-cut-short textwnd/SearchKernels.cpp \
+  's|y != c && count < 4; y = rings\[y\]|y != c \&\& count < 3; y = rings[y]|' '^SearchKernels\.'
+fault find-next-overlaps textwnd/FileWndSearch.cpp \
+  's|m_pLastMatch + length \* CodeUnitSize();|m_pLastMatch + CodeUnitSize();|' '^SearchWindow\.'
+fault highlight-in-bytes textwnd/FileWndSearch.cpp \
+  's|p == kNoPos ? kNoPos : p + length \* CodeUnitSize();|p == kNoPos ? kNoPos : p + length;|' '^(SearchWindow|Paint)\.'
+fault match-not-centred textwnd/FileWndSearch.cpp \
+  's|std::max<std::int64_t>(k + n / 2 - m_nColumns / 2, 0)|std::max<std::int64_t>(k - m_nColumns / 2, 0)|' \
+  '^SearchShowMatch\.'
+
+# --- Copy ------------------------------------------------------------------------------------
+fault copy-byte-order textwnd/LineModel.cpp \
+  '/void CLineModel::ToHostOrder/,/^}/ s|if (m_bSwap)|if (m_bWide)|' '^Clipboard\.'
+fault copy-one-line-short textwnd/FileWndCopy.cpp \
+  's|for (int i = 0; i <= lines && p < DataEnd(); ++i)|for (int i = 0; i < lines \&\& p < DataEnd(); ++i)|' \
+  '^Clipboard\.'
+
+# --- Following files --------------------------------------------------------------------------
+fault watcher-misses-shrinking file/FileWatcher.cpp \
+  's|if (size >= 0 && size != m_dwLastSize)|if (size > m_dwLastSize)|' '^(FileWatcherTest|FollowTest|TruncationTest)\.'
+fault watcher-misses-stale-mapping file/FileWatcher.cpp \
+  's|if (stale != m_nStaleSeen)|if (false)|' '^(FileWatcherTest|TruncationTest)\.'
+fault guard-patches-one-page platform/SigbusGuard.cpp \
+  's|RawMapZeros(base + from, mappedEnd - from,|RawMapZeros(base + faultPage, page,|' '^(SigbusGuard|TruncationTest)\.'
+
+# --- The preference database -------------------------------------------------------------------
+fault record-at-unaligned-slot view/FilePrefDatabase.cpp \
+  's|const std::uint64_t slot = m_nRecords \* RECORD_SIZE;|const std::uint64_t slot = static_cast<std::uint64_t>(size);|' \
+  '^FilePrefDatabase[A-Za-z]*\.'
+fault path-prefix-matches view/FilePrefDatabase.cpp \
+  '/if (field\[n\] != 0)/{N;d}' '^FilePrefDatabase[A-Za-z]*\.'
+fault stale-database-view-kept view/FilePrefDatabase.cpp \
+  's| \|\| platform::IsMappingStale(file.m_pView)||' '^FilePrefDatabase[A-Za-z]*\.'
+fault held-lock-not-waited-for view/FilePrefDatabase.cpp \
+  's|if (r == platform::LockResult::Unsupported)|if (r != platform::LockResult::Locked)|' '^FilePrefDatabase[A-Za-z]*\.'
+
+# ------------------------------------------------------------------------------------------------
+
+selected=()
+for i in "${!names[@]}"; do
+  [[ ${names[$i]} =~ $only ]] && selected+=("$i")
+done
+[ ${#selected[@]} -gt 0 ] || { echo "no fault matches '$only'"; exit 2; }
+
+if [ $check = 1 ]; then
+  stale=0
+  for i in "${selected[@]}"; do
+    if sed -e "${programs[$i]}" "$root/${files[$i]}" | cmp -s - "$root/${files[$i]}"; then
+      echo "${names[$i]}: stale (changes nothing in ${files[$i]})"; stale=$((stale + 1))
+    fi
+  done
+  echo "faults: ${#selected[@]}, stale: $stale"
+  [ $stale -eq 0 ]
+  exit
+fi
+
+scratch=$(mktemp -d /tmp/ostrel-mutants-XXXXXX)
+cleanup() { [ "${KEEP:-0}" = 1 ] && echo "scratch copy kept in $scratch" || rm -rf "$scratch"; }
+trap cleanup EXIT
+(cd "$root" && git ls-files -z | tar -c --null --ignore-failed-read -T - 2>/dev/null) | tar -x -C "$scratch"
+build=$scratch/build
+log=$scratch/log
+echo "scratch copy in $scratch; configuring"
+cmake -S "$scratch" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=OFF -DOSTREL_BENCH=OFF \
+  >"$log" 2>&1 || { cat "$log"; exit 2; }
+
+all_targets=$(for i in "${selected[@]}"; do echo "${targets[$i]}"; done | tr ' ' '\n' | sort -u | tr '\n' ' ')
+echo "building $all_targets"
+cmake --build "$build" -j "$jobs" --target $all_targets >"$log" 2>&1 || { tail -40 "$log"; exit 2; }
+
+# Without a fault every selected test must pass, and every regex must pick some.
+for i in "${selected[@]}"; do
+  if ctest --test-dir "$build" -N -R "${tests[$i]}" | grep -q "Total Tests: 0"; then
+    echo "${names[$i]}: no test matches ${tests[$i]}"; exit 2
+  fi
+done
+union=$(for i in "${selected[@]}"; do echo "${tests[$i]}"; done | sort -u | paste -sd '|')
+echo "running the unchanged tests once"
+ctest --test-dir "$build" -j "$jobs" -R "$union" --timeout 300 >"$log" 2>&1 || {
+  grep -E "\(Failed|\(Timeout|\*\*\*" "$log"; echo "the tests fail without any fault"; exit 2; }
+
+caught=0 missed=0 broken=0
+for i in "${selected[@]}"; do
+  name=${names[$i]} file=$scratch/${files[$i]}
+  cp "$file" "$scratch/original"
+  sed -i -e "${programs[$i]}" "$file"
+  if cmp -s "$file" "$scratch/original"; then
+    result="STALE (the program changes nothing)"; broken=$((broken + 1))
+  elif ! cmake --build "$build" -j "$jobs" --target ${targets[$i]} >"$log" 2>&1; then
+    result="DOES NOT BUILD"; broken=$((broken + 1))
+  elif ctest --test-dir "$build" -j "$jobs" -R "${tests[$i]}" --timeout 120 >"$log" 2>&1; then
+    result="MISSED"; missed=$((missed + 1))
+  else
+    failed=$(grep -E "^[[:space:]]*[0-9]+ - " "$log" | sed -E 's/^[[:space:]]*[0-9]+ - ([^ ]+).*/\1/' | paste -sd ' ')
+    result="caught by $failed"; caught=$((caught + 1))
+  fi
+  cp "$scratch/original" "$file"  # a fresh time stamp: the next build compiles it again
+  printf '%-30s %-30s %s\n' "$name" "${files[$i]}" "$result"
+done
+
+echo "faults: ${#selected[@]}, caught: $caught, missed: $missed, stale or not building: $broken"
+[ $missed -eq 0 ] && [ $broken -eq 0 ]
