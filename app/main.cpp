@@ -1,5 +1,6 @@
 // ostrel-viewer [OPTION]... [FILE]...: opens each file named on the command line.
 #include "app/CommandLine.h"
+#include "app/HighDpi.h"
 #include "app/ImageStrip.h"
 #include "app/MainFrame.h"
 #include "app/TextFileViewerApp.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    PrepareHighDpiScaling();
     QApplication app(argc, argv);  // takes away the options that are Qt's own
     app.setWindowIcon(ApplicationIcon());
     const CCommandLineInfo info = ParseCommandLine(argc, argv);

@@ -1,0 +1,8 @@
+#include "app/HighDpi.h"
+
+#include <QGuiApplication>
+
+void PrepareHighDpiScaling()
+{
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+}
