@@ -171,8 +171,7 @@ QIcon SvgIcon(const QStringList& fileNames)
 }
 
 CImageStrip::CImageStrip(int resourceId)
-    : m_nResourceId(resourceId),
-      m_files(svgFilesIn(kRoot + QStringLiteral("strips/") + QString::number(resourceId)))
+    : m_nResourceId(resourceId), m_files(svgFilesIn(kRoot + QStringLiteral("strips/") + QString::number(resourceId)))
 {
     if (!m_files.isEmpty())
         m_size = SvgSize(m_files.front());

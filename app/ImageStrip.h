@@ -42,7 +42,7 @@ QIcon SvgIcon(const QStringList& fileNames);
 // Size of the SVG drawing's own canvas; empty if it cannot be read.
 QSize SvgSize(const QString& fileName);
 
-QIcon ApplicationIcon();           // the program's icon ("ostrel-viewer" in the icon theme)
+QIcon ApplicationIcon();             // the program's icon ("ostrel-viewer" in the icon theme)
 QIcon DocumentIcon(int resourceId);  // 135 log files, 136 text files; null for any other number
-QIcon WelcomeBitmap();             // 230: the caption bar's welcome picture, 20 x 20
-QIcon RefreshIcon();               // 311: the status bar's Refresh pane, 16 x 16
+QIcon WelcomeBitmap();               // 230: the caption bar's welcome picture, 20 x 20
+QIcon RefreshIcon();                 // 311: the status bar's Refresh pane, 16 x 16

@@ -19,19 +19,19 @@
 namespace {
 
 // Image indexes in the strips.
-constexpr int kOpenImage = 1;          // file menu, small and large
-constexpr int kCloseImage = 9;         // file menu, small and large
-constexpr int kExitImage = 15;         // file menu, small
-constexpr int kCopySmallImage = 2;     // "Options", small
-constexpr int kCopyLargeImage = 4;     // "Options", large
+constexpr int kOpenImage = 1;       // file menu, small and large
+constexpr int kCloseImage = 9;      // file menu, small and large
+constexpr int kExitImage = 15;      // file menu, small
+constexpr int kCopySmallImage = 2;  // "Options", small
+constexpr int kCopyLargeImage = 4;  // "Options", large
 constexpr int kPageColorSmallImage = 11;
 constexpr int kPageColorLargeImage = 2;
-constexpr int kNewWindowImage = 5;     // "Options", large
-constexpr int kSwitchWindowsImage = 6; // "Options", large
+constexpr int kNewWindowImage = 5;       // "Options", large
+constexpr int kSwitchWindowsImage = 6;   // "Options", large
 constexpr int kWindowLauncherImage = 1;  // "Options", small
-constexpr int kFindPreviousImage = 1;  // find buttons
+constexpr int kFindPreviousImage = 1;    // find buttons
 constexpr int kFindNextImage = 2;
-constexpr int kAboutIcon = 0;          // panel icons
+constexpr int kAboutIcon = 0;  // panel icons
 constexpr int kClipboardIcon = 27;
 constexpr int kViewIcon = 7;
 constexpr int kFontIcon = 1;
@@ -235,8 +235,8 @@ void AddWindowPanel(CRibbonCategory* options, const CImageStrip& small, const CI
     SetCommandToolTip(newWindow, cmd::WindowNew);
     panel->Add(newWindow);
 
-    auto* switchWindows = new CRibbonButton(cmd::WindowManager, LabelOf(text::SwitchWindows), {},
-                                            large.Icon(kSwitchWindowsImage));
+    auto* switchWindows =
+        new CRibbonButton(cmd::WindowManager, LabelOf(text::SwitchWindows), {}, large.Icon(kSwitchWindowsImage));
     switchWindows->SetKeys(KeyTipOf(text::SwitchWindows));
     AddMenu(switchWindows, res::SwitchWindowsMenu);
     // The main part opens the windows dialog; the arrow opens the menu.
@@ -271,8 +271,8 @@ void AddTabRowButtons(CRibbonBar& bar, const CImageStrip& icons)
 
 QStringList FontSizeEntries()
 {
-    return {"4", "5", "6", "7", "8", "9", "10", "11", "12", "14", "16", "18", "20", "22", "24", "26", "28", "36",
-            "48", "72"};
+    return {"4",  "5",  "6",  "7",  "8",  "9",  "10", "11", "12", "14",
+            "16", "18", "20", "22", "24", "26", "28", "36", "48", "72"};
 }
 
 void BuildApplicationMenu(CRibbonBar& bar)

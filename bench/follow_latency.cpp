@@ -335,33 +335,40 @@ int main(int argc, char** argv)
     ::getrusage(RUSAGE_SELF, &r1);
     const int idleMessages = platform::DrainPostedMessages();
     auto cpuUs = [](const rusage& r) {
-        return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e6 + r.ru_utime.tv_usec + r.ru_stime.tv_usec;
+        return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e6 + r.ru_utime.tv_usec +
+               r.ru_stime.tv_usec;
     };
 
-    std::printf("\nappend -> window reloaded and repaint requested (ms), %zu of %ld lines seen, %d reloads, %d repaint requests\n",
+    std::printf("\nappend -> window reloaded and repaint requested (ms), %zu of %ld lines seen, %d reloads, %d repaint "
+                "requests\n",
                 delays.size(), lines, reloads, repaintRequests);
-    std::printf("  window (watcher + posted message + reload):  median %7.3f   p95 %7.3f   max %7.3f\n", s.median, s.p95, s.max);
+    std::printf("  window (watcher + posted message + reload):  median %7.3f   p95 %7.3f   max %7.3f\n", s.median,
+                s.p95, s.max);
     std::printf("  baseline (bare inotify reader, same writer): median %7.3f   p95 %7.3f   max %7.3f\n", base.median,
                 base.p95, base.max);
     if (base.median > 0)
-        std::printf("  ratio window/baseline: median %.1fx, p95 %.1fx\n", s.median / base.median, s.p95 / std::max(base.p95, 1e-6));
-    std::printf("  goals: median < 5 ms %s, p95 < 15 ms %s\n", s.median < 5 ? "met" : "MISSED", s.p95 < 15 ? "met" : "MISSED");
+        std::printf("  ratio window/baseline: median %.1fx, p95 %.1fx\n", s.median / base.median,
+                    s.p95 / std::max(base.p95, 1e-6));
+    std::printf("  goals: median < 5 ms %s, p95 < 15 ms %s\n", s.median < 5 ? "met" : "MISSED",
+                s.p95 < 15 ? "met" : "MISSED");
 
     std::printf("\nidle for %.1f s (tid %d watcher, tid %d shared inotify dispatcher):\n", idleSeconds, tid, hubTid);
     if (w0.ok && w1.ok) {
         const double cpuMs = static_cast<double>(w1.runNs - w0.runNs) / 1e6;
         const double wakeups = static_cast<double>(w1.voluntary - w0.voluntary);
-        std::printf("  watcher thread: CPU %.3f ms (%.5f %%), %.0f voluntary context switches (%.2f per second)\n", cpuMs,
-                    cpuMs / (idleSeconds * 1000) * 100, wakeups, wakeups / idleSeconds);
+        std::printf("  watcher thread: CPU %.3f ms (%.5f %%), %.0f voluntary context switches (%.2f per second)\n",
+                    cpuMs, cpuMs / (idleSeconds * 1000) * 100, wakeups, wakeups / idleSeconds);
         if (f0.ok && f1.ok) {
             const double floorMs = static_cast<double>(f1.runNs - f0.runNs) / 1e6;
             std::printf("  floor (bare thread: 1000 ms wait + fstat): CPU %.3f ms (%.5f %%), %llu wake-ups; "
                         "watcher/floor %.2fx\n",
                         floorMs, floorMs / (idleSeconds * 1000) * 100,
-                        static_cast<unsigned long long>(f1.voluntary - f0.voluntary), floorMs > 0 ? cpuMs / floorMs : 0.0);
+                        static_cast<unsigned long long>(f1.voluntary - f0.voluntary),
+                        floorMs > 0 ? cpuMs / floorMs : 0.0);
         }
         std::printf("  goals: about one wake-up per second %s, idle CPU < 0.01 %% %s\n",
-                    wakeups / idleSeconds <= 1.2 ? "met" : "MISSED", cpuMs / (idleSeconds * 1000) * 100 < 0.01 ? "met" : "MISSED");
+                    wakeups / idleSeconds <= 1.2 ? "met" : "MISSED",
+                    cpuMs / (idleSeconds * 1000) * 100 < 0.01 ? "met" : "MISSED");
     } else {
         std::printf("  watcher thread statistics unavailable\n");
     }
@@ -369,7 +376,8 @@ int main(int argc, char** argv)
         std::printf("  dispatcher thread: CPU %.3f ms, %llu voluntary context switches\n",
                     static_cast<double>(h1.runNs - h0.runNs) / 1e6,
                     static_cast<unsigned long long>(h1.voluntary - h0.voluntary));
-    std::printf("  whole process: CPU %.3f ms; messages posted while idle: %d\n", (cpuUs(r1) - cpuUs(r0)) / 1000, idleMessages);
+    std::printf("  whole process: CPU %.3f ms; messages posted while idle: %d\n", (cpuUs(r1) - cpuUs(r0)) / 1000,
+                idleMessages);
 
     platform::SetPostWakeHook(nullptr);
     wnd.OnDestroy();

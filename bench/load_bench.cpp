@@ -27,7 +27,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 long RssAnonKiB()
 {
@@ -43,11 +46,11 @@ long RssAnonKiB()
 std::string LogLine(std::uint64_t i)
 {
     char buf[160];
-    std::snprintf(buf, sizeof buf,
-                  "2026-12-06 12:%02llu:%02llu.%03llu INFO  [worker-%02llu] request %llu served in %llu us from cache\n",
-                  (unsigned long long)(i / 60000 % 60), (unsigned long long)(i / 1000 % 60),
-                  (unsigned long long)(i % 1000), (unsigned long long)(i % 17), (unsigned long long)i,
-                  (unsigned long long)(i * 7919 % 100000));
+    std::snprintf(
+        buf, sizeof buf,
+        "2026-12-06 12:%02llu:%02llu.%03llu INFO  [worker-%02llu] request %llu served in %llu us from cache\n",
+        (unsigned long long)(i / 60000 % 60), (unsigned long long)(i / 1000 % 60), (unsigned long long)(i % 1000),
+        (unsigned long long)(i % 17), (unsigned long long)i, (unsigned long long)(i * 7919 % 100000));
     return buf;
 }
 

@@ -68,13 +68,19 @@ void operator delete(void* p) noexcept
     }
 }
 
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept
+{
+    operator delete(p);
+}
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 constexpr int kWidth = 1200;  // client area of the benchmarked window, pixels
 constexpr int kHeight = 800;
@@ -230,8 +236,8 @@ double PaintFullScreen(CMemoryMappedFile& file)
     hw.wnd.OnKeyDown(kVkHome);
     const double recMs = BestMs(5, 40, [&] { hw.port.Paint(hw.wnd, true); });
 
-    std::printf("full screen, %d rows x %d columns of 200-byte lines (cell %dx%d px):\n", rows, cols,
-                w.GetCharWidth(), w.GetLineHeight());
+    std::printf("full screen, %d rows x %d columns of 200-byte lines (cell %dx%d px):\n", rows, cols, w.GetCharWidth(),
+                w.GetLineHeight());
     std::printf("  QPainter onto a QImage   %8.3f ms\n", qtMs);
     std::printf("  recording painter        %8.3f ms\n", recMs);
     std::printf("  ratio Qt / recorder      %8.1f\n", qtMs / recMs);
@@ -303,9 +309,8 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
     paint();  // meets the whole line: the horizontal range is known after it
     const std::int64_t columns = w.GetColumns();
     const std::int64_t end = w.GetLongestLine() - columns;
-    const std::size_t screenful =
-        static_cast<std::size_t>(client.height() / w.GetLineHeight() + 2) * static_cast<std::size_t>(columns + 2) *
-        (w.GetEncoding() == EncodingAnsi ? 1 : 2);
+    const std::size_t screenful = static_cast<std::size_t>(client.height() / w.GetLineHeight() + 2) *
+                                  static_cast<std::size_t>(columns + 2) * (w.GetEncoding() == EncodingAnsi ? 1 : 2);
 
     const std::uint8_t* v = file.View();
     const std::size_t size = static_cast<std::size_t>(file.Size());

@@ -44,7 +44,8 @@ bool CFileWatcher::AddWindow(const char* path, HWND hwnd)
         m_pszDirectory = DirectoryOf(real.empty() ? m_pszPath : real);
         m_hFile = platform::OpenReadShared(m_pszPath);
         m_dwLastSize = platform::FileSizeByHandle(m_hFile);
-        m_nStaleListener = m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, m_wake.Fd()) : -1;
+        m_nStaleListener =
+            m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, m_wake.Fd()) : -1;
         m_nStaleSeen = 0;
         m_bNotified = m_dirWatch.Start(m_pszDirectory, &m_wake);
         m_bStop = false;

@@ -77,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 
     const searchkernels::Needle needle = searchkernels::PrepareForEncoding(text, encoding, ignoreCase);
     for (const bool forward : {true, false}) {
-        const std::int64_t expected =
-            searchref::Search(data, start, n, encoding, ignoreCase, text, from, to, forward);
+        const std::int64_t expected = searchref::Search(data, start, n, encoding, ignoreCase, text, from, to, forward);
         for (auto isa : {searchkernels::Isa::Scalar, searchkernels::Isa::Sse2, searchkernels::Isa::Avx2}) {
             if (!searchkernels::IsaAvailable(isa))
                 continue;

@@ -83,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     const TextPos span = end - start;
     while (script.n) {
         const std::uint8_t op = script.Byte();
-        const TextPos p0 = start + (span ? (static_cast<TextPos>(script.Byte() | (script.Byte() << 8)) * unit) % (span + unit) : 0);
+        const TextPos p0 =
+            start + (span ? (static_cast<TextPos>(script.Byte() | (script.Byte() << 8)) * unit) % (span + unit) : 0);
         TextPos p = std::min(p0, end);
         switch (op % 13) {
         case 0: {
@@ -118,9 +119,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             Check(r <= end, "line last");
             break;
         }
-        case 4: port.Resize(script.Byte() % 30, script.Byte() % 90 + 1); wnd.OnSize(port.GetClientRect().Width(), port.GetClientRect().Height()); break;
+        case 4:
+            port.Resize(script.Byte() % 30, script.Byte() % 90 + 1);
+            wnd.OnSize(port.GetClientRect().Width(), port.GetClientRect().Height());
+            break;
         case 5: wnd.OnKeyDown(kVkSpace + script.Byte() % 9); break;
-        case 6: port.m_trackPos = p - start + (op & 1); wnd.OnVScroll(kSbThumbTrack); break;
+        case 6:
+            port.m_trackPos = p - start + (op & 1);
+            wnd.OnVScroll(kSbThumbTrack);
+            break;
         case 7: wnd.OnMouseWheel((op & 0x10) ? 120 : -120); break;
         case 8: wnd.OnHScroll(kSbThumbTrack, script.Byte()); break;
         case 9: wnd.SetHighlight(p, (std::min(end, p + unit * (script.Byte() % 7)) - p) / unit); break;

@@ -80,7 +80,10 @@ struct sigaction g_previous;  // written under g_installLock before our handler 
 static_assert(std::atomic<std::uint64_t>::is_always_lock_free && std::atomic<std::uintptr_t>::is_always_lock_free,
               "the signal handler needs lock-free atomics");
 
-long RawFstat(int fd, struct stat* st) { return ::syscall(SYS_fstat, fd, st); }
+long RawFstat(int fd, struct stat* st)
+{
+    return ::syscall(SYS_fstat, fd, st);
+}
 
 void* RawMapZeros(std::uintptr_t at, std::uint64_t length, bool writable)
 {

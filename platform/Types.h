@@ -18,9 +18,18 @@ constexpr COLORREF Rgb(unsigned r, unsigned g, unsigned b)
 {
     return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr unsigned RedOf(COLORREF c) { return c & 0xFF; }
-constexpr unsigned GreenOf(COLORREF c) { return (c >> 8) & 0xFF; }
-constexpr unsigned BlueOf(COLORREF c) { return (c >> 16) & 0xFF; }
+constexpr unsigned RedOf(COLORREF c)
+{
+    return c & 0xFF;
+}
+constexpr unsigned GreenOf(COLORREF c)
+{
+    return (c >> 8) & 0xFF;
+}
+constexpr unsigned BlueOf(COLORREF c)
+{
+    return (c >> 16) & 0xFF;
+}
 
 constexpr int kLfFaceSize = 32;
 

@@ -69,11 +69,8 @@ void CFileWnd::ApplyTextCase(std::string& segment)
         for (std::size_t i = 0; i < n; ++i)
             s[i] = LowerCase8(s[i]);
         break;
-    case TextCaseSentence:
-        ApplySentenceCase(s, n, m_bSentenceStart, IsWin1252Letter, UpperCase8, LowerCase8);
-        break;
-    default:
-        break;
+    case TextCaseSentence: ApplySentenceCase(s, n, m_bSentenceStart, IsWin1252Letter, UpperCase8, LowerCase8); break;
+    default: break;
     }
 }
 
@@ -90,11 +87,8 @@ void CFileWnd::ApplyTextCase(std::u16string& segment)
         for (std::size_t i = 0; i < n; ++i)
             s[i] = LowerCase16(s[i]);
         break;
-    case TextCaseSentence:
-        ApplySentenceCase(s, n, m_bSentenceStart, IsLetter16, UpperCase16, LowerCase16);
-        break;
-    default:
-        break;
+    case TextCaseSentence: ApplySentenceCase(s, n, m_bSentenceStart, IsLetter16, UpperCase16, LowerCase16); break;
+    default: break;
     }
 }
 

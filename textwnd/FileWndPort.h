@@ -21,13 +21,20 @@ struct WRect {
 enum : int { kSbHorz = 0, kSbVert = 1 };
 enum : unsigned { kSifRange = 0x1, kSifPage = 0x2, kSifPos = 0x4 };
 enum : int {
-    kSbLineUp = 0, kSbLineLeft = 0,
-    kSbLineDown = 1, kSbLineRight = 1,
-    kSbPageUp = 2, kSbPageLeft = 2,
-    kSbPageDown = 3, kSbPageRight = 3,
-    kSbThumbPosition = 4, kSbThumbTrack = 5,
-    kSbTop = 6, kSbLeft = 6,
-    kSbBottom = 7, kSbRight = 7,
+    kSbLineUp = 0,
+    kSbLineLeft = 0,
+    kSbLineDown = 1,
+    kSbLineRight = 1,
+    kSbPageUp = 2,
+    kSbPageLeft = 2,
+    kSbPageDown = 3,
+    kSbPageRight = 3,
+    kSbThumbPosition = 4,
+    kSbThumbTrack = 5,
+    kSbTop = 6,
+    kSbLeft = 6,
+    kSbBottom = 7,
+    kSbRight = 7,
     kSbEndScroll = 8,
     kSbQuarterBack = 666,
     kSbQuarterForward = 6667,
@@ -35,8 +42,15 @@ enum : int {
 
 // Virtual keys the window reacts to.
 enum : unsigned {
-    kVkSpace = 0x20, kVkPrior = 0x21, kVkNext = 0x22, kVkEnd = 0x23, kVkHome = 0x24,
-    kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28,
+    kVkSpace = 0x20,
+    kVkPrior = 0x21,
+    kVkNext = 0x22,
+    kVkEnd = 0x23,
+    kVkHome = 0x24,
+    kVkLeft = 0x25,
+    kVkUp = 0x26,
+    kVkRight = 0x27,
+    kVkDown = 0x28,
 };
 
 class IFileWndPort {

@@ -63,8 +63,7 @@ void CFileWnd::OnVScroll(int code)
         m_pTop = LastPageTop();
         m_pPort->InvalidateAll();
         break;
-    default:
-        break;
+    default: break;
     }
     UpdateScrollPositions();
 }

@@ -162,8 +162,8 @@ TextPos CLineModel::FindLastBreak(TextPos from, TextPos to)
             std::fill(buffer.get() + got, buffer.get() + n, 0);
             b = buffer.get();
         }
-        const std::uint8_t* r = m_bWide ? linescan::FindLastAny16(b, b + n, m_chCR, m_chLF)
-                                        : linescan::FindLastAny8(b, b + n, kCR, kLF);
+        const std::uint8_t* r =
+            m_bWide ? linescan::FindLastAny16(b, b + n, m_chCR, m_chLF) : linescan::FindLastAny8(b, b + n, kCR, kLF);
         if (r)
             return c + (r - b);
         chunk = kLongChunk;

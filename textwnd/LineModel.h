@@ -89,8 +89,7 @@ public:
     // Reads the line from p: at most `maxChars` characters from
     // `c.firstColumn` on into `narrow` (bytes) or `wide` (UTF-16, host order),
     // stepping over the rest; returns where the next line starts.
-    TextPos ReadLine(TextPos p, std::string* narrow, std::u16string* wide, std::size_t maxChars,
-                     LineColumns& c) const;
+    TextPos ReadLine(TextPos p, std::string* narrow, std::u16string* wide, std::size_t maxChars, LineColumns& c) const;
     // Brings `n` bytes copied from the text to host order (UTF-16 BE is swapped).
     void ToHostOrder(std::uint8_t* bytes, std::uint64_t n) const;
 
@@ -112,9 +111,9 @@ private:
     const CMemoryMappedFile* m_pFile = nullptr;
     TextPos m_nStart = 0;  // the mark's length
     std::int32_t m_nEncoding = EncodingNone;
-    TextPos m_nUnit = 0;    // the encoding's unit size (0 for none)
-    bool m_bWide = false;   // UTF-16: lines of 16-bit units
-    bool m_bSwap = false;   // UTF-16 BE: units leave the model byte-swapped
+    TextPos m_nUnit = 0;   // the encoding's unit size (0 for none)
+    bool m_bWide = false;  // UTF-16: lines of 16-bit units
+    bool m_bSwap = false;  // UTF-16 BE: units leave the model byte-swapped
     std::uint16_t m_chCR = 0, m_chLF = 0, m_chTab = 0;
     TextPos m_nFirstHole = kNoPos;  // kNoPos: not asked yet
 };

@@ -28,7 +28,8 @@ inline const std::uint8_t* FindAny8(const std::uint8_t* p, const std::uint8_t* e
     const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
     while (end - p >= 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)), _mm_cmpeq_epi8(x, vc));
+        const __m128i m =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)), _mm_cmpeq_epi8(x, vc));
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
         if (mask)
             return p + __builtin_ctz(mask);
@@ -75,7 +76,8 @@ inline const std::uint8_t* FindAny16(const std::uint8_t* p, const std::uint8_t* 
     const __m128i vc = _mm_set1_epi16(static_cast<short>(c));
     while (end - p >= 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb)), _mm_cmpeq_epi16(x, vc));
+        const __m128i m =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb)), _mm_cmpeq_epi16(x, vc));
         const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
         if (mask)
             return p + __builtin_ctz(mask);  // both bytes of a matching unit are set: the low one is even
@@ -171,7 +173,10 @@ private:
     {
         return UnitBytes == 1 ? _mm_set1_epi8(static_cast<char>(u)) : _mm_set1_epi16(static_cast<short>(u));
     }
-    static __m128i Equal(__m128i x, __m128i v) { return UnitBytes == 1 ? _mm_cmpeq_epi8(x, v) : _mm_cmpeq_epi16(x, v); }
+    static __m128i Equal(__m128i x, __m128i v)
+    {
+        return UnitBytes == 1 ? _mm_cmpeq_epi8(x, v) : _mm_cmpeq_epi16(x, v);
+    }
     __m128i m_va, m_vb, m_vc, m_vd;
     const std::uint8_t* m_block = nullptr;  // the block that m_mask describes
     unsigned m_mask = 0;

@@ -42,9 +42,9 @@ std::uint8_t CharWeight(std::uint16_t ch)
             t[c] = static_cast<std::uint8_t>(c <= '2' ? 215 : 195);
         static const struct {
             unsigned char ch, weight;
-        } kOthers[] = {{' ', 255}, {'\n', 190}, {'\r', 180}, {'\t', 120}, {':', 200}, {'.', 200}, {'-', 190},
-                       {',', 170}, {'/', 170}, {'=', 165}, {'_', 150}, {'[', 150}, {']', 150}, {'(', 140},
-                       {')', 140}, {'"', 150}, {'\'', 130}};
+        } kOthers[] = {{' ', 255}, {'\n', 190}, {'\r', 180}, {'\t', 120}, {':', 200}, {'.', 200},
+                       {'-', 190}, {',', 170},  {'/', 170},  {'=', 165},  {'_', 150}, {'[', 150},
+                       {']', 150}, {'(', 140},  {')', 140},  {'"', 150},  {'\'', 130}};
         for (const auto& o : kOthers)
             t[o.ch] = o.weight;
         return t;
@@ -216,14 +216,10 @@ Needle PrepareForEncoding(const std::u16string& text, std::int32_t encoding, boo
 {
     switch (encoding) {
     case EncodingAnsi:
-    case EncodingUtf8:
-        return PrepareNarrow(platform::Utf16ToWin1252(text), ignoreCase);
-    case EncodingUtf16LE:
-        return PrepareWide(text, ignoreCase, false);
-    case EncodingUtf16BE:
-        return PrepareWide(text, ignoreCase, true);
-    default:
-        return Needle{};
+    case EncodingUtf8: return PrepareNarrow(platform::Utf16ToWin1252(text), ignoreCase);
+    case EncodingUtf16LE: return PrepareWide(text, ignoreCase, false);
+    case EncodingUtf16BE: return PrepareWide(text, ignoreCase, true);
+    default: return Needle{};
     }
 }
 
@@ -255,7 +251,10 @@ namespace {
 
 // --- Portable scans: the filters one unit at a time. ---------------------------
 
-inline std::uint16_t StoredUnit(const std::uint8_t* p, unsigned unit) { return unit == 1 ? *p : Load16(p); }
+inline std::uint16_t StoredUnit(const std::uint8_t* p, unsigned unit)
+{
+    return unit == 1 ? *p : Load16(p);
+}
 
 inline bool Passes(const UnitFilter& f, std::uint16_t x)
 {
@@ -263,8 +262,7 @@ inline bool Passes(const UnitFilter& f, std::uint16_t x)
            x == f.values[3];
 }
 
-std::int64_t ScalarForward(const Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands,
-                           bool* stopped)
+std::int64_t ScalarForward(const Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands, bool* stopped)
 {
     *stopped = false;
     const std::size_t m = nd.length;
@@ -344,11 +342,9 @@ namespace searchkernels {
 bool IsaAvailable(Isa isa)
 {
     switch (isa) {
-    case Isa::Scalar:
-        return true;
+    case Isa::Scalar: return true;
 #if defined(OSTREL_SEARCH_X86)
-    case Isa::Sse2:
-        return true;
+    case Isa::Sse2: return true;
     case Isa::Avx2: {
         static const bool has = [] {
             __builtin_cpu_init();
@@ -358,8 +354,7 @@ bool IsaAvailable(Isa isa)
     }
 #else
     case Isa::Sse2:
-    case Isa::Avx2:
-        return false;
+    case Isa::Avx2: return false;
 #endif
     }
     return false;
@@ -374,12 +369,9 @@ Isa BestIsa()
 const char* IsaName(Isa isa)
 {
     switch (isa) {
-    case Isa::Scalar:
-        return "scalar";
-    case Isa::Sse2:
-        return "sse2";
-    case Isa::Avx2:
-        return "avx2";
+    case Isa::Scalar: return "scalar";
+    case Isa::Sse2: return "sse2";
+    case Isa::Avx2: return "avx2";
     }
     return "?";
 }

@@ -40,11 +40,11 @@ struct Needle {
     unsigned unitSize = 1;  // 1 (narrow) or 2 (UTF-16)
     bool bigEndian = false;
     bool ignoreCase = false;
-    std::size_t length = 0;                // in units; 0 finds nothing
-    std::vector<std::uint8_t> stored;      // the units as they lie in the file
-    std::vector<std::uint16_t> folded;     // upper-cased units in host order (ignoring case)
-    UnitFilter first, second;              // first.offset <= second.offset
-    bool general = false;                  // a filter needs more than one comparison
+    std::size_t length = 0;             // in units; 0 finds nothing
+    std::vector<std::uint8_t> stored;   // the units as they lie in the file
+    std::vector<std::uint16_t> folded;  // upper-cased units in host order (ignoring case)
+    UnitFilter first, second;           // first.offset <= second.offset
+    bool general = false;               // a filter needs more than one comparison
 };
 
 // Narrow pattern (bytes). The pattern ends at its first NUL.

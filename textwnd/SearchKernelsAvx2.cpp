@@ -47,8 +47,7 @@ std::int64_t Avx2Forward(const searchkernels::Needle& nd, const std::uint8_t* d,
     return DispatchForward<Avx2>(nd, d, units, cands, stopped);
 }
 
-std::int64_t Avx2Backward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units,
-                          std::size_t cands)
+std::int64_t Avx2Backward(const searchkernels::Needle& nd, const std::uint8_t* d, std::size_t units, std::size_t cands)
 {
     return DispatchBackward<Avx2>(nd, d, units, cands);
 }

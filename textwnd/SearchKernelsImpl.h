@@ -14,9 +14,9 @@
 
 #include "textwnd/SearchKernels.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -55,7 +55,10 @@ struct VecFilter {
     using O = UnitOps<V, U>;
     R orMask, v0, v1, v2, v3;
     explicit VecFilter(const searchkernels::UnitFilter& f)
-        : orMask(O::Set(f.orMask)), v0(O::Set(f.values[0])), v1(O::Set(f.values[1])), v2(O::Set(f.values[2])),
+        : orMask(O::Set(f.orMask)),
+          v0(O::Set(f.values[0])),
+          v1(O::Set(f.values[1])),
+          v2(O::Set(f.values[2])),
           v3(O::Set(f.values[3]))
     {
     }
@@ -248,8 +251,7 @@ std::int64_t DispatchBackward(const searchkernels::Needle& nd, const std::uint8_
     if (nd.unitSize == 1)
         return nd.general ? ScanBackward<V, 1, true>(nd, d, units, cands)
                           : ScanBackward<V, 1, false>(nd, d, units, cands);
-    return nd.general ? ScanBackward<V, 2, true>(nd, d, units, cands)
-                      : ScanBackward<V, 2, false>(nd, d, units, cands);
+    return nd.general ? ScanBackward<V, 2, true>(nd, d, units, cands) : ScanBackward<V, 2, false>(nd, d, units, cands);
 }
 
 }  // namespace

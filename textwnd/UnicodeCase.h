@@ -11,9 +11,18 @@ char16_t LowerCase16(char16_t ch);
 bool IsLetter16(char16_t ch);
 
 // Bytes: ASCII letters only, as the C locale does it.
-inline std::uint8_t UpperCase8(std::uint8_t ch) { return ch >= 'a' && ch <= 'z' ? ch - 32 : ch; }
-inline std::uint8_t LowerCase8(std::uint8_t ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; }
-inline bool IsLetter8(std::uint8_t ch) { return (ch | 32) >= 'a' && (ch | 32) <= 'z'; }
+inline std::uint8_t UpperCase8(std::uint8_t ch)
+{
+    return ch >= 'a' && ch <= 'z' ? ch - 32 : ch;
+}
+inline std::uint8_t LowerCase8(std::uint8_t ch)
+{
+    return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch;
+}
+inline bool IsLetter8(std::uint8_t ch)
+{
+    return (ch | 32) >= 'a' && (ch | 32) <= 'z';
+}
 
 // Whether a byte is drawn as a letter: the Alphabetic property of its
 // Windows-1252 character. Sentence case needs it to see where a word goes

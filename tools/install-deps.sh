@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
       libbenchmark-dev libicu-dev xvfb xauth fonts-dejavu-core fonts-liberation
-      clang libclang-rt-14-dev
+      clang libclang-rt-14-dev clang-format
       desktop-file-utils appstream dpkg-dev)  # validators of the desktop entry and metainfo; dpkg-shlibdeps
 # Only for the benchmarks (comparisons against other tools) and screenshots.
 if [ "${OSTREL_BENCH_DEPS:-0}" = 1 ]; then PKGS+=(ripgrep imagemagick x11-apps); fi

@@ -89,7 +89,7 @@ inline constexpr int DefaultHelp = 57671;
 namespace ids {
 
 inline constexpr int AppTitle = 57344;
-inline constexpr int FileCategory = 260;       // "File": the main category and the application button's tooltip
+inline constexpr int FileCategory = 260;  // "File": the main category and the application button's tooltip
 inline constexpr int OpenLabel = 263;
 inline constexpr int CloseLabel = 271;
 inline constexpr int RecentDocuments = 272;
@@ -100,7 +100,7 @@ inline constexpr int StyleTooltip = 287;
 inline constexpr int StyleDescription = 288;
 inline constexpr int StatusBarLabel = 289;
 inline constexpr int ViewPanel = 290;
-inline constexpr int EditMenu = 306;           // the name the text window's context menu is kept under
+inline constexpr int EditMenu = 306;  // the name the text window's context menu is kept under
 
 }  // namespace ids
 
@@ -116,17 +116,17 @@ inline constexpr int FileLargeImages = 114;     // 32 x 32, 15 images
 inline constexpr int FileSmallImages = 115;     // 16 x 16, 16 images
 inline constexpr int AboutMenu = 118;
 inline constexpr int EditContextMenu = 119;
-inline constexpr int MainFrame = 128;           // the frame and its accelerator table
-inline constexpr int LogDocument = 135;         // document type: template string, icon
+inline constexpr int MainFrame = 128;    // the frame and its accelerator table
+inline constexpr int LogDocument = 135;  // document type: template string, icon
 inline constexpr int TextDocument = 136;
 inline constexpr int ChangeCaseMenu = 151;
 inline constexpr int SwitchWindowsMenu = 152;
-inline constexpr int FontToolbar = 199;         // 16 x 15, 8 buttons
+inline constexpr int FontToolbar = 199;  // 16 x 15, 8 buttons
 inline constexpr int StyleMenu = 200;
-inline constexpr int WelcomeBitmap = 230;       // 20 x 20
+inline constexpr int WelcomeBitmap = 230;  // 20 x 20
 inline constexpr int RefreshIcon = 311;
 inline constexpr int OpenEncodingTemplate = 314;
-inline constexpr int FindButtons = 316;         // 16 x 16, 10 images
+inline constexpr int FindButtons = 316;  // 16 x 16, 10 images
 
 }  // namespace res
 

@@ -19,20 +19,20 @@ inline constexpr int kPrefsPathUnits = 260;  // path field, terminator included
 inline constexpr int kPrefsFaceUnits = 32;   // face field, unit 31 always 0
 
 struct DisplayPreferences {
-    std::int32_t requestedEncoding;       // 0 detect, 1 ANSI, 2 UTF-16 LE, 3 UTF-16 BE
-    char16_t path[kPrefsPathUnits];       // NUL-terminated, zero after the terminator
+    std::int32_t requestedEncoding;  // 0 detect, 1 ANSI, 2 UTF-16 LE, 3 UTF-16 BE
+    char16_t path[kPrefsPathUnits];  // NUL-terminated, zero after the terminator
     platform::COLORREF fontColor;
     platform::COLORREF pageColor;
     char16_t faceName[kPrefsFaceUnits];
     std::uint8_t charSet;
     std::uint8_t pitchAndFamily;
-    std::uint8_t reserved[2];             // written as zero, ignored on reading
-    std::int32_t pointSize;               // points; negative for a font given by cell height
+    std::uint8_t reserved[2];  // written as zero, ignored on reading
+    std::int32_t pointSize;    // points; negative for a font given by cell height
     std::uint8_t italic;
     std::uint8_t underline;
     std::uint8_t strikeOut;
     std::uint8_t bold;
-    std::int32_t textCase;                // a TextCase; other values are kept as they are
+    std::int32_t textCase;  // a TextCase; other values are kept as they are
 };
 
 // The record is read and written in place in a shared mapping: its bytes in
@@ -81,8 +81,14 @@ int GetScreenDpiY();
 // garbage record may hold any size) saturate instead of overflowing.
 std::int32_t PointsToHeight(std::int32_t points, int dpi);
 std::int32_t HeightToPoints(std::int32_t height, int dpi);
-inline std::int32_t PointsToHeight(std::int32_t points) { return PointsToHeight(points, GetScreenDpiY()); }
-inline std::int32_t HeightToPoints(std::int32_t height) { return HeightToPoints(height, GetScreenDpiY()); }
+inline std::int32_t PointsToHeight(std::int32_t points)
+{
+    return PointsToHeight(points, GetScreenDpiY());
+}
+inline std::int32_t HeightToPoints(std::int32_t height)
+{
+    return HeightToPoints(height, GetScreenDpiY());
+}
 
 // --- The record -----------------------------------------------------------------
 // Fills the whole record with the defaults of the profile (the current one

@@ -109,8 +109,8 @@ public:
     static std::string DataFolderFor(const char* xdgDataHome, const char* home, const char* passwdHome,
                                      const std::string& tempFolder);
 
-    DisplayPreferences* m_pRecords = nullptr;     // first record of the live view
-    std::unique_ptr<CMemoryMappedFile> m_pFile;   // null while the database is not open
+    DisplayPreferences* m_pRecords = nullptr;    // first record of the live view
+    std::unique_ptr<CMemoryMappedFile> m_pFile;  // null while the database is not open
 
 private:
     friend class CPrefRecordRef;

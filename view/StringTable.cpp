@@ -111,8 +111,8 @@ std::string LoadStringById(int id)
     if (id >= cmd::FileMruFirst && id <= cmd::FileMruLast)
         return text::RecentDocumentDescription;
     const auto* end = std::end(kStrings);
-    const auto* it = std::lower_bound(std::begin(kStrings), end, id,
-                                      [](const StringEntry& e, int key) { return e.id < key; });
+    const auto* it =
+        std::lower_bound(std::begin(kStrings), end, id, [](const StringEntry& e, int key) { return e.id < key; });
     if (it == end || it->id != id)
         return {};
     return it->text;
@@ -151,17 +151,11 @@ std::string StringShortcut(int id)
 std::span<const MenuItemText> MenuItems(int menuId)
 {
     switch (menuId) {
-    case res::AboutMenu:
-        return kAboutMenu;
-    case res::EditContextMenu:
-        return kEditContextMenu;
-    case res::ChangeCaseMenu:
-        return kChangeCaseMenu;
-    case res::SwitchWindowsMenu:
-        return kSwitchWindowsMenu;
-    case res::StyleMenu:
-        return kStyleMenu;
-    default:
-        return {};
+    case res::AboutMenu: return kAboutMenu;
+    case res::EditContextMenu: return kEditContextMenu;
+    case res::ChangeCaseMenu: return kChangeCaseMenu;
+    case res::SwitchWindowsMenu: return kSwitchWindowsMenu;
+    case res::StyleMenu: return kStyleMenu;
+    default: return {};
     }
 }

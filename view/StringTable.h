@@ -66,7 +66,7 @@ inline constexpr const char* AboutButton = "\na";  // no label, key tip "a"
 // --- Colour pickers ------------------------------------------------------------------------
 inline constexpr const char* ColorAutomatic = "&Automatic";
 inline constexpr const char* ColorMore = "&More Colors...";
-inline constexpr const char* ColorMoreTooltip = "More Colors";                // font colour picker
+inline constexpr const char* ColorMoreTooltip = "More Colors";                 // font colour picker
 inline constexpr const char* ColorMoreShadingTooltip = "More Shading Colors";  // page colour picker
 inline constexpr const char* ThemeColors = "Theme Colors";
 inline constexpr const char* StandardColors = "Standard Colors";

@@ -558,15 +558,12 @@ bool CRibbonBar::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseButtonPress:
     case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::ApplicationDeactivate:
-        HideKeyTips();
-        break;
+    case QEvent::ApplicationDeactivate: HideKeyTips(); break;
     case QEvent::WindowDeactivate:
         if (watched == window())
             HideKeyTips();
         break;
-    default:
-        break;
+    default: break;
     }
     return QWidget::eventFilter(watched, event);
 }

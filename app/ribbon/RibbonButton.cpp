@@ -4,8 +4,8 @@
 
 #include <QAction>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 
@@ -143,12 +143,9 @@ QRect CRibbonButton::ArrowRect() const
     if (!IsSplit())
         return {};
     switch (m_look) {
-    case Look::Large:
-        return QRect(0, kLargeIconArea, width(), height() - kLargeIconArea);
-    case Look::Small:
-        return QRect(width() - kSmallArrow, 0, kSmallArrow, height());
-    case Look::MenuEntry:
-        break;
+    case Look::Large: return QRect(0, kLargeIconArea, width(), height() - kLargeIconArea);
+    case Look::Small: return QRect(width() - kSmallArrow, 0, kSmallArrow, height());
+    case Look::MenuEntry: break;
     }
     return QRect(width() - 2 * kSmallArrow, 0, 2 * kSmallArrow, height());
 }
@@ -227,8 +224,7 @@ QSize CRibbonButton::sizeHint() const
             w += kSmallArrow - (shown.isEmpty() && !IsSplit() ? 3 : 0);
         return QSize(w, ribbon::rowHeight(fm));
     }
-    case Look::MenuEntry:
-        break;
+    case Look::MenuEntry: break;
     }
     const int arrow = HasDropDown() ? 2 * kSmallArrow : 0;
     return QSize(std::max(kMenuEntryMinWidth, kLargeIcon + 16 + fm.horizontalAdvance(text) + 24 + arrow),
@@ -241,10 +237,9 @@ void CRibbonButton::paintEvent(QPaintEvent*)
     const CRibbonTheme& t = Theme();
     const QRectF all = rect();
     const QRect arrow = ArrowRect();
-    const QRectF main = arrow.isEmpty() ? all
-                        : m_look == Look::Large
-                            ? QRectF(0, 0, width(), kLargeIconArea)
-                            : QRectF(0, 0, width() - arrow.width(), height());
+    const QRectF main = arrow.isEmpty()         ? all
+                        : m_look == Look::Large ? QRectF(0, 0, width(), kLargeIconArea)
+                                                : QRectF(0, 0, width() - arrow.width(), height());
     const qreal radius = IsInGroup() ? 0 : 3;
     const bool hot = isEnabled() && (m_bHover || hasFocus());
 
@@ -357,9 +352,7 @@ void CRibbonButton::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Space:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        OnKeyTip();
-        return;
+    case Qt::Key_Enter: OnKeyTip(); return;
     case Qt::Key_Down:
     case Qt::Key_F4:
         if (HasDropDown()) {
@@ -367,8 +360,7 @@ void CRibbonButton::keyPressEvent(QKeyEvent* event)
             return;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     CRibbonElement::keyPressEvent(event);
 }

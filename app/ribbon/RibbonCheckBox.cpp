@@ -53,8 +53,7 @@ void CRibbonCheckBox::paintEvent(QPaintEvent*)
     }
     p.setPen(isEnabled() ? t.text : t.disabledText);
     const int x = static_cast<int>(box.right()) + 6;
-    p.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter,
-               ribbon::stripMnemonic(GetLabel()));
+    p.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter, ribbon::stripMnemonic(GetLabel()));
 }
 
 void CRibbonCheckBox::mouseReleaseEvent(QMouseEvent* event)

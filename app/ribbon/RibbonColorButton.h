@@ -17,10 +17,10 @@ class CRibbonColorButton : public CRibbonButton {
     Q_OBJECT
 public:
     struct ColorGroup {
-        QString title;              // empty: no title row
+        QString title;  // empty: no title row
         QList<QColor> colors;
-        QStringList names;          // the tooltips, in the order of the colours
-        bool bContiguous = false;   // rows drawn as columns without gaps
+        QStringList names;         // the tooltips, in the order of the colours
+        bool bContiguous = false;  // rows drawn as columns without gaps
     };
 
     CRibbonColorButton(int nID, const QString& label, const QColor& color, const QIcon& small = {},

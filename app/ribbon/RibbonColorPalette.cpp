@@ -137,8 +137,7 @@ void CRibbonColorPalette::paintEvent(QPaintEvent* event)
                 x = swatch.right() + 8;
             }
             p.setPen(t.text);
-            const QString label =
-                item.kind == Kind::Automatic ? m_pButton->m_automaticLabel : m_pButton->m_otherLabel;
+            const QString label = item.kind == Kind::Automatic ? m_pButton->m_automaticLabel : m_pButton->m_otherLabel;
             p.drawText(QRect(x, item.rect.top(), item.rect.right() - x, item.rect.height()),
                        Qt::AlignLeft | Qt::AlignVCenter, ribbon::stripMnemonic(label));
             continue;
@@ -190,25 +189,14 @@ void CRibbonColorPalette::keyPressEvent(QKeyEvent* event)
 {
     const int from = m_nHot >= 0 ? m_nHot : 0;
     switch (event->key()) {
-    case Qt::Key_Left:
-        SetHot(m_nHot < 0 ? 0 : Neighbour(from, -1, 0));
-        break;
-    case Qt::Key_Right:
-        SetHot(m_nHot < 0 ? 0 : Neighbour(from, 1, 0));
-        break;
-    case Qt::Key_Up:
-        SetHot(m_nHot < 0 ? 0 : Neighbour(from, 0, -1));
-        break;
-    case Qt::Key_Down:
-        SetHot(m_nHot < 0 ? 0 : Neighbour(from, 0, 1));
-        break;
+    case Qt::Key_Left: SetHot(m_nHot < 0 ? 0 : Neighbour(from, -1, 0)); break;
+    case Qt::Key_Right: SetHot(m_nHot < 0 ? 0 : Neighbour(from, 1, 0)); break;
+    case Qt::Key_Up: SetHot(m_nHot < 0 ? 0 : Neighbour(from, 0, -1)); break;
+    case Qt::Key_Down: SetHot(m_nHot < 0 ? 0 : Neighbour(from, 0, 1)); break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Space:
-        Choose(m_nHot);
-        break;
-    default:
-        CRibbonPopup::keyPressEvent(event);
+    case Qt::Key_Space: Choose(m_nHot); break;
+    default: CRibbonPopup::keyPressEvent(event);
     }
 }
 

@@ -72,7 +72,10 @@ protected:
         const bool grouped = m_pOwner->IsInGroup();
         const QRectF r = rect();
         ribbon::fillGradient(p, r, t.controlBack, t.controlBack,
-                             grouped ? QColor() : hot ? t.hoverBorder : t.controlBorder, grouped ? 0 : 2);
+                             grouped ? QColor()
+                             : hot   ? t.hoverBorder
+                                     : t.controlBorder,
+                             grouped ? 0 : 2);
         const QRectF arrow(width() - kArrowWidth - (grouped ? 0 : 1), grouped ? 0 : 1, kArrowWidth,
                            height() - (grouped ? 0 : 2));
         if (hot)

@@ -39,11 +39,8 @@ bool CRibbonKeyTipFilter::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress:
     case QEvent::Wheel:
     case QEvent::ApplicationDeactivate:
-    case QEvent::WindowDeactivate:
-        m_bAltAlone = false;
-        break;
-    default:
-        break;
+    case QEvent::WindowDeactivate: m_bAltAlone = false; break;
+    default: break;
     }
     return QObject::eventFilter(watched, event);
 }

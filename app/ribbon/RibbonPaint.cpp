@@ -57,20 +57,11 @@ void fillGradient(QPainter& p, const QRectF& r, const QColor& top, const QColor&
 void paintHighlight(QPainter& p, const QRectF& r, const CRibbonTheme& t, Highlight h, qreal radius)
 {
     switch (h) {
-    case Highlight::None:
-        break;
-    case Highlight::Hover:
-        fillGradient(p, r, t.hoverTop, t.hoverBottom, t.hoverBorder, radius);
-        break;
-    case Highlight::Pressed:
-        fillGradient(p, r, t.pressedTop, t.pressedBottom, t.pressedBorder, radius);
-        break;
-    case Highlight::Checked:
-        fillGradient(p, r, t.checkedTop, t.checkedBottom, t.checkedBorder, radius);
-        break;
-    case Highlight::CheckedHover:
-        fillGradient(p, r, t.hoverTop, t.checkedBottom, t.checkedBorder, radius);
-        break;
+    case Highlight::None: break;
+    case Highlight::Hover: fillGradient(p, r, t.hoverTop, t.hoverBottom, t.hoverBorder, radius); break;
+    case Highlight::Pressed: fillGradient(p, r, t.pressedTop, t.pressedBottom, t.pressedBorder, radius); break;
+    case Highlight::Checked: fillGradient(p, r, t.checkedTop, t.checkedBottom, t.checkedBorder, radius); break;
+    case Highlight::CheckedHover: fillGradient(p, r, t.hoverTop, t.checkedBottom, t.checkedBorder, radius); break;
     }
 }
 

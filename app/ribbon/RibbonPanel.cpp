@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr int kMargin = 4;       // left and right of the elements
-constexpr int kTop = 3;          // above the elements
-constexpr int kColumnGap = 3;    // between columns
-constexpr int kSeparator = 7;    // width taken by a separator
+constexpr int kMargin = 4;     // left and right of the elements
+constexpr int kTop = 3;        // above the elements
+constexpr int kColumnGap = 3;  // between columns
+constexpr int kSeparator = 7;  // width taken by a separator
 constexpr int kLauncher = 15;
 constexpr int kMaxRows = 3;
 
@@ -148,7 +148,8 @@ public:
         }
         flush();
         const int used = x - (m_items.isEmpty() ? 0 : kColumnGap) + kMargin;
-        const int titleWidth = fm.horizontalAdvance(m_pPanel->m_title) + 16 + (m_pPanel->m_pLauncher ? 2 * kLauncher : 0);
+        const int titleWidth =
+            fm.horizontalAdvance(m_pPanel->m_title) + 16 + (m_pPanel->m_pLauncher ? 2 * kLauncher : 0);
         const int width = std::max({used, titleWidth, 40});
         const int titleHeight = ribbon::titleHeight(fm);
         plan.size = QSize(width, kTop + content + 2 + titleHeight + 1);
@@ -342,8 +343,7 @@ bool CRibbonPanel::event(QEvent* event)
         if (m_bCollapsed)
             update();
         break;
-    default:
-        break;
+    default: break;
     }
     return QWidget::event(event);
 }

@@ -13,7 +13,10 @@ namespace {
 constexpr int kBand = 4;  // height of the band between the row and the pages
 
 // Tab texts and menu entries would take a single "&" for a mnemonic.
-QString Escaped(QString title) { return title.replace(QLatin1Char('&'), QLatin1String("&&")); }
+QString Escaped(QString title)
+{
+    return title.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
 
 }  // namespace
 
@@ -51,8 +54,8 @@ void CTabGroupBar::mouseMoveEvent(QMouseEvent* event)
         const int margin = height() / 2;
         if (!m_bPulledOut && !rect().adjusted(-margin, -margin, margin, margin).contains(event->position().toPoint())) {
             // The row ends its own reordering first; the tab waits in its row until it is dropped somewhere.
-            QMouseEvent release(QEvent::MouseButtonRelease, event->position(), event->globalPosition(),
-                                Qt::LeftButton, Qt::NoButton, event->modifiers());
+            QMouseEvent release(QEvent::MouseButtonRelease, event->position(), event->globalPosition(), Qt::LeftButton,
+                                Qt::NoButton, event->modifiers());
             QTabBar::mouseReleaseEvent(&release);
             m_bPulledOut = true;
             setCursor(Qt::DragMoveCursor);
@@ -130,8 +133,8 @@ void CTabRowButton::paintEvent(QPaintEvent*)
     } else {
         p.setPen(Qt::NoPen);
         p.setBrush(ink);
-        p.drawPolygon(QPolygonF{c + QPointF(-1.2 * k, -0.5 * k), c + QPointF(1.2 * k, -0.5 * k),
-                                c + QPointF(0, 0.8 * k)});
+        p.drawPolygon(
+            QPolygonF{c + QPointF(-1.2 * k, -0.5 * k), c + QPointF(1.2 * k, -0.5 * k), c + QPointF(0, 0.8 * k)});
     }
 }
 

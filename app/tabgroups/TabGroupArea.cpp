@@ -438,15 +438,12 @@ CTabGroupArea::DropTarget CTabGroupArea::FindDropTarget(QPoint globalPos) const
 bool CTabGroupArea::MovesNothing(const DropTarget& target, const CTabGroup* source) const
 {
     switch (target.kind) {
-    case DropTarget::Nowhere:
-        return true;
-    case DropTarget::Page:
-        return Group(target.group) == source;
+    case DropTarget::Nowhere: return true;
+    case DropTarget::Page: return Group(target.group) == source;
     case DropTarget::NewGroup:
         return source->Count() == 1 &&
                (target.group == IndexOfGroup(source) || target.group == IndexOfGroup(source) + 1);
-    case DropTarget::Row:
-        break;
+    case DropTarget::Row: break;
     }
     return false;
 }

@@ -13,7 +13,10 @@ constexpr int kButtonGap = 4;    // right of the close button
 constexpr int kVerticalPad = 4;  // above and below the title
 constexpr qreal kCorner = 3.5;   // radius of a card's upper corners
 
-bool IsCurrent(const QStyleOptionTab& tab) { return tab.state & QStyle::State_Selected; }
+bool IsCurrent(const QStyleOptionTab& tab)
+{
+    return tab.state & QStyle::State_Selected;
+}
 
 // The top of a tab's card; the current card stands higher than the others.
 int CardTop(const QStyleOptionTab& tab)
@@ -123,12 +126,9 @@ QRect CTabGroupStyle::subElementRect(SubElement element, const QStyleOption* opt
 int CTabGroupStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const
 {
     switch (metric) {
-    case PM_TabBarTabHSpace:
-        return 2 * kTextPad;
-    case PM_TabBarTabVSpace:
-        return 2 * kVerticalPad;
-    default:
-        return QProxyStyle::pixelMetric(metric, option, widget);
+    case PM_TabBarTabHSpace: return 2 * kTextPad;
+    case PM_TabBarTabVSpace: return 2 * kVerticalPad;
+    default: return QProxyStyle::pixelMetric(metric, option, widget);
     }
 }
 

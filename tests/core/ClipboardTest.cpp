@@ -20,9 +20,10 @@ TEST(Clipboard, CopiesTheLinesOnScreenAsTheFileHoldsThem)
     } cases[] = {
         {"ten rows copy eleven lines, tabs and CR LF as they are", crlf, 10, -1, platform::kCfText,
          crlf.substr(0, crlf.find("Line\t12")) + nul},
-        {"up to the last byte of a file without a final break", "a\nb\nlast without break", 10, -1,
-         platform::kCfText, "a\nb\nlast without break" + nul},
-        {"a top inside a line starts there", "first line\nsecond\nthird\n", 1, 6, platform::kCfText, "line\nsecond\n" + nul},
+        {"up to the last byte of a file without a final break", "a\nb\nlast without break", 10, -1, platform::kCfText,
+         "a\nb\nlast without break" + nul},
+        {"a top inside a line starts there", "first line\nsecond\nthird\n", 1, 6, platform::kCfText,
+         "line\nsecond\n" + nul},
         {"a top at the end copies nothing", "first line\nsecond\n", 1, 18, platform::kCfText, nul},
         {"UTF-16 BE as host-order Unicode", testutil::Utf16BE(u"\u00C4rger\r\nz", true), 5, -1,
          platform::kCfUnicodeText, Utf16LE(u"\u00C4rger\r\nz") + nul},

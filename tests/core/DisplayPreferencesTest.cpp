@@ -55,7 +55,8 @@ TEST_F(DisplayPreferencesTest, DefaultsComeFromTheProfileOrAreBuiltIn)
         {"nothing stored", "-", u"Courier New", -10, 0},
         {"a font", std::string(reinterpret_cast<const char*>(&mono), 92), u"Liberation Mono", 12, 1},
         {"91 bytes is no font", std::string(reinterpret_cast<const char*>(&mono), 91), u"Courier New", -10, 0},
-        {"93 bytes is none either", std::string(reinterpret_cast<const char*>(&mono), 92) + "Z", u"Courier New", -10, 0},
+        {"93 bytes is none either", std::string(reinterpret_cast<const char*>(&mono), 92) + "Z", u"Courier New", -10,
+         0},
         {"nor is an empty value", "", u"Courier New", -10, 0},
     };
     for (const auto& r : rows) {
@@ -70,7 +71,8 @@ TEST_F(DisplayPreferencesTest, DefaultsComeFromTheProfileOrAreBuiltIn)
         EXPECT_EQ(std::count(p.faceName, p.faceName + kPrefsFaceUnits, 0), kPrefsFaceUnits - std::ssize(r.face));
         EXPECT_EQ(p.pointSize, r.points);
         EXPECT_EQ(p.bold, r.bold);
-        EXPECT_EQ(p.italic + p.underline + p.strikeOut + p.charSet + p.pitchAndFamily + p.reserved[0] + p.reserved[1], 0);
+        EXPECT_EQ(p.italic + p.underline + p.strikeOut + p.charSet + p.pitchAndFamily + p.reserved[0] + p.reserved[1],
+                  0);
         EXPECT_EQ(p.requestedEncoding, 0);
         EXPECT_EQ(std::count(p.path, p.path + kPrefsPathUnits, 0), kPrefsPathUnits);
         EXPECT_EQ(p.fontColor, 0x00FFFFFFu);
@@ -99,16 +101,25 @@ TEST_F(DisplayPreferencesTest, PointsAndHeightsRoundHalvesAwayFromZeroAndNeverOv
     // where MulDiv overflows it answers -1, whose negation is 1.
     const struct {
         int points, dpi, height;
-    } toHeight[] = {{10, 96, -13}, {11, 96, -15}, {12, 96, -16}, {1, 96, -1},    {9, 96, -12},
-                    {8, 120, -13}, {3, 120, -5},  {-10, 96, 13}, {-11, 96, 15},  {10, 144, -20},
-                    {INT_MAX, 96, 1}, {INT_MIN, 96, 1}};
+    } toHeight[] = {{10, 96, -13}, {11, 96, -15}, {12, 96, -16}, {1, 96, -1},    {9, 96, -12},     {8, 120, -13},
+                    {3, 120, -5},  {-10, 96, 13}, {-11, 96, 15}, {10, 144, -20}, {INT_MAX, 96, 1}, {INT_MIN, 96, 1}};
     for (const auto& r : toHeight)
         EXPECT_EQ(PointsToHeight(r.points, r.dpi), r.height) << r.points << " pt at " << r.dpi;
     const struct {
         int height, dpi, points;
-    } toPoints[] = {{-13, 96, 10}, {-15, 96, 11}, {-16, 96, 12}, {13, 96, -10}, {-1, 96, 1}, {-2, 96, 2},
-                    {2, 96, -2},   {-13, 120, 8}, {-20, 144, 10}, {-16, 0, 12},  // a zero resolution is 96
-                    {INT_MIN, 72, INT_MAX}, {INT_MAX, 96, -1610612735}, {INT_MIN, 96, 1610612736}};
+    } toPoints[] = {{-13, 96, 10},
+                    {-15, 96, 11},
+                    {-16, 96, 12},
+                    {13, 96, -10},
+                    {-1, 96, 1},
+                    {-2, 96, 2},
+                    {2, 96, -2},
+                    {-13, 120, 8},
+                    {-20, 144, 10},
+                    {-16, 0, 12},  // a zero resolution is 96
+                    {INT_MIN, 72, INT_MAX},
+                    {INT_MAX, 96, -1610612735},
+                    {INT_MIN, 96, 1610612736}};
     for (const auto& r : toPoints)
         EXPECT_EQ(HeightToPoints(r.height, r.dpi), r.points) << r.height << " px at " << r.dpi;
     SetScreenDpiY(144);

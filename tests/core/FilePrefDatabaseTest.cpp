@@ -259,8 +259,10 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
     } rows[] = {
         {"a missing file", "-", {{"/a.log", 0}, {"/b.log", 1}, {"/a.log", 0}}, 2},
         {"an empty file", "", {{"/x", 0}}, 1},
-        {"an incomplete tail is overwritten", RawRecordBytes(u"/known.log") + std::string(88, '\xEE'),
-         {{"/new.log", 1}, {"/new.log", 1}, {"/known.log", 0}}, 2},
+        {"an incomplete tail is overwritten",
+         RawRecordBytes(u"/known.log") + std::string(88, '\xEE'),
+         {{"/new.log", 1}, {"/new.log", 1}, {"/known.log", 0}},
+         2},
         {"paths compare exactly",
          "-",
          {{"/logs/app.log", 0}, {"/logs/App.log", 1}, {"/logs/app.log2", 2}, {"/logs/app.lo", 3}, {"/logs/app.log", 0}},
@@ -488,7 +490,8 @@ TEST_F(FilePrefDatabaseTest, TwoProcessesAddingAtOnceKeepEveryRecord)
     ASSERT_EQ(::fcntl(gate[0], F_SETFD, 0), 0);
     std::vector<pid_t> pids;
     for (const char* prefix : {"/one", "/two"})
-        pids.push_back(followtest::Spawn("prefdb_adder", {dbPath, prefix, std::to_string(kEach), std::to_string(gate[0])}));
+        pids.push_back(
+            followtest::Spawn("prefdb_adder", {dbPath, prefix, std::to_string(kEach), std::to_string(gate[0])}));
     ::close(gate[0]);
     ::close(gate[1]);  // both helpers go
     for (pid_t pid : pids)

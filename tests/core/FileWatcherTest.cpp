@@ -1,9 +1,9 @@
 // The watcher by itself: what it posts, to whom and when not, its
 // registration rules, and its thread. Windows following real files are
 // FollowTest's.
-#include "file/FileWatcher.h"
 #include "FollowUtil.h"
 #include "TestUtil.h"
+#include "file/FileWatcher.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // Windows following files that another process changes underneath them.
-#include "file/FileWatcher.h"
 #include "FollowUtil.h"
 #include "TestUtil.h"
+#include "file/FileWatcher.h"
 
 using followtest::PumpUntil;
 using followtest::WriterProcess;

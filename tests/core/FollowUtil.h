@@ -183,7 +183,7 @@ struct RecordingTarget : platform::IMessageTarget {
         return 0;
     }
     platform::HWND hwnd;
-    std::size_t got = 0;  // WM_FILE_CHANGED (1, 0) messages
+    std::size_t got = 0;                         // WM_FILE_CHANGED (1, 0) messages
     std::vector<platform::HWND>* log = nullptr;  // shared delivery order, when set
     platform::HWND id = hwnd;
 };

@@ -130,7 +130,8 @@ TEST(LineModel, FastScansAgreeWithTheSimpleModel)
             ASSERT_EQ(index(p), end);
             ASSERT_EQ(Text(narrow, wide, enc), from < line.size() ? line.substr(from, 3) : u"");
             ASSERT_EQ(columns.width, static_cast<std::int64_t>(line.size()));
-            Reference head{std::vector<std::uint32_t>(ref.u.begin(), ref.u.begin() + static_cast<std::ptrdiff_t>(mark))};
+            Reference head{
+                std::vector<std::uint32_t>(ref.u.begin(), ref.u.begin() + static_cast<std::ptrdiff_t>(mark))};
             size_t headEnd = i;
             ASSERT_EQ(columns.markColumns[0], static_cast<std::int64_t>(head.Read(headEnd).size()));
         }
@@ -150,7 +151,10 @@ TEST(LineModel, ScreensOfTheRules)
     } cases[] = {
         {"a CR CR LF b is three lines", "a\r\r\nb", 5, true, {"a", "", "b"}},
         {"a LF CR b is two", "a\n\rb", 5, true, {"a", "b"}},
-        {"a tab adds n mod 8 spaces at column n", "\tstart\nxy\tz\nabc\tq\n12345678\tr\n", 5, true,
+        {"a tab adds n mod 8 spaces at column n",
+         "\tstart\nxy\tz\nabc\tq\n12345678\tr\n",
+         5,
+         true,
          {"start", "xy  z", "abc   q", "12345678r"}},
         {"UTF-16 tabs alike", testutil::Utf16LE(u"ab\tc\r\n", true), 5, true, {"ab  c"}},
         {"reading stops at a NUL", std::string("one\ntwo\0three\nfour\n", 19), 5, true, {"one", "two"}},
@@ -315,7 +319,8 @@ TEST(LineModel, HugeFilesAndZeroRunsCostOnlyTheirLines)
         EXPECT_EQ(port.RowText(0), c.lastRow0);
         // The thumb into a line (or the run) shows the line that holds it;
         // beyond the bar's reach it stops at the last screenful.
-        port.m_trackPos = c.after.empty() ? static_cast<std::int64_t>(c.thumb) : runEnd + static_cast<std::int64_t>(c.thumb);
+        port.m_trackPos =
+            c.after.empty() ? static_cast<std::int64_t>(c.thumb) : runEnd + static_cast<std::int64_t>(c.thumb);
         wnd.OnVScroll(kSbThumbTrack);
         port.Paint(wnd, true);
         EXPECT_EQ(port.RowText(0), c.thumbRow0);

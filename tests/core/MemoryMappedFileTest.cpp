@@ -1,8 +1,8 @@
 // The mapped file and the document that owns it.
-#include "file/MemoryMappedFile.h"
-#include "file/TextFileDoc.h"
 #include "FollowUtil.h"
 #include "TestUtil.h"
+#include "file/MemoryMappedFile.h"
+#include "file/TextFileDoc.h"
 
 #include <cstring>
 #include <dirent.h>
@@ -100,7 +100,8 @@ TEST(TextFileDoc, FilesThatCannotBeMappedAreRefusedSilently)
     CTextFileDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(good.c_str()));
     CMemoryMappedFile* kept = doc.m_pMappedFile.get();
-    for (const char* bad : {empty.c_str(), "/no/such/file.log", dir.Path().c_str(), "", static_cast<const char*>(nullptr)}) {
+    for (const char* bad :
+         {empty.c_str(), "/no/such/file.log", dir.Path().c_str(), "", static_cast<const char*>(nullptr)}) {
         EXPECT_FALSE(doc.OnOpenDocument(bad)) << (bad ? bad : "null");
         EXPECT_EQ(doc.m_pMappedFile.get(), kept) << "a failed open keeps what the document had";
         EXPECT_EQ(doc.GetPathName(), good);

@@ -77,7 +77,8 @@ TEST(Scroll, ThumbPlacesTheTopAtLineStartsWithinTheBarsReach)
     const struct {
         std::int64_t track;
         const char* row0;
-    } rows[] = {{0, "line 1"}, {line50 + 3, "line 50"}, {-5, "line 1"}, {static_cast<std::int64_t>(text.size()), "line 91"}};
+    } rows[] = {
+        {0, "line 1"}, {line50 + 3, "line 50"}, {-5, "line 1"}, {static_cast<std::int64_t>(text.size()), "line 91"}};
     Window w(text, 10, 40);
     for (const auto& r : rows) {
         w.port.m_trackPos = r.track;

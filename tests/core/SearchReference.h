@@ -14,7 +14,10 @@
 
 namespace searchref {
 
-inline std::uint16_t Swap(std::uint16_t v) { return static_cast<std::uint16_t>((v >> 8) | (v << 8)); }
+inline std::uint16_t Swap(std::uint16_t v)
+{
+    return static_cast<std::uint16_t>((v >> 8) | (v << 8));
+}
 
 // The search text as the file would store it: host-order values of the
 // units (bytes for narrow files), ending before its first NUL.
@@ -60,8 +63,9 @@ inline bool Same(std::uint16_t fileUnit, std::uint16_t patternUnit, std::int32_t
 // at the first NUL at or after from; backward the highest. Positions are
 // clamped to [dataStart, dataEnd) and moved onto the unit grid (from up, to
 // down). -1 when none.
-inline std::int64_t Search(const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd, std::int32_t encoding,
-                           bool ignoreCase, const std::u16string& text, std::int64_t from, std::int64_t to, bool forward)
+inline std::int64_t Search(const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd,
+                           std::int32_t encoding, bool ignoreCase, const std::u16string& text, std::int64_t from,
+                           std::int64_t to, bool forward)
 {
     const std::int64_t u = EncodingHasLines(encoding) ? EncodingUnitSize(encoding) : 0;
     const std::vector<std::uint16_t> pat = Pattern(text, encoding);

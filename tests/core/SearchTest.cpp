@@ -45,31 +45,61 @@ TEST(SearchWindow, RulesOfFirstNextAndPrevious)
         std::vector<std::int32_t> encodings;
         std::vector<Step> steps;  // from the top of the text, the last match at its start
     } cases[] = {
-        {"one match: found once, then neither way", needle, all,
+        {"one match: found once, then neither way",
+         needle,
+         all,
          {{'F', 0, u"needle", 0, 10}, {'N', 0, u"needle", 1, 10}, {'P', 0, u"needle", 1, 10}}},
-        {"aa in aaa: the overlapping match is skipped", u"aaa", all,
+        {"aa in aaa: the overlapping match is skipped",
+         u"aaa",
+         all,
          {{'F', 0, u"aa", 0, 0}, {'N', 0, u"aa", 1, 0}, {'P', 0, u"aa", 1, 0}}},
-        {"matches in turn, wrapping both ways", u"ab ab ab", all,
-         {{'F', 0, u"ab", 0, 0}, {'N', 0, u"ab", 0, 3}, {'N', 0, u"ab", 0, 6}, {'N', 0, u"ab", 0, 0},
-          {'P', 0, u"ab", 0, 6}, {'P', 0, u"ab", 0, 3}}},
-        {"a match across the top is in neither range; one at the top is found", u"xxxx abcdef xxxx\r\nmore", all,
-         {{'T', 0, u"", 0, 0}, {'T', 0, u"", 0, 7}, {'F', 0, u"abcdef", 1, 7}, {'T', 0, u"", 0, 5},
+        {"matches in turn, wrapping both ways",
+         u"ab ab ab",
+         all,
+         {{'F', 0, u"ab", 0, 0},
+          {'N', 0, u"ab", 0, 3},
+          {'N', 0, u"ab", 0, 6},
+          {'N', 0, u"ab", 0, 0},
+          {'P', 0, u"ab", 0, 6},
+          {'P', 0, u"ab", 0, 3}}},
+        {"a match across the top is in neither range; one at the top is found",
+         u"xxxx abcdef xxxx\r\nmore",
+         all,
+         {{'T', 0, u"", 0, 0},
+          {'T', 0, u"", 0, 7},
+          {'F', 0, u"abcdef", 1, 7},
+          {'T', 0, u"", 0, 5},
           {'F', 0, u"abcdef", 0, 5}}},
         {"a first Find Next starts L characters into the data", u"abcabc", all, {{'N', 0, u"abc", 0, 3}}},
         {"so misses a match there", u"abc def", all, {{'N', 0, u"abc", 1, 0}, {'P', 0, u"abc", 1, 0}}},
         {"a first Find Previous finds the last one", u"abc abc abc", all, {{'P', 0, u"abc", 0, 8}}},
-        {"ignoring case, ABC is abc", u"first line\r\nsecond: abc here\r\n", all,
+        {"ignoring case, ABC is abc",
+         u"first line\r\nsecond: abc here\r\n",
+         all,
          {{'F', 0, u"ABC", 1, 0}, {'F', 1, u"ABC", 0, 20}, {'F', 1, u"aBc", 0, 20}}},
-        {"narrow text folds ASCII only, in Windows-1252", u"x \u00E9t\u00E9 y", ansi,
+        {"narrow text folds ASCII only, in Windows-1252",
+         u"x \u00E9t\u00E9 y",
+         ansi,
          {{'F', 1, u"\u00C9T\u00C9", 1, 0}, {'F', 0, u"\u00E9t\u00E9", 0, 2}}},
-        {"UTF-16 folds beyond ASCII, the long s too", u"x \u00E9t\u00E9 mi\u017Fsion",
+        {"UTF-16 folds beyond ASCII, the long s too",
+         u"x \u00E9t\u00E9 mi\u017Fsion",
          {EncodingUtf16LE, EncodingUtf16BE},
          {{'F', 1, u"\u00C9T\u00C9", 0, 2}, {'F', 1, u"MISSION", 0, 6}, {'F', 0, u"mission", 1, 0}}},
-        {"forward stops at a NUL, backward passes it", nul, all,
-         {{'F', 0, u"def", 1, 0}, {'N', 0, u"def", 1, 0}, {'P', 0, u"def", 0, 4}, {'N', 0, u"ghi", 0, 9},
-          {'N', 0, u"def", 1, 9}, {'T', 0, u"", 0, 4}, {'F', 0, u"def", 0, 4},
-          {'F', 0, std::u16string(u"c\0d", 3), 0, 2}, {'F', 0, std::u16string(u"\0x", 2), 1, 0}}},
-        {"a surrogate pair is one '?' in a narrow file", u"a?b?c", ansi,
+        {"forward stops at a NUL, backward passes it",
+         nul,
+         all,
+         {{'F', 0, u"def", 1, 0},
+          {'N', 0, u"def", 1, 0},
+          {'P', 0, u"def", 0, 4},
+          {'N', 0, u"ghi", 0, 9},
+          {'N', 0, u"def", 1, 9},
+          {'T', 0, u"", 0, 4},
+          {'F', 0, u"def", 0, 4},
+          {'F', 0, std::u16string(u"c\0d", 3), 0, 2},
+          {'F', 0, std::u16string(u"\0x", 2), 1, 0}}},
+        {"a surrogate pair is one '?' in a narrow file",
+         u"a?b?c",
+         ansi,
          {{'F', 0, u"\U0001F600b", 0, 1}, {'N', 0, u"\U0001F600b", 1, 1}, {'N', 0, u"\U0001F600", 0, 3}}},
     };
     for (const auto& c : cases) {
@@ -131,12 +161,12 @@ TEST(SearchShowMatch, MatchLandsMidScreenAndCentredWhenItFits)
         int row;  // where the match's line lands
         std::int64_t offset;
     } cases[] = {
-        {"inside a line: 19 rows down in 40", testutil::Lines(0, 1000) + "the marker-inside\n" + testutil::Lines(0, 900),
-         40, "marker-inside", 19, 0},
+        {"inside a line: 19 rows down in 40",
+         testutil::Lines(0, 1000) + "the marker-inside\n" + testutil::Lines(0, 900), 40, "marker-inside", 19, 0},
         {"starting its line: 20 rows down", testutil::Lines(0, 1000) + "START marker\n" + testutil::Lines(0, 900), 40,
          "START", 20, 0},
-        {"in the last lines: the last screenful", testutil::Lines(0, 300) + "the very end\n" + testutil::Lines(0, 3), 40,
-         "very end", 36, 0},
+        {"in the last lines: the last screenful", testutil::Lines(0, 300) + "the very end\n" + testutil::Lines(0, 3),
+         40, "very end", 36, 0},
         {"at column 300 of 80: centred", "short\n" + far + "\nshort\n", 10, "TARGET", 1, 300 + 3 - 40},
         {"wider than the window: one column in", "short\n" + wide + "\n", 10, std::string(100, 'W'), 1, 299},
     };
@@ -187,12 +217,12 @@ private:
 
 // Units that make searches interesting: letters whose case twins lie outside
 // ASCII or differ in more than one bit, line breaks, NULs.
-const char16_t kWideAlphabet[] = {
-    u'a', u'b', u'A', u'B', u's', u'S', 0x017F, u'i', u'I', 0x0131, 0x03C3, 0x03A3, 0x03C2, 0x0399, 0x0345, 0x1FBE,
-    0x03B9, 0x00E9, 0x00C9, 0x0101, 0x0100, u'k', u'K', 0x212A, 0x0442, 0x1C84, 0x0422, 0x2020, 0x0D00, u'\r', u'\n',
-    0x0000, 0x6100, 0x4100, u'x'};
-const char16_t kNarrowAlphabet[] = {u'a', u'b', u'A', u'B', u's', u'S', u'i', u'I', 0x00E9, 0x00C9, 0x0178, 0x00FF,
-                                    u'?', u'\r', u'\n', 0x0000, u'x', 0x017F, 0x0131};
+const char16_t kWideAlphabet[] = {u'a',   u'b',   u'A',   u'B',   u's',   u'S',   0x017F, u'i',   u'I',
+                                  0x0131, 0x03C3, 0x03A3, 0x03C2, 0x0399, 0x0345, 0x1FBE, 0x03B9, 0x00E9,
+                                  0x00C9, 0x0101, 0x0100, u'k',   u'K',   0x212A, 0x0442, 0x1C84, 0x0422,
+                                  0x2020, 0x0D00, u'\r',  u'\n',  0x0000, 0x6100, 0x4100, u'x'};
+const char16_t kNarrowAlphabet[] = {u'a',   u'b',   u'A', u'B',  u's',  u'S',   u'i', u'I',   0x00E9, 0x00C9,
+                                    0x0178, 0x00FF, u'?', u'\r', u'\n', 0x0000, u'x', 0x017F, 0x0131};
 
 struct RandomText {
     std::int32_t encoding;
@@ -322,8 +352,9 @@ TEST(SearchKernels, LongRunsOfCandidatesAndFarFilters)
                         for (const std::int64_t from : {start, start + (end - start) / 2 + 2}) {
                             EXPECT_EQ(searchkernels::SearchView(needle, v, start, end, from, end, forward, isa),
                                       searchref::Search(v, start, end, encoding, ignoreCase, text, from, end, forward))
-                                << searchkernels::IsaName(isa) << " encoding " << encoding << (forward ? " fwd " : " back ")
-                                << text.size() << (ignoreCase ? " nocase" : "") << " from " << from;
+                                << searchkernels::IsaName(isa) << " encoding " << encoding
+                                << (forward ? " fwd " : " back ") << text.size() << (ignoreCase ? " nocase" : "")
+                                << " from " << from;
                         }
                     }
                 }
@@ -342,10 +373,19 @@ TEST(SearchKernels, RangesAreClampedToTheDataAndTheUnitGrid)
         bool forward;
         std::int64_t found;
     } rows[] = {
-        {-1, 1000, 20, true, 4},  {-1, 1000, 20, false, 16}, {3, 20, 20, true, 4},   {5, 20, 20, true, 10},
-        {2, 15, 20, false, 10},   {2, 13, 20, false, 4},     {2, 11, 20, false, 4},  {20, 30, 20, true, -1},
-        {9, 9, 20, true, -1},     {50, 10, 20, true, -1},    {-100, 3, 20, false, -1},
-        {INT64_MIN, INT64_MAX, 20, true, 4}, {INT64_MIN, INT64_MAX, 20, false, 16},
+        {-1, 1000, 20, true, 4},
+        {-1, 1000, 20, false, 16},
+        {3, 20, 20, true, 4},
+        {5, 20, 20, true, 10},
+        {2, 15, 20, false, 10},
+        {2, 13, 20, false, 4},
+        {2, 11, 20, false, 4},
+        {20, 30, 20, true, -1},
+        {9, 9, 20, true, -1},
+        {50, 10, 20, true, -1},
+        {-100, 3, 20, false, -1},
+        {INT64_MIN, INT64_MAX, 20, true, 4},
+        {INT64_MIN, INT64_MAX, 20, false, 16},
         {-1, 1000, 21, false, 16},  // an odd trailing byte is never read as half a unit
     };
     for (const auto& r : rows) {
@@ -402,8 +442,8 @@ TEST(SearchWindow, RandomSequencesOfSearchesFollowTheModel)
         while (t.chars[0] == 0);
         Window w(FileBytes(t.chars, encoding), 8, 20, encoding);
         ASSERT_EQ(w.wnd.GetEncoding(), encoding);
-        FindModel model{w.wnd.ViewBytes(), w.wnd.DataStart(), w.wnd.DataEnd(), EncodingUnitSize(encoding), encoding,
-                        w.wnd.GetFindAnchor(), w.wnd.GetLastMatch()};
+        FindModel model{w.wnd.ViewBytes(), w.wnd.DataStart(),     w.wnd.DataEnd(),     EncodingUnitSize(encoding),
+                        encoding,          w.wnd.GetFindAnchor(), w.wnd.GetLastMatch()};
         std::vector<std::u16string> texts;
         for (int i = 0; i < 3; ++i)
             texts.push_back(MakePattern(rng, t));

@@ -1,9 +1,9 @@
 // The truncation guard: reads (and writes) past the new end of a file that
 // was shortened under its mapping go on, and real faults still crash.
+#include "TestUtil.h"
 #include "file/MemoryMappedFile.h"
 #include "platform/DirWatch.h"
 #include "platform/SigbusGuard.h"
-#include "TestUtil.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -76,8 +76,7 @@ TEST(SigbusGuard, ListenersOfThatFileAloneAreWoken)
     const int listener = platform::RegisterStaleListener(fdA, wake.Fd());
     ASSERT_GE(listener, 0);
     const std::uint32_t before = platform::StaleCount(listener);
-    for (const auto& [path, file, count] :
-         {std::tuple{pathB, &b, before}, std::tuple{pathA, &a, before + 1}}) {
+    for (const auto& [path, file, count] : {std::tuple{pathB, &b, before}, std::tuple{pathA, &a, before + 1}}) {
         ASSERT_EQ(::truncate(path.c_str(), 0), 0);
         EXPECT_EQ(ReadAt(*file, 3 * kPage), 0);
         EXPECT_EQ(platform::StaleCount(listener), count) << path;
@@ -119,7 +118,10 @@ bool DiedOfBusError(int status)
     ::_exit(0);
 }
 
-void ExitWith42(int) { ::_exit(42); }
+void ExitWith42(int)
+{
+    ::_exit(42);
+}
 
 TEST(SigbusGuardDeathTest, OtherFaultsStillKillOrReachTheHandlerBefore)
 {

@@ -64,8 +64,14 @@ inline std::string Utf16(const std::u16string& s, bool bigEndian, bool bom = fal
     }
     return out;
 }
-inline std::string Utf16LE(const std::u16string& s, bool bom = false) { return Utf16(s, false, bom); }
-inline std::string Utf16BE(const std::u16string& s, bool bom = false) { return Utf16(s, true, bom); }
+inline std::string Utf16LE(const std::u16string& s, bool bom = false)
+{
+    return Utf16(s, false, bom);
+}
+inline std::string Utf16BE(const std::u16string& s, bool bom = false)
+{
+    return Utf16(s, true, bom);
+}
 
 // "<prefix>from\n" ... "<prefix>(to - 1)\n".
 inline std::string Lines(int from, int to, const std::string& prefix = "line ")
@@ -150,11 +156,15 @@ inline bool RanAsNobody()
     const fs::path exe = fs::path(dir.Path()) / "tests";
     std::error_code ec;
     fs::copy_file("/proc/self/exe", exe, ec);
-    fs::permissions(dir.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                    fs::perms::others_read | fs::perms::others_exec, ec);
+    fs::permissions(dir.Path(),
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
+                    ec);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::vector<std::string> args = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", exe.string(),
-                                     std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name()};
+    std::vector<std::string> args = {
+        "setpriv",       "--reuid=65534",
+        "--regid=65534", "--clear-groups",
+        exe.string(),    std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name()};
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());

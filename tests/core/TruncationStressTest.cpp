@@ -1,10 +1,10 @@
 // A window keeps working while another process appends to its file and
 // truncates it (copy-and-truncate rotation), and afterwards shows the file
 // as it finally is.
-#include "file/FileWatcher.h"
-#include "platform/SigbusGuard.h"
 #include "FollowUtil.h"
 #include "TestUtil.h"
+#include "file/FileWatcher.h"
+#include "platform/SigbusGuard.h"
 
 #include <fcntl.h>
 #include <random>

@@ -144,9 +144,12 @@ void FileWndWidgetTest::keysMoveTheTopThroughTheHandlers()
     const int rows = fx.Rows();
     QVERIFY(rows > 4);
     QCOMPARE(w.GetTop(), TextPos(9 * (300 - rows)));  // a new window shows the last screenful
-    const std::pair<Qt::Key, TextPos> keys[] = {{Qt::Key_Home, 0},           {Qt::Key_PageDown, 9 * (rows - 2)},
-                                                {Qt::Key_Down, 9 * (rows - 1)}, {Qt::Key_Up, 9 * (rows - 2)},
-                                                {Qt::Key_PageUp, 0},          {Qt::Key_Space, 9 * (rows - 2)},
+    const std::pair<Qt::Key, TextPos> keys[] = {{Qt::Key_Home, 0},
+                                                {Qt::Key_PageDown, 9 * (rows - 2)},
+                                                {Qt::Key_Down, 9 * (rows - 1)},
+                                                {Qt::Key_Up, 9 * (rows - 2)},
+                                                {Qt::Key_PageUp, 0},
+                                                {Qt::Key_Space, 9 * (rows - 2)},
                                                 {Qt::Key_End, w.LastPageTop()}};
     for (const auto& [key, top] : keys) {
         QTest::keyClick(fx.widget.get(), key);

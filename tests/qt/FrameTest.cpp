@@ -16,13 +16,13 @@
 #include "view/StringTable.h"
 
 #include <QAction>
-#include <QLabel>
-#include <QTimer>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QWhatsThis>
 
 using namespace shelltest;
@@ -224,7 +224,8 @@ private slots:
         });
         QVERIFY(s.Frame()->ExecuteCommand(cmd::AppAbout));  // returns once the box is closed
         QVERIFY(modal);
-        QCOMPARE(version, "Ostrel File Viewer, Version " + QString::fromStdString(BuildVersionText(ProgramBuildDate())));
+        QCOMPARE(version,
+                 "Ostrel File Viewer, Version " + QString::fromStdString(BuildVersionText(ProgramBuildDate())));
     }
 };
 

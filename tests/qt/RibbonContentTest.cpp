@@ -55,7 +55,7 @@ QString Kind(const CRibbonElement* e)
         return "other";
     QString kind = button->GetLook() == CRibbonButton::Look::Large   ? "large"
                    : button->GetLook() == CRibbonButton::Look::Small ? "small"
-                                                                      : "entry";
+                                                                     : "entry";
     if (auto* color = qobject_cast<const CRibbonColorButton*>(e))
         kind = color->IsSimpleButtonLook() ? "color+" + kind : "color";
     if (button->GetMenu() || qobject_cast<const CRibbonColorButton*>(e))
@@ -67,9 +67,8 @@ QString Kind(const CRibbonElement* e)
 // followed by one row per drop-down menu item.
 void Describe(const CRibbonElement* e, QStringList& rows)
 {
-    rows.append(QStringList{Kind(e), QString::number(e->GetID()), e->GetLabel(), e->GetKeyTip(),
-                            e->GetToolTipTitle(), e->GetDescription(), ImageOf(e->GetSmallImage(), 16),
-                            ImageOf(e->GetLargeImage(), 32)}
+    rows.append(QStringList{Kind(e), QString::number(e->GetID()), e->GetLabel(), e->GetKeyTip(), e->GetToolTipTitle(),
+                            e->GetDescription(), ImageOf(e->GetSmallImage(), 16), ImageOf(e->GetLargeImage(), 32)}
                     .join('|'));
     if (auto* button = qobject_cast<const CRibbonButton*>(e); button && button->GetMenu())
         for (const QAction* action : button->GetMenu()->actions())
@@ -80,8 +79,8 @@ QStringList Tree(const CRibbonBar& bar)
 {
     QStringList rows;
     const CRibbonApplicationButton* app = bar.GetApplicationButton();
-    rows.append(QString("app|%1|%2|%3|%4x%5").arg(app->GetKeyTip(), app->GetToolTipTitle(),
-                                                  ImageOf(app->GetSmallImage(), 26))
+    rows.append(QString("app|%1|%2|%3|%4x%5")
+                    .arg(app->GetKeyTip(), app->GetToolTipTitle(), ImageOf(app->GetSmallImage(), 26))
                     .arg(app->width())
                     .arg(app->height()));
     const CRibbonMainPanel* menu = app->GetMainPanel();
@@ -101,8 +100,8 @@ QStringList Tree(const CRibbonBar& bar)
         rows.append("category|" + category->GetName());
         for (int p = 0; p < category->GetPanelCount(); ++p) {
             const CRibbonPanel* panel = category->GetPanel(p);
-            rows.append(QString("panel|%1|%2|%3").arg(panel->GetTitle(), panel->GetKeyTip(),
-                                                      ImageOf(panel->GetIcon(), 16)));
+            rows.append(
+                QString("panel|%1|%2|%3").arg(panel->GetTitle(), panel->GetKeyTip(), ImageOf(panel->GetIcon(), 16)));
             for (int i = 0; i < panel->GetCount(); ++i) {
                 QWidget* item = panel->GetElement(i);
                 if (auto* group = qobject_cast<CRibbonButtonsGroup*>(item)) {
@@ -318,8 +317,8 @@ private slots:
         QStringList entries;
         for (int i = 0; i < size->GetCount(); ++i)
             entries.append(size->GetItem(i));
-        QCOMPARE(entries, QStringList({"4", "5", "6", "7", "8", "9", "10", "11", "12", "14", "16", "18", "20", "22",
-                                       "24", "26", "28", "36", "48", "72"}));
+        QCOMPARE(entries, QStringList({"4",  "5",  "6",  "7",  "8",  "9",  "10", "11", "12", "14",
+                                       "16", "18", "20", "22", "24", "26", "28", "36", "48", "72"}));
         QCOMPARE(size->GetCurSel(), 3);
         QCOMPARE(size->GetText(), QString("7"));
         QVERIFY(!size->HasEditBox());

@@ -34,13 +34,31 @@ namespace {
 
 // Command ids of the test ribbon.
 enum : int {
-    kOpen = 11, kClose = 12, kExit = 13, kFirstRecent = 100,
-    kCopy = 21, kStatusBar = 22,
-    kFontName = 31, kFontSize = 32, kBold = 33, kItalic = 34, kFontColor = 35, kCase = 36, kUpper = 37, kLower = 38,
-    kFontDialog = 39, kPageColor = 40,
-    kFindPrev = 41, kFindBox = 42, kFindNext = 43, kMatchCase = 44,
-    kNewWindow = 51, kSwitchWindows = 52,
-    kLookFirst = 61, kAbout = 70, kWelcome = 71,
+    kOpen = 11,
+    kClose = 12,
+    kExit = 13,
+    kFirstRecent = 100,
+    kCopy = 21,
+    kStatusBar = 22,
+    kFontName = 31,
+    kFontSize = 32,
+    kBold = 33,
+    kItalic = 34,
+    kFontColor = 35,
+    kCase = 36,
+    kUpper = 37,
+    kLower = 38,
+    kFontDialog = 39,
+    kPageColor = 40,
+    kFindPrev = 41,
+    kFindBox = 42,
+    kFindNext = 43,
+    kMatchCase = 44,
+    kNewWindow = 51,
+    kSwitchWindows = 52,
+    kLookFirst = 61,
+    kAbout = 70,
+    kWelcome = 71,
 };
 
 QIcon placeholder(QColor color)
@@ -289,8 +307,8 @@ private slots:
     void userActionsIssueExactlyOneCommand()
     {
         TestRibbon r;
-        r.app->GetMainPanel()->SetRecentFiles({{"a.log", "/tmp/a.log", "Open this document"},
-                                               {"b.log", "/tmp/b.log", "Open this document"}});
+        r.app->GetMainPanel()->SetRecentFiles(
+            {{"a.log", "/tmp/a.log", "Open this document"}, {"b.log", "/tmp/b.log", "Open this document"}});
         QSignalSpy spy(r.bar, &CRibbonBar::commandTriggered);
         QSignalSpy recent(r.app->GetMainPanel(), &CRibbonMainPanel::recentFileChosen);
         auto openMenuAndPick = [](CRibbonButton* button, QPoint at, int downs) {
@@ -588,8 +606,7 @@ private slots:
         };
 
         alt();
-        QCOMPARE(sorted(r.bar->GetShownKeyTips()),
-                 sorted({"f", "a", "d", "zf", "zb", "zw", "pc", "n", "s", "W"}));
+        QCOMPARE(sorted(r.bar->GetShownKeyTips()), sorted({"f", "a", "d", "zf", "zb", "zw", "pc", "n", "s", "W"}));
         QTest::keyClick(&r.window, Qt::Key_Escape);
         QVERIFY(!r.bar->AreKeyTipsShown());
 
@@ -634,9 +651,12 @@ private slots:
         QCOMPARE(RibbonContrastRatio(QColor(90, 120, 150), QColor(90, 120, 150)), 1.0);
         QCOMPARE(qRound(RibbonContrastRatio(QColor(0x77, 0x77, 0x77), Qt::white) * 100), 448);
         const CRibbonTheme look;
-        for (const auto& [text, back] : {std::pair{look.text, look.panelTop}, {look.text, look.panelBottom},
-                                         {look.panelTitleText, look.panelTitleBack}, {look.tabText, look.tabRowBottom},
-                                         {look.text, look.hoverBottom}, {look.text, look.popupBack}})
+        for (const auto& [text, back] : {std::pair{look.text, look.panelTop},
+                                         {look.text, look.panelBottom},
+                                         {look.panelTitleText, look.panelTitleBack},
+                                         {look.tabText, look.tabRowBottom},
+                                         {look.text, look.hoverBottom},
+                                         {look.text, look.popupBack}})
             QVERIFY(RibbonContrastRatio(text, back) >= 4.5);
 
         TestRibbon r;

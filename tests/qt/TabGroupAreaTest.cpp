@@ -198,7 +198,7 @@ private slots:
         const QTabBar* row = f.area->TabBar(g);
         const QWidget* group = row->parentWidget();
         QPoint target = f.area->mapToGlobal(QPoint(f.area->width() + 40, 10));  // "outside"
-        if (to.startsWith("row"))  // the free end of the row
+        if (to.startsWith("row"))                                               // the free end of the row
             target = row->mapToGlobal(row->tabRect(row->count() - 1).center() + QPoint(80, 0));
         else if (to.startsWith("tab"))  // the left part of the last tab
             target = row->mapToGlobal(row->tabRect(row->count() - 1).center() - QPoint(8, 0));
@@ -253,8 +253,8 @@ private slots:
             QCOMPARE(buttons.size(), 1);
             const QString choice = g == 0 ? "R&D" : "w0";
             const QStringList entries = RunMenu([&] { QTest::mouseClick(buttons[0], Qt::LeftButton); }, choice);
-            const QStringList expected = g == 0 ? QStringList{"w0", "*w1", "w2", "R&D"}
-                                                : QStringList{"w0", "w1", "w2", "*R&D"};
+            const QStringList expected =
+                g == 0 ? QStringList{"w0", "*w1", "w2", "R&D"} : QStringList{"w0", "w1", "w2", "*R&D"};
             QCOMPARE(entries, expected);
             QCOMPARE(f.area->ActiveWindow(), f.windows[g == 0 ? 3 : 0]);
             QCOMPARE(activated.count(), g + 1);

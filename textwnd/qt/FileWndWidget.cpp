@@ -112,8 +112,8 @@ void InstallPostedMessagePump()
         g_drainScheduled = false;
     });
     // Anything posted before the hook existed.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { platform::DrainPostedMessages(); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { platform::DrainPostedMessages(); }, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -171,7 +171,8 @@ QFont CQtFontCache::FontFromLogFont(const LOGFONTW& lf, const QPaintDevice* devi
 
     if (lf.lfHeight < 0) {
         // A character (em) height.
-        font.setPixelSize(static_cast<int>(std::min<std::int64_t>(-static_cast<std::int64_t>(lf.lfHeight), kMaxPixelSize)));
+        font.setPixelSize(
+            static_cast<int>(std::min<std::int64_t>(-static_cast<std::int64_t>(lf.lfHeight), kMaxPixelSize)));
     } else if (lf.lfHeight == 0) {
         // The font mapper's default: 10 points.
         const int dpi = device ? device->logicalDpiY() : 96;
@@ -311,8 +312,8 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
     const QRawFont& raw = m_font->rawFont;
     m_glyphs.resize(static_cast<qsizetype>(n));
     int glyphCount = static_cast<int>(n);
-    if (!raw.isValid() ||
-        !raw.glyphIndexesForChars(reinterpret_cast<const QChar*>(text), static_cast<int>(n), m_glyphs.data(), &glyphCount))
+    if (!raw.isValid() || !raw.glyphIndexesForChars(reinterpret_cast<const QChar*>(text), static_cast<int>(n),
+                                                    m_glyphs.data(), &glyphCount))
         glyphCount = 0;
 
     m_painter.setClipRect(clip);
@@ -356,9 +357,11 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
     if (lf.lfUnderline || lf.lfStrikeOut) {
         const int width = static_cast<int>(std::min<std::size_t>(length, visibleCols + 1)) * cw;
         if (lf.lfUnderline)
-            m_painter.fillRect(QRect(x, baseline + m_font->underlinePos, width, m_font->lineWidth), ToQColor(textColor));
+            m_painter.fillRect(QRect(x, baseline + m_font->underlinePos, width, m_font->lineWidth),
+                               ToQColor(textColor));
         if (lf.lfStrikeOut)
-            m_painter.fillRect(QRect(x, baseline - m_font->strikeOutPos, width, m_font->lineWidth), ToQColor(textColor));
+            m_painter.fillRect(QRect(x, baseline - m_font->strikeOutPos, width, m_font->lineWidth),
+                               ToQColor(textColor));
     }
     m_painter.setClipping(false);
 }
@@ -464,7 +467,8 @@ std::int64_t CFileWndWidget::VBarBytesOf(int value) const
         return reach;
     if (span <= INT_MAX)
         return value;
-    return std::min<std::int64_t>(static_cast<std::int64_t>(static_cast<__int128>(value) * span / kScaledBarRange), reach);
+    return std::min<std::int64_t>(static_cast<std::int64_t>(static_cast<__int128>(value) * span / kScaledBarRange),
+                                  reach);
 }
 
 void CFileWndWidget::ApplyBar(int bar)

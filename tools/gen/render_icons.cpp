@@ -28,9 +28,8 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: render_icons png PATTERN SIZE[,SIZE...] FILE.svg...\n"
-                 "       render_icons sheet OUT.png [ZOOM]\n");
+    std::fprintf(stderr, "usage: render_icons png PATTERN SIZE[,SIZE...] FILE.svg...\n"
+                         "       render_icons sheet OUT.png [ZOOM]\n");
     return 2;
 }
 
@@ -148,7 +147,8 @@ std::vector<Row> sheetRows()
     singles.entries.push_back({QStringLiteral("311"), RefreshIcon(), QSize(16, 16)});
     for (int id : {135, 136})
         for (int size : {16, 32, 48})
-            singles.entries.push_back({QStringLiteral("%1 @%2").arg(id).arg(size), DocumentIcon(id), QSize(size, size)});
+            singles.entries.push_back(
+                {QStringLiteral("%1 @%2").arg(id).arg(size), DocumentIcon(id), QSize(size, size)});
     rows.push_back(std::move(singles));
     Row app{QStringLiteral("application icon: 16, 22, 24, 32, 48, 64, 128"), {}, {1.0}};
     for (int size : {16, 22, 24, 32, 48, 64, 128})

@@ -14,7 +14,8 @@ void HeadlessPort::Resize(int rows, int cols)
 {
     m_rows = rows;
     m_cols = cols;
-    m_screen.assign(static_cast<size_t>(std::max(rows, 0) + 2), std::vector<Cell>(static_cast<size_t>(std::max(cols, 0))));
+    m_screen.assign(static_cast<size_t>(std::max(rows, 0) + 2),
+                    std::vector<Cell>(static_cast<size_t>(std::max(cols, 0))));
     m_invalid.clear();
     m_invalid.push_back(GetClientRect());
 }
@@ -120,7 +121,8 @@ void RecordingPainter::FillSolidRect(const WRect& rc, COLORREF)
             c = Cell{};
 }
 
-void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u32string& text, COLORREF fg, COLORREF bg)
+void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u32string& text, COLORREF fg,
+                           COLORREF bg)
 {
     m_calls.push_back({x, yBottom, text, fg, bg, opaque});
     const int row = yBottom / HeadlessPort::kLineHeight - 1;
@@ -140,8 +142,8 @@ void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u
     }
 }
 
-void RecordingPainter::TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text, std::size_t length,
-                                     COLORREF fg, COLORREF bg)
+void RecordingPainter::TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text,
+                                     std::size_t length, COLORREF fg, COLORREF bg)
 {
     std::u32string s;
     s.reserve(length);

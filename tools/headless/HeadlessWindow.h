@@ -11,7 +11,7 @@
 namespace headless {
 
 struct Cell {
-    char32_t ch = 0;     // 0: nothing drawn
+    char32_t ch = 0;       // 0: nothing drawn
     bool inverse = false;  // drawn in the highlight's inverse colours
 };
 
@@ -86,7 +86,9 @@ private:
 class RecordingPainter : public IFilePainter {
 public:
     RecordingPainter(HeadlessPort& port, const CFileWnd& wnd, bool everything)
-        : m_port(port), m_wnd(wnd), m_everything(everything) {}
+        : m_port(port), m_wnd(wnd), m_everything(everything)
+    {
+    }
     bool RectVisible(const WRect& rc) override;
     void FillSolidRect(const WRect& rc, platform::COLORREF color) override;
     void SelectFont(const platform::LOGFONTW&) override { ++m_fontSelections; }

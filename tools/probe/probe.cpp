@@ -178,9 +178,12 @@ public:
         const std::string arg = colon == std::string::npos ? std::string() : cmd.substr(colon + 1);
         const bool hasArg = colon != std::string::npos;
         if (verb == "key" && hasArg) {
-            static const struct { const char* name; unsigned vk; } keys[] = {
-                {"space", kVkSpace}, {"pgup", kVkPrior}, {"pgdn", kVkNext}, {"end", kVkEnd}, {"home", kVkHome},
-                {"left", kVkLeft}, {"up", kVkUp}, {"right", kVkRight}, {"down", kVkDown},
+            static const struct {
+                const char* name;
+                unsigned vk;
+            } keys[] = {
+                {"space", kVkSpace}, {"pgup", kVkPrior}, {"pgdn", kVkNext},   {"end", kVkEnd},   {"home", kVkHome},
+                {"left", kVkLeft},   {"up", kVkUp},      {"right", kVkRight}, {"down", kVkDown},
             };
             for (const auto& k : keys)
                 if (arg == k.name) {

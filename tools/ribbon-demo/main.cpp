@@ -100,8 +100,8 @@ void addPalette(CRibbonColorButton* picker, const QColor& automatic)
     picker->EnableOtherButton("&More Colors...", "More Colors");
     picker->SetColumns(10);
     picker->SetColorBoxSize(QSize(17, 17));
-    const QList<QColor> theme = rgbList({0xffffff, 0x000000, 0xeeece1, 0x1f497d, 0x4f81bd, 0xc0504d, 0x9bbb59,
-                                         0x8064a2, 0x4bacc6, 0xf79646});
+    const QList<QColor> theme =
+        rgbList({0xffffff, 0x000000, 0xeeece1, 0x1f497d, 0x4f81bd, 0xc0504d, 0x9bbb59, 0x8064a2, 0x4bacc6, 0xf79646});
     QStringList names;
     for (int i = 0; i < theme.size(); ++i)
         names.append(QString("Theme colour %1").arg(i + 1));
@@ -115,11 +115,10 @@ void addPalette(CRibbonColorButton* picker, const QColor& automatic)
             shadeNames.append(QString("Theme colour %1, shade %2").arg(col + 1).arg(row + 1));
         }
     picker->AddColorsGroup({}, shades, shadeNames, true);
-    picker->AddColorsGroup("Standard Colors",
-                           rgbList({0xc00000, 0xff0000, 0xffc000, 0xffff00, 0x92d050, 0x00b050, 0x00b0f0, 0x0070c0,
-                                    0x002060, 0x7030a0}),
-                           {"Dark Red", "Red", "Orange", "Yellow", "Light Green", "Green", "Light Blue", "Blue",
-                            "Dark Blue", "Purple"});
+    picker->AddColorsGroup(
+        "Standard Colors",
+        rgbList({0xc00000, 0xff0000, 0xffc000, 0xffff00, 0x92d050, 0x00b050, 0x00b0f0, 0x0070c0, 0x002060, 0x7030a0}),
+        {"Dark Red", "Red", "Orange", "Yellow", "Light Green", "Green", "Light Blue", "Blue", "Dark Blue", "Purple"});
 }
 
 CRibbonButton* smallButton(int id, const QString& label, const QIcon& image, const QString& tip)

@@ -56,11 +56,11 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QCommandLineParser options;
-    options.addOptions({{QStringLiteral("dark"), QStringLiteral("Dark look.")},
-                        {QStringLiteral("grab"), QStringLiteral("Save a picture to FILE and quit."),
-                         QStringLiteral("FILE")},
-                        {QStringLiteral("menu"), QStringLiteral("Open the list or tab menu before the picture."),
-                         QStringLiteral("list|tab")}});
+    options.addOptions(
+        {{QStringLiteral("dark"), QStringLiteral("Dark look.")},
+         {QStringLiteral("grab"), QStringLiteral("Save a picture to FILE and quit."), QStringLiteral("FILE")},
+         {QStringLiteral("menu"), QStringLiteral("Open the list or tab menu before the picture."),
+          QStringLiteral("list|tab")}});
     options.process(app);
 
     QMainWindow window;

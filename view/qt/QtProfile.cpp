@@ -48,8 +48,7 @@ QString CQtProfile::Key(const std::string& section, const std::string& entry)
     return EscapeKeyPart(section) + u'/' + EscapeKeyPart(entry);
 }
 
-bool CQtProfile::GetProfileBinary(const std::string& section, const std::string& entry,
-                                  std::vector<std::uint8_t>& out)
+bool CQtProfile::GetProfileBinary(const std::string& section, const std::string& entry, std::vector<std::uint8_t>& out)
 {
     out.clear();
     const QVariant v = m_pSettings->value(Key(section, entry));
@@ -63,8 +62,7 @@ bool CQtProfile::GetProfileBinary(const std::string& section, const std::string&
     return true;
 }
 
-std::int32_t CQtProfile::GetProfileInt(const std::string& section, const std::string& entry,
-                                       std::int32_t defaultValue)
+std::int32_t CQtProfile::GetProfileInt(const std::string& section, const std::string& entry, std::int32_t defaultValue)
 {
     const QVariant v = m_pSettings->value(Key(section, entry));
     if (!v.isValid() || v.typeId() == QMetaType::QByteArray)
