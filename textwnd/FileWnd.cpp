@@ -416,10 +416,14 @@ void CFileWnd::OnSize(int cx, int cy)
     SyncWithMapping();
     if (cx <= 0 || cy <= 0 || !HasText())
         return;
+    // A window showing the last screenful keeps showing it when it gets
+    // shorter (a caption bar appears, the user shrinks it): otherwise the last
+    // lines would drop below the edge and the window stop following the file.
+    const bool wasAtEnd = m_pLastPageTop != kNoPos && m_pTop == m_pLastPageTop;
     m_pLastPageTop = kNoPos;
     m_nColumns = cx / GetCharWidth();
     const TextPos last = LastPageTop();
-    if (m_pTop > last) {
+    if (m_pTop > last || (wasAtEnd && m_pTop != last)) {
         m_pTop = last;
         m_pPort->InvalidateAll();
     }

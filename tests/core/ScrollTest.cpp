@@ -134,6 +134,28 @@ TEST(Scroll, HorizontalMovesAndLimits)
     EXPECT_EQ(w.port.m_scrolls, 5) << "moves narrower than the window scroll the image";
 }
 
+// Growing pulls the top back to the last screenful; shrinking keeps a window
+// that shows the end at the end (and following), and one that does not where it is.
+TEST(Scroll, ResizingKeepsTheEndInView)
+{
+    Window w("1\n2\n3\n4\n5\n6\n7\n8\n9", 4, 10);
+    const auto resize = [&w](int rows) {
+        w.port.Resize(rows, 10);
+        w.wnd.OnSize(10 * 8, rows * 16);
+    };
+    resize(6);
+    EXPECT_EQ(w.Row(0), "4");
+    resize(3);
+    EXPECT_EQ(w.Row(0), "7");
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());
+    w.dir.Append("text.log", "\n10");
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.Row(2), "10");
+    w.wnd.OnKeyDown(kVkHome);
+    resize(2);
+    EXPECT_EQ(w.Row(0), "1");
+}
+
 TEST(Scroll, HandlersWithoutTextDoNothing)
 {
     headless::HeadlessPort port(5, 10);
