@@ -13,6 +13,9 @@ class CRibbonAccessible : public QAccessibleWidget {
 public:
     explicit CRibbonAccessible(CRibbonElement* e) : QAccessibleWidget(e, e->AccessibleRole()) {}
 
+    // Asked afresh: an element may get its menu after a screen reader first looked at it.
+    QAccessible::Role role() const override { return static_cast<CRibbonElement*>(widget())->AccessibleRole(); }
+
     QAccessible::State state() const override
     {
         QAccessible::State s = QAccessibleWidget::state();

@@ -7,11 +7,9 @@
 #include "app/Looks.h"
 #include "app/WindowsDialog.h"
 #include "app/ribbon/RibbonBar.h"
-#include "app/ribbon/RibbonComboBox.h"
 #include "app/tabgroups/TabGroupArea.h"
 #include "view/CommandIds.h"
 
-#include <QComboBox>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -80,21 +78,13 @@ private slots:
         {
             Started s({file});
             QVERIFY(s.ok && s.Settle());
-            QVERIFY(QTest::qWaitForWindowExposed(s.Frame()));
             CRibbonBar* ribbon = s.Frame()->GetRibbonBar();
-            QWidget* row = s.Frame()->GetTabArea()->TabBar(0)->parentWidget();
-            auto pixels = [&] {
-                const QImage shot = s.Frame()->grab().toImage();
-                return QList<QColor>{shot.pixelColor(ribbon->mapTo(s.Frame(), QPoint(ribbon->width() / 2, 0))),
-                                     shot.pixelColor(row->mapTo(s.Frame(), QPoint(row->width() / 2, 1)))};
-            };
-            const QList<QColor> before = pixels();
+            // The parts take the look at once (the pixels of ApplyLook are LooksTest's).
             QVERIFY(s.Frame()->ExecuteCommand(cmd::AppLookOffice2007Black));
-            const QList<QColor> after = pixels();  // no event loop in between: drawn at once
             const CLook& black = s.Frame()->GetLook();
             QCOMPARE(black.name, QString("black"));
-            QVERIFY(before[0] != after[0] && before[1] != after[1]);
-            QCOMPARE(after[1], black.tabs.rowBackground);
+            QCOMPARE(ribbon->GetTheme().tabRowBottom, black.ribbon.tabRowBottom);
+            QCOMPARE(s.Frame()->GetTabArea()->Theme().rowBackground, black.tabs.rowBackground);
             s.Frame()->RunUpdatePass();
             QCOMPARE(Marked(ribbon), QList<int>{cmd::AppLookOffice2007Black});
         }
@@ -120,8 +110,6 @@ private slots:
         alt();
         QCOMPARE(sorted(ribbon->GetShownKeyTips()), sorted({"f", "a", "d", "zf", "zb", "zw", "pc", "n", "s", "W"}));
         QTest::keyClick(frame, Qt::Key_Escape);
-        QTest::keyClick(frame, Qt::Key_F4, Qt::AltModifier);
-        QVERIFY(!ribbon->AreKeyTipsShown());
 
         // "a" opens the About box, modal; closed as soon as it shows.
         alt();
@@ -134,11 +122,6 @@ private slots:
         QCOMPARE(commands.front().front().toInt(), cmd::AppAbout);
         frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame));
-
-        alt();
-        QTest::keyClicks(frame, "zf");
-        QWidget* fontName = ribbon->FindByID<CRibbonFontComboBox>(cmd::FontName)->GetComboBox();
-        QVERIFY(QApplication::focusWidget() == fontName || fontName->isAncestorOf(QApplication::focusWidget()));
 
         // The frame's own command: the windows dialog, closed as soon as it shows.
         alt();

@@ -17,8 +17,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
-
 class MailSink : public QObject {
     Q_OBJECT
 public:
@@ -46,16 +44,6 @@ QStringList listedNames(const QFileDialog& dialog)
         names << view->model()->index(r, 0, view->rootIndex()).data().toString();
     names.sort();
     return names;
-}
-
-// Runs the Open dialog and acts on it once it shows.
-std::optional<COpenChoice> runOpen(const std::function<void(COpenDialog*)>& act)
-{
-    QTimer::singleShot(0, [act] {
-        if (auto* dialog = qobject_cast<COpenDialog*>(QApplication::activeModalWidget()))
-            act(dialog);
-    });
-    return COpenDialog::Run(nullptr);
 }
 
 }  // namespace
@@ -130,27 +118,6 @@ private slots:
         QTRY_COMPARE(listedNames(dialog), QStringList({"README", "a.txt", "b.log"}));
         dialog.selectNameFilter(dialog.nameFilters().at(1));
         QTRY_COMPARE(listedNames(dialog), QStringList({"a.txt"}));
-    }
-
-    void openDialogRuns()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("README");
-        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
-        const auto chosen = runOpen([path](COpenDialog* d) {
-            d->EncodingList()->setCurrentIndex(3);
-            d->selectFile(path);
-            static_cast<QDialog*>(d)->accept();  // as the Open button does
-        });
-        QVERIFY(chosen && chosen->path == path && chosen->encoding == 3);
-
-        int startIndex = -1;
-        const auto cancelled = runOpen([&startIndex](COpenDialog* d) {
-            startIndex = d->EncodingList()->currentIndex();
-            d->reject();
-        });
-        QCOMPARE(startIndex, 0);
-        QVERIFY(!cancelled.has_value());
     }
 
     void findDialog_data()

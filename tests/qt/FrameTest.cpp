@@ -29,11 +29,9 @@ using namespace shelltest;
 
 namespace {
 
-bool Checked(CTextFileViewerMainFrame* frame, int id)
+bool Checked(const Started& s, int id)
 {
-    CCmdUI ui(id);
-    frame->UpdateCommandUI(ui);
-    return ui.m_nCheck == 1;
+    return s.Update(id).m_nCheck == 1;
 }
 
 QString Pane(const Started& s, int id)
@@ -120,7 +118,7 @@ private slots:
         {
             Started s;
             CRibbonBar* ribbon = s.Frame()->GetRibbonBar();
-            QVERIFY(!ribbon->IsMinimized() && !Checked(s.Frame(), cmd::ViewAutoHideRibbon));
+            QVERIFY(!ribbon->IsMinimized() && !Checked(s, cmd::ViewAutoHideRibbon));
             QVERIFY(s.Frame()->ExecuteCommand(cmd::ViewAutoHideRibbon));
             s.Frame()->RunUpdatePass();
             QVERIFY(ribbon->IsMinimized() && ribbon->FindByID(cmd::ViewAutoHideRibbon)->IsChecked());
@@ -130,7 +128,7 @@ private slots:
         {
             Started s;
             QCOMPARE(s.Frame()->geometry(), QRect(40, 50, 700, 480));
-            QVERIFY(s.Frame()->GetRibbonBar()->IsMinimized() && Checked(s.Frame(), cmd::ViewAutoHideRibbon));
+            QVERIFY(s.Frame()->GetRibbonBar()->IsMinimized() && Checked(s, cmd::ViewAutoHideRibbon));
             s.Frame()->ExecuteCommand(cmd::ViewAutoHideRibbon);
             QVERIFY(!s.Frame()->GetRibbonBar()->IsMinimized());
             s.Frame()->showMaximized();
@@ -169,9 +167,9 @@ private slots:
         QCOMPARE(Pane(s, cmd::PaneCurrentChar), QString("Current Char: 0"));
 
         CStatusBar* bar = s.Frame()->GetStatusBar();
-        QVERIFY(Checked(s.Frame(), cmd::ViewStatusBar));
+        QVERIFY(Checked(s, cmd::ViewStatusBar));
         s.Frame()->ExecuteCommand(cmd::ViewStatusBar);
-        QVERIFY(bar->isHidden() && !Checked(s.Frame(), cmd::ViewStatusBar));
+        QVERIFY(bar->isHidden() && !Checked(s, cmd::ViewStatusBar));
         s.Frame()->ExecuteCommand(cmd::ViewStatusBar);
         QVERIFY(bar->isVisible() && bar->Element(cmd::PaneTotalChars)->isVisible());
         QCOMPARE(bar->PaneText(cmd::PaneTotalChars), QString("Total Chars: 6"));
@@ -188,7 +186,7 @@ private slots:
         {
             Started s;
             CCaptionBarController* captions = s.Frame()->GetCaptionBarController();
-            QVERIFY(captions->IsCaptionBarVisible() && Checked(s.Frame(), cmd::ViewCaptionBar));
+            QVERIFY(captions->IsCaptionBarVisible() && Checked(s, cmd::ViewCaptionBar));
             QCOMPARE(captions->CaptionBar()->Text(), QString(text::WelcomeMessage));
             QVERIFY(QTest::qWaitFor([] { return Settings().value("Caption/Shown Welcome").toInt() == 1; }));
 
@@ -197,7 +195,7 @@ private slots:
             QCOMPARE(s.Frame()->findChildren<CMyCaptionBar*>().size(), 1);
             CMyCaptionBar* bar = captions->CaptionBar();
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->CloseRect().center());
-            QVERIFY(!captions->IsCaptionBarVisible() && !Checked(s.Frame(), cmd::ViewCaptionBar));
+            QVERIFY(!captions->IsCaptionBarVisible() && !Checked(s, cmd::ViewCaptionBar));
             s.Frame()->ExecuteCommand(cmd::Welcome);
             QVERIFY(captions->IsCaptionBarVisible());
             s.Frame()->ExecuteCommand(cmd::ViewCaptionBar);
@@ -206,7 +204,7 @@ private slots:
         Started s;
         QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar());
         QVERIFY(s.Frame()->ExecuteCommand(cmd::ViewCaptionBar));  // no bar: nothing, unchecked
-        QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar() && !Checked(s.Frame(), cmd::ViewCaptionBar));
+        QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar() && !Checked(s, cmd::ViewCaptionBar));
     }
 
     void theAboutButtonShowsTheBuildsVersionModally()

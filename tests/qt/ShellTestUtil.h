@@ -76,6 +76,14 @@ struct Started {
     CTextFileViewerMainFrame* Frame() const { return app->GetMainFrame(); }
     CTextFileView* ActiveView() const { return Frame() ? Frame()->GetActiveView() : nullptr; }
     CTextFileViewerChildFrame* ActiveFrame() const { return Frame() ? Frame()->GetActiveChildFrame() : nullptr; }
+    CFileWnd& Wnd() const { return ActiveFrame()->GetViewWidget()->TextWindow()->FileWnd(); }
+    // The state the update pass would give a command's elements.
+    CCmdUI Update(int id) const
+    {
+        CCmdUI ui(id);
+        Frame()->UpdateCommandUI(ui);
+        return ui;
+    }
     // Waits until every window has loaded its file (or gone).
     bool Settle() const
     {
