@@ -414,37 +414,36 @@ void CTextFileViewerMainFrame::SetRibbonBar(CRibbonBar* bar)
     m_pKeyTips = new CRibbonKeyTipFilter(bar, this);
 }
 
-IRibbonColorElement* CTextFileViewerMainFrame::FindColorElement(int id)
+namespace {
+
+// The port of a ribbon element, made again when the element it wraps has been replaced.
+template <class Element, class Port>
+Port* PortOf(CRibbonBar* ribbon, std::map<int, std::unique_ptr<Port>>& ports, int id)
 {
-    auto* element = m_pRibbon ? m_pRibbon->FindByID<CRibbonColorButton>(id) : nullptr;
+    auto* element = ribbon ? ribbon->FindByID<Element>(id) : nullptr;
     if (!element)
         return nullptr;
-    std::unique_ptr<CRibbonColorPort>& port = m_colorPorts[id];
+    std::unique_ptr<Port>& port = ports[id];
     if (!port || port->Element() != element)
-        port = std::make_unique<CRibbonColorPort>(element);
+        port = std::make_unique<Port>(element);
     return port.get();
+}
+
+}  // namespace
+
+IRibbonColorElement* CTextFileViewerMainFrame::FindColorElement(int id)
+{
+    return PortOf<CRibbonColorButton>(m_pRibbon, m_colorPorts, id);
 }
 
 IRibbonComboElement* CTextFileViewerMainFrame::FindComboElement(int id)
 {
-    auto* element = m_pRibbon ? m_pRibbon->FindByID<CRibbonComboBox>(id) : nullptr;
-    if (!element)
-        return nullptr;
-    std::unique_ptr<CRibbonComboPort>& port = m_comboPorts[id];
-    if (!port || port->Element() != element)
-        port = std::make_unique<CRibbonComboPort>(element);
-    return port.get();
+    return PortOf<CRibbonComboBox>(m_pRibbon, m_comboPorts, id);
 }
 
 IRibbonFontElement* CTextFileViewerMainFrame::FindFontElement(int id)
 {
-    auto* element = m_pRibbon ? m_pRibbon->FindByID<CRibbonFontComboBox>(id) : nullptr;
-    if (!element)
-        return nullptr;
-    std::unique_ptr<CRibbonFontPort>& port = m_fontPorts[id];
-    if (!port || port->Element() != element)
-        port = std::make_unique<CRibbonFontPort>(element);
-    return port.get();
+    return PortOf<CRibbonFontComboBox>(m_pRibbon, m_fontPorts, id);
 }
 
 // --- Application look ----------------------------------------------------------------------------------------------
