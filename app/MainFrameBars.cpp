@@ -19,8 +19,6 @@
 
 #include <QVBoxLayout>
 
-#include <memory>
-
 namespace {
 
 constexpr const char* kCaptionSection = "Caption";
@@ -65,13 +63,14 @@ void CTextFileViewerMainFrame::ShowWelcomeOnce()
 {
     if (GetCurrentProfile().GetProfileInt(kCaptionSection, kShownWelcomeEntry, 0) != 0)
         return;
-    auto seen = std::make_shared<QMetaObject::Connection>();
-    *seen = connect(m_pCaptionBars, &CCaptionBarController::captionBarShown, this, [seen] {
-        disconnect(*seen);
-        IProfile& profile = GetCurrentProfile();
-        profile.WriteProfileInt(kCaptionSection, kShownWelcomeEntry, 1);
-        profile.Flush();
-    });
+    connect(
+        m_pCaptionBars, &CCaptionBarController::captionBarShown, this,
+        [] {
+            IProfile& profile = GetCurrentProfile();
+            profile.WriteProfileInt(kCaptionSection, kShownWelcomeEntry, 1);
+            profile.Flush();
+        },
+        Qt::SingleShotConnection);
     m_pCaptionBars->ShowCaptionMessage();
 }
 
