@@ -1,5 +1,6 @@
 #include "platform/Window.h"
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 #include <unordered_map>
@@ -12,6 +13,7 @@ struct Posted {
     unsigned msg;
     std::uintptr_t wParam;
     std::intptr_t lParam;
+    bool operator==(const Posted&) const = default;
 };
 
 struct Registry {
@@ -61,7 +63,13 @@ bool PostWindowMessage(HWND hwnd, unsigned msg, std::uintptr_t wParam, std::intp
         std::lock_guard<std::mutex> g(r.lock);
         if (!r.windows.count(hwnd))
             return false;
-        r.queue.push_back({hwnd, msg, wParam, lParam});
+        // A copy of a message still waiting adds nothing (the receiver looks at
+        // the file as it is when the first is handled), and a file that grows
+        // faster than the window reloads would otherwise queue without end.
+        const Posted m{hwnd, msg, wParam, lParam};
+        if (std::find(r.queue.begin(), r.queue.end(), m) != r.queue.end())
+            return true;
+        r.queue.push_back(m);
         wake = r.wake;
     }
     if (wake)
@@ -80,7 +88,15 @@ int DrainPostedMessages()
 {
     Registry& r = registry();
     int delivered = 0;
-    for (;;) {
+    // Only what was waiting when the drain began: messages posted meanwhile
+    // wait for the next drain (the wake hook schedules one), so that painting
+    // and input get their turn however fast a watcher posts.
+    std::size_t waiting;
+    {
+        std::lock_guard<std::mutex> g(r.lock);
+        waiting = r.queue.size();
+    }
+    for (; waiting > 0; --waiting) {
         Posted m;
         IMessageTarget* target = nullptr;
         {

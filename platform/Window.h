@@ -26,14 +26,17 @@ void UnregisterWindow(HWND hwnd);
 
 // Any thread.
 bool IsWindow(HWND hwnd);
+// A message identical to one still waiting for the same window is not queued
+// again (true all the same).
 bool PostWindowMessage(HWND hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 
 // Called (from the posting thread) after each post, so that the UI loop can
 // schedule a drain. The hook must be thread-safe and must not block.
 void SetPostWakeHook(std::function<void()> hook);
 
-// UI thread: delivers every queued message to its live window, in order of
-// posting; returns the number delivered.
+// UI thread: delivers the messages queued when it is called to their live
+// windows, in order of posting (those posted meanwhile wait for the next
+// drain); returns the number delivered.
 int DrainPostedMessages();
 // Number of messages waiting (for tests).
 int PendingPostedMessages();

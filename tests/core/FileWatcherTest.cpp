@@ -55,6 +55,34 @@ TEST_F(FileWatcherTest, EachSizeChangePostsOneMessageToEachWindowInOrder)
     }
 }
 
+// A file that grows faster than its windows reload must neither queue notes
+// without end nor keep the drain (and so painting) from ever returning.
+TEST_F(FileWatcherTest, WaitingNotesAreNotRepeatedAndADrainEnds)
+{
+    struct Reposting : RecordingTarget {
+        std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override
+        {
+            RecordingTarget::HandleMessage(msg, wParam, lParam);
+            platform::PostWindowMessage(hwnd, msg, wParam, lParam);  // as a watcher posting during the reload
+            return 0;
+        }
+    };
+    Reposting busy;
+    RecordingTarget other;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(platform::PostWindowMessage(busy.hwnd, platform::WM_FILE_CHANGED, 1, 0));
+    EXPECT_TRUE(platform::PostWindowMessage(other.hwnd, platform::WM_FILE_CHANGED, 1, 0));
+    EXPECT_EQ(platform::PendingPostedMessages(), 2);
+    for (std::size_t drain = 1; drain <= 3; ++drain) {
+        EXPECT_EQ(platform::DrainPostedMessages(), drain == 1 ? 2 : 1);
+        EXPECT_EQ(busy.got, drain);
+        EXPECT_EQ(platform::PendingPostedMessages(), 1);
+    }
+    busy.Destroy();
+    EXPECT_EQ(platform::DrainPostedMessages(), 0);
+    EXPECT_EQ(other.got, 1u);
+}
+
 TEST_F(FileWatcherTest, RewritesInPlaceOtherFilesAndGoneWindowsGetNothing)
 {
     TempDir dir;
