@@ -5,8 +5,10 @@
 
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -21,10 +23,22 @@ CFontDialog::CFontDialog(const platform::LOGFONTW& font, platform::COLORREF colo
     m_pFonts->setWindowFlags(Qt::Widget);
     m_pFonts->setOptions(QFontDialog::NoButtons | QFontDialog::MonospacedFonts | QFontDialog::DontUseNativeDialog);
     m_pFonts->setCurrentFont(QFontFromLogFont(font));
+    m_lastFont = m_wanted = m_pFonts->currentFont();
+    connect(m_pFonts, &QFontDialog::currentFontChanged, this, &CFontDialog::KeepStyle);
+    m_pColorButton->setAutoDefault(false);
     connect(m_pColorButton, &QPushButton::clicked, this, &CFontDialog::ChooseColor);
     SetColor(ColorFromRef(color));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_pOk = buttons->button(QDialogButtonBox::Ok);
+    m_pOk->setDefault(true);
+    // The embedded chooser is a dialog of its own that takes Enter and, its own
+    // buttons hidden, does nothing with it: Enter anywhere in it confirms here.
+    m_pFonts->installEventFilter(this);
+    // Its lists accept or reject that inner dialog on Enter or Escape, which
+    // would only hide the chooser inside this one: the answer is this dialog's.
+    connect(m_pFonts, &QDialog::accepted, this, &QDialog::accept);
+    connect(m_pFonts, &QDialog::rejected, this, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -38,6 +52,19 @@ CFontDialog::CFontDialog(const platform::LOGFONTW& font, platform::COLORREF colo
     layout->addWidget(m_pFonts);
     layout->addLayout(colorRow);
     layout->addWidget(buttons);
+}
+
+bool CFontDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_pFonts && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier;
+        if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            m_pOk->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 platform::LOGFONTW CFontDialog::GetLogFont() const
@@ -65,4 +92,44 @@ void CFontDialog::ChooseColor()
     const QColor chosen = QColorDialog::getColor(m_color, this, tr("Text color"));
     if (chosen.isValid())
         SetColor(chosen);
+}
+
+void CFontDialog::KeepStyle(const QFont& chosen)
+{
+    if (m_bKeepingStyle)
+        return;
+    const bool familyChanged = chosen.family() != m_lastFont.family();
+    const bool styleChanged = chosen.styleName() != m_lastFont.styleName() || chosen.bold() != m_lastFont.bold() ||
+                              chosen.italic() != m_lastFont.italic();
+    m_lastFont = chosen;
+    if (!familyChanged && styleChanged) {
+        m_wanted = chosen;  // the user's own choice of style
+        return;
+    }
+    if (chosen.bold() == m_wanted.bold() && chosen.italic() == m_wanted.italic())
+        return;
+    // After the chooser has finished its own update of the style list.
+    QMetaObject::invokeMethod(this, &CFontDialog::RestoreStyle, Qt::QueuedConnection);
+}
+
+void CFontDialog::RestoreStyle()
+{
+    const QFont current = m_pFonts->currentFont();
+    if (current.bold() == m_wanted.bold() && current.italic() == m_wanted.italic())
+        return;
+    const QString family = current.family();
+    for (const QString& style : QFontDatabase::styles(family)) {
+        // A slanted face counts whether its foundry calls it italic or oblique.
+        QFont kept = QFontDatabase::font(family, style, current.pointSize());
+        if (kept.bold() != m_wanted.bold() || kept.italic() != m_wanted.italic())
+            continue;
+        kept.setPointSizeF(current.pointSizeF());
+        kept.setUnderline(current.underline());
+        kept.setStrikeOut(current.strikeOut());
+        m_bKeepingStyle = true;
+        m_pFonts->setCurrentFont(kept);
+        m_bKeepingStyle = false;
+        m_lastFont = m_pFonts->currentFont();
+        return;
+    }
 }

@@ -17,6 +17,8 @@
 #include "view/Profile.h"
 #include "view/RecentFileList.h"
 
+#include "app/StatusBar.h"
+
 #include <QCloseEvent>
 #include <QFile>
 #include <QMenu>
@@ -28,6 +30,7 @@ namespace {
 
 constexpr const char* kPlacementEntry = "MainFrame Placement";
 constexpr const char* kRibbonMinimizedEntry = "Ribbon Minimized";
+constexpr const char* kStatusBarEntry = "Status Bar";
 
 void CollectMenuIds(const QMenu* menu, std::set<int>& ids)
 {
@@ -134,6 +137,8 @@ void CTextFileViewerMainFrame::RestoreFrameState()
             QByteArray(reinterpret_cast<const char*>(placement.data()), static_cast<qsizetype>(placement.size())));
     if (m_pRibbon)
         m_pRibbon->SetMinimized(profile.GetProfileInt(kSettingsSection, kRibbonMinimizedEntry, 0) != 0);
+    if (m_pStatusBar)
+        m_pStatusBar->setVisible(profile.GetProfileInt(kSettingsSection, kStatusBarEntry, 1) != 0);
 }
 
 void CTextFileViewerMainFrame::SaveFrameState()
@@ -146,6 +151,8 @@ void CTextFileViewerMainFrame::SaveFrameState()
                                static_cast<std::size_t>(placement.size()));
     if (m_pRibbon)
         profile.WriteProfileInt(kSettingsSection, kRibbonMinimizedEntry, m_pRibbon->IsMinimized() ? 1 : 0);
+    if (m_pStatusBar)
+        profile.WriteProfileInt(kSettingsSection, kStatusBarEntry, m_pStatusBar->isHidden() ? 0 : 1);
     profile.Flush();
 }
 

@@ -43,7 +43,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent), m_pLeftArea(new QW
     m_pRefresh->setIcon(RefreshIcon());
     const int small = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
     m_pRefresh->setIconSize(QSize(small, small));
-    m_pRefresh->setAccessibleName(QString::fromUtf8(text::PaneRefreshLabel));
+    m_pRefresh->setAccessibleDescription(QString::fromUtf8(text::PaneRefreshLabel));
     m_pRefresh->setToolTip(QString::fromUtf8(text::PaneRefreshLabel));
     connect(m_pRefresh, &QToolButton::clicked, this, [this] { emit commandTriggered(cmd::Refresh); });
     row->addWidget(m_pRefresh);
@@ -58,7 +58,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent), m_pLeftArea(new QW
     m_pLink->setContentsMargins(kPanePadding, 0, kPanePadding, 0);
     m_pLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     m_pLink->setOpenExternalLinks(false);
-    m_pLink->setAccessibleName(QString::fromUtf8(text::PaneLinkLabel));
+    m_pLink->setAccessibleDescription(QString::fromUtf8(text::PaneLinkLabel));
     m_pLink->setToolTip(m_strLinkAddress);
     // The click is a command like any other: the frame answers it with OpenLink.
     connect(m_pLink, &QLabel::linkActivated, this, [this] { emit commandTriggered(cmd::StatusLink); });
@@ -75,7 +75,9 @@ QLabel* CStatusBar::AddTextPane(int id, const char* label)
     pane->setObjectName(QStringLiteral("pane%1").arg(id));
     pane->setTextFormat(Qt::PlainText);
     pane->setContentsMargins(kPanePadding, 0, kPanePadding, 0);
-    pane->setAccessibleName(QString::fromUtf8(label));
+    // A screen reader names the pane by what it shows ("Current Char: 180"),
+    // as a sighted user reads it, and gives what it means as its description.
+    pane->setAccessibleDescription(QString::fromUtf8(label));
     pane->setToolTip(QString::fromUtf8(label));
     FitPane(pane);
     m_pLeftArea->layout()->addWidget(pane);

@@ -3,6 +3,7 @@
 #include "app/ribbon/RibbonPaint.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -165,7 +166,22 @@ QPoint CRibbonButton::PopupPos(const QSize& size) const
 void CRibbonButton::SetDropDownOpen(bool bOpen)
 {
     m_bDropDownOpen = bOpen;
+    if (!bOpen) {
+        // The pop-up took the mouse while it was open, so the leave event that
+        // would have cleared the hover never came: ask where the mouse is now.
+        m_bHover = isVisible() && rect().contains(mapFromGlobal(QCursor::pos()));
+        m_bHoverArrow = m_bHover && m_bHoverArrow;
+    }
     update();
+}
+
+void CRibbonButton::enterEvent(QEnterEvent* event)
+{
+    CRibbonElement::enterEvent(event);
+    // In a pop-up (the application menu) the mouse moves the current entry,
+    // as in any menu, so only one entry is lit: the focused one follows it.
+    if (window()->windowType() == Qt::Popup && isEnabled())
+        setFocus(Qt::MouseFocusReason);
 }
 
 QStringList CRibbonButton::LargeLabelLines() const

@@ -58,6 +58,7 @@ protected:
     virtual void DrawImage(QPainter& p, const QRectF& r, const QIcon& icon);
 
     bool IsSplit() const { return HasDropDown() && m_bDefaultCommand; }
+    void enterEvent(QEnterEvent* event) override;
     // The part that opens the drop-down; empty when the whole button does.
     QRect ArrowRect() const;
     // Places a pop-up of `size` under the button (right-aligned if asked).

@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -36,6 +37,22 @@ protected:
     }
 };
 
+// Each installed fixed-pitch family once, by its family name: Qt lists a family
+// once per foundry ("Nimbus Mono PS [urw]") and also fontconfig's aliases
+// ("Monospace"), which resolve to some other face, often a proportional one.
+QStringList FixedPitchFamilies()
+{
+    QStringList names;
+    for (const QString& listed : QFontDatabase::families()) {
+        const QString family = listed.section(QStringLiteral(" ["), 0, 0);
+        if (names.contains(family) || !QFontDatabase::isFixedPitch(listed) || QFontDatabase::isPrivateFamily(listed))
+            continue;
+        if (QFontInfo(QFont(family)).family() == family)
+            names.append(family);
+    }
+    return names;
+}
+
 }  // namespace
 
 // The Qt combo box inside a ribbon combo: drawn flat, and, without an edit
@@ -55,6 +72,20 @@ protected:
         if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverLeave)
             update();
         return QComboBox::event(event);
+    }
+
+    // A user's key reaches the box, not its edit field (the field's focus goes
+    // to the box, which hands it keys through event(), past any filter), so
+    // Return is caught here: it confirms the typed text as it is.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const int key = event->key();
+        if (isEditable() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            event->accept();
+            m_pOwner->NotifyCommand(m_pOwner->GetID());
+            return;
+        }
+        QComboBox::keyPressEvent(event);
     }
 
     void showPopup() override
@@ -107,10 +138,17 @@ CRibbonComboBox::CRibbonComboBox(int nID, bool bHasEditBox, int nWidth, const QS
         // Completion would change the letter case of what was typed to an entry's.
         m_pCombo->setCompleter(nullptr);
         m_pCombo->lineEdit()->installEventFilter(this);
+        // Qt picks the entry that equals the typed text when the field loses
+        // the focus or takes Return; either would run the command unasked
+        // (leaving the find box would search). Return is ours, and leaving
+        // confirms nothing, so the box only hears the list being chosen from.
+        QObject::disconnect(m_pCombo->lineEdit(), &QLineEdit::editingFinished, m_pCombo, nullptr);
+        QObject::disconnect(m_pCombo->lineEdit(), &QLineEdit::returnPressed, m_pCombo, nullptr);
     }
     // Only a user's choice issues the command; filling from code never does.
     connect(m_pCombo, &QComboBox::activated, this, [this](int index) {
         m_pCombo->m_shown = m_pCombo->itemText(index);
+        ShowStart();
         m_pCombo->update();
         NotifyCommand(GetID());
     });
@@ -208,11 +246,20 @@ void CRibbonComboBox::SetText(const QString& text)
         if (m_pCombo->lineEdit()->text() != text) {
             const QSignalBlocker block(m_pCombo);
             m_pCombo->setEditText(text);
+            ShowStart();
         }
     } else if (m_pCombo->m_shown != text) {
         m_pCombo->m_shown = text;
         m_pCombo->update();
     }
+}
+
+void CRibbonComboBox::ShowStart()
+{
+    // A name longer than the box reads from its start ("DejaVu Sans Mo"), not
+    // from its end, unless the user is editing it.
+    if (HasEditBox() && !m_pCombo->hasFocus())
+        m_pCombo->lineEdit()->setCursorPosition(0);
 }
 
 QComboBox* CRibbonComboBox::GetComboBox() const
@@ -323,9 +370,8 @@ CRibbonFontComboBox::CRibbonFontComboBox(int nID, int nWidth, bool bHasEditBox, 
     : CRibbonComboBox(nID, bHasEditBox, nWidth, {}, {}, parent)
 {
     GetComboBox()->setItemDelegate(new CFontFaceDelegate(GetComboBox()));
-    for (const QString& family : QFontDatabase::families())
-        if (QFontDatabase::isFixedPitch(family) && !QFontDatabase::isPrivateFamily(family))
-            AddItem(family);
+    for (const QString& family : FixedPitchFamilies())
+        AddItem(family);
 }
 
 bool CRibbonFontComboBox::HasFont(const QString& faceName) const

@@ -51,6 +51,7 @@ protected:
 private:
     friend class CRibbonComboControl;
     int LabelWidth() const;
+    void ShowStart();
     // Runs a change of the entries from code: no signals, and the shown text
     // and an empty selection stay as they were.
     template <class Change>

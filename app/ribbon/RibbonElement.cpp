@@ -24,6 +24,18 @@ public:
         s.checked = e->IsChecked();
         return s;
     }
+    // Qt would fall back on the tooltip, which is rich text: a screen reader
+    // would read its markup aloud. The description is plain: the element's
+    // own, else its tooltip title unless that only repeats the name.
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Description)
+            return QAccessibleWidget::text(t);
+        auto* e = static_cast<CRibbonElement*>(widget());
+        if (!e->accessibleDescription().isEmpty())
+            return e->accessibleDescription();
+        return e->GetToolTipTitle() == e->accessibleName() ? QString() : e->GetToolTipTitle();
+    }
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& name) override
     {

@@ -37,15 +37,19 @@ void CRibbonLaunchButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const CRibbonTheme& t = Theme();
-    if (isEnabled() && (m_bHover || hasFocus()))
+    const bool hot = isEnabled() && (m_bHover || hasFocus());
+    if (hot)
         ribbon::paintHighlight(p, rect(), t, ribbon::Highlight::Hover, 2);
+    // On the highlight the mark takes the elements' text colour: the title
+    // colour is made for the title row and can vanish on it (light on light).
+    const QColor ink = !isEnabled() ? t.disabledText : hot ? t.text : t.panelTitleText;
     if (!GetSmallImage().isNull()) {
         ribbon::paintIcon(p, GetSmallImage(), QRectF(1.5, 1.5, 12, 12), isEnabled());
         return;
     }
     // The usual corner mark: a box's corner with an arrow pointing into it.
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(isEnabled() ? t.panelTitleText : t.disabledText, 1.1));
+    p.setPen(QPen(ink, 1.1));
     p.drawLine(QPointF(4, 4), QPointF(4, 11));
     p.drawLine(QPointF(4, 4), QPointF(11, 4));
     p.drawLine(QPointF(6.5, 6.5), QPointF(11, 11));
@@ -54,7 +58,7 @@ void CRibbonLaunchButton::paintEvent(QPaintEvent*)
     head.lineTo(11.5, 7.5);
     head.lineTo(7.5, 11.5);
     head.closeSubpath();
-    p.fillPath(head, isEnabled() ? t.panelTitleText : t.disabledText);
+    p.fillPath(head, ink);
 }
 
 // --- Body: the expanded panel --------------------------------------------------------

@@ -54,7 +54,8 @@ private slots:
         QStringList names;
         for (QWidget* item : bar->Items()) {
             auto* line = qobject_cast<QFrame*>(item);
-            names << (line && line->frameShape() == QFrame::VLine ? QStringLiteral("|") : item->accessibleName());
+            names << (line && line->frameShape() == QFrame::VLine ? QStringLiteral("|")
+                                                                  : item->accessibleDescription());
         }
         QCOMPARE(names, QStringList({text::PaneCurrentCharLabel, text::PaneTotalCharsLabel, "|",
                                      text::PaneEncodingLabel, "|", text::PaneRefreshLabel, "|", text::PaneLinkLabel}));

@@ -1,12 +1,15 @@
-// The About box, the Open dialog with its encoding list, and the Find dialog.
+// The About box, the Open dialog with its encoding list, the Find dialog and the Font dialog.
 #include "app/AboutDlg.h"
 #include "app/FindDialog.h"
+#include "app/FontDialog.h"
 #include "app/OpenDialog.h"
 #include "view/StringTable.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFontDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +47,16 @@ QStringList listedNames(const QFileDialog& dialog)
         names << view->model()->index(r, 0, view->rootIndex()).data().toString();
     names.sort();
     return names;
+}
+
+platform::LOGFONTW LogFontOf(const char16_t* face, int weight, bool italic)
+{
+    platform::LOGFONTW font{};
+    font.lfHeight = -13;
+    font.lfWeight = weight;
+    font.lfItalic = italic ? 1 : 0;
+    std::char_traits<char16_t>::copy(font.lfFaceName, face, std::char_traits<char16_t>::length(face));
+    return font;
 }
 
 }  // namespace
@@ -118,6 +131,56 @@ private slots:
         QTRY_COMPARE(listedNames(dialog), QStringList({"README", "a.txt", "b.log"}));
         dialog.selectNameFilter(dialog.nameFilters().at(1));
         QTRY_COMPARE(listedNames(dialog), QStringList({"a.txt"}));
+    }
+
+    // The user picks another face in the list with the mouse and presses Enter: the dialog is accepted (OK is
+    // the default button, not the colour button) and the weight and slant the user had are kept.
+    void fontDialogKeepsTheStyleAndEnterConfirms_data()
+    {
+        QTest::addColumn<int>("weight");
+        QTest::addColumn<bool>("italic");
+        QTest::newRow("regular") << 400 << false;
+        QTest::newRow("bold") << 700 << false;
+        QTest::newRow("bold italic") << 700 << true;
+    }
+
+    void fontDialogKeepsTheStyleAndEnterConfirms()
+    {
+        QFETCH(int, weight);
+        QFETCH(bool, italic);
+        CFontDialog dialog(LogFontOf(u"Liberation Mono", weight, italic), 0x00ffffff);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QListView* families = nullptr;
+        QModelIndex target;
+        for (QListView* list : dialog.FontChooser()->findChildren<QListView*>()) {
+            const QModelIndexList hits = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole,
+                                                              "DejaVu Sans Mono", 1, Qt::MatchExactly);
+            if (!hits.isEmpty())
+                families = list, target = hits.first();
+        }
+        QVERIFY(families);
+        families->scrollTo(target);
+        QTest::mouseClick(families->viewport(), Qt::LeftButton, {}, families->visualRect(target).center());
+        QCOMPARE(dialog.FontChooser()->currentFont().family(), QString("DejaVu Sans Mono"));
+        QTRY_COMPARE(dialog.FontChooser()->currentFont().italic(), italic);
+
+        bool colorDialogShown = false;
+        QTimer guard;  // a colour dialog would block the test: note it and close it
+        connect(&guard, &QTimer::timeout, [&] {
+            if (auto* chooser = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+                colorDialogShown = true;
+                chooser->reject();
+            }
+        });
+        guard.start(20);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!colorDialogShown);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const platform::LOGFONTW chosen = dialog.GetLogFont();
+        QCOMPARE(std::u16string(chosen.lfFaceName), std::u16string(u"DejaVu Sans Mono"));
+        QCOMPARE(chosen.lfWeight >= 600, weight >= 600);
+        QCOMPARE(chosen.lfItalic != 0, italic);
     }
 
     void findDialog_data()

@@ -15,6 +15,7 @@
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
@@ -156,6 +157,35 @@ private slots:
         QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("a.log"));
     }
 
+    // A face name typed into the font box and confirmed with Return, as a user's keys reach it: an unknown name
+    // is refused with the warning and the box shows the font in use again; a listed one is applied.
+    void aTypedFontNameIsConfirmedOrRefused()
+    {
+        Started s({WriteFile("face.log")});
+        QVERIFY(s.Settle() && QTest::qWaitForWindowActive(s.Frame()));
+        std::vector<std::string> warnings;
+        s.Frame()->m_messageBoxHook = [&](const std::string& text, unsigned) {
+            warnings.push_back(text);
+            return platform::kIdOk;
+        };
+        auto* box = s.Frame()->GetRibbonBar()->FindByID<CRibbonFontComboBox>(cmd::FontName);
+        Idle();  // the update pass enables the box when the event loop waits
+        QVERIFY(box->isEnabled());
+        const QString inUse = box->GetText();
+        const QString listed = box->GetItem(box->GetCount() - 1);
+        for (const QString& typed : {QString("No Such Face Mono"), listed}) {
+            QTest::mouseClick(box->GetComboBox(), Qt::LeftButton, {}, QPoint(8, box->GetComboBox()->height() / 2));
+            QTRY_VERIFY(box->GetComboBox()->hasFocus());
+            box->GetComboBox()->lineEdit()->selectAll();
+            QTest::keyClicks(QApplication::focusWidget(), typed);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        QCOMPARE(warnings.size(), 1u);
+        QVERIFY(QString::fromStdString(warnings[0]).contains("No Such Face Mono"));
+        QCOMPARE(std::u16string(s.Wnd().GetLogFont().lfFaceName), listed.toStdU16String());
+        QVERIFY(inUse != listed);
+    }
+
     void thePanesShowTheActiveWindowAndSurviveHiding()
     {
         Started s({WriteFile("short.log", "12345\n"), WriteFile("long.log", QByteArray(1000, 'x'))});
@@ -174,11 +204,28 @@ private slots:
         QVERIFY(bar->isVisible() && bar->Element(cmd::PaneTotalChars)->isVisible());
         QCOMPARE(bar->PaneText(cmd::PaneTotalChars), QString("Total Chars: 6"));
 
+        // A screen reader hears the figure itself as the pane's name, and what it means as its description.
+        QAccessibleInterface* pane = QAccessible::queryAccessibleInterface(bar->Element(cmd::PaneTotalChars));
+        QCOMPARE(pane->text(QAccessible::Name), QString("Total Chars: 6"));
+        QCOMPARE(pane->text(QAccessible::Description), QString(text::PaneTotalCharsLabel));
+
         for (int i = 0; i < 2; ++i)
             s.Frame()->ExecuteCommand(cmd::FileClose);
         for (int id : {cmd::PaneCurrentChar, cmd::PaneTotalChars, cmd::PaneEncoding})
             QVERIFY(Pane(s, id).isEmpty());
         QVERIFY(!bar->Element(cmd::Refresh)->isEnabled());
+
+        // Hidden, it stays hidden after a restart; shown again, it comes back shown.
+        s.Frame()->ExecuteCommand(cmd::ViewStatusBar);
+        s.Frame()->close();
+        s.app.reset();
+        for (bool shown : {false, true}) {
+            Started again;
+            QCOMPARE(again.Frame()->GetStatusBar()->isHidden(), !shown);
+            QCOMPARE(Checked(again, cmd::ViewStatusBar), shown);
+            again.Frame()->ExecuteCommand(cmd::ViewStatusBar);
+            again.Frame()->close();
+        }
     }
 
     void theWelcomeBarGreetsTheFirstStartOnly()

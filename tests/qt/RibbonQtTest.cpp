@@ -4,6 +4,7 @@
 // pickers, the minimised and collapsed forms, and key tips. (What the ribbon
 // holds is RibbonContentTest's.)
 #include "app/ColorTables.h"
+#include "app/Looks.h"
 #include "app/RibbonContent.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
@@ -22,7 +23,9 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCursor>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
@@ -496,6 +499,83 @@ private slots:
         alt();
         QTest::keyClicks(&r.window, "zw");
         QTRY_VERIFY(r.newWindow->isVisible());
+    }
+
+    // A drop-down closed while the mouse is elsewhere leaves its button unlit (the pop-up swallowed the leave);
+    // in the application menu the entry under the mouse is the one lit, not also the first.
+    void oneElementLitAfterDropDownsAndMenuMoves()
+    {
+        TestRibbon r;
+        QVERIFY(QTest::qWaitForWindowExposed(&r.window));
+        const QPoint away = r.window.mapToGlobal(QPoint(600, 280));
+        for (CRibbonButton* button : {r.style, r.textCase, r.about, static_cast<CRibbonButton*>(r.fontColor),
+                                      static_cast<CRibbonButton*>(r.pageColor)}) {
+            QCursor::setPos(away);
+            const QImage idle = button->grab().toImage();
+            const QPoint arrow(button->width() - 4, button->height() - 6);
+            QCursor::setPos(button->mapToGlobal(arrow));
+            QTest::mouseMove(button, arrow);
+            QVERIFY2(button->grab().toImage() != idle, "hover lights the button");
+            clickAt(button, arrow);
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            QCursor::setPos(away);
+            // Under X the open pop-up takes the leave: the button still believes the mouse is on it.
+            QEnterEvent stale{QPointF(arrow), QPointF(arrow), QPointF(button->mapToGlobal(arrow))};
+            QApplication::sendEvent(button, &stale);
+            QApplication::activePopupWidget()->close();
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+            QVERIFY2(button->grab().toImage() == idle, qPrintable(button->accessibleName()));
+        }
+
+        clickAt(r.app);
+        CRibbonMainPanel* menu = r.app->GetMainPanel();
+        QTRY_VERIFY(menu->isVisible());
+        const QList<CRibbonButton*> column = menu->GetColumn();
+        CRibbonButton* open = column.first();
+        CRibbonButton* close = column.last();
+        QTRY_VERIFY(open->hasFocus());
+        QTest::mouseMove(close, close->rect().center());
+        QTRY_VERIFY(close->hasFocus());
+        QVERIFY(!open->hasFocus());
+        menu->close();
+    }
+
+    // The font box lists each fixed-pitch family once by its name (no foundry twins, no fontconfig alias that
+    // resolves elsewhere) and shows the start of a name too long for it.
+    void fontBoxListsFamiliesOnceAndShowsAStart()
+    {
+        TestRibbon r;
+        QStringList seen;
+        for (int i = 0; i < r.fontName->GetCount(); ++i) {
+            const QString family = r.fontName->GetItem(i);
+            QVERIFY2(!seen.contains(family) && !family.contains('['), qPrintable(family));
+            QCOMPARE(QFontInfo(QFont(family)).family(), family);
+            seen << family;
+        }
+        QVERIFY(!seen.contains("Monospace"));
+        const QString longName = QString("DejaVu Sans Mono ").repeated(4);
+        r.fontName->SetFaceName(longName);
+        QCOMPARE(r.fontName->GetComboBox()->lineEdit()->cursorPosition(), 0);
+    }
+
+    // Every look's panel launcher keeps its mark readable when hovered: the mark's darkest or lightest pixel
+    // stands out from the highlight behind it.
+    void launcherMarkReadableOnHoverInEveryLook()
+    {
+        TestRibbon r;
+        QVERIFY(QTest::qWaitForWindowExposed(&r.window));
+        CRibbonLaunchButton* launcher = r.fontPanel->GetLaunchButton();
+        QTest::mouseMove(launcher, launcher->rect().center());
+        for (const CLook& look : Looks()) {
+            r.bar->SetTheme(look.ribbon);
+            const QImage shot = launcher->grab().toImage();
+            const QColor back = shot.pixelColor(launcher->width() / 2, 2);
+            double best = 1;
+            for (int y = 3; y < shot.height() - 2; ++y)
+                for (int x = 3; x < shot.width() - 2; ++x)
+                    best = std::max(best, RibbonContrastRatio(shot.pixelColor(x, y), back));
+            QVERIFY2(best >= 3, qPrintable(look.name));
+        }
     }
 
     void themesAndContrast()
