@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when an include points the wrong way: up a layer (platform <- file <-
-# textwnd <- view <- app), from a plain layer into Qt or a qt/ folder, from
+# textwnd <- view <- app), out of a shell room into one it may not see, from a plain layer into Qt or a qt/ folder, from
 # any layer into app/ or tools/, or from file/, textwnd/ or view/ to a system
 # header of the operating system (its calls belong in platform/). The layer
 # libraries catch wrong-way calls at link time; this catches what the linker
@@ -43,6 +43,36 @@ while IFS= read -r f; do
     fi
   done < "$f"
 done < <(find platform file textwnd view -name '*.h' -o -name '*.cpp' | sort)
+
+# The shell's rooms: what each may include of the program, by path prefix. The
+# general widget sets (ribbon, tab groups) include nothing of the program; the
+# bars and dialogs include no frame or application; only the shell sees all.
+core='platform/ file/ textwnd/ view/'
+allowed_for() {
+  case $1 in
+    res) echo "res/" ;;
+    app/ribbon) echo "app/ribbon/" ;;
+    app/tabgroups) echo "app/tabgroups/" ;;
+    app/bars) echo "app/bars/ res/ $core" ;;
+    app/ribbon_content) echo "app/ribbon_content/ app/ribbon/ res/ $core" ;;
+    app/shell) echo "app/ res/ $core textwnd/qt/ view/qt/" ;;
+  esac
+}
+while IFS= read -r f; do
+  room=$(dirname "$f")
+  allowed=$(allowed_for "$room")
+  if [[ -z $allowed ]]; then
+    fail "$f" "lies in no room of the shell (app/<room>/ with its own CMakeLists.txt)"
+    continue
+  fi
+  while IFS= read -r inc; do
+    ok=0
+    for prefix in $allowed; do
+      [[ $inc == "$prefix"* ]] && ok=1
+    done
+    (( ok )) || fail "$f" "includes $inc, which its room may not see"
+  done < <(sed -nE 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+\/[^"]+)".*/\1/p' "$f")
+done < <(find app res -name '*.h' -o -name '*.cpp' | sort)
 
 if (( failures )); then
   echo "check-layers: $failures include(s) against the layering"

@@ -2,8 +2,8 @@
 // commands, pane widths that follow text lengths only, panes that survive
 // status tips and hiding; the caption bar's layout in wide and narrow bars,
 // its close box and tooltips, and the controller's one-bar rule.
-#include "app/CaptionBar.h"
-#include "app/StatusBar.h"
+#include "app/bars/CaptionBar.h"
+#include "app/bars/StatusBar.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 

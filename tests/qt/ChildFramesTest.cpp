@@ -3,7 +3,7 @@
 // windows dialog, and the groups themselves.
 #include "ShellTestUtil.h"
 
-#include "app/WindowsDialog.h"
+#include "app/shell/WindowsDialog.h"
 #include "app/tabgroups/TabGroupArea.h"
 #include "file/TextFileDoc.h"
 #include "view/CommandIds.h"

@@ -1,8 +1,8 @@
 // The About box, the Open dialog with its encoding list, the Find dialog and the Font dialog.
-#include "app/AboutDlg.h"
-#include "app/FindDialog.h"
-#include "app/FontDialog.h"
-#include "app/OpenDialog.h"
+#include "app/bars/AboutDlg.h"
+#include "app/bars/FindDialog.h"
+#include "app/shell/FontDialog.h"
+#include "app/bars/OpenDialog.h"
 #include "view/StringTable.h"
 
 #include <QCheckBox>

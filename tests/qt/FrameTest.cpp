@@ -3,9 +3,9 @@
 // the status bar's figures, the welcome bar and the About box.
 #include "ShellTestUtil.h"
 
-#include "app/AboutDlg.h"
-#include "app/CaptionBar.h"
-#include "app/StatusBar.h"
+#include "app/bars/AboutDlg.h"
+#include "app/bars/CaptionBar.h"
+#include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButton.h"

@@ -2,7 +2,7 @@
 // rounds to a whole 2 (so the window's whole-pixel cells stay whole device
 // pixels), the text window paints at device resolution, and a point size goes
 // through a record, the window and the Font dialog and comes back as it was.
-#include "app/HighDpi.h"
+#include "app/shell/HighDpi.h"
 #include "file/MemoryMappedFile.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/DisplayPreferences.h"

@@ -1,7 +1,7 @@
 // The compiled-in pictures: every strip has the size and count the ribbon
 // indexes into, and every picture renders at 1x and 2x (a missing or broken
 // SVG file shows here as a wrong count, a wrong size or an empty pixmap).
-#include "app/ImageStrip.h"
+#include "res/ImageStrip.h"
 
 #include <QImage>
 #include <QtTest>

@@ -3,10 +3,10 @@
 // dark desktop leaving nothing of the desktop's palette, and one call
 // restyling ribbon, tab rows, status bar and caption bar at once while the
 // text window keeps its own colours.
-#include "app/CaptionBar.h"
-#include "app/Looks.h"
-#include "app/RibbonContent.h"
-#include "app/StatusBar.h"
+#include "app/bars/CaptionBar.h"
+#include "app/shell/Looks.h"
+#include "app/ribbon_content/RibbonContent.h"
+#include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonCategory.h"
 #include "app/ribbon/RibbonPaint.h"

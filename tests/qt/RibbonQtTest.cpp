@@ -3,9 +3,9 @@
 // command id, combo boxes keep their text apart from their selection, colour
 // pickers, the minimised and collapsed forms, and key tips. (What the ribbon
 // holds is RibbonContentTest's.)
-#include "app/ColorTables.h"
-#include "app/Looks.h"
-#include "app/RibbonContent.h"
+#include "app/ribbon_content/ColorTables.h"
+#include "app/shell/Looks.h"
+#include "app/ribbon_content/RibbonContent.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonCategory.h"

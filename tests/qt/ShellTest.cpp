@@ -4,7 +4,7 @@
 // view reaching a real ribbon through its host.
 #include "ShellTestUtil.h"
 
-#include "app/CommandLine.h"
+#include "app/shell/CommandLine.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"

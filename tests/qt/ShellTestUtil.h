@@ -3,10 +3,10 @@
 // application and waits on conditions.
 #pragma once
 
-#include "app/ChildFrame.h"
-#include "app/MainFrame.h"
-#include "app/TextFileViewWidget.h"
-#include "app/TextFileViewerApp.h"
+#include "app/shell/ChildFrame.h"
+#include "app/shell/MainFrame.h"
+#include "app/shell/TextFileViewWidget.h"
+#include "app/shell/TextFileViewerApp.h"
 #include "platform/AppInfo.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/TextFileView.h"

@@ -12,7 +12,7 @@
 //       a contact sheet: every image strip at 1x and 2x, then the single
 //       images, on a light and a dark ground; ZOOM (whole number) enlarges
 //       the sheet without smoothing so single pixels can be judged.
-#include "app/ImageStrip.h"
+#include "res/ImageStrip.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -9,7 +9,7 @@
 // tooltip, collapsed (a narrow window with a collapsed panel open), minimized,
 // minimized-popup, keytips. --shot saves the screen after a moment and quits
 // (use under Xvfb).
-#include "app/RibbonContent.h"
+#include "app/ribbon_content/RibbonContent.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"

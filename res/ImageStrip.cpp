@@ -1,7 +1,7 @@
 // SVG icons rendered on demand: every pixmap is drawn from the vector design at
 // the exact device-pixel size asked for (1x, 2x or anything between), so no
 // bitmap is ever scaled and no image-format plugin is needed.
-#include "app/ImageStrip.h"
+#include "res/ImageStrip.h"
 
 #include <QDir>
 #include <QIconEngine>

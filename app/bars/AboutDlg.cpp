@@ -1,6 +1,6 @@
-#include "app/AboutDlg.h"
+#include "app/bars/AboutDlg.h"
 
-#include "app/ImageStrip.h"
+#include "res/ImageStrip.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 

@@ -1,6 +1,6 @@
-#include "app/RibbonElementPorts.h"
+#include "app/shell/RibbonElementPorts.h"
 
-#include "app/ColorTables.h"
+#include "app/ribbon_content/ColorTables.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
 #include "view/qt/QtFont.h"

@@ -1,6 +1,6 @@
-#include "app/DocTemplate.h"
+#include "app/shell/DocTemplate.h"
 
-#include "app/ImageStrip.h"
+#include "res/ImageStrip.h"
 #include "view/StringTable.h"
 
 #include <algorithm>

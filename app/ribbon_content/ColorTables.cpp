@@ -1,4 +1,4 @@
-#include "app/ColorTables.h"
+#include "app/ribbon_content/ColorTables.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "app/HighDpi.h"
+#include "app/shell/HighDpi.h"
 
 #include <QGuiApplication>
 

@@ -6,10 +6,10 @@
 //
 // The ribbon does not draw the window's title bar, as the classic one did:
 // on Linux the window manager draws it, and the ribbon starts under it.
-#include "app/MainFrame.h"
+#include "app/shell/MainFrame.h"
 
-#include "app/RibbonContent.h"
-#include "app/TextFileViewerApp.h"
+#include "app/ribbon_content/RibbonContent.h"
+#include "app/shell/TextFileViewerApp.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonElement.h"
@@ -17,7 +17,7 @@
 #include "view/Profile.h"
 #include "view/RecentFileList.h"
 
-#include "app/StatusBar.h"
+#include "app/bars/StatusBar.h"
 
 #include <QCloseEvent>
 #include <QFile>

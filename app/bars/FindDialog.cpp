@@ -1,4 +1,4 @@
-#include "app/FindDialog.h"
+#include "app/bars/FindDialog.h"
 
 #include "view/StringTable.h"
 

@@ -1,6 +1,6 @@
-#include "app/StatusBar.h"
+#include "app/bars/StatusBar.h"
 
-#include "app/ImageStrip.h"
+#include "res/ImageStrip.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 

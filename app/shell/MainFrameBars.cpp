@@ -9,11 +9,11 @@
 // "Shown Welcome" is written only once the welcome bar is actually on the
 // screen, so a start that fails before its window appears does not use the
 // welcome up unseen.
-#include "app/MainFrame.h"
+#include "app/shell/MainFrame.h"
 
-#include "app/CaptionBar.h"
-#include "app/Looks.h"
-#include "app/StatusBar.h"
+#include "app/bars/CaptionBar.h"
+#include "app/shell/Looks.h"
+#include "app/bars/StatusBar.h"
 #include "view/CommandIds.h"
 #include "view/Profile.h"
 

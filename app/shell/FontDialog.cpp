@@ -1,6 +1,6 @@
-#include "app/FontDialog.h"
+#include "app/shell/FontDialog.h"
 
-#include "app/ColorTables.h"
+#include "app/ribbon_content/ColorTables.h"
 #include "view/qt/QtFont.h"
 
 #include <QColorDialog>

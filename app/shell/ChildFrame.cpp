@@ -1,9 +1,9 @@
-#include "app/ChildFrame.h"
+#include "app/shell/ChildFrame.h"
 
-#include "app/DocTemplate.h"
-#include "app/MainFrame.h"
-#include "app/TextFileViewWidget.h"
-#include "app/TextFileViewerApp.h"
+#include "app/shell/DocTemplate.h"
+#include "app/shell/MainFrame.h"
+#include "app/shell/TextFileViewWidget.h"
+#include "app/shell/TextFileViewerApp.h"
 #include "file/TextFileDoc.h"
 
 #include <QFile>

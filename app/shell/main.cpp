@@ -1,9 +1,9 @@
 // ostrel-viewer [OPTION]... [FILE]...: opens each file named on the command line.
-#include "app/CommandLine.h"
-#include "app/HighDpi.h"
-#include "app/ImageStrip.h"
-#include "app/MainFrame.h"
-#include "app/TextFileViewerApp.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/HighDpi.h"
+#include "res/ImageStrip.h"
+#include "app/shell/MainFrame.h"
+#include "app/shell/TextFileViewerApp.h"
 
 #include <QApplication>
 #include <QPixmap>

@@ -14,7 +14,7 @@
 // the classic program did, would take two distinct files for one.
 #pragma once
 
-#include "app/DocTemplate.h"
+#include "app/shell/DocTemplate.h"
 #include "platform/File.h"
 #include "view/CommandIds.h"
 #include "view/CommandTarget.h"

@@ -1,4 +1,4 @@
-#include "app/OpenDialog.h"
+#include "app/bars/OpenDialog.h"
 
 #include "view/StringTable.h"
 

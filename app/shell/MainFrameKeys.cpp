@@ -11,7 +11,7 @@
 //
 // F1 shows a short page of the keys and commands (the classic program had no
 // help text of its own); Shift+F1 is Qt's What's This mode.
-#include "app/MainFrame.h"
+#include "app/shell/MainFrame.h"
 
 #include "view/CommandIds.h"
 #include "view/StringTable.h"

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "app/shell/CommandLine.h"
 
 #include "platform/AppInfo.h"
 #include "view/BuildDate.h"

@@ -1,4 +1,4 @@
-#include "app/Looks.h"
+#include "app/shell/Looks.h"
 
 #include "app/ribbon/RibbonBar.h"
 #include "view/CommandIds.h"

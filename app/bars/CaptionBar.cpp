@@ -1,6 +1,6 @@
-#include "app/CaptionBar.h"
+#include "app/bars/CaptionBar.h"
 
-#include "app/ImageStrip.h"
+#include "res/ImageStrip.h"
 #include "view/StringTable.h"
 
 #include <QHelpEvent>

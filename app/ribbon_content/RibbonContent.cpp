@@ -1,7 +1,7 @@
-#include "app/RibbonContent.h"
+#include "app/ribbon_content/RibbonContent.h"
 
-#include "app/ColorTables.h"
-#include "app/ImageStrip.h"
+#include "app/ribbon_content/ColorTables.h"
+#include "res/ImageStrip.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"

@@ -8,7 +8,7 @@
 // follow it.
 #pragma once
 
-#include "app/StatusBar.h"
+#include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonTheme.h"
 #include "app/tabgroups/TabGroupArea.h"
 

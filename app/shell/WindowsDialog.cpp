@@ -1,7 +1,7 @@
-#include "app/WindowsDialog.h"
+#include "app/shell/WindowsDialog.h"
 
-#include "app/ChildFrame.h"
-#include "app/MainFrame.h"
+#include "app/shell/ChildFrame.h"
+#include "app/shell/MainFrame.h"
 #include "app/tabgroups/TabGroupArea.h"
 #include "file/TextFileDoc.h"
 
