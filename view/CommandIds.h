@@ -83,6 +83,12 @@ inline constexpr int ContextHelp = 57669;  // Shift+F1
 inline constexpr int Help = 57670;         // F1
 inline constexpr int DefaultHelp = 57671;
 
+// --- The "Log" category: one range of twenty ids per panel ----------------------------
+// Text 40000-40019, Search 40020-40039, Highlight 40040-40059, Go To 40060-40079,
+// Follow 40080-40099.
+inline constexpr int CodePageUtf8 = 40000;  // narrow text as UTF-8
+inline constexpr int CodePage1252 = 40001;  // narrow text as Windows-1252
+
 }  // namespace cmd
 
 // Ids of strings that are not command strings: names, labels and tooltips.

@@ -60,6 +60,12 @@ constexpr StringEntry kStrings[] = {
     {cmd::FontDialog, "Show the windows Select Font dialog.\nFont Dialog"},
     {cmd::FindDialog, "Search the active document in the Find dialog\nFind Dialog\nCtrl Shift F"},
     {cmd::FindGoTo, "Go to the Find Text user interface\nFind Text\nCtrl F"},
+    // The "Log" category.
+    {cmd::CodePageUtf8,
+     "Show and search text without a byte-order mark, and text marked as UTF-8, as UTF-8, the encoding Linux "
+     "programs write; a byte that is no part of UTF-8 shows as its Windows-1252 character\nUTF-8"},
+    {cmd::CodePage1252, "Show and search text without a byte-order mark as Windows-1252, one character a byte\n"
+                        "Windows-1252"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

@@ -63,6 +63,12 @@ inline constexpr const char* SwitchWindows = "Switch Windows\ns";
 inline constexpr const char* WindowLauncherKeyTip = "W";
 inline constexpr const char* AboutButton = "\na";  // no label, key tip "a"
 
+// --- The "Log" category: its name and key tip, its panels and the labels of their elements -------
+inline constexpr const char* LogCategory = "Log\nL";
+inline constexpr const char* TextPanel = "Text\nzt";
+inline constexpr const char* CodePageUtf8Label = "UTF-8\nu";
+inline constexpr const char* CodePage1252Label = "Windows-1252\nw";
+
 // --- Colour pickers ------------------------------------------------------------------------
 inline constexpr const char* ColorAutomatic = "&Automatic";
 inline constexpr const char* ColorMore = "&More Colors...";

@@ -1,7 +1,5 @@
 #include "app/ribbon_content/RibbonContent.h"
 
-#include "app/ribbon_content/ColorTables.h"
-#include "res/ImageStrip.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"
@@ -11,10 +9,56 @@
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/ribbon/RibbonPanel.h"
+#include "app/ribbon_content/ColorTables.h"
+#include "app/ribbon_content/LogCategory.h"
+#include "app/ribbon_content/RibbonText.h"
+#include "res/ImageStrip.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
 #include <QFileInfo>
+
+namespace content {
+
+QString Utf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// "label\nkeytip" texts.
+QString LabelOf(std::string_view text)
+{
+    return Utf8(TextPart(text, 0));
+}
+
+QString KeyTipOf(std::string_view text)
+{
+    return Utf8(TextPart(text, 1));
+}
+
+QString StringLabel(int id)
+{
+    return Utf8(LoadStringById(id));
+}
+
+// The tooltip of a command's element: the title of its string over its description.
+void SetCommandToolTip(CRibbonElement* element, int id)
+{
+    const std::string text = LoadStringById(id);
+    if (!text.empty())
+        element->SetToolTipText(Utf8(TextPart(text, 1)), Utf8(TextPart(text, 0)));
+}
+
+CRibbonPanel* AddPanel(CRibbonCategory* category, std::string_view name, const QIcon& icon)
+{
+    CRibbonPanel* panel = category->AddPanel(LabelOf(name), icon);
+    panel->SetKeys(KeyTipOf(name));
+    return panel;
+}
+
+}  // namespace content
+
+using namespace content;
 
 namespace {
 
@@ -59,35 +103,6 @@ constexpr std::pair<int, const char*> kKeyTips[] = {
     {cmd::AppAbout, "a"},
 };
 
-QString Utf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// "label\nkeytip" texts.
-QString LabelOf(std::string_view text)
-{
-    return Utf8(TextPart(text, 0));
-}
-
-QString KeyTipOf(std::string_view text)
-{
-    return Utf8(TextPart(text, 1));
-}
-
-QString StringLabel(int id)
-{
-    return Utf8(LoadStringById(id));
-}
-
-// The tooltip of a command's element: the title of its string over its description.
-void SetCommandToolTip(CRibbonElement* element, int id)
-{
-    const std::string text = LoadStringById(id);
-    if (!text.empty())
-        element->SetToolTipText(Utf8(TextPart(text, 1)), Utf8(TextPart(text, 0)));
-}
-
 CRibbonButton* SmallButton(int id, const QIcon& image)
 {
     auto* button = new CRibbonButton(id, Utf8(StringTitle(id)), image);
@@ -112,13 +127,6 @@ void ConfigureColorPicker(CRibbonColorButton* picker, const QColor& automatic, c
     picker->AddColorsGroup(Utf8(text::ThemeColors), ThemeColors().colors, ThemeColors().names);
     picker->AddColorsGroup({}, ShadeColors().colors, ShadeColors().names, true);
     picker->AddColorsGroup(Utf8(text::StandardColors), StandardColors().colors, StandardColors().names);
-}
-
-CRibbonPanel* AddPanel(CRibbonCategory* category, std::string_view name, const QIcon& icon)
-{
-    CRibbonPanel* panel = category->AddPanel(LabelOf(name), icon);
-    panel->SetKeys(KeyTipOf(name));
-    return panel;
 }
 
 void AddClipboardPanel(CRibbonCategory* options, const CImageStrip& small, const CImageStrip& large,
@@ -314,6 +322,8 @@ void InitRibbon(CRibbonBar& bar)
     AddPagePanel(options, small, large, icons);
     AddFindPanel(options);
     AddWindowPanel(options, small, large, icons);
+
+    AddLogCategory(bar);
 
     AddTabRowButtons(bar, icons);
     bar.SetQuickAccessCommands({cmd::FileOpen});

@@ -1,0 +1,43 @@
+// A thin strip at the top of a text window that tells what happened to that
+// window's file or search: an invalid pattern, following stopped by a rule, a
+// file reopened or replaced, a decompression stopped. An icon, the text, an
+// optional action and a close box. A message without an action closes itself
+// after a while (10 s); one that offers an action stays until it is answered
+// or closed, since the user may not be looking at that window now.
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+class CMessageStrip : public QWidget {
+    Q_OBJECT
+public:
+    enum class Kind { Information, Warning, Error };
+
+    explicit CMessageStrip(QWidget* parent = nullptr);
+
+    // Shows the message in place of any earlier one; with `action`, a button of that label.
+    void ShowMessage(Kind kind, const QString& text, const QString& action = {});
+    QString Text() const;
+    QString ActionLabel() const;
+    // How long a message without an action stays (10 s unless changed).
+    void SetAutoCloseMs(int ms) { m_nAutoCloseMs = ms; }
+
+signals:
+    void actionTriggered();
+    void closed();
+
+private:
+    void CloseMessage();
+
+    QLabel* m_pIcon;
+    QLabel* m_pText;
+    QPushButton* m_pAction;
+    QToolButton* m_pClose;
+    QTimer* m_pTimer;
+    int m_nAutoCloseMs = 10000;
+};

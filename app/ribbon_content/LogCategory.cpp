@@ -1,0 +1,43 @@
+#include "app/ribbon_content/LogCategory.h"
+
+#include "app/ribbon/RibbonBar.h"
+#include "app/ribbon/RibbonCategory.h"
+#include "app/ribbon/RibbonCheckBox.h"
+#include "app/ribbon/RibbonPanel.h"
+#include "app/ribbon_content/RibbonText.h"
+#include "res/ImageStrip.h"
+#include "view/CommandIds.h"
+#include "view/StringTable.h"
+
+using namespace content;
+
+namespace {
+
+constexpr int kTextIcon = 1;  // panel icons: the font's letter
+
+CRibbonCheckBox* AddCheckBox(CRibbonPanel* panel, int id, std::string_view label)
+{
+    auto* box = new CRibbonCheckBox(id, LabelOf(label));
+    box->SetKeys(KeyTipOf(label));
+    SetCommandToolTip(box, id);
+    panel->Add(box);
+    return box;
+}
+
+// How narrow text is read: UTF-8 or Windows-1252, one of the two checked.
+void AddTextPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::TextPanel, icons.Icon(kTextIcon));
+    AddCheckBox(panel, cmd::CodePageUtf8, text::CodePageUtf8Label);
+    AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label);
+}
+
+}  // namespace
+
+void AddLogCategory(CRibbonBar& bar)
+{
+    const CImageStrip icons(res::PanelIcons);
+    CRibbonCategory* log = bar.AddCategory(LabelOf(text::LogCategory));
+    log->SetKeys(KeyTipOf(text::LogCategory));
+    AddTextPanel(log, icons);
+}
