@@ -74,6 +74,8 @@ class Suite:
                 traceback.print_exc()
             self.failures.append(name)
             self.save_screen(name)
+            if said := self.viewer and self.viewer.messages().strip():
+                print("      the viewer said:\n" + "\n".join("        " + line for line in said.splitlines()[-10:]))
             self.restart()
             return False
 

@@ -235,7 +235,10 @@ class Viewer:
 
     def __init__(self, session, binary, files):
         self.session = session
-        self.proc = start([binary, *files], env=session.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        # Its messages go to a file: a pipe nobody reads would stop the viewer once full.
+        self.log = os.path.join(session.tmp, "viewer.log")
+        with open(self.log, "a") as log:
+            self.proc = start([binary, *files], env=session.env, stdout=log, stderr=log)
         self.pid = self.proc.pid
         self.app = wait_for(self._find_app, "the viewer in the accessibility tree")
         self.frame = wait_for(lambda: find(self.app, lambda a: a.get_role() == Atspi.Role.FRAME and showing(a)),
@@ -252,7 +255,7 @@ class Viewer:
                 app.set_cache_mask(Atspi.Cache.NONE)  # without an event loop here, a cache would go stale
                 return app
         if self.proc.poll() is not None:
-            raise AssertionError(f"the viewer ended (status {self.proc.returncode}): {self.proc.stderr.read()}")
+            raise AssertionError(f"the viewer ended (status {self.proc.returncode}): {self.messages()}")
         return None
 
     def find(self, pred):
@@ -284,4 +287,7 @@ class Viewer:
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGKILL)
             self.proc.wait()
-        self.proc.stderr.close()
+
+    def messages(self):
+        with open(self.log, errors="replace") as log:
+            return log.read()
