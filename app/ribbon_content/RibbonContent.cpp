@@ -1,7 +1,5 @@
 #include "app/ribbon_content/RibbonContent.h"
 
-#include "app/ribbon_content/ColorTables.h"
-#include "res/ImageStrip.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"
@@ -11,6 +9,8 @@
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/ribbon/RibbonPanel.h"
+#include "app/ribbon_content/ColorTables.h"
+#include "res/ImageStrip.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 

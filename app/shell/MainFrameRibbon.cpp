@@ -8,11 +8,11 @@
 // on Linux the window manager draws it, and the ribbon starts under it.
 #include "app/shell/MainFrame.h"
 
-#include "app/ribbon_content/RibbonContent.h"
-#include "app/shell/TextFileViewerApp.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonElement.h"
+#include "app/ribbon_content/RibbonContent.h"
+#include "app/shell/TextFileViewerApp.h"
 #include "view/CommandIds.h"
 #include "view/Profile.h"
 #include "view/RecentFileList.h"

@@ -1,9 +1,9 @@
 #include "app/shell/TextFileViewerApp.h"
 
 #include "app/bars/AboutDlg.h"
+#include "app/bars/OpenDialog.h"
 #include "app/shell/ChildFrame.h"
 #include "app/shell/MainFrame.h"
-#include "app/bars/OpenDialog.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "view/BuildDate.h"

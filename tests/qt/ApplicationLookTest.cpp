@@ -4,9 +4,9 @@
 // and the key tips that Alt shows and that reach the frame's commands.
 #include "ShellTestUtil.h"
 
+#include "app/ribbon/RibbonBar.h"
 #include "app/shell/Looks.h"
 #include "app/shell/WindowsDialog.h"
-#include "app/ribbon/RibbonBar.h"
 #include "app/tabgroups/TabGroupArea.h"
 #include "view/CommandIds.h"
 

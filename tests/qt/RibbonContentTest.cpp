@@ -1,9 +1,6 @@
 // The viewer's ribbon as built: every element in order with its command id,
 // label, key tip, tooltip and picture; the colour tables and both pickers'
 // palettes; the font size and font name boxes.
-#include "app/ribbon_content/ColorTables.h"
-#include "res/ImageStrip.h"
-#include "app/ribbon_content/RibbonContent.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"
@@ -14,6 +11,9 @@
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/ribbon/RibbonPanel.h"
+#include "app/ribbon_content/ColorTables.h"
+#include "app/ribbon_content/RibbonContent.h"
+#include "res/ImageStrip.h"
 
 #include <QComboBox>
 #include <QFontDatabase>

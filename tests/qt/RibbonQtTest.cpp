@@ -3,9 +3,6 @@
 // command id, combo boxes keep their text apart from their selection, colour
 // pickers, the minimised and collapsed forms, and key tips. (What the ribbon
 // holds is RibbonContentTest's.)
-#include "app/ribbon_content/ColorTables.h"
-#include "app/shell/Looks.h"
-#include "app/ribbon_content/RibbonContent.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonCategory.h"
@@ -16,6 +13,9 @@
 #include "app/ribbon/RibbonKeyTipFilter.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/ribbon/RibbonPanel.h"
+#include "app/ribbon_content/ColorTables.h"
+#include "app/ribbon_content/RibbonContent.h"
+#include "app/shell/Looks.h"
 #include "view/CommandIds.h"
 
 #include <QAccessible>
