@@ -252,9 +252,20 @@ void CTextFileViewerMainFrame::CloseChildFrame(CTextFileViewerChildFrame* frame)
     delete frame;
 }
 
-void CTextFileViewerMainFrame::CloseChildFrameLater(CTextFileViewerChildFrame* frame)
+void CTextFileViewerMainFrame::CloseWindowLater(QWidget* window)
 {
-    QTimer::singleShot(0, frame, [this, frame] { CloseChildFrame(frame); });
+    if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
+        QTimer::singleShot(0, frame, [this, frame] { CloseChildFrame(frame); });
+}
+
+bool CTextFileViewerMainFrame::IsActiveWindow(const QWidget* window) const
+{
+    return m_pActiveFrame.data() == window;
+}
+
+int CTextFileViewerMainFrame::ContextMenu(const std::string& name) const
+{
+    return m_pApp->GetContextMenu(name);
 }
 
 void CTextFileViewerMainFrame::OnChildFrameDestroyed(CTextFileViewerChildFrame* frame)
@@ -444,6 +455,12 @@ IRibbonComboElement* CTextFileViewerMainFrame::FindComboElement(int id)
 IRibbonFontElement* CTextFileViewerMainFrame::FindFontElement(int id)
 {
     return PortOf<CRibbonFontComboBox>(m_pRibbon, m_fontPorts, id);
+}
+
+void CTextFileViewerMainFrame::RepaintRibbon()
+{
+    if (m_pRibbon)
+        m_pRibbon->update();
 }
 
 // --- Application look ----------------------------------------------------------------------------------------------

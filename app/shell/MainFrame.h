@@ -10,6 +10,7 @@
 // focus moving into the ribbon or a dialog does not change it.
 #pragma once
 
+#include "app/shell/ViewServices.h"
 #include "view/CommandTarget.h"
 #include "view/ViewHost.h"
 
@@ -37,7 +38,7 @@ class CTextFileView;
 class CTextFileViewerApp;
 class CTextFileViewerChildFrame;
 
-class CTextFileViewerMainFrame : public QMainWindow, public ICommandTarget {
+class CTextFileViewerMainFrame : public QMainWindow, public ICommandTarget, public IViewServices {
     Q_OBJECT
 public:
     explicit CTextFileViewerMainFrame(CTextFileViewerApp* app);
@@ -63,17 +64,15 @@ public:
     CTextFileView* GetActiveView() const;
     // Closes the window (and with the last window of a document the document).
     void CloseChildFrame(CTextFileViewerChildFrame* frame);
-    // The same once the current event has been handled (a view may ask from inside its own handler).
-    void CloseChildFrameLater(CTextFileViewerChildFrame* frame);
     // Called by a window that is being destroyed.
     void OnChildFrameDestroyed(CTextFileViewerChildFrame* frame);
     void SetChildFrameTitle(CTextFileViewerChildFrame* frame, const QString& title, const QString& toolTip);
 
     // --- Commands -------------------------------------------------------------------------------------------------
     // A user's command: the active view, the frame, then the application; false when none handles it.
-    bool ExecuteCommand(int id);
+    bool ExecuteCommand(int id) override;
     // The command's state, asked in the same order; nobody owns it: disabled.
-    void UpdateCommandUI(CCmdUI& ui);
+    void UpdateCommandUI(CCmdUI& ui) override;
     // Whatever shows a command (a ribbon element, a status pane, a menu item) has its state applied to it by the
     // update pass: `apply` runs when the state of `id` differs from what it was last given (and at once after
     // registering). The registration ends with `owner`.
@@ -90,9 +89,15 @@ public:
     CRibbonBar* GetRibbonBar() const;
     void SetRibbonBar(CRibbonBar* bar);
     // The ribbon's elements by command id, as the views use them; null when the ribbon has none.
-    IRibbonColorElement* FindColorElement(int id);
-    IRibbonComboElement* FindComboElement(int id);
-    IRibbonFontElement* FindFontElement(int id);
+    IRibbonColorElement* FindColorElement(int id) override;
+    IRibbonComboElement* FindComboElement(int id) override;
+    IRibbonFontElement* FindFontElement(int id) override;
+    void RepaintRibbon() override;
+
+    // --- IViewServices: what a view's widget asks of the window around it -------------------------------------------
+    int ContextMenu(const std::string& name) const override;
+    bool IsActiveWindow(const QWidget* window) const override;
+    void CloseWindowLater(QWidget* window) override;
 
     // The windows dialog (Switch Windows): modal, activates the window chosen.
     void ShowWindowsDialog();
@@ -115,8 +120,8 @@ public:
 
     // --- Dialogs --------------------------------------------------------------------------------------------------
     // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
-    int MessageBox(QWidget* parent, const std::string& text, unsigned type);
-    bool ChooseFont(QWidget* parent, platform::LOGFONTW& font, platform::COLORREF& color);
+    int MessageBox(QWidget* parent, const std::string& text, unsigned type) override;
+    bool ChooseFont(QWidget* parent, platform::LOGFONTW& font, platform::COLORREF& color) override;
     // When set, message boxes and the Font dialog go through these instead (tests answer them without a dialog).
     std::function<int(const std::string& text, unsigned type)> m_messageBoxHook;
     std::function<bool(platform::LOGFONTW& font, platform::COLORREF& color)> m_chooseFontHook;
