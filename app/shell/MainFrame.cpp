@@ -268,12 +268,6 @@ int CTextFileViewerMainFrame::ContextMenu(const std::string& name) const
     return m_pApp->GetContextMenu(name);
 }
 
-void CTextFileViewerMainFrame::OnChildFrameDestroyed(CTextFileViewerChildFrame* frame)
-{
-    if (m_pActiveFrame == frame)
-        m_pActiveFrame = nullptr;
-}
-
 void CTextFileViewerMainFrame::SetChildFrameTitle(CTextFileViewerChildFrame* frame, const QString& title,
                                                   const QString& toolTip)
 {

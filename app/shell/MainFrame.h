@@ -64,8 +64,6 @@ public:
     CTextFileView* GetActiveView() const;
     // Closes the window (and with the last window of a document the document).
     void CloseChildFrame(CTextFileViewerChildFrame* frame);
-    // Called by a window that is being destroyed.
-    void OnChildFrameDestroyed(CTextFileViewerChildFrame* frame);
     void SetChildFrameTitle(CTextFileViewerChildFrame* frame, const QString& title, const QString& toolTip);
 
     // --- Commands -------------------------------------------------------------------------------------------------
@@ -163,7 +161,7 @@ private:
     CTextFileViewerApp* m_pApp;
     CTabGroupArea* m_pTabArea = nullptr;
     QPointer<CRibbonBar> m_pRibbon;
-    QPointer<CTextFileViewerChildFrame> m_pActiveFrame;
+    QPointer<CTextFileViewerChildFrame> m_pActiveFrame;  // a window that goes clears it
     std::vector<CCommandUISink> m_sinks;
     std::map<int, std::unique_ptr<CRibbonColorPort>> m_colorPorts;
     std::map<int, std::unique_ptr<CRibbonComboPort>> m_comboPorts;

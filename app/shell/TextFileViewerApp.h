@@ -78,8 +78,6 @@ public:
     CTextFileViewerChildFrame* CreateFrame(CTextFileDoc* doc);
     // Closes every window of the document, and with the last one the document.
     void CloseDocument(CTextFileDoc* doc);
-    // Called by a window that is going away (its view is gone already).
-    void OnFrameDestroyed(CTextFileViewerChildFrame* frame);
 
     // The context menu registered under `name` ("Edit": the text window's), or 0.
     int GetContextMenu(const std::string& name) const;
@@ -102,6 +100,9 @@ private:
     };
 
     void PreLoadState();
+    // A window of a document has gone (its view with it): the document's list forgets it, the last takes the
+    // document. Only its address is used: the window is no longer whole.
+    void OnFrameDestroyed(const QObject* frame);
     COpenDocument* Find(const CTextFileDoc* doc);
     const COpenDocument* FindOpen(const std::string& absolutePath) const;
     void AddToRecentFileList(const std::string& path);
