@@ -121,9 +121,9 @@ CTextFileViewerMainFrame::CTextFileViewerMainFrame(CTextFileViewerApp* app) : m_
 {
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     resize(1000, 700);
-    m_pApp->m_nApplicationLook =
+    m_nApplicationLook =
         GetCurrentProfile().GetProfileInt(kSettingsSection, kApplicationLookEntry, cmd::AppLookDefault);
-    m_pLook = &LookForId(m_pApp->m_nApplicationLook, m_nOffice2007Style);
+    m_pLook = &LookForId(m_nApplicationLook, m_nOffice2007Style);
 }
 
 CTextFileViewerMainFrame::~CTextFileViewerMainFrame()
@@ -143,7 +143,7 @@ bool CTextFileViewerMainFrame::OnCreate()
     // 1. The frame itself, with the area of the child windows in the middle.
     // 2. The colour lists of the pickers come with the ribbon.
     // 3. The application look, stored again; the parts made below take it as they come.
-    ApplyApplicationLook(m_pApp->m_nApplicationLook);
+    ApplyApplicationLook(m_nApplicationLook);
     // 4. Tabbed groups of child windows: note-book tabs, the close button on the active tab only, no icons,
     //    automatic tab colours and a list button at the right end of each row, which the area provides.
     m_pTabArea = new CTabGroupArea(this);
@@ -385,7 +385,7 @@ bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
     default:
         if (!IsLookCommand(ui.m_nID))
             return false;
-        ui.SetRadio(ui.m_nID == m_pApp->m_nApplicationLook);
+        ui.SetRadio(ui.m_nID == m_nApplicationLook);
         return true;
     }
 }
@@ -462,7 +462,7 @@ void CTextFileViewerMainFrame::RepaintRibbon()
 void CTextFileViewerMainFrame::ApplyApplicationLook(int id)
 {
     const CWaitCursor wait;
-    m_pApp->m_nApplicationLook = id;
+    m_nApplicationLook = id;
     m_pLook = &LookForId(id, m_nOffice2007Style);
     // Every window and part at once, each repainted before this returns.
     ApplyLook(*m_pLook, {m_pRibbon, m_pTabArea, findChild<CStatusBar*>()});

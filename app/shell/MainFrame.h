@@ -115,6 +115,8 @@ public:
     void ApplyApplicationLook(int id);
     // The look on show; parts made later (a status bar) take theirs from it.
     const CLook& GetLook() const { return *m_pLook; }
+    // Its id, as the look command that chose it (or the stored value it was loaded from).
+    int GetApplicationLook() const { return m_nApplicationLook; }
 
     // --- Dialogs --------------------------------------------------------------------------------------------------
     // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
@@ -170,6 +172,7 @@ private:
     CStatusBar* m_pStatusBar = nullptr;
     CCaptionBarController* m_pCaptionBars = nullptr;
     QPointer<QWidget> m_pHelpPage;
+    int m_nApplicationLook = 0;
     const CLook* m_pLook;
     int m_nOffice2007Style = 0;  // the Office 2007 colour style set last (a look id), 0: none yet
     QPointer<CRibbonKeyTipFilter> m_pKeyTips;

@@ -53,9 +53,6 @@ public:
 
     CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
 
-    // The application's look, as the id of its look command; kept here, where every window can read it. The main
-    // frame loads, applies and stores it.
-    int m_nApplicationLook = cmd::AppLookDefault;
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
 
