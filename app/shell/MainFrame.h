@@ -8,6 +8,16 @@
 //
 // The active view is the one of the window whose tab was activated last: the
 // focus moving into the ribbon or a dialog does not change it.
+//
+// One class, its parts in files by job (each part is a few members of the same
+// window, too entwined with it to be worth classes of their own):
+//   MainFrame.cpp          creation, the child windows, dialogs, drops
+//   MainFrameCommands.cpp  command routing and the update pass
+//   MainFrameRibbon.cpp    the ribbon, its ports for the views, the recent list
+//   MainFrameLooks.cpp     the application look: loaded, applied, stored
+//   MainFrameState.cpp     the frame's saved state from one run to the next
+//   MainFrameBars.cpp      the status bar, the caption bar and the welcome
+//   MainFrameKeys.cpp      the accelerator table and the help page
 #pragma once
 
 #include "app/shell/ViewServices.h"
@@ -44,7 +54,7 @@ public:
     explicit CTextFileViewerMainFrame(CTextFileViewerApp* app);
     ~CTextFileViewerMainFrame() override;
 
-    // Window creation, in the classic order of steps; false fails the start.
+    // Makes the frame's parts, restores its saved state and starts the update pass; false fails the start.
     bool OnCreate();
 
     CTextFileViewerApp* GetApp() const { return m_pApp; }
@@ -144,11 +154,14 @@ private:
     void UpdateFrameTitle();
     void AddWindowKeys();
 
-    // Steps of OnCreate and the commands of the frame's own parts, each part in its own file.
-    void CreateRibbon();  // MainFrameRibbon.cpp: the ribbon, its commands and the frame's saved state
-    void AddRibbonCommandUI(CRibbonBar* bar);
-    void RestoreFrameState();
+    // The parts OnCreate makes and the commands of each, each part in its own file.
+    void LoadApplicationLook();  // MainFrameLooks.cpp
+    bool OnLookCommand(int id);
+    bool OnUpdateLookCommand(CCmdUI& ui);
+    void RestoreFrameState();  // MainFrameState.cpp
     void SaveFrameState();
+    void CreateRibbon();  // MainFrameRibbon.cpp
+    void AddRibbonCommandUI(CRibbonBar* bar);
     bool OnRibbonCommand(int id);
     bool OnUpdateRibbonCommand(CCmdUI& ui);
     void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table and help
