@@ -7,7 +7,6 @@
 #include "app/shell/FontDialog.h"
 #include "app/shell/Looks.h"
 #include "app/shell/RibbonElementPorts.h"
-#include "app/shell/TextFileViewWidget.h"
 #include "app/shell/TextFileViewerApp.h"
 #include "app/shell/WindowsDialog.h"
 #include "app/tabgroups/TabGroupArea.h"
@@ -15,6 +14,7 @@
 #include "platform/AppInfo.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"
+#include "view/TextFileView.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
