@@ -187,29 +187,6 @@ void CTextFileViewerMainFrame::ActivatePreviousChildFrame()
     m_pTabArea->ActivatePreviousWindow();
 }
 
-// The keys of tabbed documents: Ctrl+F4 and Ctrl+W close the active window, Ctrl+Tab and Ctrl+F6 go to the next
-// one, with Shift to the previous one.
-void CTextFileViewerMainFrame::AddWindowKeys()
-{
-    auto add = [this](const QList<QKeySequence>& keys, auto slot) {
-        auto* action = new QAction(this);
-        action->setShortcuts(keys);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-        addAction(action);
-    };
-    add({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] {
-        if (m_pActiveFrame)
-            CloseChildFrame(m_pActiveFrame);
-    });
-    add({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_F6)},
-        &CTextFileViewerMainFrame::ActivateNextChildFrame);
-    // Shift+Tab arrives as Backtab.
-    add({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
-         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)},
-        &CTextFileViewerMainFrame::ActivatePreviousChildFrame);
-}
-
 void CTextFileViewerMainFrame::ShowWindowsDialog()
 {
     CWindowsDialog dialog(this);

@@ -152,7 +152,6 @@ private:
 
     void OnWindowActivated(QWidget* window);
     void UpdateFrameTitle();
-    void AddWindowKeys();
 
     // The parts OnCreate makes and the commands of each, each part in its own file.
     void LoadApplicationLook();  // MainFrameLooks.cpp
@@ -164,7 +163,8 @@ private:
     void AddRibbonCommandUI(CRibbonBar* bar);
     bool OnRibbonCommand(int id);
     bool OnUpdateRibbonCommand(CCmdUI& ui);
-    void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table and help
+    void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table, the window keys and help
+    void AddWindowKeys();
     bool OnHelpCommand(int id);
     bool OnUpdateHelpCommand(CCmdUI& ui);
     void CreateStatusBar();  // MainFrameBars.cpp: status bar, caption bar and welcome
