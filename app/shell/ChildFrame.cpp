@@ -9,7 +9,7 @@
 
 CTextFileViewerChildFrame::CTextFileViewerChildFrame(CTextFileDoc* doc, const CDocTemplate* docTemplate,
                                                      IViewServices* services)
-    : m_pDocument(doc), m_pTemplate(docTemplate), m_pServices(services)
+    : m_pDocument(doc), m_pServices(services)
 {
     // The view paints the whole window; nothing of the frame shows through.
     setAttribute(Qt::WA_OpaquePaintEvent);

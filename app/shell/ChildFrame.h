@@ -25,19 +25,16 @@ public:
     bool Create();
 
     CTextFileDoc* GetDocument() const { return m_pDocument; }
-    const CDocTemplate* GetDocTemplate() const { return m_pTemplate; }
     CTextFileViewWidget* GetViewWidget() const { return m_pViewWidget; }
     CTextFileView* GetActiveView() const;
 
     // The window's place among its document's windows (1, 2, ... in the order they were made); 0 alone.
-    int GetWindowNumber() const { return m_nWindowNumber; }
     void SetWindowNumber(int number) { m_nWindowNumber = number; }
     // The title its tab shows: the file's name, with ":n" when its document has several windows.
     QString GetTitle() const;
 
 private:
     CTextFileDoc* m_pDocument;
-    const CDocTemplate* m_pTemplate;
     IViewServices* m_pServices;
     CTextFileViewWidget* m_pViewWidget = nullptr;
     int m_nWindowNumber = 0;

@@ -57,7 +57,6 @@ public:
     // Makes the frame's parts, restores its saved state and starts the update pass; false fails the start.
     bool OnCreate();
 
-    CTextFileViewerApp* GetApp() const { return m_pApp; }
     CTabGroupArea* GetTabArea() const { return m_pTabArea; }
 
     // --- Child windows --------------------------------------------------------------------------------------------

@@ -114,12 +114,6 @@ const CTextFileViewerApp::COpenDocument* CTextFileViewerApp::FindOpen(const std:
     return nullptr;
 }
 
-CTextFileDoc* CTextFileViewerApp::FindDocument(const std::string& path) const
-{
-    const COpenDocument* entry = FindOpen(platform::CleanAbsolutePath(path));
-    return entry ? entry->doc.get() : nullptr;
-}
-
 std::string CTextFileViewerApp::DocumentPath(const std::string& path) const
 {
     const std::string absolute = platform::CleanAbsolutePath(path);

@@ -63,8 +63,6 @@ public:
     // The path a file is known by: the open document's path when it is open already (under any spelling), else
     // the absolute form of `path`.
     std::string DocumentPath(const std::string& path) const;
-    // The open document of a path (any spelling), or null.
-    CTextFileDoc* FindDocument(const std::string& path) const;
     std::vector<CTextFileDoc*> GetDocuments() const;
     const CDocTemplate* GetDocTemplate(const CTextFileDoc* doc) const;
     // The document type a path opens with: by extension, letter case aside; 135 for any other.
