@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 if ! clang-format --dry-run --Werror "${files[@]}" 2>/tmp/ostrel-format.$$; then
-  grep -m 20 "warning:" /tmp/ostrel-format.$$ >&2 || true
+  grep -m 20 -E "(warning|error):" /tmp/ostrel-format.$$ >&2 || true
   rm -f /tmp/ostrel-format.$$
   echo "check-format: files above are not in the house style; run clang-format -i on them" >&2
   exit 1

@@ -1,18 +1,15 @@
 #include "app/shell/ChildFrame.h"
 
 #include "app/shell/DocTemplate.h"
-#include "app/shell/MainFrame.h"
 #include "app/shell/TextFileViewWidget.h"
-#include "app/shell/TextFileViewerApp.h"
 #include "file/TextFileDoc.h"
 
 #include <QFile>
 #include <QVBoxLayout>
 
-CTextFileViewerChildFrame::CTextFileViewerChildFrame(CTextFileViewerApp* app, CTextFileDoc* doc,
-                                                     const CDocTemplate* docTemplate,
-                                                     CTextFileViewerMainFrame* mainFrame)
-    : m_pApp(app), m_pDocument(doc), m_pTemplate(docTemplate), m_pMainFrame(mainFrame)
+CTextFileViewerChildFrame::CTextFileViewerChildFrame(CTextFileDoc* doc, const CDocTemplate* docTemplate,
+                                                     IViewServices* services)
+    : m_pDocument(doc), m_pServices(services)
 {
     // The view paints the whole window; nothing of the frame shows through.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -21,15 +18,13 @@ CTextFileViewerChildFrame::CTextFileViewerChildFrame(CTextFileViewerApp* app, CT
 
 CTextFileViewerChildFrame::~CTextFileViewerChildFrame()
 {
-    m_pMainFrame->OnChildFrameDestroyed(this);
     delete m_pViewWidget;  // the text window stops reading the document's mapping here
     m_pViewWidget = nullptr;
-    m_pApp->OnFrameDestroyed(this);
 }
 
 bool CTextFileViewerChildFrame::Create()
 {
-    m_pViewWidget = new CTextFileViewWidget(m_pDocument, m_pMainFrame, this);
+    m_pViewWidget = new CTextFileViewWidget(m_pDocument, m_pServices, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pViewWidget);

@@ -1,23 +1,20 @@
 #include "app/shell/MainFrame.h"
 
-#include "app/shell/ChildFrame.h"
-#include "app/shell/FontDialog.h"
-#include "app/shell/Looks.h"
-#include "app/ribbon_content/RibbonContent.h"
-#include "app/shell/RibbonElementPorts.h"
-#include "app/shell/TextFileViewWidget.h"
-#include "app/shell/TextFileViewerApp.h"
-#include "app/shell/WindowsDialog.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
-#include "app/ribbon/RibbonKeyTipFilter.h"
+#include "app/shell/ChildFrame.h"
+#include "app/shell/FontDialog.h"
+#include "app/shell/Looks.h"
+#include "app/shell/RibbonElementPorts.h"
+#include "app/shell/TextFileViewerApp.h"
+#include "app/shell/WindowsDialog.h"
 #include "app/tabgroups/TabGroupArea.h"
 #include "file/TextFileDoc.h"
 #include "platform/AppInfo.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"
-#include "view/Profile.h"
+#include "view/TextFileView.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -29,11 +26,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QScopedValueRollback>
 #include <QTimer>
 #include <QUrl>
-
-#include <unordered_map>
 
 // The back and forward buttons of a mouse or keyboard, on the main window and
 // every widget in it (not application-wide: a dialog keeps its own buttons).
@@ -89,22 +83,6 @@ private:
 
 namespace {
 
-constexpr const char* kApplicationLookEntry = "ApplicationLook";
-
-bool IsLookCommand(int id)
-{
-    return id >= cmd::AppLookFirst && id <= cmd::AppLookLast;
-}
-
-// The wait cursor for a scope, however it is left.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-    CWaitCursor(const CWaitCursor&) = delete;
-    CWaitCursor& operator=(const CWaitCursor&) = delete;
-};
-
 QStringList DroppedFiles(const QMimeData* data)
 {
     QStringList files;
@@ -121,9 +99,7 @@ CTextFileViewerMainFrame::CTextFileViewerMainFrame(CTextFileViewerApp* app) : m_
 {
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     resize(1000, 700);
-    m_pApp->m_nApplicationLook =
-        GetCurrentProfile().GetProfileInt(kSettingsSection, kApplicationLookEntry, cmd::AppLookDefault);
-    m_pLook = &LookForId(m_pApp->m_nApplicationLook, m_nOffice2007Style);
+    LoadApplicationLook();
 }
 
 CTextFileViewerMainFrame::~CTextFileViewerMainFrame()
@@ -143,7 +119,7 @@ bool CTextFileViewerMainFrame::OnCreate()
     // 1. The frame itself, with the area of the child windows in the middle.
     // 2. The colour lists of the pickers come with the ribbon.
     // 3. The application look, stored again; the parts made below take it as they come.
-    ApplyApplicationLook(m_pApp->m_nApplicationLook);
+    ApplyApplicationLook(m_nApplicationLook);
     // 4. Tabbed groups of child windows: note-book tabs, the close button on the active tab only, no icons,
     //    automatic tab colours and a list button at the right end of each row, which the area provides.
     m_pTabArea = new CTabGroupArea(this);
@@ -211,29 +187,6 @@ void CTextFileViewerMainFrame::ActivatePreviousChildFrame()
     m_pTabArea->ActivatePreviousWindow();
 }
 
-// The keys of tabbed documents: Ctrl+F4 and Ctrl+W close the active window, Ctrl+Tab and Ctrl+F6 go to the next
-// one, with Shift to the previous one.
-void CTextFileViewerMainFrame::AddWindowKeys()
-{
-    auto add = [this](const QList<QKeySequence>& keys, auto slot) {
-        auto* action = new QAction(this);
-        action->setShortcuts(keys);
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-        addAction(action);
-    };
-    add({QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] {
-        if (m_pActiveFrame)
-            CloseChildFrame(m_pActiveFrame);
-    });
-    add({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_F6)},
-        &CTextFileViewerMainFrame::ActivateNextChildFrame);
-    // Shift+Tab arrives as Backtab.
-    add({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
-         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)},
-        &CTextFileViewerMainFrame::ActivatePreviousChildFrame);
-}
-
 void CTextFileViewerMainFrame::ShowWindowsDialog()
 {
     CWindowsDialog dialog(this);
@@ -252,15 +205,20 @@ void CTextFileViewerMainFrame::CloseChildFrame(CTextFileViewerChildFrame* frame)
     delete frame;
 }
 
-void CTextFileViewerMainFrame::CloseChildFrameLater(CTextFileViewerChildFrame* frame)
+void CTextFileViewerMainFrame::CloseWindowLater(QWidget* window)
 {
-    QTimer::singleShot(0, frame, [this, frame] { CloseChildFrame(frame); });
+    if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
+        QTimer::singleShot(0, frame, [this, frame] { CloseChildFrame(frame); });
 }
 
-void CTextFileViewerMainFrame::OnChildFrameDestroyed(CTextFileViewerChildFrame* frame)
+bool CTextFileViewerMainFrame::IsActiveWindow(const QWidget* window) const
 {
-    if (m_pActiveFrame == frame)
-        m_pActiveFrame = nullptr;
+    return m_pActiveFrame.data() == window;
+}
+
+int CTextFileViewerMainFrame::ContextMenu(const std::string& name) const
+{
+    return m_pApp->GetContextMenu(name);
 }
 
 void CTextFileViewerMainFrame::SetChildFrameTitle(CTextFileViewerChildFrame* frame, const QString& title,
@@ -292,172 +250,6 @@ void CTextFileViewerMainFrame::UpdateFrameTitle()
         title += QStringLiteral(" - ") + m_pActiveFrame->GetTitle();
     if (windowTitle() != title)
         setWindowTitle(title);
-}
-
-// --- Commands ------------------------------------------------------------------------------------------------------
-
-bool CTextFileViewerMainFrame::ExecuteCommand(int id)
-{
-    return RouteCommand({GetActiveView(), this, m_pApp}, id);
-}
-
-void CTextFileViewerMainFrame::UpdateCommandUI(CCmdUI& ui)
-{
-    RouteUpdateCommand({GetActiveView(), this, m_pApp}, ui);
-}
-
-void CTextFileViewerMainFrame::AddCommandUI(int id, QObject* owner, std::function<void(const CCmdUI&)> apply)
-{
-    CCommandUISink sink{id, owner, std::move(apply), std::nullopt};
-    CCmdUI ui(id);
-    UpdateCommandUI(ui);
-    sink.apply(ui);
-    sink.last = ui;
-    m_sinks.push_back(std::move(sink));
-}
-
-void CTextFileViewerMainFrame::RunUpdatePass()
-{
-    if (m_bInUpdatePass)
-        return;
-    const QScopedValueRollback<bool> running(m_bInUpdatePass, true);
-    std::erase_if(m_sinks, [](const CCommandUISink& sink) { return sink.owner.isNull(); });
-    // Several sinks may show one id (an element and a menu item): each id is asked once per pass.
-    std::unordered_map<int, CCmdUI> states;
-    for (std::size_t i = 0; i < m_sinks.size(); ++i) {
-        CCommandUISink& sink = m_sinks[i];
-        auto it = states.find(sink.id);
-        if (it == states.end()) {
-            CCmdUI ui(sink.id);
-            UpdateCommandUI(ui);
-            it = states.emplace(sink.id, std::move(ui)).first;
-        }
-        if (sink.last != it->second && sink.owner) {
-            sink.last = it->second;
-            sink.apply(it->second);
-        }
-    }
-    UpdateFrameTitle();
-}
-
-bool CTextFileViewerMainFrame::OnCommand(int id)
-{
-    if (OnRibbonCommand(id) || OnBarsCommand(id) || OnHelpCommand(id))
-        return true;
-    switch (id) {
-    case cmd::FileClose:
-    case cmd::WindowNew:
-        if (!m_pActiveFrame)
-            return false;
-        if (id == cmd::FileClose)
-            m_pApp->CloseDocument(m_pActiveFrame->GetDocument());
-        else
-            m_pApp->CreateFrame(m_pActiveFrame->GetDocument());
-        return true;
-    case cmd::WindowManager: ShowWindowsDialog(); return true;
-    default:
-        if (!IsLookCommand(id))
-            return false;
-        ApplyApplicationLook(id);
-        return true;
-    }
-}
-
-bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
-{
-    if (OnUpdateRibbonCommand(ui) || OnUpdateBarsCommand(ui) || OnUpdateHelpCommand(ui))
-        return true;
-    switch (ui.m_nID) {
-    case cmd::FileClose:
-    case cmd::WindowNew:
-        if (!m_pActiveFrame)
-            return false;
-        ui.Enable();
-        return true;
-    case cmd::WindowManager:
-        ui.Enable();  // always, also without windows
-        return true;
-    default:
-        if (!IsLookCommand(ui.m_nID))
-            return false;
-        ui.SetRadio(ui.m_nID == m_pApp->m_nApplicationLook);
-        return true;
-    }
-}
-
-// --- Ribbon --------------------------------------------------------------------------------------------------------
-
-CRibbonBar* CTextFileViewerMainFrame::GetRibbonBar() const
-{
-    return m_pRibbon;
-}
-
-void CTextFileViewerMainFrame::SetRibbonBar(CRibbonBar* bar)
-{
-    if (m_pRibbon)
-        disconnect(m_pRibbon, nullptr, this, nullptr);
-    m_pRibbon = bar;
-    m_colorPorts.clear();
-    m_comboPorts.clear();
-    m_fontPorts.clear();
-    delete m_pKeyTips;
-    if (!bar)
-        return;
-    setMenuWidget(bar);
-    connect(bar, &CRibbonBar::commandTriggered, this, &CTextFileViewerMainFrame::ExecuteCommand);
-    bar->SetTheme(m_pLook->ribbon);
-    // The Style menu marks the look on show.
-    for (int id = cmd::AppLookFirst; id <= cmd::AppLookLast; ++id)
-        AddCommandUI(id, bar, [bar, id](const CCmdUI& ui) { bar->SetCommandRadio(id, ui.m_bRadio); });
-    // The key tips that are not part of the labels; Alt alone shows them all.
-    AssignKeyTips(*bar);
-    m_pKeyTips = new CRibbonKeyTipFilter(bar, this);
-}
-
-namespace {
-
-// The port of a ribbon element, made again when the element it wraps has been replaced.
-template <class Element, class Port>
-Port* PortOf(CRibbonBar* ribbon, std::map<int, std::unique_ptr<Port>>& ports, int id)
-{
-    auto* element = ribbon ? ribbon->FindByID<Element>(id) : nullptr;
-    if (!element)
-        return nullptr;
-    std::unique_ptr<Port>& port = ports[id];
-    if (!port || port->Element() != element)
-        port = std::make_unique<Port>(element);
-    return port.get();
-}
-
-}  // namespace
-
-IRibbonColorElement* CTextFileViewerMainFrame::FindColorElement(int id)
-{
-    return PortOf<CRibbonColorButton>(m_pRibbon, m_colorPorts, id);
-}
-
-IRibbonComboElement* CTextFileViewerMainFrame::FindComboElement(int id)
-{
-    return PortOf<CRibbonComboBox>(m_pRibbon, m_comboPorts, id);
-}
-
-IRibbonFontElement* CTextFileViewerMainFrame::FindFontElement(int id)
-{
-    return PortOf<CRibbonFontComboBox>(m_pRibbon, m_fontPorts, id);
-}
-
-// --- Application look ----------------------------------------------------------------------------------------------
-
-void CTextFileViewerMainFrame::ApplyApplicationLook(int id)
-{
-    const CWaitCursor wait;
-    m_pApp->m_nApplicationLook = id;
-    m_pLook = &LookForId(id, m_nOffice2007Style);
-    // Every window and part at once, each repainted before this returns.
-    ApplyLook(*m_pLook, {m_pRibbon, m_pTabArea, findChild<CStatusBar*>()});
-    IProfile& profile = GetCurrentProfile();
-    profile.WriteProfileInt(kSettingsSection, kApplicationLookEntry, id);
-    profile.Flush();
 }
 
 // --- Dialogs -------------------------------------------------------------------------------------------------------

@@ -8,8 +8,19 @@
 //
 // The active view is the one of the window whose tab was activated last: the
 // focus moving into the ribbon or a dialog does not change it.
+//
+// One class, its parts in files by job (each part is a few members of the same
+// window, too entwined with it to be worth classes of their own):
+//   MainFrame.cpp          creation, the child windows, dialogs, drops
+//   MainFrameCommands.cpp  command routing and the update pass
+//   MainFrameRibbon.cpp    the ribbon, its ports for the views, the recent list
+//   MainFrameLooks.cpp     the application look: loaded, applied, stored
+//   MainFrameState.cpp     the frame's saved state from one run to the next
+//   MainFrameBars.cpp      the status bar, the caption bar and the welcome
+//   MainFrameKeys.cpp      the accelerator table and the help page
 #pragma once
 
+#include "app/shell/ViewServices.h"
 #include "view/CommandTarget.h"
 #include "view/ViewHost.h"
 
@@ -37,16 +48,15 @@ class CTextFileView;
 class CTextFileViewerApp;
 class CTextFileViewerChildFrame;
 
-class CTextFileViewerMainFrame : public QMainWindow, public ICommandTarget {
+class CTextFileViewerMainFrame : public QMainWindow, public ICommandTarget, public IViewServices {
     Q_OBJECT
 public:
     explicit CTextFileViewerMainFrame(CTextFileViewerApp* app);
     ~CTextFileViewerMainFrame() override;
 
-    // Window creation, in the classic order of steps; false fails the start.
+    // Makes the frame's parts, restores its saved state and starts the update pass; false fails the start.
     bool OnCreate();
 
-    CTextFileViewerApp* GetApp() const { return m_pApp; }
     CTabGroupArea* GetTabArea() const { return m_pTabArea; }
 
     // --- Child windows --------------------------------------------------------------------------------------------
@@ -63,17 +73,13 @@ public:
     CTextFileView* GetActiveView() const;
     // Closes the window (and with the last window of a document the document).
     void CloseChildFrame(CTextFileViewerChildFrame* frame);
-    // The same once the current event has been handled (a view may ask from inside its own handler).
-    void CloseChildFrameLater(CTextFileViewerChildFrame* frame);
-    // Called by a window that is being destroyed.
-    void OnChildFrameDestroyed(CTextFileViewerChildFrame* frame);
     void SetChildFrameTitle(CTextFileViewerChildFrame* frame, const QString& title, const QString& toolTip);
 
     // --- Commands -------------------------------------------------------------------------------------------------
     // A user's command: the active view, the frame, then the application; false when none handles it.
-    bool ExecuteCommand(int id);
+    bool ExecuteCommand(int id) override;
     // The command's state, asked in the same order; nobody owns it: disabled.
-    void UpdateCommandUI(CCmdUI& ui);
+    void UpdateCommandUI(CCmdUI& ui) override;
     // Whatever shows a command (a ribbon element, a status pane, a menu item) has its state applied to it by the
     // update pass: `apply` runs when the state of `id` differs from what it was last given (and at once after
     // registering). The registration ends with `owner`.
@@ -90,9 +96,15 @@ public:
     CRibbonBar* GetRibbonBar() const;
     void SetRibbonBar(CRibbonBar* bar);
     // The ribbon's elements by command id, as the views use them; null when the ribbon has none.
-    IRibbonColorElement* FindColorElement(int id);
-    IRibbonComboElement* FindComboElement(int id);
-    IRibbonFontElement* FindFontElement(int id);
+    IRibbonColorElement* FindColorElement(int id) override;
+    IRibbonComboElement* FindComboElement(int id) override;
+    IRibbonFontElement* FindFontElement(int id) override;
+    void RepaintRibbon() override;
+
+    // --- IViewServices: what a view's widget asks of the window around it -------------------------------------------
+    int ContextMenu(const std::string& name) const override;
+    bool IsActiveWindow(const QWidget* window) const override;
+    void CloseWindowLater(QWidget* window) override;
 
     // The windows dialog (Switch Windows): modal, activates the window chosen.
     void ShowWindowsDialog();
@@ -112,11 +124,13 @@ public:
     void ApplyApplicationLook(int id);
     // The look on show; parts made later (a status bar) take theirs from it.
     const CLook& GetLook() const { return *m_pLook; }
+    // Its id, as the look command that chose it (or the stored value it was loaded from).
+    int GetApplicationLook() const { return m_nApplicationLook; }
 
     // --- Dialogs --------------------------------------------------------------------------------------------------
     // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
-    int MessageBox(QWidget* parent, const std::string& text, unsigned type);
-    bool ChooseFont(QWidget* parent, platform::LOGFONTW& font, platform::COLORREF& color);
+    int MessageBox(QWidget* parent, const std::string& text, unsigned type) override;
+    bool ChooseFont(QWidget* parent, platform::LOGFONTW& font, platform::COLORREF& color) override;
     // When set, message boxes and the Font dialog go through these instead (tests answer them without a dialog).
     std::function<int(const std::string& text, unsigned type)> m_messageBoxHook;
     std::function<bool(platform::LOGFONTW& font, platform::COLORREF& color)> m_chooseFontHook;
@@ -137,16 +151,19 @@ private:
 
     void OnWindowActivated(QWidget* window);
     void UpdateFrameTitle();
-    void AddWindowKeys();
 
-    // Steps of OnCreate and the commands of the frame's own parts, each part in its own file.
-    void CreateRibbon();  // MainFrameRibbon.cpp: the ribbon, its commands and the frame's saved state
-    void AddRibbonCommandUI(CRibbonBar* bar);
-    void RestoreFrameState();
+    // The parts OnCreate makes and the commands of each, each part in its own file.
+    void LoadApplicationLook();  // MainFrameLooks.cpp
+    bool OnLookCommand(int id);
+    bool OnUpdateLookCommand(CCmdUI& ui);
+    void RestoreFrameState();  // MainFrameState.cpp
     void SaveFrameState();
+    void CreateRibbon();  // MainFrameRibbon.cpp
+    void AddRibbonCommandUI(CRibbonBar* bar);
     bool OnRibbonCommand(int id);
     bool OnUpdateRibbonCommand(CCmdUI& ui);
-    void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table and help
+    void AddAccelerators();  // MainFrameKeys.cpp: the accelerator table, the window keys and help
+    void AddWindowKeys();
     bool OnHelpCommand(int id);
     bool OnUpdateHelpCommand(CCmdUI& ui);
     void CreateStatusBar();  // MainFrameBars.cpp: status bar, caption bar and welcome
@@ -158,7 +175,7 @@ private:
     CTextFileViewerApp* m_pApp;
     CTabGroupArea* m_pTabArea = nullptr;
     QPointer<CRibbonBar> m_pRibbon;
-    QPointer<CTextFileViewerChildFrame> m_pActiveFrame;
+    QPointer<CTextFileViewerChildFrame> m_pActiveFrame;  // a window that goes clears it
     std::vector<CCommandUISink> m_sinks;
     std::map<int, std::unique_ptr<CRibbonColorPort>> m_colorPorts;
     std::map<int, std::unique_ptr<CRibbonComboPort>> m_comboPorts;
@@ -167,6 +184,7 @@ private:
     CStatusBar* m_pStatusBar = nullptr;
     CCaptionBarController* m_pCaptionBars = nullptr;
     QPointer<QWidget> m_pHelpPage;
+    int m_nApplicationLook = 0;
     const CLook* m_pLook;
     int m_nOffice2007Style = 0;  // the Office 2007 colour style set last (a look id), 0: none yet
     QPointer<CRibbonKeyTipFilter> m_pKeyTips;

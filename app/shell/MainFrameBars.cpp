@@ -12,8 +12,8 @@
 #include "app/shell/MainFrame.h"
 
 #include "app/bars/CaptionBar.h"
-#include "app/shell/Looks.h"
 #include "app/bars/StatusBar.h"
+#include "app/shell/Looks.h"
 #include "view/CommandIds.h"
 #include "view/Profile.h"
 

@@ -1,4 +1,6 @@
-// The frame's accelerator table and its help.
+// The frame's keys and its help: the accelerator table and the keys that move
+// between the windows, each a table that both binds the keys and writes the
+// F1 page, so the page cannot tell of a key the frame does not have.
 //
 // Each shortcut issues its command through the router, so a key does what the
 // ribbon element of the same command does, and is inert while nobody handles
@@ -13,6 +15,7 @@
 // help text of its own); Shift+F1 is Qt's What's This mode.
 #include "app/shell/MainFrame.h"
 
+#include "app/shell/ChildFrame.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
@@ -22,6 +25,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QWhatsThis>
+
+#include <cstddef>
 
 namespace {
 
@@ -44,22 +49,43 @@ const CAccelerator kAccelerators[] = {
     {{Qt::SHIFT | Qt::Key_F6}, cmd::PrevPane},
 };
 
+// The keys of tabbed documents, shown on the help page from here as well. Shift+Tab arrives as Backtab: that
+// spelling is bound but not shown.
+enum class WindowMove { Next, Previous, Close };
+
+struct CWindowKey {
+    QKeyCombination keys[3];
+    WindowMove move;
+    const char* title;
+};
+
+const CWindowKey kWindowKeys[] = {
+    {{Qt::CTRL | Qt::Key_Tab, Qt::CTRL | Qt::Key_F6}, WindowMove::Next, "Next window"},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, Qt::CTRL | Qt::SHIFT | Qt::Key_F6},
+     WindowMove::Previous,
+     "Previous window"},
+    {{Qt::CTRL | Qt::Key_F4, Qt::CTRL | Qt::Key_W}, WindowMove::Close, "Close the window"},
+};
+
 constexpr const char* kHelpTitle = "Keyboard Shortcuts and Commands";
 
-QList<QKeySequence> KeysOf(const CAccelerator& accelerator)
+template <std::size_t N>
+QList<QKeySequence> KeysOf(const QKeyCombination (&combinations)[N])
 {
     QList<QKeySequence> keys;
-    for (const QKeyCombination& combination : accelerator.keys)
-        if (combination.key() != Qt::Key_unknown)  // a row with one key leaves the second empty
+    for (const QKeyCombination& combination : combinations)
+        if (combination.key() != Qt::Key_unknown)  // a row with fewer keys leaves the rest empty
             keys.append(QKeySequence(combination));
     return keys;
 }
 
-QString KeysText(const CAccelerator& accelerator)
+template <std::size_t N>
+QString KeysText(const QKeyCombination (&combinations)[N])
 {
     QStringList keys;
-    for (const QKeySequence& key : KeysOf(accelerator))
-        keys.append(key.toString(QKeySequence::NativeText));
+    for (const QKeySequence& key : KeysOf(combinations))
+        if (key[0].key() != Qt::Key_Backtab)
+            keys.append(key.toString(QKeySequence::NativeText));
     return keys.join(QStringLiteral(", "));
 }
 
@@ -83,10 +109,9 @@ QString HelpPageHtml()
     QString html = QStringLiteral("<h3>Keys of the window</h3><table>");
     for (const CAccelerator& accelerator : kAccelerators)
         if (accelerator.id != cmd::NextPane && accelerator.id != cmd::PrevPane)
-            html += Row(KeysText(accelerator), CommandTitle(accelerator.id));
-    html += Row(QStringLiteral("Ctrl+Tab, Ctrl+F6"), QStringLiteral("Next window"));
-    html += Row(QStringLiteral("Ctrl+Shift+Tab, Ctrl+Shift+F6"), QStringLiteral("Previous window"));
-    html += Row(QStringLiteral("Ctrl+F4, Ctrl+W"), QStringLiteral("Close the window"));
+            html += Row(KeysText(accelerator.keys), CommandTitle(accelerator.id));
+    for (const CWindowKey& key : kWindowKeys)
+        html += Row(KeysText(key.keys), QString::fromUtf8(key.title));
     html += Row(QStringLiteral("Back, Forward buttons"), QStringLiteral("Previous and next window"));
     html += QStringLiteral("</table><h3>Keys of the text</h3><table>");
     html += Row(QStringLiteral("Up, Down"), QStringLiteral("One line up or down"));
@@ -117,9 +142,27 @@ void CTextFileViewerMainFrame::AddAccelerators()
         auto* action = new QAction(this);
         action->setObjectName(QStringLiteral("accelerator%1").arg(accelerator.id));
         action->setData(accelerator.id);
-        action->setShortcuts(KeysOf(accelerator));
+        action->setShortcuts(KeysOf(accelerator.keys));
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, id = accelerator.id] { ExecuteCommand(id); });
+        addAction(action);
+    }
+}
+
+void CTextFileViewerMainFrame::AddWindowKeys()
+{
+    for (const CWindowKey& key : kWindowKeys) {
+        auto* action = new QAction(this);
+        action->setShortcuts(KeysOf(key.keys));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, move = key.move] {
+            if (move == WindowMove::Next)
+                ActivateNextChildFrame();
+            else if (move == WindowMove::Previous)
+                ActivatePreviousChildFrame();
+            else if (m_pActiveFrame)
+                CloseChildFrame(m_pActiveFrame);
+        });
         addAction(action);
     }
 }

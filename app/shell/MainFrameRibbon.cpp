@@ -1,36 +1,30 @@
 // The main frame's ribbon: made and filled at the frame's creation, every
 // element's command id registered with the update pass, the recent documents
-// kept current, Auto Hide Ribbon, and the frame's size, place and maximised
-// state with the ribbon's minimised state kept under "Settings" from one run
-// to the next (the framework kept them for the classic program).
+// kept current, Auto Hide Ribbon, and its elements lent to the views as ports.
 //
-// The ribbon does not draw the window's title bar, as the classic one did:
-// on Linux the window manager draws it, and the ribbon starts under it.
+// The ribbon does not draw the window's title bar: on Linux the window
+// manager draws it, and the ribbon starts under it.
 #include "app/shell/MainFrame.h"
 
-#include "app/ribbon_content/RibbonContent.h"
-#include "app/shell/TextFileViewerApp.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButton.h"
+#include "app/ribbon/RibbonColorButton.h"
+#include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonElement.h"
+#include "app/ribbon/RibbonKeyTipFilter.h"
+#include "app/ribbon_content/RibbonContent.h"
+#include "app/shell/Looks.h"
+#include "app/shell/RibbonElementPorts.h"
+#include "app/shell/TextFileViewerApp.h"
 #include "view/CommandIds.h"
-#include "view/Profile.h"
 #include "view/RecentFileList.h"
 
-#include "app/bars/StatusBar.h"
-
-#include <QCloseEvent>
 #include <QFile>
 #include <QMenu>
 
 #include <set>
-#include <vector>
 
 namespace {
-
-constexpr const char* kPlacementEntry = "MainFrame Placement";
-constexpr const char* kRibbonMinimizedEntry = "Ribbon Minimized";
-constexpr const char* kStatusBarEntry = "Status Bar";
 
 void CollectMenuIds(const QMenu* menu, std::set<int>& ids)
 {
@@ -68,7 +62,7 @@ QStringList RecentPaths(const CRecentFileList& list)
 
 }  // namespace
 
-// Steps 5 and 6: the ribbon at the top of the frame with its whole content.
+// The ribbon at the top of the frame with its whole content.
 void CTextFileViewerMainFrame::CreateRibbon()
 {
     auto* bar = new CRibbonBar(this);
@@ -126,38 +120,69 @@ bool CTextFileViewerMainFrame::OnUpdateRibbonCommand(CCmdUI& ui)
     return true;
 }
 
-// --- The frame's state from one run to the next --------------------------------------------------------------------
+// --- The ribbon's elements as ports for the views -----------------------------------------------------------------
 
-void CTextFileViewerMainFrame::RestoreFrameState()
+CRibbonBar* CTextFileViewerMainFrame::GetRibbonBar() const
 {
-    IProfile& profile = GetCurrentProfile();
-    std::vector<std::uint8_t> placement;
-    if (profile.GetProfileBinary(kSettingsSection, kPlacementEntry, placement))
-        restoreGeometry(
-            QByteArray(reinterpret_cast<const char*>(placement.data()), static_cast<qsizetype>(placement.size())));
-    if (m_pRibbon)
-        m_pRibbon->SetMinimized(profile.GetProfileInt(kSettingsSection, kRibbonMinimizedEntry, 0) != 0);
-    if (m_pStatusBar)
-        m_pStatusBar->setVisible(profile.GetProfileInt(kSettingsSection, kStatusBarEntry, 1) != 0);
+    return m_pRibbon;
 }
 
-void CTextFileViewerMainFrame::SaveFrameState()
+void CTextFileViewerMainFrame::SetRibbonBar(CRibbonBar* bar)
 {
-    IProfile& profile = GetCurrentProfile();
-    // Size and place of the normal window with the maximised state: a maximised frame comes back maximised and
-    // returns to its old size when restored.
-    const QByteArray placement = saveGeometry();
-    profile.WriteProfileBinary(kSettingsSection, kPlacementEntry, placement.constData(),
-                               static_cast<std::size_t>(placement.size()));
     if (m_pRibbon)
-        profile.WriteProfileInt(kSettingsSection, kRibbonMinimizedEntry, m_pRibbon->IsMinimized() ? 1 : 0);
-    if (m_pStatusBar)
-        profile.WriteProfileInt(kSettingsSection, kStatusBarEntry, m_pStatusBar->isHidden() ? 0 : 1);
-    profile.Flush();
+        disconnect(m_pRibbon, nullptr, this, nullptr);
+    m_pRibbon = bar;
+    m_colorPorts.clear();
+    m_comboPorts.clear();
+    m_fontPorts.clear();
+    delete m_pKeyTips;
+    if (!bar)
+        return;
+    setMenuWidget(bar);
+    connect(bar, &CRibbonBar::commandTriggered, this, &CTextFileViewerMainFrame::ExecuteCommand);
+    bar->SetTheme(m_pLook->ribbon);
+    // The Style menu marks the look on show.
+    for (int id = cmd::AppLookFirst; id <= cmd::AppLookLast; ++id)
+        AddCommandUI(id, bar, [bar, id](const CCmdUI& ui) { bar->SetCommandRadio(id, ui.m_bRadio); });
+    // The key tips that are not part of the labels; Alt alone shows them all.
+    AssignKeyTips(*bar);
+    m_pKeyTips = new CRibbonKeyTipFilter(bar, this);
 }
 
-void CTextFileViewerMainFrame::closeEvent(QCloseEvent* event)
+namespace {
+
+// The port of a ribbon element, made again when the element it wraps has been replaced.
+template <class Element, class Port>
+Port* PortOf(CRibbonBar* ribbon, std::map<int, std::unique_ptr<Port>>& ports, int id)
 {
-    SaveFrameState();
-    QMainWindow::closeEvent(event);
+    auto* element = ribbon ? ribbon->FindByID<Element>(id) : nullptr;
+    if (!element)
+        return nullptr;
+    std::unique_ptr<Port>& port = ports[id];
+    if (!port || port->Element() != element)
+        port = std::make_unique<Port>(element);
+    return port.get();
+}
+
+}  // namespace
+
+IRibbonColorElement* CTextFileViewerMainFrame::FindColorElement(int id)
+{
+    return PortOf<CRibbonColorButton>(m_pRibbon, m_colorPorts, id);
+}
+
+IRibbonComboElement* CTextFileViewerMainFrame::FindComboElement(int id)
+{
+    return PortOf<CRibbonComboBox>(m_pRibbon, m_comboPorts, id);
+}
+
+IRibbonFontElement* CTextFileViewerMainFrame::FindFontElement(int id)
+{
+    return PortOf<CRibbonFontComboBox>(m_pRibbon, m_fontPorts, id);
+}
+
+void CTextFileViewerMainFrame::RepaintRibbon()
+{
+    if (m_pRibbon)
+        m_pRibbon->update();
 }

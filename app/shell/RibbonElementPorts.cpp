@@ -1,8 +1,8 @@
 #include "app/shell/RibbonElementPorts.h"
 
-#include "app/ribbon_content/ColorTables.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
+#include "app/ribbon_content/ColorTables.h"
 #include "view/qt/QtFont.h"
 
 #include <QApplication>

@@ -1,10 +1,7 @@
 #include "app/shell/TextFileViewWidget.h"
 
-#include "app/shell/ChildFrame.h"
 #include "app/bars/FindDialog.h"
-#include "app/shell/MainFrame.h"
-#include "app/shell/TextFileViewerApp.h"
-#include "app/ribbon/RibbonBar.h"
+#include "app/shell/ViewServices.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
@@ -41,9 +38,8 @@ private:
 
 }  // namespace
 
-CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, CTextFileViewerMainFrame* mainFrame,
-                                         CTextFileViewerChildFrame* frame)
-    : QWidget(frame), m_pMainFrame(mainFrame), m_pFrame(frame), m_view(doc, this)
+CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, IViewServices* services, QWidget* frame)
+    : QWidget(frame), m_pServices(services), m_pFrame(frame), m_view(doc, this)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -63,35 +59,34 @@ bool CTextFileViewWidget::Create()
 
 IRibbonColorElement* CTextFileViewWidget::FindColorElement(int id)
 {
-    return m_pMainFrame->FindColorElement(id);
+    return m_pServices->FindColorElement(id);
 }
 
 IRibbonComboElement* CTextFileViewWidget::FindComboElement(int id)
 {
-    return m_pMainFrame->FindComboElement(id);
+    return m_pServices->FindComboElement(id);
 }
 
 IRibbonFontElement* CTextFileViewWidget::FindFontElement(int id)
 {
-    return m_pMainFrame->FindFontElement(id);
+    return m_pServices->FindFontElement(id);
 }
 
 void CTextFileViewWidget::InvalidateRibbon()
 {
-    if (CRibbonBar* ribbon = m_pMainFrame->GetRibbonBar())
-        ribbon->update();
+    m_pServices->RepaintRibbon();
 }
 
 // --- Dialogs -------------------------------------------------------------------------------------------------------
 
 int CTextFileViewWidget::MessageBox(const std::string& text, unsigned type)
 {
-    return m_pMainFrame->MessageBox(this, text, type);
+    return m_pServices->MessageBox(this, text, type);
 }
 
 bool CTextFileViewWidget::ChooseFont(platform::LOGFONTW& font, platform::COLORREF& color)
 {
-    return m_pMainFrame->ChooseFont(this, font, color);
+    return m_pServices->ChooseFont(this, font, color);
 }
 
 IFindDialog* CTextFileViewWidget::CreateFindDialog(const std::u16string& text, bool matchCase)
@@ -122,7 +117,7 @@ void CTextFileViewWidget::EndBusy()
 
 bool CTextFileViewWidget::IsActiveView()
 {
-    return m_pMainFrame->GetActiveChildFrame() == m_pFrame;
+    return m_pServices->IsActiveWindow(m_pFrame);
 }
 
 CFileWnd* CTextFileViewWidget::CreateTextWindow()
@@ -131,7 +126,7 @@ CFileWnd* CTextFileViewWidget::CreateTextWindow()
     m_pTextWindow->setObjectName(QStringLiteral("TextWindow%1").arg(wnd::TextWindow));
     // The text window's own questions (the encoding prompt, the clipboard messages) are the frame's message boxes.
     m_pTextWindow->m_messageBoxHook = [this](const std::string& text, const std::string&, unsigned type) {
-        return m_pMainFrame->MessageBox(m_pTextWindow, text, type);
+        return m_pServices->MessageBox(m_pTextWindow, text, type);
     };
     m_pTextWindow->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pTextWindow, &QWidget::customContextMenuRequested, this, &CTextFileViewWidget::ShowContextMenu);
@@ -149,7 +144,7 @@ void CTextFileViewWidget::DestroyTextWindow()
 
 void CTextFileViewWidget::DestroyFrame()
 {
-    m_pMainFrame->CloseChildFrameLater(m_pFrame);
+    m_pServices->CloseWindowLater(m_pFrame);
 }
 
 void CTextFileViewWidget::FocusTextWindow()
@@ -174,14 +169,14 @@ void CTextFileViewWidget::LockUpdates(bool lock)
 // The text window's context menu: the menu the application keeps under the name "Edit".
 void CTextFileViewWidget::ShowContextMenu(const QPoint& pos)
 {
-    const int menuId = m_pMainFrame->GetApp()->GetContextMenu(LoadStringById(ids::EditMenu));
+    const int menuId = m_pServices->ContextMenu(LoadStringById(ids::EditMenu));
     QMenu menu(this);
     for (const MenuItemText& item : MenuItems(menuId)) {
         QAction* action = menu.addAction(QString::fromUtf8(item.text));
         CCmdUI ui(item.id);
-        m_pMainFrame->UpdateCommandUI(ui);
+        m_pServices->UpdateCommandUI(ui);
         action->setEnabled(ui.m_bEnabled);
-        connect(action, &QAction::triggered, this, [this, id = item.id] { m_pMainFrame->ExecuteCommand(id); });
+        connect(action, &QAction::triggered, this, [this, id = item.id] { m_pServices->ExecuteCommand(id); });
     }
     if (!menu.isEmpty())
         menu.exec(m_pTextWindow->viewport()->mapToGlobal(pos));

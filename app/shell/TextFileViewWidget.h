@@ -1,8 +1,9 @@
 // The Qt home of a view: a widget that owns the CTextFileView, holds its text
 // window (a CFileWndWidget filling it, which takes the focus for it) and
-// stands for the frame around it (IViewHost): ribbon elements from the main
-// frame's ribbon, message boxes captioned with the application's title, the
-// Font dialog, the view's Find dialog, and the child frame it lives in.
+// stands for the frame around it (IViewHost): ribbon elements, message boxes
+// captioned with the application's title, the Font dialog, the view's Find
+// dialog, and the child window it lives in. All it needs of the rest of the
+// program comes through IViewServices.
 #pragma once
 
 #include "view/TextFileView.h"
@@ -12,13 +13,13 @@
 
 class CFileWndWidget;
 class CTextFileDoc;
-class CTextFileViewerChildFrame;
-class CTextFileViewerMainFrame;
+class IViewServices;
 
 class CTextFileViewWidget : public QWidget, public IViewHost {
     Q_OBJECT
 public:
-    CTextFileViewWidget(CTextFileDoc* doc, CTextFileViewerMainFrame* mainFrame, CTextFileViewerChildFrame* frame);
+    // `frame` is the child window it fills and belongs to.
+    CTextFileViewWidget(CTextFileDoc* doc, IViewServices* services, QWidget* frame);
     ~CTextFileViewWidget() override;
 
     // Makes the text window and posts the load; false when the window cannot be made.
@@ -48,8 +49,8 @@ public:
 private:
     void ShowContextMenu(const QPoint& pos);
 
-    CTextFileViewerMainFrame* m_pMainFrame;
-    CTextFileViewerChildFrame* m_pFrame;
+    IViewServices* m_pServices;
+    QWidget* m_pFrame;
     CFileWndWidget* m_pTextWindow = nullptr;
     CTextFileView m_view;  // last: destroyed first, while the rest still stands
 };

@@ -1,9 +1,9 @@
 #include "app/shell/TextFileViewerApp.h"
 
 #include "app/bars/AboutDlg.h"
+#include "app/bars/OpenDialog.h"
 #include "app/shell/ChildFrame.h"
 #include "app/shell/MainFrame.h"
-#include "app/bars/OpenDialog.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "view/BuildDate.h"
@@ -114,12 +114,6 @@ const CTextFileViewerApp::COpenDocument* CTextFileViewerApp::FindOpen(const std:
     return nullptr;
 }
 
-CTextFileDoc* CTextFileViewerApp::FindDocument(const std::string& path) const
-{
-    const COpenDocument* entry = FindOpen(platform::CleanAbsolutePath(path));
-    return entry ? entry->doc.get() : nullptr;
-}
-
 std::string CTextFileViewerApp::DocumentPath(const std::string& path) const
 {
     const std::string absolute = platform::CleanAbsolutePath(path);
@@ -193,8 +187,9 @@ CTextFileViewerChildFrame* CTextFileViewerApp::CreateFrame(CTextFileDoc* doc)
     COpenDocument* entry = Find(doc);
     if (!entry || !m_pMainFrame)
         return nullptr;
-    auto* frame = new CTextFileViewerChildFrame(this, doc, entry->docTemplate, m_pMainFrame);
+    auto* frame = new CTextFileViewerChildFrame(doc, entry->docTemplate, m_pMainFrame);
     entry->frames.push_back(frame);
+    connect(frame, &QObject::destroyed, this, &CTextFileViewerApp::OnFrameDestroyed);
     if (!frame->Create()) {
         delete frame;  // takes itself out of the document's list
         return nullptr;
@@ -217,18 +212,17 @@ void CTextFileViewerApp::CloseDocument(CTextFileDoc* doc)
         std::erase_if(m_documents, [doc](const COpenDocument& e) { return e.doc.get() == doc; });
 }
 
-void CTextFileViewerApp::OnFrameDestroyed(CTextFileViewerChildFrame* frame)
+void CTextFileViewerApp::OnFrameDestroyed(const QObject* frame)
 {
-    COpenDocument* entry = Find(frame->GetDocument());
-    if (!entry)
+    const auto holds = [frame](const COpenDocument& e) { return std::ranges::find(e.frames, frame) != e.frames.end(); };
+    const auto it = std::ranges::find_if(m_documents, holds);
+    if (it == m_documents.end())
         return;
-    std::erase(entry->frames, frame);
-    if (!entry->frames.empty()) {
-        UpdateFrameTitles(*entry);
-        return;
-    }
-    CTextFileDoc* doc = entry->doc.get();
-    std::erase_if(m_documents, [doc](const COpenDocument& e) { return e.doc.get() == doc; });
+    std::erase(it->frames, frame);
+    if (it->frames.empty())
+        m_documents.erase(it);
+    else
+        UpdateFrameTitles(*it);
 }
 
 void CTextFileViewerApp::UpdateFrameTitles(COpenDocument& entry)

@@ -53,9 +53,6 @@ public:
 
     CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
 
-    // The application's look, as the id of its look command; kept here, where every window can read it. The main
-    // frame loads, applies and stores it.
-    int m_nApplicationLook = cmd::AppLookDefault;
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
 
@@ -66,8 +63,6 @@ public:
     // The path a file is known by: the open document's path when it is open already (under any spelling), else
     // the absolute form of `path`.
     std::string DocumentPath(const std::string& path) const;
-    // The open document of a path (any spelling), or null.
-    CTextFileDoc* FindDocument(const std::string& path) const;
     std::vector<CTextFileDoc*> GetDocuments() const;
     const CDocTemplate* GetDocTemplate(const CTextFileDoc* doc) const;
     // The document type a path opens with: by extension, letter case aside; 135 for any other.
@@ -78,8 +73,6 @@ public:
     CTextFileViewerChildFrame* CreateFrame(CTextFileDoc* doc);
     // Closes every window of the document, and with the last one the document.
     void CloseDocument(CTextFileDoc* doc);
-    // Called by a window that is going away (its view is gone already).
-    void OnFrameDestroyed(CTextFileViewerChildFrame* frame);
 
     // The context menu registered under `name` ("Edit": the text window's), or 0.
     int GetContextMenu(const std::string& name) const;
@@ -102,6 +95,9 @@ private:
     };
 
     void PreLoadState();
+    // A window of a document has gone (its view with it): the document's list forgets it, the last takes the
+    // document. Only its address is used: the window is no longer whole.
+    void OnFrameDestroyed(const QObject* frame);
     COpenDocument* Find(const CTextFileDoc* doc);
     const COpenDocument* FindOpen(const std::string& absolutePath) const;
     void AddToRecentFileList(const std::string& path);

@@ -1,9 +1,9 @@
 // ostrel-viewer [OPTION]... [FILE]...: opens each file named on the command line.
 #include "app/shell/CommandLine.h"
 #include "app/shell/HighDpi.h"
-#include "res/ImageStrip.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/TextFileViewerApp.h"
+#include "res/ImageStrip.h"
 
 #include <QApplication>
 #include <QPixmap>

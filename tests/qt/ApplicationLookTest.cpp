@@ -67,7 +67,7 @@ private slots:
         QCOMPARE(s.Frame()->GetLook().name, look);
         QCOMPARE(s.Frame()->GetRibbonBar()->GetTheme().tabRowBottom, s.Frame()->GetLook().ribbon.tabRowBottom);
         QCOMPARE(s.Frame()->GetTabArea()->Theme().rowBackground, s.Frame()->GetLook().tabs.rowBackground);
-        QCOMPARE(s.app->m_nApplicationLook, stored ? stored : cmd::AppLookOffice2007Silver);
+        QCOMPARE(s.Frame()->GetApplicationLook(), stored ? stored : cmd::AppLookOffice2007Silver);
         QCOMPARE(Settings().value(kLookKey).toInt(), stored ? stored : cmd::AppLookOffice2007Silver);
         QCOMPARE(Marked(s.Frame()->GetRibbonBar()), marked);
     }

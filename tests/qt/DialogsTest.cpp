@@ -1,8 +1,8 @@
 // The About box, the Open dialog with its encoding list, the Find dialog and the Font dialog.
 #include "app/bars/AboutDlg.h"
 #include "app/bars/FindDialog.h"
-#include "app/shell/FontDialog.h"
 #include "app/bars/OpenDialog.h"
+#include "app/shell/FontDialog.h"
 #include "view/StringTable.h"
 
 #include <QCheckBox>

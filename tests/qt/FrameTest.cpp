@@ -108,6 +108,7 @@ private slots:
         QVERIFY(s.Frame()->GetHelpPage() && s.Frame()->GetHelpPage()->isVisible());
         const QString help = s.Frame()->GetHelpPage()->findChild<QTextBrowser*>()->toPlainText();
         QVERIFY(help.contains("Ctrl+Shift+F") && help.contains(StringTitle(cmd::EditCopy).c_str()));
+        QVERIFY(help.contains("Ctrl+Shift+Tab, Ctrl+Shift+F6") && !help.contains("Backtab"));
         s.Frame()->GetHelpPage()->close();
         QVERIFY(s.Frame()->ExecuteCommand(cmd::ContextHelp));
         QVERIFY(QWhatsThis::inWhatsThisMode());

@@ -4,13 +4,13 @@
 // restyling ribbon, tab rows, status bar and caption bar at once while the
 // text window keeps its own colours.
 #include "app/bars/CaptionBar.h"
-#include "app/shell/Looks.h"
-#include "app/ribbon_content/RibbonContent.h"
 #include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonCategory.h"
 #include "app/ribbon/RibbonPaint.h"
 #include "app/ribbon/RibbonPanel.h"
+#include "app/ribbon_content/RibbonContent.h"
+#include "app/shell/Looks.h"
 #include "file/TextFileDoc.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"

@@ -4,10 +4,10 @@
 // view reaching a real ribbon through its host.
 #include "ShellTestUtil.h"
 
-#include "app/shell/CommandLine.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
+#include "app/shell/CommandLine.h"
 #include "file/TextFileDoc.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"

@@ -9,7 +9,6 @@
 // tooltip, collapsed (a narrow window with a collapsed panel open), minimized,
 // minimized-popup, keytips. --shot saves the screen after a moment and quits
 // (use under Xvfb).
-#include "app/ribbon_content/RibbonContent.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"
@@ -20,6 +19,7 @@
 #include "app/ribbon/RibbonKeyTipFilter.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/ribbon/RibbonPanel.h"
+#include "app/ribbon_content/RibbonContent.h"
 
 #include <QApplication>
 #include <QComboBox>

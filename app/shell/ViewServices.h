@@ -1,0 +1,44 @@
+// What a view's Qt home needs of the window around it, and no more: the
+// ribbon's elements, the program's dialogs, the command router with its
+// update pass, the context menus and which window is active. The main frame
+// provides it; the view widget never sees the frame, the application or the
+// other windows, so it can change without them and they without it.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <string>
+
+struct CCmdUI;
+class IRibbonColorElement;
+class IRibbonComboElement;
+class IRibbonFontElement;
+class QWidget;
+
+class IViewServices {
+public:
+    // The ribbon's elements by command id; null when the ribbon has none.
+    virtual IRibbonColorElement* FindColorElement(int id) = 0;
+    virtual IRibbonComboElement* FindComboElement(int id) = 0;
+    virtual IRibbonFontElement* FindFontElement(int id) = 0;
+    // The ribbon repaints with what its elements were given.
+    virtual void RepaintRibbon() = 0;
+
+    // A message box captioned with the application's title, owned by `parent`; returns a platform::kId... value.
+    virtual int MessageBox(QWidget* parent, const std::string& text, unsigned type) = 0;
+    virtual bool ChooseFont(QWidget* parent, platform::LOGFONTW& font, platform::COLORREF& color) = 0;
+
+    // A user's command through the router, and its state as the update pass sees it.
+    virtual bool ExecuteCommand(int id) = 0;
+    virtual void UpdateCommandUI(CCmdUI& ui) = 0;
+    // The context menu registered under `name` ("Edit": the text window's), or 0.
+    virtual int ContextMenu(const std::string& name) const = 0;
+
+    // Whether `window` (a child window) is the active one.
+    virtual bool IsActiveWindow(const QWidget* window) const = 0;
+    // Closes the child window once the current event has been handled (a view may ask from inside its handler).
+    virtual void CloseWindowLater(QWidget* window) = 0;
+
+protected:
+    ~IViewServices() = default;
+};
