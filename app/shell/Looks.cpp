@@ -288,7 +288,7 @@ CLook aquaLook()
 
 // --- Simpler looks of our own, reachable through a stored value.
 
-// Grey 3D controls of classic desktops: flat grey bars, navy selection.
+// Grey 3D controls of the desktops of the late nineties: flat grey bars, navy selection.
 CLook classicLook()
 {
     CLook look = newLook(cmd::AppLookWin2000, QStringLiteral("classic"), QStringLiteral("Windows"));
@@ -307,7 +307,7 @@ CLook classicLook()
                                 .link{0x00, 0x33, 0xcc},
                                 .disabledText = dim});
     CRibbonTheme& r = look.ribbon;
-    // The tab row in the navy of a classic active title bar.
+    // The tab row in the navy of an active title bar of those desktops.
     r.tabRowTop = r.tabRowBottom = QColor(0x0a, 0x24, 0x6a);
     r.tabText = QColor(0xff, 0xff, 0xff);
     r.tabHover = QColor(0x1c, 0x3a, 0x8a);

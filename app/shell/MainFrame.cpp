@@ -116,11 +116,10 @@ CTextFileViewerMainFrame::~CTextFileViewerMainFrame()
 
 bool CTextFileViewerMainFrame::OnCreate()
 {
-    // 1. The frame itself, with the area of the child windows in the middle.
-    // 2. The colour lists of the pickers come with the ribbon.
-    // 3. The application look, stored again; the parts made below take it as they come.
+    // The look first (stored again), so that every part made below takes it as it comes; the colour lists of
+    // the pickers come with the ribbon.
     ApplyApplicationLook(m_nApplicationLook);
-    // 4. Tabbed groups of child windows: note-book tabs, the close button on the active tab only, no icons,
+    // Tabbed groups of child windows in the middle: note-book tabs, the close button on the active tab only, no icons,
     //    automatic tab colours and a list button at the right end of each row, which the area provides.
     m_pTabArea = new CTabGroupArea(this);
     m_pTabArea->SetTheme(m_pLook->tabs);
@@ -130,18 +129,17 @@ bool CTextFileViewerMainFrame::OnCreate()
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             CloseChildFrame(frame);
     });
-    // 5.-6. The ribbon and its content, with the keys of the accelerator table; 11. its key tips (SetRibbonBar).
-    // 7. The status bar, and the caption bar's place under the ribbon.
+    // The ribbon and its content with the keys of the accelerator table (key tips come with SetRibbonBar), the
+    // status bar, and the caption bar's place under the ribbon.
     CreateRibbon();
     AddAccelerators();
     CreateStatusBar();
     CreateCaptionBar();
-    // 8.-9. Docking modes: the frame has no docking panes.
-    // 10. The windows dialog answers command 131 (ShowWindowsDialog); with it the keys and buttons that move
-    //     between the windows.
+    // The frame has no docking panes. The windows dialog answers command 131 (ShowWindowsDialog); with it come
+    // the keys and mouse buttons that move between the windows.
     AddWindowKeys();
     new CBackForwardFilter(this);
-    // 12. The welcome message, once per user; then the size and place the frame had when it was last closed.
+    // The welcome message, once per user; then the size and place the frame had when it was last closed.
     ShowWelcomeOnce();
     RestoreFrameState();
 

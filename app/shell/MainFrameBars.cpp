@@ -26,7 +26,7 @@ constexpr const char* kShownWelcomeEntry = "Shown Welcome";
 
 }  // namespace
 
-// Step 7: the status bar, its clicks as commands and its panes fed by the update pass.
+// The status bar, its clicks as commands and its panes fed by the update pass.
 void CTextFileViewerMainFrame::CreateStatusBar()
 {
     m_pStatusBar = new CStatusBar(this);
@@ -58,7 +58,7 @@ void CTextFileViewerMainFrame::CreateCaptionBar()
     m_pCaptionBars = new CCaptionBarController(this, column, 0);
 }
 
-// Step 12: the welcome message at a user's first start.
+// The welcome message at a user's first start.
 void CTextFileViewerMainFrame::ShowWelcomeOnce()
 {
     if (GetCurrentProfile().GetProfileInt(kCaptionSection, kShownWelcomeEntry, 0) != 0)

@@ -5,14 +5,14 @@
 // Each shortcut issues its command through the router, so a key does what the
 // ribbon element of the same command does, and is inert while nobody handles
 // the command. Enter is deliberately not bound: a frame-wide Return would take
-// the key from the find box, and the classic table's Enter command had no
-// handler. Ctrl+C and Ctrl+Insert yield to a focused editor (the find box, the
+// the key from the find box, and nothing in the program has a use for it.
+// Ctrl+C and Ctrl+Insert yield to a focused editor (the find box, the
 // font name box): Qt offers such a widget the key first (ShortcutOverride),
 // and it copies its own selection; everywhere else the key copies the screen,
 // and that is the only path that does.
 //
-// F1 shows a short page of the keys and commands (the classic program had no
-// help text of its own); Shift+F1 is Qt's What's This mode.
+// F1 shows a short page of the keys and commands, so that a user needs no
+// manual to find them; Shift+F1 is Qt's What's This mode.
 #include "app/shell/MainFrame.h"
 
 #include "app/shell/ChildFrame.h"

@@ -27,8 +27,8 @@ CTextFileViewerApp::~CTextFileViewerApp()
 
 bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std::ostream& errors, bool show)
 {
-    // The settings store, under the organisation and application names (the classic registry key), and the
-    // screen resolution that point sizes are converted with.
+    // The settings store, under the organisation and application names that name its file, and the screen
+    // resolution that point sizes are converted with.
     m_pProfile = std::make_unique<CQtProfile>();
     SetCurrentProfile(m_pProfile.get());
     FollowScreenDpi();

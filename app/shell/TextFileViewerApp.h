@@ -10,8 +10,8 @@
 // when that path is a document's path, or when it names the same file (same
 // device and inode) under another spelling: its window is then activated and
 // the open document's path is the one used. Paths compare exactly: POSIX
-// file names are case-sensitive, so comparing them without regard to case, as
-// the classic program did, would take two distinct files for one.
+// file names are case-sensitive, so comparing them without regard to case
+// would take two distinct files for one.
 #pragma once
 
 #include "app/shell/DocTemplate.h"
@@ -43,7 +43,7 @@ public:
     CTextFileViewerApp();
     ~CTextFileViewerApp() override;
 
-    // Start-up, in the classic order. Opens `files` (command-line paths, as bytes): with one, a file that cannot
+    // Start-up: settings, database, frame, then the files. Opens `files` (command-line paths, as bytes): with one, a file that cannot
     // be opened fails the start; with several, each such file is skipped, and the start fails when none opened.
     // Every file that cannot be opened gets one line on `errors`. The main window is shown when the start succeeds
     // and `show` is set. False: the caller ends the process (the main window, if made, is gone by then).
