@@ -258,7 +258,7 @@ void CQtFilePainter::TextOutNarrow(int x, int yBottom, const WRect& opaque, cons
     m_buffer.resize(length);
     for (std::size_t i = 0; i < length; ++i)
         m_buffer[i] = platform::Win1252ToUnicode(text[i]);
-    DrawRun(x, yBottom, opaque, m_buffer.data(), length, textColor, backColor);
+    DrawRun(x, yBottom, opaque, m_buffer.data(), length, textColor, backColor, false);
 }
 
 void CQtFilePainter::TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
