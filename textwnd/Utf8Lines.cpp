@@ -44,6 +44,16 @@ inline void Consume(Cursor& cur, const Item& it)
     cur.based = cur.based || it.cells > 0;
 }
 
+// Bits set in a 16-bit mask, without a library call where the processor has
+// no population count instruction of its own.
+inline int Bits16(unsigned x)
+{
+    x = x - ((x >> 1) & 0x5555);
+    x = (x & 0x3333) + ((x >> 2) & 0x3333);
+    x = (x + (x >> 4)) & 0x0F0F;
+    return static_cast<int>((x + (x >> 8)) & 0x1F);
+}
+
 // Moves over the 16 bytes at p (15 when the last is a lead) when they hold
 // nothing but ASCII other than the tab and well-formed two-byte characters
 // of one cell each: what Latin, Greek and Cyrillic text is made of. Leaves
@@ -75,11 +85,24 @@ inline bool SkipBlock(const std::uint8_t* p, Cursor& cur, const bool* oneCellLea
     // Each lead followed by one continuation, and no continuation alone.
     if (cont != ((lead << 1) & ((1u << len) - 1)))
         return false;
+    // Latin (C2..CB), Greek and Cyrillic (CE..D1) leads are checked at once,
+    // when the tables say that all their characters take one cell.
+    static const bool kRangesOneCell = [oneCellLeads] {
+        for (int b = 0xC2; b <= 0xD1; ++b)
+            if ((b < 0xCC || b > 0xCD) && !oneCellLeads[b])
+                return false;
+        return true;
+    }();
+    if (kRangesOneCell) {
+        const __m128i low = _mm_cmplt_epi8(x, _mm_set1_epi8(-52));  // up to 0xCB
+        const __m128i mid = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(-51)), _mm_cmplt_epi8(x, _mm_set1_epi8(-46)));
+        lead &= ~static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, mid)));
+    }
     for (unsigned m = lead; m; m &= m - 1)
         if (!oneCellLeads[p[__builtin_ctz(m)]])
             return false;
     cur.q += len;
-    cur.n += len - __builtin_popcount(cont);
+    cur.n += len - Bits16(cont);
     cur.based = true;
     return true;
 #else
@@ -184,15 +207,18 @@ struct Recorder {
     }
 };
 
-void Walk(const std::uint8_t* v, TextPos contentEnd, Cursor& cur, TextPos until, Store* store, Marks* marks,
+void Walk(const std::uint8_t* v, TextPos contentEnd, Cursor& at, TextPos until, Store* store, Marks* marks,
           Recorder* rec)
 {
     const bool* oneCell = utf8text::OneCellLeads();
+    Cursor cur = at;  // kept in registers
     for (;;) {
         if (marks)
             marks->Record(cur);
-        if (cur.q >= until || (store && store->done))
+        if (cur.q >= until || (store && store->done)) {
+            at = cur;
             return;
+        }
         if (until - cur.q >= 16 && (!marks || marks->next >= cur.q + 16) && (!store || cur.n + 16 <= store->first) &&
             SkipBlock(v + cur.q, cur, oneCell)) {
             if (rec)

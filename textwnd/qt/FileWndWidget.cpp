@@ -357,7 +357,7 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
         }
         const quint32 glyph = g < glyphCount ? m_glyphs[g] : 0;
         ++g;
-        const int width = cells ? std::max(utf8text::Cells(cp), 1) : static_cast<int>(units);
+        const int width = cells ? std::max(utf8text::Cells(cp), 1) : 1;  // cells a fallback glyph may fill
         const int cellX = x + static_cast<int>(cells ? col : i) * cw;
         // The marks that follow it are drawn with it.
         std::size_t end = i + units;
