@@ -22,7 +22,8 @@ enum class CodePage : std::uint8_t { Windows1252, Utf8 };
 CodePage CodePageOfCharset(std::string_view charset);
 // The code page of the user's locale: the character set of LC_CTYPE as the
 // environment sets it (setlocale(LC_CTYPE, "") and nl_langinfo(CODESET));
-// the process's own LC_CTYPE is left as it was.
+// the process's own LC_CTYPE is left as it was. Call it at start, before
+// other threads run: the locale belongs to the whole process.
 CodePage LocaleCodePage();
 
 // The process-wide choice; Windows-1252 until the shell sets it, so that a
