@@ -8,6 +8,8 @@
 #include "textwnd/Utf8Text.h"
 #include "view/StatusIndicators.h"
 
+#include <clocale>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -112,6 +114,17 @@ TEST(Utf8Text, CodePageOfTheLocaleAndItsNames)
                                       {"ISO-8859-15", CodePage::Windows1252},
                                       {"", CodePage::Windows1252}})
         EXPECT_EQ(platform::CodePageOfCharset(charset), cp) << charset;
+    // The environment's locale, not the process's, which stays as it was.
+    const std::string before = std::setlocale(LC_CTYPE, nullptr);
+    const char* saved = std::getenv("LC_ALL");
+    const std::string savedValue = saved ? saved : "";
+    for (const auto& [locale, cp] : {std::pair{"C.UTF-8", CodePage::Utf8}, {"C", CodePage::Windows1252}}) {
+        ::setenv("LC_ALL", locale, 1);
+        EXPECT_EQ(platform::LocaleCodePage(), cp) << locale;
+    }
+    saved ? ::setenv("LC_ALL", savedValue.c_str(), 1) : ::unsetenv("LC_ALL");
+    EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
+
     CodePage cp = CodePage::Windows1252;
     EXPECT_TRUE(platform::ParseCodePageKey("UTF-8", cp));
     EXPECT_EQ(cp, CodePage::Utf8);
