@@ -208,6 +208,14 @@ TEST(Utf8Rows, DecodedCutAndHighlighted)
         EXPECT_EQ(w.Row(0), c.row);
         EXPECT_EQ(w.wnd.GetLongestLine(), c.longest);
     }
+    // A sideways scroll repaints the window rather than moving its image,
+    // which would keep the half of a character that the new edge cuts.
+    Utf8Window w("ab\xE6\x97\xA5" + std::string(40, 'c') + "\n", 2, 12);
+    w.port.Paint(w.wnd, true);
+    w.wnd.OnKeyDown(kVkRight);
+    EXPECT_EQ(w.port.m_scrolls, 0);
+    w.port.Paint(w.wnd);
+    EXPECT_EQ(w.port.RowText(0), U" " + std::u32string(11, U'c'));
 }
 
 namespace {
