@@ -2,20 +2,26 @@
 // through the recording painter (the core's own work, no pixels):
 //   1. one full screen painted onto a QImage (QPainter) vs the recorder;
 //   2. 1000 line-downs from the top of a file of 200-byte lines, and of a file
-//      whose lines are 1 MiB long: the window's steps alone (headless), then
+//      whose lines are 1 MiB long (also under UTF-8, where a long line keeps
+//      column checkpoints): the window's steps alone (headless), then
 //      each step followed by the paint of the uncovered strip through the Qt
 //      widget's event loop (scroll of the backing store + paint + flush);
-//   3. one line of 300 MiB (ANSI) and one of 1 GiB (UTF-16, 512 Mi units),
-//      with a tab every 100 characters: a full repaint at the horizontal
-//      offsets 0, the middle and the end, the heap it takes, and a Right
-//      press near the end (sideways scroll + strip paint through Qt). Goals:
-//      for the 300 MiB line under 100 ms per repaint at any offset and for the
-//      press; for both no more heap than a screenful.
+//   3. one line of 300 MiB (ANSI), the same length of Latin text in UTF-8
+//      with one letter in ten a two-byte letter, and one of 1 GiB (UTF-16,
+//      512 Mi units), with a tab every 100 characters: a full repaint at the
+//      horizontal offsets 0, the middle and the end, the heap it takes, and a
+//      Right press near the end (sideways scroll + strip paint through Qt).
+//      Goals: for the 300 MiB lines under 100 ms per repaint at any offset
+//      and for the press; for all no more heap than a screenful. The UTF-8
+//      line's first repaint, which measures it whole, is shown beside.
 //      Baselines of the same run: the full screen of 200-byte lines of 1.,
 //      and one memchr over the whole line (what reading it must cost).
+//   4. a full screen of Latin text with accents, in Windows-1252 under that
+//      code page and in UTF-8 under UTF-8: goal at most 1.3 times the time.
 //
 // usage: paint_bench_qt [DIR]   (files are made once in DIR, default /tmp/ostrel-bench)
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+#include "platform/Win1252.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "tools/headless/HeadlessWindow.h"
 
@@ -144,10 +150,14 @@ std::size_t HeapPeak(F&& f)
     return g_heapPeak.load() - before;
 }
 
+enum class LineKind { Ansi, Utf8, Utf16 };
+
 // One line of `units` code units (UTF-16 LE with its mark when wide), no
-// break: words of a log with a tab every 100 characters. Made once.
-bool MakeLongLine(const std::string& path, std::uint64_t units, bool wide)
+// break: words of a log with a tab every 100 characters. In UTF-8 the same
+// number of bytes, every tenth letter a two-byte letter. Made once.
+bool MakeLongLine(const std::string& path, std::uint64_t units, LineKind kind)
 {
+    const bool wide = kind == LineKind::Utf16;
     const std::uint64_t size = (wide ? 2 : 0) + units * (wide ? 2 : 1);
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) == size)
@@ -164,6 +174,11 @@ bool MakeLongLine(const std::string& path, std::uint64_t units, bool wide)
         for (std::uint64_t k = 0; k < n; ++k) {
             const std::uint64_t i = done + k;
             text[k] = i % 100 == 99 ? '\t' : i % 8 == 7 ? ' ' : static_cast<char>('a' + i / 8 % 26);
+            // é (C3 A9) in place of two letters: one letter in ten is two bytes.
+            if (kind == LineKind::Utf8 && i % 12 == 5 && k + 1 < n && i % 100 < 98 && i % 8 < 6) {
+                text[k] = '\xC3';
+                text[++k] = '\xA9';
+            }
         }
         if (wide) {
             bytes.assign(2 * n, '\0');
@@ -180,9 +195,10 @@ bool MakeLongLine(const std::string& path, std::uint64_t units, bool wide)
 
 struct QtWindow {
     CFileWndWidget widget;
-    explicit QtWindow(CMemoryMappedFile& file)
+    explicit QtWindow(CMemoryMappedFile& file, platform::CodePage codePage = platform::CodePage::Windows1252)
     {
         widget.FileWnd().SetWatchFile(false);
+        widget.FileWnd().SetCodePage(codePage);
         widget.FileWnd().SetLogFont(DisplayFont());
         widget.FileWnd().SetFontColor(Rgb(255, 255, 255));
         widget.FileWnd().SetPageColor(Rgb(0, 0, 0));
@@ -199,9 +215,12 @@ struct QtWindow {
 struct HeadlessWindow {
     headless::HeadlessPort port;
     CFileWnd wnd{&port};
-    HeadlessWindow(CMemoryMappedFile& file, int rows, int cols) : port(rows, cols)
+    HeadlessWindow(CMemoryMappedFile& file, int rows, int cols,
+                   platform::CodePage codePage = platform::CodePage::Windows1252)
+        : port(rows, cols)
     {
         wnd.SetWatchFile(false);
+        wnd.SetCodePage(codePage);
         wnd.LoadFile(&file, EncodingAuto);
     }
 };
@@ -245,16 +264,16 @@ double PaintFullScreen(CMemoryMappedFile& file)
     return qtMs;
 }
 
-void LineDowns(CMemoryMappedFile& file, const char* what)
+void LineDowns(CMemoryMappedFile& file, const char* what, platform::CodePage codePage = platform::CodePage::Windows1252)
 {
-    QtWindow qt(file);
+    QtWindow qt(file, codePage);
     CFileWnd& w = qt.Wnd();
     const QSize client = qt.widget.viewport()->size();
     const int rows = client.height() / w.GetLineHeight();
     const int cols = client.width() / w.GetCharWidth();
 
     // The window's steps alone: scan to the next line, move the image.
-    HeadlessWindow hw(file, rows, cols);
+    HeadlessWindow hw(file, rows, cols, codePage);
     hw.wnd.OnKeyDown(kVkHome);
     auto t0 = Clock::now();
     int moved = 0;
@@ -294,9 +313,10 @@ void LineDowns(CMemoryMappedFile& file, const char* what)
 }
 
 // goalMs: the most a repaint may take, or 0 when only the heap has a goal.
-void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double goalMs)
+void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double goalMs,
+              platform::CodePage codePage = platform::CodePage::Windows1252)
 {
-    QtWindow qt(file);
+    QtWindow qt(file, codePage);
     CFileWnd& w = qt.Wnd();
     const QSize client = qt.widget.viewport()->size();
     QImage image(client, QImage::Format_ARGB32_Premultiplied);
@@ -308,9 +328,20 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
     };
     paint();  // meets the whole line: the horizontal range is known after it
     const std::int64_t columns = w.GetColumns();
+    // The first paint of a window that has never read the line (the Qt
+    // window above painted already as it was shown).
+    double firstMs = 0;
+    {
+        HeadlessWindow hw(file, client.height() / w.GetLineHeight(), static_cast<int>(columns), codePage);
+        const auto t0 = Clock::now();
+        hw.port.Paint(hw.wnd, true);
+        firstMs = Ms(Clock::now() - t0);
+    }
     const std::int64_t end = w.GetLongestLine() - columns;
+    // Narrow text under Windows-1252 is stored a byte a column, anything else as UTF-16.
     const std::size_t screenful = static_cast<std::size_t>(client.height() / w.GetLineHeight() + 2) *
-                                  static_cast<std::size_t>(columns + 2) * (w.GetEncoding() == EncodingAnsi ? 1 : 2);
+                                  static_cast<std::size_t>(columns + 2) *
+                                  (w.GetEncoding() == EncodingAnsi && !w.DecodesUtf8() ? 1 : 2);
 
     const std::uint8_t* v = file.View();
     const std::size_t size = static_cast<std::size_t>(file.Size());
@@ -323,6 +354,7 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
     std::printf("%s, %lld columns (window %lld x %d):\n", what, static_cast<long long>(w.GetLongestLine()),
                 static_cast<long long>(columns), client.height() / w.GetLineHeight());
     std::printf("  one memchr over the line       %9.2f ms\n", scanMs);
+    std::printf("  first paint, headless          %9.2f ms  (measures the line)\n", firstMs);
     std::printf("  %-30s %9s %9s %9s %12s\n", "full repaint (QPainter)", "ms", "/screen", "/memchr", "heap bytes");
     double worstMs = 0;
     std::size_t worstHeap = 0;
@@ -362,6 +394,76 @@ void LongLine(CMemoryMappedFile& file, const char* what, double screenMs, double
                 worstHeap <= screenful ? "met" : "MISSED");
 }
 
+// Latin text with accents, the same characters in Windows-1252 and in UTF-8,
+// in lines of about 200 characters. Made once.
+bool MakeLatinFiles(const std::string& ansiPath, const std::string& utf8Path, int lines)
+{
+    static const char* const kWords[] = {"M\u00FCller",    "caf\u00E9",        "Stra\u00DFe",   "\u00C4rger",
+                                         "na\u00EFve",     "\u00E9l\u00E8ve",  "gar\u00E7on",   "se\u00F1or",
+                                         "K\u00F8benhavn", "r\u00E9sum\u00E9", "log",           "request",
+                                         "status=200",     "f\u00FCr",         "d\u00E9j\u00E0"};
+    std::string ansi, utf8;
+    for (int i = 0; i < lines; ++i) {
+        std::u16string line = u"2024-03-01 12:00:00 INFO ";
+        for (int k = 0; line.size() < 200; ++k) {
+            const std::string word = kWords[(i * 7 + k * 3) % std::size(kWords)];
+            line += platform::Utf8ToUtf16(word) + u" ";
+        }
+        ansi += platform::Utf16ToWin1252(line) + "\n";
+        utf8 += platform::Utf16ToUtf8(line) + "\n";
+    }
+    for (const auto& [path, bytes] : {std::pair{ansiPath, ansi}, {utf8Path, utf8}}) {
+        const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+        if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) || ::close(fd) != 0)
+            return false;
+    }
+    return true;
+}
+
+// A full screen of the same Latin text in both code pages, through Qt and through the recorder.
+void LatinScreens(const std::string& dir)
+{
+    const std::string ansiPath = dir + "/latin-1252.log", utf8Path = dir + "/latin-utf8.log";
+    CMemoryMappedFile ansi, utf8;
+    if (!MakeLatinFiles(ansiPath, utf8Path, 2000) || !ansi.Open(ansiPath.c_str(), false) ||
+        !utf8.Open(utf8Path.c_str(), false)) {
+        std::fprintf(stderr, "paint_bench_qt: cannot write the Latin files in %s\n", dir.c_str());
+        return;
+    }
+    struct Result {
+        double qtMs, recMs;
+    };
+    auto measure = [](CMemoryMappedFile& file, platform::CodePage codePage) {
+        QtWindow qt(file, codePage);
+        CFileWnd& w = qt.Wnd();
+        w.OnKeyDown(kVkHome);
+        const QSize client = qt.widget.viewport()->size();
+        QImage image(client, QImage::Format_ARGB32_Premultiplied);
+        CQtFontCache fonts;
+        auto paint = [&] {
+            QPainter p(&image);
+            CQtFilePainter painter(p, QRegion(image.rect()), fonts, w.GetCharWidth(), &image);
+            w.OnPaint(painter);
+        };
+        paint();
+        HeadlessWindow hw(file, client.height() / w.GetLineHeight(), client.width() / w.GetCharWidth(), codePage);
+        hw.wnd.OnKeyDown(kVkHome);
+        hw.port.Paint(hw.wnd, true);
+        return Result{BestMs(5, 40, paint), BestMs(5, 40, [&] { hw.port.Paint(hw.wnd, true); })};
+    };
+    // Alternated, so that neither gets a warmer machine.
+    Result a = measure(ansi, platform::CodePage::Windows1252), u = measure(utf8, platform::CodePage::Utf8);
+    const Result a2 = measure(ansi, platform::CodePage::Windows1252), u2 = measure(utf8, platform::CodePage::Utf8);
+    a = {std::min(a.qtMs, a2.qtMs), std::min(a.recMs, a2.recMs)};
+    u = {std::min(u.qtMs, u2.qtMs), std::min(u.recMs, u2.recMs)};
+    std::printf("full screen of Latin text with accents, 200-character lines:\n");
+    std::printf("  %-34s %9s %9s\n", "", "QPainter", "recorder");
+    std::printf("  %-34s %9.3f %9.3f ms\n", "Windows-1252 under Windows-1252", a.qtMs, a.recMs);
+    std::printf("  %-34s %9.3f %9.3f ms\n", "UTF-8 under UTF-8", u.qtMs, u.recMs);
+    std::printf("  %-34s %9.2f %9.2f\n", "ratio UTF-8 / Windows-1252", u.qtMs / a.qtMs, u.recMs / a.recMs);
+    std::printf("  goal: UTF-8 at most 1.3 x Windows-1252 (QPainter): %s\n", u.qtMs <= 1.3 * a.qtMs ? "met" : "MISSED");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -391,11 +493,18 @@ int main(int argc, char** argv)
     std::printf("\n");
     LineDowns(longFile, "1 MiB lines");
     std::printf("\n");
+    LineDowns(longFile, "1 MiB lines, under UTF-8", platform::CodePage::Utf8);
+    std::printf("\n");
+
+    LatinScreens(dir);
+    std::printf("\n");
 
     const std::string narrowLine = dir + "/line300m.log";
+    const std::string utf8Line = dir + "/line300m-utf8.log";
     const std::string wideLine = dir + "/line1g-utf16.log";
-    if (!MakeLongLine(narrowLine, std::uint64_t(300) << 20, false) ||
-        !MakeLongLine(wideLine, std::uint64_t(512) << 20, true)) {
+    if (!MakeLongLine(narrowLine, std::uint64_t(300) << 20, LineKind::Ansi) ||
+        !MakeLongLine(utf8Line, std::uint64_t(300) << 20, LineKind::Utf8) ||
+        !MakeLongLine(wideLine, std::uint64_t(512) << 20, LineKind::Utf16)) {
         std::fprintf(stderr, "paint_bench_qt: cannot write the long-line files in %s\n", dir.c_str());
         return 1;
     }
@@ -403,16 +512,19 @@ int main(int argc, char** argv)
         const std::string& path;
         const char* what;
         double goalMs;
+        platform::CodePage codePage;
     };
-    const LongLineCase longLineCases[] = {{narrowLine, "one 300 MiB line, ANSI", 100},
-                                          {wideLine, "one 1 GiB line, UTF-16 LE", 0}};
+    const LongLineCase longLineCases[] = {
+        {narrowLine, "one 300 MiB line, ANSI", 100, platform::CodePage::Windows1252},
+        {utf8Line, "one 300 MiB line, UTF-8 (one letter in ten of two bytes)", 100, platform::CodePage::Utf8},
+        {wideLine, "one 1 GiB line, UTF-16 LE", 0, platform::CodePage::Windows1252}};
     for (const LongLineCase& line : longLineCases) {
         CMemoryMappedFile file;
         if (!file.Open(line.path.c_str(), false)) {
             std::fprintf(stderr, "paint_bench_qt: cannot map %s\n", line.path.c_str());
             return 1;
         }
-        LongLine(file, line.what, screenMs, line.goalMs);
+        LongLine(file, line.what, screenMs, line.goalMs, line.codePage);
         std::printf("\n");
     }
     return 0;

@@ -10,11 +10,17 @@
 //     case-sensitive and ignoring case, ANSI and UTF-16 LE;
 //   - FindPrevious from the end for a text that occurs once, near the start;
 //   - a plain memchr pass over the same bytes (the memory-speed baseline);
-//   - grep -F / grep -F -i (LC_ALL=C), rg -F / rg -F -i, tac | grep -m1 -F.
+//   - grep -F / grep -F -i (LC_ALL=C), rg -F / rg -F -i, tac | grep -m1 -F;
+//   - narrow text under the UTF-8 code page, on a UTF-8 log of the same size
+//     with names and words outside ASCII: FindFirst ignoring case for an
+//     ASCII text and for German, Greek and Cyrillic texts of the same length
+//     in bytes (goal: at most 2 times the ASCII one), and the ASCII text
+//     under Windows-1252 on the same file (goal: the same speed).
 // Every figure is the best of several runs. Our searches run on a freshly
 // mapped file each time (as a process like rg would), so page-table set-up
 // is included; the figure on an already touched mapping is shown beside it.
 #include "file/MemoryMappedFile.h"
+#include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
 #include "textwnd/SearchKernels.h"
 #include "tools/headless/FileWndTestAccess.h"
@@ -40,6 +46,17 @@ namespace {
 const char kForwardNeedle[] = "checksum mismatch in segment 9173";
 const char16_t kForwardNeedleUpper[] = u"CHECKSUM MISMATCH IN SEGMENT 9173";
 const char kBackwardNeedle[] = "cold start marker 5521 reached";
+// Texts outside ASCII of the same 33 bytes as kForwardNeedle, in the UTF-8
+// log only, and as a user types them to find them ignoring case.
+const char* const kUtf8Needles[] = {
+    "pr\u00FCfsumme ung\u00FCltig im segment 9",
+    "\u03C3\u03C6\u03AC\u03BB\u03BC\u03B1 \u03B5\u03BB\u03AD\u03B3\u03C7\u03BF\u03C5 91734",
+    "\u043E\u0448\u0438\u0431\u043A\u0430 \u0441\u0432\u0435\u0440\u043A\u0438 9173456"};
+const char* const kUtf8NeedlesUpper[] = {
+    "PR\u00DCFSUMME UNG\u00DCLTIG IM SEGMENT 9",
+    "\u03A3\u03A6\u0386\u039B\u039C\u0391 \u0395\u039B\u0388\u0393\u03A7\u039F\u03A5 91734",
+    "\u041E\u0428\u0418\u0411\u041A\u0410 \u0421\u0412\u0415\u0420\u041A\u0418 9173456"};
+const char* const kUtf8NeedleNames[] = {"German", "Greek", "Cyrillic"};
 
 // A window without a screen: 40 rows of 120 columns.
 class BenchPort : public IFileWndPort {
@@ -107,10 +124,20 @@ struct Rng {
     std::uint32_t Below(std::uint32_t n) { return Next() % n; }
 };
 
-// One plausible log line; none contains either needle in any letter case.
-void AppendLine(std::string& out, Rng& r, std::uint64_t lineNo)
+// One plausible log line; none contains any needle in any letter case. With
+// `utf8`, the names and some words lie outside ASCII.
+void AppendLine(std::string& out, Rng& r, std::uint64_t lineNo, bool utf8 = false)
 {
-    static const char* const kUsers[] = {"alice", "bob", "carol", "dave", "erin", "frank", "grace", "heidi"};
+    static const char* const kAsciiUsers[] = {"alice", "bob", "carol", "dave", "erin", "frank", "grace", "heidi"};
+    static const char* const kUtf8Users[] = {"alice",
+                                             "j\u00FCrgen",
+                                             "zo\u00EB",
+                                             "s\u00F8ren",
+                                             "\u03B5\u03BB\u03AD\u03BD\u03B7",
+                                             "\u043E\u043B\u0435\u0433",
+                                             "fran\u00E7ois",
+                                             "\u00F0\u00F3ra"};
+    const char* const* kUsers = utf8 ? kUtf8Users : kAsciiUsers;
     static const char* const kPaths[] = {"/api/v1/items",  "/api/v1/orders", "/static/app.js", "/login",
                                          "/api/v2/search", "/health",        "/metrics"};
     char buf[256];
@@ -125,8 +152,12 @@ void AppendLine(std::string& out, Rng& r, std::uint64_t lineNo)
                           r.Below(100000), r.Below(5000), r.Below(300));
         break;
     case 1:
-        k = std::snprintf(buf, sizeof buf, "DEBUG [cache] key=user:%u hit ratio %u.%02u evictions=%u\r\n",
-                          r.Below(1000000), r.Below(100), r.Below(100), r.Below(50));
+        k = std::snprintf(
+            buf, sizeof buf, "DEBUG [cache] key=user:%u hit ratio %u.%02u evictions=%u%s\r\n", r.Below(1000000),
+            r.Below(100), r.Below(100), r.Below(50),
+            utf8
+                ? " \u00FCberpr\u00FCft \u03C3\u03B5\u03B9\u03C1\u03AC \u043F\u0440\u043E\u0432\u0435\u0440\u043A\u0430"
+                : "");
         break;
     case 2:
         k = std::snprintf(buf, sizeof buf, "ERROR [db-pool] connection %u reset by peer after %u retries (user %s)\r\n",
@@ -208,6 +239,40 @@ bool Generate(const std::string& ansiPath, const std::string& widePath, std::uin
            ::rename(tmpW.c_str(), widePath.c_str()) == 0;
 }
 
+// The UTF-8 log: the same kind of lines with names and words outside ASCII,
+// the ASCII forward needle and the UTF-8 ones about 99.9 % in.
+bool GenerateUtf8(const std::string& path, std::uint64_t bytes)
+{
+    const std::string tmp = path + ".part";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    Rng r;
+    std::uint64_t written = 0, lineNo = 0;
+    bool late = false, ok = true;
+    std::string chunk;
+    while (ok && written < bytes) {
+        chunk.clear();
+        while (chunk.size() < (4u << 20) && written + chunk.size() < bytes - 400) {
+            if (!late && written + chunk.size() >= bytes - bytes / 1000) {
+                chunk += std::string("2024-03-28 23:59:59.999 ERROR [store] ") + kForwardNeedle + "\r\n";
+                for (const char* n : kUtf8Needles)
+                    chunk += std::string("2024-03-28 23:59:59.999 ERROR [store] ") + n + "\r\n";
+                late = true;
+            }
+            AppendLine(chunk, r, lineNo++, true);
+        }
+        if (chunk.empty()) {
+            chunk.assign(static_cast<std::size_t>(bytes - written - 2), '.');
+            chunk += "\r\n";
+        }
+        ok = WriteAll(fd, chunk);
+        written += chunk.size();
+    }
+    ok = ::close(fd) == 0 && ok;
+    return ok && late && ::rename(tmp.c_str(), path.c_str()) == 0;
+}
+
 // Reads a file through so that it sits in the page cache.
 void Warm(const std::string& path)
 {
@@ -261,9 +326,10 @@ struct Viewer {
     BenchPort port;
     CMemoryMappedFile file;
     CFileWnd wnd{&port};
-    bool Open(const std::string& path)
+    bool Open(const std::string& path, platform::CodePage codePage)
     {
         wnd.SetWatchFile(false);
+        wnd.SetCodePage(codePage);
         return file.Open(path.c_str(), false) && wnd.LoadFile(&file, EncodingAuto);
     }
 };
@@ -272,16 +338,17 @@ struct Viewer {
 // setting up the page tables, as any process reading the file would) or on
 // one whose pages were touched by an earlier run. Opening is not timed.
 Timing TimeSearch(const std::string& path, bool fresh, int runs, std::int64_t* found,
-                  const std::function<void(CFileWnd&)>& setUp, const std::function<int(CFileWnd&)>& search)
+                  const std::function<void(CFileWnd&)>& setUp, const std::function<int(CFileWnd&)>& search,
+                  platform::CodePage codePage = platform::CodePage::Windows1252)
 {
     Viewer warm;
-    if (!fresh && !warm.Open(path))
+    if (!fresh && !warm.Open(path, codePage))
         return {};
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {
         Viewer v;
         Viewer& use = fresh ? v : warm;
-        if (fresh && !v.Open(path))
+        if (fresh && !v.Open(path, codePage))
             return {};
         setUp(use.wnd);
         const double t0 = Now();
@@ -294,11 +361,11 @@ Timing TimeSearch(const std::string& path, bool fresh, int runs, std::int64_t* f
 }
 
 Timing TimeFindFirst(const std::string& path, const std::u16string& text, bool ignoreCase, bool fresh, int runs,
-                     std::int64_t* found)
+                     std::int64_t* found, platform::CodePage codePage = platform::CodePage::Windows1252)
 {
     return TimeSearch(
         path, fresh, runs, found, [](CFileWnd& w) { w.OnVScroll(kSbTop); },
-        [&](CFileWnd& w) { return w.FindFirst(ignoreCase, text); });
+        [&](CFileWnd& w) { return w.FindFirst(ignoreCase, text); }, codePage);
 }
 
 Timing TimeFindPrevious(const std::string& path, const std::u16string& text, bool ignoreCase, bool fresh, int runs,
@@ -366,8 +433,18 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    const std::string utf8 = tag + "-utf8.log";
+    if (FileSize(utf8) != bytes) {
+        std::printf("generating %s ...\n", utf8.c_str());
+        std::fflush(stdout);
+        if (!GenerateUtf8(utf8, bytes)) {
+            std::fprintf(stderr, "cannot write the UTF-8 log under %s\n", dir.c_str());
+            return 1;
+        }
+    }
     Warm(ansi);
     Warm(wide);
+    Warm(utf8);
     const std::uint64_t wideBytes = FileSize(wide);
     std::printf("search_bench: %s (%llu bytes), %s (%llu bytes); kernels: %s\n", ansi.c_str(),
                 static_cast<unsigned long long>(bytes), wide.c_str(), static_cast<unsigned long long>(wideBytes),
@@ -424,6 +501,24 @@ int main(int argc, char** argv)
     const Pair wideBack = findPrevious(wide, back, false, "FindPrevious UTF-16");
     Row("FindPrevious from the end, case-sensitive", wideBack, wideBytes);
 
+    std::printf("ours, the UTF-8 log (same size), ignoring case\n");
+    using platform::CodePage;
+    auto findUtf8 = [&](const std::u16string& text, CodePage cp, const char* what) {
+        Pair p{TimeFindFirst(utf8, text, true, true, runs, &where, cp), {}};
+        expectFound(what);
+        p.touched = TimeFindFirst(utf8, text, true, false, runs, &where, cp);
+        expectFound(what);
+        Row(what, p, bytes);
+        return p;
+    };
+    const Pair utf8Ascii = findUtf8(fwdUpper, CodePage::Utf8, "ASCII text under UTF-8");
+    const Pair utf8AsciiIn1252 = findUtf8(fwdUpper, CodePage::Windows1252, "ASCII text under Windows-1252");
+    Pair utf8Other[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::string what = std::string(kUtf8NeedleNames[i]) + " text under UTF-8";
+        utf8Other[i] = findUtf8(platform::Utf8ToUtf16(kUtf8NeedlesUpper[i]), CodePage::Utf8, what.c_str());
+    }
+
     std::printf("tools on the same files (LC_ALL=C, output to /dev/null)\n");
     Timing grepCase{}, grepNoCase{}, rgCase{}, rgNoCase{}, tacGrep{}, rgWide{};
     const bool haveRg = HaveTool("rg");
@@ -473,5 +568,13 @@ int main(int argc, char** argv)
     ratio("FindPrevious / FindFirst, ANSI case-sensitive, touched", ansiBack.touched.best, ansiCase.touched.best, 1.5);
     ratio("FindPrevious / FindFirst, UTF-16 case-sensitive", wideBack.fresh.best, wideCase.fresh.best, 1.5);
     ratio("FindPrevious ANSI / tac FILE | grep -m1 -F", ansiBack.fresh.best, tacGrep.best, 0);
+    ratio("UTF-8 log, ignoring case: ASCII under UTF-8 / under 1252", utf8Ascii.fresh.best, utf8AsciiIn1252.fresh.best,
+          1.1);
+    ratio("  the same, touched", utf8Ascii.touched.best, utf8AsciiIn1252.touched.best, 1.1);
+    for (int i = 0; i < 3; ++i) {
+        const std::string what = std::string("UTF-8 log, ignoring case: ") + kUtf8NeedleNames[i] + " / ASCII";
+        ratio(what.c_str(), utf8Other[i].fresh.best, utf8Ascii.fresh.best, 2.0);
+        ratio("  the same, touched", utf8Other[i].touched.best, utf8Ascii.touched.best, 2.0);
+    }
     return ok ? 0 : 1;
 }

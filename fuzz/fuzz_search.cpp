@@ -7,7 +7,8 @@
 //
 // Input: [flags] [pattern units] [from] [to] [chunk] [pattern: 2 bytes a unit] [text...]
 //   flags: bits 0-1 encoding (ANSI, UTF-8, UTF-16 LE, UTF-16 BE), bit 2 ignore case,
-//          bit 3 fold the pattern's bytes onto a small alphabet (more matches).
+//          bit 3 fold the pattern's bytes onto a small alphabet (more matches),
+//          bit 4 narrow text under the UTF-8 code page.
 #include "tests/core/SearchReference.h"
 #include "textwnd/SearchKernels.h"
 
@@ -36,6 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     const std::int32_t encoding = kEncodings[data[0] & 3];
     const bool ignoreCase = data[0] & 4;
     const bool small = data[0] & 8;
+    const platform::CodePage codePage = data[0] & 16 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252;
+    const bool utf8 = codePage == platform::CodePage::Utf8 && (encoding == EncodingAnsi || encoding == EncodingUtf8);
     const std::size_t patternUnits = data[1] % 24 + 1;
     const std::uint8_t fromByte = data[2], toByte = data[3];
     const std::size_t chunk = data[4];
@@ -54,7 +57,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         static std::vector<std::uint8_t> folded;
         folded.assign(data, data + size);
         const bool wide = encoding == EncodingUtf16LE || encoding == EncodingUtf16BE;
-        for (std::size_t i = 0; i < folded.size(); ++i) {
+        if (utf8) {
+            // Whole spellings of the pattern's letters, and bytes that are no character.
+            static const char* const kPieces[] = {"a",    "A",    "b",        "s",        "S",        "\xC5\xBF",
+                                                  "i",    "I",    "\xC4\xB1", "\xCF\x83", "\xCF\x82", "\xCE\xA3",
+                                                  "\xCE", "\x83", "\r",       "\n"};
+            folded.clear();
+            for (std::size_t i = 0; i < size; ++i)
+                for (const char* c = kPieces[data[i] % std::size(kPieces)]; *c; ++c)
+                    folded.push_back(static_cast<std::uint8_t>(*c));
+            size = folded.size();
+        }
+        for (std::size_t i = 0; i < folded.size() && !utf8; ++i) {
             if (!wide) {
                 folded[i] = static_cast<std::uint8_t>("aAbBsSiI?\r\n\0"[folded[i] % 12]);
             } else if (i % 2 == 0 && i + 1 < folded.size()) {
@@ -75,9 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     if (start > n)
         return 0;
 
-    const searchkernels::Needle needle = searchkernels::PrepareForEncoding(text, encoding, ignoreCase);
+    const searchkernels::Needle needle = searchkernels::PrepareForEncoding(text, encoding, ignoreCase, codePage);
     for (const bool forward : {true, false}) {
-        const std::int64_t expected = searchref::Search(data, start, n, encoding, ignoreCase, text, from, to, forward);
+        const std::int64_t expected =
+            searchref::Search(data, start, n, encoding, ignoreCase, text, from, to, forward, codePage);
         for (auto isa : {searchkernels::Isa::Scalar, searchkernels::Isa::Sse2, searchkernels::Isa::Avx2}) {
             if (!searchkernels::IsaAvailable(isa))
                 continue;

@@ -1,9 +1,11 @@
 // Loads arbitrary bytes as a file in each requested encoding and drives the
 // line steps, line reads, the last screenful, painting, scrolling and the
-// three searches from arbitrary positions and client sizes. AddressSanitizer
+// three searches from arbitrary positions and client sizes, narrow text in
+// either code page (and changes of it). AddressSanitizer
 // catches any read outside the mapping; the asserts check that steps and
 // matches stay within the data.
 #include "platform/Win1252.h"
+#include "textwnd/Utf8Text.h"
 #include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
@@ -68,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     CFileWnd wnd(&port);
     wnd.SetWatchFile(false);
     wnd.SetTextCase(static_cast<int>(seed % 4));
+    wnd.SetCodePage(seed & 0x100 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252);
     if (!wnd.LoadFile(&file, encoding))
         return 0;
     if (!wnd.HasText())
@@ -86,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
         const TextPos p0 =
             start + (span ? (static_cast<TextPos>(script.Byte() | (script.Byte() << 8)) * unit) % (span + unit) : 0);
         TextPos p = std::min(p0, end);
-        switch (op % 13) {
+        switch (op % 14) {
         case 0: {
             const TextPos before = p;
             const bool moved = wnd.NextLineStart(p);
@@ -110,6 +113,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             Check(p >= before && p <= end, "line read");
             Check(columns.storedEnd <= columns.contentEnd && columns.contentEnd <= p, "line read's content");
             Check(columns.markColumns[0] >= 0 && columns.markColumns[0] <= columns.width, "line read's columns");
+            if (wnd.DecodesUtf8()) {
+                int cells = 0;
+                for (std::size_t i = 0, units = 1; i < wide.size(); i += units)
+                    cells += utf8text::Cells(utf8text::CharAt16(wide.data(), wide.size(), i, &units));
+                Check(narrow.empty() &&
+                          (op & 0x80 ? cells <= 6
+                                     : cells == std::max<std::int64_t>(columns.width - columns.firstColumn, 0)) &&
+                          (wide.empty() || utf8text::Cells(wide[0]) != 0),
+                      "decoded columns");
+            }
             break;
         }
         case 3: {
@@ -139,6 +152,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             std::u16string text;
             for (TextPos q = p; q < end && text.size() < 1u + script.Byte() % 4; q += unit) {
                 const int e = wnd.GetEncoding();
+                if (wnd.DecodesUtf8()) {
+                    const utf8text::Char c = utf8text::DecodeAt(v + q, v + end);
+                    utf8text::AppendUtf16(text, c.ch);
+                    q += c.length - 1;
+                    continue;
+                }
                 text.push_back(e == EncodingUtf16LE   ? char16_t(v[q] | v[q + 1] << 8)
                                : e == EncodingUtf16BE ? char16_t(v[q] << 8 | v[q + 1])
                                                       : platform::Win1252ToUnicode(v[q]));
@@ -156,6 +175,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
                   "a match lies in the data, on the unit grid");
             break;
         }
+        case 13:
+            wnd.SetCodePage(wnd.GetCodePage() == platform::CodePage::Utf8 ? platform::CodePage::Windows1252
+                                                                          : platform::CodePage::Utf8);
+            break;
         }
         Check(wnd.GetTop() >= start && wnd.GetTop() <= wnd.LastPageTop(), "top within the data");
         port.Paint(wnd, (op & 0x40) != 0);

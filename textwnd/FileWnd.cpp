@@ -390,7 +390,10 @@ void CFileWnd::ReadLine(TextPos& p, std::string* narrow, std::u16string* wide, s
         std::fill(std::begin(c.markColumns), std::end(c.markColumns), 0);
         return;
     }
-    p = m_lines.ReadLine(p, narrow, wide, maxChars, c);
+    if (DecodesUtf8())
+        p = m_utf8.ReadLine(m_lines, m_pMappedFile, p, wide, maxChars, c);
+    else
+        p = m_lines.ReadLine(p, narrow, wide, maxChars, c);
     // The break counts as its units.
     NoteLineLength(c.width + (p - c.contentEnd) / m_lines.Unit());
 }

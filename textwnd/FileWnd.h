@@ -11,10 +11,12 @@
 
 #include "file/Encoding.h"
 #include "file/MemoryMappedFile.h"
+#include "platform/CodePage.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
 #include "textwnd/FileWndPort.h"
 #include "textwnd/LineModel.h"
+#include "textwnd/Utf8Lines.h"
 
 #include <cstdint>
 #include <memory>
@@ -67,8 +69,9 @@ public:
     TextPos LineStartOf(TextPos p);
     TextPos LineLastOf(TextPos p);
     // Reads one display line from p (tabs expanded, break excluded) and
-    // advances p past it. Narrow text fills `narrow`, UTF-16 fills `wide`
-    // (host byte order). At most `maxChars` characters are stored, from
+    // advances p past it. Narrow text fills `narrow` under Windows-1252 and
+    // `wide` under UTF-8 (decoded: see CUtf8LineReader), UTF-16 fills `wide`
+    // (host byte order); under UTF-8 the counts are display columns. At most `maxChars` characters are stored, from
     // `columns->firstColumn` on; the rest of the line is still stepped over
     // and counted. `columns`, when given, asks for more and receives it.
     void ReadLine(TextPos& p, std::string* narrow, std::u16string* wide, std::size_t maxChars = SIZE_MAX,
@@ -97,6 +100,9 @@ public:
     // --- Painting ---------------------------------------------------------------
     void ApplyTextCase(std::string& segment);
     void ApplyTextCase(std::u16string& segment);
+    // Narrow text decoded from UTF-8 (UTF-16, host order): the mappings that
+    // keep a character's UTF-8 length (Utf8Text.h), surrogate pairs whole.
+    void ApplyTextCaseDecoded(std::u16string& segment);
     bool IsHighlighted(TextPos p) const;
 
     // --- Search -----------------------------------------------------------------
@@ -110,6 +116,18 @@ public:
 
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
+
+    // --- Code page of narrow text (platform/CodePage.h) ---------------------------
+    // A new window takes the process-wide choice. A change measures the
+    // horizontal range afresh, highlights the last match again as the new
+    // code page reads it (or no longer), keeps the top and repaints.
+    platform::CodePage GetCodePage() const { return m_nCodePage; }
+    void SetCodePage(platform::CodePage codePage);
+    // Takes the process-wide choice: the shell calls it on every window after
+    // platform::SetAnsiCodePage.
+    void OnCodePageChanged() { SetCodePage(platform::AnsiCodePage()); }
+    // Whether narrow text is decoded from UTF-8 (the code page is UTF-8 and the file is not UTF-16).
+    bool DecodesUtf8() const;
 
     // --- Display state: written as the view writes it, then repainted -----------
     void SetFontColor(platform::COLORREF color);
@@ -196,4 +214,6 @@ private:
     platform::HWND m_hWnd = 0;
     std::uint64_t m_nSeenSize = 0;  // mapped size at the last sync
     CLineModel m_lines;             // the text as lines: the mapping, the mark, the encoding
+    platform::CodePage m_nCodePage = platform::AnsiCodePage();
+    CUtf8LineReader m_utf8;  // reads narrow lines under UTF-8, with the checkpoints of long ones
 };

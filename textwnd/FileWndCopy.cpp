@@ -1,7 +1,11 @@
-// Copy of the lines on screen, as the file holds them.
+// Copy of the lines on screen, as the file holds them: breaks and tabs as
+// they are, no letter case, no offset. Narrow text under UTF-8 goes as it is
+// drawn, decoded (a byte that is not part of a well-formed sequence as its
+// Windows-1252 character), in the Unicode format.
 #include "textwnd/FileWnd.h"
 
 #include "platform/AppInfo.h"
+#include "textwnd/Utf8Text.h"
 
 #include <cstring>
 #include <new>
@@ -24,18 +28,27 @@ void CFileWnd::CopyScreenToClipboard()
             ReadLine(p, nullptr, nullptr);
         n = static_cast<std::uint64_t>(p - top);
     }
-    const bool wide = m_lines.IsWide();
+    const bool decoded = DecodesUtf8();
+    const bool wide = m_lines.IsWide() || decoded;
 
     std::vector<std::uint8_t> block;
     try {
+        std::u16string text;
+        if (decoded && n) {
+            utf8text::DecodeToUtf16(ViewBytes() + m_pTop, ViewBytes() + m_pTop + n, text);
+            n = text.size() * 2;
+        }
         block.assign(n + 2, 0);
+        if (decoded)
+            std::memcpy(block.data(), text.data(), n);
     } catch (const std::exception&) {
         m_pPort->ShowMessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle, kMbOk);
         return;
     }
-    if (n)
+    if (n && !decoded) {
         std::memcpy(block.data(), ViewBytes() + m_pTop, n);
-    m_lines.ToHostOrder(block.data(), n);
+        m_lines.ToHostOrder(block.data(), n);
+    }
 
     if (!m_pPort->OpenClipboard()) {
         m_pPort->ShowMessageBox("Unable to open clipboard", kApplicationTitle, kMbOk);

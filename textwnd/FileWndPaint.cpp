@@ -2,6 +2,7 @@
 #include "textwnd/FileWnd.h"
 
 #include "textwnd/UnicodeCase.h"
+#include "textwnd/Utf8Text.h"
 
 #include <algorithm>
 
@@ -54,7 +55,60 @@ void ApplySentenceCase(Ch* s, std::size_t n, bool& state, IsLetter isLetter, Upp
     }
 }
 
+// Where the highlight's two edges (display columns of the row) fall in row
+// text decoded from UTF-8: the unit index of the first character with a
+// cell at or right of each edge, and that character's column. A combining
+// mark stays with the character it is drawn on.
+struct DecodedSplits {
+    std::size_t index[2];
+    std::int64_t column[2];
+};
+
+DecodedSplits SplitDecoded(const std::u16string& text, const std::int64_t (&edges)[2])
+{
+    DecodedSplits s{{text.size(), text.size()}, {0, 0}};
+    std::int64_t k = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t units = 1;
+        const int cells = utf8text::Cells(utf8text::CharAt16(text.data(), text.size(), i, &units));
+        for (int e = 0; e < 2; ++e)
+            if (cells > 0 && s.index[e] == text.size() && k >= edges[e])
+                s.index[e] = i, s.column[e] = k;
+        k += cells;
+        i += units;
+    }
+    for (int e = 0; e < 2; ++e)
+        if (s.index[e] == text.size())
+            s.column[e] = k;
+    return s;
+}
+
 }  // namespace
+
+void CFileWnd::ApplyTextCaseDecoded(std::u16string& segment)
+{
+    if (m_nTextCase != TextCaseUpper && m_nTextCase != TextCaseLower && m_nTextCase != TextCaseSentence)
+        return;
+    std::u16string out;
+    out.reserve(segment.size());
+    for (std::size_t i = 0; i < segment.size();) {
+        std::size_t units = 1;
+        char32_t ch = utf8text::CharAt16(segment.data(), segment.size(), i, &units);
+        if (m_nTextCase == TextCaseUpper) {
+            ch = utf8text::UpperKeepingLength(ch);
+        } else if (m_nTextCase == TextCaseLower) {
+            ch = utf8text::LowerKeepingLength(ch);
+        } else if (ch == U'.') {
+            m_bSentenceStart = true;
+        } else if (utf8text::IsLetter32(ch)) {
+            ch = m_bSentenceStart ? utf8text::UpperKeepingLength(ch) : utf8text::LowerKeepingLength(ch);
+            m_bSentenceStart = false;
+        }
+        utf8text::AppendUtf16(out, ch);
+        i += units;
+    }
+    segment.swap(out);
+}
 
 void CFileWnd::ApplyTextCase(std::string& segment)
 {
@@ -94,6 +148,8 @@ void CFileWnd::ApplyTextCase(std::u16string& segment)
 
 bool CFileWnd::SentenceStateAfter(TextPos from, TextPos to, bool state) const
 {
+    if (DecodesUtf8())
+        return CUtf8LineReader::SentenceStateAfter(m_lines.View(), from, to, state);
     const bool wide = m_lines.IsWide();
     const TextPos u = m_lines.Unit();
     for (TextPos q = to - u; q >= from; q -= u) {
@@ -124,6 +180,8 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     const int cw = GetCharWidth();
     const int n = rc.Height() / h;
     const bool wide = m_lines.IsWide();
+    const bool decoded = DecodesUtf8();
+    const bool wideOut = wide || decoded;  // the row's text is UTF-16
     const TextPos end = DataEnd();
     m_bSentenceStart = true;
     painter.SelectFont(m_logFont);
@@ -150,13 +208,13 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         columns.marks[1] = m_pHighlightEnd;
         bool truncated = false;
         if (pos < end) {
-            ReadLine(pos, wide ? nullptr : &narrow, wide ? &wideText : nullptr, cap, &columns);
+            ReadLine(pos, wideOut ? nullptr : &narrow, wideOut ? &wideText : nullptr, cap, &columns);
             truncated = columns.storedEnd < columns.contentEnd;
         } else {
             narrow.clear();
             wideText.clear();
         }
-        const bool empty = wide ? wideText.empty() : narrow.empty();
+        const bool empty = wideOut ? wideText.empty() : narrow.empty();
         if (empty) {
             narrow.assign(1, ' ');
             wideText.assign(1, u' ');
@@ -171,7 +229,11 @@ void CFileWnd::OnPaint(IFilePainter& painter)
             const COLORREF fg = hl ? m_crPage : m_crFont;
             const COLORREF bg = hl ? m_crFont : m_crPage;
             const WRect opaque{x, rowTop, rc.right, rowBottom};
-            if (wide) {
+            if (decoded) {
+                segW.assign(wideText, from, count);
+                ApplyTextCaseDecoded(segW);
+                painter.TextOutCells(x, rowBottom, opaque, segW.data(), segW.size(), fg, bg);
+            } else if (wide) {
                 segW.assign(wideText, from, count);
                 ApplyTextCase(segW);
                 painter.TextOutWide(x, rowBottom, opaque, segW.data(), segW.size(), fg, bg);
@@ -191,15 +253,33 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         // Each display column came from one unit (the spaces of a tab from the
         // tab), so the highlighted units show as one run of columns. The space
         // that stands for an empty line stands for the unit it starts at.
-        const std::int64_t len = static_cast<std::int64_t>(wide ? wideText.size() : narrow.size());
+        const std::int64_t len = static_cast<std::int64_t>(wideOut ? wideText.size() : narrow.size());
         std::int64_t edges[2] = {0, 0};
         if (empty) {
             edges[1] = IsHighlighted(rowStart) ? 1 : 0;
         } else if (anyHighlight) {
-            edges[0] = std::clamp<std::int64_t>(columns.markColumns[0] - hoff, 0, len);
-            edges[1] = std::clamp<std::int64_t>(columns.markColumns[1] - hoff, 0, len);
+            // Columns (units of the row's text but for decoded text, which the split below maps).
+            const std::int64_t most = decoded ? INT64_MAX : len;
+            edges[0] = std::clamp<std::int64_t>(columns.markColumns[0] - hoff, 0, most);
+            edges[1] = std::clamp<std::int64_t>(columns.markColumns[1] - hoff, 0, most);
         }
         int x = rc.left;
+        if (decoded && !empty) {
+            // Not highlighted, highlighted, not highlighted: each run that holds characters.
+            const DecodedSplits sp = SplitDecoded(wideText, edges);
+            const std::size_t at[4] = {0, sp.index[0], std::max(sp.index[0], sp.index[1]), wideText.size()};
+            const std::int64_t col[4] = {0, sp.column[0], std::max(sp.column[0], sp.column[1]), 0};
+            for (int r = 0; r < 3; ++r) {
+                if (at[r + 1] <= at[r])
+                    continue;
+                draw(x, at[r], at[r + 1] - at[r], r == 1);
+                if (r < 2)
+                    x += static_cast<int>(col[r + 1] - col[r]) * cw;
+            }
+            if (truncated && m_nTextCase == TextCaseSentence)
+                m_bSentenceStart = SentenceStateAfter(columns.storedEnd, columns.contentEnd, m_bSentenceStart);
+            continue;
+        }
         for (std::int64_t k = 0; k < len;) {
             const bool state = edges[0] <= k && k < edges[1];
             // Characters from k keep this state up to the highlight's next edge.

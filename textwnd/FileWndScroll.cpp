@@ -92,7 +92,9 @@ void CFileWnd::OnHScroll(int code, std::int64_t thumb)
     target = std::max<std::int64_t>(target, 0);
     if (target == h)
         return;
-    if (std::llabs(h - target) < m_nColumns)
+    // Decoded text is drawn afresh: a wide character that the new left edge
+    // cuts shows as a blank cell, not as the half that moving the image would keep.
+    if (std::llabs(h - target) < m_nColumns && !DecodesUtf8())
         m_pPort->ScrollWindow(static_cast<int>((h - target) * GetCharWidth()), 0);
     else
         m_pPort->InvalidateAll();

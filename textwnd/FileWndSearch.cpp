@@ -1,9 +1,10 @@
 // Search: find a text forwards or backwards from the last match, wrapping
 // around the end of the text, highlight it and scroll it into view.
 //
-// The search text is brought to the file's form once per scan (Windows-1252
-// for narrow files, UTF-16 as is or byte-swapped) and the mapped bytes are
-// scanned in place by the kernels of SearchKernels.h.
+// The search text is brought to the file's form once per scan (for narrow
+// files Windows-1252 or UTF-8 by the code page, UTF-16 as is or
+// byte-swapped) and the mapped bytes are scanned in place by the kernels of
+// SearchKernels.h. A match is as long as the text in the file's form.
 #include "textwnd/FileWnd.h"
 
 #include "textwnd/SearchKernels.h"
@@ -13,11 +14,11 @@
 namespace {
 
 // The match length in code units: the search text in the file's form (a
-// surrogate pair is one '?' in a narrow file, so the text's own length would
-// highlight one byte too many).
-std::int64_t MatchUnits(const std::u16string& text, std::int32_t encoding)
+// surrogate pair is one '?' in a narrow file under Windows-1252 and four
+// bytes under UTF-8, so the text's own length would highlight wrongly).
+std::int64_t MatchUnits(const std::u16string& text, std::int32_t encoding, platform::CodePage codePage)
 {
-    return static_cast<std::int64_t>(searchkernels::PrepareForEncoding(text, encoding, false).length);
+    return static_cast<std::int64_t>(searchkernels::PrepareForEncoding(text, encoding, false, codePage).length);
 }
 
 }  // namespace
@@ -27,7 +28,8 @@ TextPos CFileWnd::SearchForward(const std::u16string& text, TextPos from, TextPo
     SyncWithMapping();
     if (!HasText())
         return kNoPos;
-    const searchkernels::Needle needle = searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase);
+    const searchkernels::Needle needle =
+        searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase, m_nCodePage);
     const std::int64_t m = searchkernels::SearchView(needle, ViewBytes(), DataStart(), DataEnd(), from, to, true);
     return m < 0 ? kNoPos : m;
 }
@@ -37,7 +39,8 @@ TextPos CFileWnd::SearchBackward(const std::u16string& text, TextPos from, TextP
     SyncWithMapping();
     if (!HasText())
         return kNoPos;
-    const searchkernels::Needle needle = searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase);
+    const searchkernels::Needle needle =
+        searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase, m_nCodePage);
     const std::int64_t m = searchkernels::SearchView(needle, ViewBytes(), DataStart(), DataEnd(), from, to, false);
     return m < 0 ? kNoPos : m;
 }
@@ -65,7 +68,7 @@ std::int64_t CFileWnd::BeginSearch(bool ignoreCase, const std::u16string& text, 
     m_strFind = text;
     if (restart || m_pFindAnchor == kNoPos)
         m_pFindAnchor = m_pLastMatch = m_pTop;
-    return MatchUnits(text, m_nEncoding);
+    return MatchUnits(text, m_nEncoding, m_nCodePage);
 }
 
 int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)

@@ -7,6 +7,7 @@
 #include "platform/Win1252.h"
 #include "textwnd/CodeUnits.h"
 #include "textwnd/UnicodeCase.h"
+#include "textwnd/Utf8Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -142,6 +143,44 @@ void ChooseFilters(Needle& nd, const std::vector<Candidate>& cands)
     nd.general = nd.first.count > 1 || nd.second.count > 1;
 }
 
+// The filter of one byte of a narrow pattern; ignoring case, an ASCII letter
+// passes in either case.
+Candidate ByteCandidate(std::uint8_t c, bool ignoreCase)
+{
+    Candidate k;
+    if (ignoreCase && IsLetter8(c)) {
+        const std::uint16_t members[2] = {UpperCase8(c), LowerCase8(c)};
+        k.filter = MakeFilter(members, 2, false);
+        k.weight = CharWeight(members[0]) + CharWeight(members[1]);
+    } else {
+        const std::uint16_t member = c;
+        k.filter = MakeFilter(&member, 1, false);
+        k.weight = CharWeight(c);
+    }
+    k.key = ignoreCase ? UpperCase8(c) : c;
+    return k;
+}
+
+// A character of a UTF-8 pattern with other spellings: the filter of its
+// byte j passes that byte of every spelling.
+Candidate SpellingCandidate(const FoldedChar& fc, std::size_t j)
+{
+    std::uint16_t members[4];
+    int count = 0;
+    for (int s = 0; s < fc.count; ++s)
+        if (std::find(members, members + count, fc.spellings[s][j]) == members + count)
+            members[count++] = fc.spellings[s][j];
+    Candidate k;
+    k.filter = MakeFilter(members, count, false);
+    k.weight = 0;
+    for (int i = 0; i < count; ++i)
+        k.weight += CharWeight(members[i]);
+    if (k.filter.count > 1)
+        k.weight += 512;  // costs more comparisons per block than any single rare byte
+    k.key = static_cast<std::uint16_t>(0x100 | k.filter.values[0]);
+    return k;
+}
+
 }  // namespace
 
 Needle PrepareNarrow(const std::string& pattern, bool ignoreCase)
@@ -158,17 +197,53 @@ Needle PrepareNarrow(const std::string& pattern, bool ignoreCase)
     for (std::size_t i = 0; i < m; ++i) {
         const std::uint8_t c = nd.stored[i];
         nd.folded.push_back(UpperCase8(c));
-        Candidate& k = cands[i];
-        if (ignoreCase && IsLetter8(c)) {
-            const std::uint16_t members[2] = {UpperCase8(c), LowerCase8(c)};
-            k.filter = MakeFilter(members, 2, false);
-            k.weight = CharWeight(members[0]) + CharWeight(members[1]);
+        cands[i] = ByteCandidate(c, ignoreCase);
+    }
+    ChooseFilters(nd, cands);
+    return nd;
+}
+
+Needle PrepareUtf8(const std::u16string& pattern, bool ignoreCase)
+{
+    const std::string bytes = platform::Utf16ToUtf8(pattern.substr(0, pattern.find(u'\0')));
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (!ignoreCase || ascii)
+        return PrepareNarrow(bytes, ignoreCase);  // ASCII folds as it always did, at the same speed
+
+    Needle nd;
+    nd.unitSize = 1;
+    nd.ignoreCase = true;
+    nd.length = bytes.size();
+    nd.stored.assign(bytes.begin(), bytes.end());
+    nd.folded.resize(bytes.size());
+    std::vector<Candidate> cands(bytes.size());
+    const std::uint8_t* b = nd.stored.data();
+    for (std::size_t i = 0; i < bytes.size();) {
+        const utf8text::Char c = utf8text::DecodeAt(b + i, b + bytes.size());
+        char32_t spellings[4];
+        const int count = c.length == 1 ? 1 : utf8text::CaseSpellings(c.ch, spellings);
+        if (count == 1) {
+            for (std::size_t j = i; j < i + c.length; ++j) {
+                nd.folded[j] = UpperCase8(b[j]);
+                cands[j] = ByteCandidate(b[j], true);
+            }
         } else {
-            const std::uint16_t member = c;
-            k.filter = MakeFilter(&member, 1, false);
-            k.weight = CharWeight(c);
+            FoldedChar fc;
+            fc.offset = i;
+            fc.length = c.length;
+            fc.count = static_cast<std::uint8_t>(count);
+            for (int s = 0; s < count; ++s) {
+                std::string one;
+                utf8text::AppendUtf8(one, spellings[s]);
+                std::copy(one.begin(), one.end(), fc.spellings[s]);
+            }
+            for (std::size_t j = 0; j < c.length; ++j) {
+                nd.folded[i + j] = kFoldedElsewhere;
+                cands[i + j] = SpellingCandidate(fc, j);
+            }
+            nd.foldedChars.push_back(fc);
         }
-        k.key = ignoreCase ? UpperCase8(c) : c;
+        i += c.length;
     }
     ChooseFilters(nd, cands);
     return nd;
@@ -212,11 +287,14 @@ Needle PrepareWide(const std::u16string& pattern, bool ignoreCase, bool bigEndia
     return nd;
 }
 
-Needle PrepareForEncoding(const std::u16string& text, std::int32_t encoding, bool ignoreCase)
+Needle PrepareForEncoding(const std::u16string& text, std::int32_t encoding, bool ignoreCase,
+                          platform::CodePage codePage)
 {
     switch (encoding) {
     case EncodingAnsi:
-    case EncodingUtf8: return PrepareNarrow(platform::Utf16ToWin1252(text), ignoreCase);
+    case EncodingUtf8:
+        return codePage == platform::CodePage::Utf8 ? PrepareUtf8(text, ignoreCase)
+                                                    : PrepareNarrow(platform::Utf16ToWin1252(text), ignoreCase);
     case EncodingUtf16LE: return PrepareWide(text, ignoreCase, false);
     case EncodingUtf16BE: return PrepareWide(text, ignoreCase, true);
     default: return Needle{};
@@ -229,10 +307,23 @@ bool Verify(const Needle& nd, const std::uint8_t* at)
 {
     if (!nd.ignoreCase)
         return std::memcmp(at, nd.stored.data(), nd.length * nd.unitSize) == 0;
-    if (nd.unitSize == 1) {
+    if (nd.unitSize == 1 && nd.foldedChars.empty()) {
         for (std::size_t i = 0; i < nd.length; ++i)
             if (UpperCase8(at[i]) != nd.folded[i])
                 return false;
+        return true;
+    }
+    if (nd.unitSize == 1) {
+        for (std::size_t i = 0; i < nd.length; ++i)
+            if (nd.folded[i] != kFoldedElsewhere && UpperCase8(at[i]) != nd.folded[i])
+                return false;
+        for (const FoldedChar& fc : nd.foldedChars) {
+            int s = 0;
+            while (s < fc.count && std::memcmp(at + fc.offset, fc.spellings[s], fc.length) != 0)
+                ++s;
+            if (s == fc.count)
+                return false;
+        }
         return true;
     }
     for (std::size_t i = 0; i < nd.length; ++i) {

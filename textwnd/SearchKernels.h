@@ -10,6 +10,8 @@
 // position where both agree is verified in full.
 #pragma once
 
+#include "platform/CodePage.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,6 +37,15 @@ struct UnitFilter {
     int count = 1;
 };
 
+// A character of a pattern in UTF-8 ignoring case: every spelling that a
+// case-blind comparison takes for it, all of its length.
+struct FoldedChar {
+    std::size_t offset = 0;  // in bytes from the candidate
+    std::uint8_t length = 0;
+    std::uint8_t count = 0;
+    std::uint8_t spellings[4][4] = {};
+};
+
 // A pattern prepared for one kind of text.
 struct Needle {
     unsigned unitSize = 1;  // 1 (narrow) or 2 (UTF-16)
@@ -43,20 +54,32 @@ struct Needle {
     std::size_t length = 0;             // in units; 0 finds nothing
     std::vector<std::uint8_t> stored;   // the units as they lie in the file
     std::vector<std::uint16_t> folded;  // upper-cased units in host order (ignoring case)
-    UnitFilter first, second;           // first.offset <= second.offset
-    bool general = false;               // a filter needs more than one comparison
+    // UTF-8 ignoring case: the characters outside ASCII that have other
+    // spellings; their bytes in `folded` are kFoldedElsewhere.
+    std::vector<FoldedChar> foldedChars;
+    UnitFilter first, second;  // first.offset <= second.offset
+    bool general = false;      // a filter needs more than one comparison
 };
+
+inline constexpr std::uint16_t kFoldedElsewhere = 0x100;
 
 // Narrow pattern (bytes). The pattern ends at its first NUL.
 Needle PrepareNarrow(const std::string& pattern, bool ignoreCase);
+// Pattern for narrow text under UTF-8: its UTF-8 bytes, found byte for
+// byte. Ignoring case, ASCII letters fold as in PrepareNarrow and every other
+// character by the simple mappings that keep its UTF-8 length (é finds É,
+// σ finds Σ and ς). The pattern ends at its first NUL.
+Needle PrepareUtf8(const std::u16string& pattern, bool ignoreCase);
 // UTF-16 pattern in host order; bigEndian: the text stores units byte-swapped.
 // The pattern ends at its first NUL.
 Needle PrepareWide(const std::u16string& pattern, bool ignoreCase, bool bigEndian);
 
 // The text of the search in the form of a file of the given encoding, as a
-// needle: Windows-1252 for narrow files ('?' for what it lacks), UTF-16 as
-// is or byte-swapped. Encodings without text give an empty needle.
-Needle PrepareForEncoding(const std::u16string& text, std::int32_t encoding, bool ignoreCase);
+// needle: for narrow files Windows-1252 ('?' for what it lacks) or UTF-8 by
+// the code page, UTF-16 as is or byte-swapped. Encodings without text give
+// an empty needle.
+Needle PrepareForEncoding(const std::u16string& text, std::int32_t encoding, bool ignoreCase,
+                          platform::CodePage codePage = platform::CodePage::Windows1252);
 
 // Lowest unit offset k in [0, units) with a match in [0, units), the scan
 // ending at the first NUL unit; -1 when none. `data` holds units * unitSize bytes.

@@ -30,6 +30,14 @@ std::size_t charLength(std::string_view text)
 
 }  // namespace
 
+std::string EncodingPaneTooltip(platform::CodePage codePage)
+{
+    std::string out = text::PaneEncodingCodePageFormat;
+    out.replace(out.find("%s"), 2, text::PaneEncodingLabel);
+    out.replace(out.find("%s"), 2, platform::CodePageName(codePage));
+    return out;
+}
+
 std::string StatusPaneText(int paneId, CFileWnd* wnd)
 {
     if (!wnd || !wnd->HasText())

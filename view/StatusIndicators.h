@@ -4,6 +4,8 @@
 // the window's state.
 #pragma once
 
+#include "platform/CodePage.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -16,6 +18,11 @@ class CFileWnd;
 // shown would be wrong, and without a code-unit size there is nothing to
 // divide by. The counts are 64-bit: files of 2 GiB and more show positive figures.
 std::string StatusPaneText(int paneId, CFileWnd* wnd);
+
+// The encoding pane's tooltip: its label and the code page that narrow text
+// is shown in, "Encoding of currently open file (ANSI code page: UTF-8)".
+// The pane's own text stays the encoding's name.
+std::string EncodingPaneTooltip(platform::CodePage codePage);
 
 // One remembered text length (in characters) per pane, initially 0. The
 // status bar is laid out again only when a pane's text changes its length, so

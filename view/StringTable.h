@@ -86,6 +86,8 @@ inline constexpr const char* FontNameNotListed = "The font \"%s\" is not one of 
 inline constexpr const char* PaneCurrentCharLabel = "Index of character at topleft of screen in file";
 inline constexpr const char* PaneTotalCharsLabel = "Number of characters in currently viewed file";
 inline constexpr const char* PaneEncodingLabel = "Encoding of currently open file";
+// The encoding pane's tooltip: the label, then the code page of narrow text ("UTF-8" or "Windows-1252").
+inline constexpr const char* PaneEncodingCodePageFormat = "%s (ANSI code page: %s)";
 inline constexpr const char* PaneRefreshLabel = "Refresh";
 inline constexpr const char* PaneRefreshText = "Refresh";
 inline constexpr const char* PaneLinkLabel = "Link to Ostrel / Corvane website";

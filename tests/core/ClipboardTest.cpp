@@ -17,6 +17,7 @@ TEST(Clipboard, CopiesTheLinesOnScreenAsTheFileHoldsThem)
         std::int64_t top;  // a character index; -1: the top of the text
         unsigned format;
         std::string clip;
+        platform::CodePage codePage = platform::CodePage::Windows1252;
     } cases[] = {
         {"ten rows copy eleven lines, tabs and CR LF as they are", crlf, 10, -1, platform::kCfText,
          crlf.substr(0, crlf.find("Line\t12")) + nul},
@@ -28,12 +29,16 @@ TEST(Clipboard, CopiesTheLinesOnScreenAsTheFileHoldsThem)
         {"UTF-16 BE as host-order Unicode", testutil::Utf16BE(u"\u00C4rger\r\nz", true), 5, -1,
          platform::kCfUnicodeText, Utf16LE(u"\u00C4rger\r\nz") + nul},
         {"UTF-16 LE as it is", Utf16LE(u"ab\n", true), 5, -1, platform::kCfUnicodeText, Utf16LE(u"ab\n") + nul},
-        {"UTF-8 byte for byte as ANSI text", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", 5, -1, platform::kCfText,
-         "\xC3\xA9t\xC3\xA9" + nul},
+        {"UTF-8 byte for byte as ANSI text under Windows-1252", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9", 5, -1,
+         platform::kCfText, "\xC3\xA9t\xC3\xA9" + nul},
+        {"under UTF-8 as drawn: decoded, other bytes as their Windows-1252 characters, breaks and tabs as they are",
+         "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9\t\xE6\x97\xA5\r\n\xE9\x80\xE6\x97", 5, -1, platform::kCfUnicodeText,
+         Utf16LE(u"\u00E9t\u00E9\t\u65E5\r\n\u00E9\u20AC\u00E6\u2014") + nul, platform::CodePage::Utf8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Window w(c.bytes, c.rows, 40);
+        w.wnd.SetCodePage(c.codePage);
         w.wnd.OnKeyDown(kVkHome);
         if (c.top >= 0)
             CFileWndTestAccess::SetTop(w.wnd, w.At(c.top));

@@ -130,6 +130,7 @@ private slots:
     void barActionsMoveTheTopAndTheBarShowsBytes();
     void pixelsShowPageColourInverseHighlightAndTheColumnGrid();
     void copyPutsTheScreenAsText();
+    void utf8CharactersTakeTheirCellsAndCopyAsDrawn();
     void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
     void wheelMovesAQuarterPageAndTouchpadDeltasAddUp();
     void horizontalWheelTiltedRightScrollsRight();
@@ -257,6 +258,27 @@ void FileWndWidgetTest::copyPutsTheScreenAsText()
             expected += bytes == ansi ? QString::fromUtf8("caf\u00E9 ") + QString::number(i) + "\r\n" : line;
         QCOMPARE(QGuiApplication::clipboard()->text(), expected);
     }
+}
+
+void FileWndWidgetTest::utf8CharactersTakeTheirCellsAndCopyAsDrawn()
+{
+    // A wide character and its two cells, a base with its combining mark in one, a lone byte.
+    const std::string text = "\xE6\x97\xA5x\ne\xCC\x81y \xE9\n";
+    Fixture fx(text, QSize(300, 100));
+    CFileWnd& w = fx.Wnd();
+    w.SetCodePage(platform::CodePage::Utf8);
+    const QImage img = fx.Pixels();
+    const int cw = w.GetCharWidth();
+    const int lh = w.GetLineHeight();
+    QVERIFY2(Share(img, QRect(2 * cw, 0, cw, lh), Rgb(kPage)) < 0.95, "x in the third cell");
+    QCOMPARE(Share(img, QRect(3 * cw, 0, img.width() - 3 * cw, lh), Rgb(kPage)), 1.0);
+    QVERIFY2(Share(img, QRect(0, lh, cw, lh), Rgb(kPage)) < 0.95, "e and its mark in the first");
+    QVERIFY2(Share(img, QRect(cw, lh, cw, lh), Rgb(kPage)) < 0.95, "y in the second");
+    QCOMPARE(Share(img, QRect(2 * cw, lh, cw, lh), Rgb(kPage)), 1.0);
+    QVERIFY2(Share(img, QRect(3 * cw, lh, cw, lh), Rgb(kPage)) < 0.95, "the lone byte as é");
+    QCOMPARE(Share(img, QRect(4 * cw, lh, img.width() - 4 * cw, lh), Rgb(kPage)), 1.0);
+    w.CopyScreenToClipboard();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("\u65E5x\ne\u0301y \u00E9\n"));
 }
 
 void FileWndWidgetTest::barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage()

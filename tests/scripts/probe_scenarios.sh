@@ -109,5 +109,29 @@ expect "horizontal offset past a short line paints an empty row" 'top=0 last=0 t
 ||
 ||' "$probe" --rows 3 --cols 10 "$dir/wide.txt" key:home hthumb:20 hwheel:left hwheel:right print
 
+printf 'user=m\xc3\xbcller caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac x\n' > "$dir/u.log"
+expect "UTF-8: decoded, a wide character fills two cells (the x in cell 23), a match of decoded text" 'top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none
+|user=müller café 日本 x|
+top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none
+|user=müller café 日本 |
+top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none
+|user=müller café 日本 x|
+top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=13-18
+|user=müller «café» 日本 x|' bash -c '"$0" --code-page utf-8 --rows 1 --cols 40 "$1" print &&
+  "$0" --code-page utf-8 --rows 1 --cols 22 "$1" print && "$0" --code-page utf-8 --rows 1 --cols 23 "$1" print &&
+  "$0" --code-page utf-8 --rows 1 --cols 40 "$1" ifind:CAFÉ print' "$probe" "$dir/u.log"
+
+printf 'caf\xe9 e\xcc\x81t\xc3\xa9\t\xe6\x97\xa5\tz \x81\\\n' > "$dir/mixed.log"
+acute=$'\xcc\x81'  # a combining mark, printed after its base
+expect "UTF-8: a lone byte as Windows-1252, a mark after its base, tabs by column; é finds no lone E9; copy as drawn" 'top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=17 hl=9-11
+|café e'"$acute"'t«é»日  z \u0081\u005C|
+clip unicode café e'"$acute"'té\t日\tz \u0081\\\n' "$probe" --code-page utf-8 --rows 1 --cols 20 "$dir/mixed.log" find:é print copy
+expect "Windows-1252, by default and when asked: byte for byte as before" 'top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=23 hl=none
+|café eÌ\x81tÃ©   æ—¥ z |
+top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=23 hl=none
+|café eÌ\x81tÃ©   æ—¥ z |' bash -c '"$0" --rows 1 --cols 20 "$1" print && "$0" --code-page 1252 --rows 1 --cols 20 "$1" print' \
+  "$probe" "$dir/mixed.log"
+expect_exit "unknown code page" 2 "$probe" --code-page latin1 "$dir/u.log"
+
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

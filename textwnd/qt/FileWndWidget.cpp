@@ -2,6 +2,7 @@
 
 #include "platform/Win1252.h"
 #include "platform/Window.h"
+#include "textwnd/Utf8Text.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -257,38 +258,57 @@ void CQtFilePainter::TextOutNarrow(int x, int yBottom, const WRect& opaque, cons
     m_buffer.resize(length);
     for (std::size_t i = 0; i < length; ++i)
         m_buffer[i] = platform::Win1252ToUnicode(text[i]);
-    DrawRun(x, yBottom, opaque, m_buffer.data(), length, textColor, backColor);
+    DrawRun(x, yBottom, opaque, m_buffer.data(), length, textColor, backColor, false);
 }
 
 void CQtFilePainter::TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
                                  COLORREF textColor, COLORREF backColor)
 {
-    DrawRun(x, yBottom, opaque, text, length, textColor, backColor);
+    DrawRun(x, yBottom, opaque, text, length, textColor, backColor, false);
 }
 
-// A character of another face keeps to its cell too: one that is wider (an
-// ideograph is two columns wide in most fonts) is narrowed to fit, so that it
-// neither covers its neighbours nor moves them.
-void CQtFilePainter::DrawFallback(int cellX, int baseline, char32_t cp)
+void CQtFilePainter::TextOutCells(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                                  COLORREF textColor, COLORREF backColor)
 {
-    const QString one = QString::fromUcs4(&cp, 1);
-    auto it = m_font->fallbackAdvance.constFind(cp);
-    if (it == m_font->fallbackAdvance.constEnd())
-        it = m_font->fallbackAdvance.insert(cp, QFontMetricsF(m_painter.font(), m_device).horizontalAdvance(one));
-    const qreal advance = *it;
-    if (advance <= m_charWidth + 0.5) {
-        m_painter.drawText(QPointF(cellX, baseline), one);
+    DrawRun(x, yBottom, opaque, text, length, textColor, backColor, true);
+}
+
+// A character of another face keeps to its cells too: one that is wider (an
+// ideograph where it takes one column) is narrowed to fit, so that it
+// neither covers its neighbours nor moves them. A character with combining
+// marks is drawn with them as one piece, so that the face places the marks.
+void CQtFilePainter::DrawFallback(int cellX, int baseline, const QString& text, int cells)
+{
+    char32_t key = 0;
+    if (text.size() <= 2) {
+        std::size_t units = 1;
+        key = utf8text::CharAt16(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()),
+                                 0, &units);
+        key = units == static_cast<std::size_t>(text.size()) ? key : 0;
+    }
+    auto it = key ? m_font->fallbackAdvance.constFind(key) : m_font->fallbackAdvance.constEnd();
+    qreal advance;
+    if (it != m_font->fallbackAdvance.constEnd()) {
+        advance = *it;
+    } else {
+        advance = QFontMetricsF(m_painter.font(), m_device).horizontalAdvance(text);
+        if (key)
+            m_font->fallbackAdvance.insert(key, advance);
+    }
+    const int room = std::max(cells, 1) * m_charWidth;
+    if (advance <= room + 0.5) {
+        m_painter.drawText(QPointF(cellX, baseline), text);
         return;
     }
     const QTransform saved = m_painter.transform();
     m_painter.translate(cellX, baseline);
-    m_painter.scale(m_charWidth / advance, 1.0);
-    m_painter.drawText(QPointF(0, 0), one);
+    m_painter.scale(room / advance, 1.0);
+    m_painter.drawText(QPointF(0, 0), text);
     m_painter.setTransform(saved);
 }
 
 void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
-                             COLORREF textColor, COLORREF backColor)
+                             COLORREF textColor, COLORREF backColor, bool cells)
 {
     const QRect clip = ToQRect(opaque);
     if (!clip.isEmpty())
@@ -300,12 +320,15 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
     // font's own advances: the line model, the highlight and the horizontal
     // offset all count in whole columns. Glyphs of the primary face are drawn
     // as one placed run; characters it lacks fall back to Qt's font matching,
-    // one by one in their cells.
+    // one by one in their cells. By `cells`, a character takes the columns
+    // utf8text::Cells gives it (two for a wide one, a mark none: it joins the
+    // character before it); otherwise every code unit takes one.
     const int cw = m_charWidth;
     const int baseline = yBottom - m_font->descent;
     const int room = opaque.right - x;  // pixels from the text to the right edge
     const std::size_t visibleCols = room > 0 ? static_cast<std::size_t>((room + cw - 1) / cw) : 0;
-    const std::size_t n = std::min(length, visibleCols + 1);  // +1: a pair may straddle the edge
+    // +1: a pair may straddle the edge; text with cells is cut by column below.
+    const std::size_t n = cells ? length : std::min(length, visibleCols + 1);
     if (n == 0)
         return;
 
@@ -321,7 +344,8 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
     m_positions.clear();
     int kept = 0;
     int g = 0;
-    for (std::size_t i = 0; i < n;) {
+    std::size_t col = 0;
+    for (std::size_t i = 0; i < n && col <= visibleCols;) {
         const char16_t c = text[i];
         char32_t cp = c;
         std::size_t units = 1;
@@ -333,16 +357,25 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
         }
         const quint32 glyph = g < glyphCount ? m_glyphs[g] : 0;
         ++g;
-        const int cellX = x + static_cast<int>(i) * cw;
-        if (!IsControl(cp) && cp != U' ') {
+        const int width = cells ? std::max(utf8text::Cells(cp), 1) : 1;  // cells a fallback glyph may fill
+        const int cellX = x + static_cast<int>(cells ? col : i) * cw;
+        // The marks that follow it are drawn with it.
+        std::size_t end = i + units;
+        for (std::size_t more = 1; cells && end < n; end += more, ++g)
+            if (utf8text::Cells(utf8text::CharAt16(text, n, end, &more)) != 0)
+                break;
+        if (end > i + units) {
+            DrawFallback(cellX, baseline, QString::fromUtf16(text + i, static_cast<qsizetype>(end - i)), width);
+        } else if (!IsControl(cp) && cp != U' ') {
             if (glyph != 0 && cp != 0xFFFD) {
                 m_glyphs[kept++] = glyph;
                 m_positions.append(QPointF(cellX - x, 0));
             } else {
-                DrawFallback(cellX, baseline, cp);
+                DrawFallback(cellX, baseline, QString::fromUcs4(&cp, 1), width);
             }
         }
-        i += units;
+        col += static_cast<std::size_t>(cells ? width : static_cast<int>(units));
+        i = end;
     }
     if (kept > 0) {
         QGlyphRun run;
@@ -355,7 +388,7 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
     // Underline and strike-out run through every cell of the text, spaces too.
     const LOGFONTW& lf = m_font->logFont;
     if (lf.lfUnderline || lf.lfStrikeOut) {
-        const int width = static_cast<int>(std::min<std::size_t>(length, visibleCols + 1)) * cw;
+        const int width = static_cast<int>(std::min<std::size_t>(cells ? col : length, visibleCols + 1)) * cw;
         if (lf.lfUnderline)
             m_painter.fillRect(QRect(x, baseline + m_font->underlinePos, width, m_font->lineWidth),
                                ToQColor(textColor));

@@ -65,11 +65,13 @@ public:
                        platform::COLORREF textColor, platform::COLORREF backColor) override;
     void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
                      platform::COLORREF textColor, platform::COLORREF backColor) override;
+    void TextOutCells(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                      platform::COLORREF textColor, platform::COLORREF backColor) override;
 
 private:
-    void DrawFallback(int cellX, int baseline, char32_t cp);
+    void DrawFallback(int cellX, int baseline, const QString& text, int cells);
     void DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
-                 platform::COLORREF textColor, platform::COLORREF backColor);
+                 platform::COLORREF textColor, platform::COLORREF backColor, bool cells);
 
     QPainter& m_painter;
     QRegion m_area;

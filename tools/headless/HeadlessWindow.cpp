@@ -1,6 +1,7 @@
 #include "tools/headless/HeadlessWindow.h"
 
 #include "platform/Win1252.h"
+#include "textwnd/Utf8Text.h"
 
 #include <algorithm>
 
@@ -92,11 +93,14 @@ std::u32string HeadlessPort::RowText(int row, bool markHighlight) const
     for (const Cell& c : m_screen[static_cast<size_t>(row)]) {
         if (!c.ch)
             break;
+        if (c.tail)
+            continue;
         if (markHighlight && c.inverse != inv) {
             out += c.inverse ? U'\u00AB' : U'\u00BB';
             inv = c.inverse;
         }
         out += c.ch;
+        out += c.marks;
     }
     if (markHighlight && inv)
         out += U'\u00BB';
@@ -121,24 +125,61 @@ void RecordingPainter::FillSolidRect(const WRect& rc, COLORREF)
             c = Cell{};
 }
 
-void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u32string& text, COLORREF fg,
-                           COLORREF bg)
+std::vector<Cell>* RecordingPainter::Begin(int yBottom, const WRect& opaque, const std::u32string& text, COLORREF fg,
+                                           COLORREF bg, int x, bool* inverse)
 {
     m_calls.push_back({x, yBottom, text, fg, bg, opaque});
     const int row = yBottom / HeadlessPort::kLineHeight - 1;
     if (row < 0 || row >= static_cast<int>(m_port.m_screen.size()))
-        return;
+        return nullptr;
     auto& cells = m_port.m_screen[static_cast<size_t>(row)];
     const int col0 = opaque.left / HeadlessPort::kCharWidth;
     for (int c = std::max(col0, 0); c < m_port.m_cols; ++c)
         cells[static_cast<size_t>(c)] = Cell{};
     // Inverse video is the page colour on the font colour.
-    const bool inverse = bg == m_wnd.GetFontColor() && fg == m_wnd.GetPageColor() && fg != bg;
+    *inverse = bg == m_wnd.GetFontColor() && fg == m_wnd.GetPageColor() && fg != bg;
+    return &cells;
+}
+
+void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u32string& text, COLORREF fg,
+                           COLORREF bg)
+{
+    bool inverse = false;
+    std::vector<Cell>* cells = Begin(yBottom, opaque, text, fg, bg, x, &inverse);
+    if (!cells)
+        return;
     const int xc = x / HeadlessPort::kCharWidth;
     for (size_t i = 0; i < text.size(); ++i) {
         const long c = xc + static_cast<long>(i);
         if (c >= 0 && c < m_port.m_cols)
-            cells[static_cast<size_t>(c)] = Cell{text[i], inverse};
+            (*cells)[static_cast<size_t>(c)] = Cell{text[i], inverse, false, {}};
+    }
+}
+
+void RecordingPainter::TextOutCells(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                                    COLORREF fg, COLORREF bg)
+{
+    std::u32string s;
+    for (std::size_t i = 0, units = 1; i < length; i += units)
+        s += utf8text::CharAt16(text, length, i, &units);
+    bool inverse = false;
+    std::vector<Cell>* cells = Begin(yBottom, opaque, s, fg, bg, x, &inverse);
+    if (!cells)
+        return;
+    long c = x / HeadlessPort::kCharWidth;
+    long head = -1;  // the cell of the last character with a cell
+    for (const char32_t ch : s) {
+        const int n = utf8text::Cells(ch);
+        if (n == 0) {
+            if (head >= 0 && head < m_port.m_cols)
+                (*cells)[static_cast<size_t>(head)].marks += ch;
+            continue;
+        }
+        for (int k = 0; k < n; ++k)
+            if (c + k >= 0 && c + k < m_port.m_cols)
+                (*cells)[static_cast<size_t>(c + k)] = Cell{ch, inverse, k > 0, {}};
+        head = c;
+        c += n;
     }
 }
 

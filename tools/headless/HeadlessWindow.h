@@ -13,6 +13,8 @@ namespace headless {
 struct Cell {
     char32_t ch = 0;       // 0: nothing drawn
     bool inverse = false;  // drawn in the highlight's inverse colours
+    bool tail = false;     // the second cell of a wide character (ch repeats it)
+    std::u32string marks;  // combining marks drawn in this cell, after ch
 };
 
 struct ScrollInfo {
@@ -57,7 +59,8 @@ public:
     // Paints the invalid part of the screen (or all of it) through a recording painter.
     void Paint(CFileWnd& wnd, bool everything = false);
     // Row text: the characters drawn from the left edge, highlighted runs
-    // wrapped in « and », as UTF-32.
+    // wrapped in « and », as UTF-32. A wide character shows once, its marks
+    // after it.
     std::u32string RowText(int row, bool markHighlight = true) const;
     const std::vector<std::vector<Cell>>& Screen() const { return m_screen; }
     bool HasInvalid() const { return !m_invalid.empty(); }
@@ -96,6 +99,8 @@ public:
                        platform::COLORREF textColor, platform::COLORREF backColor) override;
     void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
                      platform::COLORREF textColor, platform::COLORREF backColor) override;
+    void TextOutCells(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
+                      platform::COLORREF textColor, platform::COLORREF backColor) override;
 
     struct Call {
         int x, yBottom;
@@ -107,6 +112,10 @@ public:
     int m_fontSelections = 0;
 
 private:
+    // Records the call and clears its row from the opaque rectangle on;
+    // null when the row lies outside the screen. `inverse`: the colours are the highlight's.
+    std::vector<Cell>* Begin(int yBottom, const WRect& opaque, const std::u32string& text, platform::COLORREF fg,
+                             platform::COLORREF bg, int x, bool* inverse);
     void Put(int x, int yBottom, const WRect& opaque, const std::u32string& text, platform::COLORREF fg,
              platform::COLORREF bg);
     HeadlessPort& m_port;

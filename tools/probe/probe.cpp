@@ -1,7 +1,9 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
+#include "platform/CodePage.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
+#include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <chrono>
@@ -22,9 +24,12 @@ namespace {
 
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
-    "                    FILE [COMMAND ...]\n"
+    "                    [--code-page utf-8|1252] FILE [COMMAND ...]\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
-    "  --cols N      client width is N x char width (default 80)\n"
+    "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
+    "  --code-page   code page of narrow text (default 1252, whatever the locale); under utf-8\n"
+    "                rows show decoded characters (a combining mark after its base), escapes are\n"
+    "                \\uXXXX, and a copy prints its text as UTF-8\n"
     "  --encoding    requested encoding id (default 0); --answer: the reply to the encoding prompt (default cancel)\n"
     "  --case        text case of the window (default 0)\n"
     "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
@@ -128,9 +133,35 @@ public:
                     static_cast<long long>(w.GetHorzOffset()), static_cast<long long>(w.GetLongestLine()), hl.c_str());
     }
 
+    // Printable characters as UTF-8 (a wide one once, marks after it), C escapes for the rest.
+    static std::string EscapeChars(const std::u16string& text)
+    {
+        std::string out;
+        char buf[16];
+        for (std::size_t i = 0, units = 1; i < text.size(); i += units) {
+            const char32_t ch = utf8text::CharAt16(text.data(), text.size(), i, &units);
+            switch (ch) {
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            default:
+                if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F) || (ch >= 0xD800 && ch <= 0xDFFF)) {
+                    std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(ch));
+                    out += buf;
+                } else {
+                    AppendUtf8(out, ch);
+                }
+            }
+        }
+        return out;
+    }
+
     void PrintRows()
     {
-        const bool wide = m_wnd.GetEncoding() == EncodingUtf16LE || m_wnd.GetEncoding() == EncodingUtf16BE;
+        const bool wide = m_wnd.GetEncoding() == EncodingUtf16LE || m_wnd.GetEncoding() == EncodingUtf16BE ||
+                          m_wnd.GetCodePage() == platform::CodePage::Utf8;
         const auto& screen = m_port.Screen();
         char buf[16];
         for (int r = 0; r < m_port.Rows(); ++r) {
@@ -139,6 +170,8 @@ public:
             const auto& cells = screen[static_cast<size_t>(r)];
             for (size_t i = 0; i < cells.size() && cells[i].ch; ++i) {
                 const headless::Cell& c = cells[i];
+                if (c.tail)
+                    continue;
                 if (c.inverse != inverse) {
                     line += c.inverse ? "\u00AB" : "\u00BB";
                     inverse = c.inverse;
@@ -161,6 +194,8 @@ public:
                 } else {
                     AppendUtf8(line, ch);
                 }
+                for (const char32_t m : c.marks)
+                    AppendUtf8(line, m);
             }
             if (inverse)
                 line += "\u00BB";
@@ -266,8 +301,14 @@ public:
             if (m_port.m_clipFormat) {
                 const auto& b = m_port.m_clipboard;
                 const size_t n = b.size() >= 2 ? b.size() - 2 : 0;
-                std::printf("clip %s %s\n", m_port.m_clipFormat == kCfUnicodeText ? "unicode" : "text",
-                            EscapeBytes(b.data(), n).c_str());
+                const bool unicode = m_port.m_clipFormat == kCfUnicodeText;
+                std::string shown = EscapeBytes(b.data(), n);
+                if (unicode && m_wnd.GetCodePage() == platform::CodePage::Utf8) {
+                    std::u16string text(n / 2, u'\0');
+                    std::memcpy(text.data(), b.data(), text.size() * 2);
+                    shown = EscapeChars(text);
+                }
+                std::printf("clip %s %s\n", unicode ? "unicode" : "text", shown.c_str());
             }
             return true;
         }
@@ -326,6 +367,7 @@ int Usage()
 int main(int argc, char** argv)
 {
     int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = kIdCancel;
+    platform::CodePage codePage = platform::CodePage::Windows1252;
     bool watch = true;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
@@ -353,6 +395,9 @@ int main(int argc, char** argv)
         } else if (opt == "--case") {
             if (!ParseInt(val, 0, 3, textCase))
                 return Usage();
+        } else if (opt == "--code-page") {
+            if (!platform::ParseCodePageKey(val, codePage))
+                return Usage();
         } else if (opt == "--answer") {
             const std::string a = val;
             if (a == "yes")
@@ -372,6 +417,8 @@ int main(int argc, char** argv)
     const char* path = argv[i++];
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
+    // The probe's own choice, not the locale's: a script reads the same everywhere.
+    platform::SetAnsiCodePage(codePage);
     Probe probe(rows, cols);
     probe.m_port.m_answer = answer;
     probe.m_wnd.SetTextCase(textCase);
