@@ -134,6 +134,12 @@ void CStatusBar::SetPaneText(int id, const QString& text)
         FitPane(pane);
 }
 
+void CStatusBar::SetPaneToolTip(int id, const QString& tip)
+{
+    if (QLabel* pane = TextPane(id))
+        pane->setToolTip(tip);
+}
+
 QString CStatusBar::PaneText(int id) const
 {
     const QLabel* pane = TextPane(id);

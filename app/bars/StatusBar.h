@@ -40,6 +40,8 @@ public:
     // set; otherwise only the text changes, so scrolling does not re-lay the bar out.
     void SetPaneText(int id, const QString& text);
     QString PaneText(int id) const;
+    // A text pane's tooltip (its description is kept for screen readers).
+    void SetPaneToolTip(int id, const QString& tip);
 
     QString LinkAddress() const { return m_strLinkAddress; }
     // Hands the link's address to the desktop's handler for web addresses.

@@ -111,6 +111,8 @@ public:
 
     // --- Bars, keys and help (MainFrameBars.cpp, MainFrameKeys.cpp) -----------------------------------------------
     CStatusBar* GetStatusBar() const { return m_pStatusBar; }
+    // The encoding pane's tooltip names the code page narrow text is read in.
+    void ShowCodePage();
     // The caption bar under the ribbon (the welcome message); null before OnCreate.
     CCaptionBarController* GetCaptionBarController() const { return m_pCaptionBars; }
     // The status bar's link: its address handed to the desktop's handler for web addresses.

@@ -14,8 +14,10 @@
 #include "app/bars/CaptionBar.h"
 #include "app/bars/StatusBar.h"
 #include "app/shell/Looks.h"
+#include "platform/CodePage.h"
 #include "view/CommandIds.h"
 #include "view/Profile.h"
+#include "view/StatusIndicators.h"
 
 #include <QVBoxLayout>
 
@@ -42,6 +44,14 @@ void CTextFileViewerMainFrame::CreateStatusBar()
         QWidget* element = m_pStatusBar->Element(id);
         AddCommandUI(id, element, [element](const CCmdUI& ui) { element->setEnabled(ui.m_bEnabled); });
     }
+    ShowCodePage();
+}
+
+void CTextFileViewerMainFrame::ShowCodePage()
+{
+    if (m_pStatusBar)
+        m_pStatusBar->SetPaneToolTip(cmd::PaneEncoding,
+                                     QString::fromStdString(EncodingPaneTooltip(platform::AnsiCodePage())));
 }
 
 // The caption bar's place: the top of the frame's middle, under the ribbon and over the windows.

@@ -6,10 +6,12 @@
 #include "app/shell/MainFrame.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
+#include "textwnd/FileWnd.h"
 #include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/FilePrefDatabase.h"
 #include "view/StringTable.h"
+#include "view/TextFileView.h"
 #include "view/qt/QtFont.h"
 #include "view/qt/QtProfile.h"
 
@@ -32,6 +34,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     m_pProfile = std::make_unique<CQtProfile>();
     SetCurrentProfile(m_pProfile.get());
     FollowScreenDpi();
+    RestoreCodePage();
     m_recentFiles.ReadList(*m_pProfile);
     PreLoadState();
 
@@ -303,6 +306,10 @@ bool CTextFileViewerApp::OnCommand(int id)
         OnAppAbout();
         return true;
     }
+    if (id == cmd::CodePageUtf8 || id == cmd::CodePage1252) {
+        SetCodePage(id == cmd::CodePageUtf8 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252);
+        return true;
+    }
     if (id == cmd::AppExit) {
         if (m_pMainFrame)
             m_pMainFrame->close();
@@ -317,9 +324,45 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.Enable(ui.m_nID - cmd::FileMruFirst < static_cast<int>(m_recentFiles.Entries().size()));
         return true;
     }
+    if (ui.m_nID == cmd::CodePageUtf8 || ui.m_nID == cmd::CodePage1252) {
+        const auto shown = ui.m_nID == cmd::CodePageUtf8 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252;
+        ui.Enable();
+        ui.SetRadio();
+        ui.SetCheck(platform::AnsiCodePage() == shown ? 1 : 0);
+        return true;
+    }
     if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
         ui.Enable();
         return true;
     }
     return false;
+}
+
+namespace {
+
+constexpr const char* kLogSection = "Log";
+constexpr const char* kCodePageEntry = "CodePage";
+
+}  // namespace
+
+void CTextFileViewerApp::RestoreCodePage()
+{
+    platform::CodePage codePage = platform::LocaleCodePage();
+    platform::ParseCodePageKey(m_pProfile->GetProfileString(kLogSection, kCodePageEntry, ""), codePage);
+    platform::SetAnsiCodePage(codePage);
+}
+
+void CTextFileViewerApp::SetCodePage(platform::CodePage codePage)
+{
+    if (codePage == platform::AnsiCodePage())
+        return;
+    platform::SetAnsiCodePage(codePage);
+    m_pProfile->WriteProfileString(kLogSection, kCodePageEntry, platform::CodePageKey(codePage));
+    m_pProfile->Flush();
+    if (!m_pMainFrame)
+        return;
+    for (CTextFileViewerChildFrame* frame : m_pMainFrame->GetChildFrames())
+        if (CTextFileView* view = frame->GetActiveView(); view && view->GetFileWnd())
+            view->GetFileWnd()->OnCodePageChanged();
+    m_pMainFrame->ShowCodePage();
 }

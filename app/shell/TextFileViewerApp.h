@@ -15,6 +15,7 @@
 #pragma once
 
 #include "app/shell/DocTemplate.h"
+#include "platform/CodePage.h"
 #include "platform/File.h"
 #include "view/CommandIds.h"
 #include "view/CommandTarget.h"
@@ -106,6 +107,10 @@ private:
     void OnFileOpen();
     // The About box, modal, with the version of this build's date.
     void OnAppAbout();
+    // The code page of narrow text: the stored choice, else the locale's; a change is kept and redraws every
+    // window at once, each keeping its top.
+    void RestoreCodePage();
+    void SetCodePage(platform::CodePage codePage);
     // Numbers the windows of a document and gives their tabs their titles.
     void UpdateFrameTitles(COpenDocument& entry);
 

@@ -3,6 +3,7 @@
 // status tips and hiding; the caption bar's layout in wide and narrow bars,
 // its close box and tooltips, and the controller's one-bar rule.
 #include "app/bars/CaptionBar.h"
+#include "app/bars/MessageStrip.h"
 #include "app/bars/StatusBar.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
@@ -10,6 +11,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QStyle>
@@ -42,6 +44,31 @@ class BarsTest : public QObject {
     }
 
 private slots:
+    // A message closes itself after a while; one that offers an action waits for it, and the action closes it.
+    void messageStrip()
+    {
+        QWidget window;
+        auto* strip = new CMessageStrip(&window);
+        strip->SetAutoCloseMs(30);
+        QSignalSpy closed(strip, &CMessageStrip::closed);
+        QSignalSpy action(strip, &CMessageStrip::actionTriggered);
+        window.show();
+        strip->ShowMessage(CMessageStrip::Kind::Warning, "Reopened: the file was replaced");
+        QVERIFY(strip->isVisible());
+        QCOMPARE(strip->Text(), QString("Reopened: the file was replaced"));
+        QCOMPARE(strip->accessibleName(), strip->Text());
+        QTRY_VERIFY(strip->isHidden());
+        QCOMPARE(closed.count(), 1);
+
+        strip->ShowMessage(CMessageStrip::Kind::Information, "The file was replaced", "Reopen");
+        QTest::qWait(60);
+        QVERIFY(strip->isVisible());
+        QCOMPARE(strip->ActionLabel(), QString("Reopen"));
+        QTest::mouseClick(strip->findChild<QPushButton*>(), Qt::LeftButton);
+        QCOMPARE(action.count(), 1);
+        QVERIFY(strip->isHidden());
+    }
+
     void statusBar()
     {
         QMainWindow frame;

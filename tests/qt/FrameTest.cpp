@@ -11,6 +11,7 @@
 #include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
+#include "platform/CodePage.h"
 #include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
@@ -185,6 +186,35 @@ private slots:
         QVERIFY(QString::fromStdString(warnings[0]).contains("No Such Face Mono"));
         QCOMPARE(std::u16string(s.Wnd().GetLogFont().lfFaceName), listed.toStdU16String());
         QVERIFY(inUse != listed);
+    }
+
+    // The Log category's code page redraws the open window at once, shows in the encoding pane's tooltip and is
+    // kept for the next start.
+    void theCodePageIsChosenForEveryWindowAndKept()
+    {
+        const std::string path = WriteFile("u.log", "user=m\xc3\xbcller\n");
+        const auto copied = [](const Started& s) {
+            QApplication::clipboard()->clear();
+            s.Frame()->ExecuteCommand(cmd::EditCopy);
+            return QApplication::clipboard()->text();
+        };
+        {
+            Started s({path});
+            QVERIFY(s.Settle());
+            s.Frame()->ExecuteCommand(cmd::CodePageUtf8);
+            QVERIFY(Checked(s, cmd::CodePageUtf8) && !Checked(s, cmd::CodePage1252));
+            QVERIFY(copied(s).contains(QString::fromUtf8("m\xc3\xbcller")));
+            QVERIFY(s.Frame()->GetStatusBar()->Element(cmd::PaneEncoding)->toolTip().contains("UTF-8"));
+            s.Frame()->ExecuteCommand(cmd::CodePage1252);
+            QVERIFY(copied(s).contains(QString::fromUtf8("m\xc3\x83\xc2\xbcller")));
+            QVERIFY(s.Frame()->GetStatusBar()->Element(cmd::PaneEncoding)->toolTip().contains("Windows-1252"));
+            QCOMPARE(Settings().value("Log/CodePage").toString(), QString("1252"));
+            s.Frame()->ExecuteCommand(cmd::CodePageUtf8);
+        }
+        Started again({path});
+        QVERIFY(again.Settle());
+        QVERIFY(Checked(again, cmd::CodePageUtf8));
+        platform::SetAnsiCodePage(platform::CodePage::Windows1252);  // as the other tests expect it
     }
 
     void thePanesShowTheActiveWindowAndSurviveHiding()
