@@ -4,6 +4,7 @@
 #include "app/ImageStrip.h"
 #include "app/MainFrame.h"
 #include "app/TextFileViewerApp.h"
+#include "platform/Process.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -67,6 +68,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // Hundreds of open files must not run out of descriptors under the usual soft limit.
+    platform::RaiseOpenFileLimit();
     PrepareHighDpiScaling();
     QApplication app(argc, argv);  // takes away the options that are Qt's own
     app.setWindowIcon(ApplicationIcon());

@@ -182,8 +182,10 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
                 m_pWatcher.reset();
             }
             if (m_bWatchFile && m_pMappedFile->Path()) {
+                // Through the mapping's own descriptor: the file this window
+                // shows, whatever its name names by now.
                 m_pWatcher = std::make_unique<CFileWatcher>();
-                m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd);
+                m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle());
             }
         }
 

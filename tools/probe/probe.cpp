@@ -1,5 +1,6 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
+#include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
 #include "tools/headless/HeadlessWindow.h"
@@ -102,8 +103,10 @@ public:
     Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port) {}
 
     ProbePort m_port;
-    CFileWnd m_wnd;
+    // Made before the window and so destroyed after it: the window's watcher
+    // reads the file's size through the mapping's descriptor.
     CMemoryMappedFile m_file;
+    CFileWnd m_wnd;
 
     void Paint(bool everything = false) { m_port.Paint(m_wnd, everything); }
 
@@ -370,6 +373,7 @@ int main(int argc, char** argv)
     if (i >= argc)
         return Usage();
     const char* path = argv[i++];
+    platform::RaiseOpenFileLimit();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     Probe probe(rows, cols);
