@@ -30,6 +30,8 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     // The settings store, under the organisation and application names (the classic registry key), and the
     // screen resolution that point sizes are converted with.
     m_pProfile = std::make_unique<CQtProfile>();
+    if (!m_pProfile->Problem().empty())
+        errors << "ostrel-viewer: " << m_pProfile->Problem() << '\n';
     SetCurrentProfile(m_pProfile.get());
     FollowScreenDpi();
     m_recentFiles.ReadList(*m_pProfile);
