@@ -407,8 +407,12 @@ TextPos CFileWnd::LastPageTop()
     for (int k = VisibleLines(); k > 0; --k)
         if (!PrevLineStart(p))
             break;
-    m_pLastPageTop = p;
-    return p;
+    // Forward reading stops at a NUL: a last screenful that started before
+    // one would hide the text after it from End, the thumb and following.
+    // When less than a screenful follows the last NULs, that text fills the
+    // window from the top.
+    m_pLastPageTop = m_lines.AfterLastNul(p);
+    return m_pLastPageTop;
 }
 
 // --- Layout ----------------------------------------------------------------------

@@ -46,6 +46,8 @@ fault last-page-one-line-short textwnd/FileWnd.cpp \
   's|for (int k = VisibleLines(); k > 0; --k)|for (int k = VisibleLines() - 1; k > 0; --k)|' '^(LineModel|Scroll)\.'
 fault reload-forgets-the-end textwnd/FileWnd.cpp \
   's|const bool atEnd = m_pTop == m_pLastPageTop;|const bool atEnd = false;|' '^(LineModel|Scroll)\.'
+fault nul-hides-the-tail textwnd/FileWnd.cpp \
+  's|m_pLastPageTop = m_lines.AfterLastNul(p);|m_pLastPageTop = p;|' '^(LineModel|Search[A-Za-z]*)\.'
 fault utf32-mark-unseen textwnd/FileWnd.cpp \
   's|else if (starts({0xFF, 0xFE, 0x00, 0x00}))|else if (false)|' '^Encoding\.'
 
