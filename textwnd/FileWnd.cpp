@@ -204,6 +204,9 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         m_pTop = atEnd || m_pTop == kNoPos ? last : std::min(m_pTop, last);
         for (TextPos* p : {&m_pHighlightStart, &m_pHighlightEnd, &m_pFindAnchor, &m_pLastMatch})
             *p = *p == kNoPos ? start : std::min(*p, end);
+        // The range was reset: a file that shrank to shorter lines must not
+        // leave a window scrolled right past every line it shows.
+        KeepHorzOffsetInRange();
         UpdateScrollPositions();
         m_pPort->InvalidateAll();
         return true;
@@ -436,6 +439,15 @@ void CFileWnd::OnSize(int cx, int cy)
     m_pPort->SetScrollInfo(kSbHorz, kSifRange | kSifPage, 0, m_nLongestLine, m_nColumns, 0, true);
     m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, DataEnd() - DataStart(), DataEnd() - last, 0, true);
     UpdateScrollPositions();
+}
+
+void CFileWnd::KeepHorzOffsetInRange()
+{
+    const TextPos end = DataEnd();
+    TextPos p = m_pTop;
+    for (int i = VisibleLines() + 2; i > 0 && p < end; --i)
+        ReadLine(p, nullptr, nullptr, 0);
+    m_nHorzOffset = std::clamp<std::int64_t>(m_nHorzOffset, 0, std::max<std::int64_t>(m_nLongestLine - m_nColumns, 0));
 }
 
 void CFileWnd::UpdateScrollPositions()

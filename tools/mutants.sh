@@ -56,6 +56,8 @@ fault thumb-unclamped textwnd/FileWndScroll.cpp \
   '/track = std::clamp<std::int64_t>(track, 0, LastPageTop() - DataStart());/d' '^Scroll\.'
 fault horizontal-offset-unlimited textwnd/FileWndScroll.cpp \
   '/target = std::min(target, m_nLongestLine - m_nColumns);/d' '^(Scroll|Paint)\.'
+fault reload-keeps-an-offset-past-the-lines textwnd/FileWnd.cpp \
+  '/^        KeepHorzOffsetInRange();$/d' '^Scroll\.'
 fault sentence-ends-at-bang textwnd/FileWndPaint.cpp \
   "s#if (s\[i\] == Ch('.')) {#if (s[i] == Ch('.') || s[i] == Ch('!')) {#" '^Paint\.'
 fault win1252-letter-by-byte textwnd/UnicodeCase.cpp \
