@@ -109,6 +109,8 @@ fault stale-database-view-kept view/FilePrefDatabase.cpp \
   's| \|\| platform::IsMappingStale(file.m_pView)||' '^FilePrefDatabase[A-Za-z]*\.'
 fault held-lock-not-waited-for view/FilePrefDatabase.cpp \
   's|if (r == platform::LockResult::Unsupported)|if (r != platform::LockResult::Locked)|' '^FilePrefDatabase[A-Za-z]*\.'
+fault held-lock-waited-for-again view/FilePrefDatabase.cpp \
+  's|const bool resting = now < m_lockRestEnd;|const bool resting = false;|' '^FilePrefDatabase[A-Za-z]*\.'
 
 # ------------------------------------------------------------------------------------------------
 
