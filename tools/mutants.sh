@@ -96,6 +96,9 @@ fault watcher-misses-shrinking file/FileWatcher.cpp \
   's|if (size >= 0 && size != m_dwLastSize)|if (size > m_dwLastSize)|' '^(FileWatcherTest|FollowTest|TruncationTest)\.'
 fault watcher-misses-stale-mapping file/FileWatcher.cpp \
   's|if (stale != m_nStaleSeen)|if (false)|' '^(FileWatcherTest|TruncationTest)\.'
+fault watcher-opens-the-path-again textwnd/FileWnd.cpp \
+  's|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle());|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd);|' \
+  '^FollowTest\.'
 fault guard-patches-one-page platform/SigbusGuard.cpp \
   's|RawMapZeros(base + from, mappedEnd - from,|RawMapZeros(base + faultPage, page,|' '^(SigbusGuard|TruncationTest)\.'
 
@@ -111,6 +114,9 @@ fault held-lock-not-waited-for view/FilePrefDatabase.cpp \
   's|if (r == platform::LockResult::Unsupported)|if (r != platform::LockResult::Locked)|' '^FilePrefDatabase[A-Za-z]*\.'
 fault held-lock-waited-for-again view/FilePrefDatabase.cpp \
   's|const bool resting = now < m_lockRestEnd;|const bool resting = false;|' '^FilePrefDatabase[A-Za-z]*\.'
+fault settings-path-not-looked-at view/qt/QtProfile.cpp \
+  's|if (platform::KindOfPath(QFile::encodeName(iniPath).toStdString()) != platform::PathKind::Other) {|if (true) {|' \
+  '^ProfileQtTest$' 'ProfileQtTest ostrel-viewer'
 
 # ------------------------------------------------------------------------------------------------
 
