@@ -5,9 +5,18 @@
 #include "platform/Window.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
 
 using platform::HWND;
 using platform::WM_FILE_CHANGED;
+
+namespace {
+
+std::atomic<int> g_pollMs{CFileWatcher::kWaitMs};
+
+}  // namespace
 
 CFileWatcher::CFileWatcher() = default;
 
@@ -31,7 +40,17 @@ std::string CFileWatcher::DirectoryOf(const std::string& path)
     return dir.empty() ? std::string("/") : dir;
 }
 
-bool CFileWatcher::AddWindow(const char* path, HWND hwnd)
+void CFileWatcher::SetPollPeriod(int ms)
+{
+    g_pollMs.store(ms > 0 ? ms : kWaitMs);
+}
+
+int CFileWatcher::PollPeriod()
+{
+    return g_pollMs.load();
+}
+
+bool CFileWatcher::AddWindow(const char* path, HWND hwnd, platform::FileHandle file)
 {
     if (!path || !*path)
         return false;
@@ -42,16 +61,21 @@ bool CFileWatcher::AddWindow(const char* path, HWND hwnd)
         // link that is the target's, where the writes happen.
         const std::string real = platform::RealPath(m_pszPath);
         m_pszDirectory = DirectoryOf(real.empty() ? m_pszPath : real);
-        m_hFile = platform::OpenReadShared(m_pszPath);
+        m_bOwnsFile = file == platform::kInvalidFile;
+        errno = 0;
+        m_hFile = m_bOwnsFile ? platform::OpenReadShared(m_pszPath) : file;
+        if (m_hFile == platform::kInvalidFile)
+            platform::ReportProblem("cannot follow '" + m_pszPath + "': " + std::strerror(errno ? errno : EACCES));
         m_dwLastSize = platform::FileSizeByHandle(m_hFile);
-        m_nStaleListener =
-            m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, m_wake.Fd()) : -1;
+        m_nStaleListener = m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, &m_wake) : -1;
         m_nStaleSeen = 0;
         m_bNotified = m_dirWatch.Start(m_pszDirectory, &m_wake);
         m_bStop = false;
+        m_nPollMs = PollPeriod();
         try {
             m_hThread = std::thread(&CFileWatcher::WatchThreadProc, this);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            platform::ReportProblem("cannot follow '" + m_pszPath + "': " + e.what());
             result = false;
         }
     }
@@ -93,8 +117,10 @@ void CFileWatcher::Stop()
     platform::UnregisterStaleListener(m_nStaleListener);
     m_nStaleListener = -1;
     m_wake.Wait(0);  // forget a pending wake-up, so a restart begins quiet
-    platform::CloseFile(m_hFile);
+    if (m_bOwnsFile)
+        platform::CloseFile(m_hFile);
     m_hFile = platform::kInvalidFile;
+    m_bOwnsFile = false;
     m_pszPath.clear();
     m_pszDirectory.clear();
     m_bNotified = false;
@@ -117,7 +143,7 @@ void CFileWatcher::WatchThreadProc()
     while (!m_bStop.load()) {
         // Woken by a change in the directory, a caught truncation or the
         // stop; in any case the size is looked at once a second.
-        m_wake.Wait(kWaitMs);
+        m_wake.Wait(m_nPollMs);
         if (m_bStop.load())
             break;
         bool changed = false;

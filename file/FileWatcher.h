@@ -2,10 +2,15 @@
 // to the registered windows whenever its size changes.
 //
 // The thread sleeps until something changes in the file's directory (shared
-// inotify, see platform/DirWatch.h) or 1000 ms pass, whichever comes first,
-// then compares the file's size with the last one seen. When the directory
-// cannot be watched it keeps the once-a-second size check: a log that is
-// silently no longer followed would be a wrong result.
+// inotify, see platform/DirWatch.h) or the poll period (1000 ms) passes,
+// whichever comes first, then compares the file's size with the last one
+// seen. When the directory cannot be watched it keeps the once-a-second size
+// check: a log that is silently no longer followed would be a wrong result.
+//
+// A window's watcher reads the size through the descriptor its document
+// holds, not through the file's name: every window of a document follows the
+// file the document has open, even one made after the name was given to a
+// new file (log rotation), and a window costs no descriptor of its own.
 //
 // Concurrency:
 // - m_windows is guarded by m_lock, which both threads hold while they touch
@@ -43,8 +48,12 @@ public:
 
     // UI thread. Starts following `path` on the first call; false for another
     // path (compared exactly: POSIX names differ by case), for a window that
-    // is already registered, or when no thread could be started.
-    bool AddWindow(const char* path, platform::HWND hwnd);
+    // is already registered, or when no thread could be started. `file`, when
+    // given, is an open descriptor of the file, which the caller keeps open
+    // while windows are registered: the size is read through it. Without one
+    // the watcher opens `path` itself. A file that cannot be opened or a
+    // thread that cannot be started is said on the standard error.
+    bool AddWindow(const char* path, platform::HWND hwnd, platform::FileHandle file = platform::kInvalidFile);
     // UI thread. False when `hwnd` was not registered. When the list is empty
     // afterwards the thread is stopped and joined; AddWindow may start anew.
     bool RemoveWindow(platform::HWND hwnd);
@@ -64,6 +73,10 @@ public:
 
     // The longest wait between two size checks.
     static constexpr int kWaitMs = 1000;
+    // The wait of watchers started from now on (tests shorten it, so that a
+    // check without notification costs them milliseconds, not seconds).
+    static void SetPollPeriod(int ms);
+    static int PollPeriod();
 
 private:
     void WatchThreadProc();
@@ -73,6 +86,8 @@ private:
     std::string m_pszPath;       // as given; empty while idle
     std::string m_pszDirectory;  // what DirectoryOf made of it
     platform::FileHandle m_hFile = platform::kInvalidFile;
+    bool m_bOwnsFile = false;        // opened by the watcher (no descriptor was given)
+    int m_nPollMs = kWaitMs;         // set before the thread starts
     std::int64_t m_dwLastSize = -1;  // watcher thread only, once started
     std::mutex m_lock;
     std::vector<platform::HWND> m_windows;  // guarded by m_lock

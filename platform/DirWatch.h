@@ -8,30 +8,30 @@
 // instance and sets the WakeEvent of every watch on the directory concerned.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace platform {
 
 // An event that one thread waits on and any thread, or a signal handler,
 // sets. Settings that arrive before the wait are not lost and count as one.
+// It is a word of memory and a futex, not a descriptor: a viewer with
+// hundreds of windows must not spend one descriptor on each window's wake-up.
 class WakeEvent {
 public:
-    WakeEvent();
-    ~WakeEvent();
+    WakeEvent() = default;
     WakeEvent(const WakeEvent&) = delete;
     WakeEvent& operator=(const WakeEvent&) = delete;
 
-    bool Valid() const { return m_fd >= 0; }
-    // The descriptor to signal from a signal handler (write 8 bytes of 1).
-    int Fd() const { return m_fd; }
-    // Async-signal-safe.
+    // Async-signal-safe: one atomic exchange and a raw system call.
     void Signal();
     // Waits up to `timeoutMs` for the event; true when it was set (it is
     // then cleared), false when the time ran out.
     bool Wait(int timeoutMs);
 
 private:
-    int m_fd = -1;
+    std::atomic<std::uint32_t> m_nSet{0};
 };
 
 // One directory watched for the creation, deletion, renaming, writing and

@@ -12,14 +12,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <linux/futex.h>
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -29,40 +33,39 @@ namespace platform {
 
 // --- WakeEvent ----------------------------------------------------------------
 
-WakeEvent::WakeEvent() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+namespace {
 
-WakeEvent::~WakeEvent()
+long Futex(std::atomic<std::uint32_t>* word, int op, std::uint32_t value, const timespec* timeout)
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    static_assert(
+        sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t) && std::atomic<std::uint32_t>::is_always_lock_free,
+        "the futex word is the atomic's own storage");
+    return ::syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(word), op, value, timeout, nullptr, 0);
 }
+
+}  // namespace
 
 void WakeEvent::Signal()
 {
-    if (m_fd < 0)
-        return;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] ssize_t rc = ::write(m_fd, &one, sizeof one);
+    if (m_nSet.exchange(1) == 0)
+        Futex(&m_nSet, FUTEX_WAKE_PRIVATE, INT32_MAX, nullptr);
 }
 
 bool WakeEvent::Wait(int timeoutMs)
 {
-    if (m_fd < 0) {
-        // No event to sleep on (descriptors exhausted): still keep time, so
-        // that the caller's once-a-second check goes on.
-        ::usleep(static_cast<useconds_t>(timeoutMs) * 1000);
-        return false;
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        if (m_nSet.exchange(0) != 0)
+            return true;
+        const auto left = duration_cast<nanoseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0)
+            return false;
+        const timespec ts{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+        // Returns at once when the word is no longer 0 (set meanwhile), on a
+        // wake-up, a signal or the timeout: the loop looks again in each case.
+        Futex(&m_nSet, FUTEX_WAIT_PRIVATE, 0, &ts);
     }
-    pollfd p{m_fd, POLLIN, 0};
-    int rc;
-    do
-        rc = ::poll(&p, 1, timeoutMs);
-    while (rc < 0 && errno == EINTR);
-    if (rc <= 0)
-        return false;
-    std::uint64_t count = 0;
-    [[maybe_unused]] ssize_t n = ::read(m_fd, &count, sizeof count);
-    return true;
 }
 
 // --- The shared inotify instance --------------------------------------------------
@@ -213,7 +216,7 @@ bool DirWatch::Enabled()
 bool DirWatch::Start(const std::string& directory, WakeEvent* wake)
 {
     Stop();
-    if (!wake || !wake->Valid() || directory.empty() || !Enabled())
+    if (!wake || directory.empty() || !Enabled())
         return false;
     m_nWatch = hub().Add(directory, wake);
     m_pWake = m_nWatch >= 0 ? wake : nullptr;

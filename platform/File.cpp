@@ -197,6 +197,16 @@ std::string RealPath(const std::string& path)
     return out;
 }
 
+PathKind KindOfPath(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? PathKind::Missing : PathKind::Other;
+    if (::stat(path.c_str(), &st) != 0)
+        return PathKind::Other;
+    return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Other;
+}
+
 bool IsFolder(const std::string& path)
 {
     struct stat st {};

@@ -67,6 +67,13 @@ std::string AbsolutePath(const std::string& path);
 // The path with every symbolic link resolved, or empty when it cannot be.
 std::string RealPath(const std::string& path);
 
+// What a path leads to, symbolic links followed, found without opening it
+// (opening a FIFO can wait for ever, opening a device can act on it):
+// nothing at all, a regular file, or anything else (a FIFO, device, socket or
+// folder, a link to one, a link to nothing, or a path that cannot be looked at).
+enum class PathKind { Missing, RegularFile, Other };
+PathKind KindOfPath(const std::string& path);
+
 // Folders.
 bool IsFolder(const std::string& path);
 // A real folder (not a link to one) of this user that nobody else may write.

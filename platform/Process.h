@@ -1,4 +1,5 @@
-// The user this process runs as, and names and ids of its threads.
+// The user this process runs as, names and ids of its threads, its limits,
+// and the one way the program says something went wrong for one file.
 #pragma once
 
 #include <string>
@@ -14,5 +15,15 @@ std::string PasswdHome();
 void NameCurrentThread(const char* name);
 // The kernel's id of the calling thread (as /proc/self/task/<id> shows it).
 int CurrentThreadId();
+
+// Raises the soft limit of open files to the hard one (called at start): the
+// usual soft limit of 1024 runs out with a few hundred open files, and the
+// program never uses select(), which would not take descriptors past it.
+// Returns the soft limit in force afterwards (0 when it cannot be read).
+unsigned long RaiseOpenFileLimit();
+
+// Writes "<program>: <text>" as one line to the standard error: a failure
+// that concerns one file, where the program goes on with the others.
+void ReportProblem(const std::string& text);
 
 }  // namespace platform

@@ -15,7 +15,7 @@
 //   holding the new end of file needs nothing: the kernel already reads it
 //   as zeros past the end.
 //   It then marks the slot stale and wakes the listeners (file watchers) of
-//   the same file through their eventfds, and returns: the faulting
+//   the same file through their wake events, and returns: the faulting
 //   instruction runs again and reads zero.
 // - Anything else goes to the previous handler; when there was none (or it
 //   ignored the signal) the default action is restored and the fault
@@ -26,6 +26,8 @@
 //   the next WM_FILE_CHANGED, which the stale mark makes sure is posted even
 //   if the file's size is back where it was.
 #include "platform/SigbusGuard.h"
+
+#include "platform/DirWatch.h"
 
 #include <atomic>
 #include <cerrno>
@@ -62,15 +64,15 @@ struct ListenerSlot {
     std::atomic<int> state{kFree};
     std::atomic<std::uint64_t> dev{0};
     std::atomic<std::uint64_t> ino{0};
-    std::atomic<int> wakeFd{-1};
+    std::atomic<WakeEvent*> wake{nullptr};
     std::atomic<std::uint32_t> count{0};
 };
 
 MappingSlot g_mappings[kMaxMappings];
 ListenerSlot g_listeners[kMaxListeners];
 std::atomic<std::uint64_t> g_faults{0};
-// Handlers currently waking listeners: a listener's eventfd is closed only
-// once none of them can still be about to write to it.
+// Handlers currently waking listeners: a listener's wake event goes away only
+// once none of them can still be about to set it.
 std::atomic<int> g_waking{0};
 std::atomic<std::uint64_t> g_pageSize{4096};
 
@@ -92,12 +94,6 @@ void* RawMapZeros(std::uintptr_t at, std::uint64_t length, bool writable)
         ::syscall(SYS_mmap, at, length, prot, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0L));
 }
 
-void RawSignal(int fd)
-{
-    const std::uint64_t one = 1;
-    [[maybe_unused]] long rc = ::syscall(SYS_write, fd, &one, sizeof one);
-}
-
 void WakeListeners(std::uint64_t dev, std::uint64_t ino)
 {
     g_waking.fetch_add(1);  // seq_cst: pairs with the load in UnregisterStaleListener
@@ -107,9 +103,8 @@ void WakeListeners(std::uint64_t dev, std::uint64_t ino)
         if (l.dev.load(std::memory_order_relaxed) != dev || l.ino.load(std::memory_order_relaxed) != ino)
             continue;
         l.count.fetch_add(1, std::memory_order_release);
-        const int fd = l.wakeFd.load(std::memory_order_relaxed);
-        if (fd >= 0)
-            RawSignal(fd);
+        if (WakeEvent* wake = l.wake.load(std::memory_order_relaxed))
+            wake->Signal();  // an atomic and a raw futex call: safe here
     }
     g_waking.fetch_sub(1, std::memory_order_acq_rel);
 }
@@ -276,7 +271,7 @@ bool IsMappingStale(const std::uint8_t* view)
     return false;
 }
 
-int RegisterStaleListener(int fileFd, int wakeFd)
+int RegisterStaleListener(int fileFd, WakeEvent* wake)
 {
     std::uint64_t dev = 0, ino = 0;
     if (!SameFile(fileFd, &dev, &ino))
@@ -288,7 +283,7 @@ int RegisterStaleListener(int fileFd, int wakeFd)
             continue;
         l.dev.store(dev, std::memory_order_relaxed);
         l.ino.store(ino, std::memory_order_relaxed);
-        l.wakeFd.store(wakeFd, std::memory_order_relaxed);
+        l.wake.store(wake, std::memory_order_relaxed);
         l.count.store(0, std::memory_order_relaxed);
         l.state.store(kLive, std::memory_order_release);
         return i;
@@ -304,10 +299,10 @@ void UnregisterStaleListener(int listener)
     int expected = kLive;
     if (!l.state.compare_exchange_strong(expected, kBusy))
         return;
-    l.wakeFd.store(-1, std::memory_order_relaxed);
+    l.wake.store(nullptr, std::memory_order_relaxed);
     l.state.store(kFree, std::memory_order_release);
-    // A handler on another thread may have read the old descriptor just
-    // before; the caller closes it after we return, so let that write land.
+    // A handler on another thread may have read the old event just before;
+    // the caller may destroy it after we return, so let that setting land.
     while (g_waking.load() != 0)
         ::sched_yield();
 }

@@ -22,6 +22,8 @@
 
 namespace platform {
 
+class WakeEvent;
+
 // Registers and unregisters a mapping (called by MapFile / UnmapFile). The
 // handler is installed on the first registration. A mapping that does not fit
 // in the table (thousands at once) stays unguarded.
@@ -36,11 +38,12 @@ void InstallSigbusGuard();
 // (its tail now reads as zeros until the file is mapped again).
 bool IsMappingStale(const std::uint8_t* view);
 
-// Watchers of a file listen for its mappings going stale: `wakeFd` (an
-// eventfd) is written to from the handler, and the listener's count goes up,
-// whenever a mapping of the same file (device and inode of `fileFd`) is
-// patched. Returns a listener id, or -1 (no room, or fileFd unusable).
-int RegisterStaleListener(int fileFd, int wakeFd);
+// Watchers of a file listen for its mappings going stale: `wake` is set from
+// the handler, and the listener's count goes up, whenever a mapping of the
+// same file (device and inode of `fileFd`) is patched. Returns a listener id,
+// or -1 (no room, or fileFd unusable). After UnregisterStaleListener returns,
+// `wake` is no longer touched.
+int RegisterStaleListener(int fileFd, WakeEvent* wake);
 void UnregisterStaleListener(int listener);
 std::uint32_t StaleCount(int listener);
 

@@ -182,8 +182,10 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
                 m_pWatcher.reset();
             }
             if (m_bWatchFile && m_pMappedFile->Path()) {
+                // Through the mapping's own descriptor: the file this window
+                // shows, whatever its name names by now.
                 m_pWatcher = std::make_unique<CFileWatcher>();
-                m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd);
+                m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle());
             }
         }
 
@@ -202,6 +204,9 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         m_pTop = atEnd || m_pTop == kNoPos ? last : std::min(m_pTop, last);
         for (TextPos* p : {&m_pHighlightStart, &m_pHighlightEnd, &m_pFindAnchor, &m_pLastMatch})
             *p = *p == kNoPos ? start : std::min(*p, end);
+        // The range was reset: a file that shrank to shorter lines must not
+        // leave a window scrolled right past every line it shows.
+        KeepHorzOffsetInRange();
         UpdateScrollPositions();
         m_pPort->InvalidateAll();
         return true;
@@ -408,8 +413,12 @@ TextPos CFileWnd::LastPageTop()
     for (int k = VisibleLines(); k > 0; --k)
         if (!PrevLineStart(p))
             break;
-    m_pLastPageTop = p;
-    return p;
+    // Forward reading stops at a NUL: a last screenful that started before
+    // one would hide the text after it from End, the thumb and following.
+    // When less than a screenful follows the last NULs, that text fills the
+    // window from the top.
+    m_pLastPageTop = m_lines.AfterLastNul(p);
+    return m_pLastPageTop;
 }
 
 // --- Layout ----------------------------------------------------------------------
@@ -433,6 +442,15 @@ void CFileWnd::OnSize(int cx, int cy)
     m_pPort->SetScrollInfo(kSbHorz, kSifRange | kSifPage, 0, m_nLongestLine, m_nColumns, 0, true);
     m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, DataEnd() - DataStart(), DataEnd() - last, 0, true);
     UpdateScrollPositions();
+}
+
+void CFileWnd::KeepHorzOffsetInRange()
+{
+    const TextPos end = DataEnd();
+    TextPos p = m_pTop;
+    for (int i = VisibleLines() + 2; i > 0 && p < end; --i)
+        ReadLine(p, nullptr, nullptr, 0);
+    m_nHorzOffset = std::clamp<std::int64_t>(m_nHorzOffset, 0, std::max<std::int64_t>(m_nLongestLine - m_nColumns, 0));
 }
 
 void CFileWnd::UpdateScrollPositions()

@@ -176,6 +176,9 @@ private:
     std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
     int ConcludeSearch(TextPos m, std::int64_t length);
 
+    // Reads the lines on screen as painting does, so that the horizontal range
+    // covers them, and brings the offset within that range.
+    void KeepHorzOffsetInRange();
     // Brings every kept position within the mapping as it is now, after
     // another window on the same file re-mapped it smaller (or lost it).
     void SyncWithMapping();

@@ -125,7 +125,20 @@ bool CLineModel::HoldsData(TextPos from, TextPos to)
     return to <= FirstHole() || !platform::IsHole(m_pFile->Handle(), from, to);
 }
 
-TextPos CLineModel::FindLastBreak(TextPos from, TextPos to)
+const std::uint8_t* CLineModel::FindLastIn(const std::uint8_t* b, std::uint64_t n, Seek seek) const
+{
+    if (seek == Seek::Break)
+        return m_bWide ? linescan::FindLastAny16(b, b + n, m_chCR, m_chLF) : linescan::FindLastAny8(b, b + n, kCR, kLF);
+    const auto unit = static_cast<std::uint64_t>(m_nUnit);
+    for (std::uint64_t i = n; i >= unit; i -= unit) {
+        const bool nul = m_bWide ? Load16(b + i - unit) == 0 : b[i - 1] == 0;
+        if (nul == (seek == Seek::Nul))
+            return b + i - unit;
+    }
+    return nullptr;
+}
+
+TextPos CLineModel::FindLast(TextPos from, TextPos to, Seek seek)
 {
     // A first chunk, read in place, holds the usual line. A run without a
     // break beyond it is a huge line or zeros (a preallocated log, or one cut
@@ -141,11 +154,13 @@ TextPos CLineModel::FindLastBreak(TextPos from, TextPos to)
     TextPos e = to;
     while (e > from) {
         if (e > FirstHole()) {
-            // A hole holds no break: skip it unread, but keep the unit that
+            // A hole holds NULs only: skip it unread, but keep the unit that
             // its start may cut (a data byte and a zero can form a break).
             const TextPos h = platform::HoleStartBefore(fd, e, from);
             const TextPos kept = from + (h - from + unit - 1) / unit * unit;
             if (kept < e) {
+                if (seek == Seek::Nul)
+                    return e - unit;
                 e = kept;
                 continue;
             }
@@ -162,9 +177,7 @@ TextPos CLineModel::FindLastBreak(TextPos from, TextPos to)
             std::fill(buffer.get() + got, buffer.get() + n, 0);
             b = buffer.get();
         }
-        const std::uint8_t* r =
-            m_bWide ? linescan::FindLastAny16(b, b + n, m_chCR, m_chLF) : linescan::FindLastAny8(b, b + n, kCR, kLF);
-        if (r)
+        if (const std::uint8_t* r = FindLastIn(b, n, seek))
             return c + (r - b);
         chunk = kLongChunk;
         e = c;
@@ -217,6 +230,15 @@ TextPos CLineModel::LineLastOf(TextPos p) const
     const TextPos q = FindAny(v, p, end, m_chCR, m_chLF, m_chLF);
     // A break at the very start leaves no unit before it: the line is empty.
     return q < end ? std::max(q - m_nUnit, DataStart()) : end;
+}
+
+TextPos CLineModel::AfterLastNul(TextPos from)
+{
+    const TextPos lastText = FindLast(from, DataEnd(), Seek::Data);
+    if (lastText == kNoPos)
+        return from;
+    const TextPos nul = FindLast(from, lastText, Seek::Nul);
+    return nul == kNoPos ? from : nul + m_nUnit;
 }
 
 // --- Reading a line in display columns ------------------------------------------

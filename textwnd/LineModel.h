@@ -15,6 +15,9 @@
 //   a pair; LF CR LF a pair and a lone LF. Backward steps pair the two units
 //   nearest to them.
 // - A NUL unit ends every forward reading: a step or a read stops on it.
+//   So that the text after the last NULs stays within reach (a log that a
+//   crash left zeros in goes on after them), the last screenful never starts
+//   before a NUL that text follows (AfterLastNul).
 // - A line reads in display columns: a TAB at column n takes n mod 8 columns,
 //   every other unit one.
 #pragma once
@@ -86,6 +89,10 @@ public:
     // Just before the first break after p, never before the start; the end
     // of the data when no break follows.
     TextPos LineLastOf(TextPos p) const;
+    // Where the text after the last NUL in [from, DataEnd) starts, NULs that
+    // end the data not counted (no text follows them); `from` when no NUL
+    // there is followed by text. From there forward reading reaches the end.
+    TextPos AfterLastNul(TextPos from);
     // Reads the line from p: at most `maxChars` characters from
     // `c.firstColumn` on into `narrow` (bytes) or `wide` (UTF-16, host order),
     // stepping over the rest; returns where the next line starts.
@@ -97,10 +104,15 @@ private:
     // The first unit in [from, to) equal to a, b or c; `to` when none.
     TextPos FindAny(const std::uint8_t* v, TextPos from, TextPos to, std::uint16_t a, std::uint16_t b,
                     std::uint16_t c) const;
-    // Position of the last CR or LF unit in [from, to), or kNoPos. A long scan
-    // skips the file's holes unread and reads the rest through a buffer, so
-    // that none of its pages is mapped in.
-    TextPos FindLastBreak(TextPos from, TextPos to);
+    // What a backward scan looks for: a CR or LF, a NUL, or any unit but NUL.
+    enum class Seek { Break, Nul, Data };
+    // Position of the last unit sought in [from, to), or kNoPos. A long scan
+    // skips the file's holes unread (they hold NULs only) and reads the rest
+    // through a buffer, so that none of its pages is mapped in.
+    TextPos FindLast(TextPos from, TextPos to, Seek seek);
+    TextPos FindLastBreak(TextPos from, TextPos to) { return FindLast(from, to, Seek::Break); }
+    // The last unit sought in the n bytes at b (n on the unit grid), or null.
+    const std::uint8_t* FindLastIn(const std::uint8_t* b, std::uint64_t n, Seek seek) const;
     // Whether p lies between the two units of a pair as forward reading pairs them.
     bool IsInsidePair(TextPos p) const;
     // Offset of the file's first hole (cached until ForgetHoles).

@@ -46,6 +46,8 @@ fault last-page-one-line-short textwnd/FileWnd.cpp \
   's|for (int k = VisibleLines(); k > 0; --k)|for (int k = VisibleLines() - 1; k > 0; --k)|' '^(LineModel|Scroll)\.'
 fault reload-forgets-the-end textwnd/FileWnd.cpp \
   's|const bool atEnd = m_pTop == m_pLastPageTop;|const bool atEnd = false;|' '^(LineModel|Scroll)\.'
+fault nul-hides-the-tail textwnd/FileWnd.cpp \
+  's|m_pLastPageTop = m_lines.AfterLastNul(p);|m_pLastPageTop = p;|' '^(LineModel|Search[A-Za-z]*)\.'
 fault utf32-mark-unseen textwnd/FileWnd.cpp \
   's|else if (starts({0xFF, 0xFE, 0x00, 0x00}))|else if (false)|' '^Encoding\.'
 
@@ -54,6 +56,8 @@ fault thumb-unclamped textwnd/FileWndScroll.cpp \
   '/track = std::clamp<std::int64_t>(track, 0, LastPageTop() - DataStart());/d' '^Scroll\.'
 fault horizontal-offset-unlimited textwnd/FileWndScroll.cpp \
   '/target = std::min(target, m_nLongestLine - m_nColumns);/d' '^(Scroll|Paint)\.'
+fault reload-keeps-an-offset-past-the-lines textwnd/FileWnd.cpp \
+  '/^        KeepHorzOffsetInRange();$/d' '^Scroll\.'
 fault sentence-ends-at-bang textwnd/FileWndPaint.cpp \
   "s#if (s\[i\] == Ch('.')) {#if (s[i] == Ch('.') || s[i] == Ch('!')) {#" '^Paint\.'
 fault win1252-letter-by-byte textwnd/UnicodeCase.cpp \
@@ -92,6 +96,9 @@ fault watcher-misses-shrinking file/FileWatcher.cpp \
   's|if (size >= 0 && size != m_dwLastSize)|if (size > m_dwLastSize)|' '^(FileWatcherTest|FollowTest|TruncationTest)\.'
 fault watcher-misses-stale-mapping file/FileWatcher.cpp \
   's|if (stale != m_nStaleSeen)|if (false)|' '^(FileWatcherTest|TruncationTest)\.'
+fault watcher-opens-the-path-again textwnd/FileWnd.cpp \
+  's|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle());|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd);|' \
+  '^FollowTest\.'
 fault guard-patches-one-page platform/SigbusGuard.cpp \
   's|RawMapZeros(base + from, mappedEnd - from,|RawMapZeros(base + faultPage, page,|' '^(SigbusGuard|TruncationTest)\.'
 
@@ -105,6 +112,11 @@ fault stale-database-view-kept view/FilePrefDatabase.cpp \
   's| \|\| platform::IsMappingStale(file.m_pView)||' '^FilePrefDatabase[A-Za-z]*\.'
 fault held-lock-not-waited-for view/FilePrefDatabase.cpp \
   's|if (r == platform::LockResult::Unsupported)|if (r != platform::LockResult::Locked)|' '^FilePrefDatabase[A-Za-z]*\.'
+fault held-lock-waited-for-again view/FilePrefDatabase.cpp \
+  's|const bool resting = now < m_lockRestEnd;|const bool resting = false;|' '^FilePrefDatabase[A-Za-z]*\.'
+fault settings-path-not-looked-at view/qt/QtProfile.cpp \
+  's|if (platform::KindOfPath(QFile::encodeName(iniPath).toStdString()) != platform::PathKind::Other) {|if (true) {|' \
+  '^ProfileQtTest$' 'ProfileQtTest ostrel-viewer'
 
 # ------------------------------------------------------------------------------------------------
 

@@ -81,10 +81,11 @@ std::string DatabasePathIn(const std::string& base, bool temporary)
 // the work goes on unlocked: a rare duplicate record is better than none.
 class CDatabaseLock {
 public:
-    explicit CDatabaseLock(platform::FileHandle h) : m_hFile(h)
+    // `wait` 0: one try.
+    CDatabaseLock(platform::FileHandle h, std::chrono::milliseconds wait) : m_hFile(h)
     {
         using namespace std::chrono;
-        const auto deadline = steady_clock::now() + milliseconds(1000);
+        const auto deadline = steady_clock::now() + wait;
         for (;;) {
             const platform::LockResult r = platform::TryLockFile(m_hFile);
             if (r == platform::LockResult::Locked) {
@@ -288,9 +289,16 @@ std::int64_t CFilePrefDatabase::FindOrAddIndex(const std::u16string& key)
         return found;
 
     const platform::FileHandle fd = m_pFile->m_hFile;
-    CDatabaseLock lock(fd);
-    if (lock.TimedOut())
+    const auto now = std::chrono::steady_clock::now();
+    const bool resting = now < m_lockRestEnd;
+    CDatabaseLock lock(fd, resting ? std::chrono::milliseconds(0) : m_lockWait);
+    if (lock.TimedOut()) {
+        // Whoever holds it may hold it for long: the next lookups take their
+        // in-memory records at once, unless they find the lock free.
+        if (!resting)
+            m_lockRestEnd = std::chrono::steady_clock::now() + m_lockRest;
         return -1;
+    }
     // Another instance may have added the path while we waited.
     if (!SyncMapping())
         return -1;

@@ -25,12 +25,15 @@
 //   its size, so two instances adding different paths at the same time both
 //   keep theirs. The lock is waited for about a second at most (another
 //   process may be stuck holding it); past that the caller gets an in-memory
-//   record, as for every other failure.
+//   record, as for every other failure. After such a wait the lookups of the
+//   next minute only try the lock once and never wait: opening thirty new
+//   files must not cost thirty seconds behind a stuck process.
 #pragma once
 
 #include "file/MemoryMappedFile.h"
 #include "view/DisplayPreferences.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -85,6 +88,13 @@ public:
     std::string GetDatabasePath();
     // Uses `path` instead of the usual location (tests, tools); empty restores it.
     void SetDatabasePath(const std::string& path) { m_strPathOverride = path; }
+    // How long a lookup waits for the lock held by another process, and how
+    // long after a wait in vain lookups do not wait (tests shorten both).
+    void SetLockTimes(std::chrono::milliseconds wait, std::chrono::milliseconds rest)
+    {
+        m_lockWait = wait;
+        m_lockRest = rest;
+    }
 
     // Opens (creating it when missing, never truncating it) and maps the
     // database file. False when it is already open or cannot be opened. An
@@ -128,6 +138,9 @@ private:
     CPrefRecordRef MemoryRef(const std::u16string& key);
 
     std::string m_strPathOverride;
+    std::chrono::milliseconds m_lockWait{1000};
+    std::chrono::milliseconds m_lockRest{60000};
+    std::chrono::steady_clock::time_point m_lockRestEnd{};  // no wait before it
     std::uint64_t m_nRecords = 0;
     std::shared_ptr<CFilePrefDatabase*> m_pSelf;
     // Records that cannot live in the file, one per path for the whole run.

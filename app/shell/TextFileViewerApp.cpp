@@ -18,9 +18,9 @@
 #include <QFile>
 
 #include <algorithm>
-#include <ostream>
+#include <iostream>
 
-CTextFileViewerApp::CTextFileViewerApp() = default;
+CTextFileViewerApp::CTextFileViewerApp() : m_pErrors(&std::cerr) {}
 
 CTextFileViewerApp::~CTextFileViewerApp()
 {
@@ -32,6 +32,8 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     // The settings store, under the organisation and application names that name its file, and the screen
     // resolution that point sizes are converted with.
     m_pProfile = std::make_unique<CQtProfile>();
+    if (!m_pProfile->Problem().empty())
+        errors << "ostrel-viewer: " << m_pProfile->Problem() << '\n';
     SetCurrentProfile(m_pProfile.get());
     FollowScreenDpi();
     RestoreCodePage();
@@ -55,13 +57,10 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     m_pMainFrame->setAcceptDrops(true);
 
     int opened = 0;
-    for (const std::string& file : files) {
-        if (OpenDocumentFile(file)) {
-            ++opened;
-            continue;
-        }
-        errors << "ostrel-viewer: cannot open '" << file << "': " << platform::DescribeOpenFailure(file) << '\n';
-    }
+    m_pErrors = &errors;
+    for (const std::string& file : files)
+        opened += OpenDocumentFile(file) ? 1 : 0;
+    m_pErrors = &std::cerr;
     if (!files.empty() && opened == 0) {
         delete m_pMainFrame;  // never shown
         m_pMainFrame = nullptr;
@@ -171,8 +170,10 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
     entry.docTemplate = TemplateForPath(absolute);
     entry.doc = std::make_unique<CTextFileDoc>();
     // The document is opened before its window is made: a file that cannot be opened leaves nothing to undo.
-    if (!entry.doc->OnOpenDocument(absolute.c_str()))
+    if (!entry.doc->OnOpenDocument(absolute.c_str())) {
+        *m_pErrors << "ostrel-viewer: cannot open '" << path << "': " << platform::DescribeOpenFailure(path) << '\n';
         return nullptr;
+    }
     entry.doc->SetPathName(absolute.c_str());
     entry.bHasId = platform::GetFileId(absolute, entry.id);
     CTextFileDoc* doc = entry.doc.get();

@@ -59,7 +59,8 @@ public:
 
     // --- Documents ------------------------------------------------------------------------------------------------
     // Opens `path` as a document with a window, or activates the window of the document that has it open. Null
-    // when the file cannot be opened (silently). A document opened anew enters the recent-file list.
+    // when the file cannot be opened, which one line on the standard error says (the program goes on with the
+    // files it has). A document opened anew enters the recent-file list.
     CTextFileDoc* OpenDocumentFile(const std::string& path);
     // The path a file is known by: the open document's path when it is open already (under any spelling), else
     // the absolute form of `path`.
@@ -121,4 +122,5 @@ private:
     std::map<std::string, int> m_contextMenus;
     CTextFileViewerMainFrame* m_pMainFrame = nullptr;
     std::vector<COpenDocument> m_documents;
+    std::ostream* m_pErrors;  // where a file that cannot be opened is said: the caller's stream at start-up
 };

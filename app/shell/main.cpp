@@ -3,6 +3,7 @@
 #include "app/shell/HighDpi.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/TextFileViewerApp.h"
+#include "platform/Process.h"
 #include "res/ImageStrip.h"
 
 #include <QApplication>
@@ -67,6 +68,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // Hundreds of open files must not run out of descriptors under the usual soft limit.
+    platform::RaiseOpenFileLimit();
     PrepareHighDpiScaling();
     QApplication app(argc, argv);  // takes away the options that are Qt's own
     app.setWindowIcon(ApplicationIcon());

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
@@ -18,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <thread>
 
 using platform::LOGFONTW;
 using platform::Rgb;
@@ -467,17 +469,37 @@ TEST_F(FilePrefDatabaseTest, ReadOnlyDataFolderGivesInMemoryRecords)
 
 // Another process holding the database's lock (stuck, say) delays no lookup
 // of a stored path; a new path waits a bounded time for it, then gets an
-// in-memory record; once the lock is free, the path is stored.
+// in-memory record, and so do the new paths after it, at once, for a while;
+// then one waits again. Once the lock is free, the path is stored.
 TEST_F(FilePrefDatabaseTest, LockHeldElsewhereNeverBlocksALookup)
 {
+    using namespace std::chrono;
+    constexpr milliseconds kWait(300), kRest(1000);
+    db.SetLockTimes(kWait, kRest);
+    const auto timed = [&](const std::string& path, bool* stored) {
+        const auto start = steady_clock::now();
+        *stored = db.FindOrAddRecord(path).IsStored();
+        return steady_clock::now() - start;
+    };
     ASSERT_TRUE(db.FindOrAddRecord("/known.log").IsStored());
     followtest::WriterProcess holder(dbPath);
     ASSERT_TRUE(holder.Do("lock")) << holder.LastAnswer();
     EXPECT_EQ(db.FindOrAddRecord("/known.log").Index(), 0);
-    EXPECT_FALSE(db.FindOrAddRecord("/new.log").IsStored());
+    bool stored = true;
+    EXPECT_GE(timed("/new.log", &stored), kWait) << "the first new path waits for the lock";
+    EXPECT_FALSE(stored);
+    const auto restStart = steady_clock::now();
+    steady_clock::duration more{};
+    for (int i = 0; i < 30; ++i) {
+        more += timed("/more" + std::to_string(i) + ".log", &stored);
+        EXPECT_FALSE(stored);
+    }
+    EXPECT_LT(more, kWait) << "thirty more new paths together wait less than one wait";
     EXPECT_EQ(FileSize(dbPath), 612);
+    std::this_thread::sleep_until(restStart + kRest);
+    EXPECT_GE(timed("/late.log", &stored), kWait) << "after the rest a lookup waits again";
     ASSERT_TRUE(holder.Do("unlock")) << holder.LastAnswer();
-    EXPECT_EQ(db.FindOrAddRecord("/new.log").Index(), 1);
+    EXPECT_EQ(db.FindOrAddRecord("/new.log").Index(), 1) << "a free lock is taken, rest or not";
 }
 
 TEST_F(FilePrefDatabaseTest, TwoProcessesAddingAtOnceKeepEveryRecord)

@@ -139,6 +139,13 @@ TEST_F(FileWatcherTest, RegistrationRules)
     EXPECT_EQ(r1.got, 1u);
     EXPECT_EQ(r2.got, 0u);
     EXPECT_TRUE(w.RemoveWindow(r1.hwnd));
+
+    // A file it cannot open for its size is said, for that file.
+    const std::string missing = dir.File("missing.log");
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(w.AddWindow(missing.c_str(), r1.hwnd));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot follow '" + missing + "'"), std::string::npos);
+    EXPECT_TRUE(w.RemoveWindow(r1.hwnd));
 }
 
 TEST_F(FileWatcherTest, TheThreadEndsWithTheLastWindowOrTheWatcher)

@@ -2,6 +2,11 @@
 #include "FollowUtil.h"
 #include "TestUtil.h"
 #include "file/FileWatcher.h"
+#include "file/TextFileDoc.h"
+#include "platform/Process.h"
+
+#include <fstream>
+#include <sys/resource.h>
 
 using followtest::PumpUntil;
 using followtest::WriterProcess;
@@ -12,6 +17,23 @@ using testutil::Window;
 namespace {
 
 using Screen = std::vector<std::string>;
+
+// A window of 10 rows on a mapping that others may share (a document's).
+struct View {
+    headless::HeadlessPort port{10, 40};
+    CFileWnd wnd{&port};
+    View(CMemoryMappedFile* file, bool watch)
+    {
+        wnd.SetWatchFile(watch);
+        wnd.LoadFile(file, EncodingAuto);
+    }
+    std::string Row(int r)
+    {
+        port.Paint(wnd, true);
+        std::string s = testutil::Utf8(port.RowText(r, false));
+        return s.erase(s.find_last_not_of(' ') + 1);
+    }
+};
 
 class FollowTest : public followtest::WatchingTest {
 protected:
@@ -87,21 +109,7 @@ TEST_F(FollowTest, WindowsSharingOneMappingStayCorrectAndReloadOnTheirOwnMessage
     ASSERT_NE(file.Open(path.c_str(), false), nullptr);
     // `a` and `c` follow; `b` reloads only when the test hands it its
     // message, so that it has to live with the mapping the others moved.
-    struct View {
-        headless::HeadlessPort port{10, 40};
-        CFileWnd wnd{&port};
-        View(CMemoryMappedFile* file, bool watch)
-        {
-            wnd.SetWatchFile(watch);
-            wnd.LoadFile(file, EncodingAuto);
-        }
-        std::string Row(int r)
-        {
-            port.Paint(wnd, true);
-            std::string s = testutil::Utf8(port.RowText(r, false));
-            return s.erase(s.find_last_not_of(' ') + 1);
-        }
-    } a(&file, true), b(&file, false), c(&file, true);
+    View a(&file, true), b(&file, false), c(&file, true);
     b.wnd.OnKeyDown(kVkHome);
 
     WriterProcess writer(path);
@@ -140,6 +148,68 @@ TEST_F(FollowTest, WindowsSharingOneMappingStayCorrectAndReloadOnTheirOwnMessage
     b.wnd.OnFileChanged(1, 0);
     EXPECT_EQ(b.Row(0), "back 1");
     EXPECT_EQ(b.Row(1), "back 2");
+}
+
+// New Window after a rotation (the file renamed, a new one under its name):
+// the new window follows the document's file, as the first one does.
+TEST_F(FollowTest, ANewWindowAfterARotationFollowsTheDocumentsFile)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.Write("rot.log", Lines(0, 50));
+    CTextFileDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(path.c_str()));
+    View first(doc.GetMappedFile(), true);
+    WriterProcess writer(path);
+    ASSERT_TRUE(writer.Do("reopen"));
+    ASSERT_TRUE(writer.Do("rename " + dir.File("rot.log.1")));
+    dir.Write("rot.log", "NEW\n");
+    View second(doc.GetMappedFile(), true);
+    ASSERT_TRUE(writer.Do("append line 50\\n"));
+    EXPECT_TRUE(PumpUntil([&] { return first.Row(9) == "line 50" && second.Row(9) == "line 50"; }));
+    EXPECT_EQ(second.Row(0), "line 41");
+}
+
+// Under a low limit of open files a document costs one descriptor however
+// many windows follow it; a file past the limit is refused without harm to
+// the others, which all go on following. The start raises the limit.
+TEST_F(FollowTest, EachDocumentCostsOneDescriptorAndEveryWindowFollowsUnderALowLimit)
+{
+    constexpr int kFiles = 60, kHeadroom = 40;
+    testutil::TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < kFiles; ++i)
+        paths.push_back(dir.Write("f" + std::to_string(i) + ".log", Lines(0, 20)));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int before = followtest::OpenDescriptors();
+    rlimit low = saved;
+    low.rlim_cur = static_cast<rlim_t>(before + kHeadroom);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+
+    std::vector<std::unique_ptr<CTextFileDoc>> docs;
+    std::vector<std::unique_ptr<View>> views;
+    for (const std::string& path : paths) {
+        auto doc = std::make_unique<CTextFileDoc>();
+        if (!doc->OnOpenDocument(path.c_str()))
+            continue;
+        for (int k = 0; k < 2; ++k)
+            views.push_back(std::make_unique<View>(doc->GetMappedFile(), true));
+        docs.push_back(std::move(doc));
+    }
+    const int used = followtest::OpenDescriptors() - before;
+    EXPECT_EQ(platform::RaiseOpenFileLimit(), static_cast<unsigned long>(saved.rlim_max));
+    rlimit raised{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &raised), 0);
+    EXPECT_EQ(raised.rlim_cur, saved.rlim_max);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+    EXPECT_LT(docs.size(), std::size_t(kFiles)) << "the limit was reached";
+    EXPECT_GE(docs.size(), std::size_t(kHeadroom - 2));
+    EXPECT_LE(used, static_cast<int>(docs.size()) + 1) << "one per document (and the one notification instance)";
+    for (const auto& doc : docs)
+        std::ofstream(doc->GetPathName(), std::ios::binary | std::ios::app) << "line 20\n";
+    EXPECT_TRUE(PumpUntil(
+        [&] { return std::all_of(views.begin(), views.end(), [](auto& v) { return v->Row(9) == "line 20"; }); }));
 }
 
 TEST_F(FollowTest, TwoHundredWindowsOnTwoHundredFilesAllFollowOnOneNotificationInstance)

@@ -4,6 +4,7 @@
 // records what it is posted.
 #pragma once
 
+#include "file/FileWatcher.h"
 #include "platform/DirWatch.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
@@ -32,16 +33,26 @@ namespace followtest {
 using Clock = std::chrono::steady_clock;
 
 // Each test starts and ends with directory notifications on and no message
-// left waiting from another test.
+// left waiting from another test. Its watchers poll every few milliseconds,
+// so that a wait for a size check without notification is short.
 class WatchingTest : public ::testing::Test {
 protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
+    void SetUp() override
+    {
+        Reset();
+        CFileWatcher::SetPollPeriod(kTestPollMs);
+    }
+    void TearDown() override
+    {
+        Reset();
+        CFileWatcher::SetPollPeriod(CFileWatcher::kWaitMs);
+    }
     static void Reset()
     {
         platform::DirWatch::SetEnabled(true);
         platform::DrainPostedMessages();
     }
+    static constexpr int kTestPollMs = 20;
 };
 
 // Delivers posted messages until `done` holds; false when it still does not
@@ -199,6 +210,18 @@ inline int InotifyInstances()
             const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
             count += n > 0 && std::string(target, static_cast<std::size_t>(n)) == "anon_inode:inotify";
         }
+        ::closedir(d);
+    }
+    return count;
+}
+
+// Descriptors this process has open.
+inline int OpenDescriptors()
+{
+    int count = -1;  // the folder's own, open while it is read
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (dirent* e = ::readdir(d))
+            count += e->d_name[0] != '.';
         ::closedir(d);
     }
     return count;

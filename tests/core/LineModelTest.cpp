@@ -98,6 +98,15 @@ TEST(LineModel, FastScansAgreeWithTheSimpleModel)
         size_t last = ref.u.size();
         for (int k = w.port.Rows(); k > 0 && last > 0; --k)
             last = ref.Prev(last);
+        // Never before a NUL that text follows (NULs at the very end hide nothing).
+        size_t text = ref.u.size();
+        while (text > last && ref.u[text - 1] == 0)
+            --text;
+        for (size_t i = text; i > last; --i)
+            if (ref.u[i - 1] == 0) {
+                last = i;
+                break;
+            }
         ASSERT_EQ(w.Index(w.wnd.LastPageTop()), static_cast<std::int64_t>(last)) << "round " << round;
         for (size_t i = 0; i <= ref.u.size(); ++i) {
             SCOPED_TRACE("round " + std::to_string(round) + " at " + std::to_string(i));
@@ -158,6 +167,12 @@ TEST(LineModel, ScreensOfTheRules)
          {"start", "xy  z", "abc   q", "12345678r"}},
         {"UTF-16 tabs alike", testutil::Utf16LE(u"ab\tc\r\n", true), 5, true, {"ab  c"}},
         {"reading stops at a NUL", std::string("one\ntwo\0three\nfour\n", 19), 5, true, {"one", "two"}},
+        {"the text after a NUL fills the window from the top",
+         std::string("one\ntwo\0three\nfour\n", 19),
+         5,
+         false,
+         {"three", "four"}},
+        {"NULs at the end hide nothing", "a\nb\n" + std::string(50, '\0'), 5, false, {"a", "b"}},
         {"no empty line after the final break", thirty, 3, false, {"line 28", "line 29", "line 30"}},
         {"a last line without a break", thirty + "tail", 3, false, {"line 29", "line 30", "tail"}},
         {"a text shorter than the window stays at its top", "a\nb\n", 5, false, {"a", "b"}},
@@ -186,6 +201,29 @@ TEST(LineModel, NulEndsForwardReadingOnly)
     w.wnd.OnKeyDown(kVkUp);
     w.wnd.OnKeyDown(kVkUp);
     EXPECT_EQ(w.Top(), 4) << "and backward steps pass it";
+}
+
+// A log that a crash left zeros in goes on after them: End, the thumb and
+// following all reach the text after the last NULs, also when it is shorter
+// than a screenful.
+TEST(LineModel, TextAfterTheLastNulsIsReachedByEndThumbAndFollowing)
+{
+    using Screen = std::vector<std::string>;
+    const std::string bytes = "start\n" + std::string(100, '\0') + "important error line\nlast line\n";
+    Window w(bytes, 10, 40);
+    const Screen tail{"important error line", "last line"};
+    EXPECT_EQ(w.Screen(), tail) << "opened at the end";
+    w.wnd.OnKeyDown(kVkHome);
+    EXPECT_EQ(w.Screen(), Screen{"start"});
+    w.wnd.OnKeyDown(kVkEnd);
+    EXPECT_EQ(w.Screen(), tail) << "End";
+    w.wnd.OnKeyDown(kVkHome);
+    w.port.m_trackPos = w.port.m_vert.max;
+    w.wnd.OnVScroll(kSbThumbTrack);
+    EXPECT_EQ(w.Screen(), tail) << "the thumb at the end of the bar";
+    w.dir.Append("text.log", "new line\n");
+    w.wnd.OnFileChanged(1, 0);
+    EXPECT_EQ(w.Screen(), (Screen{"important error line", "last line", "new line"})) << "following";
 }
 
 TEST(LineModel, TallerWindowAtTheEndPullsTheTopUp)
@@ -289,8 +327,9 @@ TEST(LineModel, HugeFilesAndZeroRunsCostOnlyTheirLines)
          U"tail line 5"},
         // Its text fills a block: the break in the last byte before the hole counts.
         {"trailing hole", "a\n" + std::string(4093, 'b') + "\n", 1ull << 30, true, "", 2, 1ull << 29, bs, bs},
-        {"hole inside a line", "x\ny\n", 1ull << 30, true, "tail\nend\n", 3, 0, U"y", U"y"},
-        {"written zeros", "x\ny\n", 32ull << 20, false, "\nend\n", 3, 0, U"y", U"y"},
+        // The text after the zeros is the last screenful: no top before them hides it.
+        {"hole inside a line", "x\ny\n", 1ull << 30, true, "tail\nend\n", 3, 0, U"tail", U"tail"},
+        {"written zeros", "x\ny\n", 32ull << 20, false, "\nend\n", 3, 0, U" ", U" "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -134,6 +134,28 @@ TEST(Scroll, HorizontalMovesAndLimits)
     EXPECT_EQ(w.port.m_scrolls, 5) << "moves narrower than the window scroll the image";
 }
 
+// A reload measures the lines on screen afresh: a window scrolled right keeps
+// its offset while they reach it, and a file that shrank to shorter lines
+// brings it within them instead of leaving the window empty.
+TEST(Scroll, ReloadKeepsTheHorizontalOffsetWithinTheNewRange)
+{
+    const std::string shortLines = testutil::Lines(0, 3, "short ");
+    Window w(shortLines + std::string(5000, 'x') + "\n", 5, 40);
+    w.Screen();  // painted: the long line is met
+    w.wnd.OnHScroll(kSbRight);
+    ASSERT_EQ(w.wnd.GetHorzOffset(), 5001 - 40);
+    w.dir.Append("text.log", "appended\n");
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 5001 - 40) << "the long line is still on screen";
+
+    w.dir.Write("text.log", shortLines + std::string(100, 'y') + "\n");
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.wnd.GetLongestLine(), 101);
+    EXPECT_EQ(w.wnd.GetHorzOffset(), 101 - 40);
+    EXPECT_EQ(w.port.m_horz.pos, 101 - 40);
+    EXPECT_EQ(w.Screen().back(), std::string(39, 'y')) << "the break counts as a column";
+}
+
 // Growing pulls the top back to the last screenful; shrinking keeps a window
 // that shows the end at the end (and following), and one that does not where it is.
 TEST(Scroll, ResizingKeepsTheEndInView)

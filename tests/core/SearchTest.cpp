@@ -88,7 +88,8 @@ TEST(SearchWindow, RulesOfFirstNextAndPrevious)
         {"forward stops at a NUL, backward passes it",
          nul,
          all,
-         {{'F', 0, u"def", 1, 0},
+         {{'T', 0, u"", 0, 0},  // the text after the NUL is the last screenful: start from the top
+          {'F', 0, u"def", 1, 0},
           {'N', 0, u"def", 1, 0},
           {'P', 0, u"def", 0, 4},
           {'N', 0, u"ghi", 0, 9},

@@ -73,7 +73,7 @@ TEST(SigbusGuard, ListenersOfThatFileAloneAreWoken)
     // A watcher holds a descriptor of its own on the same file.
     const int fdA = ::open(pathA.c_str(), O_RDONLY | O_CLOEXEC);
     platform::WakeEvent wake;
-    const int listener = platform::RegisterStaleListener(fdA, wake.Fd());
+    const int listener = platform::RegisterStaleListener(fdA, &wake);
     ASSERT_GE(listener, 0);
     const std::uint32_t before = platform::StaleCount(listener);
     for (const auto& [path, file, count] : {std::tuple{pathB, &b, before}, std::tuple{pathA, &a, before + 1}}) {

@@ -69,6 +69,14 @@ top=0 last=0 total=6 enc="Unicode UTF 16 Big Endian" hoff=0 longest=6 hl=none
 |\u00AB|
 clip unicode H\x00i\x00\t\x00\\\x00\n\x00\xAB\x00' "$probe" --rows 2 --encoding 1 --answer no "$dir/be.txt" print copy
 
+printf 'start\n' > "$dir/nul.log"; head -c 100 /dev/zero >> "$dir/nul.log"
+printf 'important error line\nlast line\n' >> "$dir/nul.log"
+expect "End reaches the text after a run of NULs shorter than a screenful" 'top=106 last=106 total=137 enc="ANSI / ASCII" hoff=0 longest=21 hl=none
+|important error line|
+|last line|
+| |
+| |' "$probe" --rows 4 "$dir/nul.log" key:home key:end print
+
 printf 'a\x01\x81\\b\xe9\n' > "$dir/ctl.txt"
 expect "escapes in narrow rows, sentence case" 'top=0 last=0 total=7 enc="ANSI / ASCII" hoff=0 longest=7 hl=none
 |A\x01\x81\x5CBé|

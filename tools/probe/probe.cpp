@@ -1,6 +1,7 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
 #include "platform/CodePage.h"
+#include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
 #include "textwnd/Utf8Text.h"
@@ -107,8 +108,10 @@ public:
     Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port) {}
 
     ProbePort m_port;
-    CFileWnd m_wnd;
+    // Made before the window and so destroyed after it: the window's watcher
+    // reads the file's size through the mapping's descriptor.
     CMemoryMappedFile m_file;
+    CFileWnd m_wnd;
 
     void Paint(bool everything = false) { m_port.Paint(m_wnd, everything); }
 
@@ -415,6 +418,7 @@ int main(int argc, char** argv)
     if (i >= argc)
         return Usage();
     const char* path = argv[i++];
+    platform::RaiseOpenFileLimit();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     // The probe's own choice, not the locale's: a script reads the same everywhere.

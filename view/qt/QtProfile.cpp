@@ -1,10 +1,13 @@
 #include "view/qt/QtProfile.h"
 
 #include "platform/AppInfo.h"
+#include "platform/File.h"
 #include "view/qt/QtFont.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 
 #include <cstring>
@@ -25,22 +28,36 @@ QString EscapeKeyPart(const std::string& part)
 
 }  // namespace
 
+// The file named by its path, as QSettings names the user's file of an organisation and application in its native
+// format (INI on this platform), without the fallback files it would also read: each of them could be a FIFO too.
 CQtProfile::CQtProfile()
-    : m_pSettings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                              QString::fromUtf8(kProfileOrganization),
-                                              QString::fromUtf8(kApplicationTitle)))
 {
+    Attach(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           QString::fromUtf8(kProfileOrganization) + u'/' + QString::fromUtf8(kApplicationTitle) + ".conf");
 }
 
-CQtProfile::CQtProfile(const QString& iniPath) : m_pSettings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+CQtProfile::CQtProfile(const QString& iniPath)
 {
+    Attach(iniPath);
+}
+
+void CQtProfile::Attach(const QString& iniPath)
+{
+    m_strFileName = iniPath;
+    // Looked at before QSettings opens it (in its constructor).
+    if (platform::KindOfPath(QFile::encodeName(iniPath).toStdString()) != platform::PathKind::Other) {
+        m_pSettings = std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
+        return;
+    }
+    m_strProblem = "the settings file '" + QFile::encodeName(iniPath).toStdString() +
+                   "' is not a regular file; it is left alone, and this run uses the default settings and keeps none";
 }
 
 CQtProfile::~CQtProfile()
 {
     if (&GetCurrentProfile() == this)
         SetCurrentProfile(nullptr);
-    m_pSettings->sync();
+    Flush();
 }
 
 QString CQtProfile::Key(const std::string& section, const std::string& entry)
@@ -50,6 +67,8 @@ QString CQtProfile::Key(const std::string& section, const std::string& entry)
 
 bool CQtProfile::GetProfileBinary(const std::string& section, const std::string& entry, std::vector<std::uint8_t>& out)
 {
+    if (!m_pSettings)
+        return m_memory.GetProfileBinary(section, entry, out);
     out.clear();
     const QVariant v = m_pSettings->value(Key(section, entry));
     // Only a byte string counts; a number or text under the name is not one.
@@ -64,6 +83,8 @@ bool CQtProfile::GetProfileBinary(const std::string& section, const std::string&
 
 std::int32_t CQtProfile::GetProfileInt(const std::string& section, const std::string& entry, std::int32_t defaultValue)
 {
+    if (!m_pSettings)
+        return m_memory.GetProfileInt(section, entry, defaultValue);
     const QVariant v = m_pSettings->value(Key(section, entry));
     if (!v.isValid() || v.typeId() == QMetaType::QByteArray)
         return defaultValue;
@@ -79,6 +100,8 @@ std::int32_t CQtProfile::GetProfileInt(const std::string& section, const std::st
 bool CQtProfile::WriteProfileBinary(const std::string& section, const std::string& entry, const void* data,
                                     std::size_t size)
 {
+    if (!m_pSettings)
+        return m_memory.WriteProfileBinary(section, entry, data, size);
     m_pSettings->setValue(Key(section, entry),
                           QByteArray(static_cast<const char*>(data), static_cast<qsizetype>(size)));
     return m_pSettings->status() == QSettings::NoError;
@@ -86,6 +109,8 @@ bool CQtProfile::WriteProfileBinary(const std::string& section, const std::strin
 
 bool CQtProfile::WriteProfileInt(const std::string& section, const std::string& entry, std::int32_t value)
 {
+    if (!m_pSettings)
+        return m_memory.WriteProfileInt(section, entry, value);
     m_pSettings->setValue(Key(section, entry), value);
     return m_pSettings->status() == QSettings::NoError;
 }
@@ -93,6 +118,8 @@ bool CQtProfile::WriteProfileInt(const std::string& section, const std::string& 
 std::string CQtProfile::GetProfileString(const std::string& section, const std::string& entry,
                                          const std::string& defaultValue)
 {
+    if (!m_pSettings)
+        return m_memory.GetProfileString(section, entry, defaultValue);
     const QVariant v = m_pSettings->value(Key(section, entry));
     if (v.typeId() == QMetaType::QByteArray) {
         const QByteArray bytes = v.toByteArray();
@@ -105,6 +132,8 @@ std::string CQtProfile::GetProfileString(const std::string& section, const std::
 
 bool CQtProfile::WriteProfileString(const std::string& section, const std::string& entry, const std::string& value)
 {
+    if (!m_pSettings)
+        return m_memory.WriteProfileString(section, entry, value);
     const QByteArray bytes(value.data(), static_cast<qsizetype>(value.size()));
     const QString text = QString::fromUtf8(bytes);
     if (text.toUtf8() == bytes)
@@ -116,17 +145,22 @@ bool CQtProfile::WriteProfileString(const std::string& section, const std::strin
 
 void CQtProfile::DeleteProfileEntry(const std::string& section, const std::string& entry)
 {
+    if (!m_pSettings) {
+        m_memory.DeleteProfileEntry(section, entry);
+        return;
+    }
     m_pSettings->remove(Key(section, entry));
 }
 
 void CQtProfile::Flush()
 {
-    m_pSettings->sync();
+    if (m_pSettings)
+        m_pSettings->sync();
 }
 
 QString CQtProfile::FileName() const
 {
-    return m_pSettings->fileName();
+    return m_strFileName;
 }
 
 void InstallQtPreferences()

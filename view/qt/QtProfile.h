@@ -3,6 +3,12 @@
 //   ~/.config/Corvane/Ostrel/Text Log File Viewer/Ostrel Text Log File Viewer.conf
 // with one group per section. Byte strings are stored as QByteArray values,
 // integers as numbers, texts as strings.
+//
+// The file is used only when its path leads to a regular file (symbolic
+// links followed) or to nothing yet. Anything else there (a FIFO, a device, a
+// folder, a link to one of them or to nothing) is left alone: reading a FIFO
+// would wait for ever, and saving renames a new file over what the path leads
+// to. The values then live in memory for the run, starting from the defaults.
 #pragma once
 
 #include "view/Profile.h"
@@ -10,6 +16,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 class QSettings;
 
@@ -36,8 +43,12 @@ public:
     void DeleteProfileEntry(const std::string& section, const std::string& entry) override;
     void Flush() override;
 
-    // Where the values are kept.
+    // The settings file (also when it is left alone).
     QString FileName() const;
+    // Whether the values are kept in the file (false: in memory for this run).
+    bool IsStored() const { return m_pSettings != nullptr; }
+    // Why the file is left alone, as a line for the standard error; empty when it is used.
+    const std::string& Problem() const { return m_strProblem; }
 
     // The settings key of a value: "section/entry", with the characters that
     // QSettings reserves ('/' and '\\', and '%' that marks the escape)
@@ -45,7 +56,13 @@ public:
     static QString Key(const std::string& section, const std::string& entry);
 
 private:
-    std::unique_ptr<QSettings> m_pSettings;
+    // Opens the INI file at `iniPath` when it may be used, else notes why not.
+    void Attach(const QString& iniPath);
+
+    QString m_strFileName;
+    std::unique_ptr<QSettings> m_pSettings;  // null when the file is left alone
+    CMemoryProfile m_memory;                 // the values of this run then
+    std::string m_strProblem;
 };
 
 // Installs the application's QSettings profile as the current one and takes
