@@ -41,7 +41,6 @@ public:
     void SetPaneText(int id, const QString& text);
     QString PaneText(int id) const;
 
-    QString LinkAddress() const { return m_strLinkAddress; }
     // Hands the link's address to the desktop's handler for web addresses.
     bool OpenLink() const;
 
