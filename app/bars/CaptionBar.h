@@ -1,7 +1,7 @@
 // The caption bar: a message bar between the ribbon and the windows, with an
-// image, a text, an optional button and (as a message bar) a close box. Its
-// layout is computed in whole pixels by LayOutElements from the state below,
-// and drawn and hit-tested from the rectangles that it leaves.
+// image and a text from the left and a close box at its right end. Its layout
+// is computed in whole pixels by LayOutElements from the state below, and
+// drawn and hit-tested from the rectangles that it leaves.
 //
 // The frame side: at most one bar exists; every message replaces it
 // (CCaptionBarController).
@@ -15,12 +15,6 @@
 
 #include <vector>
 
-enum CaptionAlignment : int {
-    CaptionAlignLeft = 1,
-    CaptionAlignRight = 2,
-    CaptionAlignCenter = 3,
-};
-
 class CMyCaptionBar : public QWidget {
     Q_OBJECT
 public:
@@ -31,35 +25,22 @@ public:
     static constexpr int kBorderSize = 1;
     static constexpr int kCloseGlyph = 8;
 
-    // A bar in message-bar mode has a close box at its right end and extra margins.
-    explicit CMyCaptionBar(bool messageBarMode, QWidget* parent = nullptr);
+    explicit CMyCaptionBar(QWidget* parent = nullptr);
 
     // --- State; nothing is laid out until LayOutElements (or a resize) ---------
-    // An image of `size` drawn with `transparent` (when valid) left out;
-    // stretched, it takes the bar's height less the margins.
-    void SetBitmap(const QIcon& image, QSize size, const QColor& transparent, bool stretch, int alignment);
-    void RemoveBitmap();
+    // An image of `size` drawn with `transparent` (when valid) left out.
+    void SetBitmap(const QIcon& image, QSize size, const QColor& transparent);
     void SetImageToolTip(const QString& title, const QString& description);
-    void SetText(const QString& text, int alignment);
-    // An empty caption removes the button; a click on it emits buttonClicked(commandId).
-    void SetButton(const QString& caption, int commandId, int alignment, bool hasDropDownArrow);
-    // -1: the layout computes the height.
-    void SetDefaultHeight(int height) { m_nDefaultHeight = height; }
+    void SetText(const QString& text);
 
-    bool IsMessageBarMode() const { return m_bMessageBarMode; }
     bool HasImage() const { return !m_image.isNull(); }
     QString Text() const { return m_strText; }
-    QString ButtonCaption() const { return m_strButton; }
-    QString ImageToolTipTitle() const { return m_strImageTipTitle; }
-    QString ImageToolTipDescription() const { return m_strImageTipDescription; }
 
     // --- Layout and its results -------------------------------------------------
     void LayOutElements();
     int CurrentHeight() const { return m_nCurrentHeight; }
     QRect ImageRect() const { return m_rectImage.ToQRect(); }
     QRect TextRect() const { return m_rectText.ToQRect(); }
-    QRect DrawnTextRect() const { return m_rectDrawText.ToQRect(); }
-    QRect ButtonRect() const { return m_rectButton.ToQRect(); }
     QRect CloseRect() const { return m_rectClose.ToQRect(); }
     bool IsTextTruncated() const { return m_bTextIsTruncated; }
     // The tooltip shown at `pos` (empty where none is): the image's title and
@@ -70,9 +51,6 @@ public:
     QSize minimumSizeHint() const override;
 
 signals:
-    // The close box was clicked; the bar has hidden itself.
-    void closeClicked();
-    void buttonClicked(int commandId);
     // The bar became visible on the screen (not merely flagged to be shown
     // inside a window that is not shown yet).
     void shown();
@@ -98,41 +76,31 @@ private:
         bool Contains(QPoint p) const { return p.x() >= left && p.x() < right && p.y() >= top && p.y() < bottom; }
         QRect ToQRect() const { return IsEmpty() ? QRect() : QRect(left, top, Width(), Height()); }
     };
-    enum class Part { None, Close, Button };
 
     Box ClientBox() const;
-    Part PartAt(QPoint pos) const;
+    void PlaceImage(const Box& message, const Box& inner);
+    void PlaceText(const Box& message, const Box& inner);
     void RefreshToolTips();
     QPixmap ImagePixmap(QSize size) const;
+    void SetCloseHot(bool hot);
 
-    const bool m_bMessageBarMode;
     QIcon m_image;
     QSize m_imageSize;
     QColor m_clrTransparent;
-    bool m_bStretchImage = false;
-    int m_nImageAlign = CaptionAlignLeft;
     QString m_strImageTipTitle;
     QString m_strImageTipDescription;
     QString m_strText;
-    int m_nTextAlign = CaptionAlignLeft;
-    QString m_strButton;
-    int m_nButtonId = 0;
-    int m_nButtonAlign = CaptionAlignLeft;
-    bool m_bButtonMenuArrow = false;
-    int m_nDefaultHeight = -1;
 
     int m_nCurrentHeight = 0;
     Box m_rectMessage;  // the client area less the close box, where the message is drawn
     Box m_rectImage;
     Box m_rectText;
-    Box m_rectDrawText;
-    Box m_rectButton;
     Box m_rectClose;
     bool m_bTextIsTruncated = false;
     std::vector<std::pair<Box, QString>> m_toolTips;
 
-    Part m_hot = Part::None;
-    Part m_pressed = Part::None;
+    bool m_bCloseHot = false;
+    bool m_bClosePressed = false;
 };
 
 // The frame's handling of its caption bar: the bar lives in `slot` (the

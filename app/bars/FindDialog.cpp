@@ -82,21 +82,6 @@ void CFindDialog::SetMatchCase(bool matchCase)
     m_pMatchCase->setChecked(matchCase);
 }
 
-QString CFindDialog::FindText() const
-{
-    return m_pText->text();
-}
-
-bool CFindDialog::MatchCase() const
-{
-    return m_pMatchCase->isChecked();
-}
-
-bool CFindDialog::SearchDown() const
-{
-    return m_pDown->isChecked();
-}
-
 void CFindDialog::done(int result)
 {
     QDialog::done(result);

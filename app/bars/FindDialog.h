@@ -19,9 +19,6 @@ public:
     // The setters only show a state; they never ask for a search.
     void SetFindText(const QString& text);
     void SetMatchCase(bool matchCase);
-    QString FindText() const;
-    bool MatchCase() const;
-    bool SearchDown() const;
 
 signals:
     void findNext(const QString& text, bool matchCase, bool down);

@@ -43,7 +43,6 @@ public:
     // A text pane's tooltip (its description is kept for screen readers).
     void SetPaneToolTip(int id, const QString& tip);
 
-    QString LinkAddress() const { return m_strLinkAddress; }
     // Hands the link's address to the desktop's handler for web addresses.
     bool OpenLink() const;
 

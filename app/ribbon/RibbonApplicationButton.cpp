@@ -16,12 +16,6 @@ CRibbonApplicationButton::CRibbonApplicationButton(const QIcon& image, const QSi
     connect(m_pMainPanel, &CRibbonPopup::closed, this, qOverload<>(&QWidget::update));
 }
 
-void CRibbonApplicationButton::SetImage(const QIcon& image, const QSize& imageSize)
-{
-    m_imageSize = imageSize;
-    SetImages(image);
-}
-
 void CRibbonApplicationButton::ShowMenu()
 {
     m_pMainPanel->Open(this);

@@ -13,7 +13,6 @@ public:
     explicit CRibbonApplicationButton(const QIcon& image = {}, const QSize& imageSize = QSize(26, 26),
                                       QWidget* parent = nullptr);
 
-    void SetImage(const QIcon& image, const QSize& imageSize);
     CRibbonMainPanel* GetMainPanel() const { return m_pMainPanel; }
 
     void ShowMenu();

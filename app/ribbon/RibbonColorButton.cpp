@@ -64,12 +64,6 @@ void CRibbonColorButton::AddColorsGroup(const QString& title, const QList<QColor
     ContentChanged();
 }
 
-void CRibbonColorButton::RemoveAllColorsGroups()
-{
-    m_groups.clear();
-    ContentChanged();
-}
-
 CRibbonColorPalette* CRibbonColorButton::GetPalette()
 {
     if (!m_pPalette) {

@@ -39,7 +39,6 @@ public:
     void SetColorBoxSize(const QSize& size);
     void AddColorsGroup(const QString& title, const QList<QColor>& colors, const QStringList& names,
                         bool bContiguousColumns = false);
-    void RemoveAllColorsGroups();
 
     // The palette pop-up as it is built for the current content.
     CRibbonColorPalette* GetPalette();

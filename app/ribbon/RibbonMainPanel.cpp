@@ -71,7 +71,6 @@ void CRibbonMainPanel::SetRecentFiles(const QList<CRibbonRecentFile>& files)
         return;
     qDeleteAll(m_recent);
     m_recent.clear();
-    m_recentFiles = files;
     for (qsizetype i = 0; i < files.size(); ++i) {
         QString name = files[i].name;
         const QString label = QString("&%1 %2").arg(i + 1).arg(name.replace(u'&', QLatin1String("&&")));
@@ -79,11 +78,7 @@ void CRibbonMainPanel::SetRecentFiles(const QList<CRibbonRecentFile>& files)
         auto* entry = new CRibbonButton(nID, label, {}, {}, m_pRecentPane);
         entry->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         entry->SetToolTipText(files[i].path, files[i].description);
-        connect(entry, &CRibbonButton::clicked, this, [this, i] {
-            const QString path = m_recentFiles.value(i).path;
-            close();
-            emit recentFileChosen(static_cast<int>(i), path);
-        });
+        connect(entry, &CRibbonButton::clicked, this, &QWidget::close);
         m_pRecentLayout->insertWidget(m_pRecentLayout->count() - 1, entry);
         m_recent.append(entry);
     }

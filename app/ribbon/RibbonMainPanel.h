@@ -41,9 +41,6 @@ public:
     // Shows the menu under `anchor` with the first entry focused.
     void Open(QWidget* anchor);
 
-signals:
-    void recentFileChosen(int nIndex, const QString& path);
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -62,6 +59,5 @@ private:
     QList<CRibbonButton*> m_recent;
     QList<CRibbonButton*> m_bottomButtons;
     QList<QWidget*> m_separators;
-    QList<CRibbonRecentFile> m_recentFiles;
     int m_nFirstRecentID = 0;
 };

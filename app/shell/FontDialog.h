@@ -24,7 +24,6 @@ public:
     platform::COLORREF GetColor() const;
 
     QFontDialog* FontChooser() const { return m_pFonts; }
-    QPushButton* ColorButton() const { return m_pColorButton; }
     void SetColor(const QColor& color);
 
 protected:

@@ -89,7 +89,6 @@ void CTabGroupArea::AddWindow(QWidget* window, const QString& title, const QStri
     }
     connect(window, &QObject::destroyed, this, &CTabGroupArea::OnWindowDestroyed);
     Activate(window);
-    emit windowCountChanged(WindowCount());
 }
 
 void CTabGroupArea::RemoveWindow(QWidget* window)
@@ -123,7 +122,6 @@ void CTabGroupArea::OnWindowDestroyed(QObject* window)
             emit windowActivated(nullptr);
         }
     }
-    emit windowCountChanged(WindowCount());
 }
 
 QList<QWidget*> CTabGroupArea::Windows() const

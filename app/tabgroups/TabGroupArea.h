@@ -98,8 +98,6 @@ signals:
     void windowActivated(QWidget* window);
     // The close button of a tab was pressed; the owner decides, and removes or deletes the window if it closes.
     void closeRequested(QWidget* window);
-    // A window was added or has gone; 0: the area is empty.
-    void windowCountChanged(int count);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

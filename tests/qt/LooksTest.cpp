@@ -219,7 +219,7 @@ private slots:
         for (int id : {217, 205, 206, 207, 208, 209, 215, 216, 218}) {
             const CLook& l = look(id);
             ApplyLook(l, {});
-            CMyCaptionBar caption(true);  // made after the look, as every message's bar is
+            CMyCaptionBar caption;  // made after the look, as every message's bar is
             dialog.show();
             menu.popup(QPoint(0, 0));
             combo->showPopup();
@@ -267,8 +267,8 @@ private slots:
         auto* ribbon = new CRibbonBar;
         InitRibbon(*ribbon);
         column->addWidget(ribbon);
-        auto* caption = new CMyCaptionBar(true);
-        caption->SetText("Welcome", CaptionAlignLeft);
+        auto* caption = new CMyCaptionBar;
+        caption->SetText("Welcome");
         column->addWidget(caption);
         auto* area = new CTabGroupArea;
         column->addWidget(area, 1);
