@@ -72,6 +72,9 @@ public:
     virtual void DestroyWindow() = 0;
 };
 
+// How a message in the view's message strip is marked.
+enum class ViewMessageKind { Information, Warning, Error };
+
 class IViewHost {
 public:
     virtual ~IViewHost() = default;
@@ -111,4 +114,16 @@ public:
     virtual void UpdateTextWindow() = 0;
     // Holds the text window's repaints while several changes are made (the Font dialog's OK).
     virtual void LockUpdates(bool lock) = 0;
+
+    // --- Messages -----------------------------------------------------------------------------------------------
+    // Shows `text` in the strip at the top of the view's window, in place of any earlier message: what happened
+    // to this window's file or search, told where it happened and nowhere else. With `action`, the strip offers
+    // it as a button that issues command `actionCommand` to this view; without, the message goes by itself.
+    // A host without a strip (the tests' doubles) keeps no message.
+    virtual void ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action = {},
+                             int actionCommand = 0)
+    {
+        (void)kind, (void)text, (void)action, (void)actionCommand;
+    }
+    virtual void HideMessage() {}
 };

@@ -1,6 +1,7 @@
 #include "app/shell/TextFileViewWidget.h"
 
 #include "app/bars/FindDialog.h"
+#include "app/bars/MessageStrip.h"
 #include "app/shell/ViewServices.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"
@@ -39,10 +40,20 @@ private:
 }  // namespace
 
 CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, IViewServices* services, QWidget* frame)
-    : QWidget(frame), m_pServices(services), m_pFrame(frame), m_view(doc, this)
+    : QWidget(frame),
+      m_pServices(services),
+      m_pFrame(frame),
+      m_pMessageStrip(new CMessageStrip(this)),
+      m_view(doc, this)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_pMessageStrip);
+    connect(m_pMessageStrip, &CMessageStrip::actionTriggered, this, [this] {
+        if (m_nMessageCommand)
+            m_view.OnCommand(m_nMessageCommand);
+    });
 }
 
 CTextFileViewWidget::~CTextFileViewWidget()
@@ -180,4 +191,21 @@ void CTextFileViewWidget::ShowContextMenu(const QPoint& pos)
     }
     if (!menu.isEmpty())
         menu.exec(m_pTextWindow->viewport()->mapToGlobal(pos));
+}
+
+// --- Messages ------------------------------------------------------------------------------------------------------
+
+void CTextFileViewWidget::ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action,
+                                      int actionCommand)
+{
+    const CMessageStrip::Kind shown = kind == ViewMessageKind::Error     ? CMessageStrip::Kind::Error
+                                      : kind == ViewMessageKind::Warning ? CMessageStrip::Kind::Warning
+                                                                         : CMessageStrip::Kind::Information;
+    m_nMessageCommand = action.empty() ? 0 : actionCommand;
+    m_pMessageStrip->ShowMessage(shown, QString::fromStdString(text), QString::fromStdString(action));
+}
+
+void CTextFileViewWidget::HideMessage()
+{
+    m_pMessageStrip->hide();
 }

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 class CFileWndWidget;
+class CMessageStrip;
 class CTextFileDoc;
 class IViewServices;
 
@@ -45,6 +46,11 @@ public:
     void FocusTextWindow() override;
     void UpdateTextWindow() override;
     void LockUpdates(bool lock) override;
+    void ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action = {},
+                     int actionCommand = 0) override;
+    void HideMessage() override;
+
+    CMessageStrip* MessageStrip() const { return m_pMessageStrip; }
 
 private:
     void ShowContextMenu(const QPoint& pos);
@@ -52,5 +58,7 @@ private:
     IViewServices* m_pServices;
     QWidget* m_pFrame;
     CFileWndWidget* m_pTextWindow = nullptr;
+    CMessageStrip* m_pMessageStrip;
+    int m_nMessageCommand = 0;
     CTextFileView m_view;  // last: destroyed first, while the rest still stands
 };
