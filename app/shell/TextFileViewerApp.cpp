@@ -328,8 +328,7 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
     if (ui.m_nID == cmd::CodePageUtf8 || ui.m_nID == cmd::CodePage1252) {
         const auto shown = ui.m_nID == cmd::CodePageUtf8 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252;
         ui.Enable();
-        ui.SetRadio();
-        ui.SetCheck(platform::AnsiCodePage() == shown ? 1 : 0);
+        ui.SetRadio(platform::AnsiCodePage() == shown);  // one of the two marked, as a pair of radio items
         return true;
     }
     if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
