@@ -29,7 +29,8 @@ CTextFileViewerChildFrame::~CTextFileViewerChildFrame()
 
 bool CTextFileViewerChildFrame::Create()
 {
-    m_pViewWidget = new CTextFileViewWidget(m_pDocument, m_pMainFrame, this);
+    m_pViewWidget =
+        new CTextFileViewWidget(m_pDocument, m_pApp->GetDatabase(), m_pApp->GetProfile(), m_pMainFrame, this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pViewWidget);

@@ -41,9 +41,9 @@ private:
 
 }  // namespace
 
-CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, CTextFileViewerMainFrame* mainFrame,
-                                         CTextFileViewerChildFrame* frame)
-    : QWidget(frame), m_pMainFrame(mainFrame), m_pFrame(frame), m_view(doc, this)
+CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, CFilePrefDatabase* database, IProfile& profile,
+                                         CTextFileViewerMainFrame* mainFrame, CTextFileViewerChildFrame* frame)
+    : QWidget(frame), m_pMainFrame(mainFrame), m_pFrame(frame), m_view(doc, this, database, profile)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

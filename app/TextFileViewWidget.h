@@ -18,7 +18,9 @@ class CTextFileViewerMainFrame;
 class CTextFileViewWidget : public QWidget, public IViewHost {
     Q_OBJECT
 public:
-    CTextFileViewWidget(CTextFileDoc* doc, CTextFileViewerMainFrame* mainFrame, CTextFileViewerChildFrame* frame);
+    // `database` and `profile` are the view's, handed on from the application that owns them.
+    CTextFileViewWidget(CTextFileDoc* doc, CFilePrefDatabase* database, IProfile& profile,
+                        CTextFileViewerMainFrame* mainFrame, CTextFileViewerChildFrame* frame);
     ~CTextFileViewWidget() override;
 
     // Makes the text window and posts the load; false when the window cannot be made.

@@ -29,6 +29,7 @@
 #include <vector>
 
 class CFilePrefDatabase;
+class IProfile;
 class CQtProfile;
 class CTextFileDoc;
 class CTextFileViewerChildFrame;
@@ -57,6 +58,8 @@ public:
     // frame loads, applies and stores it.
     int m_nApplicationLook = cmd::AppLookDefault;
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
+    // The settings store; valid from InitInstance to ExitInstance.
+    IProfile& GetProfile() const;
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
 
     // --- Documents ------------------------------------------------------------------------------------------------

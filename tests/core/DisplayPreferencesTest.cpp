@@ -39,7 +39,6 @@ protected:
         profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, bytes, size);
     }
     CMemoryProfile profile;
-    CScopedProfile scope{profile};
 };
 
 TEST_F(DisplayPreferencesTest, DefaultsComeFromTheProfileOrAreBuiltIn)
@@ -84,7 +83,7 @@ TEST_F(DisplayPreferencesTest, DefaultsComeFromTheProfileOrAreBuiltIn)
     profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, 9);
     profile.WriteProfileInt(kPrefsSection, kPrefsLogFont, 5);  // an integer is not a font
     DisplayPreferences p;
-    LoadDefaultPreferences(p);
+    LoadDefaultPreferences(p, profile);
     EXPECT_EQ(p.fontColor, Rgb(10, 20, 30));
     EXPECT_EQ(p.textCase, 9);
     EXPECT_EQ(Face(p), u"Courier New");
@@ -153,7 +152,7 @@ TEST_F(DisplayPreferencesTest, FontsToRecordsAndBack)
 
     // Back to a font: the face up to its end (bytes after it are some other
     // writer's leftovers), every field the record does not hold zeroed.
-    LoadDefaultPreferences(p);
+    LoadDefaultPreferences(p, profile);
     p.faceName[12] = u'X';
     p.faceName[31] = u'Y';
     p.italic = p.underline = 1;
@@ -196,14 +195,14 @@ TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
     w.wnd.SetFontColor(Rgb(200, 100, 50));
     w.wnd.SetPageColor(Rgb(0, 0, 64));
     w.wnd.SetTextCase(TextCaseLower);
-    EXPECT_TRUE(SaveDefaultPreferences(w.wnd));
+    EXPECT_TRUE(SaveDefaultPreferences(w.wnd, profile));
     std::vector<std::uint8_t> stored;
     ASSERT_TRUE(profile.GetProfileBinary(kPrefsSection, kPrefsLogFont, stored));
     ASSERT_EQ(stored.size(), 92u);
     EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.GetLogFont(), 92), 0) << "the window's whole font, byte for byte";
 
     DisplayPreferences p;
-    LoadDefaultPreferences(p);
+    LoadDefaultPreferences(p, profile);
     EXPECT_EQ(p.fontColor, Rgb(200, 100, 50));
     EXPECT_EQ(p.pageColor, Rgb(0, 0, 64));
     EXPECT_EQ(p.textCase, TextCaseLower);

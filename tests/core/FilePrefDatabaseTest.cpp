@@ -180,8 +180,7 @@ protected:
     TempDir dir;
     std::string dbPath = dir.File("prefs.fpdb");
     CMemoryProfile profile;
-    CScopedProfile scope{profile};
-    CFilePrefDatabase db;
+    CFilePrefDatabase db{profile};
 };
 
 // --- Where the database lives --------------------------------------------------------
@@ -224,7 +223,7 @@ TEST_F(FilePrefDatabaseTest, FirstUseMakesTheFolderAndOneRecordWhereTheEnvironme
         EnvGuard xdg("XDG_DATA_HOME", r.xdg ? dir.File(r.xdg).c_str() : nullptr);
         EnvGuard h("HOME", r.home ? dir.File(r.home).c_str() : nullptr);
         EnvGuard tmp("TMPDIR", dir.Path().c_str());
-        CFilePrefDatabase fresh;  // the usual location, redirected by the environment
+        CFilePrefDatabase fresh(profile);  // the usual location, redirected by the environment
         const std::string expected = r.folder + "/Ostrel/fileprefdatabase.fpdb";
         EXPECT_EQ(fresh.GetDatabasePath(), expected);
         EXPECT_EQ(FileSize(expected), -1) << "the folder, not yet the file";
@@ -278,7 +277,7 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
         const std::size_t whole = r.file == "-" ? 0 : r.file.size() / 612 * 612;
         std::set<std::int64_t> added;
         {
-            CFilePrefDatabase first;
+            CFilePrefDatabase first(profile);
             first.SetDatabasePath(dbPath);
             for (const auto& [path, index] : r.lookups) {
                 const CPrefRecordRef ref = first.FindOrAddRecord(path);
@@ -288,7 +287,7 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
                     added.insert(index);
             }
         }
-        CFilePrefDatabase nextRun;  // finds every record again, adding none
+        CFilePrefDatabase nextRun(profile);  // finds every record again, adding none
         nextRun.SetDatabasePath(dbPath);
         for (const auto& [path, index] : r.lookups)
             EXPECT_EQ(nextRun.FindOrAddRecord(path).Index(), index) << path;
@@ -368,12 +367,10 @@ TEST_F(FilePrefDatabaseTest, ReferencesReachTheRecordWhateverBecomesOfTheMapping
 
     // Outliving the database object: the same in-memory record on every use.
     {
-        CFilePrefDatabase shortLived;
+        CFilePrefDatabase shortLived(profile);
         shortLived.SetDatabasePath(dbPath);
-        g_pFilePrefDatabase = &shortLived;
         ref = shortLived.FindOrAddRecord("/gone.log");
     }
-    EXPECT_EQ(g_pFilePrefDatabase, nullptr);
     EXPECT_FALSE(ref.IsStored());
     EXPECT_EQ(PreferencesPath(*ref), u"/gone.log");
     ref->fontColor = 5;
@@ -438,7 +435,7 @@ TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
     // even the superuser cannot create, and a database that is a folder.
     const std::string blocker = dir.Write("blocker", "x");
     for (const std::string& where : {blocker + "/Ostrel/prefs.fpdb", dir.Path()}) {
-        CFilePrefDatabase bad;
+        CFilePrefDatabase bad(profile);
         bad.SetDatabasePath(where);
         CPrefRecordRef ref = bad.FindOrAddRecord("/a.log");
         EXPECT_FALSE(ref.IsStored()) << where;
@@ -447,7 +444,7 @@ TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
         EXPECT_FALSE(bad.IsOpen());
     }
     EnvGuard env("XDG_DATA_HOME", (blocker + "/share").c_str());
-    CFilePrefDatabase viaEnv;
+    CFilePrefDatabase viaEnv(profile);
     EXPECT_FALSE(viaEnv.FindOrAddRecord("/b.log").IsStored());
 }
 
@@ -458,7 +455,7 @@ TEST_F(FilePrefDatabaseTest, ReadOnlyDataFolderGivesInMemoryRecords)
     const std::string data = dir.File("data");
     ASSERT_EQ(::mkdir(data.c_str(), 0500), 0);
     EnvGuard env("XDG_DATA_HOME", data.c_str());
-    CFilePrefDatabase fresh;
+    CFilePrefDatabase fresh(profile);
     CPrefRecordRef ref = fresh.FindOrAddRecord("/a.log");
     EXPECT_FALSE(ref.IsStored());
     EXPECT_EQ(ref->textCase, TextCaseUpper);

@@ -172,10 +172,7 @@ protected:
     {
         platform::SetScreenDpiY(96);
         m_db.SetDatabasePath(m_dir.File("prefs.fpdb"));
-        m_previous = g_pFilePrefDatabase;
-        g_pFilePrefDatabase = &m_db;
     }
-    void TearDown() override { g_pFilePrefDatabase = m_previous; }
 
     struct Opened {
         std::unique_ptr<CTextFileDoc> doc;
@@ -203,7 +200,8 @@ protected:
             EXPECT_TRUE(o.doc->OnOpenDocument(m_dir.File(name).c_str()));
         }
         o.host = std::make_unique<FakeHost>();
-        o.view = std::make_unique<CTextFileView>(shared ? shared->doc.get() : o.doc.get(), o.host.get());
+        o.view =
+            std::make_unique<CTextFileView>(shared ? shared->doc.get() : o.doc.get(), o.host.get(), &m_db, m_profile);
         EXPECT_TRUE(o.view->OnCreate());
         if (load)
             platform::DrainPostedMessages();
@@ -220,9 +218,7 @@ protected:
 
     testutil::TempDir m_dir;
     CMemoryProfile m_profile;
-    CScopedProfile m_scope{m_profile};
-    CFilePrefDatabase m_db;
-    CFilePrefDatabase* m_previous = nullptr;
+    CFilePrefDatabase m_db{m_profile};
 };
 
 // What a command changes, as the window holds it and as the record holds it.
