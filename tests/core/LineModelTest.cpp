@@ -234,7 +234,7 @@ TEST(LineModel, ReloadsFollowTheEndOrKeepTheOffset)
     EXPECT_EQ(w.Screen(), testutil::ScreenOf(4, 9, "new "));
 }
 
-TEST(LineModel, FontSettersCompareAndCutAsWindowsDoes)
+TEST(LineModel, FontSettersCompareFacesAndCutLongNames)
 {
     Window w(testutil::Lines(1, 21, ""), 6, 20);
     const TextPos before = w.wnd.GetTop();
