@@ -2,9 +2,10 @@
 // gives, the value written back at every start, the Style menu's mark, a
 // choice that restyles every part of the open window at once (its pixels)
 // and holds at the next start; and the key tips that Alt shows and that
-// reach the frame's commands.
+// reach the commands (the About box showing this build's version).
 #include "ShellTestUtil.h"
 
+#include "app/AboutDlg.h"
 #include "app/CaptionBar.h"
 #include "app/Looks.h"
 #include "app/StatusBar.h"
@@ -14,6 +15,7 @@
 #include "app/ribbon/RibbonPaint.h"
 #include "app/ribbon/RibbonPanel.h"
 #include "app/tabgroups/TabGroupArea.h"
+#include "view/BuildDate.h"
 #include "view/CommandIds.h"
 
 #include <QEnterEvent>
@@ -178,15 +180,20 @@ private slots:
         QCOMPARE(sorted(ribbon->GetShownKeyTips()), sorted({"f", "a", "d", "zf", "zb", "zw", "pc", "n", "s", "W"}));
         QTest::keyClick(frame, Qt::Key_Escape);
 
-        // "a" opens the About box, modal; closed as soon as it shows.
+        // "a" opens the About box with this build's version, modal; closed as soon as it shows.
         alt();
-        QTimer::singleShot(0, frame, [] {
-            if (QWidget* about = QApplication::activeModalWidget())
+        QString version;
+        QTimer::singleShot(0, frame, [&version] {
+            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                version = about->findChild<QLabel*>("version")->text();
                 about->close();
+            }
         });
         QTest::keyClick(frame, Qt::Key_A);
         QCOMPARE(commands.count(), 1);
         QCOMPARE(commands.front().front().toInt(), cmd::AppAbout);
+        QCOMPARE(version,
+                 "Ostrel File Viewer, Version " + QString::fromStdString(BuildVersionText(ProgramBuildDate())));
         frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame));
 

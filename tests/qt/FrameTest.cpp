@@ -1,28 +1,21 @@
 // The main frame as a user meets it: its keys, Auto Hide Ribbon, the state
-// that comes back at the next start, the recent documents of the file menu,
-// the status bar's figures, the welcome bar and the About box.
+// that comes back at the next start, the status bar's figures and the welcome
+// bar.
 #include "ShellTestUtil.h"
 
-#include "app/AboutDlg.h"
 #include "app/CaptionBar.h"
 #include "app/StatusBar.h"
-#include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
-#include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonComboBox.h"
-#include "app/ribbon/RibbonMainPanel.h"
-#include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTextBrowser>
-#include <QTimer>
 #include <QWhatsThis>
 
 using namespace shelltest;
@@ -141,21 +134,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return s.Frame()->geometry() == QRect(40, 50, 700, 480); }));
     }
 
-    void theRecentDocumentsFollowTheListAndOpen()
-    {
-        Started s({WriteFile("a.log"), WriteFile("b.log")});
-        QVERIFY(s.Settle());
-        CRibbonMainPanel* menu = s.Frame()->GetRibbonBar()->GetApplicationButton()->GetMainPanel();
-        QCOMPARE(menu->GetRecentFileCount(), 2);
-        QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("b.log"));
-        s.Frame()->ExecuteCommand(cmd::FileClose);
-        s.Frame()->ExecuteCommand(cmd::FileClose);
-        QVERIFY(!s.ActiveView());
-        menu->GetRecentFileEntry(1)->OnKeyTip();
-        QVERIFY(s.ActiveView() && s.ActiveFrame()->GetTitle() == "a.log");
-        QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("a.log"));
-    }
-
     void thePanesShowTheActiveWindowAndSurviveHiding()
     {
         Started s({WriteFile("short.log", "12345\n"), WriteFile("long.log", QByteArray(1000, 'x'))});
@@ -205,25 +183,6 @@ private slots:
         QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar());
         QVERIFY(s.Frame()->ExecuteCommand(cmd::ViewCaptionBar));  // no bar: nothing, unchecked
         QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar() && !Checked(s, cmd::ViewCaptionBar));
-    }
-
-    void theAboutButtonShowsTheBuildsVersionModally()
-    {
-        Started s;
-        QString version;
-        bool modal = false;
-        QTimer::singleShot(0, [&] {
-            auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
-            if (!about)
-                return;
-            modal = about->isModal();
-            version = about->findChild<QLabel*>("version")->text();
-            about->accept();
-        });
-        QVERIFY(s.Frame()->ExecuteCommand(cmd::AppAbout));  // returns once the box is closed
-        QVERIFY(modal);
-        QCOMPARE(version,
-                 "Ostrel File Viewer, Version " + QString::fromStdString(BuildVersionText(ProgramBuildDate())));
     }
 };
 

@@ -5,9 +5,11 @@
 #include "ShellTestUtil.h"
 
 #include "app/CommandLine.h"
+#include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
+#include "app/ribbon/RibbonMainPanel.h"
 #include "file/TextFileDoc.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
@@ -187,14 +189,17 @@ private slots:
 
         Started s;
         QCOMPARE(s.app->GetRecentFileList().Entries().size(), 10u);
-        // A chosen entry whose file has gone leaves the list; one that is there opens.
+        // A chosen entry whose file has gone leaves the list; one that is there opens. The file menu follows.
+        CRibbonMainPanel* menu = s.Frame()->GetRibbonBar()->GetApplicationButton()->GetMainPanel();
         std::filesystem::remove(paths[11]);
         QVERIFY(s.Frame()->ExecuteCommand(cmd::FileMruFirst));
         QCOMPARE(s.app->GetRecentFileList().Entries().front(), paths[10]);
         QVERIFY(s.app->GetDocuments().empty());
-        QVERIFY(s.Frame()->ExecuteCommand(cmd::FileMruFirst + 1));
+        QCOMPARE(menu->GetRecentFileCount(), 9);
+        menu->GetRecentFileEntry(1)->OnKeyTip();
         QCOMPARE(FileName(s.app->GetDocuments().front()), std::string("r10.log"));
         QCOMPARE(s.app->GetRecentFileList().Entries().front(), paths[9]);
+        QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("r10.log"));
         QVERIFY(!s.Update(cmd::FileMruFirst + 9).m_bEnabled);  // nine entries left
         QVERIFY(!s.Update(cmd::FileMruFirst + 10).m_bEnabled);
     }
@@ -212,25 +217,7 @@ private slots:
         QVERIFY(!s.app->GetDatabase()->IsOpen());
     }
 
-    void aFileMadeBoldClosedAndReopenedIsBold()
-    {
-        const std::string path = WriteFile("bold.log");
-        {
-            Started s({path});
-            QVERIFY(s.Settle());
-            s.Frame()->ExecuteCommand(cmd::FontBold);
-            QVERIFY(s.Frame()->ExecuteCommand(cmd::FileClose));
-            QVERIFY(s.app->GetDocuments().empty());
-            QVERIFY(s.app->OpenDocumentFile(path));
-            QVERIFY(s.Settle());
-            QCOMPARE(s.Wnd().GetLogFont().lfWeight, 700);
-        }
-        Started again({path});  // and after a restart
-        QVERIFY(again.Settle());
-        QCOMPARE(again.Wnd().GetLogFont().lfWeight, 700);
-    }
-
-    void aFirstStartStoresTheDefaultsOfTheParts()
+    void aFirstStartStoresTheDefaultsAndABoldFileStaysBold()
     {
         const std::string path = WriteFile("first.log");
         {
@@ -261,6 +248,21 @@ private slots:
         QCOMPARE(settings.value("TextFileView/Font Color").toLongLong(), 0xFFFFFFLL);
         QCOMPARE(settings.value("TextFileView/Page Color").toInt(), 0);
         QCOMPARE(settings.value("TextFileView/Text Case").toInt(), 0);
+
+        // A file made bold, closed and opened again is bold, and after a restart too.
+        {
+            Started s({path});
+            QVERIFY(s.Settle());
+            s.Frame()->ExecuteCommand(cmd::FontBold);
+            QVERIFY(s.Frame()->ExecuteCommand(cmd::FileClose));
+            QVERIFY(s.app->GetDocuments().empty());
+            QVERIFY(s.app->OpenDocumentFile(path));
+            QVERIFY(s.Settle());
+            QCOMPARE(s.Wnd().GetLogFont().lfWeight, 700);
+        }
+        Started again({path});
+        QVERIFY(again.Settle());
+        QCOMPARE(again.Wnd().GetLogFont().lfWeight, 700);
     }
 
     void theViewReachesARealRibbonWithoutIssuingCommands()
