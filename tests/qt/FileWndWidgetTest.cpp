@@ -131,9 +131,7 @@ private slots:
     void pixelsShowPageColourInverseHighlightAndTheColumnGrid();
     void copyPutsTheScreenAsText();
     void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
-    void wheelMovesAQuarterPageAndTouchpadDeltasAddUp();
-    void horizontalWheelTiltedRightScrollsRight();
-    void clickClearsTheHighlight();
+    void wheelMovesAQuarterAndTouchpadDeltasAddUp();
     void postedFileChangedMessageReloadsFromAnotherThread();
 };
 
@@ -234,6 +232,12 @@ void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
     // Equal colours hide everything, highlight included.
     w.SetFontColor(kPage);
     QCOMPARE(Share(fx.Pixels(), QRect(0, 0, img.width(), img.height()), Rgb(kPage)), 1.0);
+
+    // A click clears the highlight, and the mouse is let go.
+    QTest::mouseClick(fx.widget->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
+    QCOMPARE(w.GetHighlightStart(), kNoPos);
+    QCOMPARE(w.GetHighlightEnd(), kNoPos);
+    QVERIFY(!fx.widget->HasCapture());
 }
 
 void FileWndWidgetTest::copyPutsTheScreenAsText()
@@ -309,75 +313,40 @@ void FileWndWidgetTest::barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLas
     QCOMPARE(bar->value(), fx.widget->VBarValueOf(last - 9));
 }
 
-void FileWndWidgetTest::wheelMovesAQuarterPageAndTouchpadDeltasAddUp()
+void FileWndWidgetTest::wheelMovesAQuarterAndTouchpadDeltasAddUp()
 {
-    Fixture fx(NumberedLines(300));
+    std::string text;  // 300 lines of 300 characters and a break: line k starts at byte 301 k
+    for (int i = 0; i < 300; ++i)
+        text += "line " + std::to_string(1000 + i).substr(1) + std::string(292, 'x') + "\n";
+    Fixture fx(text);
     CFileWnd& w = fx.Wnd();
-    const int quarter = (fx.Rows() - 2) / 4;
-    QVERIFY(quarter >= 1);
+    const int rows = (fx.Rows() - 2) / 4, cols = fx.Cols() / 4;  // a quarter of the page, of the columns
+    QVERIFY(rows >= 1 && cols >= 1);
     QTest::keyClick(fx.widget.get(), Qt::Key_Home);
-
-    fx.Wheel(QPoint(0, -120));  // one notch towards the user: down the text
-    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
-    for (int i = 0; i < 3; ++i)
-        fx.Wheel(QPoint(0, -40));  // a touchpad: a third of a notch each
-    QCOMPARE(w.GetTop(), TextPos(9 * 2 * quarter));
-    // A change of direction drops the part of a notch collected so far:
-    // -60 then +60 twice is one notch up, not none.
-    fx.Wheel(QPoint(0, -60));
-    fx.Wheel(QPoint(0, 60));
-    QCOMPARE(w.GetTop(), TextPos(9 * 2 * quarter));
-    fx.Wheel(QPoint(0, 60));
-    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
-    fx.Wheel(QPoint(0, 240));  // two notches in one event
-    QCOMPARE(w.GetTop(), TextPos(0));
-
-    // Over the bar the wheel moves the text the same way.
+    const struct {
+        QPoint angle;
+        int down, right;  // quarters from the top and from the left afterwards
+    } steps[] = {
+        {{0, -120}, 1, 0},                                        // one notch towards the user: down the text
+        {{0, -40}, 1, 0},   {{0, -40}, 1, 0},  {{0, -40}, 2, 0},  // a touchpad: a third of a notch each
+        {{0, -60}, 2, 0},   {{0, 60}, 2, 0},   {{0, 60}, 1, 0},   // a new direction drops the part collected
+        {{-120, 0}, 1, 1},  {{-120, 0}, 1, 2}, {{120, 0}, 1, 1},  // Qt reports a tilt to the right as negative
+        {{120, 120}, 0, 0},                                       // a diagonal move acts on both axes
+        {{0, -240}, 2, 0},                                        // two notches in one event
+    };
+    for (const auto& step : steps) {
+        fx.Wheel(step.angle);
+        QCOMPARE(w.GetTop(), TextPos(301 * rows * step.down));
+        QCOMPARE(w.GetHorzOffset(), std::int64_t(cols * step.right));
+        QCOMPARE(fx.widget->horizontalScrollBar()->value(), cols * step.right);
+    }
+    // Over the bar the wheel moves the text the same way; Right moves a quarter of the columns as well.
     QWheelEvent ev(QPointF(2, 2), QPointF(2, 2), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                    Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(fx.widget->verticalScrollBar(), &ev);
-    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
-}
-
-void FileWndWidgetTest::horizontalWheelTiltedRightScrollsRight()
-{
-    std::string text;
-    for (int i = 0; i < 50; ++i)
-        text += std::string(300, char('a' + i % 26)) + "\n";
-    Fixture fx(text);
-    CFileWnd& w = fx.Wnd();
-    const int quarter = fx.Cols() / 4;
-    QVERIFY(quarter >= 1);
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(0));
-
-    // Qt reports a tilt to the right as a negative horizontal delta.
-    fx.Wheel(QPoint(-120, 0));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
-    QCOMPARE(fx.widget->horizontalScrollBar()->value(), quarter);
-    fx.Wheel(QPoint(-120, 0));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(2 * quarter));
-    fx.Wheel(QPoint(120, 0));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
-    // A diagonal touchpad move acts on both axes, each on its own.
-    const TextPos top = w.GetTop();
-    fx.Wheel(QPoint(120, 120));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(0));
-    QVERIFY(w.GetTop() < top);
-
-    // Right arrow: a quarter of the columns as well.
+    QCOMPARE(w.GetTop(), TextPos(301 * rows * 3));
     QTest::keyClick(fx.widget.get(), Qt::Key_Right);
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
-}
-
-void FileWndWidgetTest::clickClearsTheHighlight()
-{
-    Fixture fx("one two three\nfour\n");
-    CFileWnd& w = fx.Wnd();
-    w.SetHighlight(4, 3);
-    QTest::mouseClick(fx.widget->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
-    QCOMPARE(w.GetHighlightStart(), kNoPos);
-    QCOMPARE(w.GetHighlightEnd(), kNoPos);
-    QVERIFY(!fx.widget->HasCapture());
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(cols));
 }
 
 void FileWndWidgetTest::postedFileChangedMessageReloadsFromAnotherThread()
