@@ -34,10 +34,6 @@ std::u16string Face(const DisplayPreferences& p)
 class DisplayPreferencesTest : public ::testing::Test {
 protected:
     void TearDown() override { SetScreenDpiY(96); }
-    void StoreLogFont(const void* bytes, std::size_t size)
-    {
-        profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, bytes, size);
-    }
     CMemoryProfile profile;
 };
 
@@ -166,8 +162,18 @@ TEST_F(DisplayPreferencesTest, FontsToRecordsAndBack)
     EXPECT_EQ(f.lfWidth + f.lfEscapement + f.lfOrientation + f.lfOutPrecision + f.lfClipPrecision + f.lfQuality, 0);
     EXPECT_EQ(f.lfItalic + f.lfUnderline + f.lfStrikeOut, 2);
 
+    // The path field: 259 units fit, 260 or a NUL do not and leave it as it was; a field without an end reads as
+    // its 260 units.
+    ASSERT_TRUE(SetPreferencesPath(p, std::u16string(259, u'a')));
+    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(260, u'b')));
+    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(u"/a\0b", 4)));
+    EXPECT_EQ(PreferencesPath(p), std::u16string(259, u'a'));
+    std::fill(std::begin(p.path), std::end(p.path), u'z');
+    EXPECT_EQ(PreferencesPath(p).size(), 260u);
+
     // From a font: colours, case, path and encoding stay; any non-zero flag byte is set.
     ASSERT_TRUE(SetPreferencesPath(p, u"/var/log/syslog"));
+    EXPECT_EQ(std::count(p.path, p.path + kPrefsPathUnits, 0), kPrefsPathUnits - 15) << "zeros after a shorter path";
     p.fontColor = Rgb(1, 2, 3);
     p.textCase = TextCaseSentence;
     p.requestedEncoding = 3;
@@ -215,21 +221,6 @@ TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
     testutil::Window w2("x\n", 10, 40);
     w2.wnd.SetLogFont(back);
     EXPECT_EQ(w2.wnd.GetFontPoints(), w.wnd.GetFontPoints()) << "a second window measures the same size";
-}
-
-TEST_F(DisplayPreferencesTest, PathFieldNeverOverflows)
-{
-    DisplayPreferences p{};
-    const std::u16string longest(259, u'a');
-    EXPECT_TRUE(SetPreferencesPath(p, longest));
-    EXPECT_EQ(PreferencesPath(p), longest);
-    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(260, u'b')));
-    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(u"/a\0b", 4)));
-    EXPECT_EQ(PreferencesPath(p), longest) << "unchanged by what does not fit";
-    EXPECT_TRUE(SetPreferencesPath(p, u"/x"));
-    EXPECT_EQ(std::count(p.path, p.path + kPrefsPathUnits, 0), kPrefsPathUnits - 2);
-    std::fill(std::begin(p.path), std::end(p.path), u'z');
-    EXPECT_EQ(PreferencesPath(p).size(), 260u) << "a field without an end reads as its 260 units";
 }
 
 }  // namespace

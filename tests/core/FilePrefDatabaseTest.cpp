@@ -429,37 +429,29 @@ TEST_F(FilePrefDatabaseTest, TruncationCaughtByTheGuardIsFollowedByAFreshMapping
 
 // --- Places that cannot hold it, and other processes ---------------------------------------------
 
+// A folder that cannot exist (a file stands where it would be), a database
+// that is a folder, and a data folder that may not be written (run as an
+// ordinary user: the superuser may write anywhere).
 TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
-{
-    // A folder that cannot exist (a file stands where it would be), which
-    // even the superuser cannot create, and a database that is a folder.
-    const std::string blocker = dir.Write("blocker", "x");
-    for (const std::string& where : {blocker + "/Ostrel/prefs.fpdb", dir.Path()}) {
-        CFilePrefDatabase bad(profile);
-        bad.SetDatabasePath(where);
-        CPrefRecordRef ref = bad.FindOrAddRecord("/a.log");
-        EXPECT_FALSE(ref.IsStored()) << where;
-        EXPECT_EQ(ref->fontColor, Rgb(10, 200, 30)) << where;
-        EXPECT_EQ(PreferencesPath(*ref), u"/a.log") << where;
-        EXPECT_FALSE(bad.IsOpen());
-    }
-    EnvGuard env("XDG_DATA_HOME", (blocker + "/share").c_str());
-    CFilePrefDatabase viaEnv(profile);
-    EXPECT_FALSE(viaEnv.FindOrAddRecord("/b.log").IsStored());
-}
-
-TEST_F(FilePrefDatabaseTest, ReadOnlyDataFolderGivesInMemoryRecords)
 {
     if (testutil::RanAsNobody())
         return;
-    const std::string data = dir.File("data");
-    ASSERT_EQ(::mkdir(data.c_str(), 0500), 0);
-    EnvGuard env("XDG_DATA_HOME", data.c_str());
-    CFilePrefDatabase fresh(profile);
-    CPrefRecordRef ref = fresh.FindOrAddRecord("/a.log");
-    EXPECT_FALSE(ref.IsStored());
-    EXPECT_EQ(ref->textCase, TextCaseUpper);
-    EXPECT_NE(::access((data + "/Ostrel").c_str(), F_OK), 0);
+    const std::string blocker = dir.Write("blocker", "x"), readOnly = dir.File("data");
+    ASSERT_EQ(::mkdir(readOnly.c_str(), 0500), 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {blocker + "/Ostrel/prefs.fpdb", ""}, {dir.Path(), ""}, {"", blocker + "/share"}, {"", readOnly}};
+    for (const auto& [where, xdg] : rows) {
+        SCOPED_TRACE(where + xdg);
+        EnvGuard env("XDG_DATA_HOME", xdg.c_str());
+        CFilePrefDatabase bad(profile);
+        bad.SetDatabasePath(where);
+        CPrefRecordRef ref = bad.FindOrAddRecord("/a.log");
+        EXPECT_FALSE(ref.IsStored());
+        EXPECT_EQ(ref->fontColor, Rgb(10, 200, 30));
+        EXPECT_EQ(PreferencesPath(*ref), u"/a.log");
+        EXPECT_FALSE(bad.IsOpen());
+    }
+    EXPECT_NE(::access((readOnly + "/Ostrel").c_str(), F_OK), 0);
 }
 
 // Another process holding the database's lock (stuck, say) delays no lookup
