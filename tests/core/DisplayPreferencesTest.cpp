@@ -1,11 +1,12 @@
 // The preference record: defaults from the profile, font conversions, and the
-// point/height arithmetic at the screen's resolution.
+// point/height arithmetic at the screen's resolution. Saving a window's state
+// as the defaults is TextFileViewTest's.
 #include "view/DisplayPreferences.h"
 #include "view/Profile.h"
 
-#include "TestUtil.h"
-
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <climits>
 #include <cstring>
@@ -186,41 +187,6 @@ TEST_F(DisplayPreferencesTest, FontsToRecordsAndBack)
     EXPECT_EQ(PreferencesPath(p), u"/var/log/syslog");
     EXPECT_EQ(p.pointSize, 11);
     EXPECT_EQ(p.italic + p.underline + p.strikeOut + p.bold, 2);
-}
-
-TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
-{
-    testutil::Window w("line one\nline two\n", 10, 40);
-    LOGFONTW f = MakeFont(u"DejaVu Sans Mono", -21, 600);
-    f.lfItalic = f.lfUnderline = 1;
-    f.lfCharSet = 238;
-    f.lfPitchAndFamily = 49;
-    f.lfWidth = 9;
-    f.lfQuality = 5;
-    w.wnd.SetLogFont(f);
-    w.wnd.SetFontColor(Rgb(200, 100, 50));
-    w.wnd.SetPageColor(Rgb(0, 0, 64));
-    w.wnd.SetTextCase(TextCaseLower);
-    EXPECT_TRUE(SaveDefaultPreferences(w.wnd, profile));
-    std::vector<std::uint8_t> stored;
-    ASSERT_TRUE(profile.GetProfileBinary(kPrefsSection, kPrefsLogFont, stored));
-    ASSERT_EQ(stored.size(), 92u);
-    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.GetLogFont(), 92), 0) << "the window's whole font, byte for byte";
-
-    DisplayPreferences p;
-    LoadDefaultPreferences(p, profile);
-    EXPECT_EQ(p.fontColor, Rgb(200, 100, 50));
-    EXPECT_EQ(p.pageColor, Rgb(0, 0, 64));
-    EXPECT_EQ(p.textCase, TextCaseLower);
-    EXPECT_EQ(p.pointSize, 16);  // 21 px at 96 dpi is 15.75 pt
-    LOGFONTW back;
-    PreferencesToLogFont(back, p);
-    EXPECT_EQ(back.lfHeight, -21);
-    EXPECT_EQ(back.lfWeight, kFwBold);
-    EXPECT_EQ(back.lfCharSet + back.lfPitchAndFamily + back.lfItalic + back.lfUnderline, 238 + 49 + 2);
-    testutil::Window w2("x\n", 10, 40);
-    w2.wnd.SetLogFont(back);
-    EXPECT_EQ(w2.wnd.GetFontPoints(), w.wnd.GetFontPoints()) << "a second window measures the same size";
 }
 
 }  // namespace

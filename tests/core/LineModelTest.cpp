@@ -188,18 +188,6 @@ TEST(LineModel, NulEndsForwardReadingOnly)
     EXPECT_EQ(w.Top(), 4) << "and backward steps pass it";
 }
 
-TEST(LineModel, TallerWindowAtTheEndPullsTheTopUp)
-{
-    const std::string text = testutil::Lines(1, 31, "");
-    Window w(text, 5, 20);
-    w.port.Resize(8, 20);
-    w.wnd.OnSize(20 * 8, 8 * 16);
-    EXPECT_EQ(w.Screen(), testutil::ScreenOf(23, 31, ""));
-    EXPECT_EQ(w.port.m_vert.max, static_cast<std::int64_t>(text.size()));
-    EXPECT_EQ(w.port.m_vert.page, static_cast<std::int64_t>(text.size()) - w.wnd.GetTop());
-    EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop());
-}
-
 TEST(LineModel, ReloadsFollowTheEndOrKeepTheOffset)
 {
     Window w(testutil::Lines(1, 21, "row "), 5, 20);
