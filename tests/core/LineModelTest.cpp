@@ -2,6 +2,8 @@
 // reloads that keep the reader's place or follow the end, and files whose
 // size or holes no line step may pay for.
 #include "TestUtil.h"
+#include "view/CommandIds.h"
+#include "view/StatusIndicators.h"
 
 #include <fcntl.h>
 #include <random>
@@ -257,7 +259,7 @@ bool AnyPageMapped(const std::uint8_t* p, std::uint64_t n)
 }  // namespace
 
 // Files that no line step may pay for: above 4 GiB (shown whole, its thumb
-// exact), and logs that end in or hold a long run of zeros (a crash or a
+// exact, its figures counted in 64 bits), and logs that end in or hold a long run of zeros (a crash or a
 // preallocation; a hole or written zeros), whose pages stay unmapped.
 TEST(LineModel, HugeFilesAndZeroRunsCostOnlyTheirLines)
 {
@@ -315,6 +317,9 @@ TEST(LineModel, HugeFilesAndZeroRunsCostOnlyTheirLines)
         port.m_trackPos = size;
         wnd.OnVScroll(kSbThumbTrack);
         EXPECT_EQ(wnd.GetTop(), wnd.LastPageTop());
+        // The status figures count in 64 bits.
+        EXPECT_EQ(StatusPaneText(cmd::PaneTotalChars, &wnd), "Total Chars: " + std::to_string(size));
+        EXPECT_EQ(StatusPaneText(cmd::PaneCurrentChar, &wnd), "Current Char: " + std::to_string(wnd.GetTop()));
         // The scans may read the first and the last few pages of the run in place.
         const std::uint64_t margin = 1 << 20;
         EXPECT_FALSE(AnyPageMapped(file.View() + c.before.size() + margin, c.zeros - 2 * margin));
