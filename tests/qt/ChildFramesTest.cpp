@@ -68,7 +68,7 @@ private slots:
         QVERIFY(s.Update(cmd::WindowManager).m_bEnabled);  // always
     }
 
-    void keysAndButtonsMoveThroughTheWindowsInOneOrder()
+    void keysButtonsAndTheWindowsDialogMoveThroughTheWindows()
     {
         Started s({WriteFile("a.log"), WriteFile("b.log"), WriteFile("c.log")});
         QVERIFY(s.Settle());
@@ -98,28 +98,14 @@ private slots:
             step.act();
             QVERIFY2(s.ActiveFrame() == order[step.expected], step.what);
         }
-        key(Qt::Key_F4, Qt::ControlModifier);
-        QCOMPARE(s.Frame()->GetChildFrames().size(), 2);
-        key(Qt::Key_W, Qt::ControlModifier);
-        QCOMPARE(s.Frame()->GetChildFrames().size(), 1);
-        CTextFileViewerChildFrame* last = s.ActiveFrame();
-        press(Qt::BackButton);
-        key(Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(s.ActiveFrame(), last);  // one window: nothing changes
-    }
 
-    void theWindowsDialogActivatesTheChosenOneAndKeepsItsOwnButtons()
-    {
-        Started s({WriteFile("a.log"), WriteFile("b.log"), WriteFile("c.log")});
-        QVERIFY(s.Settle());
-        const QList<CTextFileViewerChildFrame*> order = s.Frame()->GetChildFrames();
+        // The windows dialog lists them and activates the chosen one; the back button inside it is its own.
         QStringList listed;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<CWindowsDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             for (int i = 0; i < dialog->List()->count(); ++i)
                 listed << dialog->List()->item(i)->text();
-            // The back button inside the dialog is the dialog's, not the frame's.
             QTest::mousePress(dialog->List()->viewport(), Qt::BackButton);
             QTest::keyClick(dialog->List(), Qt::Key_Back);
             listed << (s.ActiveFrame() == order[2] ? "unchanged" : "switched");
@@ -129,6 +115,16 @@ private slots:
         QVERIFY(s.Frame()->ExecuteCommand(cmd::WindowManager));
         QCOMPARE(listed, (QStringList{"a.log", "b.log", "c.log", "unchanged"}));
         QCOMPARE(s.ActiveFrame(), order[0]);
+        s.Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.Frame()));
+        key(Qt::Key_F4, Qt::ControlModifier);
+        QCOMPARE(s.Frame()->GetChildFrames().size(), 2);
+        key(Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(s.Frame()->GetChildFrames().size(), 1);
+        CTextFileViewerChildFrame* last = s.ActiveFrame();
+        press(Qt::BackButton);
+        key(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(s.ActiveFrame(), last);  // one window: nothing changes
     }
 
     void aRefusedFileDestroysItsOwnWindow()
