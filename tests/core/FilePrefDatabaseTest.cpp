@@ -249,7 +249,7 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
         unterminated[4 + 2 * i] = 'a';
     std::string leftovers = RawRecordBytes(u"/x");
     leftovers[4 + 2 * 3] = 'J';  // after the terminator at unit 2
-    const std::string a259(259, 'a');
+    const std::string a259(259, 'a'), tail(88, '\xEE');
     const struct {
         const char* name;
         std::string file;  // as found; -: none
@@ -258,14 +258,8 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
     } rows[] = {
         {"a missing file", "-", {{"/a.log", 0}, {"/b.log", 1}, {"/a.log", 0}}, 2},
         {"an empty file", "", {{"/x", 0}}, 1},
-        {"an incomplete tail is overwritten",
-         RawRecordBytes(u"/known.log") + std::string(88, '\xEE'),
-         {{"/new.log", 1}, {"/new.log", 1}, {"/known.log", 0}},
-         2},
-        {"paths compare exactly",
-         "-",
-         {{"/logs/app.log", 0}, {"/logs/App.log", 1}, {"/logs/app.log2", 2}, {"/logs/app.lo", 3}, {"/logs/app.log", 0}},
-         4},
+        {"an incomplete tail is overwritten", known + tail, {{"/new.log", 1}, {"/new.log", 1}, {"/known.log", 0}}, 2},
+        {"paths compare exactly", "-", {{"/a.log", 0}, {"/A.log", 1}, {"/a.log2", 2}, {"/a.lo", 3}, {"/a.log", 0}}, 4},
         {"a path field without an end never matches", unterminated + leftovers, {{a259, 2}, {"/x", 1}, {a259, 2}}, 3},
         {"garbage is searched and extended", garbage, {{"/known.log", 2}, {"/new.log", 4}}, 5},
     };
