@@ -157,10 +157,9 @@ private slots:
         QTest::addColumn<int>("styleAfter");
         // Unknown ids with no style yet (blue) are ApplicationLookTest's stored 210 and 4242.
         QTest::newRow("210 after black") << 216 << 210 << "black" << 216;
-        QTest::newRow("4242 after silver") << 217 << 4242 << "silver" << 217;
-        QTest::newRow("219 after aqua") << 218 << 219 << "aqua" << 218;
         QTest::newRow("214") << 0 << 214 << "blue" << 0;
-        QTest::newRow("negative") << 216 << -1 << "black" << 216;
+        QTest::newRow("4242 after silver") << 217 << 4242 << "silver" << 217;
+        QTest::newRow("negative, after aqua") << 218 << -1 << "aqua" << 218;
         QTest::newRow("204, below the range") << 0 << 204 << "blue" << 0;
         QTest::newRow("208 has its own") << 218 << 208 << "beige" << 218;
         QTest::newRow("205") << 0 << 205 << "classic" << 0;

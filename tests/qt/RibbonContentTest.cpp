@@ -248,7 +248,8 @@ private slots:
             }
     }
 
-    void colourPickersPalettes()
+    // The pickers' palettes, the font boxes and the recent documents on one ribbon as built.
+    void pickersFontBoxesAndRecentDocuments()
     {
         CRibbonBar bar;
         InitRibbon(bar);
@@ -290,12 +291,8 @@ private slots:
                 }
             }
         }
-    }
 
-    void fontBoxes()
-    {
-        CRibbonBar bar;
-        InitRibbon(bar);
+        // The font boxes.
         auto* size = bar.FindByID<CRibbonComboBox>(32791);
         QVERIFY(size);
         QStringList entries;
@@ -319,12 +316,8 @@ private slots:
         auto* find = bar.FindByID<CRibbonComboBox>(33224);
         QVERIFY(find && find->HasEditBox());
         QCOMPARE(find->GetComboBox()->insertPolicy(), QComboBox::NoInsert);
-    }
 
-    void recentDocuments()
-    {
-        CRibbonBar bar;
-        InitRibbon(bar);
+        // The recent documents of the file menu.
         SetRecentDocuments(bar, {"/var/log/syslog", "/home/u/a & b.txt"});
         CRibbonMainPanel* menu = bar.GetApplicationButton()->GetMainPanel();
         QCOMPARE(menu->GetRecentFileCount(), 2);
