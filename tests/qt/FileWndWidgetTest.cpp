@@ -126,8 +126,7 @@ double Share(const QImage& img, QRect r, QRgb c)
 class FileWndWidgetTest : public QObject {
     Q_OBJECT
 private slots:
-    void keysMoveTheTopThroughTheHandlers();
-    void barActionsMoveTheTopAndTheBarShowsBytes();
+    void keysAndBarActionsMoveTheTopAndTheBarShowsBytes();
     void pixelsShowPageColourInverseHighlightAndTheColumnGrid();
     void copyPutsTheScreenAsText();
     void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
@@ -135,50 +134,39 @@ private slots:
     void postedFileChangedMessageReloadsFromAnotherThread();
 };
 
-void FileWndWidgetTest::keysMoveTheTopThroughTheHandlers()
-{
-    Fixture fx(NumberedLines(300));
-    CFileWnd& w = fx.Wnd();
-    const int rows = fx.Rows();
-    QVERIFY(rows > 4);
-    QCOMPARE(w.GetTop(), TextPos(9 * (300 - rows)));  // a new window shows the last screenful
-    const std::pair<Qt::Key, TextPos> keys[] = {{Qt::Key_Home, 0},
-                                                {Qt::Key_PageDown, 9 * (rows - 2)},
-                                                {Qt::Key_Down, 9 * (rows - 1)},
-                                                {Qt::Key_Up, 9 * (rows - 2)},
-                                                {Qt::Key_PageUp, 0},
-                                                {Qt::Key_Space, 9 * (rows - 2)},
-                                                {Qt::Key_End, w.LastPageTop()}};
-    for (const auto& [key, top] : keys) {
-        QTest::keyClick(fx.widget.get(), key);
-        QCOMPARE(w.GetTop(), top);
-    }
-    // Keys the window does not know are left to the widgets around it.
-    QKeyEvent other(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
-    QCoreApplication::sendEvent(fx.widget.get(), &other);
-    QVERIFY(!other.isAccepted());
-}
-
-void FileWndWidgetTest::barActionsMoveTheTopAndTheBarShowsBytes()
+void FileWndWidgetTest::keysAndBarActionsMoveTheTopAndTheBarShowsBytes()
 {
     Fixture fx(NumberedLines(300));
     CFileWnd& w = fx.Wnd();
     QScrollBar* bar = fx.widget->verticalScrollBar();
-    // Below INT_MAX bytes the bar is exact: its last value is the top of the
-    // last screenful and its page is the rest.
+    const int rows = fx.Rows();
+    QVERIFY(rows > 4);
+    QCOMPARE(w.GetTop(), TextPos(9 * (300 - rows)));  // a new window shows the last screenful
+    // Below INT_MAX bytes the bar is exact: its last value is the top of the last screenful, its page the rest.
     QCOMPARE(bar->maximum(), int(w.LastPageTop()));
     QCOMPARE(bar->pageStep(), int(w.DataEnd() - w.LastPageTop()));
-    QCOMPARE(bar->value(), bar->maximum());
-
-    bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    QCOMPARE(w.GetTop(), TextPos(0));
-    QCOMPARE(bar->value(), 0);
-    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    QCOMPARE(w.GetTop(), TextPos(9));  // one line, not one byte
-    QCOMPARE(bar->value(), 9);
-    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    QCOMPARE(w.GetTop(), TextPos(9 * (1 + fx.Rows() - 2)));
-    QCOMPARE(bar->value(), int(w.GetTop()));
+    using A = QAbstractSlider;
+    const struct {
+        Qt::Key key;  // or, with none, the bar's action
+        A::SliderAction action;
+        TextPos top;
+    } steps[] = {
+        {Qt::Key_Home, A::SliderNoAction, 0},
+        {Qt::Key_PageDown, A::SliderNoAction, 9 * (rows - 2)},
+        {Qt::Key_Down, A::SliderNoAction, 9 * (rows - 1)},
+        {Qt::Key_Up, A::SliderNoAction, 9 * (rows - 2)},
+        {Qt::Key_PageUp, A::SliderNoAction, 0},
+        {Qt::Key_Space, A::SliderNoAction, 9 * (rows - 2)},
+        {Qt::Key_End, A::SliderNoAction, w.LastPageTop()},
+        {Qt::Key_unknown, A::SliderToMinimum, 0},
+        {Qt::Key_unknown, A::SliderSingleStepAdd, 9},  // one line, not one byte
+        {Qt::Key_unknown, A::SliderPageStepAdd, 9 * (rows - 1)},
+    };
+    for (const auto& step : steps) {
+        step.key == Qt::Key_unknown ? bar->triggerAction(step.action) : QTest::keyClick(fx.widget.get(), step.key);
+        QCOMPARE(w.GetTop(), step.top);
+        QCOMPARE(bar->value(), int(step.top));
+    }
 
     // Dragging the thumb into the middle of a line puts that line at the top.
     bar->setSliderDown(true);
@@ -189,11 +177,13 @@ void FileWndWidgetTest::barActionsMoveTheTopAndTheBarShowsBytes()
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
     QCOMPARE(w.GetTop(), w.LastPageTop());
 
-    // The horizontal bar counts columns: longest line met (with its break)
-    // less the window's columns, never below zero.
-    QScrollBar* hbar = fx.widget->horizontalScrollBar();
-    QCOMPARE(hbar->maximum(), 0);
-    QCOMPARE(hbar->pageStep(), fx.Cols());
+    // The horizontal bar counts columns: longest line met (with its break) less the window's columns, never
+    // below zero. Keys the window does not know are left to the widgets around it.
+    QCOMPARE(fx.widget->horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(fx.widget->horizontalScrollBar()->pageStep(), fx.Cols());
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QCoreApplication::sendEvent(fx.widget.get(), &other);
+    QVERIFY(!other.isAccepted());
 }
 
 void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
