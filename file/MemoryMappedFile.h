@@ -42,7 +42,8 @@ public:
     bool m_bWritable = false;
 };
 
-// Stands for the framework's file exception: a file that cannot be shown.
+// Thrown for a file that cannot be shown: callers above the file layer catch
+// one type, whatever the operating system said.
 struct CFileException {
     int m_cause = 0;
     long m_lOsError = -1;

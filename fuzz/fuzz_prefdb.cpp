@@ -84,8 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ::close(fd);
 
     CMemoryProfile profile;
-    CScopedProfile scope(profile);
-    CFilePrefDatabase db;
+    CFilePrefDatabase db(profile);
     db.SetDatabasePath(dbPath);
 
     const std::uint64_t wholeBefore = dbBytes / RECORD_SIZE * RECORD_SIZE;

@@ -1,5 +1,5 @@
-// The few file operations the core needs, on POSIX. A file descriptor stands
-// for a Win32 file handle; kInvalidFile is both "none" and "failed".
+// The few file operations the core needs, on POSIX. A file handle is a file
+// descriptor; kInvalidFile is both "none" and "failed".
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
-// Basic value types that stand where the Win32 ones stood, with the same
-// layouts where bytes of them are stored (the font description travels
-// through the profile and the preference database byte for byte).
+// Basic value types of the core, laid out as the Win32 types of the same
+// names where bytes of them are stored: the font description travels through
+// the profile and the preference database byte for byte, and those bytes keep
+// one meaning on every system the program runs on.
 //
 // Nothing here is named like a macro of <windows.h> (RGB, MB_OK, IDOK,
 // CF_TEXT, ...): a namespace does not stop a macro, and a Windows back end

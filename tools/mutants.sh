@@ -118,6 +118,60 @@ fault settings-path-not-looked-at view/qt/QtProfile.cpp \
   's|if (platform::KindOfPath(QFile::encodeName(iniPath).toStdString()) != platform::PathKind::Other) {|if (true) {|' \
   '^ProfileQtTest$' 'ProfileQtTest ostrel-viewer'
 
+# --- The view: commands, their update rules and the file's record -------------------------------
+fault bold-check-inverted view/TextFileView.cpp \
+  's#ui.SetCheck(font.lfWeight > 500 ? 1 : 0)#ui.SetCheck(font.lfWeight > 500 ? 0 : 1)#' '^TextFileViewTest\.'
+fault grow-enabled-inverted view/TextFileView.cpp \
+  's#ui.Enable(SizeStepTarget(ui.m_nID == cmd::FontGrow ? 1 : -1) >= 0)#ui.Enable(SizeStepTarget(ui.m_nID == cmd::FontGrow ? 1 : -1) < 0)#' \
+  '^TextFileViewTest\.'
+fault find-next-needs-a-find view/TextFileViewFind.cpp \
+  's#ui.Enable(m_bSearched || (box \&\& !box->GetText().empty()));#ui.Enable(m_bSearched);#' '^TextFileViewTest\.'
+fault text-case-not-recorded view/TextFileView.cpp \
+  's#prefs->textCase = textCase;#(void)prefs;#' '^TextFileViewTest\.'
+fault page-colour-recorded-as-font-colour view/TextFileView.cpp \
+  's#(id == cmd::FontColor ? prefs->fontColor : prefs->pageColor) = color;#prefs->fontColor = color;#' \
+  '^TextFileViewTest\.'
+fault typed-size-not-recorded view/TextFileView.cpp \
+  's#            prefs->pointSize = n;#            (void)prefs;#' '^TextFileViewTest\.'
+fault underline-recorded-as-strikeout view/TextFileView.cpp \
+  's#case cmd::FontUnderline: return \&prefs.underline;#case cmd::FontUnderline: return \&prefs.strikeOut;#' \
+  '^TextFileViewTest\.'
+fault lower-case-command-is-sentence view/TextFileView.cpp \
+  's#case cmd::CaseLower: return TextCaseLower;#case cmd::CaseLower: return TextCaseSentence;#' '^TextFileViewTest\.'
+fault recorded-encoding-ignored view/TextFileView.cpp \
+  's#LoadFile(m_pDocument->GetMappedFile(), requestedEncoding)#LoadFile(m_pDocument->GetMappedFile(), EncodingAuto)#' \
+  '^TextFileViewTest\.'
+fault defaults-saved-before-the-load view/TextFileView.cpp \
+  '/void CTextFileView::OnDestroy/,/^}/ s#if (m_bLoaded)#if (true)#' '^TextFileViewTest\.'
+fault background-load-takes-the-ribbon view/TextFileView.cpp \
+  's#if (m_pHost->IsActiveView())#if (true)#' '^TextFileViewTest\.'
+fault find-history-keeps-duplicates view/TextFileViewFind.cpp \
+  '/box.DeleteItem(i);/d' '^TextFileViewTest\.'
+fault match-case-not-inverted view/TextFileViewFind.cpp \
+  's#(m_pFileWnd->\*find)(!m_bMatchCase, text);#(m_pFileWnd->*find)(m_bMatchCase, text);#' '^TextFileViewTest\.'
+fault find-dialog-text-not-cut view/TextFileViewFind.cpp \
+  's#if (text.size() > FIND_TEXT_MAX) {#if (false) {#' '^TextFileViewTest\.'
+
+# --- The view's plain pieces: recent files, panes, tables, defaults --------------------------------
+fault recent-file-appended-last view/RecentFileList.cpp \
+  's#m_entries.insert(m_entries.begin(), path);#m_entries.push_back(path);#' '^RecentFileList\.'
+fault recent-file-kept-twice view/RecentFileList.cpp \
+  '/std::erase(m_entries, path);/d' '^RecentFileList\.'
+fault current-char-one-high view/StatusIndicators.cpp \
+  's#(top - wnd->DataStart()) / static_cast<std::int64_t>(unit));#(top - wnd->DataStart()) / static_cast<std::int64_t>(unit) + 1);#' \
+  '^StatusIndicators\.'
+fault pane-relaid-out-at-every-text view/StatusIndicators.cpp \
+  's#if (length == m_nLengths\[slot\])#if (false)#' '^StatusIndicators\.'
+fault style-menu-black-is-silver view/StringTable.cpp \
+  's#{cmd::AppLookOffice2007Black, "Office 2007 (B&lack Style)"}#{cmd::AppLookOffice2007Silver, "Office 2007 (B\&lack Style)"}#' \
+  '^StringTableTest\.'
+fault stored-font-of-any-size view/DisplayPreferences.cpp \
+  's#bytes.size() == sizeof(LOGFONTW)#bytes.size() >= sizeof(LOGFONTW)#' '^DisplayPreferencesTest\.'
+fault bold-from-weight-500 view/DisplayPreferences.cpp \
+  's#prefs.bold = font.lfWeight > 500 ? 1 : 0;#prefs.bold = font.lfWeight >= 500 ? 1 : 0;#' '^DisplayPreferencesTest\.'
+fault build-month-counted-from-zero view/BuildDate.cpp \
+  's#parsed.tm_mon + 1, parsed.tm_mday#parsed.tm_mon, parsed.tm_mday#' '^BuildDate\.'
+
 # ------------------------------------------------------------------------------------------------
 
 selected=()

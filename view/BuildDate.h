@@ -11,8 +11,8 @@
 // 11) and the full year (2009, not years since 1900) are set; every field is
 // 0 when the text has fewer than three fields, a day outside 1 to 31, a year
 // outside 1900 to 2999 or an unknown month (English, letter case aside,
-// whatever the process locale). A value, not the classic shared record: the
-// About box and --version both ask.
+// whatever the process locale). A value rather than a shared static record:
+// the About box and --version both ask, and neither may change what the other read.
 std::tm ParseBuildDate(const std::string& date);
 
 // "yymmdd" from the parsed date; "000100" for a text that does not parse.

@@ -1,7 +1,6 @@
 // Every command id, window id and resource number of the program. The values
 // are fixed: they key the string table, the settings and the ribbon elements,
-// and several are the framework's standard ids (open, close, the recent-file
-// range, exit, about, copy, new window, the status bar, help, panes).
+// so a value once given keeps its meaning in every stored setting.
 #pragma once
 
 namespace cmd {

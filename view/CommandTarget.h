@@ -1,4 +1,4 @@
-// Commands by id, in the framework's manner: a command target executes the
+// Commands by id: a command target executes the
 // ids it owns and says, for each of them, whether it is enabled, checked or
 // marked, and what text a pane shows. The shell asks its targets in order
 // (the active view, the main frame, the application); a command that none of

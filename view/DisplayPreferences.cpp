@@ -61,11 +61,6 @@ std::int32_t HeightToPoints(std::int32_t height, int dpi)
     return Negate(MulDiv(height, 72, UsableDpi(dpi)));
 }
 
-void LoadDefaultPreferences(DisplayPreferences& prefs)
-{
-    LoadDefaultPreferences(prefs, GetCurrentProfile());
-}
-
 void LoadDefaultPreferences(DisplayPreferences& prefs, IProfile& profile)
 {
     // Everything not named below (path, encoding, the reserved bytes) is zero.
@@ -87,11 +82,6 @@ void LoadDefaultPreferences(DisplayPreferences& prefs, IProfile& profile)
     prefs.pageColor = static_cast<COLORREF>(
         profile.GetProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(kDefaultPageColor)));
     prefs.textCase = profile.GetProfileInt(kPrefsSection, kPrefsTextCase, TextCaseOriginal);
-}
-
-bool SaveDefaultPreferences(const CFileWnd& wnd)
-{
-    return SaveDefaultPreferences(wnd, GetCurrentProfile());
 }
 
 bool SaveDefaultPreferences(const CFileWnd& wnd, IProfile& profile)

@@ -91,15 +91,13 @@ inline std::int32_t HeightToPoints(std::int32_t height)
 }
 
 // --- The record -----------------------------------------------------------------
-// Fills the whole record with the defaults of the profile (the current one
-// unless given): path and requested encoding cleared, the font from "LogFont"
-// (a value of any size other than 92 bytes counts as absent), then the two
-// colours and the text case.
-void LoadDefaultPreferences(DisplayPreferences& prefs);
+// Fills the whole record with the defaults of the profile: path and requested
+// encoding cleared, the font from "LogFont" (a value of any size other than 92
+// bytes counts as absent), then the two colours and the text case. The caller
+// names the profile: its owner decides which settings a record starts from.
 void LoadDefaultPreferences(DisplayPreferences& prefs, IProfile& profile);
 
-// Stores a text window's font, colours and text case as the defaults.
-bool SaveDefaultPreferences(const CFileWnd& wnd);
+// Stores a text window's font, colours and text case as the profile's defaults.
 bool SaveDefaultPreferences(const CFileWnd& wnd, IProfile& profile);
 
 // Copies at most 31 units of `face` (it may lack a terminator within 32

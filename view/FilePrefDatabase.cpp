@@ -4,14 +4,13 @@
 #include "platform/Process.h"
 #include "platform/SigbusGuard.h"
 #include "platform/Win1252.h"
+#include "view/Profile.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-
-CFilePrefDatabase* g_pFilePrefDatabase = nullptr;
 
 namespace {
 
@@ -31,7 +30,7 @@ bool PathFieldMatches(const char16_t* field, const std::u16string& key)
         return false;
 #ifdef _WIN32
     // Windows file systems ignore letter case; only the ASCII letters fold,
-    // as the platform's own comparison of these records always did.
+    // so that the comparison depends on no locale.
     for (std::size_t i = 0; i < n; ++i) {
         char16_t a = field[i], b = key[i];
         if (a >= u'A' && a <= u'Z')
@@ -118,10 +117,10 @@ private:
     bool m_bTimedOut = false;
 };
 
-std::shared_ptr<DisplayPreferences> NewMemoryRecord(const std::u16string& path)
+std::shared_ptr<DisplayPreferences> NewMemoryRecord(const std::u16string& path, IProfile& profile)
 {
     auto rec = std::make_shared<DisplayPreferences>();
-    LoadDefaultPreferences(*rec);
+    LoadDefaultPreferences(*rec, profile);
     SetPreferencesPath(*rec, path);  // left empty when it does not fit
     return rec;
 }
@@ -142,7 +141,8 @@ DisplayPreferences* CPrefRecordRef::Get() const
             return rec;
         m_pOwned = db->MemoryRecord(m_strKey);
     } else {
-        m_pOwned = NewMemoryRecord(m_strKey);
+        CMemoryProfile builtIn;
+        m_pOwned = NewMemoryRecord(m_strKey, builtIn);
     }
     // From here on the holder works in memory; it never switches back, so
     // its later changes all land in one place.
@@ -156,14 +156,15 @@ bool CPrefRecordRef::IsStored() const
 
 // --- CFilePrefDatabase ----------------------------------------------------------------
 
-CFilePrefDatabase::CFilePrefDatabase() : m_pSelf(std::make_shared<CFilePrefDatabase*>(this)) {}
+CFilePrefDatabase::CFilePrefDatabase(IProfile& profile)
+    : m_profile(profile), m_pSelf(std::make_shared<CFilePrefDatabase*>(this))
+{
+}
 
 CFilePrefDatabase::~CFilePrefDatabase()
 {
     *m_pSelf = nullptr;
     CloseDatabase();
-    if (g_pFilePrefDatabase == this)
-        g_pFilePrefDatabase = nullptr;
 }
 
 std::string CFilePrefDatabase::DataFolderFor(const char* xdgDataHome, const char* home, const char* passwdHome,
@@ -316,7 +317,7 @@ std::int64_t CFilePrefDatabase::FindOrAddIndex(const std::u16string& key)
     // incomplete tail is overwritten, and the record is where lookups scan.
     const std::uint64_t slot = m_nRecords * RECORD_SIZE;
     DisplayPreferences rec;
-    LoadDefaultPreferences(rec);
+    LoadDefaultPreferences(rec, m_profile);
     SetPreferencesPath(rec, key);
     // Written with a file call rather than through a grown mapping: the
     // write allocates the disk blocks and reports a full disk as an error,
@@ -349,7 +350,7 @@ std::shared_ptr<DisplayPreferences> CFilePrefDatabase::MemoryRecord(const std::u
 {
     auto& rec = m_memoryRecords[key];
     if (!rec)
-        rec = NewMemoryRecord(key);
+        rec = NewMemoryRecord(key, m_profile);
     return rec;
 }
 
@@ -383,7 +384,7 @@ CPrefRecordRef CFilePrefDatabase::FindOrAddRecord(const std::string& path)
     // A name that is not UTF-8 has no faithful UTF-16 form to store.
     auto& rec = m_memoryRecordsRaw[path];
     if (!rec)
-        rec = NewMemoryRecord(platform::Utf8ToUtf16(path));
+        rec = NewMemoryRecord(platform::Utf8ToUtf16(path), m_profile);
     CPrefRecordRef ref;
     ref.m_pOwned = rec;
     return ref;

@@ -3,7 +3,7 @@
 // run. Records are found and changed in the mapping; a new path appends one
 // record. Several instances of the program may share the file.
 //
-// Choices of ours, where the classic design left them open or went wrong:
+// Decisions worth knowing:
 // - Paths are stored as UTF-16LE, converted from the UTF-8 the program uses.
 //   A path that is not valid UTF-8, is empty, holds a NUL or does not fit the
 //   field (260 units or more) is never written into the file: the caller gets
@@ -49,8 +49,10 @@ class CFilePrefDatabase;
 // It resolves, at each use, to the record in the live mapping; if that can no
 // longer be reached (another program truncated or rewrote the file, or the
 // database object is gone) it finds or re-adds the path's record, and failing
-// that falls back to an in-memory record. Do not keep the pointer it yields
-// across another database call: a lookup may replace the mapping.
+// that falls back to an in-memory record (with the built-in defaults once the
+// database object is gone: its profile may be gone with it). Do not keep the
+// pointer it yields across another database call: a lookup may replace the
+// mapping.
 class CPrefRecordRef {
 public:
     CPrefRecordRef() = default;
@@ -75,7 +77,8 @@ private:
 
 class CFilePrefDatabase {
 public:
-    CFilePrefDatabase();
+    // New records take their defaults from `profile`, which outlives the database.
+    explicit CFilePrefDatabase(IProfile& profile);
     ~CFilePrefDatabase();
     CFilePrefDatabase(const CFilePrefDatabase&) = delete;
     CFilePrefDatabase& operator=(const CFilePrefDatabase&) = delete;
@@ -104,8 +107,8 @@ public:
     void CloseDatabase();
     bool IsOpen() const { return m_pFile != nullptr; }
 
-    // The record of `path` (UTF-8), added with the profile defaults when the
-    // file has none. Never an empty reference.
+    // The record of `path` (UTF-8), added with the defaults of the profile
+    // when the file has none. Never an empty reference.
     CPrefRecordRef FindOrAddRecord(const std::string& path);
     CPrefRecordRef FindOrAddRecord(const std::u16string& path);
 
@@ -137,6 +140,7 @@ private:
     std::shared_ptr<DisplayPreferences> MemoryRecord(const std::u16string& key);
     CPrefRecordRef MemoryRef(const std::u16string& key);
 
+    IProfile& m_profile;
     std::string m_strPathOverride;
     std::chrono::milliseconds m_lockWait{1000};
     std::chrono::milliseconds m_lockRest{60000};
@@ -147,6 +151,3 @@ private:
     std::map<std::u16string, std::shared_ptr<DisplayPreferences>> m_memoryRecords;
     std::map<std::string, std::shared_ptr<DisplayPreferences>> m_memoryRecordsRaw;
 };
-
-// The application's database; set by the application at start-up.
-extern CFilePrefDatabase* g_pFilePrefDatabase;

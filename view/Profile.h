@@ -66,15 +66,3 @@ private:
 // in-memory profile serves. The caller keeps ownership of what it installs.
 IProfile& GetCurrentProfile();
 void SetCurrentProfile(IProfile* profile);  // null restores the in-memory stand-in
-
-// Installs a profile for the lifetime of a scope and restores the previous one.
-class CScopedProfile {
-public:
-    explicit CScopedProfile(IProfile& profile) : m_pPrevious(&GetCurrentProfile()) { SetCurrentProfile(&profile); }
-    ~CScopedProfile() { SetCurrentProfile(m_pPrevious); }
-    CScopedProfile(const CScopedProfile&) = delete;
-    CScopedProfile& operator=(const CScopedProfile&) = delete;
-
-private:
-    IProfile* m_pPrevious;
-};

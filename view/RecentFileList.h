@@ -1,5 +1,5 @@
-// The recent-file list: the paths of the files opened last, newest first, as
-// the framework keeps them in the profile: section "Recent File List",
+// The recent-file list: the paths of the files opened last, newest first,
+// kept in the profile: section "Recent File List",
 // values "File1" (the newest) to "File<size>". Paths are kept as bytes and
 // compared exactly (POSIX file names are case-sensitive).
 #pragma once

@@ -86,7 +86,10 @@ std::u16string FormatFontSize(std::int32_t size)
     return std::u16string(digits.begin(), digits.end());
 }
 
-CTextFileView::CTextFileView(CTextFileDoc* doc, IViewHost* host) : m_pDocument(doc), m_pHost(host) {}
+CTextFileView::CTextFileView(CTextFileDoc* doc, IViewHost* host, CFilePrefDatabase* database, IProfile& profile)
+    : m_pDocument(doc), m_pHost(host), m_pDatabase(database), m_profile(profile)
+{
+}
 
 CTextFileView::~CTextFileView()
 {
@@ -118,7 +121,7 @@ void CTextFileView::OnDestroy()
     if (!m_pFileWnd)
         return;
     if (m_bLoaded)
-        SaveDefaultPreferences(*m_pFileWnd);
+        SaveDefaultPreferences(*m_pFileWnd, m_profile);
     m_pFileWnd = nullptr;
     m_bLoaded = false;
     m_pHost->DestroyTextWindow();
@@ -148,11 +151,11 @@ void CTextFileView::OnDeferredLoad()
 {
     if (!m_pFileWnd || m_bLoaded)
         return;
-    if (g_pFilePrefDatabase) {
-        m_prefs = g_pFilePrefDatabase->FindOrAddRecord(m_pDocument->GetPathName());
+    if (m_pDatabase) {
+        m_prefs = m_pDatabase->FindOrAddRecord(m_pDocument->GetPathName());
     } else {
         m_pOwnPrefs = std::make_unique<DisplayPreferences>();
-        LoadDefaultPreferences(*m_pOwnPrefs);
+        LoadDefaultPreferences(*m_pOwnPrefs, m_profile);
     }
     const DisplayPreferences& prefs = *GetPrefs();
     LOGFONTW font;
@@ -172,7 +175,7 @@ void CTextFileView::OnDeferredLoad()
     if (m_pHost->IsActiveView())
         SyncRibbonControls();
     else
-        SaveDefaultPreferences(*m_pFileWnd);
+        SaveDefaultPreferences(*m_pFileWnd, m_profile);
 }
 
 void CTextFileView::SyncColor(int id, COLORREF color)
@@ -216,7 +219,7 @@ void CTextFileView::SyncRibbonControls()
     SyncColor(cmd::PageColor, m_pFileWnd->GetPageColor());
     m_pHost->FocusTextWindow();
     if (m_bLoaded)
-        SaveDefaultPreferences(*m_pFileWnd);
+        SaveDefaultPreferences(*m_pFileWnd, m_profile);
 }
 
 // --- Commands ------------------------------------------------------------------------------------------------------

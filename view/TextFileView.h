@@ -7,15 +7,15 @@
 // controls showing the state of the active window, and stores that state as
 // the defaults for files not seen before.
 //
-// Choices of ours where the classic design left them open or went wrong:
+// Decisions worth knowing:
 // - The defaults are never saved from a view whose file is not loaded yet:
 //   its text window still has its initial state (Courier 8, grey on black),
 //   which would otherwise replace the user's defaults at every opening.
 // - Grow selects the first size entry above the window's size in points (as
 //   the box shows it, without sign) and Shrink the last one below it; each is
 //   enabled exactly while such an entry exists. Stepping the selected index
-//   went wrong whenever the shown size was no entry (13 points show "13" with
-//   "14" selected). For the same reason a shown size that is no entry selects
+//   would go wrong whenever the shown size is no entry (13 points show "13"
+//   with "14" selected). For the same reason a shown size that is no entry selects
 //   the first entry above the size without its sign.
 // - A font name typed and confirmed in the font box applies the entry of that
 //   name, not whichever entry was selected before; a name that is no entry
@@ -23,6 +23,9 @@
 // - A view loaded behind the active one saves the defaults but leaves the
 //   ribbon and the focus to the active view.
 // - Without a preference database the view works with an in-memory record.
+// - The database and the profile come from the view's owner, never from
+//   process-wide state: two views may keep their records in different places,
+//   and a test gives a view its own without touching anyone else's.
 // - A Find Dialog command while the view's Find dialog is open takes the find
 //   text as the command does, shows it and the match-case setting in that
 //   dialog and brings it forward: a view has one Find dialog at most.
@@ -60,8 +63,10 @@ inline constexpr std::int64_t kBusySearchBytes = std::int64_t{64} << 20;
 
 class CTextFileView : public ICommandTarget, public platform::IMessageTarget {
 public:
-    // `doc` and `host` outlive the view.
-    CTextFileView(CTextFileDoc* doc, IViewHost* host);
+    // `doc`, `host`, `database` and `profile` outlive the view. The owner hands in the preference database
+    // (null: the view keeps an in-memory record) and the profile that holds the defaults, so that a view never
+    // reaches for process-wide state.
+    CTextFileView(CTextFileDoc* doc, IViewHost* host, CFilePrefDatabase* database, IProfile& profile);
     ~CTextFileView() override;
     CTextFileView(const CTextFileView&) = delete;
     CTextFileView& operator=(const CTextFileView&) = delete;
@@ -123,6 +128,8 @@ private:
 
     CTextFileDoc* m_pDocument;
     IViewHost* m_pHost;
+    CFilePrefDatabase* m_pDatabase;
+    IProfile& m_profile;
     CFileWnd* m_pFileWnd = nullptr;  // owned by the host's window
     platform::HWND m_hWnd = 0;
     bool m_bLoaded = false;

@@ -214,6 +214,16 @@ bool CTextFileViewerMainFrame::IsActiveWindow(const QWidget* window) const
     return m_pActiveFrame.data() == window;
 }
 
+CFilePrefDatabase* CTextFileViewerMainFrame::PreferenceDatabase()
+{
+    return m_pApp->GetDatabase();
+}
+
+IProfile& CTextFileViewerMainFrame::Profile()
+{
+    return m_pApp->GetProfile();
+}
+
 int CTextFileViewerMainFrame::ContextMenu(const std::string& name) const
 {
     return m_pApp->GetContextMenu(name);

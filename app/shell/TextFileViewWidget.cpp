@@ -44,7 +44,7 @@ CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, IViewServices* servi
       m_pServices(services),
       m_pFrame(frame),
       m_pMessageStrip(new CMessageStrip(this)),
-      m_view(doc, this)
+      m_view(doc, this, services->PreferenceDatabase(), services->Profile())
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

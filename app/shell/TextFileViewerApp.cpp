@@ -41,9 +41,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     PreLoadState();
 
     // The preference database object, not opened yet; the first lookup opens it.
-    m_pFilePrefDatabase = std::make_unique<CFilePrefDatabase>();
-    if (!g_pFilePrefDatabase)
-        g_pFilePrefDatabase = m_pFilePrefDatabase.get();
+    m_pFilePrefDatabase = std::make_unique<CFilePrefDatabase>(*m_pProfile);
 
     m_templates.push_back(std::make_unique<CDocTemplate>(res::LogDocument));
     m_templates.push_back(std::make_unique<CDocTemplate>(res::TextDocument));
@@ -71,13 +69,16 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     return true;
 }
 
+IProfile& CTextFileViewerApp::GetProfile() const
+{
+    return *m_pProfile;
+}
+
 int CTextFileViewerApp::ExitInstance()
 {
     delete m_pMainFrame;  // windows first: each view leaves its document's mapping
     m_pMainFrame = nullptr;
     m_documents.clear();
-    if (g_pFilePrefDatabase == m_pFilePrefDatabase.get())
-        g_pFilePrefDatabase = nullptr;
     m_pFilePrefDatabase.reset();
     if (m_pProfile && &GetCurrentProfile() == m_pProfile.get())
         SetCurrentProfile(nullptr);
@@ -276,9 +277,9 @@ void CTextFileViewerApp::OnFileOpen()
     // The record is keyed by the document's path: a file open already under another spelling keeps its one
     // record, where copying the dialog's spelling would start a new record at each opening and lose the choice.
     const std::string path = DocumentPath(QFile::encodeName(choice->path).toStdString());
-    if (g_pFilePrefDatabase) {
+    if (m_pFilePrefDatabase) {
         // A path too long for the record's field gets the in-memory record: the choice holds for this run only.
-        const CPrefRecordRef record = g_pFilePrefDatabase->FindOrAddRecord(path);
+        const CPrefRecordRef record = m_pFilePrefDatabase->FindOrAddRecord(path);
         SetPreferencesPath(*record, platform::Utf8ToUtf16(path));  // the key's own form, as the database stores it
         record->requestedEncoding = choice->encoding;
     }

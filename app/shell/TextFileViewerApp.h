@@ -30,6 +30,7 @@
 #include <vector>
 
 class CFilePrefDatabase;
+class IProfile;
 class CQtProfile;
 class CTextFileDoc;
 class CTextFileViewerChildFrame;
@@ -55,6 +56,8 @@ public:
     CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
 
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
+    // The settings store; valid from InitInstance to ExitInstance.
+    IProfile& GetProfile() const;
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
 
     // --- Documents ------------------------------------------------------------------------------------------------

@@ -10,6 +10,8 @@
 #include <string>
 
 struct CCmdUI;
+class CFilePrefDatabase;
+class IProfile;
 class IRibbonColorElement;
 class IRibbonComboElement;
 class IRibbonFontElement;
@@ -17,6 +19,11 @@ class QWidget;
 
 class IViewServices {
 public:
+    // The per-file preference database (null when there is none) and the settings new files start from: the
+    // application's, handed to each view.
+    virtual CFilePrefDatabase* PreferenceDatabase() = 0;
+    virtual IProfile& Profile() = 0;
+
     // The ribbon's elements by command id; null when the ribbon has none.
     virtual IRibbonColorElement* FindColorElement(int id) = 0;
     virtual IRibbonComboElement* FindComboElement(int id) = 0;

@@ -1,11 +1,12 @@
 // The preference record: defaults from the profile, font conversions, and the
-// point/height arithmetic at the screen's resolution.
+// point/height arithmetic at the screen's resolution. Saving a window's state
+// as the defaults is TextFileViewTest's.
 #include "view/DisplayPreferences.h"
 #include "view/Profile.h"
 
-#include "TestUtil.h"
-
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <climits>
 #include <cstring>
@@ -34,12 +35,7 @@ std::u16string Face(const DisplayPreferences& p)
 class DisplayPreferencesTest : public ::testing::Test {
 protected:
     void TearDown() override { SetScreenDpiY(96); }
-    void StoreLogFont(const void* bytes, std::size_t size)
-    {
-        profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, bytes, size);
-    }
     CMemoryProfile profile;
-    CScopedProfile scope{profile};
 };
 
 TEST_F(DisplayPreferencesTest, DefaultsComeFromTheProfileOrAreBuiltIn)
@@ -84,7 +80,7 @@ TEST_F(DisplayPreferencesTest, DefaultsComeFromTheProfileOrAreBuiltIn)
     profile.WriteProfileInt(kPrefsSection, kPrefsTextCase, 9);
     profile.WriteProfileInt(kPrefsSection, kPrefsLogFont, 5);  // an integer is not a font
     DisplayPreferences p;
-    LoadDefaultPreferences(p);
+    LoadDefaultPreferences(p, profile);
     EXPECT_EQ(p.fontColor, Rgb(10, 20, 30));
     EXPECT_EQ(p.textCase, 9);
     EXPECT_EQ(Face(p), u"Courier New");
@@ -153,7 +149,7 @@ TEST_F(DisplayPreferencesTest, FontsToRecordsAndBack)
 
     // Back to a font: the face up to its end (bytes after it are some other
     // writer's leftovers), every field the record does not hold zeroed.
-    LoadDefaultPreferences(p);
+    LoadDefaultPreferences(p, profile);
     p.faceName[12] = u'X';
     p.faceName[31] = u'Y';
     p.italic = p.underline = 1;
@@ -167,8 +163,18 @@ TEST_F(DisplayPreferencesTest, FontsToRecordsAndBack)
     EXPECT_EQ(f.lfWidth + f.lfEscapement + f.lfOrientation + f.lfOutPrecision + f.lfClipPrecision + f.lfQuality, 0);
     EXPECT_EQ(f.lfItalic + f.lfUnderline + f.lfStrikeOut, 2);
 
+    // The path field: 259 units fit, 260 or a NUL do not and leave it as it was; a field without an end reads as
+    // its 260 units.
+    ASSERT_TRUE(SetPreferencesPath(p, std::u16string(259, u'a')));
+    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(260, u'b')));
+    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(u"/a\0b", 4)));
+    EXPECT_EQ(PreferencesPath(p), std::u16string(259, u'a'));
+    std::fill(std::begin(p.path), std::end(p.path), u'z');
+    EXPECT_EQ(PreferencesPath(p).size(), 260u);
+
     // From a font: colours, case, path and encoding stay; any non-zero flag byte is set.
     ASSERT_TRUE(SetPreferencesPath(p, u"/var/log/syslog"));
+    EXPECT_EQ(std::count(p.path, p.path + kPrefsPathUnits, 0), kPrefsPathUnits - 15) << "zeros after a shorter path";
     p.fontColor = Rgb(1, 2, 3);
     p.textCase = TextCaseSentence;
     p.requestedEncoding = 3;
@@ -181,56 +187,6 @@ TEST_F(DisplayPreferencesTest, FontsToRecordsAndBack)
     EXPECT_EQ(PreferencesPath(p), u"/var/log/syslog");
     EXPECT_EQ(p.pointSize, 11);
     EXPECT_EQ(p.italic + p.underline + p.strikeOut + p.bold, 2);
-}
-
-TEST_F(DisplayPreferencesTest, SavedWindowStateComesBackThroughANewRecord)
-{
-    testutil::Window w("line one\nline two\n", 10, 40);
-    LOGFONTW f = MakeFont(u"DejaVu Sans Mono", -21, 600);
-    f.lfItalic = f.lfUnderline = 1;
-    f.lfCharSet = 238;
-    f.lfPitchAndFamily = 49;
-    f.lfWidth = 9;
-    f.lfQuality = 5;
-    w.wnd.SetLogFont(f);
-    w.wnd.SetFontColor(Rgb(200, 100, 50));
-    w.wnd.SetPageColor(Rgb(0, 0, 64));
-    w.wnd.SetTextCase(TextCaseLower);
-    EXPECT_TRUE(SaveDefaultPreferences(w.wnd));
-    std::vector<std::uint8_t> stored;
-    ASSERT_TRUE(profile.GetProfileBinary(kPrefsSection, kPrefsLogFont, stored));
-    ASSERT_EQ(stored.size(), 92u);
-    EXPECT_EQ(std::memcmp(stored.data(), &w.wnd.GetLogFont(), 92), 0) << "the window's whole font, byte for byte";
-
-    DisplayPreferences p;
-    LoadDefaultPreferences(p);
-    EXPECT_EQ(p.fontColor, Rgb(200, 100, 50));
-    EXPECT_EQ(p.pageColor, Rgb(0, 0, 64));
-    EXPECT_EQ(p.textCase, TextCaseLower);
-    EXPECT_EQ(p.pointSize, 16);  // 21 px at 96 dpi is 15.75 pt
-    LOGFONTW back;
-    PreferencesToLogFont(back, p);
-    EXPECT_EQ(back.lfHeight, -21);
-    EXPECT_EQ(back.lfWeight, kFwBold);
-    EXPECT_EQ(back.lfCharSet + back.lfPitchAndFamily + back.lfItalic + back.lfUnderline, 238 + 49 + 2);
-    testutil::Window w2("x\n", 10, 40);
-    w2.wnd.SetLogFont(back);
-    EXPECT_EQ(w2.wnd.GetFontPoints(), w.wnd.GetFontPoints()) << "a second window measures the same size";
-}
-
-TEST_F(DisplayPreferencesTest, PathFieldNeverOverflows)
-{
-    DisplayPreferences p{};
-    const std::u16string longest(259, u'a');
-    EXPECT_TRUE(SetPreferencesPath(p, longest));
-    EXPECT_EQ(PreferencesPath(p), longest);
-    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(260, u'b')));
-    EXPECT_FALSE(SetPreferencesPath(p, std::u16string(u"/a\0b", 4)));
-    EXPECT_EQ(PreferencesPath(p), longest) << "unchanged by what does not fit";
-    EXPECT_TRUE(SetPreferencesPath(p, u"/x"));
-    EXPECT_EQ(std::count(p.path, p.path + kPrefsPathUnits, 0), kPrefsPathUnits - 2);
-    std::fill(std::begin(p.path), std::end(p.path), u'z');
-    EXPECT_EQ(PreferencesPath(p).size(), 260u) << "a field without an end reads as its 260 units";
 }
 
 }  // namespace

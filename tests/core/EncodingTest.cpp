@@ -15,12 +15,7 @@ TEST(Encoding, MarkTableAndPromptOutcomes)
         "Little Endian.\r\nClick Yes to proceed with user requested encoding, No to proceed with file specified "
         "encoding.";
     const std::string refusal = "Error: 32bit unicode is not supported.";
-    const std::string u32le("\xFF\xFE\x00\x00"
-                            "a\0\0\0",
-                            8),
-        u32be("\x00\x00\xFE\xFF"
-              "\0\0\0a",
-              8);
+    const std::string u32le("\xFF\xFE\0\0a\0\0\0", 8), u32be(std::string("\0\0\xFE\xFF\0\0\0", 7) + "a");
     const struct {
         const char* name;
         std::string bytes;
@@ -37,13 +32,7 @@ TEST(Encoding, MarkTableAndPromptOutcomes)
         {"UTF-16 BE mark", Utf16BE(u"hi", true), EncodingUtf16BE, kIdCancel, EncodingUtf16BE, 2, {}},
         {"mismatch, Yes keeps the request", Utf16LE(u"hi", true), EncodingAnsi, kIdYes, EncodingAnsi, 2, {prompt}},
         {"mismatch, No takes the mark", Utf16LE(u"hi", true), EncodingAnsi, kIdNo, EncodingUtf16LE, 2, {prompt}},
-        {"mismatch, Cancel abandons silently",
-         Utf16LE(u"hi", true),
-         EncodingAnsi,
-         kIdCancel,
-         EncodingNone,
-         2,
-         {prompt}},
+        {"mismatch, Cancel abandons", Utf16LE(u"hi", true), EncodingAnsi, kIdCancel, EncodingNone, 2, {prompt}},
         {"UTF-32 LE refused", u32le, EncodingAuto, kIdCancel, EncodingNone, 4, {refusal}},
         {"UTF-32 BE refused", u32be, EncodingAuto, kIdCancel, EncodingNone, 4, {refusal}},
         {"UTF-32 No leads to the refusal", u32le, EncodingUtf16LE, kIdNo, EncodingNone, 4, {"?", refusal}},

@@ -182,8 +182,7 @@ protected:
     TempDir dir;
     std::string dbPath = dir.File("prefs.fpdb");
     CMemoryProfile profile;
-    CScopedProfile scope{profile};
-    CFilePrefDatabase db;
+    CFilePrefDatabase db{profile};
 };
 
 // --- Where the database lives --------------------------------------------------------
@@ -226,7 +225,7 @@ TEST_F(FilePrefDatabaseTest, FirstUseMakesTheFolderAndOneRecordWhereTheEnvironme
         EnvGuard xdg("XDG_DATA_HOME", r.xdg ? dir.File(r.xdg).c_str() : nullptr);
         EnvGuard h("HOME", r.home ? dir.File(r.home).c_str() : nullptr);
         EnvGuard tmp("TMPDIR", dir.Path().c_str());
-        CFilePrefDatabase fresh;  // the usual location, redirected by the environment
+        CFilePrefDatabase fresh(profile);  // the usual location, redirected by the environment
         const std::string expected = r.folder + "/Ostrel/fileprefdatabase.fpdb";
         EXPECT_EQ(fresh.GetDatabasePath(), expected);
         EXPECT_EQ(FileSize(expected), -1) << "the folder, not yet the file";
@@ -252,7 +251,7 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
         unterminated[4 + 2 * i] = 'a';
     std::string leftovers = RawRecordBytes(u"/x");
     leftovers[4 + 2 * 3] = 'J';  // after the terminator at unit 2
-    const std::string a259(259, 'a');
+    const std::string a259(259, 'a'), tail(88, '\xEE');
     const struct {
         const char* name;
         std::string file;  // as found; -: none
@@ -261,14 +260,8 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
     } rows[] = {
         {"a missing file", "-", {{"/a.log", 0}, {"/b.log", 1}, {"/a.log", 0}}, 2},
         {"an empty file", "", {{"/x", 0}}, 1},
-        {"an incomplete tail is overwritten",
-         RawRecordBytes(u"/known.log") + std::string(88, '\xEE'),
-         {{"/new.log", 1}, {"/new.log", 1}, {"/known.log", 0}},
-         2},
-        {"paths compare exactly",
-         "-",
-         {{"/logs/app.log", 0}, {"/logs/App.log", 1}, {"/logs/app.log2", 2}, {"/logs/app.lo", 3}, {"/logs/app.log", 0}},
-         4},
+        {"an incomplete tail is overwritten", known + tail, {{"/new.log", 1}, {"/new.log", 1}, {"/known.log", 0}}, 2},
+        {"paths compare exactly", "-", {{"/a.log", 0}, {"/A.log", 1}, {"/a.log2", 2}, {"/a.lo", 3}, {"/a.log", 0}}, 4},
         {"a path field without an end never matches", unterminated + leftovers, {{a259, 2}, {"/x", 1}, {a259, 2}}, 3},
         {"garbage is searched and extended", garbage, {{"/known.log", 2}, {"/new.log", 4}}, 5},
     };
@@ -280,7 +273,7 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
         const std::size_t whole = r.file == "-" ? 0 : r.file.size() / 612 * 612;
         std::set<std::int64_t> added;
         {
-            CFilePrefDatabase first;
+            CFilePrefDatabase first(profile);
             first.SetDatabasePath(dbPath);
             for (const auto& [path, index] : r.lookups) {
                 const CPrefRecordRef ref = first.FindOrAddRecord(path);
@@ -290,7 +283,7 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
                     added.insert(index);
             }
         }
-        CFilePrefDatabase nextRun;  // finds every record again, adding none
+        CFilePrefDatabase nextRun(profile);  // finds every record again, adding none
         nextRun.SetDatabasePath(dbPath);
         for (const auto& [path, index] : r.lookups)
             EXPECT_EQ(nextRun.FindOrAddRecord(path).Index(), index) << path;
@@ -370,12 +363,10 @@ TEST_F(FilePrefDatabaseTest, ReferencesReachTheRecordWhateverBecomesOfTheMapping
 
     // Outliving the database object: the same in-memory record on every use.
     {
-        CFilePrefDatabase shortLived;
+        CFilePrefDatabase shortLived(profile);
         shortLived.SetDatabasePath(dbPath);
-        g_pFilePrefDatabase = &shortLived;
         ref = shortLived.FindOrAddRecord("/gone.log");
     }
-    EXPECT_EQ(g_pFilePrefDatabase, nullptr);
     EXPECT_FALSE(ref.IsStored());
     EXPECT_EQ(PreferencesPath(*ref), u"/gone.log");
     ref->fontColor = 5;
@@ -434,37 +425,29 @@ TEST_F(FilePrefDatabaseTest, TruncationCaughtByTheGuardIsFollowedByAFreshMapping
 
 // --- Places that cannot hold it, and other processes ---------------------------------------------
 
+// A folder that cannot exist (a file stands where it would be), a database
+// that is a folder, and a data folder that may not be written (run as an
+// ordinary user: the superuser may write anywhere).
 TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
-{
-    // A folder that cannot exist (a file stands where it would be), which
-    // even the superuser cannot create, and a database that is a folder.
-    const std::string blocker = dir.Write("blocker", "x");
-    for (const std::string& where : {blocker + "/Ostrel/prefs.fpdb", dir.Path()}) {
-        CFilePrefDatabase bad;
-        bad.SetDatabasePath(where);
-        CPrefRecordRef ref = bad.FindOrAddRecord("/a.log");
-        EXPECT_FALSE(ref.IsStored()) << where;
-        EXPECT_EQ(ref->fontColor, Rgb(10, 200, 30)) << where;
-        EXPECT_EQ(PreferencesPath(*ref), u"/a.log") << where;
-        EXPECT_FALSE(bad.IsOpen());
-    }
-    EnvGuard env("XDG_DATA_HOME", (blocker + "/share").c_str());
-    CFilePrefDatabase viaEnv;
-    EXPECT_FALSE(viaEnv.FindOrAddRecord("/b.log").IsStored());
-}
-
-TEST_F(FilePrefDatabaseTest, ReadOnlyDataFolderGivesInMemoryRecords)
 {
     if (testutil::RanAsNobody())
         return;
-    const std::string data = dir.File("data");
-    ASSERT_EQ(::mkdir(data.c_str(), 0500), 0);
-    EnvGuard env("XDG_DATA_HOME", data.c_str());
-    CFilePrefDatabase fresh;
-    CPrefRecordRef ref = fresh.FindOrAddRecord("/a.log");
-    EXPECT_FALSE(ref.IsStored());
-    EXPECT_EQ(ref->textCase, TextCaseUpper);
-    EXPECT_NE(::access((data + "/Ostrel").c_str(), F_OK), 0);
+    const std::string blocker = dir.Write("blocker", "x"), readOnly = dir.File("data");
+    ASSERT_EQ(::mkdir(readOnly.c_str(), 0500), 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {blocker + "/Ostrel/prefs.fpdb", ""}, {dir.Path(), ""}, {"", blocker + "/share"}, {"", readOnly}};
+    for (const auto& [where, xdg] : rows) {
+        SCOPED_TRACE(where + xdg);
+        EnvGuard env("XDG_DATA_HOME", xdg.c_str());
+        CFilePrefDatabase bad(profile);
+        bad.SetDatabasePath(where);
+        CPrefRecordRef ref = bad.FindOrAddRecord("/a.log");
+        EXPECT_FALSE(ref.IsStored());
+        EXPECT_EQ(ref->fontColor, Rgb(10, 200, 30));
+        EXPECT_EQ(PreferencesPath(*ref), u"/a.log");
+        EXPECT_FALSE(bad.IsOpen());
+    }
+    EXPECT_NE(::access((readOnly + "/Ostrel").c_str(), F_OK), 0);
 }
 
 // Another process holding the database's lock (stuck, say) delays no lookup

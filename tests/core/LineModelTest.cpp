@@ -2,6 +2,8 @@
 // reloads that keep the reader's place or follow the end, and files whose
 // size or holes no line step may pay for.
 #include "TestUtil.h"
+#include "view/CommandIds.h"
+#include "view/StatusIndicators.h"
 
 #include <fcntl.h>
 #include <random>
@@ -226,18 +228,6 @@ TEST(LineModel, TextAfterTheLastNulsIsReachedByEndThumbAndFollowing)
     EXPECT_EQ(w.Screen(), (Screen{"important error line", "last line", "new line"})) << "following";
 }
 
-TEST(LineModel, TallerWindowAtTheEndPullsTheTopUp)
-{
-    const std::string text = testutil::Lines(1, 31, "");
-    Window w(text, 5, 20);
-    w.port.Resize(8, 20);
-    w.wnd.OnSize(20 * 8, 8 * 16);
-    EXPECT_EQ(w.Screen(), testutil::ScreenOf(23, 31, ""));
-    EXPECT_EQ(w.port.m_vert.max, static_cast<std::int64_t>(text.size()));
-    EXPECT_EQ(w.port.m_vert.page, static_cast<std::int64_t>(text.size()) - w.wnd.GetTop());
-    EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop());
-}
-
 TEST(LineModel, ReloadsFollowTheEndOrKeepTheOffset)
 {
     Window w(testutil::Lines(1, 21, "row "), 5, 20);
@@ -272,7 +262,7 @@ TEST(LineModel, ReloadsFollowTheEndOrKeepTheOffset)
     EXPECT_EQ(w.Screen(), testutil::ScreenOf(4, 9, "new "));
 }
 
-TEST(LineModel, FontSettersCompareAndCutAsWindowsDoes)
+TEST(LineModel, FontSettersCompareFacesAndCutLongNames)
 {
     Window w(testutil::Lines(1, 21, ""), 6, 20);
     const TextPos before = w.wnd.GetTop();
@@ -307,7 +297,7 @@ bool AnyPageMapped(const std::uint8_t* p, std::uint64_t n)
 }  // namespace
 
 // Files that no line step may pay for: above 4 GiB (shown whole, its thumb
-// exact), and logs that end in or hold a long run of zeros (a crash or a
+// exact, its figures counted in 64 bits), and logs that end in or hold a long run of zeros (a crash or a
 // preallocation; a hole or written zeros), whose pages stay unmapped.
 TEST(LineModel, HugeFilesAndZeroRunsCostOnlyTheirLines)
 {
@@ -366,6 +356,9 @@ TEST(LineModel, HugeFilesAndZeroRunsCostOnlyTheirLines)
         port.m_trackPos = size;
         wnd.OnVScroll(kSbThumbTrack);
         EXPECT_EQ(wnd.GetTop(), wnd.LastPageTop());
+        // The status figures count in 64 bits.
+        EXPECT_EQ(StatusPaneText(cmd::PaneTotalChars, &wnd), "Total Chars: " + std::to_string(size));
+        EXPECT_EQ(StatusPaneText(cmd::PaneCurrentChar, &wnd), "Current Char: " + std::to_string(wnd.GetTop()));
         // The scans may read the first and the last few pages of the run in place.
         const std::uint64_t margin = 1 << 20;
         EXPECT_FALSE(AnyPageMapped(file.View() + c.before.size() + margin, c.zeros - 2 * margin));

@@ -8,31 +8,23 @@ using testutil::Window;
 
 TEST(Paint, RowsOffsetsAndHighlights)
 {
+    const std::string match = "abc match\nnext line\n";
     const struct {
-        const char* name;
         std::string bytes;
         std::int64_t offset;
         std::int64_t highlight[2];  // character indexes; -1: none
         std::vector<std::string> rows;
     } cases[] = {
-        {"rows past the end are single spaces", "one\ntwo\n", 0, {-1, -1}, {"one", "two", " ", " "}},
-        {"at offset 10, a line of 5 shows empty, one of 12 its last 2",
-         "short\n0123456789AB\n",
-         10,
-         {-1, -1},
-         {"", "AB", "", ""}},
-        {"a highlight in inverse video", "abc match\nnext line\n", 0, {4, 9}, {"abc «match»", "next line", " "}},
-        {"one across a break, with an offset: columns pair with units",
-         "abc match\nnext line\n",
-         2,
-         {6, 13},
-         {"c ma«tch»", "«x»t line", ""}},
-        {"the spaces of a tab belong to the tab", "a\tbc\tdefg\tX\n", 0, {2, 5}, {"a «bc    »defg    X", " "}},
-        {"in UTF-16", Utf16LE(u"find me here\r\n", true), 0, {5, 7}, {"find «me» here", " "}},
-        {"narrow bytes are Windows-1252", "\x80\x81\x9F\xA0\xFF\n", 0, {-1, -1}, {"\u20AC\u0081\u0178\u00A0\u00FF"}},
+        {"one\ntwo\n", 0, {-1, -1}, {"one", "two", " ", " "}},        // rows past the end are single spaces
+        {"short\n0123456789AB\n", 10, {-1, -1}, {"", "AB", "", ""}},  // offset 10: 5 show empty, 12 their last 2
+        {match, 0, {4, 9}, {"abc «match»", "next line", " "}},        // a highlight in inverse video
+        {match, 2, {6, 13}, {"c ma«tch»", "«x»t line", ""}},          // across a break, offset: columns pair with units
+        {"a\tbc\tdefg\tX\n", 0, {2, 5}, {"a «bc    »defg    X", " "}},  // the spaces of a tab belong to the tab
+        {Utf16LE(u"find me here\r\n", true), 0, {5, 7}, {"find «me» here", " "}},
+        {"\x80\x81\x9F\xA0\xFF\n", 0, {-1, -1}, {"\u20AC\u0081\u0178\u00A0\u00FF"}},  // narrow bytes are Windows-1252
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.rows.front());
         Window w(c.bytes, 4, 20);
         w.wnd.OnKeyDown(kVkHome);
         CFileWndTestAccess::SetHorzOffset(w.wnd, c.offset);
@@ -74,57 +66,33 @@ TEST(Paint, EveryRowIsPaintedToTheRightEdgeInItsColours)
 TEST(Paint, LetterCase)
 {
     const std::u16string greek = u"Stra\u00DFe \u00E9t\u00E9 \u03C3\u03BF\u03C6\u03CC\u03C2 i\r\n";
+    const std::string upper = "STRA\u00DFE \u00C9T\u00C9 \u03A3\u039F\u03A6\u038C\u03A3 I";
+    const std::string lower = "stra\u00DFe \u00E9t\u00E9 \u03C3\u03BF\u03C6\u03CC\u03C2 i";
+    const std::string endings = "hello world. this is HAL. ok\nand I said. no! yes? maybe\n";
+    const std::int32_t sentence = TextCaseSentence;
     const struct {
-        const char* name;
-        std::string bytes;
         std::int32_t textCase;
         std::int64_t offset;
         int cols;
+        std::string bytes;
         std::vector<std::string> rows;
     } cases[] = {
-        {"only the full stop ends a sentence, across rows",
-         "hello world. this is HAL. ok\nand I said. no! yes? maybe\n",
-         TextCaseSentence,
-         0,
-         40,
-         {"Hello world. This is hal. Ok", "and i said. No! yes? maybe"}},
-        {"e.g.", "e.g. foo\n", TextCaseSentence, 0, 40, {"E.G. Foo"}},
-        // 0x8A is Š, 0x9C œ: letters, so the letter after them goes on the word.
-        {"letters of Windows-1252", "\x8Ata. \x9Cuvre\n", TextCaseSentence, 0, 40, {"\u0160ta. \u0153uvre"}},
-        {"the first letter drawn is capitalised; those left of the offset do not count",
-         "the cat sat. on the mat\n",
-         TextCaseSentence,
-         4,
-         40,
-         {"Cat sat. On the mat"}},
-        {"those past the right edge do",
-         "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa end.\nnext\nmore\n",
-         TextCaseSentence,
-         0,
-         10,
-         {"Aaaaaaaaaa", "Next", "more"}},
-        {"simple mappings only, never the locale",
-         Utf16LE(greek, true),
-         TextCaseUpper,
-         0,
-         40,
-         {"STRA\u00DFE \u00C9T\u00C9 \u03A3\u039F\u03A6\u038C\u03A3 I"}},
-        {"big-endian alike",
-         Utf16BE(greek, true),
-         TextCaseUpper,
-         0,
-         40,
-         {"STRA\u00DFE \u00C9T\u00C9 \u03A3\u039F\u03A6\u038C\u03A3 I"}},
-        {"lower",
-         Utf16BE(greek, true),
-         TextCaseLower,
-         0,
-         40,
-         {"stra\u00DFe \u00E9t\u00E9 \u03C3\u03BF\u03C6\u03CC\u03C2 i"}},
-        {"narrow text in ASCII only", "caf\xE9 ok\n", TextCaseUpper, 0, 20, {"CAF\u00E9 OK"}},
+        // Only the full stop ends a sentence, across rows.
+        {sentence, 0, 40, endings, {"Hello world. This is hal. Ok", "and i said. No! yes? maybe"}},
+        {sentence, 0, 40, "e.g. foo\n", {"E.G. Foo"}},
+        // 0x8A is Š, 0x9C œ: letters of Windows-1252, so the letter after them goes on the word.
+        {sentence, 0, 40, "\x8Ata. \x9Cuvre\n", {"\u0160ta. \u0153uvre"}},
+        // The first letter drawn is capitalised; those left of the offset do not count, those past the edge do.
+        {sentence, 4, 40, "the cat sat. on the mat\n", {"Cat sat. On the mat"}},
+        {sentence, 0, 10, std::string(32, 'a') + " end.\nnext\nmore\n", {"Aaaaaaaaaa", "Next", "more"}},
+        // Simple mappings only, never the locale, in both byte orders; narrow text in ASCII only.
+        {TextCaseUpper, 0, 40, Utf16LE(greek, true), {upper}},
+        {TextCaseUpper, 0, 40, Utf16BE(greek, true), {upper}},
+        {TextCaseLower, 0, 40, Utf16BE(greek, true), {lower}},
+        {TextCaseUpper, 0, 20, "caf\xE9 ok\n", {"CAF\u00E9 OK"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.rows.front());
         Window w(c.bytes, 3, c.cols);
         w.wnd.OnKeyDown(kVkHome);
         w.wnd.SetTextCase(c.textCase);

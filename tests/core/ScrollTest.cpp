@@ -167,6 +167,9 @@ TEST(Scroll, ResizingKeepsTheEndInView)
     };
     resize(6);
     EXPECT_EQ(w.Row(0), "4");
+    EXPECT_EQ(w.port.m_vert.max, 17);  // the bar follows
+    EXPECT_EQ(w.port.m_vert.page, 17 - w.wnd.GetTop());
+    EXPECT_EQ(w.port.m_vert.pos, w.wnd.GetTop());
     resize(3);
     EXPECT_EQ(w.Row(0), "7");
     EXPECT_EQ(w.wnd.GetTop(), w.wnd.LastPageTop());

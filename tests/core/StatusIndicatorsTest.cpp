@@ -1,11 +1,9 @@
-// The status bar's indicator texts for a text window, and the rule that lays
-// the bar out again only when a text changes its length.
+// The status bar's indicator texts for a text window (a file above 4 GiB is
+// LineModelTest's), and the rule that lays the bar out again only when a text
+// changes its length.
 #include "TestUtil.h"
 #include "view/CommandIds.h"
 #include "view/StatusIndicators.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using testutil::Utf16LE;
 using testutil::Window;
@@ -51,27 +49,6 @@ TEST(StatusIndicators, TextsOfLoadedFilesAndOfNone)
     CFileWnd unloaded(&port);
     EXPECT_EQ(panes(&unloaded), " |  | ");
     EXPECT_EQ(panes(nullptr), " |  | ");
-}
-
-TEST(StatusIndicators, SparseFileAboveFourGiBCountsIn64Bits)
-{
-    testutil::TempDir dir;
-    const std::string path = dir.File("huge.log");
-    const int fd = ::open(path.c_str(), O_CREAT | O_RDWR, 0644);
-    ASSERT_GE(fd, 0);
-    const off_t size = 5LL << 30;
-    ASSERT_EQ(::ftruncate(fd, size), 0);
-    ASSERT_EQ(::pwrite(fd, "end\n", 4, size - 4), 4);
-    ::close(fd);
-
-    CMemoryMappedFile file;
-    ASSERT_NE(file.Open(path.c_str(), false), nullptr);
-    headless::HeadlessPort port(10, 40);
-    CFileWnd wnd(&port);
-    wnd.SetWatchFile(false);
-    ASSERT_TRUE(wnd.LoadFile(&file, EncodingAnsi));
-    CFileWndTestAccess::SetTop(wnd, size - 4);  // the last line, which no scroll through the holes reaches cheaply
-    EXPECT_EQ(panes(&wnd), "Current Char: 5368709116 | Total Chars: 5368709120 | ANSI / ASCII");
 }
 
 TEST(StatusIndicators, LayoutOnlyWhenALengthChanges)

@@ -117,8 +117,7 @@ public:
     void InvalidateRibbon() override {}
     int MessageBox(const std::string& text, unsigned type) override
     {
-        messages.push_back(text);
-        types.push_back(type);
+        messages.emplace_back(text, type);
         return platform::kIdOk;
     }
     bool ChooseFont(LOGFONTW& font, COLORREF& color) override
@@ -157,8 +156,7 @@ public:
     int busy = 0, busySearches = 0, paintsNow = 0;
     bool ribbon = true;
     bool active = true;
-    std::vector<std::string> messages;
-    std::vector<unsigned> types;
+    std::vector<std::pair<std::string, unsigned>> messages;
     std::optional<std::pair<LOGFONTW, COLORREF>> fontAnswer;
     bool frameDestroyed = false;
     int focusCalls = 0;
@@ -172,10 +170,7 @@ protected:
     {
         platform::SetScreenDpiY(96);
         m_db.SetDatabasePath(m_dir.File("prefs.fpdb"));
-        m_previous = g_pFilePrefDatabase;
-        g_pFilePrefDatabase = &m_db;
     }
-    void TearDown() override { g_pFilePrefDatabase = m_previous; }
 
     struct Opened {
         std::unique_ptr<CTextFileDoc> doc;
@@ -203,7 +198,8 @@ protected:
             EXPECT_TRUE(o.doc->OnOpenDocument(m_dir.File(name).c_str()));
         }
         o.host = std::make_unique<FakeHost>();
-        o.view = std::make_unique<CTextFileView>(shared ? shared->doc.get() : o.doc.get(), o.host.get());
+        o.view =
+            std::make_unique<CTextFileView>(shared ? shared->doc.get() : o.doc.get(), o.host.get(), &m_db, m_profile);
         EXPECT_TRUE(o.view->OnCreate());
         if (load)
             platform::DrainPostedMessages();
@@ -220,9 +216,7 @@ protected:
 
     testutil::TempDir m_dir;
     CMemoryProfile m_profile;
-    CScopedProfile m_scope{m_profile};
-    CFilePrefDatabase m_db;
-    CFilePrefDatabase* m_previous = nullptr;
+    CFilePrefDatabase m_db{m_profile};
 };
 
 // What a command changes, as the window holds it and as the record holds it.
@@ -277,12 +271,19 @@ TEST_F(TextFileViewTest, EveryCommandActsOnTheWindowAndTheRecordAndReportsItsSta
     a.view->OnCommand(cmd::FontItalic);               // styles toggle back
     EXPECT_EQ(Values(a.Wnd(), a.Prefs(), cmd::FontItalic).first + a.Prefs().italic, 0);
 
-    // A name confirmed in the font box applies its entry, with the fixed-pitch family.
-    a.host->fontBox.SetText(u"liberation mono");
-    a.view->OnCommand(cmd::FontName);
-    EXPECT_EQ(std::u16string(a.Wnd().GetLogFont().lfFaceName), u"Liberation Mono");
-    EXPECT_EQ(std::u16string(a.Prefs().faceName), u"Liberation Mono");
-    EXPECT_EQ(a.Prefs().pitchAndFamily, 0x31);
+    // A name confirmed in the font box applies its entry, with the fixed-pitch family; one that is no entry is
+    // refused with a warning naming it.
+    for (const char16_t* typed : {u"liberation mono", u"Comic Mono"}) {
+        a.host->fontBox.SetText(typed);
+        a.view->OnCommand(cmd::FontName);
+        EXPECT_EQ(std::u16string(a.Wnd().GetLogFont().lfFaceName), u"Liberation Mono");
+        EXPECT_EQ(std::u16string(a.Prefs().faceName), u"Liberation Mono");
+        EXPECT_EQ(a.Prefs().pitchAndFamily, 0x31);
+    }
+    EXPECT_EQ(a.host->fontBox.text, u"Liberation Mono");
+    EXPECT_EQ(a.host->messages, (std::vector<std::pair<std::string, unsigned>>{
+                                    {"The font \"Comic Mono\" is not one of the fixed-pitch fonts in the list.",
+                                     platform::kMbOk | platform::kMbIconWarning}}));
     a.view->OnCommand(cmd::EditCopy);
     EXPECT_FALSE(a.host->port.m_clipboard.empty());
     for (int id : {cmd::EditCopy, cmd::Refresh, cmd::FontDialog, cmd::FontName})
@@ -294,11 +295,7 @@ TEST_F(TextFileViewTest, EveryCommandActsOnTheWindowAndTheRecordAndReportsItsSta
     // Enter in the accelerator table is nobody's command.
     CCmdUI enter(cmd::EnterKey);
     EXPECT_FALSE(a.view->OnUpdateCommand(enter));
-}
-
-TEST_F(TextFileViewTest, BoldTogglesOnTheWeightAboveFiveHundred)
-{
-    Opened a = Open("a.log");
+    // Bold toggles on the weight above 500.
     for (auto [weight, after] : {std::pair{600, 400}, {500, 700}, {501, 400}, {0, 700}}) {
         a.Wnd().SetLogFont(Font(u"Courier New", 10, weight));
         EXPECT_EQ(a.Update(cmd::FontBold).m_nCheck, weight > 500 ? 1 : 0);
@@ -342,38 +339,22 @@ TEST_F(TextFileViewTest, SizeBoxFollowsTheWindowAndGrowShrinkStepFromTheShownSiz
     }
     a.view->OnCommand(cmd::FontShrink);  // from 73
     EXPECT_EQ(a.Wnd().GetFontPoints(), 72);
-}
+    EXPECT_EQ(a.Prefs().pointSize, 72);
 
-TEST_F(TextFileViewTest, SizesOutsideOneToHundredAreRefusedWithTheMessage)
-{
-    Opened a = Open("a.log");
-    a.view->OnCommand(cmd::FontGrow);  // 11 points
+    // Sizes outside 1 to 100 are refused with the message, and the box shows the size again.
     for (const char16_t* typed : {u"0", u"101", u"-5", u"abc"}) {
         a.host->sizeBox.SetText(typed);
         a.view->OnCommand(cmd::FontSize);
-        EXPECT_EQ(a.Wnd().GetFontPoints(), 11);
-        EXPECT_EQ(a.Prefs().pointSize, 11);
-        EXPECT_EQ(a.host->sizeBox.text, u"11");
+        EXPECT_EQ(a.Wnd().GetFontPoints(), 72);
+        EXPECT_EQ(a.Prefs().pointSize, 72);
+        EXPECT_EQ(a.host->sizeBox.text, u"72");
     }
     ASSERT_EQ(a.host->messages.size(), 4u);
-    EXPECT_EQ(a.host->messages[0], "The font size must be between 1 and 100.");
-    EXPECT_EQ(a.host->types[0], platform::kMbOk);
+    EXPECT_EQ(a.host->messages[0], std::pair(std::string("The font size must be between 1 and 100."), platform::kMbOk));
     for (auto [text, value] :
          {std::pair{u"  42x", 42}, {u"+7", 7}, {u"-12", -12}, {u"", 0}, {u"99999999999", INT32_MAX}})
         EXPECT_EQ(ParseFontSize(text), value);
     EXPECT_EQ(FormatFontSize(-10), u"10");
-}
-
-TEST_F(TextFileViewTest, AFontNameThatIsNoEntryIsRefusedWithAWarningNamingIt)
-{
-    Opened a = Open("a.log");
-    a.host->fontBox.SetText(u"Comic Mono");
-    a.view->OnCommand(cmd::FontName);
-    EXPECT_EQ(a.host->fontBox.text, u"Courier New");
-    EXPECT_EQ(a.Prefs().faceName, std::u16string(u"Courier New"));
-    ASSERT_EQ(a.host->messages.size(), 1u);
-    EXPECT_NE(a.host->messages[0].find("\"Comic Mono\""), std::string::npos);
-    EXPECT_EQ(a.host->types[0], platform::kMbOk | platform::kMbIconWarning);
 }
 
 TEST_F(TextFileViewTest, EachFileKeepsItsOwnRecordWhileTheDatabaseGrows)
@@ -444,7 +425,7 @@ TEST_F(TextFileViewTest, ARefusedFileClosesItsFrameAndABackgroundLoadLeavesTheRi
     Opened refused = Open("wide.txt", std::string("\xFF\xFE\x00\x00", 4) + std::string(8, 'x'));
     EXPECT_TRUE(refused.host->frameDestroyed);
     EXPECT_FALSE(refused.view->IsLoaded());
-    ASSERT_EQ(refused.host->messages.size(), 0u);  // the window's own message goes through its port
+    EXPECT_TRUE(refused.host->messages.empty());  // the window's own message goes through its port
     EXPECT_EQ(refused.host->port.m_messages, (std::vector<std::string>{"Error: 32bit unicode is not supported."}));
 
     Opened behind = Open("behind.log", "x\n", false);

@@ -9,6 +9,7 @@
 // helper first reads that descriptor until end of file, so that a test can
 // start several helpers at the same instant.
 #include "view/FilePrefDatabase.h"
+#include "view/Profile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,7 +42,8 @@ int main(int argc, char** argv)
         ::close(fd);
     }
 
-    CFilePrefDatabase db;
+    CMemoryProfile profile;
+    CFilePrefDatabase db(profile);
     db.SetDatabasePath(dbPath);
     std::vector<CPrefRecordRef> refs;
     for (int i = 0; i < count; ++i) {

@@ -126,62 +126,48 @@ double Share(const QImage& img, QRect r, QRgb c)
 class FileWndWidgetTest : public QObject {
     Q_OBJECT
 private slots:
-    void keysMoveTheTopThroughTheHandlers();
-    void barActionsMoveTheTopAndTheBarShowsBytes();
+    void keysAndBarActionsMoveTheTopAndTheBarShowsBytes();
     void pixelsShowPageColourInverseHighlightAndTheColumnGrid();
     void copyPutsTheScreenAsText();
     void utf8CharactersTakeTheirCellsAndCopyAsDrawn();
     void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
-    void wheelMovesAQuarterPageAndTouchpadDeltasAddUp();
-    void horizontalWheelTiltedRightScrollsRight();
-    void clickClearsTheHighlight();
+    void wheelMovesAQuarterAndTouchpadDeltasAddUp();
     void postedFileChangedMessageReloadsFromAnotherThread();
 };
 
-void FileWndWidgetTest::keysMoveTheTopThroughTheHandlers()
-{
-    Fixture fx(NumberedLines(300));
-    CFileWnd& w = fx.Wnd();
-    const int rows = fx.Rows();
-    QVERIFY(rows > 4);
-    QCOMPARE(w.GetTop(), TextPos(9 * (300 - rows)));  // a new window shows the last screenful
-    const std::pair<Qt::Key, TextPos> keys[] = {{Qt::Key_Home, 0},
-                                                {Qt::Key_PageDown, 9 * (rows - 2)},
-                                                {Qt::Key_Down, 9 * (rows - 1)},
-                                                {Qt::Key_Up, 9 * (rows - 2)},
-                                                {Qt::Key_PageUp, 0},
-                                                {Qt::Key_Space, 9 * (rows - 2)},
-                                                {Qt::Key_End, w.LastPageTop()}};
-    for (const auto& [key, top] : keys) {
-        QTest::keyClick(fx.widget.get(), key);
-        QCOMPARE(w.GetTop(), top);
-    }
-    // Keys the window does not know are left to the widgets around it.
-    QKeyEvent other(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
-    QCoreApplication::sendEvent(fx.widget.get(), &other);
-    QVERIFY(!other.isAccepted());
-}
-
-void FileWndWidgetTest::barActionsMoveTheTopAndTheBarShowsBytes()
+void FileWndWidgetTest::keysAndBarActionsMoveTheTopAndTheBarShowsBytes()
 {
     Fixture fx(NumberedLines(300));
     CFileWnd& w = fx.Wnd();
     QScrollBar* bar = fx.widget->verticalScrollBar();
-    // Below INT_MAX bytes the bar is exact: its last value is the top of the
-    // last screenful and its page is the rest.
+    const int rows = fx.Rows();
+    QVERIFY(rows > 4);
+    QCOMPARE(w.GetTop(), TextPos(9 * (300 - rows)));  // a new window shows the last screenful
+    // Below INT_MAX bytes the bar is exact: its last value is the top of the last screenful, its page the rest.
     QCOMPARE(bar->maximum(), int(w.LastPageTop()));
     QCOMPARE(bar->pageStep(), int(w.DataEnd() - w.LastPageTop()));
-    QCOMPARE(bar->value(), bar->maximum());
-
-    bar->triggerAction(QAbstractSlider::SliderToMinimum);
-    QCOMPARE(w.GetTop(), TextPos(0));
-    QCOMPARE(bar->value(), 0);
-    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    QCOMPARE(w.GetTop(), TextPos(9));  // one line, not one byte
-    QCOMPARE(bar->value(), 9);
-    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    QCOMPARE(w.GetTop(), TextPos(9 * (1 + fx.Rows() - 2)));
-    QCOMPARE(bar->value(), int(w.GetTop()));
+    using A = QAbstractSlider;
+    const struct {
+        Qt::Key key;  // or, with none, the bar's action
+        A::SliderAction action;
+        TextPos top;
+    } steps[] = {
+        {Qt::Key_Home, A::SliderNoAction, 0},
+        {Qt::Key_PageDown, A::SliderNoAction, 9 * (rows - 2)},
+        {Qt::Key_Down, A::SliderNoAction, 9 * (rows - 1)},
+        {Qt::Key_Up, A::SliderNoAction, 9 * (rows - 2)},
+        {Qt::Key_PageUp, A::SliderNoAction, 0},
+        {Qt::Key_Space, A::SliderNoAction, 9 * (rows - 2)},
+        {Qt::Key_End, A::SliderNoAction, w.LastPageTop()},
+        {Qt::Key_unknown, A::SliderToMinimum, 0},
+        {Qt::Key_unknown, A::SliderSingleStepAdd, 9},  // one line, not one byte
+        {Qt::Key_unknown, A::SliderPageStepAdd, 9 * (rows - 1)},
+    };
+    for (const auto& step : steps) {
+        step.key == Qt::Key_unknown ? bar->triggerAction(step.action) : QTest::keyClick(fx.widget.get(), step.key);
+        QCOMPARE(w.GetTop(), step.top);
+        QCOMPARE(bar->value(), int(step.top));
+    }
 
     // Dragging the thumb into the middle of a line puts that line at the top.
     bar->setSliderDown(true);
@@ -192,11 +178,13 @@ void FileWndWidgetTest::barActionsMoveTheTopAndTheBarShowsBytes()
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
     QCOMPARE(w.GetTop(), w.LastPageTop());
 
-    // The horizontal bar counts columns: longest line met (with its break)
-    // less the window's columns, never below zero.
-    QScrollBar* hbar = fx.widget->horizontalScrollBar();
-    QCOMPARE(hbar->maximum(), 0);
-    QCOMPARE(hbar->pageStep(), fx.Cols());
+    // The horizontal bar counts columns: longest line met (with its break) less the window's columns, never
+    // below zero. Keys the window does not know are left to the widgets around it.
+    QCOMPARE(fx.widget->horizontalScrollBar()->maximum(), 0);
+    QCOMPARE(fx.widget->horizontalScrollBar()->pageStep(), fx.Cols());
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+    QCoreApplication::sendEvent(fx.widget.get(), &other);
+    QVERIFY(!other.isAccepted());
 }
 
 void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
@@ -235,6 +223,12 @@ void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
     // Equal colours hide everything, highlight included.
     w.SetFontColor(kPage);
     QCOMPARE(Share(fx.Pixels(), QRect(0, 0, img.width(), img.height()), Rgb(kPage)), 1.0);
+
+    // A click clears the highlight, and the mouse is let go.
+    QTest::mouseClick(fx.widget->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
+    QCOMPARE(w.GetHighlightStart(), kNoPos);
+    QCOMPARE(w.GetHighlightEnd(), kNoPos);
+    QVERIFY(!fx.widget->HasCapture());
 }
 
 void FileWndWidgetTest::copyPutsTheScreenAsText()
@@ -331,75 +325,40 @@ void FileWndWidgetTest::barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLas
     QCOMPARE(bar->value(), fx.widget->VBarValueOf(last - 9));
 }
 
-void FileWndWidgetTest::wheelMovesAQuarterPageAndTouchpadDeltasAddUp()
+void FileWndWidgetTest::wheelMovesAQuarterAndTouchpadDeltasAddUp()
 {
-    Fixture fx(NumberedLines(300));
+    std::string text;  // 300 lines of 300 characters and a break: line k starts at byte 301 k
+    for (int i = 0; i < 300; ++i)
+        text += "line " + std::to_string(1000 + i).substr(1) + std::string(292, 'x') + "\n";
+    Fixture fx(text);
     CFileWnd& w = fx.Wnd();
-    const int quarter = (fx.Rows() - 2) / 4;
-    QVERIFY(quarter >= 1);
+    const int rows = (fx.Rows() - 2) / 4, cols = fx.Cols() / 4;  // a quarter of the page, of the columns
+    QVERIFY(rows >= 1 && cols >= 1);
     QTest::keyClick(fx.widget.get(), Qt::Key_Home);
-
-    fx.Wheel(QPoint(0, -120));  // one notch towards the user: down the text
-    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
-    for (int i = 0; i < 3; ++i)
-        fx.Wheel(QPoint(0, -40));  // a touchpad: a third of a notch each
-    QCOMPARE(w.GetTop(), TextPos(9 * 2 * quarter));
-    // A change of direction drops the part of a notch collected so far:
-    // -60 then +60 twice is one notch up, not none.
-    fx.Wheel(QPoint(0, -60));
-    fx.Wheel(QPoint(0, 60));
-    QCOMPARE(w.GetTop(), TextPos(9 * 2 * quarter));
-    fx.Wheel(QPoint(0, 60));
-    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
-    fx.Wheel(QPoint(0, 240));  // two notches in one event
-    QCOMPARE(w.GetTop(), TextPos(0));
-
-    // Over the bar the wheel moves the text the same way.
+    const struct {
+        QPoint angle;
+        int down, right;  // quarters from the top and from the left afterwards
+    } steps[] = {
+        {{0, -120}, 1, 0},                                        // one notch towards the user: down the text
+        {{0, -40}, 1, 0},   {{0, -40}, 1, 0},  {{0, -40}, 2, 0},  // a touchpad: a third of a notch each
+        {{0, -60}, 2, 0},   {{0, 60}, 2, 0},   {{0, 60}, 1, 0},   // a new direction drops the part collected
+        {{-120, 0}, 1, 1},  {{-120, 0}, 1, 2}, {{120, 0}, 1, 1},  // Qt reports a tilt to the right as negative
+        {{120, 120}, 0, 0},                                       // a diagonal move acts on both axes
+        {{0, -240}, 2, 0},                                        // two notches in one event
+    };
+    for (const auto& step : steps) {
+        fx.Wheel(step.angle);
+        QCOMPARE(w.GetTop(), TextPos(301 * rows * step.down));
+        QCOMPARE(w.GetHorzOffset(), std::int64_t(cols * step.right));
+        QCOMPARE(fx.widget->horizontalScrollBar()->value(), cols * step.right);
+    }
+    // Over the bar the wheel moves the text the same way; Right moves a quarter of the columns as well.
     QWheelEvent ev(QPointF(2, 2), QPointF(2, 2), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                    Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(fx.widget->verticalScrollBar(), &ev);
-    QCOMPARE(w.GetTop(), TextPos(9 * quarter));
-}
-
-void FileWndWidgetTest::horizontalWheelTiltedRightScrollsRight()
-{
-    std::string text;
-    for (int i = 0; i < 50; ++i)
-        text += std::string(300, char('a' + i % 26)) + "\n";
-    Fixture fx(text);
-    CFileWnd& w = fx.Wnd();
-    const int quarter = fx.Cols() / 4;
-    QVERIFY(quarter >= 1);
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(0));
-
-    // Qt reports a tilt to the right as a negative horizontal delta.
-    fx.Wheel(QPoint(-120, 0));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
-    QCOMPARE(fx.widget->horizontalScrollBar()->value(), quarter);
-    fx.Wheel(QPoint(-120, 0));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(2 * quarter));
-    fx.Wheel(QPoint(120, 0));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
-    // A diagonal touchpad move acts on both axes, each on its own.
-    const TextPos top = w.GetTop();
-    fx.Wheel(QPoint(120, 120));
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(0));
-    QVERIFY(w.GetTop() < top);
-
-    // Right arrow: a quarter of the columns as well.
+    QCOMPARE(w.GetTop(), TextPos(301 * rows * 3));
     QTest::keyClick(fx.widget.get(), Qt::Key_Right);
-    QCOMPARE(w.GetHorzOffset(), std::int64_t(quarter));
-}
-
-void FileWndWidgetTest::clickClearsTheHighlight()
-{
-    Fixture fx("one two three\nfour\n");
-    CFileWnd& w = fx.Wnd();
-    w.SetHighlight(4, 3);
-    QTest::mouseClick(fx.widget->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
-    QCOMPARE(w.GetHighlightStart(), kNoPos);
-    QCOMPARE(w.GetHighlightEnd(), kNoPos);
-    QVERIFY(!fx.widget->HasCapture());
+    QCOMPARE(w.GetHorzOffset(), std::int64_t(cols));
 }
 
 void FileWndWidgetTest::postedFileChangedMessageReloadsFromAnotherThread()

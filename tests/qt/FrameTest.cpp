@@ -1,6 +1,6 @@
 // The main frame as a user meets it: its keys, Auto Hide Ribbon, the state
-// that comes back at the next start, the recent documents of the file menu,
-// the status bar's figures, the welcome bar and the About box.
+// that comes back at the next start, the status bar's figures and the welcome
+// bar.
 #include "ShellTestUtil.h"
 
 #include "app/bars/AboutDlg.h"
@@ -8,7 +8,6 @@
 #include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
-#include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "platform/CodePage.h"
@@ -20,11 +19,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTextBrowser>
-#include <QTimer>
 #include <QWhatsThis>
 
 using namespace shelltest;
@@ -142,21 +139,6 @@ private slots:
         QVERIFY(s.Frame()->isMaximized() && !s.Frame()->GetRibbonBar()->IsMinimized());
         s.Frame()->showNormal();
         QVERIFY(QTest::qWaitFor([&] { return s.Frame()->geometry() == QRect(40, 50, 700, 480); }));
-    }
-
-    void theRecentDocumentsFollowTheListAndOpen()
-    {
-        Started s({WriteFile("a.log"), WriteFile("b.log")});
-        QVERIFY(s.Settle());
-        CRibbonMainPanel* menu = s.Frame()->GetRibbonBar()->GetApplicationButton()->GetMainPanel();
-        QCOMPARE(menu->GetRecentFileCount(), 2);
-        QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("b.log"));
-        s.Frame()->ExecuteCommand(cmd::FileClose);
-        s.Frame()->ExecuteCommand(cmd::FileClose);
-        QVERIFY(!s.ActiveView());
-        menu->GetRecentFileEntry(1)->OnKeyTip();
-        QVERIFY(s.ActiveView() && s.ActiveFrame()->GetTitle() == "a.log");
-        QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("a.log"));
     }
 
     // A face name typed into the font box and confirmed with Return, as a user's keys reach it: an unknown name
@@ -288,25 +270,6 @@ private slots:
         QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar());
         QVERIFY(s.Frame()->ExecuteCommand(cmd::ViewCaptionBar));  // no bar: nothing, unchecked
         QVERIFY(!s.Frame()->GetCaptionBarController()->CaptionBar() && !Checked(s, cmd::ViewCaptionBar));
-    }
-
-    void theAboutButtonShowsTheBuildsVersionModally()
-    {
-        Started s;
-        QString version;
-        bool modal = false;
-        QTimer::singleShot(0, [&] {
-            auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
-            if (!about)
-                return;
-            modal = about->isModal();
-            version = about->findChild<QLabel*>("version")->text();
-            about->accept();
-        });
-        QVERIFY(s.Frame()->ExecuteCommand(cmd::AppAbout));  // returns once the box is closed
-        QVERIFY(modal);
-        QCOMPARE(version,
-                 "Ostrel File Viewer, Version " + QString::fromStdString(BuildVersionText(ProgramBuildDate())));
     }
 };
 

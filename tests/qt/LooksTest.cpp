@@ -1,29 +1,17 @@
 // The application looks: every text on its background readable in every look,
-// the looks clearly apart, the look that each id gives, a look applied over a
-// dark desktop leaving nothing of the desktop's palette, and one call
-// restyling ribbon, tab rows, status bar and caption bar at once while the
-// text window keeps its own colours.
+// the looks clearly apart, the look that each id gives, and a look applied
+// over a dark desktop leaving nothing of the desktop's palette. What one look
+// command does to the parts of the window is ApplicationLookTest's.
 #include "app/bars/CaptionBar.h"
-#include "app/bars/StatusBar.h"
-#include "app/ribbon/RibbonBar.h"
-#include "app/ribbon/RibbonCategory.h"
-#include "app/ribbon/RibbonPaint.h"
-#include "app/ribbon/RibbonPanel.h"
-#include "app/ribbon_content/RibbonContent.h"
 #include "app/shell/Looks.h"
-#include "file/TextFileDoc.h"
-#include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"
 
 #include <QComboBox>
 #include <QDialog>
-#include <QEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMainWindow>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -86,11 +74,6 @@ QList<Pair> textPairs(const CLook& look)
 double distance(const QColor& a, const QColor& b)
 {
     return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue());
-}
-
-bool near(const QColor& a, const QColor& b)
-{
-    return distance(a, b) <= 6;
 }
 
 const CLook& look(int id)
@@ -174,10 +157,9 @@ private slots:
         QTest::addColumn<int>("styleAfter");
         // Unknown ids with no style yet (blue) are ApplicationLookTest's stored 210 and 4242.
         QTest::newRow("210 after black") << 216 << 210 << "black" << 216;
-        QTest::newRow("4242 after silver") << 217 << 4242 << "silver" << 217;
-        QTest::newRow("219 after aqua") << 218 << 219 << "aqua" << 218;
         QTest::newRow("214") << 0 << 214 << "blue" << 0;
-        QTest::newRow("negative") << 216 << -1 << "black" << 216;
+        QTest::newRow("4242 after silver") << 217 << 4242 << "silver" << 217;
+        QTest::newRow("negative, after aqua") << 218 << -1 << "aqua" << 218;
         QTest::newRow("204, below the range") << 0 << 204 << "blue" << 0;
         QTest::newRow("208 has its own") << 218 << 208 << "beige" << 218;
         QTest::newRow("205") << 0 << 205 << "classic" << 0;
@@ -246,109 +228,6 @@ private slots:
             dialog.hide();
         }
         QApplication::setPalette(before);
-    }
-
-    // One call restyles every part; the text window keeps the colours of its file.
-    void applyRestylesEveryPart()
-    {
-        QTemporaryDir dir;
-        QFile file(dir.filePath("app.log"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("short\nlines\n");
-        file.close();
-        CTextFileDoc doc;
-        QVERIFY(doc.OnOpenDocument(QFile::encodeName(file.fileName()).constData()));
-
-        QMainWindow window;
-        auto* central = new QWidget;
-        auto* column = new QVBoxLayout(central);
-        column->setContentsMargins(0, 0, 0, 0);
-        column->setSpacing(0);
-        auto* ribbon = new CRibbonBar;
-        InitRibbon(*ribbon);
-        column->addWidget(ribbon);
-        auto* caption = new CMyCaptionBar;
-        caption->SetText("Welcome");
-        column->addWidget(caption);
-        auto* area = new CTabGroupArea;
-        column->addWidget(area, 1);
-        auto* text = new CFileWndWidget;
-        text->FileWnd().SetPageColor(platform::Rgb(0x10, 0x80, 0x20));
-        QVERIFY(text->LoadFile(doc.GetMappedFile()));
-        area->AddWindow(text, "app.log");
-        area->AddWindow(new QWidget, "other");
-        area->MoveWindowToNewGroup(text, 1);
-        window.setCentralWidget(central);
-        auto* status = new CStatusBar;
-        window.setStatusBar(status);
-        window.resize(1000, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        QWidget* row = area->TabBar(0)->parentWidget();  // the group: its tab row's background above the tabs
-        QWidget* panel = ribbon->GetActiveCategory()->GetPanel(0);
-        const int titleMiddle = panel->height() - ribbon::titleHeight(panel->fontMetrics()) / 2 - 1;
-        struct Probe {
-            const char* what;
-            QWidget* widget;
-            QPoint at;
-        };
-        const QList<Probe> probes{{"ribbon tab row", ribbon, {ribbon->width() / 2, 0}},
-                                  {"panel title", panel, {3, titleMiddle}},
-                                  {"tab row", row, {row->width() / 2, 1}},
-                                  {"status bar", status, {status->width() * 3 / 4, status->height() / 2}},
-                                  {"caption bar", caption, {1, 1}},
-                                  {"text window", text->viewport(), {text->viewport()->width() - 5, 40}}};
-        auto colours = [&] {
-            const QImage shot = window.grab().toImage();
-            QList<QColor> seen;
-            for (const Probe& p : probes)
-                seen.append(shot.pixelColor(p.widget->mapTo(&window, p.at)));
-            return seen;
-        };
-        const CLook& blue = look(cmd::AppLookOffice2007Blue);
-        const CLook& black = look(cmd::AppLookOffice2007Black);
-        const CLookParts parts{ribbon, area, status};
-        ApplyLook(blue, parts);
-        const QList<QColor> before = colours();
-        ApplyLook(black, parts);
-        const QList<QColor> after = colours();
-
-        const QList<QColor> expected{black.ribbon.tabRowTop,
-                                     black.ribbon.panelTitleBack,
-                                     black.tabs.rowBackground,
-                                     QColor(),
-                                     black.captionBar.color(QPalette::Window),
-                                     QColor(0x10, 0x80, 0x20)};
-        for (qsizetype i = 0; i < probes.size(); ++i) {
-            const bool keeps = i == probes.size() - 1;
-            QVERIFY2((before[i] == after[i]) == keeps, probes[i].what);
-            if (expected[i].isValid())
-                QVERIFY2(near(after[i], expected[i]),
-                         qPrintable(QStringLiteral("%1: %2").arg(probes[i].what, after[i].name())));
-        }
-        // The status bar stands between the two ends of its own gradient.
-        const QColor bar = after[3];
-        QVERIFY(bar.lightness() <= black.statusBar.top.lightness() &&
-                bar.lightness() >= black.statusBar.bottom.lightness());
-        // Its link takes the look's link colour too.
-        const auto* link = qobject_cast<QLabel*>(status->Element(cmd::StatusLink));
-        QVERIFY(link->text().contains(black.statusBar.link.name()));
-
-        // The Style button on the dark tab row: light text, and dark text on the light highlight once lit.
-        CRibbonElement* styleButton = ribbon->GetTabElements().front();
-        auto inks = [&] {
-            const QImage shot = styleButton->grab().toImage();
-            QSet<QRgb> seen;
-            for (int y = 0; y < shot.height(); ++y)
-                for (int x = 0; x < shot.width(); ++x)
-                    seen.insert(shot.pixel(x, y));
-            return std::pair{seen.contains(black.ribbon.tabText.rgb()), seen.contains(black.ribbon.text.rgb())};
-        };
-        QCOMPARE(inks(), std::pair(true, false));
-        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), styleButton->mapToGlobal(QPointF(2, 2)));
-        QApplication::sendEvent(styleButton, &enter);
-        QCOMPARE(inks(), std::pair(false, true));
     }
 };
 

@@ -4,9 +4,11 @@
 // view reaching a real ribbon through its host.
 #include "ShellTestUtil.h"
 
+#include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
+#include "app/ribbon/RibbonMainPanel.h"
 #include "app/shell/CommandLine.h"
 #include "file/TextFileDoc.h"
 #include "view/CommandIds.h"
@@ -44,7 +46,7 @@ class ShellTest : public QObject {
 private slots:
     void init() { Reset(); }
 
-    void startsEmptyAndTitlesTheActiveDocument()
+    void startsEmptyTitlesTheActiveDocumentAndTypesFollowTheExtension()
     {
         Started s;
         QVERIFY(s.ok);
@@ -54,29 +56,17 @@ private slots:
         QVERIFY(!s.Update(cmd::FontBold).m_bEnabled);  // no active view
         QVERIFY(!s.Update(cmd::FileClose).m_bEnabled);
 
-        QVERIFY(s.app->OpenDocumentFile(WriteFile("first.log")));
-        QCOMPARE(s.Frame()->windowTitle(), QString(kApplicationTitle) + " - first.log");
-        QVERIFY(s.Settle());
-        QVERIFY(s.Update(cmd::FontBold).m_bEnabled);
-    }
-
-    void documentTypesFollowTheExtension()
-    {
         const std::pair<const char*, int> cases[] = {{"notes.txt", 136}, {"APP.LOG", 135},   {"trace", 135},
                                                      {"data.TXT", 136},  {"a.txt.log", 135}, {"b.log.txt", 136}};
-        std::vector<std::string> files;
-        for (auto [name, type] : cases)
-            files.push_back(WriteFile(name));
-        Started s(files);
-        QVERIFY(s.ok);
-        QCOMPARE(s.app->GetDocuments().size(), std::size(cases));
-        for (CTextFileDoc* doc : s.app->GetDocuments()) {
-            const auto* hit =
-                std::find_if(std::begin(cases), std::end(cases), [&](auto c) { return FileName(doc) == c.first; });
-            QVERIFY(hit != std::end(cases));
-            QCOMPARE(s.app->GetDocTemplate(doc)->GetResourceId(), hit->second);
+        for (auto [name, type] : cases) {
+            CTextFileDoc* doc = s.app->OpenDocumentFile(WriteFile(name));
+            QVERIFY(doc);
+            QCOMPARE(s.Frame()->windowTitle(), QString(kApplicationTitle) + " - " + name);
+            QCOMPARE(s.app->GetDocTemplate(doc)->GetResourceId(), type);
             QVERIFY(!s.app->GetDocTemplate(doc)->GetIcon().isNull());
         }
+        QVERIFY(s.Settle());
+        QVERIFY(s.Update(cmd::FontBold).m_bEnabled);
         QCOMPARE(s.app->TemplateForPath("x.txt")->GetDocString(CDocTemplate::regFileTypeName),
                  std::string("Ostrel Text File"));
         QCOMPARE(s.app->TemplateForPath("x")->GetDocString(CDocTemplate::filterName), std::string("Log Files(*.log)"));
@@ -132,7 +122,7 @@ private slots:
         std::filesystem::remove(odd);  // a name Qt cannot spell would outlive the run's folder
     }
 
-    void eachFileOpensOnceUnderAnySpelling()
+    void eachFileOpensOnceUnderAnySpellingAndByDrops()
     {
         const std::string path = WriteFile("same.log");
         const std::string dir = Root()->path().toStdString() + "/files";
@@ -145,11 +135,8 @@ private slots:
         QCOMPARE(viaLink->GetPathName(), path);  // the open document's path is used
         QCOMPARE(s.app->DocumentPath(dir + "/alias.log"), path);
         QCOMPARE(s.app->DocumentPath(dir + "/new.log"), dir + "/new.log");
-    }
 
-    void droppedFilesOpenAsDocuments()
-    {
-        Started s;
+        // Dropped files open as documents; one open already brings its window forward.
         auto drop = [&](const QStringList& names) {
             QMimeData data;
             QList<QUrl> urls;
@@ -161,12 +148,12 @@ private slots:
             static_cast<QObject*>(s.Frame())->event(&event);
             QVERIFY(event.isAccepted());
         };
-        drop({"one.log", "two.txt", "three.log"});
+        drop({"one.log", "two.txt"});
         QCOMPARE(s.app->GetDocuments().size(), 3u);
-        QCOMPARE(FileName(s.ActiveFrame()->GetDocument()), std::string("three.log"));
-        drop({"one.log"});  // open already: its window comes forward
+        QCOMPARE(FileName(s.ActiveFrame()->GetDocument()), std::string("two.txt"));
+        drop({"same.log"});
         QCOMPARE(s.app->GetDocuments().size(), 3u);
-        QCOMPARE(FileName(s.ActiveFrame()->GetDocument()), std::string("one.log"));
+        QCOMPARE(FileName(s.ActiveFrame()->GetDocument()), std::string("same.log"));
     }
 
     void theRecentListKeepsTheLastTenSuccessfulOpens()
@@ -187,14 +174,17 @@ private slots:
 
         Started s;
         QCOMPARE(s.app->GetRecentFileList().Entries().size(), 10u);
-        // A chosen entry whose file has gone leaves the list; one that is there opens.
+        // A chosen entry whose file has gone leaves the list; one that is there opens. The file menu follows.
+        CRibbonMainPanel* menu = s.Frame()->GetRibbonBar()->GetApplicationButton()->GetMainPanel();
         std::filesystem::remove(paths[11]);
         QVERIFY(s.Frame()->ExecuteCommand(cmd::FileMruFirst));
         QCOMPARE(s.app->GetRecentFileList().Entries().front(), paths[10]);
         QVERIFY(s.app->GetDocuments().empty());
-        QVERIFY(s.Frame()->ExecuteCommand(cmd::FileMruFirst + 1));
+        QCOMPARE(menu->GetRecentFileCount(), 9);
+        menu->GetRecentFileEntry(1)->OnKeyTip();
         QCOMPARE(FileName(s.app->GetDocuments().front()), std::string("r10.log"));
         QCOMPARE(s.app->GetRecentFileList().Entries().front(), paths[9]);
+        QVERIFY(menu->GetRecentFileEntry(0)->GetLabel().contains("r10.log"));
         QVERIFY(!s.Update(cmd::FileMruFirst + 9).m_bEnabled);  // nine entries left
         QVERIFY(!s.Update(cmd::FileMruFirst + 10).m_bEnabled);
     }
@@ -212,25 +202,7 @@ private slots:
         QVERIFY(!s.app->GetDatabase()->IsOpen());
     }
 
-    void aFileMadeBoldClosedAndReopenedIsBold()
-    {
-        const std::string path = WriteFile("bold.log");
-        {
-            Started s({path});
-            QVERIFY(s.Settle());
-            s.Frame()->ExecuteCommand(cmd::FontBold);
-            QVERIFY(s.Frame()->ExecuteCommand(cmd::FileClose));
-            QVERIFY(s.app->GetDocuments().empty());
-            QVERIFY(s.app->OpenDocumentFile(path));
-            QVERIFY(s.Settle());
-            QCOMPARE(s.Wnd().GetLogFont().lfWeight, 700);
-        }
-        Started again({path});  // and after a restart
-        QVERIFY(again.Settle());
-        QCOMPARE(again.Wnd().GetLogFont().lfWeight, 700);
-    }
-
-    void aFirstStartStoresTheDefaultsOfTheParts()
+    void aFirstStartStoresTheDefaultsAndABoldFileStaysBold()
     {
         const std::string path = WriteFile("first.log");
         {
@@ -261,6 +233,21 @@ private slots:
         QCOMPARE(settings.value("TextFileView/Font Color").toLongLong(), 0xFFFFFFLL);
         QCOMPARE(settings.value("TextFileView/Page Color").toInt(), 0);
         QCOMPARE(settings.value("TextFileView/Text Case").toInt(), 0);
+
+        // A file made bold, closed and opened again is bold, and after a restart too.
+        {
+            Started s({path});
+            QVERIFY(s.Settle());
+            s.Frame()->ExecuteCommand(cmd::FontBold);
+            QVERIFY(s.Frame()->ExecuteCommand(cmd::FileClose));
+            QVERIFY(s.app->GetDocuments().empty());
+            QVERIFY(s.app->OpenDocumentFile(path));
+            QVERIFY(s.Settle());
+            QCOMPARE(s.Wnd().GetLogFont().lfWeight, 700);
+        }
+        Started again({path});
+        QVERIFY(again.Settle());
+        QCOMPARE(again.Wnd().GetLogFont().lfWeight, 700);
     }
 
     void theViewReachesARealRibbonWithoutIssuingCommands()
