@@ -190,6 +190,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         }
 
         AttachLineIndex(mapping != nullptr);
+        m_bStampFormatKnown = false;
         if (!HasText()) {
             // The re-mapping failed (the file shrank to nothing): show the page
             // colour, keep the place, and remember whether we were following

@@ -17,6 +17,7 @@
 #include "textwnd/FileWndPort.h"
 #include "textwnd/LineIndex.h"
 #include "textwnd/LineModel.h"
+#include "textwnd/TimeSeek.h"
 #include "textwnd/Utf8Lines.h"
 
 #include <cstdint>
@@ -134,6 +135,16 @@ public:
     // Shows the line that starts at p as the top row, within the same bounds.
     void ShowLineAt(TextPos p);
 
+    // --- Go to Time (textwnd/TimeSeek.h) --------------------------------------------
+    // The stamp format of the text, found from its first and last lines (kept
+    // until the next load).
+    timeseek::StampFormat TimeStampFormat();
+    enum class TimeJump { Shown, BeforeFirst, AfterLast, NoTimestamps, BadTime };
+    // Shows the first line stamped at or after `text` (as ParseUserTime reads
+    // it) as the top row: the first line when the time is before the first
+    // stamp, the last screenful when it is after the last.
+    TimeJump GoToTime(const std::string& text);
+
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
 
@@ -204,6 +215,7 @@ private:
     void SyncWithMapping();
     // Makes (fresh) or brings up to date the line index of the text.
     void AttachLineIndex(bool fresh);
+    timeseek::StampContext StampContextOfFile() const;
 
     // Tests, the fuzzer and the benchmarks start from states that the window
     // reaches only through a long way round (a top inside a line, an offset kept
@@ -241,6 +253,9 @@ private:
     CLineModel m_lines;             // the text as lines: the mapping, the mark, the encoding
     platform::CodePage m_nCodePage = platform::AnsiCodePage();
     bool m_bCountLines = false;
-    std::unique_ptr<CLineIndex> m_pLineIndex;  // counts through the mapping's descriptor, never its view
-    CUtf8LineReader m_utf8;                    // reads narrow lines under UTF-8, with the checkpoints of long ones
+    std::unique_ptr<CLineIndex> m_pLineIndex;
+    bool m_bStampFormatKnown = false;  // m_nStampFormat found since the last load
+    timeseek::StampFormat m_nStampFormat =
+        timeseek::StampFormat::None;  // counts through the mapping's descriptor, never its view
+    CUtf8LineReader m_utf8;           // reads narrow lines under UTF-8, with the checkpoints of long ones
 };

@@ -1,7 +1,9 @@
-// Line numbers and Go to Line: the window's face of the line index.
+// Line numbers, Go to Line and Go to Time: the window's face of the line
+// index and of the time bisection.
 #include "textwnd/FileWnd.h"
 
 #include <algorithm>
+#include <ctime>
 
 using platform::WM_LINE_INDEX_PROGRESS;
 
@@ -80,4 +82,48 @@ void CFileWnd::ShowLineAt(TextPos p)
     m_pTop = std::clamp(p, DataStart(), LastPageTop());
     m_pPort->InvalidateAll();
     UpdateScrollPositions();
+}
+
+timeseek::StampContext CFileWnd::StampContextOfFile() const
+{
+    const std::int64_t secs = m_pMappedFile ? platform::FileModifiedTime(m_pMappedFile->Handle()) : -1;
+    const std::time_t t = secs < 0 ? std::time(nullptr) : static_cast<std::time_t>(secs);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1};
+}
+
+timeseek::StampFormat CFileWnd::TimeStampFormat()
+{
+    SyncWithMapping();
+    if (!HasText())
+        return timeseek::StampFormat::None;
+    if (!m_bStampFormatKnown) {
+        CPreadChunkReader reader(m_pMappedFile->Handle());
+        const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+        m_nStampFormat = CTimeSeeker(reader, DataStart(), DataEnd(), units, StampContextOfFile()).Detect();
+        m_bStampFormatKnown = true;
+    }
+    return m_nStampFormat;
+}
+
+CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
+{
+    if (TimeStampFormat() == timeseek::StampFormat::None)
+        return TimeJump::NoTimestamps;
+    std::int64_t micros = 0;
+    if (!timeseek::ParseUserTime(text, micros))
+        return TimeJump::BadTime;
+    CPreadChunkReader reader(m_pMappedFile->Handle());
+    const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+    CTimeSeeker seeker(reader, DataStart(), DataEnd(), units, StampContextOfFile());
+    seeker.SetFormat(m_nStampFormat);
+    const CTimeSeeker::Result r = seeker.Seek(micros);
+    switch (r.outcome) {
+    case CTimeSeeker::Outcome::Found: ShowLineAt(r.pos); return TimeJump::Shown;
+    case CTimeSeeker::Outcome::BeforeFirst: ShowLineAt(DataStart()); return TimeJump::BeforeFirst;
+    case CTimeSeeker::Outcome::AfterLast: ShowLineAt(LastPageTop()); return TimeJump::AfterLast;
+    case CTimeSeeker::Outcome::NoStamps: break;
+    }
+    return TimeJump::NoTimestamps;
 }

@@ -163,5 +163,18 @@ expect "UTF-16: numbers by units" 'top=3 last=5 total=9 enc="Unicode UTF 16 Litt
 | |
 |b|' "$probe" --rows 2 "$dir/wide.txt" gotoline:2 print
 
+printf '2026-12-07 06:41:07.123 INFO start\n2026-12-07 06:41:08 INFO two\n  at stack\n2026-12-07 06:42:00 WARN three\n2026-12-07 07:00:00Z ERR four\n2026-12-07 08:00:00 INFO five\n' > "$dir/t.log"
+expect "gototime: the first line at or after the time; before the first the first line, after the last the end" 'top=75 last=136 total=166 enc="ANSI / ASCII" hoff=0 longest=31 hl=none line=?
+|2026-12-07 06:42:00 WARN three|
+top=0 last=136 total=166 enc="ANSI / ASCII" hoff=0 longest=35 hl=none line=1
+|2026-12-07 06:41:07.123 INFO start|
+warning: after the last timestamp
+top=136 last=136 total=166 enc="ANSI / ASCII" hoff=0 longest=35 hl=none line=?
+|2026-12-07 08:00:00 INFO five|' bash -c 'export TZ=UTC; "$0" --rows 1 "$1" "gototime:2026-12-07 06:41:30" print gototime:2026-12-07T05:00 print \
+  "gototime:2027-01-01 00:00+01:00" print 2>&1' "$probe" "$dir/t.log"
+expect "gototime without timestamps warns and leaves the view" 'warning: no timestamps recognised
+top=0 last=0 total=11 enc="ANSI / ASCII" hoff=0 longest=6 hl=none line=1' bash -c '"$0" --rows 3 "$1" "gototime:2026-01-01 00:00" print 2>&1 | head -2' "$probe" "$dir/ab.txt"
+expect_exit "gototime with a time it cannot read" 2 "$probe" "$dir/t.log" "gototime:yesterday"
+
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

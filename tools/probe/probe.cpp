@@ -340,6 +340,19 @@ public:
                 std::fprintf(stderr, "warning: line out of range\n");
             return true;
         }
+        if (verb == "gototime" && hasArg) {
+            std::int64_t micros = 0;
+            if (!timeseek::ParseUserTime(arg, micros))
+                return false;
+            if (!apply)
+                return true;
+            const CFileWnd::TimeJump jump = m_wnd.GoToTime(arg);
+            if (jump == CFileWnd::TimeJump::NoTimestamps)
+                std::fprintf(stderr, "warning: no timestamps recognised\n");
+            else if (jump == CFileWnd::TimeJump::AfterLast)
+                std::fprintf(stderr, "warning: after the last timestamp\n");
+            return true;
+        }
         if (verb == "wait" && hasArg) {
             char* endp = nullptr;
             const long ms = std::strtol(arg.c_str(), &endp, 10);
