@@ -2,6 +2,7 @@
 #include "textwnd/LineIndex.h"
 
 #include "textwnd/CodeUnits.h"
+#include "textwnd/LineScan.h"
 
 #include <algorithm>
 #include <cstring>
@@ -51,6 +52,38 @@ void BreakMasks(const std::uint8_t* p, std::uint16_t cr, std::uint16_t lf, std::
 #endif
 }
 
+// The units equal to `lf` among the n units at p. With no CR about, every LF
+// is one break and counting them is all: compared 16 bytes at a time, the
+// hits summed in byte lanes that are emptied before they can overflow.
+template <int UnitBytes>
+std::uint64_t CountUnits(const std::uint8_t* p, std::uint64_t units, std::uint16_t lf)
+{
+    std::uint64_t count = 0;
+    std::uint64_t i = 0;
+    const std::uint64_t bytes = units * UnitBytes;
+#if defined(__SSE2__)
+    const __m128i v = UnitBytes == 1 ? _mm_set1_epi8(static_cast<char>(lf)) : _mm_set1_epi16(static_cast<short>(lf));
+    const __m128i zero = _mm_setzero_si128();
+    while (bytes - i >= 64) {
+        __m128i acc = zero;
+        for (int k = 0; k < 63 && bytes - i >= 64; ++k, i += 64) {
+            for (int j = 0; j < 4; ++j) {
+                const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * j));
+                acc = _mm_sub_epi8(acc, UnitBytes == 1 ? _mm_cmpeq_epi8(x, v) : _mm_cmpeq_epi16(x, v));
+            }
+        }
+        const __m128i sums = _mm_sad_epu8(acc, zero);
+        count += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+                 static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+    }
+    if (UnitBytes == 2)
+        count /= 2;  // both bytes of a matching unit were counted
+#endif
+    for (; i < bytes; i += UnitBytes)
+        count += (UnitBytes == 1 ? p[i] : codeunits::Load16(p + i)) == lf;
+    return count;
+}
+
 }  // namespace
 
 // --- Counting --------------------------------------------------------------------
@@ -98,6 +131,20 @@ void CBreakCounter::Block(std::uint64_t cr, std::uint64_t lf)
 template <int UnitBytes>
 void CBreakCounter::FeedUnits(const std::uint8_t* p, std::uint64_t units)
 {
+    if (units == 0)
+        return;
+    const std::uint8_t* end = p + units * UnitBytes;
+    const bool noCr = UnitBytes == 1 ? std::memchr(p, m_u.cr, units) == nullptr
+                                     : linescan::FindAny16(p, end, m_u.cr, m_u.cr, m_u.cr) == end;
+    if (noCr) {
+        const auto last = [&](std::uint64_t k) { return UnitBytes == 1 ? p[k] : codeunits::Load16(p + 2 * k); };
+        std::uint64_t from = 0;
+        if (m_s.pending == m_u.cr && last(0) == m_u.lf)
+            from = 1;  // completes the pair that the last piece began
+        m_s.breaks += static_cast<std::int64_t>(CountUnits<UnitBytes>(p + from * UnitBytes, units - from, m_u.lf));
+        m_s.pending = from == units ? 0 : last(units - 1) == m_u.lf ? m_u.lf : 0;
+        return;
+    }
     std::uint64_t i = 0;
     for (; units - i >= 64; i += 64) {
         std::uint64_t cr, lf;
@@ -199,7 +246,7 @@ void CLineIndex::Run()
     std::vector<std::uint8_t> buffer(kChunk);
     // A notice every 256 MiB: enough for numbers to appear while a large file
     // is counted, few enough not to keep the UI thread repainting.
-    constexpr int kChunksPerNotice = 256;
+    constexpr int kChunksPerNotice = static_cast<int>((256 << 20) / kChunk);
     int chunks = 0;
     while (!m_bStop) {
         std::int64_t to;

@@ -348,15 +348,12 @@ CTimeSeeker::Result CTimeSeeker::Seek(std::int64_t micros)
 {
     if (m_format == StampFormat::None)
         return {};
-    const Line first = FirstStampedFrom(m_nStart, m_nEnd);
-    if (first.start < 0)
-        return {};
-    if (micros <= first.micros)
-        return {micros < first.micros ? Outcome::BeforeFirst : Outcome::Found, m_nStart};
-
     // Every stamped line starting before lo is earlier than the time; the
     // answer starts before hi or is `found`, the first stamped line after hi.
-    std::int64_t lo = first.next, hi = m_nEnd;
+    // No stamped line seen earlier than the time: the answer is the first one,
+    // and the first line of the file is shown (the file's head need not be scanned).
+    std::int64_t lo = m_nStart, hi = m_nEnd;
+    bool earlier = false;
     Line found;
     const std::int64_t unit = m_units.unit;
     while (hi - lo > kLastRange) {
@@ -365,21 +362,27 @@ CTimeSeeker::Result CTimeSeeker::Seek(std::int64_t micros)
         const Line probe = FirstStampedFrom(NextLineStart(mid, hi), hi);
         if (probe.start >= 0 && probe.micros < micros) {
             lo = probe.next;
+            earlier = true;
         } else {
             if (probe.start >= 0)
                 found = probe;
             hi = mid;
         }
     }
-    for (std::int64_t at = lo; at < hi;) {
+    for (std::int64_t at = lo; at < hi && found.start != at;) {
         const Line line = LineAt(at, m_nEnd);
-        if (line.stamped && line.micros >= micros)
-            return {Outcome::Found, line.start};
+        if (line.stamped && line.micros >= micros) {
+            found = line;
+            break;
+        }
+        earlier = earlier || line.stamped;
         if (line.next <= at)
             break;
         at = line.next;
     }
-    if (found.start >= 0)
-        return {Outcome::Found, found.start};
-    return {Outcome::AfterLast, -1};
+    if (found.start < 0)
+        return {earlier ? Outcome::AfterLast : Outcome::NoStamps, -1};
+    if (!earlier)
+        return {found.micros > micros ? Outcome::BeforeFirst : Outcome::Found, m_nStart};
+    return {Outcome::Found, found.start};
 }

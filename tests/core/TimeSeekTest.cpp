@@ -144,8 +144,9 @@ TEST(TimeSeek, ReadsTheStampsOfEachFormat)
     for (const auto& c : cases) {
         std::int64_t micros = 0;
         EXPECT_EQ(timeseek::ParseStamp(c.format, c.line, *c.ctx, micros), c.ok) << c.line;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(micros, c.micros) << c.line;
+        }
     }
     const struct {
         const char* text;
@@ -161,8 +162,9 @@ TEST(TimeSeek, ReadsTheStampsOfEachFormat)
     for (const auto& c : typed) {
         std::int64_t micros = 0;
         EXPECT_EQ(timeseek::ParseUserTime(c.text, micros), c.ok) << c.text;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(micros, c.micros) << c.text;
+        }
     }
 }
 
