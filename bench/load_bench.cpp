@@ -9,12 +9,20 @@
 // -s 2G` leaves it; goal: under 50 ms, the resident set unchanged), and
 // "a\nb\n" and 1 GiB of written zeros (read at memory speed, not kept).
 //
+// Then the line index and Go to Time: counting the lines of the 2 GiB log
+// against `wc -l` on the same cached file (goal: at least as fast), the
+// index's size per GiB, and Go to Time on a 5 GiB log of real lines (goal:
+// under 20 ms and under 200 KiB read).
+//
 // usage: load_bench [DIR]   (files are made once in DIR, default /tmp/ostrel-bench)
+#include "textwnd/LineIndex.h"
+#include "textwnd/TimeSeek.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -197,6 +205,89 @@ void FirstLoad(const char* name, const std::string& path, double goalMs)
 
 }  // namespace
 
+// Seconds of the best of three runs of f.
+template <typename F>
+double BestOf3(F f)
+{
+    double best = 1e9;
+    for (int k = 0; k < 3; ++k) {
+        const auto t0 = Clock::now();
+        f();
+        best = std::min(best, Ms(Clock::now() - t0) / 1000);
+    }
+    return best;
+}
+
+// Counts pread's bytes for Go to Time's figure.
+class CountingReader : public IChunkReader {
+public:
+    explicit CountingReader(int fd) : m_fd(fd) {}
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
+    {
+        const std::uint64_t got = platform::ReadAt(m_fd, buffer, n, offset);
+        m_bytes += got;
+        return got;
+    }
+    std::uint64_t m_bytes = 0;
+
+private:
+    int m_fd;
+};
+
+void LineIndexFigures(const std::string& countPath, const std::string& timePath)
+{
+    const int fd = ::open(countPath.c_str(), O_RDONLY);
+    struct stat st {};
+    ::fstat(fd, &st);
+    const double gib = static_cast<double>(st.st_size) / (1 << 30);
+    std::int64_t lines = 0;
+    const double ours = BestOf3([&] {
+        CLineIndex index(std::make_unique<CPreadChunkReader>(fd), 0, BreakUnits{});
+        index.SetEnd(st.st_size, true);
+        index.WaitForWorker();
+        lines = index.LineCount();
+    });
+    const std::string wc = "wc -l < '" + countPath + "' > /dev/null";
+    const double theirs = BestOf3([&] { (void)std::system(wc.c_str()); });
+    std::printf(
+        "line count of %.1f GiB: %lld lines in %.3f s (%.2f GiB/s); wc -l %.3f s; ratio wc/ours %.2f (goal >= 1)\n",
+        gib, static_cast<long long>(lines), ours, gib / ours, theirs, theirs / ours);
+    ::close(fd);
+
+    const int tfd = ::open(timePath.c_str(), O_RDONLY);
+    ::fstat(tfd, &st);
+    const double tgib = static_cast<double>(st.st_size) / (1 << 30);
+    CLineIndex index(std::make_unique<CPreadChunkReader>(tfd), 0, BreakUnits{});
+    index.SetEnd(st.st_size, true);
+    index.WaitForWorker();
+    std::printf("index of %.1f GiB: %zu bytes, %.0f KiB per GiB (goal <= 1024)\n", tgib, index.IndexBytes(),
+                static_cast<double>(index.IndexBytes()) / 1024 / tgib);
+    std::vector<double> costs;
+    std::uint64_t maxRead = 0;
+    const std::int64_t lineCount = static_cast<std::int64_t>(st.st_size / 100);
+    for (int k = 1; k <= 21; ++k) {
+        // Times spread over the log: its line i is stamped i/1000 seconds after 12:00.
+        const std::int64_t i = lineCount * k / 22;
+        char text[64];
+        std::snprintf(text, sizeof text, "2026-12-06 12:%02lld:%02lld.%03lld", static_cast<long long>(i / 60000 % 60),
+                      static_cast<long long>(i / 1000 % 60), static_cast<long long>(i % 1000));
+        std::int64_t micros = 0;
+        timeseek::ParseUserTime(text, micros);
+        CountingReader reader(tfd);
+        const auto t0 = Clock::now();
+        CTimeSeeker seeker(reader, 0, st.st_size, BreakUnits{}, {2026, 12});
+        seeker.Detect();
+        seeker.Seek(micros);
+        costs.push_back(Ms(Clock::now() - t0));
+        maxRead = std::max(maxRead, reader.m_bytes);
+    }
+    std::sort(costs.begin(), costs.end());
+    std::printf(
+        "Go to Time on %.1f GiB: median %.3f ms, worst %.3f ms (goal < 20 ms), at most %llu KiB read (goal < 200)\n",
+        tgib, costs[costs.size() / 2], costs.back(), static_cast<unsigned long long>(maxRead / 1024));
+    ::close(tfd);
+}
+
 int main(int argc, char** argv)
 {
     const std::string dir = argc > 1 ? argv[1] : "/tmp/ostrel-bench";
@@ -234,5 +325,13 @@ int main(int argc, char** argv)
     }
     std::printf("ratio largest/smallest: load %.2f, 1000 page-downs %.2f\n", all.back().loadMs / all.front().loadMs,
                 all.back().pageMs / all.front().pageMs);
+
+    // The 5 GiB log of the paging figures is mostly a hole: Go to Time gets one of real lines.
+    const std::string timed = dir + "/goto-5GiB.log";
+    if (!MakeFile(timed, 5ull << 30, 5ull << 30)) {
+        std::fprintf(stderr, "cannot make %s\n", timed.c_str());
+        return 1;
+    }
+    LineIndexFigures(dir + "/load-2GiB.log", timed);
     return 0;
 }

@@ -127,6 +127,14 @@ std::int64_t HoleStartBefore(FileHandle h, std::int64_t end, std::int64_t floor)
     return hi;
 }
 
+std::int64_t FileModifiedTime(FileHandle h)
+{
+    struct stat st {};
+    if (h < 0 || ::fstat(h, &st) != 0)
+        return -1;
+    return static_cast<std::int64_t>(st.st_mtime);
+}
+
 std::uint64_t ReadAt(FileHandle h, std::uint8_t* buffer, std::uint64_t n, std::int64_t offset)
 {
     std::uint64_t done = 0;

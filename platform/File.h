@@ -55,6 +55,9 @@ bool WriteAt(FileHandle h, const void* data, std::uint64_t n, std::int64_t offse
 // copy but no page of the caller's mappings: a long scan stays out of memory.
 std::uint64_t ReadAt(FileHandle h, std::uint8_t* buffer, std::uint64_t n, std::int64_t offset);
 
+// The file's last modification, in seconds since 1970 (UTC); -1 when unknown.
+std::int64_t FileModifiedTime(FileHandle h);
+
 // An exclusive advisory lock on the whole file, shared by every process
 // that asks for it; TryLockFile never waits.
 enum class LockResult { Locked, Busy, Unsupported };

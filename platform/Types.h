@@ -65,6 +65,8 @@ using HWND = std::uintptr_t;
 constexpr unsigned kWmUser = 0x0400;
 constexpr unsigned WM_FILE_CHANGED = kWmUser + 0x447;   // 0x0847
 constexpr unsigned WM_DEFERRED_LOAD = kWmUser + 0x48F;  // 0x088F
+// The line index counted another stretch of the file (or all of it): numbers may be shown.
+constexpr unsigned WM_LINE_INDEX_PROGRESS = kWmUser + 0x4A0;  // 0x08A0
 
 // Message box buttons, icons and answers (the values of the Win32 constants).
 constexpr unsigned kMbOk = 0x0;

@@ -189,6 +189,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
             }
         }
 
+        AttachLineIndex(mapping != nullptr);
+        m_bStampFormatKnown = false;
         if (!HasText()) {
             // The re-mapping failed (the file shrank to nothing): show the page
             // colour, keep the place, and remember whether we were following
@@ -229,6 +231,10 @@ std::intptr_t CFileWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::
 {
     if (msg == WM_FILE_CHANGED)
         return OnFileChanged(wParam, lParam);
+    if (msg == platform::WM_LINE_INDEX_PROGRESS) {
+        m_pPort->InvalidateAll();  // numbers shown as unknown may be known now
+        return 0;
+    }
     return 0;
 }
 
@@ -470,6 +476,7 @@ void CFileWnd::ScrollLines(int n)
 
 void CFileWnd::OnDestroy()
 {
+    m_pLineIndex.reset();  // joins its worker, which reads the document's descriptor
     if (m_pWatcher) {
         m_pWatcher->RemoveWindow(m_hWnd);
         m_pWatcher.reset();

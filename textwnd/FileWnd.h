@@ -15,12 +15,15 @@
 #include "platform/Types.h"
 #include "platform/Window.h"
 #include "textwnd/FileWndPort.h"
+#include "textwnd/LineIndex.h"
 #include "textwnd/LineModel.h"
+#include "textwnd/TimeSeek.h"
 #include "textwnd/Utf8Lines.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CFileWatcher;
 
@@ -114,6 +117,34 @@ public:
     TextPos SearchBackward(const std::u16string& text, TextPos from, TextPos to);
     void ShowMatch(TextPos m, std::int64_t length);
 
+    // --- Line numbers (textwnd/LineIndex.h) --------------------------------------
+    // Whether the lines are counted in the background as soon as a file is
+    // loaded (the viewer) or only when a number is asked for (scripts).
+    void SetCountLines(bool background);
+    // The index of the text, or null without text.
+    CLineIndex* GetLineIndex() const { return m_pLineIndex.get(); }
+    // The line of p, or -1 while the lines up to p are not counted yet.
+    std::int64_t LineNumberOf(TextPos p);
+    // The number of each row on screen (the partial last one included): -1
+    // while not counted, 0 for a row without a line of its own (past the end,
+    // or repeating the row above on a NUL).
+    std::vector<std::int64_t> RowLineNumbers();
+    // Shows line n (from 1, or counted from the end: -1 is the last line) as
+    // the top row, never past the last screenful; false when there is no such line.
+    bool GoToLine(std::int64_t n);
+    // Shows the line that starts at p as the top row, within the same bounds.
+    void ShowLineAt(TextPos p);
+
+    // --- Go to Time (textwnd/TimeSeek.h) --------------------------------------------
+    // The stamp format of the text, found from its first and last lines (kept
+    // until the next load).
+    timeseek::StampFormat TimeStampFormat();
+    enum class TimeJump { Shown, BeforeFirst, AfterLast, NoTimestamps, BadTime };
+    // Shows the first line stamped at or after `text` (as ParseUserTime reads
+    // it) as the top row: the first line when the time is before the first
+    // stamp, the last screenful when it is after the last.
+    TimeJump GoToTime(const std::string& text);
+
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
 
@@ -182,6 +213,9 @@ private:
     // Brings every kept position within the mapping as it is now, after
     // another window on the same file re-mapped it smaller (or lost it).
     void SyncWithMapping();
+    // Makes (fresh) or brings up to date the line index of the text.
+    void AttachLineIndex(bool fresh);
+    timeseek::StampContext StampContextOfFile() const;
 
     // Tests, the fuzzer and the benchmarks start from states that the window
     // reaches only through a long way round (a top inside a line, an offset kept
@@ -218,5 +252,10 @@ private:
     std::uint64_t m_nSeenSize = 0;  // mapped size at the last sync
     CLineModel m_lines;             // the text as lines: the mapping, the mark, the encoding
     platform::CodePage m_nCodePage = platform::AnsiCodePage();
-    CUtf8LineReader m_utf8;  // reads narrow lines under UTF-8, with the checkpoints of long ones
+    bool m_bCountLines = false;
+    std::unique_ptr<CLineIndex> m_pLineIndex;
+    bool m_bStampFormatKnown = false;  // m_nStampFormat found since the last load
+    timeseek::StampFormat m_nStampFormat =
+        timeseek::StampFormat::None;  // counts through the mapping's descriptor, never its view
+    CUtf8LineReader m_utf8;           // reads narrow lines under UTF-8, with the checkpoints of long ones
 };

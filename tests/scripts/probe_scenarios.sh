@@ -27,68 +27,68 @@ expect_exit() {  # name, code, command...
 }
 
 printf 'alpha\nbeta\n' > "$dir/ab.txt"
-expect "basic print" 'top=0 last=0 total=11 enc="ANSI / ASCII" hoff=0 longest=6 hl=none
+expect "basic print" 'top=0 last=0 total=11 enc="ANSI / ASCII" hoff=0 longest=6 hl=none line=1
 |alpha|
 |beta|
 | |' "$probe" --rows 3 "$dir/ab.txt" print
 
 seq 1 50 | sed 's/^/entry /' > "$dir/n.txt"
-expect "opens at the end, home and page down" 'top=405 last=405 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+expect "opens at the end, home and page down" 'top=405 last=405 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none line=?
 |entry 47|
 |entry 48|
 |entry 49|
 |entry 50|
-top=16 last=405 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+top=16 last=405 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none line=?
 |entry 3|
 |entry 4|
 |entry 5|
 |entry 6|' "$probe" --rows 4 "$dir/n.txt" print key:home key:pgdn print
 
-expect "thumb into a line lands on its start, clamped like a bar" 'top=90 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+expect "thumb into a line lands on its start, clamped like a bar" 'top=90 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none line=?
 |entry 12|
 |entry 13|
-top=423 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none
+top=423 last=423 total=441 enc="ANSI / ASCII" hoff=0 longest=9 hl=none line=?
 |entry 49|
 |entry 50|' "$probe" --rows 2 "$dir/n.txt" thumb:93 print thumb:999999 print
 
 printf 'ab\r\ncd\r\nef\r\ngh\r\nij\r\n' > "$dir/crlf.txt"
 printf 'a\n\r\nb' > "$dir/lfcrlf.txt"
-expect "thumb between CR and LF lands on the line they end; the bar's end is the last screenful" 'top=4 last=8 total=20 enc="ANSI / ASCII" hoff=0 longest=4 hl=none
+expect "thumb between CR and LF lands on the line they end; the bar's end is the last screenful" 'top=4 last=8 total=20 enc="ANSI / ASCII" hoff=0 longest=4 hl=none line=?
 |cd|
 |ef|
 |gh|
-top=2 last=2 total=5 enc="ANSI / ASCII" hoff=0 longest=3 hl=none
+top=2 last=2 total=5 enc="ANSI / ASCII" hoff=0 longest=3 hl=none line=?
 | |
 |b|' bash -c '"$0" --rows 3 "$1" thumb:7 print && "$0" --rows 2 "$2" key:home thumb:9 print' \
   "$probe" "$dir/crlf.txt" "$dir/lfcrlf.txt"
 
 printf '\xfe\xff\x00H\x00i\x00\t\x00\\\x00\x0a\x00\xab' > "$dir/be.txt"
 expect "mismatch prompt answered no, escapes in wide rows" 'message "User requested loading file with encoding ANSI / ASCII but file header indicates encoding Unicode UTF 16 Big Endian.\r\nClick Yes to proceed with user requested encoding, No to proceed with file specified encoding." no
-top=0 last=0 total=6 enc="Unicode UTF 16 Big Endian" hoff=0 longest=6 hl=none
+top=0 last=0 total=6 enc="Unicode UTF 16 Big Endian" hoff=0 longest=6 hl=none line=1
 |Hi  \u005C|
 |\u00AB|
 clip unicode H\x00i\x00\t\x00\\\x00\n\x00\xAB\x00' "$probe" --rows 2 --encoding 1 --answer no "$dir/be.txt" print copy
 
 printf 'start\n' > "$dir/nul.log"; head -c 100 /dev/zero >> "$dir/nul.log"
 printf 'important error line\nlast line\n' >> "$dir/nul.log"
-expect "End reaches the text after a run of NULs shorter than a screenful" 'top=106 last=106 total=137 enc="ANSI / ASCII" hoff=0 longest=21 hl=none
+expect "End reaches the text after a run of NULs shorter than a screenful" 'top=106 last=106 total=137 enc="ANSI / ASCII" hoff=0 longest=21 hl=none line=?
 |important error line|
 |last line|
 | |
 | |' "$probe" --rows 4 "$dir/nul.log" key:home key:end print
 
 printf 'a\x01\x81\\b\xe9\n' > "$dir/ctl.txt"
-expect "escapes in narrow rows, sentence case" 'top=0 last=0 total=7 enc="ANSI / ASCII" hoff=0 longest=7 hl=none
+expect "escapes in narrow rows, sentence case" 'top=0 last=0 total=7 enc="ANSI / ASCII" hoff=0 longest=7 hl=none line=1
 |A\x01\x81\x5CBé|
 | |' "$probe" --rows 2 --case 1 "$dir/ctl.txt" print
 
 printf 'x. \xe9t\xe9 fini. \xfcber. \xe9\nnext\n' > "$dir/accents.txt"
-expect "sentence case: an accented letter goes on with its word, also right of the window" 'top=0 last=0 total=26 enc="ANSI / ASCII" hoff=0 longest=21 hl=none
+expect "sentence case: an accented letter goes on with its word, also right of the window" 'top=0 last=0 total=26 enc="ANSI / ASCII" hoff=0 longest=21 hl=none line=1
 |X. été fini. über|
 |next|' "$probe" --rows 2 --cols 17 --case 3 "$dir/accents.txt" print
 
 printf 'xy\tz match\n' > "$dir/tab.txt"
-expect "a match after a tab: its own columns inverse, scrolled into view, in the range" 'top=0 last=0 total=11 enc="ANSI / ASCII" hoff=3 longest=12 hl=5-10
+expect "a match after a tab: its own columns inverse, scrolled into view, in the range" 'top=0 last=0 total=11 enc="ANSI / ASCII" hoff=3 longest=12 hl=5-10 line=1
 | z «match»|' "$probe" --rows 1 --cols 10 "$dir/tab.txt" find:match print
 
 printf '\xff\xfe\x00\x00abcd' > "$dir/u32.txt"
@@ -112,34 +112,69 @@ expect_exit "bad option" 2 "$probe" --rows x "$dir/ab.txt"
 expect_exit "no file" 2 "$probe"
 
 printf '%s\n' "$(printf 'x%.0s' $(seq 1 100))" short > "$dir/wide.txt"
-expect "horizontal offset past a short line paints an empty row" 'top=0 last=0 total=107 enc="ANSI / ASCII" hoff=20 longest=101 hl=none
+expect "horizontal offset past a short line paints an empty row" 'top=0 last=0 total=107 enc="ANSI / ASCII" hoff=20 longest=101 hl=none line=1
 |xxxxxxxxxx|
 ||
 ||' "$probe" --rows 3 --cols 10 "$dir/wide.txt" key:home hthumb:20 hwheel:left hwheel:right print
 
 printf 'user=m\xc3\xbcller caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac x\n' > "$dir/u.log"
-expect "UTF-8: decoded, a wide character fills two cells (the x in cell 23), a match of decoded text" 'top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none
+expect "UTF-8: decoded, a wide character fills two cells (the x in cell 23), a match of decoded text" 'top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none line=1
 |user=müller café 日本 x|
-top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none
+top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none line=1
 |user=müller café 日本 |
-top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none
+top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=none line=1
 |user=müller café 日本 x|
-top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=13-18
+top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=24 hl=13-18 line=1
 |user=müller «café» 日本 x|' bash -c '"$0" --code-page utf-8 --rows 1 --cols 40 "$1" print &&
   "$0" --code-page utf-8 --rows 1 --cols 22 "$1" print && "$0" --code-page utf-8 --rows 1 --cols 23 "$1" print &&
   "$0" --code-page utf-8 --rows 1 --cols 40 "$1" ifind:CAFÉ print' "$probe" "$dir/u.log"
 
 printf 'caf\xe9 e\xcc\x81t\xc3\xa9\t\xe6\x97\xa5\tz \x81\\\n' > "$dir/mixed.log"
 acute=$'\xcc\x81'  # a combining mark, printed after its base
-expect "UTF-8: a lone byte as Windows-1252, a mark after its base, tabs by column; é finds no lone E9; copy as drawn" 'top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=17 hl=9-11
+expect "UTF-8: a lone byte as Windows-1252, a mark after its base, tabs by column; é finds no lone E9; copy as drawn" 'top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=17 hl=9-11 line=1
 |café e'"$acute"'t«é»日  z \u0081\u005C|
 clip unicode café e'"$acute"'té\t日\tz \u0081\\\n' "$probe" --code-page utf-8 --rows 1 --cols 20 "$dir/mixed.log" find:é print copy
-expect "Windows-1252, by default and when asked: byte for byte as before" 'top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=23 hl=none
+expect "Windows-1252, by default and when asked: byte for byte as before" 'top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=23 hl=none line=1
 |café eÌ\x81tÃ©   æ—¥ z |
-top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=23 hl=none
+top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=23 hl=none line=1
 |café eÌ\x81tÃ©   æ—¥ z |' bash -c '"$0" --rows 1 --cols 20 "$1" print && "$0" --code-page 1252 --rows 1 --cols 20 "$1" print' \
   "$probe" "$dir/mixed.log"
 expect_exit "unknown code page" 2 "$probe" --code-page latin1 "$dir/u.log"
+
+# Line numbers: LF CR LF is a pair and a lone LF; a NUL is an ordinary character.
+printf 'a\nb\r\nc\n\rd\n\r\ne\x00f\n' > "$dir/lines.txt"
+expect "gotoline counts up to its target; unknown lines are ?, --index-wait knows them all" 'top=5 last=14 total=16 enc="ANSI / ASCII" hoff=0 longest=3 hl=none line=3
+|c|
+|d|
+| |
+top=12 last=14 total=16 enc="ANSI / ASCII" hoff=0 longest=3 hl=none line=6
+|e|
+| |
+| |
+top=14 last=14 total=16 enc="ANSI / ASCII" hoff=0 longest=2 hl=none line=?
+top=14 last=14 total=16 enc="ANSI / ASCII" hoff=0 longest=2 hl=none line=6' bash -c '"$0" --rows 3 "$1" gotoline:3 print gotoline:-1 print &&
+  "$0" --rows 3 "$1" print | head -1 && "$0" --index-wait --rows 3 "$1" print | head -1' "$probe" "$dir/lines.txt"
+expect "a line out of range leaves the view and warns" 'warning: line out of range
+warning: line out of range
+top=14 last=14 total=16 enc="ANSI / ASCII" hoff=0 longest=2 hl=none line=6' \
+  bash -c '"$0" --rows 3 "$1" gotoline:7 gotoline:0 print | head -1' "$probe" "$dir/lines.txt"
+printf '\xff\xfe' > "$dir/wide.txt"; printf 'a\r\n\r\nb\nc\n' | iconv -f ascii -t utf-16le >> "$dir/wide.txt"
+expect "UTF-16: numbers by units" 'top=3 last=5 total=9 enc="Unicode UTF 16 Little Endian" hoff=0 longest=2 hl=none line=2
+| |
+|b|' "$probe" --rows 2 "$dir/wide.txt" gotoline:2 print
+
+printf '2026-12-07 06:41:07.123 INFO start\n2026-12-07 06:41:08 INFO two\n  at stack\n2026-12-07 06:42:00 WARN three\n2026-12-07 07:00:00Z ERR four\n2026-12-07 08:00:00 INFO five\n' > "$dir/t.log"
+expect "gototime: the first line at or after the time; before the first the first line, after the last the end" 'top=75 last=136 total=166 enc="ANSI / ASCII" hoff=0 longest=31 hl=none line=?
+|2026-12-07 06:42:00 WARN three|
+top=0 last=136 total=166 enc="ANSI / ASCII" hoff=0 longest=35 hl=none line=1
+|2026-12-07 06:41:07.123 INFO start|
+warning: after the last timestamp
+top=136 last=136 total=166 enc="ANSI / ASCII" hoff=0 longest=35 hl=none line=?
+|2026-12-07 08:00:00 INFO five|' bash -c 'export TZ=UTC; "$0" --rows 1 "$1" "gototime:2026-12-07 06:41:30" print gototime:2026-12-07T05:00 print \
+  "gototime:2027-01-01 00:00+01:00" print 2>&1' "$probe" "$dir/t.log"
+expect "gototime without timestamps warns and leaves the view" 'warning: no timestamps recognised
+top=0 last=0 total=11 enc="ANSI / ASCII" hoff=0 longest=6 hl=none line=1' bash -c '"$0" --rows 3 "$1" "gototime:2026-01-01 00:00" print 2>&1 | head -2' "$probe" "$dir/ab.txt"
+expect_exit "gototime with a time it cannot read" 2 "$probe" "$dir/t.log" "gototime:yesterday"
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

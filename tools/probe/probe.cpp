@@ -25,7 +25,7 @@ namespace {
 
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
-    "                    [--code-page utf-8|1252] FILE [COMMAND ...]\n"
+    "                    [--code-page utf-8|1252] [--index-wait] FILE [COMMAND ...]\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
     "  --code-page   code page of narrow text (default 1252, whatever the locale); under utf-8\n"
@@ -34,6 +34,8 @@ const char kUsage[] =
     "  --encoding    requested encoding id (default 0); --answer: the reply to the encoding prompt (default cancel)\n"
     "  --case        text case of the window (default 0)\n"
     "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
+    "  --index-wait  counts every line of the file before the commands run (by default lines are\n"
+    "                counted only as far as a command needs: line= shows ? for a top not counted yet)\n"
     "commands, applied in order after loading:\n"
     "  key:NAME      NAME one of space pgup pgdn end home left up right down\n"
     "  wheel:up  wheel:down  hwheel:left  hwheel:right\n"
@@ -44,6 +46,8 @@ const char kUsage[] =
     "  click         left button down and up\n"
     "  copy          prints \"clip FORMAT ESCAPED\"\n"
     "  reload        reloads the file\n"
+    "  gotoline:N    line N as the top row (from 1, or from the end: -1 is the last line)\n"
+    "  gototime:T    the first line stamped at or after T (YYYY-MM-DD[ T]HH:MM[:SS[.f]][Z|+HH:MM]) on top\n"
     "  wait:MS       runs the message loop MS milliseconds\n"
     "  print         prints the state line, then one line per visible row\n";
 
@@ -131,9 +135,15 @@ public:
         if (w.HasText() && w.GetHighlightStart() != kNoPos && w.GetHighlightEnd() != kNoPos &&
             w.GetHighlightStart() < w.GetHighlightEnd())
             hl = Index(w.GetHighlightStart()) + "-" + Index(w.GetHighlightEnd());
-        std::printf("top=%s last=%s total=%llu enc=\"%s\" hoff=%lld longest=%lld hl=%s\n", top.c_str(), last.c_str(),
-                    static_cast<unsigned long long>(total), EncodingName(w.GetEncoding()),
-                    static_cast<long long>(w.GetHorzOffset()), static_cast<long long>(w.GetLongestLine()), hl.c_str());
+        std::string line = "-";
+        if (w.HasText()) {
+            const std::int64_t n = w.LineNumberOf(w.GetTop());
+            line = n < 0 ? "?" : std::to_string(n);
+        }
+        std::printf("top=%s last=%s total=%llu enc=\"%s\" hoff=%lld longest=%lld hl=%s line=%s\n", top.c_str(),
+                    last.c_str(), static_cast<unsigned long long>(total), EncodingName(w.GetEncoding()),
+                    static_cast<long long>(w.GetHorzOffset()), static_cast<long long>(w.GetLongestLine()), hl.c_str(),
+                    line.c_str());
     }
 
     // Printable characters as UTF-8 (a wide one once, marks after it), C escapes for the rest.
@@ -321,6 +331,28 @@ public:
             m_wnd.LoadFile(nullptr, EncodingAuto);
             return true;
         }
+        if (verb == "gotoline" && hasArg) {
+            char* endp = nullptr;
+            const long long n = std::strtoll(arg.c_str(), &endp, 10);
+            if (arg.empty() || *endp)
+                return false;
+            if (apply && !m_wnd.GoToLine(n))
+                std::fprintf(stderr, "warning: line out of range\n");
+            return true;
+        }
+        if (verb == "gototime" && hasArg) {
+            std::int64_t micros = 0;
+            if (!timeseek::ParseUserTime(arg, micros))
+                return false;
+            if (!apply)
+                return true;
+            const CFileWnd::TimeJump jump = m_wnd.GoToTime(arg);
+            if (jump == CFileWnd::TimeJump::NoTimestamps)
+                std::fprintf(stderr, "warning: no timestamps recognised\n");
+            else if (jump == CFileWnd::TimeJump::AfterLast)
+                std::fprintf(stderr, "warning: after the last timestamp\n");
+            return true;
+        }
         if (verb == "wait" && hasArg) {
             char* endp = nullptr;
             const long ms = std::strtol(arg.c_str(), &endp, 10);
@@ -371,7 +403,7 @@ int main(int argc, char** argv)
 {
     int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = kIdCancel;
     platform::CodePage codePage = platform::CodePage::Windows1252;
-    bool watch = true;
+    bool watch = true, indexWait = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -381,6 +413,10 @@ int main(int argc, char** argv)
         }
         if (opt == "--no-watch") {
             watch = false;
+            continue;
+        }
+        if (opt == "--index-wait") {
+            indexWait = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -427,6 +463,7 @@ int main(int argc, char** argv)
     probe.m_port.m_answer = answer;
     probe.m_wnd.SetTextCase(textCase);
     probe.m_wnd.SetWatchFile(watch);
+    probe.m_wnd.SetCountLines(indexWait);
     // Commands are checked before anything runs: a typo must not leave half a script done.
     for (int k = i; k < argc; ++k) {
         if (!probe.Run(argv[k], false)) {
@@ -439,6 +476,8 @@ int main(int argc, char** argv)
         std::printf("load failed\n");
         return 3;
     }
+    if (indexWait && probe.m_wnd.GetLineIndex())
+        probe.m_wnd.GetLineIndex()->WaitForWorker();
     probe.Paint();
     for (; i < argc; ++i) {
         probe.Run(argv[i], true);

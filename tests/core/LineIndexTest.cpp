@@ -1,0 +1,213 @@
+// The line index against a plain count of the same text: numbers, starts and
+// totals in every encoding and every pairing, over a growing and a truncated file.
+#include "tests/core/TestUtil.h"
+#include "textwnd/LineIndex.h"
+
+#include <cstring>
+#include <random>
+
+namespace {
+
+using testutil::TempDir;
+
+// Reads a string as a file would read.
+class StringReader : public IChunkReader {
+public:
+    explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
+    {
+        if (offset >= static_cast<std::int64_t>(m_bytes->size()))
+            return 0;
+        n = std::min<std::uint64_t>(n, m_bytes->size() - static_cast<std::size_t>(offset));
+        std::memcpy(buffer, m_bytes->data() + offset, n);
+        return n;
+    }
+
+private:
+    const std::string* m_bytes;
+};
+
+struct Layout {
+    const char* name;
+    BreakUnits units;
+    bool bigEndian;
+};
+const Layout kLayouts[] = {
+    {"narrow", {1, 0x0D, 0x0A}, false},
+    {"utf16le", {2, 0x0D, 0x0A}, false},
+    {"utf16be", {2, 0x0D00, 0x0A00}, true},
+};
+
+// Units 'a', CR, LF or NUL, with runs of alternating breaks among them; a CR
+// kept only once in `crOneIn` (long stretches without one read another way).
+std::u16string RandomUnits(std::mt19937& rng, std::size_t n, int breakPercent, unsigned crOneIn = 1)
+{
+    static const char16_t kBreaks[] = {u'\r', u'\n'};
+    std::u16string s;
+    while (s.size() < n) {
+        const int r = static_cast<int>(rng() % 100);
+        if (r < 3) {
+            for (std::size_t k = rng() % 9; k > 0; --k)
+                s += kBreaks[(k + rng() % 2 * (k == 1)) % 2];
+        } else if (r < 3 + breakPercent) {
+            s += kBreaks[rng() % 2];
+        } else {
+            s += rng() % 50 ? u'a' : u'\0';
+        }
+    }
+    s.resize(n);
+    for (char16_t& c : s)
+        if (c == u'\r' && rng() % crOneIn)
+            c = u'\n';
+    return s;
+}
+
+std::string Encode(const std::u16string& units, const Layout& l)
+{
+    std::string out;
+    for (const char16_t c : units) {
+        if (l.units.unit == 1) {
+            out += static_cast<char>(c);
+        } else if (l.bigEndian) {
+            out += static_cast<char>(c >> 8), out += static_cast<char>(c & 0xFF);
+        } else {
+            out += static_cast<char>(c & 0xFF), out += static_cast<char>(c >> 8);
+        }
+    }
+    return out;
+}
+
+// The plain count: where each break ends, pairs formed from the left.
+std::vector<std::int64_t> BreakEnds(const std::u16string& s)
+{
+    std::vector<std::int64_t> ends;
+    for (std::size_t i = 0; i < s.size();) {
+        const bool brk = s[i] == u'\r' || s[i] == u'\n';
+        if (!brk) {
+            ++i;
+            continue;
+        }
+        const bool pair = i + 1 < s.size() && (s[i + 1] == u'\r' || s[i + 1] == u'\n') && s[i + 1] != s[i];
+        i += pair ? 2 : 1;
+        ends.push_back(static_cast<std::int64_t>(i));
+    }
+    return ends;
+}
+
+std::int64_t PlainLineOf(const std::vector<std::int64_t>& ends, std::int64_t unitPos)
+{
+    return 1 + (std::upper_bound(ends.begin(), ends.end(), unitPos) - ends.begin());
+}
+
+std::int64_t PlainCount(const std::vector<std::int64_t>& ends, std::int64_t units)
+{
+    if (units == 0)
+        return 0;
+    return static_cast<std::int64_t>(ends.size()) + (!ends.empty() && ends.back() == units ? 0 : 1);
+}
+
+// Compares every answer of the index with the plain count; `start` is the
+// length of a byte-order mark before the text.
+void ExpectAgrees(CLineIndex& index, const std::u16string& units, const Layout& l, std::int64_t start,
+                  std::mt19937& rng)
+{
+    const auto ends = BreakEnds(units);
+    const std::int64_t u = l.units.unit;
+    const std::int64_t count = PlainCount(ends, static_cast<std::int64_t>(units.size()));
+    ASSERT_EQ(index.LineCount(), count) << l.name;
+    std::vector<std::int64_t> probes;
+    for (int k = 0; k < 300; ++k)
+        probes.push_back(static_cast<std::int64_t>(rng() % (units.size() + 1)));
+    std::sort(probes.begin(), probes.end());
+    std::vector<std::int64_t> bytes;
+    for (const auto p : probes)
+        bytes.push_back(start + p * u);
+    const auto got = index.LineNumbersAt(bytes);
+    for (std::size_t k = 0; k < probes.size(); ++k)
+        ASSERT_EQ(got[k], PlainLineOf(ends, probes[k])) << l.name << " unit " << probes[k];
+    for (int k = 0; k < 100 && count > 0; ++k) {
+        const std::int64_t n = 1 + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(count));
+        const std::int64_t want = n == 1 ? 0 : ends[static_cast<std::size_t>(n - 2)];
+        ASSERT_EQ(index.LineStart(n), start + want * u) << l.name << " line " << n;
+    }
+    EXPECT_EQ(index.LineStart(count + 1), -1);
+    EXPECT_EQ(index.LineStart(0), -1);
+}
+
+}  // namespace
+
+TEST(LineIndex, AgreesWithAPlainCountInEveryEncoding)
+{
+    std::mt19937 rng(25);
+    const std::size_t sizes[] = {0, 1, 2, 63, 64, 65, 129, 5000, 70000, 300000, 1000000};
+    for (const Layout& l : kLayouts) {
+        for (const std::size_t n : sizes) {
+            for (const int breakPercent : {1, 20, 60}) {
+                const std::u16string units = RandomUnits(rng, n, breakPercent, 1 + breakPercent * 700);
+                const std::string bytes = "\xEF\xBB" + Encode(units, l);
+                CLineIndex index(std::make_unique<StringReader>(&bytes), 2, l.units);
+                index.SetEnd(static_cast<std::int64_t>(bytes.size()), true);
+                if (n % 2)
+                    index.WaitForWorker();  // else the UI thread counts, racing the worker
+                ExpectAgrees(index, units, l, 2, rng);
+                if (::testing::Test::HasFatalFailure())
+                    return;
+            }
+        }
+    }
+}
+
+TEST(LineIndex, UnknownBeyondTheCountedPartAndExactBefore)
+{
+    std::mt19937 rng(7);
+    const std::u16string units = RandomUnits(rng, 3 * CLineIndex::kChunk, 10);
+    const std::string bytes = Encode(units, kLayouts[0]);
+    CLineIndex index(std::make_unique<StringReader>(&bytes), 0, kLayouts[0].units);
+    index.SetEnd(static_cast<std::int64_t>(bytes.size()), false);
+    EXPECT_EQ(index.LineNumberAt(0), 1);
+    EXPECT_EQ(index.LineNumberAt(10), -1);
+    index.CountUpTo(CLineIndex::kChunk + 5);
+    const auto ends = BreakEnds(units);
+    EXPECT_EQ(index.LineNumberAt(CLineIndex::kChunk), PlainLineOf(ends, CLineIndex::kChunk));
+    EXPECT_EQ(index.LineNumberAt(2 * CLineIndex::kChunk), -1);
+    EXPECT_FALSE(index.IsComplete());
+    // Go to a line far beyond the counted part counts up to it.
+    const std::int64_t far = static_cast<std::int64_t>(ends.size()) - 3;
+    EXPECT_EQ(index.LineStart(far), ends[static_cast<std::size_t>(far - 2)]);
+    EXPECT_LE(index.IndexBytes(), static_cast<std::size_t>(bytes.size() / 1024));
+}
+
+// The file itself: it grows while counted, then is cut and written anew.
+TEST(LineIndex, FollowsAGrowingFileAndStartsAgainWhenItIsReplaced)
+{
+    TempDir dir;
+    std::mt19937 rng(11);
+    for (const Layout& l : kLayouts) {
+        std::u16string units = RandomUnits(rng, 200000, 15);
+        const std::string path = dir.Write("log", Encode(units, l));
+        const platform::FileHandle fd = platform::OpenReadShared(path);
+        {
+            CLineIndex index(std::make_unique<CPreadChunkReader>(fd), 0, l.units);
+            index.SetEnd(static_cast<std::int64_t>(units.size()) * l.units.unit, true);
+            for (int step = 0; step < 3; ++step) {
+                const std::u16string more = RandomUnits(rng, 1 + rng() % 90000, 15);
+                dir.Append("log", Encode(more, l));
+                units += more;
+                index.SetEnd(static_cast<std::int64_t>(units.size()) * l.units.unit, step % 2 == 0);
+                index.WaitForWorker();
+                ExpectAgrees(index, units, l, 0, rng);
+            }
+            // Replaced: shorter, then longer than the counted part with other bytes.
+            for (const std::size_t n : {std::size_t{1000}, std::size_t{600000}}) {
+                index.WaitForWorker();
+                units = RandomUnits(rng, n, 30);
+                dir.Write("log", Encode(units, l));
+                index.SetEnd(static_cast<std::int64_t>(units.size()) * l.units.unit, true);
+                ExpectAgrees(index, units, l, 0, rng);
+            }
+        }
+        platform::CloseFile(fd);
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+}

@@ -1,0 +1,223 @@
+// Go to Time: the stamps it reads, and its bisection against a plain scan of
+// the same random logs in every encoding and line-break pairing.
+#include "tests/core/TestUtil.h"
+#include "textwnd/TimeSeek.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+
+using timeseek::StampFormat;
+
+namespace {
+
+class StringReader : public IChunkReader {
+public:
+    explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
+    {
+        if (offset >= static_cast<std::int64_t>(m_bytes->size()))
+            return 0;
+        n = std::min<std::uint64_t>(n, m_bytes->size() - static_cast<std::size_t>(offset));
+        std::memcpy(buffer, m_bytes->data() + offset, n);
+        return n;
+    }
+
+private:
+    const std::string* m_bytes;
+};
+
+// Runs with a fixed zone, five hours west of UTC, without a zone database.
+class FixedZone {
+public:
+    FixedZone()
+    {
+        const char* tz = std::getenv("TZ");
+        m_had = tz != nullptr;
+        m_old = tz ? tz : "";
+        ::setenv("TZ", "EST5", 1);
+        ::tzset();
+    }
+    ~FixedZone()
+    {
+        if (m_had)
+            ::setenv("TZ", m_old.c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+
+private:
+    bool m_had;
+    std::string m_old;
+};
+
+constexpr std::int64_t kSec = 1000000;
+// 2026-12-07 06:41:07 UTC.
+constexpr std::int64_t kRef = 1796625667LL * kSec;
+
+std::string Stamp(StampFormat f, std::int64_t micros)
+{
+    const std::time_t t = static_cast<std::time_t>(micros / kSec);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[64];
+    switch (f) {
+    case StampFormat::Iso:
+        std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+        return std::string(buf) + "." + std::to_string(micros % kSec / 1000 + 1000).substr(1);
+    case StampFormat::Syslog: std::strftime(buf, sizeof buf, "%b %e %H:%M:%S", &tm); return buf;
+    case StampFormat::WebLog:
+        std::strftime(buf, sizeof buf, "[%d/%b/%Y:%H:%M:%S -0500]", &tm);
+        return std::string("10.0.0.1 - - ") + buf;
+    default: return std::to_string(micros / kSec) + "." + std::to_string(micros % kSec + kSec).substr(1);
+    }
+}
+
+struct Log {
+    std::string bytes;
+    std::vector<std::int64_t> starts;  // of the stamped lines
+    std::vector<std::int64_t> times;
+};
+
+// Lines stamped in time order (a second apart at most, often equal), with
+// unstamped continuation lines, ended by any pairing of breaks.
+Log RandomLog(std::mt19937& rng, StampFormat f, int unit, bool bigEndian, std::size_t bytes)
+{
+    static const char* const kBreaks[] = {"\n", "\r\n", "\n\r", "\r"};
+    Log log;
+    std::int64_t t = kRef - 30LL * 86400 * kSec;
+    auto put = [&](const std::string& text) {
+        for (const char c : text) {
+            if (unit == 1) {
+                log.bytes += c;
+            } else {
+                log.bytes += bigEndian ? '\0' : c;
+                log.bytes += bigEndian ? c : '\0';
+            }
+        }
+    };
+    const char* brk = kBreaks[rng() % 4];
+    while (log.bytes.size() < bytes) {
+        t += static_cast<std::int64_t>(rng() % 3) * static_cast<std::int64_t>(rng() % kSec);
+        log.starts.push_back(static_cast<std::int64_t>(log.bytes.size()));
+        log.times.push_back(f == StampFormat::Iso ? t / 1000 * 1000 : f == StampFormat::Epoch ? t : t / kSec * kSec);
+        put(Stamp(f, t) + " worker " + std::to_string(rng() % 1000) + " did something" + brk);
+        for (int k = rng() % 8 == 0 ? static_cast<int>(rng() % 4) : 0; k > 0; --k)
+            put("    at frame " + std::to_string(rng()) + brk);
+        if (rng() % 50 == 0)
+            brk = kBreaks[rng() % 4];
+    }
+    return log;
+}
+
+}  // namespace
+
+TEST(TimeSeek, ReadsTheStampsOfEachFormat)
+{
+    FixedZone zone;
+    const timeseek::StampContext ctx{2026, 12};
+    const timeseek::StampContext january{2027, 1};
+    const struct {
+        StampFormat format;
+        const char* line;
+        const timeseek::StampContext* ctx;
+        bool ok;
+        std::int64_t micros;
+    } cases[] = {
+        {StampFormat::Iso, "2026-12-07 01:41:07.123 INFO x", &ctx, true, kRef + 123000},
+        {StampFormat::Iso, "[main] 2026-12-07T06:41:07Z y", &ctx, true, kRef},
+        {StampFormat::Iso, "2026-12-07T08:41:07,5+02:00", &ctx, true, kRef + kSec / 2},
+        {StampFormat::Iso, "12026-12-07 06:41:07", &ctx, false, 0},
+        {StampFormat::Iso, "2026-13-07 06:41:07", &ctx, false, 0},
+        {StampFormat::Syslog, "Dec  7 01:41:07 host cron[1]: x", &ctx, true, kRef},
+        {StampFormat::Syslog, "Dec  7 01:41:07 host", &january, true, kRef},  // last year's December
+        {StampFormat::Syslog, " Dec  7 01:41:07 host", &ctx, false, 0},
+        {StampFormat::WebLog, "1.2.3.4 - - [07/Dec/2026:06:41:07 +0000] \"GET /\"", &ctx, true, kRef},
+        {StampFormat::WebLog, "1.2.3.4 - - [07/Dec/2026:07:41:07 +0100] \"GET /\"", &ctx, true, kRef},
+        {StampFormat::Epoch, "1796625667.25 x", &ctx, true, kRef + kSec / 4},
+        {StampFormat::Epoch, "1796625667", &ctx, true, kRef},
+        {StampFormat::Epoch, "17966256670 x", &ctx, false, 0},
+        {StampFormat::Epoch, "1796625667abc", &ctx, false, 0},
+    };
+    for (const auto& c : cases) {
+        std::int64_t micros = 0;
+        EXPECT_EQ(timeseek::ParseStamp(c.format, c.line, *c.ctx, micros), c.ok) << c.line;
+        if (c.ok) {
+            EXPECT_EQ(micros, c.micros) << c.line;
+        }
+    }
+    const struct {
+        const char* text;
+        bool ok;
+        std::int64_t micros;
+    } typed[] = {
+        {"2026-12-07 01:41", true, kRef - 7 * kSec},
+        {" 2026-12-07T06:41:07.5Z ", true, kRef + kSec / 2},
+        {"2026-12-07 07:41:07+01:00", true, kRef},
+        {"2026-12-07", false, 0},
+        {"2026-12-07 06:41 x", false, 0},
+    };
+    for (const auto& c : typed) {
+        std::int64_t micros = 0;
+        EXPECT_EQ(timeseek::ParseUserTime(c.text, micros), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(micros, c.micros) << c.text;
+        }
+    }
+}
+
+TEST(TimeSeek, BisectionFindsWhatAPlainScanFinds)
+{
+    FixedZone zone;
+    std::mt19937 rng(2026);
+    const StampFormat formats[] = {StampFormat::Iso, StampFormat::Syslog, StampFormat::WebLog, StampFormat::Epoch};
+    const struct {
+        int unit;
+        bool bigEndian;
+    } layouts[] = {{1, false}, {2, false}, {2, true}};
+    for (const StampFormat f : formats) {
+        for (const auto& l : layouts) {
+            const Log log = RandomLog(rng, f, l.unit, l.bigEndian, 200000 + rng() % 300000);
+            const BreakUnits units{static_cast<unsigned>(l.unit),
+                                   static_cast<std::uint16_t>(l.bigEndian ? 0x0D00 : 0x0D),
+                                   static_cast<std::uint16_t>(l.bigEndian ? 0x0A00 : 0x0A)};
+            StringReader reader(&log.bytes);
+            CTimeSeeker seeker(reader, 0, static_cast<std::int64_t>(log.bytes.size()), units, {2026, 12});
+            ASSERT_EQ(seeker.Detect(), f);
+            for (int k = 0; k < 60; ++k) {
+                const std::int64_t span = log.times.back() - log.times.front() + 20 * kSec;
+                const std::int64_t target =
+                    log.times.front() - 10 * kSec + static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(span));
+                const auto it = std::lower_bound(log.times.begin(), log.times.end(), target);
+                const CTimeSeeker::Result r = seeker.Seek(target);
+                if (it == log.times.end()) {
+                    EXPECT_EQ(r.outcome, CTimeSeeker::Outcome::AfterLast);
+                } else {
+                    const std::int64_t want = it == log.times.begin() ? 0 : log.starts[it - log.times.begin()];
+                    ASSERT_EQ(r.pos, want) << static_cast<int>(f) << " unit " << l.unit << " target " << target;
+                }
+            }
+        }
+    }
+}
+
+TEST(TimeSeek, NoStampsAndFewBytesRead)
+{
+    const std::string plain = "alpha\nbeta\n";
+    StringReader reader(&plain);
+    CTimeSeeker none(reader, 0, static_cast<std::int64_t>(plain.size()), {}, {2026, 12});
+    EXPECT_EQ(none.Detect(), StampFormat::None);
+    EXPECT_EQ(none.Seek(kRef).outcome, CTimeSeeker::Outcome::NoStamps);
+
+    std::mt19937 rng(5);
+    const Log log = RandomLog(rng, StampFormat::Iso, 1, false, 32 << 20);
+    StringReader big(&log.bytes);
+    CTimeSeeker seeker(big, 0, static_cast<std::int64_t>(log.bytes.size()), {}, {2026, 12});
+    seeker.Detect();
+    const std::size_t k = log.times.size() * 2 / 3;
+    EXPECT_EQ(seeker.Seek(log.times[k]).pos,
+              log.starts[std::lower_bound(log.times.begin(), log.times.end(), log.times[k]) - log.times.begin()]);
+    EXPECT_LT(seeker.BytesRead(), 200u * 1024);
+}

@@ -1,0 +1,129 @@
+// Line numbers, Go to Line and Go to Time: the window's face of the line
+// index and of the time bisection.
+#include "textwnd/FileWnd.h"
+
+#include <algorithm>
+#include <ctime>
+
+using platform::WM_LINE_INDEX_PROGRESS;
+
+void CFileWnd::SetCountLines(bool background)
+{
+    m_bCountLines = background;
+    if (m_pLineIndex && HasText())
+        m_pLineIndex->SetEnd(DataEnd(), m_bCountLines);
+}
+
+// A new text gets a new index; a reload tells the index where the text ends
+// now, and the index itself notices a file that was cut or written anew.
+void CFileWnd::AttachLineIndex(bool fresh)
+{
+    if (!HasText() || !m_pMappedFile)
+        return;
+    if (fresh || !m_pLineIndex) {
+        m_pLineIndex.reset();
+        const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+        const platform::HWND hwnd = m_hWnd;
+        m_pLineIndex = std::make_unique<CLineIndex>(
+            std::make_unique<CPreadChunkReader>(m_pMappedFile->Handle()), DataStart(), units,
+            [hwnd] { platform::PostWindowMessage(hwnd, WM_LINE_INDEX_PROGRESS, 0, 0); });
+    }
+    m_pLineIndex->SetEnd(DataEnd(), m_bCountLines);
+}
+
+std::int64_t CFileWnd::LineNumberOf(TextPos p)
+{
+    SyncWithMapping();
+    if (!HasText() || !m_pLineIndex || p == kNoPos)
+        return -1;
+    return m_pLineIndex->LineNumberAt(std::clamp(p, DataStart(), DataEnd()));
+}
+
+std::vector<std::int64_t> CFileWnd::RowLineNumbers()
+{
+    SyncWithMapping();
+    const int rows = VisibleLines() + 1;
+    std::vector<std::int64_t> out(static_cast<std::size_t>(std::max(rows, 0)), 0);
+    if (!HasText() || !m_pLineIndex || m_pTop == kNoPos)
+        return out;
+    // Rows as painting reads them: each from where the last one stopped.
+    const TextPos end = DataEnd();
+    std::vector<TextPos> starts;
+    TextPos pos = std::clamp(m_pTop, DataStart(), end);
+    for (int r = 0; r < rows && pos < end; ++r) {
+        if (r > 0 && pos == starts.back())
+            break;  // stopped on a NUL: the rows below repeat it
+        starts.push_back(pos);
+        pos = m_lines.NextLineStart(pos, end);
+    }
+    const std::vector<std::int64_t> numbers = m_pLineIndex->LineNumbersAt(starts);
+    std::copy(numbers.begin(), numbers.end(), out.begin());
+    return out;
+}
+
+bool CFileWnd::GoToLine(std::int64_t n)
+{
+    SyncWithMapping();
+    if (!HasText() || !m_pLineIndex)
+        return false;
+    if (n < 0)
+        n += m_pLineIndex->LineCount() + 1;
+    const TextPos start = m_pLineIndex->LineStart(n);
+    if (start == kNoPos || start > DataEnd())
+        return false;
+    ShowLineAt(start);
+    return true;
+}
+
+void CFileWnd::ShowLineAt(TextPos p)
+{
+    if (!HasText())
+        return;
+    m_pTop = std::clamp(p, DataStart(), LastPageTop());
+    m_pPort->InvalidateAll();
+    UpdateScrollPositions();
+}
+
+timeseek::StampContext CFileWnd::StampContextOfFile() const
+{
+    const std::int64_t secs = m_pMappedFile ? platform::FileModifiedTime(m_pMappedFile->Handle()) : -1;
+    const std::time_t t = secs < 0 ? std::time(nullptr) : static_cast<std::time_t>(secs);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1};
+}
+
+timeseek::StampFormat CFileWnd::TimeStampFormat()
+{
+    SyncWithMapping();
+    if (!HasText())
+        return timeseek::StampFormat::None;
+    if (!m_bStampFormatKnown) {
+        CPreadChunkReader reader(m_pMappedFile->Handle());
+        const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+        m_nStampFormat = CTimeSeeker(reader, DataStart(), DataEnd(), units, StampContextOfFile()).Detect();
+        m_bStampFormatKnown = true;
+    }
+    return m_nStampFormat;
+}
+
+CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
+{
+    if (TimeStampFormat() == timeseek::StampFormat::None)
+        return TimeJump::NoTimestamps;
+    std::int64_t micros = 0;
+    if (!timeseek::ParseUserTime(text, micros))
+        return TimeJump::BadTime;
+    CPreadChunkReader reader(m_pMappedFile->Handle());
+    const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+    CTimeSeeker seeker(reader, DataStart(), DataEnd(), units, StampContextOfFile());
+    seeker.SetFormat(m_nStampFormat);
+    const CTimeSeeker::Result r = seeker.Seek(micros);
+    switch (r.outcome) {
+    case CTimeSeeker::Outcome::Found: ShowLineAt(r.pos); return TimeJump::Shown;
+    case CTimeSeeker::Outcome::BeforeFirst: ShowLineAt(DataStart()); return TimeJump::BeforeFirst;
+    case CTimeSeeker::Outcome::AfterLast: ShowLineAt(LastPageTop()); return TimeJump::AfterLast;
+    case CTimeSeeker::Outcome::NoStamps: break;
+    }
+    return TimeJump::NoTimestamps;
+}

@@ -1,0 +1,465 @@
+// Counting line breaks at memory speed, and the sparse index built from it.
+#include "textwnd/LineIndex.h"
+
+#include "textwnd/CodeUnits.h"
+#include "textwnd/LineScan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr std::uint64_t kEven = 0x5555555555555555ULL;
+
+// Bit i of each mask: unit i of the 64 at p is the CR or LF value.
+template <int UnitBytes>
+void BreakMasks(const std::uint8_t* p, std::uint16_t cr, std::uint16_t lf, std::uint64_t& crMask, std::uint64_t& lfMask)
+{
+    crMask = lfMask = 0;
+#if defined(__SSE2__)
+    if constexpr (UnitBytes == 1) {
+        const __m128i vcr = _mm_set1_epi8(static_cast<char>(cr));
+        const __m128i vlf = _mm_set1_epi8(static_cast<char>(lf));
+        for (int k = 0; k < 4; ++k) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            crMask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, vcr))))
+                      << (16 * k);
+            lfMask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, vlf))))
+                      << (16 * k);
+        }
+    } else {
+        const __m128i vcr = _mm_set1_epi16(static_cast<short>(cr));
+        const __m128i vlf = _mm_set1_epi16(static_cast<short>(lf));
+        for (int k = 0; k < 4; ++k) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32 * k));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32 * k + 16));
+            const __m128i c = _mm_packs_epi16(_mm_cmpeq_epi16(a, vcr), _mm_cmpeq_epi16(b, vcr));
+            const __m128i l = _mm_packs_epi16(_mm_cmpeq_epi16(a, vlf), _mm_cmpeq_epi16(b, vlf));
+            crMask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(c))) << (16 * k);
+            lfMask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(l))) << (16 * k);
+        }
+    }
+#else
+    for (int i = 0; i < 64; ++i) {
+        const std::uint16_t u = UnitBytes == 1 ? p[i] : codeunits::Load16(p + 2 * i);
+        crMask |= static_cast<std::uint64_t>(u == cr) << i;
+        lfMask |= static_cast<std::uint64_t>(u == lf) << i;
+    }
+#endif
+}
+
+// The units equal to `lf` among the n units at p. With no CR about, every LF
+// is one break and counting them is all: compared 16 bytes at a time, the
+// hits summed in byte lanes that are emptied before they can overflow.
+template <int UnitBytes>
+std::uint64_t CountUnits(const std::uint8_t* p, std::uint64_t units, std::uint16_t lf)
+{
+    std::uint64_t count = 0;
+    std::uint64_t i = 0;
+    const std::uint64_t bytes = units * UnitBytes;
+#if defined(__SSE2__)
+    const __m128i v = UnitBytes == 1 ? _mm_set1_epi8(static_cast<char>(lf)) : _mm_set1_epi16(static_cast<short>(lf));
+    const __m128i zero = _mm_setzero_si128();
+    while (bytes - i >= 64) {
+        __m128i acc = zero;
+        for (int k = 0; k < 63 && bytes - i >= 64; ++k, i += 64) {
+            for (int j = 0; j < 4; ++j) {
+                const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16 * j));
+                acc = _mm_sub_epi8(acc, UnitBytes == 1 ? _mm_cmpeq_epi8(x, v) : _mm_cmpeq_epi16(x, v));
+            }
+        }
+        const __m128i sums = _mm_sad_epu8(acc, zero);
+        count += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+                 static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+    }
+    if (UnitBytes == 2)
+        count /= 2;  // both bytes of a matching unit were counted
+#endif
+    for (; i < bytes; i += UnitBytes)
+        count += (UnitBytes == 1 ? p[i] : codeunits::Load16(p + i)) == lf;
+    return count;
+}
+
+}  // namespace
+
+// --- Counting --------------------------------------------------------------------
+
+void CBreakCounter::Step(std::uint16_t u)
+{
+    if (u == m_u.cr || u == m_u.lf) {
+        if (m_s.pending && m_s.pending != u) {
+            m_s.pending = 0;  // the second unit of a pair
+        } else {
+            ++m_s.breaks;
+            m_s.pending = u;
+        }
+    } else {
+        m_s.pending = 0;
+    }
+}
+
+// 64 units as masks. Pairs form from the left, so a run of alternating break
+// units (CR LF CR LF ...) pairs its 1st and 2nd, 3rd and 4th units: within
+// each run of possible pair starts, every other one starting with the first.
+void CBreakCounter::Block(std::uint64_t cr, std::uint64_t lf)
+{
+    if (!(cr | lf)) {
+        m_s.pending = 0;
+        return;
+    }
+    if ((m_s.pending == m_u.cr && (lf & 1)) || (m_s.pending == m_u.lf && (cr & 1))) {
+        cr &= ~1ULL;  // completes the pair that the last block began
+        lf &= ~1ULL;
+    }
+    const std::uint64_t any = cr | lf;
+    const std::uint64_t starts = (cr & (lf >> 1)) | (lf & (cr >> 1));
+    std::uint64_t pairs = starts;
+    if (starts & (starts >> 1)) {
+        const std::uint64_t runHeads = starts & ~(starts << 1);
+        const std::uint64_t evenRuns = starts & ((starts + (runHeads & kEven)) ^ starts);
+        pairs = (evenRuns & kEven) | (starts & ~evenRuns & ~kEven);
+    }
+    m_s.breaks += std::popcount(any) - std::popcount(pairs);
+    const bool lastOpen = (any >> 63) && !((pairs >> 62) & 1);
+    m_s.pending = lastOpen ? ((cr >> 63) ? m_u.cr : m_u.lf) : 0;
+}
+
+template <int UnitBytes>
+void CBreakCounter::FeedUnits(const std::uint8_t* p, std::uint64_t units)
+{
+    if (units == 0)
+        return;
+    const std::uint8_t* end = p + units * UnitBytes;
+    const bool noCr = UnitBytes == 1 ? std::memchr(p, m_u.cr, units) == nullptr
+                                     : linescan::FindAny16(p, end, m_u.cr, m_u.cr, m_u.cr) == end;
+    if (noCr) {
+        const auto last = [&](std::uint64_t k) { return UnitBytes == 1 ? p[k] : codeunits::Load16(p + 2 * k); };
+        std::uint64_t from = 0;
+        if (m_s.pending == m_u.cr && last(0) == m_u.lf)
+            from = 1;  // completes the pair that the last piece began
+        m_s.breaks += static_cast<std::int64_t>(CountUnits<UnitBytes>(p + from * UnitBytes, units - from, m_u.lf));
+        m_s.pending = from == units ? 0 : last(units - 1) == m_u.lf ? m_u.lf : 0;
+        return;
+    }
+    std::uint64_t i = 0;
+    for (; units - i >= 64; i += 64) {
+        std::uint64_t cr, lf;
+        BreakMasks<UnitBytes>(p + i * UnitBytes, m_u.cr, m_u.lf, cr, lf);
+        Block(cr, lf);
+    }
+    for (; i < units; ++i)
+        Step(UnitBytes == 1 ? p[i] : codeunits::Load16(p + 2 * i));
+}
+
+void CBreakCounter::Feed(const std::uint8_t* p, std::uint64_t n)
+{
+    if (m_u.unit == 1)
+        FeedUnits<1>(p, n);
+    else
+        FeedUnits<2>(p, n / 2);
+}
+
+// --- The index -------------------------------------------------------------------
+
+CLineIndex::CLineIndex(std::unique_ptr<IChunkReader> reader, std::int64_t dataStart, BreakUnits units,
+                       std::function<void()> notify)
+    : m_pReader(std::move(reader)),
+      m_nStart(dataStart),
+      m_units(units),
+      m_notify(std::move(notify)),
+      m_nCounted(dataStart),
+      m_nEnd(dataStart)
+{
+    m_checkpoints.push_back({});
+}
+
+CLineIndex::~CLineIndex()
+{
+    StopWorker();
+}
+
+void CLineIndex::Reset()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_nGeneration;
+    m_checkpoints.assign(1, BreakState{});
+    m_checkpoints.shrink_to_fit();
+    m_nCounted = m_nStart;
+    m_tail = {};
+    m_nFingerprint = 0;
+}
+
+bool CLineIndex::StillReadsTheSame()
+{
+    std::uint8_t kept[sizeof m_fingerprint], now[sizeof m_fingerprint];
+    std::int64_t at;
+    int n;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        n = m_nFingerprint;
+        at = m_nCounted - n;
+        std::memcpy(kept, m_fingerprint, sizeof kept);
+    }
+    return n == 0 || (m_pReader->Read(now, static_cast<std::uint64_t>(n), at) == static_cast<std::uint64_t>(n) &&
+                      std::memcmp(kept, now, static_cast<std::size_t>(n)) == 0);
+}
+
+void CLineIndex::SetEnd(std::int64_t end, bool run)
+{
+    if (end < CountedEnd() || !StillReadsTheSame()) {
+        StopWorker();
+        Reset();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_nEnd = end;
+    }
+    if (!run || m_bWorking || CountedEnd() >= end)
+        return;
+    if (m_worker.joinable())
+        m_worker.join();
+    m_bStop = false;
+    m_bWorking = true;
+    m_worker = std::thread([this] { Run(); });
+}
+
+void CLineIndex::StopWorker()
+{
+    m_bStop = true;
+    if (m_worker.joinable())
+        m_worker.join();
+    m_bStop = false;
+}
+
+void CLineIndex::WaitForWorker()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CLineIndex::Run()
+{
+    std::vector<std::uint8_t> buffer(kChunk);
+    // A notice every 256 MiB: enough for numbers to appear while a large file
+    // is counted, few enough not to keep the UI thread repainting.
+    constexpr int kChunksPerNotice = static_cast<int>((256 << 20) / kChunk);
+    int chunks = 0;
+    while (!m_bStop) {
+        std::int64_t to;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            to = m_nEnd;
+        }
+        if (!CountNext(buffer, to))
+            break;
+        if (++chunks % kChunksPerNotice == 0 && m_notify)
+            m_notify();
+    }
+    m_bWorking = false;
+    if (m_notify && !m_bStop)
+        m_notify();
+}
+
+bool CLineIndex::CountNext(std::vector<std::uint8_t>& buffer, std::int64_t to)
+{
+    Snapshot s;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        s = {m_nCounted, m_tail, m_nGeneration};
+    }
+    const std::int64_t unit = m_units.unit;
+    const std::int64_t limit = std::min(to, m_nStart + ((s.at - m_nStart) / kChunk + 1) * kChunk);
+    std::int64_t n = limit - s.at;
+    n -= n % unit;
+    if (n <= 0)
+        return false;
+    buffer.resize(static_cast<std::size_t>(kChunk));
+    std::int64_t got = static_cast<std::int64_t>(m_pReader->Read(buffer.data(), static_cast<std::uint64_t>(n), s.at));
+    got -= got % unit;
+    if (got <= 0)
+        return false;  // the file is shorter than told: the next change says more
+
+    CBreakCounter counter(m_units, s.state);
+    std::vector<BreakState> found;
+    std::int64_t pos = s.at;
+    for (std::int64_t off = 0; off < got;) {
+        const std::int64_t next = m_nStart + ((pos - m_nStart) / kStride + 1) * kStride;
+        const std::int64_t piece = std::min(got - off, next - pos);
+        counter.Feed(buffer.data() + off, static_cast<std::uint64_t>(piece));
+        off += piece;
+        pos += piece;
+        if (pos == next)
+            found.push_back(counter.State());
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (s.generation != m_nGeneration || s.at != m_nCounted)
+        return true;  // someone else counted this stretch, or the file changed under it
+    m_checkpoints.insert(m_checkpoints.end(), found.begin(), found.end());
+    m_nCounted = pos;
+    m_tail = counter.State();
+    m_nFingerprint = static_cast<int>(std::min<std::int64_t>(got, sizeof m_fingerprint));
+    std::memcpy(m_fingerprint, buffer.data() + got - m_nFingerprint, static_cast<std::size_t>(m_nFingerprint));
+    return true;
+}
+
+std::int64_t CLineIndex::CountedEnd() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nCounted;
+}
+
+bool CLineIndex::IsComplete() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nCounted >= m_nEnd;
+}
+
+std::size_t CLineIndex::IndexBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_checkpoints.capacity() * sizeof(BreakState);
+}
+
+CLineIndex::Snapshot CLineIndex::CheckpointBefore(std::int64_t p) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto k = std::min<std::size_t>(static_cast<std::size_t>((p - m_nStart) / kStride), m_checkpoints.size() - 1);
+    Snapshot s{m_nStart + static_cast<std::int64_t>(k) * kStride, m_checkpoints[k], m_nGeneration};
+    if (m_nCounted <= p && m_nCounted > s.at)
+        s.at = m_nCounted, s.state = m_tail;
+    return s;
+}
+
+BreakState CLineIndex::CountRange(BreakState s, std::int64_t from, std::int64_t to)
+{
+    m_uiBuffer.resize(static_cast<std::size_t>(kChunk));
+    CBreakCounter counter(m_units, s);
+    while (from < to) {
+        const std::int64_t n = std::min(to - from, kChunk);
+        const std::int64_t got =
+            static_cast<std::int64_t>(m_pReader->Read(m_uiBuffer.data(), static_cast<std::uint64_t>(n), from));
+        if (got <= 0)
+            break;
+        counter.Feed(m_uiBuffer.data(), static_cast<std::uint64_t>(got - got % m_units.unit));
+        from += got;
+    }
+    return counter.State();
+}
+
+std::uint16_t CLineIndex::UnitAt(std::int64_t p)
+{
+    std::uint8_t b[2] = {0, 0};
+    if (m_pReader->Read(b, m_units.unit, p) != m_units.unit)
+        return 0;
+    return m_units.unit == 1 ? b[0] : codeunits::Load16(b);
+}
+
+std::int64_t CLineIndex::LineNumberAt(std::int64_t p)
+{
+    return LineNumbersAt({p}).front();
+}
+
+std::vector<std::int64_t> CLineIndex::LineNumbersAt(const std::vector<std::int64_t>& sorted)
+{
+    std::vector<std::int64_t> out;
+    const std::int64_t counted = CountedEnd();
+    BreakState s;
+    std::int64_t at = -1;
+    for (const std::int64_t p : sorted) {
+        if (p > counted || p < m_nStart) {
+            out.push_back(-1);
+            continue;
+        }
+        const Snapshot snap = CheckpointBefore(p);
+        if (at < 0 || p < at || snap.at > at)
+            s = snap.state, at = snap.at;
+        s = CountRange(s, at, p);
+        at = p;
+        const CBreakCounter c(m_units, s);
+        out.push_back(1 + s.breaks - (c.PairsWith(UnitAt(p)) ? 1 : 0));
+    }
+    return out;
+}
+
+void CLineIndex::CountUpTo(std::int64_t to)
+{
+    while (CountedEnd() < to && CountNext(m_uiBuffer, to)) {
+    }
+}
+
+std::int64_t CLineIndex::LineCount()
+{
+    std::int64_t end;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        end = m_nEnd;
+    }
+    CountUpTo(end);
+    std::int64_t counted;
+    BreakState tail;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        counted = m_nCounted;
+        tail = m_tail;
+    }
+    if (counted <= m_nStart)
+        return 0;
+    const CBreakCounter c(m_units);
+    return tail.breaks + (c.IsBreakUnit(UnitAt(counted - m_units.unit)) ? 0 : 1);
+}
+
+std::int64_t CLineIndex::LineStart(std::int64_t n)
+{
+    std::int64_t end;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        end = m_nEnd;
+    }
+    if (n < 1 || end <= m_nStart)
+        return -1;
+    if (n == 1)
+        return m_nStart;
+    const std::int64_t wanted = n - 1;  // the break that ends the line before
+    auto known = [this] {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_tail.breaks;
+    };
+    while (known() < wanted && CountedEnd() < end && CountNext(m_uiBuffer, end)) {
+    }
+    if (known() < wanted)
+        return -1;
+
+    BreakState s;
+    std::int64_t at;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto it = std::partition_point(m_checkpoints.begin(), m_checkpoints.end(),
+                                             [&](const BreakState& c) { return c.breaks < wanted; });
+        const auto k = static_cast<std::int64_t>(it - m_checkpoints.begin()) - 1;
+        s = m_checkpoints[static_cast<std::size_t>(k)];
+        at = m_nStart + k * kStride;
+    }
+    CBreakCounter counter(m_units, s);
+    const std::int64_t unit = m_units.unit;
+    m_uiBuffer.resize(static_cast<std::size_t>(kChunk));
+    for (std::int64_t got = 0, i = 0; counter.State().breaks < wanted; i += unit, at += unit) {
+        if (i >= got) {
+            got =
+                static_cast<std::int64_t>(m_pReader->Read(m_uiBuffer.data(), static_cast<std::uint64_t>(kStride), at));
+            got -= got % unit;
+            i = 0;
+            if (got <= 0)
+                return -1;
+        }
+        const std::uint8_t* u = m_uiBuffer.data() + i;
+        counter.Step(unit == 1 ? *u : codeunits::Load16(u));
+    }
+    std::int64_t begin = at;  // just after the unit that began the break
+    if (counter.PairsWith(UnitAt(begin)) && begin < end)
+        begin += unit;
+    return begin < end ? begin : -1;
+}
