@@ -22,56 +22,92 @@ bool IsWide(std::int32_t encoding)
     return encoding == EncodingUtf16LE || encoding == EncodingUtf16BE;
 }
 
-// Plain text: the search kernels stop at a NUL, so each run between NULs is
-// scanned on its own (a NUL never matches a character of the text).
+// Plain texts (one, or the alternatives of a regular expression that is
+// nothing else): the search kernels stop at a NUL, so each run between NULs
+// is scanned on its own (a NUL never matches a character of a text). The
+// next hit of each text is kept, so that every text scans a chunk once
+// however many of its lines are listed.
 class PlainMatcher : public ILineMatcher {
 public:
-    PlainMatcher(searchkernels::Needle needle) : m_needle(std::move(needle)), m_unit(m_needle.unitSize) {}
+    explicit PlainMatcher(std::vector<searchkernels::Needle> needles)
+        : m_needles(std::move(needles)), m_unit(m_needles.front().unitSize), m_next(m_needles.size())
+    {
+    }
 
     void Load(const std::uint8_t* chunk, std::size_t bytes) override
     {
         m_data = chunk;
         m_size = bytes;
+        m_nul = Next{};
+        for (Next& n : m_next)
+            n = Next{};
     }
 
     bool Find(std::size_t from, std::size_t& begin, std::size_t& end) override
     {
-        return FindIn(from, m_size, begin, end);
+        bool found = false;
+        for (std::size_t i = 0; i < m_needles.size(); ++i) {
+            Next& n = m_next[i];
+            if (!n.Knows(from))
+                n = {from, FindIn(m_needles[i], from, m_size)};
+            if (n.at < m_size && (!found || n.at < begin)) {
+                found = true;
+                begin = n.at;
+                end = begin + m_needles[i].length * m_unit;
+            }
+        }
+        return found;
     }
 
     bool LineMatches(std::size_t begin, std::size_t end) override
     {
-        std::size_t b = 0, e = 0;
-        return FindIn(begin, end, b, e);
-    }
-
-private:
-    std::size_t NextNul(std::size_t from, std::size_t to) const
-    {
-        if (m_unit == 1) {
-            const void* hit = std::memchr(m_data + from, 0, to - from);
-            return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - m_data) : to;
-        }
-        return static_cast<std::size_t>(linescan::FindAny16(m_data + from, m_data + to, 0, 0, 0) - m_data);
-    }
-
-    bool FindIn(std::size_t from, std::size_t to, std::size_t& begin, std::size_t& end) const
-    {
-        while (from < to) {
-            const std::size_t nul = NextNul(from, to);
-            const std::int64_t k = searchkernels::FindForward(m_needle, m_data + from, (nul - from) / m_unit);
-            if (k >= 0) {
-                begin = from + static_cast<std::size_t>(k) * m_unit;
-                end = begin + m_needle.length * m_unit;
+        for (const searchkernels::Needle& needle : m_needles)
+            if (FindIn(needle, begin, end) < end)
                 return true;
-            }
-            from = nul + m_unit;
-        }
         return false;
     }
 
-    searchkernels::Needle m_needle;
+private:
+    // The first hit at or after `from` is at `at` (the chunk's end: none)
+    // for every `from` in [from, at].
+    struct Next {
+        std::size_t from = 1, at = 0;  // knows nothing
+        bool Knows(std::size_t f) const { return f >= from && f <= at; }
+    };
+
+    std::size_t NextNul(std::size_t from, std::size_t to)
+    {
+        if (!m_nul.Knows(from))
+            m_nul = {from, FindNul(from)};
+        return std::min(m_nul.at, to);
+    }
+
+    std::size_t FindNul(std::size_t from) const
+    {
+        if (m_unit == 1) {
+            const void* hit = std::memchr(m_data + from, 0, m_size - from);
+            return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - m_data) : m_size;
+        }
+        return static_cast<std::size_t>(linescan::FindAny16(m_data + from, m_data + m_size, 0, 0, 0) - m_data);
+    }
+
+    // The first match of `needle` wholly in [from, to); `to` when none.
+    std::size_t FindIn(const searchkernels::Needle& needle, std::size_t from, std::size_t to)
+    {
+        while (from < to) {
+            const std::size_t nul = NextNul(from, to);
+            const std::int64_t k = searchkernels::FindForward(needle, m_data + from, (nul - from) / m_unit);
+            if (k >= 0)
+                return from + static_cast<std::size_t>(k) * m_unit;
+            from = nul + m_unit;
+        }
+        return to;
+    }
+
+    std::vector<searchkernels::Needle> m_needles;
     std::size_t m_unit;
+    std::vector<Next> m_next;
+    Next m_nul;
     const std::uint8_t* m_data = nullptr;
     std::size_t m_size = 0;
 };
@@ -210,6 +246,42 @@ private:
     friend std::unique_ptr<ILineMatcher> MakeRegex(const FilterSpec&, const TextForm&, std::string*);
 };
 
+// The alternatives of a regular expression made of ASCII letters, digits
+// and punctuation without meaning (ERROR|WARN), or nothing when it has more:
+// such a pattern is searched as plain texts, at the plain search's speed.
+std::vector<std::u16string> LiteralAlternatives(const std::u16string& pattern)
+{
+    static const std::u16string kSpecial = u"\\.+*?()[]{}^$";
+    std::vector<std::u16string> out(1);
+    for (const char16_t c : pattern) {
+        if (c == u'|')
+            out.emplace_back();
+        else if (c < 0x20 || c >= 0x7F || kSpecial.find(c) != std::u16string::npos)
+            return {};
+        else
+            out.back() += c;
+    }
+    for (const std::u16string& s : out)
+        if (s.empty())
+            return {};
+    return out;
+}
+
+std::unique_ptr<ILineMatcher> MakePlain(const std::vector<std::u16string>& texts, const FilterSpec& spec,
+                                        const TextForm& form, std::string* error)
+{
+    std::vector<searchkernels::Needle> needles;
+    for (const std::u16string& text : texts) {
+        needles.push_back(searchkernels::PrepareForEncoding(text, form.encoding, spec.ignoreCase, form.codePage));
+        if (needles.back().length == 0) {
+            if (error)
+                *error = "empty pattern";
+            return nullptr;
+        }
+    }
+    return std::make_unique<PlainMatcher>(std::move(needles));
+}
+
 std::unique_ptr<ILineMatcher> MakeRegex(const FilterSpec& spec, const TextForm& form, std::string* error)
 {
     // Narrow text under Windows-1252 is matched byte for byte as Latin-1
@@ -250,16 +322,10 @@ std::unique_ptr<ILineMatcher> MakeLineMatcher(const FilterSpec& spec, const Text
             *error = "empty pattern";
         return nullptr;
     }
-    if (spec.regex)
-        return MakeRegex(spec, form, error);
-    searchkernels::Needle needle =
-        searchkernels::PrepareForEncoding(spec.pattern, form.encoding, spec.ignoreCase, form.codePage);
-    if (needle.length == 0) {
-        if (error)
-            *error = "empty pattern";
-        return nullptr;
-    }
-    return std::make_unique<PlainMatcher>(std::move(needle));
+    if (!spec.regex)
+        return MakePlain({spec.pattern}, spec, form, error);
+    const std::vector<std::u16string> literals = LiteralAlternatives(spec.pattern);
+    return literals.empty() ? MakeRegex(spec, form, error) : MakePlain(literals, spec, form, error);
 }
 
 }  // namespace linefilter

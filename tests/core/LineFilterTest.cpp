@@ -150,11 +150,12 @@ struct SpecCase {
 };
 
 const SpecCase kSpecs[] = {
-    {u"a", false, false, false},   {u"ab", false, true, false},  {u"\u00E9", false, true, false},
-    {u"c a", false, false, true},  {u"x", false, false, true},   {u"b.c", true, false, false},
-    {u"^a", true, false, false},   {u"c$", true, false, false},  {u"[ab]c|x1", true, true, false},
-    {u"(ab)+", true, false, true}, {u"x*", true, false, false},  {u"[^a ]b", true, false, false},
-    {u"\\d", true, false, false},  {u"a.*c", true, true, false}, {u"^$", true, false, true},
+    {u"a", false, false, false},   {u"ab", false, true, false},   {u"\u00E9", false, true, false},
+    {u"c a", false, false, true},  {u"x", false, false, true},    {u"b.c", true, false, false},
+    {u"^a", true, false, false},   {u"c$", true, false, false},   {u"[ab]c|x1", true, true, false},
+    {u"(ab)+", true, false, true}, {u"x*", true, false, false},   {u"[^a ]b", true, false, false},
+    {u"\\d", true, false, false},  {u"a.*c", true, true, false},  {u"^$", true, false, true},
+    {u"ab|x1", true, true, false}, {u"c|b a", true, false, true},
 };
 
 TEST(LineFilter, ListsWhatThePlainReferenceListsOnRandomTexts)
