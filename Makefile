@@ -27,11 +27,11 @@ asan: deps
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
 
-# The threaded parts (watcher, follow, truncation) under ThreadSanitizer.
+# The threaded parts (watcher, follow, truncation, filter) under ThreadSanitizer.
 tsan: deps
 	@cmake --preset tsan $(CONFIGURE)
 	@cmake --build --preset tsan -j $(JOBS) --target ostrel_core_tests file_writer
-	@ctest --preset tsan -j $(JOBS) -R '$(or $(TSAN_TESTS),Watcher|Follow|Truncation|SigbusGuard|TextFileDoc|LineIndex)'
+	@ctest --preset tsan -j $(JOBS) -R '$(or $(TSAN_TESTS),Watcher|Follow|Truncation|SigbusGuard|TextFileDoc|LineIndex|LineFilter)'
 
 fuzz: deps
 	@cmake --preset fuzz $(CONFIGURE)

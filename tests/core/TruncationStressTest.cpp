@@ -5,6 +5,7 @@
 #include "TestUtil.h"
 #include "file/FileWatcher.h"
 #include "platform/SigbusGuard.h"
+#include "textwnd/LineFilter.h"
 
 #include <fcntl.h>
 #include <random>
@@ -114,6 +115,40 @@ TEST_F(TruncationTest, TruncatedAndRegrownToTheSameSizeIsStillReloaded)
     ::close(fd);
     EXPECT_TRUE(PumpUntil([&] { return !w.Screen().empty() && w.Screen().back() == "bbbb 1999"; }))
         << "the zero pages must not stay";
+}
+
+// A filter reads through its own buffer: a file cut short under its scan
+// gives short reads, the scan ends there, and a rebuild lists what is left.
+TEST_F(TruncationTest, AFilterScanCutShortByATruncationEndsAndRebuildsSafely)
+{
+    testutil::TempDir dir;
+    const std::string text = Lines(0, 300000, "line ");
+    const std::string path = dir.Write("scan.log", text);
+    const platform::FileHandle fd = platform::OpenReadShared(path);
+    ASSERT_NE(fd, platform::kInvalidFile);
+    linefilter::CLineFilter filter(4096);
+    const linefilter::FilterSpec spec{u"line 1", false, false, false};
+    ASSERT_TRUE(filter.Start(std::make_unique<linefilter::CPreadReader>(fd), {EncodingAnsi}, spec, 0,
+                             static_cast<std::int64_t>(text.size()), nullptr));
+    {
+        WriterProcess writer(path);
+        ASSERT_TRUE(writer.Do("truncate 100"));
+    }
+    filter.WaitIdle();
+    const linefilter::FilterStatus cut = filter.Status();
+    EXPECT_TRUE(cut.shortRead || cut.count == 111111) << "either cut short or done before the truncation";
+
+    filter.Rebuild(platform::FileSizeByHandle(fd));
+    filter.WaitIdle();
+    std::vector<std::int64_t> listed, expected;
+    for (std::int64_t i = 0; i < filter.Count(); ++i)
+        listed.push_back(filter.At(i));
+    for (std::size_t p = 0; p < 100; p = text.find('\n', p) + 1)
+        if (text.compare(p, 6, "line 1") == 0 && p + 6 <= 100)
+            expected.push_back(static_cast<std::int64_t>(p));
+    EXPECT_EQ(listed, expected);
+    EXPECT_FALSE(filter.Status().shortRead);
+    platform::CloseFile(fd);
 }
 
 }  // namespace

@@ -175,6 +175,35 @@ top=136 last=136 total=166 enc="ANSI / ASCII" hoff=0 longest=35 hl=none line=?
 expect "gototime without timestamps warns and leaves the view" 'warning: no timestamps recognised
 top=0 last=0 total=11 enc="ANSI / ASCII" hoff=0 longest=6 hl=none line=1' bash -c '"$0" --rows 3 "$1" "gototime:2026-01-01 00:00" print 2>&1 | head -2' "$probe" "$dir/ab.txt"
 expect_exit "gototime with a time it cannot read" 2 "$probe" "$dir/t.log" "gototime:yesterday"
+printf 'alpha ERROR one\r\nbeta\tWARN two\rgamma\n\ndelta error x\nlast ERROR' > "$dir/filter.log"
+expect "filter: byte offsets of the lines, every break rule, the last line without its break" 'filter 2
+0	|alpha ERROR one|
+52	|last ERROR|
+filter 3
+0	|alpha ERROR one|
+38	|delta error x|
+52	|last ERROR|
+filter 4
+17	|beta    WARN two|
+31	|gamma|
+37	||
+38	|delta error x|' "$probe" "$dir/filter.log" filter:ERROR ifilter:error xfilter:ERROR
+expect "filter --regex: anchors at every break, alternation, an empty line has no match" 'filter 2
+17	|beta    WARN two|
+31	|gamma|
+filter 2
+17	|beta    WARN two|
+52	|last ERROR|
+filter 1
+37	||' "$probe" --regex "$dir/filter.log" 'filter:^(beta|gamma)' 'filter:WARN|ERROR$' 'xfilter:.'
+printf '\xff\xfeo\x00k\x00 \x00E\x00\r\x00\n\x00n\x00o\x00\n\x00e\x00\xe9\x00' > "$dir/filter16.log"
+expect "filter in UTF-16: offsets count the mark, the case of é" 'filter 2
+2	|ok E|
+20	|eé|
+filter 1
+20	|eé|' "$probe" "$dir/filter16.log" ifilter:e ifilter:É
+expect "an invalid pattern says why" 'error: invalid repetition size: {2,1}' "$probe" --regex "$dir/filter.log" 'filter:a{2,1}'
+expect_exit "an invalid pattern exits 2" 2 "$probe" --regex "$dir/filter.log" 'filter:('
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

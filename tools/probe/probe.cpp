@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
+#include "textwnd/LineFilter.h"
 #include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
-    "                    [--code-page utf-8|1252] [--index-wait] FILE [COMMAND ...]\n"
+    "                    [--code-page utf-8|1252] [--index-wait] [--regex] FILE [COMMAND ...]\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
     "  --code-page   code page of narrow text (default 1252, whatever the locale); under utf-8\n"
@@ -36,6 +37,7 @@ const char kUsage[] =
     "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
     "  --index-wait  counts every line of the file before the commands run (by default lines are\n"
     "                counted only as far as a command needs: line= shows ? for a top not counted yet)\n"
+    "  --regex       patterns of filters are regular expressions (RE2 syntax)\n"
     "commands, applied in order after loading:\n"
     "  key:NAME      NAME one of space pgup pgdn end home left up right down\n"
     "  wheel:up  wheel:down  hwheel:left  hwheel:right\n"
@@ -43,6 +45,8 @@ const char kUsage[] =
     "  resize:RxC    client becomes R rows by C columns\n"
     "  find:T next:T prev:T        case-sensitive find first/next/previous (T is UTF-8)\n"
     "  ifind:T inext:T iprev:T     the same ignoring case\n"
+    "  filter:P ifilter:P xfilter:P  lists the lines holding P (case-sensitive, ignoring case,\n"
+    "                or those without P): \"filter N\", then per line its byte offset, a tab, the line\n"
     "  click         left button down and up\n"
     "  copy          prints \"clip FORMAT ESCAPED\"\n"
     "  reload        reloads the file\n"
@@ -112,6 +116,7 @@ public:
     Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port) {}
 
     ProbePort m_port;
+    bool m_regex = false;
     // Made before the window and so destroyed after it: the window's watcher
     // reads the file's size through the mapping's descriptor.
     CMemoryMappedFile m_file;
@@ -171,12 +176,78 @@ public:
         return out;
     }
 
+    // One character of a row as `print` shows it: printable ones as UTF-8,
+    // the rest (and the highlight's marks) escaped.
+    static void AppendShown(std::string& line, char32_t ch, bool wide)
+    {
+        char buf[16];
+        if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F) || ch == '\\' || ch == 0xAB || ch == 0xBB ||
+            (ch >= 0xD800 && ch <= 0xDFFF)) {
+            if (wide)
+                std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(ch));
+            else
+                std::snprintf(buf, sizeof buf, "\\x%02X",
+                              static_cast<unsigned>(platform::UnicodeToWin1252(static_cast<char16_t>(ch))));
+            line += buf;
+        } else {
+            AppendUtf8(line, ch);
+        }
+    }
+
+    bool ShowsWide() const
+    {
+        return m_wnd.GetEncoding() == EncodingUtf16LE || m_wnd.GetEncoding() == EncodingUtf16BE ||
+               m_wnd.GetCodePage() == platform::CodePage::Utf8;
+    }
+
+    // The whole line at p (tabs expanded) as `print` shows a row.
+    std::string ShownLine(TextPos p)
+    {
+        std::string narrow;
+        std::u16string wide;
+        m_wnd.ReadLine(p, &narrow, &wide);
+        const bool wideForm = ShowsWide();
+        std::string line = "|";
+        if (!narrow.empty())
+            for (const char c : narrow)
+                AppendShown(line, platform::Win1252ToUnicode(static_cast<std::uint8_t>(c)), false);
+        for (std::size_t i = 0, units = 1; i < wide.size(); i += units)
+            AppendShown(line, utf8text::CharAt16(wide.data(), wide.size(), i, &units), wideForm);
+        return line + "|";
+    }
+
+    // Lists the lines as the filter pane would; an invalid pattern ends the probe.
+    void RunFilter(const std::string& verb, const std::string& pattern)
+    {
+        linefilter::FilterSpec spec;
+        spec.pattern = platform::Utf8ToUtf16(pattern);
+        spec.regex = m_regex;
+        spec.ignoreCase = verb[0] == 'i';
+        spec.invert = verb[0] == 'x';
+        linefilter::CLineFilter filter;
+        std::string error;
+        const linefilter::TextForm form{m_wnd.GetEncoding(), m_wnd.GetCodePage()};
+        const TextPos start = m_wnd.HasText() ? m_wnd.DataStart() : 0;
+        const TextPos end = m_wnd.HasText() ? m_wnd.DataEnd() : 0;
+        if (!filter.Start(std::make_unique<linefilter::CPreadReader>(m_file.Handle()), form, spec, start, end,
+                          &error)) {
+            std::fprintf(stderr, "error: %s\n", error.c_str());
+            std::fflush(stdout);
+            std::exit(2);
+        }
+        filter.WaitIdle();
+        const std::int64_t n = filter.Count();
+        std::printf("filter %lld\n", static_cast<long long>(n));
+        for (std::int64_t k = 0; k < n; ++k) {
+            const std::int64_t at = filter.At(k);
+            std::printf("%lld\t%s\n", static_cast<long long>(at), ShownLine(at).c_str());
+        }
+    }
+
     void PrintRows()
     {
-        const bool wide = m_wnd.GetEncoding() == EncodingUtf16LE || m_wnd.GetEncoding() == EncodingUtf16BE ||
-                          m_wnd.GetCodePage() == platform::CodePage::Utf8;
+        const bool wide = ShowsWide();
         const auto& screen = m_port.Screen();
-        char buf[16];
         for (int r = 0; r < m_port.Rows(); ++r) {
             std::string line = "|";
             bool inverse = false;
@@ -191,21 +262,12 @@ public:
                 }
                 const char32_t ch = c.ch;
                 const bool high = ch >= 0xD800 && ch <= 0xDBFF;
-                const bool low = ch >= 0xDC00 && ch <= 0xDFFF;
                 if (high && i + 1 < cells.size() && cells[i + 1].ch >= 0xDC00 && cells[i + 1].ch <= 0xDFFF &&
                     cells[i + 1].inverse == c.inverse) {
                     AppendUtf8(line, 0x10000 + ((ch - 0xD800) << 10) + (cells[i + 1].ch - 0xDC00));
                     ++i;
-                } else if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F) || ch == '\\' || ch == 0xAB || ch == 0xBB || high ||
-                           low) {
-                    if (wide)
-                        std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(ch));
-                    else
-                        std::snprintf(buf, sizeof buf, "\\x%02X",
-                                      static_cast<unsigned>(platform::UnicodeToWin1252(static_cast<char16_t>(ch))));
-                    line += buf;
                 } else {
-                    AppendUtf8(line, ch);
+                    AppendShown(line, ch, wide);
                 }
                 for (const char32_t m : c.marks)
                     AppendUtf8(line, m);
@@ -296,6 +358,11 @@ public:
                 m_wnd.FindNext(ignore, text);
             else
                 m_wnd.FindPrevious(ignore, text);
+            return true;
+        }
+        if ((verb == "filter" || verb == "ifilter" || verb == "xfilter") && hasArg) {
+            if (apply)
+                RunFilter(verb, arg);
             return true;
         }
         if (cmd == "click") {
@@ -403,7 +470,7 @@ int main(int argc, char** argv)
 {
     int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = kIdCancel;
     platform::CodePage codePage = platform::CodePage::Windows1252;
-    bool watch = true, indexWait = false;
+    bool watch = true, indexWait = false, regex = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -417,6 +484,10 @@ int main(int argc, char** argv)
         }
         if (opt == "--index-wait") {
             indexWait = true;
+            continue;
+        }
+        if (opt == "--regex") {
+            regex = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -464,6 +535,7 @@ int main(int argc, char** argv)
     probe.m_wnd.SetTextCase(textCase);
     probe.m_wnd.SetWatchFile(watch);
     probe.m_wnd.SetCountLines(indexWait);
+    probe.m_regex = regex;
     // Commands are checked before anything runs: a typo must not leave half a script done.
     for (int k = i; k < argc; ++k) {
         if (!probe.Run(argv[k], false)) {

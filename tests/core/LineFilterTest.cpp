@@ -1,0 +1,238 @@
+// The filter against a plain reference: lines found by walking the units one
+// by one, each matched on its own (plain text by the reference search,
+// regular expressions by std::regex), over random texts in every encoding,
+// with every pairing of CR and LF, read in chunks of many sizes.
+#include "SearchReference.h"
+#include "textwnd/LineFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <regex>
+
+namespace {
+
+using linefilter::CLineFilter;
+using linefilter::FilterSpec;
+using linefilter::TextForm;
+using platform::CodePage;
+
+// The bytes of a string that a test may lengthen between scans.
+class StringReader : public linefilter::IChunkReader {
+public:
+    explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
+    {
+        const std::uint64_t size = m_bytes->size();
+        const std::uint64_t got = static_cast<std::uint64_t>(offset) >= size ? 0 : std::min(n, size - offset);
+        std::memcpy(buffer, m_bytes->data() + offset, got);
+        return got;
+    }
+
+private:
+    const std::string* m_bytes;
+};
+
+struct Form {
+    std::int32_t encoding;
+    CodePage codePage;
+    std::int64_t markBytes;
+};
+
+const Form kForms[] = {
+    {EncodingAnsi, CodePage::Windows1252, 0},
+    {EncodingUtf8, CodePage::Utf8, 3},
+    {EncodingUtf16LE, CodePage::Windows1252, 2},
+    {EncodingUtf16BE, CodePage::Windows1252, 2},
+};
+
+// Characters of the random texts: letters of both cases, one outside ASCII
+// in both cases, the breaks, a tab and a NUL.
+const char16_t kAlphabet[] = u"abcxAB1 \r\n\t\u00E9\u00C9";
+
+void AppendChar(std::string& out, char16_t c, const Form& f)
+{
+    if (f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE) {
+        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+        out += f.encoding == EncodingUtf16LE ? std::string{lo, hi} : std::string{hi, lo};
+    } else if (f.codePage == CodePage::Utf8) {
+        out += platform::Utf16ToUtf8(std::u16string(1, c));
+    } else {
+        out += platform::Utf16ToWin1252(std::u16string(1, c));
+    }
+}
+
+std::string RandomText(std::mt19937& rng, const Form& f, std::size_t chars)
+{
+    std::string out(static_cast<std::size_t>(f.markBytes), '\xEF');
+    const std::size_t n = sizeof kAlphabet / sizeof kAlphabet[0];  // the terminator stands for NUL
+    for (std::size_t i = 0; i < chars; ++i)
+        AppendChar(out, kAlphabet[rng() % (rng() % 3 ? n - 1 : n)], f);
+    return out;
+}
+
+// Line starts and ends by the rules, one unit at a time.
+std::vector<std::pair<std::int64_t, std::int64_t>> ReferenceLines(const std::string& bytes, const Form& f)
+{
+    const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const std::int64_t u = EncodingUnitSize(f.encoding);
+    const std::int64_t end = f.markBytes + (static_cast<std::int64_t>(bytes.size()) - f.markBytes) / u * u;
+    auto isBreak = [&](std::int64_t p) {
+        const std::uint16_t c = searchref::UnitAt(v, p, f.encoding);
+        return c == '\r' || c == '\n';
+    };
+    std::vector<std::pair<std::int64_t, std::int64_t>> lines;
+    for (std::int64_t s = f.markBytes; s < end;) {
+        std::int64_t e = s;
+        while (e < end && !isBreak(e))
+            e += u;
+        lines.emplace_back(s, e);
+        if (e + u < end && isBreak(e + u) &&
+            searchref::UnitAt(v, e, f.encoding) != searchref::UnitAt(v, e + u, f.encoding))
+            s = e + 2 * u;
+        else
+            s = e + u;
+    }
+    return lines;
+}
+
+// The line as ASCII for std::regex: every character outside ASCII is one '~'.
+std::string AsciiLine(const std::string& bytes, std::int64_t b, std::int64_t e, const Form& f)
+{
+    const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const std::int64_t u = EncodingUnitSize(f.encoding);
+    std::string out;
+    for (std::int64_t p = b; p < e; p += u) {
+        const std::uint16_t c = searchref::UnitAt(v, p, f.encoding);
+        if (f.codePage == CodePage::Utf8 && c >= 0x80 && c < 0xC0)
+            continue;  // a continuation byte
+        out += c < 0x80 ? static_cast<char>(c) : '~';
+    }
+    return out;
+}
+
+bool RegexLineMatches(const std::string& line, const FilterSpec& spec)
+{
+    const auto flags = spec.ignoreCase ? std::regex::ECMAScript | std::regex::icase : std::regex::ECMAScript;
+    const std::regex re(platform::Utf16ToUtf8(spec.pattern), flags);
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), re); it != std::sregex_iterator(); ++it)
+        if (it->length() > 0)
+            return true;
+    return false;
+}
+
+std::vector<std::int64_t> Reference(const std::string& bytes, const Form& f, const FilterSpec& spec)
+{
+    const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    std::vector<std::int64_t> out;
+    for (const auto& [b, e] : ReferenceLines(bytes, f)) {
+        const bool hit = spec.regex ? RegexLineMatches(AsciiLine(bytes, b, e, f), spec)
+                                    : searchref::Search(v, b, e, f.encoding, spec.ignoreCase, spec.pattern, b, e, false,
+                                                        f.codePage) >= 0;
+        if (hit != spec.invert)
+            out.push_back(b);
+    }
+    return out;
+}
+
+std::vector<std::int64_t> Listed(const CLineFilter& filter)
+{
+    std::vector<std::int64_t> out;
+    for (std::int64_t i = 0; i < filter.Count(); ++i)
+        out.push_back(filter.At(i));
+    return out;
+}
+
+struct SpecCase {
+    const char16_t* pattern;
+    bool regex, ignoreCase, invert;
+};
+
+const SpecCase kSpecs[] = {
+    {u"a", false, false, false},   {u"ab", false, true, false},   {u"\u00E9", false, true, false},
+    {u"c a", false, false, true},  {u"x", false, false, true},    {u"b.c", true, false, false},
+    {u"^a", true, false, false},   {u"c$", true, false, false},   {u"[ab]c|x1", true, true, false},
+    {u"(ab)+", true, false, true}, {u"x*", true, false, false},   {u"[^a ]b", true, false, false},
+    {u"\\d", true, false, false},  {u"a.*c", true, true, false},  {u"^$", true, false, true},
+    {u"ab|x1", true, true, false}, {u"c|b a", true, false, true},
+};
+
+TEST(LineFilter, ListsWhatThePlainReferenceListsOnRandomTexts)
+{
+    std::mt19937 rng(4242);
+    for (int iter = 0; iter < 12; ++iter) {
+        for (const Form& f : kForms) {
+            const std::string bytes = RandomText(rng, f, 1 + rng() % 300);
+            for (const SpecCase& c : kSpecs) {
+                const FilterSpec spec{c.pattern, c.regex, c.ignoreCase, c.invert};
+                const std::vector<std::int64_t> expected = Reference(bytes, f, spec);
+                for (const std::size_t chunk : {std::size_t{8}, std::size_t{30}, std::size_t{1} << 20}) {
+                    CLineFilter filter(chunk);
+                    ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
+                                             spec, f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
+                    filter.WaitIdle();
+                    ASSERT_EQ(Listed(filter), expected)
+                        << "encoding " << f.encoding << " pattern " << platform::Utf16ToUtf8(spec.pattern) << " regex "
+                        << spec.regex << " invert " << spec.invert << " chunk " << chunk;
+                    EXPECT_EQ(filter.Status().percent, 100);
+                }
+            }
+        }
+    }
+}
+
+// Appended text is matched from the line that held the old end, however
+// the cut falls (inside a CR LF pair, inside a line, after a break).
+TEST(LineFilter, GrowthListsWhatAFreshScanOfTheWholeTextLists)
+{
+    std::mt19937 rng(99);
+    for (int iter = 0; iter < 40; ++iter) {
+        const Form& f = kForms[iter % 4];
+        const std::string full = RandomText(rng, f, 2 + rng() % 200);
+        const std::size_t u = static_cast<std::size_t>(EncodingUnitSize(f.encoding));
+        const std::size_t body = (full.size() - static_cast<std::size_t>(f.markBytes)) / u;
+        for (const SpecCase& c : {kSpecs[0], kSpecs[4], kSpecs[6], kSpecs[14]}) {
+            const FilterSpec spec{c.pattern, c.regex, c.ignoreCase, c.invert};
+            std::string bytes = full.substr(0, static_cast<std::size_t>(f.markBytes) + rng() % (body + 1) * u);
+            CLineFilter filter(16);
+            ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage}, spec,
+                                     f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
+            filter.WaitIdle();
+            while (bytes.size() < full.size()) {
+                bytes = full.substr(0, std::min(full.size(), bytes.size() + (1 + rng() % 20) * u));
+                filter.Grow(static_cast<std::int64_t>(bytes.size()));
+                filter.WaitIdle();
+            }
+            ASSERT_EQ(Listed(filter), Reference(full, f, spec)) << "iteration " << iter;
+        }
+    }
+}
+
+TEST(LineFilter, ListStopsAtItsCapAndSaysSo)
+{
+    const std::string bytes = "a1\nb\na2\na3\na4\n";
+    const Form f = kForms[0];
+    CLineFilter filter(4, 3);
+    ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
+                             FilterSpec{u"a", false, false, false}, 0, static_cast<std::int64_t>(bytes.size()),
+                             nullptr));
+    filter.WaitIdle();
+    EXPECT_EQ(Listed(filter), (std::vector<std::int64_t>{0, 5, 8}));
+    EXPECT_TRUE(filter.Status().capped);
+}
+
+TEST(LineFilter, InvalidPatternsAreRefusedWithAReason)
+{
+    const std::string bytes = "abc\n";
+    for (const char16_t* pattern : {u"(", u"a{2,1}", u"[z-a]", u""}) {
+        CLineFilter filter;
+        std::string error;
+        EXPECT_FALSE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{EncodingAnsi, CodePage::Utf8},
+                                  FilterSpec{pattern, true, false, false}, 0, 4, &error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find("(?m)"), std::string::npos) << error;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,343 @@
+// The filter's worker: reads the text in chunks of whole lines, asks the
+// matcher for the leftmost candidate, and lists the line that holds it (or,
+// inverted, every line before it and that line when it does not match).
+#include "textwnd/LineFilter.h"
+
+#include "file/Encoding.h"
+#include "textwnd/CodeUnits.h"
+#include "textwnd/LineScan.h"
+
+#include <algorithm>
+
+namespace linefilter {
+
+void COffsetList::Append(std::int64_t v)
+{
+    if ((m_count >> kShift) >= static_cast<std::int64_t>(m_blocks.size()))
+        m_blocks.push_back(std::make_unique<std::int64_t[]>(std::size_t{1} << kShift));
+    m_blocks[static_cast<std::size_t>(m_count >> kShift)][m_count & kMask] = v;
+    ++m_count;
+}
+
+void COffsetList::Clear()
+{
+    m_blocks.clear();
+    m_count = 0;
+}
+
+std::int64_t COffsetList::LowerBound(std::int64_t v) const
+{
+    std::int64_t lo = 0, hi = m_count;
+    while (lo < hi) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        if (At(mid) < v)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+CLineFilter::CLineFilter(std::size_t chunkBytes, std::int64_t maxEntries)
+    : m_chunkBytes(std::max<std::size_t>(chunkBytes, 4)), m_maxEntries(maxEntries)
+{
+}
+
+CLineFilter::~CLineFilter()
+{
+    Stop();
+}
+
+bool CLineFilter::Start(std::unique_ptr<IChunkReader> reader, const TextForm& form, const FilterSpec& spec,
+                        std::int64_t dataStart, std::int64_t dataEnd, std::string* error)
+{
+    Stop();
+    std::unique_ptr<ILineMatcher> matcher = MakeLineMatcher(spec, form, error);
+    if (!matcher)
+        return false;
+    m_reader = std::move(reader);
+    m_matcher = std::move(matcher);
+    m_spec = spec;
+    m_form = form;
+    m_dataStart = dataStart;
+    const bool wide = form.encoding == EncodingUtf16LE || form.encoding == EncodingUtf16BE;
+    m_unit = wide ? 2 : 1;
+    const bool swap = form.encoding == EncodingUtf16BE;
+    m_cr = swap ? 0x0D00 : 0x0D;
+    m_lf = swap ? 0x0A00 : 0x0A;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_list.Clear();
+        m_capped = m_shortRead = false;
+        m_percent = 0;
+    }
+    Rebuild(dataEnd);
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void CLineFilter::Grow(std::int64_t dataEnd)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_target = m_dataStart + (std::max(dataEnd - m_dataStart, std::int64_t{0}) / m_unit) * m_unit;
+    m_wake.notify_all();
+}
+
+void CLineFilter::Rebuild(std::int64_t dataEnd)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_target = m_dataStart + (std::max(dataEnd - m_dataStart, std::int64_t{0}) / m_unit) * m_unit;
+    m_rebuild = true;
+    m_wake.notify_all();
+}
+
+void CLineFilter::Stop()
+{
+    if (!m_thread.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+        m_wake.notify_all();
+    }
+    m_thread.join();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stop = false;
+    m_running = false;
+    m_idle.notify_all();
+}
+
+void CLineFilter::WaitIdle()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_idle.wait(lock, [&] { return !m_thread.joinable() || (!m_running && !m_rebuild && m_scanEnd >= m_target); });
+}
+
+void CLineFilter::SetNotify(std::function<void()> notify)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_notify = std::move(notify);
+}
+
+FilterStatus CLineFilter::Status() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    FilterStatus s;
+    s.count = m_list.Count();
+    s.percent = m_percent;
+    s.running = m_running || m_rebuild || m_scanEnd < m_target;
+    s.capped = m_capped;
+    s.shortRead = m_shortRead;
+    return s;
+}
+
+std::int64_t CLineFilter::Count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_list.Count();
+}
+
+std::int64_t CLineFilter::At(std::int64_t i) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return i >= 0 && i < m_list.Count() ? m_list.At(i) : -1;
+}
+
+std::int64_t CLineFilter::LowerBound(std::int64_t offset) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_list.LowerBound(offset);
+}
+
+// Sleeps until there is more to scan; a rebuild starts from the data's
+// start, a growth from the last line start that the previous scan left.
+void CLineFilter::Run()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [&] { return m_stop || m_rebuild || m_target > m_scanEnd; });
+        if (m_stop)
+            return;
+        if (m_rebuild || m_target < m_scanned) {
+            m_list.Clear();
+            m_capped = m_shortRead = m_full = false;
+            m_scanned = m_dataStart;
+            m_rebuild = false;
+        }
+        while (m_list.Count() > 0 && m_list.At(m_list.Count() - 1) >= m_scanned)
+            m_list.PopBack();
+        m_listed = m_list.Count();
+        m_scanStart = m_reached = m_scanned;
+        const std::int64_t end = m_target;
+        m_running = true;
+        m_scanEnd = end;
+        m_percent = 0;
+        lock.unlock();
+        if (!m_full)
+            ScanTo(end);
+        Publish(true);
+        lock.lock();
+        m_running = false;
+        m_idle.notify_all();
+    }
+}
+
+namespace {
+
+struct Units {
+    const std::uint8_t* data;
+    unsigned unit;
+    std::uint16_t cr, lf;
+
+    std::uint16_t At(std::size_t i) const { return unit == 1 ? data[i] : codeunits::Load16(data + i); }
+    bool IsBreak(std::size_t i) const { return At(i) == cr || At(i) == lf; }
+    // The first break unit in [from, to); `to` when none.
+    std::size_t FirstBreak(std::size_t from, std::size_t to) const
+    {
+        const std::uint8_t* hit = unit == 1
+                                      ? linescan::FindAny8(data + from, data + to, static_cast<std::uint8_t>(cr),
+                                                           static_cast<std::uint8_t>(lf), static_cast<std::uint8_t>(cr))
+                                      : linescan::FindAny16(data + from, data + to, cr, lf, cr);
+        return static_cast<std::size_t>(hit - data);
+    }
+    // The last break unit in [from, to); `to` when none.
+    std::size_t LastBreak(std::size_t from, std::size_t to) const
+    {
+        const std::uint8_t* hit = unit == 1
+                                      ? linescan::FindLastAny8(data + from, data + to, static_cast<std::uint8_t>(cr),
+                                                               static_cast<std::uint8_t>(lf))
+                                      : linescan::FindLastAny16(data + from, data + to, cr, lf);
+        return hit ? static_cast<std::size_t>(hit - data) : to;
+    }
+    // Past the break at `at`: a pair, or one unit.
+    std::size_t StepOver(std::size_t at, std::size_t end) const
+    {
+        if (at + unit < end && At(at) != At(at + unit) && IsBreak(at + unit))
+            return at + 2 * unit;
+        return at + unit;
+    }
+    // The start of the line that holds `at` (not a break unit), no lower than `floor`.
+    std::size_t LineStart(std::size_t floor, std::size_t at) const
+    {
+        const std::size_t b = LastBreak(floor, at);
+        return b == at ? floor : b + unit;
+    }
+    // The last line start in [0, n) that a break run ends (a non-break
+    // unit follows it): a cut there keeps every pair whole. 0 when none.
+    std::size_t LastCut(std::size_t n) const
+    {
+        if (n < 2 * unit)
+            return 0;
+        std::size_t b = LastBreak(0, n - unit);
+        if (b == n - unit)
+            return 0;
+        if (!IsBreak(b + unit))
+            return b + unit;
+        while (b > 0 && IsBreak(b - unit))
+            b -= unit;
+        const std::size_t c = LastBreak(0, b);
+        return c == b ? 0 : c + unit;
+    }
+};
+
+}  // namespace
+
+void CLineFilter::ScanTo(std::int64_t end)
+{
+    std::int64_t pos = m_scanned;
+    std::size_t chunk = m_chunkBytes;
+    while (pos < end && !Cancelled() && !m_full) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(chunk, end - pos)) / m_unit * m_unit;
+        m_buffer.resize(n);
+        if (m_reader->Read(m_buffer.data(), n, pos) < n) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_shortRead = true;
+            return;
+        }
+        const Units units{m_buffer.data(), m_unit, m_cr, m_lf};
+        const bool last = pos + static_cast<std::int64_t>(n) == end;
+        const std::size_t cut = last ? n : units.LastCut(n);
+        if (cut == 0) {
+            chunk *= 2;  // a line longer than the chunk
+            continue;
+        }
+        ListChunk(pos, cut);
+        m_scanned = last ? pos + static_cast<std::int64_t>(units.LastCut(n)) : pos + static_cast<std::int64_t>(cut);
+        pos += static_cast<std::int64_t>(cut);
+        m_reached = pos;
+        chunk = m_chunkBytes;
+        Publish(false);
+    }
+}
+
+void CLineFilter::ListChunk(std::int64_t base, std::size_t cut)
+{
+    const Units units{m_buffer.data(), m_unit, m_cr, m_lf};
+    m_matcher->Load(m_buffer.data(), cut);
+    std::size_t pos = 0;
+    while (pos < cut && !m_full) {
+        std::size_t b = 0, e = 0;
+        if (!m_matcher->Find(pos, b, e) || b >= cut) {
+            if (m_spec.invert)
+                ListAllLines(base, pos, cut);
+            return;
+        }
+        // A candidate on a break belongs to the line that the break run ends.
+        std::size_t q = b;
+        if (q < cut && units.IsBreak(q))
+            while (q > pos && units.IsBreak(q - m_unit))
+                q -= m_unit;
+        const std::size_t ls = units.LineStart(pos, q);
+        const std::size_t le = units.FirstBreak(q, cut);
+        const bool hit = (b < le && e > b && e <= le) || m_matcher->LineMatches(ls, le);
+        if (m_spec.invert)
+            ListAllLines(base, pos, ls);
+        if (hit != m_spec.invert)
+            ListLine(base + static_cast<std::int64_t>(ls));
+        pos = le < cut ? units.StepOver(le, cut) : cut;
+    }
+}
+
+void CLineFilter::ListAllLines(std::int64_t base, std::size_t from, std::size_t to)
+{
+    const Units units{m_buffer.data(), m_unit, m_cr, m_lf};
+    for (std::size_t p = from; p < to && !m_full;) {
+        ListLine(base + static_cast<std::int64_t>(p));
+        const std::size_t le = units.FirstBreak(p, to);
+        p = le < to ? units.StepOver(le, to) : to;
+    }
+}
+
+bool CLineFilter::ListLine(std::int64_t offset)
+{
+    if (m_listed + static_cast<std::int64_t>(m_pending.size()) >= m_maxEntries) {
+        m_full = true;
+        return false;
+    }
+    m_pending.push_back(offset);
+    return true;
+}
+
+void CLineFilter::Publish(bool force)
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::function<void()> notify;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const std::int64_t v : m_pending)
+            m_list.Append(v);
+        m_pending.clear();
+        m_listed = m_list.Count();
+        m_capped = m_full;
+        const std::int64_t span = m_scanEnd - m_scanStart;
+        m_percent = span <= 0 ? 100 : static_cast<int>((m_reached - m_scanStart) * 100 / span);
+        if (force || now - m_lastNotify >= std::chrono::milliseconds(30)) {
+            m_lastNotify = now;
+            notify = m_notify;
+        }
+    }
+    if (notify)
+        notify();
+}
+
+}  // namespace linefilter

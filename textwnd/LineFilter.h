@@ -1,0 +1,157 @@
+// The filter: a worker thread that lists, in file order, the start of every
+// line that holds a match of a pattern (or, inverted, of every line that
+// does not), while the window that asked stays live.
+//
+// The worker reads the file through its own buffer (an IChunkReader, pread
+// by default), never through a window's mapping, and touches nothing else:
+// its results are behind a lock, read by the owner at any time, and a
+// callback tells the owner that there is news (from the worker's thread, at
+// most every few dozen milliseconds and at the end of each scan).
+//
+// Lines follow the line rules of the text window (CR, LF, CR LF, LF CR,
+// pairs formed from the left); a NUL is a unit of its line. A listed line
+// costs 8 bytes (its start); the list stops growing at a cap (256 MiB of
+// offsets) and says so. A read that comes back short (the file was
+// truncated under the scan) ends the scan; the owner rebuilds on reload.
+#pragma once
+
+#include "platform/File.h"
+#include "textwnd/LineMatcher.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace linefilter {
+
+// Where the filter's bytes come from.
+class IChunkReader {
+public:
+    virtual ~IChunkReader() = default;
+    // Up to n bytes at offset; fewer at the end of the file or on failure.
+    virtual std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) = 0;
+};
+
+// pread on a descriptor that the caller keeps open while the filter runs.
+class CPreadReader : public IChunkReader {
+public:
+    explicit CPreadReader(platform::FileHandle h) : m_h(h) {}
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
+    {
+        return platform::ReadAt(m_h, buffer, n, offset);
+    }
+
+private:
+    platform::FileHandle m_h;
+};
+
+// Line starts in blocks that never move: 8 bytes an entry and no copy as it grows.
+class COffsetList {
+public:
+    std::int64_t Count() const { return m_count; }
+    std::int64_t At(std::int64_t i) const { return m_blocks[i >> kShift][i & kMask]; }
+    void Append(std::int64_t v);
+    void PopBack() { --m_count; }
+    void Clear();
+    // Index of the first entry not below v (Count() when none).
+    std::int64_t LowerBound(std::int64_t v) const;
+
+private:
+    static constexpr int kShift = 16;
+    static constexpr std::int64_t kMask = (std::int64_t{1} << kShift) - 1;
+    std::vector<std::unique_ptr<std::int64_t[]>> m_blocks;
+    std::int64_t m_count = 0;
+};
+
+struct FilterStatus {
+    std::int64_t count = 0;  // lines listed so far
+    int percent = 0;         // of the data scanned
+    bool running = false;    // a scan is under way
+    bool capped = false;     // the list reached its cap and stopped growing
+    bool shortRead = false;  // the file ended before the scan did
+};
+
+class CLineFilter {
+public:
+    static constexpr std::int64_t kMaxEntries = (std::int64_t{256} << 20) / 8;
+
+    // chunkBytes and maxEntries are for tests (small chunks, a low cap).
+    explicit CLineFilter(std::size_t chunkBytes = std::size_t{1} << 20, std::int64_t maxEntries = kMaxEntries);
+    ~CLineFilter();  // cancels and joins
+    CLineFilter(const CLineFilter&) = delete;
+    CLineFilter& operator=(const CLineFilter&) = delete;
+
+    // Cancels what runs and starts listing [dataStart, dataEnd) of the text.
+    // False, with the reason in `error`, for a pattern that cannot be used.
+    bool Start(std::unique_ptr<IChunkReader> reader, const TextForm& form, const FilterSpec& spec,
+               std::int64_t dataStart, std::int64_t dataEnd, std::string* error);
+    // The data now ends at dataEnd, after what was there before: the lines
+    // from the one that held the old end are matched again and appended.
+    void Grow(std::int64_t dataEnd);
+    // The data changed otherwise (truncated, replaced): list it afresh.
+    void Rebuild(std::int64_t dataEnd);
+    // Cancels the scan and joins the worker; the list stays as it is.
+    void Stop();
+    // Waits until the scan has reached the end of the data (tests, the probe).
+    void WaitIdle();
+
+    void SetNotify(std::function<void()> notify);
+    FilterStatus Status() const;
+    std::int64_t Count() const;
+    std::int64_t At(std::int64_t i) const;  // -1 out of range
+    std::int64_t LowerBound(std::int64_t offset) const;
+    const FilterSpec& Spec() const { return m_spec; }
+    bool Active() const { return m_matcher != nullptr; }
+
+private:
+    void Run();
+    void ScanTo(std::int64_t target);
+    // The lines of the chunk [0, cut) of m_buffer that read at `base`.
+    void ListChunk(std::int64_t base, std::size_t cut);
+    void ListAllLines(std::int64_t base, std::size_t from, std::size_t to);
+    bool ListLine(std::int64_t offset);
+    void Publish(bool force);
+    bool Cancelled() const { return m_stop.load(std::memory_order_relaxed); }
+
+    // Fixed while a worker runs.
+    std::size_t m_chunkBytes;
+    std::int64_t m_maxEntries;
+    std::unique_ptr<IChunkReader> m_reader;
+    std::unique_ptr<ILineMatcher> m_matcher;
+    FilterSpec m_spec;
+    TextForm m_form;
+    std::int64_t m_dataStart = 0;
+    unsigned m_unit = 1;
+    std::uint16_t m_cr = '\r', m_lf = '\n';
+
+    // The worker's own.
+    std::vector<std::uint8_t> m_buffer;
+    std::vector<std::int64_t> m_pending;  // found, not yet published
+    std::int64_t m_listed = 0;            // entries in the list when last published
+    bool m_full = false;                  // the cap was reached
+    std::int64_t m_scanStart = 0;         // where the current scan began
+    std::int64_t m_scanned = 0;           // the scan has listed every line before this line start
+    std::int64_t m_reached = 0;           // how far the current scan has read
+    std::int64_t m_scanEnd = 0;           // the end the current scan goes to
+    std::chrono::steady_clock::time_point m_lastNotify;
+
+    // Shared, under m_mutex.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake, m_idle;
+    COffsetList m_list;
+    std::int64_t m_target = 0;  // the data's end as the owner last said
+    bool m_rebuild = false;     // start over from the data's start
+    bool m_capped = false, m_shortRead = false, m_running = false;
+    int m_percent = 0;
+    std::function<void()> m_notify;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+}  // namespace linefilter
