@@ -25,6 +25,28 @@ public:
     // Releases the mapping and the file; the document is empty afterwards.
     void OnCloseDocument();
 
+    // Follow Name, for every document at once: when the name a document was
+    // opened by comes to name another file (log rotation), the document
+    // switches to that file by itself; off, it only offers to.
+    static void SetFollowName(bool follow);
+    static bool IsFollowName();
+
+    // What a document did when one of its windows was told that the name now
+    // names another file (WM_FILE_REPLACED).
+    enum class NameChange {
+        None,      // nothing to do (no name to follow, or nothing openable there)
+        Reopened,  // the document shows the new file: the window loads it anew
+        Offered,   // Follow Name is off: the window offers ReopenByName
+    };
+    NameChange OnNameReplaced();
+    // Puts the file the name names in place of the open one, under the same
+    // descriptor, so that every window's watcher follows it; the record and
+    // the path stay. False when the name names nothing that can be opened,
+    // or names the open file already.
+    bool ReopenByName();
+    // Whether the name names the file that is open.
+    bool NameNamesOpenFile() const;
+
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const char* path) { m_strPathName = path ? path : ""; }
     bool IsModified() const { return m_bModified; }

@@ -68,6 +68,8 @@ inline constexpr const char* LogCategory = "Log\nL";
 inline constexpr const char* TextPanel = "Text\nzt";
 inline constexpr const char* CodePageUtf8Label = "UTF-8\nu";
 inline constexpr const char* CodePage1252Label = "Windows-1252\nw";
+inline constexpr const char* FollowPanel = "Follow\nzo";
+inline constexpr const char* FollowNameLabel = "Follow Name\nf";
 
 // --- Colour pickers ------------------------------------------------------------------------
 inline constexpr const char* ColorAutomatic = "&Automatic";
@@ -81,6 +83,11 @@ inline constexpr const char* StandardColors = "Standard Colors";
 inline constexpr const char* FontSizeRange = "The font size must be between 1 and 100.";
 // A typed font name that the font name box does not list; %s is the typed name.
 inline constexpr const char* FontNameNotListed = "The font \"%s\" is not one of the fixed-pitch fonts in the list.";
+
+// The name of a window's file came to name another file (log rotation).
+inline constexpr const char* FileReopened = "Reopened: the file was replaced";
+inline constexpr const char* NameNamesAnotherFile = "The name of this file now names another file.";
+inline constexpr const char* ReopenAction = "Reopen";
 
 // --- Status bar -------------------------------------------------------------------------------
 inline constexpr const char* PaneCurrentCharLabel = "Index of character at topleft of screen in file";

@@ -101,6 +101,7 @@ bool CTextFileView::OnCreate()
     // The load waits until the window has been shown and sized: a new file
     // shows its last screenful, and a question the load asks sits over it.
     m_hWnd = platform::RegisterWindow(this);
+    m_pFileWnd->SetNotifyWindow(m_hWnd);
     platform::PostWindowMessage(m_hWnd, platform::WM_DEFERRED_LOAD, 0, 0);
     return true;
 }
@@ -128,6 +129,8 @@ std::intptr_t CTextFileView::HandleMessage(unsigned msg, std::uintptr_t, std::in
 {
     if (msg == platform::WM_DEFERRED_LOAD)
         OnDeferredLoad();
+    else if (msg == platform::WM_FILE_REPLACED && m_bLoaded)
+        OnFileReplaced();
     return 0;
 }
 
@@ -262,6 +265,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::CaseLower:
     case cmd::CaseSentence: SetTextCase(CaseOfCommand(id)); return true;
     case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
+    case cmd::ReopenFile: OnReopenFile(); return true;
     default: return OnFindCommand(id);
     }
 }
@@ -280,6 +284,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::FontColor:
     case cmd::PageColor:
     case cmd::ChangeCase: ui.Enable(); return true;
+    case cmd::ReopenFile: ui.Enable(m_bLoaded && !m_pDocument->NameNamesOpenFile()); return true;
     case cmd::FontGrow:
     case cmd::FontShrink: ui.Enable(SizeStepTarget(ui.m_nID == cmd::FontGrow ? 1 : -1) >= 0); return true;
     case cmd::FontBold: ui.SetCheck(font.lfWeight > 500 ? 1 : 0); return true;

@@ -118,6 +118,12 @@ private:
     bool OnFindCommand(int id);
     bool OnUpdateFindCommand(CCmdUI& ui);
     void OnFindDialog();
+    // The name of the window's file came to name another file (TextFileViewSource.cpp).
+    void OnFileReplaced();
+    // Reopen: the document takes the file the name names now.
+    void OnReopenFile();
+    // The document's file was put in place of the old one: load it anew and show its end.
+    void LoadReplacedFile();
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
 

@@ -37,6 +37,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     SetCurrentProfile(m_pProfile.get());
     FollowScreenDpi();
     RestoreCodePage();
+    RestoreFollowName();
     m_recentFiles.ReadList(*m_pProfile);
     PreLoadState();
 
@@ -311,6 +312,10 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetCodePage(id == cmd::CodePageUtf8 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252);
         return true;
     }
+    if (id == cmd::FollowName) {
+        SetFollowName(!CTextFileDoc::IsFollowName());
+        return true;
+    }
     if (id == cmd::AppExit) {
         if (m_pMainFrame)
             m_pMainFrame->close();
@@ -332,6 +337,11 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.SetCheck(platform::AnsiCodePage() == shown ? 1 : 0);
         return true;
     }
+    if (ui.m_nID == cmd::FollowName) {
+        ui.Enable();
+        ui.SetCheck(CTextFileDoc::IsFollowName() ? 1 : 0);
+        return true;
+    }
     if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
         ui.Enable();
         return true;
@@ -343,6 +353,7 @@ namespace {
 
 constexpr const char* kLogSection = "Log";
 constexpr const char* kCodePageEntry = "CodePage";
+constexpr const char* kFollowNameEntry = "FollowName";
 
 }  // namespace
 
@@ -351,6 +362,20 @@ void CTextFileViewerApp::RestoreCodePage()
     platform::CodePage codePage = platform::LocaleCodePage();
     platform::ParseCodePageKey(m_pProfile->GetProfileString(kLogSection, kCodePageEntry, ""), codePage);
     platform::SetAnsiCodePage(codePage);
+}
+
+void CTextFileViewerApp::RestoreFollowName()
+{
+    CTextFileDoc::SetFollowName(m_pProfile->GetProfileInt(kLogSection, kFollowNameEntry, 0) != 0);
+}
+
+void CTextFileViewerApp::SetFollowName(bool follow)
+{
+    // Windows whose name already names another file keep their offer: the
+    // choice concerns what happens from now on.
+    CTextFileDoc::SetFollowName(follow);
+    m_pProfile->WriteProfileInt(kLogSection, kFollowNameEntry, follow ? 1 : 0);
+    m_pProfile->Flush();
 }
 
 void CTextFileViewerApp::SetCodePage(platform::CodePage codePage)

@@ -141,5 +141,21 @@ top=0 last=0 total=21 enc="ANSI / ASCII" hoff=0 longest=23 hl=none
   "$probe" "$dir/mixed.log"
 expect_exit "unknown code page" 2 "$probe" --code-page latin1 "$dir/u.log"
 
+# Log rotation by renaming: the window goes on with the new file under the name only with --follow-name.
+rotate() {  # follow-name option or nothing
+  mkdir -p "$dir/rot" && cd "$dir/rot" && rm -f app.log*
+  for i in $(seq 100); do echo "old $i"; done > app.log
+  ( sleep 0.5; mv app.log app.log.1; echo NEW > app.log ) & "$probe" "$@" --rows 2 app.log wait:2500 print
+  wait; cd - >/dev/null
+}
+expect "rotation followed by name" 'strip "Reopened: the file was replaced"
+top=0 last=0 total=4 enc="ANSI / ASCII" hoff=0 longest=4 hl=none
+|NEW|
+| |' rotate --follow-name
+expect "rotation without Follow Name: the old file stays, the strip offers the new one" 'strip "The name of this file now names another file." [Reopen]
+top=677 last=677 total=692 enc="ANSI / ASCII" hoff=0 longest=8 hl=none
+|old 99|
+|old 100|' rotate
+
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

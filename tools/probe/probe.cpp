@@ -1,11 +1,13 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
+#include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
 #include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
 #include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
+#include "view/StringTable.h"
 
 #include <chrono>
 #include <cstdio>
@@ -25,7 +27,7 @@ namespace {
 
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
-    "                    [--code-page utf-8|1252] FILE [COMMAND ...]\n"
+    "                    [--code-page utf-8|1252] [--no-watch] [--follow-name] FILE [COMMAND ...]\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
     "  --code-page   code page of narrow text (default 1252, whatever the locale); under utf-8\n"
@@ -34,6 +36,8 @@ const char kUsage[] =
     "  --encoding    requested encoding id (default 0); --answer: the reply to the encoding prompt (default cancel)\n"
     "  --case        text case of the window (default 0)\n"
     "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
+    "  --follow-name when the file's name comes to name another file (rotation), go on with that file;\n"
+    "                either way what the window's message strip says is printed as strip \"TEXT\"\n"
     "commands, applied in order after loading:\n"
     "  key:NAME      NAME one of space pgup pgdn end home left up right down\n"
     "  wheel:up  wheel:down  hwheel:left  hwheel:right\n"
@@ -103,15 +107,41 @@ public:
     }
 };
 
-class Probe {
+class Probe : public platform::IMessageTarget {
 public:
-    Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port) {}
+    Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port)
+    {
+        m_hWnd = platform::RegisterWindow(this);
+        m_wnd.SetNotifyWindow(m_hWnd);
+    }
+    ~Probe() override { platform::UnregisterWindow(m_hWnd); }
 
     ProbePort m_port;
     // Made before the window and so destroyed after it: the window's watcher
-    // reads the file's size through the mapping's descriptor.
-    CMemoryMappedFile m_file;
+    // reads the file's size through the document's descriptor.
+    CTextFileDoc m_doc;
     CFileWnd m_wnd;
+    platform::HWND m_hWnd = 0;
+    std::int32_t m_nEncoding = 0;
+
+    // What the view does when its window's file name names another file.
+    std::intptr_t HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t) override
+    {
+        if (msg != platform::WM_FILE_REPLACED)
+            return 0;
+        switch (m_doc.OnNameReplaced()) {
+        case CTextFileDoc::NameChange::Reopened:
+            m_wnd.LoadFile(m_doc.GetMappedFile(), m_nEncoding);
+            m_wnd.OnKeyDown(kVkEnd);
+            std::printf("strip \"%s\"\n", text::FileReopened);
+            break;
+        case CTextFileDoc::NameChange::Offered:
+            std::printf("strip \"%s\" [%s]\n", text::NameNamesAnotherFile, text::ReopenAction);
+            break;
+        case CTextFileDoc::NameChange::None: break;
+        }
+        return 0;
+    }
 
     void Paint(bool everything = false) { m_port.Paint(m_wnd, everything); }
 
@@ -383,6 +413,10 @@ int main(int argc, char** argv)
             watch = false;
             continue;
         }
+        if (opt == "--follow-name") {
+            CTextFileDoc::SetFollowName(true);
+            continue;
+        }
         if (i + 1 >= argc)
             return Usage();
         const char* val = argv[++i];
@@ -435,7 +469,8 @@ int main(int argc, char** argv)
         }
     }
 
-    if (!probe.m_file.Open(path, false) || !probe.m_wnd.LoadFile(&probe.m_file, encoding)) {
+    probe.m_nEncoding = encoding;
+    if (!probe.m_doc.OnOpenDocument(path) || !probe.m_wnd.LoadFile(probe.m_doc.GetMappedFile(), encoding)) {
         std::printf("load failed\n");
         return 3;
     }
