@@ -108,6 +108,8 @@ bool CTextFileView::OnCreate()
 
 void CTextFileView::OnDestroy()
 {
+    if (CStreamSource* source = m_pDocument->GetSource(); source && m_hWnd)
+        source->RemoveWindow(m_hWnd);
     if (m_hWnd) {
         platform::UnregisterWindow(m_hWnd);  // a load still in the queue is dropped
         m_hWnd = 0;
@@ -131,6 +133,8 @@ std::intptr_t CTextFileView::HandleMessage(unsigned msg, std::uintptr_t, std::in
         OnDeferredLoad();
     else if (msg == platform::WM_FILE_REPLACED && m_bLoaded)
         OnFileReplaced();
+    else if (msg == platform::WM_SOURCE_PROGRESS)
+        OnSourceProgress();
     return 0;
 }
 
@@ -151,6 +155,16 @@ void CTextFileView::OnDeferredLoad()
 {
     if (!m_pFileWnd || m_bLoaded)
         return;
+    if (CStreamSource* source = m_pDocument->GetSource()) {
+        source->AddWindow(m_hWnd);
+        if (!m_pDocument->IsReadyToShow()) {
+            // Closing the window meanwhile closes the document, which cancels the reader.
+            m_pHost->ShowMessage(ViewMessageKind::Information,
+                                 DescribeSourceProgress(source->GetProgress(), source->IsPipe()));
+            return;
+        }
+        m_pHost->HideMessage();
+    }
     if (g_pFilePrefDatabase) {
         m_prefs = g_pFilePrefDatabase->FindOrAddRecord(m_pDocument->GetPathName());
     } else {
@@ -171,6 +185,7 @@ void CTextFileView::OnDeferredLoad()
         return;
     }
     m_bLoaded = true;
+    OnSourceProgress();  // a reader that ended short says so
     // A window loaded behind the active one must not take over the ribbon or the focus.
     if (m_pHost->IsActiveView())
         SyncRibbonControls();

@@ -8,6 +8,7 @@
 #include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/StringTable.h"
+#include "view/TextFileView.h"
 
 #include <chrono>
 #include <cstdio>
@@ -27,7 +28,12 @@ namespace {
 
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
-    "                    [--code-page utf-8|1252] [--no-watch] [--follow-name] FILE [COMMAND ...]\n"
+    "                    [--code-page utf-8|1252] [--no-watch] [--follow-name] [--max-decompressed BYTES]\n"
+    "                    FILE|- [COMMAND ...]\n"
+    "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
+    "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
+    "                limit says error: ... and exits 1); - reads standard input as it arrives\n"
+    "  --max-decompressed  the most bytes of text decompressed or read from standard input\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
     "  --code-page   code page of narrow text (default 1252, whatever the locale); under utf-8\n"
@@ -127,6 +133,8 @@ public:
     // What the view does when its window's file name names another file.
     std::intptr_t HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t) override
     {
+        if (msg == platform::WM_SOURCE_PROGRESS)
+            ReportSourceEnd();
         if (msg != platform::WM_FILE_REPLACED)
             return 0;
         switch (m_doc.OnNameReplaced()) {
@@ -139,6 +147,41 @@ public:
             std::printf("strip \"%s\" [%s]\n", text::NameNamesAnotherFile, text::ReopenAction);
             break;
         case CTextFileDoc::NameChange::None: break;
+        }
+        return 0;
+    }
+
+    bool m_bSourceEndShown = false;
+
+    // Once, how the background reader ended when that lost text; true when
+    // it is an error (the window shows nothing of it, or not all of it).
+    bool ReportSourceEnd()
+    {
+        const CStreamSource* source = m_doc.GetSource();
+        bool error = false;
+        const std::string end = source ? DescribeSourceEnd(source->GetProgress(), error) : std::string();
+        if (end.empty() || m_bSourceEndShown)
+            return false;
+        m_bSourceEndShown = true;
+        std::fprintf(stderr, "%s: %s\n", error ? "error" : "warning", end.c_str());
+        return error;
+    }
+
+    // Opens the document and, for a background reader, waits until its text
+    // can be shown; the exit code when it cannot (0: go on).
+    int OpenDocument(const char* path)
+    {
+        if (!m_doc.OnOpenDocument(path))
+            return 3;
+        if (CStreamSource* source = m_doc.GetSource()) {
+            source->AddWindow(m_hWnd);
+            while (!m_doc.IsReadyToShow()) {
+                platform::DrainPostedMessages();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            const bool pipe = source->IsPipe();
+            if (ReportSourceEnd() && !pipe)
+                return 1;
         }
         return 0;
     }
@@ -420,7 +463,13 @@ int main(int argc, char** argv)
         if (i + 1 >= argc)
             return Usage();
         const char* val = argv[++i];
-        if (opt == "--rows") {
+        if (opt == "--max-decompressed") {
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(val, &end, 10);
+            if (!*val || *end || n == 0)
+                return Usage();
+            CTextFileDoc::SetTextLimit(n);
+        } else if (opt == "--rows") {
             if (!ParseInt(val, 0, 100000, rows))
                 return Usage();
         } else if (opt == "--cols") {
@@ -470,7 +519,9 @@ int main(int argc, char** argv)
     }
 
     probe.m_nEncoding = encoding;
-    if (!probe.m_doc.OnOpenDocument(path) || !probe.m_wnd.LoadFile(probe.m_doc.GetMappedFile(), encoding)) {
+    if (const int code = probe.OpenDocument(path); code == 1)
+        return 1;
+    if (!probe.m_doc.GetMappedFile() || !probe.m_wnd.LoadFile(probe.m_doc.GetMappedFile(), encoding)) {
         std::printf("load failed\n");
         return 3;
     }
