@@ -104,6 +104,8 @@ inline constexpr const char* PaneTotalCharsLabel = "Number of characters in curr
 inline constexpr const char* PaneEncodingLabel = "Encoding of currently open file";
 // The encoding pane's tooltip: the label, then the code page of narrow text ("UTF-8" or "Windows-1252").
 inline constexpr const char* PaneEncodingCodePageFormat = "%s (ANSI code page: %s)";
+// Added to it for a document decompressed into memory; %s is the format ("gzip", "xz", "zstd", "bzip2").
+inline constexpr const char* PaneEncodingDecompressedFormat = "; decompressed from %s";
 inline constexpr const char* PaneRefreshLabel = "Refresh";
 inline constexpr const char* PaneRefreshText = "Refresh";
 inline constexpr const char* PaneLinkLabel = "Link to Ostrel / Corvane website";
@@ -146,6 +148,7 @@ inline constexpr FileFilterText OpenFilters[] = {
     {"All Files (*.*)", "*.*"},
     {"Text Files (*.txt)", "*.txt"},
     {"Log Files (*.log)", "*.log"},
+    {"Compressed Logs (*.gz *.xz *.zst *.bz2)", "*.gz *.xz *.zst *.bz2"},
 };
 
 // --- Find dialog (find only: no whole-word option) ------------------------------------------

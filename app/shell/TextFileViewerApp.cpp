@@ -18,6 +18,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 CTextFileViewerApp::CTextFileViewerApp() : m_pErrors(&std::cerr) {}
@@ -38,6 +39,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     FollowScreenDpi();
     RestoreCodePage();
     RestoreFollowName();
+    RestoreTextLimit();
     m_recentFiles.ReadList(*m_pProfile);
     PreLoadState();
 
@@ -160,7 +162,9 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
 {
     if (!m_pMainFrame || path.empty())
         return nullptr;
-    const std::string absolute = platform::CleanAbsolutePath(path);
+    // Standard input has no path to clean, and can be read only once.
+    const bool input = path == CTextFileDoc::kStandardInputName;
+    const std::string absolute = input ? path : platform::CleanAbsolutePath(path);
     if (const COpenDocument* open = FindOpen(absolute)) {
         if (!open->frames.empty())
             m_pMainFrame->ActivateChildFrame(open->frames.front());
@@ -176,10 +180,11 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
         return nullptr;
     }
     entry.doc->SetPathName(absolute.c_str());
-    entry.bHasId = platform::GetFileId(absolute, entry.id);
+    entry.bHasId = !input && platform::GetFileId(absolute, entry.id);
     CTextFileDoc* doc = entry.doc.get();
     m_documents.push_back(std::move(entry));
-    AddToRecentFileList(absolute);
+    if (!input)
+        AddToRecentFileList(absolute);
     if (!CreateFrame(doc)) {
         CloseDocument(doc);
         return nullptr;
@@ -376,6 +381,15 @@ void CTextFileViewerApp::SetFollowName(bool follow)
     CTextFileDoc::SetFollowName(follow);
     m_pProfile->WriteProfileInt(kLogSection, kFollowNameEntry, follow ? 1 : 0);
     m_pProfile->Flush();
+}
+
+void CTextFileViewerApp::RestoreTextLimit()
+{
+    // A number of bytes that may pass 2 GiB: kept as text, not as a 32-bit number.
+    const std::string kept = m_pProfile->GetProfileString("Compressed", "MaxBytes", "");
+    char* end = nullptr;
+    const unsigned long long bytes = std::strtoull(kept.c_str(), &end, 10);
+    CTextFileDoc::SetTextLimit(!kept.empty() && end && !*end ? bytes : 0);
 }
 
 void CTextFileViewerApp::SetCodePage(platform::CodePage codePage)
