@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 using Status = DecompressResult::Status;
@@ -150,7 +151,14 @@ void Unxz(Pump& p)
     // Far above what xz -9 needs (64 MiB of dictionary), far below what a forged
     // header could ask for.
     constexpr std::uint64_t kMemoryLimit = std::uint64_t{512} << 20;
-    if (lzma_stream_decoder(&z, kMemoryLimit, LZMA_CONCATENATED) != LZMA_OK) {
+    // Files written by xz -T (the default of recent xz) are in blocks that
+    // decode side by side; others decode on this thread alone.
+    lzma_mt mt{};
+    mt.flags = LZMA_CONCATENATED;
+    mt.threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    mt.memlimit_threading = kMemoryLimit;
+    mt.memlimit_stop = kMemoryLimit;
+    if (lzma_stream_decoder_mt(&z, &mt) != LZMA_OK) {
         p.Fail();
         return;
     }
