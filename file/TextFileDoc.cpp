@@ -138,6 +138,14 @@ bool CTextFileDoc::NameNamesOpenFile() const
            platform::GetFileId(m_strPathName, named) && named == open;
 }
 
+bool CTextFileDoc::NameNamesAnotherFile() const
+{
+    platform::FileId open;
+    return m_pMappedFile && !m_pMappedFile->IsAnonymous() &&
+           platform::GetFileIdByHandle(m_pMappedFile->Handle(), open) &&
+           platform::NamesAnotherFile(m_strPathName, open);
+}
+
 CTextFileDoc::NameChange CTextFileDoc::OnNameReplaced()
 {
     if (!m_pMappedFile || m_pMappedFile->IsAnonymous())

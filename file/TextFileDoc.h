@@ -55,6 +55,9 @@ public:
     bool ReopenByName();
     // Whether the name names the file that is open.
     bool NameNamesOpenFile() const;
+    // Whether the name names another regular file than the open one, which
+    // ReopenByName would take.
+    bool NameNamesAnotherFile() const;
 
     // The name that stands for standard input, and the title of its window.
     static constexpr const char* kStandardInputName = "-";

@@ -299,7 +299,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::FontColor:
     case cmd::PageColor:
     case cmd::ChangeCase: ui.Enable(); return true;
-    case cmd::ReopenFile: ui.Enable(m_bLoaded && !m_pDocument->NameNamesOpenFile()); return true;
+    case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
     case cmd::FontGrow:
     case cmd::FontShrink: ui.Enable(SizeStepTarget(ui.m_nID == cmd::FontGrow ? 1 : -1) >= 0); return true;
     case cmd::FontBold: ui.SetCheck(font.lfWeight > 500 ? 1 : 0); return true;

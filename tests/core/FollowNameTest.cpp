@@ -125,6 +125,9 @@ TEST_F(FollowNameTest, RotationsSwitchWithFollowNameAndAreOfferedWithout)
                 ASSERT_TRUE(o.view->OnCommand(cmd::ReopenFile));
                 EXPECT_EQ(o.Rows(), Screen{"NEW 1"});
                 EXPECT_EQ(o.host.strip.back(), text::FileReopened);
+                ui = CCmdUI(cmd::ReopenFile);
+                ASSERT_TRUE(o.view->OnUpdateCommand(ui));
+                EXPECT_FALSE(ui.m_bEnabled) << "the name names the open file again";
             }
             EXPECT_EQ(o.doc.GetPathName(), name) << "the same record and path";
             std::filesystem::remove(m_dir.File("a.log.1"));
