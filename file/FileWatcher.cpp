@@ -50,7 +50,7 @@ int CFileWatcher::PollPeriod()
     return g_pollMs.load();
 }
 
-bool CFileWatcher::AddWindow(const char* path, HWND hwnd, platform::FileHandle file)
+bool CFileWatcher::AddWindow(const char* path, HWND hwnd, platform::FileHandle file, bool watchName)
 {
     if (!path || !*path)
         return false;
@@ -69,7 +69,16 @@ bool CFileWatcher::AddWindow(const char* path, HWND hwnd, platform::FileHandle f
         m_dwLastSize = platform::FileSizeByHandle(m_hFile);
         m_nStaleListener = m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, &m_wake) : -1;
         m_nStaleSeen = 0;
-        m_bNotified = m_dirWatch.Start(m_pszDirectory, &m_wake);
+        m_bWatchName = watchName;
+        m_openId = {};
+        platform::GetFileIdByHandle(m_hFile, m_openId);
+        m_reportedId = m_openId;
+        if (m_bWatchName) {
+            m_bNotified = m_dirWatch.Start(m_pszDirectory, &m_wake);
+            const std::string nameDirectory = DirectoryOf(m_pszPath);
+            if (nameDirectory != m_pszDirectory)
+                m_nameDirWatch.Start(nameDirectory, &m_wake);
+        }
         m_bStop = false;
         m_nPollMs = PollPeriod();
         try {
@@ -114,6 +123,7 @@ void CFileWatcher::Stop()
         m_hThread.join();
     }
     m_dirWatch.Stop();
+    m_nameDirWatch.Stop();
     platform::UnregisterStaleListener(m_nStaleListener);
     m_nStaleListener = -1;
     m_wake.Wait(0);  // forget a pending wake-up, so a restart begins quiet
@@ -128,12 +138,32 @@ void CFileWatcher::Stop()
     m_nThreadId = 0;
 }
 
-void CFileWatcher::NotifyWindows()
+void CFileWatcher::NotifyWindows(unsigned msg)
 {
     std::lock_guard<std::mutex> g(m_lock);
     for (HWND h : m_windows)
         if (platform::IsWindow(h))
-            platform::PostWindowMessage(h, WM_FILE_CHANGED, 1, 0);
+            platform::PostWindowMessage(h, msg, 1, 0);
+}
+
+bool CFileWatcher::CheckName(bool& changed)
+{
+    if (!m_bWatchName)
+        return false;
+    platform::FileId open;
+    if (!platform::GetFileIdByHandle(m_hFile, open))
+        return false;
+    if (!(open == m_openId)) {
+        // The document put the file the name names in place of the old one.
+        m_openId = open;
+        m_reportedId = open;
+        changed = true;
+    }
+    platform::FileId named;
+    if (!platform::NamesAnotherFile(m_pszPath, open, &named) || named == m_reportedId)
+        return false;
+    m_reportedId = named;
+    return true;
 }
 
 void CFileWatcher::WatchThreadProc()
@@ -157,8 +187,11 @@ void CFileWatcher::WatchThreadProc()
             m_nStaleSeen = stale;
             changed = true;
         }
+        const bool replaced = CheckName(changed);
         if (changed)
-            NotifyWindows();
+            NotifyWindows(WM_FILE_CHANGED);
+        if (replaced)
+            NotifyWindows(platform::WM_FILE_REPLACED);
         m_nChecks.fetch_add(1);
     }
 }

@@ -22,6 +22,14 @@
 // - Everything else the thread reads is set before it starts and released
 //   after it has been joined.
 //
+// It also looks at what the name names (device and inode of the path against
+// those of the open file) and posts WM_FILE_REPLACED (1, 0) once for each
+// other file the name comes to name: a log rotated by renaming or deleting
+// and creating, or a symbolic link pointed elsewhere. What to do about it is
+// the document's choice; while the name names nothing, nothing is posted. A
+// document that switches to the new file in place of the old one (the same
+// descriptor) is seen as a change of size as well.
+//
 // Besides size changes, the thread also posts when a mapping of its file was
 // caught reading past a truncation (platform/SigbusGuard.h): those pages
 // read as zeros until the window re-maps, and the size alone may look
@@ -52,8 +60,12 @@ public:
     // given, is an open descriptor of the file, which the caller keeps open
     // while windows are registered: the size is read through it. Without one
     // the watcher opens `path` itself. A file that cannot be opened or a
-    // thread that cannot be started is said on the standard error.
-    bool AddWindow(const char* path, platform::HWND hwnd, platform::FileHandle file = platform::kInvalidFile);
+    // thread that cannot be started is said on the standard error. Without
+    // `watchName` the file has no name to follow (bytes in memory that `path`
+    // only describes): neither the directory nor the name is looked at, and
+    // a writer of the file wakes the thread (platform::WakeFileListeners).
+    bool AddWindow(const char* path, platform::HWND hwnd, platform::FileHandle file = platform::kInvalidFile,
+                   bool watchName = true);
     // UI thread. False when `hwnd` was not registered. When the list is empty
     // afterwards the thread is stopped and joined; AddWindow may start anew.
     bool RemoveWindow(platform::HWND hwnd);
@@ -81,7 +93,10 @@ public:
 private:
     void WatchThreadProc();
     void Stop();
-    void NotifyWindows();
+    void NotifyWindows(unsigned msg);
+    // Watcher thread: whether the name came to name another file than the one
+    // open (once per such file); notes a switch of the open file as a change.
+    bool CheckName(bool& changed);
 
     std::string m_pszPath;       // as given; empty while idle
     std::string m_pszDirectory;  // what DirectoryOf made of it
@@ -96,6 +111,12 @@ private:
     std::atomic<bool> m_bStop{false};
     platform::WakeEvent m_wake;
     platform::DirWatch m_dirWatch;
+    // The directory of the name itself, when a symbolic link leads elsewhere:
+    // pointing the link at another file changes that one, not the target's.
+    platform::DirWatch m_nameDirWatch;
+    bool m_bWatchName = true;       // set before the thread starts
+    platform::FileId m_openId;      // watcher thread only: the open file's identity
+    platform::FileId m_reportedId;  // watcher thread only: the other file last reported
     int m_nStaleListener = -1;
     std::uint32_t m_nStaleSeen = 0;  // watcher thread only, once started
 

@@ -35,6 +35,29 @@ std::uint8_t* CMemoryMappedFile::Open(const char* path, bool writable)
     return m_pView;
 }
 
+void CMemoryMappedFile::Adopt(FileHandle file, const char* path, bool anonymous)
+{
+    Close();
+    m_bWritable = false;
+    m_bAnonymous = anonymous;
+    m_hFile = file;
+    m_pszPath = path ? path : "";
+    const std::int64_t size = FileSizeByHandle(m_hFile);
+    m_dwSize = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+    m_pView = MapFile(m_hFile, m_dwSize, false);
+}
+
+bool CMemoryMappedFile::ReplaceFile(FileHandle file)
+{
+    if (m_hFile == kInvalidFile || m_bWritable || file == kInvalidFile)
+        return false;
+    if (!ReplaceHandle(m_hFile, file))
+        return false;
+    // The old file's bytes go; an empty new file has no view until it grows.
+    Remap(0);
+    return true;
+}
+
 std::uint8_t* CMemoryMappedFile::Remap(std::uint64_t extraBytes)
 {
     if (m_hFile == kInvalidFile)
@@ -73,6 +96,7 @@ bool CMemoryMappedFile::Close()
             ok = false;
     }
     m_pszPath.clear();
+    m_bAnonymous = false;
     return ok;
 }
 

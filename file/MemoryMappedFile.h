@@ -17,6 +17,17 @@ public:
 
     // Returns the view, or null (a missing, unreadable or empty file).
     std::uint8_t* Open(const char* path, bool writable);
+    // Takes `file` (open, read-only use) as the file of this object under the
+    // name `path`, and maps what it holds; an empty file is taken too (no view
+    // until it grows). `anonymous`: no name leads to the bytes (an anonymous
+    // file in memory that a background reader fills), so `path` only says
+    // where they came from and nothing follows it.
+    void Adopt(platform::FileHandle file, const char* path, bool anonymous);
+    // Puts `file` in place of the open file under the same descriptor (so
+    // that whoever reads the size through it follows the new one) and maps
+    // it; false, with nothing changed, when it cannot be done.
+    bool ReplaceFile(platform::FileHandle file);
+    bool IsAnonymous() const { return m_bAnonymous; }
     // Maps the file again at its current size plus `extraBytes` (writable
     // files only; the file is lengthened with zeros). Returns the address of
     // the first extra byte (the end of the data for 0), or null.
@@ -40,6 +51,7 @@ public:
     std::uint64_t m_dwSize = 0;
     std::string m_pszPath;
     bool m_bWritable = false;
+    bool m_bAnonymous = false;
 };
 
 // Thrown for a file that cannot be shown: callers above the file layer catch

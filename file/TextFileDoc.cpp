@@ -1,5 +1,26 @@
 #include "file/TextFileDoc.h"
 
+#include "platform/Process.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+std::atomic<bool> g_followName{false};
+std::atomic<std::uint64_t> g_textLimit{0};  // 0: the default
+
+// Whether the regular file starts with the magic of a compressed format.
+bool LooksCompressed(platform::FileHandle h)
+{
+    std::uint8_t head[kCompressionMagicBytes];
+    const std::uint64_t n = platform::ReadAt(h, head, sizeof head, 0);
+    return DetectCompression(head, static_cast<std::size_t>(n)) != Compression::None;
+}
+
+}  // namespace
+
 CTextFileDoc::CTextFileDoc() = default;
 
 CTextFileDoc::~CTextFileDoc()
@@ -11,6 +32,13 @@ bool CTextFileDoc::OnOpenDocument(const char* path)
 {
     if (!path || !*path)
         return false;
+    if (std::strcmp(path, kStandardInputName) == 0)
+        return OnOpenStream(platform::kStandardInput, path);
+    if (const platform::FileHandle h = platform::OpenReadShared(path); h != platform::kInvalidFile) {
+        if (LooksCompressed(h))
+            return OpenThroughSource(h, false, path);
+        platform::CloseFile(h);
+    }
     try {
         // Throws CFileException when no view results; a partly made object
         // is destroyed on the way out and the old mapping stays.
@@ -24,7 +52,122 @@ bool CTextFileDoc::OnOpenDocument(const char* path)
     }
 }
 
+bool CTextFileDoc::OnOpenStream(platform::FileHandle input, const char* path)
+{
+    // Standard input redirected from a file is read at offsets like one.
+    return OpenThroughSource(input, !platform::IsRegularFile(input), path);
+}
+
 void CTextFileDoc::OnCloseDocument()
 {
+    m_pSource.reset();
     m_pMappedFile.reset();
+}
+
+bool CTextFileDoc::OpenThroughSource(platform::FileHandle input, bool pipe, const char* path)
+{
+    const platform::FileHandle text = platform::CreateAnonymousFile("ostrel-text");
+    if (text == platform::kInvalidFile) {
+        if (input != platform::kStandardInput)
+            platform::CloseFile(input);
+        return false;
+    }
+    OnCloseDocument();
+    m_pMappedFile = std::make_unique<CMemoryMappedFile>();
+    m_pMappedFile->Adopt(text, path, true);
+    SetPathName(path);
+    SetModifiedFlag(false);
+    m_pSource = std::make_unique<CStreamSource>();
+    return m_pSource->Start(input, pipe, text, TextLimit());
+}
+
+void CTextFileDoc::SetTextLimit(std::uint64_t bytes)
+{
+    g_textLimit = bytes;
+}
+
+std::uint64_t CTextFileDoc::DefaultTextLimit()
+{
+    constexpr std::uint64_t kMost = std::uint64_t{4} << 30;
+    const std::uint64_t quarter = platform::PhysicalMemoryBytes() / 4;
+    return quarter > 0 ? std::min(quarter, kMost) : kMost;
+}
+
+std::uint64_t CTextFileDoc::TextLimit()
+{
+    const std::uint64_t set = g_textLimit.load();
+    return set > 0 ? set : DefaultTextLimit();
+}
+
+bool CTextFileDoc::IsDecompressed() const
+{
+    if (!m_pSource)
+        return false;
+    const CStreamSource::Progress p = m_pSource->GetProgress();
+    return p.headKnown && p.compression != Compression::None;
+}
+
+bool CTextFileDoc::IsReadyToShow()
+{
+    if (!m_pSource)
+        return m_pMappedFile != nullptr;
+    const CStreamSource::Progress p = m_pSource->GetProgress();
+    const bool ended = p.state != CStreamSource::State::Running;
+    const bool growing = p.headKnown && p.compression == Compression::None && p.bytes >= 4;
+    if (!ended && !growing)
+        return false;
+    if (m_pMappedFile->Size() != p.bytes)
+        m_pMappedFile->Remap(0);
+    return true;
+}
+
+void CTextFileDoc::SetFollowName(bool follow)
+{
+    g_followName = follow;
+}
+
+bool CTextFileDoc::IsFollowName()
+{
+    return g_followName.load();
+}
+
+bool CTextFileDoc::NameNamesOpenFile() const
+{
+    platform::FileId open, named;
+    return m_pMappedFile && platform::GetFileIdByHandle(m_pMappedFile->Handle(), open) &&
+           platform::GetFileId(m_strPathName, named) && named == open;
+}
+
+bool CTextFileDoc::NameNamesAnotherFile() const
+{
+    platform::FileId open;
+    return m_pMappedFile && !m_pMappedFile->IsAnonymous() &&
+           platform::GetFileIdByHandle(m_pMappedFile->Handle(), open) &&
+           platform::NamesAnotherFile(m_strPathName, open);
+}
+
+CTextFileDoc::NameChange CTextFileDoc::OnNameReplaced()
+{
+    if (!m_pMappedFile || m_pMappedFile->IsAnonymous())
+        return NameChange::None;
+    // Another window of this document may have switched already.
+    if (NameNamesOpenFile())
+        return NameChange::Reopened;
+    if (!IsFollowName())
+        return NameChange::Offered;
+    return ReopenByName() ? NameChange::Reopened : NameChange::None;
+}
+
+bool CTextFileDoc::ReopenByName()
+{
+    if (!m_pMappedFile || m_pMappedFile->IsAnonymous() || NameNamesOpenFile())
+        return false;
+    const platform::FileHandle fresh = platform::OpenReadShared(m_strPathName);
+    if (fresh == platform::kInvalidFile)
+        return false;
+    if (!m_pMappedFile->ReplaceFile(fresh)) {
+        platform::CloseFile(fresh);
+        return false;
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "file/MemoryMappedFile.h"
+#include "file/StreamSource.h"
 
 #include <memory>
 #include <string>
@@ -21,9 +22,61 @@ public:
     // Maps `path` read-only. A file that cannot be opened or mapped (missing,
     // empty, a directory, unreadable, too large for the address space) is
     // refused silently: false, and the document keeps what it had.
+    //
+    // A file whose first bytes are the magic of a compressed format, and the
+    // name kStandardInputName, are read by a background reader into an
+    // anonymous file in memory that the document maps instead (GetSource); a
+    // window shows it once IsReadyToShow says so.
     bool OnOpenDocument(const char* path);
+    // Reads `input` (a pipe, taken) as it arrives, under the name `path`: what
+    // OnOpenDocument does for kStandardInputName with standard input.
+    bool OnOpenStream(platform::FileHandle input, const char* path);
     // Releases the mapping and the file; the document is empty afterwards.
     void OnCloseDocument();
+
+    // Follow Name, for every document at once: when the name a document was
+    // opened by comes to name another file (log rotation), the document
+    // switches to that file by itself; off, it only offers to.
+    static void SetFollowName(bool follow);
+    static bool IsFollowName();
+
+    // What a document did when one of its windows was told that the name now
+    // names another file (WM_FILE_REPLACED).
+    enum class NameChange {
+        None,      // nothing to do (no name to follow, or nothing openable there)
+        Reopened,  // the document shows the new file: the window loads it anew
+        Offered,   // Follow Name is off: the window offers ReopenByName
+    };
+    NameChange OnNameReplaced();
+    // Puts the file the name names in place of the open one, under the same
+    // descriptor, so that every window's watcher follows it; the record and
+    // the path stay. False when the name names nothing that can be opened,
+    // or names the open file already.
+    bool ReopenByName();
+    // Whether the name names the file that is open.
+    bool NameNamesOpenFile() const;
+    // Whether the name names another regular file than the open one, which
+    // ReopenByName would take.
+    bool NameNamesAnotherFile() const;
+
+    // The name that stands for standard input, and the title of its window.
+    static constexpr const char* kStandardInputName = "-";
+    static constexpr const char* kStandardInputTitle = "(standard input)";
+    // The most bytes of text a background reader keeps: the smaller of a
+    // quarter of the machine's memory and 4 GiB unless set.
+    static void SetTextLimit(std::uint64_t bytes);
+    static std::uint64_t TextLimit();
+    static std::uint64_t DefaultTextLimit();
+
+    // The background reader; null for a file mapped as it stands.
+    CStreamSource* GetSource() const { return m_pSource.get(); }
+    // Whether the text was decompressed from the file.
+    bool IsDecompressed() const;
+    // UI thread: maps the text read so far; true when a window may show it
+    // (at once for a file; a compressed file once it is all read, so that its
+    // byte-order mark and last screenful are those of the whole text;
+    // standard input once a byte-order mark could be told, then as it grows).
+    bool IsReadyToShow();
 
     const std::string& GetPathName() const { return m_strPathName; }
     void SetPathName(const char* path) { m_strPathName = path ? path : ""; }
@@ -35,6 +88,12 @@ public:
     std::unique_ptr<CMemoryMappedFile> m_pMappedFile;
 
 private:
+    // Starts the background reader on `input` (taken, but standard input stays
+    // open) into a new anonymous file.
+    bool OpenThroughSource(platform::FileHandle input, bool pipe, const char* path);
+
+    // Stopped before the mapping goes: the reader writes to the mapped file.
+    std::unique_ptr<CStreamSource> m_pSource;
     std::string m_strPathName;
     bool m_bModified = false;
 };

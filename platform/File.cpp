@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -266,6 +267,73 @@ bool GetFileId(const std::string& path, FileId& id)
     id.device = static_cast<std::uint64_t>(st.st_dev);
     id.inode = static_cast<std::uint64_t>(st.st_ino);
     return true;
+}
+
+bool GetFileIdByHandle(FileHandle h, FileId& id)
+{
+    struct stat st {};
+    if (h < 0 || ::fstat(h, &st) != 0)
+        return false;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+bool NamesAnotherFile(const std::string& path, const FileId& id, FileId* other)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const FileId named{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    if (other)
+        *other = named;
+    return !(named == id);
+}
+
+bool ReplaceHandle(FileHandle target, FileHandle source)
+{
+    if (target < 0 || source < 0 || target == source)
+        return false;
+    int r;
+    do
+        r = ::dup3(source, target, O_CLOEXEC);
+    while (r < 0 && errno == EINTR);
+    if (r != target)
+        return false;
+    ::close(source);
+    return true;
+}
+
+FileHandle CreateAnonymousFile(const char* name)
+{
+    const int fd = ::memfd_create(name, MFD_CLOEXEC);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+std::int64_t ReadSome(FileHandle h, std::uint8_t* buffer, std::uint64_t n, int timeoutMs)
+{
+    pollfd p{h, POLLIN, 0};
+    int ready;
+    do
+        ready = ::poll(&p, 1, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    if (ready < 0)
+        return kReadFailed;
+    if (ready == 0)
+        return kReadTimedOut;
+    ssize_t got;
+    do
+        got = ::read(h, buffer, n);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return errno == EAGAIN ? kReadTimedOut : kReadFailed;
+    return got;
+}
+
+bool IsRegularFile(FileHandle h)
+{
+    struct stat st {};
+    return h >= 0 && ::fstat(h, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string DescribeOpenFailure(const std::string& path)

@@ -100,6 +100,35 @@ struct FileId {
 };
 // False when the path cannot be looked at (missing, no permission).
 bool GetFileId(const std::string& path, FileId& id);
+// The identity of an open file; false when it cannot be read.
+bool GetFileIdByHandle(FileHandle h, FileId& id);
+// Whether the path names a regular file (links followed) of another identity
+// than `id`: the name was given to another file (a log rotated by renaming or
+// deleting and creating, a symbolic link pointed elsewhere). `other`, when
+// given, receives that file's identity.
+bool NamesAnotherFile(const std::string& path, const FileId& id, FileId* other = nullptr);
+
+// Makes `target` stand for the file `source` is open on, as one atomic step,
+// and closes `source` (left open on failure): whoever reads through `target` (another thread
+// included) reads the new file from then on, and no descriptor is spent.
+bool ReplaceHandle(FileHandle target, FileHandle source);
+
+// A file in memory that no name leads to (memfd): it grows as it is written
+// and goes with its last descriptor, never touching a disk. Read-write,
+// close-on-exec; kInvalidFile when the system has none to give.
+FileHandle CreateAnonymousFile(const char* name);
+
+// Standard input, as the descriptor the process was started with.
+constexpr FileHandle kStandardInput = 0;
+// Reads what is there, up to `n` bytes, waiting up to `timeoutMs` for some to
+// arrive: the count read, 0 at the end of the input, kReadTimedOut when
+// nothing came in time, kReadFailed on an error. For pipes and terminals as
+// for files (which never wait).
+constexpr std::int64_t kReadTimedOut = -2;
+constexpr std::int64_t kReadFailed = -1;
+std::int64_t ReadSome(FileHandle h, std::uint8_t* buffer, std::uint64_t n, int timeoutMs);
+// Whether the open file is a regular one (false for a pipe, a terminal, ...).
+bool IsRegularFile(FileHandle h);
 
 // Why a path cannot be opened as a file to view, in a few words for an error
 // line ("No such file or directory", "Is a directory", "empty file", ...).

@@ -10,6 +10,13 @@
 
 namespace platform {
 
+unsigned long long PhysicalMemoryBytes()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long size = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(size) : 0;
+}
+
 unsigned UserId()
 {
     return static_cast<unsigned>(::getuid());

@@ -22,6 +22,9 @@ int CurrentThreadId();
 // Returns the soft limit in force afterwards (0 when it cannot be read).
 unsigned long RaiseOpenFileLimit();
 
+// The machine's physical memory in bytes (0 when it cannot be told).
+unsigned long long PhysicalMemoryBytes();
+
 // Writes "<program>: <text>" as one line to the standard error: a failure
 // that concerns one file, where the program goes on with the others.
 void ReportProblem(const std::string& text);

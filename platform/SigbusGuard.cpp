@@ -94,7 +94,7 @@ void* RawMapZeros(std::uintptr_t at, std::uint64_t length, bool writable)
         ::syscall(SYS_mmap, at, length, prot, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0L));
 }
 
-void WakeListeners(std::uint64_t dev, std::uint64_t ino)
+void WakeListeners(std::uint64_t dev, std::uint64_t ino, bool stale = true)
 {
     g_waking.fetch_add(1);  // seq_cst: pairs with the load in UnregisterStaleListener
     for (ListenerSlot& l : g_listeners) {
@@ -102,7 +102,8 @@ void WakeListeners(std::uint64_t dev, std::uint64_t ino)
             continue;
         if (l.dev.load(std::memory_order_relaxed) != dev || l.ino.load(std::memory_order_relaxed) != ino)
             continue;
-        l.count.fetch_add(1, std::memory_order_release);
+        if (stale)
+            l.count.fetch_add(1, std::memory_order_release);
         if (WakeEvent* wake = l.wake.load(std::memory_order_relaxed))
             wake->Signal();  // an atomic and a raw futex call: safe here
     }
@@ -312,6 +313,13 @@ std::uint32_t StaleCount(int listener)
     if (listener < 0 || listener >= kMaxListeners)
         return 0;
     return g_listeners[listener].count.load(std::memory_order_acquire);
+}
+
+void WakeFileListeners(int fd)
+{
+    struct stat st {};
+    if (RawFstat(fd, &st) == 0)
+        WakeListeners(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), false);
 }
 
 std::uint64_t GuardedFaultCount()

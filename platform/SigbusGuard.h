@@ -47,6 +47,12 @@ int RegisterStaleListener(int fileFd, WakeEvent* wake);
 void UnregisterStaleListener(int listener);
 std::uint32_t StaleCount(int listener);
 
+// Sets the wake events of the listeners of the file `fd` is open on, without
+// counting a truncation: a writer in this process (standard input or a
+// decompression filling an anonymous file) tells the file's watchers at once
+// that it grew, where no directory notification would. Any thread.
+void WakeFileListeners(int fd);
+
 // Number of faults the guard has answered, process-wide (for tests: one
 // truncation costs one signal, not one per page).
 std::uint64_t GuardedFaultCount();

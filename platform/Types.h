@@ -63,8 +63,12 @@ using HWND = std::uintptr_t;
 
 // Private window messages.
 constexpr unsigned kWmUser = 0x0400;
-constexpr unsigned WM_FILE_CHANGED = kWmUser + 0x447;   // 0x0847
-constexpr unsigned WM_DEFERRED_LOAD = kWmUser + 0x48F;  // 0x088F
+constexpr unsigned WM_FILE_CHANGED = kWmUser + 0x447;  // 0x0847
+// The name a window's file was opened by now names another file (1, 0).
+constexpr unsigned WM_FILE_REPLACED = kWmUser + 0x448;  // 0x0848
+// A document's background reader made progress or ended (0, 0).
+constexpr unsigned WM_SOURCE_PROGRESS = kWmUser + 0x449;  // 0x0849
+constexpr unsigned WM_DEFERRED_LOAD = kWmUser + 0x48F;    // 0x088F
 // The line index counted another stretch of the file (or all of it): numbers may be shown.
 constexpr unsigned WM_LINE_INDEX_PROGRESS = kWmUser + 0x4A0;  // 0x08A0
 

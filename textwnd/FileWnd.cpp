@@ -185,7 +185,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
                 // Through the mapping's own descriptor: the file this window
                 // shows, whatever its name names by now.
                 m_pWatcher = std::make_unique<CFileWatcher>();
-                m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle());
+                m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle(),
+                                      !m_pMappedFile->IsAnonymous());
             }
         }
 
@@ -235,6 +236,8 @@ std::intptr_t CFileWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::
         m_pPort->InvalidateAll();  // numbers shown as unknown may be known now
         return 0;
     }
+    if (msg == platform::WM_FILE_REPLACED && m_hNotify)
+        platform::PostWindowMessage(m_hNotify, msg, wParam, lParam);
     return 0;
 }
 

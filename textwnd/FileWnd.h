@@ -170,6 +170,10 @@ public:
     // Whether LoadFile starts a watcher (the driver and tests turn it off);
     // takes effect at the next load of a new mapping.
     void SetWatchFile(bool watch) { m_bWatchFile = watch; }
+    // The window told when the name of the file comes to name another file
+    // (WM_FILE_REPLACED is passed on to it): the view, which decides with its
+    // document what to do. 0: nobody is told.
+    void SetNotifyWindow(platform::HWND hwnd) { m_hNotify = hwnd; }
 
     // --- Read-only state, for the status bar, the driver and the tests ----------
     const platform::LOGFONTW& GetLogFont() const { return m_logFont; }
@@ -235,6 +239,7 @@ private:
     bool m_bSentenceStart = true;
     CMemoryMappedFile* m_pMappedFile = nullptr;
     std::unique_ptr<CFileWatcher> m_pWatcher;
+    platform::HWND m_hNotify = 0;
     TextPos m_pTop = kNoPos;
     TextPos m_pLastPageTop = kNoPos;
     std::int32_t m_nEncoding = EncodingNone;

@@ -87,6 +87,8 @@ inline constexpr int DefaultHelp = 57671;
 // Follow 40080-40099.
 inline constexpr int CodePageUtf8 = 40000;  // narrow text as UTF-8
 inline constexpr int CodePage1252 = 40001;  // narrow text as Windows-1252
+inline constexpr int FollowName = 40080;    // a rotated log: go on with the new file under its name
+inline constexpr int ReopenFile = 40081;    // the view's file anew from its name (the message strip's action)
 
 }  // namespace cmd
 

@@ -30,11 +30,15 @@ std::size_t charLength(std::string_view text)
 
 }  // namespace
 
-std::string EncodingPaneTooltip(platform::CodePage codePage)
+std::string EncodingPaneTooltip(platform::CodePage codePage, const char* decompressedFrom)
 {
     std::string out = text::PaneEncodingCodePageFormat;
     out.replace(out.find("%s"), 2, text::PaneEncodingLabel);
     out.replace(out.find("%s"), 2, platform::CodePageName(codePage));
+    if (decompressedFrom && *decompressedFrom) {
+        std::string from = text::PaneEncodingDecompressedFormat;
+        out += from.replace(from.find("%s"), 2, decompressedFrom);
+    }
     return out;
 }
 

@@ -22,7 +22,9 @@ std::string StatusPaneText(int paneId, CFileWnd* wnd);
 // The encoding pane's tooltip: its label and the code page that narrow text
 // is shown in, "Encoding of currently open file (ANSI code page: UTF-8)".
 // The pane's own text stays the encoding's name.
-std::string EncodingPaneTooltip(platform::CodePage codePage);
+// For a document decompressed into memory it adds the format it came from,
+// "...; decompressed from gzip".
+std::string EncodingPaneTooltip(platform::CodePage codePage, const char* decompressedFrom = nullptr);
 
 // One remembered text length (in characters) per pane, initially 0. The
 // status bar is laid out again only when a pane's text changes its length, so

@@ -66,6 +66,9 @@ constexpr StringEntry kStrings[] = {
      "programs write; a byte that is no part of UTF-8 shows as its Windows-1252 character\nUTF-8"},
     {cmd::CodePage1252, "Show and search text without a byte-order mark as Windows-1252, one character a byte\n"
                         "Windows-1252"},
+    {cmd::FollowName, "When the name of an open log comes to name another file (the log was rotated), show and "
+                      "follow that file\nFollow Name"},
+    {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

@@ -68,6 +68,8 @@ inline constexpr const char* LogCategory = "Log\nL";
 inline constexpr const char* TextPanel = "Text\nzt";
 inline constexpr const char* CodePageUtf8Label = "UTF-8\nu";
 inline constexpr const char* CodePage1252Label = "Windows-1252\nw";
+inline constexpr const char* FollowPanel = "Follow\nzo";
+inline constexpr const char* FollowNameLabel = "Follow Name\nf";
 
 // --- Colour pickers ------------------------------------------------------------------------
 inline constexpr const char* ColorAutomatic = "&Automatic";
@@ -82,12 +84,28 @@ inline constexpr const char* FontSizeRange = "The font size must be between 1 an
 // A typed font name that the font name box does not list; %s is the typed name.
 inline constexpr const char* FontNameNotListed = "The font \"%s\" is not one of the fixed-pitch fonts in the list.";
 
+// The name of a window's file came to name another file (log rotation).
+inline constexpr const char* FileReopened = "Reopened: the file was replaced";
+inline constexpr const char* NameNamesAnotherFile = "The name of this file now names another file.";
+inline constexpr const char* ReopenAction = "Reopen";
+// A compressed log or standard input read in the background; %s are numbers of bytes.
+inline constexpr const char* DecompressProgressFormat = "Decompressing: %s bytes so far";
+inline constexpr const char* InputProgressFormat = "Reading standard input: %s bytes so far";
+inline constexpr const char* SourceDamagedFormat = "The text stops after %s bytes: %s.";
+inline constexpr const char* SourceOverLimitFormat =
+    "The text reached the limit of %s bytes (Compressed/MaxBytes): it ends there.";
+inline constexpr const char* SourceDeclaredFormat =
+    "The text would be %s bytes, more than the limit of %s bytes (Compressed/MaxBytes): it was not decompressed.";
+inline constexpr const char* SourceFailed = "The text could not be read.";
+
 // --- Status bar -------------------------------------------------------------------------------
 inline constexpr const char* PaneCurrentCharLabel = "Index of character at topleft of screen in file";
 inline constexpr const char* PaneTotalCharsLabel = "Number of characters in currently viewed file";
 inline constexpr const char* PaneEncodingLabel = "Encoding of currently open file";
 // The encoding pane's tooltip: the label, then the code page of narrow text ("UTF-8" or "Windows-1252").
 inline constexpr const char* PaneEncodingCodePageFormat = "%s (ANSI code page: %s)";
+// Added to it for a document decompressed into memory; %s is the format ("gzip", "xz", "zstd", "bzip2").
+inline constexpr const char* PaneEncodingDecompressedFormat = "; decompressed from %s";
 inline constexpr const char* PaneRefreshLabel = "Refresh";
 inline constexpr const char* PaneRefreshText = "Refresh";
 inline constexpr const char* PaneLinkLabel = "Link to Ostrel / Corvane website";
@@ -130,6 +148,7 @@ inline constexpr FileFilterText OpenFilters[] = {
     {"All Files (*.*)", "*.*"},
     {"Text Files (*.txt)", "*.txt"},
     {"Log Files (*.log)", "*.log"},
+    {"Compressed Logs (*.gz *.xz *.zst *.bz2)", "*.gz *.xz *.zst *.bz2"},
 };
 
 // --- Find dialog (find only: no whole-word option) ------------------------------------------

@@ -104,12 +104,15 @@ bool CTextFileView::OnCreate()
     // The load waits until the window has been shown and sized: a new file
     // shows its last screenful, and a question the load asks sits over it.
     m_hWnd = platform::RegisterWindow(this);
+    m_pFileWnd->SetNotifyWindow(m_hWnd);
     platform::PostWindowMessage(m_hWnd, platform::WM_DEFERRED_LOAD, 0, 0);
     return true;
 }
 
 void CTextFileView::OnDestroy()
 {
+    if (CStreamSource* source = m_pDocument->GetSource(); source && m_hWnd)
+        source->RemoveWindow(m_hWnd);
     if (m_hWnd) {
         platform::UnregisterWindow(m_hWnd);  // a load still in the queue is dropped
         m_hWnd = 0;
@@ -131,6 +134,10 @@ std::intptr_t CTextFileView::HandleMessage(unsigned msg, std::uintptr_t, std::in
 {
     if (msg == platform::WM_DEFERRED_LOAD)
         OnDeferredLoad();
+    else if (msg == platform::WM_FILE_REPLACED && m_bLoaded)
+        OnFileReplaced();
+    else if (msg == platform::WM_SOURCE_PROGRESS)
+        OnSourceProgress();
     return 0;
 }
 
@@ -151,6 +158,16 @@ void CTextFileView::OnDeferredLoad()
 {
     if (!m_pFileWnd || m_bLoaded)
         return;
+    if (CStreamSource* source = m_pDocument->GetSource()) {
+        source->AddWindow(m_hWnd);
+        if (!m_pDocument->IsReadyToShow()) {
+            // Closing the window meanwhile closes the document, which cancels the reader.
+            m_pHost->ShowMessage(ViewMessageKind::Information,
+                                 DescribeSourceProgress(source->GetProgress(), source->IsPipe()));
+            return;
+        }
+        m_pHost->HideMessage();
+    }
     if (m_pDatabase) {
         m_prefs = m_pDatabase->FindOrAddRecord(m_pDocument->GetPathName());
     } else {
@@ -171,6 +188,7 @@ void CTextFileView::OnDeferredLoad()
         return;
     }
     m_bLoaded = true;
+    OnSourceProgress();  // a reader that ended short says so
     // A window loaded behind the active one must not take over the ribbon or the focus.
     if (m_pHost->IsActiveView())
         SyncRibbonControls();
@@ -265,6 +283,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::CaseLower:
     case cmd::CaseSentence: SetTextCase(CaseOfCommand(id)); return true;
     case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
+    case cmd::ReopenFile: OnReopenFile(); return true;
     default: return OnFindCommand(id);
     }
 }
@@ -283,6 +302,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::FontColor:
     case cmd::PageColor:
     case cmd::ChangeCase: ui.Enable(); return true;
+    case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
     case cmd::FontGrow:
     case cmd::FontShrink: ui.Enable(SizeStepTarget(ui.m_nID == cmd::FontGrow ? 1 : -1) >= 0); return true;
     case cmd::FontBold: ui.SetCheck(font.lfWeight > 500 ? 1 : 0); return true;

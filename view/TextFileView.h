@@ -56,6 +56,12 @@ std::u16string FormatFontSize(std::int32_t size);
 // the text's index, 0.
 int AddHistoryItem(IRibbonComboElement& box, const std::u16string& text);
 
+// What a window says of its document's background reader: its progress while
+// the text is not shown yet, and how it ended when that was not complete
+// (empty otherwise); `error` tells an end that lost text from a warning.
+std::string DescribeSourceProgress(const CStreamSource::Progress& p, bool pipe);
+std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error);
+
 // The most characters the Find dialog's text holds.
 inline constexpr std::size_t FIND_TEXT_MAX = 80;
 // Searches over more text than this (bytes of the mapping) show the busy cursor.
@@ -123,6 +129,14 @@ private:
     bool OnFindCommand(int id);
     bool OnUpdateFindCommand(CCmdUI& ui);
     void OnFindDialog();
+    // The name of the window's file came to name another file (TextFileViewSource.cpp).
+    void OnFileReplaced();
+    // Reopen: the document takes the file the name names now.
+    void OnReopenFile();
+    // The document's file was put in place of the old one: load it anew and show its end.
+    void LoadReplacedFile();
+    // The background reader made progress or ended.
+    void OnSourceProgress();
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
 
@@ -139,4 +153,5 @@ private:
     IFindDialog* m_pFindDialog = nullptr;  // the open Find dialog of this view
     bool m_bSearched = false;              // a Find has run: Find Next and Previous stay enabled
     bool m_bMatchCase = false;
+    bool m_bSourceEndShown = false;  // how the background reader ended was said
 };

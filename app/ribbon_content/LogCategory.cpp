@@ -32,6 +32,13 @@ void AddTextPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label);
 }
 
+// A rotated log: whether a window goes on with the new file under the name.
+void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::FollowPanel, icons.Icon(kTextIcon));
+    AddCheckBox(panel, cmd::FollowName, text::FollowNameLabel);
+}
+
 }  // namespace
 
 void AddLogCategory(CRibbonBar& bar)
@@ -40,4 +47,6 @@ void AddLogCategory(CRibbonBar& bar)
     CRibbonCategory* log = bar.AddCategory(LabelOf(text::LogCategory));
     log->SetKeys(KeyTipOf(text::LogCategory));
     AddTextPanel(log, icons);
+    // The Search, Highlight and Go To panels go here, in this order.
+    AddFollowPanel(log, icons);
 }

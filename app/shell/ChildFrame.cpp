@@ -42,7 +42,9 @@ QString CTextFileViewerChildFrame::GetTitle() const
     const std::string& path = m_pDocument->GetPathName();
     const std::size_t slash = path.rfind('/');
     QString title =
-        QFile::decodeName(QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
+        path == CTextFileDoc::kStandardInputName
+            ? QString::fromUtf8(CTextFileDoc::kStandardInputTitle)
+            : QFile::decodeName(QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
     if (m_nWindowNumber > 0)
         title += QStringLiteral(":%1").arg(m_nWindowNumber);
     return title;

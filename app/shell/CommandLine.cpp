@@ -39,6 +39,7 @@ std::string HelpText(const std::string& program)
            " [OPTION]... [FILE]...\n"
            "View text and log files read-only, following them while they grow.\n"
            "Each FILE opens in its own window; a file that is open already is only brought forward.\n"
+           "A compressed FILE (gzip, xz, zstd, bzip2) is decompressed into memory; - reads standard input.\n"
            "\n"
            "  --help     display this help and exit\n"
            "  --version  output version information and exit\n"

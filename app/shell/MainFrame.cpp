@@ -248,6 +248,7 @@ void CTextFileViewerMainFrame::OnWindowActivated(QWidget* window)
     if (CTextFileView* now = GetActiveView())
         now->OnActivateView(true);
     UpdateFrameTitle();
+    ShowCodePage();
 }
 
 void CTextFileViewerMainFrame::UpdateFrameTitle()

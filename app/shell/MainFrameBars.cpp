@@ -18,6 +18,7 @@
 #include "view/CommandIds.h"
 #include "view/Profile.h"
 #include "view/StatusIndicators.h"
+#include "view/TextFileView.h"
 
 #include <QVBoxLayout>
 
@@ -49,9 +50,14 @@ void CTextFileViewerMainFrame::CreateStatusBar()
 
 void CTextFileViewerMainFrame::ShowCodePage()
 {
-    if (m_pStatusBar)
-        m_pStatusBar->SetPaneToolTip(cmd::PaneEncoding,
-                                     QString::fromStdString(EncodingPaneTooltip(platform::AnsiCodePage())));
+    if (!m_pStatusBar)
+        return;
+    // The active window's document: a decompressed text says what it came from.
+    const char* from = nullptr;
+    if (const CTextFileView* view = GetActiveView(); view && view->GetDocument()->IsDecompressed())
+        from = CompressionName(view->GetDocument()->GetSource()->GetProgress().compression);
+    m_pStatusBar->SetPaneToolTip(cmd::PaneEncoding,
+                                 QString::fromStdString(EncodingPaneTooltip(platform::AnsiCodePage(), from)));
 }
 
 // The caption bar's place: the top of the frame's middle, under the ribbon and over the windows.

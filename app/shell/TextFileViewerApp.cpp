@@ -18,6 +18,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 CTextFileViewerApp::CTextFileViewerApp() : m_pErrors(&std::cerr) {}
@@ -37,6 +38,8 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     SetCurrentProfile(m_pProfile.get());
     FollowScreenDpi();
     RestoreCodePage();
+    RestoreFollowName();
+    RestoreTextLimit();
     m_recentFiles.ReadList(*m_pProfile);
     PreLoadState();
 
@@ -160,7 +163,9 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
 {
     if (!m_pMainFrame || path.empty())
         return nullptr;
-    const std::string absolute = platform::CleanAbsolutePath(path);
+    // Standard input has no path to clean, and can be read only once.
+    const bool input = path == CTextFileDoc::kStandardInputName;
+    const std::string absolute = input ? path : platform::CleanAbsolutePath(path);
     if (const COpenDocument* open = FindOpen(absolute)) {
         if (!open->frames.empty())
             m_pMainFrame->ActivateChildFrame(open->frames.front());
@@ -176,10 +181,11 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
         return nullptr;
     }
     entry.doc->SetPathName(absolute.c_str());
-    entry.bHasId = platform::GetFileId(absolute, entry.id);
+    entry.bHasId = !input && platform::GetFileId(absolute, entry.id);
     CTextFileDoc* doc = entry.doc.get();
     m_documents.push_back(std::move(entry));
-    AddToRecentFileList(absolute);
+    if (!input)
+        AddToRecentFileList(absolute);
     if (!CreateFrame(doc)) {
         CloseDocument(doc);
         return nullptr;
@@ -312,6 +318,10 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetCodePage(id == cmd::CodePageUtf8 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252);
         return true;
     }
+    if (id == cmd::FollowName) {
+        SetFollowName(!CTextFileDoc::IsFollowName());
+        return true;
+    }
     if (id == cmd::AppExit) {
         if (m_pMainFrame)
             m_pMainFrame->close();
@@ -332,6 +342,11 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.SetRadio(platform::AnsiCodePage() == shown);  // one of the two marked, as a pair of radio items
         return true;
     }
+    if (ui.m_nID == cmd::FollowName) {
+        ui.Enable();
+        ui.SetCheck(CTextFileDoc::IsFollowName() ? 1 : 0);
+        return true;
+    }
     if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
         ui.Enable();
         return true;
@@ -343,6 +358,7 @@ namespace {
 
 constexpr const char* kLogSection = "Log";
 constexpr const char* kCodePageEntry = "CodePage";
+constexpr const char* kFollowNameEntry = "FollowName";
 
 }  // namespace
 
@@ -351,6 +367,29 @@ void CTextFileViewerApp::RestoreCodePage()
     platform::CodePage codePage = platform::LocaleCodePage();
     platform::ParseCodePageKey(m_pProfile->GetProfileString(kLogSection, kCodePageEntry, ""), codePage);
     platform::SetAnsiCodePage(codePage);
+}
+
+void CTextFileViewerApp::RestoreFollowName()
+{
+    CTextFileDoc::SetFollowName(m_pProfile->GetProfileInt(kLogSection, kFollowNameEntry, 0) != 0);
+}
+
+void CTextFileViewerApp::SetFollowName(bool follow)
+{
+    // Windows whose name already names another file keep their offer: the
+    // choice concerns what happens from now on.
+    CTextFileDoc::SetFollowName(follow);
+    m_pProfile->WriteProfileInt(kLogSection, kFollowNameEntry, follow ? 1 : 0);
+    m_pProfile->Flush();
+}
+
+void CTextFileViewerApp::RestoreTextLimit()
+{
+    // A number of bytes that may pass 2 GiB: kept as text, not as a 32-bit number.
+    const std::string kept = m_pProfile->GetProfileString("Compressed", "MaxBytes", "");
+    char* end = nullptr;
+    const unsigned long long bytes = std::strtoull(kept.c_str(), &end, 10);
+    CTextFileDoc::SetTextLimit(!kept.empty() && end && !*end ? bytes : 0);
 }
 
 void CTextFileViewerApp::SetCodePage(platform::CodePage codePage)

@@ -115,6 +115,11 @@ private:
     // window at once, each keeping its top.
     void RestoreCodePage();
     void SetCodePage(platform::CodePage codePage);
+    // Follow Name for every document: off at the first start, a change is kept at once.
+    void RestoreFollowName();
+    void SetFollowName(bool follow);
+    // The most bytes of text kept from a compressed log or standard input: Compressed/MaxBytes, else the default.
+    void RestoreTextLimit();
     // Numbers the windows of a document and gives their tabs their titles.
     void UpdateFrameTitles(COpenDocument& entry);
 

@@ -12,6 +12,8 @@
 //   rename NEWPATH     rename PATH to NEWPATH; the held descriptor follows it
 //   create TEXT        make a new file under PATH with TEXT and hold that one
 //   delete             unlink PATH (the held descriptor stays open)
+//   link TARGET        make PATH a symbolic link to TARGET in one step (a
+//                      link made beside it, renamed over PATH)
 //   reopen             hold PATH anew
 //   stress MS SEED     for MS ms: random appends, rewrites in place, truncations
 //                      (some to zero) and regrowth, with short pauses
@@ -165,6 +167,11 @@ bool Run(const std::string& line)
     }
     if (cmd == "delete")
         return ::unlink(g_path.c_str()) == 0;
+    if (cmd == "link") {
+        const std::string temp = g_path + ".link";
+        ::unlink(temp.c_str());
+        return ::symlink(arg.c_str(), temp.c_str()) == 0 && ::rename(temp.c_str(), g_path.c_str()) == 0;
+    }
     if (cmd == "stress") {
         long ms = 0;
         unsigned seed = 0;

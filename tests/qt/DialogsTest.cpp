@@ -107,7 +107,7 @@ private slots:
     void openDialogLists()
     {
         QTemporaryDir dir;
-        for (const char* name : {"README", "a.txt", "b.log"}) {
+        for (const char* name : {"README", "a.txt", "b.log", "c.gz", "d.zst"}) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
@@ -117,7 +117,8 @@ private slots:
                               text::OpenEncodingEntries[3]}));
         QCOMPARE(dialog.ChosenEncoding(), 0);
         const auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
-        QCOMPARE(comboItems(types), QStringList({"All Files (*.*)", "Text Files (*.txt)", "Log Files (*.log)"}));
+        QCOMPARE(comboItems(types), QStringList({"All Files (*.*)", "Text Files (*.txt)", "Log Files (*.log)",
+                                                 "Compressed Logs (*.gz *.xz *.zst *.bz2)"}));
         QCOMPARE(types->currentIndex(), 0);
         // The list is the last row, under the file types.
         auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
@@ -128,9 +129,11 @@ private slots:
 
         dialog.setDirectory(dir.path());
         dialog.show();
-        QTRY_COMPARE(listedNames(dialog), QStringList({"README", "a.txt", "b.log"}));
+        QTRY_COMPARE(listedNames(dialog), QStringList({"README", "a.txt", "b.log", "c.gz", "d.zst"}));
         dialog.selectNameFilter(dialog.nameFilters().at(1));
         QTRY_COMPARE(listedNames(dialog), QStringList({"a.txt"}));
+        dialog.selectNameFilter(dialog.nameFilters().at(3));
+        QTRY_COMPARE(listedNames(dialog), QStringList({"c.gz", "d.zst"}));
     }
 
     // The user picks another face in the list with the mouse and presses Enter: the dialog is accepted (OK is

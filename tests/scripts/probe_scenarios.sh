@@ -204,6 +204,41 @@ filter 1
 20	|eé|' "$probe" "$dir/filter16.log" ifilter:e ifilter:É
 expect "an invalid pattern says why" 'error: invalid repetition size: {2,1}' "$probe" --regex "$dir/filter.log" 'filter:a{2,1}'
 expect_exit "an invalid pattern exits 2" 2 "$probe" --regex "$dir/filter.log" 'filter:('
+# Log rotation by renaming: the window goes on with the new file under the name only with --follow-name.
+rotate() {  # follow-name option or nothing
+  mkdir -p "$dir/rot" && cd "$dir/rot" && rm -f app.log*
+  for i in $(seq 100); do echo "old $i"; done > app.log
+  ( sleep 0.5; mv app.log app.log.1; echo NEW > app.log ) & "$probe" "$@" --rows 2 app.log wait:2500 print
+  wait; cd - >/dev/null
+}
+expect "rotation followed by name" 'strip "Reopened: the file was replaced"
+top=0 last=0 total=4 enc="ANSI / ASCII" hoff=0 longest=4 hl=none line=1
+|NEW|
+| |' rotate --follow-name
+expect "rotation without Follow Name: the old file stays, the strip offers the new one" 'strip "The name of this file now names another file." [Reopen]
+top=677 last=677 total=692 enc="ANSI / ASCII" hoff=0 longest=8 hl=none line=?
+|old 99|
+|old 100|' rotate
+
+# Compressed logs open by their magic, whatever the name; damaged ones warn, ones over the limit fail.
+seq 1 2000 | sed 's/^/entry /' > "$dir/c.log"
+gzip -c "$dir/c.log" > "$dir/c.gz"; xz -c "$dir/c.log" > "$dir/c.xz"; zstd -q -c "$dir/c.log" > "$dir/c.zst"
+bzip2 -c "$dir/c.log" > "$dir/c.bz2"; cat "$dir/c.gz" "$dir/c.gz" > "$dir/cc.gz"; cp "$dir/c.xz" "$dir/c.log.1"
+for f in c.gz c.xz c.zst c.bz2 cc.gz c.log.1; do
+  expect "compressed $f shows its last screenful" '|entry 2000|' bash -c '"$0" --rows 1 "$1" print | tail -1' "$probe" "$dir/$f"
+done
+head -c 3000 "$dir/c.gz" > "$dir/cut.gz"
+expect "a cut stream shows what came out and warns" 'warning: The text stops after 13619 bytes: the compressed data ends early.
+top=13611 last=13611 total=13619 enc="ANSI / ASCII" hoff=0 longest=8 hl=none line=?
+|entry 13|' "$probe" --rows 1 "$dir/cut.gz" print
+expect "a declared size over the limit" 'error: The text would be 20893 bytes, more than the limit of 1000 bytes (Compressed/MaxBytes): it was not decompressed.' \
+  "$probe" --max-decompressed 1000 "$dir/c.zst" print
+expect_exit "over the limit exits 1" 1 "$probe" --max-decompressed 1000 "$dir/c.gz" print
+# Standard input, as it arrives; compressed on a pipe too (a named FIFO is refused, above).
+expect "standard input followed while it arrives" '|one|
+|one|
+|two|' bash -c '(echo one; sleep 0.5; echo two) | "$0" --rows 2 - print wait:1200 print | grep "^|[a-z]"' "$probe"
+expect "compressed standard input" '|entry 2000|' bash -c '"$0" --rows 1 - print < "$1" | tail -1' "$probe" "$dir/c.bz2"
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

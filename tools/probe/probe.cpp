@@ -1,5 +1,6 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
+#include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
 #include "platform/Process.h"
 #include "platform/Win1252.h"
@@ -7,6 +8,8 @@
 #include "textwnd/LineFilter.h"
 #include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
+#include "view/StringTable.h"
+#include "view/TextFileView.h"
 
 #include <chrono>
 #include <cstdio>
@@ -26,7 +29,13 @@ namespace {
 
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
-    "                    [--code-page utf-8|1252] [--index-wait] [--regex] FILE [COMMAND ...]\n"
+    "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
+    "[--max-decompressed BYTES]\n"
+    "                    FILE|- [COMMAND ...]\n"
+    "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
+    "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
+    "                limit says error: ... and exits 1); - reads standard input as it arrives\n"
+    "  --max-decompressed  the most bytes of text decompressed or read from standard input\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
     "  --code-page   code page of narrow text (default 1252, whatever the locale); under utf-8\n"
@@ -38,6 +47,8 @@ const char kUsage[] =
     "  --index-wait  counts every line of the file before the commands run (by default lines are\n"
     "                counted only as far as a command needs: line= shows ? for a top not counted yet)\n"
     "  --regex       patterns of filters are regular expressions (RE2 syntax)\n"
+    "  --follow-name when the file's name comes to name another file (rotation), go on with that file;\n"
+    "                either way what the window's message strip says is printed as strip \"TEXT\"\n"
     "commands, applied in order after loading:\n"
     "  key:NAME      NAME one of space pgup pgdn end home left up right down\n"
     "  wheel:up  wheel:down  hwheel:left  hwheel:right\n"
@@ -111,16 +122,79 @@ public:
     }
 };
 
-class Probe {
+class Probe : public platform::IMessageTarget {
 public:
-    Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port) {}
+    Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port)
+    {
+        m_hWnd = platform::RegisterWindow(this);
+        m_wnd.SetNotifyWindow(m_hWnd);
+    }
+    ~Probe() override { platform::UnregisterWindow(m_hWnd); }
 
     ProbePort m_port;
     bool m_regex = false;
     // Made before the window and so destroyed after it: the window's watcher
-    // reads the file's size through the mapping's descriptor.
-    CMemoryMappedFile m_file;
+    // reads the file's size through the document's descriptor.
+    CTextFileDoc m_doc;
     CFileWnd m_wnd;
+    platform::HWND m_hWnd = 0;
+    std::int32_t m_nEncoding = 0;
+
+    // What the view does when its window's file name names another file.
+    std::intptr_t HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t) override
+    {
+        if (msg == platform::WM_SOURCE_PROGRESS)
+            ReportSourceEnd();
+        if (msg != platform::WM_FILE_REPLACED)
+            return 0;
+        switch (m_doc.OnNameReplaced()) {
+        case CTextFileDoc::NameChange::Reopened:
+            m_wnd.LoadFile(m_doc.GetMappedFile(), m_nEncoding);
+            m_wnd.OnKeyDown(kVkEnd);
+            std::printf("strip \"%s\"\n", text::FileReopened);
+            break;
+        case CTextFileDoc::NameChange::Offered:
+            std::printf("strip \"%s\" [%s]\n", text::NameNamesAnotherFile, text::ReopenAction);
+            break;
+        case CTextFileDoc::NameChange::None: break;
+        }
+        return 0;
+    }
+
+    bool m_bSourceEndShown = false;
+
+    // Once, how the background reader ended when that lost text; true when
+    // it is an error (the window shows nothing of it, or not all of it).
+    bool ReportSourceEnd()
+    {
+        const CStreamSource* source = m_doc.GetSource();
+        bool error = false;
+        const std::string end = source ? DescribeSourceEnd(source->GetProgress(), error) : std::string();
+        if (end.empty() || m_bSourceEndShown)
+            return false;
+        m_bSourceEndShown = true;
+        std::fprintf(stderr, "%s: %s\n", error ? "error" : "warning", end.c_str());
+        return error;
+    }
+
+    // Opens the document and, for a background reader, waits until its text
+    // can be shown; the exit code when it cannot (0: go on).
+    int OpenDocument(const char* path)
+    {
+        if (!m_doc.OnOpenDocument(path))
+            return 3;
+        if (CStreamSource* source = m_doc.GetSource()) {
+            source->AddWindow(m_hWnd);
+            while (!m_doc.IsReadyToShow()) {
+                platform::DrainPostedMessages();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            const bool pipe = source->IsPipe();
+            if (ReportSourceEnd() && !pipe)
+                return 1;
+        }
+        return 0;
+    }
 
     void Paint(bool everything = false) { m_port.Paint(m_wnd, everything); }
 
@@ -229,8 +303,8 @@ public:
         const linefilter::TextForm form{m_wnd.GetEncoding(), m_wnd.GetCodePage()};
         const TextPos start = m_wnd.HasText() ? m_wnd.DataStart() : 0;
         const TextPos end = m_wnd.HasText() ? m_wnd.DataEnd() : 0;
-        if (!filter.Start(std::make_unique<linefilter::CPreadReader>(m_file.Handle()), form, spec, start, end,
-                          &error)) {
+        if (!filter.Start(std::make_unique<linefilter::CPreadReader>(m_doc.GetMappedFile()->Handle()), form, spec,
+                          start, end, &error)) {
             std::fprintf(stderr, "error: %s\n", error.c_str());
             std::fflush(stdout);
             std::exit(2);
@@ -490,10 +564,20 @@ int main(int argc, char** argv)
             regex = true;
             continue;
         }
+        if (opt == "--follow-name") {
+            CTextFileDoc::SetFollowName(true);
+            continue;
+        }
         if (i + 1 >= argc)
             return Usage();
         const char* val = argv[++i];
-        if (opt == "--rows") {
+        if (opt == "--max-decompressed") {
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(val, &end, 10);
+            if (!*val || *end || n == 0)
+                return Usage();
+            CTextFileDoc::SetTextLimit(n);
+        } else if (opt == "--rows") {
             if (!ParseInt(val, 0, 100000, rows))
                 return Usage();
         } else if (opt == "--cols") {
@@ -544,7 +628,10 @@ int main(int argc, char** argv)
         }
     }
 
-    if (!probe.m_file.Open(path, false) || !probe.m_wnd.LoadFile(&probe.m_file, encoding)) {
+    probe.m_nEncoding = encoding;
+    if (const int code = probe.OpenDocument(path); code == 1)
+        return 1;
+    if (!probe.m_doc.GetMappedFile() || !probe.m_wnd.LoadFile(probe.m_doc.GetMappedFile(), encoding)) {
         std::printf("load failed\n");
         return 3;
     }

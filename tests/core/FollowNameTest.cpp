@@ -1,0 +1,150 @@
+// A view whose file's name comes to name another file (log rotation), with
+// Follow Name on and off, driven by a writer process.
+#include "FakeViewHost.h"
+#include "FollowUtil.h"
+#include "TestUtil.h"
+#include "file/TextFileDoc.h"
+#include "view/Profile.h"
+#include "view/StringTable.h"
+#include "view/TextFileView.h"
+
+#include <filesystem>
+
+using followtest::PumpUntil;
+using followtest::WriterProcess;
+using testutil::Lines;
+using testutil::ScreenOf;
+
+namespace {
+
+using Screen = std::vector<std::string>;
+
+class FollowNameTest : public followtest::WatchingTest {
+protected:
+    void TearDown() override
+    {
+        CTextFileDoc::SetFollowName(false);
+        WatchingTest::TearDown();
+    }
+
+    // One document with one following view of 10 rows.
+    struct Opened {
+        CTextFileDoc doc;
+        viewtest::FakeHost host;
+        CMemoryProfile profile;
+        std::unique_ptr<CTextFileView> view;
+        explicit Opened(const std::string& path)
+        {
+            host.port.Resize(10, 40);
+            host.watch = true;
+            EXPECT_TRUE(doc.OnOpenDocument(path.c_str()));
+            view = std::make_unique<CTextFileView>(&doc, &host, nullptr, profile);
+            EXPECT_TRUE(view->OnCreate());
+            platform::DrainPostedMessages();
+        }
+        Screen Rows()
+        {
+            Screen rows;
+            host.port.Paint(*host.wnd, true);
+            for (int r = 0; r < host.port.Rows(); ++r) {
+                rows.push_back(testutil::Utf8(host.port.RowText(r, false)));
+                rows.back().erase(rows.back().find_last_not_of(' ') + 1);
+            }
+            while (!rows.empty() && rows.back().empty())
+                rows.pop_back();
+            return rows;
+        }
+        // Waits for `n` more size checks of the window's watcher.
+        bool Checks(int n)
+        {
+            const std::uint64_t target = host.wnd->GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
+            return PumpUntil([&] { return host.wnd->GetWatcher()->CheckCount() >= target; });
+        }
+    };
+
+    testutil::TempDir m_dir;
+};
+
+const std::string kOffer =
+    std::string(text::NameNamesAnotherFile) + " [" + text::ReopenAction + ":" + std::to_string(cmd::ReopenFile) + "]";
+
+TEST_F(FollowNameTest, RotationsSwitchWithFollowNameAndAreOfferedWithout)
+{
+    enum Rotation { Rename, Delete, Link };
+    const struct {
+        Rotation rotation;
+        bool gap;  // the name names nothing for a while before the new file comes
+    } kCases[] = {{Rename, false}, {Rename, true}, {Delete, false}, {Delete, true}, {Link, false}};
+    for (const bool follow : {true, false}) {
+        for (const auto& c : kCases) {
+            SCOPED_TRACE(std::to_string(c.rotation) + (c.gap ? " with a gap" : "") + (follow ? " following" : ""));
+            CTextFileDoc::SetFollowName(follow);
+            const std::string target = m_dir.Write("a.log", Lines(0, 50));
+            std::string name = target;
+            if (c.rotation == Link) {
+                name = m_dir.File("current.log");
+                std::filesystem::remove(name);
+                std::filesystem::create_symlink(target, name);
+            }
+            Opened o(name);
+            ASSERT_EQ(o.Rows(), ScreenOf(40, 50));
+            WriterProcess writer(name);
+            if (c.rotation == Link) {
+                m_dir.Write("b.log", "NEW 1\n");
+                ASSERT_TRUE(writer.Do("link " + m_dir.File("b.log")));
+            } else {
+                ASSERT_TRUE(writer.Do(c.rotation == Rename ? "rename " + m_dir.File("a.log.1") : "delete"));
+            }
+            if (c.gap) {
+                ASSERT_TRUE(o.Checks(3));
+                EXPECT_EQ(o.Rows(), ScreenOf(40, 50)) << "the name names nothing: the old text stays";
+                EXPECT_TRUE(o.host.strip.empty());
+            }
+            if (c.rotation != Link) {
+                ASSERT_TRUE(writer.Do("create NEW 1\\n"));
+            }
+            if (follow) {
+                ASSERT_TRUE(PumpUntil([&] { return o.Rows() == Screen{"NEW 1"}; }));
+                EXPECT_EQ(o.host.strip, Screen{text::FileReopened});
+                // The new file is followed through the document's descriptor.
+                if (c.rotation == Link) {
+                    ASSERT_TRUE(writer.Do("reopen"));
+                }
+                ASSERT_TRUE(writer.Do("append NEW 2\\n"));
+                EXPECT_TRUE(PumpUntil([&] { return o.Rows() == Screen{"NEW 1", "NEW 2"}; }));
+            } else {
+                ASSERT_TRUE(PumpUntil([&] { return !o.host.strip.empty(); }));
+                ASSERT_TRUE(o.Checks(3));
+                EXPECT_EQ(o.host.strip, Screen{kOffer}) << "said once";
+                EXPECT_EQ(o.Rows(), ScreenOf(40, 50));
+                CCmdUI ui(cmd::ReopenFile);
+                ASSERT_TRUE(o.view->OnUpdateCommand(ui));
+                EXPECT_TRUE(ui.m_bEnabled);
+                // The strip's action: the view takes the new file.
+                ASSERT_TRUE(o.view->OnCommand(cmd::ReopenFile));
+                EXPECT_EQ(o.Rows(), Screen{"NEW 1"});
+                EXPECT_EQ(o.host.strip.back(), text::FileReopened);
+                ui = CCmdUI(cmd::ReopenFile);
+                ASSERT_TRUE(o.view->OnUpdateCommand(ui));
+                EXPECT_FALSE(ui.m_bEnabled) << "the name names the open file again";
+            }
+            EXPECT_EQ(o.doc.GetPathName(), name) << "the same record and path";
+            std::filesystem::remove(m_dir.File("a.log.1"));
+        }
+    }
+}
+
+// Copy-and-truncate rotation keeps the same file: no switch, nothing said.
+TEST_F(FollowNameTest, CopyAndTruncateStaysOnTheSameFile)
+{
+    CTextFileDoc::SetFollowName(true);
+    Opened o(m_dir.Write("c.log", Lines(0, 50)));
+    WriterProcess writer(m_dir.File("c.log"));
+    ASSERT_TRUE(writer.Do("truncate 0"));
+    ASSERT_TRUE(writer.Do("append fresh\\n"));
+    ASSERT_TRUE(PumpUntil([&] { return o.Rows() == Screen{"fresh"}; }));
+    ASSERT_TRUE(o.Checks(3));
+    EXPECT_TRUE(o.host.strip.empty());
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// What the view does when the file behind its document changes identity: the
+// name it was opened by now names another file (a rotated log).
+#include "textwnd/FileWnd.h"
+#include "view/CommandIds.h"
+#include "view/DisplayPreferences.h"
+#include "view/StringTable.h"
+#include "view/TextFileView.h"
+
+#include <string>
+
+namespace {
+
+std::string Format(const char* format, const std::string& a, const std::string& b = {})
+{
+    std::string out = format;
+    out.replace(out.find("%s"), 2, a);
+    if (const std::size_t at = out.find("%s"); at != std::string::npos)
+        out.replace(at, 2, b);
+    return out;
+}
+
+}  // namespace
+
+std::string DescribeSourceProgress(const CStreamSource::Progress& p, bool pipe)
+{
+    return Format(pipe ? text::InputProgressFormat : text::DecompressProgressFormat, std::to_string(p.bytes));
+}
+
+std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error)
+{
+    using State = CStreamSource::State;
+    error = p.state != State::Damaged;
+    switch (p.state) {
+    case State::Running:
+    case State::Complete: return {};
+    case State::Damaged: return Format(text::SourceDamagedFormat, std::to_string(p.bytes), p.problem);
+    case State::OverLimit: return Format(text::SourceOverLimitFormat, std::to_string(p.limit));
+    case State::Declared:
+        return Format(text::SourceDeclaredFormat, std::to_string(p.declared), std::to_string(p.limit));
+    case State::Failed: return text::SourceFailed;
+    }
+    return {};
+}
+
+void CTextFileView::OnSourceProgress()
+{
+    CStreamSource* source = m_pDocument->GetSource();
+    if (!source)
+        return;
+    if (!m_bLoaded) {
+        OnDeferredLoad();  // shows the progress until the text can be shown
+        return;
+    }
+    bool error = false;
+    const std::string end = DescribeSourceEnd(source->GetProgress(), error);
+    if (!end.empty() && !m_bSourceEndShown) {
+        m_bSourceEndShown = true;
+        m_pHost->ShowMessage(error ? ViewMessageKind::Error : ViewMessageKind::Warning, end);
+    }
+}
+
+void CTextFileView::OnFileReplaced()
+{
+    switch (m_pDocument->OnNameReplaced()) {
+    case CTextFileDoc::NameChange::Reopened: LoadReplacedFile(); break;
+    case CTextFileDoc::NameChange::Offered:
+        // Once for each new file (the watcher posts once for each): the strip
+        // keeps the offer until the user takes it or closes it.
+        m_pHost->ShowMessage(ViewMessageKind::Information, text::NameNamesAnotherFile, text::ReopenAction,
+                             cmd::ReopenFile);
+        break;
+    case CTextFileDoc::NameChange::None: break;
+    }
+}
+
+void CTextFileView::OnReopenFile()
+{
+    if (m_bLoaded && m_pDocument->ReopenByName())
+        LoadReplacedFile();
+}
+
+void CTextFileView::LoadReplacedFile()
+{
+    const DisplayPreferences* prefs = GetPrefs();
+    // A new file: its own byte-order mark decides, as at any opening, and the
+    // reader goes on at its end as a follower of the log would.
+    if (!m_pFileWnd->LoadFile(m_pDocument->GetMappedFile(), prefs ? prefs->requestedEncoding : EncodingAuto))
+        return;
+    m_pFileWnd->OnKeyDown(kVkEnd);
+    m_pHost->ShowMessage(ViewMessageKind::Information, text::FileReopened);
+}
