@@ -3,7 +3,7 @@
 #include <algorithm>
 
 CScanReader::CScanReader(platform::FileHandle file, std::size_t chunkBytes)
-    : m_hFile(file), m_nChunk(std::max<std::size_t>(chunkBytes, 16))
+    : m_hFile(file), m_nChunk(std::max<std::size_t>(chunkBytes, 16) / 4 * 4)
 {
 }
 

@@ -23,6 +23,8 @@ public:
     // larger chunks measured no faster here, smaller ones pay more calls.
     static constexpr std::size_t kDefaultChunk = std::size_t(256) << 10;
 
+    // The chunk is kept a multiple of 4 bytes, so windows keep to the code
+    // units of every encoding.
     explicit CScanReader(platform::FileHandle file = platform::kInvalidFile, std::size_t chunkBytes = kDefaultChunk);
 
     void SetFile(platform::FileHandle file) { m_hFile = file; }

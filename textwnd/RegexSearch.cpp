@@ -307,7 +307,7 @@ Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataSt
         if (ws > dataStart) {
             // Bytes before the first break belong to a line that began earlier.
             const std::size_t lf = w.Text().find('\n');
-            if (lf == std::string::npos) {
+            if (lf == std::string::npos || lf + 1 >= w.Size()) {
                 size *= 2;  // a line longer than the window
                 continue;
             }

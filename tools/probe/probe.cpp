@@ -4,9 +4,11 @@
 #include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
+#include "textwnd/RegexSearch.h"
 #include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +27,7 @@ namespace {
 
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
-    "                    [--code-page utf-8|1252] FILE [COMMAND ...]\n"
+    "                    [--code-page utf-8|1252] [--regex] FILE [COMMAND ...]\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
     "  --code-page   code page of narrow text (default 1252, whatever the locale); under utf-8\n"
@@ -34,6 +36,8 @@ const char kUsage[] =
     "  --encoding    requested encoding id (default 0); --answer: the reply to the encoding prompt (default cancel)\n"
     "  --case        text case of the window (default 0)\n"
     "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
+    "  --regex       find commands take regular expressions (RE2 syntax; a match lies within a line);\n"
+    "                an invalid pattern prints \"error: ...\" on stderr and exits 2\n"
     "commands, applied in order after loading:\n"
     "  key:NAME      NAME one of space pgup pgdn end home left up right down\n"
     "  wheel:up  wheel:down  hwheel:left  hwheel:right\n"
@@ -280,12 +284,13 @@ public:
             const bool ignore = verb[0] == 'i';
             const std::string v = ignore ? verb.substr(1) : verb;
             const std::u16string text = platform::Utf8ToUtf16(arg);
-            if (v == "find")
-                m_wnd.FindFirst(ignore, text);
-            else if (v == "next")
-                m_wnd.FindNext(ignore, text);
-            else
-                m_wnd.FindPrevious(ignore, text);
+            const int rc = v == "find"   ? m_wnd.FindFirst(ignore, text)
+                           : v == "next" ? m_wnd.FindNext(ignore, text)
+                                         : m_wnd.FindPrevious(ignore, text);
+            if (rc == 2) {
+                std::fprintf(stderr, "error: %s\n", m_wnd.GetPatternError().c_str());
+                std::exit(2);
+            }
             return true;
         }
         if (cmd == "click") {
@@ -359,6 +364,19 @@ bool ParseInt(const char* s, int lo, int hi, int& out)
     return true;
 }
 
+// The error of a find command's pattern, or empty (any other command, or a valid pattern).
+std::string PatternError(const std::string& cmd)
+{
+    const std::size_t colon = cmd.find(':');
+    static const char* const kFinds[] = {"find", "next", "prev", "ifind", "inext", "iprev"};
+    const std::string verb = cmd.substr(0, colon);
+    if (colon == std::string::npos || std::find(std::begin(kFinds), std::end(kFinds), verb) == std::end(kFinds))
+        return {};
+    const regexsearch::CPattern pattern(platform::Utf8ToUtf16(cmd.substr(colon + 1)), verb[0] == 'i', EncodingUtf16LE,
+                                        platform::CodePage::Utf8);
+    return pattern.Error();
+}
+
 int Usage()
 {
     std::fputs(kUsage, stderr);
@@ -371,7 +389,7 @@ int main(int argc, char** argv)
 {
     int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = kIdCancel;
     platform::CodePage codePage = platform::CodePage::Windows1252;
-    bool watch = true;
+    bool watch = true, regex = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -381,6 +399,10 @@ int main(int argc, char** argv)
         }
         if (opt == "--no-watch") {
             watch = false;
+            continue;
+        }
+        if (opt == "--regex") {
+            regex = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -433,7 +455,13 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "ostrel-probe: bad command '%s'\n", argv[k]);
             return Usage();
         }
+        const std::string error = regex ? PatternError(argv[k]) : std::string();
+        if (!error.empty()) {
+            std::fprintf(stderr, "error: %s\n", error.c_str());
+            return 2;
+        }
     }
+    probe.m_wnd.SetRegularExpression(regex);
 
     if (!probe.m_file.Open(path, false) || !probe.m_wnd.LoadFile(&probe.m_file, encoding)) {
         std::printf("load failed\n");
