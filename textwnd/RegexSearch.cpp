@@ -4,10 +4,12 @@
 #include "file/ScanReader.h"
 #include "platform/Win1252.h"
 
+#include <re2/filtered_re2.h>
 #include <re2/re2.h>
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 namespace regexsearch {
@@ -37,6 +39,59 @@ std::string ToWin1252Pattern(const std::u16string& pattern)
 
 constexpr char kMultiLine[] = "(?m)";
 
+// The longest of `texts[0]`'s substrings that every one of them holds.
+std::string CommonSubstring(const std::vector<std::string>& texts)
+{
+    const std::string& first = texts.front();
+    for (std::size_t n = first.size(); n > 0; --n)
+        for (std::size_t i = 0; i + n <= first.size(); ++i) {
+            const std::string piece = first.substr(i, n);
+            if (std::all_of(texts.begin(), texts.end(),
+                            [&](const std::string& t) { return t.find(piece) != std::string::npos; }))
+                return piece;
+        }
+    return {};
+}
+
+// A literal (lower case) that every match of the pattern holds, or empty.
+// RE2's prefilter names the texts ("atoms") whose presence a match needs, in
+// a formula of ands and ors that it keeps to itself; asking it which sets of
+// atoms let the pattern match tells which atom a match cannot do without, or
+// else, when a match needs some atom, the text that all atoms share.
+std::string RequiredLiteral(const std::string& pattern, const RE2::Options& options)
+{
+    re2::FilteredRE2 filter(3);
+    int id = 0;
+    if (filter.Add(pattern, options, &id) != RE2::NoError)
+        return {};
+    std::vector<std::string> atoms;
+    filter.Compile(&atoms);
+    if (atoms.empty() || atoms.size() > 16)
+        return {};
+    auto possible = [&](const std::vector<int>& present) {
+        std::vector<int> regexps;
+        filter.AllPotentials(present, &regexps);
+        return !regexps.empty();
+    };
+    if (possible({}))
+        return {};
+    std::string best;
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+        std::vector<int> others(atoms.size());
+        std::iota(others.begin(), others.end(), 0);
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
+        if (!possible(others) && atoms[i].size() > best.size())
+            best = atoms[i];
+    }
+    if (best.empty())
+        best = CommonSubstring(atoms);
+    const bool ascii = std::all_of(best.begin(), best.end(), [](char c) {
+        const auto b = static_cast<std::uint8_t>(c);
+        return b >= 0x20 && b < 0x7F;
+    });
+    return ascii && best.size() >= 2 ? best : std::string();
+}
+
 }  // namespace
 
 CPattern::CPattern(const std::u16string& pattern, bool ignoreCase, std::int32_t encoding, platform::CodePage codePage)
@@ -53,6 +108,8 @@ CPattern::CPattern(const std::u16string& pattern, bool ignoreCase, std::int32_t 
     options.set_log_errors(false);
     const std::string text = m_utf8 ? platform::Utf16ToUtf8(pattern) : ToWin1252Pattern(pattern);
     m_re = std::make_unique<RE2>(kMultiLine + text, options);
+    if (m_re->ok())
+        m_filter = searchkernels::PrepareNarrow(RequiredLiteral(kMultiLine + text, options), true);
     if (!m_re->ok()) {
         // The engine quotes the pattern it was given; the user typed it without our prefix.
         m_error = m_re->error();
@@ -71,6 +128,24 @@ bool CPattern::Ok() const
 }
 
 namespace {
+
+// Every CR and NUL a line feed. Blocks of a fixed size, apart from each
+// other, are what the compiler turns into vector code at -O2 as well (a
+// plain loop stays byte by byte there).
+void NormalizeBreaks(const std::uint8_t* __restrict in, std::size_t n, std::uint8_t* __restrict out)
+{
+    constexpr std::size_t kBlock = 32;
+    std::size_t i = 0;
+    for (; i + kBlock <= n; i += kBlock)
+        for (std::size_t j = 0; j < kBlock; ++j) {
+            const std::uint8_t c = in[i + j];
+            out[i + j] = (c == '\r') | (c == 0) ? '\n' : c;
+        }
+    for (; i < n; ++i) {
+        const std::uint8_t c = in[i];
+        out[i] = (c == '\r') | (c == 0) ? '\n' : c;
+    }
+}
 
 // One window of the file as the engine's subject: every break unit (CR, LF,
 // NUL) a line feed; UTF-16 transcoded to UTF-8, with the unit offset of every
@@ -118,11 +193,7 @@ private:
     std::size_t BuildNarrow(const std::uint8_t* data, std::size_t n, std::size_t nulFrom)
     {
         m_text.resize(n);
-        char* out = m_text.data();
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint8_t c = data[i];
-            out[i] = static_cast<char>(c == '\r' || c == 0 ? '\n' : c);
-        }
+        NormalizeBreaks(data, n, reinterpret_cast<std::uint8_t*>(m_text.data()));
         if (nulFrom >= n)
             return std::string::npos;
         const void* nul = std::memchr(data + nulFrom, 0, n - nulFrom);
@@ -218,6 +289,31 @@ bool Find(const CPattern& p, const CWindowText& w, std::size_t pos, std::size_t 
     return true;
 }
 
+// Calls visit(a, b) for the stretches [a, b) of [begin, end) of the subject
+// where a match may lie: with a filter, each line (cut to [begin, end))
+// that holds its literal; without one, all of it. Ends when visit says so.
+template <class Visit>
+bool ForEachStretch(const CPattern& p, const std::string& text, std::size_t begin, std::size_t end, Visit visit)
+{
+    if (p.Filter().length == 0)
+        return begin <= end && visit(begin, end);
+    const auto* d = reinterpret_cast<const std::uint8_t*>(text.data());
+    for (std::size_t pos = begin; pos < end;) {
+        const std::int64_t k = searchkernels::FindForward(p.Filter(), d + pos, end - pos);
+        if (k < 0)
+            return false;
+        std::size_t a = pos + static_cast<std::size_t>(k);
+        const void* lf = std::memchr(d + a, '\n', end - a);
+        const std::size_t b = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - d) : end;
+        while (a > pos && d[a - 1] != '\n')
+            --a;
+        if (visit(a, b))
+            return true;
+        pos = b + 1;
+    }
+    return false;
+}
+
 // Where the line holding `to` (or beginning there) ends: its first break
 // unit at or after `to`, or the end of the text.
 std::int64_t LineEndFrom(const CPattern& p, CScanReader& reader, std::int64_t to, std::int64_t dataEnd)
@@ -272,13 +368,21 @@ Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataSta
             }
             end = lf;
         }
-        for (std::size_t pos = start, a = 0, b = 0; Find(p, w, pos, end, a, b);) {
-            if (w.FilePos(a) >= to)
-                return {};
-            if (b > a && w.FilePos(b) <= to)
-                return {w.FilePos(a), w.UnitsBetween(a, b)};
-            pos = w.NextStart(a);
-        }
+        Match found;
+        const bool decided = ForEachStretch(p, w.Text(), start, end, [&](std::size_t ra, std::size_t rb) {
+            for (std::size_t pos = ra, a = 0, b = 0; Find(p, w, pos, rb, a, b);) {
+                if (w.FilePos(a) >= to)
+                    return true;
+                if (b > a && w.FilePos(b) <= to) {
+                    found = {w.FilePos(a), w.UnitsBetween(a, b)};
+                    return true;
+                }
+                pos = w.NextStart(a);
+            }
+            return false;
+        });
+        if (decided)
+            return found;
         if (last)
             return {};
         ws = w.FilePos(end + 1);
@@ -314,17 +418,20 @@ Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataSt
             lineStart = lf + 1;
         }
         Match best;
-        for (std::size_t pos = lineStart, a = 0, b = 0; Find(p, w, pos, w.Size(), a, b);) {
-            if (w.FilePos(a) >= to)
-                break;
-            if (b == a) {
-                pos = w.NextStart(a);
-                continue;
+        ForEachStretch(p, w.Text(), lineStart, w.Size(), [&](std::size_t ra, std::size_t rb) {
+            for (std::size_t pos = ra, a = 0, b = 0; Find(p, w, pos, rb, a, b);) {
+                if (w.FilePos(a) >= to)
+                    return true;
+                if (b == a) {
+                    pos = w.NextStart(a);
+                    continue;
+                }
+                if (w.FilePos(a) >= from && w.FilePos(b) <= to)
+                    best = {w.FilePos(a), w.UnitsBetween(a, b)};
+                pos = b;
             }
-            if (w.FilePos(a) >= from && w.FilePos(b) <= to)
-                best = {w.FilePos(a), w.UnitsBetween(a, b)};
-            pos = b;
-        }
+            return false;
+        });
         const std::int64_t linesFrom = w.FilePos(lineStart);
         if (best.pos >= 0 || linesFrom <= from || ws == dataStart)
             return best;

@@ -18,9 +18,15 @@
 //   line's start reports one after another without overlap; the result is
 //   the last of them, over all lines, that lies wholly inside [from, to).
 //   Lines are read backwards in windows and each is scanned from its start.
+//
+// Speed: most patterns hold a literal text that every match contains (RE2's
+// prefilter finds it: "user=u" in `user=u[0-9]{4}`, "ical" in
+// `(FATAL|CRIT)ICAL`); the window is scanned for it by the plain search's
+// vector kernels and the engine runs only on the lines that hold it.
 #pragma once
 
 #include "platform/CodePage.h"
+#include "textwnd/SearchKernels.h"
 
 #include <cstdint>
 #include <memory>
@@ -52,10 +58,15 @@ public:
     // The subject is UTF-8 (a match starts only on a character boundary).
     bool Utf8() const { return m_utf8; }
     const re2::RE2& Re() const { return *m_re; }
+    // A text that every match holds, ignoring case (ASCII), as a needle for
+    // the fast scan; of length 0 when the pattern has none. Only the lines
+    // that hold it are handed to the engine.
+    const searchkernels::Needle& Filter() const { return m_filter; }
 
 private:
     std::unique_ptr<re2::RE2> m_re;
     std::string m_error;
+    searchkernels::Needle m_filter;
     unsigned m_unitSize = 1;
     bool m_bigEndian = false;
     bool m_utf8 = false;
