@@ -1,7 +1,10 @@
 // Search speed over a large log, next to the command-line tools on the same
 // file in the same run.
 //
-//   search_bench [MiB] [folder]      (default 1024 MiB under /tmp/ostrel-bench)
+//   search_bench [MiB] [folder] [all|process]   (default 1024 MiB under /tmp/ostrel-bench, all)
+//
+// "process" times only the whole processes (below) and the scan engine's
+// chunk sizes.
 //
 // Generates (once, then reuses) a log of the given size in Windows-1252 and
 // the same text in UTF-16 LE, reads both so that they sit in the page cache,
@@ -16,10 +19,19 @@
 //     ASCII text and for German, Greek and Cyrillic texts of the same length
 //     in bytes (goal: at most 2 times the ASCII one), and the ASCII text
 //     under Windows-1252 on the same file (goal: the same speed).
+// Whole processes, as a user at a shell would compare them (ostrel-probe from
+// the folder of this program, LC_ALL=C for every tool, best of 5):
+//   - FindFirst of an absent text against grep -c -F and rg -c -F, also
+//     ignoring case; FindPrevious of it; UTF-16 in bytes per second;
+//   - regular expressions that match nowhere against rg -c with the same
+//     pattern, and a plain text in regular-expression mode against the
+//     plain search;
+// and the scan engine's reads of the whole file by chunk size, in process.
 // Every figure is the best of several runs. Our searches run on a freshly
 // mapped file each time (as a process like rg would), so page-table set-up
 // is included; the figure on an already touched mapping is shown beside it.
 #include "file/MemoryMappedFile.h"
+#include "file/ScanReader.h"
 #include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
 #include "textwnd/SearchKernels.h"
@@ -287,7 +299,9 @@ void Warm(const std::string& path)
 
 // --- External tools -----------------------------------------------------------
 
-bool Run(const std::vector<std::string>& args)
+// Runs a program with LC_ALL=C and its output thrown away; its exit status,
+// or -1 when it could not run.
+int RunStatus(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
@@ -309,10 +323,15 @@ bool Run(const std::vector<std::string>& args)
     const int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0)
-        return false;
+        return -1;
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;  // 0: a line was found
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool Run(const std::vector<std::string>& args)
+{
+    return RunStatus(args) == 0;  // 0: a line was found
 }
 
 bool HaveTool(const char* name)
@@ -414,6 +433,122 @@ void Row(const char* what, const Pair& p, std::uint64_t bytes)
                 bytes / p.fresh.best / 1e9, p.touched.best, bytes / p.touched.best / 1e9);
 }
 
+// --- Whole processes and the scan engine ------------------------------------
+
+const char kAbsent[] = "NOTTHERE";
+const char* const kAbsentPatterns[] = {"user=u[0-9]{4} ", "(FATAL|CRIT)ICAL"};
+
+// The time of a program that must end with status 0 or 1 (grep -c and rg -c
+// say 1 for no line); -1 when it cannot run.
+Timing TimeProcess(int runs, const std::vector<std::string>& args)
+{
+    bool ran = true;
+    const Timing t = Measure(runs, [&] {
+        const int rc = RunStatus(args);
+        ran &= rc == 0 || rc == 1;
+    });
+    return ran ? t : Timing{-1, -1};
+}
+
+// The whole file read through the scan engine, searched for an absent text.
+Timing TimeScan(const std::string& path, std::size_t chunk, int runs)
+{
+    const platform::FileHandle fd = platform::OpenReadShared(path);
+    const std::int64_t size = platform::FileSizeByHandle(fd);
+    const searchkernels::Needle needle = searchkernels::PrepareNarrow(kAbsent, false);
+    const Timing t = Measure(runs, [&] {
+        CScanReader reader(fd, chunk);
+        if (searchkernels::SearchFile(needle, reader, 0, size, 0, size, true) >= 0)
+            std::printf("  !! the absent text was found\n");
+    });
+    platform::CloseFile(fd);
+    return t;
+}
+
+int WholeProcesses(const std::string& self, const std::string& ansi, const std::string& wide, std::uint64_t bytes,
+                   std::uint64_t wideBytes, int runs)
+{
+    const std::string dir = self.substr(0, self.rfind('/') + 1);
+    const std::string probe = dir + "ostrel-probe";
+    const bool haveRg = HaveTool("rg");
+    std::printf("\nthe scan engine: reads of the ANSI file by chunk size, searched for \"%s\"\n", kAbsent);
+    for (const std::size_t kib : {64, 256, 1024, 4096}) {
+        const std::string what = std::to_string(kib) + " KiB";
+        Row(what.c_str(), TimeScan(ansi, kib << 10, runs), bytes);
+    }
+    std::printf("\nwhole processes, best of %d (%s)\n", runs, probe.c_str());
+    auto ours = [&](const std::string& file, std::vector<std::string> cmds) {
+        std::vector<std::string> args{probe, "--rows", "2"};
+        if (cmds.front() == "--regex") {
+            args.push_back("--regex");
+            cmds.erase(cmds.begin());
+        }
+        args.push_back(file);
+        args.insert(args.end(), cmds.begin(), cmds.end());
+        return TimeProcess(runs, args);
+    };
+    const std::string find = std::string("find:") + kAbsent;
+    const Timing first = ours(ansi, {find});
+    Row("ostrel-probe find:ABSENT", first, bytes);
+    const Timing firstNoCase = ours(ansi, {std::string("ifind:") + kAbsent});
+    Row("ostrel-probe ifind:ABSENT", firstNoCase, bytes);
+    const Timing previous = ours(ansi, {std::string("prev:") + kAbsent});
+    Row("ostrel-probe prev:ABSENT", previous, bytes);
+    const Timing wideFirst = ours(wide, {find});
+    Row("ostrel-probe find:ABSENT, UTF-16 LE", wideFirst, wideBytes);
+    const Timing regexLiteral = ours(ansi, {"--regex", find});
+    Row("ostrel-probe --regex find:ABSENT", regexLiteral, bytes);
+    Timing regex[2];
+    for (int i = 0; i < 2; ++i) {
+        regex[i] = ours(ansi, {"--regex", std::string("find:") + kAbsentPatterns[i]});
+        Row((std::string("ostrel-probe --regex find:'") + kAbsentPatterns[i] + "'").c_str(), regex[i], bytes);
+    }
+    const Timing grep = TimeProcess(runs, {"grep", "-c", "-F", kAbsent, ansi});
+    Row("grep -c -F ABSENT", grep, bytes);
+    const Timing grepNoCase = TimeProcess(runs, {"grep", "-c", "-F", "-i", kAbsent, ansi});
+    Row("grep -c -F -i ABSENT", grepNoCase, bytes);
+    Timing rg{-1, -1}, rgNoCase{-1, -1}, rgRegex[2] = {{-1, -1}, {-1, -1}};
+    if (haveRg) {
+        rg = TimeProcess(runs, {"rg", "-c", "-F", kAbsent, ansi});
+        Row("rg -c -F ABSENT", rg, bytes);
+        rgNoCase = TimeProcess(runs, {"rg", "-c", "-F", "-i", kAbsent, ansi});
+        Row("rg -c -F -i ABSENT", rgNoCase, bytes);
+        for (int i = 0; i < 2; ++i) {
+            rgRegex[i] = TimeProcess(runs, {"rg", "-c", kAbsentPatterns[i], ansi});
+            Row((std::string("rg -c '") + kAbsentPatterns[i] + "'").c_str(), rgRegex[i], bytes);
+        }
+    } else {
+        std::printf("  rg not installed (OSTREL_BENCH_DEPS=1 tools/install-deps.sh)\n");
+    }
+
+    std::printf("\nratios of whole-process times (goal in brackets)\n");
+    auto ratio = [](const std::string& what, const Timing& a, const Timing& b, double goal) {
+        if (a.best <= 0 || b.best <= 0) {
+            std::printf("  %-58s    n/a\n", what.c_str());
+            return;
+        }
+        const double r = a.best / b.best;
+        if (goal > 0)
+            std::printf("  %-58s %6.2f   [<= %.1f] %s\n", what.c_str(), r, goal, r <= goal ? "ok" : "MISSED");
+        else
+            std::printf("  %-58s %6.2f\n", what.c_str(), r);
+    };
+    ratio("FindFirst / grep -c -F", first, grep, 1.0);
+    ratio("FindFirst ignoring case / grep -c -F -i", firstNoCase, grepNoCase, 1.0);
+    ratio("FindFirst / rg -c -F", first, rg, 0);
+    ratio("FindFirst ignoring case / rg -c -F -i", firstNoCase, rgNoCase, 0);
+    ratio("FindPrevious / FindFirst", previous, first, 1.0);
+    // Per byte: the UTF-16 file holds the same text in twice the bytes.
+    ratio("ANSI bytes/s / UTF-16 bytes/s", Timing{wideFirst.best / wideBytes, 0}, Timing{first.best / bytes, 0}, 1.0);
+    ratio("plain text in regex mode / plain search", regexLiteral, first, 1.1);
+    for (int i = 0; i < 2; ++i) {
+        ratio(std::string("regex '") + kAbsentPatterns[i] + "' / rg -c", regex[i], rgRegex[i], 1.5);
+        ratio(std::string("regex '") + kAbsentPatterns[i] + "' / grep -c -E", regex[i],
+              TimeProcess(runs, {"grep", "-c", "-E", kAbsentPatterns[i], ansi}), 0);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -462,6 +597,9 @@ int main(int argc, char** argv)
             ok = false;
         }
     };
+
+    if (argc > 3 && std::strcmp(argv[3], "process") == 0)
+        return WholeProcesses(argv[0], ansi, wide, bytes, wideBytes, runs);
 
     std::printf("%-48s %19s    %s\n", "", "fresh mapping", "touched mapping");
     std::printf("baseline\n");

@@ -11,12 +11,14 @@
 
 #include "file/Encoding.h"
 #include "file/MemoryMappedFile.h"
+#include "file/ScanReader.h"
 #include "platform/CodePage.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
 #include "textwnd/FileWndPort.h"
 #include "textwnd/LineIndex.h"
 #include "textwnd/LineModel.h"
+#include "textwnd/RegexSearch.h"
 #include "textwnd/TimeSeek.h"
 #include "textwnd/Utf8Lines.h"
 
@@ -116,6 +118,13 @@ public:
     TextPos SearchForward(const std::u16string& text, TextPos from, TextPos to);
     TextPos SearchBackward(const std::u16string& text, TextPos from, TextPos to);
     void ShowMatch(TextPos m, std::int64_t length);
+    // With regular expressions on, the three searches take their text as a
+    // pattern (textwnd/RegexSearch.h): the match length L of their rules is
+    // the last match's. An invalid pattern searches nothing: the searches
+    // return 2 and GetPatternError says why.
+    void SetRegularExpression(bool on) { m_bFindRegex = on; }
+    bool IsRegularExpression() const { return m_bFindRegex; }
+    const std::string& GetPatternError() const { return m_strPatternError; }
 
     // --- Line numbers (textwnd/LineIndex.h) --------------------------------------
     // Whether the lines are counted in the background as soon as a file is
@@ -210,6 +219,12 @@ private:
     bool SentenceStateAfter(TextPos from, TextPos to, bool state) const;
     std::int64_t BeginSearch(bool ignoreCase, const std::u16string& text, bool restart);
     int ConcludeSearch(TextPos m, std::int64_t length);
+    // The pattern of `text` for this window's encoding, compiled when any of
+    // them changed.
+    const regexsearch::CPattern& Pattern(const std::u16string& text);
+    TextPos Search(const std::u16string& text, TextPos from, TextPos to, bool forward);
+    // The reader of long scans, over the mapped file's descriptor.
+    CScanReader& Reader();
 
     // Reads the lines on screen as painting does, so that the horizontal range
     // covers them, and brings the offset within that range.
@@ -251,6 +266,16 @@ private:
     TextPos m_pLastMatch = kNoPos;
     bool m_bFindNoCase = false;
     bool m_bWatchFile = true;
+    bool m_bFindRegex = false;
+    std::int64_t m_nMatchUnits = 0;  // length of the last regular-expression match
+    std::int64_t m_nFoundUnits = 0;  // length of what the last SearchForward/Backward found
+    std::unique_ptr<regexsearch::CPattern> m_pPattern;
+    std::u16string m_strPattern;
+    bool m_bPatternNoCase = false;
+    std::int32_t m_nPatternEncoding = EncodingNone;
+    platform::CodePage m_nPatternCodePage = platform::CodePage::Windows1252;
+    std::string m_strPatternError;
+    CScanReader m_scanReader;
 
     IFileWndPort* m_pPort;
     platform::HWND m_hWnd = 0;

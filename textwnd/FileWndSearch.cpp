@@ -3,8 +3,13 @@
 //
 // The search text is brought to the file's form once per scan (for narrow
 // files Windows-1252 or UTF-8 by the code page, UTF-16 as is or
-// byte-swapped) and the mapped bytes are scanned in place by the kernels of
-// SearchKernels.h. A match is as long as the text in the file's form.
+// byte-swapped) and the file is read in chunks through the scan reader
+// (file/ScanReader.h) and scanned by the kernels of SearchKernels.h: reading
+// costs less than faulting in the pages of the mapping, which stays for
+// what is drawn. A match is as long as the text in the file's form.
+//
+// With regular expressions on, RegexSearch.h finds the matches instead, and
+// a match is as long as the engine says.
 #include "textwnd/FileWnd.h"
 
 #include "textwnd/SearchKernels.h"
@@ -23,36 +28,71 @@ std::int64_t MatchUnits(const std::u16string& text, std::int32_t encoding, platf
 
 }  // namespace
 
+const regexsearch::CPattern& CFileWnd::Pattern(const std::u16string& text)
+{
+    if (!m_pPattern || text != m_strPattern || m_bFindNoCase != m_bPatternNoCase || m_nEncoding != m_nPatternEncoding ||
+        m_nCodePage != m_nPatternCodePage) {
+        m_pPattern = std::make_unique<regexsearch::CPattern>(text, m_bFindNoCase, m_nEncoding, m_nCodePage);
+        m_strPattern = text;
+        m_bPatternNoCase = m_bFindNoCase;
+        m_nPatternEncoding = m_nEncoding;
+        m_nPatternCodePage = m_nCodePage;
+    }
+    return *m_pPattern;
+}
+
+CScanReader& CFileWnd::Reader()
+{
+    m_scanReader.SetFile(m_pMappedFile ? m_pMappedFile->Handle() : platform::kInvalidFile);
+    return m_scanReader;
+}
+
 TextPos CFileWnd::SearchForward(const std::u16string& text, TextPos from, TextPos to)
 {
-    SyncWithMapping();
-    if (!HasText())
-        return kNoPos;
-    const searchkernels::Needle needle =
-        searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase, m_nCodePage);
-    const std::int64_t m = searchkernels::SearchView(needle, ViewBytes(), DataStart(), DataEnd(), from, to, true);
-    return m < 0 ? kNoPos : m;
+    return Search(text, from, to, true);
 }
 
 TextPos CFileWnd::SearchBackward(const std::u16string& text, TextPos from, TextPos to)
 {
+    return Search(text, from, to, false);
+}
+
+TextPos CFileWnd::Search(const std::u16string& text, TextPos from, TextPos to, bool forward)
+{
     SyncWithMapping();
     if (!HasText())
         return kNoPos;
+    if (m_bFindRegex) {
+        const regexsearch::CPattern& pattern = Pattern(text);
+        const regexsearch::Match m =
+            forward ? regexsearch::SearchForward(pattern, Reader(), DataStart(), DataEnd(), from, to)
+                    : regexsearch::SearchBackward(pattern, Reader(), DataStart(), DataEnd(), from, to);
+        m_nFoundUnits = m.units;
+        return m.pos < 0 ? kNoPos : m.pos;
+    }
     const searchkernels::Needle needle =
         searchkernels::PrepareForEncoding(text, m_nEncoding, m_bFindNoCase, m_nCodePage);
-    const std::int64_t m = searchkernels::SearchView(needle, ViewBytes(), DataStart(), DataEnd(), from, to, false);
+    m_nFoundUnits = static_cast<std::int64_t>(needle.length);
+    CScanReader& reader = Reader();
+    // A text without a file of its own (never in the viewer) is scanned in its mapping.
+    const std::int64_t m =
+        reader.File() == platform::kInvalidFile
+            ? searchkernels::SearchView(needle, ViewBytes(), DataStart(), DataEnd(), from, to, forward)
+            : searchkernels::SearchFile(needle, reader, DataStart(), DataEnd(), from, to, forward);
     return m < 0 ? kNoPos : m;
 }
 
 // Found: the match becomes the last match, highlighted and shown (0).
-// Not found: the highlight goes and everything else stays (1).
+// Not found: the highlight goes and everything else stays (1). An invalid
+// pattern searched nothing (2).
 int CFileWnd::ConcludeSearch(TextPos m, std::int64_t length)
 {
     if (m == kNoPos) {
         SetHighlight(kNoPos, 0);
-        return 1;
+        return m_strPatternError.empty() ? 1 : 2;
     }
+    if (m_bFindRegex)
+        length = m_nMatchUnits = m_nFoundUnits;
     m_pLastMatch = m;
     SetHighlight(m, length);
     ShowMatch(m, length);
@@ -60,7 +100,8 @@ int CFileWnd::ConcludeSearch(TextPos m, std::int64_t length)
 }
 
 // Stores the search; a restart (find first), or any search before the first
-// one, takes the top position as the last match. Returns the match length.
+// one, takes the top position as the last match. Returns the length L of the
+// rules: the text's, or the last match's for a pattern.
 std::int64_t CFileWnd::BeginSearch(bool ignoreCase, const std::u16string& text, bool restart)
 {
     SyncWithMapping();
@@ -68,6 +109,11 @@ std::int64_t CFileWnd::BeginSearch(bool ignoreCase, const std::u16string& text, 
     m_strFind = text;
     if (restart || m_pFindAnchor == kNoPos)
         m_pFindAnchor = m_pLastMatch = m_pTop;
+    m_strPatternError.clear();
+    if (m_bFindRegex) {
+        m_strPatternError = Pattern(text).Error();
+        return m_nMatchUnits;
+    }
     return MatchUnits(text, m_nEncoding, m_nCodePage);
 }
 

@@ -3,6 +3,7 @@
 #include "textwnd/SearchKernels.h"
 
 #include "file/Encoding.h"
+#include "file/ScanReader.h"
 #include "platform/Pages.h"
 #include "platform/Win1252.h"
 #include "textwnd/CodeUnits.h"
@@ -508,30 +509,43 @@ std::int64_t FindBackward(const Needle& needle, const std::uint8_t* data, std::s
     return KernelsFor(isa).backward(needle, data, units, units);
 }
 
-std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd,
-                        std::int64_t from, std::int64_t to, bool forward, Isa isa, std::size_t chunkBytes)
+namespace {
+
+// [from, to) clamped to [dataStart, dataEnd) and brought onto the code-unit
+// grid (positions off it, which callers should not make, go to the next
+// boundary inside the range, so no unit is ever read half). False when no
+// match fits.
+bool ClampRange(const Needle& needle, std::int64_t dataStart, std::int64_t dataEnd, std::int64_t& from,
+                std::int64_t& to)
 {
     const std::int64_t u = needle.unitSize;
-    if (!view || needle.length == 0 || dataStart < 0 || dataEnd <= dataStart)
-        return -1;
+    if (needle.length == 0 || dataStart < 0 || dataEnd <= dataStart)
+        return false;
     dataEnd = dataStart + (dataEnd - dataStart) / u * u;
-    // Positions off the unit grid (which callers should not make) go to the
-    // next boundary inside the range, so no unit is ever read half.
     if (from < dataStart)
         from = dataStart;
     else if (from >= dataEnd)
-        return -1;
+        return false;
     else
         from = dataStart + (from - dataStart + u - 1) / u * u;
     if (to > dataEnd)
         to = dataEnd;
     else if (to <= dataStart)
-        return -1;
+        return false;
     else
         to = dataStart + (to - dataStart) / u * u;
-    const std::size_t m = needle.length;
-    if (to - from < static_cast<std::int64_t>(m) * u)
+    return to - from >= static_cast<std::int64_t>(needle.length) * u;
+}
+
+}  // namespace
+
+std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd,
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa, std::size_t chunkBytes)
+{
+    const std::int64_t u = needle.unitSize;
+    if (!view || !ClampRange(needle, dataStart, dataEnd, from, to))
         return -1;
+    const std::size_t m = needle.length;
     const auto units = static_cast<std::size_t>((to - from) / u);
     const std::size_t cands = units - m + 1;
     const std::uint8_t* base = view + from;
@@ -567,6 +581,48 @@ std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int
         }
     }
     return -1;
+}
+
+std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa)
+{
+    if (!ClampRange(needle, dataStart, dataEnd, from, to))
+        return -1;
+    const auto u = static_cast<std::int64_t>(needle.unitSize);
+    const auto m = static_cast<std::int64_t>(needle.length);
+    // Windows overlap by m - 1 units, so they must hold several patterns.
+    if (static_cast<std::int64_t>(reader.ChunkBytes()) < 4 * m * u) {
+        CScanReader wide(reader.File(), static_cast<std::size_t>(4 * m * u));
+        return SearchFile(needle, wide, dataStart, dataEnd, from, to, forward, isa);
+    }
+    const detail::Kernels& k = KernelsFor(isa);
+    std::int64_t found = -1;
+    // Each window tries the candidates whose whole match lies inside it; the
+    // next one begins (or ends) so that the candidates continue without gap.
+    auto visit = [&](std::uint8_t* data, std::size_t n, std::int64_t at) -> std::int64_t {
+        const auto units = static_cast<std::int64_t>(n) / u;
+        if (units < m)
+            return CScanReader::kStop;
+        const std::int64_t cands = units - m + 1;
+        if (forward) {
+            bool stopped = false;
+            const std::int64_t hit =
+                k.forward(needle, data, static_cast<std::size_t>(units), static_cast<std::size_t>(cands), &stopped);
+            if (hit >= 0)
+                found = at + hit * u;
+            return hit >= 0 || stopped ? CScanReader::kStop : at + cands * u;
+        }
+        const std::int64_t hit =
+            k.backward(needle, data, static_cast<std::size_t>(units), static_cast<std::size_t>(cands));
+        if (hit >= 0)
+            found = at + hit * u;
+        return hit >= 0 ? CScanReader::kStop : at + (m - 1) * u;
+    };
+    if (forward)
+        reader.Forward(from, to, visit);
+    else
+        reader.Backward(from, to, visit);
+    return found;
 }
 
 }  // namespace searchkernels

@@ -12,6 +12,8 @@
 
 #include "platform/CodePage.h"
 
+class CScanReader;
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -99,6 +101,13 @@ std::int64_t FindBackward(const Needle& needle, const std::uint8_t* data, std::s
 std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int64_t dataStart, std::int64_t dataEnd,
                         std::int64_t from, std::int64_t to, bool forward, Isa isa = BestIsa(),
                         std::size_t chunkBytes = 0);
+
+// The same search through a scan reader (file/ScanReader.h) over the file the
+// positions are offsets into: the same results as SearchView over the same
+// bytes, read in chunks instead of touching the mapping. A file that shrank
+// under the scan ends it where its bytes end.
+std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa = BestIsa());
 
 // Kernels by instruction set (internal; the dispatch above picks one). Each
 // tries the candidates [0, cands) of data holding `units` units; forward

@@ -1,6 +1,7 @@
 // Search: find first, next and previous in a window, the match scrolled into
 // view, and the fast scans, all checked against the plain reference of
 // SearchReference.h.
+#include "file/ScanReader.h"
 #include "tests/core/SearchReference.h"
 #include "tests/core/TestUtil.h"
 #include "textwnd/SearchKernels.h"
@@ -250,10 +251,12 @@ TEST(SearchKernels, EveryInstructionSetAgreesWithTheReferenceOnRandomTexts)
     std::mt19937 rng(20240501);
     const auto isas = AvailableIsas();
     int matches = 0, cases = 0;
+    testutil::TempDir dir;
     for (int iter = 0; iter < 150; ++iter) {
         const std::int32_t encoding = kAllEncodings[iter % 4];
         const std::size_t length = std::uniform_int_distribution<std::size_t>(0, iter % 10 == 0 ? 4000 : 300)(rng);
         const RandomText t = MakeText(rng, encoding, length, iter % 3 == 0 ? 0 : 40);
+        const platform::FileHandle file = platform::OpenReadShared(dir.Write("t.txt", t.bytes));
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(t.bytes.data());
         const std::int64_t u = EncodingUnitSize(encoding);
         const std::int64_t n = static_cast<std::int64_t>(t.bytes.size()) / u;
@@ -289,9 +292,14 @@ TEST(SearchKernels, EveryInstructionSetAgreesWithTheReferenceOnRandomTexts)
                     ASSERT_EQ(searchkernels::SearchView(needle, bytes, 0, n * u, a * u, b * u, forward, isa, chunk),
                               expected)
                         << searchkernels::IsaName(isa) << " chunks of " << chunk << " " << what;
+                    // The same read from the file in windows of a few bytes.
+                    CScanReader reader(file, chunk * 2);
+                    ASSERT_EQ(searchkernels::SearchFile(needle, reader, 0, n * u, a * u, b * u, forward, isa), expected)
+                        << searchkernels::IsaName(isa) << " reads of " << chunk * 2 << " " << what;
                 }
             }
         }
+        platform::CloseFile(file);
     }
     // The generator must produce both outcomes often, or the comparison proves little.
     EXPECT_GT(matches, cases / 5);

@@ -239,6 +239,29 @@ expect "standard input followed while it arrives" '|one|
 |one|
 |two|' bash -c '(echo one; sleep 0.5; echo two) | "$0" --rows 2 - print wait:1200 print | grep "^|[a-z]"' "$probe"
 expect "compressed standard input" '|entry 2000|' bash -c '"$0" --rows 1 - print < "$1" | tail -1' "$probe" "$dir/c.bz2"
+printf 'alpha 12\r\nbeta 345\ngamma 6789\r\n' > "$dir/re.log"
+expect "regular expressions: next after the match, previous by the line's forward scan, anchors at every break, empty matches none" 'top=0 last=0 total=31 enc="ANSI / ASCII" hoff=0 longest=12 hl=15-18 line=1
+|alpha 12|
+|beta «345»|
+|gamma 6789|
+top=0 last=0 total=31 enc="ANSI / ASCII" hoff=0 longest=12 hl=19-24 line=1
+|alpha 12|
+|beta 345|
+|«gamma» 6789|
+top=0 last=0 total=31 enc="ANSI / ASCII" hoff=0 longest=12 hl=none line=1
+|alpha 12|
+|beta 345|
+|gamma 6789|' "$probe" --regex --rows 3 "$dir/re.log" 'find:[0-9]{3,}' 'next:[0-9]{3,}' 'prev:[0-9]{3,}' print \
+  'ifind:^GAMMA' print 'find:^$' print
+iconv -f UTF-8 -t UTF-16 "$dir/re.log" > "$dir/re16.log"
+expect "regular expressions in UTF-16: the last match of the file, case by the command" 'top=0 last=0 total=31 enc="Unicode UTF 16 Little Endian" hoff=0 longest=12 hl=23-29 line=1
+top=0 last=0 total=31 enc="Unicode UTF 16 Little Endian" hoff=0 longest=12 hl=none line=1' \
+  bash -c '"$0" --regex --rows 3 "$1" "iprev:A\s\d+$" print | head -1 && "$0" --regex --rows 3 "$1" "prev:A\s\d+$" print | head -1' \
+  "$probe" "$dir/re16.log"
+expect "an invalid pattern: an error before anything runs" 'error: missing ): (a' "$probe" --regex "$dir/re.log" print 'find:(a'
+expect_exit "an invalid pattern exits 2" 2 "$probe" --regex "$dir/re.log" 'ifind:x{2,1}'
+expect "without --regex a pattern is plain text" 'top=0 last=0 total=31 enc="ANSI / ASCII" hoff=0 longest=12 hl=none line=1' \
+  bash -c '"$0" --rows 3 "$1" "find:[0-9]{3,}" print | head -1' "$probe" "$dir/re.log"
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

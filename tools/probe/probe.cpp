@@ -6,11 +6,13 @@
 #include "platform/Win1252.h"
 #include "platform/Window.h"
 #include "textwnd/LineFilter.h"
+#include "textwnd/RegexSearch.h"
 #include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +48,8 @@ const char kUsage[] =
     "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
     "  --index-wait  counts every line of the file before the commands run (by default lines are\n"
     "                counted only as far as a command needs: line= shows ? for a top not counted yet)\n"
-    "  --regex       patterns of filters are regular expressions (RE2 syntax)\n"
+    "  --regex       find commands and filters take regular expressions (RE2 syntax; a match lies\n"
+    "                within a line); an invalid pattern prints \"error: ...\" on stderr and exits 2\n"
     "  --follow-name when the file's name comes to name another file (rotation), go on with that file;\n"
     "                either way what the window's message strip says is printed as strip \"TEXT\"\n"
     "commands, applied in order after loading:\n"
@@ -426,12 +429,13 @@ public:
             const bool ignore = verb[0] == 'i';
             const std::string v = ignore ? verb.substr(1) : verb;
             const std::u16string text = platform::Utf8ToUtf16(arg);
-            if (v == "find")
-                m_wnd.FindFirst(ignore, text);
-            else if (v == "next")
-                m_wnd.FindNext(ignore, text);
-            else
-                m_wnd.FindPrevious(ignore, text);
+            const int rc = v == "find"   ? m_wnd.FindFirst(ignore, text)
+                           : v == "next" ? m_wnd.FindNext(ignore, text)
+                                         : m_wnd.FindPrevious(ignore, text);
+            if (rc == 2) {
+                std::fprintf(stderr, "error: %s\n", m_wnd.GetPatternError().c_str());
+                std::exit(2);
+            }
             return true;
         }
         if ((verb == "filter" || verb == "ifilter" || verb == "xfilter") && hasArg) {
@@ -532,6 +536,19 @@ bool ParseInt(const char* s, int lo, int hi, int& out)
     return true;
 }
 
+// The error of a find command's pattern, or empty (any other command, or a valid pattern).
+std::string PatternError(const std::string& cmd)
+{
+    const std::size_t colon = cmd.find(':');
+    static const char* const kFinds[] = {"find", "next", "prev", "ifind", "inext", "iprev"};
+    const std::string verb = cmd.substr(0, colon);
+    if (colon == std::string::npos || std::find(std::begin(kFinds), std::end(kFinds), verb) == std::end(kFinds))
+        return {};
+    const regexsearch::CPattern pattern(platform::Utf8ToUtf16(cmd.substr(colon + 1)), verb[0] == 'i', EncodingUtf16LE,
+                                        platform::CodePage::Utf8);
+    return pattern.Error();
+}
+
 int Usage()
 {
     std::fputs(kUsage, stderr);
@@ -626,7 +643,13 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "ostrel-probe: bad command '%s'\n", argv[k]);
             return Usage();
         }
+        const std::string error = regex ? PatternError(argv[k]) : std::string();
+        if (!error.empty()) {
+            std::fprintf(stderr, "error: %s\n", error.c_str());
+            return 2;
+        }
     }
+    probe.m_wnd.SetRegularExpression(regex);
 
     probe.m_nEncoding = encoding;
     if (const int code = probe.OpenDocument(path); code == 1)

@@ -1,0 +1,56 @@
+#include "file/ScanReader.h"
+
+#include <algorithm>
+
+CScanReader::CScanReader(platform::FileHandle file, std::size_t chunkBytes)
+    : m_hFile(file), m_nChunk(std::max<std::size_t>(chunkBytes, 16) / 4 * 4)
+{
+}
+
+std::size_t CScanReader::Read(std::int64_t offset, std::size_t n)
+{
+    if (m_buffer.size() < n)
+        m_buffer.resize(std::max(n, m_nChunk));
+    if (n == 0 || offset < 0)
+        return 0;
+    return static_cast<std::size_t>(platform::ReadAt(m_hFile, m_buffer.data(), n, offset));
+}
+
+CScanReader::End CScanReader::Forward(std::int64_t from, std::int64_t to, const Visitor& visit)
+{
+    for (std::int64_t at = from; at < to;) {
+        if (Cancelled())
+            return End::Cancelled;
+        const auto want =
+            static_cast<std::size_t>(std::min<std::int64_t>(to - at, static_cast<std::int64_t>(m_nChunk)));
+        const std::size_t got = Read(at, want);
+        if (got == 0)
+            return End::Short;
+        const std::int64_t next = visit(m_buffer.data(), got, at);
+        if (next == kStop)
+            return End::Stopped;
+        if (got < want)
+            return End::Short;
+        // A visitor that keeps the whole window would never get further.
+        at = std::clamp<std::int64_t>(next, at + 1, at + static_cast<std::int64_t>(got));
+    }
+    return End::Done;
+}
+
+CScanReader::End CScanReader::Backward(std::int64_t from, std::int64_t to, const Visitor& visit)
+{
+    for (std::int64_t end = to; end > from;) {
+        if (Cancelled())
+            return End::Cancelled;
+        const std::int64_t at = std::max(from, end - static_cast<std::int64_t>(m_nChunk));
+        const auto want = static_cast<std::size_t>(end - at);
+        const std::size_t got = Read(at, want);
+        if (got < want)
+            return End::Short;
+        const std::int64_t next = visit(m_buffer.data(), got, at);
+        if (next == kStop)
+            return End::Stopped;
+        end = std::clamp<std::int64_t>(next, at, end - 1);
+    }
+    return End::Done;
+}

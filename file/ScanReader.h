@@ -1,0 +1,66 @@
+// Long walks over a file: reads through one reused buffer (pread in chunks),
+// never through the window's mapping. Mapping a page of the page cache costs
+// more than reading it into a buffer that stays in the processor's cache, so
+// a scan of a large file reads; the mapping stays for what is drawn and for
+// short steps.
+//
+// A file truncated under a walk gives a short read: the walk ends there, with
+// no signal to guard. A walk also ends when its cancel flag is raised (a
+// worker's owner asks it to stop).
+#pragma once
+
+#include "platform/File.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class CScanReader {
+public:
+    // 256 KiB stays in the second-level cache beside the scanner's own data;
+    // larger chunks measured no faster here, smaller ones pay more calls.
+    static constexpr std::size_t kDefaultChunk = std::size_t(256) << 10;
+
+    // The chunk is kept a multiple of 4 bytes, so windows keep to the code
+    // units of every encoding.
+    explicit CScanReader(platform::FileHandle file = platform::kInvalidFile, std::size_t chunkBytes = kDefaultChunk);
+
+    void SetFile(platform::FileHandle file) { m_hFile = file; }
+    platform::FileHandle File() const { return m_hFile; }
+    std::size_t ChunkBytes() const { return m_nChunk; }
+    void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+    bool Cancelled() const { return m_pCancel && m_pCancel->load(std::memory_order_relaxed); }
+
+    // Reads [offset, offset + n) into the buffer (grown when n exceeds it) and
+    // returns the bytes read: fewer at the end of the file or on failure.
+    std::size_t Read(std::int64_t offset, std::size_t n);
+    // The bytes of the last Read, writable so that a scanner can mark them up.
+    std::uint8_t* Data() { return m_buffer.data(); }
+
+    // How a walk ended: its range done, stopped by the visitor, cut short by a
+    // short read (the file shrank) or cancelled.
+    enum class End { Done, Stopped, Short, Cancelled };
+
+    // One window of a walk: `n` bytes at file offset `offset`.
+    // Forward visitors return where the next window begins (above `offset`,
+    // at most offset + n; the bytes from there on are read again, so that a
+    // match across the boundary is found) or kStop.
+    // Backward visitors return where the next window ends (below offset + n,
+    // at least `offset`) or kStop.
+    static constexpr std::int64_t kStop = -1;
+    using Visitor = std::function<std::int64_t(std::uint8_t* data, std::size_t n, std::int64_t offset)>;
+
+    // Walks [from, to) upwards in windows of the chunk size.
+    End Forward(std::int64_t from, std::int64_t to, const Visitor& visit);
+    // Walks [from, to) downwards: windows of the chunk size, ending at `to`
+    // and then where the visitor says.
+    End Backward(std::int64_t from, std::int64_t to, const Visitor& visit);
+
+private:
+    platform::FileHandle m_hFile;
+    std::size_t m_nChunk;
+    const std::atomic<bool>* m_pCancel = nullptr;
+    std::vector<std::uint8_t> m_buffer;
+};

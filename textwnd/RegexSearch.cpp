@@ -1,0 +1,444 @@
+#include "textwnd/RegexSearch.h"
+
+#include "file/Encoding.h"
+#include "file/ScanReader.h"
+#include "platform/Win1252.h"
+
+#include <re2/filtered_re2.h>
+#include <re2/re2.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace regexsearch {
+
+namespace {
+
+// The pattern in Windows-1252 bytes, which the engine reads as Latin-1 code
+// points, so that a byte of the file matches the character it shows. A
+// character the code page lacks becomes a literal '?', as in the plain
+// search (a surrogate pair once).
+std::string ToWin1252Pattern(const std::u16string& pattern)
+{
+    std::string out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char16_t c = pattern[i];
+        const std::uint8_t b = platform::UnicodeToWin1252(c);
+        if (b == '?' && c != u'?')
+            out += "\\?";
+        else
+            out += static_cast<char>(b);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < pattern.size() && pattern[i + 1] >= 0xDC00 &&
+            pattern[i + 1] <= 0xDFFF)
+            ++i;
+    }
+    return out;
+}
+
+constexpr char kMultiLine[] = "(?m)";
+
+// The longest of `texts[0]`'s substrings that every one of them holds.
+std::string CommonSubstring(const std::vector<std::string>& texts)
+{
+    const std::string& first = texts.front();
+    for (std::size_t n = first.size(); n > 0; --n)
+        for (std::size_t i = 0; i + n <= first.size(); ++i) {
+            const std::string piece = first.substr(i, n);
+            if (std::all_of(texts.begin(), texts.end(),
+                            [&](const std::string& t) { return t.find(piece) != std::string::npos; }))
+                return piece;
+        }
+    return {};
+}
+
+// A literal (lower case) that every match of the pattern holds, or empty.
+// RE2's prefilter names the texts ("atoms") whose presence a match needs, in
+// a formula of ands and ors that it keeps to itself; asking it which sets of
+// atoms let the pattern match tells which atom a match cannot do without, or
+// else, when a match needs some atom, the text that all atoms share.
+std::string RequiredLiteral(const std::string& pattern, const RE2::Options& options)
+{
+    re2::FilteredRE2 filter(3);
+    int id = 0;
+    if (filter.Add(pattern, options, &id) != RE2::NoError)
+        return {};
+    std::vector<std::string> atoms;
+    filter.Compile(&atoms);
+    if (atoms.empty() || atoms.size() > 16)
+        return {};
+    auto possible = [&](const std::vector<int>& present) {
+        std::vector<int> regexps;
+        filter.AllPotentials(present, &regexps);
+        return !regexps.empty();
+    };
+    if (possible({}))
+        return {};
+    std::string best;
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+        std::vector<int> others(atoms.size());
+        std::iota(others.begin(), others.end(), 0);
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
+        if (!possible(others) && atoms[i].size() > best.size())
+            best = atoms[i];
+    }
+    if (best.empty())
+        best = CommonSubstring(atoms);
+    const bool ascii = std::all_of(best.begin(), best.end(), [](char c) {
+        const auto b = static_cast<std::uint8_t>(c);
+        return b >= 0x20 && b < 0x7F;
+    });
+    return ascii && best.size() >= 2 ? best : std::string();
+}
+
+}  // namespace
+
+CPattern::CPattern(const std::u16string& pattern, bool ignoreCase, std::int32_t encoding, platform::CodePage codePage)
+{
+    if (!EncodingHasLines(encoding))
+        return;
+    m_unitSize = EncodingUnitSize(encoding);
+    m_bigEndian = encoding == EncodingUtf16BE;
+    m_utf8 = m_unitSize == 2 || codePage == platform::CodePage::Utf8;
+    RE2::Options options;
+    options.set_encoding(m_utf8 ? RE2::Options::EncodingUTF8 : RE2::Options::EncodingLatin1);
+    options.set_never_nl(true);
+    options.set_case_sensitive(!ignoreCase);
+    options.set_log_errors(false);
+    const std::string text = m_utf8 ? platform::Utf16ToUtf8(pattern) : ToWin1252Pattern(pattern);
+    m_re = std::make_unique<RE2>(kMultiLine + text, options);
+    if (m_re->ok())
+        m_filter = searchkernels::PrepareNarrow(RequiredLiteral(kMultiLine + text, options), true);
+    if (!m_re->ok()) {
+        // The engine quotes the pattern it was given; the user typed it without our prefix.
+        m_error = m_re->error();
+        const std::size_t at = m_error.find(kMultiLine);
+        if (at != std::string::npos)
+            m_error.erase(at, sizeof kMultiLine - 1);
+        m_re.reset();
+    }
+}
+
+CPattern::~CPattern() = default;
+
+bool CPattern::Ok() const
+{
+    return m_re != nullptr;
+}
+
+namespace {
+
+// Every CR and NUL a line feed. Blocks of a fixed size, apart from each
+// other, are what the compiler turns into vector code at -O2 as well (a
+// plain loop stays byte by byte there).
+void NormalizeBreaks(const std::uint8_t* __restrict in, std::size_t n, std::uint8_t* __restrict out)
+{
+    constexpr std::size_t kBlock = 32;
+    std::size_t i = 0;
+    for (; i + kBlock <= n; i += kBlock)
+        for (std::size_t j = 0; j < kBlock; ++j) {
+            const std::uint8_t c = in[i + j];
+            out[i + j] = (c == '\r') | (c == 0) ? '\n' : c;
+        }
+    for (; i < n; ++i) {
+        const std::uint8_t c = in[i];
+        out[i] = (c == '\r') | (c == 0) ? '\n' : c;
+    }
+}
+
+// One window of the file as the engine's subject: every break unit (CR, LF,
+// NUL) a line feed; UTF-16 transcoded to UTF-8, with the unit offset of every
+// subject byte kept to map matches back.
+class CWindowText {
+public:
+    explicit CWindowText(const CPattern& p) : m_p(p) {}
+
+    // Builds the subject from `n` bytes read at file offset `base`; returns
+    // the subject index of the first NUL unit at or after byte `nulFrom` of
+    // the window, or npos.
+    std::size_t Build(const std::uint8_t* data, std::size_t n, std::int64_t base, std::size_t nulFrom)
+    {
+        m_base = base;
+        return m_p.Wide() ? BuildWide(data, n, nulFrom) : BuildNarrow(data, n, nulFrom);
+    }
+
+    const std::string& Text() const { return m_text; }
+    std::size_t Size() const { return m_text.size(); }
+    // File offset of subject index i (i up to Size()).
+    std::int64_t FilePos(std::size_t i) const
+    {
+        return m_p.Wide() ? m_base + 2 * static_cast<std::int64_t>(m_units[i]) : m_base + static_cast<std::int64_t>(i);
+    }
+    // Subject index of file offset `pos` within the window (on a unit).
+    std::size_t IndexOf(std::int64_t pos) const
+    {
+        if (!m_p.Wide())
+            return static_cast<std::size_t>(pos - m_base);
+        const auto unit = static_cast<std::uint32_t>((pos - m_base) / 2);
+        return static_cast<std::size_t>(std::lower_bound(m_units.begin(), m_units.end(), unit) - m_units.begin());
+    }
+    std::int64_t UnitsBetween(std::size_t a, std::size_t b) const { return (FilePos(b) - FilePos(a)) / m_p.UnitSize(); }
+    // The next place a match may begin after index i: the next character.
+    std::size_t NextStart(std::size_t i) const
+    {
+        ++i;
+        if (m_p.Utf8())
+            while (i < m_text.size() && (static_cast<std::uint8_t>(m_text[i]) & 0xC0) == 0x80)
+                ++i;
+        return i;
+    }
+
+private:
+    std::size_t BuildNarrow(const std::uint8_t* data, std::size_t n, std::size_t nulFrom)
+    {
+        m_text.resize(n);
+        NormalizeBreaks(data, n, reinterpret_cast<std::uint8_t*>(m_text.data()));
+        if (nulFrom >= n)
+            return std::string::npos;
+        const void* nul = std::memchr(data + nulFrom, 0, n - nulFrom);
+        return nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data) : std::string::npos;
+    }
+
+    void Put(char c, std::uint32_t unit)
+    {
+        m_text += c;
+        m_units.push_back(unit);
+    }
+
+    std::size_t BuildWide(const std::uint8_t* data, std::size_t n, std::size_t nulFrom)
+    {
+        const std::size_t units = n / 2;
+        m_text.clear();
+        m_units.clear();
+        std::size_t nul = std::string::npos;
+        auto unitAt = [&](std::size_t k) -> char16_t {
+            const std::uint8_t* q = data + 2 * k;
+            return static_cast<char16_t>(m_p.BigEndian() ? (q[0] << 8) | q[1] : q[0] | (q[1] << 8));
+        };
+        for (std::size_t k = 0; k < units; ++k) {
+            const auto at = static_cast<std::uint32_t>(k);
+            char32_t c = unitAt(k);
+            if (c == 0 && nul == std::string::npos && 2 * k >= nulFrom)
+                nul = m_text.size();
+            if (c == '\r' || c == '\n' || c == 0) {
+                Put('\n', at);
+                continue;
+            }
+            if (c >= 0xD800 && c <= 0xDBFF && k + 1 < units && unitAt(k + 1) >= 0xDC00 && unitAt(k + 1) <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (unitAt(k + 1) - 0xDC00);
+                ++k;
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                c = 0xFFFD;
+            }
+            if (c < 0x80) {
+                Put(static_cast<char>(c), at);
+            } else if (c < 0x800) {
+                Put(static_cast<char>(0xC0 | (c >> 6)), at);
+                Put(static_cast<char>(0x80 | (c & 0x3F)), at);
+            } else if (c < 0x10000) {
+                Put(static_cast<char>(0xE0 | (c >> 12)), at);
+                Put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)), at);
+                Put(static_cast<char>(0x80 | (c & 0x3F)), at);
+            } else {
+                Put(static_cast<char>(0xF0 | (c >> 18)), at);
+                Put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)), at);
+                Put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)), at);
+                Put(static_cast<char>(0x80 | (c & 0x3F)), at);
+            }
+        }
+        m_units.push_back(static_cast<std::uint32_t>(units));
+        return nul;
+    }
+
+    const CPattern& m_p;
+    std::int64_t m_base = 0;
+    std::string m_text;
+    std::vector<std::uint32_t> m_units;
+};
+
+// [from, to) clamped to the text and onto its unit grid; false when empty.
+bool Clamp(unsigned u, std::int64_t dataStart, std::int64_t& dataEnd, std::int64_t& from, std::int64_t& to)
+{
+    if (dataStart < 0 || dataEnd <= dataStart)
+        return false;
+    dataEnd = dataStart + (dataEnd - dataStart) / u * u;
+    from = std::max(from, dataStart);
+    from = dataStart + (from - dataStart + u - 1) / u * u;
+    to = std::min(to, dataEnd);
+    if (to <= dataStart)
+        return false;
+    to = dataStart + (to - dataStart) / u * u;
+    return from < to;
+}
+
+// Reads [at, at + want) on the unit grid; the bytes read, 0 when none.
+std::size_t ReadWindow(CScanReader& reader, std::int64_t at, std::int64_t want, unsigned u)
+{
+    const std::size_t got = reader.Read(at, static_cast<std::size_t>(want));
+    return got / u * u;
+}
+
+bool Find(const CPattern& p, const CWindowText& w, std::size_t pos, std::size_t end, std::size_t& a, std::size_t& b)
+{
+    re2::StringPiece m;
+    if (pos > end || !p.Re().Match(w.Text(), pos, end, RE2::UNANCHORED, &m, 1))
+        return false;
+    a = static_cast<std::size_t>(m.data() - w.Text().data());
+    b = a + m.size();
+    return true;
+}
+
+// Calls visit(a, b) for the stretches [a, b) of [begin, end) of the subject
+// where a match may lie: with a filter, each line (cut to [begin, end))
+// that holds its literal; without one, all of it. Ends when visit says so.
+template <class Visit>
+bool ForEachStretch(const CPattern& p, const std::string& text, std::size_t begin, std::size_t end, Visit visit)
+{
+    if (p.Filter().length == 0)
+        return begin <= end && visit(begin, end);
+    const auto* d = reinterpret_cast<const std::uint8_t*>(text.data());
+    for (std::size_t pos = begin; pos < end;) {
+        const std::int64_t k = searchkernels::FindForward(p.Filter(), d + pos, end - pos);
+        if (k < 0)
+            return false;
+        std::size_t a = pos + static_cast<std::size_t>(k);
+        const void* lf = std::memchr(d + a, '\n', end - a);
+        const std::size_t b = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - d) : end;
+        while (a > pos && d[a - 1] != '\n')
+            --a;
+        if (visit(a, b))
+            return true;
+        pos = b + 1;
+    }
+    return false;
+}
+
+// Where the line holding `to` (or beginning there) ends: its first break
+// unit at or after `to`, or the end of the text.
+std::int64_t LineEndFrom(const CPattern& p, CScanReader& reader, std::int64_t to, std::int64_t dataEnd)
+{
+    const unsigned u = p.UnitSize();
+    for (std::int64_t at = to; at < dataEnd;) {
+        const std::int64_t want = std::min<std::int64_t>(dataEnd - at, static_cast<std::int64_t>(reader.ChunkBytes()));
+        const std::size_t got = ReadWindow(reader, at, want, u);
+        const std::uint8_t* d = reader.Data();
+        for (std::size_t i = 0; i < got; i += u) {
+            const unsigned c = u == 1 ? d[i] : p.BigEndian() ? (d[i] << 8) | d[i + 1] : d[i] | (d[i + 1] << 8);
+            if (c == '\r' || c == '\n' || c == 0)
+                return at + static_cast<std::int64_t>(i);
+        }
+        if (got < static_cast<std::size_t>(want))
+            return at + static_cast<std::int64_t>(got);
+        at += static_cast<std::int64_t>(got);
+    }
+    return dataEnd;
+}
+
+}  // namespace
+
+Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                    std::int64_t from, std::int64_t to)
+{
+    const unsigned u = p.UnitSize();
+    if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
+        return {};
+    CWindowText w(p);
+    const auto chunk = static_cast<std::int64_t>(reader.ChunkBytes());
+    // One unit before `from` tells whether a line starts there and where a
+    // word does.
+    std::int64_t ws = from > dataStart ? from - u : dataStart;
+    for (std::int64_t size = chunk; ws < to && !reader.Cancelled();) {
+        // Past `to` up to the end of its line: a match there decides what matches before.
+        const std::int64_t want = std::min(size, dataEnd - ws);
+        const std::size_t got = ReadWindow(reader, ws, want, u);
+        if (got == 0)
+            return {};
+        const std::size_t nulFrom = static_cast<std::size_t>(std::max<std::int64_t>(from - ws, 0));
+        const std::size_t nul = w.Build(reader.Data(), got, ws, nulFrom);
+        const std::size_t start = w.IndexOf(std::max(from, ws));
+        const bool last = nul != std::string::npos || got < static_cast<std::size_t>(want) || ws + want >= dataEnd;
+        std::size_t end = nul != std::string::npos ? nul : w.Size();
+        if (!last) {
+            // Only whole lines: the last one goes on in the next window.
+            const std::size_t lf = w.Text().rfind('\n', end - 1);
+            if (lf == std::string::npos || lf < start) {
+                size *= 2;  // a line longer than the window
+                continue;
+            }
+            end = lf;
+        }
+        Match found;
+        const bool decided = ForEachStretch(p, w.Text(), start, end, [&](std::size_t ra, std::size_t rb) {
+            for (std::size_t pos = ra, a = 0, b = 0; Find(p, w, pos, rb, a, b);) {
+                if (w.FilePos(a) >= to)
+                    return true;
+                if (b > a && w.FilePos(b) <= to) {
+                    found = {w.FilePos(a), w.UnitsBetween(a, b)};
+                    return true;
+                }
+                pos = w.NextStart(a);
+            }
+            return false;
+        });
+        if (decided)
+            return found;
+        if (last)
+            return {};
+        ws = w.FilePos(end + 1);
+        size = chunk;
+    }
+    return {};
+}
+
+Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                     std::int64_t from, std::int64_t to)
+{
+    const unsigned u = p.UnitSize();
+    if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
+        return {};
+    CWindowText w(p);
+    const auto chunk = static_cast<std::int64_t>(reader.ChunkBytes());
+    // The line holding `to` is scanned whole: what follows `to` decides what matches before it.
+    std::int64_t we = LineEndFrom(p, reader, to, dataEnd);
+    for (std::int64_t size = chunk; !reader.Cancelled();) {
+        const std::int64_t ws = std::max(dataStart, we - size);
+        const std::size_t got = ReadWindow(reader, ws, we - ws, u);
+        if (got < static_cast<std::size_t>(we - ws))
+            return {};
+        w.Build(reader.Data(), got, ws, got);
+        std::size_t lineStart = 0;
+        if (ws > dataStart) {
+            // Bytes before the first break belong to a line that began earlier.
+            const std::size_t lf = w.Text().find('\n');
+            if (lf == std::string::npos || lf + 1 >= w.Size()) {
+                size *= 2;  // a line longer than the window
+                continue;
+            }
+            lineStart = lf + 1;
+        }
+        Match best;
+        ForEachStretch(p, w.Text(), lineStart, w.Size(), [&](std::size_t ra, std::size_t rb) {
+            for (std::size_t pos = ra, a = 0, b = 0; Find(p, w, pos, rb, a, b);) {
+                if (w.FilePos(a) >= to)
+                    return true;
+                if (b == a) {
+                    pos = w.NextStart(a);
+                    continue;
+                }
+                if (w.FilePos(a) >= from && w.FilePos(b) <= to)
+                    best = {w.FilePos(a), w.UnitsBetween(a, b)};
+                pos = b;
+            }
+            return false;
+        });
+        const std::int64_t linesFrom = w.FilePos(lineStart);
+        if (best.pos >= 0 || linesFrom <= from || ws == dataStart)
+            return best;
+        we = linesFrom;
+        size = chunk;
+    }
+    return {};
+}
+
+}  // namespace regexsearch
