@@ -2,7 +2,7 @@
 # Installs the Debian packages this project needs, only when some are missing.
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
-      libbenchmark-dev libicu-dev xvfb xauth fonts-dejavu-core fonts-liberation
+      libbenchmark-dev libicu-dev libre2-dev xvfb xauth fonts-dejavu-core fonts-liberation
       clang libclang-rt-14-dev clang-format
       desktop-file-utils appstream dpkg-dev  # validators of the desktop entry and metainfo; dpkg-shlibdeps
       # The end-to-end tests: a window manager, keys and clicks, the clipboard, the window list, their own
