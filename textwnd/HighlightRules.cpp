@@ -101,7 +101,10 @@ CHighlightRules::CHighlightRules(std::vector<HighlightRule> rules, std::vector<s
             c->literal = r.pattern;
         } else {
             c->re = std::make_unique<re2::RE2>(SetPattern(r), options);
+            // The message names the pattern as the user wrote it, not as it was wrapped.
             if (!c->re->ok())
+                m_errors[i] = re2::RE2(r.pattern, options).error();
+            if (!c->re->ok() && m_errors[i].empty())
                 m_errors[i] = c->re->error();
         }
         if (!m_errors[i].empty()) {

@@ -4,6 +4,7 @@
 #include "FollowUtil.h"
 #include "TestUtil.h"
 #include "textwnd/HighlightRules.h"
+#include "view/HighlightSettings.h"
 
 using platform::Rgb;
 using testutil::Utf16LE;
@@ -257,4 +258,30 @@ TEST_F(HighlightFollowTest, StopRuleStopsFollowingAtTheFirstMatchAndEndResumes)
     ASSERT_TRUE(writer.Do("append more 2\\n"));
     EXPECT_TRUE(PumpUntil([&] { return w.Screen().back() == "more 2"; })) << "End resumes following";
     w.wnd.SetListener(nullptr);
+}
+
+TEST(HighlightSettings, RulesFromTheSettingsFile)
+{
+    // As QSettings writes an array: quoted values with escapes, keys N\key, missing keys at their defaults.
+    const std::string ini = "[Highlight]\nEnabled=true\n\n[HighlightRules]\n"
+                            "1\\name=Errors\n1\\pattern=\"\\\\b(ERROR|FATAL)\\\\b ; x\"\n1\\regex=true\n"
+                            "1\\caseSensitive=true\n1\\text=#e0443a\n1\\background=\n1\\scope=match\n"
+                            "1\\enabled=false\n1\\alert=true\n1\\stop=true\n"
+                            "2\\name=Plain\n2\\pattern=a b  ; a comment\n2\\text=red\n"
+                            "size=3\n";
+    std::vector<HighlightRule> rules;
+    ASSERT_TRUE(ReadRulesFromIni(ini, rules));
+    ASSERT_EQ(rules.size(), 3u);
+    HighlightRule first = Rule("Errors", "\\b(ERROR|FATAL)\\b ; x", true, true);
+    first.text = RuleColor::Of(Rgb(0xe0, 0x44, 0x3a));
+    first.enabled = false;
+    first.alert = first.stop = true;
+    EXPECT_EQ(rules[0], first);
+    HighlightRule plain;
+    plain.name = "Plain";
+    plain.pattern = "a b";
+    EXPECT_EQ(rules[1], plain) << "defaults: enabled, plain, without case, whole line, no colour for a bad one";
+    EXPECT_EQ(rules[2], HighlightRule{}) << "an index without keys";
+    EXPECT_EQ(RuleFromValues(ValuesOfRule(first)), first);
+    EXPECT_FALSE(ReadRulesFromIni("[Highlight]\nEnabled=true\n", rules));
 }
