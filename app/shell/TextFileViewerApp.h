@@ -30,6 +30,8 @@
 #include <vector>
 
 class CFilePrefDatabase;
+class CHighlightSettings;
+class CQtHighlightStore;
 class CQtProfile;
 class CTextFileDoc;
 class CTextFileViewerChildFrame;
@@ -55,6 +57,8 @@ public:
     CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
 
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
+    // The highlight rules in force and their switches; null before the start.
+    CHighlightSettings* GetHighlight() const { return m_pHighlight.get(); }
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
 
     // --- Documents ------------------------------------------------------------------------------------------------
@@ -112,10 +116,17 @@ private:
     // window at once, each keeping its top.
     void RestoreCodePage();
     void SetCodePage(platform::CodePage codePage);
+    // The highlight commands: the two switches (kept, every window repainted) and the rule editor.
+    bool OnHighlightCommand(int id);
+    bool OnUpdateHighlightCommand(CCmdUI& ui);
+    void EditHighlightRules();
+    void RepaintWindows();
     // Numbers the windows of a document and gives their tabs their titles.
     void UpdateFrameTitles(COpenDocument& entry);
 
     std::unique_ptr<CQtProfile> m_pProfile;
+    std::unique_ptr<CQtHighlightStore> m_pHighlightStore;
+    std::unique_ptr<CHighlightSettings> m_pHighlight;
     CRecentFileList m_recentFiles;
     std::unique_ptr<CFilePrefDatabase> m_pFilePrefDatabase;
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
