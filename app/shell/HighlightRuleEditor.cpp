@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -47,9 +48,11 @@ QString Css(platform::COLORREF c)
 
 }  // namespace
 
-CHighlightRuleEditor::CHighlightRuleEditor(QWidget* parent, std::vector<HighlightRule> rules, CFileWnd* wnd)
+CHighlightRuleEditor::CHighlightRuleEditor(QWidget* parent, std::vector<HighlightRule> rules, CFileWnd* wnd,
+                                           std::vector<HighlightRule> after)
     : QDialog(parent),
       m_rules(std::move(rules)),
+      m_after(std::move(after)),
       m_line(TopLine(wnd)),
       m_crText(wnd ? wnd->GetFontColor() : platform::Rgb(0, 0, 0)),
       m_crPage(wnd ? wnd->GetPageColor() : platform::Rgb(255, 255, 255))
@@ -94,7 +97,10 @@ void CHighlightRuleEditor::BuildForm()
     m_pScope->setObjectName(QStringLiteral("Scope"));
     m_pScope->addItems({tr("The whole line"), tr("The matched text only")});
     auto picker = [this](const char* name, const QColor& automatic, const char* more) {
-        auto* p = new CRibbonColorButton(0, {}, automatic, {}, {}, this);
+        // A clear image: the button draws its colour as a bar under it.
+        QPixmap clear(16, 16);
+        clear.fill(Qt::transparent);
+        auto* p = new CRibbonColorButton(0, {}, automatic, QIcon(clear), {}, this);
         p->setObjectName(QLatin1String(name));
         p->setMinimumSize(40, 22);
         ConfigureColorPicker(p, automatic, more);
@@ -127,8 +133,8 @@ void CHighlightRuleEditor::BuildForm()
     form->addRow(tr("&Pattern:"), m_pPattern);
     form->addRow(QString(), options);
     form->addRow(QString(), m_pError);
-    form->addRow(tr("C&olours:"), colours);
-    form->addRow(tr("&Colour:"), m_pScope);
+    form->addRow(tr("Colours:"), colours);
+    form->addRow(tr("&Applies to:"), m_pScope);
     form->addRow(QString(), m_pAlert);
     form->addRow(QString(), m_pStop);
 
@@ -307,7 +313,9 @@ QString CHighlightRuleEditor::PreviewHtml() const
 // The line with every rule applied, as the window would colour it.
 void CHighlightRuleEditor::UpdatePreview()
 {
-    const CHighlightRules rules(m_rules);
+    std::vector<HighlightRule> all = m_rules;
+    all.insert(all.end(), m_after.begin(), m_after.end());
+    const CHighlightRules rules(all);
     const std::string utf8 = m_line.toStdString();
     std::vector<CHighlightRules::Span> spans;
     rules.Match(utf8, spans);
@@ -324,7 +332,7 @@ void CHighlightRuleEditor::UpdatePreview()
         if (rule != open) {
             if (open != -2)
                 html += QStringLiteral("</span>");
-            const HighlightRule* r = rule >= 0 ? &m_rules[static_cast<std::size_t>(rule)] : nullptr;
+            const HighlightRule* r = rule >= 0 ? &all[static_cast<std::size_t>(rule)] : nullptr;
             const auto fg = r ? r->text.Resolve(m_crText, m_crPage, m_crText) : m_crText;
             const auto bg = r ? r->background.Resolve(m_crText, m_crPage, m_crPage) : m_crPage;
             html += QStringLiteral("<span style=\"color:%1;background-color:%2\">").arg(Css(fg), Css(bg));

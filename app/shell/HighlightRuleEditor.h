@@ -26,7 +26,9 @@ class CHighlightRuleEditor : public QDialog {
     Q_OBJECT
 public:
     // `wnd`: the active window, whose top line and colours the preview uses (null: a sample line, black on white).
-    CHighlightRuleEditor(QWidget* parent, std::vector<HighlightRule> rules, CFileWnd* wnd);
+    // `after`: the rules in force after the user's (the built-in set when it is on), for the preview only.
+    CHighlightRuleEditor(QWidget* parent, std::vector<HighlightRule> rules, CFileWnd* wnd,
+                         std::vector<HighlightRule> after = {});
 
     const std::vector<HighlightRule>& Rules() const { return m_rules; }
     // The preview's line, as rich text (tests read it).
@@ -44,6 +46,7 @@ private:
     int Current() const;
 
     std::vector<HighlightRule> m_rules;
+    std::vector<HighlightRule> m_after;
     QString m_line;  // the preview's text
     platform::COLORREF m_crText, m_crPage;
     bool m_bFilling = false;  // the form is being filled from a rule: its changes are no edits

@@ -415,7 +415,8 @@ void CTextFileViewerApp::EditHighlightRules()
     CFileWnd* wnd = nullptr;
     if (CTextFileView* view = m_pMainFrame ? m_pMainFrame->GetActiveView() : nullptr)
         wnd = view->GetFileWnd();
-    CHighlightRuleEditor editor(m_pMainFrame, m_pHighlight->Rules(), wnd);
+    CHighlightRuleEditor editor(m_pMainFrame, m_pHighlight->Rules(), wnd,
+                                m_pHighlight->LogLevelsOn() ? LogLevelRules() : std::vector<HighlightRule>{});
     if (editor.exec() == QDialog::Accepted) {
         m_pHighlight->SetRules(editor.Rules());
         // Rules made to be seen: editing them turns highlighting on.
