@@ -148,6 +148,11 @@ public:
     void FocusTextWindow() override { ++focusCalls; }
     void UpdateTextWindow() override { ++paintsNow; }
     void LockUpdates(bool lock) override { locks.push_back(lock); }
+    void ShowMessage(ViewMessageKind kind, const std::string& text, const std::string&, int) override
+    {
+        strip.emplace_back(kind, text);
+    }
+    void MarkWindow(const std::string& text) override { marks.push_back(text); }
 
     headless::HeadlessPort port{24, 80};
     std::unique_ptr<CFileWnd> wnd;
@@ -163,6 +168,8 @@ public:
     bool frameDestroyed = false;
     int focusCalls = 0;
     std::vector<bool> locks;
+    std::vector<std::pair<ViewMessageKind, std::string>> strip;
+    std::vector<std::string> marks;
 };
 
 // One open file with one or more views, its database and profile private to the test.
@@ -597,3 +604,39 @@ TEST_F(TextFileViewTest, GoingToTheFindBoxSelectsItAndASearchOverALargeMappingIs
 }
 
 }  // namespace
+
+TEST_F(TextFileViewTest, AppendedLinesMarkAnInactiveWindowAndAStopSaysWhy)
+{
+    HighlightRule alert;
+    alert.name = "Errors";
+    alert.pattern = "ERROR";
+    alert.alert = true;
+    HighlightRule stop = alert;
+    stop.name = "Fatal";
+    stop.pattern = "FATAL";
+    stop.stop = true;
+    SetCurrentHighlightRules(std::make_shared<CHighlightRules>(std::vector<HighlightRule>{alert, stop}));
+    Opened o = Open("grow.log");
+    const struct {
+        bool active;
+        const char* appended;
+        std::size_t marks, messages;
+    } steps[] = {
+        {true, "an ERROR seen\n", 0, 0},
+        {false, "an ERROR unseen\n", 1, 0},
+        {false, "quiet\n", 1, 0},
+        {false, "FATAL at last\n", 2, 1},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.appended);
+        o.host->active = step.active;
+        m_dir.Append("grow.log", step.appended);
+        o.Wnd().LoadFile(nullptr, EncodingAuto);
+        EXPECT_EQ(o.host->marks.size(), step.marks);
+        EXPECT_EQ(o.host->strip.size(), step.messages);
+    }
+    EXPECT_NE(o.host->marks.back().find("\"Fatal\""), std::string::npos) << o.host->marks.back();
+    EXPECT_EQ(o.host->strip.back().first, ViewMessageKind::Warning);
+    EXPECT_NE(o.host->strip.back().second.find("\"Fatal\""), std::string::npos);
+    SetCurrentHighlightRules(nullptr);
+}
