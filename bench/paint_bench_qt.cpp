@@ -18,10 +18,16 @@
 //      and one memchr over the whole line (what reading it must cost).
 //   4. a full screen of Latin text with accents, in Windows-1252 under that
 //      code page and in UTF-8 under UTF-8: goal at most 1.3 times the time.
+//   5. 20 highlight rules (regular and plain, whole-line and match, some
+//      matching every line): a full repaint through Qt with them against the
+//      same repaint without rules, on the 200-byte lines and on the 300 MiB
+//      line (ANSI, at its middle). Goal: at most 1.5 times.
 //
-// usage: paint_bench_qt [DIR]   (files are made once in DIR, default /tmp/ostrel-bench)
+// usage: paint_bench_qt [DIR] [rules]   (files are made once in DIR, default
+// /tmp/ostrel-bench; "rules": only the files and figures of 5.)
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 #include "platform/Win1252.h"
+#include "textwnd/HighlightRules.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "tools/headless/HeadlessWindow.h"
 
@@ -464,6 +470,79 @@ void LatinScreens(const std::string& dir)
     std::printf("  goal: UTF-8 at most 1.3 x Windows-1252 (QPainter): %s\n", u.qtMs <= 1.3 * a.qtMs ? "met" : "MISSED");
 }
 
+// Twenty rules such as a log reader keeps: levels, requests, addresses, a
+// few that colour every line of the benchmark's files.
+std::vector<HighlightRule> TwentyRules()
+{
+    std::vector<HighlightRule> rules = LogLevelRules();
+    const struct {
+        const char* pattern;
+        bool regex, line;
+    } more[] = {
+        {R"(req=0000\d\d)", true, false},
+        {"INFO", false, false},
+        {R"(\b\d{1,3}(\.\d{1,3}){3}\b)", true, false},
+        {"timeout", false, true},
+        {R"(user=\w+)", true, false},
+        {R"(\b(GET|POST|PUT|DELETE)\b)", true, false},
+        {R"(status=[45]\d\d)", true, true},
+        {"Exception", false, true},
+        {"panic", false, true},
+        {R"(took \d+ms)", true, false},
+        {"retry", false, false},
+        {R"(id=[0-9a-f]{8})", true, false},
+        {"denied", false, true},
+        {R"(^\d{8} )", true, false},
+        {"connection reset", false, true},
+        {R"(\bOOM\b)", true, true},
+        {"[audit]", false, false},
+    };
+    for (const auto& m : more) {
+        HighlightRule r;
+        r.name = m.pattern;
+        r.pattern = m.pattern;
+        r.regex = m.regex;
+        r.scope = m.line ? RuleScope::Line : RuleScope::Match;
+        r.text = RuleColor::Of(Rgb(80, 160, 240));
+        r.background = RuleColor::Of(Rgb(20, 30, 40));
+        rules.push_back(r);
+    }
+    return rules;
+}
+
+// A full repaint of the window with and without the rules, alternated.
+void RuleCost(CMemoryMappedFile& file, const char* what, bool middle)
+{
+    QtWindow qt(file);
+    CFileWnd& w = qt.Wnd();
+    w.OnKeyDown(kVkHome);
+    const QSize client = qt.widget.viewport()->size();
+    QImage image(client, QImage::Format_ARGB32_Premultiplied);
+    CQtFontCache fonts;
+    auto paint = [&] {
+        QPainter p(&image);
+        CQtFilePainter painter(p, QRegion(image.rect()), fonts, w.GetCharWidth(), &image);
+        w.OnPaint(painter);
+    };
+    paint();
+    if (middle)
+        w.OnHScroll(kSbThumbTrack, (w.GetLongestLine() - w.GetColumns()) / 2);
+    const auto rules = std::make_shared<CHighlightRules>(TwentyRules());
+    double plainMs = 1e300, ruledMs = 1e300;
+    for (int round = 0; round < 3; ++round) {
+        SetCurrentHighlightRules(nullptr);
+        plainMs = std::min(plainMs, BestMs(3, middle ? 3 : 40, paint));
+        SetCurrentHighlightRules(rules);
+        ruledMs = std::min(ruledMs, BestMs(3, middle ? 3 : 40, paint));
+    }
+    SetCurrentHighlightRules(nullptr);
+    std::printf("20 highlight rules, full repaint (QPainter), %s:\n", what);
+    std::printf("  without rules   %9.3f ms\n", plainMs);
+    std::printf("  with 20 rules   %9.3f ms\n", ruledMs);
+    std::printf("  ratio           %9.2f   goal at most 1.5: %s\n", ruledMs / plainMs,
+                ruledMs <= 1.5 * plainMs ? "met" : "MISSED");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -473,6 +552,18 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const std::string dir = argc > 1 ? argv[1] : "/tmp/ostrel-bench";
     ::mkdir(dir.c_str(), 0755);
+    if (argc > 2 && std::string(argv[2]) == "rules") {
+        const std::string shortLines = dir + "/lines200.log", narrowLine = dir + "/line300m.log";
+        CMemoryMappedFile shortFile, lineFile;
+        if (!MakeFile(shortLines, 20000, 200) || !MakeLongLine(narrowLine, std::uint64_t(300) << 20, LineKind::Ansi) ||
+            !shortFile.Open(shortLines.c_str(), false) || !lineFile.Open(narrowLine.c_str(), false)) {
+            std::fprintf(stderr, "paint_bench_qt: cannot write the test files in %s\n", dir.c_str());
+            return 1;
+        }
+        RuleCost(shortFile, "200-byte lines", false);
+        RuleCost(lineFile, "one 300 MiB line (ANSI), at its middle", true);
+        return 0;
+    }
 
     const std::string shortLines = dir + "/lines200.log";
     const std::string longLines = dir + "/lines1m.log";
@@ -526,6 +617,11 @@ int main(int argc, char** argv)
         }
         LongLine(file, line.what, screenMs, line.goalMs, line.codePage);
         std::printf("\n");
+        if (line.codePage == platform::CodePage::Windows1252 && &line == &longLineCases[0]) {
+            RuleCost(shortFile, "200-byte lines", false);
+            RuleCost(file, "one 300 MiB line (ANSI), at its middle", true);
+            std::printf("\n");
+        }
     }
     return 0;
 }

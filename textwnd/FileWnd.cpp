@@ -197,6 +197,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
             // colour, keep the place, and remember whether we were following
             // so that the next growth of the file shows its end again.
             m_pLastPageTop = atEnd ? m_pTop : kNoPos;
+            m_pRulesEnd = 0;  // whatever comes is new
             m_pPort->InvalidateAll();
             return true;
         }
@@ -207,6 +208,13 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         m_pTop = atEnd || m_pTop == kNoPos ? last : std::min(m_pTop, last);
         for (TextPos* p : {&m_pHighlightStart, &m_pHighlightEnd, &m_pFindAnchor, &m_pLastMatch})
             *p = *p == kNoPos ? start : std::min(*p, end);
+        // What the rules see of a growth: from where this window last saw the end (another window on the
+        // same mapping may have re-mapped it before this one's reload).
+        if (atEnd)
+            m_bFollowStopped = false;
+        if (!mapping)
+            CheckAppended(m_pRulesEnd, atEnd);
+        m_pRulesEnd = end;
         // The range was reset: a file that shrank to shorter lines must not
         // leave a window scrolled right past every line it shows.
         KeepHorzOffsetInRange();
@@ -399,7 +407,8 @@ void CFileWnd::ReadLine(TextPos& p, std::string* narrow, std::u16string* wide, s
     LineColumns local;
     LineColumns& c = columns ? *columns : local;
     if (!HasText() || p == kNoPos || p >= DataEnd()) {
-        c.storedEnd = c.contentEnd = p;
+        c.storedEnd = c.contentEnd = c.storedStart = p;
+        c.storedStartColumn = 0;
         c.width = 0;
         std::fill(std::begin(c.markColumns), std::end(c.markColumns), 0);
         return;

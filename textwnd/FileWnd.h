@@ -16,6 +16,7 @@
 #include "platform/Types.h"
 #include "platform/Window.h"
 #include "textwnd/FileWndPort.h"
+#include "textwnd/HighlightRules.h"
 #include "textwnd/LineIndex.h"
 #include "textwnd/LineModel.h"
 #include "textwnd/RegexSearch.h"
@@ -28,6 +29,16 @@
 #include <vector>
 
 class CFileWatcher;
+
+// What the window tells its owner of the highlight rules that appended text matched.
+class IFileWndListener {
+public:
+    virtual ~IFileWndListener() = default;
+    // A line that the file's growth completed or added matches alert rule `rule` (the first such rule).
+    virtual void OnRuleAlert(const std::string& rule) = 0;
+    // The window was following the end and stopped at a line that matches stop rule `rule`.
+    virtual void OnFollowStopped(const std::string& rule) = 0;
+};
 
 enum TextCase : std::int32_t {
     TextCaseOriginal = 0,
@@ -176,6 +187,10 @@ public:
     // A full repaint, for a caller that changed the font through SetLogFont
     // (which repaints only when the metrics change).
     void Invalidate();
+    // Who hears of alerts and stops (null: nobody); it outlives the window or is reset first.
+    void SetListener(IFileWndListener* listener) { m_pListener = listener; }
+    // Following was stopped by a stop rule, and the end has not been shown since.
+    bool IsFollowStopped() const { return m_bFollowStopped; }
     // Whether LoadFile starts a watcher (the driver and tests turn it off);
     // takes effect at the next load of a new mapping.
     void SetWatchFile(bool watch) { m_bWatchFile = watch; }
@@ -225,6 +240,27 @@ private:
     TextPos Search(const std::u16string& text, TextPos from, TextPos to, bool forward);
     // The reader of long scans, over the mapped file's descriptor.
     CScanReader& Reader();
+
+    // Highlight rules (FileWndRules.cpp). The rule text of [from, to) of the
+    // line at lineStart as UTF-8 in m_ruleText, and in m_ruleCols the display
+    // column of each of its bytes (one more entry: the column after it).
+    void BuildRuleText(TextPos lineStart, TextPos from, TextPos exactFrom, std::int64_t exactColumn, TextPos to);
+    // The rule of each of `columns` columns from `hoff` of the row just read into m_rowRules (-1: none);
+    // whether any column has one.
+    template <typename Draw>
+    void DrawRuledRow(Draw& draw, std::size_t total, const std::u16string* decoded, const std::int64_t (&edges)[2],
+                      int cw, int left, const std::vector<HighlightRule>& rules);
+    bool RowRules(const CHighlightRules& rules, TextPos rowStart, const LineColumns& c, std::int64_t hoff,
+                  std::size_t columns);
+    struct StopMatch {
+        TextPos line = kNoPos, begin = kNoPos, end = kNoPos;
+        int rule = -1;
+    };
+    // The first alert rule that the lines from the one holding oldEnd match, or -1; the first stop match.
+    int MatchAppended(const CHighlightRules& rules, TextPos oldEnd, StopMatch& stop);
+    TextPos SourceOffset(TextPos from, std::size_t at) const;
+    // After a reload that grew the data past oldEnd: tells the listener and stops following on a stop rule.
+    void CheckAppended(TextPos oldEnd, bool following);
 
     // Reads the lines on screen as painting does, so that the horizontal range
     // covers them, and brings the offset within that range.
@@ -288,4 +324,11 @@ private:
     timeseek::StampFormat m_nStampFormat =
         timeseek::StampFormat::None;  // counts through the mapping's descriptor, never its view
     CUtf8LineReader m_utf8;           // reads narrow lines under UTF-8, with the checkpoints of long ones
+    IFileWndListener* m_pListener = nullptr;
+    bool m_bFollowStopped = false;
+    TextPos m_pRulesEnd = kNoPos;  // the data's end when the rules last saw it
+    std::string m_ruleText;
+    std::vector<std::int64_t> m_ruleCols;
+    std::vector<CHighlightRules::Span> m_ruleSpans;
+    std::vector<int> m_rowRules;
 };

@@ -5,6 +5,7 @@
 #include "textwnd/Utf8Text.h"
 
 #include <algorithm>
+#include <tuple>
 
 using platform::COLORREF;
 
@@ -162,6 +163,46 @@ bool CFileWnd::SentenceStateAfter(TextPos from, TextPos to, bool state) const
     return state;
 }
 
+// A row that rules colour, in runs of one rule and one highlight state.
+// Columns count from the horizontal offset; the text's characters take one
+// each, but for decoded text, whose characters take their cells (a mark
+// stays in the run of its character).
+template <typename Draw>
+void CFileWnd::DrawRuledRow(Draw& draw, std::size_t total, const std::u16string* decoded,
+                            const std::int64_t (&edges)[2], int cw, int left, const std::vector<HighlightRule>& rules)
+{
+    const std::int64_t ruled = static_cast<std::int64_t>(m_rowRules.size());
+    std::size_t runFrom = 0;
+    std::int64_t k = 0, runCol = 0;
+    bool runHl = false;
+    int runRule = -2;  // no run yet
+    int x = left;
+    for (std::size_t i = 0; i < total;) {
+        std::size_t units = 1;
+        int cells = 1;
+        if (decoded)
+            cells = utf8text::Cells(utf8text::CharAt16(decoded->data(), total, i, &units));
+        if (cells > 0 || runRule == -2) {
+            const bool hl = edges[0] <= k && k < edges[1];
+            const int rule = k < ruled ? m_rowRules[static_cast<std::size_t>(k)] : -1;
+            if (runRule != -2 && (hl != runHl || rule != runRule)) {
+                draw(x, runFrom, i - runFrom, runHl, runRule);
+                x += static_cast<int>(k - runCol) * cw;
+                runFrom = i;
+                runCol = k;
+            }
+            runHl = hl;
+            runRule = rule;
+        }
+        k += cells;
+        i += units;
+    }
+    draw(x, runFrom, total - runFrom, runHl, runRule);
+    // A match's background ends with it, also at the end of the line.
+    if (!runHl && runRule >= 0 && rules[static_cast<std::size_t>(runRule)].scope == RuleScope::Match)
+        draw(x + static_cast<int>(k - runCol) * cw, 0, 0, false);
+}
+
 void CFileWnd::OnPaint(IFilePainter& painter)
 {
     SyncWithMapping();
@@ -194,6 +235,15 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     const std::int64_t hoff = std::max<std::int64_t>(m_nHorzOffset, 0);
     const std::size_t cap = static_cast<std::size_t>(rc.Width() / cw) + 2;
 
+    // The rules in force, and the colours each shows in this window.
+    const CHighlightRules* rules =
+        CurrentHighlightRules() && CurrentHighlightRules()->Any() ? CurrentHighlightRules().get() : nullptr;
+    std::vector<std::pair<COLORREF, COLORREF>> ruleColors;
+    if (rules)
+        for (const HighlightRule& r : rules->Rules())
+            ruleColors.emplace_back(r.text.Resolve(m_crFont, m_crPage, m_crFont),
+                                    r.background.Resolve(m_crFont, m_crPage, m_crPage));
+
     std::string narrow;
     std::u16string wideText;
     std::string segN;
@@ -223,11 +273,16 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         if (!painter.RectVisible(row))
             continue;
 
-        auto draw = [&](int x, std::size_t from, std::size_t count, bool hl) {
+        // The search highlight's inverse video stays on top of every rule.
+        auto draw = [&](int x, std::size_t from, std::size_t count, bool hl, int rule = -1) {
             if (hl != highlighted)
                 highlighted = hl;
-            const COLORREF fg = hl ? m_crPage : m_crFont;
-            const COLORREF bg = hl ? m_crFont : m_crPage;
+            COLORREF fg = hl ? m_crPage : m_crFont;
+            COLORREF bg = hl ? m_crFont : m_crPage;
+            if (rule >= 0 && !hl)
+                std::tie(fg, bg) = ruleColors[static_cast<std::size_t>(rule)];
+            if (rules)
+                painter.NoteRule(rule);
             const WRect opaque{x, rowTop, rc.right, rowBottom};
             if (decoded) {
                 segW.assign(wideText, from, count);
@@ -245,9 +300,10 @@ void CFileWnd::OnPaint(IFilePainter& painter)
             }
         };
 
+        const bool ruled = rules && rowStart < end && RowRules(*rules, rowStart, columns, hoff, cap);
         if (empty && hoff > 0) {
-            // The line ends left of the window: an empty row in the page colour.
-            draw(rc.left, 0, 0, false);
+            // The line ends left of the window: an empty row in the page colour (or a whole-line rule's).
+            draw(rc.left, 0, 0, false, ruled ? m_rowRules[0] : -1);
             continue;
         }
         // Each display column came from one unit (the spaces of a tab from the
@@ -262,6 +318,13 @@ void CFileWnd::OnPaint(IFilePainter& painter)
             const std::int64_t most = decoded ? INT64_MAX : len;
             edges[0] = std::clamp<std::int64_t>(columns.markColumns[0] - hoff, 0, most);
             edges[1] = std::clamp<std::int64_t>(columns.markColumns[1] - hoff, 0, most);
+        }
+        if (ruled) {
+            DrawRuledRow(draw, wideOut ? wideText.size() : narrow.size(), decoded && !empty ? &wideText : nullptr,
+                         edges, cw, rc.left, rules->Rules());
+            if (truncated && m_nTextCase == TextCaseSentence)
+                m_bSentenceStart = SentenceStateAfter(columns.storedEnd, columns.contentEnd, m_bSentenceStart);
+            continue;
         }
         int x = rc.left;
         if (decoded && !empty) {

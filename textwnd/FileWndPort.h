@@ -96,6 +96,9 @@ public:
     virtual bool RectVisible(const WRect& rc) = 0;
     virtual void FillSolidRect(const WRect& rc, platform::COLORREF color) = 0;
     virtual void SelectFont(const platform::LOGFONTW& font) = 0;
+    // The highlight rule (its index, -1: none) that the next text calls show;
+    // only a painter that records what it draws needs it.
+    virtual void NoteRule(int rule) { (void)rule; }
     // Draws text with its baseline-bottom at yBottom (text aligned to the
     // bottom of its row), first filling `opaque` with the back colour.
     // Narrow text: each byte is its Windows-1252 character.

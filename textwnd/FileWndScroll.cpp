@@ -108,7 +108,11 @@ void CFileWnd::OnKeyDown(unsigned virtualKey)
     case kVkSpace:
     case kVkNext: OnVScroll(kSbPageDown); break;
     case kVkPrior: OnVScroll(kSbPageUp); break;
-    case kVkEnd: OnVScroll(kSbBottom); break;
+    case kVkEnd:
+        // The end shown again: following goes on, whatever stopped it.
+        m_bFollowStopped = false;
+        OnVScroll(kSbBottom);
+        break;
     case kVkHome: OnVScroll(kSbTop); break;
     case kVkLeft: OnHScroll(kSbQuarterBack); break;
     case kVkUp: OnVScroll(kSbLineUp); break;

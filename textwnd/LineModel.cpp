@@ -294,7 +294,11 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
         markFound[i] = c.marks[i] <= p;
         c.markColumns[i] = 0;
     }
-    c.storedEnd = kNoPos;
+    c.storedEnd = c.storedStart = kNoPos;
+    auto noteStart = [&c](TextPos at, std::int64_t column) {
+        if (c.storedStart == kNoPos)
+            c.storedStart = at, c.storedStartColumn = column;
+    };
     using Unit = typename Kind::Scan::Unit;
     typename Kind::Scan scan(s.v + p, s.v + s.end, 0, static_cast<Unit>(s.cr), static_cast<Unit>(s.lf),
                              static_cast<Unit>(s.tab));
@@ -310,8 +314,10 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
             }
         if (out) {
             const std::int64_t a = std::max(n, first), b = std::min(n + run, stop);
-            if (a < b)
+            if (a < b) {
+                noteStart(q + (a - n) * u, a);
                 Kind::Append(s, *out, q + (a - n) * u, b - a);
+            }
         }
         if (c.storedEnd == kNoPos && stop < n + run)
             c.storedEnd = q + std::max<std::int64_t>(stop - n, 0) * u;
@@ -324,8 +330,10 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
         const std::int64_t spaces = n % 8;
         if (out) {
             const std::int64_t a = std::max(n, first), b = std::min(n + spaces, stop);
-            if (a < b)
+            if (a < b) {
+                noteStart(q, n);
                 out->append(static_cast<std::size_t>(b - a), ' ');
+            }
         }
         n += spaces;
         q += u;
@@ -335,6 +343,7 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
             c.markColumns[i] = n;
     if (c.storedEnd == kNoPos)
         c.storedEnd = q;
+    noteStart(q, n);
     c.width = n;
     c.contentEnd = q;
     return q;

@@ -45,8 +45,13 @@ struct LineColumns {
     // mark at or before the start of the read, the line's width for a mark
     // past its last character.
     std::int64_t markColumns[3] = {0, 0, 0};
-    std::int64_t width = 0;       // display columns of the whole line
-    TextPos storedEnd = kNoPos;   // first unit right of the stored columns, or contentEnd
+    std::int64_t width = 0;      // display columns of the whole line
+    TextPos storedEnd = kNoPos;  // first unit right of the stored columns, or contentEnd
+    // The unit of the first stored column (a tab or wide character cut by the
+    // left edge included) and the column it starts at; contentEnd and the
+    // line's width when nothing was stored.
+    TextPos storedStart = kNoPos;
+    std::int64_t storedStartColumn = 0;
     TextPos contentEnd = kNoPos;  // the line's break, its NUL, or the end of the data
 };
 

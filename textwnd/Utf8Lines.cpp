@@ -160,6 +160,14 @@ struct Store {
     bool prevStored = false;  // the last character with a cell was stored (its marks go with it)
     bool done = false;
     TextPos storedEnd = kNoPos;
+    TextPos storedStart = kNoPos;  // the first character stored, and its column
+    std::int64_t storedStartColumn = 0;
+
+    void NoteStart(const Cursor& cur)
+    {
+        if (storedStart == kNoPos)
+            storedStart = cur.q, storedStartColumn = cur.n;
+    }
 
     void Put(const Item& it, const Cursor& cur)
     {
@@ -176,8 +184,10 @@ struct Store {
         }
         if (it.tab) {
             const std::int64_t a = std::max(n, first), b = std::min(n + it.cells, stop);
-            if (a < b)
+            if (a < b) {
+                NoteStart(cur);
                 out->append(static_cast<std::size_t>(b - a), u' ');
+            }
             if (it.cells > 0)  // a mark after the tab sits on its last space
                 prevStored = n + it.cells - 1 >= first && n + it.cells - 1 < stop;
             return;
@@ -185,6 +195,7 @@ struct Store {
         prevStored = n >= first;
         if (n + it.cells <= first)
             return;
+        NoteStart(cur);
         if (n < first) {
             out->append(static_cast<std::size_t>(n + it.cells - first), u' ');  // the right half of a wide character
             return;
@@ -351,6 +362,8 @@ TextPos CUtf8LineReader::ReadLine(const CLineModel& lines, const CMemoryMappedFi
     }
     c.storedEnd = store.done ? store.storedEnd : contentEnd;
     c.contentEnd = contentEnd;
+    c.storedStart = store.storedStart == kNoPos ? contentEnd : store.storedStart;
+    c.storedStartColumn = store.storedStart == kNoPos ? c.width : store.storedStartColumn;
     return next;
 }
 

@@ -85,10 +85,13 @@ inline constexpr int DefaultHelp = 57671;
 // --- The "Log" category: one range of twenty ids per panel ----------------------------
 // Text 40000-40019, Search 40020-40039, Highlight 40040-40059, Go To 40060-40079,
 // Follow 40080-40099.
-inline constexpr int CodePageUtf8 = 40000;  // narrow text as UTF-8
-inline constexpr int CodePage1252 = 40001;  // narrow text as Windows-1252
-inline constexpr int FollowName = 40080;    // a rotated log: go on with the new file under its name
-inline constexpr int ReopenFile = 40081;    // the view's file anew from its name (the message strip's action)
+inline constexpr int CodePageUtf8 = 40000;        // narrow text as UTF-8
+inline constexpr int CodePage1252 = 40001;        // narrow text as Windows-1252
+inline constexpr int HighlightEnabled = 40040;    // every highlight rule on or off
+inline constexpr int HighlightEdit = 40041;       // the rule editor
+inline constexpr int HighlightLogLevels = 40042;  // the built-in Log Levels set on or off
+inline constexpr int FollowName = 40080;          // a rotated log: go on with the new file under its name
+inline constexpr int ReopenFile = 40081;          // the view's file anew from its name (the message strip's action)
 
 }  // namespace cmd
 

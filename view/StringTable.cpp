@@ -66,6 +66,11 @@ constexpr StringEntry kStrings[] = {
      "programs write; a byte that is no part of UTF-8 shows as its Windows-1252 character\nUTF-8"},
     {cmd::CodePage1252, "Show and search text without a byte-order mark as Windows-1252, one character a byte\n"
                         "Windows-1252"},
+    {cmd::HighlightEnabled, "Colour the lines and words that the highlight rules match, in every window\n"
+                            "Highlight Rules"},
+    {cmd::HighlightEdit, "Add, change, order and remove the highlight rules\nRules"},
+    {cmd::HighlightLogLevels, "Colour errors red, warnings amber and debug lines faint, after your own rules\n"
+                              "Log Levels"},
     {cmd::FollowName, "When the name of an open log comes to name another file (the log was rotated), show and "
                       "follow that file\nFollow Name"},
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},

@@ -68,6 +68,14 @@ inline constexpr const char* LogCategory = "Log\nL";
 inline constexpr const char* TextPanel = "Text\nzt";
 inline constexpr const char* CodePageUtf8Label = "UTF-8\nu";
 inline constexpr const char* CodePage1252Label = "Windows-1252\nw";
+inline constexpr const char* HighlightPanel = "Highlight\nzh";
+inline constexpr const char* HighlightEnabledLabel = "Highlight Rules\nhr";
+inline constexpr const char* HighlightEditLabel = "Rules...\nhe";
+inline constexpr const char* HighlightLogLevelsLabel = "Log Levels\nhl";
+// A following window stopped by a rule (the rule's name), and the tooltip line of a tab that an alert marked.
+inline constexpr const char* FollowStoppedFormat =
+    "Following stopped at a new line that matches the rule \"%s\". Press End to follow the file again.";
+inline constexpr const char* TabAlertFormat = "Alert: a new line matches the rule \"%s\"";
 inline constexpr const char* FollowPanel = "Follow\nzo";
 inline constexpr const char* FollowNameLabel = "Follow Name\nf";
 

@@ -8,6 +8,7 @@
 #include "view/StringTable.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 using platform::COLORREF;
@@ -101,6 +102,7 @@ bool CTextFileView::OnCreate()
     m_pFileWnd = m_pHost->CreateTextWindow();
     if (!m_pFileWnd)
         return false;
+    m_pFileWnd->SetListener(this);
     // The load waits until the window has been shown and sized: a new file
     // shows its last screenful, and a question the load asks sits over it.
     m_hWnd = platform::RegisterWindow(this);
@@ -125,9 +127,33 @@ void CTextFileView::OnDestroy()
         return;
     if (m_bLoaded)
         SaveDefaultPreferences(*m_pFileWnd, m_profile);
+    m_pFileWnd->SetListener(nullptr);
     m_pFileWnd = nullptr;
     m_bLoaded = false;
     m_pHost->DestroyTextWindow();
+}
+
+namespace {
+
+std::string WithRule(const char* format, const std::string& rule)
+{
+    const int n = std::snprintf(nullptr, 0, format, rule.c_str());
+    std::string text(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, rule.c_str());
+    return text;
+}
+
+}  // namespace
+
+void CTextFileView::OnRuleAlert(const std::string& rule)
+{
+    if (!m_pHost->IsActiveView())
+        m_pHost->MarkWindow(WithRule(text::TabAlertFormat, rule));
+}
+
+void CTextFileView::OnFollowStopped(const std::string& rule)
+{
+    m_pHost->ShowMessage(ViewMessageKind::Warning, WithRule(text::FollowStoppedFormat, rule));
 }
 
 std::intptr_t CTextFileView::HandleMessage(unsigned msg, std::uintptr_t, std::intptr_t)

@@ -34,6 +34,7 @@
 
 #include "file/TextFileDoc.h"
 #include "platform/Window.h"
+#include "textwnd/FileWnd.h"
 #include "view/CommandTarget.h"
 #include "view/FilePrefDatabase.h"
 #include "view/ViewHost.h"
@@ -67,7 +68,7 @@ inline constexpr std::size_t FIND_TEXT_MAX = 80;
 // Searches over more text than this (bytes of the mapping) show the busy cursor.
 inline constexpr std::int64_t kBusySearchBytes = std::int64_t{64} << 20;
 
-class CTextFileView : public ICommandTarget, public platform::IMessageTarget {
+class CTextFileView : public ICommandTarget, public platform::IMessageTarget, public IFileWndListener {
 public:
     // `doc`, `host`, `database` and `profile` outlive the view. The owner hands in the preference database
     // (null: the view keeps an in-memory record) and the profile that holds the defaults, so that a view never
@@ -107,6 +108,11 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
     std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+    // Highlight rules that lines appended to the file matched: a window that is not the active one is marked; a
+    // following window that stopped says why in its message strip.
+    void OnRuleAlert(const std::string& rule) override;
+    void OnFollowStopped(const std::string& rule) override;
 
     CTextFileDoc* GetDocument() const { return m_pDocument; }
     CFileWnd* GetFileWnd() const { return m_pFileWnd; }

@@ -126,4 +126,7 @@ public:
         (void)kind, (void)text, (void)action, (void)actionCommand;
     }
     virtual void HideMessage() {}
+    // Marks the view's window (its tab) until it is next activated, with `text` saying why; a host without tabs
+    // keeps no mark.
+    virtual void MarkWindow(const std::string& text) { (void)text; }
 };

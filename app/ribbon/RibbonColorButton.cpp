@@ -91,6 +91,7 @@ void CRibbonColorButton::ChooseColor(const QColor& color)
 {
     SetColor(color);
     NotifyCommand(GetID());
+    emit colorChosen(color);
 }
 
 void CRibbonColorButton::ChooseOtherColor()

@@ -44,6 +44,10 @@ public:
     CRibbonColorPalette* GetPalette();
     void OpenPalette();
 
+signals:
+    // The user chose a colour (after it is set, with the command); a picker outside a ribbon hears only this.
+    void colorChosen(const QColor& color);
+
 protected:
     bool HasDropDown() const override { return true; }
     void DropDown() override { OpenPalette(); }

@@ -1,6 +1,7 @@
 #include "app/ribbon_content/LogCategory.h"
 
 #include "app/ribbon/RibbonBar.h"
+#include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonCategory.h"
 #include "app/ribbon/RibbonCheckBox.h"
 #include "app/ribbon/RibbonPanel.h"
@@ -13,7 +14,8 @@ using namespace content;
 
 namespace {
 
-constexpr int kTextIcon = 1;  // panel icons: the font's letter
+constexpr int kTextIcon = 1;        // panel icons: the font's letter
+constexpr int kHighlightIcon = 15;  // panel icons: the page
 
 CRibbonCheckBox* AddCheckBox(CRibbonPanel* panel, int id, std::string_view label)
 {
@@ -32,6 +34,18 @@ void AddTextPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label);
 }
 
+// The highlight rules: all on or off, their editor, the built-in Log Levels set.
+void AddHighlightPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::HighlightPanel, icons.Icon(kHighlightIcon));
+    AddCheckBox(panel, cmd::HighlightEnabled, text::HighlightEnabledLabel);
+    auto* edit = new CRibbonButton(cmd::HighlightEdit, LabelOf(text::HighlightEditLabel));
+    edit->SetKeys(KeyTipOf(text::HighlightEditLabel));
+    SetCommandToolTip(edit, cmd::HighlightEdit);
+    panel->Add(edit);
+    AddCheckBox(panel, cmd::HighlightLogLevels, text::HighlightLogLevelsLabel);
+}
+
 // A rotated log: whether a window goes on with the new file under the name.
 void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
@@ -47,6 +61,7 @@ void AddLogCategory(CRibbonBar& bar)
     CRibbonCategory* log = bar.AddCategory(LabelOf(text::LogCategory));
     log->SetKeys(KeyTipOf(text::LogCategory));
     AddTextPanel(log, icons);
-    // The Search, Highlight and Go To panels go here, in this order.
+    // The Search and Go To panels go in their places: Text, Search, Highlight, Go To, Follow.
+    AddHighlightPanel(log, icons);
     AddFollowPanel(log, icons);
 }

@@ -116,19 +116,6 @@ void AddMenu(CRibbonButton* button, int menuId)
         button->AddMenuItem(item.id, Utf8(item.text));
 }
 
-// The palette both colour pickers share; they differ in the automatic colour
-// and the tooltip of the entry that opens the full colour dialog.
-void ConfigureColorPicker(CRibbonColorButton* picker, const QColor& automatic, const char* moreToolTip)
-{
-    picker->EnableAutomaticButton(Utf8(text::ColorAutomatic), automatic, false);
-    picker->EnableOtherButton(Utf8(text::ColorMore), Utf8(moreToolTip));
-    picker->SetColumns(10);
-    picker->SetColorBoxSize(QSize(17, 17));
-    picker->AddColorsGroup(Utf8(text::ThemeColors), ThemeColors().colors, ThemeColors().names);
-    picker->AddColorsGroup({}, ShadeColors().colors, ShadeColors().names, true);
-    picker->AddColorsGroup(Utf8(text::StandardColors), StandardColors().colors, StandardColors().names);
-}
-
 void AddClipboardPanel(CRibbonCategory* options, const CImageStrip& small, const CImageStrip& large,
                        const CImageStrip& icons)
 {
@@ -276,6 +263,19 @@ void AddTabRowButtons(CRibbonBar& bar, const CImageStrip& icons)
 }
 
 }  // namespace
+
+// The palette both colour pickers share; they differ in the automatic colour
+// and the tooltip of the entry that opens the full colour dialog.
+void ConfigureColorPicker(CRibbonColorButton* picker, const QColor& automatic, const char* moreToolTip)
+{
+    picker->EnableAutomaticButton(Utf8(text::ColorAutomatic), automatic, false);
+    picker->EnableOtherButton(Utf8(text::ColorMore), Utf8(moreToolTip));
+    picker->SetColumns(10);
+    picker->SetColorBoxSize(QSize(17, 17));
+    picker->AddColorsGroup(Utf8(text::ThemeColors), ThemeColors().colors, ThemeColors().names);
+    picker->AddColorsGroup({}, ShadeColors().colors, ShadeColors().names, true);
+    picker->AddColorsGroup(Utf8(text::StandardColors), StandardColors().colors, StandardColors().names);
+}
 
 QStringList FontSizeEntries()
 {

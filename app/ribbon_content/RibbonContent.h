@@ -5,9 +5,11 @@
 // update pass and router know it by; tooltips come from the string table.
 #pragma once
 
+#include <QColor>
 #include <QStringList>
 
 class CRibbonBar;
+class CRibbonColorButton;
 
 // Builds the whole ribbon into an empty bar, the file menu included.
 void InitRibbon(CRibbonBar& bar);
@@ -23,3 +25,7 @@ void SetRecentDocuments(CRibbonBar& bar, const QStringList& paths);
 
 // The entries of the font size box, in order.
 QStringList FontSizeEntries();
+
+// The palette of the font and page colour pickers (theme colours, their shades, standard colours), with
+// `automatic` on top and an entry for the full colour dialog whose tooltip is `moreToolTip`.
+void ConfigureColorPicker(CRibbonColorButton* picker, const QColor& automatic, const char* moreToolTip);

@@ -209,6 +209,12 @@ void CTextFileViewerMainFrame::CloseWindowLater(QWidget* window)
         QTimer::singleShot(0, frame, [this, frame] { CloseChildFrame(frame); });
 }
 
+void CTextFileViewerMainFrame::MarkWindow(QWidget* window, const std::string& text)
+{
+    // A strong red that none of the light automatic tab colours comes near.
+    m_pTabArea->SetTabMark(window, QColor(0xd9, 0x2d, 0x20), QString::fromStdString(text));
+}
+
 bool CTextFileViewerMainFrame::IsActiveWindow(const QWidget* window) const
 {
     return m_pActiveFrame.data() == window;

@@ -107,6 +107,7 @@ public:
     int ContextMenu(const std::string& name) const override;
     bool IsActiveWindow(const QWidget* window) const override;
     void CloseWindowLater(QWidget* window) override;
+    void MarkWindow(QWidget* window, const std::string& text) override;
 
     // The windows dialog (Switch Windows): modal, activates the window chosen.
     void ShowWindowsDialog();

@@ -195,6 +195,11 @@ void CTextFileViewWidget::ShowContextMenu(const QPoint& pos)
 
 // --- Messages ------------------------------------------------------------------------------------------------------
 
+void CTextFileViewWidget::MarkWindow(const std::string& text)
+{
+    m_pServices->MarkWindow(m_pFrame, text);
+}
+
 void CTextFileViewWidget::ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action,
                                       int actionCommand)
 {

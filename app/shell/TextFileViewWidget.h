@@ -49,6 +49,7 @@ public:
     void ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action = {},
                      int actionCommand = 0) override;
     void HideMessage() override;
+    void MarkWindow(const std::string& text) override;
 
     CMessageStrip* MessageStrip() const { return m_pMessageStrip; }
 

@@ -3,6 +3,7 @@
 #include "app/bars/AboutDlg.h"
 #include "app/bars/OpenDialog.h"
 #include "app/shell/ChildFrame.h"
+#include "app/shell/HighlightRuleEditor.h"
 #include "app/shell/MainFrame.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
@@ -10,9 +11,11 @@
 #include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/FilePrefDatabase.h"
+#include "view/HighlightSettings.h"
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 #include "view/qt/QtFont.h"
+#include "view/qt/QtHighlightStore.h"
 #include "view/qt/QtProfile.h"
 
 #include <QFile>
@@ -40,6 +43,8 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     RestoreCodePage();
     RestoreFollowName();
     RestoreTextLimit();
+    m_pHighlightStore = std::make_unique<CQtHighlightStore>(m_pProfile->Settings());
+    m_pHighlight = std::make_unique<CHighlightSettings>(*m_pHighlightStore);
     m_recentFiles.ReadList(*m_pProfile);
     PreLoadState();
 
@@ -83,6 +88,9 @@ int CTextFileViewerApp::ExitInstance()
     m_pMainFrame = nullptr;
     m_documents.clear();
     m_pFilePrefDatabase.reset();
+    m_pHighlight.reset();
+    m_pHighlightStore.reset();
+    SetCurrentHighlightRules(nullptr);
     if (m_pProfile && &GetCurrentProfile() == m_pProfile.get())
         SetCurrentProfile(nullptr);
     m_pProfile.reset();
@@ -322,6 +330,8 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetFollowName(!CTextFileDoc::IsFollowName());
         return true;
     }
+    if (OnHighlightCommand(id))
+        return true;
     if (id == cmd::AppExit) {
         if (m_pMainFrame)
             m_pMainFrame->close();
@@ -347,6 +357,8 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.SetCheck(CTextFileDoc::IsFollowName() ? 1 : 0);
         return true;
     }
+    if (OnUpdateHighlightCommand(ui))
+        return true;
     if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
         ui.Enable();
         return true;
@@ -405,4 +417,59 @@ void CTextFileViewerApp::SetCodePage(platform::CodePage codePage)
         if (CTextFileView* view = frame->GetActiveView(); view && view->GetFileWnd())
             view->GetFileWnd()->OnCodePageChanged();
     m_pMainFrame->ShowCodePage();
+}
+
+// --- Highlight rules -------------------------------------------------------------------------------------------------
+
+bool CTextFileViewerApp::OnHighlightCommand(int id)
+{
+    if (!m_pHighlight)
+        return false;
+    if (id == cmd::HighlightEnabled)
+        m_pHighlight->SetEnabled(!m_pHighlight->IsEnabled());
+    else if (id == cmd::HighlightLogLevels)
+        m_pHighlight->SetLogLevels(!m_pHighlight->LogLevelsOn());
+    else if (id == cmd::HighlightEdit)
+        EditHighlightRules();
+    else
+        return false;
+    RepaintWindows();
+    return true;
+}
+
+bool CTextFileViewerApp::OnUpdateHighlightCommand(CCmdUI& ui)
+{
+    if (ui.m_nID != cmd::HighlightEnabled && ui.m_nID != cmd::HighlightLogLevels && ui.m_nID != cmd::HighlightEdit)
+        return false;
+    ui.Enable(m_pHighlight != nullptr);
+    if (m_pHighlight && ui.m_nID == cmd::HighlightEnabled)
+        ui.SetCheck(m_pHighlight->IsEnabled() ? 1 : 0);
+    if (m_pHighlight && ui.m_nID == cmd::HighlightLogLevels)
+        ui.SetCheck(m_pHighlight->LogLevelsOn() ? 1 : 0);
+    return true;
+}
+
+void CTextFileViewerApp::EditHighlightRules()
+{
+    // The preview shows a line of the active window, in its colours.
+    CFileWnd* wnd = nullptr;
+    if (CTextFileView* view = m_pMainFrame ? m_pMainFrame->GetActiveView() : nullptr)
+        wnd = view->GetFileWnd();
+    CHighlightRuleEditor editor(m_pMainFrame, m_pHighlight->Rules(), wnd,
+                                m_pHighlight->LogLevelsOn() ? LogLevelRules() : std::vector<HighlightRule>{});
+    if (editor.exec() == QDialog::Accepted) {
+        m_pHighlight->SetRules(editor.Rules());
+        // Rules made to be seen: editing them turns highlighting on.
+        if (!m_pHighlight->IsEnabled())
+            m_pHighlight->SetEnabled(true);
+    }
+}
+
+void CTextFileViewerApp::RepaintWindows()
+{
+    if (!m_pMainFrame)
+        return;
+    for (CTextFileViewerChildFrame* frame : m_pMainFrame->GetChildFrames())
+        if (CTextFileView* view = frame->GetActiveView(); view && view->GetFileWnd())
+            view->GetFileWnd()->Invalidate();
 }

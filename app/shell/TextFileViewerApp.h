@@ -31,6 +31,8 @@
 
 class CFilePrefDatabase;
 class IProfile;
+class CHighlightSettings;
+class CQtHighlightStore;
 class CQtProfile;
 class CTextFileDoc;
 class CTextFileViewerChildFrame;
@@ -58,6 +60,8 @@ public:
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
     // The settings store; valid from InitInstance to ExitInstance.
     IProfile& GetProfile() const;
+    // The highlight rules in force and their switches; null before the start.
+    CHighlightSettings* GetHighlight() const { return m_pHighlight.get(); }
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }
 
     // --- Documents ------------------------------------------------------------------------------------------------
@@ -120,10 +124,17 @@ private:
     void SetFollowName(bool follow);
     // The most bytes of text kept from a compressed log or standard input: Compressed/MaxBytes, else the default.
     void RestoreTextLimit();
+    // The highlight commands: the two switches (kept, every window repainted) and the rule editor.
+    bool OnHighlightCommand(int id);
+    bool OnUpdateHighlightCommand(CCmdUI& ui);
+    void EditHighlightRules();
+    void RepaintWindows();
     // Numbers the windows of a document and gives their tabs their titles.
     void UpdateFrameTitles(COpenDocument& entry);
 
     std::unique_ptr<CQtProfile> m_pProfile;
+    std::unique_ptr<CQtHighlightStore> m_pHighlightStore;
+    std::unique_ptr<CHighlightSettings> m_pHighlight;
     CRecentFileList m_recentFiles;
     std::unique_ptr<CFilePrefDatabase> m_pFilePrefDatabase;
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;

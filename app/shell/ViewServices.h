@@ -45,6 +45,8 @@ public:
     virtual bool IsActiveWindow(const QWidget* window) const = 0;
     // Closes the child window once the current event has been handled (a view may ask from inside its handler).
     virtual void CloseWindowLater(QWidget* window) = 0;
+    // Marks the child window's tab until it is next activated; `text` joins the tab's tooltip.
+    virtual void MarkWindow(QWidget* window, const std::string& text) = 0;
 
 protected:
     ~IViewServices() = default;

@@ -153,10 +153,52 @@ void CTabGroupArea::SetTabTitle(QWidget* window, const QString& title)
         group->SetTitle(group->IndexOf(window), title);
 }
 
+namespace {
+
+// A mark lives on the window itself, so that it moves with it between groups.
+constexpr const char* kMarkColor = "tabMarkColor";
+constexpr const char* kMarkText = "tabMarkText";
+constexpr const char* kBaseToolTip = "tabBaseToolTip";
+
+}  // namespace
+
 void CTabGroupArea::SetTabToolTip(QWidget* window, const QString& toolTip)
 {
-    if (CTabGroup* group = GroupFor(window))
-        group->Bar()->setTabToolTip(group->IndexOf(window), toolTip);
+    CTabGroup* group = GroupFor(window);
+    if (!group)
+        return;
+    window->setProperty(kBaseToolTip, toolTip);
+    const QString mark = window->property(kMarkText).toString();
+    group->Bar()->setTabToolTip(group->IndexOf(window), mark.isEmpty() ? toolTip : toolTip + u'\n' + mark);
+}
+
+void CTabGroupArea::SetTabMark(QWidget* window, const QColor& color, const QString& text)
+{
+    CTabGroup* group = GroupFor(window);
+    if (!group || window == m_pActive)
+        return;
+    if (!window->property(kMarkColor).isValid())
+        window->setProperty(kBaseToolTip, group->Bar()->tabToolTip(group->IndexOf(window)));
+    window->setProperty(kMarkColor, color);
+    window->setProperty(kMarkText, text);
+    SetTabToolTip(window, window->property(kBaseToolTip).toString());
+    group->Bar()->update();
+}
+
+void CTabGroupArea::ClearTabMark(QWidget* window)
+{
+    CTabGroup* group = GroupFor(window);
+    if (!group || !window->property(kMarkColor).isValid())
+        return;
+    window->setProperty(kMarkColor, QVariant());
+    window->setProperty(kMarkText, QVariant());
+    SetTabToolTip(window, window->property(kBaseToolTip).toString());
+    group->Bar()->update();
+}
+
+QColor CTabGroupArea::TabMark(const QWidget* window)
+{
+    return window ? window->property(kMarkColor).value<QColor>() : QColor();
 }
 
 // --- Activation ----------------------------------------------------------------------------------------------------
@@ -171,6 +213,7 @@ void CTabGroupArea::Activate(QWidget* window)
 {
     QWidget* before = m_pActive;
     m_pActive = window;
+    ClearTabMark(window);  // seen now
     {
         const QScopedValueRollback<bool> quiet(m_bRearranging, true);
         CTabGroup* group = GroupFor(window);

@@ -61,6 +61,14 @@ public:
     void SetTabTitle(QWidget* window, const QString& title);
     void SetTabToolTip(QWidget* window, const QString& toolTip);
 
+    // --- Marks -------------------------------------------------------------------------------------------------
+    // A dot in `color` on the window's tab, its tooltip ending in `text`, until the window is next activated: a
+    // mark says that something happened in a window the user is not looking at. The active window takes none.
+    void SetTabMark(QWidget* window, const QColor& color, const QString& text);
+    void ClearTabMark(QWidget* window);
+    // The colour of the window's mark; invalid when it has none.
+    static QColor TabMark(const QWidget* window);
+
     // --- Activation --------------------------------------------------------------------------------------------
     // The window whose tab was activated last; null only when the area is empty. Focus moving to widgets outside
     // the area leaves it unchanged; focus moving into another group's page makes that group's window active.

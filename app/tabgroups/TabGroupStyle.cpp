@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QStyleOptionTab>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTextPad = 9;      // between a card's edge and its title
@@ -81,6 +83,20 @@ void CTabGroupStyle::DrawTab(const QStyleOptionTab& tab, QPainter* p, const QWid
 
     p->setPen(m_theme.tabText);
     p->drawText(TextRect(tab), Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextSingleLine, tab.text);
+
+    // A window's mark: a dot with a light ring in the padding left of the title, where no tab colour reaches.
+    const auto* group = bar ? dynamic_cast<const CTabGroup*>(bar->parentWidget()) : nullptr;
+    const QColor mark = CTabGroupArea::TabMark(group ? group->WindowAt(tab.tabIndex) : nullptr);
+    if (mark.isValid()) {
+        const qreal d = std::min<qreal>(kTextPad - 2, (bottom - top) / 2.5);
+        const QPointF c(left + slant + kTextPad / 2.0 + 0.5, (top + bottom) / 2);
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing);
+        p->setPen(QPen(Qt::white, 1.0));
+        p->setBrush(mark);
+        p->drawEllipse(c, d / 2, d / 2);
+        p->restore();
+    }
 }
 
 void CTabGroupStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,

@@ -142,10 +142,12 @@ public:
     void FocusTextWindow() override { ++focusCalls; }
     void UpdateTextWindow() override { ++paintsNow; }
     void LockUpdates(bool lock) override { locks.push_back(lock); }
-    void ShowMessage(ViewMessageKind, const std::string& text, const std::string& action, int command) override
+    void ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action, int command) override
     {
         strip.push_back(action.empty() ? text : text + " [" + action + ":" + std::to_string(command) + "]");
+        stripKinds.push_back(kind);
     }
+    void MarkWindow(const std::string& text) override { marks.push_back(text); }
 
     headless::HeadlessPort port{24, 80};
     std::unique_ptr<CFileWnd> wnd;
@@ -160,6 +162,8 @@ public:
     bool frameDestroyed = false;
     bool watch = false;              // whether the text window follows its file
     std::vector<std::string> strip;  // the message strip's texts, with "[action:command]"
+    std::vector<ViewMessageKind> stripKinds;
+    std::vector<std::string> marks;  // the tab marks an alert asked for
     int focusCalls = 0;
     std::vector<bool> locks;
 };

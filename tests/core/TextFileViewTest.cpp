@@ -443,3 +443,39 @@ TEST_F(TextFileViewTest, GoingToTheFindBoxSelectsItAndASearchOverALargeMappingIs
 }
 
 }  // namespace
+
+TEST_F(TextFileViewTest, AppendedLinesMarkAnInactiveWindowAndAStopSaysWhy)
+{
+    HighlightRule alert;
+    alert.name = "Errors";
+    alert.pattern = "ERROR";
+    alert.alert = true;
+    HighlightRule stop = alert;
+    stop.name = "Fatal";
+    stop.pattern = "FATAL";
+    stop.stop = true;
+    SetCurrentHighlightRules(std::make_shared<CHighlightRules>(std::vector<HighlightRule>{alert, stop}));
+    Opened o = Open("grow.log");
+    const struct {
+        bool active;
+        const char* appended;
+        std::size_t marks, messages;
+    } steps[] = {
+        {true, "an ERROR seen\n", 0, 0},
+        {false, "an ERROR unseen\n", 1, 0},
+        {false, "quiet\n", 1, 0},
+        {false, "FATAL at last\n", 2, 1},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.appended);
+        o.host->active = step.active;
+        m_dir.Append("grow.log", step.appended);
+        o.Wnd().LoadFile(nullptr, EncodingAuto);
+        EXPECT_EQ(o.host->marks.size(), step.marks);
+        EXPECT_EQ(o.host->strip.size(), step.messages);
+    }
+    EXPECT_NE(o.host->marks.back().find("\"Fatal\""), std::string::npos) << o.host->marks.back();
+    EXPECT_EQ(o.host->stripKinds.back(), ViewMessageKind::Warning);
+    EXPECT_NE(o.host->strip.back().find("\"Fatal\""), std::string::npos);
+    SetCurrentHighlightRules(nullptr);
+}

@@ -262,6 +262,58 @@ expect "an invalid pattern: an error before anything runs" 'error: missing ): (a
 expect_exit "an invalid pattern exits 2" 2 "$probe" --regex "$dir/re.log" 'ifind:x{2,1}'
 expect "without --regex a pattern is plain text" 'top=0 last=0 total=31 enc="ANSI / ASCII" hoff=0 longest=12 hl=none line=1' \
   bash -c '"$0" --rows 3 "$1" "find:[0-9]{3,}" print | head -1' "$probe" "$dir/re.log"
+# Highlight rules from a settings file: a row that one rule covers more than half of names it.
+printf '12:00 INFO start\n12:01 ERROR disk full\nuser=m\xc3\xbcller warn\n' > "$dir/levels.log"
+cat > "$dir/rules.ini" <<'INI'
+[Highlight]
+Enabled=false
+
+[HighlightRules]
+1\name=Errors
+1\pattern="\\b(ERROR|FATAL)\\b"
+1\regex=true
+1\caseSensitive=true
+1\text=#e0443a
+2\name=Broken
+2\pattern=(
+2\regex=true
+3\name=User
+3\pattern=M\xdcLLER WARN
+3\scope=match
+size=3
+INI
+expect "rules: whole lines and matches, an invalid pattern skipped with a warning" 'warning: rule "Broken" skipped: missing ): (
+top=0 last=0 total=57 enc="ANSI / ASCII" hoff=0 longest=22 hl=none line=1
+|12:00 INFO start|
+|12:01 ERROR disk full|  rule=Errors
+|user=müller warn|  rule=User' "$probe" --code-page utf-8 --rows 3 --rules "$dir/rules.ini" "$dir/levels.log" print
+printf 'user=m\xc3\xbcller warn: and more\n' > "$dir/half.log"
+expect "rules: a match covering half a row or less names nothing" 'top=0 last=0 total=28 enc="ANSI / ASCII" hoff=0 longest=27 hl=none line=1
+|user=müller warn: and more|' bash -c '"$0" --code-page utf-8 --rows 1 --rules "$1" "$2" print 2>/dev/null' \
+  "$probe" "$dir/rules.ini" "$dir/half.log"
+printf '[Other]\nx=1\n' > "$dir/norules.ini"
+expect_exit "rules: unreadable rule file" 2 "$probe" --rules "$dir/missing.ini" "$dir/levels.log" print
+expect "rules: a file without the array" 'error: cannot read highlight rules from '"$dir/norules.ini" \
+  "$probe" --rules "$dir/norules.ini" "$dir/levels.log" print
+
+# Alerts and stop on a match, from a file that grows while the probe waits.
+cat > "$dir/stop.ini" <<'INI'
+[HighlightRules]
+size=2
+1\name=Warn
+1\pattern=WARN
+1\alert=true
+2\name=Fatal
+2\pattern=FATAL
+2\alert=true
+2\stop=true
+INI
+seq 1 10 | sed 's/^/line /' > "$dir/grow.log"
+expect "rules: an alert, then following stops at the first stop match" 'alerts marked=0 stopped=0
+alerts marked=1 stopped=1
+top=78 last=103 total=108 enc="ANSI / ASCII" hoff=0 longest=10 hl=78-83 line=?
+|«FATAL» one|  rule=Fatal' bash -c '(sleep 0.3; printf "a WARN\nFATAL one\nnext\nFATAL two\nlast\n" >> "$2") &
+  "$0" --rows 1 --rules "$1" "$2" alerts wait:1500 alerts print; wait' "$probe" "$dir/stop.ini" "$dir/grow.log"
 
 echo "$passed passed, $failures failed"
 [ "$failures" -eq 0 ]

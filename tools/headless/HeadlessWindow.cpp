@@ -152,7 +152,7 @@ void RecordingPainter::Put(int x, int yBottom, const WRect& opaque, const std::u
     for (size_t i = 0; i < text.size(); ++i) {
         const long c = xc + static_cast<long>(i);
         if (c >= 0 && c < m_port.m_cols)
-            (*cells)[static_cast<size_t>(c)] = Cell{text[i], inverse, false, {}};
+            (*cells)[static_cast<size_t>(c)] = Cell{text[i], inverse, false, {}, m_rule, fg, bg};
     }
 }
 
@@ -177,7 +177,7 @@ void RecordingPainter::TextOutCells(int x, int yBottom, const WRect& opaque, con
         }
         for (int k = 0; k < n; ++k)
             if (c + k >= 0 && c + k < m_port.m_cols)
-                (*cells)[static_cast<size_t>(c + k)] = Cell{ch, inverse, k > 0, {}};
+                (*cells)[static_cast<size_t>(c + k)] = Cell{ch, inverse, k > 0, {}, m_rule, fg, bg};
         head = c;
         c += n;
     }

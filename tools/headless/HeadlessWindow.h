@@ -15,6 +15,8 @@ struct Cell {
     bool inverse = false;  // drawn in the highlight's inverse colours
     bool tail = false;     // the second cell of a wide character (ch repeats it)
     std::u32string marks;  // combining marks drawn in this cell, after ch
+    int rule = -1;         // the highlight rule it was drawn for (-1: none)
+    platform::COLORREF fg = 0, bg = 0;
 };
 
 struct ScrollInfo {
@@ -95,6 +97,7 @@ public:
     bool RectVisible(const WRect& rc) override;
     void FillSolidRect(const WRect& rc, platform::COLORREF color) override;
     void SelectFont(const platform::LOGFONTW&) override { ++m_fontSelections; }
+    void NoteRule(int rule) override { m_rule = rule; }
     void TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text, std::size_t length,
                        platform::COLORREF textColor, platform::COLORREF backColor) override;
     void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
@@ -121,6 +124,7 @@ private:
     HeadlessPort& m_port;
     const CFileWnd& m_wnd;
     bool m_everything;
+    int m_rule = -1;
 };
 
 }  // namespace headless

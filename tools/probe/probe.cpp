@@ -9,6 +9,7 @@
 #include "textwnd/RegexSearch.h"
 #include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
+#include "view/HighlightSettings.h"
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 
@@ -17,6 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,7 +36,7 @@ namespace {
 const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
-    "[--max-decompressed BYTES]\n"
+    "[--max-decompressed BYTES] [--rules INI]\n"
     "                    FILE|- [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
@@ -45,6 +49,9 @@ const char kUsage[] =
     "                \\uXXXX, and a copy prints its text as UTF-8\n"
     "  --encoding    requested encoding id (default 0); --answer: the reply to the encoding prompt (default cancel)\n"
     "  --case        text case of the window (default 0)\n"
+    "  --rules INI   highlight rules: the HighlightRules array of a settings file, in force whatever\n"
+    "                Highlight/Enabled says; a row that one rule covers more than half of is followed\n"
+    "                by \"  rule=NAME\"; a rule with an invalid pattern is skipped with a warning\n"
     "  --no-watch    do not follow the file (by default changes are noticed and handled during wait:MS)\n"
     "  --index-wait  counts every line of the file before the commands run (by default lines are\n"
     "                counted only as far as a command needs: line= shows ? for a top not counted yet)\n"
@@ -67,7 +74,9 @@ const char kUsage[] =
     "  gotoline:N    line N as the top row (from 1, or from the end: -1 is the last line)\n"
     "  gototime:T    the first line stamped at or after T (YYYY-MM-DD[ T]HH:MM[:SS[.f]][Z|+HH:MM]) on top\n"
     "  wait:MS       runs the message loop MS milliseconds\n"
-    "  print         prints the state line, then one line per visible row\n";
+    "  print         prints the state line, then one line per visible row\n"
+    "  alerts        prints \"alerts marked=0|1 stopped=0|1\": a line matching an alert rule arrived (the\n"
+    "                probe's window is never the active one); following was stopped by a stop rule\n";
 
 // Printable ASCII as is (but \ and "), C escapes for the rest.
 std::string EscapeBytes(const std::uint8_t* p, std::size_t n)
@@ -125,14 +134,23 @@ public:
     }
 };
 
-class Probe : public platform::IMessageTarget {
+class Probe : public platform::IMessageTarget, public IFileWndListener {
 public:
     Probe(int rows, int cols) : m_port(rows, cols), m_wnd(&m_port)
     {
         m_hWnd = platform::RegisterWindow(this);
         m_wnd.SetNotifyWindow(m_hWnd);
+        m_wnd.SetListener(this);
     }
-    ~Probe() override { platform::UnregisterWindow(m_hWnd); }
+    ~Probe() override
+    {
+        m_wnd.SetListener(nullptr);
+        platform::UnregisterWindow(m_hWnd);
+    }
+
+    void OnRuleAlert(const std::string&) override { m_bMarked = true; }
+    void OnFollowStopped(const std::string&) override {}
+    bool m_bMarked = false;
 
     ProbePort m_port;
     bool m_regex = false;
@@ -351,9 +369,28 @@ public:
             }
             if (inverse)
                 line += "\u00BB";
-            line += "|";
+            line += "|" + RuleOfRow(cells);
             std::printf("%s\n", line.c_str());
         }
+    }
+
+    // "  rule=NAME" when one rule covers more than half of the characters printed, else nothing.
+    static std::string RuleOfRow(const std::vector<headless::Cell>& cells)
+    {
+        const auto& rules = CurrentHighlightRules();
+        std::map<int, int> count;
+        int printed = 0;
+        for (size_t i = 0; i < cells.size() && cells[i].ch; ++i) {
+            if (cells[i].tail)
+                continue;
+            ++printed;
+            if (cells[i].rule >= 0)
+                ++count[cells[i].rule];
+        }
+        for (const auto& [rule, n] : count)
+            if (rules && 2 * n > printed)
+                return "  rule=" + rules->Rules()[static_cast<size_t>(rule)].name;
+        return {};
     }
 
     // Checks one command and, when `apply`, carries it out. Checking has no
@@ -514,6 +551,11 @@ public:
             platform::DrainPostedMessages();
             return true;
         }
+        if (cmd == "alerts") {
+            if (apply)
+                std::printf("alerts marked=%d stopped=%d\n", m_bMarked ? 1 : 0, m_wnd.IsFollowStopped() ? 1 : 0);
+            return true;
+        }
         if (cmd == "print") {
             if (!apply)
                 return true;
@@ -549,6 +591,26 @@ std::string PatternError(const std::string& cmd)
     return pattern.Error();
 }
 
+// Puts the rules of the INI file in force; 2 (after "error: ...") when it cannot be read.
+int LoadRules(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    if (in)
+        text << in.rdbuf();
+    std::vector<HighlightRule> rules;
+    if (!in || !ReadRulesFromIni(text.str(), rules)) {
+        std::fprintf(stderr, "error: cannot read highlight rules from %s\n", path);
+        return 2;
+    }
+    std::vector<std::string> warnings;
+    auto set = std::make_shared<CHighlightRules>(std::move(rules), &warnings);
+    for (const std::string& w : warnings)
+        std::fprintf(stderr, "warning: %s\n", w.c_str());
+    SetCurrentHighlightRules(std::move(set));
+    return 0;
+}
+
 int Usage()
 {
     std::fputs(kUsage, stderr);
@@ -562,6 +624,7 @@ int main(int argc, char** argv)
     int rows = 24, cols = 80, encoding = 0, textCase = 0, answer = kIdCancel;
     platform::CodePage codePage = platform::CodePage::Windows1252;
     bool watch = true, indexWait = false, regex = false;
+    const char* rulesPath = nullptr;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -606,6 +669,8 @@ int main(int argc, char** argv)
         } else if (opt == "--case") {
             if (!ParseInt(val, 0, 3, textCase))
                 return Usage();
+        } else if (opt == "--rules") {
+            rulesPath = val;
         } else if (opt == "--code-page") {
             if (!platform::ParseCodePageKey(val, codePage))
                 return Usage();
@@ -626,6 +691,8 @@ int main(int argc, char** argv)
     if (i >= argc)
         return Usage();
     const char* path = argv[i++];
+    if (rulesPath && LoadRules(rulesPath) != 0)
+        return 2;
     platform::RaiseOpenFileLimit();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -45,6 +45,9 @@ public:
 
     // The settings file (also when it is left alone).
     QString FileName() const;
+    // The settings file's own object, for values that are no plain section and entry (the highlight rules'
+    // array); null when the file is left alone.
+    QSettings* Settings() const { return m_pSettings.get(); }
     // Whether the values are kept in the file (false: in memory for this run).
     bool IsStored() const { return m_pSettings != nullptr; }
     // Why the file is left alone, as a line for the standard error; empty when it is used.
