@@ -97,7 +97,7 @@ fault watcher-misses-shrinking file/FileWatcher.cpp \
 fault watcher-misses-stale-mapping file/FileWatcher.cpp \
   's|if (stale != m_nStaleSeen)|if (false)|' '^(FileWatcherTest|TruncationTest)\.'
 fault watcher-opens-the-path-again textwnd/FileWnd.cpp \
-  's|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle());|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd);|' \
+  's|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, m_pMappedFile->Handle(),|m_pWatcher->AddWindow(m_pMappedFile->Path(), m_hWnd, platform::kInvalidFile,|' \
   '^FollowTest\.'
 fault guard-patches-one-page platform/SigbusGuard.cpp \
   's|RawMapZeros(base + from, mappedEnd - from,|RawMapZeros(base + faultPage, page,|' '^(SigbusGuard|TruncationTest)\.'
