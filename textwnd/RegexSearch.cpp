@@ -139,11 +139,11 @@ void NormalizeBreaks(const std::uint8_t* __restrict in, std::size_t n, std::uint
     for (; i + kBlock <= n; i += kBlock)
         for (std::size_t j = 0; j < kBlock; ++j) {
             const std::uint8_t c = in[i + j];
-            out[i + j] = (c == '\r') | (c == 0) ? '\n' : c;
+            out[i + j] = ((c == '\r') | (c == 0)) ? '\n' : c;
         }
     for (; i < n; ++i) {
         const std::uint8_t c = in[i];
-        out[i] = (c == '\r') | (c == 0) ? '\n' : c;
+        out[i] = ((c == '\r') | (c == 0)) ? '\n' : c;
     }
 }
 
