@@ -93,13 +93,13 @@ double TimeProcess(const std::string& command)
     return best;
 }
 
-double TimeFilter(platform::FileHandle fd, std::int64_t size, const linefilter::FilterSpec& spec, std::int64_t* count)
+double TimeFilter(platform::FileHandle fd, std::int64_t size, const linefilter::FilterQuery& query, std::int64_t* count)
 {
     double best = -1;
     for (int i = 0; i < 5; ++i) {
         linefilter::CLineFilter filter;
         const auto t0 = Clock::now();
-        filter.Start(std::make_unique<linefilter::CPreadReader>(fd), {EncodingAnsi}, spec, 0, size, nullptr);
+        filter.Start(std::make_unique<linefilter::CPreadReader>(fd), {EncodingAnsi}, query, 0, size, nullptr);
         filter.WaitIdle();
         const auto t1 = Clock::now();
         *count = filter.Count();
@@ -156,7 +156,7 @@ void EventLoopGap(platform::FileHandle fd, std::int64_t size)
     const platform::HWND hwnd = loop.Handle();
     filter.SetNotify([hwnd] { platform::PostWindowMessage(hwnd, Loop::kProgress, 0, 0); });
     filter.Start(std::make_unique<linefilter::CPreadReader>(fd), {EncodingAnsi},
-                 linefilter::FilterSpec{u"ERROR|WARN", true, false, false}, 0, size, nullptr);
+                 linefilter::FilterQuery{u"ERROR|WARN", true, false, false}, 0, size, nullptr);
     loop.m_lastTimer = Clock::now();
     auto nextTimer = Clock::now();
     while (filter.Status().running) {

@@ -48,16 +48,16 @@ CLineFilter::~CLineFilter()
     Stop();
 }
 
-bool CLineFilter::Start(std::unique_ptr<IChunkReader> reader, const TextForm& form, const FilterSpec& spec,
+bool CLineFilter::Start(std::unique_ptr<IChunkReader> reader, const TextForm& form, const FilterQuery& query,
                         std::int64_t dataStart, std::int64_t dataEnd, std::string* error)
 {
     Stop();
-    std::unique_ptr<ILineMatcher> matcher = MakeLineMatcher(spec, form, error);
+    std::unique_ptr<ILineMatcher> matcher = MakeLineMatcher(query, form, error);
     if (!matcher)
         return false;
     m_reader = std::move(reader);
     m_matcher = std::move(matcher);
-    m_spec = spec;
+    m_query = query;
     m_form = form;
     m_dataStart = dataStart;
     const bool wide = form.encoding == EncodingUtf16LE || form.encoding == EncodingUtf16BE;
@@ -278,7 +278,7 @@ void CLineFilter::ListChunk(std::int64_t base, std::size_t cut)
     while (pos < cut && !m_full) {
         std::size_t b = 0, e = 0;
         if (!m_matcher->Find(pos, b, e) || b >= cut) {
-            if (m_spec.invert)
+            if (m_query.invert)
                 ListAllLines(base, pos, cut);
             return;
         }
@@ -290,9 +290,9 @@ void CLineFilter::ListChunk(std::int64_t base, std::size_t cut)
         const std::size_t ls = units.LineStart(pos, q);
         const std::size_t le = units.FirstBreak(q, cut);
         const bool hit = (b < le && e > b && e <= le) || m_matcher->LineMatches(ls, le);
-        if (m_spec.invert)
+        if (m_query.invert)
             ListAllLines(base, pos, ls);
-        if (hit != m_spec.invert)
+        if (hit != m_query.invert)
             ListLine(base + static_cast<std::int64_t>(ls));
         pos = le < cut ? units.StepOver(le, cut) : cut;
     }

@@ -89,7 +89,7 @@ public:
 
     // Cancels what runs and starts listing [dataStart, dataEnd) of the text.
     // False, with the reason in `error`, for a pattern that cannot be used.
-    bool Start(std::unique_ptr<IChunkReader> reader, const TextForm& form, const FilterSpec& spec,
+    bool Start(std::unique_ptr<IChunkReader> reader, const TextForm& form, const FilterQuery& query,
                std::int64_t dataStart, std::int64_t dataEnd, std::string* error);
     // The data now ends at dataEnd, after what was there before: the lines
     // from the one that held the old end are matched again and appended.
@@ -106,7 +106,7 @@ public:
     std::int64_t Count() const;
     std::int64_t At(std::int64_t i) const;  // -1 out of range
     std::int64_t LowerBound(std::int64_t offset) const;
-    const FilterSpec& Spec() const { return m_spec; }
+    const FilterQuery& Query() const { return m_query; }
     bool Active() const { return m_matcher != nullptr; }
 
 private:
@@ -124,7 +124,7 @@ private:
     std::int64_t m_maxEntries;
     std::unique_ptr<IChunkReader> m_reader;
     std::unique_ptr<ILineMatcher> m_matcher;
-    FilterSpec m_spec;
+    FilterQuery m_query;
     TextForm m_form;
     std::int64_t m_dataStart = 0;
     unsigned m_unit = 1;

@@ -243,7 +243,7 @@ private:
     std::vector<std::size_t> m_textOf;   // UTF-16: text offset of each unit (and of the end)
     std::vector<std::size_t> m_chunkOf;  // UTF-16: chunk offset of each text byte (and of the end)
 
-    friend std::unique_ptr<ILineMatcher> MakeRegex(const FilterSpec&, const TextForm&, std::string*);
+    friend std::unique_ptr<ILineMatcher> MakeRegex(const FilterQuery&, const TextForm&, std::string*);
 };
 
 // The alternatives of a regular expression made of ASCII letters, digits
@@ -267,12 +267,12 @@ std::vector<std::u16string> LiteralAlternatives(const std::u16string& pattern)
     return out;
 }
 
-std::unique_ptr<ILineMatcher> MakePlain(const std::vector<std::u16string>& texts, const FilterSpec& spec,
+std::unique_ptr<ILineMatcher> MakePlain(const std::vector<std::u16string>& texts, const FilterQuery& query,
                                         const TextForm& form, std::string* error)
 {
     std::vector<searchkernels::Needle> needles;
     for (const std::u16string& text : texts) {
-        needles.push_back(searchkernels::PrepareForEncoding(text, form.encoding, spec.ignoreCase, form.codePage));
+        needles.push_back(searchkernels::PrepareForEncoding(text, form.encoding, query.ignoreCase, form.codePage));
         if (needles.back().length == 0) {
             if (error)
                 *error = "empty pattern";
@@ -282,15 +282,15 @@ std::unique_ptr<ILineMatcher> MakePlain(const std::vector<std::u16string>& texts
     return std::make_unique<PlainMatcher>(std::move(needles));
 }
 
-std::unique_ptr<ILineMatcher> MakeRegex(const FilterSpec& spec, const TextForm& form, std::string* error)
+std::unique_ptr<ILineMatcher> MakeRegex(const FilterQuery& query, const TextForm& form, std::string* error)
 {
     // Narrow text under Windows-1252 is matched byte for byte as Latin-1
     // (the pattern brought to Windows-1252 the same way); everything else as UTF-8.
     const bool latin1 = !IsWide(form.encoding) && form.codePage == platform::CodePage::Windows1252;
     RE2::Options options(latin1 ? RE2::Latin1 : RE2::DefaultOptions);
     options.set_log_errors(false);
-    options.set_case_sensitive(!spec.ignoreCase);
-    const std::string pattern = latin1 ? platform::Utf16ToWin1252(spec.pattern) : platform::Utf16ToUtf8(spec.pattern);
+    options.set_case_sensitive(!query.ignoreCase);
+    const std::string pattern = latin1 ? platform::Utf16ToWin1252(query.pattern) : platform::Utf16ToUtf8(query.pattern);
     auto re = std::make_unique<RE2>("(?m)" + pattern, options);
     if (!re->ok()) {
         if (error) {
@@ -309,7 +309,7 @@ std::unique_ptr<ILineMatcher> MakeRegex(const FilterSpec& spec, const TextForm& 
 
 }  // namespace
 
-std::unique_ptr<ILineMatcher> MakeLineMatcher(const FilterSpec& spec, const TextForm& form, std::string* error)
+std::unique_ptr<ILineMatcher> MakeLineMatcher(const FilterQuery& query, const TextForm& form, std::string* error)
 {
     const bool narrow = form.encoding == EncodingAnsi || form.encoding == EncodingUtf8;
     if (!narrow && !IsWide(form.encoding)) {
@@ -317,15 +317,15 @@ std::unique_ptr<ILineMatcher> MakeLineMatcher(const FilterSpec& spec, const Text
             *error = "the text has no lines";
         return nullptr;
     }
-    if (spec.pattern.empty()) {
+    if (query.pattern.empty()) {
         if (error)
             *error = "empty pattern";
         return nullptr;
     }
-    if (!spec.regex)
-        return MakePlain({spec.pattern}, spec, form, error);
-    const std::vector<std::u16string> literals = LiteralAlternatives(spec.pattern);
-    return literals.empty() ? MakeRegex(spec, form, error) : MakePlain(literals, spec, form, error);
+    if (!query.regex)
+        return MakePlain({query.pattern}, query, form, error);
+    const std::vector<std::u16string> literals = LiteralAlternatives(query.pattern);
+    return literals.empty() ? MakeRegex(query, form, error) : MakePlain(literals, query, form, error);
 }
 
 }  // namespace linefilter

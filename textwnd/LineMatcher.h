@@ -26,7 +26,7 @@ struct TextForm {
 
 // What to list: lines holding a match of `pattern` (plain text or a regular
 // expression, with or without letter case), or with `invert` those without.
-struct FilterSpec {
+struct FilterQuery {
     std::u16string pattern;
     bool regex = false;
     bool ignoreCase = false;
@@ -49,6 +49,6 @@ public:
 
 // The matcher for a filter, or null with a message in `error` when the
 // pattern is not valid (or empty, or the text has no lines).
-std::unique_ptr<ILineMatcher> MakeLineMatcher(const FilterSpec& spec, const TextForm& form, std::string* error);
+std::unique_ptr<ILineMatcher> MakeLineMatcher(const FilterQuery& query, const TextForm& form, std::string* error);
 
 }  // namespace linefilter

@@ -14,7 +14,7 @@
 namespace {
 
 using linefilter::CLineFilter;
-using linefilter::FilterSpec;
+using linefilter::FilterQuery;
 using linefilter::TextForm;
 using platform::CodePage;
 
@@ -112,25 +112,25 @@ std::string AsciiLine(const std::string& bytes, std::int64_t b, std::int64_t e, 
     return out;
 }
 
-bool RegexLineMatches(const std::string& line, const FilterSpec& spec)
+bool RegexLineMatches(const std::string& line, const FilterQuery& query)
 {
-    const auto flags = spec.ignoreCase ? std::regex::ECMAScript | std::regex::icase : std::regex::ECMAScript;
-    const std::regex re(platform::Utf16ToUtf8(spec.pattern), flags);
+    const auto flags = query.ignoreCase ? std::regex::ECMAScript | std::regex::icase : std::regex::ECMAScript;
+    const std::regex re(platform::Utf16ToUtf8(query.pattern), flags);
     for (auto it = std::sregex_iterator(line.begin(), line.end(), re); it != std::sregex_iterator(); ++it)
         if (it->length() > 0)
             return true;
     return false;
 }
 
-std::vector<std::int64_t> Reference(const std::string& bytes, const Form& f, const FilterSpec& spec)
+std::vector<std::int64_t> Reference(const std::string& bytes, const Form& f, const FilterQuery& query)
 {
     const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
     std::vector<std::int64_t> out;
     for (const auto& [b, e] : ReferenceLines(bytes, f)) {
-        const bool hit = spec.regex ? RegexLineMatches(AsciiLine(bytes, b, e, f), spec)
-                                    : searchref::Search(v, b, e, f.encoding, spec.ignoreCase, spec.pattern, b, e, false,
-                                                        f.codePage) >= 0;
-        if (hit != spec.invert)
+        const bool hit = query.regex ? RegexLineMatches(AsciiLine(bytes, b, e, f), query)
+                                     : searchref::Search(v, b, e, f.encoding, query.ignoreCase, query.pattern, b, e,
+                                                         false, f.codePage) >= 0;
+        if (hit != query.invert)
             out.push_back(b);
     }
     return out;
@@ -144,12 +144,12 @@ std::vector<std::int64_t> Listed(const CLineFilter& filter)
     return out;
 }
 
-struct SpecCase {
+struct PatternCase {
     const char16_t* pattern;
     bool regex, ignoreCase, invert;
 };
 
-const SpecCase kSpecs[] = {
+const PatternCase kPatterns[] = {
     {u"a", false, false, false},   {u"ab", false, true, false},   {u"\u00E9", false, true, false},
     {u"c a", false, false, true},  {u"x", false, false, true},    {u"b.c", true, false, false},
     {u"^a", true, false, false},   {u"c$", true, false, false},   {u"[ab]c|x1", true, true, false},
@@ -164,17 +164,17 @@ TEST(LineFilter, ListsWhatThePlainReferenceListsOnRandomTexts)
     for (int iter = 0; iter < 12; ++iter) {
         for (const Form& f : kForms) {
             const std::string bytes = RandomText(rng, f, 1 + rng() % 300);
-            for (const SpecCase& c : kSpecs) {
-                const FilterSpec spec{c.pattern, c.regex, c.ignoreCase, c.invert};
-                const std::vector<std::int64_t> expected = Reference(bytes, f, spec);
+            for (const PatternCase& c : kPatterns) {
+                const FilterQuery query{c.pattern, c.regex, c.ignoreCase, c.invert};
+                const std::vector<std::int64_t> expected = Reference(bytes, f, query);
                 for (const std::size_t chunk : {std::size_t{8}, std::size_t{30}, std::size_t{1} << 20}) {
                     CLineFilter filter(chunk);
                     ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
-                                             spec, f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
+                                             query, f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
                     filter.WaitIdle();
                     ASSERT_EQ(Listed(filter), expected)
-                        << "encoding " << f.encoding << " pattern " << platform::Utf16ToUtf8(spec.pattern) << " regex "
-                        << spec.regex << " invert " << spec.invert << " chunk " << chunk;
+                        << "encoding " << f.encoding << " pattern " << platform::Utf16ToUtf8(query.pattern) << " regex "
+                        << query.regex << " invert " << query.invert << " chunk " << chunk;
                     EXPECT_EQ(filter.Status().percent, 100);
                 }
             }
@@ -192,11 +192,11 @@ TEST(LineFilter, GrowthListsWhatAFreshScanOfTheWholeTextLists)
         const std::string full = RandomText(rng, f, 2 + rng() % 200);
         const std::size_t u = static_cast<std::size_t>(EncodingUnitSize(f.encoding));
         const std::size_t body = (full.size() - static_cast<std::size_t>(f.markBytes)) / u;
-        for (const SpecCase& c : {kSpecs[0], kSpecs[4], kSpecs[6], kSpecs[14]}) {
-            const FilterSpec spec{c.pattern, c.regex, c.ignoreCase, c.invert};
+        for (const PatternCase& c : {kPatterns[0], kPatterns[4], kPatterns[6], kPatterns[14]}) {
+            const FilterQuery query{c.pattern, c.regex, c.ignoreCase, c.invert};
             std::string bytes = full.substr(0, static_cast<std::size_t>(f.markBytes) + rng() % (body + 1) * u);
             CLineFilter filter(16);
-            ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage}, spec,
+            ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage}, query,
                                      f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
             filter.WaitIdle();
             while (bytes.size() < full.size()) {
@@ -204,7 +204,7 @@ TEST(LineFilter, GrowthListsWhatAFreshScanOfTheWholeTextLists)
                 filter.Grow(static_cast<std::int64_t>(bytes.size()));
                 filter.WaitIdle();
             }
-            ASSERT_EQ(Listed(filter), Reference(full, f, spec)) << "iteration " << iter;
+            ASSERT_EQ(Listed(filter), Reference(full, f, query)) << "iteration " << iter;
         }
     }
 }
@@ -215,7 +215,7 @@ TEST(LineFilter, ListStopsAtItsCapAndSaysSo)
     const Form f = kForms[0];
     CLineFilter filter(4, 3);
     ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
-                             FilterSpec{u"a", false, false, false}, 0, static_cast<std::int64_t>(bytes.size()),
+                             FilterQuery{u"a", false, false, false}, 0, static_cast<std::int64_t>(bytes.size()),
                              nullptr));
     filter.WaitIdle();
     EXPECT_EQ(Listed(filter), (std::vector<std::int64_t>{0, 5, 8}));
@@ -229,7 +229,7 @@ TEST(LineFilter, InvalidPatternsAreRefusedWithAReason)
         CLineFilter filter;
         std::string error;
         EXPECT_FALSE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{EncodingAnsi, CodePage::Utf8},
-                                  FilterSpec{pattern, true, false, false}, 0, 4, &error));
+                                  FilterQuery{pattern, true, false, false}, 0, 4, &error));
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(error.find("(?m)"), std::string::npos) << error;
     }

@@ -314,17 +314,17 @@ public:
     // Lists the lines as the filter pane would; an invalid pattern ends the probe.
     void RunFilter(const std::string& verb, const std::string& pattern)
     {
-        linefilter::FilterSpec spec;
-        spec.pattern = platform::Utf8ToUtf16(pattern);
-        spec.regex = m_regex;
-        spec.ignoreCase = verb[0] == 'i';
-        spec.invert = verb[0] == 'x';
+        linefilter::FilterQuery query;
+        query.pattern = platform::Utf8ToUtf16(pattern);
+        query.regex = m_regex;
+        query.ignoreCase = verb[0] == 'i';
+        query.invert = verb[0] == 'x';
         linefilter::CLineFilter filter;
         std::string error;
         const linefilter::TextForm form{m_wnd.GetEncoding(), m_wnd.GetCodePage()};
         const TextPos start = m_wnd.HasText() ? m_wnd.DataStart() : 0;
         const TextPos end = m_wnd.HasText() ? m_wnd.DataEnd() : 0;
-        if (!filter.Start(std::make_unique<linefilter::CPreadReader>(m_doc.GetMappedFile()->Handle()), form, spec,
+        if (!filter.Start(std::make_unique<linefilter::CPreadReader>(m_doc.GetMappedFile()->Handle()), form, query,
                           start, end, &error)) {
             std::fprintf(stderr, "error: %s\n", error.c_str());
             std::fflush(stdout);
