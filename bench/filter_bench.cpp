@@ -99,7 +99,7 @@ double TimeFilter(platform::FileHandle fd, std::int64_t size, const linefilter::
     for (int i = 0; i < 5; ++i) {
         linefilter::CLineFilter filter;
         const auto t0 = Clock::now();
-        filter.Start(std::make_unique<linefilter::CPreadReader>(fd), {EncodingAnsi}, query, 0, size, nullptr);
+        filter.Start(std::make_unique<CPreadChunkReader>(fd), {EncodingAnsi}, query, 0, size, nullptr);
         filter.WaitIdle();
         const auto t1 = Clock::now();
         *count = filter.Count();
@@ -155,7 +155,7 @@ void EventLoopGap(platform::FileHandle fd, std::int64_t size)
     Loop loop(filter);
     const platform::HWND hwnd = loop.Handle();
     filter.SetNotify([hwnd] { platform::PostWindowMessage(hwnd, Loop::kProgress, 0, 0); });
-    filter.Start(std::make_unique<linefilter::CPreadReader>(fd), {EncodingAnsi},
+    filter.Start(std::make_unique<CPreadChunkReader>(fd), {EncodingAnsi},
                  linefilter::FilterQuery{u"ERROR|WARN", true, false, false}, 0, size, nullptr);
     loop.m_lastTimer = Clock::now();
     auto nextTimer = Clock::now();

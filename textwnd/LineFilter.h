@@ -18,10 +18,12 @@
 #include "platform/File.h"
 #include "textwnd/LineMatcher.h"
 
+#include "textwnd/ChunkReader.h"
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,27 +31,6 @@
 #include <vector>
 
 namespace linefilter {
-
-// Where the filter's bytes come from.
-class IChunkReader {
-public:
-    virtual ~IChunkReader() = default;
-    // Up to n bytes at offset; fewer at the end of the file or on failure.
-    virtual std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) = 0;
-};
-
-// pread on a descriptor that the caller keeps open while the filter runs.
-class CPreadReader : public IChunkReader {
-public:
-    explicit CPreadReader(platform::FileHandle h) : m_h(h) {}
-    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
-    {
-        return platform::ReadAt(m_h, buffer, n, offset);
-    }
-
-private:
-    platform::FileHandle m_h;
-};
 
 // Line starts in blocks that never move: 8 bytes an entry and no copy as it grows.
 class COffsetList {

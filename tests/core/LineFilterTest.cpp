@@ -19,7 +19,7 @@ using linefilter::TextForm;
 using platform::CodePage;
 
 // The bytes of a string that a test may lengthen between scans.
-class StringReader : public linefilter::IChunkReader {
+class StringReader : public IChunkReader {
 public:
     explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
     std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override

@@ -128,7 +128,7 @@ TEST_F(TruncationTest, AFilterScanCutShortByATruncationEndsAndRebuildsSafely)
     ASSERT_NE(fd, platform::kInvalidFile);
     linefilter::CLineFilter filter(4096);
     const linefilter::FilterQuery query{u"line 1", false, false, false};
-    ASSERT_TRUE(filter.Start(std::make_unique<linefilter::CPreadReader>(fd), {EncodingAnsi}, query, 0,
+    ASSERT_TRUE(filter.Start(std::make_unique<CPreadChunkReader>(fd), {EncodingAnsi}, query, 0,
                              static_cast<std::int64_t>(text.size()), nullptr));
     {
         WriterProcess writer(path);

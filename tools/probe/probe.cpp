@@ -324,8 +324,8 @@ public:
         const linefilter::TextForm form{m_wnd.GetEncoding(), m_wnd.GetCodePage()};
         const TextPos start = m_wnd.HasText() ? m_wnd.DataStart() : 0;
         const TextPos end = m_wnd.HasText() ? m_wnd.DataEnd() : 0;
-        if (!filter.Start(std::make_unique<linefilter::CPreadReader>(m_doc.GetMappedFile()->Handle()), form, query,
-                          start, end, &error)) {
+        if (!filter.Start(std::make_unique<CPreadChunkReader>(m_doc.GetMappedFile()->Handle()), form, query, start, end,
+                          &error)) {
             std::fprintf(stderr, "error: %s\n", error.c_str());
             std::fflush(stdout);
             std::exit(2);
