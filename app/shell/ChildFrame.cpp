@@ -33,6 +33,7 @@ bool CTextFileViewerChildFrame::Create()
     // The view over its filter pane, which a splitter sizes; the pane's overview strip beside the view.
     m_pSplitter = new QSplitter(Qt::Vertical, this);
     m_pSplitter->setChildrenCollapsible(false);
+    m_pSplitter->setAutoFillBackground(true);  // the frame paints nothing under the splitter's handle
     m_pTop = new QWidget(m_pSplitter);
     auto* top = new QHBoxLayout(m_pTop);
     top->setContentsMargins(0, 0, 0, 0);

@@ -234,14 +234,14 @@ void COverviewStrip::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.fillRect(rect(), palette().color(QPalette::Window).darker(105));
     const linefilter::CLineFilter& filter = m_pPane->Filter();
-    const QColor mark = palette().color(QPalette::Highlight);
+    const QColor mark(0xd6, 0x4a, 0x3b);  // the red of the program's pictures, seen on light and dark looks
     std::int64_t from = 0, to = 0;
     for (int y = 0; y < height(); ++y) {
         if (!RowBytes(y, from, to))
             continue;
         const std::int64_t at = filter.At(filter.LowerBound(from));
         if (at >= 0 && at < to)
-            p.fillRect(1, y, width() - 2, 1, mark);
+            p.fillRect(1, y, width() - 2, 2, mark);  // two rows: a single line is hard to see
     }
 }
 
@@ -269,6 +269,8 @@ CFilterPane::CFilterPane(CFileWndWidget* textWindow, QWidget* parent)
       m_pStatus(new QLabel(this)),
       m_pFollow(new QTimer(this))
 {
+    // The frame around paints nothing of its own: the pane fills what its rows leave.
+    setAutoFillBackground(true);
     m_pList = new CFilterList(this, textWindow);
     m_pStrip = new COverviewStrip(this, textWindow, nullptr);
     m_pStrip->hide();
