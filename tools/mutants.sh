@@ -70,8 +70,6 @@ fault qt-bar-end-not-exact textwnd/qt/FileWndWidget.cpp \
 # --- The filter pane --------------------------------------------------------------------------
 fault filter-pane-grows-not textwnd/qt/FilterPane.cpp \
   's|    else if (end > m_knownEnd)|    else if (false)|' '^FindOpenTest$' FindOpenTest
-fault filter-strip-row-rounded-down textwnd/qt/FilterPane.cpp \
-  's|from = start + (span \* y + height() - 1) / height();|from = start + span * y / height();|' '^FindOpenTest$' FindOpenTest
 
 # --- Search --------------------------------------------------------------------------------
 fault chunk-cuts-a-match textwnd/SearchKernels.cpp \
