@@ -66,6 +66,9 @@ constexpr StringEntry kStrings[] = {
      "programs write; a byte that is no part of UTF-8 shows as its Windows-1252 character\nUTF-8"},
     {cmd::CodePage1252, "Show and search text without a byte-order mark as Windows-1252, one character a byte\n"
                         "Windows-1252"},
+    {cmd::Filter, "List, under the window, every line that holds the find box's text; Enter or a double-click on a "
+                  "listed line shows it in the window\nFilter\nCtrl Shift L"},
+    {cmd::FilterInvert, "The filter lists the lines that do not hold the find box's text\nInvert"},
     {cmd::HighlightEnabled, "Colour the lines and words that the highlight rules match, in every window\n"
                             "Highlight Rules"},
     {cmd::HighlightEdit, "Add, change, order and remove the highlight rules\nRules"},

@@ -34,6 +34,17 @@ void AddTextPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label);
 }
 
+// The filter pane of the active window: its lines that hold the find text, or with Invert those that do not.
+void AddSearchPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::SearchPanel, icons.Icon(kTextIcon));
+    auto* filter = new CRibbonButton(cmd::Filter, LabelOf(text::FilterLabel));
+    filter->SetKeys(KeyTipOf(text::FilterLabel));
+    SetCommandToolTip(filter, cmd::Filter);
+    panel->Add(filter);
+    AddCheckBox(panel, cmd::FilterInvert, text::FilterInvertLabel);
+}
+
 // The highlight rules: all on or off, their editor, the built-in Log Levels set.
 void AddHighlightPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
@@ -61,7 +72,8 @@ void AddLogCategory(CRibbonBar& bar)
     CRibbonCategory* log = bar.AddCategory(LabelOf(text::LogCategory));
     log->SetKeys(KeyTipOf(text::LogCategory));
     AddTextPanel(log, icons);
-    // The Search and Go To panels go in their places: Text, Search, Highlight, Go To, Follow.
+    AddSearchPanel(log, icons);
+    // The Go To panel goes in its place: Text, Search, Highlight, Go To, Follow.
     AddHighlightPanel(log, icons);
     AddFollowPanel(log, icons);
 }

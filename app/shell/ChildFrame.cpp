@@ -3,8 +3,12 @@
 #include "app/shell/DocTemplate.h"
 #include "app/shell/TextFileViewWidget.h"
 #include "file/TextFileDoc.h"
+#include "textwnd/qt/FilterPane.h"
+#include "view/TextFileView.h"
 
 #include <QFile>
+#include <QHBoxLayout>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 CTextFileViewerChildFrame::CTextFileViewerChildFrame(CTextFileDoc* doc, const CDocTemplate* docTemplate,
@@ -18,16 +22,28 @@ CTextFileViewerChildFrame::CTextFileViewerChildFrame(CTextFileDoc* doc, const CD
 
 CTextFileViewerChildFrame::~CTextFileViewerChildFrame()
 {
+    delete m_pFilterPane;  // its worker joined while the text window and the document still stand
+    m_pFilterPane = nullptr;
     delete m_pViewWidget;  // the text window stops reading the document's mapping here
     m_pViewWidget = nullptr;
 }
 
 bool CTextFileViewerChildFrame::Create()
 {
+    // The view over its filter pane, which a splitter sizes; the pane's overview strip beside the view.
+    m_pSplitter = new QSplitter(Qt::Vertical, this);
+    m_pSplitter->setChildrenCollapsible(false);
+    m_pSplitter->setAutoFillBackground(true);  // the frame paints nothing under the splitter's handle
+    m_pTop = new QWidget(m_pSplitter);
+    auto* top = new QHBoxLayout(m_pTop);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(0);
     m_pViewWidget = new CTextFileViewWidget(m_pDocument, m_pServices, this);
+    top->addWidget(m_pViewWidget);
+    m_pSplitter->addWidget(m_pTop);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pViewWidget);
+    layout->addWidget(m_pSplitter);
     setFocusProxy(m_pViewWidget);
     return m_pViewWidget->Create();
 }
@@ -35,6 +51,47 @@ bool CTextFileViewerChildFrame::Create()
 CTextFileView* CTextFileViewerChildFrame::GetActiveView() const
 {
     return m_pViewWidget ? &m_pViewWidget->View() : nullptr;
+}
+
+void CTextFileViewerChildFrame::ShowFilter()
+{
+    CTextFileView* view = GetActiveView();
+    if (!view || !view->IsLoaded() || !m_pViewWidget->TextWindow())
+        return;
+    linefilter::FilterQuery query;
+    query.pattern = view->TakeFindText();
+    if (query.pattern.empty()) {
+        m_pViewWidget->ShowMessage(ViewMessageKind::Information, "Type the text to filter by in the find box first.");
+        return;
+    }
+    query.regex = view->GetFileWnd()->IsRegularExpression();
+    query.ignoreCase = !view->IsMatchCase();
+    query.invert = m_bFilterInvert;
+    if (!m_pFilterPane) {
+        m_pFilterPane = new CFilterPane(m_pViewWidget->TextWindow(), m_pSplitter);
+        m_pSplitter->addWidget(m_pFilterPane);
+        m_pTop->layout()->addWidget(m_pFilterPane->Strip());
+        m_pSplitter->setSizes({height() * 2 / 3, height() / 3});
+        // A hidden pane gives the keys back to the text window.
+        connect(m_pFilterPane, &CFilterPane::closed, this, [this] { m_pViewWidget->setFocus(); });
+    }
+    std::string error;
+    if (!m_pFilterPane->Start(query, &error)) {
+        m_pViewWidget->ShowMessage(ViewMessageKind::Error, error);
+        return;
+    }
+    m_pFilterPane->setFocus(Qt::OtherFocusReason);
+}
+
+void CTextFileViewerChildFrame::ToggleFilterInvert()
+{
+    m_bFilterInvert = !m_bFilterInvert;
+    if (m_pFilterPane && m_pFilterPane->isVisible()) {
+        linefilter::FilterQuery query = m_pFilterPane->Filter().Query();
+        query.invert = m_bFilterInvert;
+        std::string error;
+        m_pFilterPane->Start(query, &error);
+    }
 }
 
 QString CTextFileViewerChildFrame::GetTitle() const

@@ -8,6 +8,8 @@
 #include <QWidget>
 
 class CDocTemplate;
+class CFilterPane;
+class QSplitter;
 class CTextFileDoc;
 class CTextFileView;
 class CTextFileViewWidget;
@@ -30,6 +32,16 @@ public:
 
     // The window's place among its document's windows (1, 2, ... in the order they were made); 0 alone.
     void SetWindowNumber(int number) { m_nWindowNumber = number; }
+    // Filter: lists, in a pane under the text window, the lines that hold the
+    // find box's text (with the view's case and regular-expression settings),
+    // or with Invert those that do not. Says in the message strip why it cannot.
+    void ShowFilter();
+    // Invert: the next filter (and the one shown, listed afresh) takes the other lines.
+    void ToggleFilterInvert();
+    bool IsFilterInverted() const { return m_bFilterInvert; }
+    // The window's filter pane; null before the first Filter.
+    CFilterPane* GetFilterPane() const { return m_pFilterPane; }
+
     // The title its tab shows: the file's name, with ":n" when its document has several windows.
     QString GetTitle() const;
 
@@ -37,5 +49,9 @@ private:
     CTextFileDoc* m_pDocument;
     IViewServices* m_pServices;
     CTextFileViewWidget* m_pViewWidget = nullptr;
+    QSplitter* m_pSplitter = nullptr;
+    QWidget* m_pTop = nullptr;  // the view and the filter's overview strip beside it
+    CFilterPane* m_pFilterPane = nullptr;
+    bool m_bFilterInvert = false;
     int m_nWindowNumber = 0;
 };

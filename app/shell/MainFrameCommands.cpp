@@ -72,6 +72,15 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
             m_pApp->CreateFrame(m_pActiveFrame->GetDocument());
         return true;
     case cmd::WindowManager: ShowWindowsDialog(); return true;
+    case cmd::Filter:
+    case cmd::FilterInvert:
+        if (!m_pActiveFrame)
+            return false;
+        if (id == cmd::Filter)
+            m_pActiveFrame->ShowFilter();
+        else
+            m_pActiveFrame->ToggleFilterInvert();
+        return true;
     default: return OnLookCommand(id);
     }
 }
@@ -89,6 +98,12 @@ bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
         return true;
     case cmd::WindowManager:
         ui.Enable();  // always, also without windows
+        return true;
+    case cmd::Filter:
+    case cmd::FilterInvert:
+        ui.Enable(m_pActiveFrame != nullptr);
+        if (ui.m_nID == cmd::FilterInvert)
+            ui.SetCheck(m_pActiveFrame && m_pActiveFrame->IsFilterInverted() ? 1 : 0);
         return true;
     default: return OnUpdateLookCommand(ui);
     }

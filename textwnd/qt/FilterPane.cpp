@@ -1,0 +1,430 @@
+#include "textwnd/qt/FilterPane.h"
+
+#include "textwnd/Utf8Text.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// How often the pane looks at the size of its file: as often as the watcher notices a change.
+constexpr int kFollowMs = 300;
+// The bytes of a line that the pane looks at for its match: enough for any screen.
+constexpr std::int64_t kMatchBytes = std::int64_t{1} << 20;
+
+QColor ColorOf(platform::COLORREF c)
+{
+    return QColor(static_cast<int>(platform::RedOf(c)), static_cast<int>(platform::GreenOf(c)),
+                  static_cast<int>(platform::BlueOf(c)));
+}
+
+// The index of display column `column` in a row's text (decoded UTF-8 counts each character's cells).
+std::size_t IndexOfColumn(const std::u16string& text, bool decoded, std::int64_t column)
+{
+    if (!decoded)
+        return static_cast<std::size_t>(std::clamp<std::int64_t>(column, 0, static_cast<std::int64_t>(text.size())));
+    std::size_t i = 0;
+    for (std::int64_t c = 0; i < text.size() && c < column;) {
+        std::size_t units = 1;
+        c += utf8text::Cells(utf8text::CharAt16(text.data(), text.size(), i, &units));
+        i += units;
+    }
+    return i;
+}
+
+}  // namespace
+
+// --- The list --------------------------------------------------------------------------------------------------
+
+CFilterList::CFilterList(CFilterPane* pane, CFileWndWidget* textWindow) : m_pPane(pane), m_pTextWindow(textWindow)
+{
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
+}
+
+int CFilterList::VisibleRows() const
+{
+    return std::max(1, viewport()->height() / std::max(1, m_pTextWindow->FileWnd().GetLineHeight()));
+}
+
+void CFilterList::UpdateRange()
+{
+    // The bar counts entries: the list is capped far below the range of an int.
+    const std::int64_t count = m_pPane->Filter().Count();
+    verticalScrollBar()->setRange(0, static_cast<int>(std::max<std::int64_t>(0, count - VisibleRows())));
+    verticalScrollBar()->setPageStep(VisibleRows());
+    const int columns = viewport()->width() / std::max(1, m_pTextWindow->FileWnd().GetCharWidth());
+    horizontalScrollBar()->setRange(0, static_cast<int>(std::max<std::int64_t>(0, m_longest - columns + 1)));
+    horizontalScrollBar()->setPageStep(std::max(1, columns));
+    viewport()->update();
+}
+
+void CFilterList::SetCurrent(std::int64_t i)
+{
+    const std::int64_t count = m_pPane->Filter().Count();
+    m_current = std::clamp<std::int64_t>(i, 0, std::max<std::int64_t>(0, count - 1));
+    const int first = verticalScrollBar()->value();
+    if (m_current < first)
+        verticalScrollBar()->setValue(static_cast<int>(m_current));
+    else if (m_current >= first + VisibleRows())
+        verticalScrollBar()->setValue(static_cast<int>(m_current - VisibleRows() + 1));
+    viewport()->update();
+}
+
+std::int64_t CFilterList::EntryAt(int y) const
+{
+    return verticalScrollBar()->value() + y / std::max(1, m_pTextWindow->FileWnd().GetLineHeight());
+}
+
+void CFilterList::paintEvent(QPaintEvent* event)
+{
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    QPainter p(viewport());
+    p.fillRect(viewport()->rect(), ColorOf(wnd.GetPageColor()));
+    CQtFilePainter painter(p, event->region(), m_fonts, wnd.GetCharWidth(), viewport());
+    painter.SelectFont(wnd.GetLogFont());
+    const std::int64_t first = verticalScrollBar()->value();
+    const int rows = VisibleRows() + 1;
+    for (int r = 0; r < rows; ++r) {
+        const std::int64_t at = m_pPane->Filter().At(first + r);
+        if (at < 0)
+            break;
+        if (wnd.HasText() && at < wnd.DataEnd())
+            PaintRow(painter, r, at);
+    }
+    const std::int64_t cur = m_current - first;
+    if (hasFocus() && cur >= 0 && cur < rows && m_pPane->Filter().Count() > 0) {
+        const int h = wnd.GetLineHeight();
+        p.setPen(ColorOf(wnd.GetFontColor()));
+        p.drawRect(0, static_cast<int>(cur) * h, viewport()->width() - 1, h - 1);
+    }
+}
+
+// One listed line as the text window paints its rows: tabs expanded, the letter case applied, the match inverse.
+void CFilterList::PaintRow(IFilePainter& painter, int row, std::int64_t at)
+{
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    const int cw = std::max(1, wnd.GetCharWidth()), h = wnd.GetLineHeight();
+    const std::int64_t hoff = horizontalScrollBar()->value();
+    const std::int64_t columns = viewport()->width() / cw + 1;
+    LineColumns c;
+    TextPos mb = kNoPos, me = kNoPos;
+    const bool match = m_pPane->MatchIn(at, mb, me);
+    c.marks[0] = mb;
+    c.marks[1] = me;
+    std::string narrow;
+    std::u16string wide;
+    TextPos q = at;
+    wnd.ReadLine(q, &narrow, &wide, static_cast<std::size_t>(hoff + columns), &c);
+    m_longest = std::max(m_longest, c.width);
+    const bool decoded = wnd.DecodesUtf8();
+    const bool isWide = wnd.GetEncoding() == EncodingUtf16LE || wnd.GetEncoding() == EncodingUtf16BE;
+    if (!decoded && !isWide)
+        wide.assign(narrow.begin(), narrow.end());  // one unit a column either way; narrow again below
+    const std::int64_t edges[4] = {hoff, match ? std::max(hoff, c.markColumns[0]) : hoff,
+                                   match ? std::max(hoff, c.markColumns[1]) : hoff, hoff + columns};
+    const int top = row * h;
+    for (int s = 0; s < 3; ++s) {
+        const std::size_t from = IndexOfColumn(wide, decoded, edges[s]);
+        const std::size_t to = IndexOfColumn(wide, decoded, std::max(edges[s], edges[s + 1]));
+        if (to <= from)
+            continue;
+        const bool inverse = s == 1;
+        const platform::COLORREF fg = inverse ? wnd.GetPageColor() : wnd.GetFontColor();
+        const platform::COLORREF bg = inverse ? wnd.GetFontColor() : wnd.GetPageColor();
+        const int x = static_cast<int>((edges[s] - hoff) * cw);
+        const WRect opaque{x, top, s == 1 ? static_cast<int>((edges[2] - hoff) * cw) : viewport()->width(), top + h};
+        if (decoded || isWide) {
+            std::u16string seg = wide.substr(from, to - from);
+            decoded ? wnd.ApplyTextCaseDecoded(seg) : wnd.ApplyTextCase(seg);
+            decoded ? painter.TextOutCells(x, top + h, opaque, seg.data(), seg.size(), fg, bg)
+                    : painter.TextOutWide(x, top + h, opaque, seg.data(), seg.size(), fg, bg);
+        } else {
+            std::string seg = narrow.substr(from, to - from);
+            wnd.ApplyTextCase(seg);
+            painter.TextOutNarrow(x, top + h, opaque, reinterpret_cast<const std::uint8_t*>(seg.data()), seg.size(), fg,
+                                  bg);
+        }
+    }
+}
+
+void CFilterList::keyPressEvent(QKeyEvent* event)
+{
+    const int page = VisibleRows();
+    switch (event->key()) {
+    case Qt::Key_Up: SetCurrent(m_current - 1); break;
+    case Qt::Key_Down: SetCurrent(m_current + 1); break;
+    case Qt::Key_PageUp: SetCurrent(m_current - page); break;
+    case Qt::Key_PageDown: SetCurrent(m_current + page); break;
+    case Qt::Key_Home: SetCurrent(0); break;
+    case Qt::Key_End: SetCurrent(m_pPane->Filter().Count() - 1); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: m_pPane->ShowEntry(m_current); break;
+    case Qt::Key_Escape:
+        // The first Escape stops a scan under way; with none running it hides the pane.
+        if (m_pPane->Filter().Status().running)
+            m_pPane->Cancel();
+        else
+            m_pPane->Close();
+        break;
+    default: QAbstractScrollArea::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void CFilterList::mousePressEvent(QMouseEvent* event)
+{
+    setFocus(Qt::MouseFocusReason);
+    SetCurrent(EntryAt(event->position().toPoint().y()));
+}
+
+void CFilterList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const std::int64_t i = EntryAt(event->position().toPoint().y());
+    if (i < m_pPane->Filter().Count()) {
+        SetCurrent(i);
+        m_pPane->ShowEntry(i);
+    }
+}
+
+void CFilterList::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateRange();
+}
+
+// --- The overview strip ----------------------------------------------------------------------------------------
+
+COverviewStrip::COverviewStrip(CFilterPane* pane, CFileWndWidget* textWindow, QWidget* parent)
+    : QWidget(parent), m_pPane(pane), m_pTextWindow(textWindow)
+{
+    setFixedWidth(sizeHint().width());
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Where the listed lines lie in the file; click a mark to go there"));
+}
+
+bool COverviewStrip::RowBytes(int y, std::int64_t& from, std::int64_t& to) const
+{
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    if (!wnd.HasText() || height() <= 0)
+        return false;
+    const std::int64_t start = wnd.DataStart(), span = wnd.DataEnd() - start;
+    // Row y holds the bytes b with b * height / span == y (the bar's scale); the products stay inside 64 bits.
+    from = start + (span * y + height() - 1) / height();
+    to = start + (span * (y + 1) + height() - 1) / height();
+    return span > 0;
+}
+
+void COverviewStrip::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window).darker(105));
+    const linefilter::CLineFilter& filter = m_pPane->Filter();
+    const QColor mark(0xd6, 0x4a, 0x3b);  // the red of the program's pictures, seen on light and dark looks
+    std::int64_t from = 0, to = 0;
+    for (int y = 0; y < height(); ++y) {
+        if (!RowBytes(y, from, to))
+            continue;
+        const std::int64_t at = filter.At(filter.LowerBound(from));
+        if (at >= 0 && at < to)
+            p.fillRect(1, y, width() - 2, 2, mark);  // two rows: a single line is hard to see
+    }
+}
+
+// Goes to the first listed line that the clicked row, or one a few pixels below it, marks.
+void COverviewStrip::mousePressEvent(QMouseEvent* event)
+{
+    const int y = event->position().toPoint().y();
+    std::int64_t from = 0, to = 0, unused = 0;
+    if (!RowBytes(std::max(0, y - 2), from, unused) || !RowBytes(std::min(height() - 1, y + 2), unused, to))
+        return;
+    const std::int64_t i = m_pPane->Filter().LowerBound(from);
+    const std::int64_t at = m_pPane->Filter().At(i);
+    if (at < 0 || at >= to)
+        return;
+    m_pPane->List()->SetCurrent(i);
+    m_pPane->ShowEntry(i);
+}
+
+// --- The pane --------------------------------------------------------------------------------------------------
+
+CFilterPane::CFilterPane(CFileWndWidget* textWindow, QWidget* parent)
+    : QWidget(parent),
+      m_pTextWindow(textWindow),
+      m_pFilter(std::make_unique<linefilter::CLineFilter>()),
+      m_pStatus(new QLabel(this)),
+      m_pFollow(new QTimer(this))
+{
+    // The frame around paints nothing of its own: the pane fills what its rows leave.
+    setAutoFillBackground(true);
+    m_pList = new CFilterList(this, textWindow);
+    m_pStrip = new COverviewStrip(this, textWindow, nullptr);
+    m_pStrip->hide();
+    auto* close = new QToolButton(this);
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setAutoRaise(true);
+    close->setToolTip(QStringLiteral("Close the filter (Escape)"));
+    connect(close, &QToolButton::clicked, this, &CFilterPane::Close);
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(4, 0, 0, 0);
+    header->addWidget(m_pStatus, 1);
+    header->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(header);
+    layout->addWidget(m_pList, 1);
+    setFocusProxy(m_pList);
+    connect(m_pFollow, &QTimer::timeout, this, &CFilterPane::FollowFile);
+    // Called on the worker's thread: one queued call at a time, dropped if the pane has gone.
+    m_pFilter->SetNotify([this] {
+        if (!m_bNewsPosted.exchange(true))
+            QMetaObject::invokeMethod(this, &CFilterPane::OnNews, Qt::QueuedConnection);
+    });
+}
+
+CFilterPane::~CFilterPane()
+{
+    m_pFilter.reset();  // cancels and joins the worker before anything it reports to goes
+    delete m_pStrip;
+}
+
+bool CFilterPane::Start(const linefilter::FilterQuery& query, std::string* error)
+{
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    if (!wnd.HasText() || !wnd.GetMappedFile()) {
+        *error = "The window shows no text.";
+        return false;
+    }
+    const linefilter::TextForm form{wnd.GetEncoding(), wnd.GetCodePage()};
+    linefilter::FilterQuery plain = query;
+    plain.invert = false;
+    auto matcher = linefilter::MakeLineMatcher(plain, form, error);
+    const platform::FileHandle file = wnd.GetMappedFile()->Handle();
+    if (!matcher || !m_pFilter->Start(std::make_unique<CPreadChunkReader>(file), form, query, wnd.DataStart(),
+                                      wnd.DataEnd(), error))
+        return false;
+    m_pMatcher = std::move(matcher);
+    m_query = query;
+    m_knownEnd = wnd.DataEnd();
+    platform::GetFileIdByHandle(file, m_fileId);
+    m_bCancelled = false;
+    m_pList->SetCurrent(0);
+    m_pList->verticalScrollBar()->setValue(0);
+    m_pFollow->start(kFollowMs);
+    show();
+    m_pStrip->show();
+    OnNews();
+    return true;
+}
+
+void CFilterPane::Cancel()
+{
+    m_pFilter->Stop();
+    m_pFollow->stop();
+    m_bCancelled = true;
+    OnNews();
+}
+
+void CFilterPane::Close()
+{
+    Cancel();
+    hide();
+    m_pStrip->hide();
+    emit closed();
+}
+
+QString CFilterPane::StatusText() const
+{
+    const linefilter::FilterStatus s = m_pFilter->Status();
+    const QLocale locale;
+    const QString what = QString::fromStdU16String(m_query.pattern);
+    QString text =
+        (m_query.invert ? QStringLiteral("Lines without \"%1\": %2") : QStringLiteral("Lines with \"%1\": %2"))
+            .arg(what, locale.toString(static_cast<qlonglong>(s.count)));
+    if (s.running)
+        text += QStringLiteral(", %1% of the file scanned").arg(s.percent);
+    else if (m_bCancelled && s.percent < 100)
+        text += QStringLiteral(", stopped at %1% of the file").arg(s.percent);
+    if (s.capped)
+        text += QStringLiteral(" (the list is capped at %1 lines)")
+                    .arg(locale.toString(static_cast<qlonglong>(linefilter::CLineFilter::kMaxEntries)));
+    return text;
+}
+
+void CFilterPane::OnNews()
+{
+    m_bNewsPosted = false;
+    m_pStatus->setText(StatusText());
+    m_pList->UpdateRange();
+    m_pStrip->update();
+}
+
+void CFilterPane::FollowFile()
+{
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    if (!wnd.HasText() || !wnd.GetMappedFile())
+        return;
+    platform::FileId id{};
+    platform::GetFileIdByHandle(wnd.GetMappedFile()->Handle(), id);
+    const TextPos end = wnd.DataEnd();
+    if (!(id == m_fileId) || end < m_knownEnd)
+        m_pFilter->Rebuild(end);
+    else if (end > m_knownEnd)
+        m_pFilter->Grow(end);
+    m_fileId = id;
+    m_knownEnd = end;
+}
+
+bool CFilterPane::MatchIn(TextPos at, TextPos& begin, TextPos& end)
+{
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    const std::uint8_t* bytes = wnd.ViewBytes();
+    if (!m_pMatcher || !bytes || at < wnd.DataStart() || at >= wnd.DataEnd())
+        return false;
+    LineColumns c;
+    TextPos q = at;
+    wnd.ReadLine(q, nullptr, nullptr, 0, &c);
+    const std::int64_t n = std::min(c.contentEnd - at, kMatchBytes);
+    if (n <= 0)
+        return false;
+    m_pMatcher->Load(bytes + at, static_cast<std::size_t>(n));
+    std::size_t b = 0, e = 0;
+    if (!m_pMatcher->Find(0, b, e) || e <= b || static_cast<std::int64_t>(e) > n)
+        return false;
+    begin = at + static_cast<TextPos>(b);
+    end = at + static_cast<TextPos>(e);
+    return true;
+}
+
+void CFilterPane::ShowEntry(std::int64_t i)
+{
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    const std::int64_t at = m_pFilter->At(i);
+    if (at < 0 || !wnd.HasText() || at >= wnd.DataEnd())
+        return;
+    TextPos b = kNoPos, e = kNoPos;
+    if (MatchIn(at, b, e)) {
+        const std::int64_t units = (e - b) / wnd.CodeUnitSize();
+        wnd.SetHighlight(b, units);
+        wnd.ShowMatch(b, units);
+    } else {
+        wnd.SetHighlight(kNoPos, 0);
+        wnd.ShowMatch(at, 0);
+    }
+    m_pTextWindow->viewport()->update();
+}

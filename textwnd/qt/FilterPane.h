@@ -1,0 +1,126 @@
+// The filter pane of a text window: the lines of its file that hold a match
+// of a query (or, inverted, those that do not), listed in file order by a
+// CLineFilter worker while the window stays live, and an overview strip that
+// marks where they lie in the file.
+//
+// The list is virtual: it keeps nothing per line but the worker's offsets
+// (8 bytes a line) and paints only the rows on screen, each read from the
+// text window's mapping by its offset with the window's font, colours and
+// letter case, the match in inverse colours. Enter or a double-click on a
+// line shows it in the text window with its match highlighted; the pane
+// keeps its place. The worker's news arrives as a queued call, at most one
+// waiting at a time; a timer follows the file: growth is listed on, a file
+// that shrank or was replaced is listed afresh.
+#pragma once
+
+#include "textwnd/LineFilter.h"
+#include "textwnd/qt/FileWndWidget.h"
+
+#include <QAbstractScrollArea>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QTimer;
+class CFilterPane;
+
+// The rows of the pane: one listed line each, the current one framed.
+class CFilterList : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    CFilterList(CFilterPane* pane, CFileWndWidget* textWindow);
+
+    std::int64_t Current() const { return m_current; }
+    // Makes entry i the current one and scrolls the list to it when it is not on screen.
+    void SetCurrent(std::int64_t i);
+    // The list's length changed.
+    void UpdateRange();
+    int VisibleRows() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void PaintRow(IFilePainter& painter, int row, std::int64_t at);
+    std::int64_t EntryAt(int y) const;
+
+    CFilterPane* m_pPane;
+    CFileWndWidget* m_pTextWindow;
+    CQtFontCache m_fonts;
+    std::int64_t m_current = 0;
+    std::int64_t m_longest = 0;  // display columns of the longest line painted, for the horizontal bar
+};
+
+// Marks beside a text window's vertical bar: where the listed lines lie, scaled in bytes as the bar is.
+class COverviewStrip : public QWidget {
+    Q_OBJECT
+public:
+    COverviewStrip(CFilterPane* pane, CFileWndWidget* textWindow, QWidget* parent);
+    QSize sizeHint() const override { return {10, 100}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    // The data's bytes that pixel row y stands for.
+    bool RowBytes(int y, std::int64_t& from, std::int64_t& to) const;
+
+    CFilterPane* m_pPane;
+    CFileWndWidget* m_pTextWindow;
+};
+
+class CFilterPane : public QWidget {
+    Q_OBJECT
+public:
+    // `textWindow` outlives the pane (the pane is destroyed first, which joins the worker).
+    CFilterPane(CFileWndWidget* textWindow, QWidget* parent);
+    ~CFilterPane() override;
+
+    // Cancels what runs, shows the pane and lists the text window's lines for
+    // `query`; false, with the reason in `error`, for a query that cannot be used.
+    bool Start(const linefilter::FilterQuery& query, std::string* error);
+    // Cancels the scan; the list stays as far as it got.
+    void Cancel();
+    // Hides the pane (and the strip) and stops the worker.
+    void Close();
+
+    const linefilter::CLineFilter& Filter() const { return *m_pFilter; }
+    QString StatusText() const;
+    CFilterList* List() const { return m_pList; }
+    COverviewStrip* Strip() const { return m_pStrip; }
+
+    // Shows the listed line i in the text window, its match highlighted.
+    void ShowEntry(std::int64_t i);
+    // The match in the line that starts at `at`: [begin, end) in bytes; false when the line holds none.
+    bool MatchIn(TextPos at, TextPos& begin, TextPos& end);
+
+signals:
+    // The pane was hidden (close box, Escape).
+    void closed();
+
+private:
+    void OnNews();
+    // Follows the text window's file: growth appended, anything else rebuilt.
+    void FollowFile();
+
+    CFileWndWidget* m_pTextWindow;
+    std::unique_ptr<linefilter::CLineFilter> m_pFilter;
+    std::unique_ptr<linefilter::ILineMatcher> m_pMatcher;  // the query, not inverted: the match of a row
+    linefilter::FilterQuery m_query;
+    QLabel* m_pStatus;
+    CFilterList* m_pList;
+    COverviewStrip* m_pStrip;
+    QTimer* m_pFollow;
+    TextPos m_knownEnd = 0;
+    platform::FileId m_fileId{};
+    bool m_bCancelled = false;
+    std::atomic<bool> m_bNewsPosted{false};
+};
