@@ -42,6 +42,8 @@ const CAccelerator kAccelerators[] = {
     {{Qt::SHIFT | Qt::Key_F3}, cmd::FindPrevious},
     {{Qt::CTRL | Qt::Key_F}, cmd::FindGoTo},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_F}, cmd::FindDialog},
+    {{Qt::CTRL | Qt::Key_G}, cmd::GoToLine},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_G}, cmd::GoToTime},
     {{Qt::Key_F1}, cmd::Help},
     {{Qt::SHIFT | Qt::Key_F1}, cmd::ContextHelp},
     // No split windows: the pane keys are taken and do nothing.
