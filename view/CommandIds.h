@@ -92,6 +92,9 @@ inline constexpr int FilterInvert = 40022;        // the filter lists the lines 
 inline constexpr int HighlightEnabled = 40040;    // every highlight rule on or off
 inline constexpr int HighlightEdit = 40041;       // the rule editor
 inline constexpr int HighlightLogLevels = 40042;  // the built-in Log Levels set on or off
+inline constexpr int LineNumbers = 40060;         // the line-number gutter of every window on or off
+inline constexpr int GoToLine = 40061;            // Ctrl+G: a line number's line as the top row
+inline constexpr int GoToTime = 40062;            // Ctrl+Shift+G: the first line at or after a time as the top row
 inline constexpr int FollowName = 40080;          // a rotated log: go on with the new file under its name
 inline constexpr int ReopenFile = 40081;          // the view's file anew from its name (the message strip's action)
 

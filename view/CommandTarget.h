@@ -17,6 +17,9 @@ struct CCmdUI {
     void SetCheck(int nCheck = 1) { m_nCheck = nCheck; }
     void SetRadio(bool bRadio = true) { m_bRadio = bRadio; }
     void SetText(std::string text) { m_text = std::move(text); }
+    // A line the element's tooltip adds under its own text: why a command is
+    // disabled, or a pane's detail.
+    void SetToolTip(std::string note) { m_toolTip = std::move(note); }
 
     bool operator==(const CCmdUI&) const = default;
 
@@ -25,6 +28,7 @@ struct CCmdUI {
     int m_nCheck = -1;  // -1: the command has no check state; 0 unchecked, 1 checked
     bool m_bRadio = false;
     std::optional<std::string> m_text;  // panes only
+    std::optional<std::string> m_toolTip;
 };
 
 class ICommandTarget {

@@ -30,6 +30,19 @@ std::size_t charLength(std::string_view text)
 
 }  // namespace
 
+std::string TopLineTooltip(CFileWnd* wnd)
+{
+    std::string out = text::PaneCurrentCharLabel;
+    if (!wnd || !wnd->HasText())
+        return out;
+    // At most one checkpoint's stretch is counted here: constant work at every idle moment.
+    const std::int64_t line = wnd->LineNumberOf(wnd->GetTop() == kNoPos ? wnd->DataStart() : wnd->GetTop());
+    std::string note = line < 0 ? text::PaneTopLineUnknown : text::PaneTopLineFormat;
+    if (line >= 0)
+        note.replace(note.find("%s"), 2, std::to_string(line));
+    return out + '\n' + note;
+}
+
 std::string EncodingPaneTooltip(platform::CodePage codePage, const char* decompressedFrom)
 {
     std::string out = text::PaneEncodingCodePageFormat;

@@ -19,6 +19,11 @@ class CFileWnd;
 // divide by. The counts are 64-bit: files of 2 GiB and more show positive figures.
 std::string StatusPaneText(int paneId, CFileWnd* wnd);
 
+// The Current Char pane's tooltip: its label and the line of the top row,
+// "Line 1234 at the top", or that the lines up to it are still being counted;
+// the label alone without text. The pane's own text stays the character index.
+std::string TopLineTooltip(CFileWnd* wnd);
+
 // The encoding pane's tooltip: its label and the code page that narrow text
 // is shown in, "Encoding of currently open file (ANSI code page: UTF-8)".
 // The pane's own text stays the encoding's name.

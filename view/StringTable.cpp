@@ -74,6 +74,9 @@ constexpr StringEntry kStrings[] = {
     {cmd::HighlightEdit, "Add, change, order and remove the highlight rules\nRules"},
     {cmd::HighlightLogLevels, "Colour errors red, warnings amber and debug lines faint, after your own rules\n"
                               "Log Levels"},
+    {cmd::LineNumbers, "Show the number of each line at the left of every window\nLine Numbers"},
+    {cmd::GoToLine, "Show a line by its number\nGo to Line\nCtrl G"},
+    {cmd::GoToTime, "Show the first line written at or after a date and time\nGo to Time\nCtrl Shift G"},
     {cmd::FollowName, "When the name of an open log comes to name another file (the log was rotated), show and "
                       "follow that file\nFollow Name"},
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},

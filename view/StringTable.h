@@ -79,6 +79,24 @@ inline constexpr const char* HighlightLogLevelsLabel = "Log Levels\nhl";
 inline constexpr const char* FollowStoppedFormat =
     "Following stopped at a new line that matches the rule \"%s\". Press End to follow the file again.";
 inline constexpr const char* TabAlertFormat = "Alert: a new line matches the rule \"%s\"";
+inline constexpr const char* GoToPanel = "Go To\nzg";
+inline constexpr const char* LineNumbersLabel = "Line Numbers\ngn";
+inline constexpr const char* GoToLineLabel = "Go to Line...\ngl";
+inline constexpr const char* GoToTimeLabel = "Go to Time...\ngt";
+// The two Go To dialogs: title, prompt, and what they say of a text they cannot take (%s: the count of lines).
+inline constexpr const char* GoToLineTitle = "Go to Line";
+inline constexpr const char* GoToLinePrompt = "Line number (negative: counted from the end, -1 is the last line):";
+inline constexpr const char* GoToLineNotNumber = "Type a whole number, such as 120 or -1.";
+inline constexpr const char* GoToLineOutOfRangeFormat = "Out of range: the file has %s lines.";
+inline constexpr const char* GoToTimeTitle = "Go to Time";
+inline constexpr const char* GoToTimePrompt =
+    "Date and time (YYYY-MM-DD HH:MM[:SS[.fraction]], optionally Z or +HH:MM; without a zone: local time):";
+inline constexpr const char* GoToTimeInvalid = "Type a date and time such as 2026-12-07 06:41 or 2026-12-07T06:41:07Z.";
+// Said in the window's message strip where the time lies outside the file's stamps.
+inline constexpr const char* GoToTimeAfterLast = "The file's last timestamp is before that time: its end is shown.";
+inline constexpr const char* GoToTimeBeforeFirst = "The file's first timestamp is after that time: its start is shown.";
+// Go to Time's tooltip while it is disabled.
+inline constexpr const char* GoToTimeNoStamps = "Disabled: no timestamps recognised in this file.";
 inline constexpr const char* FollowPanel = "Follow\nzo";
 inline constexpr const char* FollowNameLabel = "Follow Name\nf";
 
@@ -121,6 +139,9 @@ inline constexpr const char* PaneRefreshLabel = "Refresh";
 inline constexpr const char* PaneRefreshText = "Refresh";
 inline constexpr const char* PaneLinkLabel = "Link to Ostrel / Corvane website";
 inline constexpr const char* PaneCurrentCharFormat = "Current Char: %d";
+// The Current Char pane's tooltip adds the line of the top row (%s), or that it is not counted yet.
+inline constexpr const char* PaneTopLineFormat = "Line %s at the top";
+inline constexpr const char* PaneTopLineUnknown = "Line at the top: still counting";
 inline constexpr const char* PaneTotalCharsFormat = "Total Chars: %d";
 // The maker's website is not ours to name: a placeholder under a domain reserved for examples.
 inline constexpr const char* PaneLinkCaption = "Ostrel on the web";

@@ -103,6 +103,9 @@ bool CTextFileView::OnCreate()
     if (!m_pFileWnd)
         return false;
     m_pFileWnd->SetListener(this);
+    // Lines are counted behind the reader's back from each load on (the gutter, the status bar, Go to Line); the
+    // first screenful never waits for them.
+    m_pFileWnd->SetCountLines(true);
     // The load waits until the window has been shown and sized: a new file
     // shows its last screenful, and a question the load asks sits over it.
     m_hWnd = platform::RegisterWindow(this);
@@ -310,6 +313,8 @@ bool CTextFileView::OnCommand(int id)
     case cmd::CaseSentence: SetTextCase(CaseOfCommand(id)); return true;
     case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
     case cmd::ReopenFile: OnReopenFile(); return true;
+    case cmd::GoToLine: OnGoToLine(); return true;
+    case cmd::GoToTime: OnGoToTime(); return true;
     default: return OnFindCommand(id);
     }
 }
@@ -329,6 +334,13 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::PageColor:
     case cmd::ChangeCase: ui.Enable(); return true;
     case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
+    case cmd::GoToLine: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
+    case cmd::GoToTime:
+        // The format is found once per load, from a few lines at either end.
+        ui.Enable(m_bLoaded && m_pFileWnd->TimeStampFormat() != timeseek::StampFormat::None);
+        if (!ui.m_bEnabled)
+            ui.SetToolTip(text::GoToTimeNoStamps);
+        return true;
     case cmd::FontGrow:
     case cmd::FontShrink: ui.Enable(SizeStepTarget(ui.m_nID == cmd::FontGrow ? 1 : -1) >= 0); return true;
     case cmd::FontBold: ui.SetCheck(font.lfWeight > 500 ? 1 : 0); return true;
@@ -341,6 +353,9 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::CaseSentence: ui.SetCheck(m_pFileWnd->GetTextCase() == CaseOfCommand(ui.m_nID) ? 1 : 0); return true;
     // The status bar's panes; the bar fits a pane to its text only when the text's length changes.
     case cmd::PaneCurrentChar:
+        ui.SetText(StatusPaneText(ui.m_nID, m_pFileWnd));
+        ui.SetToolTip(TopLineTooltip(m_pFileWnd));
+        return true;
     case cmd::PaneTotalChars:
     case cmd::PaneEncoding: ui.SetText(StatusPaneText(ui.m_nID, m_pFileWnd)); return true;
     default: return OnUpdateFindCommand(ui);

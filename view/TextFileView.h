@@ -135,6 +135,12 @@ private:
     bool OnFindCommand(int id);
     bool OnUpdateFindCommand(CCmdUI& ui);
     void OnFindDialog();
+    // Go to Line and Go to Time (TextFileViewGoTo.cpp): each asks in a dialog, which stays open on a text the
+    // window cannot take and says why.
+    void OnGoToLine();
+    void OnGoToTime();
+    std::string TakeLineNumber(const std::string& typed);
+    std::string TakeTime(const std::string& typed);
     // The name of the window's file came to name another file (TextFileViewSource.cpp).
     void OnFileReplaced();
     // Reopen: the document takes the file the name names now.
@@ -159,5 +165,6 @@ private:
     IFindDialog* m_pFindDialog = nullptr;  // the open Find dialog of this view
     bool m_bSearched = false;              // a Find has run: Find Next and Previous stay enabled
     bool m_bMatchCase = false;
-    bool m_bSourceEndShown = false;  // how the background reader ended was said
+    bool m_bSourceEndShown = false;    // how the background reader ended was said
+    bool m_bTimeMessageShown = false;  // the strip says where Go to Time's last time lay
 };

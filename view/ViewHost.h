@@ -8,6 +8,7 @@
 #include "platform/Types.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class CFileWnd;
@@ -96,6 +97,14 @@ public:
     // A new Find dialog owned by the view's window, shown with `text` and `matchCase` and searching down. Null
     // when it cannot be made.
     virtual IFindDialog* CreateFindDialog(const std::u16string& text, bool matchCase) = 0;
+    // A small modal dialog that asks for one line of text. Each text the user confirms goes to `accept`, which
+    // returns an empty text when it took it (the dialog closes) or what the dialog says while it stays open. A
+    // host without dialogs (the tests' doubles) asks nothing.
+    virtual void AskText(const std::string& title, const std::string& prompt,
+                         const std::function<std::string(const std::string&)>& accept)
+    {
+        (void)title, (void)prompt, (void)accept;
+    }
     // The busy cursor, from BeginBusy to EndBusy (a long search on the user-interface thread).
     virtual void BeginBusy() = 0;
     virtual void EndBusy() = 0;

@@ -218,6 +218,12 @@ void CRibbonBar::SetCommandEnabled(int nID, bool bEnabled)
     ForEachMenuItem(nID, [bEnabled](QMenu*, QAction* action) { action->setEnabled(bEnabled); });
 }
 
+void CRibbonBar::SetCommandToolTipNote(int nID, const QString& note)
+{
+    for (CRibbonElement* e : FindAllByID(nID))
+        e->SetToolTipNote(note);
+}
+
 void CRibbonBar::SetCommandChecked(int nID, bool bChecked)
 {
     for (CRibbonElement* e : FindAllByID(nID))

@@ -63,6 +63,7 @@ public:
     void SetCommandEnabled(int nID, bool bEnabled);
     void SetCommandChecked(int nID, bool bChecked);
     void SetCommandRadio(int nID, bool bRadio);
+    void SetCommandToolTipNote(int nID, const QString& note);
 
     // Minimised: only the tab row shows; a tab's click shows its panels as a pop-up.
     void SetMinimized(bool bMinimized);

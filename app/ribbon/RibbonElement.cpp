@@ -95,7 +95,16 @@ void CRibbonElement::SetToolTipText(const QString& title, const QString& descrip
 {
     m_toolTipTitle = title;
     m_description = description;
-    setToolTip(ribbon::richToolTip(title, description));
+    SetToolTipNote(m_toolTipNote);
+}
+
+void CRibbonElement::SetToolTipNote(const QString& note)
+{
+    m_toolTipNote = note;
+    QString tip = ribbon::richToolTip(m_toolTipTitle, m_description);
+    if (!note.isEmpty())
+        tip += QStringLiteral("<p style='white-space:pre'><i>%1</i></p>").arg(note.toHtmlEscaped());
+    setToolTip(tip);
     UpdateAccessibility();
 }
 

@@ -31,6 +31,10 @@ public:
     QString GetToolTipTitle() const { return m_toolTipTitle; }
     QString GetDescription() const { return m_description; }
     void SetToolTipText(const QString& title, const QString& description = {});
+    // A line the tooltip adds under the description (why the command is
+    // unavailable now), set by the update pass; empty: none.
+    QString GetToolTipNote() const { return m_toolTipNote; }
+    void SetToolTipNote(const QString& note);
 
     // The key tip selects the element; the menu key tip opens its drop-down menu.
     QString GetKeyTip() const { return m_keyTip; }
@@ -79,6 +83,7 @@ private:
     QIcon m_largeImage;
     QString m_toolTipTitle;
     QString m_description;
+    QString m_toolTipNote;
     QString m_keyTip;
     QString m_menuKeyTip;
     bool m_bEnabled = true;

@@ -57,6 +57,23 @@ void AddHighlightPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::HighlightLogLevels, text::HighlightLogLevelsLabel);
 }
 
+void AddButton(CRibbonPanel* panel, int id, std::string_view label)
+{
+    auto* button = new CRibbonButton(id, LabelOf(label));
+    button->SetKeys(KeyTipOf(label));
+    SetCommandToolTip(button, id);
+    panel->Add(button);
+}
+
+// Where am I: the line-number gutter of every window, and the jumps by line and by time.
+void AddGoToPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::GoToPanel, icons.Icon(kTextIcon));
+    AddCheckBox(panel, cmd::LineNumbers, text::LineNumbersLabel);
+    AddButton(panel, cmd::GoToLine, text::GoToLineLabel);
+    AddButton(panel, cmd::GoToTime, text::GoToTimeLabel);
+}
+
 // A rotated log: whether a window goes on with the new file under the name.
 void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
@@ -73,7 +90,7 @@ void AddLogCategory(CRibbonBar& bar)
     log->SetKeys(KeyTipOf(text::LogCategory));
     AddTextPanel(log, icons);
     AddSearchPanel(log, icons);
-    // The Go To panel goes in its place: Text, Search, Highlight, Go To, Follow.
     AddHighlightPanel(log, icons);
+    AddGoToPanel(log, icons);
     AddFollowPanel(log, icons);
 }

@@ -18,6 +18,7 @@
 #include "view/CommandIds.h"
 #include "view/Profile.h"
 #include "view/StatusIndicators.h"
+#include "view/StringTable.h"
 #include "view/TextFileView.h"
 
 #include <QVBoxLayout>
@@ -39,6 +40,8 @@ void CTextFileViewerMainFrame::CreateStatusBar()
     for (int id : {cmd::PaneCurrentChar, cmd::PaneTotalChars, cmd::PaneEncoding}) {
         AddCommandUI(id, m_pStatusBar, [bar = m_pStatusBar, id](const CCmdUI& ui) {
             bar->SetPaneText(id, ui.m_text ? QString::fromStdString(*ui.m_text) : QString());
+            if (id == cmd::PaneCurrentChar)  // the line of the top row, while a window has text
+                bar->SetPaneToolTip(id, QString::fromStdString(ui.m_toolTip.value_or(text::PaneCurrentCharLabel)));
         });
     }
     for (int id : {cmd::Refresh, cmd::StatusLink}) {

@@ -43,6 +43,8 @@ const CAccelerator kAccelerators[] = {
     {{Qt::CTRL | Qt::Key_F}, cmd::FindGoTo},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_F}, cmd::FindDialog},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_L}, cmd::Filter},
+    {{Qt::CTRL | Qt::Key_G}, cmd::GoToLine},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_G}, cmd::GoToTime},
     {{Qt::Key_F1}, cmd::Help},
     {{Qt::SHIFT | Qt::Key_F1}, cmd::ContextHelp},
     // No split windows: the pane keys are taken and do nothing.

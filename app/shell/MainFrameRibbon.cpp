@@ -95,6 +95,7 @@ void CTextFileViewerMainFrame::AddRibbonCommandUI(CRibbonBar* bar)
         AddCommandUI(id, bar, [bar, id, marked = false](const CCmdUI& ui) mutable {
             bar->SetCommandEnabled(id, ui.m_bEnabled);
             bar->SetCommandChecked(id, ui.m_nCheck == 1);
+            bar->SetCommandToolTipNote(id, QString::fromStdString(ui.m_toolTip.value_or(std::string())));
             if (ui.m_bRadio || marked) {
                 marked = true;
                 bar->SetCommandRadio(id, ui.m_bRadio);

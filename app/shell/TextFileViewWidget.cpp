@@ -1,6 +1,7 @@
 #include "app/shell/TextFileViewWidget.h"
 
 #include "app/bars/FindDialog.h"
+#include "app/bars/GoToDialog.h"
 #include "app/bars/MessageStrip.h"
 #include "app/shell/ViewServices.h"
 #include "textwnd/qt/FileWndWidget.h"
@@ -112,6 +113,14 @@ IFindDialog* CTextFileViewWidget::CreateFindDialog(const std::u16string& text, b
     port->SetMatchCase(matchCase);
     port->BringToFront();
     return port;
+}
+
+void CTextFileViewWidget::AskText(const std::string& title, const std::string& prompt,
+                                  const std::function<std::string(const std::string&)>& accept)
+{
+    CGoToDialog dialog(QString::fromStdString(title), QString::fromStdString(prompt), accept, this);
+    dialog.exec();
+    FocusTextWindow();
 }
 
 void CTextFileViewWidget::BeginBusy()

@@ -37,6 +37,8 @@ public:
     int MessageBox(const std::string& text, unsigned type) override;
     bool ChooseFont(platform::LOGFONTW& font, platform::COLORREF& color) override;
     IFindDialog* CreateFindDialog(const std::u16string& text, bool matchCase) override;
+    void AskText(const std::string& title, const std::string& prompt,
+                 const std::function<std::string(const std::string&)>& accept) override;
     void BeginBusy() override;
     void EndBusy() override;
     bool IsActiveView() override;

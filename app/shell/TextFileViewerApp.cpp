@@ -8,6 +8,7 @@
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
+#include "textwnd/qt/FileWndWidget.h"
 #include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/FilePrefDatabase.h"
@@ -42,6 +43,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     FollowScreenDpi();
     RestoreCodePage();
     RestoreFollowName();
+    RestoreLineNumbers();
     RestoreTextLimit();
     m_pHighlightStore = std::make_unique<CQtHighlightStore>(m_pProfile->Settings());
     m_pHighlight = std::make_unique<CHighlightSettings>(*m_pHighlightStore);
@@ -330,6 +332,10 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetFollowName(!CTextFileDoc::IsFollowName());
         return true;
     }
+    if (id == cmd::LineNumbers) {
+        SetLineNumbers(!CFileWndWidget::LineNumbers());
+        return true;
+    }
     if (OnHighlightCommand(id))
         return true;
     if (id == cmd::AppExit) {
@@ -357,6 +363,11 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.SetCheck(CTextFileDoc::IsFollowName() ? 1 : 0);
         return true;
     }
+    if (ui.m_nID == cmd::LineNumbers) {
+        ui.Enable();
+        ui.SetCheck(CFileWndWidget::LineNumbers() ? 1 : 0);
+        return true;
+    }
     if (OnUpdateHighlightCommand(ui))
         return true;
     if (ui.m_nID == cmd::AppExit || ui.m_nID == cmd::FileOpen || ui.m_nID == cmd::AppAbout) {
@@ -371,6 +382,7 @@ namespace {
 constexpr const char* kLogSection = "Log";
 constexpr const char* kCodePageEntry = "CodePage";
 constexpr const char* kFollowNameEntry = "FollowName";
+constexpr const char* kLineNumbersEntry = "LineNumbers";
 
 }  // namespace
 
@@ -393,6 +405,19 @@ void CTextFileViewerApp::SetFollowName(bool follow)
     CTextFileDoc::SetFollowName(follow);
     m_pProfile->WriteProfileInt(kLogSection, kFollowNameEntry, follow ? 1 : 0);
     m_pProfile->Flush();
+}
+
+void CTextFileViewerApp::RestoreLineNumbers()
+{
+    CFileWndWidget::SetLineNumbers(m_pProfile->GetProfileInt(kLogSection, kLineNumbersEntry, 0) != 0);
+}
+
+void CTextFileViewerApp::SetLineNumbers(bool shown)
+{
+    CFileWndWidget::SetLineNumbers(shown);
+    m_pProfile->WriteProfileInt(kLogSection, kLineNumbersEntry, shown ? 1 : 0);
+    m_pProfile->Flush();
+    RepaintWindows();  // each window lays its gutter out at its next paint
 }
 
 void CTextFileViewerApp::RestoreTextLimit()

@@ -122,6 +122,9 @@ private:
     // Follow Name for every document: off at the first start, a change is kept at once.
     void RestoreFollowName();
     void SetFollowName(bool follow);
+    // The line-number gutter of every window: off at the first start, a change is kept and shown at once.
+    void RestoreLineNumbers();
+    void SetLineNumbers(bool shown);
     // The most bytes of text kept from a compressed log or standard input: Compressed/MaxBytes, else the default.
     void RestoreTextLimit();
     // The highlight commands: the two switches (kept, every window repainted) and the rule editor.

@@ -133,6 +133,7 @@ private slots:
     void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
     void wheelMovesAQuarterAndTouchpadDeltasAddUp();
     void postedFileChangedMessageReloadsFromAnotherThread();
+    void gutterNumbersTheRowsLeftOfTheTextArea();
 };
 
 void FileWndWidgetTest::keysAndBarActionsMoveTheTopAndTheBarShowsBytes()
@@ -379,6 +380,35 @@ void FileWndWidgetTest::postedFileChangedMessageReloadsFromAnotherThread()
     // The window was at the end, so it follows to the new end.
     QCOMPARE(w.GetTop(), w.LastPageTop());
     QCOMPARE(w.GetTop(), TextPos(9 * (120 - fx.Rows())));
+}
+
+void FileWndWidgetTest::gutterNumbersTheRowsLeftOfTheTextArea()
+{
+    Fixture fx(NumberedLines(300));
+    QTest::keyClick(fx.widget.get(), Qt::Key_Home);
+    const int cw = fx.Wnd().GetCharWidth();
+    auto show = [&](bool on) {
+        CFileWndWidget::SetLineNumbers(on);
+        fx.widget->viewport()->update();
+        return QTest::qWaitFor([&] { return (fx.widget->GutterWidth() > 0) == on; });
+    };
+    // Not counted yet: only the first line's number is known.
+    QVERIFY(show(true));
+    QCOMPARE(fx.widget->GutterText(0), QString("1"));
+    QCOMPARE(fx.widget->GutterText(1), QString("\u2026"));
+    QCOMPARE(fx.widget->GutterWidth(), 2 * cw);
+    QCOMPARE(fx.widget->viewport()->x(), 2 * cw);
+    // Counted in the background: the numbers appear, and at the end the gutter widens for three digits.
+    fx.Wnd().SetCountLines(true);
+    QVERIFY(QTest::qWaitFor([&] { return fx.widget->GutterText(1) == "2"; }));
+    QTest::keyClick(fx.widget.get(), Qt::Key_End);
+    QVERIFY(QTest::qWaitFor([&] { return fx.widget->GutterWidth() == 4 * cw; }));
+    QCOMPARE(fx.widget->GutterText(0), QString::number(300 - fx.Rows() + 1));
+    fx.Wnd().CopyScreenToClipboard();
+    QVERIFY(
+        QGuiApplication::clipboard()->text().startsWith(QString("line %1").arg(300 - fx.Rows(), 3, 10, QChar('0'))));
+    QVERIFY(show(false));
+    QCOMPARE(fx.widget->viewport()->x(), 0);
 }
 
 QTEST_MAIN(FileWndWidgetTest)

@@ -4,20 +4,26 @@
 // view reaching a real ribbon through its host.
 #include "ShellTestUtil.h"
 
+#include "app/bars/GoToDialog.h"
+#include "app/bars/MessageStrip.h"
+#include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonApplicationButton.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonComboBox.h"
+#include "app/ribbon/RibbonElement.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/shell/CommandLine.h"
 #include "file/TextFileDoc.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
 #include "view/FilePrefDatabase.h"
+#include "view/StringTable.h"
 #include "view/qt/QtFont.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -32,6 +38,42 @@
 using namespace shelltest;
 
 namespace {
+
+// The line of the top row as a plain count of the file's line feeds sees it.
+int TopLine(const Started& s, const QByteArray& bytes)
+{
+    return 1 + static_cast<int>(bytes.left(static_cast<int>(s.Wnd().GetTop() - s.Wnd().DataStart())).count('\n'));
+}
+
+// Ctrl+G or Ctrl+Shift+G, then each text typed over the last and confirmed with Return; what the dialog said of
+// each one while it stayed open ("closed" once it closed).
+QStringList GoTo(const Started& s, Qt::KeyboardModifiers keys, const QStringList& typed)
+{
+    s.Frame()->activateWindow();  // back from the last dialog
+    (void)QTest::qWaitForWindowActive(s.Frame());
+    QStringList said;
+    bool done = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = dynamic_cast<CGoToDialog*>(QApplication::activeModalWidget());
+        for (const QString& text : typed) {
+            if (!dialog || !dialog->isVisible()) {
+                said << "closed";
+                continue;
+            }
+            auto* edit = dialog->findChild<QLineEdit*>("goToText");
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+            QTest::keyClick(edit, Qt::Key_Return);
+            said << (dialog->isVisible() ? dialog->Message() : QString("closed"));
+        }
+        if (dialog && dialog->isVisible())
+            dialog->reject();
+        done = true;
+    });
+    QTest::keyClick(s.ActiveFrame()->GetViewWidget()->TextWindow(), Qt::Key_G, keys);
+    (void)QTest::qWaitFor([&] { return done; });  // no dialog: the timer is still to come
+    return said;
+}
 
 std::string FileName(const CTextFileDoc* doc)
 {
@@ -326,6 +368,66 @@ private slots:
         QCOMPARE(applied.back().m_nCheck, 1);
         s.Frame()->RunUpdatePass();
         QCOMPARE(applied.size(), before + 1);  // nothing changed: nothing applied
+    }
+
+    void lineNumbersGoToLineAndGoToTime()
+    {
+        QByteArray plain, stamped;
+        for (int i = 1; i <= 200; ++i) {
+            plain += "line " + QByteArray::number(i) + "\n";
+            stamped += QString("2026-12-07 06:%1:00 event %2\n").arg(i / 60 % 60, 2, 10, QChar('0')).arg(i).toUtf8();
+        }
+        CFileWndWidget::SetLineNumbers(false);
+        Started s({WriteFile("stamped.log", stamped), WriteFile("plain.log", plain)});
+        QVERIFY(s.Settle());
+        s.Frame()->resize(1600, 700);  // the Log category's panels whole, none folded into a pop-up
+        s.Frame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.Frame()));
+        CFileWndWidget* window = s.ActiveFrame()->GetViewWidget()->TextWindow();
+
+        // The check box turns the gutter on: the numbers of the rows, the text area after it; kept in the settings.
+        QCOMPARE(s.Update(cmd::LineNumbers).m_nCheck, 0);
+        CRibbonBar* ribbon = s.Frame()->GetRibbonBar();
+        ribbon->SetActiveCategory(ribbon->GetCategory(1));
+        for (CRibbonElement* box : ribbon->FindAllByID(cmd::LineNumbers))
+            if (box->isVisible())
+                QTest::mouseClick(box, Qt::LeftButton);
+        // "200" and half a cell either side.
+        QVERIFY(QTest::qWaitFor([&] { return window->GutterWidth() == 4 * s.Wnd().GetCharWidth(); }));
+        QCOMPARE(window->GutterText(0), QString::number(TopLine(s, plain)));
+        QCOMPARE(Settings().value("Log/LineNumbers").toInt(), 1);
+
+        // Go to Line: a refusal keeps the dialog open and says why; a negative number counts from the end.
+        const QString outOfRange = "Out of range: the file has 200 lines.";
+        QCOMPARE(GoTo(s, Qt::ControlModifier, {"0", "x1", "201", "-201", "7"}),
+                 (QStringList{outOfRange, text::GoToLineNotNumber, outOfRange, outOfRange, "closed"}));
+        QCOMPARE(TopLine(s, plain), 7);
+        Idle();
+        QVERIFY(s.Frame()->GetStatusBar()->Element(cmd::PaneCurrentChar)->toolTip().endsWith("Line 7 at the top"));
+        GoTo(s, Qt::ControlModifier, {"-200"});
+        QCOMPARE(TopLine(s, plain), 1);
+        GoTo(s, Qt::ControlModifier, {"-1"});
+        QCOMPARE(s.Wnd().GetTop(), s.Wnd().LastPageTop());
+
+        // No timestamps: Go to Time is disabled, its tooltip says why, its keys open nothing.
+        const CCmdUI noTime = s.Update(cmd::GoToTime);
+        QVERIFY(!noTime.m_bEnabled);
+        QCOMPARE(noTime.m_toolTip.value_or(""), std::string(text::GoToTimeNoStamps));
+        QVERIFY(s.Frame()->GetRibbonBar()->FindByID(cmd::GoToTime)->toolTip().contains(text::GoToTimeNoStamps));
+        QCOMPARE(GoTo(s, Qt::ControlModifier | Qt::ShiftModifier, {"x"}), QStringList{"closed"});
+
+        // The stamped log: a text that is no time, then a time after its end.
+        s.Frame()->ActivateChildFrame(s.Frame()->GetChildFrames().front());
+        QCOMPARE(GoTo(s, Qt::ControlModifier | Qt::ShiftModifier, {"07/12/2026", "2026-12-08 00:00"}),
+                 (QStringList{text::GoToTimeInvalid, "closed"}));
+        QCOMPARE(s.Wnd().GetTop(), s.Wnd().LastPageTop());
+        QCOMPARE(s.ActiveFrame()->GetViewWidget()->MessageStrip()->Text(), QString(text::GoToTimeAfterLast));
+
+        // A new start takes the kept choice.
+        CFileWndWidget::SetLineNumbers(false);
+        Started again;
+        QCOMPARE(again.Update(cmd::LineNumbers).m_nCheck, 1);
+        CFileWndWidget::SetLineNumbers(false);
     }
 
     void theContextMenuCopiesTheScreenAndMessagesCarryTheTitle()

@@ -399,10 +399,105 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
     m_painter.setClipping(false);
 }
 
+// --- Line-number gutter -------------------------------------------------------------------
+
+// A strip left of the viewport: the scroll area's margin keeps the text area,
+// its mouse and its columns starting after it, and no part of the text window
+// ever sees it (Copy Screen copies the text, never the gutter).
+class CLineGutter : public QWidget {
+public:
+    explicit CLineGutter(CFileWndWidget* owner) : QWidget(owner), m_pOwner(owner)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        m_pOwner->PaintGutter(p);
+    }
+
+private:
+    CFileWndWidget* m_pOwner;
+};
+
+bool CFileWndWidget::s_bLineNumbers = false;
+
+namespace {
+
+// The digits of the largest number shown and half a cell either side; none without rows.
+int GutterWidthFor(const std::vector<std::int64_t>& numbers, int cellWidth)
+{
+    if (numbers.empty())
+        return 0;
+    const std::int64_t largest = std::max<std::int64_t>(*std::max_element(numbers.begin(), numbers.end()), 1);
+    return (static_cast<int>(std::to_string(largest).size()) + 1) * cellWidth;
+}
+
+}  // namespace
+
+QString CFileWndWidget::GutterText(int row) const
+{
+    if (row < 0 || row >= static_cast<int>(m_gutterNumbers.size()))
+        return {};
+    const std::int64_t n = m_gutterNumbers[static_cast<std::size_t>(row)];
+    return n < 0 ? QStringLiteral("\u2026") : n == 0 ? QString() : QString::number(n);
+}
+
+void CFileWndWidget::UpdateGutter()
+{
+    m_gutterNumbers.clear();
+    if (s_bLineNumbers && m_wnd.HasText())
+        m_gutterNumbers = m_wnd.RowLineNumbers();
+    if (GutterWidthFor(m_gutterNumbers, m_wnd.GetCharWidth()) != m_nGutterWidth && !m_bGutterLayoutQueued) {
+        // Not inside the paint: a new margin resizes the viewport.
+        m_bGutterLayoutQueued = true;
+        QMetaObject::invokeMethod(this, &CFileWndWidget::LayoutGutter, Qt::QueuedConnection);
+    }
+    if (m_nGutterWidth > 0)
+        m_pGutter->update();
+}
+
+void CFileWndWidget::LayoutGutter()
+{
+    m_bGutterLayoutQueued = false;
+    const int wanted = s_bLineNumbers ? GutterWidthFor(m_gutterNumbers, m_wnd.GetCharWidth()) : 0;
+    if (wanted == m_nGutterWidth)
+        return;
+    m_nGutterWidth = wanted;
+    setViewportMargins(wanted, 0, 0, 0);  // the viewport's resize places the gutter
+    m_pGutter->setVisible(wanted > 0);
+}
+
+void CFileWndWidget::PaintGutter(QPainter& p)
+{
+    const QRect area = m_pGutter->rect();
+    p.fillRect(area, palette().color(QPalette::Window));
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawLine(area.right(), area.top(), area.right(), area.bottom());
+    const CQtFontCache::Entry& font = m_fonts.Get(m_wnd.GetLogFont(), viewport());
+    QFont numbers = font.font;
+    numbers.setUnderline(false);
+    numbers.setStrikeOut(false);
+    p.setFont(numbers);
+    p.setPen(palette().color(QPalette::PlaceholderText));
+    const QFontMetrics metrics(numbers);
+    const int h = m_wnd.GetLineHeight();
+    const int right = area.width() - m_wnd.GetCharWidth() / 2;
+    for (int row = 0; row < static_cast<int>(m_gutterNumbers.size()); ++row) {
+        const QString text = GutterText(row);
+        if (!text.isEmpty())
+            p.drawText(right - metrics.horizontalAdvance(text), (row + 1) * h - font.descent, text);
+    }
+}
+
 // --- Widget ----------------------------------------------------------------------------
 
-CFileWndWidget::CFileWndWidget(QWidget* parent) : QAbstractScrollArea(parent)
+CFileWndWidget::CFileWndWidget(QWidget* parent) : QAbstractScrollArea(parent), m_pGutter(new CLineGutter(this))
 {
+    m_pGutter->installEventFilter(this);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     // Fixed bars: a bar that comes and goes resizes the viewport, which moves
@@ -641,10 +736,13 @@ void CFileWndWidget::paintEvent(QPaintEvent* event)
     QPainter p(viewport());
     CQtFilePainter painter(p, event->region(), m_fonts, m_wnd.GetCharWidth(), viewport());
     m_wnd.OnPaint(painter);
+    UpdateGutter();
 }
 
 void CFileWndWidget::resizeEvent(QResizeEvent*)
 {
+    const QRect text = viewport()->geometry();
+    m_pGutter->setGeometry(text.left() - m_nGutterWidth, text.top(), m_nGutterWidth, text.height());
     m_wnd.OnSize(viewport()->width(), viewport()->height());
 }
 
@@ -707,7 +805,8 @@ bool CFileWndWidget::eventFilter(QObject* watched, QEvent* event)
 {
     // The wheel over a bar moves the text as over the text itself (a bar
     // would move by its own steps, behind the window's back).
-    if (event->type() == QEvent::Wheel && (watched == verticalScrollBar() || watched == horizontalScrollBar())) {
+    if (event->type() == QEvent::Wheel &&
+        (watched == verticalScrollBar() || watched == horizontalScrollBar() || watched == m_pGutter)) {
         QPoint d = static_cast<QWheelEvent*>(event)->angleDelta();
         if (watched == horizontalScrollBar() && d.x() == 0)
             d = QPoint(d.y(), 0);

@@ -90,6 +90,8 @@ private:
 // only button).
 int ShowQtMessageBox(QWidget* parent, const std::string& text, const std::string& caption, unsigned type);
 
+class CLineGutter;
+
 class CFileWndWidget : public QAbstractScrollArea, public IFileWndPort {
     Q_OBJECT
 public:
@@ -99,6 +101,16 @@ public:
     CFileWnd& FileWnd() { return m_wnd; }
     // Shows `file` (kept alive by the caller for the widget's whole life).
     bool LoadFile(CMemoryMappedFile* file, std::int32_t requestedEncoding = EncodingAuto);
+
+    // The line-number gutter at the left of every text window, on or off for
+    // the whole process; a window takes a change at its next paint.
+    static void SetLineNumbers(bool on) { s_bLineNumbers = on; }
+    static bool LineNumbers() { return s_bLineNumbers; }
+    // The gutter's width in pixels (0 while it is off) and what it shows on
+    // row `row`: the number, "…" while not counted, nothing for a row
+    // without a line of its own.
+    int GutterWidth() const { return m_nGutterWidth; }
+    QString GutterText(int row) const;
 
     // Message boxes go through this when set (tests answer them without a dialog).
     std::function<int(const std::string& text, const std::string& caption, unsigned type)> m_messageBoxHook;
@@ -137,6 +149,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class CLineGutter;
     struct BarInfo {
         std::int64_t min = 0, max = 0, page = 0, pos = 0;
     };
@@ -144,6 +157,11 @@ private:
     void OnVBarAction(int action);
     void OnHBarAction(int action);
     void HandleWheel(int deltaX, int deltaY);
+    // After each paint of the text: the numbers of its rows, and a new width
+    // (applied after the paint) when they need one.
+    void UpdateGutter();
+    void LayoutGutter();
+    void PaintGutter(QPainter& p);
 
     CFileWnd m_wnd{this};
     CQtFontCache m_fonts;
@@ -152,4 +170,10 @@ private:
     bool m_bCapture = false;
     int m_nWheelY = 0;  // parts of a notch not yet acted on (touchpads)
     int m_nWheelX = 0;
+
+    static bool s_bLineNumbers;
+    CLineGutter* m_pGutter;
+    std::vector<std::int64_t> m_gutterNumbers;  // as CFileWnd::RowLineNumbers gives them
+    int m_nGutterWidth = 0;
+    bool m_bGutterLayoutQueued = false;
 };

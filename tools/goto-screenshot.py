@@ -1,0 +1,63 @@
+#!/usr/bin/python3
+"""Makes the picture of the line-number gutter again, in a private X session
+(Xvfb and openbox, tests/e2e/xsession.py) with settings of their own:
+  docs/screenshots/line-numbers.png   a log with Line Numbers turned on from the ribbon (Alt, L, then the check box)
+Usage: tools/goto-screenshot.py [BUILD_DIR]   (default: build; Debian's own Python, which has the AT-SPI bindings)
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+from xsession import Atspi, Viewer, XSession, find, role_named, wait_for  # noqa: E402
+
+LEVELS = ["INFO", "INFO", "DEBUG", "WARN", "INFO", "ERROR", "INFO", "DEBUG"]
+
+
+def write_log(path):
+    with open(path, "w") as f:
+        for i in range(12000):
+            s = 6 * 3600 + i * 7
+            f.write("2026-12-07 %02d:%02d:%02d.%03d %-5s worker-%d request %d served in %d ms\n"
+                    % (s // 3600 % 24, s // 60 % 60, s % 60, i * 37 % 1000, LEVELS[i % len(LEVELS)], i % 4,
+                       100000 + i, i * 13 % 400))
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    out = os.path.join(ROOT, "docs", "screenshots", "line-numbers.png")
+    work = tempfile.mkdtemp(prefix="ostrel-shots-")
+    log = os.path.join(work, "service.log")
+    write_log(log)
+    session = XSession()
+    try:
+        folder = os.path.join(session.env["XDG_CONFIG_HOME"], "Corvane", "Ostrel", "Text Log File Viewer")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "Ostrel Text Log File Viewer.conf"), "w") as f:
+            f.write("[Caption]\nShown%20Welcome=1\n")
+        viewer = Viewer(session, os.path.join(build, "bin", "ostrel-viewer"), [log])
+        time.sleep(2)  # the first paint and the manager's placing
+        session.keys("alt")
+        session.keys("l")  # the Log category, by its key tip
+        box = wait_for(lambda: find(viewer.app, role_named(Atspi.Role.CHECK_BOX, "Line Numbers")), "Line Numbers")
+        session.click(box)
+        time.sleep(1)
+        subprocess.run(["import", "-window", "root", out], env=session.env, check=True, timeout=20)
+        print("screenshot:", out)
+        viewer.proc.terminate()
+        viewer.proc.wait(10)
+    finally:
+        session.close()
+
+
+if __name__ == "__main__":
+    if os.environ.get("OSTREL_SHOTS_BUS") != "1":
+        # A D-Bus session of its own (the accessibility bus lives on it), never the desktop's.
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS")}
+        env["OSTREL_SHOTS_BUS"] = "1"
+        sys.exit(subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", *sys.argv], env=env).returncode)
+    main()
