@@ -87,6 +87,7 @@ inline constexpr int DefaultHelp = 57671;
 // Follow 40080-40099.
 inline constexpr int CodePageUtf8 = 40000;        // narrow text as UTF-8
 inline constexpr int CodePage1252 = 40001;        // narrow text as Windows-1252
+inline constexpr int RegularExpression = 40020;   // searches take their text as a regular expression
 inline constexpr int HighlightEnabled = 40040;    // every highlight rule on or off
 inline constexpr int HighlightEdit = 40041;       // the rule editor
 inline constexpr int HighlightLogLevels = 40042;  // the built-in Log Levels set on or off

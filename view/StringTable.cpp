@@ -66,6 +66,8 @@ constexpr StringEntry kStrings[] = {
      "programs write; a byte that is no part of UTF-8 shows as its Windows-1252 character\nUTF-8"},
     {cmd::CodePage1252, "Show and search text without a byte-order mark as Windows-1252, one character a byte\n"
                         "Windows-1252"},
+    {cmd::RegularExpression, "Take the text of the find box and the Find dialog as a regular expression, in every "
+                             "window\nRegular Expression\nCtrl Shift R"},
     {cmd::HighlightEnabled, "Colour the lines and words that the highlight rules match, in every window\n"
                             "Highlight Rules"},
     {cmd::HighlightEdit, "Add, change, order and remove the highlight rules\nRules"},

@@ -68,6 +68,11 @@ inline constexpr const char* LogCategory = "Log\nL";
 inline constexpr const char* TextPanel = "Text\nzt";
 inline constexpr const char* CodePageUtf8Label = "UTF-8\nu";
 inline constexpr const char* CodePage1252Label = "Windows-1252\nw";
+inline constexpr const char* SearchPanel = "Search\nzs";
+inline constexpr const char* RegularExpressionLabel = "Regular Expression\nsr";
+// What the find box shows while empty with regular expressions on; and what a pattern that does not compile says (the engine's words), in the window's message strip and the box's tooltip.
+inline constexpr const char* RegularExpressionPlaceholder = "(regular expression)";
+inline constexpr const char* PatternErrorPrefix = "The regular expression is not valid: ";
 inline constexpr const char* HighlightPanel = "Highlight\nzh";
 inline constexpr const char* HighlightEnabledLabel = "Highlight Rules\nhr";
 inline constexpr const char* HighlightEditLabel = "Rules...\nhe";
@@ -161,6 +166,7 @@ inline constexpr FileFilterText OpenFilters[] = {
 
 // --- Find dialog (find only: no whole-word option) ------------------------------------------
 inline constexpr const char* FindDialogTitle = "Find";
+inline constexpr const char* FindDialogRegexTitle = "Find (regular expression)";  // with regular expressions on
 inline constexpr const char* FindDialogWhat = "Fi&nd what:";
 inline constexpr const char* FindDialogMatchCase = "Match &case";
 inline constexpr const char* FindDialogDirection = "Direction";

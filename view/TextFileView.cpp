@@ -103,6 +103,7 @@ bool CTextFileView::OnCreate()
     if (!m_pFileWnd)
         return false;
     m_pFileWnd->SetListener(this);
+    m_pFileWnd->SetRegularExpression(m_bRegularExpression);
     // The load waits until the window has been shown and sized: a new file
     // shows its last screenful, and a question the load asks sits over it.
     m_hWnd = platform::RegisterWindow(this);

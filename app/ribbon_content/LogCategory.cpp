@@ -15,6 +15,7 @@ using namespace content;
 namespace {
 
 constexpr int kTextIcon = 1;        // panel icons: the font's letter
+constexpr int kSearchIcon = 8;      // panel icons: the magnifier
 constexpr int kHighlightIcon = 15;  // panel icons: the page
 
 CRibbonCheckBox* AddCheckBox(CRibbonPanel* panel, int id, std::string_view label)
@@ -32,6 +33,13 @@ void AddTextPanel(CRibbonCategory* log, const CImageStrip& icons)
     CRibbonPanel* panel = AddPanel(log, text::TextPanel, icons.Icon(kTextIcon));
     AddCheckBox(panel, cmd::CodePageUtf8, text::CodePageUtf8Label);
     AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label);
+}
+
+// How the find box, F3 and the Find dialog read their text.
+void AddSearchPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::SearchPanel, icons.Icon(kSearchIcon));
+    AddCheckBox(panel, cmd::RegularExpression, text::RegularExpressionLabel);
 }
 
 // The highlight rules: all on or off, their editor, the built-in Log Levels set.
@@ -61,7 +69,8 @@ void AddLogCategory(CRibbonBar& bar)
     CRibbonCategory* log = bar.AddCategory(LabelOf(text::LogCategory));
     log->SetKeys(KeyTipOf(text::LogCategory));
     AddTextPanel(log, icons);
-    // The Search and Go To panels go in their places: Text, Search, Highlight, Go To, Follow.
+    AddSearchPanel(log, icons);
+    // The Go To panel goes in its place: Text, Search, Highlight, Go To, Follow.
     AddHighlightPanel(log, icons);
     AddFollowPanel(log, icons);
 }

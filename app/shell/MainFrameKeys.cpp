@@ -42,6 +42,7 @@ const CAccelerator kAccelerators[] = {
     {{Qt::SHIFT | Qt::Key_F3}, cmd::FindPrevious},
     {{Qt::CTRL | Qt::Key_F}, cmd::FindGoTo},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_F}, cmd::FindDialog},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_R}, cmd::RegularExpression},
     {{Qt::Key_F1}, cmd::Help},
     {{Qt::SHIFT | Qt::Key_F1}, cmd::ContextHelp},
     // No split windows: the pane keys are taken and do nothing.

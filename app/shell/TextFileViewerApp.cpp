@@ -24,6 +24,15 @@
 #include <cstdlib>
 #include <iostream>
 
+namespace {
+
+constexpr const char* kLogSection = "Log";
+constexpr const char* kCodePageEntry = "CodePage";
+constexpr const char* kFollowNameEntry = "FollowName";
+constexpr const char* kRegularExpressionEntry = "RegularExpression";
+
+}  // namespace
+
 CTextFileViewerApp::CTextFileViewerApp() : m_pErrors(&std::cerr) {}
 
 CTextFileViewerApp::~CTextFileViewerApp()
@@ -42,6 +51,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     FollowScreenDpi();
     RestoreCodePage();
     RestoreFollowName();
+    m_bRegularExpression = m_pProfile->GetProfileInt(kLogSection, kRegularExpressionEntry, 0) != 0;
     RestoreTextLimit();
     m_pHighlightStore = std::make_unique<CQtHighlightStore>(m_pProfile->Settings());
     m_pHighlight = std::make_unique<CHighlightSettings>(*m_pHighlightStore);
@@ -61,6 +71,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
         return false;
     }
     m_pMainFrame->setAcceptDrops(true);
+    ShowRegularExpression();
 
     int opened = 0;
     m_pErrors = &errors;
@@ -213,6 +224,8 @@ CTextFileViewerChildFrame* CTextFileViewerApp::CreateFrame(CTextFileDoc* doc)
         delete frame;  // takes itself out of the document's list
         return nullptr;
     }
+    if (CTextFileView* view = frame->GetActiveView())
+        view->SetRegularExpression(m_bRegularExpression);
     UpdateFrameTitles(*entry);
     m_pMainFrame->AddChildFrame(frame);
     return frame;
@@ -330,6 +343,10 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetFollowName(!CTextFileDoc::IsFollowName());
         return true;
     }
+    if (id == cmd::RegularExpression) {
+        SetRegularExpression(!m_bRegularExpression);
+        return true;
+    }
     if (OnHighlightCommand(id))
         return true;
     if (id == cmd::AppExit) {
@@ -352,9 +369,9 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.SetRadio(platform::AnsiCodePage() == shown);  // one of the two marked, as a pair of radio items
         return true;
     }
-    if (ui.m_nID == cmd::FollowName) {
+    if (ui.m_nID == cmd::FollowName || ui.m_nID == cmd::RegularExpression) {
         ui.Enable();
-        ui.SetCheck(CTextFileDoc::IsFollowName() ? 1 : 0);
+        ui.SetCheck((ui.m_nID == cmd::FollowName ? CTextFileDoc::IsFollowName() : m_bRegularExpression) ? 1 : 0);
         return true;
     }
     if (OnUpdateHighlightCommand(ui))
@@ -365,14 +382,6 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
     }
     return false;
 }
-
-namespace {
-
-constexpr const char* kLogSection = "Log";
-constexpr const char* kCodePageEntry = "CodePage";
-constexpr const char* kFollowNameEntry = "FollowName";
-
-}  // namespace
 
 void CTextFileViewerApp::RestoreCodePage()
 {
@@ -393,6 +402,26 @@ void CTextFileViewerApp::SetFollowName(bool follow)
     CTextFileDoc::SetFollowName(follow);
     m_pProfile->WriteProfileInt(kLogSection, kFollowNameEntry, follow ? 1 : 0);
     m_pProfile->Flush();
+}
+
+void CTextFileViewerApp::SetRegularExpression(bool on)
+{
+    m_bRegularExpression = on;
+    m_pProfile->WriteProfileInt(kLogSection, kRegularExpressionEntry, on ? 1 : 0);
+    m_pProfile->Flush();
+    if (!m_pMainFrame)
+        return;
+    for (CTextFileViewerChildFrame* frame : m_pMainFrame->GetChildFrames())
+        if (CTextFileView* view = frame->GetActiveView())
+            view->SetRegularExpression(on);
+    ShowRegularExpression();
+}
+
+void CTextFileViewerApp::ShowRegularExpression()
+{
+    if (IRibbonComboElement* box = m_pMainFrame->FindComboElement(cmd::FindText))
+        box->SetPlaceholder(m_bRegularExpression ? platform::Utf8ToUtf16(text::RegularExpressionPlaceholder)
+                                                 : std::u16string());
 }
 
 void CTextFileViewerApp::RestoreTextLimit()
