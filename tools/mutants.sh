@@ -136,6 +136,10 @@ fault find-next-needs-a-find view/TextFileViewFind.cpp \
   's#ui.Enable(m_bSearched || (box \&\& !box->GetText().empty()));#ui.Enable(m_bSearched);#' '^TextFileViewTest\.'
 fault text-case-not-recorded view/TextFileView.cpp \
   's#prefs->textCase = textCase;#(void)prefs;#' '^TextFileViewTest\.'
+fault regex-mode-not-given-to-the-window view/TextFileViewFind.cpp \
+  '/^        m_pFileWnd->SetRegularExpression(on);$/d' '^FindOpenTest$' FindOpenTest
+fault pattern-error-outlives-a-valid-search view/TextFileViewFind.cpp \
+  '/^        m_pHost->HideMessage();$/d' '^FindOpenTest$' FindOpenTest
 fault page-colour-recorded-as-font-colour view/TextFileView.cpp \
   's#(id == cmd::FontColor ? prefs->fontColor : prefs->pageColor) = color;#prefs->fontColor = color;#' \
   '^TextFileViewTest\.'

@@ -87,6 +87,7 @@ inline constexpr int DefaultHelp = 57671;
 // Follow 40080-40099.
 inline constexpr int CodePageUtf8 = 40000;        // narrow text as UTF-8
 inline constexpr int CodePage1252 = 40001;        // narrow text as Windows-1252
+inline constexpr int RegularExpression = 40020;   // searches take their text as a regular expression
 inline constexpr int Filter = 40021;              // the filter pane of the active window: lines holding the find text
 inline constexpr int FilterInvert = 40022;        // the filter lists the lines without the find text
 inline constexpr int HighlightEnabled = 40040;    // every highlight rule on or off

@@ -66,6 +66,8 @@ constexpr StringEntry kStrings[] = {
      "programs write; a byte that is no part of UTF-8 shows as its Windows-1252 character\nUTF-8"},
     {cmd::CodePage1252, "Show and search text without a byte-order mark as Windows-1252, one character a byte\n"
                         "Windows-1252"},
+    {cmd::RegularExpression, "Take the text of the find box and the Find dialog as a regular expression, in every "
+                             "window\nRegular Expression\nCtrl Shift R"},
     {cmd::Filter, "List, under the window, every line that holds the find box's text; Enter or a double-click on a "
                   "listed line shows it in the window\nFilter\nCtrl Shift L"},
     {cmd::FilterInvert, "The filter lists the lines that do not hold the find box's text\nInvert"},

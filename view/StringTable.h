@@ -71,6 +71,10 @@ inline constexpr const char* CodePage1252Label = "Windows-1252\nw";
 inline constexpr const char* SearchPanel = "Search\nzs";
 inline constexpr const char* FilterLabel = "Filter\nsf";
 inline constexpr const char* FilterInvertLabel = "Invert\nsi";
+inline constexpr const char* RegularExpressionLabel = "Regular Expression\nsr";
+// What the find box shows while empty with regular expressions on; and what a pattern that does not compile says (the engine's words), in the window's message strip and the box's tooltip.
+inline constexpr const char* RegularExpressionPlaceholder = "(regular expression)";
+inline constexpr const char* PatternErrorPrefix = "The regular expression is not valid: ";
 inline constexpr const char* HighlightPanel = "Highlight\nzh";
 inline constexpr const char* HighlightEnabledLabel = "Highlight Rules\nhr";
 inline constexpr const char* HighlightEditLabel = "Rules...\nhe";
@@ -185,6 +189,7 @@ inline constexpr FileFilterText OpenFilters[] = {
 
 // --- Find dialog (find only: no whole-word option) ------------------------------------------
 inline constexpr const char* FindDialogTitle = "Find";
+inline constexpr const char* FindDialogRegexTitle = "Find (regular expression)";  // with regular expressions on
 inline constexpr const char* FindDialogWhat = "Fi&nd what:";
 inline constexpr const char* FindDialogMatchCase = "Match &case";
 inline constexpr const char* FindDialogDirection = "Direction";

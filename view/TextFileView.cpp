@@ -106,6 +106,7 @@ bool CTextFileView::OnCreate()
     // Lines are counted behind the reader's back from each load on (the gutter, the status bar, Go to Line); the
     // first screenful never waits for them.
     m_pFileWnd->SetCountLines(true);
+    m_pFileWnd->SetRegularExpression(m_bRegularExpression);
     // The load waits until the window has been shown and sized: a new file
     // shows its last screenful, and a question the load asks sits over it.
     m_hWnd = platform::RegisterWindow(this);

@@ -104,6 +104,11 @@ public:
     // The Find dialog is closing: it goes, and the view forgets it.
     void OnFindDialogClosing(IFindDialog* dialog);
     bool IsMatchCase() const { return m_bMatchCase; }
+    // Whether the searches take their text as a regular expression: the owner's choice for every window, given
+    // to each view (and on to its text window and Find dialog). A pattern that does not compile searches nothing
+    // and says why in the message strip and the find box's tooltip, until a search with a valid one.
+    void SetRegularExpression(bool on);
+    bool IsRegularExpression() const { return m_bRegularExpression; }
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -151,6 +156,8 @@ private:
     void OnSourceProgress();
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
+    // Tells of the text window's pattern error after a search, or takes back what an earlier one told.
+    void ShowPatternError();
 
     CTextFileDoc* m_pDocument;
     IViewHost* m_pHost;
@@ -167,4 +174,6 @@ private:
     bool m_bMatchCase = false;
     bool m_bSourceEndShown = false;    // how the background reader ended was said
     bool m_bTimeMessageShown = false;  // the strip says where Go to Time's last time lay
+    bool m_bRegularExpression = false;
+    bool m_bPatternErrorShown = false;  // the message strip tells of an invalid pattern
 };

@@ -6,6 +6,7 @@
 
 #include "textwnd/FileWnd.h"
 #include "view/CommandIds.h"
+#include "view/StringTable.h"
 
 int AddHistoryItem(IRibbonComboElement& box, const std::u16string& text)
 {
@@ -41,6 +42,37 @@ void CTextFileView::Search(int (CFileWnd::*find)(bool, const std::u16string&), c
     (m_pFileWnd->*find)(!m_bMatchCase, text);  // not found: the window clears its highlight, nothing more
     if (busy)
         m_pHost->EndBusy();
+    ShowPatternError();
+}
+
+void CTextFileView::SetRegularExpression(bool on)
+{
+    m_bRegularExpression = on;
+    if (m_pFileWnd)
+        m_pFileWnd->SetRegularExpression(on);
+    if (m_pFindDialog)
+        m_pFindDialog->SetRegularExpression(on);
+}
+
+void CTextFileView::ShowPatternError()
+{
+    // Each search replaces the strip's message rather than adding one, so a pattern repeated with F3 still tells
+    // its error once.
+    const std::string& error = m_pFileWnd->GetPatternError();
+    IRibbonComboElement* box = m_pHost->FindComboElement(cmd::FindText);
+    if (!error.empty()) {
+        const std::string message = text::PatternErrorPrefix + error;
+        m_pHost->ShowMessage(ViewMessageKind::Error, message);
+        m_bPatternErrorShown = true;
+        if (box)
+            box->SetProblem(message);
+        return;
+    }
+    if (box)
+        box->SetProblem({});
+    if (m_bPatternErrorShown)
+        m_pHost->HideMessage();
+    m_bPatternErrorShown = false;
 }
 
 bool CTextFileView::OnFindCommand(int id)
@@ -109,6 +141,8 @@ void CTextFileView::OnFindDialog()
         return;
     }
     m_pFindDialog = m_pHost->CreateFindDialog(text, m_bMatchCase);
+    if (m_pFindDialog)
+        m_pFindDialog->SetRegularExpression(m_bRegularExpression);
 }
 
 void CTextFileView::OnFindDialogNext(IFindDialog* dialog, const std::u16string& text, bool matchCase, bool down)

@@ -44,6 +44,10 @@ public:
     virtual bool HasFocus() = 0;
     // Takes the keyboard focus with the box's whole text selected, ready to be typed over.
     virtual void FocusAndSelectAll() = 0;
+    // The grey text the box shows while it is empty (empty: none).
+    virtual void SetPlaceholder(const std::u16string& text) { (void)text; }
+    // What is wrong with the box's text, in its tooltip in place of the description; empty: the usual tooltip.
+    virtual void SetProblem(const std::string& text) { (void)text; }
 };
 
 // The font name box: the installed fixed-pitch faces.
@@ -66,6 +70,8 @@ public:
     virtual ~IFindDialog() = default;
     virtual void SetFindText(const std::u16string& text) = 0;
     virtual void SetMatchCase(bool matchCase) = 0;
+    // Whether its text is taken as a regular expression (its title says so).
+    virtual void SetRegularExpression(bool on) { (void)on; }
     // Shows the dialog above the other windows and activates it.
     virtual void BringToFront() = 0;
     // Closes the window and releases the dialog: the pointer is dead afterwards. Safe from inside the dialog's

@@ -15,6 +15,7 @@ using namespace content;
 namespace {
 
 constexpr int kTextIcon = 1;        // panel icons: the font's letter
+constexpr int kSearchIcon = 8;      // panel icons: the magnifier
 constexpr int kHighlightIcon = 15;  // panel icons: the page
 
 CRibbonCheckBox* AddCheckBox(CRibbonPanel* panel, int id, std::string_view label)
@@ -34,10 +35,12 @@ void AddTextPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label);
 }
 
-// The filter pane of the active window: its lines that hold the find text, or with Invert those that do not.
+// How the find box, F3 and the Find dialog read their text; the filter pane of the active window: its lines
+// that hold the find text, or with Invert those that do not.
 void AddSearchPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
-    CRibbonPanel* panel = AddPanel(log, text::SearchPanel, icons.Icon(kTextIcon));
+    CRibbonPanel* panel = AddPanel(log, text::SearchPanel, icons.Icon(kSearchIcon));
+    AddCheckBox(panel, cmd::RegularExpression, text::RegularExpressionLabel);
     auto* filter = new CRibbonButton(cmd::Filter, LabelOf(text::FilterLabel));
     filter->SetKeys(KeyTipOf(text::FilterLabel));
     SetCommandToolTip(filter, cmd::Filter);

@@ -42,6 +42,7 @@ const CAccelerator kAccelerators[] = {
     {{Qt::SHIFT | Qt::Key_F3}, cmd::FindPrevious},
     {{Qt::CTRL | Qt::Key_F}, cmd::FindGoTo},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_F}, cmd::FindDialog},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_R}, cmd::RegularExpression},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_L}, cmd::Filter},
     {{Qt::CTRL | Qt::Key_G}, cmd::GoToLine},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_G}, cmd::GoToTime},

@@ -95,6 +95,22 @@ void CRibbonComboPort::FocusAndSelectAll()
         edit->selectAll();
 }
 
+void CRibbonComboPort::SetPlaceholder(const std::u16string& text)
+{
+    if (m_pBox && m_pBox->GetComboBox()->lineEdit())
+        m_pBox->GetComboBox()->lineEdit()->setPlaceholderText(ToQString(text));
+}
+
+void CRibbonComboPort::SetProblem(const std::string& text)
+{
+    if (!m_pBox || (text.empty() && !m_bProblem))
+        return;
+    if (!m_bProblem)
+        m_usualDescription = m_pBox->GetDescription();
+    m_bProblem = !text.empty();
+    m_pBox->SetToolTipText(m_pBox->GetToolTipTitle(), m_bProblem ? QString::fromStdString(text) : m_usualDescription);
+}
+
 // --- Font name box -----------------------------------------------------------------------------------------------
 
 CRibbonFontPort::CRibbonFontPort(CRibbonFontComboBox* box) : m_combo(box) {}

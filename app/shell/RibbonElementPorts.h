@@ -28,9 +28,13 @@ public:
     void SetElementText(const std::u16string& text) override;
     bool HasFocus() override;
     void FocusAndSelectAll() override;
+    void SetPlaceholder(const std::u16string& text) override;
+    void SetProblem(const std::string& text) override;
 
 private:
     QPointer<CRibbonComboBox> m_pBox;
+    bool m_bProblem = false;
+    QString m_usualDescription;  // the tooltip's description while a problem stands in its place
 };
 
 // The font name box lists fixed-pitch faces only, so each entry is character

@@ -21,6 +21,10 @@ public:
 
     void SetFindText(const std::u16string& text) override { m_pDialog->SetFindText(QString::fromStdU16String(text)); }
     void SetMatchCase(bool matchCase) override { m_pDialog->SetMatchCase(matchCase); }
+    void SetRegularExpression(bool on) override
+    {
+        m_pDialog->setWindowTitle(QString::fromUtf8(on ? text::FindDialogRegexTitle : text::FindDialogTitle));
+    }
     void BringToFront() override
     {
         m_pDialog->show();

@@ -25,6 +25,16 @@
 #include <cstdlib>
 #include <iostream>
 
+namespace {
+
+constexpr const char* kLogSection = "Log";
+constexpr const char* kCodePageEntry = "CodePage";
+constexpr const char* kFollowNameEntry = "FollowName";
+constexpr const char* kRegularExpressionEntry = "RegularExpression";
+constexpr const char* kLineNumbersEntry = "LineNumbers";
+
+}  // namespace
+
 CTextFileViewerApp::CTextFileViewerApp() : m_pErrors(&std::cerr) {}
 
 CTextFileViewerApp::~CTextFileViewerApp()
@@ -44,6 +54,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     RestoreCodePage();
     RestoreFollowName();
     RestoreLineNumbers();
+    m_bRegularExpression = m_pProfile->GetProfileInt(kLogSection, kRegularExpressionEntry, 0) != 0;
     RestoreTextLimit();
     m_pHighlightStore = std::make_unique<CQtHighlightStore>(m_pProfile->Settings());
     m_pHighlight = std::make_unique<CHighlightSettings>(*m_pHighlightStore);
@@ -63,6 +74,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
         return false;
     }
     m_pMainFrame->setAcceptDrops(true);
+    ShowRegularExpression();
 
     int opened = 0;
     m_pErrors = &errors;
@@ -215,6 +227,8 @@ CTextFileViewerChildFrame* CTextFileViewerApp::CreateFrame(CTextFileDoc* doc)
         delete frame;  // takes itself out of the document's list
         return nullptr;
     }
+    if (CTextFileView* view = frame->GetActiveView())
+        view->SetRegularExpression(m_bRegularExpression);
     UpdateFrameTitles(*entry);
     m_pMainFrame->AddChildFrame(frame);
     return frame;
@@ -336,6 +350,10 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetLineNumbers(!CFileWndWidget::LineNumbers());
         return true;
     }
+    if (id == cmd::RegularExpression) {
+        SetRegularExpression(!m_bRegularExpression);
+        return true;
+    }
     if (OnHighlightCommand(id))
         return true;
     if (id == cmd::AppExit) {
@@ -358,9 +376,9 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         ui.SetRadio(platform::AnsiCodePage() == shown);  // one of the two marked, as a pair of radio items
         return true;
     }
-    if (ui.m_nID == cmd::FollowName) {
+    if (ui.m_nID == cmd::FollowName || ui.m_nID == cmd::RegularExpression) {
         ui.Enable();
-        ui.SetCheck(CTextFileDoc::IsFollowName() ? 1 : 0);
+        ui.SetCheck((ui.m_nID == cmd::FollowName ? CTextFileDoc::IsFollowName() : m_bRegularExpression) ? 1 : 0);
         return true;
     }
     if (ui.m_nID == cmd::LineNumbers) {
@@ -376,15 +394,6 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
     }
     return false;
 }
-
-namespace {
-
-constexpr const char* kLogSection = "Log";
-constexpr const char* kCodePageEntry = "CodePage";
-constexpr const char* kFollowNameEntry = "FollowName";
-constexpr const char* kLineNumbersEntry = "LineNumbers";
-
-}  // namespace
 
 void CTextFileViewerApp::RestoreCodePage()
 {
@@ -418,6 +427,26 @@ void CTextFileViewerApp::SetLineNumbers(bool shown)
     m_pProfile->WriteProfileInt(kLogSection, kLineNumbersEntry, shown ? 1 : 0);
     m_pProfile->Flush();
     RepaintWindows();  // each window lays its gutter out at its next paint
+}
+
+void CTextFileViewerApp::SetRegularExpression(bool on)
+{
+    m_bRegularExpression = on;
+    m_pProfile->WriteProfileInt(kLogSection, kRegularExpressionEntry, on ? 1 : 0);
+    m_pProfile->Flush();
+    if (!m_pMainFrame)
+        return;
+    for (CTextFileViewerChildFrame* frame : m_pMainFrame->GetChildFrames())
+        if (CTextFileView* view = frame->GetActiveView())
+            view->SetRegularExpression(on);
+    ShowRegularExpression();
+}
+
+void CTextFileViewerApp::ShowRegularExpression()
+{
+    if (IRibbonComboElement* box = m_pMainFrame->FindComboElement(cmd::FindText))
+        box->SetPlaceholder(m_bRegularExpression ? platform::Utf8ToUtf16(text::RegularExpressionPlaceholder)
+                                                 : std::u16string());
 }
 
 void CTextFileViewerApp::RestoreTextLimit()

@@ -121,6 +121,10 @@ private:
     void SetCodePage(platform::CodePage codePage);
     // Follow Name for every document: off at the first start, a change is kept at once.
     void RestoreFollowName();
+    // Regular expressions in every window's searches: off at the first start, a change is kept at once and
+    // given to every view; the find box's placeholder says when they are on.
+    void SetRegularExpression(bool on);
+    void ShowRegularExpression();
     void SetFollowName(bool follow);
     // The line-number gutter of every window: off at the first start, a change is kept and shown at once.
     void RestoreLineNumbers();
@@ -143,6 +147,7 @@ private:
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
     std::map<std::string, int> m_contextMenus;
     CTextFileViewerMainFrame* m_pMainFrame = nullptr;
+    bool m_bRegularExpression = false;
     std::vector<COpenDocument> m_documents;
     std::ostream* m_pErrors;  // where a file that cannot be opened is said: the caller's stream at start-up
 };
