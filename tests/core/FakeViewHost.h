@@ -2,6 +2,7 @@
 // text window, and records of what the view asked of its host.
 #pragma once
 
+#include "TestUtil.h"
 #include "textwnd/FileWnd.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/CommandIds.h"
@@ -148,6 +149,19 @@ public:
         stripKinds.push_back(kind);
     }
     void MarkWindow(const std::string& text) override { marks.push_back(text); }
+    // The window's rows as drawn, without their trailing blanks and blank rows.
+    std::vector<std::string> Rows()
+    {
+        std::vector<std::string> rows;
+        port.Paint(*wnd, true);
+        for (int r = 0; r < port.Rows(); ++r) {
+            rows.push_back(testutil::Utf8(port.RowText(r, false)));
+            rows.back().erase(rows.back().find_last_not_of(' ') + 1);
+        }
+        while (!rows.empty() && rows.back().empty())
+            rows.pop_back();
+        return rows;
+    }
 
     headless::HeadlessPort port{24, 80};
     std::unique_ptr<CFileWnd> wnd;

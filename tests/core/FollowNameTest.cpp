@@ -42,18 +42,7 @@ protected:
             EXPECT_TRUE(view->OnCreate());
             platform::DrainPostedMessages();
         }
-        Screen Rows()
-        {
-            Screen rows;
-            host.port.Paint(*host.wnd, true);
-            for (int r = 0; r < host.port.Rows(); ++r) {
-                rows.push_back(testutil::Utf8(host.port.RowText(r, false)));
-                rows.back().erase(rows.back().find_last_not_of(' ') + 1);
-            }
-            while (!rows.empty() && rows.back().empty())
-                rows.pop_back();
-            return rows;
-        }
+        Screen Rows() { return host.Rows(); }
         // Waits for `n` more size checks of the window's watcher.
         bool Checks(int n)
         {

@@ -3,6 +3,7 @@
 // regular expressions by std::regex), over random texts in every encoding,
 // with every pairing of CR and LF, read in chunks of many sizes.
 #include "SearchReference.h"
+#include "TestUtil.h"
 #include "textwnd/LineFilter.h"
 
 #include <gtest/gtest.h>
@@ -13,26 +14,12 @@
 
 namespace {
 
+using testutil::StringReader;
+
 using linefilter::CLineFilter;
 using linefilter::FilterQuery;
 using linefilter::TextForm;
 using platform::CodePage;
-
-// The bytes of a string that a test may lengthen between scans.
-class StringReader : public IChunkReader {
-public:
-    explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
-    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
-    {
-        const std::uint64_t size = m_bytes->size();
-        const std::uint64_t got = static_cast<std::uint64_t>(offset) >= size ? 0 : std::min(n, size - offset);
-        std::memcpy(buffer, m_bytes->data() + offset, got);
-        return got;
-    }
-
-private:
-    const std::string* m_bytes;
-};
 
 struct Form {
     std::int32_t encoding;

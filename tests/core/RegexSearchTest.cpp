@@ -93,14 +93,8 @@ TEST(RegexSearch, AgreesWithALineByLineReferenceOnRandomTexts)
 
 namespace {
 
-const std::int32_t kAllEncodings[] = {EncodingAnsi, EncodingUtf8, EncodingUtf16LE, EncodingUtf16BE};
-
-std::string FileBytes(const std::u16string& text, std::int32_t encoding)
-{
-    if (encoding == EncodingUtf16LE || encoding == EncodingUtf16BE)
-        return testutil::Utf16(text, encoding == EncodingUtf16BE, true);
-    return (encoding == EncodingUtf8 ? "\xEF\xBB\xBF" : "") + platform::Utf16ToWin1252(text);
-}
+using testutil::FileBytes;
+using testutil::kAllEncodings;
 
 struct Step {
     char kind;  // F(ind first), N(ext), P(revious)

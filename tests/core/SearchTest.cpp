@@ -16,14 +16,8 @@ namespace {
 
 using testutil::Window;
 
-const std::int32_t kAllEncodings[] = {EncodingAnsi, EncodingUtf8, EncodingUtf16LE, EncodingUtf16BE};
-
-std::string FileBytes(const std::u16string& text, std::int32_t encoding)
-{
-    if (encoding == EncodingUtf16LE || encoding == EncodingUtf16BE)
-        return testutil::Utf16(text, encoding == EncodingUtf16BE, true);
-    return (encoding == EncodingUtf8 ? "\xEF\xBB\xBF" : "") + platform::Utf16ToWin1252(text);
-}
+using testutil::FileBytes;
+using testutil::kAllEncodings;
 
 // --- The rules of the window's search, one table --------------------------------------
 

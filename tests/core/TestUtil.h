@@ -3,11 +3,14 @@
 #pragma once
 
 #include "platform/Win1252.h"
+#include "textwnd/ChunkReader.h"
 #include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,6 +25,23 @@ extern char** environ;
 namespace testutil {
 
 namespace fs = std::filesystem;
+
+// The bytes of a string read as a file would read them; a test may lengthen
+// or cut the string between reads.
+class StringReader : public IChunkReader {
+public:
+    explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
+    {
+        const std::uint64_t size = m_bytes->size();
+        const std::uint64_t got = static_cast<std::uint64_t>(offset) >= size ? 0 : std::min(n, size - offset);
+        std::memcpy(buffer, m_bytes->data() + offset, got);
+        return got;
+    }
+
+private:
+    const std::string* m_bytes;
+};
 
 // A private temporary folder, removed with its content at the end.
 class TempDir {
@@ -74,6 +94,15 @@ inline std::string Utf16BE(const std::u16string& s, bool bom = false)
 }
 
 // "<prefix>from\n" ... "<prefix>(to - 1)\n".
+// A text as a file of that encoding holds it, with its byte-order mark.
+inline const std::int32_t kAllEncodings[] = {EncodingAnsi, EncodingUtf8, EncodingUtf16LE, EncodingUtf16BE};
+inline std::string FileBytes(const std::u16string& text, std::int32_t encoding)
+{
+    if (encoding == EncodingUtf16LE || encoding == EncodingUtf16BE)
+        return Utf16(text, encoding == EncodingUtf16BE, true);
+    return (encoding == EncodingUtf8 ? "\xEF\xBB\xBF" : "") + platform::Utf16ToWin1252(text);
+}
+
 inline std::string Lines(int from, int to, const std::string& prefix = "line ")
 {
     std::string s;

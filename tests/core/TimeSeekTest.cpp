@@ -12,21 +12,7 @@ using timeseek::StampFormat;
 
 namespace {
 
-class StringReader : public IChunkReader {
-public:
-    explicit StringReader(const std::string* bytes) : m_bytes(bytes) {}
-    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
-    {
-        if (offset >= static_cast<std::int64_t>(m_bytes->size()))
-            return 0;
-        n = std::min<std::uint64_t>(n, m_bytes->size() - static_cast<std::size_t>(offset));
-        std::memcpy(buffer, m_bytes->data() + offset, n);
-        return n;
-    }
-
-private:
-    const std::string* m_bytes;
-};
+using testutil::StringReader;
 
 // Runs with a fixed zone, five hours west of UTC, without a zone database.
 class FixedZone {
