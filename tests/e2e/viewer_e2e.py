@@ -176,6 +176,44 @@ class Suite:
         self.keys("Escape")
         wait_for(lambda: self.count_windows(help_title) == 0, "the help page to close on Escape")
 
+    def top_line(self):
+        return self.viewer.copy_page().lstrip("\n").split("\n", 1)[0]
+
+    def ctrl_g_shows_a_line_at_the_top(self):
+        self.keys("ctrl+g")
+        self.wait_active("Go to Line")
+        self.session.type("1200")
+        self.keys("Return")
+        wait_for(lambda: self.top_line().startswith("line 1200 "), "line 1200 as the top row after Ctrl+G",
+                 interval=0.3)
+
+    def ctrl_shift_r_makes_f3_take_a_pattern(self):
+        self.keys("ctrl+g")
+        self.wait_active("Go to Line")
+        self.session.type("1")
+        self.keys("Return")
+        self.keys("ctrl+shift+r")
+        self.keys("ctrl+f")
+        self.session.type("needle-[B]")
+        self.keys("F3")
+        wait_for(lambda: self.visible("needle-A", "needle-B") == ["needle-B"],
+                 "the pattern's match on the screen after F3", interval=0.3)
+        self.keys("ctrl+shift+r")  # off again: the later checks search plain text
+
+    def ctrl_shift_l_lists_and_return_shows(self):
+        self.keys("ctrl+g")
+        self.wait_active("Go to Line")
+        self.session.type("1")
+        self.keys("Return")
+        self.keys("ctrl+f")
+        self.session.type("needle-A")
+        self.keys("ctrl+shift+l")
+        time.sleep(0.5)  # the list is made in the background
+        self.keys("Return")
+        wait_for(lambda: self.visible("needle-A"), "the listed line in the window after Return in the filter pane",
+                 interval=0.3)
+        self.keys("Escape")
+
     def ctrl_o_opens_a_typed_path(self):
         self.keys("ctrl+o")
         self.wait_active("Open")
@@ -250,6 +288,9 @@ def main():
             ("F3 and Shift+F3", suite.f3_and_shift_f3),
             ("Ctrl+Shift+F twice: one Find dialog", suite.find_dialog_twice_is_one_window),
             ("F1 twice: one help page", suite.f1_shows_one_help_page),
+            ("Ctrl+G, a line number, Return", suite.ctrl_g_shows_a_line_at_the_top),
+            ("Ctrl+Shift+R, then F3 finds a pattern", suite.ctrl_shift_r_makes_f3_take_a_pattern),
+            ("Ctrl+Shift+L lists the lines, Return shows one", suite.ctrl_shift_l_lists_and_return_shows),
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
             ("Enter in the Font dialog is OK", suite.font_dialog_enter_is_ok),
