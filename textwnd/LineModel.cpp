@@ -34,12 +34,16 @@ void CLineModel::Attach(const CMemoryMappedFile* file, std::uint32_t bomLength, 
     m_known[0] = m_known[1] = KnownRun{};
     m_walk = WalkMark{};
     m_nKnownSize = file ? file->Size() : 0;
+    m_hKnownFile = file ? file->Handle() : platform::kInvalidFile;
 }
 
 void CLineModel::CheckKnown() const
 {
+    // A file reopened by its name (log rotation) comes in a new descriptor.
     const std::uint64_t size = m_pFile ? m_pFile->Size() : 0;
-    if (size < m_nKnownSize) {
+    const platform::FileHandle file = m_pFile ? m_pFile->Handle() : platform::kInvalidFile;
+    if (size < m_nKnownSize || file != m_hKnownFile) {
+        m_hKnownFile = file;
         m_known[0] = m_known[1] = KnownRun{};
         m_walk = WalkMark{};
     }

@@ -27,8 +27,8 @@
 // column it reached at the end of a long line. A log that grows at the end
 // of one long line then costs per reload what was appended, not the line.
 // The file's bytes below its old end do not change while it grows; what a
-// walk found is dropped when the file shrinks (truncated or replaced) and
-// when another file is attached.
+// walk found is dropped when the file shrinks (truncated or replaced), when
+// it is reopened by its name and when another file is attached.
 #pragma once
 
 #include "file/Encoding.h"
@@ -154,8 +154,9 @@ private:
     const CMemoryMappedFile* m_pFile = nullptr;
     mutable KnownRun m_known[2];  // by Seek: Break, Nul
     mutable WalkMark m_walk;
-    mutable std::uint64_t m_nKnownSize = 0;  // the file's size when they were last checked
-    TextPos m_nStart = 0;                    // the mark's length
+    mutable std::uint64_t m_nKnownSize = 0;                              // the file's size when they were last checked
+    mutable platform::FileHandle m_hKnownFile = platform::kInvalidFile;  // and its descriptor
+    TextPos m_nStart = 0;                                                // the mark's length
     std::int32_t m_nEncoding = EncodingNone;
     TextPos m_nUnit = 0;   // the encoding's unit size (0 for none)
     bool m_bWide = false;  // UTF-16: lines of 16-bit units
