@@ -14,7 +14,15 @@
 // index's size per GiB, and Go to Time on a 5 GiB log of real lines (goal:
 // under 20 ms and under 200 KiB read).
 //
-// usage: load_bench [DIR]   (files are made once in DIR, default /tmp/ostrel-bench)
+// Then a file that is one long line (1 GiB, or MiB as given; made in a
+// temporary folder under DIR and removed after): the load with its first
+// paint (goal <= 0.5 s at 1 GiB), each key with its paint (Home, Page Down,
+// Down, Right, End, Page Up, Up; goal <= 100 ms), and ten reloads after an
+// append of 1 KiB to the line, the window following its end (goal: the cost
+// of what was appended, not of the line: printed beside the load).
+//
+// usage: load_bench [DIR] [long [MiB]]   (files are made once in DIR, default
+//        /tmp/ostrel-bench; "long" runs only the long-line figures)
 #include "textwnd/LineIndex.h"
 #include "textwnd/TimeSeek.h"
 #include "tools/headless/HeadlessWindow.h"
@@ -288,10 +296,119 @@ void LineIndexFigures(const std::string& countPath, const std::string& timePath)
     ::close(tfd);
 }
 
+// Writes one line of `bytes` bytes (log text, no break) to a new file.
+bool MakeLongLine(const std::string& path, std::uint64_t bytes)
+{
+    const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+    if (fd < 0)
+        return false;
+    std::string chunk;
+    for (std::uint64_t i = 0; chunk.size() < (1 << 20); ++i) {
+        std::string l = LogLine(i);
+        l.back() = ' ';
+        chunk += l;
+    }
+    for (std::uint64_t off = 0; off < bytes;) {
+        const std::uint64_t n = std::min<std::uint64_t>(chunk.size(), bytes - off);
+        if (::pwrite(fd, chunk.data(), n, static_cast<off_t>(off)) != static_cast<ssize_t>(n))
+            return false;
+        off += n;
+    }
+    return ::close(fd) == 0;
+}
+
+void LongLine(const std::string& dir, std::uint64_t mib)
+{
+    char tmpl[512];
+    std::snprintf(tmpl, sizeof tmpl, "%s/long-line-XXXXXX", dir.c_str());
+    if (!::mkdtemp(tmpl)) {
+        std::fprintf(stderr, "cannot make a folder under %s\n", dir.c_str());
+        return;
+    }
+    const std::string path = std::string(tmpl) + "/one-line.log";
+    if (!MakeLongLine(path, mib << 20)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return;
+    }
+    std::printf("\none line of %llu MiB (load: best of 3)\n", static_cast<unsigned long long>(mib));
+    double load = 1e9;
+    for (int pass = 0; pass < 3; ++pass) {
+        CMemoryMappedFile file;
+        headless::HeadlessPort port(50, 120);
+        CFileWnd wnd(&port);
+        wnd.SetWatchFile(false);
+        const auto t0 = Clock::now();
+        if (!file.Open(path.c_str(), false) || !wnd.LoadFile(&file, EncodingAuto))
+            return;
+        port.Paint(wnd, true);
+        load = std::min(load, Ms(Clock::now() - t0));
+    }
+    std::printf("  load and first paint       %10.2f ms   (goal <= 500 ms per GiB)\n", load);
+
+    CMemoryMappedFile file;
+    headless::HeadlessPort port(50, 120);
+    CFileWnd wnd(&port);
+    wnd.SetWatchFile(false);
+    if (!file.Open(path.c_str(), false) || !wnd.LoadFile(&file, EncodingAuto))
+        return;
+    port.Paint(wnd, true);
+    const struct {
+        const char* name;
+        unsigned key;
+    } keys[] = {{"Home", kVkHome}, {"Page Down", kVkNext}, {"Down", kVkDown}, {"Right", kVkRight},
+                {"End", kVkEnd},   {"Page Up", kVkPrior},  {"Up", kVkUp}};
+    // Each key is pressed three times; the first press, which meets what the
+    // keys before it left, counts, the best of the three is shown beside it.
+    double worstKey = 0;
+    for (const auto& k : keys) {
+        double first = 0, best = 1e9;
+        for (int pass = 0; pass < 3; ++pass) {
+            const auto t0 = Clock::now();
+            wnd.OnKeyDown(k.key);
+            port.Paint(wnd);
+            const double ms = Ms(Clock::now() - t0);
+            first = pass == 0 ? ms : first;
+            best = std::min(best, ms);
+        }
+        worstKey = std::max(worstKey, first);
+        std::printf("  key %-22s %10.2f ms   (best %.2f ms)\n", k.name, first, best);
+    }
+    std::printf("  worst key                  %10.2f ms   (goal <= 100 ms)\n", worstKey);
+
+    // Following: at the end, 1 KiB appended to the line, then the reload the watcher would ask for.
+    wnd.OnKeyDown(kVkEnd);
+    port.Paint(wnd);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    const std::string more = LogLine(7).substr(0, 99) + ' ';
+    double worstReload = 0, sumReload = 0;
+    for (int i = 0; i < 10; ++i) {
+        std::string kib;
+        while (kib.size() < 1024)
+            kib += more;
+        if (::write(fd, kib.data(), 1024) != 1024)
+            break;
+        const auto t0 = Clock::now();
+        wnd.OnFileChanged(1, 0);
+        port.Paint(wnd);
+        const double ms = Ms(Clock::now() - t0);
+        worstReload = std::max(worstReload, ms);
+        sumReload += ms;
+    }
+    ::close(fd);
+    std::printf("  reload after 1 KiB appended: mean %.3f ms, worst %.3f ms (the load: %.2f ms)\n", sumReload / 10,
+                worstReload, load);
+    ::unlink(path.c_str());
+    ::rmdir(tmpl);
+}
+
 int main(int argc, char** argv)
 {
     const std::string dir = argc > 1 ? argv[1] : "/tmp/ostrel-bench";
     ::mkdir(dir.c_str(), 0755);
+    if (argc > 2 && std::strcmp(argv[2], "long") == 0) {
+        LongLine(dir, argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1024);
+        return 0;
+    }
     struct Sample {
         const char* name;
         std::uint64_t size, real;
@@ -333,5 +450,6 @@ int main(int argc, char** argv)
         return 1;
     }
     LineIndexFigures(dir + "/load-2GiB.log", timed);
+    LongLine(dir, 1024);
     return 0;
 }

@@ -31,6 +31,23 @@ void CLineModel::Attach(const CMemoryMappedFile* file, std::uint32_t bomLength, 
     m_chLF = m_bSwap ? 0x0A00 : 0x000A;
     m_chTab = m_bSwap ? 0x0900 : 0x0009;
     m_nFirstHole = kNoPos;
+    m_known[0] = m_known[1] = KnownRun{};
+    m_walk = WalkMark{};
+    m_nKnownSize = file ? file->Size() : 0;
+    m_hKnownFile = file ? file->Handle() : platform::kInvalidFile;
+}
+
+void CLineModel::CheckKnown() const
+{
+    // A file reopened by its name (log rotation) comes in a new descriptor.
+    const std::uint64_t size = m_pFile ? m_pFile->Size() : 0;
+    const platform::FileHandle file = m_pFile ? m_pFile->Handle() : platform::kInvalidFile;
+    if (size < m_nKnownSize || file != m_hKnownFile) {
+        m_hKnownFile = file;
+        m_known[0] = m_known[1] = KnownRun{};
+        m_walk = WalkMark{};
+    }
+    m_nKnownSize = size;
 }
 
 bool CLineModel::HasText() const
@@ -129,6 +146,8 @@ const std::uint8_t* CLineModel::FindLastIn(const std::uint8_t* b, std::uint64_t 
 {
     if (seek == Seek::Break)
         return m_bWide ? linescan::FindLastAny16(b, b + n, m_chCR, m_chLF) : linescan::FindLastAny8(b, b + n, kCR, kLF);
+    if (seek == Seek::Nul)
+        return m_bWide ? linescan::FindLastAny16(b, b + n, 0, 0) : linescan::FindLastAny8(b, b + n, 0, 0);
     const auto unit = static_cast<std::uint64_t>(m_nUnit);
     for (std::uint64_t i = n; i >= unit; i -= unit) {
         const bool nul = m_bWide ? Load16(b + i - unit) == 0 : b[i - 1] == 0;
@@ -138,7 +157,41 @@ const std::uint8_t* CLineModel::FindLastIn(const std::uint8_t* b, std::uint64_t 
     return nullptr;
 }
 
+void CLineModel::RememberRun(KnownRun& run, TextPos from, TextPos to)
+{
+    // A hole may be written into without the file changing its size.
+    if (to - from < kLongWalk || to > FirstHole())
+        return;
+    if (run.from != kNoPos && from <= run.to && to >= run.from)
+        run = {std::min(from, run.from), std::max(to, run.to)};
+    else
+        run = {from, to};
+}
+
+// A stretch known to hold none of what is sought is not read again: only
+// what lies above it and below it (from a line start found earlier, that is
+// nothing) is scanned.
 TextPos CLineModel::FindLast(TextPos from, TextPos to, Seek seek)
+{
+    if (seek == Seek::Data || from >= to)
+        return FindLastUncached(from, to, seek);
+    CheckKnown();
+    KnownRun& run = m_known[seek == Seek::Break ? 0 : 1];
+    const KnownRun known = run;
+    TextPos r = kNoPos;
+    if (known.from != kNoPos && from < known.to && to > known.from) {
+        if (to > known.to)
+            r = FindLastUncached(known.to, to, seek);
+        if (r == kNoPos && from < known.from)
+            r = FindLastUncached(from, known.from, seek);
+    } else {
+        r = FindLastUncached(from, to, seek);
+    }
+    RememberRun(run, r == kNoPos ? from : r + m_nUnit, to);
+    return r;
+}
+
+TextPos CLineModel::FindLastUncached(TextPos from, TextPos to, Seek seek)
 {
     // A first chunk, read in place, holds the usual line. A run without a
     // break beyond it is a huge line or zeros (a preallocated log, or one cut
@@ -250,7 +303,8 @@ struct Source {
     const std::uint8_t* v;
     TextPos end;  // DataEnd
     std::uint16_t cr, lf, tab;
-    bool swap;  // UTF-16 BE: units leave the model byte-swapped
+    bool swap;         // UTF-16 BE: units leave the model byte-swapped
+    TextPos longWalk;  // a walk this long is remembered
 };
 
 struct Narrow {
@@ -278,13 +332,22 @@ struct Wide {
     }
 };
 
+// Where an earlier walk of a long line got to (see CLineModel::WalkMark).
+struct Resume {
+    TextPos start, at;
+    std::int64_t column;
+};
+
 // Walks the line from p to its break, NUL or the end of the data, keeping
 // the display column: a run between tabs takes one column per unit, a tab
 // (n mod 8) columns at column n. The tabs and the end are found with the
 // vector scan, so the columns left and right of what is stored cost no more
-// than a look at their tabs. Returns where the line's content ends.
+// than a look at their tabs. Once nothing more is to be stored or marked
+// before where an earlier walk from p got to, the walk goes on from there
+// (`resume`, which it moves to its own end). Returns where the line's
+// content ends.
 template <typename Kind, typename Text>
-TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, LineColumns& c)
+TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, LineColumns& c, Resume& resume)
 {
     constexpr TextPos u = Kind::kUnit;
     const std::int64_t first = std::max<std::int64_t>(c.firstColumn, 0);
@@ -300,11 +363,27 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
             c.storedStart = at, c.storedStartColumn = column;
     };
     using Unit = typename Kind::Scan::Unit;
-    typename Kind::Scan scan(s.v + p, s.v + s.end, 0, static_cast<Unit>(s.cr), static_cast<Unit>(s.lf),
-                             static_cast<Unit>(s.tab));
+    // Until the walk may go on from where an earlier one got to, it scans in
+    // short windows, so that it can stop scanning as soon as it may.
+    bool resumable = resume.start == p && resume.at > p && resume.at <= s.end;
+    TextPos windowEnd = s.end;
+    auto scanFrom = [&](TextPos from) {
+        windowEnd = resumable ? std::min(s.end, from + s.longWalk) : s.end;
+        return typename Kind::Scan(s.v + from, s.v + windowEnd, 0, static_cast<Unit>(s.cr), static_cast<Unit>(s.lf),
+                                   static_cast<Unit>(s.tab));
+    };
+    typename Kind::Scan scan = scanFrom(p);
     std::int64_t n = 0;  // display column of the unit at q
     TextPos q = p;
     for (;;) {
+        if (resumable && q < resume.at && (c.storedEnd != kNoPos || resume.column <= first) &&
+            std::none_of(std::begin(c.marks), std::end(c.marks),
+                         [&](TextPos m) { return m != kNoPos && m > q && m < resume.at; })) {
+            q = resume.at;
+            n = resume.column;
+            resumable = false;
+            scan = scanFrom(q);
+        }
         const TextPos t = scan.Next() - s.v;
         const std::int64_t run = (t - q) / u;
         for (int i = 0; i < 3; ++i)
@@ -323,6 +402,11 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
             c.storedEnd = q + std::max<std::int64_t>(stop - n, 0) * u;
         n += run;
         q = t;
+        if (q == windowEnd && q < s.end) {
+            resumable &= q < resume.at;
+            scan = scanFrom(q);
+            continue;
+        }
         if (q >= s.end || Kind::At(s, q) != s.tab)
             break;
         if (c.storedEnd == kNoPos && n >= stop)
@@ -346,6 +430,8 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
     noteStart(q, n);
     c.width = n;
     c.contentEnd = q;
+    if (q - p >= s.longWalk)
+        resume = {p, q, n};
     return q;
 }
 
@@ -354,7 +440,11 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
 TextPos CLineModel::ReadLine(TextPos p, std::string* narrow, std::u16string* wide, std::size_t maxChars,
                              LineColumns& c) const
 {
-    const Source s{View(), DataEnd(), m_chCR, m_chLF, m_chTab, m_bSwap};
-    const TextPos q = m_bWide ? WalkLine<Wide>(s, p, wide, maxChars, c) : WalkLine<Narrow>(s, p, narrow, maxChars, c);
+    CheckKnown();
+    const Source s{View(), DataEnd(), m_chCR, m_chLF, m_chTab, m_bSwap, kLongWalk};
+    Resume resume{m_walk.start, m_walk.at, m_walk.column};
+    const TextPos q =
+        m_bWide ? WalkLine<Wide>(s, p, wide, maxChars, c, resume) : WalkLine<Narrow>(s, p, narrow, maxChars, c, resume);
+    m_walk = {resume.start, resume.at, resume.column};
     return q < s.end ? StepOverBreak(q) : q;
 }

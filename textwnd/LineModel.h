@@ -20,6 +20,15 @@
 //   before a NUL that text follows (AfterLastNul).
 // - A line reads in display columns: a TAB at column n takes n mod 8 columns,
 //   every other unit one.
+//
+// Long lines: what a long walk found is kept, so that the next walk over the
+// same bytes costs only what lies beyond them. A backward scan remembers a
+// long stretch that it found free of breaks (or of NULs), a line read the
+// column it reached at the end of a long line. A log that grows at the end
+// of one long line then costs per reload what was appended, not the line.
+// The file's bytes below its old end do not change while it grows; what a
+// walk found is dropped when the file shrinks (truncated or replaced), when
+// it is reopened by its name and when another file is attached.
 #pragma once
 
 #include "file/Encoding.h"
@@ -125,8 +134,29 @@ private:
     // Whether [from, to) may hold data (false only for a known hole).
     bool HoldsData(TextPos from, TextPos to);
 
+    // A stretch [from, to) known to hold no unit sought (kNoPos: none known).
+    struct KnownRun {
+        TextPos from = kNoPos, to = kNoPos;
+    };
+    // Where a line read reached: the walk of the line from `start` was at
+    // `at` (between tabs, before its end) in display column `column`.
+    struct WalkMark {
+        TextPos start = kNoPos, at = kNoPos;
+        std::int64_t column = 0;
+    };
+    // A walk shorter than this is not worth remembering.
+    static constexpr TextPos kLongWalk = 64 << 10;
+    // Drops what walks found when the file shrank since they looked at it.
+    void CheckKnown() const;
+    TextPos FindLastUncached(TextPos from, TextPos to, Seek seek);
+    void RememberRun(KnownRun& run, TextPos from, TextPos to);
+
     const CMemoryMappedFile* m_pFile = nullptr;
-    TextPos m_nStart = 0;  // the mark's length
+    mutable KnownRun m_known[2];  // by Seek: Break, Nul
+    mutable WalkMark m_walk;
+    mutable std::uint64_t m_nKnownSize = 0;                              // the file's size when they were last checked
+    mutable platform::FileHandle m_hKnownFile = platform::kInvalidFile;  // and its descriptor
+    TextPos m_nStart = 0;                                                // the mark's length
     std::int32_t m_nEncoding = EncodingNone;
     TextPos m_nUnit = 0;   // the encoding's unit size (0 for none)
     bool m_bWide = false;  // UTF-16: lines of 16-bit units

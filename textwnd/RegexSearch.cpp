@@ -3,6 +3,7 @@
 #include "file/Encoding.h"
 #include "file/ScanReader.h"
 #include "platform/Win1252.h"
+#include "textwnd/LineScan.h"
 
 #include <re2/filtered_re2.h>
 #include <re2/re2.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string_view>
 #include <vector>
 
 namespace regexsearch {
@@ -92,6 +94,40 @@ std::string RequiredLiteral(const std::string& pattern, const RE2::Options& opti
     return ascii && best.size() >= 2 ? best : std::string();
 }
 
+// Whether the plain search finds `pattern` exactly where the engine would: no
+// character the engine reads as syntax, no break or NUL (a match lies within
+// a line), nothing the transcoding of UTF-16 text could make of another
+// unit (surrogates, U+FFFD), and ignoring case only ASCII under
+// Windows-1252, where both fold ASCII letters alone.
+bool IsPlainText(const std::u16string& pattern, bool ignoreCase, bool utf8)
+{
+    if (pattern.empty() || pattern.size() > 256)
+        return false;
+    return std::all_of(pattern.begin(), pattern.end(), [&](char16_t c) {
+        if (c < 0x80 && std::strchr("\\.^$|?*+()[]{}\r\n", static_cast<char>(c)))
+            return false;  // NUL too: strchr finds the terminator
+        if ((c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFD)
+            return false;
+        return !ignoreCase || (c < 0x80 && !utf8);
+    });
+}
+
+// Whether a proper prefix of the needle's units equals a suffix of them
+// (as compared: folded when ignoring case), so that two matches may overlap.
+bool MayOverlap(const searchkernels::Needle& nd)
+{
+    const std::size_t m = nd.length, u = nd.unitSize;
+    for (std::size_t k = 1; k < m; ++k) {
+        bool same = true;
+        for (std::size_t i = 0; same && i < k; ++i)
+            same = nd.ignoreCase ? nd.folded[i] == nd.folded[m - k + i]
+                                 : std::memcmp(&nd.stored[i * u], &nd.stored[(m - k + i) * u], u) == 0;
+        if (same)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 CPattern::CPattern(const std::u16string& pattern, bool ignoreCase, std::int32_t encoding, platform::CodePage codePage)
@@ -108,6 +144,10 @@ CPattern::CPattern(const std::u16string& pattern, bool ignoreCase, std::int32_t 
     options.set_log_errors(false);
     const std::string text = m_utf8 ? platform::Utf16ToUtf8(pattern) : ToWin1252Pattern(pattern);
     m_re = std::make_unique<RE2>(kMultiLine + text, options);
+    if (m_re->ok() && IsPlainText(pattern, ignoreCase, m_utf8)) {
+        m_plain = searchkernels::PrepareForEncoding(pattern, encoding, ignoreCase, codePage);
+        m_bPlainBackward = !MayOverlap(m_plain);
+    }
     if (m_re->ok())
         m_filter = searchkernels::PrepareNarrow(RequiredLiteral(kMultiLine + text, options), true);
     if (!m_re->ok()) {
@@ -132,7 +172,7 @@ namespace {
 // Every CR and NUL a line feed. Blocks of a fixed size, apart from each
 // other, are what the compiler turns into vector code at -O2 as well (a
 // plain loop stays byte by byte there).
-void NormalizeBreaks(const std::uint8_t* __restrict in, std::size_t n, std::uint8_t* __restrict out)
+void NormalizeBreaks(const std::uint8_t* in, std::size_t n, std::uint8_t* out)
 {
     constexpr std::size_t kBlock = 32;
     std::size_t i = 0;
@@ -147,24 +187,67 @@ void NormalizeBreaks(const std::uint8_t* __restrict in, std::size_t n, std::uint
     }
 }
 
-// One window of the file as the engine's subject: every break unit (CR, LF,
-// NUL) a line feed; UTF-16 transcoded to UTF-8, with the unit offset of every
-// subject byte kept to map matches back.
+bool IsBreakByte(std::uint8_t c)
+{
+    return c == '\r' || c == '\n' || c == 0;
+}
+
+// One window of the file as the engine's subject, in which every break unit
+// (CR, LF, NUL) reads as a line feed. Narrow text is the read window itself:
+// its breaks are made line feeds in place, only on the lines handed to the
+// engine (Prepare), since the literal scan finds the few lines that can
+// match in the bytes as read, and a pass over every byte would cost as much
+// as that scan. UTF-16 is transcoded to UTF-8 whole, with the unit offset of
+// every subject byte kept to map matches back.
 class CWindowText {
 public:
     explicit CWindowText(const CPattern& p) : m_p(p) {}
 
-    // Builds the subject from `n` bytes read at file offset `base`; returns
-    // the subject index of the first NUL unit at or after byte `nulFrom` of
-    // the window, or npos.
-    std::size_t Build(const std::uint8_t* data, std::size_t n, std::int64_t base, std::size_t nulFrom)
+    // Builds the subject from `n` bytes read at file offset `base` (narrow
+    // text: those bytes, which it marks up later); returns the subject index
+    // of the first NUL unit at or after byte `nulFrom` of the window, or npos.
+    std::size_t Build(std::uint8_t* data, std::size_t n, std::int64_t base, std::size_t nulFrom)
     {
         m_base = base;
-        return m_p.Wide() ? BuildWide(data, n, nulFrom) : BuildNarrow(data, n, nulFrom);
+        if (m_p.Wide())
+            return BuildWide(data, n, nulFrom);
+        m_pData = data;
+        m_nSize = n;
+        return BuildNarrow(data, n, nulFrom);
     }
 
-    const std::string& Text() const { return m_text; }
-    std::size_t Size() const { return m_text.size(); }
+    std::string_view Text() const
+    {
+        return m_p.Wide() ? std::string_view(m_text)
+                          : std::string_view(reinterpret_cast<const char*>(m_pData), m_nSize);
+    }
+    std::size_t Size() const { return m_p.Wide() ? m_text.size() : m_nSize; }
+    const std::uint8_t* Bytes() const { return reinterpret_cast<const std::uint8_t*>(Text().data()); }
+    bool IsBreak(std::size_t i) const { return IsBreakByte(Bytes()[i]); }
+    // The first break at or after i (before `end`), or `end`.
+    std::size_t NextBreak(std::size_t i, std::size_t end) const
+    {
+        const std::uint8_t* d = Bytes();
+        return static_cast<std::size_t>(linescan::FindAny8(d + i, d + end, '\r', '\n', 0) - d);
+    }
+    // The last break before `end` at or after `begin`, or npos.
+    std::size_t LastBreak(std::size_t begin, std::size_t end) const
+    {
+        while (end > begin)
+            if (IsBreak(--end))
+                return end;
+        return std::string::npos;
+    }
+    // Makes [a, b) and the unit on either side what the engine reads.
+    void Prepare(std::size_t a, std::size_t b)
+    {
+        if (m_p.Wide())
+            return;
+        a = a > 0 ? a - 1 : 0;
+        b = std::min(b + 1, m_nSize);
+        if (a < b)
+            NormalizeBreaks(m_pData + a, b - a, m_pData + a);
+    }
     // File offset of subject index i (i up to Size()).
     std::int64_t FilePos(std::size_t i) const
     {
@@ -192,8 +275,6 @@ public:
 private:
     std::size_t BuildNarrow(const std::uint8_t* data, std::size_t n, std::size_t nulFrom)
     {
-        m_text.resize(n);
-        NormalizeBreaks(data, n, reinterpret_cast<std::uint8_t*>(m_text.data()));
         if (nulFrom >= n)
             return std::string::npos;
         const void* nul = std::memchr(data + nulFrom, 0, n - nulFrom);
@@ -253,6 +334,8 @@ private:
 
     const CPattern& m_p;
     std::int64_t m_base = 0;
+    std::uint8_t* m_pData = nullptr;
+    std::size_t m_nSize = 0;
     std::string m_text;
     std::vector<std::uint32_t> m_units;
 };
@@ -282,31 +365,42 @@ std::size_t ReadWindow(CScanReader& reader, std::int64_t at, std::int64_t want, 
 bool Find(const CPattern& p, const CWindowText& w, std::size_t pos, std::size_t end, std::size_t& a, std::size_t& b)
 {
     re2::StringPiece m;
-    if (pos > end || !p.Re().Match(w.Text(), pos, end, RE2::UNANCHORED, &m, 1))
+    const std::string_view text = w.Text();
+    if (pos > end || !p.Re().Match(re2::StringPiece(text.data(), text.size()), pos, end, RE2::UNANCHORED, &m, 1))
         return false;
-    a = static_cast<std::size_t>(m.data() - w.Text().data());
+    a = static_cast<std::size_t>(m.data() - text.data());
     b = a + m.size();
     return true;
 }
 
 // Calls visit(a, b) for the stretches [a, b) of [begin, end) of the subject
-// where a match may lie: with a filter, each line (cut to [begin, end))
-// that holds its literal; without one, all of it. Ends when visit says so.
+// where a match may lie, made ready for the engine: with a filter, each line
+// (cut to [begin, end)) that holds its literal; without one, all of it. Ends
+// when visit says so. The literal holds no break, so it is looked for in the
+// bytes as read; the scan stops at a NUL, and goes on after it when the
+// stretch may hold one (`mayHoldNul`).
 template <class Visit>
-bool ForEachStretch(const CPattern& p, const std::string& text, std::size_t begin, std::size_t end, Visit visit)
+bool ForEachStretch(const CPattern& p, CWindowText& w, std::size_t begin, std::size_t end, bool mayHoldNul, Visit visit)
 {
-    if (p.Filter().length == 0)
+    if (p.Filter().length == 0) {
+        w.Prepare(begin, end);
         return begin <= end && visit(begin, end);
-    const auto* d = reinterpret_cast<const std::uint8_t*>(text.data());
+    }
+    const std::uint8_t* d = w.Bytes();
     for (std::size_t pos = begin; pos < end;) {
         const std::int64_t k = searchkernels::FindForward(p.Filter(), d + pos, end - pos);
-        if (k < 0)
-            return false;
+        if (k < 0) {
+            const void* nul = mayHoldNul ? std::memchr(d + pos, 0, end - pos) : nullptr;
+            if (!nul)
+                return false;
+            pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - d) + 1;
+            continue;
+        }
         std::size_t a = pos + static_cast<std::size_t>(k);
-        const void* lf = std::memchr(d + a, '\n', end - a);
-        const std::size_t b = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - d) : end;
-        while (a > pos && d[a - 1] != '\n')
+        const std::size_t b = w.NextBreak(a, end);
+        while (a > pos && !w.IsBreak(a - 1))
             --a;
+        w.Prepare(a, b);
         if (visit(a, b))
             return true;
         pos = b + 1;
@@ -335,6 +429,14 @@ std::int64_t LineEndFrom(const CPattern& p, CScanReader& reader, std::int64_t to
     return dataEnd;
 }
 
+// A pattern that is a plain text costs what the plain search costs.
+Match PlainSearch(const searchkernels::Needle& plain, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                  std::int64_t from, std::int64_t to, bool forward)
+{
+    const std::int64_t m = searchkernels::SearchFile(plain, reader, dataStart, dataEnd, from, to, forward);
+    return m < 0 ? Match{} : Match{m, static_cast<std::int64_t>(plain.length)};
+}
+
 }  // namespace
 
 Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
@@ -343,6 +445,8 @@ Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataSta
     const unsigned u = p.UnitSize();
     if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
         return {};
+    if (const searchkernels::Needle* plain = p.PlainText(true))
+        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, true);
     CWindowText w(p);
     const auto chunk = static_cast<std::int64_t>(reader.ChunkBytes());
     // One unit before `from` tells whether a line starts there and where a
@@ -361,15 +465,16 @@ Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataSta
         std::size_t end = nul != std::string::npos ? nul : w.Size();
         if (!last) {
             // Only whole lines: the last one goes on in the next window.
-            const std::size_t lf = w.Text().rfind('\n', end - 1);
-            if (lf == std::string::npos || lf < start) {
+            const std::size_t lf = w.LastBreak(start, end);
+            if (lf == std::string::npos) {
                 size *= 2;  // a line longer than the window
                 continue;
             }
             end = lf;
         }
         Match found;
-        const bool decided = ForEachStretch(p, w.Text(), start, end, [&](std::size_t ra, std::size_t rb) {
+        // [start, end) holds no NUL: the window ends at the first one.
+        const bool decided = ForEachStretch(p, w, start, end, false, [&](std::size_t ra, std::size_t rb) {
             for (std::size_t pos = ra, a = 0, b = 0; Find(p, w, pos, rb, a, b);) {
                 if (w.FilePos(a) >= to)
                     return true;
@@ -397,6 +502,8 @@ Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataSt
     const unsigned u = p.UnitSize();
     if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
         return {};
+    if (const searchkernels::Needle* plain = p.PlainText(false))
+        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, false);
     CWindowText w(p);
     const auto chunk = static_cast<std::int64_t>(reader.ChunkBytes());
     // The line holding `to` is scanned whole: what follows `to` decides what matches before it.
@@ -410,15 +517,15 @@ Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataSt
         std::size_t lineStart = 0;
         if (ws > dataStart) {
             // Bytes before the first break belong to a line that began earlier.
-            const std::size_t lf = w.Text().find('\n');
-            if (lf == std::string::npos || lf + 1 >= w.Size()) {
+            const std::size_t lf = w.NextBreak(0, w.Size());
+            if (lf + 1 >= w.Size()) {
                 size *= 2;  // a line longer than the window
                 continue;
             }
             lineStart = lf + 1;
         }
         Match best;
-        ForEachStretch(p, w.Text(), lineStart, w.Size(), [&](std::size_t ra, std::size_t rb) {
+        ForEachStretch(p, w, lineStart, w.Size(), true, [&](std::size_t ra, std::size_t rb) {
             for (std::size_t pos = ra, a = 0, b = 0; Find(p, w, pos, rb, a, b);) {
                 if (w.FilePos(a) >= to)
                     return true;

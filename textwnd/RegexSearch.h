@@ -62,11 +62,23 @@ public:
     // the fast scan; of length 0 when the pattern has none. Only the lines
     // that hold it are handed to the engine.
     const searchkernels::Needle& Filter() const { return m_filter; }
+    // When the pattern is a plain text that the plain search finds exactly
+    // as the engine would (no metacharacter, no break, nothing the two fold
+    // apart), that search's needle for it, so that a literal costs what the
+    // plain search costs; null otherwise. Backwards only when no two of its
+    // matches can overlap: the engine's matches of a line never overlap,
+    // the plain search's may.
+    const searchkernels::Needle* PlainText(bool forward) const
+    {
+        return m_plain.length == 0 || !(forward || m_bPlainBackward) ? nullptr : &m_plain;
+    }
 
 private:
     std::unique_ptr<re2::RE2> m_re;
     std::string m_error;
     searchkernels::Needle m_filter;
+    searchkernels::Needle m_plain;
+    bool m_bPlainBackward = false;
     unsigned m_unitSize = 1;
     bool m_bigEndian = false;
     bool m_utf8 = false;

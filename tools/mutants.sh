@@ -48,6 +48,8 @@ fault reload-forgets-the-end textwnd/FileWnd.cpp \
   's|const bool atEnd = m_pTop == m_pLastPageTop;|const bool atEnd = false;|' '^(LineModel|Scroll)\.'
 fault nul-hides-the-tail textwnd/FileWnd.cpp \
   's|m_pLastPageTop = m_lines.AfterLastNul(p);|m_pLastPageTop = p;|' '^(LineModel|Search[A-Za-z]*)\.'
+fault long-walk-kept-on-truncation textwnd/LineModel.cpp \
+  's#if (size < m_nKnownSize || file != m_hKnownFile) {#if (file != m_hKnownFile) {#' '^LineModel\.'
 fault utf32-mark-unseen textwnd/FileWnd.cpp \
   's|else if (starts({0xFF, 0xFE, 0x00, 0x00}))|else if (false)|' '^Encoding\.'
 

@@ -262,6 +262,21 @@ TEST(LineModel, ReloadsFollowTheEndOrKeepTheOffset)
     EXPECT_EQ(w.Screen(), testutil::ScreenOf(4, 9, "new "));
 }
 
+// What the walks over a long line found is kept while it grows and dropped
+// when the file shrinks: what then grows in its place is read afresh.
+TEST(LineModel, ALongLineWalkIsForgottenWhenTheFileShrinks)
+{
+    Window w(std::string(200 << 10, 'x'), 2, 20);
+    w.dir.Append("text.log", "yy");
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.wnd.GetTop(), w.wnd.DataStart());
+    ASSERT_EQ(truncate(w.Path().c_str(), 100 << 10), 0);
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    w.dir.Append("text.log", "\nsecond\nthird");
+    ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto));
+    EXPECT_EQ(w.Screen(), (std::vector<std::string>{"second", "third"}));
+}
+
 TEST(LineModel, FontSettersCompareFacesAndCutLongNames)
 {
     Window w(testutil::Lines(1, 21, ""), 6, 20);

@@ -16,7 +16,8 @@ const char* const kPatterns[] = {"a", "ab", "a+b", "[0-9]{2,}", "^a", "b$", "^$"
                                  "[^a]+", "\\s+", "\\w+", "\\d", "(ab|a)b*", "b{2}", "a?b", "^ab|ba$", "1 ?_",
                                  "[ab]{2,3}", "^.*$", "\\Bb", "(a|b)*1", "b\\b", ".", "^\\s*\\d+$",
                                  // Literals that every match holds, which the search looks for first.
-                                 "ab1", "(ab1|ba2)", "[ab]b1 ?", "\\bab_", "(ab|ba)ab+", "(aab|bab)\\d", "^ab1$"};
+                                 "ab1", "aba", "(ab1|ba2)", "[ab]b1 ?", "\\bab_", "(ab|ba)ab+", "(aab|bab)\\d",
+                                 "^ab1$"};
 
 // Texts of the letters of the patterns and every break (NUL rarely).
 std::string MakeText(std::mt19937& rng, std::size_t length)
