@@ -159,5 +159,6 @@ private:
     IFindDialog* m_pFindDialog = nullptr;  // the open Find dialog of this view
     bool m_bSearched = false;              // a Find has run: Find Next and Previous stay enabled
     bool m_bMatchCase = false;
-    bool m_bSourceEndShown = false;  // how the background reader ended was said
+    bool m_bSourceEndShown = false;     // how the background reader ended was said
+    std::uint32_t m_nReplacesSeen = 0;  // the document's switches to another file this window has loaded
 };
