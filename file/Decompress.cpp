@@ -115,6 +115,10 @@ private:
 };
 
 const char* const kEndsEarly = "the compressed data ends early";
+// A bzip2 block becomes text only whole (its bytes are sorted as one), so a
+// cut inside the first block leaves no text at all: the reader learns why.
+const char* const kEndsInBzip2Block =
+    "the compressed data ends early, inside a block that bzip2 gives whole or not at all";
 
 // Concatenated members are read whole, as gzip -d does; bytes after the last
 // member that start no other member are left alone.
@@ -242,7 +246,7 @@ void Bunzip2(Pump& p)
     while (!p.Stopped()) {
         if (!full && !p.Refill()) {
             if (inStream)
-                p.Stop(Status::Damaged, kEndsEarly);
+                p.Stop(Status::Damaged, kEndsInBzip2Block);
             break;
         }
         if (!inStream && p.next[0] != 'B')
