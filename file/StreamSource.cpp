@@ -120,8 +120,11 @@ private:
             m_cv.wait(g, [this] { return m_pending || m_bDone; });
             if (!m_pending)
                 return;
+            const std::uint8_t* data = m_pending;
+            const std::size_t n = m_nPending;
+            const bool failed = m_bFailed;
             g.unlock();
-            const bool ok = m_bFailed || m_append(m_pending, m_nPending);
+            const bool ok = !failed && m_append(data, n);
             g.lock();
             m_bFailed = !ok;
             m_pending = nullptr;
