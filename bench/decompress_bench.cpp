@@ -2,9 +2,10 @@
 // decompressors of the same formats writing to a file in /dev/shm (the same
 // kind of memory sink as our anonymous file), measured in the same run.
 //
-//   decompress_bench [megabytes] [runs]     (defaults 64 3)
+//   decompress_bench [megabytes] [runs]     (defaults 128 5)
 //
-// A log of about `megabytes` MiB of varied lines is compressed with gzip -6,
+// A log of about `megabytes` MiB (large enough that starting a tool's
+// process is a small part of its time) of varied lines is compressed with gzip -6,
 // xz -6, zstd -3 and bzip2 -9 (in a temporary folder), the input files are
 // read once so that both sides start from the page cache, and each side's
 // best of `runs` is taken: for us the whole path of a document (open, the
@@ -105,8 +106,8 @@ double ToolOnce(const char* tool, const std::string& path, const std::string& si
 
 int main(int argc, char** argv)
 {
-    const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 128;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     char folder[] = "/tmp/ostrel-decompress-XXXXXX";
     if (!::mkdtemp(folder))
         return 1;

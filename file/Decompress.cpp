@@ -15,10 +15,11 @@ using Status = DecompressResult::Status;
 
 namespace {
 
-// Large blocks: each costs one read, one write and one call of the library,
-// and a log decompresses at memory speed only when those are few.
+// Blocks of 1 MiB: each costs one read, one write and one call of the
+// library, few enough for a log to decompress at memory speed, and small
+// enough that a block of text is still in the cache when the sink copies it.
 constexpr std::size_t kInBlock = std::size_t{1} << 20;
-constexpr std::size_t kOutBlock = std::size_t{4} << 20;
+constexpr std::size_t kOutBlock = kDecompressBlock;
 
 bool StartsWith(const std::uint8_t* p, std::size_t n, std::initializer_list<std::uint8_t> magic)
 {
@@ -29,7 +30,13 @@ bool StartsWith(const std::uint8_t* p, std::size_t n, std::initializer_list<std:
 class Pump {
 public:
     Pump(IByteSource& source, IByteSink& sink, std::uint64_t limit, const std::atomic<bool>* cancel)
-        : m_source(source), m_sink(sink), m_limit(limit), m_cancel(cancel), m_in(kInBlock), m_out(kOutBlock)
+        : m_source(source),
+          m_sink(sink),
+          m_limit(limit),
+          m_cancel(cancel),
+          m_in(kInBlock),
+          m_out(kOutBlock),
+          m_block(sink.NextBlock(m_out.data(), m_out.size()))
     {
     }
 
@@ -55,7 +62,7 @@ public:
         next += n;
         avail -= n;
     }
-    std::uint8_t* Out() { return m_out.data(); }
+    std::uint8_t* Out() { return m_block; }
     std::size_t OutSize() const { return m_out.size(); }
     // Hands `n` bytes of text to the sink, no more than the limit allows;
     // false when the run must stop (the limit reached, or the sink failed).
@@ -67,8 +74,11 @@ public:
             return Fail();
         const std::uint64_t room = m_limit - result.produced;
         const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, room));
-        if (take > 0 && !m_sink.Write(m_out.data(), take))
-            return Fail();
+        if (take > 0) {
+            if (!m_sink.Write(m_block, take))
+                return Fail();
+            m_block = m_sink.NextBlock(m_out.data(), m_out.size());
+        }
         result.produced += take;
         if (take < n)
             return Stop(Status::OverLimit);
@@ -100,10 +110,15 @@ private:
     std::uint64_t m_limit;
     const std::atomic<bool>* m_cancel;
     std::vector<std::uint8_t> m_in, m_out;
+    std::uint8_t* m_block;  // where the text goes: m_out, or a block of the sink
     std::uint64_t m_read = 0;
 };
 
 const char* const kEndsEarly = "the compressed data ends early";
+// A bzip2 block becomes text only whole (its bytes are sorted as one), so a
+// cut inside the first block leaves no text at all: the reader learns why.
+const char* const kEndsInBzip2Block =
+    "the compressed data ends early, inside a block that bzip2 gives whole or not at all";
 
 // Concatenated members are read whole, as gzip -d does; bytes after the last
 // member that start no other member are left alone.
@@ -231,7 +246,7 @@ void Bunzip2(Pump& p)
     while (!p.Stopped()) {
         if (!full && !p.Refill()) {
             if (inStream)
-                p.Stop(Status::Damaged, kEndsEarly);
+                p.Stop(Status::Damaged, kEndsInBzip2Block);
             break;
         }
         if (!inStream && p.next[0] != 'B')

@@ -25,6 +25,9 @@ bool MayBeCompressionMagic(const std::uint8_t* head, std::size_t n);
 // "gzip", "xz", "zstd", "bzip2"; "" for None.
 const char* CompressionName(Compression c);
 
+// The size of the blocks of text the decompressors fill (IByteSink::NextBlock).
+inline constexpr std::size_t kDecompressBlock = std::size_t{1} << 20;
+
 // Compressed bytes, pulled: the count read (at most n), 0 at the end, -1 on a
 // failure or when reading was cancelled.
 class IByteSource {
@@ -38,6 +41,15 @@ class IByteSink {
 public:
     virtual ~IByteSink() = default;
     virtual bool Write(const std::uint8_t* data, std::size_t n) = 0;
+    // The block of `size` bytes that the decompressor fills next. A sink that
+    // keeps text in the background hands out a block it is not reading from,
+    // so that it may go on reading a block after Write has returned; by
+    // default the decompressor's own block `own`, read before Write returns.
+    virtual std::uint8_t* NextBlock(std::uint8_t* own, std::size_t size)
+    {
+        (void)size;
+        return own;
+    }
 };
 
 struct DecompressResult {

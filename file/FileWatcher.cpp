@@ -67,8 +67,7 @@ bool CFileWatcher::AddWindow(const char* path, HWND hwnd, platform::FileHandle f
         if (m_hFile == platform::kInvalidFile)
             platform::ReportProblem("cannot follow '" + m_pszPath + "': " + std::strerror(errno ? errno : EACCES));
         m_dwLastSize = platform::FileSizeByHandle(m_hFile);
-        m_nStaleListener = m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, &m_wake) : -1;
-        m_nStaleSeen = 0;
+        ListenForStaleMappings();
         m_bWatchName = watchName;
         m_openId = {};
         platform::GetFileIdByHandle(m_hFile, m_openId);
@@ -138,6 +137,13 @@ void CFileWatcher::Stop()
     m_nThreadId = 0;
 }
 
+void CFileWatcher::ListenForStaleMappings()
+{
+    platform::UnregisterStaleListener(m_nStaleListener);
+    m_nStaleListener = m_hFile != platform::kInvalidFile ? platform::RegisterStaleListener(m_hFile, &m_wake) : -1;
+    m_nStaleSeen = 0;
+}
+
 void CFileWatcher::NotifyWindows(unsigned msg)
 {
     std::lock_guard<std::mutex> g(m_lock);
@@ -154,9 +160,11 @@ bool CFileWatcher::CheckName(bool& changed)
     if (!platform::GetFileIdByHandle(m_hFile, open))
         return false;
     if (!(open == m_openId)) {
-        // The document put the file the name names in place of the old one.
+        // The document put the file the name names in place of the old one:
+        // a truncation of the new file must wake us, not one of the old.
         m_openId = open;
         m_reportedId = open;
+        ListenForStaleMappings();
         changed = true;
     }
     platform::FileId named;

@@ -97,6 +97,9 @@ private:
     // Watcher thread: whether the name came to name another file than the one
     // open (once per such file); notes a switch of the open file as a change.
     bool CheckName(bool& changed);
+    // Listens for truncations caught in mappings of the file open now (UI
+    // thread before the thread starts, then the watcher thread).
+    void ListenForStaleMappings();
 
     std::string m_pszPath;       // as given; empty while idle
     std::string m_pszDirectory;  // what DirectoryOf made of it

@@ -1,6 +1,8 @@
 #include "file/TextFileDoc.h"
 
 #include "platform/Process.h"
+#include "platform/SigbusGuard.h"
+#include "platform/Window.h"
 
 #include <algorithm>
 #include <atomic>
@@ -146,16 +148,34 @@ bool CTextFileDoc::NameNamesAnotherFile() const
            platform::NamesAnotherFile(m_strPathName, open);
 }
 
-CTextFileDoc::NameChange CTextFileDoc::OnNameReplaced()
+CTextFileDoc::NameChange CTextFileDoc::OnNameReplaced(std::uint32_t& seen)
 {
     if (!m_pMappedFile || m_pMappedFile->IsAnonymous())
         return NameChange::None;
-    // Another window of this document may have switched already.
-    if (NameNamesOpenFile())
-        return NameChange::Reopened;
-    if (!IsFollowName())
-        return NameChange::Offered;
-    return ReopenByName() ? NameChange::Reopened : NameChange::None;
+    if (seen == m_nReplaceCount) {
+        // The window's own watcher saw the name change (or the switch was
+        // this window's, and told once more).
+        if (NameNamesOpenFile())
+            return NameChange::None;
+        if (!IsFollowName())
+            return NameChange::Offered;
+        if (!ReopenByName())
+            return NameChange::None;
+    }
+    // Switched by this window, or by another one of the document before.
+    seen = m_nReplaceCount;
+    return NameChange::Reopened;
+}
+
+void CTextFileDoc::AddWindow(platform::HWND hwnd)
+{
+    if (std::find(m_windows.begin(), m_windows.end(), hwnd) == m_windows.end())
+        m_windows.push_back(hwnd);
+}
+
+void CTextFileDoc::RemoveWindow(platform::HWND hwnd)
+{
+    m_windows.erase(std::remove(m_windows.begin(), m_windows.end(), hwnd), m_windows.end());
 }
 
 bool CTextFileDoc::ReopenByName()
@@ -165,9 +185,18 @@ bool CTextFileDoc::ReopenByName()
     const platform::FileHandle fresh = platform::OpenReadShared(m_strPathName);
     if (fresh == platform::kInvalidFile)
         return false;
+    platform::FileId old;
+    platform::GetFileIdByHandle(m_pMappedFile->Handle(), old);
     if (!m_pMappedFile->ReplaceFile(fresh)) {
         platform::CloseFile(fresh);
         return false;
     }
+    // The watchers of the old file look at once, and listen for truncations
+    // of the new one from then on.
+    platform::WakeFileListeners(old.device, old.inode);
+    ++m_nReplaceCount;
+    for (const platform::HWND h : m_windows)
+        if (platform::IsWindow(h))
+            platform::PostWindowMessage(h, platform::WM_FILE_REPLACED, 0, 0);
     return true;
 }

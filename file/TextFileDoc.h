@@ -6,8 +6,10 @@
 #include "file/MemoryMappedFile.h"
 #include "file/StreamSource.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CTextFileDoc {
 public:
@@ -47,12 +49,21 @@ public:
         Reopened,  // the document shows the new file: the window loads it anew
         Offered,   // Follow Name is off: the window offers ReopenByName
     };
-    NameChange OnNameReplaced();
+    // `seen`: the window's count of the document's switches (ReplaceCount)
+    // it has loaded, brought up to date when it is to load the new file.
+    NameChange OnNameReplaced(std::uint32_t& seen);
     // Puts the file the name names in place of the open one, under the same
     // descriptor, so that every window's watcher follows it; the record and
-    // the path stay. False when the name names nothing that can be opened,
-    // or names the open file already.
+    // the path stay. Then every window registered with AddWindow is posted
+    // WM_FILE_REPLACED, so that each loads the new file and says so. False
+    // when the name names nothing that can be opened, or names the open file
+    // already.
     bool ReopenByName();
+    // How many times the document switched to another file.
+    std::uint32_t ReplaceCount() const { return m_nReplaceCount; }
+    // UI thread: the windows told of a switch; a window gone is skipped.
+    void AddWindow(platform::HWND hwnd);
+    void RemoveWindow(platform::HWND hwnd);
     // Whether the name names the file that is open.
     bool NameNamesOpenFile() const;
     // Whether the name names another regular file than the open one, which
@@ -96,4 +107,6 @@ private:
     std::unique_ptr<CStreamSource> m_pSource;
     std::string m_strPathName;
     bool m_bModified = false;
+    std::uint32_t m_nReplaceCount = 0;
+    std::vector<platform::HWND> m_windows;
 };

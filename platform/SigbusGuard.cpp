@@ -322,6 +322,11 @@ void WakeFileListeners(int fd)
         WakeListeners(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), false);
 }
 
+void WakeFileListeners(std::uint64_t device, std::uint64_t inode)
+{
+    WakeListeners(device, inode, false);
+}
+
 std::uint64_t GuardedFaultCount()
 {
     return g_faults.load(std::memory_order_relaxed);

@@ -52,6 +52,9 @@ std::uint32_t StaleCount(int listener);
 // decompression filling an anonymous file) tells the file's watchers at once
 // that it grew, where no directory notification would. Any thread.
 void WakeFileListeners(int fd);
+// The same for the file of that device and inode (one no longer open: a file
+// a document has just put another in place of).
+void WakeFileListeners(std::uint64_t device, std::uint64_t inode);
 
 // Number of faults the guard has answered, process-wide (for tests: one
 // truncation costs one signal, not one per page).

@@ -111,6 +111,7 @@ bool CTextFileView::OnCreate()
     // shows its last screenful, and a question the load asks sits over it.
     m_hWnd = platform::RegisterWindow(this);
     m_pFileWnd->SetNotifyWindow(m_hWnd);
+    m_pDocument->AddWindow(m_hWnd);
     platform::PostWindowMessage(m_hWnd, platform::WM_DEFERRED_LOAD, 0, 0);
     return true;
 }
@@ -120,6 +121,7 @@ void CTextFileView::OnDestroy()
     if (CStreamSource* source = m_pDocument->GetSource(); source && m_hWnd)
         source->RemoveWindow(m_hWnd);
     if (m_hWnd) {
+        m_pDocument->RemoveWindow(m_hWnd);
         platform::UnregisterWindow(m_hWnd);  // a load still in the queue is dropped
         m_hWnd = 0;
     }
@@ -213,6 +215,7 @@ void CTextFileView::OnDeferredLoad()
     m_pFileWnd->SetFontColor(prefs.fontColor);
     m_pFileWnd->SetPageColor(prefs.pageColor);
 
+    m_nReplacesSeen = m_pDocument->ReplaceCount();
     if (!m_pFileWnd->LoadFile(m_pDocument->GetMappedFile(), requestedEncoding)) {
         m_pHost->DestroyFrame();
         return;

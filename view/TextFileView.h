@@ -176,4 +176,5 @@ private:
     bool m_bTimeMessageShown = false;  // the strip says where Go to Time's last time lay
     bool m_bRegularExpression = false;
     bool m_bPatternErrorShown = false;  // the message strip tells of an invalid pattern
+    std::uint32_t m_nReplacesSeen = 0;  // the document's switches to another file this window has loaded
 };

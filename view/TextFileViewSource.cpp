@@ -61,7 +61,7 @@ void CTextFileView::OnSourceProgress()
 
 void CTextFileView::OnFileReplaced()
 {
-    switch (m_pDocument->OnNameReplaced()) {
+    switch (m_pDocument->OnNameReplaced(m_nReplacesSeen)) {
     case CTextFileDoc::NameChange::Reopened: LoadReplacedFile(); break;
     case CTextFileDoc::NameChange::Offered:
         // Once for each new file (the watcher posts once for each): the strip
@@ -75,8 +75,10 @@ void CTextFileView::OnFileReplaced()
 
 void CTextFileView::OnReopenFile()
 {
-    if (m_bLoaded && m_pDocument->ReopenByName())
+    if (m_bLoaded && m_pDocument->ReopenByName()) {
+        m_nReplacesSeen = m_pDocument->ReplaceCount();
         LoadReplacedFile();
+    }
 }
 
 void CTextFileView::LoadReplacedFile()

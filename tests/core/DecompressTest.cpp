@@ -46,7 +46,7 @@ TEST(DecompressTest, EveryFormatWholeConcatenatedCutShortDamagedAndLimited)
 
         const DecompressResult cut = Unpack(c, packed.substr(0, packed.size() * 3 / 4), out);
         EXPECT_EQ(cut.status, Status::Damaged);
-        EXPECT_EQ(cut.problem, "the compressed data ends early");
+        EXPECT_EQ(cut.problem.rfind("the compressed data ends early", 0), 0u) << cut.problem;
         EXPECT_TRUE(text.compare(0, out.size(), out) == 0) << "what came out is the start of the text";
         EXPECT_LT(out.size(), text.size());
 

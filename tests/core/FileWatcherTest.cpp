@@ -4,6 +4,7 @@
 #include "FollowUtil.h"
 #include "TestUtil.h"
 #include "file/FileWatcher.h"
+#include "file/MemoryMappedFile.h"
 #include "platform/SigbusGuard.h"
 
 #include <fcntl.h>
@@ -55,6 +56,33 @@ TEST_F(FileWatcherTest, EachSizeChangePostsOneMessageToEachWindowInOrder)
         EXPECT_TRUE(w.RemoveWindow(r1.hwnd));
         EXPECT_TRUE(w.RemoveWindow(r2.hwnd));
     }
+}
+
+// A document that puts the file its name now names in place of the open one
+// keeps the descriptor: a truncation of the new file caught in its mapping
+// wakes the watcher, even when the file grows back to the same size before
+// the watcher looks (no directory notification: only the short poll).
+TEST_F(FileWatcherTest, ATruncationOfTheFileSwitchedToIsNoticed)
+{
+    platform::DirWatch::SetEnabled(false);
+    TempDir dir;
+    const std::string text = testutil::Lines(0, 2000);
+    CMemoryMappedFile file(dir.Write("a.log", "old\n").c_str());
+    RecordingTarget r;
+    CFileWatcher w;
+    ASSERT_TRUE(w.AddWindow(file.Path(), r.hwnd, file.Handle()));
+    ASSERT_EQ(::rename(dir.File("a.log").c_str(), dir.File("a.log.1").c_str()), 0);
+    ASSERT_TRUE(file.ReplaceFile(platform::OpenReadShared(dir.Write("a.log", text))));
+    ASSERT_TRUE(PumpUntil([&] { return r.got == 1; })) << "the switch is a change of size";
+    ASSERT_TRUE(WaitChecks(w, 2));
+
+    const int fd = ::open(dir.File("a.log").c_str(), O_RDWR);
+    ASSERT_EQ(::ftruncate(fd, 0), 0);
+    EXPECT_EQ(static_cast<volatile std::uint8_t*>(file.View())[text.size() - 1], 0) << "caught: reads zero";
+    ASSERT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+    EXPECT_TRUE(PumpUntil([&] { return r.got == 2; }, 5000));
+    EXPECT_TRUE(w.RemoveWindow(r.hwnd));
 }
 
 // A file that grows faster than its windows reload must neither queue notes

@@ -27,19 +27,22 @@ protected:
         WatchingTest::TearDown();
     }
 
-    // One document with one following view of 10 rows.
+    // One document with two following views of 10 rows (a second window
+    // of the document sees what the first one does).
     struct Opened {
         CTextFileDoc doc;
-        viewtest::FakeHost host;
+        viewtest::FakeHost host, otherHost;
         CMemoryProfile profile;
-        std::unique_ptr<CTextFileView> view;
+        std::unique_ptr<CTextFileView> view, other;
         explicit Opened(const std::string& path)
         {
-            host.port.Resize(10, 40);
-            host.watch = true;
             EXPECT_TRUE(doc.OnOpenDocument(path.c_str()));
-            view = std::make_unique<CTextFileView>(&doc, &host, nullptr, profile);
-            EXPECT_TRUE(view->OnCreate());
+            for (auto [h, v] : {std::pair{&host, &view}, std::pair{&otherHost, &other}}) {
+                h->port.Resize(10, 40);
+                h->watch = true;
+                *v = std::make_unique<CTextFileView>(&doc, h, nullptr, profile);
+                EXPECT_TRUE((*v)->OnCreate());
+            }
             platform::DrainPostedMessages();
         }
         Screen Rows() { return host.Rows(); }
@@ -95,6 +98,10 @@ TEST_F(FollowNameTest, RotationsSwitchWithFollowNameAndAreOfferedWithout)
             if (follow) {
                 ASSERT_TRUE(PumpUntil([&] { return o.Rows() == Screen{"NEW 1"}; }));
                 EXPECT_EQ(o.host.strip, Screen{text::FileReopened});
+                ASSERT_TRUE(PumpUntil([&] { return o.otherHost.Rows() == Screen{"NEW 1"}; }));
+                ASSERT_TRUE(o.Checks(3));
+                EXPECT_EQ(o.otherHost.strip, Screen{text::FileReopened}) << "every window, once";
+                EXPECT_EQ(o.host.strip.size(), 1u);
                 // The new file is followed through the document's descriptor.
                 if (c.rotation == Link) {
                     ASSERT_TRUE(writer.Do("reopen"));
@@ -110,9 +117,14 @@ TEST_F(FollowNameTest, RotationsSwitchWithFollowNameAndAreOfferedWithout)
                 ASSERT_TRUE(o.view->OnUpdateCommand(ui));
                 EXPECT_TRUE(ui.m_bEnabled);
                 // The strip's action: the view takes the new file.
+                EXPECT_EQ(o.otherHost.strip, Screen{kOffer});
                 ASSERT_TRUE(o.view->OnCommand(cmd::ReopenFile));
                 EXPECT_EQ(o.Rows(), Screen{"NEW 1"});
                 EXPECT_EQ(o.host.strip.back(), text::FileReopened);
+                ASSERT_TRUE(PumpUntil([&] { return o.otherHost.strip.back() == text::FileReopened; }));
+                EXPECT_EQ(o.otherHost.Rows(), Screen{"NEW 1"});
+                platform::DrainPostedMessages();
+                EXPECT_EQ(o.host.strip.size(), 2u) << "the window that reopened says it once";
                 ui = CCmdUI(cmd::ReopenFile);
                 ASSERT_TRUE(o.view->OnUpdateCommand(ui));
                 EXPECT_FALSE(ui.m_bEnabled) << "the name names the open file again";

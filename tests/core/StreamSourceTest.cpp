@@ -57,6 +57,9 @@ protected:
     testutil::TempDir m_dir;
 };
 
+// One block of bzip2 cut short gives no text: the strip says why.
+const char* const kCutBzip2 = "the compressed data ends early, inside a block that bzip2 gives whole or not at all";
+
 TEST_F(StreamSourceTest, ACompressedLogShowsItsLastScreenfulOnceDecompressedAndSaysWhereADamagedOneStops)
 {
     const std::string text = testutil::Lines(0, 20000);
@@ -83,8 +86,9 @@ TEST_F(StreamSourceTest, ACompressedLogShowsItsLastScreenfulOnceDecompressedAndS
                 const CStreamSource::Progress p = doc.GetSource()->GetProgress();
                 EXPECT_EQ(p.state, State::Damaged);
                 EXPECT_EQ(doc.GetMappedFile()->Size(), p.bytes);
-                EXPECT_EQ(o.host.strip.back(), "The text stops after " + std::to_string(p.bytes) +
-                                                   " bytes: the compressed data ends early.");
+                EXPECT_EQ(o.host.strip.back(),
+                          "The text stops after " + std::to_string(p.bytes) + " bytes: " +
+                              (c == Compression::Bzip2 ? kCutBzip2 : "the compressed data ends early") + ".");
             }
         }
     }

@@ -168,7 +168,7 @@ public:
             ReportSourceEnd();
         if (msg != platform::WM_FILE_REPLACED)
             return 0;
-        switch (m_doc.OnNameReplaced()) {
+        switch (m_doc.OnNameReplaced(m_nReplacesSeen)) {
         case CTextFileDoc::NameChange::Reopened:
             m_wnd.LoadFile(m_doc.GetMappedFile(), m_nEncoding);
             m_wnd.OnKeyDown(kVkEnd);
@@ -183,6 +183,7 @@ public:
     }
 
     bool m_bSourceEndShown = false;
+    std::uint32_t m_nReplacesSeen = 0;
 
     // Once, how the background reader ended when that lost text; true when
     // it is an error (the window shows nothing of it, or not all of it).
