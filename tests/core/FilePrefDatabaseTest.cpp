@@ -12,9 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
-#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -23,6 +21,7 @@
 
 using platform::LOGFONTW;
 using platform::Rgb;
+using testutil::ScopedEnv;
 using testutil::TempDir;
 
 namespace {
@@ -113,22 +112,6 @@ std::int64_t FileSize(const std::string& path)
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
-
-// Sets (or, with null, removes) an environment variable for one scope.
-class EnvGuard {
-public:
-    EnvGuard(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~EnvGuard() { m_old ? ::setenv(m_name.c_str(), m_old->c_str(), 1) : ::unsetenv(m_name.c_str()); }
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
 
 class FilePrefDatabaseTest : public ::testing::Test {
 protected:
@@ -222,9 +205,9 @@ TEST_F(FilePrefDatabaseTest, FirstUseMakesTheFolderAndOneRecordWhereTheEnvironme
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        EnvGuard xdg("XDG_DATA_HOME", r.xdg ? dir.File(r.xdg).c_str() : nullptr);
-        EnvGuard h("HOME", r.home ? dir.File(r.home).c_str() : nullptr);
-        EnvGuard tmp("TMPDIR", dir.Path().c_str());
+        ScopedEnv xdg("XDG_DATA_HOME", r.xdg ? dir.File(r.xdg).c_str() : nullptr);
+        ScopedEnv h("HOME", r.home ? dir.File(r.home).c_str() : nullptr);
+        ScopedEnv tmp("TMPDIR", dir.Path().c_str());
         CFilePrefDatabase fresh(profile);  // the usual location, redirected by the environment
         const std::string expected = r.folder + "/Ostrel/fileprefdatabase.fpdb";
         EXPECT_EQ(fresh.GetDatabasePath(), expected);
@@ -438,7 +421,7 @@ TEST_F(FilePrefDatabaseTest, UnusableLocationsGiveInMemoryRecords)
         {blocker + "/Ostrel/prefs.fpdb", ""}, {dir.Path(), ""}, {"", blocker + "/share"}, {"", readOnly}};
     for (const auto& [where, xdg] : rows) {
         SCOPED_TRACE(where + xdg);
-        EnvGuard env("XDG_DATA_HOME", xdg.c_str());
+        ScopedEnv env("XDG_DATA_HOME", xdg.c_str());
         CFilePrefDatabase bad(profile);
         bad.SetDatabasePath(where);
         CPrefRecordRef ref = bad.FindOrAddRecord("/a.log");

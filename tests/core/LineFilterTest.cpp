@@ -38,25 +38,16 @@ const Form kForms[] = {
 // in both cases, the breaks, a tab and a NUL.
 const char16_t kAlphabet[] = u"abcxAB1 \r\n\t\u00E9\u00C9";
 
-void AppendChar(std::string& out, char16_t c, const Form& f)
-{
-    if (f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE) {
-        const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
-        out += f.encoding == EncodingUtf16LE ? std::string{lo, hi} : std::string{hi, lo};
-    } else if (f.codePage == CodePage::Utf8) {
-        out += platform::Utf16ToUtf8(std::u16string(1, c));
-    } else {
-        out += platform::Utf16ToWin1252(std::u16string(1, c));
-    }
-}
-
 std::string RandomText(std::mt19937& rng, const Form& f, std::size_t chars)
 {
-    std::string out(static_cast<std::size_t>(f.markBytes), '\xEF');
+    std::u16string text;
     const std::size_t n = sizeof kAlphabet / sizeof kAlphabet[0];  // the terminator stands for NUL
     for (std::size_t i = 0; i < chars; ++i)
-        AppendChar(out, kAlphabet[rng() % (rng() % 3 ? n - 1 : n)], f);
-    return out;
+        text += kAlphabet[rng() % (rng() % 3 ? n - 1 : n)];
+    const std::string mark(static_cast<std::size_t>(f.markBytes), '\xEF');
+    if (f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE)
+        return mark + testutil::Utf16(text, f.encoding == EncodingUtf16BE);
+    return mark + (f.codePage == CodePage::Utf8 ? platform::Utf16ToUtf8(text) : platform::Utf16ToWin1252(text));
 }
 
 // Line starts and ends by the rules, one unit at a time.

@@ -49,17 +49,7 @@ std::u16string RandomUnits(std::mt19937& rng, std::size_t n, int breakPercent, u
 
 std::string Encode(const std::u16string& units, const Layout& l)
 {
-    std::string out;
-    for (const char16_t c : units) {
-        if (l.units.unit == 1) {
-            out += static_cast<char>(c);
-        } else if (l.bigEndian) {
-            out += static_cast<char>(c >> 8), out += static_cast<char>(c & 0xFF);
-        } else {
-            out += static_cast<char>(c & 0xFF), out += static_cast<char>(c >> 8);
-        }
-    }
-    return out;
+    return l.units.unit == 1 ? std::string(units.begin(), units.end()) : testutil::Utf16(units, l.bigEndian);
 }
 
 // The plain count: where each break ends, pairs formed from the left.

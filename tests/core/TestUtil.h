@@ -10,10 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -93,7 +95,6 @@ inline std::string Utf16BE(const std::u16string& s, bool bom = false)
     return Utf16(s, true, bom);
 }
 
-// "<prefix>from\n" ... "<prefix>(to - 1)\n".
 // A text as a file of that encoding holds it, with its byte-order mark.
 inline const std::int32_t kAllEncodings[] = {EncodingAnsi, EncodingUtf8, EncodingUtf16LE, EncodingUtf16BE};
 inline std::string FileBytes(const std::u16string& text, std::int32_t encoding)
@@ -103,6 +104,7 @@ inline std::string FileBytes(const std::u16string& text, std::int32_t encoding)
     return (encoding == EncodingUtf8 ? "\xEF\xBB\xBF" : "") + platform::Utf16ToWin1252(text);
 }
 
+// "<prefix>from\n" ... "<prefix>(to - 1)\n".
 inline std::string Lines(int from, int to, const std::string& prefix = "line ")
 {
     std::string s;
@@ -170,6 +172,30 @@ inline std::vector<std::string> ScreenOf(int from, int to, const std::string& pr
         v.push_back(prefix + std::to_string(i));
     return v;
 }
+
+// Sets (or, with null, removes) an environment variable for one scope; `then` runs after each change
+// (tzset for TZ, say).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value, void (*then)() = nullptr) : m_name(name), m_then(then)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(m_old ? m_old->c_str() : nullptr); }
+    void Set(const char* value)
+    {
+        value ? ::setenv(m_name.c_str(), value, 1) : ::unsetenv(m_name.c_str());
+        if (m_then)
+            m_then();
+    }
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+    void (*m_then)();
+};
 
 // What only an ordinary user meets (a file it may not read, a folder it may
 // not write) cannot happen to the superuser, as CI runs. Called first in a

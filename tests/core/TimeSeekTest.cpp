@@ -3,7 +3,6 @@
 #include "tests/core/TestUtil.h"
 #include "textwnd/TimeSeek.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -13,31 +12,6 @@ using timeseek::StampFormat;
 namespace {
 
 using testutil::StringReader;
-
-// Runs with a fixed zone, five hours west of UTC, without a zone database.
-class FixedZone {
-public:
-    FixedZone()
-    {
-        const char* tz = std::getenv("TZ");
-        m_had = tz != nullptr;
-        m_old = tz ? tz : "";
-        ::setenv("TZ", "EST5", 1);
-        ::tzset();
-    }
-    ~FixedZone()
-    {
-        if (m_had)
-            ::setenv("TZ", m_old.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    bool m_had;
-    std::string m_old;
-};
 
 constexpr std::int64_t kSec = 1000000;
 // 2026-12-07 06:41:07 UTC.
@@ -102,7 +76,7 @@ Log RandomLog(std::mt19937& rng, StampFormat f, int unit, bool bigEndian, std::s
 
 TEST(TimeSeek, ReadsTheStampsOfEachFormat)
 {
-    FixedZone zone;
+    const testutil::ScopedEnv zone("TZ", "EST5", ::tzset);  // five hours west of UTC, no zone database
     const timeseek::StampContext ctx{2026, 12};
     const timeseek::StampContext january{2027, 1};
     const struct {
@@ -156,7 +130,7 @@ TEST(TimeSeek, ReadsTheStampsOfEachFormat)
 
 TEST(TimeSeek, BisectionFindsWhatAPlainScanFinds)
 {
-    FixedZone zone;
+    const testutil::ScopedEnv zone("TZ", "EST5", ::tzset);  // five hours west of UTC, no zone database
     std::mt19937 rng(2026);
     const StampFormat formats[] = {StampFormat::Iso, StampFormat::Syslog, StampFormat::WebLog, StampFormat::Epoch};
     const struct {

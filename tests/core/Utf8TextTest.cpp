@@ -116,13 +116,13 @@ TEST(Utf8Text, CodePageOfTheLocaleAndItsNames)
         EXPECT_EQ(platform::CodePageOfCharset(charset), cp) << charset;
     // The environment's locale, not the process's, which stays as it was.
     const std::string before = std::setlocale(LC_CTYPE, nullptr);
-    const char* saved = std::getenv("LC_ALL");
-    const std::string savedValue = saved ? saved : "";
-    for (const auto& [locale, cp] : {std::pair{"C.UTF-8", CodePage::Utf8}, {"C", CodePage::Windows1252}}) {
-        ::setenv("LC_ALL", locale, 1);
-        EXPECT_EQ(platform::LocaleCodePage(), cp) << locale;
+    {
+        testutil::ScopedEnv all("LC_ALL", nullptr);
+        for (const auto& [locale, cp] : {std::pair{"C.UTF-8", CodePage::Utf8}, {"C", CodePage::Windows1252}}) {
+            all.Set(locale);
+            EXPECT_EQ(platform::LocaleCodePage(), cp) << locale;
+        }
     }
-    saved ? ::setenv("LC_ALL", savedValue.c_str(), 1) : ::unsetenv("LC_ALL");
     EXPECT_EQ(std::setlocale(LC_CTYPE, nullptr), before);
 
     CodePage cp = CodePage::Windows1252;
