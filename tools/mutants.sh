@@ -38,6 +38,11 @@ fault odd-byte-read textwnd/LineModel.cpp \
   's|return m_nStart + (size - m_nStart) / m_nUnit \* m_nUnit;|return size;|' '^Encoding\.'
 fault tab-columns-from-the-end textwnd/LineModel.cpp \
   's|const std::int64_t spaces = n % 8;|const std::int64_t spaces = 8 - n % 8;|' '^LineModel\.'
+fault utf8-wide-half-one-cell-too-many textwnd/Utf8Lines.cpp \
+  's|out->append(static_cast<std::size_t>(n + it.cells - first)|out->append(static_cast<std::size_t>(n + it.cells - first + 1)|' \
+  '^Utf8Rows\.'
+fault utf8-lone-mark-without-its-blank textwnd/Utf8Lines.cpp \
+  's|        if (it.blank)|        if (false)|' '^Utf8Rows\.'
 fault tab-pairs-mark-after-spaces textwnd/LineModel.cpp \
   's|if (!markFound\[i\] && c.marks\[i\] <= t)|if (!markFound[i] \&\& c.marks[i] < t)|' '^(LineModel|Paint)\.'
 fault hole-start-one-byte-low platform/File.cpp \

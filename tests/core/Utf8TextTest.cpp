@@ -152,6 +152,9 @@ TEST(Utf8Rows, DecodedCutAndHighlighted)
         std::string row;
         std::int64_t longest;
     } cases[] = {
+        // Named cases; every edge (cut by the left edge, combining marks,
+        // rows from an offset, highlights) is also checked against a plain
+        // layout on random lines below.
         {"decoded, wide characters in two cells",
          "user=m\xC3\xBCller caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC x\n",
          40,
@@ -167,37 +170,15 @@ TEST(Utf8Rows, DecodedCutAndHighlighted)
          "user=müller café 日本 ",
          24},
         {"a wide character at the right edge shows its first half", cjk, 3, 0, {-1, -1}, "ab日", 9},
-        {"one cut by the left edge is a blank cell", cjk, 8, 3, {-1, -1}, " 本cd", 9},
-        {"a row starts at a character", cjk, 8, 4, {-1, -1}, "本cd", 9},
         {"a tab after a wide character counts its columns", "\xE6\x97\xA5\tx\n", 10, 0, {-1, -1}, "日  x", 6},
-        {"a combining mark goes with its base",
-         "e\xCC\x81x\xCC\x81\xCC\x82y\n",
-         10,
-         0,
-         {-1, -1},
-         "e\xCC\x81x\xCC\x81\xCC\x82y",
-         4},
-        {"one that begins the line sits on a blank",
-         "\xCC\x81"
-         "a\n",
-         10,
-         0,
-         {-1, -1},
-         " \xCC\x81"
-         "a",
-         3},
-        {"marks of a base left of the window go with it", "e\xCC\x81xy\n", 10, 1, {-1, -1}, "xy", 4},
         {"a sequence cut by the end of the file", "ok \xE6\x97", 10, 0, {-1, -1}, "ok æ—", 5},
-        {"the highlight covers the matched characters",
+        {"the highlight covers the cells of a wide character",
          "caf\xC3\xA9 \xE6\x97\xA5 z\n",
          20,
          0,
-         {3, 5},
-         "caf«é» 日 z",
+         {6, 9},
+         "café «日» z",
          10},
-        {"a wide one too", "caf\xC3\xA9 \xE6\x97\xA5 z\n", 20, 0, {6, 9}, "café «日» z", 10},
-        {"a match with a mark takes its base's cell", "xe\xCC\x81y\n", 10, 0, {1, 2}, "x«e\xCC\x81»y", 4},
-        {"from the offset on", "caf\xC3\xA9 \xE6\x97\xA5 z\n", 20, 3, {3, 9}, "«é 日» z", 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
