@@ -102,7 +102,7 @@ inline constexpr const char* GoToTimeBeforeFirst = "The file's first timestamp i
 // Go to Time's tooltip while it is disabled.
 inline constexpr const char* GoToTimeNoStamps = "Disabled: no timestamps recognised in this file.";
 inline constexpr const char* FollowPanel = "Follow\nzo";
-inline constexpr const char* FollowNameLabel = "Follow Name\nf";
+inline constexpr const char* FollowNameLabel = "Follow Name\no";
 
 // --- Colour pickers ------------------------------------------------------------------------
 inline constexpr const char* ColorAutomatic = "&Automatic";

@@ -472,8 +472,13 @@ void CRibbonBar::ShowKeyTips()
         const QRect& r = m_tabRects[i];
         AddKeyTip(m_categories[i]->GetKeyTip(), this, QPoint(r.center().x(), r.bottom()),
                   [this, c = QPointer<CRibbonCategory>(m_categories[i])] {
-                      if (c)
-                          OnTabClicked(static_cast<int>(m_categories.indexOf(c)));
+                      if (!c)
+                          return;
+                      // The chosen category's own tips follow at once, so that its
+                      // commands are reached without a second Alt.
+                      OnTabClicked(static_cast<int>(m_categories.indexOf(c)));
+                      QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+                      ShowKeyTips();
                   });
     }
     for (CRibbonPanel* panel : findChildren<CRibbonPanel*>())

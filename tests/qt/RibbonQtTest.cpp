@@ -489,6 +489,15 @@ private slots:
         clickAt(&r.window, QPoint(5, 250));
         QVERIFY(!r.bar->AreKeyTipsShown());
 
+        // A category's tip shows that category's tips at once: its commands take no second Alt.
+        alt();
+        QTest::keyClick(&r.window, Qt::Key_L, Qt::ShiftModifier);
+        QVERIFY(r.bar->GetShownKeyTips().contains("gn") && !r.bar->GetShownKeyTips().contains("pc"));
+        spy.clear();
+        QTest::keyClicks(&r.window, "gn");
+        QCOMPARE(issued(spy), QList<int>{cmd::LineNumbers});
+        r.bar->SetActiveCategory(r.bar->GetCategory(0));
+
         // A collapsed panel's tip opens it.
         r.window.resize(420, 300);
         QTRY_VERIFY(r.windowPanel->IsCollapsed());
