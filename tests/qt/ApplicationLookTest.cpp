@@ -171,17 +171,8 @@ private slots:
         CRibbonBar* ribbon = frame->GetRibbonBar();
         QSignalSpy commands(ribbon, &CRibbonBar::commandTriggered);
         auto alt = [frame] { QTest::keyClick(frame, Qt::Key_Alt); };
-        auto sorted = [](QStringList l) {
-            l.sort();
-            return l;
-        };
 
-        alt();
-        QCOMPARE(sorted(ribbon->GetShownKeyTips()),
-                 sorted({"f", "a", "L", "d", "zf", "zb", "zw", "pc", "n", "s", "W"}));
-        QTest::keyClick(frame, Qt::Key_Escape);
-
-        // "a" opens the About box with this build's version, modal; closed as soon as it shows.
+        // (Which tips show is RibbonQtTest's, on the same content.) "a" opens the About box with this build's version, modal; closed as soon as it shows.
         alt();
         QString version;
         QTimer::singleShot(0, frame, [&version] {
