@@ -143,11 +143,11 @@ TEST(Utf8Rows, DecodedCutAndHighlighted)
 {
     const std::string cjk = "ab\xE6\x97\xA5\xE6\x9C\xAC"
                             "cd\n";  // a b 日 本 c d: columns 0 1 2-3 4-5 6 7
+    const std::string user = "user=m\xC3\xBCller caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC x\n";
     const struct {
         const char* name;
         std::string bytes;
         int cols;
-        std::int64_t offset;
         std::int64_t highlight[2];  // byte offsets; -1: none
         std::string row;
         std::int64_t longest;
@@ -155,35 +155,16 @@ TEST(Utf8Rows, DecodedCutAndHighlighted)
         // Named cases; every edge (cut by the left edge, combining marks,
         // rows from an offset, highlights) is also checked against a plain
         // layout on random lines below.
-        {"decoded, wide characters in two cells",
-         "user=m\xC3\xBCller caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC x\n",
-         40,
-         0,
-         {-1, -1},
-         "user=müller café 日本 x",
-         24},
-        {"the x in cell 23 is cut off by 22",
-         "user=m\xC3\xBCller caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC x\n",
-         22,
-         0,
-         {-1, -1},
-         "user=müller café 日本 ",
-         24},
-        {"a wide character at the right edge shows its first half", cjk, 3, 0, {-1, -1}, "ab日", 9},
-        {"a tab after a wide character counts its columns", "\xE6\x97\xA5\tx\n", 10, 0, {-1, -1}, "日  x", 6},
-        {"a sequence cut by the end of the file", "ok \xE6\x97", 10, 0, {-1, -1}, "ok æ—", 5},
-        {"the highlight covers the cells of a wide character",
-         "caf\xC3\xA9 \xE6\x97\xA5 z\n",
-         20,
-         0,
-         {6, 9},
-         "café «日» z",
-         10},
+        {"decoded, wide characters in two cells", user, 40, {-1, -1}, "user=müller café 日本 x", 24},
+        {"the x in cell 23 is cut off by 22", user, 22, {-1, -1}, "user=müller café 日本 ", 24},
+        {"a wide character at the right edge shows its first half", cjk, 3, {-1, -1}, "ab日", 9},
+        {"a tab after a wide character counts its columns", "\xE6\x97\xA5\tx\n", 10, {-1, -1}, "日  x", 6},
+        {"a sequence cut by the end of the file", "ok \xE6\x97", 10, {-1, -1}, "ok æ—", 5},
+        {"a highlight over a wide character", "caf\xC3\xA9 \xE6\x97\xA5 z\n", 20, {6, 9}, "café «日» z", 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Utf8Window w(c.bytes, 2, c.cols);
-        CFileWndTestAccess::SetHorzOffset(w.wnd, c.offset);
         if (c.highlight[0] >= 0)
             CFileWndTestAccess::SetHighlightRange(w.wnd, w.At(c.highlight[0]), w.At(c.highlight[1]));
         EXPECT_EQ(w.Row(0), c.row);
