@@ -45,7 +45,6 @@ protected:
             }
             platform::DrainPostedMessages();
         }
-        Screen Rows() { return host.Rows(); }
         // Waits for `n` more size checks of the window's watcher.
         bool Checks(int n)
         {
@@ -79,7 +78,7 @@ TEST_F(FollowNameTest, RotationsSwitchWithFollowNameAndAreOfferedWithout)
                 std::filesystem::create_symlink(target, name);
             }
             Opened o(name);
-            ASSERT_EQ(o.Rows(), ScreenOf(40, 50));
+            ASSERT_EQ(o.host.Rows(), ScreenOf(40, 50));
             WriterProcess writer(name);
             if (c.rotation == Link) {
                 m_dir.Write("b.log", "NEW 1\n");
@@ -89,14 +88,14 @@ TEST_F(FollowNameTest, RotationsSwitchWithFollowNameAndAreOfferedWithout)
             }
             if (c.gap) {
                 ASSERT_TRUE(o.Checks(3));
-                EXPECT_EQ(o.Rows(), ScreenOf(40, 50)) << "the name names nothing: the old text stays";
+                EXPECT_EQ(o.host.Rows(), ScreenOf(40, 50)) << "the name names nothing: the old text stays";
                 EXPECT_TRUE(o.host.strip.empty());
             }
             if (c.rotation != Link) {
                 ASSERT_TRUE(writer.Do("create NEW 1\\n"));
             }
             if (follow) {
-                ASSERT_TRUE(PumpUntil([&] { return o.Rows() == Screen{"NEW 1"}; }));
+                ASSERT_TRUE(PumpUntil([&] { return o.host.Rows() == Screen{"NEW 1"}; }));
                 EXPECT_EQ(o.host.strip, Screen{text::FileReopened});
                 ASSERT_TRUE(PumpUntil([&] { return o.otherHost.Rows() == Screen{"NEW 1"}; }));
                 ASSERT_TRUE(o.Checks(3));
@@ -107,19 +106,19 @@ TEST_F(FollowNameTest, RotationsSwitchWithFollowNameAndAreOfferedWithout)
                     ASSERT_TRUE(writer.Do("reopen"));
                 }
                 ASSERT_TRUE(writer.Do("append NEW 2\\n"));
-                EXPECT_TRUE(PumpUntil([&] { return o.Rows() == Screen{"NEW 1", "NEW 2"}; }));
+                EXPECT_TRUE(PumpUntil([&] { return o.host.Rows() == Screen{"NEW 1", "NEW 2"}; }));
             } else {
                 ASSERT_TRUE(PumpUntil([&] { return !o.host.strip.empty(); }));
                 ASSERT_TRUE(o.Checks(3));
                 EXPECT_EQ(o.host.strip, Screen{kOffer}) << "said once";
-                EXPECT_EQ(o.Rows(), ScreenOf(40, 50));
+                EXPECT_EQ(o.host.Rows(), ScreenOf(40, 50));
                 CCmdUI ui(cmd::ReopenFile);
                 ASSERT_TRUE(o.view->OnUpdateCommand(ui));
                 EXPECT_TRUE(ui.m_bEnabled);
                 // The strip's action: the view takes the new file.
                 EXPECT_EQ(o.otherHost.strip, Screen{kOffer});
                 ASSERT_TRUE(o.view->OnCommand(cmd::ReopenFile));
-                EXPECT_EQ(o.Rows(), Screen{"NEW 1"});
+                EXPECT_EQ(o.host.Rows(), Screen{"NEW 1"});
                 EXPECT_EQ(o.host.strip.back(), text::FileReopened);
                 ASSERT_TRUE(PumpUntil([&] { return o.otherHost.strip.back() == text::FileReopened; }));
                 EXPECT_EQ(o.otherHost.Rows(), Screen{"NEW 1"});
@@ -143,7 +142,7 @@ TEST_F(FollowNameTest, CopyAndTruncateStaysOnTheSameFile)
     WriterProcess writer(m_dir.File("c.log"));
     ASSERT_TRUE(writer.Do("truncate 0"));
     ASSERT_TRUE(writer.Do("append fresh\\n"));
-    ASSERT_TRUE(PumpUntil([&] { return o.Rows() == Screen{"fresh"}; }));
+    ASSERT_TRUE(PumpUntil([&] { return o.host.Rows() == Screen{"fresh"}; }));
     ASSERT_TRUE(o.Checks(3));
     EXPECT_TRUE(o.host.strip.empty());
 }

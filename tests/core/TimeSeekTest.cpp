@@ -104,9 +104,7 @@ TEST(TimeSeek, ReadsTheStampsOfEachFormat)
     for (const auto& c : cases) {
         std::int64_t micros = 0;
         EXPECT_EQ(timeseek::ParseStamp(c.format, c.line, *c.ctx, micros), c.ok) << c.line;
-        if (c.ok) {
-            EXPECT_EQ(micros, c.micros) << c.line;
-        }
+        EXPECT_EQ(c.ok ? micros : 0, c.micros) << c.line;  // a refusal's value is no promise
     }
     const struct {
         const char* text;
@@ -122,9 +120,7 @@ TEST(TimeSeek, ReadsTheStampsOfEachFormat)
     for (const auto& c : typed) {
         std::int64_t micros = 0;
         EXPECT_EQ(timeseek::ParseUserTime(c.text, micros), c.ok) << c.text;
-        if (c.ok) {
-            EXPECT_EQ(micros, c.micros) << c.text;
-        }
+        EXPECT_EQ(c.ok ? micros : 0, c.micros) << c.text;  // a refusal's value is no promise
     }
 }
 
