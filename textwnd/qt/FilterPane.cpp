@@ -215,6 +215,7 @@ COverviewStrip::COverviewStrip(CFilterPane* pane, CFileWndWidget* textWindow, QW
     setFixedWidth(sizeHint().width());
     setCursor(Qt::PointingHandCursor);
     setToolTip(QStringLiteral("Where the listed lines lie in the file; click a mark to go there"));
+    setAccessibleName(QStringLiteral("Overview of the listed lines"));
 }
 
 bool COverviewStrip::RowBytes(int y, std::int64_t& from, std::int64_t& to) const
@@ -278,6 +279,8 @@ CFilterPane::CFilterPane(CFileWndWidget* textWindow, QWidget* parent)
     close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     close->setAutoRaise(true);
     close->setToolTip(QStringLiteral("Close the filter (Escape)"));
+    close->setAccessibleName(QStringLiteral("Close the filter"));
+    m_pList->setAccessibleName(QStringLiteral("Filtered lines"));
     connect(close, &QToolButton::clicked, this, &CFilterPane::Close);
     auto* header = new QHBoxLayout;
     header->setContentsMargins(4, 0, 0, 0);
@@ -370,6 +373,7 @@ void CFilterPane::OnNews()
 {
     m_bNewsPosted = false;
     m_pStatus->setText(StatusText());
+    m_pList->setAccessibleDescription(m_pStatus->text());  // what a screen reader says of the list: its count
     m_pList->UpdateRange();
     m_pStrip->update();
 }
