@@ -225,6 +225,13 @@ public:
     // The watcher of the file, or null when the window does not follow it.
     const CFileWatcher* GetWatcher() const { return m_pWatcher.get(); }
 
+    // For another view of this text that paints single lines in the window's colours (the filter pane): the
+    // rule of each of `columns` columns from `hoff` of the line at `lineStart` as ReadLine measured it into
+    // `c` (-1: none), and the colours rule `i` shows in this window. False when no rule covers a column.
+    bool LineRuleColumns(const CHighlightRules& rules, TextPos lineStart, const LineColumns& c, std::int64_t hoff,
+                         std::size_t columns, std::vector<int>& out);
+    std::pair<platform::COLORREF, platform::COLORREF> RuleColors(const HighlightRule& rule) const;
+
 private:
     int MeasureFont();
     std::uint64_t LiveSize() const;

@@ -241,8 +241,7 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     std::vector<std::pair<COLORREF, COLORREF>> ruleColors;
     if (rules)
         for (const HighlightRule& r : rules->Rules())
-            ruleColors.emplace_back(r.text.Resolve(m_crFont, m_crPage, m_crFont),
-                                    r.background.Resolve(m_crFont, m_crPage, m_crPage));
+            ruleColors.push_back(RuleColors(r));
 
     std::string narrow;
     std::u16string wideText;

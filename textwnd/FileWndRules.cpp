@@ -92,6 +92,20 @@ bool CFileWnd::RowRules(const CHighlightRules& rules, TextPos rowStart, const Li
     return any;
 }
 
+bool CFileWnd::LineRuleColumns(const CHighlightRules& rules, TextPos lineStart, const LineColumns& c, std::int64_t hoff,
+                               std::size_t columns, std::vector<int>& out)
+{
+    if (!RowRules(rules, lineStart, c, hoff, columns))
+        return false;
+    out = m_rowRules;
+    return true;
+}
+
+std::pair<platform::COLORREF, platform::COLORREF> CFileWnd::RuleColors(const HighlightRule& rule) const
+{
+    return {rule.text.Resolve(m_crFont, m_crPage, m_crFont), rule.background.Resolve(m_crFont, m_crPage, m_crPage)};
+}
+
 // --- Appended lines ------------------------------------------------------------
 
 int CFileWnd::MatchAppended(const CHighlightRules& rules, TextPos oldEnd, StopMatch& stop)

@@ -612,6 +612,12 @@ std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t 
                 found = at + hit * u;
             return hit >= 0 || stopped ? CScanReader::kStop : at + cands * u;
         }
+        // Backwards, a window is first passed forwards, which runs at the speed of the forward search: one
+        // without a match or a NUL is done with; only the window that holds the answer is searched backwards.
+        bool stopped = false;
+        if (k.forward(needle, data, static_cast<std::size_t>(units), static_cast<std::size_t>(cands), &stopped) < 0 &&
+            !stopped)
+            return at + (m - 1) * u;
         const std::int64_t hit =
             k.backward(needle, data, static_cast<std::size_t>(units), static_cast<std::size_t>(cands));
         if (hit >= 0)

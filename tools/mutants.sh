@@ -82,10 +82,14 @@ fault go-to-dialog-closes-on-a-refusal app/bars/GoToDialog.cpp \
 # --- The filter pane --------------------------------------------------------------------------
 fault filter-pane-grows-not textwnd/qt/FilterPane.cpp \
   's|    else if (end > m_knownEnd)|    else if (false)|' '^FindOpenTest$' FindOpenTest
+fault filter-pane-without-rules textwnd/qt/FilterPane.cpp \
+  's|    const bool ruled = rules \&\& rules->Any() \&\&|    const bool ruled = false \&\&|' '^FindOpenTest$' FindOpenTest
 
 # --- Search --------------------------------------------------------------------------------
 fault chunk-cuts-a-match textwnd/SearchKernels.cpp \
   's|k.forward(needle, d, n + m - 1, n, &stopped)|k.forward(needle, d, n, n, \&stopped)|' '^SearchKernels\.'
+fault backward-pass-skips-a-nul textwnd/SearchKernels.cpp \
+  's|^            !stopped)$|            true)|' '^(Search[A-Za-z]*|RegexSearch)\.'
 fault block-settled-from-below textwnd/SearchKernelsImpl.h \
   's|const unsigned bit = 31u - static_cast<unsigned>(__builtin_clz(cand));|const unsigned bit = static_cast<unsigned>(__builtin_ctz(cand));|' \
   '^SearchKernels\.'

@@ -1,5 +1,6 @@
 #include "textwnd/qt/FilterPane.h"
 
+#include "textwnd/HighlightRules.h"
 #include "textwnd/Utf8Text.h"
 
 #include <QHBoxLayout>
@@ -114,7 +115,8 @@ void CFilterList::paintEvent(QPaintEvent* event)
     }
 }
 
-// One listed line as the text window paints its rows: tabs expanded, the letter case applied, the match inverse.
+// One listed line as the text window paints its rows: tabs expanded, the letter case applied, the highlight
+// rules' colours, and the match inverse on top of them.
 void CFilterList::PaintRow(IFilePainter& painter, int row, std::int64_t at)
 {
     CFileWnd& wnd = m_pTextWindow->FileWnd();
@@ -135,19 +137,36 @@ void CFilterList::PaintRow(IFilePainter& painter, int row, std::int64_t at)
     const bool isWide = wnd.GetEncoding() == EncodingUtf16LE || wnd.GetEncoding() == EncodingUtf16BE;
     if (!decoded && !isWide)
         wide.assign(narrow.begin(), narrow.end());  // one unit a column either way; narrow again below
-    const std::int64_t edges[4] = {hoff, match ? std::max(hoff, c.markColumns[0]) : hoff,
-                                   match ? std::max(hoff, c.markColumns[1]) : hoff, hoff + columns};
+    const std::shared_ptr<const CHighlightRules>& rules = CurrentHighlightRules();
+    std::vector<int> ruleOf;
+    const bool ruled =
+        rules && rules->Any() && wnd.LineRuleColumns(*rules, at, c, hoff, static_cast<std::size_t>(columns), ruleOf);
+    // What colours column k: -2 the match, else its rule or -1.
+    auto stateAt = [&](std::int64_t k) {
+        if (match && k >= c.markColumns[0] && k < c.markColumns[1])
+            return -2;
+        return ruled ? ruleOf[static_cast<std::size_t>(k - hoff)] : -1;
+    };
     const int top = row * h;
-    for (int s = 0; s < 3; ++s) {
-        const std::size_t from = IndexOfColumn(wide, decoded, edges[s]);
-        const std::size_t to = IndexOfColumn(wide, decoded, std::max(edges[s], edges[s + 1]));
-        if (to <= from)
+    for (std::int64_t a = hoff, b = hoff; a < hoff + columns; a = b) {
+        const int state = stateAt(a);
+        while (++b < hoff + columns && stateAt(b) == state) {
+        }
+        std::pair<platform::COLORREF, platform::COLORREF> colors{wnd.GetFontColor(), wnd.GetPageColor()};
+        if (state == -2)
+            colors = {wnd.GetPageColor(), wnd.GetFontColor()};
+        else if (state >= 0)
+            colors = wnd.RuleColors(rules->Rules()[static_cast<std::size_t>(state)]);
+        const auto [fg, bg] = colors;
+        const int x = static_cast<int>((a - hoff) * cw);
+        const WRect opaque{x, top, b < hoff + columns ? static_cast<int>((b - hoff) * cw) : viewport()->width(),
+                           top + h};
+        const std::size_t from = IndexOfColumn(wide, decoded, a), to = IndexOfColumn(wide, decoded, b);
+        if (to <= from) {
+            if (bg != wnd.GetPageColor())
+                painter.FillSolidRect(opaque, bg);  // a whole-line rule's background past the text
             continue;
-        const bool inverse = s == 1;
-        const platform::COLORREF fg = inverse ? wnd.GetPageColor() : wnd.GetFontColor();
-        const platform::COLORREF bg = inverse ? wnd.GetFontColor() : wnd.GetPageColor();
-        const int x = static_cast<int>((edges[s] - hoff) * cw);
-        const WRect opaque{x, top, s == 1 ? static_cast<int>((edges[2] - hoff) * cw) : viewport()->width(), top + h};
+        }
         if (decoded || isWide) {
             std::u16string seg = wide.substr(from, to - from);
             decoded ? wnd.ApplyTextCaseDecoded(seg) : wnd.ApplyTextCase(seg);
