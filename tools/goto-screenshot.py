@@ -5,14 +5,14 @@
 Usage: tools/goto-screenshot.py [BUILD_DIR]   (default: build; Debian's own Python, which has the AT-SPI bindings)
 """
 import os
-import subprocess
 import sys
 import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from xsession import Atspi, Viewer, XSession, find, role_named, wait_for  # noqa: E402
+from xsession import (Atspi, Viewer, XSession, find, main_on_own_bus, role_named, screenshot,  # noqa: E402
+                      wait_for, write_settings)
 
 LEVELS = ["INFO", "INFO", "DEBUG", "WARN", "INFO", "ERROR", "INFO", "DEBUG"]
 
@@ -34,10 +34,7 @@ def main():
     write_log(log)
     session = XSession()
     try:
-        folder = os.path.join(session.env["XDG_CONFIG_HOME"], "Corvane", "Ostrel", "Text Log File Viewer")
-        os.makedirs(folder)
-        with open(os.path.join(folder, "Ostrel Text Log File Viewer.conf"), "w") as f:
-            f.write("[Caption]\nShown%20Welcome=1\n")
+        write_settings(session, "[Caption]\nShown%20Welcome=1\n")
         viewer = Viewer(session, os.path.join(build, "bin", "ostrel-viewer"), [log])
         time.sleep(2)  # the first paint and the manager's placing
         session.keys("alt")
@@ -45,8 +42,7 @@ def main():
         box = wait_for(lambda: find(viewer.app, role_named(Atspi.Role.CHECK_BOX, "Line Numbers")), "Line Numbers")
         session.click(box)
         time.sleep(1)
-        subprocess.run(["import", "-window", "root", out], env=session.env, check=True, timeout=20)
-        print("screenshot:", out)
+        screenshot(session, out)
         viewer.proc.terminate()
         viewer.proc.wait(10)
     finally:
@@ -54,10 +50,4 @@ def main():
 
 
 if __name__ == "__main__":
-    if os.environ.get("OSTREL_SHOTS_BUS") != "1":
-        # A D-Bus session of its own (the accessibility bus lives on it), never the desktop's.
-        env = {k: v for k, v in os.environ.items()
-               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS")}
-        env["OSTREL_SHOTS_BUS"] = "1"
-        sys.exit(subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", *sys.argv], env=env).returncode)
-    main()
+    main_on_own_bus(main)

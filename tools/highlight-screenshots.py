@@ -13,7 +13,8 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from xsession import Atspi, Viewer, XSession, find, role_named, wait_for  # noqa: E402
+from xsession import (Atspi, Viewer, XSession, find, main_on_own_bus, role_named, screenshot,  # noqa: E402
+                      wait_for, write_settings)
 
 RULES = r"""[Caption]
 Shown%20Welcome=1
@@ -51,36 +52,22 @@ def main():
                    stdout=subprocess.DEVNULL)
     session = XSession()
     try:
-        folder = os.path.join(session.env["XDG_CONFIG_HOME"], "Corvane", "Ostrel", "Text Log File Viewer")
-        os.makedirs(folder)
-        with open(os.path.join(folder, "Ostrel Text Log File Viewer.conf"), "w") as f:
-            f.write(RULES)
+        write_settings(session, RULES)
         viewer = Viewer(session, os.path.join(build, "bin", "ostrel-viewer"), [os.path.join(work, "demo.log")])
         time.sleep(2)  # the first paint and the manager's placing
-        shoot(session, os.path.join(out, "highlights.png"))
+        screenshot(session, os.path.join(out, "highlights.png"))
         session.keys("alt")
         session.keys("l")  # the Log category, by its key tip
         rules = wait_for(lambda: find(viewer.app, role_named(Atspi.Role.PUSH_BUTTON, "Rules...")), "Rules...")
         session.click(rules)
         wait_for(lambda: "Highlight Rules" in session.window_titles(viewer.pid), "the rule editor")
         time.sleep(1)
-        shoot(session, os.path.join(out, "rule-editor.png"))
+        screenshot(session, os.path.join(out, "rule-editor.png"))
         viewer.proc.terminate()
         viewer.proc.wait(10)
     finally:
         session.close()
 
 
-def shoot(session, path):
-    subprocess.run(["import", "-window", "root", path], env=session.env, check=True, timeout=20)
-    print("screenshots:", path)
-
-
 if __name__ == "__main__":
-    if os.environ.get("OSTREL_SHOTS_BUS") != "1":
-        # A D-Bus session of its own (the accessibility bus lives on it), never the desktop's.
-        env = {k: v for k, v in os.environ.items()
-               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS")}
-        env["OSTREL_SHOTS_BUS"] = "1"
-        sys.exit(subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", *sys.argv], env=env).returncode)
-    main()
+    main_on_own_bus(main)

@@ -12,6 +12,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import urllib.parse
@@ -291,3 +292,28 @@ class Viewer:
     def messages(self):
         with open(self.log, errors="replace") as log:
             return log.read()
+
+
+# --- For the scripts that make the README's pictures -------------------------------------------
+
+def write_settings(session, text):
+    """The viewer's settings file, in the session's own configuration folder."""
+    folder = os.path.join(session.env["XDG_CONFIG_HOME"], "Corvane", "Ostrel", "Text Log File Viewer")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "Ostrel Text Log File Viewer.conf"), "w") as f:
+        f.write(text)
+
+
+def screenshot(session, path):
+    subprocess.run(["import", "-window", "root", path], env=session.env, check=True, timeout=20)
+    print("screenshot:", path)
+
+
+def main_on_own_bus(main):
+    """Runs main() in a D-Bus session of its own (the accessibility bus lives on it), never the desktop's."""
+    if os.environ.get("OSTREL_SHOTS_BUS") != "1":
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS")}
+        env["OSTREL_SHOTS_BUS"] = "1"
+        sys.exit(subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", *sys.argv], env=env).returncode)
+    main()
