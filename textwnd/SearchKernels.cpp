@@ -54,29 +54,6 @@ std::uint8_t CharWeight(std::uint16_t ch)
     return ch < 256 ? table[ch] : 16;
 }
 
-// Units whose simple upper-case mapping is the same, as rings: the ring of a
-// unit is every unit that a case-blind comparison takes for it (at most four).
-const std::uint16_t* FoldRings()
-{
-    static const std::vector<std::uint16_t> ring = [] {
-        std::vector<std::uint16_t> next(65536), last(65536);
-        std::vector<bool> seen(65536, false);
-        for (unsigned x = 0; x < 65536; ++x) {
-            const std::uint16_t up = UpperCase16(static_cast<char16_t>(x));
-            if (!seen[up]) {
-                seen[up] = true;
-                next[x] = static_cast<std::uint16_t>(x);
-            } else {
-                next[x] = next[last[up]];
-                next[last[up]] = static_cast<std::uint16_t>(x);
-            }
-            last[up] = static_cast<std::uint16_t>(x);
-        }
-        return next;
-    }();
-    return ring.data();
-}
-
 // A filter accepting exactly the given host-order units (at most four), in
 // stored order. Two units that differ only in bit 0x20 share one comparison.
 UnitFilter MakeFilter(const std::uint16_t* members, int count, bool swap)
@@ -262,7 +239,7 @@ Needle PrepareWide(const std::u16string& pattern, bool ignoreCase, bool bigEndia
     nd.length = m;
     if (m == 0)
         return nd;
-    const std::uint16_t* rings = ignoreCase ? FoldRings() : nullptr;
+    const std::uint16_t* rings = ignoreCase ? CaseFoldRings() : nullptr;
     std::vector<Candidate> cands(m);
     for (std::size_t i = 0; i < m; ++i) {
         const std::uint16_t c = pattern[i];

@@ -7,6 +7,10 @@
 // Unicode simple case mappings of a UTF-16 code unit (surrogates unchanged).
 char16_t UpperCase16(char16_t ch);
 char16_t LowerCase16(char16_t ch);
+// Code units with the same simple upper-case mapping, as rings: ring[c] is the
+// next unit after c that goes up to the same unit (at most four in a ring), so
+// following it from c visits every unit a case-blind comparison takes for c.
+const std::uint16_t* CaseFoldRings();
 // The Unicode Alphabetic property of a code unit.
 bool IsLetter16(char16_t ch);
 

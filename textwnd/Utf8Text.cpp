@@ -57,29 +57,6 @@ const SupplementaryCase* FindCase(char32_t ch)
     return it != e && it->ch == ch ? it : nullptr;
 }
 
-// Code units with the same simple upper-case mapping, as rings: ring[c] is
-// the next unit after c that goes up to the same unit.
-const std::uint16_t* UpperCaseRings()
-{
-    static const std::vector<std::uint16_t> ring = [] {
-        std::vector<std::uint16_t> next(65536), last(65536);
-        std::vector<bool> seen(65536, false);
-        for (unsigned x = 0; x < 65536; ++x) {
-            const std::uint16_t up = UpperCase16(static_cast<char16_t>(x));
-            if (!seen[up]) {
-                seen[up] = true;
-                next[x] = static_cast<std::uint16_t>(x);
-            } else {
-                next[x] = next[last[up]];
-                next[last[up]] = static_cast<std::uint16_t>(x);
-            }
-            last[up] = static_cast<std::uint16_t>(x);
-        }
-        return next;
-    }();
-    return ring.data();
-}
-
 }  // namespace
 
 char32_t UpperCase32(char32_t ch)
@@ -135,7 +112,7 @@ int CaseSpellings(char32_t ch, char32_t out[4])
     // The rest share the upper-case form but are nobody's lower case (σ and
     // ς both go up to Σ, which comes down to σ only).
     if (ch <= 0xFFFF) {
-        const std::uint16_t* ring = UpperCaseRings();
+        const std::uint16_t* ring = CaseFoldRings();
         for (char32_t c = ring[key]; c != key; c = ring[c])
             add(c);
     } else {
