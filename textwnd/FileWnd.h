@@ -145,7 +145,7 @@ public:
     CLineIndex* GetLineIndex() const { return m_pLineIndex.get(); }
     // The line of p, or -1 while the lines up to p are not counted yet.
     std::int64_t LineNumberOf(TextPos p);
-    // The number of each row on screen (the partial last one included): -1
+    // The number of each row the last paint drew (the partial last one included): -1
     // while not counted, 0 for a row without a line of its own (past the end,
     // or repeating the row above on a NUL).
     std::vector<std::int64_t> RowLineNumbers();
@@ -337,5 +337,8 @@ private:
     std::string m_ruleText;
     std::vector<std::int64_t> m_ruleCols;
     std::vector<CHighlightRules::Span> m_ruleSpans;
+    // Where the rows of the last paint began: the line-number gutter numbers these rather than step over the
+    // lines again (a step reads a line to its end; the paint's steps remember long lines).
+    std::vector<TextPos> m_paintedRowStarts;
     std::vector<int> m_rowRules;
 };

@@ -44,18 +44,12 @@ std::vector<std::int64_t> CFileWnd::RowLineNumbers()
     SyncWithMapping();
     const int rows = VisibleLines() + 1;
     std::vector<std::int64_t> out(static_cast<std::size_t>(std::max(rows, 0)), 0);
-    if (!HasText() || !m_pLineIndex || m_pTop == kNoPos)
+    if (!HasText() || !m_pLineIndex)
         return out;
-    // Rows as painting reads them: each from where the last one stopped.
-    const TextPos end = DataEnd();
     std::vector<TextPos> starts;
-    TextPos pos = std::clamp(m_pTop, DataStart(), end);
-    for (int r = 0; r < rows && pos < end; ++r) {
-        if (r > 0 && pos == starts.back())
-            break;  // stopped on a NUL: the rows below repeat it
-        starts.push_back(pos);
-        pos = m_lines.NextLineStart(pos, end);
-    }
+    for (const TextPos p : m_paintedRowStarts)
+        if (starts.size() < out.size() && p < DataEnd())
+            starts.push_back(p);
     const std::vector<std::int64_t> numbers = m_pLineIndex->LineNumbersAt(starts);
     std::copy(numbers.begin(), numbers.end(), out.begin());
     return out;

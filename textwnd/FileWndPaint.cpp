@@ -247,10 +247,13 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     std::u16string wideText;
     std::string segN;
     std::u16string segW;
+    m_paintedRowStarts.clear();
     for (int i = 0; i < n + 2; ++i) {
         const int rowTop = rc.top + i * h;
         const int rowBottom = rowTop + h;
         const TextPos rowStart = pos;
+        if (pos < end && (m_paintedRowStarts.empty() || pos != m_paintedRowStarts.back()))
+            m_paintedRowStarts.push_back(pos);  // a row stopped on a NUL is repeated below it: numbered once
         LineColumns columns;
         columns.firstColumn = hoff;
         columns.marks[0] = m_pHighlightStart;
