@@ -13,10 +13,10 @@
 // itself a timer message every 5 ms and, on each of the filter's progress
 // messages, reads the status and a screenful of entries as the pane does;
 // it prints the longest gap between two timer messages (goal: at most 50 ms).
+#include "engine/LineFilter.h"
 #include "file/Encoding.h"
 #include "platform/File.h"
 #include "platform/Window.h"
-#include "textwnd/LineFilter.h"
 
 #include <algorithm>
 #include <chrono>

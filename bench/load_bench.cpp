@@ -23,8 +23,8 @@
 //
 // usage: load_bench [DIR] [long [MiB]]   (files are made once in DIR, default
 //        /tmp/ostrel-bench; "long" runs only the long-line figures)
-#include "textwnd/LineIndex.h"
-#include "textwnd/TimeSeek.h"
+#include "engine/LineIndex.h"
+#include "engine/TimeSeek.h"
 #include "tools/headless/HeadlessWindow.h"
 
 #include <algorithm>

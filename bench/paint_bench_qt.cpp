@@ -26,8 +26,8 @@
 // usage: paint_bench_qt [DIR] [rules]   (files are made once in DIR, default
 // /tmp/ostrel-bench; "rules": only the files and figures of 5.)
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+#include "engine/HighlightRules.h"
 #include "platform/Win1252.h"
-#include "textwnd/HighlightRules.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "tools/headless/HeadlessWindow.h"
 

@@ -30,11 +30,11 @@
 // Every figure is the best of several runs. Our searches run on a freshly
 // mapped file each time (as a process like rg would), so page-table set-up
 // is included; the figure on an already touched mapping is shown beside it.
+#include "engine/ScanReader.h"
+#include "engine/SearchKernels.h"
 #include "file/MemoryMappedFile.h"
-#include "file/ScanReader.h"
 #include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
-#include "textwnd/SearchKernels.h"
 #include "tools/headless/FileWndTestAccess.h"
 
 #include <algorithm>

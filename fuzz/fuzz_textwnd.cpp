@@ -4,8 +4,8 @@
 // either code page (and changes of it). AddressSanitizer
 // catches any read outside the mapping; the asserts check that steps and
 // matches stay within the data.
+#include "engine/Utf8Text.h"
 #include "platform/Win1252.h"
-#include "textwnd/Utf8Text.h"
 #include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 

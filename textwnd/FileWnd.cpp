@@ -2,9 +2,9 @@
 // model and the window's layout.
 #include "textwnd/FileWnd.h"
 
+#include "engine/UnicodeCase.h"
 #include "file/FileWatcher.h"
 #include "platform/AppInfo.h"
-#include "textwnd/UnicodeCase.h"
 
 #include <algorithm>
 #include <cstdio>

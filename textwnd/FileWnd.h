@@ -9,18 +9,18 @@
 // it, bounded by its last screenful, and keeps what it has met.
 #pragma once
 
+#include "engine/HighlightRules.h"
+#include "engine/LineIndex.h"
+#include "engine/RegexSearch.h"
+#include "engine/ScanReader.h"
+#include "engine/TimeSeek.h"
 #include "file/Encoding.h"
 #include "file/MemoryMappedFile.h"
-#include "file/ScanReader.h"
 #include "platform/CodePage.h"
 #include "platform/Types.h"
 #include "platform/Window.h"
 #include "textwnd/FileWndPort.h"
-#include "textwnd/HighlightRules.h"
-#include "textwnd/LineIndex.h"
 #include "textwnd/LineModel.h"
-#include "textwnd/RegexSearch.h"
-#include "textwnd/TimeSeek.h"
 #include "textwnd/Utf8Lines.h"
 
 #include <cstdint>
@@ -130,14 +130,14 @@ public:
     TextPos SearchBackward(const std::u16string& text, TextPos from, TextPos to);
     void ShowMatch(TextPos m, std::int64_t length);
     // With regular expressions on, the three searches take their text as a
-    // pattern (textwnd/RegexSearch.h): the match length L of their rules is
+    // pattern (engine/RegexSearch.h): the match length L of their rules is
     // the last match's. An invalid pattern searches nothing: the searches
     // return 2 and GetPatternError says why.
     void SetRegularExpression(bool on) { m_bFindRegex = on; }
     bool IsRegularExpression() const { return m_bFindRegex; }
     const std::string& GetPatternError() const { return m_strPatternError; }
 
-    // --- Line numbers (textwnd/LineIndex.h) --------------------------------------
+    // --- Line numbers (engine/LineIndex.h) --------------------------------------
     // Whether the lines are counted in the background as soon as a file is
     // loaded (the viewer) or only when a number is asked for (scripts).
     void SetCountLines(bool background);
@@ -155,7 +155,7 @@ public:
     // Shows the line that starts at p as the top row, within the same bounds.
     void ShowLineAt(TextPos p);
 
-    // --- Go to Time (textwnd/TimeSeek.h) --------------------------------------------
+    // --- Go to Time (engine/TimeSeek.h) --------------------------------------------
     // The stamp format of the text, found from its first and last lines (kept
     // until the next load).
     timeseek::StampFormat TimeStampFormat();

@@ -1,7 +1,7 @@
 // The code page of narrow text, and a change of it in a window that shows text.
 #include "textwnd/FileWnd.h"
 
-#include "textwnd/SearchKernels.h"
+#include "engine/SearchKernels.h"
 
 bool CFileWnd::DecodesUtf8() const
 {

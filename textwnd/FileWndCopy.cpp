@@ -4,8 +4,8 @@
 // Windows-1252 character), in the Unicode format.
 #include "textwnd/FileWnd.h"
 
+#include "engine/Utf8Text.h"
 #include "platform/AppInfo.h"
-#include "textwnd/Utf8Text.h"
 
 #include <cstring>
 #include <new>

@@ -1,8 +1,8 @@
 // Painting one screenful from the top position, and the display-only text case.
 #include "textwnd/FileWnd.h"
 
-#include "textwnd/UnicodeCase.h"
-#include "textwnd/Utf8Text.h"
+#include "engine/UnicodeCase.h"
+#include "engine/Utf8Text.h"
 
 #include <algorithm>
 #include <tuple>

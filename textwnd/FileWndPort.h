@@ -107,7 +107,7 @@ public:
     virtual void TextOutWide(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
                              platform::COLORREF textColor, platform::COLORREF backColor) = 0;
     // Narrow text decoded from UTF-8 (UTF-16, host order): each character
-    // takes utf8text::Cells of it columns (textwnd/Utf8Text.h), so a wide
+    // takes utf8text::Cells of it columns (engine/Utf8Text.h), so a wide
     // character fills two and a combining mark is drawn in the cell of the
     // character before it. The text never starts with a mark.
     virtual void TextOutCells(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,

@@ -2,7 +2,7 @@
 // row, and the rules that appended lines match (alerts, stop on a match).
 #include "textwnd/FileWnd.h"
 
-#include "textwnd/Utf8Text.h"
+#include "engine/Utf8Text.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // The search text is brought to the file's form once per scan (for narrow
 // files Windows-1252 or UTF-8 by the code page, UTF-16 as is or
 // byte-swapped) and the file is read in chunks through the scan reader
-// (file/ScanReader.h) and scanned by the kernels of SearchKernels.h: reading
+// (engine/ScanReader.h) and scanned by the kernels of SearchKernels.h: reading
 // costs less than faulting in the pages of the mapping, which stays for
 // what is drawn. A match is as long as the text in the file's form.
 //
@@ -12,7 +12,7 @@
 // a match is as long as the engine says.
 #include "textwnd/FileWnd.h"
 
-#include "textwnd/SearchKernels.h"
+#include "engine/SearchKernels.h"
 
 #include <algorithm>
 

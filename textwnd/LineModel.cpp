@@ -1,8 +1,8 @@
 #include "textwnd/LineModel.h"
 
+#include "engine/CodeUnits.h"
+#include "engine/LineScan.h"
 #include "platform/File.h"
-#include "textwnd/CodeUnits.h"
-#include "textwnd/LineScan.h"
 
 #include <algorithm>
 #include <memory>

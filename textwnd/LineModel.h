@@ -31,15 +31,13 @@
 // it is reopened by its name and when another file is attached.
 #pragma once
 
+#include "engine/TextPos.h"
 #include "file/Encoding.h"
 #include "file/MemoryMappedFile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-using TextPos = std::int64_t;
-inline constexpr TextPos kNoPos = -1;
 
 // A line read in display columns (tabs expanded), beyond its text: what the
 // reader asks for and what it learns on the way.

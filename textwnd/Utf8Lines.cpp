@@ -1,6 +1,6 @@
 #include "textwnd/Utf8Lines.h"
 
-#include "textwnd/Utf8Text.h"
+#include "engine/Utf8Text.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,6 +1,6 @@
 // Lines of narrow text read through the UTF-8 code page, in display
 // columns: a well-formed sequence is one character, any other byte the
-// Windows-1252 character of that byte (textwnd/Utf8Text.h); a wide character
+// Windows-1252 character of that byte (engine/Utf8Text.h); a wide character
 // takes two columns, a combining mark none (it is drawn in its base's cell),
 // a tab expands by display column as everywhere. Where a line starts and
 // ends stays the line model's: this reader only decodes what lies between.

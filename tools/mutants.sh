@@ -67,10 +67,10 @@ fault reload-keeps-an-offset-past-the-lines textwnd/FileWnd.cpp \
   '/^        KeepHorzOffsetInRange();$/d' '^Scroll\.'
 fault sentence-ends-at-bang textwnd/FileWndPaint.cpp \
   "s#if (s\[i\] == Ch('.')) {#if (s[i] == Ch('.') || s[i] == Ch('!')) {#" '^Paint\.'
-fault win1252-letter-by-byte textwnd/UnicodeCase.cpp \
+fault win1252-letter-by-byte engine/UnicodeCase.cpp \
   's|IsLetter16(platform::Win1252ToUnicode(static_cast<std::uint8_t>(b)))|IsLetter16(static_cast<char16_t>(b))|' \
   '^Paint\.'
-fault lower-case-from-upper-table textwnd/UnicodeCase.cpp \
+fault lower-case-from-upper-table engine/UnicodeCase.cpp \
   's|ch + kLowerStage2\[kLowerStage1\[ch >> 8\]\]|ch + kUpperStage2[kUpperStage1[ch >> 8]]|' '^(Paint|Search[A-Za-z]*)\.'
 fault qt-bar-end-not-exact textwnd/qt/FileWndWidget.cpp \
   's|if (value >= VBarValueOf(reach))|if (false)|' '^FileWndWidgetTest$' FileWndWidgetTest
@@ -83,17 +83,17 @@ fault go-to-dialog-closes-on-a-refusal app/bars/GoToDialog.cpp \
 fault filter-pane-grows-not textwnd/qt/FilterPane.cpp \
   's|    else if (end > m_knownEnd)|    else if (false)|' '^FindOpenTest$' FindOpenTest
 fault filter-pane-without-rules textwnd/qt/FilterPane.cpp \
-  's|    const bool ruled = rules \&\& rules->Any() \&\&|    const bool ruled = false \&\&|' '^FindOpenTest$' FindOpenTest
+  's|^        rules \&\& rules->Any() \&\& wnd.LineRuleColumns|        false \&\& wnd.LineRuleColumns|' '^FindOpenTest$' FindOpenTest
 
 # --- Search --------------------------------------------------------------------------------
-fault chunk-cuts-a-match textwnd/SearchKernels.cpp \
+fault chunk-cuts-a-match engine/SearchKernels.cpp \
   's|k.forward(needle, d, n + m - 1, n, &stopped)|k.forward(needle, d, n, n, \&stopped)|' '^SearchKernels\.'
-fault backward-pass-skips-a-nul textwnd/SearchKernels.cpp \
+fault backward-pass-skips-a-nul engine/SearchKernels.cpp \
   's|^            !stopped)$|            true)|' '^(Search[A-Za-z]*|RegexSearch)\.'
-fault block-settled-from-below textwnd/SearchKernelsImpl.h \
+fault block-settled-from-below engine/SearchKernelsImpl.h \
   's|const unsigned bit = 31u - static_cast<unsigned>(__builtin_clz(cand));|const unsigned bit = static_cast<unsigned>(__builtin_ctz(cand));|' \
   '^SearchKernels\.'
-fault case-ring-cut-short textwnd/SearchKernels.cpp \
+fault case-ring-cut-short engine/SearchKernels.cpp \
   's|y != c && count < 4; y = rings\[y\]|y != c \&\& count < 3; y = rings[y]|' '^SearchKernels\.'
 fault find-next-overlaps textwnd/FileWndSearch.cpp \
   's|m_pLastMatch + length \* CodeUnitSize();|m_pLastMatch + CodeUnitSize();|' '^SearchWindow\.'

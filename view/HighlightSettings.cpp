@@ -1,6 +1,6 @@
 #include "view/HighlightSettings.h"
 
-#include "textwnd/Utf8Text.h"
+#include "engine/Utf8Text.h"
 
 #include <cctype>
 #include <cstdio>

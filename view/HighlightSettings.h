@@ -9,7 +9,7 @@
 // probe reads the same array from an INI file with ReadRulesFromIni.
 #pragma once
 
-#include "textwnd/HighlightRules.h"
+#include "engine/HighlightRules.h"
 
 #include <map>
 #include <memory>

@@ -7,7 +7,7 @@
 // copies the built-in set into the list. Nothing is kept before OK.
 #pragma once
 
-#include "textwnd/HighlightRules.h"
+#include "engine/HighlightRules.h"
 
 #include <QDialog>
 

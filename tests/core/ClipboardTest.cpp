@@ -1,5 +1,5 @@
 // Copy of the screen and the mouse, which only clears the highlight.
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 
 using testutil::Utf16LE;
 using testutil::Window;

@@ -1,8 +1,8 @@
 // The decompressors from memory: every format whole, concatenated, cut short
 // and damaged, the limit, the magic, and the sizes streams declare.
 #include "CompressUtil.h"
-#include "TestUtil.h"
 #include "file/Decompress.h"
+#include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Deciding a file's encoding from its byte-order mark and the request.
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 
 using platform::kIdCancel;
 using platform::kIdNo;

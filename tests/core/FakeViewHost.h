@@ -2,7 +2,7 @@
 // text window, and records of what the view asked of its host.
 #pragma once
 
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 #include "textwnd/FileWnd.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/CommandIds.h"

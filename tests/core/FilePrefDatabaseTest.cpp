@@ -6,8 +6,8 @@
 #include "view/FilePrefDatabase.h"
 #include "view/Profile.h"
 
-#include "FollowUtil.h"
-#include "TestUtil.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The watcher by itself: what it posts, to whom and when not, its
 // registration rules, and its thread. Windows following real files are
 // FollowTest's.
-#include "FollowUtil.h"
-#include "TestUtil.h"
 #include "file/FileWatcher.h"
 #include "file/MemoryMappedFile.h"
 #include "platform/SigbusGuard.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,9 +1,9 @@
 // A view whose file's name comes to name another file (log rotation), with
 // Follow Name on and off, driven by a writer process.
 #include "FakeViewHost.h"
-#include "FollowUtil.h"
-#include "TestUtil.h"
 #include "file/TextFileDoc.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 #include "view/Profile.h"
 #include "view/StringTable.h"
 #include "view/TextFileView.h"

@@ -1,9 +1,9 @@
 // Windows following files that another process changes underneath them.
-#include "FollowUtil.h"
-#include "TestUtil.h"
 #include "file/FileWatcher.h"
 #include "file/TextFileDoc.h"
 #include "platform/Process.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <fstream>
 #include <sys/resource.h>

@@ -1,9 +1,9 @@
 // Highlight rules: what each rule covers and which wins, how the window
 // draws them in every encoding and on long lines, and what appended lines
 // do to a window that follows its file.
-#include "FollowUtil.h"
-#include "TestUtil.h"
-#include "textwnd/HighlightRules.h"
+#include "engine/HighlightRules.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 #include "view/HighlightSettings.h"
 
 using platform::Rgb;

@@ -1,7 +1,7 @@
 // The line model: breaks and their pairing, NUL, tabs, the last screenful,
 // reloads that keep the reader's place or follow the end, and files whose
 // size or holes no line step may pay for.
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 #include "view/CommandIds.h"
 #include "view/StatusIndicators.h"
 

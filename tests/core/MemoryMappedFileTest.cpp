@@ -1,8 +1,8 @@
 // The mapped file and the document that owns it.
-#include "FollowUtil.h"
-#include "TestUtil.h"
 #include "file/MemoryMappedFile.h"
 #include "file/TextFileDoc.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <cstring>
 #include <dirent.h>

@@ -1,6 +1,6 @@
 // What the window draws: rows from the top, the horizontal offset, the
 // highlight in inverse colours, and the display-only letter case.
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 
 using testutil::Utf16BE;
 using testutil::Utf16LE;

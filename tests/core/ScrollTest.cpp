@@ -1,5 +1,5 @@
 // Moving the view by scroll bars, keys and wheels.
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <functional>
 

@@ -5,7 +5,7 @@
 #include "view/Profile.h"
 #include "view/RecentFileList.h"
 
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
 

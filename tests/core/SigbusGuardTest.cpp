@@ -1,9 +1,9 @@
 // The truncation guard: reads (and writes) past the new end of a file that
 // was shortened under its mapping go on, and real faults still crash.
-#include "TestUtil.h"
 #include "file/MemoryMappedFile.h"
 #include "platform/DirWatch.h"
 #include "platform/SigbusGuard.h"
+#include "tests/core/TestUtil.h"
 
 #include <csignal>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 // The status bar's indicator texts for a text window (a file above 4 GiB is
 // LineModelTest's), and the rule that lays the bar out again only when a text
 // changes its length.
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 #include "view/CommandIds.h"
 #include "view/StatusIndicators.h"
 

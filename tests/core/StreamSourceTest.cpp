@@ -2,9 +2,9 @@
 // and standard input as a pipe that pauses and closes.
 #include "CompressUtil.h"
 #include "FakeViewHost.h"
-#include "FollowUtil.h"
-#include "TestUtil.h"
 #include "file/TextFileDoc.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 #include "view/Profile.h"
 #include "view/StringTable.h"
 #include "view/TextFileView.h"

@@ -2,8 +2,8 @@
 // encodings, loaded windows, and running a test as an ordinary user.
 #pragma once
 
+#include "engine/ChunkReader.h"
 #include "platform/Win1252.h"
-#include "textwnd/ChunkReader.h"
 #include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 

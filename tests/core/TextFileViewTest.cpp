@@ -10,7 +10,7 @@
 #include "view/TextFileView.h"
 
 #include "FakeViewHost.h"
-#include "TestUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
 

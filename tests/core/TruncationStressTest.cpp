@@ -1,11 +1,11 @@
 // A window keeps working while another process appends to its file and
 // truncates it (copy-and-truncate rotation), and afterwards shows the file
 // as it finally is.
-#include "FollowUtil.h"
-#include "TestUtil.h"
+#include "engine/LineFilter.h"
 #include "file/FileWatcher.h"
 #include "platform/SigbusGuard.h"
-#include "textwnd/LineFilter.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
 
 #include <fcntl.h>
 #include <random>

@@ -1,8 +1,8 @@
 #include "textwnd/qt/FileWndWidget.h"
 
+#include "engine/Utf8Text.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
-#include "textwnd/Utf8Text.h"
 
 #include <QClipboard>
 #include <QCoreApplication>

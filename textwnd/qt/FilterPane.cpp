@@ -1,7 +1,7 @@
 #include "textwnd/qt/FilterPane.h"
 
-#include "textwnd/HighlightRules.h"
-#include "textwnd/Utf8Text.h"
+#include "engine/HighlightRules.h"
+#include "engine/Utf8Text.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

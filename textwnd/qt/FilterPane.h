@@ -13,7 +13,7 @@
 // that shrank or was replaced is listed afresh.
 #pragma once
 
-#include "textwnd/LineFilter.h"
+#include "engine/LineFilter.h"
 #include "textwnd/qt/FileWndWidget.h"
 
 #include <QAbstractScrollArea>

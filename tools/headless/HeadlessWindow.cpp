@@ -1,7 +1,7 @@
 #include "tools/headless/HeadlessWindow.h"
 
+#include "engine/Utf8Text.h"
 #include "platform/Win1252.h"
-#include "textwnd/Utf8Text.h"
 
 #include <algorithm>
 

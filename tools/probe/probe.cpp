@@ -1,13 +1,13 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
+#include "engine/LineFilter.h"
+#include "engine/RegexSearch.h"
+#include "engine/Utf8Text.h"
 #include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
 #include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
-#include "textwnd/LineFilter.h"
-#include "textwnd/RegexSearch.h"
-#include "textwnd/Utf8Text.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/HighlightSettings.h"
 #include "view/StringTable.h"

@@ -1,4 +1,4 @@
-#include "textwnd/HighlightRules.h"
+#include "engine/HighlightRules.h"
 
 #include <re2/re2.h>
 #include <re2/set.h>

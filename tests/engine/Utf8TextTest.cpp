@@ -2,10 +2,10 @@
 // character, rows laid out in display columns (checked against a plain
 // layout of whole lines, long ones too), search, letter case and the
 // change of code page in a window.
-#include "tests/core/SearchReference.h"
+#include "engine/SearchKernels.h"
+#include "engine/Utf8Text.h"
 #include "tests/core/TestUtil.h"
-#include "textwnd/SearchKernels.h"
-#include "textwnd/Utf8Text.h"
+#include "tests/engine/SearchReference.h"
 #include "view/StatusIndicators.h"
 
 #include <clocale>

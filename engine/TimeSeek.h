@@ -8,8 +8,8 @@
 // so a short run of lines out of order near the place is still handled.
 #pragma once
 
-#include "textwnd/ChunkReader.h"
-#include "textwnd/LineIndex.h"
+#include "engine/ChunkReader.h"
+#include "engine/LineIndex.h"
 
 #include <cstdint>
 #include <string>

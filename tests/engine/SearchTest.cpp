@@ -1,10 +1,10 @@
 // Search: find first, next and previous in a window, the match scrolled into
 // view, and the fast scans, all checked against the plain reference of
 // SearchReference.h.
-#include "file/ScanReader.h"
-#include "tests/core/SearchReference.h"
+#include "engine/ScanReader.h"
+#include "engine/SearchKernels.h"
 #include "tests/core/TestUtil.h"
-#include "textwnd/SearchKernels.h"
+#include "tests/engine/SearchReference.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "file/ScanReader.h"
+#include "engine/ScanReader.h"
 
 #include <algorithm>
 

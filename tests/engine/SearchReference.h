@@ -4,11 +4,11 @@
 // fixed case and code-page tables.
 #pragma once
 
+#include "engine/UnicodeCase.h"
+#include "engine/Utf8Text.h"
 #include "file/Encoding.h"
 #include "platform/CodePage.h"
 #include "platform/Win1252.h"
-#include "textwnd/UnicodeCase.h"
-#include "textwnd/Utf8Text.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "textwnd/UnicodeCase.h"
+#include "engine/UnicodeCase.h"
 
 #include "platform/Win1252.h"
 

@@ -1,14 +1,14 @@
 // Pattern preparation, verification, the portable and SSE2 scans, and the
 // choice of instruction set.
-#include "textwnd/SearchKernels.h"
+#include "engine/SearchKernels.h"
 
+#include "engine/CodeUnits.h"
+#include "engine/ScanReader.h"
+#include "engine/UnicodeCase.h"
+#include "engine/Utf8Text.h"
 #include "file/Encoding.h"
-#include "file/ScanReader.h"
 #include "platform/Pages.h"
 #include "platform/Win1252.h"
-#include "textwnd/CodeUnits.h"
-#include "textwnd/UnicodeCase.h"
-#include "textwnd/Utf8Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -377,7 +377,7 @@ const detail::Kernels kScalarKernels{&ScalarForward, &ScalarBackward};
 
 #if defined(OSTREL_SEARCH_X86)
 
-#include "textwnd/SearchKernelsImpl.h"
+#include "engine/SearchKernelsImpl.h"
 
 namespace {
 

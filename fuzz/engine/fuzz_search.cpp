@@ -9,8 +9,8 @@
 //   flags: bits 0-1 encoding (ANSI, UTF-8, UTF-16 LE, UTF-16 BE), bit 2 ignore case,
 //          bit 3 fold the pattern's bytes onto a small alphabet (more matches),
 //          bit 4 narrow text under the UTF-8 code page.
-#include "tests/core/SearchReference.h"
-#include "textwnd/SearchKernels.h"
+#include "engine/SearchKernels.h"
+#include "tests/engine/SearchReference.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -10,11 +10,11 @@
 // Input: [flags] [chunk] [from] [to] [pattern length] [pattern bytes...] [text...]
 //   flags: bit 0 ignore case, bit 1 the raw half, bits 2-3 its encoding,
 //          bit 4 narrow text under the UTF-8 code page.
+#include "engine/RegexSearch.h"
+#include "engine/ScanReader.h"
 #include "file/Encoding.h"
-#include "file/ScanReader.h"
 #include "platform/Win1252.h"
-#include "tests/core/RegexSearchReference.h"
-#include "textwnd/RegexSearch.h"
+#include "tests/engine/RegexSearchReference.h"
 
 #include <cstdio>
 #include <cstdlib>

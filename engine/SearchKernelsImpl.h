@@ -12,7 +12,7 @@
 // (the units before it are checked once up front).
 #pragma once
 
-#include "textwnd/SearchKernels.h"
+#include "engine/SearchKernels.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -15,8 +15,8 @@
 // and commit under one lock; a count made against a stale state is dropped.
 #pragma once
 
-#include "textwnd/ChunkReader.h"
-#include "textwnd/LineModel.h"
+#include "engine/ChunkReader.h"
+#include "engine/TextPos.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -2,9 +2,9 @@
 // by one, each matched on its own (plain text by the reference search,
 // regular expressions by std::regex), over random texts in every encoding,
 // with every pairing of CR and LF, read in chunks of many sizes.
-#include "SearchReference.h"
-#include "TestUtil.h"
-#include "textwnd/LineFilter.h"
+#include "engine/LineFilter.h"
+#include "tests/core/TestUtil.h"
+#include "tests/engine/SearchReference.h"
 
 #include <gtest/gtest.h>
 

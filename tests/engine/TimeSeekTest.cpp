@@ -1,7 +1,7 @@
 // Go to Time: the stamps it reads, and its bisection against a plain scan of
 // the same random logs in every encoding and line-break pairing.
+#include "engine/TimeSeek.h"
 #include "tests/core/TestUtil.h"
-#include "textwnd/TimeSeek.h"
 
 #include <cstring>
 #include <ctime>

@@ -1,6 +1,6 @@
-#include "textwnd/Utf8Text.h"
+#include "engine/Utf8Text.h"
 
-#include "textwnd/UnicodeCase.h"
+#include "engine/UnicodeCase.h"
 
 #include <algorithm>
 #include <array>

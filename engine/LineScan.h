@@ -4,7 +4,7 @@
 // big-endian text is matched against byte-swapped break values).
 #pragma once
 
-#include "textwnd/CodeUnits.h"
+#include "engine/CodeUnits.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "textwnd/RegexSearch.h"
+#include "engine/RegexSearch.h"
 
+#include "engine/LineScan.h"
+#include "engine/ScanReader.h"
 #include "file/Encoding.h"
-#include "file/ScanReader.h"
 #include "platform/Win1252.h"
-#include "textwnd/LineScan.h"
 
 #include <re2/filtered_re2.h>
 #include <re2/re2.h>

@@ -102,7 +102,7 @@ std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int
                         std::int64_t from, std::int64_t to, bool forward, Isa isa = BestIsa(),
                         std::size_t chunkBytes = 0);
 
-// The same search through a scan reader (file/ScanReader.h) over the file the
+// The same search through a scan reader (engine/ScanReader.h) over the file the
 // positions are offsets into: the same results as SearchView over the same
 // bytes, read in chunks instead of touching the mapping. A file that shrank
 // under the scan ends it where its bytes end.

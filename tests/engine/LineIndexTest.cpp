@@ -1,7 +1,7 @@
 // The line index against a plain count of the same text: numbers, starts and
 // totals in every encoding and every pairing, over a growing and a truncated file.
+#include "engine/LineIndex.h"
 #include "tests/core/TestUtil.h"
-#include "textwnd/LineIndex.h"
 
 #include <cstring>
 #include <random>

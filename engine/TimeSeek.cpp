@@ -1,7 +1,7 @@
 // Timestamps of log lines and the bisection over a file's bytes.
-#include "textwnd/TimeSeek.h"
+#include "engine/TimeSeek.h"
 
-#include "textwnd/CodeUnits.h"
+#include "engine/CodeUnits.h"
 
 #include <algorithm>
 #include <cstring>

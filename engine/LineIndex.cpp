@@ -1,8 +1,8 @@
 // Counting line breaks at memory speed, and the sparse index built from it.
-#include "textwnd/LineIndex.h"
+#include "engine/LineIndex.h"
 
-#include "textwnd/CodeUnits.h"
-#include "textwnd/LineScan.h"
+#include "engine/CodeUnits.h"
+#include "engine/LineScan.h"
 
 #include <algorithm>
 #include <cstring>

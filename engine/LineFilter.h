@@ -15,10 +15,10 @@
 // truncated under the scan) ends the scan; the owner rebuilds on reload.
 #pragma once
 
+#include "engine/LineMatcher.h"
 #include "platform/File.h"
-#include "textwnd/LineMatcher.h"
 
-#include "textwnd/ChunkReader.h"
+#include "engine/ChunkReader.h"
 #include <atomic>
 #include <chrono>
 #include <condition_variable>

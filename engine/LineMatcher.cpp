@@ -1,13 +1,13 @@
 // The two matchers of the filter: plain text through the search kernels, and
 // regular expressions through RE2, whose time is linear in the text for
 // every pattern, so that no pattern can stall a scan.
-#include "textwnd/LineMatcher.h"
+#include "engine/LineMatcher.h"
 
+#include "engine/CodeUnits.h"
+#include "engine/LineScan.h"
+#include "engine/SearchKernels.h"
 #include "file/Encoding.h"
 #include "platform/Win1252.h"
-#include "textwnd/CodeUnits.h"
-#include "textwnd/LineScan.h"
-#include "textwnd/SearchKernels.h"
 
 #include <re2/re2.h>
 

@@ -1,5 +1,5 @@
 // Regular-expression search over a file's text, read through a scan reader
-// (file/ScanReader.h), in every encoding that has lines.
+// (engine/ScanReader.h), in every encoding that has lines.
 //
 // The engine is RE2: its time is linear in the text whatever the pattern, so
 // no pattern can hang the viewer. A match lies within one line: the text is
@@ -25,8 +25,8 @@
 // vector kernels and the engine runs only on the lines that hold it.
 #pragma once
 
+#include "engine/SearchKernels.h"
 #include "platform/CodePage.h"
-#include "textwnd/SearchKernels.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,11 +1,11 @@
 // The filter's worker: reads the text in chunks of whole lines, asks the
 // matcher for the leftmost candidate, and lists the line that holds it (or,
 // inverted, every line before it and that line when it does not match).
-#include "textwnd/LineFilter.h"
+#include "engine/LineFilter.h"
 
+#include "engine/CodeUnits.h"
+#include "engine/LineScan.h"
 #include "file/Encoding.h"
-#include "textwnd/CodeUnits.h"
-#include "textwnd/LineScan.h"
 
 #include <algorithm>
 

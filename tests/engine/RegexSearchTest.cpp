@@ -1,7 +1,7 @@
-#include "file/ScanReader.h"
-#include "tests/core/RegexSearchReference.h"
+#include "engine/RegexSearch.h"
+#include "engine/ScanReader.h"
 #include "tests/core/TestUtil.h"
-#include "textwnd/RegexSearch.h"
+#include "tests/engine/RegexSearchReference.h"
 
 #include <gtest/gtest.h>
 

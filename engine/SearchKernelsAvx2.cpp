@@ -3,7 +3,7 @@
 // flags); SearchKernels.cpp calls into it only when the processor has AVX2.
 // Every library header is included before the pragma, so that no inline
 // function shared with other files is compiled here for AVX2.
-#include "textwnd/SearchKernels.h"
+#include "engine/SearchKernels.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -22,7 +22,7 @@
 #pragma GCC target("avx2")
 #endif
 
-#include "textwnd/SearchKernelsImpl.h"
+#include "engine/SearchKernelsImpl.h"
 
 namespace {
 
