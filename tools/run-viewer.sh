@@ -3,7 +3,8 @@
 #
 # Without files it shows a demonstration: a sample log under build/demo that a
 # writer process keeps appending to for a minute (rotating it once), opened with
-# settings and a preference database of its own, never the user's.
+# settings and a preference database of its own, never the user's (the settings
+# that demo_log writes turn Log Levels and Line Numbers on).
 #
 # Without a display it runs under Xvfb instead, saves screenshots to
 # build/screenshot*.png and says where they are.
