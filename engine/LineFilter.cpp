@@ -175,9 +175,8 @@ void CLineFilter::Run()
         lock.unlock();
         if (!m_full)
             ScanTo(end);
-        Publish(true);
+        Publish(true, true);
         lock.lock();
-        m_running = false;
         m_idle.notify_all();
     }
 }
@@ -318,7 +317,9 @@ bool CLineFilter::ListLine(std::int64_t offset)
     return true;
 }
 
-void CLineFilter::Publish(bool force)
+// The last news of a scan is sent with the scan marked over: whoever reads
+// the status on it must not see it still running.
+void CLineFilter::Publish(bool force, bool last)
 {
     const auto now = std::chrono::steady_clock::now();
     std::function<void()> notify;
@@ -331,6 +332,8 @@ void CLineFilter::Publish(bool force)
         m_capped = m_full;
         const std::int64_t span = m_scanEnd - m_scanStart;
         m_percent = span <= 0 ? 100 : static_cast<int>((m_reached - m_scanStart) * 100 / span);
+        if (last)
+            m_running = false;
         if (force || now - m_lastNotify >= std::chrono::milliseconds(30)) {
             m_lastNotify = now;
             notify = m_notify;

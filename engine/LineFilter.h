@@ -97,7 +97,7 @@ private:
     void ListChunk(std::int64_t base, std::size_t cut);
     void ListAllLines(std::int64_t base, std::size_t from, std::size_t to);
     bool ListLine(std::int64_t offset);
-    void Publish(bool force);
+    void Publish(bool force, bool last = false);
     bool Cancelled() const { return m_stop.load(std::memory_order_relaxed); }
 
     // Fixed while a worker runs.

@@ -121,9 +121,10 @@ inline constexpr const char* FontNameNotListed = "The font \"%s\" is not one of 
 inline constexpr const char* FileReopened = "Reopened: the file was replaced";
 inline constexpr const char* NameNamesAnotherFile = "The name of this file now names another file.";
 inline constexpr const char* ReopenAction = "Reopen";
-// A compressed log or standard input read in the background; %s are numbers of bytes.
-inline constexpr const char* DecompressProgressFormat = "Decompressing: %s bytes so far";
-inline constexpr const char* InputProgressFormat = "Reading standard input: %s bytes so far";
+// A compressed log or standard input read in the background; %s is the size read ("1.94 GB"), or below it
+// numbers of bytes.
+inline constexpr const char* DecompressProgressFormat = "Decompressing: %s so far";
+inline constexpr const char* InputProgressFormat = "Reading standard input: %s so far";
 inline constexpr const char* SourceDamagedFormat = "The text stops after %s bytes: %s.";
 inline constexpr const char* SourceOverLimitFormat =
     "The text reached the limit of %s bytes (Compressed/MaxBytes): it ends there.";

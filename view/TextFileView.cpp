@@ -190,30 +190,37 @@ void CTextFileView::OnDeferredLoad()
 {
     if (!m_pFileWnd || m_bLoaded)
         return;
+    // The file's font and colours from the start, also while a reader is still at work: the ribbon shows what
+    // the text will be drawn with, not the window's own defaults.
+    const bool first = !GetPrefs();
+    if (first) {
+        if (m_pDatabase) {
+            m_prefs = m_pDatabase->FindOrAddRecord(m_pDocument->GetPathName());
+        } else {
+            m_pOwnPrefs = std::make_unique<DisplayPreferences>();
+            LoadDefaultPreferences(*m_pOwnPrefs, m_profile);
+        }
+        const DisplayPreferences& prefs = *GetPrefs();
+        LOGFONTW font;
+        PreferencesToLogFont(font, prefs);
+        m_pFileWnd->SetLogFont(font);
+        m_pFileWnd->SetTextCase(prefs.textCase);
+        m_pFileWnd->SetFontColor(prefs.fontColor);
+        m_pFileWnd->SetPageColor(prefs.pageColor);
+    }
     if (CStreamSource* source = m_pDocument->GetSource()) {
         source->AddWindow(m_hWnd);
         if (!m_pDocument->IsReadyToShow()) {
             // Closing the window meanwhile closes the document, which cancels the reader.
             m_pHost->ShowMessage(ViewMessageKind::Information,
                                  DescribeSourceProgress(source->GetProgress(), source->IsPipe()));
+            if (first && m_pHost->IsActiveView())
+                SyncRibbonControls();
             return;
         }
         m_pHost->HideMessage();
     }
-    if (m_pDatabase) {
-        m_prefs = m_pDatabase->FindOrAddRecord(m_pDocument->GetPathName());
-    } else {
-        m_pOwnPrefs = std::make_unique<DisplayPreferences>();
-        LoadDefaultPreferences(*m_pOwnPrefs, m_profile);
-    }
-    const DisplayPreferences& prefs = *GetPrefs();
-    LOGFONTW font;
-    PreferencesToLogFont(font, prefs);
-    const std::int32_t requestedEncoding = prefs.requestedEncoding;
-    m_pFileWnd->SetLogFont(font);
-    m_pFileWnd->SetTextCase(prefs.textCase);
-    m_pFileWnd->SetFontColor(prefs.fontColor);
-    m_pFileWnd->SetPageColor(prefs.pageColor);
+    const std::int32_t requestedEncoding = GetPrefs()->requestedEncoding;
 
     m_nReplacesSeen = m_pDocument->ReplaceCount();
     if (!m_pFileWnd->LoadFile(m_pDocument->GetMappedFile(), requestedEncoding)) {

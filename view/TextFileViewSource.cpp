@@ -6,6 +6,8 @@
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 
+#include <cstdio>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -19,11 +21,29 @@ std::string Format(const char* format, const std::string& a, const std::string& 
     return out;
 }
 
+// A size as a reader reads it: bytes below a thousand, else three figures of
+// kB, MB or GB (a count of ten digits that changes each moment reads as noise).
+std::string ReadableSize(std::uint64_t bytes)
+{
+    if (bytes < 1000)
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    static const char* const kUnits[] = {"kB", "MB", "GB", "TB", "PB"};
+    double value = static_cast<double>(bytes) / 1000;
+    std::size_t unit = 0;
+    while (value >= 999.5 && unit + 1 < std::size(kUnits)) {
+        value /= 1000;
+        ++unit;
+    }
+    char figures[16];
+    std::snprintf(figures, sizeof figures, value < 9.995 ? "%.2f" : value < 99.95 ? "%.1f" : "%.0f", value);
+    return std::string(figures) + " " + kUnits[unit];
+}
+
 }  // namespace
 
 std::string DescribeSourceProgress(const CStreamSource::Progress& p, bool pipe)
 {
-    return Format(pipe ? text::InputProgressFormat : text::DecompressProgressFormat, std::to_string(p.bytes));
+    return Format(pipe ? text::InputProgressFormat : text::DecompressProgressFormat, ReadableSize(p.bytes));
 }
 
 std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error)

@@ -10,11 +10,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QStyleOptionComboBox>
 #include <QStyledItemDelegate>
 
 namespace {
 
 constexpr int kArrowWidth = 14;
+constexpr int kLineEditMargin = 2;  // QLineEdit's own space either side of its text, with the cursor's
 
 // Draws each font family entry in its own face.
 class CFontFaceDelegate : public QStyledItemDelegate {
@@ -65,6 +67,16 @@ public:
     }
 
     QString m_shown;  // the text of a box without an edit field
+
+    // The pixels of a box `width` wide that are not its edit field (frame, arrow).
+    int AroundField(int width) const
+    {
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        option.rect = QRect(0, 0, width, std::max(height(), 1));
+        return width -
+               style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width();
+    }
 
 protected:
     bool event(QEvent* event) override
@@ -294,9 +306,24 @@ int CRibbonComboBox::LabelWidth() const
     return w ? w + 6 : 0;
 }
 
+void CRibbonComboBox::ReserveTextWidth(const QString& text)
+{
+    m_reserved = text;
+    updateGeometry();
+}
+
 QSize CRibbonComboBox::sizeHint() const
 {
-    return QSize(LabelWidth() + m_nWidth, ribbon::rowHeight(fontMetrics()));
+    int width = m_nWidth;
+    if (QLineEdit* edit = m_pCombo->lineEdit(); edit && !m_reserved.isEmpty()) {
+        // What the box keeps around its field at its own width, plus the field's own margins and the text.
+        const int around = m_pCombo->AroundField(m_nWidth);
+        const QMargins margins = edit->textMargins() + edit->contentsMargins();
+        const int field =
+            edit->fontMetrics().horizontalAdvance(m_reserved) + margins.left() + margins.right() + 2 * kLineEditMargin;
+        width = std::max(width, field + std::max(around, kArrowWidth));
+    }
+    return QSize(LabelWidth() + width, ribbon::rowHeight(fontMetrics()));
 }
 
 void CRibbonComboBox::OnThemeChanged()

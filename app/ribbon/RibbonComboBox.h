@@ -32,6 +32,10 @@ public:
     QString GetText() const;
     void SetText(const QString& text);
 
+    // The edit field is made wide enough to show `text` whole (a placeholder the box may show), however wide
+    // the box was asked to be.
+    void ReserveTextWidth(const QString& text);
+
     // The Qt combo box inside (for focus checks and keyboard tests).
     QComboBox* GetComboBox() const;
 
@@ -59,6 +63,7 @@ private:
 
     CRibbonComboControl* m_pCombo;
     int m_nWidth;
+    QString m_reserved;
 };
 
 // The font name box: the installed fixed-pitch font families, each drawn in

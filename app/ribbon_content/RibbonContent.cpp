@@ -206,6 +206,7 @@ void AddFindPanel(CRibbonCategory* options)
     SetCommandToolTip(previous, cmd::FindPrevious);
     row->AddButton(previous);
     auto* box = new CRibbonComboBox(cmd::FindText, true, kFindBoxWidth);
+    box->ReserveTextWidth(Utf8(text::RegularExpressionPlaceholder));  // shown while patterns are on
     SetCommandToolTip(box, cmd::FindText);
     row->AddButton(box);
     auto* next = new CRibbonButton(cmd::FindNext, Utf8(text::FindNext), images.Icon(kFindNextImage));

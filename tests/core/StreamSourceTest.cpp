@@ -10,6 +10,7 @@
 #include "view/TextFileView.h"
 
 #include <fstream>
+#include <regex>
 
 using compresstest::Compress;
 using followtest::PumpUntil;
@@ -155,6 +156,40 @@ TEST_F(StreamSourceTest, StandardInputIsFollowedAsItArrivesAndStaysWhenThePipeCl
     platform::DrainPostedMessages();
     EXPECT_EQ(o.Rows(), testutil::ScreenOf(2, 7)) << "the text stays";
     EXPECT_FALSE(doc.IsDecompressed());
+}
+
+// While the text is not yet shown: the strip gives the size read in a reader's units, and the ribbon the
+// font that the text will have, not the empty window's own.
+TEST_F(StreamSourceTest, WhileDecompressingTheStripGivesAReadableSizeAndTheRibbonTheFontToCome)
+{
+    const std::string compressed = Compress(Compression::Gzip, testutil::Lines(0, 400000));
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    CTextFileDoc doc;
+    ASSERT_TRUE(doc.OnOpenStream(fds[0], CTextFileDoc::kStandardInputName));
+    Opened o(doc);
+    WriteAll(fds[1], compressed.substr(0, compressed.size() / 2));
+    ASSERT_TRUE(
+        PumpUntil([&] { return !o.host.strip.empty() && o.host.strip.back().find(" MB ") != std::string::npos; }));
+    EXPECT_FALSE(o.view->IsLoaded());
+    EXPECT_TRUE(std::regex_match(o.host.strip.back(), std::regex(R"(Reading standard input: \d\.\d\d MB so far)")))
+        << o.host.strip.back();
+    EXPECT_EQ(o.host.fontBox.text, u"Courier New");
+    EXPECT_EQ(o.host.sizeBox.text, u"10");
+    ::close(fds[1]);
+    ASSERT_TRUE(Ended(doc));
+    for (const auto& [bytes, shown] :
+         std::initializer_list<std::pair<std::uint64_t, const char*>>{{1, "1 byte"},
+                                                                      {999, "999 bytes"},
+                                                                      {1000, "1.00 kB"},
+                                                                      {99949, "99.9 kB"},
+                                                                      {999499, "999 kB"},
+                                                                      {999500, "1.00 MB"},
+                                                                      {1943005926, "1.94 GB"}}) {
+        CStreamSource::Progress p;
+        p.bytes = bytes;
+        EXPECT_EQ(DescribeSourceProgress(p, false), std::string("Decompressing: ") + shown + " so far");
+    }
 }
 
 TEST_F(StreamSourceTest, CompressedStandardInputIsDecompressedAndTheLimitStopsReading)

@@ -200,6 +200,28 @@ TEST(LineFilter, ListStopsAtItsCapAndSaysSo)
     EXPECT_TRUE(filter.Status().capped);
 }
 
+// What the last news of a scan or of a growth reads: the scan over, so that a pane that shows the status at
+// each piece of news is not left at "100 % scanned".
+TEST(LineFilter, TheLastNewsOfAScanSaysItIsOver)
+{
+    std::string bytes = "a1\nb\na2\n";
+    CLineFilter filter(4);
+    std::vector<linefilter::FilterStatus> news;
+    filter.SetNotify([&] { news.push_back(filter.Status()); });
+    ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{EncodingAnsi, CodePage::Windows1252},
+                             FilterQuery{u"a", false, false, false}, 0, static_cast<std::int64_t>(bytes.size()),
+                             nullptr));
+    for (int step = 0; step < 2; ++step) {
+        filter.WaitIdle();
+        ASSERT_FALSE(news.empty());
+        EXPECT_FALSE(news.back().running) << step;
+        EXPECT_EQ(news.back().percent, 100) << step;
+        EXPECT_EQ(news.back().count, 2 + step) << step;
+        bytes += "a3\n";
+        filter.Grow(static_cast<std::int64_t>(bytes.size()));
+    }
+}
+
 TEST(LineFilter, InvalidPatternsAreRefusedWithAReason)
 {
     const std::string bytes = "abc\n";

@@ -7,12 +7,14 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
 
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -130,6 +132,7 @@ private slots:
     void pixelsShowPageColourInverseHighlightAndTheColumnGrid();
     void copyPutsTheScreenAsText();
     void utf8CharactersTakeTheirCellsAndCopyAsDrawn();
+    void marksSitOnTheirBaseAndRowsHoldCapitalAccents();
     void barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage();
     void wheelMovesAQuarterAndTouchpadDeltasAddUp();
     void postedFileChangedMessageReloadsFromAnotherThread();
@@ -274,6 +277,75 @@ void FileWndWidgetTest::utf8CharactersTakeTheirCellsAndCopyAsDrawn()
     QCOMPARE(Share(img, QRect(4 * cw, lh, img.width() - 4 * cw, lh), Rgb(kPage)), 1.0);
     w.CopyScreenToClipboard();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("\u65E5x\ne\u0301y \u00E9\n"));
+}
+
+// Ink: the pixels of `r` that are not the page colour, as the rows and columns they fall in.
+struct Ink {
+    int count = 0, top = INT_MAX, left = INT_MAX, right = -1;
+};
+Ink InkOf(const QImage& img, QRect r)
+{
+    Ink ink;
+    r = r.intersected(img.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if ((img.pixel(x, y) & 0xFFFFFF) != (Rgb(kPage) & 0xFFFFFF)) {
+                ++ink.count;
+                ink.top = std::min(ink.top, y - r.top());
+                ink.left = std::min(ink.left, x - r.left());
+                ink.right = std::max(ink.right, x - r.left());
+            }
+    return ink;
+}
+
+void FileWndWidgetTest::marksSitOnTheirBaseAndRowsHoldCapitalAccents()
+{
+    // Row 0: e and a combining acute; row 1: the precomposed letter (and, in UTF-16, where each unit keeps its
+    // column, a space for the mark's); row 2: Z and a breve, which compose to nothing; row 3: Z; row 4: E acute.
+    const std::u16string lines[2][5] = {{u"e\u0301x", u"\u00E9x", u"Z\u0306", u"Z", u"\u00C9"},
+                                        {u"e\u0301x", u"\u00E9 x", u"Z\u0306", u"Z", u"\u00C9"}};
+    for (const char16_t* face : {u"Courier New", u"Liberation Mono", u"DejaVu Sans Mono"}) {
+        for (const bool utf16 : {false, true}) {
+            const QString what = QString::fromUtf16(face) + (utf16 ? " UTF-16" : " UTF-8");
+            std::string bytes = utf16 ? std::string("\xFF\xFE", 2) : std::string();
+            for (const std::u16string& line : lines[utf16]) {
+                const QString l = QString::fromStdU16String(line) + '\n';
+                const QByteArray b =
+                    utf16 ? QByteArray(reinterpret_cast<const char*>(l.utf16()), l.size() * 2) : l.toUtf8();
+                bytes.append(b.constData(), static_cast<std::size_t>(b.size()));
+            }
+            Fixture fx(bytes, QSize(200, 200));
+            CFileWnd& w = fx.Wnd();
+            w.SetCodePage(platform::CodePage::Utf8);
+            LOGFONTW lf = w.GetLogFont();
+            lf.lfHeight = -13;  // 10 points
+            std::fill(std::begin(lf.lfFaceName), std::end(lf.lfFaceName), char16_t(0));
+            std::copy(face, face + std::char_traits<char16_t>::length(face), lf.lfFaceName);
+            w.SetLogFont(lf);
+            QCoreApplication::processEvents();
+            const QImage img = fx.Pixels();
+            const int cw = w.GetCharWidth(), lh = w.GetLineHeight();
+            auto row = [&](int r) { return img.copy(0, r * lh, img.width(), lh); };
+            QVERIFY2(row(0) == row(1), qPrintable(what + ": e and its acute drawn as the composed letter"));
+            const Ink breve = InkOf(img, QRect(0, 2 * lh, img.width(), lh));
+            const Ink z = InkOf(img, QRect(0, 3 * lh, img.width(), lh));
+            QVERIFY2(breve.count > z.count && breve.top < z.top, qPrintable(what + ": the breve above the Z"));
+            QVERIFY2(breve.left >= 0 && breve.right < cw, qPrintable(what + ": the breve within the Z's cell"));
+            // The same letter drawn with room above and below it: none of its ink is cut from the row.
+            QImage free(cw, 3 * lh, QImage::Format_RGB32);
+            {
+                QPainter p(&free);
+                CQtFontCache fonts;
+                CQtFilePainter painter(p, QRegion(free.rect()), fonts, cw);
+                painter.SelectFont(w.GetLogFont());
+                const char16_t e = u'\u00C9';
+                painter.TextOutWide(0, 2 * lh, {0, 0, cw, 3 * lh}, &e, 1, kInk, kPage);
+            }
+            const int acute = InkOf(img, QRect(0, 4 * lh, cw, lh)).count;
+            QVERIFY2(acute > 0 && acute == InkOf(free, free.rect()).count,
+                     qPrintable(what + ": the accent of E acute inside its row"));
+        }
+    }
 }
 
 void FileWndWidgetTest::barOfAFileAboveTwoGigabytesIsScaledAndItsMaximumIsTheLastPage()

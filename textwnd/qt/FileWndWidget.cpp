@@ -16,6 +16,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -74,6 +75,11 @@ bool IsControl(char32_t c)
 {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
+
+// No character below the combining diacritical marks is drawn on another.
+constexpr char16_t kFirstMark = 0x300;
+// The longest cluster placed by hand; a longer one goes to Qt's font matching.
+constexpr std::size_t kMaxClusterGlyphs = 8;
 
 bool LogFontsEqual(const LOGFONTW& a, const LOGFONTW& b)
 {
@@ -198,6 +204,31 @@ QFont CQtFontCache::FontFromLogFont(const LOGFONTW& lf, const QPaintDevice* devi
     return font;
 }
 
+// Many faces give an ascent no higher than their capitals, so that the
+// accent of a capital E acute or the ring of a capital A ring would be cut at the row's top: a row
+// holds the ink of the face's accented capitals and of its descenders.
+void CQtFontCache::HoldTallGlyphs(Entry& e)
+{
+    static const char16_t kTall[] =
+        u"\u00C0\u00C1\u00C2\u00C3\u00C4\u00C5\u00C7\u00C8\u00C9\u00CA\u00CB\u00CC\u00CD\u00CE\u00CF\u00D1\u00D2\u00D3"
+        u"\u00D4\u00D5\u00D6\u00D9\u00DA\u00DB\u00DC\u00DD\u0178"
+        u"gjpqy";
+    constexpr int kCount = static_cast<int>(std::size(kTall)) - 1;
+    if (!e.rawFont.isValid())
+        return;
+    quint32 glyphs[kCount];
+    int count = kCount;
+    if (!e.rawFont.glyphIndexesForChars(reinterpret_cast<const QChar*>(kTall), kCount, glyphs, &count))
+        return;
+    for (int i = 0; i < count; ++i) {
+        if (glyphs[i] == 0)
+            continue;
+        const QRectF ink = e.rawFont.boundingRect(glyphs[i]);
+        e.ascent = std::max(e.ascent, static_cast<int>(std::ceil(-ink.top() - 1.0 / 64)));
+        e.descent = std::max(e.descent, static_cast<int>(std::ceil(ink.bottom() - 1.0 / 64)));
+    }
+}
+
 const CQtFontCache::Entry& CQtFontCache::Get(const LOGFONTW& lf, const QPaintDevice* device)
 {
     if (m_entry && LogFontsEqual(m_entry->logFont, lf))
@@ -211,7 +242,6 @@ const CQtFontCache::Entry& CQtFontCache::Get(const LOGFONTW& lf, const QPaintDev
     // so that neighbouring glyphs never overlap.
     const qreal advance = fmf.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXyZ")) / 26.0;
     e.cellWidth = std::max(1, static_cast<int>(std::ceil(advance - 1.0 / 64)));
-    e.height = std::max(1, fm.height());
     e.ascent = fm.ascent();
     e.descent = fm.descent();
     e.underlinePos = std::max(1, fm.underlinePos());
@@ -223,6 +253,8 @@ const CQtFontCache::Entry& CQtFontCache::Get(const LOGFONTW& lf, const QPaintDev
     plain.setStrikeOut(false);
     e.font = plain;
     e.rawFont = QRawFont::fromFont(plain);
+    HoldTallGlyphs(e);
+    e.height = std::max(1, e.ascent + e.descent);
     m_entry = std::move(e);
     return *m_entry;
 }
@@ -307,6 +339,94 @@ void CQtFilePainter::DrawFallback(int cellX, int baseline, const QString& text, 
     m_painter.setTransform(saved);
 }
 
+// The glyph of a mark that the primary face lacks, from the face Qt's font
+// matching picks for it; an empty run when none has it.
+const QGlyphRun& CQtFilePainter::FallbackMark(char32_t mark)
+{
+    auto it = m_font->fallbackMark.find(mark);
+    if (it == m_font->fallbackMark.end()) {
+        QTextLayout layout(QString::fromUcs4(&mark, 1), m_painter.font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        QGlyphRun found;
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        if (runs.size() == 1 && runs.front().glyphIndexes().size() == 1 && runs.front().glyphIndexes().front() != 0)
+            found = runs.front();
+        it = m_font->fallbackMark.insert(mark, found);
+    }
+    return *it;
+}
+
+// A character and the marks that follow it, placed as one: the composed
+// character when the primary face has it, else the character's glyph with
+// each mark's ink centred over it, and a mark above raised as far as the
+// character stands above x-height (marks are made for small letters: over a
+// capital they would sit in its top). A mark that the primary face lacks
+// comes from another face, placed the same way. False when some mark has no
+// face at all: Qt's font matching draws the whole cluster then.
+bool CQtFilePainter::PlaceCluster(int x, int baseline, qreal cellX, const char16_t* text, std::size_t length,
+                                  quint32 baseGlyph, int& kept)
+{
+    const QRawFont& raw = m_font->rawFont;
+    const QString composed =
+        QString::fromUtf16(text, static_cast<qsizetype>(length)).normalized(QString::NormalizationForm_C);
+    quint32 glyphs[kMaxClusterGlyphs];
+    int count = kMaxClusterGlyphs;
+    const bool one = composed.size() == 1 || (composed.size() == 2 && composed.at(0).isHighSurrogate());
+    if (one && raw.glyphIndexesForChars(composed.constData(), static_cast<int>(composed.size()), glyphs, &count) &&
+        count == 1 && glyphs[0] != 0) {
+        m_glyphs[kept++] = glyphs[0];
+        m_positions.append(QPointF(cellX, 0));
+        return true;
+    }
+    count = kMaxClusterGlyphs;
+    if (length > kMaxClusterGlyphs ||
+        !raw.glyphIndexesForChars(reinterpret_cast<const QChar*>(text), static_cast<int>(length), glyphs, &count))
+        return false;
+    char32_t marks[kMaxClusterGlyphs];
+    for (std::size_t i = 0, k = 0; i < length && k < kMaxClusterGlyphs; ++k) {
+        std::size_t units = 1;
+        marks[k] = utf8text::CharAt16(text, length, i, &units);
+        i += units;
+    }
+    for (int k = 1; k < count; ++k)
+        if (glyphs[k] == 0 && FallbackMark(marks[k]).glyphIndexes().isEmpty())
+            return false;
+    const QRectF base = raw.boundingRect(baseGlyph);
+    const qreal middle = base.isEmpty() ? m_charWidth / 2.0 : base.center().x();
+    const qreal xHeight = raw.xHeight();
+    qreal top = std::min(base.top(), -xHeight);  // the highest ink so far: marks above stack over it
+    // Written over the unit indexes already read: a cluster takes no more glyphs than it has units.
+    m_glyphs[kept++] = baseGlyph;
+    m_positions.append(QPointF(cellX, 0));
+    for (int k = 1; k < count; ++k) {
+        const QGlyphRun* other = glyphs[k] == 0 ? &FallbackMark(marks[k]) : nullptr;
+        const QRawFont& face = other ? other->rawFont() : raw;
+        const quint32 glyph = other ? other->glyphIndexes().front() : glyphs[k];
+        const QRectF ink = face.boundingRect(glyph);
+        qreal dx = 0, dy = 0;
+        if (!ink.isEmpty()) {
+            dx = middle - ink.center().x();
+            if (ink.bottom() < -xHeight / 2) {
+                const qreal gap = std::max<qreal>(-face.xHeight() - ink.bottom(), 1.0);  // its own gap over an x
+                dy = std::min<qreal>(0, top - gap - ink.bottom());
+                top = std::min(top, ink.top() + dy);
+            }
+        }
+        const QPointF at(cellX + std::round(dx), std::round(dy));
+        if (!other) {
+            m_glyphs[kept++] = glyph;
+            m_positions.append(at);
+            continue;
+        }
+        QGlyphRun run = *other;
+        run.setPositions({at});
+        m_painter.drawGlyphRun(QPointF(x, baseline), run);
+    }
+    return true;
+}
+
 void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
                              COLORREF textColor, COLORREF backColor, bool cells)
 {
@@ -359,13 +479,15 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
         ++g;
         const int width = cells ? std::max(utf8text::Cells(cp), 1) : 1;  // cells a fallback glyph may fill
         const int cellX = x + static_cast<int>(cells ? col : i) * cw;
-        // The marks that follow it are drawn with it.
+        // The marks that follow it are drawn on it. In text without cells each
+        // mark keeps the column of its own unit, which stays empty.
         std::size_t end = i + units;
-        for (std::size_t more = 1; cells && end < n; end += more, ++g)
+        for (std::size_t more = 1; end < n && text[end] >= kFirstMark; end += more, ++g)
             if (utf8text::Cells(utf8text::CharAt16(text, n, end, &more)) != 0)
                 break;
         if (end > i + units) {
-            DrawFallback(cellX, baseline, QString::fromUtf16(text + i, static_cast<qsizetype>(end - i)), width);
+            if (IsControl(cp) || glyph == 0 || !PlaceCluster(x, baseline, cellX - x, text + i, end - i, glyph, kept))
+                DrawFallback(cellX, baseline, QString::fromUtf16(text + i, static_cast<qsizetype>(end - i)), width);
         } else if (!IsControl(cp) && cp != U' ') {
             if (glyph != 0 && cp != 0xFFFD) {
                 m_glyphs[kept++] = glyph;
@@ -374,7 +496,7 @@ void CQtFilePainter::DrawRun(int x, int yBottom, const WRect& opaque, const char
                 DrawFallback(cellX, baseline, QString::fromUcs4(&cp, 1), width);
             }
         }
-        col += static_cast<std::size_t>(cells ? width : static_cast<int>(units));
+        col += cells ? static_cast<std::size_t>(width) : end - i;
         i = end;
     }
     if (kept > 0) {

@@ -7,6 +7,7 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QGlyphRun>
 #include <QHash>
 #include <QRawFont>
 #include <QRegion>
@@ -38,6 +39,8 @@ public:
         int lineWidth = 1;
         // Advances of the characters that other faces draw, met so far.
         mutable QHash<char32_t, qreal> fallbackAdvance;
+        // Marks that other faces draw, met so far (an empty run: no face has it).
+        mutable QHash<char32_t, QGlyphRun> fallbackMark;
     };
 
     // The entry for `lf`, measured on `device` (null: the default screen).
@@ -46,6 +49,7 @@ public:
     static QFont FontFromLogFont(const platform::LOGFONTW& lf, const QPaintDevice* device = nullptr);
 
 private:
+    static void HoldTallGlyphs(Entry& e);
     std::optional<Entry> m_entry;
 };
 
@@ -70,6 +74,9 @@ public:
 
 private:
     void DrawFallback(int cellX, int baseline, const QString& text, int cells);
+    const QGlyphRun& FallbackMark(char32_t mark);
+    bool PlaceCluster(int x, int baseline, qreal cellX, const char16_t* text, std::size_t length, quint32 baseGlyph,
+                      int& kept);
     void DrawRun(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
                  platform::COLORREF textColor, platform::COLORREF backColor, bool cells);
 
