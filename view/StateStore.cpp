@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kSchemaVersion = 1;
+constexpr int kCheckpointPages = 16384;  // 64 MiB of log
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS files(
@@ -131,6 +132,8 @@ void CStateStore::Close()
     for (auto& [sql, st] : m_statements)
         sqlite3_finalize(st);
     m_statements.clear();
+    if (m_pDb && !m_bReadOnly)
+        sqlite3_wal_checkpoint_v2(m_pDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
     if (m_pDb)
         sqlite3_close(m_pDb);
     m_pDb = nullptr;
@@ -192,6 +195,17 @@ CStateStore::Outcome CStateStore::Prepare()
         return Classify(sqlite3_errcode(m_pDb));
     }
     Exec("PRAGMA synchronous=NORMAL");
+    // A checkpoint flushes the database file to the disk: SQLite's own, every 1000 pages, would cost a change
+    // now and then tens of milliseconds on the UI thread. The log is folded in when the store closes, and in a
+    // run so long that it grows past kCheckpointPages.
+    sqlite3_wal_hook(
+        m_pDb,
+        [](void*, sqlite3* db, const char*, int pages) {
+            if (pages >= kCheckpointPages)
+                sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            return SQLITE_OK;
+        },
+        nullptr);
     Exec("PRAGMA foreign_keys=ON");
     if (sqlite3_stmt* st = Statement("PRAGMA quick_check")) {
         const int rc = sqlite3_step(st);
