@@ -130,11 +130,17 @@ void CFileWnd::SyncWithMapping()
     const std::uint64_t size = LiveSize();
     if (size == m_nSeenSize)
         return;
+    const bool shrank = size < m_nSeenSize;
     m_nSeenSize = size;
     m_lines.ForgetHoles();
-    if (!HasText())
-        return;  // kept, not read; clamped once there is text again
+    if (!HasText()) {
+        if (shrank)
+            m_pMarks->Clear();  // no line is left to carry a mark
+        return;                 // kept, not read; clamped once there is text again
+    }
     const TextPos end = DataEnd();
+    if (shrank)
+        m_pMarks->DropFrom(end);
     for (TextPos* p : {&m_pTop, &m_pLastPageTop, &m_pHighlightStart, &m_pHighlightEnd, &m_pFindAnchor, &m_pLastMatch})
         if (*p > end)
             *p = end;

@@ -21,6 +21,7 @@
 #include "platform/Window.h"
 #include "textwnd/FileWndPort.h"
 #include "textwnd/LineModel.h"
+#include "textwnd/Marks.h"
 #include "textwnd/Utf8Lines.h"
 
 #include <cstdint>
@@ -154,6 +155,22 @@ public:
     bool GoToLine(std::int64_t n);
     // Shows the line that starts at p as the top row, within the same bounds.
     void ShowLineAt(TextPos p);
+
+    // --- Marks (textwnd/Marks.h) ---------------------------------------------------
+    // The window's marks: a list of its own until its owner hands it the list that every window on the file
+    // shares. A truncation that the window notices drops the marks past the new end.
+    CMarkList& Marks() { return *m_pMarks; }
+    const std::shared_ptr<CMarkList>& SharedMarks() const { return m_pMarks; }
+    void SetMarks(std::shared_ptr<CMarkList> marks);
+    // Marks the line that holds p, or takes its mark away; true when it is marked afterwards. Nothing past the
+    // last line is marked.
+    bool ToggleMark(TextPos p);
+    // Shows the next (previous) marked line as the top row, going round after the last (first) one. A jump
+    // that the last screenful held back goes on from the mark it showed, not from the top.
+    enum class MarkJump { NoMarks, Shown, Wrapped };
+    MarkJump GoToMark(bool forward);
+    // The line model, for readers of whole lines (Save Lines).
+    const CLineModel& Lines() const { return m_lines; }
 
     // --- Go to Time (engine/TimeSeek.h) --------------------------------------------
     // The stamp format of the text, found from its first and last lines (kept
@@ -341,4 +358,7 @@ private:
     // lines again (a step reads a line to its end; the paint's steps remember long lines).
     std::vector<TextPos> m_paintedRowStarts;
     std::vector<int> m_rowRules;
+    std::shared_ptr<CMarkList> m_pMarks = std::make_shared<CMarkList>();
+    TextPos m_pLastMark = kNoPos;      // the mark the last jump showed
+    TextPos m_pTopAfterMark = kNoPos;  // the top that jump left
 };

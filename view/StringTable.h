@@ -117,6 +117,14 @@ inline constexpr const char* FontSizeRange = "The font size must be between 1 an
 // A typed font name that the font name box does not list; %s is the typed name.
 inline constexpr const char* FontNameNotListed = "The font \"%s\" is not one of the fixed-pitch fonts in the list.";
 
+// Marks: the jumps between them, and Save Lines.
+inline constexpr const char* NoMarks = "This window has no marks.";
+inline constexpr const char* MarksWrappedToFirst = "Passed the last mark: back at the first.";
+inline constexpr const char* MarksWrappedToLast = "Passed the first mark: on at the last.";
+inline constexpr const char* SaveLinesViewedFile = "That file is open in the viewer: a viewed file is never written.";
+// The last session: the files it named that are gone; %s is their names, separated by commas.
+inline constexpr const char* SessionFilesMissingFormat = "Not reopened, no longer there: %s";
+
 // The name of a window's file came to name another file (log rotation).
 inline constexpr const char* FileReopened = "Reopened: the file was replaced";
 inline constexpr const char* NameNamesAnotherFile = "The name of this file now names another file.";

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 using platform::COLORREF;
 using platform::kFwBold;
@@ -228,12 +229,19 @@ void CTextFileView::OnDeferredLoad()
         return;
     }
     m_bLoaded = true;
+    AttachMarks();
     OnSourceProgress();  // a reader that ended short says so
     // A window loaded behind the active one must not take over the ribbon or the focus.
     if (m_pHost->IsActiveView())
         SyncRibbonControls();
     else
         SaveDefaultPreferences(*m_pFileWnd, m_profile);
+    if (m_pendingState) {
+        ApplyState(*m_pendingState);
+        m_pendingState.reset();
+    }
+    if (m_onLoaded)
+        std::exchange(m_onLoaded, nullptr)();
 }
 
 void CTextFileView::SyncColor(int id, COLORREF color)

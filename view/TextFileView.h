@@ -37,10 +37,13 @@
 #include "textwnd/FileWnd.h"
 #include "view/CommandTarget.h"
 #include "view/FilePrefDatabase.h"
+#include "view/StateStore.h"
 #include "view/ViewHost.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CFileWnd;
@@ -119,6 +122,19 @@ public:
     void OnRuleAlert(const std::string& rule) override;
     void OnFollowStopped(const std::string& rule) override;
 
+    // --- Marks and the session (TextFileViewSession.cpp) ----------------------------------------------------------
+    // Where the marks of the view's file are kept (null: nowhere; they last as long as the window). Set before
+    // the deferred load: the load hands the window the file's kept marks, shared with the file's other windows.
+    void SetStore(CStateStore* store) { m_pStore = store; }
+    // The window as a session keeps it: file, place, display, highlight (its group, filter and activity are the
+    // frame's to fill in). Only meaningful once loaded.
+    CWindowState CaptureState() const;
+    // Puts the window back as `state` says, at once when loaded, else right after the deferred load: its
+    // display, and its place unless the file changed since (then it shows the end, as when it was following).
+    void RestoreState(const CWindowState& state);
+    // Called once after the deferred load has shown the file (the frame restores its filter there).
+    void SetLoadedCallback(std::function<void()> callback) { m_onLoaded = std::move(callback); }
+
     CTextFileDoc* GetDocument() const { return m_pDocument; }
     CFileWnd* GetFileWnd() const { return m_pFileWnd; }
     platform::HWND GetSafeHwnd() const { return m_hWnd; }
@@ -154,6 +170,9 @@ private:
     void LoadReplacedFile();
     // The background reader made progress or ended.
     void OnSourceProgress();
+    // The file's kept marks given to the window, and what the store has to say.
+    void AttachMarks();
+    void ApplyState(const CWindowState& state);
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
     // Tells of the text window's pattern error after a search, or takes back what an earlier one told.
@@ -177,4 +196,7 @@ private:
     bool m_bRegularExpression = false;
     bool m_bPatternErrorShown = false;  // the message strip tells of an invalid pattern
     std::uint32_t m_nReplacesSeen = 0;  // the document's switches to another file this window has loaded
+    CStateStore* m_pStore = nullptr;
+    std::optional<CWindowState> m_pendingState;
+    std::function<void()> m_onLoaded;
 };

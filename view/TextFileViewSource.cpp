@@ -108,6 +108,10 @@ void CTextFileView::LoadReplacedFile()
     // reader goes on at its end as a follower of the log would.
     if (!m_pFileWnd->LoadFile(m_pDocument->GetMappedFile(), prefs ? prefs->requestedEncoding : EncodingAuto))
         return;
+    // The marks belonged to the old file.
+    m_pFileWnd->Marks().Clear();
+    if (m_pStore && m_pDocument->GetMappedFile())
+        m_pStore->FileReplaced(m_pDocument->GetPathName(), m_pDocument->GetMappedFile()->Handle());
     m_pFileWnd->OnKeyDown(kVkEnd);
     m_pHost->ShowMessage(ViewMessageKind::Information, text::FileReopened);
 }

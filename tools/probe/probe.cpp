@@ -8,8 +8,10 @@
 #include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
+#include "textwnd/SaveLines.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/HighlightSettings.h"
+#include "view/StateStore.h"
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -37,6 +40,7 @@ const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
+    "                    [--store DIR]\n"
     "                    FILE|- [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
@@ -57,6 +61,8 @@ const char kUsage[] =
     "                counted only as far as a command needs: line= shows ? for a top not counted yet)\n"
     "  --regex       find commands and filters take regular expressions (RE2 syntax; a match lies\n"
     "                within a line); an invalid pattern prints \"error: ...\" on stderr and exits 2\n"
+    "  --store DIR   keeps the file's marks in DIR (the viewer's store of marks and sessions): they are\n"
+    "                loaded after the file and each change is written at once\n"
     "  --follow-name when the file's name comes to name another file (rotation), go on with that file;\n"
     "                either way what the window's message strip says is printed as strip \"TEXT\"\n"
     "commands, applied in order after loading:\n"
@@ -74,6 +80,10 @@ const char kUsage[] =
     "  gotoline:N    line N as the top row (from 1, or from the end: -1 is the last line)\n"
     "  gototime:T    the first line stamped at or after T (YYYY-MM-DD[ T]HH:MM[:SS[.f]][Z|+HH:MM]) on top\n"
     "  wait:MS       runs the message loop MS milliseconds\n"
+    "  mark:N unmark:N  marks line N (from 1), or takes its mark away\n"
+    "  nextmark prevmark  the next or previous marked line as the top row (going round prints its strip)\n"
+    "  marks         prints \"marks N\", then per mark its line number, a tab and its note\n"
+    "  save:PATH     saves the marked lines to PATH: \"saved N\", or \"error: ...\" on stderr\n"
     "  print         prints the state line, then one line per visible row\n"
     "  alerts        prints \"alerts marked=0|1 stopped=0|1\": a line matching an alert rule arrived (the\n"
     "                probe's window is never the active one); following was stopped by a stop rule\n";
@@ -205,6 +215,8 @@ public:
     {
         if (!m_doc.OnOpenDocument(path))
             return 3;
+        const bool input = std::strcmp(path, CTextFileDoc::kStandardInputName) == 0;
+        m_doc.SetPathName(input ? path : platform::CleanAbsolutePath(path).c_str());
         if (CStreamSource* source = m_doc.GetSource()) {
             source->AddWindow(m_hWnd);
             while (!m_doc.IsReadyToShow()) {
@@ -552,6 +564,64 @@ public:
             platform::DrainPostedMessages();
             return true;
         }
+        if ((verb == "mark" || verb == "unmark") && hasArg) {
+            char* endp = nullptr;
+            const long long n = std::strtoll(arg.c_str(), &endp, 10);
+            if (arg.empty() || *endp || n < 1)
+                return false;
+            if (!apply)
+                return true;
+            CLineIndex* index = m_wnd.GetLineIndex();
+            const TextPos start = index ? index->LineStart(n) : kNoPos;
+            if (start == kNoPos || start >= m_wnd.DataEnd())
+                std::fprintf(stderr, "warning: line out of range\n");
+            else if (verb == "mark")
+                m_wnd.Marks().Add(start);
+            else
+                m_wnd.Marks().Remove(start);
+            return true;
+        }
+        if (cmd == "nextmark" || cmd == "prevmark") {
+            if (!apply)
+                return true;
+            const bool forward = cmd == "nextmark";
+            const CFileWnd::MarkJump jump = m_wnd.GoToMark(forward);
+            if (jump == CFileWnd::MarkJump::NoMarks)
+                std::printf("strip \"%s\"\n", text::NoMarks);
+            else if (jump == CFileWnd::MarkJump::Wrapped)
+                std::printf("strip \"%s\"\n", forward ? text::MarksWrappedToFirst : text::MarksWrappedToLast);
+            return true;
+        }
+        if (cmd == "marks") {
+            if (!apply)
+                return true;
+            const std::vector<CMark>& marks = m_wnd.Marks().All();
+            std::printf("marks %zu\n", marks.size());
+            CLineIndex* index = m_wnd.GetLineIndex();
+            for (const CMark& m : marks) {
+                if (index)
+                    index->CountUpTo(m.pos + 1);
+                const std::int64_t line = index ? index->LineNumberAt(m.pos) : -1;
+                std::printf("%lld\t%s\n", static_cast<long long>(line), m.note.c_str());
+            }
+            return true;
+        }
+        if (verb == "save" && hasArg) {
+            if (!apply)
+                return true;
+            std::vector<TextPos> starts;
+            for (const CMark& m : m_wnd.Marks().All())
+                starts.push_back(m.pos);
+            const savelines::CSaveOutcome outcome = savelines::SaveLines(
+                m_wnd.Lines(), m_doc.GetMappedFile()->Handle(), savelines::LinesOf(starts), arg, {m_doc.GetPathName()});
+            if (outcome.result == savelines::SaveResult::Saved)
+                std::printf("saved %llu\n", static_cast<unsigned long long>(outcome.lines));
+            else if (outcome.result == savelines::SaveResult::ViewedFile)
+                std::fprintf(stderr, "error: %s\n", text::SaveLinesViewedFile);
+            else
+                std::fprintf(stderr, "error: %s\n", outcome.error.c_str());
+            return true;
+        }
         if (cmd == "alerts") {
             if (apply)
                 std::printf("alerts marked=%d stopped=%d\n", m_bMarked ? 1 : 0, m_wnd.IsFollowStopped() ? 1 : 0);
@@ -626,6 +696,7 @@ int main(int argc, char** argv)
     platform::CodePage codePage = platform::CodePage::Windows1252;
     bool watch = true, indexWait = false, regex = false;
     const char* rulesPath = nullptr;
+    const char* storeDir = nullptr;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -670,6 +741,8 @@ int main(int argc, char** argv)
         } else if (opt == "--case") {
             if (!ParseInt(val, 0, 3, textCase))
                 return Usage();
+        } else if (opt == "--store") {
+            storeDir = val;
         } else if (opt == "--rules") {
             rulesPath = val;
         } else if (opt == "--code-page") {
@@ -725,6 +798,14 @@ int main(int argc, char** argv)
     if (!probe.m_doc.GetMappedFile() || !probe.m_wnd.LoadFile(probe.m_doc.GetMappedFile(), encoding)) {
         std::printf("load failed\n");
         return 3;
+    }
+    // The file's marks, kept in the store's database under DIR.
+    CStateStore store;
+    if (storeDir && probe.m_doc.GetPathName() != CTextFileDoc::kStandardInputName) {
+        store.Open(std::string(storeDir) + "/" + CStateStore::kFileName, std::cerr);
+        probe.m_wnd.SetMarks(store.MarksFor(probe.m_doc.GetPathName(), probe.m_doc.GetMappedFile()->Handle()));
+        if (const std::string notice = store.TakeNotice(); !notice.empty())
+            std::printf("strip \"%s\"\n", EscapeText(notice).c_str());
     }
     if (indexWait && probe.m_wnd.GetLineIndex())
         probe.m_wnd.GetLineIndex()->WaitForWorker();

@@ -1,0 +1,80 @@
+// The view's marks and its part of the session: the window as it was, kept at
+// exit and put back at the next start.
+#include "platform/CodePage.h"
+#include "view/TextFileView.h"
+
+void CTextFileView::AttachMarks()
+{
+    CMemoryMappedFile* file = m_pDocument->GetMappedFile();
+    // Standard input is read once: there is no file to know again.
+    if (!m_pStore || !file || m_pDocument->GetPathName() == CTextFileDoc::kStandardInputName)
+        return;
+    m_pFileWnd->SetMarks(m_pStore->MarksFor(m_pDocument->GetPathName(), file->Handle()));
+    const std::string notice = m_pStore->TakeNotice();
+    if (!notice.empty())
+        m_pHost->ShowMessage(ViewMessageKind::Warning, notice);
+}
+
+CWindowState CTextFileView::CaptureState() const
+{
+    CWindowState state;
+    state.path = m_pDocument->GetPathName();
+    if (!m_bLoaded || !m_pFileWnd->HasText())
+        return state;
+    CFileWnd& wnd = *m_pFileWnd;
+    state.top = wnd.GetTop();
+    state.following = wnd.GetTop() == wnd.LastPageTop();
+    if (const CMemoryMappedFile* file = m_pDocument->GetMappedFile()) {
+        const std::int64_t size = platform::FileSizeByHandle(file->Handle());
+        state.size = size < 0 ? 0 : static_cast<std::uint64_t>(size);
+        state.modified = platform::FileModifiedTime(file->Handle());
+        platform::GetFileIdByHandle(file->Handle(), state.id);
+    }
+    state.font = wnd.GetLogFont();
+    state.fontColor = wnd.GetFontColor();
+    state.pageColor = wnd.GetPageColor();
+    state.textCase = wnd.GetTextCase();
+    state.codePage = platform::CodePageKey(wnd.GetCodePage());
+    if (wnd.GetHighlightStart() != kNoPos && wnd.GetHighlightStart() < wnd.GetHighlightEnd()) {
+        state.highlightStart = wnd.GetHighlightStart();
+        state.highlightEnd = wnd.GetHighlightEnd();
+    }
+    return state;
+}
+
+void CTextFileView::RestoreState(const CWindowState& state)
+{
+    if (m_bLoaded)
+        ApplyState(state);
+    else
+        m_pendingState = state;
+}
+
+void CTextFileView::ApplyState(const CWindowState& state)
+{
+    CFileWnd& wnd = *m_pFileWnd;
+    wnd.SetLogFont(state.font);
+    wnd.SetFontColor(state.fontColor);
+    wnd.SetPageColor(state.pageColor);
+    wnd.SetTextCase(state.textCase);
+    platform::CodePage codePage = wnd.GetCodePage();
+    if (platform::ParseCodePageKey(state.codePage, codePage))
+        wnd.SetCodePage(codePage);
+    if (!wnd.HasText())
+        return;
+    const CMemoryMappedFile* file = m_pDocument->GetMappedFile();
+    platform::FileId id;
+    const bool changed = !file || !platform::GetFileIdByHandle(file->Handle(), id) || !(id == state.id) ||
+                         platform::FileSizeByHandle(file->Handle()) != static_cast<std::int64_t>(state.size) ||
+                         platform::FileModifiedTime(file->Handle()) != state.modified;
+    // A file that changed meanwhile may hold anything at the old place: its end is what is new.
+    if (changed || state.following) {
+        wnd.OnKeyDown(kVkEnd);
+    } else {
+        wnd.ShowLineAt(wnd.LineStartOf(state.top));
+        if (state.highlightStart != kNoPos && state.highlightStart < state.highlightEnd)
+            wnd.SetHighlight(state.highlightStart, state.highlightEnd - state.highlightStart);
+    }
+    if (m_pHost->IsActiveView())
+        SyncRibbonControls();
+}
