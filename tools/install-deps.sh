@@ -4,6 +4,7 @@ set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
       zlib1g-dev liblzma-dev libzstd-dev libbz2-dev  # the decompression of compressed logs
       gzip xz-utils zstd bzip2  # their command-line tools: test inputs and the benchmark's baseline
+      libsqlite3-dev  # the store of marks and sessions
       libbenchmark-dev libicu-dev libre2-dev xvfb xauth fonts-dejavu-core fonts-liberation
       clang libclang-rt-14-dev clang-format
       desktop-file-utils appstream dpkg-dev  # validators of the desktop entry and metainfo; dpkg-shlibdeps
