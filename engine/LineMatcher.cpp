@@ -5,6 +5,7 @@
 
 #include "engine/CodeUnits.h"
 #include "engine/LineScan.h"
+#include "engine/RegexSearch.h"
 #include "engine/SearchKernels.h"
 #include "file/Encoding.h"
 #include "platform/Win1252.h"
@@ -290,7 +291,7 @@ std::unique_ptr<ILineMatcher> MakeRegex(const FilterQuery& query, const TextForm
     RE2::Options options(latin1 ? RE2::Latin1 : RE2::DefaultOptions);
     options.set_log_errors(false);
     options.set_case_sensitive(!query.ignoreCase);
-    const std::string pattern = latin1 ? platform::Utf16ToWin1252(query.pattern) : platform::Utf16ToUtf8(query.pattern);
+    const std::string pattern = regexsearch::EnginePatternText(query.pattern, !latin1);
     auto re = std::make_unique<RE2>("(?m)" + pattern, options);
     if (!re->ok()) {
         if (error) {

@@ -130,6 +130,11 @@ bool MayOverlap(const searchkernels::Needle& nd)
 
 }  // namespace
 
+std::string EnginePatternText(const std::u16string& pattern, bool utf8)
+{
+    return utf8 ? platform::Utf16ToUtf8(pattern) : ToWin1252Pattern(pattern);
+}
+
 CPattern::CPattern(const std::u16string& pattern, bool ignoreCase, std::int32_t encoding, platform::CodePage codePage)
 {
     if (!EncodingHasLines(encoding))
@@ -142,7 +147,7 @@ CPattern::CPattern(const std::u16string& pattern, bool ignoreCase, std::int32_t 
     options.set_never_nl(true);
     options.set_case_sensitive(!ignoreCase);
     options.set_log_errors(false);
-    const std::string text = m_utf8 ? platform::Utf16ToUtf8(pattern) : ToWin1252Pattern(pattern);
+    const std::string text = EnginePatternText(pattern, m_utf8);
     m_re = std::make_unique<RE2>(kMultiLine + text, options);
     if (m_re->ok() && IsPlainText(pattern, ignoreCase, m_utf8)) {
         m_plain = searchkernels::PrepareForEncoding(pattern, encoding, ignoreCase, codePage);

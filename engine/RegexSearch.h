@@ -84,6 +84,12 @@ private:
     bool m_utf8 = false;
 };
 
+// A pattern as the engine reads it, for every user of regular expressions
+// over the file's bytes (find and the filter): UTF-8, or else Windows-1252
+// bytes read as Latin-1 where a character the code page lacks is a literal
+// '?' (a surrogate pair once), never a bare '?' that would change the pattern.
+std::string EnginePatternText(const std::u16string& pattern, bool utf8);
+
 // A match: its position (a byte offset, as the positions given) and its
 // length in code units; position -1 when none.
 struct Match {

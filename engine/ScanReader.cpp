@@ -11,7 +11,9 @@ std::size_t CScanReader::Read(std::int64_t offset, std::size_t n)
 {
     if (m_buffer.size() < n)
         m_buffer.resize(std::max(n, m_nChunk));
-    if (n == 0 || offset < 0)
+    if (m_poll)
+        m_poll();
+    if (n == 0 || offset < 0 || Cancelled())
         return 0;
     return static_cast<std::size_t>(platform::ReadAt(m_hFile, m_buffer.data(), n, offset));
 }

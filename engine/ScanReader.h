@@ -31,7 +31,13 @@ public:
     platform::FileHandle File() const { return m_hFile; }
     std::size_t ChunkBytes() const { return m_nChunk; }
     void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
+    const std::atomic<bool>* CancelFlag() const { return m_pCancel; }
     bool Cancelled() const { return m_pCancel && m_pCancel->load(std::memory_order_relaxed); }
+    // Called before every read of a walk, on the walking thread: a walk on the
+    // user-interface thread keeps its window answering (and lets the user
+    // raise the cancel flag) from here.
+    void SetPoll(std::function<void()> poll) { m_poll = std::move(poll); }
+    const std::function<void()>& Poll() const { return m_poll; }
 
     // Reads [offset, offset + n) into the buffer (grown when n exceeds it) and
     // returns the bytes read: fewer at the end of the file or on failure.
@@ -62,5 +68,6 @@ private:
     platform::FileHandle m_hFile;
     std::size_t m_nChunk;
     const std::atomic<bool>* m_pCancel = nullptr;
+    std::function<void()> m_poll;
     std::vector<std::uint8_t> m_buffer;
 };

@@ -570,6 +570,8 @@ std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t 
     // Windows overlap by m - 1 units, so they must hold several patterns.
     if (static_cast<std::int64_t>(reader.ChunkBytes()) < 4 * m * u) {
         CScanReader wide(reader.File(), static_cast<std::size_t>(4 * m * u));
+        wide.SetCancel(reader.CancelFlag());  // the caller's stop and poll hold in the wider walk too
+        wide.SetPoll(reader.Poll());
         return SearchFile(needle, wide, dataStart, dataEnd, from, to, forward, isa);
     }
     const detail::Kernels& k = KernelsFor(isa);

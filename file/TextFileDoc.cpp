@@ -36,28 +36,40 @@ bool CTextFileDoc::OnOpenDocument(const char* path)
         return false;
     if (std::strcmp(path, kStandardInputName) == 0)
         return OnOpenStream(platform::kStandardInput, path);
-    if (const platform::FileHandle h = platform::OpenReadShared(path); h != platform::kInvalidFile) {
-        if (LooksCompressed(h))
-            return OpenThroughSource(h, false, path);
-        platform::CloseFile(h);
-    }
-    try {
-        // Throws CFileException when no view results; a partly made object
-        // is destroyed on the way out and the old mapping stays.
-        auto mapped = std::make_unique<CMemoryMappedFile>(path);
-        SetPathName(path);
-        SetModifiedFlag(false);
-        m_pMappedFile = std::move(mapped);
-        return true;
-    } catch (...) {
+    // One descriptor from the first look on: the file sniffed for compression
+    // is the file mapped, even when a rotation puts another under the name
+    // meanwhile.
+    const platform::FileHandle h = platform::OpenReadShared(path);
+    if (h == platform::kInvalidFile)
         return false;
+    platform::FileId id;
+    const bool hasId = platform::GetFileIdByHandle(h, id);
+    if (LooksCompressed(h)) {
+        if (!OpenThroughSource(h, false, path))
+            return false;
+        m_openedId = id;
+        m_bHasOpenedId = hasId;
+        return true;
     }
+    auto mapped = std::make_unique<CMemoryMappedFile>();
+    mapped->Adopt(h, path, false);  // owns the descriptor from here on, mapped or not
+    if (!mapped->View())
+        return false;  // nothing to show (an empty file, a folder): the old mapping stays
+    SetPathName(path);
+    SetModifiedFlag(false);
+    m_pMappedFile = std::move(mapped);
+    m_openedId = id;
+    m_bHasOpenedId = hasId;
+    return true;
 }
 
 bool CTextFileDoc::OnOpenStream(platform::FileHandle input, const char* path)
 {
     // Standard input redirected from a file is read at offsets like one.
-    return OpenThroughSource(input, !platform::IsRegularFile(input), path);
+    if (!OpenThroughSource(input, !platform::IsRegularFile(input), path))
+        return false;
+    m_bHasOpenedId = false;
+    return true;
 }
 
 void CTextFileDoc::OnCloseDocument()

@@ -94,6 +94,14 @@ public:
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
     CMemoryMappedFile* GetMappedFile() const { return m_pMappedFile.get(); }
+    // The device and inode of the file that the last successful open read,
+    // taken from its descriptor (never again by name, which a rotation may
+    // have moved on); false for a pipe.
+    bool GetOpenedFileId(platform::FileId& id) const
+    {
+        id = m_openedId;
+        return m_bHasOpenedId;
+    }
 
     // The mapping of the document's file; null until a successful open.
     std::unique_ptr<CMemoryMappedFile> m_pMappedFile;
@@ -105,6 +113,8 @@ private:
 
     // Stopped before the mapping goes: the reader writes to the mapped file.
     std::unique_ptr<CStreamSource> m_pSource;
+    platform::FileId m_openedId;
+    bool m_bHasOpenedId = false;
     std::string m_strPathName;
     bool m_bModified = false;
     std::uint32_t m_nReplaceCount = 0;

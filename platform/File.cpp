@@ -2,6 +2,7 @@
 
 #include "platform/SigbusGuard.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -22,8 +23,11 @@ namespace {
 // could otherwise hold the caller (the user-interface thread) for ever. Only
 // a regular file is kept, then switched back to blocking reads; anything else
 // has nothing to map and is refused like a file that cannot be opened.
+std::atomic<std::uint64_t> g_opensByName{0};
+
 FileHandle OpenRegularFile(const std::string& path, int flags)
 {
+    g_opensByName.fetch_add(1, std::memory_order_relaxed);
     int fd;
     do
         fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
@@ -40,6 +44,11 @@ FileHandle OpenRegularFile(const std::string& path, int flags)
 }
 
 }  // namespace
+
+std::uint64_t OpensByName()
+{
+    return g_opensByName.load(std::memory_order_relaxed);
+}
 
 FileHandle OpenReadShared(const std::string& path)
 {

@@ -15,6 +15,10 @@ constexpr FileHandle kInvalidFile = -1;
 // write, rename and delete the file meanwhile (POSIX never locks them out).
 // Close-on-exec.
 FileHandle OpenReadShared(const std::string& path);
+// How many times this process has opened a file by name (both calls here):
+// a file read through one descriptor is opened once, so that whoever checks
+// it (a test, a trace) sees a name looked up again.
+std::uint64_t OpensByName();
 // Opens a regular file for reading and writing, creating it (mode 0644) when
 // missing; refuses anything else as OpenReadShared does.
 FileHandle OpenWritableCreate(const std::string& path);

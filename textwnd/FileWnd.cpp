@@ -27,6 +27,7 @@ CFileWnd::CFileWnd(IFileWndPort* port) : m_pPort(port)
     const char16_t face[] = u"Courier";
     std::memcpy(m_logFont.lfFaceName, face, sizeof face);
     m_hWnd = platform::RegisterWindow(this);
+    m_scanReader.SetCancel(&m_bSearchCancel);
 }
 
 CFileWnd::~CFileWnd()

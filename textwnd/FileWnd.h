@@ -137,6 +137,13 @@ public:
     void SetRegularExpression(bool on) { m_bFindRegex = on; }
     bool IsRegularExpression() const { return m_bFindRegex; }
     const std::string& GetPatternError() const { return m_strPatternError; }
+    // A long search can be stopped: `poll` is called on the searching thread
+    // before each chunk it reads, and CancelSearch (from there or any thread)
+    // ends the search under way; it then returns 3, finds nothing, and keeps
+    // the highlight and the position as they were. The next search starts
+    // afresh.
+    void SetSearchPoll(std::function<void()> poll) { m_scanReader.SetPoll(std::move(poll)); }
+    void CancelSearch() { m_bSearchCancel.store(true, std::memory_order_relaxed); }
 
     // --- Line numbers (engine/LineIndex.h) --------------------------------------
     // Whether the lines are counted in the background as soon as a file is
@@ -336,6 +343,7 @@ private:
     platform::CodePage m_nPatternCodePage = platform::CodePage::Windows1252;
     std::string m_strPatternError;
     CScanReader m_scanReader;
+    std::atomic<bool> m_bSearchCancel{false};
 
     IFileWndPort* m_pPort;
     platform::HWND m_hWnd = 0;

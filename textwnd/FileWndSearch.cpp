@@ -84,9 +84,11 @@ TextPos CFileWnd::Search(const std::u16string& text, TextPos from, TextPos to, b
 
 // Found: the match becomes the last match, highlighted and shown (0).
 // Not found: the highlight goes and everything else stays (1). An invalid
-// pattern searched nothing (2).
+// pattern searched nothing (2). Cancelled: everything stays (3).
 int CFileWnd::ConcludeSearch(TextPos m, std::int64_t length)
 {
+    if (m_bSearchCancel.load(std::memory_order_relaxed))
+        return 3;  // stopped: what a part of the text said decides nothing
     if (m == kNoPos) {
         SetHighlight(kNoPos, 0);
         return m_strPatternError.empty() ? 1 : 2;
@@ -105,6 +107,7 @@ int CFileWnd::ConcludeSearch(TextPos m, std::int64_t length)
 std::int64_t CFileWnd::BeginSearch(bool ignoreCase, const std::u16string& text, bool restart)
 {
     SyncWithMapping();
+    m_bSearchCancel.store(false, std::memory_order_relaxed);
     m_bFindNoCase = ignoreCase;
     m_strFind = text;
     if (restart || m_pFindAnchor == kNoPos)

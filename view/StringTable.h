@@ -74,6 +74,7 @@ inline constexpr const char* FilterInvertLabel = "Invert\nsi";
 inline constexpr const char* RegularExpressionLabel = "Regular Expression\nsr";
 // What the find box shows while empty with regular expressions on; and what a pattern that does not compile says (the engine's words), in the window's message strip and the box's tooltip.
 inline constexpr const char* RegularExpressionPlaceholder = "(regular expression)";
+inline constexpr const char* SearchStopped = "Search stopped: Esc was pressed before the search was over.";
 inline constexpr const char* PatternErrorPrefix = "The regular expression is not valid: ";
 inline constexpr const char* HighlightPanel = "Highlight\nzh";
 inline constexpr const char* HighlightEnabledLabel = "Highlight Rules\nhr";

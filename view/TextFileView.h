@@ -29,7 +29,8 @@
 // - A Find Dialog command while the view's Find dialog is open takes the find
 //   text as the command does, shows it and the match-case setting in that
 //   dialog and brings it forward: a view has one Find dialog at most.
-// - A search over more than kBusySearchBytes of text shows the busy cursor.
+// - A search over more than kBusySearchBytes of text shows the busy cursor,
+//   keeps the windows painted and stops at Esc, saying so.
 #pragma once
 
 #include "file/TextFileDoc.h"

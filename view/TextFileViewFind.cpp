@@ -37,12 +37,22 @@ void CTextFileView::Search(int (CFileWnd::*find)(bool, const std::u16string&), c
 {
     // The scan runs on this thread and may cover the whole file, in both of its ranges.
     const bool busy = m_pFileWnd->HasText() && m_pFileWnd->DataEnd() - m_pFileWnd->DataStart() > kBusySearchBytes;
-    if (busy)
+    if (busy) {
         m_pHost->BeginBusy();
-    (m_pFileWnd->*find)(!m_bMatchCase, text);  // not found: the window clears its highlight, nothing more
-    if (busy)
+        m_pFileWnd->SetSearchPoll([this] {
+            if (m_pHost->BusyStopAsked())
+                m_pFileWnd->CancelSearch();
+        });
+    }
+    // Not found: the window clears its highlight, nothing more.
+    const int result = (m_pFileWnd->*find)(!m_bMatchCase, text);
+    if (busy) {
+        m_pFileWnd->SetSearchPoll({});
         m_pHost->EndBusy();
+    }
     ShowPatternError();
+    if (result == 3)
+        m_pHost->ShowMessage(ViewMessageKind::Information, text::SearchStopped);
 }
 
 void CTextFileView::SetRegularExpression(bool on)

@@ -114,6 +114,9 @@ public:
     // The busy cursor, from BeginBusy to EndBusy (a long search on the user-interface thread).
     virtual void BeginBusy() = 0;
     virtual void EndBusy() = 0;
+    // Called again and again while a busy search runs, on the user-interface thread: the host keeps its windows
+    // painted and says whether the user asked to stop the search (Esc). A host without input stops nothing.
+    virtual bool BusyStopAsked() { return false; }
 
     // --- Windows ------------------------------------------------------------------------------------------------
     // Whether the view is the one of the window activated last (the ribbon shows that one's state).

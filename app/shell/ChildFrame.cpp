@@ -3,6 +3,7 @@
 #include "app/shell/DocTemplate.h"
 #include "app/shell/TextFileViewWidget.h"
 #include "file/TextFileDoc.h"
+#include "textwnd/qt/FileWndWidget.h"
 #include "textwnd/qt/FilterPane.h"
 #include "view/TextFileView.h"
 
@@ -30,7 +31,7 @@ CTextFileViewerChildFrame::~CTextFileViewerChildFrame()
 
 bool CTextFileViewerChildFrame::Create()
 {
-    // The view over its filter pane, which a splitter sizes; the pane's overview strip beside the view.
+    // The view over its filter pane, which a splitter sizes; the pane's overview strip goes in the text window.
     m_pSplitter = new QSplitter(Qt::Vertical, this);
     m_pSplitter->setChildrenCollapsible(false);
     m_pSplitter->setAutoFillBackground(true);  // the frame paints nothing under the splitter's handle
@@ -70,7 +71,7 @@ void CTextFileViewerChildFrame::ShowFilter()
     if (!m_pFilterPane) {
         m_pFilterPane = new CFilterPane(m_pViewWidget->TextWindow(), m_pSplitter);
         m_pSplitter->addWidget(m_pFilterPane);
-        m_pTop->layout()->addWidget(m_pFilterPane->Strip());
+        m_pViewWidget->TextWindow()->SetSideStrip(m_pFilterPane->Strip());
         m_pSplitter->setSizes({height() * 2 / 3, height() / 3});
         // A hidden pane gives the keys back to the text window.
         connect(m_pFilterPane, &CFilterPane::closed, this, [this] { m_pViewWidget->setFocus(); });

@@ -67,6 +67,9 @@ void CHighlightRuleEditor::BuildForm()
 {
     m_pList = new QListWidget(this);
     m_pList->setObjectName(QStringLiteral("RuleList"));
+    // The warning of an invalid rule no taller than a line of text.
+    const int line = m_pList->fontMetrics().height();
+    m_pList->setIconSize(QSize(line, line));
     auto button = [this](const QString& text, const char* name) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QLatin1String(name));
@@ -297,7 +300,10 @@ void CHighlightRuleEditor::UpdateMarks()
         const QString error = QString::fromStdString(compiled.Error(static_cast<std::size_t>(i)));
         QListWidgetItem* item = m_pList->item(i);
         item->setForeground(error.isEmpty() ? palette().color(QPalette::Text) : QColor(0xc0, 0x28, 0x1b));
-        item->setIcon(error.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        // A valid rule shows an empty picture of the warning's size: rows keep one height whichever they hold.
+        QPixmap blank(m_pList->iconSize());
+        blank.fill(Qt::transparent);
+        item->setIcon(error.isEmpty() ? QIcon(blank) : style()->standardIcon(QStyle::SP_MessageBoxWarning));
         item->setToolTip(error.isEmpty() ? QString() : tr("Skipped: %1").arg(error));
         item->setData(Qt::UserRole, !error.isEmpty());
     }

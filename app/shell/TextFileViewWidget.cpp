@@ -9,6 +9,7 @@
 #include "view/StringTable.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QVBoxLayout>
 
@@ -127,14 +128,76 @@ void CTextFileViewWidget::AskText(const std::string& title, const std::string& p
     FocusTextWindow();
 }
 
+namespace {
+
+// The user's input while a search runs on the user-interface thread: the
+// windows keep painting, but nothing the user does reaches them (a closed
+// window or another command in the middle of the search would pull the text
+// from under it), except Esc, which asks the search to stop.
+class CBusyInput : public QObject {
+public:
+    bool stopAsked = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::ShortcutOverride:
+            e->accept();  // taken here: no shortcut acts, and the key comes as a key press
+            [[fallthrough]];
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+                stopAsked = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::Close:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::InputMethod: return true;
+        default: return QObject::eventFilter(watched, e);
+        }
+    }
+};
+
+}  // namespace
+
 void CTextFileViewWidget::BeginBusy()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_pBusyInput = std::make_unique<CBusyInput>();
+    qApp->installEventFilter(m_pBusyInput.get());
+    m_busyPolled.start();
 }
 
 void CTextFileViewWidget::EndBusy()
 {
+    m_pBusyInput.reset();  // removes the filter
     QApplication::restoreOverrideCursor();
+}
+
+bool CTextFileViewWidget::BusyStopAsked()
+{
+    auto* input = static_cast<CBusyInput*>(m_pBusyInput.get());
+    if (!input)
+        return false;
+    // A chunk is read in well under a millisecond: looking at the events every 30 ms keeps the window painted
+    // and Esc heard at a cost the search does not feel.
+    if (m_busyPolled.elapsed() >= 30) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        m_busyPolled.restart();
+    }
+    return input->stopAsked;
 }
 
 // --- Windows -------------------------------------------------------------------------------------------------------

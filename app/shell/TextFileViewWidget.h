@@ -9,7 +9,10 @@
 #include "view/TextFileView.h"
 #include "view/ViewHost.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
+
+#include <memory>
 
 class CFileWndWidget;
 class CMessageStrip;
@@ -41,6 +44,7 @@ public:
                  const std::function<std::string(const std::string&)>& accept) override;
     void BeginBusy() override;
     void EndBusy() override;
+    bool BusyStopAsked() override;
     bool IsActiveView() override;
     CFileWnd* CreateTextWindow() override;
     void DestroyTextWindow() override;
@@ -63,5 +67,8 @@ private:
     CFileWndWidget* m_pTextWindow = nullptr;
     CMessageStrip* m_pMessageStrip;
     int m_nMessageCommand = 0;
+    // While a search is busy: what it let through of the user's input (Esc only) and when it last looked.
+    std::unique_ptr<QObject> m_pBusyInput;
+    QElapsedTimer m_busyPolled;
     CTextFileView m_view;  // last: destroyed first, while the rest still stands
 };

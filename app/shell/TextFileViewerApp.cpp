@@ -203,7 +203,7 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
         return nullptr;
     }
     entry.doc->SetPathName(absolute.c_str());
-    entry.bHasId = !input && platform::GetFileId(absolute, entry.id);
+    entry.bHasId = !input && entry.doc->GetOpenedFileId(entry.id);
     CTextFileDoc* doc = entry.doc.get();
     m_documents.push_back(std::move(entry));
     if (!input)

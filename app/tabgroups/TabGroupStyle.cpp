@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kTextPad = 9;      // between a card's edge and its title
+constexpr int kTextPad = 11;     // between a card's edge and its title: room for a mark's dot and a gap
 constexpr int kButtonGap = 4;    // right of the close button
 constexpr int kVerticalPad = 4;  // above and below the title
 constexpr qreal kCorner = 3.5;   // radius of a card's upper corners
@@ -88,8 +88,9 @@ void CTabGroupStyle::DrawTab(const QStyleOptionTab& tab, QPainter* p, const QWid
     const auto* group = bar ? dynamic_cast<const CTabGroup*>(bar->parentWidget()) : nullptr;
     const QColor mark = CTabGroupArea::TabMark(group ? group->WindowAt(tab.tabIndex) : nullptr);
     if (mark.isValid()) {
-        const qreal d = std::min<qreal>(kTextPad - 2, (bottom - top) / 2.5);
-        const QPointF c(left + slant + kTextPad / 2.0 + 0.5, (top + bottom) / 2);
+        // A diameter of 6 and its ring end 3 pixels short of the title: the dot never touches the label.
+        const qreal d = std::min<qreal>(kTextPad - 5, (bottom - top) / 2.5);
+        const QPointF c(left + slant + 4.5, (top + bottom) / 2);
         p->save();
         p->setRenderHint(QPainter::Antialiasing);
         p->setPen(QPen(Qt::white, 1.0));

@@ -131,6 +131,8 @@ public:
     }
     void BeginBusy() override { ++busy; }
     void EndBusy() override { --busy, ++busySearches; }
+    // Esc "pressed" at the poll numbered stopAtPoll (from 1; 0: never).
+    bool BusyStopAsked() override { return ++busyPolls == stopAtPoll; }
     bool IsActiveView() override { return active; }
     CFileWnd* CreateTextWindow() override
     {
@@ -168,7 +170,7 @@ public:
     FakeColor fontColor, pageColor;
     FakeBox sizeBox, fontBox, findBox;
     std::vector<std::unique_ptr<FakeFindDialog>> dialogs;
-    int busy = 0, busySearches = 0, paintsNow = 0;
+    int busy = 0, busySearches = 0, paintsNow = 0, busyPolls = 0, stopAtPoll = 0;
     bool ribbon = true;
     bool active = true;
     std::vector<std::pair<std::string, unsigned>> messages;

@@ -1,9 +1,11 @@
 // The mapped file and the document that owns it.
 #include "file/MemoryMappedFile.h"
 #include "file/TextFileDoc.h"
+#include "tests/core/CompressUtil.h"
 #include "tests/core/FollowUtil.h"
 #include "tests/core/TestUtil.h"
 
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -112,6 +114,30 @@ TEST(TextFileDoc, FilesThatCannotBeMappedAreRefusedSilently)
         EXPECT_EQ(doc.GetPathName(), good);
     }
     EXPECT_FALSE(ProcessHolds(empty)) << "not even a descriptor of a refused file is kept";
+}
+
+// A file is opened once by its name, plain or compressed: what was sniffed is
+// what is shown, and its identity comes from that same descriptor, so a log
+// rotated during the open is never taken for two files.
+TEST(TextFileDoc, AFileIsOpenedOnceByItsNameAndKnownByThatDescriptor)
+{
+    TempDir dir;
+    const std::string plain = dir.Write("plain.log", "one\n");
+    const std::string packed = dir.Write("packed.log.gz", compresstest::Compress(Compression::Gzip, "two\n"));
+    for (const std::string& path : {plain, packed}) {
+        platform::FileId before;
+        ASSERT_TRUE(platform::GetFileId(path, before));
+        CTextFileDoc doc;
+        const std::uint64_t opens = platform::OpensByName();
+        ASSERT_TRUE(doc.OnOpenDocument(path.c_str())) << path;
+        EXPECT_EQ(platform::OpensByName() - opens, 1u) << path;
+        // The name now names another file; the document still knows the one it read.
+        ASSERT_EQ(::rename(path.c_str(), (path + ".1").c_str()), 0);
+        dir.Write(path.substr(path.rfind('/') + 1), "new\n");
+        platform::FileId opened;
+        ASSERT_TRUE(doc.GetOpenedFileId(opened)) << path;
+        EXPECT_TRUE(opened == before) << path;
+    }
 }
 
 // Another process holds the file open for writing, appends, renames it and

@@ -442,6 +442,45 @@ TEST_F(TextFileViewTest, GoingToTheFindBoxSelectsItAndASearchOverALargeMappingIs
     EXPECT_EQ(small.host->findBox.focusSelects, 1);
 }
 
+// A busy search stops at Esc wherever it is, plain or by pattern, forwards or
+// backwards, in its first range or after wrapping: nothing found, the highlight
+// and the position kept, and the strip says why; the next search runs whole.
+TEST_F(TextFileViewTest, EscStopsABusySearchAndTheNextRunsWhole)
+{
+    // A window opens at the end: the needle in the middle is 128 chunks away, forwards (wrapping) or backwards.
+    std::string bytes(static_cast<std::size_t>(kBusySearchBytes) + 4096, 'x');
+    for (std::size_t i = 99; i < bytes.size(); i += 100)
+        bytes[i] = '\n';
+    const std::size_t middle = bytes.size() / 2 / 100 * 100 + 10;
+    bytes.replace(middle, 6, "needle");
+    struct Case {
+        bool regex;
+        int command;
+        int stopAt;  // the poll at which Esc comes
+    };
+    const Case cases[] = {{false, cmd::FindText, 1}, {false, cmd::FindText, 40},    {true, cmd::FindText, 1},
+                          {true, cmd::FindText, 60}, {false, cmd::FindPrevious, 2}, {true, cmd::FindPrevious, 30}};
+    for (const Case& c : cases) {
+        Opened o = Open("big.log", bytes);
+        o.view->SetRegularExpression(c.regex);
+        o.host->findBox.SetText(c.regex ? u"ne+dle" : u"needle");
+        const TextPos top = o.Wnd().GetTop(), highlight = o.Wnd().GetHighlightStart();
+        o.host->stopAtPoll = c.stopAt;
+        o.view->OnCommand(c.command);
+        const std::string what = "regex " + std::to_string(c.regex) + " command " + std::to_string(c.command);
+        EXPECT_EQ(o.host->busyPolls, c.stopAt) << what << ": the search ends at the poll that asked it to";
+        EXPECT_EQ(o.Wnd().GetHighlightStart(), highlight) << what;
+        EXPECT_EQ(o.Wnd().GetTop(), top) << what;
+        EXPECT_EQ(o.host->strip, std::vector<std::string>{text::SearchStopped}) << what;
+        EXPECT_EQ(o.host->busy, 0) << what;
+
+        o.host->stopAtPoll = 0;
+        o.view->OnCommand(c.command);
+        EXPECT_EQ(o.Wnd().GetHighlightStart(), static_cast<TextPos>(middle)) << what;
+        EXPECT_GT(o.host->busyPolls, 100) << what;
+    }
+}
+
 }  // namespace
 
 TEST_F(TextFileViewTest, AppendedLinesMarkAnInactiveWindowAndAStopSaysWhy)

@@ -35,8 +35,9 @@ const Form kForms[] = {
 };
 
 // Characters of the random texts: letters of both cases, one outside ASCII
-// in both cases, the breaks, a tab and a NUL.
-const char16_t kAlphabet[] = u"abcxAB1 \r\n\t\u00E9\u00C9";
+// in both cases, one that Windows-1252 lacks (stored there as '?'), a '?',
+// the breaks, a tab and a NUL.
+const char16_t kAlphabet[] = u"abcxAB1 \r\n\t\u00E9\u00C9\u03A9?";
 
 std::string RandomText(std::mt19937& rng, const Form& f, std::size_t chars)
 {
@@ -184,6 +185,45 @@ TEST(LineFilter, GrowthListsWhatAFreshScanOfTheWholeTextLists)
             }
             ASSERT_EQ(Listed(filter), Reference(full, f, query)) << "iteration " << iter;
         }
+    }
+}
+
+// A character that Windows-1252 lacks is stored there as '?': a pattern that
+// holds one looks for that '?' literally, as find does, and never turns into
+// another pattern ("\u03A9" into the invalid "?", "a\u03A9" into "a?", which matches every 'a').
+TEST(LineFilter, ACharacterTheCodePageLacksIsMatchedAsTheQuestionMarkItIsStoredAs)
+{
+    const std::u16string text = u"ab\na?\na\u03A9\n\u03A9\n?\n";
+    struct Case {
+        int form;
+        const char16_t* pattern;
+        bool regex;
+        std::vector<int> lines;  // the listed lines, by number
+    };
+    const Case cases[] = {
+        {0, u"a\u03A9", true, {1, 2}},   {0, u"\u03A9", true, {1, 2, 3, 4}}, {0, u"a\u03A9", false, {1, 2}},
+        {0, u"a\u03A9|x", true, {1, 2}}, {1, u"a\u03A9", true, {2}},         {1, u"\u03A9", true, {2, 3}},
+        {1, u"a\u03A9", false, {2}},     {2, u"a\u03A9", true, {2}},         {3, u"\u03A9$", true, {2, 3}},
+    };
+    for (const Case& c : cases) {
+        const Form& f = kForms[c.form];
+        const std::string mark(static_cast<std::size_t>(f.markBytes), '\xEF');
+        const bool wide = f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE;
+        const std::string bytes = mark + (wide ? testutil::Utf16(text, f.encoding == EncodingUtf16BE)
+                                               : (f.codePage == CodePage::Utf8 ? platform::Utf16ToUtf8(text)
+                                                                               : platform::Utf16ToWin1252(text)));
+        std::vector<std::int64_t> expected;
+        const std::vector<std::pair<std::int64_t, std::int64_t>> lines = ReferenceLines(bytes, f);
+        for (const int n : c.lines)
+            expected.push_back(lines[static_cast<std::size_t>(n)].first);
+        CLineFilter filter;
+        std::string error;
+        ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
+                                 FilterQuery{c.pattern, c.regex, false, false}, f.markBytes,
+                                 static_cast<std::int64_t>(bytes.size()), &error))
+            << error;
+        filter.WaitIdle();
+        EXPECT_EQ(Listed(filter), expected) << "form " << c.form << " pattern " << platform::Utf16ToUtf8(c.pattern);
     }
 }
 

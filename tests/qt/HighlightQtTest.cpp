@@ -88,6 +88,7 @@ private slots:
         QTest::mouseClick(regex, Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY2(list->item(1)->data(Qt::UserRole).toBool(), "an invalid pattern is marked");
         QVERIFY(list->item(1)->toolTip().startsWith("Skipped: "));
+        QCOMPARE(list->visualItemRect(list->item(1)).height(), list->visualItemRect(list->item(0)).height());
         QVERIFY(!editor.findChild<QLabel*>("PatternError")->text().isEmpty());
         QTest::keyClick(pattern, Qt::Key_Backspace);
         QVERIFY(!list->item(1)->data(Qt::UserRole).toBool());
@@ -131,6 +132,22 @@ private slots:
         QCOMPARE(CTabGroupArea::TabMark(a), QColor(Qt::red));
         QCOMPARE(bar->tabToolTip(0), QString("/logs/a.log\nAlert: Errors"));
         QVERIFY2(bar->grab().toImage() != plain, "the mark is drawn");
+        {
+            // The dot stands clear of the title: columns of clean background between its last red and the text.
+            const QImage marked = bar->grab().toImage();
+            const QRect tab = bar->tabRect(0);
+            int lastRed = -1, firstText = -1;
+            for (int x = tab.left(); x <= tab.right() && firstText < 0; ++x)
+                for (int y = tab.center().y() - 1; y <= tab.center().y() + 4; ++y) {  // the middle of dot and title
+                    const QColor c = marked.pixelColor(x, y);
+                    if (c.red() > 150 && c.green() < 110 && c.blue() < 110)
+                        lastRed = x;
+                    else if (lastRed >= 0 && x > lastRed && c.lightness() < 110)
+                        firstText = x;
+                }
+            QVERIFY(lastRed >= 0 && firstText > lastRed);
+            QVERIFY2(firstText - lastRed >= 3, qPrintable(QString("gap %1").arg(firstText - lastRed - 1)));
+        }
         area->SetTabToolTip(a, "/logs/renamed.log");
         QCOMPARE(bar->tabToolTip(0), QString("/logs/renamed.log\nAlert: Errors"));
 

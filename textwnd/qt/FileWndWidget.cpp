@@ -589,8 +589,25 @@ void CFileWndWidget::LayoutGutter()
     if (wanted == m_nGutterWidth)
         return;
     m_nGutterWidth = wanted;
-    setViewportMargins(wanted, 0, 0, 0);  // the viewport's resize places the gutter
+    LayoutMargins();  // the viewport's resize places the gutter
     m_pGutter->setVisible(wanted > 0);
+}
+
+void CFileWndWidget::SetSideStrip(QWidget* strip)
+{
+    m_pSideStrip = strip;
+    strip->setParent(this);
+    strip->installEventFilter(this);  // its showing and hiding make and take the room
+    LayoutMargins();
+}
+
+void CFileWndWidget::LayoutMargins()
+{
+    const int right = m_pSideStrip && !m_pSideStrip->isHidden() ? m_pSideStrip->width() : 0;
+    setViewportMargins(m_nGutterWidth, 0, right, 0);
+    const QRect text = viewport()->geometry();
+    if (m_pSideStrip)
+        m_pSideStrip->setGeometry(text.right() + 1, text.top(), m_pSideStrip->width(), text.height());
 }
 
 void CFileWndWidget::PaintGutter(QPainter& p)
@@ -865,6 +882,8 @@ void CFileWndWidget::resizeEvent(QResizeEvent*)
 {
     const QRect text = viewport()->geometry();
     m_pGutter->setGeometry(text.left() - m_nGutterWidth, text.top(), m_nGutterWidth, text.height());
+    if (m_pSideStrip)
+        m_pSideStrip->setGeometry(text.right() + 1, text.top(), m_pSideStrip->width(), text.height());
     m_wnd.OnSize(viewport()->width(), viewport()->height());
 }
 
@@ -925,6 +944,8 @@ void CFileWndWidget::wheelEvent(QWheelEvent* event)
 
 bool CFileWndWidget::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_pSideStrip && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        LayoutMargins();
     // The wheel over a bar moves the text as over the text itself (a bar
     // would move by its own steps, behind the window's back).
     if (event->type() == QEvent::Wheel &&

@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QGlyphRun>
 #include <QHash>
+#include <QPointer>
 #include <QRawFont>
 #include <QRegion>
 
@@ -118,6 +119,11 @@ public:
     // without a line of its own.
     int GutterWidth() const { return m_nGutterWidth; }
     QString GutterText(int row) const;
+    // A narrow strip (the filter's overview) between the text and the
+    // vertical bar, as tall as the text: it lines up with the bar's scale and
+    // leaves the horizontal bar alone. The widget takes it as a child and
+    // makes room while it is shown; whoever made it may delete it.
+    void SetSideStrip(QWidget* strip);
 
     // Message boxes go through this when set (tests answer them without a dialog).
     std::function<int(const std::string& text, const std::string& caption, unsigned type)> m_messageBoxHook;
@@ -182,5 +188,7 @@ private:
     CLineGutter* m_pGutter;
     std::vector<std::int64_t> m_gutterNumbers;  // as CFileWnd::RowLineNumbers gives them
     int m_nGutterWidth = 0;
+    QPointer<QWidget> m_pSideStrip;
+    void LayoutMargins();
     bool m_bGutterLayoutQueued = false;
 };
