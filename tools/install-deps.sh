@@ -10,8 +10,7 @@ PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libg
       desktop-file-utils appstream dpkg-dev  # validators of the desktop entry and metainfo; dpkg-shlibdeps
       # The end-to-end tests: a window manager, keys and clicks, the clipboard, the window list, their own
       # D-Bus session and the accessibility tree from Debian's Python.
-      openbox xdotool xclip x11-utils dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3-gi
-      imagemagick)  # the screenshot scripts take the X screen with its import
+      openbox xdotool xclip x11-utils dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3-gi)
 # Only for the benchmarks (comparisons against other tools) and screenshots.
 if [ "${OSTREL_BENCH_DEPS:-0}" = 1 ]; then PKGS+=(ripgrep imagemagick x11-apps); fi
 missing=()
