@@ -111,6 +111,9 @@ void CHighlightRuleEditor::BuildForm()
     };
     m_pText = picker("TextColor", QColor(0xe0, 0x44, 0x3a), text::ColorMoreTooltip);
     m_pBack = picker("BackgroundColor", QColor(255, 255, 255), text::ColorMoreShadingTooltip);
+    // The buttons show only a colour: a screen reader needs their names.
+    m_pText->setAccessibleName(tr("Text colour of the rule"));
+    m_pBack->setAccessibleName(tr("Background colour of the rule"));
     m_pTextOn = new QCheckBox(tr("&Text colour"), this);
     m_pTextOn->setObjectName(QStringLiteral("TextOn"));
     m_pBackOn = new QCheckBox(tr("&Background"), this);
@@ -305,6 +308,9 @@ void CHighlightRuleEditor::UpdateMarks()
         blank.fill(Qt::transparent);
         item->setIcon(error.isEmpty() ? QIcon(blank) : style()->standardIcon(QStyle::SP_MessageBoxWarning));
         item->setToolTip(error.isEmpty() ? QString() : tr("Skipped: %1").arg(error));
+        // Said, not only shown: the red and the picture reach no screen reader.
+        item->setData(Qt::AccessibleTextRole, error.isEmpty() ? item->text() : tr("%1 (skipped)").arg(item->text()));
+        item->setData(Qt::AccessibleDescriptionRole, error.isEmpty() ? QString() : tr("Skipped: %1").arg(error));
         item->setData(Qt::UserRole, !error.isEmpty());
     }
     const int row = Current();

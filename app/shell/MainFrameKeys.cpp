@@ -22,11 +22,14 @@
 #include <QAction>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QTextBrowser>
+#include <QLabel>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -102,40 +105,69 @@ QString CommandTitle(int id)
     }
 }
 
-QString Row(const QString& keys, const QString& what)
+// The page's keys as rows of a table, in groups, so that a screen reader reads each key with what it does and
+// moves from row to row (text laid out with separators reads as one run).
+void AddGroup(QTreeWidget* tree, const QString& title, const std::vector<std::pair<QString, QString>>& rows)
 {
-    return QStringLiteral("<tr><td style=\"white-space:nowrap; padding-right:16px\"><b>%1</b></td><td>%2</td></tr>")
-        .arg(keys.toHtmlEscaped(), what.toHtmlEscaped());
+    auto* group = new QTreeWidgetItem(tree, {title});
+    QFont bold = tree->font();
+    bold.setBold(true);
+    group->setFont(0, bold);
+    group->setFirstColumnSpanned(true);
+    for (const auto& [keys, what] : rows)
+        new QTreeWidgetItem(group, {keys, what});
+    group->setExpanded(true);
 }
 
-QString HelpPageHtml()
+QTreeWidget* HelpKeys(QWidget* parent)
 {
-    QString html = QStringLiteral("<h3>Keys of the window</h3><table>");
+    auto* tree = new QTreeWidget(parent);
+    tree->setObjectName(QStringLiteral("helpKeys"));
+    tree->setAccessibleName(QStringLiteral("Keys"));
+    tree->setColumnCount(2);
+    tree->setHeaderLabels({QStringLiteral("Keys"), QStringLiteral("What they do")});
+    tree->setRootIsDecorated(false);
+    tree->setItemsExpandable(false);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    std::vector<std::pair<QString, QString>> window;
     for (const CAccelerator& accelerator : kAccelerators)
         if (accelerator.id != cmd::NextPane && accelerator.id != cmd::PrevPane)
-            html += Row(KeysText(accelerator.keys), CommandTitle(accelerator.id));
+            window.emplace_back(KeysText(accelerator.keys), CommandTitle(accelerator.id));
     for (const CWindowKey& key : kWindowKeys)
-        html += Row(KeysText(key.keys), QString::fromUtf8(key.title));
-    html += Row(QStringLiteral("Back, Forward buttons"), QStringLiteral("Previous and next window"));
-    html += QStringLiteral("</table><h3>Keys of the text</h3><table>");
-    html += Row(QStringLiteral("Up, Down"), QStringLiteral("One line up or down"));
-    html += Row(QStringLiteral("Page Up, Page Down, Space"), QStringLiteral("One page up or down"));
-    html += Row(QStringLiteral("Left, Right"), QStringLiteral("A quarter of the window sideways"));
-    html += Row(QStringLiteral("Home, End"), QStringLiteral("Start and end of the file"));
-    html += Row(QStringLiteral("Enter (in the find box)"), QStringLiteral("Find the text"));
-    html += QStringLiteral(
-        "</table><h3>Commands</h3>"
-        "<p>The <b>File</b> button opens a file (its encoding can be chosen), closes the active one, reopens a "
-        "recent one, or quits.</p>"
-        "<p>On the <b>Options</b> tab: <b>Clipboard</b> copies the lines on the screen; <b>View</b> shows or hides "
-        "the status bar and the ribbon; <b>Font</b> sets the face, size, style, colour and letter case of the "
-        "text; <b>Page</b> sets the background colour; <b>Find</b> searches the active file forwards or "
-        "backwards, with or without regard to case; <b>Window</b> opens another window on the file or switches "
-        "between the windows.</p>"
-        "<p>Every file remembers its own font, colours, letter case and encoding. The status bar shows the "
-        "character at the top of the window, the file's length and its encoding; <b>Refresh</b> reads the file "
-        "again. A file that grows is followed.</p>");
-    return html;
+        window.emplace_back(KeysText(key.keys), QString::fromUtf8(key.title));
+    window.emplace_back(QStringLiteral("Back, Forward buttons"), QStringLiteral("Previous and next window"));
+    AddGroup(tree, QStringLiteral("Keys of the window"), window);
+    AddGroup(tree, QStringLiteral("Keys of the text"),
+             {{QStringLiteral("Up, Down"), QStringLiteral("One line up or down")},
+              {QStringLiteral("Page Up, Page Down, Space"), QStringLiteral("One page up or down")},
+              {QStringLiteral("Left, Right"), QStringLiteral("A quarter of the window sideways")},
+              {QStringLiteral("Home, End"), QStringLiteral("Start and end of the file")},
+              {QStringLiteral("Enter (in the find box)"), QStringLiteral("Find the text")}});
+    tree->resizeColumnToContents(0);
+    tree->setColumnWidth(0, tree->columnWidth(0) + tree->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 2);
+    return tree;
+}
+
+QLabel* HelpCommands(QWidget* parent)
+{
+    auto* label = new QLabel(
+        QStringLiteral(
+            "<h3>Commands</h3>"
+            "<p>The <b>File</b> button opens a file (its encoding can be chosen), closes the active one, reopens a "
+            "recent one, or quits.</p>"
+            "<p>On the <b>Options</b> tab: <b>Clipboard</b> copies the lines on the screen; <b>View</b> shows or "
+            "hides the status bar and the ribbon; <b>Font</b> sets the face, size, style, colour and letter case of "
+            "the text; <b>Page</b> sets the background colour; <b>Find</b> searches the active file forwards or "
+            "backwards, with or without regard to case; <b>Window</b> opens another window on the file or switches "
+            "between the windows.</p>"
+            "<p>Every file remembers its own font, colours, letter case and encoding. The status bar shows the "
+            "character at the top of the window, the file's length and its encoding; <b>Refresh</b> reads the file "
+            "again. A file that grows is followed.</p>"),
+        parent);
+    label->setObjectName(QStringLiteral("helpCommands"));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    return label;
 }
 
 }  // namespace
@@ -179,9 +211,8 @@ void CTextFileViewerMainFrame::ShowHelpPage()
         page->setAttribute(Qt::WA_DeleteOnClose);
         page->setWindowTitle(QString::fromUtf8(kHelpTitle));
         auto* layout = new QVBoxLayout(page);
-        auto* text = new QTextBrowser(page);
-        text->setHtml(HelpPageHtml());
-        layout->addWidget(text);
+        layout->addWidget(HelpKeys(page), 1);
+        layout->addWidget(HelpCommands(page));
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, page);
         connect(buttons, &QDialogButtonBox::rejected, page, &QDialog::close);
         layout->addWidget(buttons);

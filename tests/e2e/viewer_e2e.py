@@ -19,8 +19,8 @@ import tempfile
 import time
 import traceback
 
-from xsession import (Atspi, Viewer, XSession, checked, die_with_parent, find, find_all, role_named, showing,
-                      text_of, wait_for)
+from xsession import (Atspi, Viewer, XSession, checked, describe, die_with_parent, find, find_all, role_named,
+                      showing, text_of, wait_for)
 
 TITLE = "Ostrel Text Log File Viewer"
 BLACK_LOOK_KEY = "l"  # "Office 2007 (B&lack Style)"
@@ -187,6 +187,41 @@ class Suite:
         wait_for(lambda: self.top_line().startswith("line 1200 "), "line 1200 as the top row after Ctrl+G",
                  interval=0.3)
 
+    def go_to_refusal_is_an_alert(self):
+        self.keys("ctrl+g")
+        self.wait_active("Go to Line")
+        for typed in ("x1", "y2"):  # each refusal shows afresh, so that a screen reader says it again
+            self.session.type(typed)
+            self.keys("Return")
+            alert = wait_for(lambda: find(self.viewer.app, lambda a: a.get_role() == Atspi.Role.ALERT and showing(a)),
+                             "the refusal as an alert in the accessibility tree")
+            assert "whole number" in (alert.get_name() or ""), describe(alert)
+            self.keys("ctrl+a")
+        self.keys("Escape")
+
+    def f1_page_reads_row_by_row(self):
+        self.keys("F1")
+        self.wait_active("Keyboard Shortcuts and Commands")
+        dialog = wait_for(lambda: find(self.viewer.app, lambda a: a.get_role() == Atspi.Role.DIALOG and showing(a)),
+                          "the help page")
+        cells = [text_of(c) or c.get_name() for c in find_all(dialog, lambda a: a.get_role() == Atspi.Role.TABLE_CELL)]
+        assert "F3" in cells and "Find Next" in cells, f"cells: {cells[:12]}"
+        self.keys("Escape")
+
+    def rule_editor_colour_buttons_are_named(self):
+        self.keys("alt")
+        self.keys("l")
+        rules = wait_for(lambda: self.viewer.find(role_named(BUTTON, "Rules...")), "Rules...")
+        self.session.click(rules)
+        wait_for(lambda: "Highlight Rules" in self.viewer.titles(), "the rule editor")
+        editor = wait_for(lambda: find(self.viewer.app, lambda a: a.get_role() == Atspi.Role.DIALOG and showing(a)),
+                          "the rule editor in the accessibility tree")
+        for name in ("Text colour of the rule", "Background colour of the rule"):
+            wait_for(lambda: find(editor, lambda a: a.get_name() == name), name)
+        self.keys("Escape")
+        wait_for(lambda: "Highlight Rules" not in self.viewer.titles(), "the rule editor to close")
+        self.restart()  # the checks after this one start on the Options category
+
     def ctrl_shift_r_makes_f3_take_a_pattern(self):
         self.keys("ctrl+g")
         self.wait_active("Go to Line")
@@ -289,6 +324,9 @@ def main():
             ("Ctrl+Shift+F twice: one Find dialog", suite.find_dialog_twice_is_one_window),
             ("F1 twice: one help page", suite.f1_shows_one_help_page),
             ("Ctrl+G, a line number, Return", suite.ctrl_g_shows_a_line_at_the_top),
+            ("a Go to refusal is an alert", suite.go_to_refusal_is_an_alert),
+            ("the F1 page reads row by row", suite.f1_page_reads_row_by_row),
+            ("the rule editor's colour buttons are named", suite.rule_editor_colour_buttons_are_named),
             ("Ctrl+Shift+R, then F3 finds a pattern", suite.ctrl_shift_r_makes_f3_take_a_pattern),
             ("Ctrl+Shift+L lists the lines, Return shows one", suite.ctrl_shift_l_lists_and_return_shows),
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),

@@ -21,7 +21,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTextBrowser>
+#include <QTreeWidget>
 #include <QWhatsThis>
 
 using namespace shelltest;
@@ -104,7 +104,16 @@ private slots:
 
         QTest::keyClick(s.Frame(), Qt::Key_F1);
         QVERIFY(s.Frame()->GetHelpPage() && s.Frame()->GetHelpPage()->isVisible());
-        const QString help = s.Frame()->GetHelpPage()->findChild<QTextBrowser*>()->toPlainText();
+        // One row a key, with what it does beside it, in groups: a screen reader reads the rows one by one.
+        auto* keys = s.Frame()->GetHelpPage()->findChild<QTreeWidget*>("helpKeys");
+        QVERIFY(keys && keys->topLevelItemCount() == 2);
+        QString help;
+        for (int g = 0; g < keys->topLevelItemCount(); ++g)
+            for (int r = 0; r < keys->topLevelItem(g)->childCount(); ++r) {
+                const QTreeWidgetItem* row = keys->topLevelItem(g)->child(r);
+                QVERIFY(!row->text(0).isEmpty() && !row->text(1).isEmpty());
+                help += row->text(0) + '\t' + row->text(1) + '\n';
+            }
         QVERIFY(help.contains("Ctrl+Shift+F") && help.contains(StringTitle(cmd::EditCopy).c_str()));
         QVERIFY(help.contains("Ctrl+Shift+Tab, Ctrl+Shift+F6") && !help.contains("Backtab"));
         s.Frame()->GetHelpPage()->close();

@@ -88,6 +88,8 @@ private slots:
         QTest::mouseClick(regex, Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY2(list->item(1)->data(Qt::UserRole).toBool(), "an invalid pattern is marked");
         QVERIFY(list->item(1)->toolTip().startsWith("Skipped: "));
+        QVERIFY2(list->item(1)->data(Qt::AccessibleTextRole).toString().endsWith("(skipped)"),
+                 "a screen reader hears it, not only sees the red");
         QCOMPARE(list->visualItemRect(list->item(1)).height(), list->visualItemRect(list->item(0)).height());
         QVERIFY(!editor.findChild<QLabel*>("PatternError")->text().isEmpty());
         QTest::keyClick(pattern, Qt::Key_Backspace);

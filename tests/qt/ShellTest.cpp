@@ -21,8 +21,10 @@
 #include "view/StringTable.h"
 #include "view/qt/QtFont.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -65,6 +67,13 @@ QStringList GoTo(const Started& s, Qt::KeyboardModifiers keys, const QStringList
             QTest::keyClicks(edit, text);
             QTest::keyClick(edit, Qt::Key_Return);
             said << (dialog->isVisible() ? dialog->Message() : QString("closed"));
+            // A refusal is an alert to a screen reader (the end-to-end suite hears it announced).
+            if (dialog->isVisible()) {
+                QAccessibleInterface* a =
+                    QAccessible::queryAccessibleInterface(dialog->findChild<QLabel*>("goToMessage"));
+                if (!a || a->role() != QAccessible::AlertMessage || a->text(QAccessible::Name) != said.back())
+                    said << "not an alert";
+            }
         }
         if (dialog && dialog->isVisible())
             dialog->reject();
