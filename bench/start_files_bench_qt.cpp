@@ -5,8 +5,8 @@
 // posted to its text window answered (the text scrolled a line). Also printed:
 // the time until every window has loaded its file, and the longest time the
 // event loop went without turning over (a 1 ms timer's longest wait, the
-// start itself included) from the start until then. Goal: 400 files usable
-// in under 2 s.
+// start itself included) from the start until then, and from usable until
+// then. Goal: 400 files usable in under 2 s.
 //
 // usage: start_files_bench_qt [FILES] [DIR]   (FILES: 400 by default; files
 // are made once in DIR, default /tmp/ostrel-bench/start; each start has a
@@ -69,6 +69,7 @@ struct StartFigures {
     double usableMs = 0;      // from the call that starts the application to the key answered
     double allLoadedMs = 0;   // until every window has its file
     double longestGapMs = 0;  // the event loop's longest wait between two turns, until all loaded
+    double usableGapMs = 0;   // the same from usable until all loaded: what a user at work meets
 };
 
 // Sees the first paint of each text window and the key press the benchmark posts.
@@ -128,6 +129,8 @@ StartFigures Start(const std::vector<std::string>& files, const QString& setting
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const Clock::time_point now = Clock::now();
         figures.longestGapMs = std::max(figures.longestGapMs, Ms(now - lastTurn));
+        if (usable && !allLoaded)
+            figures.usableGapMs = std::max(figures.usableGapMs, Ms(now - lastTurn));
         lastTurn = now;
         if (!first || !target) {
             loop.quit();
@@ -155,16 +158,12 @@ StartFigures Start(const std::vector<std::string>& files, const QString& setting
         if (usable && allLoaded)
             loop.quit();
     });
-    QTimer::singleShot(qEnvironmentVariableIsSet("BENCH_DEBUG") ? 5000 : 120000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     tick.start();
     loop.exec();
     tick.stop();
     qApp->removeEventFilter(&watch);
     figures.ok = usable && allLoaded;
-    if (qEnvironmentVariableIsSet("BENCH_DEBUG"))
-        std::fprintf(stderr, "posted %d seen %d painted %zu loaded %d top %lld\n", keyPosted, watch.keySeen,
-                     watch.painted.size(), first ? first->GetActiveView()->IsLoaded() : -1,
-                     target ? (long long)target->FileWnd().GetTop() : -1LL);
     if (!figures.ok)
         std::fprintf(stderr, "%zu files: %s\n", files.size(),
                      !usable ? "the first window never answered its key" : "not every window loaded its file");
@@ -218,8 +217,9 @@ int main(int argc, char** argv)
         return 1;
     std::printf("start with 1 file:    usable %8.1f ms, all loaded %8.1f ms, longest loop gap %7.1f ms\n", one.usableMs,
                 one.allLoadedMs, one.longestGapMs);
-    std::printf("start with %d files: usable %8.1f ms, all loaded %8.1f ms, longest loop gap %7.1f ms\n", count,
-                many.usableMs, many.allLoadedMs, many.longestGapMs);
+    std::printf("start with %d files: usable %8.1f ms, all loaded %8.1f ms, longest loop gap %7.1f ms "
+                "(%.1f ms once usable)\n",
+                count, many.usableMs, many.allLoadedMs, many.longestGapMs, many.usableGapMs);
     std::printf("usable, %d files against 1: %.2fx (goal: under 2000 ms)\n", count, many.usableMs / one.usableMs);
     return 0;
 }
