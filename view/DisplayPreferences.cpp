@@ -86,6 +86,18 @@ void LoadDefaultPreferences(DisplayPreferences& prefs, IProfile& profile)
 
 bool SaveDefaultPreferences(const CFileWnd& wnd, IProfile& profile)
 {
+    // Every window that loads or is left says its look: the settings file is written only when that look is
+    // not the one kept already, not once per window of a start with hundreds.
+    std::vector<std::uint8_t> kept;
+    const auto keptInt = [&profile](const char* entry, std::int32_t value) {
+        return profile.GetProfileInt(kPrefsSection, entry, ~value) == value;
+    };
+    if (profile.GetProfileBinary(kPrefsSection, kPrefsLogFont, kept) && kept.size() == sizeof(LOGFONTW) &&
+        std::memcmp(kept.data(), &wnd.GetLogFont(), sizeof(LOGFONTW)) == 0 &&
+        keptInt(kPrefsFontColor, static_cast<std::int32_t>(wnd.GetFontColor())) &&
+        keptInt(kPrefsPageColor, static_cast<std::int32_t>(wnd.GetPageColor())) &&
+        keptInt(kPrefsTextCase, wnd.GetTextCase()))
+        return true;
     profile.WriteProfileBinary(kPrefsSection, kPrefsLogFont, &wnd.GetLogFont(), sizeof(LOGFONTW));
     profile.WriteProfileInt(kPrefsSection, kPrefsFontColor, static_cast<std::int32_t>(wnd.GetFontColor()));
     profile.WriteProfileInt(kPrefsSection, kPrefsPageColor, static_cast<std::int32_t>(wnd.GetPageColor()));

@@ -190,7 +190,11 @@ CHighlightSettings::CHighlightSettings(IHighlightStore& store) : m_store(store)
 
 std::vector<HighlightRule> CHighlightSettings::Effective() const
 {
-    std::vector<HighlightRule> all = m_rules;
+    // Two independent switches: the built-in set needs no rule of the user's to be in force, so that a fresh
+    // profile colours its levels with the one check box.
+    std::vector<HighlightRule> all;
+    if (m_bEnabled)
+        all = m_rules;
     if (m_bLogLevels)
         for (HighlightRule& r : LogLevelRules())
             all.push_back(std::move(r));
@@ -199,7 +203,7 @@ std::vector<HighlightRule> CHighlightSettings::Effective() const
 
 void CHighlightSettings::Install()
 {
-    SetCurrentHighlightRules(m_bEnabled ? std::make_shared<CHighlightRules>(Effective()) : nullptr);
+    SetCurrentHighlightRules(m_bEnabled || m_bLogLevels ? std::make_shared<CHighlightRules>(Effective()) : nullptr);
 }
 
 void CHighlightSettings::SetRules(std::vector<HighlightRule> rules)

@@ -1,9 +1,10 @@
 // The highlight rules as the settings keep them, and the switches that put
 // them in force. The rules are an array `HighlightRules` (size, then
 // N/key from 1) with the keys below, each value a string; a missing key takes
-// the rule's default. `Highlight/Enabled` turns every rule on or off (off at
-// the first start, so the plain look stays the default), and
-// `Highlight/LogLevels` adds the built-in set after the user's own rules.
+// the rule's default. `Highlight/Enabled` turns the user's rules on or off, and
+// `Highlight/LogLevels` the built-in set, which comes after them; each works
+// without the other, and both are off at the first start, so the plain look
+// stays the default.
 //
 // The Qt side stores them with QSettings (view/qt/QtHighlightStore.h); the
 // probe reads the same array from an INI file with ReadRulesFromIni.
@@ -58,7 +59,7 @@ public:
     void SetLogLevels(bool on);
     // Appends the built-in set, coloured for a window of these colours, to the user's rules.
     void CopyLogLevels(platform::COLORREF text, platform::COLORREF page);
-    // The rules that apply when enabled: the user's, then the built-in set when on.
+    // The rules in force: the user's when enabled, then the built-in set when on.
     std::vector<HighlightRule> Effective() const;
 
 private:

@@ -151,9 +151,10 @@ bool CTextFileViewerMainFrame::OnCreate()
 
 // --- Child windows -------------------------------------------------------------------------------------------------
 
-void CTextFileViewerMainFrame::AddChildFrame(CTextFileViewerChildFrame* frame)
+void CTextFileViewerMainFrame::AddChildFrame(CTextFileViewerChildFrame* frame, bool activate)
 {
-    m_pTabArea->AddWindow(frame, frame->GetTitle(), QFile::decodeName(frame->GetDocument()->GetPathName().c_str()));
+    m_pTabArea->AddWindow(frame, frame->GetTitle(), QFile::decodeName(frame->GetDocument()->GetPathName().c_str()), -1,
+                          activate);
 }
 
 void CTextFileViewerMainFrame::ActivateChildFrame(CTextFileViewerChildFrame* frame)

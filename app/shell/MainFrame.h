@@ -60,8 +60,9 @@ public:
     CTabGroupArea* GetTabArea() const { return m_pTabArea; }
 
     // --- Child windows --------------------------------------------------------------------------------------------
-    // Puts a new window into the active tab group and activates it.
-    void AddChildFrame(CTextFileViewerChildFrame* frame);
+    // Puts a new window into the active tab group and activates it; with `activate` false it waits behind its
+    // tab (the first window of all is activated all the same).
+    void AddChildFrame(CTextFileViewerChildFrame* frame, bool activate = true);
     void ActivateChildFrame(CTextFileViewerChildFrame* frame);
     CTextFileViewerChildFrame* GetActiveChildFrame() const;
     // Every window, in window order (groups left to right, tabs left to right): the order of the list button,

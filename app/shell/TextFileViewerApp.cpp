@@ -20,8 +20,11 @@
 #include "view/qt/QtProfile.h"
 
 #include <QFile>
+#include <QScopedValueRollback>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 
@@ -76,19 +79,87 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     m_pMainFrame->setAcceptDrops(true);
     ShowRegularExpression();
 
-    int opened = 0;
+    // The first file that opens is opened here, so that a start none of whose files opens fails before any
+    // window shows; the rest wait for the event loop.
     m_pErrors = &errors;
-    for (const std::string& file : files)
-        opened += OpenDocumentFile(file) ? 1 : 0;
-    m_pErrors = &std::cerr;
-    if (!files.empty() && opened == 0) {
+    std::size_t next = 0;
+    bool opened = false;
+    while (next < files.size() && !opened)
+        opened = OpenDocument(files[next++], true, nullptr) != nullptr;
+    if (!files.empty() && !opened) {
+        m_pErrors = &std::cerr;
         delete m_pMainFrame;  // never shown
         m_pMainFrame = nullptr;
         return false;
     }
+    m_startFiles.assign(files.begin() + static_cast<std::ptrdiff_t>(next), files.end());
+    if (m_startFiles.empty()) {
+        m_pErrors = &std::cerr;
+    } else {
+        m_pStartFirst = m_pStartLast = m_pMainFrame->GetActiveChildFrame();
+        // Written with the last start file; until then each opening only adds to the list in memory.
+        m_bRecentListUnsaved = false;
+        m_bOpeningStartFiles = true;
+        if (!m_pStartTimer) {
+            m_pStartTimer = new QTimer(this);
+            m_pStartTimer->setInterval(0);
+            connect(m_pStartTimer, &QTimer::timeout, this, &CTextFileViewerApp::OpenStartFilesSlice);
+        }
+        m_pStartTimer->start();
+    }
     if (show)
         m_pMainFrame->show();
     return true;
+}
+
+void CTextFileViewerApp::OpenStartFilesSlice()
+{
+    // A slice short enough that a key or a paint waiting behind it goes unnoticed.
+    constexpr auto kSlice = std::chrono::milliseconds(8);
+    // A message box of an opening runs an event loop of its own, in which the timer fires again.
+    if (m_bInStartSlice || !m_bOpeningStartFiles)
+        return;
+    const QScopedValueRollback<bool> busy(m_bInStartSlice, true);
+    const auto start = std::chrono::steady_clock::now();
+    while (!m_startFiles.empty()) {
+        const std::string path = std::move(m_startFiles.front());
+        m_startFiles.pop_front();
+        CTextFileViewerChildFrame* frame = nullptr;
+        if (OpenDocument(path, false, &frame) && frame)
+            m_pStartLast = frame;
+        if (std::chrono::steady_clock::now() - start >= kSlice)
+            break;
+    }
+    if (m_startFiles.empty())
+        EndStartFiles(true);
+}
+
+void CTextFileViewerApp::FinishStartFiles()
+{
+    while (m_bOpeningStartFiles && !m_bInStartSlice)
+        OpenStartFilesSlice();
+}
+
+void CTextFileViewerApp::EndStartFiles(bool opened)
+{
+    if (!m_bOpeningStartFiles)
+        return;
+    m_bOpeningStartFiles = false;
+    m_startFiles.clear();
+    m_pStartTimer->stop();
+    m_pErrors = &std::cerr;
+    if (m_bRecentListUnsaved && m_pProfile)
+        m_recentFiles.WriteList(*m_pProfile);
+    m_bRecentListUnsaved = false;
+    if (opened) {
+        // As if each file had been activated as it opened: the last one's window ends active. A window the user
+        // chose meanwhile (a tab clicked, a window closed) stays active instead.
+        if (m_pMainFrame && m_pStartLast && m_pMainFrame->GetActiveChildFrame() == m_pStartFirst)
+            m_pMainFrame->ActivateChildFrame(m_pStartLast);
+        emit recentFilesChanged();
+        emit startFilesOpened();
+    }
+    m_pStartFirst = m_pStartLast = nullptr;
 }
 
 IProfile& CTextFileViewerApp::GetProfile() const
@@ -98,6 +169,8 @@ IProfile& CTextFileViewerApp::GetProfile() const
 
 int CTextFileViewerApp::ExitInstance()
 {
+    // Start files not opened yet stay unopened; those opened are in the recent list.
+    EndStartFiles(false);
     delete m_pMainFrame;  // windows first: each view leaves its document's mapping
     m_pMainFrame = nullptr;
     m_documents.clear();
@@ -183,14 +256,26 @@ std::vector<CTextFileViewerChildFrame*> CTextFileViewerApp::GetFrames(const CTex
 
 CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
 {
+    return OpenDocument(path, true, nullptr);
+}
+
+CTextFileDoc* CTextFileViewerApp::OpenDocument(const std::string& path, bool activate,
+                                               CTextFileViewerChildFrame** frame)
+{
+    if (frame)
+        *frame = nullptr;
     if (!m_pMainFrame || path.empty())
         return nullptr;
     // Standard input has no path to clean, and can be read only once.
     const bool input = path == CTextFileDoc::kStandardInputName;
     const std::string absolute = input ? path : platform::CleanAbsolutePath(path);
     if (const COpenDocument* open = FindOpen(absolute)) {
-        if (!open->frames.empty())
-            m_pMainFrame->ActivateChildFrame(open->frames.front());
+        if (!open->frames.empty()) {
+            if (activate)
+                m_pMainFrame->ActivateChildFrame(open->frames.front());
+            if (frame)
+                *frame = open->frames.front();
+        }
         return open->doc.get();
     }
 
@@ -208,14 +293,22 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
     m_documents.push_back(std::move(entry));
     if (!input)
         AddToRecentFileList(absolute);
-    if (!CreateFrame(doc)) {
+    CTextFileViewerChildFrame* made = MakeFrame(doc, activate);
+    if (!made) {
         CloseDocument(doc);
         return nullptr;
     }
+    if (frame)
+        *frame = made;
     return doc;
 }
 
 CTextFileViewerChildFrame* CTextFileViewerApp::CreateFrame(CTextFileDoc* doc)
+{
+    return MakeFrame(doc, true);
+}
+
+CTextFileViewerChildFrame* CTextFileViewerApp::MakeFrame(CTextFileDoc* doc, bool activate)
 {
     COpenDocument* entry = Find(doc);
     if (!entry || !m_pMainFrame)
@@ -230,7 +323,7 @@ CTextFileViewerChildFrame* CTextFileViewerApp::CreateFrame(CTextFileDoc* doc)
     if (CTextFileView* view = frame->GetActiveView())
         view->SetRegularExpression(m_bRegularExpression);
     UpdateFrameTitles(*entry);
-    m_pMainFrame->AddChildFrame(frame);
+    m_pMainFrame->AddChildFrame(frame, activate);
     return frame;
 }
 
@@ -277,6 +370,10 @@ void CTextFileViewerApp::UpdateFrameTitles(COpenDocument& entry)
 void CTextFileViewerApp::AddToRecentFileList(const std::string& path)
 {
     m_recentFiles.Add(path);
+    if (m_bOpeningStartFiles) {
+        m_bRecentListUnsaved = true;  // written, and shown, once with the last start file
+        return;
+    }
     if (m_pProfile)
         m_recentFiles.WriteList(*m_pProfile);
     emit recentFilesChanged();

@@ -22,7 +22,9 @@
 #include "view/RecentFileList.h"
 
 #include <QObject>
+#include <QPointer>
 
+#include <deque>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -37,6 +39,7 @@ class CQtProfile;
 class CTextFileDoc;
 class CTextFileViewerChildFrame;
 class CTextFileViewerMainFrame;
+class QTimer;
 
 // The profile section where the framework keeps its own state (the look, window places).
 inline constexpr const char* kSettingsSection = "Settings";
@@ -51,7 +54,17 @@ public:
     // be opened fails the start; with several, each such file is skipped, and the start fails when none opened.
     // Every file that cannot be opened gets one line on `errors`. The main window is shown when the start succeeds
     // and `show` is set. False: the caller ends the process (the main window, if made, is gone by then).
+    //
+    // Only the files up to the first that opens are opened here; the others open from the event loop, a few
+    // milliseconds' worth at a time, so that the first window paints and takes keys while they come (`errors`
+    // must last until IsOpeningStartFiles turns false). They join behind the first window as tabs in the
+    // command line's order; when the last has come, the window that the command line's last file names becomes
+    // the active one, unless the user has activated another window meanwhile.
     bool InitInstance(const std::vector<std::string>& files, std::ostream& errors, bool show = true);
+    // Whether files of the command line are still waiting to be opened.
+    bool IsOpeningStartFiles() const { return m_bOpeningStartFiles; }
+    // Opens the waiting files at once (the event loop is not needed for them then).
+    void FinishStartFiles();
     // Windows first, then documents, then the database and the settings store.
     int ExitInstance();
 
@@ -93,6 +106,8 @@ public:
 signals:
     // The recent-file list changed (the ribbon's file menu shows it).
     void recentFilesChanged();
+    // The last file of the command line has been opened (or skipped).
+    void startFilesOpened();
 
 private:
     struct COpenDocument {
@@ -104,6 +119,15 @@ private:
     };
 
     void PreLoadState();
+    // Opens `path` as OpenDocumentFile does; with `activate` false the window it makes or finds is not activated.
+    // The window is given back in `frame` (null when none).
+    CTextFileDoc* OpenDocument(const std::string& path, bool activate, CTextFileViewerChildFrame** frame);
+    CTextFileViewerChildFrame* MakeFrame(CTextFileDoc* doc, bool activate);
+    // One slice of the waiting start files: as many as open within a few milliseconds, at least one.
+    void OpenStartFilesSlice();
+    // The waiting files done with: the recent list written; `opened` (all of them opened, not abandoned at the
+    // end): the last one's window activated and the news sent.
+    void EndStartFiles(bool opened);
     // A window of a document has gone (its view with it): the document's list forgets it, the last takes the
     // document. Only its address is used: the window is no longer whole.
     void OnFrameDestroyed(const QObject* frame);
@@ -150,4 +174,14 @@ private:
     bool m_bRegularExpression = false;
     std::vector<COpenDocument> m_documents;
     std::ostream* m_pErrors;  // where a file that cannot be opened is said: the caller's stream at start-up
+    // The start files still to open, next first, and the timer that opens them from the event loop.
+    std::deque<std::string> m_startFiles;
+    QTimer* m_pStartTimer = nullptr;
+    bool m_bOpeningStartFiles = false;
+    bool m_bInStartSlice = false;
+    // The window the last start file opened or named so far, and the one active when the first had opened.
+    QPointer<CTextFileViewerChildFrame> m_pStartLast;
+    QPointer<CTextFileViewerChildFrame> m_pStartFirst;
+    // The recent-file list is written once when the start files are in, not once per file.
+    bool m_bRecentListUnsaved = false;
 };

@@ -74,7 +74,7 @@ CTabGroupArea::~CTabGroupArea()
 
 // --- Windows -------------------------------------------------------------------------------------------------------
 
-void CTabGroupArea::AddWindow(QWidget* window, const QString& title, const QString& toolTip, int group)
+void CTabGroupArea::AddWindow(QWidget* window, const QString& title, const QString& toolTip, int group, bool activate)
 {
     if (!window || GroupFor(window))
         return;
@@ -88,7 +88,8 @@ void CTabGroupArea::AddWindow(QWidget* window, const QString& title, const QStri
         target->InsertWindow(-1, window, title, toolTip);
     }
     connect(window, &QObject::destroyed, this, &CTabGroupArea::OnWindowDestroyed);
-    Activate(window);
+    if (activate || !m_pActive)
+        Activate(window);
 }
 
 void CTabGroupArea::RemoveWindow(QWidget* window)

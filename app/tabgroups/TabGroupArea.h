@@ -47,8 +47,11 @@ public:
 
     // --- Windows -----------------------------------------------------------------------------------------------
     // Adds `window` (reparented into the area) as the last tab of `group` (-1: the active group) and makes it the
-    // active window. A window that wants the focus on one of its children names it as its focus proxy.
-    void AddWindow(QWidget* window, const QString& title, const QString& toolTip = {}, int group = -1);
+    // active window. A window that wants the focus on one of its children names it as its focus proxy. With
+    // `activate` false the window waits behind its tab (the active window and the focus stay where they are),
+    // unless the area had no window, which makes it the active one all the same.
+    void AddWindow(QWidget* window, const QString& title, const QString& toolTip = {}, int group = -1,
+                   bool activate = true);
     // Takes `window` out of the area: hidden, without a parent, owned by the caller again. A window may also simply
     // be deleted. Either way an active window passes activation to its neighbour (the tab that takes its place in
     // its row, or the current window of the group to the left, else to the right).

@@ -285,3 +285,49 @@ TEST(HighlightSettings, RulesFromTheSettingsFile)
     EXPECT_EQ(RuleFromValues(ValuesOfRule(first)), first);
     EXPECT_FALSE(ReadRulesFromIni("[Highlight]\nEnabled=true\n", rules));
 }
+
+namespace {
+
+// The settings' two switches and rules, in memory.
+class CMemoryHighlightStore : public IHighlightStore {
+public:
+    std::vector<HighlightRule> LoadRules() override { return rules; }
+    void SaveRules(const std::vector<HighlightRule>& r) override { rules = r; }
+    bool GetSwitch(const std::string& key) override { return switches[key]; }
+    void SetSwitch(const std::string& key, bool on) override { switches[key] = on; }
+    std::vector<HighlightRule> rules;
+    std::map<std::string, bool> switches;
+};
+
+}  // namespace
+
+TEST(HighlightSettings, EachSwitchPutsItsOwnRulesInForce)
+{
+    // What an ERROR line and a line of the user's rule are coloured by under each pair of switches, from a fresh
+    // profile: the built-in set must not wait for the user's rules to be switched on.
+    const struct {
+        bool enabled, logLevels;
+        bool errorColoured, noteColoured;
+    } cases[] = {
+        {false, false, false, false}, {false, true, true, false}, {true, false, false, true}, {true, true, true, true}};
+    for (const auto& c : cases) {
+        CMemoryHighlightStore store;
+        CHighlightSettings settings(store);
+        ASSERT_EQ(CurrentHighlightRules(), nullptr) << "nothing at the first start";
+        settings.SetRules({Rule("Notes", "note")});
+        settings.SetEnabled(c.enabled);
+        settings.SetLogLevels(c.logLevels);
+        const auto coloured = [](const char* text) {
+            std::vector<CHighlightRules::Span> spans;
+            if (const auto& rules = CurrentHighlightRules())
+                rules->Match(text, spans);
+            return !spans.empty();
+        };
+        EXPECT_EQ(coloured("12:00 ERROR disk full"), c.errorColoured) << c.enabled << c.logLevels;
+        EXPECT_EQ(coloured("a note"), c.noteColoured) << c.enabled << c.logLevels;
+        // A restart with the same settings puts the same rules in force.
+        CHighlightSettings restarted(store);
+        EXPECT_EQ(coloured("12:00 ERROR disk full"), c.errorColoured) << "restarted";
+        SetCurrentHighlightRules(nullptr);
+    }
+}

@@ -8,6 +8,7 @@
 #include "file/TextFileDoc.h"
 #include "view/CommandIds.h"
 
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QTimer>
 
@@ -125,6 +126,65 @@ private slots:
         press(Qt::BackButton);
         key(Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(s.ActiveFrame(), last);  // one window: nothing changes
+    }
+
+    void manyFilesOfTheCommandLineOpenWhileTheFirstWindowAnswers()
+    {
+        // 150 files, one missing among them, the 11th named again last: their tabs in the command line's order,
+        // the missing one said once and skipped, the file named last active at the end.
+        QByteArray lines;
+        for (int i = 0; i < 300; ++i)
+            lines += "line " + QByteArray::number(i) + "\n";
+        std::vector<std::string> files;
+        QStringList expected;
+        for (int i = 0; i < 150; ++i) {
+            const QString name = QString("many-%1.log").arg(i, 3, 10, QChar('0'));
+            files.push_back(i == 75 ? Root()->path().toStdString() + "/files/missing.log" : WriteFile(name, lines));
+            if (i != 75)
+                expected << name;
+        }
+        files.push_back(files[10]);
+        {
+            Started s(files, false);
+            QVERIFY(s.ok);
+            QVERIFY(s.app->IsOpeningStartFiles());
+            CTextFileViewerChildFrame* first = s.ActiveFrame();
+            CFileWndWidget* text = first->GetViewWidget()->TextWindow();
+            QVERIFY(Until([&] { return first->GetActiveView()->IsLoaded(); }));
+            // A key posted to the first window is answered while files are still coming.
+            const TextPos top = s.Wnd().GetTop();
+            QCoreApplication::postEvent(text, new QKeyEvent(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier));
+            int windowsWhenAnswered = -1;
+            QVERIFY(Until([&] {
+                if (windowsWhenAnswered < 0 && text->FileWnd().GetTop() != top)
+                    windowsWhenAnswered = static_cast<int>(s.Frame()->GetChildFrames().size());
+                return windowsWhenAnswered >= 0;
+            }));
+            QVERIFY2(windowsWhenAnswered < static_cast<int>(expected.size()), "answered only after the last file");
+            QCOMPARE(s.ActiveFrame(), first);  // the windows coming behind it do not take over
+            QVERIFY(QTest::qWaitFor([&] { return !s.app->IsOpeningStartFiles(); }, 20000));
+            QCOMPARE(Titles(s.Frame()), expected);
+            QCOMPARE(s.ActiveFrame(), s.Frame()->GetChildFrames().at(10));
+            QCOMPARE(Lines(s.errors.str()), 1);
+            QCOMPARE(s.app->GetRecentFileList().Entries().front(), files[149]);
+        }
+        {
+            // A window the user moves to while the files come stays active after the last.
+            Reset();
+            for (int i = 0; i < 150; ++i)
+                files[i] = WriteFile(QString("many-%1.log").arg(i, 3, 10, QChar('0')), lines);
+            Started s(files, false);
+            QVERIFY(s.ok);
+            s.Frame()->activateWindow();
+            QVERIFY(Until([&] { return s.Frame()->isActiveWindow(); }));
+            QVERIFY(Until([&] { return s.Frame()->GetChildFrames().size() >= 2; }));
+            QVERIFY(s.app->IsOpeningStartFiles());
+            QTest::keyClick(FocusTarget(s), Qt::Key_Tab, Qt::ControlModifier);
+            CTextFileViewerChildFrame* chosen = s.Frame()->GetChildFrames().at(1);
+            QCOMPARE(s.ActiveFrame(), chosen);
+            QVERIFY(QTest::qWaitFor([&] { return !s.app->IsOpeningStartFiles(); }, 20000));
+            QCOMPARE(s.ActiveFrame(), chosen);
+        }
     }
 
     void aRefusedFileDestroysItsOwnWindow()

@@ -72,7 +72,13 @@ struct Started {
     std::ostringstream errors;
     bool ok = false;
 
-    explicit Started(const std::vector<std::string>& files = {}) { ok = app->InitInstance(files, errors); }
+    // With `all` set, waits until every file of the command line has been opened by the event loop.
+    explicit Started(const std::vector<std::string>& files = {}, bool all = true)
+    {
+        ok = app->InitInstance(files, errors);
+        if (ok && all && !QTest::qWaitFor([this] { return !app->IsOpeningStartFiles(); }, 20000))
+            qWarning("the files of the command line were not all opened");
+    }
     CTextFileViewerMainFrame* Frame() const { return app->GetMainFrame(); }
     CTextFileView* ActiveView() const { return Frame() ? Frame()->GetActiveView() : nullptr; }
     CTextFileViewerChildFrame* ActiveFrame() const { return Frame() ? Frame()->GetActiveChildFrame() : nullptr; }
@@ -102,6 +108,25 @@ inline void Idle()
     QEventLoop loop;
     QTimer::singleShot(30, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Runs a real event loop until `done` holds (looked at every millisecond) or `ms` have passed. Unlike
+// QTest::qWaitFor, which processes events for its whole timeout while a zero timer keeps some pending, it
+// looks at `done` between two turns of the loop.
+template <typename F>
+bool Until(F done, int ms = 5000)
+{
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
+    return done();
 }
 
 inline int Lines(const std::string& text)
