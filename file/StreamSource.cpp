@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <functional>
 
@@ -222,6 +223,20 @@ void CStreamSource::Finish(State state, std::string problem, std::uint64_t decla
     NotifyWindows();
 }
 
+namespace {
+
+bool AllZero(const std::uint8_t* p, std::size_t n)
+{
+    return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0);
+}
+
+}  // namespace
+
+// Whole pages of zeros are not written but left as holes of the anonymous
+// file: they take no memory and no time, and every long walk of a window
+// steps over a hole unread, so that a text of zeros (a preallocated log, one
+// cut short by a crash, a decompression bomb) costs its reader nothing per
+// byte and is shown at once however long it is.
 bool CStreamSource::Append(const std::uint8_t* data, std::size_t n)
 {
     std::uint64_t at;
@@ -229,7 +244,19 @@ bool CStreamSource::Append(const std::uint8_t* data, std::size_t n)
         std::lock_guard<std::mutex> g(m_lock);
         at = m_progress.bytes;
     }
-    if (!platform::WriteAt(m_hOutput, data, n, static_cast<std::int64_t>(at)))
+    constexpr std::size_t kPage = 4096;
+    std::size_t run = 0;  // the start of what is still to be written
+    for (std::size_t p = 0; p < n;) {
+        const std::size_t next = std::min(n, p + (kPage - static_cast<std::size_t>((at + p) % kPage)));
+        if (next - p == kPage && AllZero(data + p, kPage)) {
+            if (run < p && !platform::WriteAt(m_hOutput, data + run, p - run, static_cast<std::int64_t>(at + run)))
+                return false;
+            run = next;
+        }
+        p = next;
+    }
+    if (run < n ? !platform::WriteAt(m_hOutput, data + run, n - run, static_cast<std::int64_t>(at + run))
+                : !platform::SetFileLength(m_hOutput, at + n))
         return false;
     {
         std::lock_guard<std::mutex> g(m_lock);

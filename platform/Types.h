@@ -71,6 +71,8 @@ constexpr unsigned WM_SOURCE_PROGRESS = kWmUser + 0x449;  // 0x0849
 constexpr unsigned WM_DEFERRED_LOAD = kWmUser + 0x48F;    // 0x088F
 // The line index counted another stretch of the file (or all of it): numbers may be shown.
 constexpr unsigned WM_LINE_INDEX_PROGRESS = kWmUser + 0x4A0;  // 0x08A0
+// The matcher of alert and stop rules found a line in appended text (0, 0).
+constexpr unsigned WM_RULES_MATCHED = kWmUser + 0x4A1;  // 0x08A1
 
 // Message box buttons, icons and answers (the values of the Win32 constants).
 constexpr unsigned kMbOk = 0x0;

@@ -156,6 +156,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         // Holes may have come or gone with the change that asked for this load.
         m_lines.ForgetHoles();
         if (mapping) {
+            m_bFollowStopped = false;
+            m_pAlertScan.reset();
             m_pMappedFile = mapping;
             m_nSeenSize = LiveSize();
             DetectEncoding(requestedEncoding);
@@ -171,7 +173,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
 
         // Positions are offsets from the mapping's start and DataStart never
         // moves, so the reader's place survives the re-mapping as it is.
-        const bool atEnd = m_pTop == m_pLastPageTop;
+        // A window that a stop rule stopped stays where it stopped, even when that is the last screenful.
+        const bool atEnd = m_pTop == m_pLastPageTop && !m_bFollowStopped;
 
         if (!mapping) {
             m_pMappedFile->Remap(0);
@@ -205,6 +208,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
             // so that the next growth of the file shows its end again.
             m_pLastPageTop = atEnd ? m_pTop : kNoPos;
             m_pRulesEnd = 0;  // whatever comes is new
+            m_pAlertScan.reset();
             m_pPort->InvalidateAll();
             return true;
         }
@@ -217,8 +221,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
             *p = *p == kNoPos ? start : std::min(*p, end);
         // What the rules see of a growth: from where this window last saw the end (another window on the
         // same mapping may have re-mapped it before this one's reload).
-        if (atEnd)
-            m_bFollowStopped = false;
+        if (m_pRulesEnd != kNoPos && end < m_pRulesEnd)
+            m_pAlertScan.reset();  // shrunk: what the worker holds may lie past the end
         if (!mapping)
             CheckAppended(m_pRulesEnd, atEnd);
         m_pRulesEnd = end;
@@ -247,6 +251,10 @@ std::intptr_t CFileWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::
 {
     if (msg == WM_FILE_CHANGED)
         return OnFileChanged(wParam, lParam);
+    if (msg == platform::WM_RULES_MATCHED) {
+        OnRulesMatched();
+        return 0;
+    }
     if (msg == platform::WM_LINE_INDEX_PROGRESS) {
         m_pPort->InvalidateAll();  // numbers shown as unknown may be known now
         return 0;
@@ -496,6 +504,7 @@ void CFileWnd::ScrollLines(int n)
 void CFileWnd::OnDestroy()
 {
     m_pLineIndex.reset();  // joins its worker, which reads the document's descriptor
+    m_pAlertScan.reset();  // the same
     if (m_pWatcher) {
         m_pWatcher->RemoveWindow(m_hWnd);
         m_pWatcher.reset();

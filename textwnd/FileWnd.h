@@ -9,6 +9,7 @@
 // it, bounded by its last screenful, and keeps what it has met.
 #pragma once
 
+#include "engine/AlertScan.h"
 #include "engine/HighlightRules.h"
 #include "engine/LineIndex.h"
 #include "engine/RegexSearch.h"
@@ -290,8 +291,15 @@ private:
     // The first alert rule that the lines from the one holding oldEnd match, or -1; the first stop match.
     int MatchAppended(const CHighlightRules& rules, TextPos oldEnd, StopMatch& stop);
     TextPos SourceOffset(TextPos from, std::size_t at) const;
-    // After a reload that grew the data past oldEnd: tells the listener and stops following on a stop rule.
+    // After a reload that grew the data past oldEnd: tells the listener and stops following on a stop rule. A
+    // window on a file of its own hands the matching to a worker (whose news come as WM_RULES_MATCHED), so that
+    // text arriving at any rate never holds up the window; one over memory alone matches here.
     void CheckAppended(TextPos oldEnd, bool following);
+    void StopAt(const StopMatch& stop, const CHighlightRules& rules);
+    // The worker for the rules in force, started afresh when they, the file or the text's form changed; null
+    // when the window has no descriptor to read through or no rule can be matched there.
+    linefilter::CAlertScanner* AlertScanner(const std::shared_ptr<const CHighlightRules>& rules);
+    void OnRulesMatched();
 
     // Reads the lines on screen as painting does, so that the horizontal range
     // covers them, and brings the offset within that range.
@@ -359,6 +367,11 @@ private:
     IFileWndListener* m_pListener = nullptr;
     bool m_bFollowStopped = false;
     TextPos m_pRulesEnd = kNoPos;  // the data's end when the rules last saw it
+    std::unique_ptr<linefilter::CAlertScanner> m_pAlertScan;
+    std::shared_ptr<const CHighlightRules> m_pAlertRules;  // what m_pAlertScan matches
+    platform::FileHandle m_hAlertFile = platform::kInvalidFile;
+    std::int32_t m_nAlertEncoding = EncodingNone;
+    platform::CodePage m_nAlertCodePage = platform::CodePage::Windows1252;
     std::string m_ruleText;
     std::vector<std::int64_t> m_ruleCols;
     std::vector<CHighlightRules::Span> m_ruleSpans;

@@ -2,6 +2,7 @@
 // row, and the rules that appended lines match (alerts, stop on a match).
 #include "textwnd/FileWnd.h"
 
+#include "engine/ChunkReader.h"
 #include "engine/Utf8Text.h"
 
 #include <algorithm>
@@ -175,12 +176,21 @@ void CFileWnd::CheckAppended(TextPos oldEnd, bool following)
     const auto& rules = CurrentHighlightRules();
     if (!rules || !rules->AnyAlert() || !HasText() || oldEnd == kNoPos || DataEnd() <= oldEnd)
         return;
+    if (linefilter::CAlertScanner* scanner = AlertScanner(rules)) {
+        // From the line that held the old end: a line completed by the growth is matched whole.
+        scanner->Scan(oldEnd <= DataStart() ? DataStart() : LineStartOf(std::min(oldEnd, DataEnd())), DataEnd());
+        return;
+    }
     StopMatch stop;
     const int alert = MatchAppended(*rules, oldEnd, stop);
     if (alert >= 0 && m_pListener)
         m_pListener->OnRuleAlert(rules->Rules()[static_cast<std::size_t>(alert)].name);
-    if (!following || stop.rule < 0)
-        return;
+    if (following && stop.rule >= 0)
+        StopAt(stop, *rules);
+}
+
+void CFileWnd::StopAt(const StopMatch& stop, const CHighlightRules& rules)
+{
     // The matching line at the bottom of the window, its match highlighted; the end is no longer followed.
     m_bFollowStopped = true;
     TextPos top = stop.line;
@@ -189,6 +199,71 @@ void CFileWnd::CheckAppended(TextPos oldEnd, bool following)
     m_pTop = std::min(top, LastPageTop());
     m_pHighlightStart = stop.begin;
     m_pHighlightEnd = stop.end;
+    UpdateScrollPositions();
+    m_pPort->InvalidateAll();
     if (m_pListener)
-        m_pListener->OnFollowStopped(rules->Rules()[static_cast<std::size_t>(stop.rule)].name);
+        m_pListener->OnFollowStopped(rules.Rules()[static_cast<std::size_t>(stop.rule)].name);
+}
+
+linefilter::CAlertScanner* CFileWnd::AlertScanner(const std::shared_ptr<const CHighlightRules>& rules)
+{
+    const platform::FileHandle file = m_pMappedFile ? m_pMappedFile->Handle() : platform::kInvalidFile;
+    if (file == platform::kInvalidFile || !m_hWnd)
+        return nullptr;
+    if (m_pAlertScan && m_pAlertRules == rules && m_hAlertFile == file && m_nAlertEncoding == m_nEncoding &&
+        m_nAlertCodePage == m_nCodePage)
+        return m_pAlertScan.get();
+    m_pAlertScan.reset();
+    std::vector<linefilter::AlertRule> wanted;
+    for (std::size_t i = 0; i < rules->Rules().size(); ++i) {
+        const HighlightRule& r = rules->Rules()[i];
+        if (!r.enabled || !r.alert || !rules->Error(i).empty() || r.pattern.empty())
+            continue;
+        linefilter::AlertRule a{static_cast<int>(i), r.stop, {}};
+        const auto* p = reinterpret_cast<const std::uint8_t*>(r.pattern.data());
+        utf8text::DecodeToUtf16(p, p + r.pattern.size(), a.query.pattern);
+        a.query.regex = r.regex;
+        a.query.ignoreCase = !r.caseSensitive;
+        wanted.push_back(std::move(a));
+    }
+    auto scanner = std::make_unique<linefilter::CAlertScanner>();
+    const linefilter::TextForm form{m_nEncoding, m_nCodePage};
+    if (!scanner->Start(std::make_unique<CPreadChunkReader>(file), form, wanted))
+        return nullptr;
+    scanner->SetNotify([h = m_hWnd] { platform::PostWindowMessage(h, platform::WM_RULES_MATCHED, 0, 0); });
+    m_pAlertScan = std::move(scanner);
+    m_pAlertRules = rules;
+    m_hAlertFile = file;
+    m_nAlertEncoding = m_nEncoding;
+    m_nAlertCodePage = m_nCodePage;
+    return m_pAlertScan.get();
+}
+
+void CFileWnd::OnRulesMatched()
+{
+    if (!m_pAlertScan)
+        return;
+    const linefilter::AlertNews news = m_pAlertScan->Take();
+    SyncWithMapping();
+    if (!HasText() || !m_pAlertRules)
+        return;
+    const CHighlightRules& rules = *m_pAlertRules;
+    if (news.alertRule >= 0 && m_pListener)
+        m_pListener->OnRuleAlert(rules.Rules()[static_cast<std::size_t>(news.alertRule)].name);
+    // Following is what the window does when the news come: at the end, not stopped.
+    const bool following = !m_bFollowStopped && m_pTop == LastPageTop();
+    if (news.stopRule < 0 || !following || news.stopLine < DataStart() || news.stopLine >= DataEnd())
+        return;
+    // The match on its line, as the rule finds it in what the window shows (the line's start when it does not).
+    const TextPos p = LineStartOf(news.stopLine);
+    LineColumns c;
+    m_lines.ReadLine(p, nullptr, nullptr, 0, c);
+    const TextPos u = m_lines.Unit();
+    const TextPos to = std::min(c.contentEnd, p + static_cast<TextPos>(kRuleLineBytes) / u * u);
+    BuildRuleText(p, p, p, 0, to);
+    StopMatch stop{p, p, p, news.stopRule};
+    std::size_t b = 0, e = 0;
+    if (rules.Find(static_cast<std::size_t>(news.stopRule), m_ruleText, b, e))
+        stop.begin = SourceOffset(p, b), stop.end = SourceOffset(p, e);
+    StopAt(stop, rules);
 }

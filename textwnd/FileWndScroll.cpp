@@ -65,6 +65,10 @@ void CFileWnd::OnVScroll(int code)
         break;
     default: break;
     }
+    // Scrolled down to the end: the user follows the file again.
+    const bool down = code != kSbLineUp && code != kSbPageUp && code != kSbQuarterBack && code != kSbTop;
+    if (down && m_pTop == LastPageTop())
+        m_bFollowStopped = false;
     UpdateScrollPositions();
 }
 

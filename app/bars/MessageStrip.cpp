@@ -60,11 +60,12 @@ void CMessageStrip::ShowMessage(Kind kind, const QString& text, const QString& a
     m_pAction->setText(action);
     m_pAction->setVisible(!action.isEmpty());
     setAccessibleName(text);
-    if (action.isEmpty())
-        m_pTimer->start(m_nAutoCloseMs);
-    else
-        m_pTimer->stop();
+    // How long a message stays counts from when it can be seen: one shown in a background tab waits for its tab.
+    m_pTimer->stop();
+    m_bTimerDue = action.isEmpty();
     show();
+    if (m_bTimerDue && isVisible())
+        StartTimer();
     // Screen readers announce it as a user sees it appear.
     QAccessibleEvent alert(this, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
@@ -80,8 +81,22 @@ QString CMessageStrip::ActionLabel() const
     return m_pAction->isHidden() ? QString() : m_pAction->text();
 }
 
+void CMessageStrip::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_bTimerDue)
+        StartTimer();
+}
+
+void CMessageStrip::StartTimer()
+{
+    m_bTimerDue = false;
+    m_pTimer->start(m_nAutoCloseMs);
+}
+
 void CMessageStrip::CloseMessage()
 {
+    m_bTimerDue = false;
     m_pTimer->stop();
     if (isHidden())
         return;

@@ -2,7 +2,7 @@
 // window's file or search: an invalid pattern, following stopped by a rule, a
 // file reopened or replaced, a decompression stopped. An icon, the text, an
 // optional action and a close box. A message without an action closes itself
-// after a while (10 s); one that offers an action stays until it is answered
+// a while (10 s) after it could first be seen; one that offers an action stays until it is answered
 // or closed, since the user may not be looking at that window now.
 #pragma once
 
@@ -31,8 +31,12 @@ signals:
     void actionTriggered();
     void closed();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void CloseMessage();
+    void StartTimer();
 
     QLabel* m_pIcon;
     QLabel* m_pText;
@@ -40,4 +44,5 @@ private:
     QToolButton* m_pClose;
     QTimer* m_pTimer;
     int m_nAutoCloseMs = 10000;
+    bool m_bTimerDue = false;  // a message without an action, shown while its window was hidden
 };

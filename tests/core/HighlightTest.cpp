@@ -260,6 +260,39 @@ TEST_F(HighlightFollowTest, StopRuleStopsFollowingAtTheFirstMatchAndEndResumes)
     w.wnd.SetListener(nullptr);
 }
 
+TEST_F(HighlightFollowTest, StopHoldsWhileALoggerWritesLineByLine)
+{
+    HighlightRule stop = Rule("Stop", "FATAL", false, true);
+    stop.alert = stop.stop = true;
+    ScopedRules rules({stop});
+    using followtest::PumpUntil;
+    for (const int pauseMs : {10, 50, 200}) {
+        Window w(testutil::Lines(0, 20), 5, 40, EncodingAuto, true);
+        Listener heard;
+        w.wnd.SetListener(&heard);
+        followtest::WriterProcess writer(w.Path());
+        ASSERT_TRUE(writer.Do("append FATAL here\\n"));
+        ASSERT_TRUE(PumpUntil([&] { return !heard.stops.empty(); })) << pauseMs;
+        // The stopping line is the last one: the window stands on the last screenful.
+        ASSERT_EQ(w.Screen().back(), "FATAL here") << pauseMs;
+        for (int i = 0; i < 4; ++i) {
+            const std::uint64_t size = w.wnd.CharacterCount() + 7;  // "next N\n"
+            PumpUntil([] { return false; }, pauseMs);
+            ASSERT_TRUE(writer.Do("append next " + std::to_string(i) + "\\n"));
+            ASSERT_TRUE(PumpUntil([&] { return w.wnd.CharacterCount() == size; })) << pauseMs;
+            EXPECT_TRUE(w.wnd.IsFollowStopped()) << pauseMs << " ms, line " << i;
+            EXPECT_EQ(w.Screen().back(), "FATAL here") << pauseMs << " ms, line " << i;
+        }
+        // Scrolling down to the end follows again: four lines came after the stop.
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(w.wnd.IsFollowStopped()) << pauseMs << " ms, " << i << " lines down";
+            w.wnd.OnKeyDown(kVkDown);
+        }
+        EXPECT_FALSE(w.wnd.IsFollowStopped()) << pauseMs;
+        w.wnd.SetListener(nullptr);
+    }
+}
+
 TEST(HighlightSettings, RulesFromTheSettingsFile)
 {
     // As QSettings writes an array: quoted values with escapes, keys N\key, missing keys at their defaults.

@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <regex>
+#include <sys/stat.h>
 
 using compresstest::Compress;
 using followtest::PumpUntil;
@@ -135,6 +136,30 @@ TEST_F(StreamSourceTest, ABombStopsAtTheLimitAndADeclaredSizeOverItIsRefusedUnre
     ASSERT_TRUE(closing->OnOpenDocument(m_dir.File("bomb.gz").c_str()));
     ASSERT_TRUE(PumpUntil([&] { return closing->GetSource()->GetProgress().bytes > 0; }));
     closing.reset();
+}
+
+// Zeros cost nothing: whole pages of them stay holes of the anonymous file (no memory, nothing written), which
+// every long walk of the window steps over unread, so that the text is shown as soon as it has ended.
+TEST_F(StreamSourceTest, PagesOfZerosStayHolesThatTheWindowStepsOverUnread)
+{
+    const std::string text = "head\n" + std::string((std::size_t{64} << 20) + 123, '\0') + "tail\n";
+    CTextFileDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(m_dir.Write("zeros.gz", Compress(Compression::Gzip, text)).c_str()));
+    Opened o(doc);
+    ASSERT_TRUE(Ended(doc));
+    ASSERT_EQ(doc.GetSource()->GetProgress().state, State::Complete);
+    const platform::FileHandle h = doc.GetMappedFile()->Handle();
+    ASSERT_EQ(platform::FileSizeByHandle(h), static_cast<std::int64_t>(text.size()));
+    std::string back(text.size(), 'x');
+    ASSERT_EQ(platform::ReadAt(h, reinterpret_cast<std::uint8_t*>(back.data()), back.size(), 0), back.size());
+    EXPECT_TRUE(back == text) << "the holes read as the zeros they stand for";
+    EXPECT_TRUE(platform::IsHole(h, 4096, std::int64_t{64} << 20)) << "the zeros were not written";
+    struct stat st {};
+    ASSERT_EQ(::fstat(h, &st), 0);
+    EXPECT_LT(st.st_blocks * 512, 1 << 20) << "64 MiB of zeros hold no memory";
+    ASSERT_TRUE(PumpUntil([&] { return o.view->IsLoaded(); }));
+    const Screen rows = o.Rows();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "tail"), rows.end()) << "the text after the zeros is shown";
 }
 
 TEST_F(StreamSourceTest, StandardInputIsFollowedAsItArrivesAndStaysWhenThePipeCloses)

@@ -67,6 +67,15 @@ private slots:
         QTest::mouseClick(strip->findChild<QPushButton*>(), Qt::LeftButton);
         QCOMPARE(action.count(), 1);
         QVERIFY(strip->isHidden());
+
+        // Shown in a hidden window (a background tab): it waits until the window is seen, then closes itself.
+        window.hide();
+        strip->ShowMessage(CMessageStrip::Kind::Warning, "Following stopped");
+        QTest::qWait(90);
+        QCOMPARE(strip->Text(), QString("Following stopped"));
+        window.show();
+        QVERIFY(strip->isVisible());
+        QTRY_VERIFY(strip->isHidden());
     }
 
     void statusBar()
