@@ -1,5 +1,6 @@
 #include "app/bars/GoToDialog.h"
 
+#include <QAccessible>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +43,10 @@ void CGoToDialog::accept()
     }
     m_pMessage->setText(QString::fromStdString(why));
     m_pMessage->show();
+    // Shown is not heard: the refusal is announced, and the field the keys go back to carries it.
+    m_pText->setAccessibleDescription(m_pMessage->text());
+    QAccessibleEvent alert(m_pMessage, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
     m_pText->selectAll();
     m_pText->setFocus();
 }

@@ -32,7 +32,7 @@ public:
     {
         QAccessible::State s = QAccessibleWidget::state();
         CRibbonElement* e = element();
-        s.checkable = e->AccessibleRole() == QAccessible::CheckBox;
+        s.checkable = e->AccessibleRole() == QAccessible::CheckBox || e->AccessibleRole() == QAccessible::RadioButton;
         s.checked = e->IsChecked();
         const QAccessible::Role r = e->AccessibleRole();
         if (r == QAccessible::ButtonMenu || r == QAccessible::ButtonDropDown) {

@@ -235,7 +235,10 @@ class Suite:
 
         def acts(prefix, tip, effect):
             kind, what = effect
-            box = self.viewer.find(role_named(CHECK_BOX, what)) if kind in ("toggle", "radio") else None
+            box = None
+            if kind in ("toggle", "radio"):  # the two code pages are a radio pair for a screen reader
+                box = wait_for(lambda: self.viewer.find(role_named(
+                    Atspi.Role.RADIO_BUTTON if kind == "radio" else CHECK_BOX, what)), f"{kind} {what!r}", timeout=3)
             was = box and checked(box)
             tabs = kind == "tab" and len(find_all(self.viewer.frame, role_named(Atspi.Role.PAGE_TAB)))
             parts = kind == "grows" and len(find_all(self.viewer.frame, showing))
