@@ -75,6 +75,8 @@ void CGoToDialog::accept()
     m_pMessage->hide();
     m_pMessage->setText(QString::fromStdString(why));
     m_pMessage->show();
+    // Shown is not heard: the refusal is announced, and the field the keys go back to carries it.
+    m_pText->setAccessibleDescription(m_pMessage->text());
     QAccessibleEvent alert(m_pMessage, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
     m_pText->selectAll();

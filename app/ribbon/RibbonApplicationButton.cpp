@@ -71,3 +71,8 @@ void CRibbonApplicationButton::keyPressEvent(QKeyEvent* event)
     else
         CRibbonElement::keyPressEvent(event);
 }
+
+QWidget* CRibbonApplicationButton::GetOpenDropDown() const
+{
+    return m_pMainPanel->isVisible() ? m_pMainPanel : nullptr;
+}

@@ -18,6 +18,7 @@ public:
     void ShowMenu();
     void OnKeyTip() override { ShowMenu(); }
     QAccessible::Role AccessibleRole() const override { return QAccessible::ButtonMenu; }
+    QWidget* GetOpenDropDown() const override;
     QPoint KeyTipPos() const override { return rect().center(); }
     QSize sizeHint() const override;
 

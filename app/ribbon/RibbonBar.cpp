@@ -26,6 +26,8 @@ public:
     CKeyTipLabel(const QString& text, QWidget* owner) : QWidget(owner, Qt::ToolTip), m_text(text.toUpper())
     {
         setAttribute(Qt::WA_TransparentForMouseEvents);
+        setProperty("ribbonKeyTip", true);  // a tooltip for assistive tools, named by its keys
+        setAccessibleName(m_text);
         const QFontMetrics fm = fontMetrics();
         resize(std::max(fm.horizontalAdvance(m_text) + 8, fm.height() + 2), fm.height() + 2);
     }
@@ -467,26 +469,39 @@ void CRibbonBar::AddKeyTip(const QString& text, QWidget* anchor, const QPoint& p
 
 void CRibbonBar::ShowKeyTips()
 {
+    ShowKeyTipsIn(nullptr);
+}
+
+void CRibbonBar::ShowKeyTipsIn(QWidget* scope)
+{
     HideKeyTips();
-    for (qsizetype i = 0; i < m_categories.size(); ++i) {
-        const QRect& r = m_tabRects[i];
-        AddKeyTip(m_categories[i]->GetKeyTip(), this, QPoint(r.center().x(), r.bottom()),
-                  [this, c = QPointer<CRibbonCategory>(m_categories[i])] {
-                      if (!c)
-                          return;
-                      // The chosen category's own tips follow at once, so that its
-                      // commands are reached without a second Alt.
-                      OnTabClicked(static_cast<int>(m_categories.indexOf(c)));
-                      QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-                      ShowKeyTips();
-                  });
+    if (!scope) {
+        for (qsizetype i = 0; i < m_categories.size(); ++i) {
+            const QRect& r = m_tabRects[i];
+            AddKeyTip(m_categories[i]->GetKeyTip(), this, QPoint(r.center().x(), r.bottom()),
+                      [this, c = QPointer<CRibbonCategory>(m_categories[i])] {
+                          if (!c)
+                              return;
+                          // The chosen category's own tips follow at once, so that its
+                          // commands are reached without a second Alt.
+                          OnTabClicked(static_cast<int>(m_categories.indexOf(c)));
+                          QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+                          ShowKeyTips();
+                      });
+        }
     }
-    for (CRibbonPanel* panel : findChildren<CRibbonPanel*>())
-        AddKeyTip(panel->GetKeyTip(), panel, panel->KeyTipPos(), [p = QPointer<CRibbonPanel>(panel)] {
-            if (p)
-                p->OnKeyTip();
+    QWidget* root = scope ? scope : this;
+    for (CRibbonPanel* panel : root->findChildren<CRibbonPanel*>())
+        AddKeyTip(panel->GetKeyTip(), panel, panel->KeyTipPos(), [this, p = QPointer<CRibbonPanel>(panel)] {
+            if (!p)
+                return;
+            p->OnKeyTip();
+            // A collapsed panel opens as a pop-up: the tips of its elements follow at once, as a
+            // category's do, or its elements could not be reached by keys at all.
+            if (QWidget* popup = p->GetOpenPopup())
+                ShowKeyTipsIn(popup);
         });
-    for (CRibbonElement* e : findChildren<CRibbonElement*>()) {
+    for (CRibbonElement* e : root->findChildren<CRibbonElement*>()) {
         const QPointer<CRibbonElement> guard(e);
         AddKeyTip(e->GetKeyTip(), e, e->KeyTipPos(), [guard] {
             if (guard)

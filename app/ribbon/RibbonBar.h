@@ -119,6 +119,8 @@ private:
     void OnTabClicked(int nIndex);
     void AddKeyTip(const QString& text, QWidget* anchor, const QPoint& pos, std::function<void()> activate);
     void OnKeyTipChar(const QString& ch);
+    // The tips of the panels and elements under `scope` (and the category tabs when it is null).
+    void ShowKeyTipsIn(QWidget* scope);
 
     CRibbonTheme m_theme;
     CRibbonApplicationButton* m_pAppButton = nullptr;

@@ -109,6 +109,11 @@ QAccessible::Role CRibbonButton::AccessibleRole() const
     return m_bDefaultCommand ? QAccessible::ButtonDropDown : QAccessible::ButtonMenu;
 }
 
+QWidget* CRibbonButton::GetOpenDropDown() const
+{
+    return m_pMenu && m_pMenu->isVisible() ? m_pMenu : nullptr;
+}
+
 bool CRibbonButton::HasDropDown() const
 {
     return m_pMenu != nullptr;

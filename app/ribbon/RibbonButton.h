@@ -40,6 +40,7 @@ public:
     void OnMenuKeyTip() override;
     QPoint KeyTipPos() const override;
     QAccessible::Role AccessibleRole() const override;
+    QWidget* GetOpenDropDown() const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 

@@ -10,7 +10,12 @@ public:
     CRibbonCheckBox(int nID, const QString& label, QWidget* parent = nullptr);
 
     void OnKeyTip() override;
-    QAccessible::Role AccessibleRole() const override { return QAccessible::CheckBox; }
+    // One of a set of which one is marked (the update pass marks it): a radio button for assistive tools.
+    void SetRadioItem(bool bRadioItem) { m_bRadioItem = bRadioItem; }
+    QAccessible::Role AccessibleRole() const override
+    {
+        return m_bRadioItem ? QAccessible::RadioButton : QAccessible::CheckBox;
+    }
     QPoint KeyTipPos() const override { return QPoint(7, height() - 2); }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -24,4 +29,6 @@ protected:
 
 private:
     void Toggle();
+
+    bool m_bRadioItem = false;
 };

@@ -81,6 +81,11 @@ void CRibbonColorButton::OpenPalette()
     palette->ShowAt(PopupPos(palette->size()));
 }
 
+QWidget* CRibbonColorButton::GetOpenDropDown() const
+{
+    return m_pPalette && m_pPalette->isVisible() ? m_pPalette : nullptr;
+}
+
 void CRibbonColorButton::ContentChanged()
 {
     if (m_pPalette)

@@ -43,6 +43,10 @@ public:
     // The palette pop-up as it is built for the current content.
     CRibbonColorPalette* GetPalette();
     void OpenPalette();
+    QWidget* GetOpenDropDown() const override;
+    // By keys the palette is what a picker is for: its main part only applies
+    // again the colour it shows, which is the current one.
+    void OnKeyTip() override { OpenPalette(); }
 
 signals:
     // The user chose a colour (after it is set, with the command); a picker outside a ribbon hears only this.

@@ -3,6 +3,7 @@
 #include "app/ribbon/RibbonColorButton.h"
 #include "app/ribbon/RibbonPaint.h"
 
+#include <QAccessible>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMap>
@@ -76,6 +77,22 @@ int CRibbonColorPalette::ItemAt(const QPoint& pos) const
         if (m_items[i].rect.contains(pos))
             return static_cast<int>(i);
     return -1;
+}
+
+QString CRibbonColorPalette::GetItemName(int nIndex) const
+{
+    const Item& item = m_items[nIndex];
+    return item.kind == Kind::Other ? ribbon::stripMnemonic(m_pButton->m_otherLabel) : item.toolTip;
+}
+
+bool CRibbonColorPalette::IsCurrentItem(int nIndex) const
+{
+    // The first entry of the colour, as the keyboard starts on it.
+    const QColor current = m_pButton->GetColor();
+    for (qsizetype i = 0; i < m_items.size(); ++i)
+        if (m_items[i].kind != Kind::Other && m_items[i].color == current)
+            return i == nIndex;
+    return false;
 }
 
 void CRibbonColorPalette::Choose(int nIndex)
@@ -210,6 +227,26 @@ void CRibbonColorPalette::showEvent(QShowEvent* event)
         if (m_items[i].kind != Kind::Other && m_items[i].color == current)
             m_nHot = static_cast<int>(i);
     setFocus(Qt::PopupFocusReason);
+    QAccessibleEvent start(this, QAccessible::PopupMenuStart);
+    QAccessible::updateAccessibility(&start);
+    AnnounceHot();
+}
+
+void CRibbonColorPalette::hideEvent(QHideEvent* event)
+{
+    QAccessibleEvent end(this, QAccessible::PopupMenuEnd);
+    QAccessible::updateAccessibility(&end);
+    CRibbonPopup::hideEvent(event);
+}
+
+void CRibbonColorPalette::AnnounceHot()
+{
+    // A screen reader follows the entry the keys are on.
+    if (m_nHot < 0 || !isVisible())
+        return;
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(m_nHot);
+    QAccessible::updateAccessibility(&focus);
 }
 
 int CRibbonColorPalette::Neighbour(int from, int dx, int dy) const
@@ -239,4 +276,5 @@ void CRibbonColorPalette::SetHot(int nIndex)
         return;
     m_nHot = nIndex;
     update();
+    AnnounceHot();
 }

@@ -26,6 +26,10 @@ public:
 
     int GetItemCount() const { return static_cast<int>(m_items.size()); }
     const Item& GetItem(int nIndex) const { return m_items[nIndex]; }
+    // What an entry is called: the colour's name, or the entry's label.
+    QString GetItemName(int nIndex) const;
+    // Whether the entry holds the button's colour.
+    bool IsCurrentItem(int nIndex) const;
     int ItemAt(const QPoint& pos) const;
     // The entry the mouse or the keyboard is on, -1 for none.
     int GetHotItem() const { return m_nHot; }
@@ -39,10 +43,12 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     int Neighbour(int from, int dx, int dy) const;
     void SetHot(int nIndex);
+    void AnnounceHot();
 
     CRibbonColorButton* m_pButton;
     QList<Item> m_items;

@@ -1,63 +1,17 @@
 #include "app/ribbon/RibbonElement.h"
 
+#include "app/ribbon/RibbonAccessible.h"
 #include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonButtonsGroup.h"
 #include "app/ribbon/RibbonPaint.h"
 
-#include <QAccessibleWidget>
 #include <QEvent>
-
-namespace {
-
-class CRibbonAccessible : public QAccessibleWidget {
-public:
-    explicit CRibbonAccessible(CRibbonElement* e) : QAccessibleWidget(e, e->AccessibleRole()) {}
-
-    // Asked afresh: an element may get its menu after a screen reader first looked at it.
-    QAccessible::Role role() const override { return static_cast<CRibbonElement*>(widget())->AccessibleRole(); }
-
-    QAccessible::State state() const override
-    {
-        QAccessible::State s = QAccessibleWidget::state();
-        auto* e = static_cast<CRibbonElement*>(widget());
-        s.checkable = e->AccessibleRole() == QAccessible::CheckBox;
-        s.checked = e->IsChecked();
-        return s;
-    }
-    // Qt would fall back on the tooltip, which is rich text: a screen reader
-    // would read its markup aloud. The description is plain: the element's
-    // own, else its tooltip title unless that only repeats the name.
-    QString text(QAccessible::Text t) const override
-    {
-        if (t != QAccessible::Description)
-            return QAccessibleWidget::text(t);
-        auto* e = static_cast<CRibbonElement*>(widget());
-        if (!e->accessibleDescription().isEmpty())
-            return e->accessibleDescription();
-        return e->GetToolTipTitle() == e->accessibleName() ? QString() : e->GetToolTipTitle();
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString& name) override
-    {
-        if (name == pressAction() && widget()->isEnabled())
-            static_cast<CRibbonElement*>(widget())->OnKeyTip();
-    }
-};
-
-QAccessibleInterface* ribbonAccessibleFactory(const QString&, QObject* object)
-{
-    auto* e = qobject_cast<CRibbonElement*>(object);
-    return e ? new CRibbonAccessible(e) : nullptr;
-}
-
-}  // namespace
 
 CRibbonElement::CRibbonElement(int nID, const QString& label, QWidget* parent)
     : QWidget(parent), m_nID(nID), m_label(label)
 {
     setAttribute(Qt::WA_Hover);
-    static const bool factoryInstalled = (QAccessible::installFactory(ribbonAccessibleFactory), true);
-    Q_UNUSED(factoryInstalled);
+    ribbon::installAccessibility();
     UpdateAccessibility();
     ribbon::structureChanged();
 }

@@ -59,6 +59,8 @@ public:
     // What assistive tools are told the element is; they see its label, its
     // description, its checked state, and can press it as its key tip does.
     virtual QAccessible::Role AccessibleRole() const { return QAccessible::Button; }
+    // The drop-down the element has open (a menu, a palette), or null: its child for assistive tools.
+    virtual QWidget* GetOpenDropDown() const { return nullptr; }
 
     // Called by the bar when its theme changes.
     virtual void OnThemeChanged() { update(); }

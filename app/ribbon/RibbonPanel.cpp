@@ -284,6 +284,11 @@ void CRibbonPanel::OpenPopup()
     update();
 }
 
+QWidget* CRibbonPanel::GetOpenPopup() const
+{
+    return m_pPopup && m_pPopup->isVisible() ? m_pPopup : nullptr;
+}
+
 void CRibbonPanel::OnKeyTip()
 {
     if (m_bCollapsed) {

@@ -48,6 +48,8 @@ public:
     bool IsCollapsed() const { return m_bCollapsed; }
     // Shows the elements of a collapsed panel as a pop-up under it.
     void OpenPopup();
+    // The pop-up of a collapsed panel while it is open, else null.
+    QWidget* GetOpenPopup() const;
     // The key tip: opens a collapsed panel, else focuses its first element.
     void OnKeyTip();
     QPoint KeyTipPos() const;

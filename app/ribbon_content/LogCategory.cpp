@@ -31,8 +31,8 @@ CRibbonCheckBox* AddCheckBox(CRibbonPanel* panel, int id, std::string_view label
 void AddTextPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
     CRibbonPanel* panel = AddPanel(log, text::TextPanel, icons.Icon(kTextIcon));
-    AddCheckBox(panel, cmd::CodePageUtf8, text::CodePageUtf8Label);
-    AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label);
+    AddCheckBox(panel, cmd::CodePageUtf8, text::CodePageUtf8Label)->SetRadioItem(true);
+    AddCheckBox(panel, cmd::CodePage1252, text::CodePage1252Label)->SetRadioItem(true);
 }
 
 // How the find box, F3 and the Find dialog read their text; the filter pane of the active window: its lines

@@ -99,21 +99,19 @@ void CHighlightRuleEditor::BuildForm()
     m_pScope = new QComboBox(this);
     m_pScope->setObjectName(QStringLiteral("Scope"));
     m_pScope->addItems({tr("The whole line"), tr("The matched text only")});
-    auto picker = [this](const char* name, const QColor& automatic, const char* more) {
+    auto picker = [this](const char* name, const QString& title, const QColor& automatic, const char* more) {
         // A clear image: the button draws its colour as a bar under it.
         QPixmap clear(16, 16);
         clear.fill(Qt::transparent);
         auto* p = new CRibbonColorButton(0, {}, automatic, QIcon(clear), {}, this);
         p->setObjectName(QLatin1String(name));
+        p->SetToolTipText(title);  // its name for a screen reader as well: it has no label of its own
         p->setMinimumSize(40, 22);
         ConfigureColorPicker(p, automatic, more);
         return p;
     };
-    m_pText = picker("TextColor", QColor(0xe0, 0x44, 0x3a), text::ColorMoreTooltip);
-    m_pBack = picker("BackgroundColor", QColor(255, 255, 255), text::ColorMoreShadingTooltip);
-    // The buttons show only a colour: a screen reader needs their names.
-    m_pText->setAccessibleName(tr("Text colour of the rule"));
-    m_pBack->setAccessibleName(tr("Background colour of the rule"));
+    m_pText = picker("TextColor", tr("Text colour"), QColor(0xe0, 0x44, 0x3a), text::ColorMoreTooltip);
+    m_pBack = picker("BackgroundColor", tr("Background colour"), QColor(255, 255, 255), text::ColorMoreShadingTooltip);
     m_pTextOn = new QCheckBox(tr("&Text colour"), this);
     m_pTextOn->setObjectName(QStringLiteral("TextOn"));
     m_pBackOn = new QCheckBox(tr("&Background"), this);

@@ -1,7 +1,9 @@
 #include "app/tabgroups/TabGroup.h"
 
+#include "app/tabgroups/TabGroupAccessible.h"
 #include "app/tabgroups/TabGroupStyle.h"
 
+#include <QAccessible>
 #include <QBoxLayout>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
@@ -31,6 +33,20 @@ CTabGroupBar::CTabGroupBar(QWidget* parent) : QTabBar(parent)
     setElideMode(Qt::ElideNone);  // a crowded row scrolls; every title stays whole
     setSelectionBehaviorOnRemove(QTabBar::SelectRightTab);
     setFocusPolicy(Qt::NoFocus);  // tabs are chosen by the mouse; the keyboard stays with the pages
+    tabgroups::installAccessibility();
+    // A screen reader hears which tab lost and which took the selection.
+    connect(this, &QTabBar::currentChanged, this, [this](int index) {
+        for (int tab : {m_nAnnouncedCurrent, index}) {
+            if (tab < 0 || tab >= count())
+                continue;
+            QAccessible::State changed;
+            changed.selected = true;
+            QAccessibleStateChangeEvent event(this, changed);
+            event.setChild(tab);
+            QAccessible::updateAccessibility(&event);
+        }
+        m_nAnnouncedCurrent = index;
+    });
 }
 
 void CTabGroupBar::SetActiveRow(bool active)
@@ -38,6 +54,13 @@ void CTabGroupBar::SetActiveRow(bool active)
     if (m_bActiveRow != active) {
         m_bActiveRow = active;
         update();
+        if (currentIndex() >= 0) {
+            QAccessible::State changed;
+            changed.active = true;
+            QAccessibleStateChangeEvent event(this, changed);
+            event.setChild(currentIndex());
+            QAccessible::updateAccessibility(&event);
+        }
     }
 }
 

@@ -34,6 +34,7 @@ protected:
 
 private:
     bool m_bActiveRow = false;
+    int m_nAnnouncedCurrent = -1;
     bool m_bPressedOnTab = false;
     bool m_bPulledOut = false;
 };

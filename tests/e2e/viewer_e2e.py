@@ -19,8 +19,8 @@ import tempfile
 import time
 import traceback
 
-from xsession import (Atspi, Viewer, XSession, checked, describe, die_with_parent, find, find_all, role_named,
-                      showing, text_of, wait_for)
+from xsession import (Atspi, GLib, Viewer, XSession, checked, describe, die_with_parent, find, find_all,
+                      role_named, showing, text_of, wait_for)
 
 TITLE = "Ostrel Text Log File Viewer"
 BLACK_LOOK_KEY = "l"  # "Office 2007 (B&lack Style)"
@@ -35,17 +35,21 @@ def write_files(folder):
     with open(big, "w") as f:
         for n in range(1, 3001):
             f.write(f"line {n:04d} {words.get(n, 'filler')}\n")
+    stamped = os.path.join(folder, "stamped.log")
+    with open(stamped, "w") as f:
+        for n in range(1, 201):
+            f.write(f"2026-03-01 10:{n // 60:02d}:{n % 60:02d}.000 INFO line {n}\n")
     second = os.path.join(folder, "second.log")
     with open(second, "w") as f:
         f.write("the second file\n")
-    return big, second
+    return big, second, stamped
 
 
 class Suite:
     def __init__(self, binary, shots):
         self.binary, self.shots = binary, shots
         self.session = XSession()
-        self.big, self.second = write_files(self.session.tmp)
+        self.big, self.second, self.stamped = write_files(self.session.tmp)
         self.viewer = None
         self.failures = []
 
@@ -111,7 +115,191 @@ class Suite:
     def status_bar(self):
         return self.viewer.find(lambda a: a.get_role() == Atspi.Role.STATUS_BAR)
 
+    def shown_key_tips(self):
+        """The key tips on the screen, as a screen reader finds them: tooltips named by their letters."""
+        app = self.viewer.app
+        Atspi.Accessible.clear_cache(app)
+        tips = []
+        for i in range(app.get_child_count()):  # each tip is a window of its own
+            try:
+                window = app.get_child_at_index(i)
+                if window and window.get_role() == Atspi.Role.TOOL_TIP and showing(window):
+                    tips.append(window.get_name())
+            except GLib.Error:
+                continue  # gone while we looked
+        return sorted(tips)
+
+    def back_to_rest(self):
+        """Escape until no pop-up, dialog or key tip is left and the main window has the keys."""
+        for _ in range(4):
+            if (self.viewer.active_title().startswith(TITLE) and not self.session.popups(self.viewer.pid)):
+                return
+            self.keys("Escape")
+            time.sleep(0.2)
+        wait_for(lambda: self.viewer.active_title().startswith(TITLE) and not self.session.popups(self.viewer.pid),
+                 "the main window at rest")
+
     # --- the checks ------------------------------------------------------------------------------
+
+    def current_tab_is_selected(self):
+        """Each tab is a page tab; the active window's carries the selected state, the other's not."""
+        self.session.click(self.viewer.element(BUTTON, "New Window"))
+        for _ in range(2):
+            active = wait_for(lambda: (t := self.viewer.active_title()).startswith(TITLE + " - ") and t,
+                              "an active window")
+
+            def selection():
+                tabs = find_all(self.viewer.frame, role_named(Atspi.Role.PAGE_TAB))
+                return [(t.get_name(), t.get_state_set().contains(Atspi.StateType.SELECTED)) for t in tabs]
+            wanted = active.removeprefix(TITLE + " - ")
+            try:
+                wait_for(lambda: len(tabs := selection()) >= 2 and all(sel == (name == wanted) for name, sel in tabs),
+                         f"only the tab {wanted!r} selected", timeout=3)
+            except AssertionError:
+                raise AssertionError(f"the tabs and their selected states: {selection()}, active {wanted!r}")
+            self.keys("ctrl+Tab")
+            wait_for(lambda: self.viewer.active_title() != active, "Ctrl+Tab to activate the other window")
+
+    def drop_downs_are_in_the_tree(self):
+        """Each drop-down, while open, is its button's child: a menu or a list whose entries are named."""
+        arrow = "arrow"  # a split button's drop-down part is its lower edge
+        cases = [  # (the button, where to click, the entries that must be there)
+            ("Style", None, {"Office 2007 (Blue Style)", "Office 2007 (Black Style)"}),
+            ("Switch Windows", arrow, {"New Window"}),
+            ("Change Case", None, {"Upper Case", "Lower Case"}),
+            ("Font Color", None, {"Automatic", "Red", "More Colors..."}),
+            ("Page Color", arrow, {"Automatic", "White, Background 1", "More Colors..."}),
+        ]
+        failures = []
+        for name, where, entries in cases:
+            button = self.viewer.element(BUTTON, name)
+            box = button.get_extents(Atspi.CoordType.SCREEN)
+            y = box.y + box.height - 4 if where == arrow else box.y + box.height // 2
+            self.session.run_click(box.x + box.width // 2, y)
+            try:
+                wait_for(lambda: self.session.popups(self.viewer.pid) >= 1, f"the drop-down of {name!r}", timeout=3)
+
+                def drop_down():
+                    found = find(button, lambda a: a is not button and a.get_role() in
+                                 (Atspi.Role.POPUP_MENU, Atspi.Role.MENU, Atspi.Role.LIST) and showing(a))
+                    if not found:
+                        return None
+                    names = {found.get_child_at_index(i).get_name() for i in range(found.get_child_count())}
+                    return names if entries <= names else None
+                wait_for(drop_down, f"the open drop-down of {name!r} under it, with {sorted(entries)}", timeout=3)
+            except AssertionError as error:
+                failures.append(str(error))
+            self.back_to_rest()
+        assert not failures, "; ".join(failures)
+
+    def every_key_tip_acts(self):
+        """Every tip on show, in both categories, does what its element does when pressed by real keys;
+        a collapsed panel's tip opens it with the tips of its elements, and each of those acts too."""
+        options = {
+            "F": ("popup", None), "A": ("window", "About Ostrel File Viewer"), "L": ("tips", "HE"),
+            "D": ("focus", "Copy Page"), "ZF": ("focus", "Select Font"), "ZB": ("focus", "Page Color"),
+            "ZW": ("focus", "New Window"), "PC": ("list", "Page Color"), "N": ("tab", None),
+            "S": ("window", "Windows"), "W": ("window", "Windows"),
+        }
+        log = {
+            "F": ("popup", None), "A": ("window", "About Ostrel File Viewer"), "L": ("tips", "HE"),
+            "U": ("radio", "UTF-8"), "W": ("radio", "Windows-1252"), "ZT": ("focus", "UTF-8"),
+            "ZS": ("focus", "Regular Expression"), "SF": ("grows", None), "SI": ("toggle", "Invert"),
+            "SR": ("toggle", "Regular Expression"), "ZH": ("focus", "Highlight Rules"),
+            "HR": ("toggle", "Highlight Rules"), "HE": ("window", "Highlight Rules"), "HL": ("toggle", "Log Levels"),
+            "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
+            "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
+        }
+        failures = []
+
+        def focus_within(name):
+            """The focused element is the named one or inside it (a box's field)."""
+            focused = self.viewer.find(lambda a: a.get_state_set().contains(Atspi.StateType.FOCUSED))
+            for _ in range(3):
+                if focused is None or focused.get_name() == name:
+                    return focused is not None
+                focused = focused.get_parent()
+            return False
+        self.viewer.kill()  # on a log with times, which Go to Time needs
+        self.viewer = Viewer(self.session, self.binary, [self.stamped])
+
+        def press(prefix, tip):
+            self.back_to_rest()
+            self.keys("alt")
+            wait_for(self.shown_key_tips, "the key tips after Alt")
+            for step in prefix:
+                self.keys(*step.lower())
+                time.sleep(0.2)
+            if tip:
+                self.keys(*tip.lower())
+
+        def acts(prefix, tip, effect):
+            kind, what = effect
+            box = None
+            if kind in ("toggle", "radio"):  # the two code pages are a radio pair for a screen reader
+                box = wait_for(lambda: self.viewer.find(role_named(
+                    Atspi.Role.RADIO_BUTTON if kind == "radio" else CHECK_BOX, what)), f"{kind} {what!r}", timeout=3)
+            was = box and checked(box)
+            tabs = kind == "tab" and len(find_all(self.viewer.frame, role_named(Atspi.Role.PAGE_TAB)))
+            parts = kind == "grows" and len(find_all(self.viewer.frame, showing))
+            press(prefix, tip)
+            try:
+                if kind == "window":
+                    wait_for(lambda: what in self.viewer.titles(), f"the window {what!r}", timeout=4)
+                elif kind == "popup":
+                    wait_for(lambda: self.session.popups(self.viewer.pid) >= 1, "a pop-up", timeout=4)
+                elif kind == "tips":
+                    wait_for(lambda: what in self.shown_key_tips(), f"the tip {what} on show", timeout=4)
+                elif kind == "focus":
+                    wait_for(lambda: focus_within(what), f"{what!r} to take the focus", timeout=4)
+                elif kind == "radio":
+                    wait_for(lambda: checked(box), f"{what!r} to be the one checked", timeout=4)
+                elif kind == "list":
+                    wait_for(lambda: self.viewer.find(role_named(Atspi.Role.LIST, what)), f"the list {what!r}",
+                             timeout=4)
+                elif kind == "grows":
+                    wait_for(lambda: len(find_all(self.viewer.frame, showing)) > parts, "a new pane", timeout=4)
+                elif kind == "toggle":
+                    wait_for(lambda: checked(box) != was, f"{what!r} to change its state", timeout=4)
+                    press(prefix, tip)  # and back, for the checks that follow
+                    wait_for(lambda: checked(box) == was, f"{what!r} to change back", timeout=4)
+                elif kind == "tab":
+                    wait_for(lambda: len(find_all(self.viewer.frame, role_named(Atspi.Role.PAGE_TAB))) > tabs,
+                             "a new tab", timeout=4)
+                if kind != "tips":
+                    wait_for(lambda: not self.shown_key_tips(), "the tips to go once one is chosen", timeout=2)
+            except AssertionError as error:
+                failures.append(f"{'+'.join(prefix + [tip])}: {error}")
+
+        for prefix, table in (([], options), (["L"], log)):
+            press(prefix, "")
+            shown = wait_for(lambda: (t := self.shown_key_tips()) and ("HE" in t) == bool(prefix) and t,
+                             "the category's tips")
+            assert set(shown) == set(table), f"after Alt {' '.join(prefix)}: tips {shown}, expected {sorted(table)}"
+            for tip in sorted(shown, key=lambda t: t == "L"):  # the category's own tip last: it leaves Options
+                acts(prefix, tip, table[tip])
+        assert not failures, "; ".join(failures)
+
+    def collapsed_panel_tips_act(self):
+        """In a narrow window a collapsed panel's tip opens it and shows its elements' tips, which act."""
+        self.back_to_rest()
+        self.session.run("xdotool", "getactivewindow", "windowsize", "--sync", "460", "600")
+        wait_for(lambda: self.viewer.frame.get_extents(Atspi.CoordType.SCREEN).width < 600, "the narrow window")
+        self.keys("alt")
+        wait_for(self.shown_key_tips, "the key tips after Alt")
+        self.keys("L")
+        try:
+            wait_for(lambda: "ZG" in self.shown_key_tips() and "GL" not in self.shown_key_tips(),
+                     "the Go To panel collapsed in a narrow window", timeout=4)
+        except AssertionError:
+            raise AssertionError(f"tips on show in a narrow window: {self.shown_key_tips()}")
+        self.keys("z", "g")
+        wait_for(lambda: {"GN", "GL", "GT"} <= set(self.shown_key_tips()), "the tips of the opened panel's elements")
+        self.keys("g", "l")
+        wait_for(lambda: "Go to Line" in self.viewer.titles(), "the Go to Line dialog after Alt L Z G G L")
+        self.back_to_rest()
+        self.session.run("xdotool", "getactivewindow", "windowsize", "--sync", "1000", "700")
+        self.restart()  # back in the Options category for the checks that follow
 
     def status_figure_is_readable(self):
         """A screen reader hears "Current Char: N": the pane's name or text holds it."""
@@ -216,7 +404,7 @@ class Suite:
         wait_for(lambda: "Highlight Rules" in self.viewer.titles(), "the rule editor")
         editor = wait_for(lambda: find(self.viewer.app, lambda a: a.get_role() == Atspi.Role.DIALOG and showing(a)),
                           "the rule editor in the accessibility tree")
-        for name in ("Text colour of the rule", "Background colour of the rule"):
+        for name in ("Text colour", "Background colour"):
             wait_for(lambda: find(editor, lambda a: a.get_name() == name), name)
         self.keys("Escape")
         wait_for(lambda: "Highlight Rules" not in self.viewer.titles(), "the rule editor to close")
@@ -332,6 +520,10 @@ def main():
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
             ("Enter in the Font dialog is OK", suite.font_dialog_enter_is_ok),
+            ("the current tab is selected for a screen reader", suite.current_tab_is_selected),
+            ("open drop-downs are in the accessibility tree", suite.drop_downs_are_in_the_tree),
+            ("every key tip on show acts by real keys", suite.every_key_tip_acts),
+            ("a collapsed panel's tip shows its elements' tips", suite.collapsed_panel_tips_act),
         ]
         for name, body in checks:
             suite.check(name, body)

@@ -152,6 +152,14 @@ class XSession:
         # Away from every element, so that no hover state or tooltip stands in the next step's way.
         run("xdotool", "mousemove", "--sync", "2", "2")
 
+    def run_click(self, x, y):
+        """A left click at a point of the screen, then the pointer off the frame."""
+        run("xdotool", "mousemove", "--sync", str(x), str(y), "click", "1")
+        run("xdotool", "mousemove", "--sync", "2", "2")
+
+    def run(self, *cmd):
+        return run(*cmd)
+
     def clipboard(self):
         done = subprocess.run(["xclip", "-selection", "clipboard", "-o"], capture_output=True, timeout=WAIT_S)
         return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else ""

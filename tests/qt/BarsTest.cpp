@@ -3,13 +3,16 @@
 // status tips and hiding; the caption bar's layout in wide and narrow bars,
 // its tooltips, and the controller's one-bar rule.
 #include "app/bars/CaptionBar.h"
+#include "app/bars/GoToDialog.h"
 #include "app/bars/MessageStrip.h"
 #include "app/bars/StatusBar.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -214,6 +217,20 @@ private slots:
         const QString tip = bar->ToolTipAt(bar->ImageRect().center());
         QVERIFY(tip.contains(text::WelcomeTipTitle) && tip.contains(text::WelcomeTipDescription));
         QCOMPARE(bar->height(), bar->CurrentHeight());
+    }
+
+    // A refusal of the Go to dialogs is not only shown: the field the keys go back to tells it a screen reader.
+    void goToRefusalIsAnnounced()
+    {
+        CGoToDialog dialog("Go to Line", "Line:", [](const std::string& text) {
+            return text == "7" ? std::string() : std::string("There is no line ") + text;
+        });
+        dialog.show();
+        auto* field = dialog.findChild<QLineEdit*>("goToText");
+        QTest::keyClicks(field, "99");
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Description),
+                 QString("There is no line 99"));
     }
 };
 

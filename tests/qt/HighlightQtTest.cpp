@@ -6,6 +6,7 @@
 #include "view/HighlightSettings.h"
 #include "view/qt/QtHighlightStore.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -92,6 +93,18 @@ private slots:
                  "a screen reader hears it, not only sees the red");
         QCOMPARE(list->visualItemRect(list->item(1)).height(), list->visualItemRect(list->item(0)).height());
         QVERIFY(!editor.findChild<QLabel*>("PatternError")->text().isEmpty());
+        {
+            // What a screen reader hears: the mark in words, and the colour buttons by name.
+            QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(list);
+            QAccessibleInterface* bad = rows->child(1);
+            QVERIFY2(bad && bad->text(QAccessible::Description).startsWith("Skipped: "),
+                     qPrintable(bad ? bad->text(QAccessible::Description) : QString("no row")));
+            QVERIFY(rows->child(0)->text(QAccessible::Description).isEmpty());
+            for (const char* name : {"TextColor", "BackgroundColor"}) {
+                QAccessibleInterface* button = QAccessible::queryAccessibleInterface(editor.findChild<QWidget*>(name));
+                QVERIFY2(!button->text(QAccessible::Name).isEmpty(), name);
+            }
+        }
         QTest::keyClick(pattern, Qt::Key_Backspace);
         QVERIFY(!list->item(1)->data(Qt::UserRole).toBool());
         QVERIFY2(editor.PreviewHtml().contains("color:#e0443a") && editor.PreviewHtml().contains(">ERROR <"),

@@ -504,6 +504,11 @@ private slots:
         alt();
         QTest::keyClicks(&r.window, "zw");
         QTRY_VERIFY(r.newWindow->isVisible());
+        // Its elements' tips follow at once: they have no other way to the keys.
+        QVERIFY2(r.bar->GetShownKeyTips().contains("n"), qPrintable(r.bar->GetShownKeyTips().join(' ')));
+        spy.clear();
+        QTest::keyClick(&r.window, Qt::Key_N);
+        QCOMPARE(issued(spy), QList<int>{cmd::WindowNew});
     }
 
     // A drop-down closed while the mouse is elsewhere leaves its button unlit (the pop-up swallowed the leave);
