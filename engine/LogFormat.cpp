@@ -73,8 +73,7 @@ std::size_t DigitRun(std::string_view s, std::size_t at, std::size_t min, std::s
 
 // HH:MM:SS at `at`, then a fraction when `fraction` allows one (required when Required).
 enum class Frac { No, Optional, Required };
-std::size_t ClockAt(std::string_view s, std::size_t at, Frac fraction, int& h, int& mi, int& sec,
-                    std::int64_t& frac)
+std::size_t ClockAt(std::string_view s, std::size_t at, Frac fraction, int& h, int& mi, int& sec, std::int64_t& frac)
 {
     frac = 0;
     if (!Digits(s, at, 2, h) || at + 2 >= s.size() || s[at + 2] != ':' || !Digits(s, at + 3, 2, mi) ||
@@ -133,8 +132,10 @@ Level LevelInTokens(std::string_view s, std::size_t from, int tokens)
                 end = close + 1;
         }
         std::string_view word = s.substr(i, end - i);
-        const auto strip = [](char c) { return c == '[' || c == ']' || c == '(' || c == ')' || c == '<' ||
-                                               c == '>' || c == ':' || c == '|' || c == '-' || c == ','; };
+        const auto strip = [](char c) {
+            return c == '[' || c == ']' || c == '(' || c == ')' || c == '<' || c == '>' || c == ':' || c == '|' ||
+                   c == '-' || c == ',';
+        };
         while (!word.empty() && strip(word.front()))
             word.remove_prefix(1);
         while (!word.empty() && strip(word.back()))
@@ -167,8 +168,7 @@ std::size_t BracketedLevel(std::string_view s, std::size_t at, Level& level)
 }
 
 // A syslog stamp "Mmm dd HH:MM:SS" at `at` (the day as "dd", " d" or "d"); its length.
-std::size_t SyslogStampAt(std::string_view s, std::size_t at, Frac fraction, const StampContext& ctx,
-                          LineRead& out)
+std::size_t SyslogStampAt(std::string_view s, std::size_t at, Frac fraction, const StampContext& ctx, LineRead& out)
 {
     const int mo = MonthOf(s, at);
     if (!mo || at + 4 >= s.size() || s[at + 3] != ' ')
@@ -521,7 +521,7 @@ Level NumericOrWordLevel(std::string_view v)
     std::int64_t n = 0;
     if (!v.empty() && DigitRun(v, 0, 1, 3, n) == v.size()) {
         // Bunyan's and pino's numbers.
-        return n >= 60 ? Level::Fatal
+        return n >= 60   ? Level::Fatal
                : n >= 50 ? Level::Error
                : n >= 40 ? Level::Warn
                : n >= 30 ? Level::Info
@@ -800,11 +800,13 @@ class CUserFormat : public CFormat {
 public:
     CUserFormat(const std::string& name, const std::string& layout, std::unique_ptr<RE2> re,
                 std::vector<LayoutItem> items, std::vector<std::pair<std::string, Level>> words)
-        : CFormat(name, TimePlace::Pattern, layout, words.empty() && re->NamedCapturingGroups().count("level") == 0
-                                                          ? LevelPlace::None
-                                                          : LevelPlace::Pattern,
-                  100),
-          m_re(std::move(re)), m_items(std::move(items)), m_words(std::move(words))
+        : CFormat(
+              name, TimePlace::Pattern, layout,
+              words.empty() && re->NamedCapturingGroups().count("level") == 0 ? LevelPlace::None : LevelPlace::Pattern,
+              100),
+          m_re(std::move(re)),
+          m_items(std::move(items)),
+          m_words(std::move(words))
     {
         const auto& groups = m_re->NamedCapturingGroups();
         m_nTime = groups.at("time");
@@ -817,8 +819,7 @@ public:
     {
         out = {};
         re2::StringPiece found[32];
-        if (!m_re->Match(re2::StringPiece(line.data(), line.size()), 0, line.size(), RE2::UNANCHORED, found,
-                         m_nGroups))
+        if (!m_re->Match(re2::StringPiece(line.data(), line.size()), 0, line.size(), RE2::UNANCHORED, found, m_nGroups))
             return false;
         const re2::StringPiece t = found[m_nTime];
         if (!ReadByLayout(m_items, std::string_view(t.data(), t.size()), ctx, out))
@@ -886,7 +887,7 @@ Level LevelOfWord(std::string_view word)
     case 'c': return l == "crit" || l == "critical" ? Level::Fatal : Level::None;
     case 's': return l == "severe" ? Level::Fatal : Level::None;
     case 'e':
-        return l == "error" || l == "err"           ? Level::Error
+        return l == "error" || l == "err"         ? Level::Error
                : l == "emerg" || l == "emergency" ? Level::Fatal
                                                   : Level::None;
     case 'a': return l == "alert" ? Level::Fatal : Level::None;

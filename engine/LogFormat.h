@@ -54,7 +54,10 @@ public:
     enum class LevelPlace { None, Word, Letter, Bracketed, Priority, KeyValue, Pattern };
 
     CFormat(std::string name, TimePlace timePlace, std::string layout, LevelPlace levelPlace, int rank)
-        : m_name(std::move(name)), m_layout(std::move(layout)), m_timePlace(timePlace), m_levelPlace(levelPlace),
+        : m_name(std::move(name)),
+          m_layout(std::move(layout)),
+          m_timePlace(timePlace),
+          m_levelPlace(levelPlace),
           m_nRank(rank)
     {
     }

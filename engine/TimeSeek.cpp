@@ -217,8 +217,8 @@ CTimeSeeker::Line CTimeSeeker::LineAt(std::int64_t start, std::int64_t limit)
     Line line;
     line.start = start;
     const std::string text = Ascii(start, kStampBytes * m_units.unit, true);
-    line.stamped = m_stampReader ? m_stampReader(text, line.micros)
-                                 : timeseek::ParseStamp(m_format, text, m_ctx, line.micros);
+    line.stamped =
+        m_stampReader ? m_stampReader(text, line.micros) : timeseek::ParseStamp(m_format, text, m_ctx, line.micros);
     line.next = NextLineStart(start, limit);
     return line;
 }

@@ -28,7 +28,6 @@ enum class StampFormat {
     Epoch,   // 1796625667.123 at the line's start
 };
 
-
 // A time as a user types it: YYYY-MM-DD[ T]HH:MM[:SS[.fraction]], then
 // optionally Z or ±HH:MM; without a zone it is local time (TZ).
 bool ParseUserTime(std::string_view text, std::int64_t& micros);
