@@ -222,7 +222,7 @@ bool ReadIso(std::string_view s, const StampContext&, LineRead& out)
     const std::size_t n = IsoStampAt(s, at, out);
     if (!n)
         return false;
-    out.level = LevelInTokens(s, at + n, 4);
+    out.level = LevelInTokens(s, at + n, 2);
     return true;
 }
 
@@ -236,7 +236,7 @@ bool ReadIsoAfterToken(std::string_view s, const StampContext&, LineRead& out)
     const std::size_t n = IsoStampAt(s, at, out);
     if (!n)
         return false;
-    out.level = LevelInTokens(s, at + n, 4);
+    out.level = LevelInTokens(s, at + n, 2);
     return true;
 }
 
