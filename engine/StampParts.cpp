@@ -146,16 +146,29 @@ std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std:
 
 std::string AsciiOfUnits(const std::uint8_t* p, std::size_t n, BreakUnits units, bool stopAtBreak)
 {
-    std::string out;
-    out.reserve(n / units.unit);
-    for (std::size_t i = 0; i + units.unit <= n; i += units.unit) {
-        const std::uint16_t u = units.unit == 1 ? p[i] : codeunits::Load16(p + i);
-        const bool brk = u == units.cr || u == units.lf;
-        if (brk && stopAtBreak)
-            break;
-        const std::uint16_t c = units.unit == 2 && units.cr != 0x0D ? codeunits::Swap16(u) : u;
-        out += brk ? '\n' : c < 0x80 ? static_cast<char>(c) : '?';
+    std::string out(n / units.unit, '\0');
+    std::size_t k = 0;
+    if (units.unit == 1) {
+        const std::uint8_t cr = static_cast<std::uint8_t>(units.cr), lf = static_cast<std::uint8_t>(units.lf);
+        for (; k < n; ++k) {
+            const std::uint8_t c = p[k];
+            const bool brk = c == cr || c == lf;
+            if (brk && stopAtBreak)
+                break;
+            out[k] = brk ? '\n' : c < 0x80 ? static_cast<char>(c) : '?';
+        }
+    } else {
+        const bool swap = units.cr != 0x0D;
+        for (; k < out.size(); ++k) {
+            const std::uint16_t u = codeunits::Load16(p + 2 * k);
+            const bool brk = u == units.cr || u == units.lf;
+            if (brk && stopAtBreak)
+                break;
+            const std::uint16_t c = swap ? codeunits::Swap16(u) : u;
+            out[k] = brk ? '\n' : c < 0x80 ? static_cast<char>(c) : '?';
+        }
     }
+    out.resize(k);
     return out;
 }
 
