@@ -70,8 +70,7 @@ int main(int argc, char** argv)
     const std::size_t mib = argc > 1 ? static_cast<std::size_t>(std::atoi(argv[1])) : 16;
     const timeseek::StampContext ctx{2026, 12};
     const auto& formats = logformat::BuiltinFormats();
-    std::printf("%-20s %12s %12s %12s %12s %8s\n", "family", "detect ms", "lines/s", "MB/s", "memchr MB/s",
-                "ratio");
+    std::printf("%-20s %12s %12s %12s %12s %8s\n", "family", "detect ms", "lines/s", "MB/s", "memchr MB/s", "ratio");
     for (const Family& family : kFamilies) {
         std::string text;
         for (int i = 0; text.size() < mib << 20; ++i)

@@ -28,29 +28,33 @@ std::int64_t DaysFromCivil(std::int64_t y, int m, int d)
     return era * 146097 + doe - 719468;
 }
 
-// The offset of local time from UTC for the local hour `localHour` (seconds
-// since 1970 of the local calendar time, divided by 3600). mktime costs a lock
-// and a look at the zone; lines of a log lie in few hours, so the last answer
-// is kept, with the TZ it was found under.
+// The offset of local time from UTC for the local calendar time `localSecs`
+// (seconds since 1970 as if it were UTC). mktime costs a lock and a look at
+// the zone; the lines of a log lie in few hours, so the last answer is kept
+// with the zone that tzset last set (its names and offset: a change of TZ
+// counts from the next tzset, which mktime itself calls).
 std::int64_t LocalOffset(std::int64_t localSecs)
 {
-    thread_local std::int64_t cachedHour = INT64_MIN;
-    thread_local std::int64_t cachedOffset = 0;
-    thread_local std::string cachedZone;
-    const char* tz = std::getenv("TZ");
-    const std::string_view zone = tz ? tz : "\x01";
+    struct Cache {
+        std::int64_t hour = INT64_MIN;
+        std::int64_t offset = 0;
+        const char* names[2] = {nullptr, nullptr};
+        long zone = 0;
+    };
+    thread_local Cache cache;
     const std::int64_t hour = localSecs >= 0 ? localSecs / 3600 : (localSecs - 3599) / 3600;
-    if (hour == cachedHour && zone == cachedZone)
-        return cachedOffset;
+    if (hour == cache.hour && cache.names[0] == tzname[0] && cache.names[1] == tzname[1] && cache.zone == timezone)
+        return cache.offset;
     std::tm tm{};
     const std::time_t t = static_cast<std::time_t>(hour * 3600);
     gmtime_r(&t, &tm);
     tm.tm_isdst = -1;
-    const std::time_t utc = std::mktime(&tm);
-    cachedHour = hour;
-    cachedOffset = static_cast<std::int64_t>(utc) - hour * 3600;
-    cachedZone = zone;
-    return cachedOffset;
+    const std::time_t utc = std::mktime(&tm);  // sets tzname and timezone from TZ
+    cache.hour = hour;
+    cache.offset = static_cast<std::int64_t>(utc) - hour * 3600;
+    cache.names[0] = tzname[0], cache.names[1] = tzname[1];
+    cache.zone = timezone;
+    return cache.offset;
 }
 
 }  // namespace
