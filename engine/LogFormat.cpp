@@ -59,15 +59,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-// Digits from `at`, at least `min` and at most `max`: their value and count (0: none).
+// Digits from `at`, at least `min` and at most `max` (more may follow): their value and count (0: none).
 std::size_t DigitRun(std::string_view s, std::size_t at, std::size_t min, std::size_t max, std::int64_t& value)
 {
     std::size_t n = 0;
     value = 0;
     while (at + n < s.size() && n < max && IsDigit(s[at + n]))
         value = value * 10 + (s[at + n++] - '0');
-    if (at + n < s.size() && n == max && IsDigit(s[at + n]))
-        return 0;
     return n >= min ? n : 0;
 }
 
@@ -95,7 +93,7 @@ std::size_t EpochNumber(std::string_view s, std::size_t at, std::int64_t& micros
     std::int64_t v = 0;
     const std::size_t n = DigitRun(s, at, 9, 19, v);
     fraction = false;
-    if (!n)
+    if (!n || (at + n < s.size() && IsDigit(s[at + n])))
         return 0;
     if (n <= 10) {
         std::int64_t frac = 0;
@@ -269,7 +267,8 @@ bool ReadSyslog(std::string_view s, const StampContext& ctx, LineRead& out)
     Level level = Level::None;
     const std::size_t at = Priority(s, level);
     const std::size_t n = SyslogStampAt(s, at, Frac::No, ctx, out);
-    if (!n || at + n >= s.size() || s[at + n] != ' ' || IsSpace(s[at + n + 1 < s.size() ? at + n + 1 : at + n]))
+    // Then one space and the host.
+    if (!n || at + n + 1 >= s.size() || s[at + n] != ' ' || IsSpace(s[at + n + 1]))
         return false;
     out.level = level;
     return true;

@@ -263,6 +263,9 @@ TEST(LogFormat, UserFormatsFromGoodAndBadFiles)
                          "layout=%d/%b/%Y:%H:%M:%S.%f %z\r\n");
     write("c-epoch.ini", "[Format]\nname=Epoch\npattern=^t(?P<time>[0-9.]+)\nlayout=%s.%f\n");
     write("d-noyear.ini", "[Format]\nname=No year\npattern=^(?P<time>\\w+ +\\d+ [0-9:]+) !\nlayout=%b %d %H:%M:%S\n");
+    write("d2-compact.ini", "[Format]\nname=Batch runner\n"
+                            "pattern=^(?P<time>\\d{8} \\d{6}\\.\\d+) \\[(?P<level>[EWID])\\] (?P<body>.*)\n"
+                            "layout=%Y%m%d %H%M%S.%f\nlevels=E:error,W:warn,I:info,D:debug\n");
     write("e-nosection.ini", "name=x\npattern=(?P<time>.)\nlayout=%S\n");
     write("f-badpattern.ini", "[Format]\nname=x\npattern=(?P<time>[0-9\nlayout=%S\n");
     write("g-notime.ini", "[Format]\nname=x\npattern=(?P<when>.)\nlayout=%S\n");
@@ -285,7 +288,7 @@ TEST(LogFormat, UserFormatsFromGoodAndBadFiles)
     }
     EXPECT_NE(lines[3].find("%Q"), std::string::npos);
     EXPECT_NE(lines[4].find("err0r"), std::string::npos);
-    ASSERT_EQ(set->All().size(), 4 + logformat::BuiltinFormats().size());
+    ASSERT_EQ(set->All().size(), 5 + logformat::BuiltinFormats().size());
     EXPECT_EQ(set->All()[0]->Name(), "Day of year");
 
     const struct {
@@ -301,6 +304,7 @@ TEST(LogFormat, UserFormatsFromGoodAndBadFiles)
         {"Zoned", "@07/Dek/2026:08:41:07.25 +0200 WARNING x", nullptr, Level::None},
         {"Epoch", "t1796625667.5 x", "2026-12-07T06:41:07.5", Level::None},
         {"No year", "Dec  7 01:41:07 ! x", "2026-12-07T06:41:07", Level::None},
+        {"Batch runner", "20261207 014107.25 [W] x", "2026-12-07T06:41:07.25", Level::Warn},
     };
     for (const auto& c : cases) {
         const logformat::CFormat* f = set->Find(c.format);
