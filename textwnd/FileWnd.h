@@ -183,7 +183,8 @@ public:
     // stamp, the last screenful when it is after the last.
     TimeJump GoToTime(const std::string& text);
     // The log format of the text (engine/LogFormat.h) among CurrentFormats(),
-    // found from its first and last 64 KiB once per load; null when none.
+    // found from its first and last 64 KiB, again when the file is replaced or
+    // cut; null when none.
     // Go to Time reads stamps as it does when there is one.
     const logformat::CFormat* RecordFormat();
     // Whether Go to Time finds stamps: by the log format or by a stamp format.
@@ -352,7 +353,13 @@ private:
     platform::CodePage m_nCodePage = platform::AnsiCodePage();
     bool m_bCountLines = false;
     std::unique_ptr<CLineIndex> m_pLineIndex;
-    bool m_bStampFormatKnown = false;  // m_nStampFormat and m_pRecordFormat found since the last load
+    bool m_bStampFormatKnown = false;  // m_nStampFormat found since the last load
+    // The log format, found again only for another file, another encoding, a
+    // cut, or (while none is found) a file that has doubled since: a growing
+    // log costs no detection at every reload.
+    bool m_bRecordFormatKnown = false;
+    std::int64_t m_nRecordFormatSize = 0;  // the data's size when it was found
+    std::int32_t m_nRecordFormatEncoding = EncodingNone;
     std::shared_ptr<const logformat::CFormatSet> m_pFormats;  // keeps m_pRecordFormat alive
     const logformat::CFormat* m_pRecordFormat = nullptr;
     timeseek::StampFormat m_nStampFormat =

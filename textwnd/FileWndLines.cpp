@@ -95,11 +95,7 @@ timeseek::StampFormat CFileWnd::TimeStampFormat()
     if (!m_bStampFormatKnown) {
         CPreadChunkReader reader(m_pMappedFile->Handle());
         const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
-        const timeseek::StampContext ctx = StampContextOfFile();
-        m_nStampFormat = CTimeSeeker(reader, DataStart(), DataEnd(), units, ctx).Detect();
-        m_pFormats = logformat::CurrentFormats();
-        m_pRecordFormat = logformat::DetectFormat(logformat::SampleLines(reader, DataStart(), DataEnd(), units), ctx,
-                                                  m_pFormats->All());
+        m_nStampFormat = CTimeSeeker(reader, DataStart(), DataEnd(), units, StampContextOfFile()).Detect();
         m_bStampFormatKnown = true;
     }
     return m_nStampFormat;
@@ -107,8 +103,21 @@ timeseek::StampFormat CFileWnd::TimeStampFormat()
 
 const logformat::CFormat* CFileWnd::RecordFormat()
 {
-    TimeStampFormat();  // finds both formats
-    return HasText() ? m_pRecordFormat : nullptr;
+    SyncWithMapping();
+    if (!HasText())
+        return nullptr;
+    const std::int64_t size = DataEnd() - DataStart();
+    if (!m_bRecordFormatKnown || (!m_pRecordFormat && size >= 2 * m_nRecordFormatSize + 1)) {
+        CPreadChunkReader reader(m_pMappedFile->Handle());
+        const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+        m_pFormats = logformat::CurrentFormats();
+        m_pRecordFormat = logformat::DetectFormat(logformat::SampleLines(reader, DataStart(), DataEnd(), units),
+                                                  StampContextOfFile(), m_pFormats->All());
+        m_bRecordFormatKnown = true;
+        m_nRecordFormatSize = size;
+        m_nRecordFormatEncoding = m_nEncoding;
+    }
+    return m_pRecordFormat;
 }
 
 CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
