@@ -2,6 +2,7 @@
 #include "engine/TimeSeek.h"
 
 #include "engine/CodeUnits.h"
+#include "engine/StampParts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,107 +11,7 @@
 namespace timeseek {
 namespace {
 
-constexpr std::int64_t kMicros = 1000000;
-const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-bool Digits(std::string_view s, std::size_t at, std::size_t n, int& out)
-{
-    if (at + n > s.size())
-        return false;
-    out = 0;
-    for (std::size_t i = at; i < at + n; ++i) {
-        if (s[i] < '0' || s[i] > '9')
-            return false;
-        out = out * 10 + (s[i] - '0');
-    }
-    return true;
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-int MonthOf(std::string_view s, std::size_t at)
-{
-    for (int m = 0; m < 12; ++m)
-        if (s.substr(at, 3) == kMonths[m])
-            return m + 1;
-    return 0;
-}
-
-// Microseconds of a calendar time, taken as UTC or as local time (TZ).
-bool ToMicros(int y, int mo, int d, int h, int mi, int s, bool utc, std::int64_t& micros)
-{
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60)
-        return false;
-    std::tm tm{};
-    tm.tm_year = y - 1900, tm.tm_mon = mo - 1, tm.tm_mday = d;
-    tm.tm_hour = h, tm.tm_min = mi, tm.tm_sec = s;
-    tm.tm_isdst = -1;
-    const std::time_t t = utc ? timegm(&tm) : std::mktime(&tm);
-    micros = static_cast<std::int64_t>(t) * kMicros;
-    return true;
-}
-
-// A fraction of a second after a '.' or ',' at `at`: its microseconds and length.
-std::size_t Fraction(std::string_view s, std::size_t at, std::int64_t& micros)
-{
-    micros = 0;
-    if (at >= s.size() || (s[at] != '.' && s[at] != ','))
-        return 0;
-    std::size_t i = at + 1;
-    std::int64_t scale = kMicros / 10;
-    for (; i < s.size() && IsDigit(s[i]); ++i, scale /= 10)
-        micros += (s[i] - '0') * scale;
-    return i > at + 1 ? i - at : 0;
-}
-
-// Z, ±HH:MM or ±HHMM at `at`: the offset east of UTC in seconds and the length.
-std::size_t Zone(std::string_view s, std::size_t at, int& offset)
-{
-    offset = 0;
-    if (at < s.size() && s[at] == 'Z')
-        return 1;
-    if (at >= s.size() || (s[at] != '+' && s[at] != '-'))
-        return 0;
-    int h = 0, m = 0;
-    if (!Digits(s, at + 1, 2, h))
-        return 0;
-    std::size_t n = 3;
-    if (at + 3 < s.size() && s[at + 3] == ':' && Digits(s, at + 4, 2, m))
-        n = 6;
-    else if (Digits(s, at + 3, 2, m))
-        n = 5;
-    if (h > 14 || m > 59)
-        return 0;
-    offset = (h * 3600 + m * 60) * (s[at] == '-' ? -1 : 1);
-    return n;
-}
-
-// An ISO 8601 time at `at`; its length, 0 when there is none.
-std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std::int64_t& micros)
-{
-    int y, mo, d, h, mi, sec = 0;
-    if (!Digits(s, at, 4, y) || s[at + 4] != '-' || !Digits(s, at + 5, 2, mo) || at + 10 >= s.size() ||
-        s[at + 7] != '-' || !Digits(s, at + 8, 2, d) || (s[at + 10] != ' ' && s[at + 10] != 'T') ||
-        !Digits(s, at + 11, 2, h) || at + 13 >= s.size() || s[at + 13] != ':' || !Digits(s, at + 14, 2, mi))
-        return 0;
-    std::size_t n = 16;
-    std::int64_t frac = 0;
-    if (at + n < s.size() && s[at + n] == ':' && Digits(s, at + n + 1, 2, sec)) {
-        n += 3;
-        n += Fraction(s, at + n, frac);
-    } else if (secondsRequired) {
-        return 0;
-    }
-    int offset = 0;
-    const std::size_t zone = Zone(s, at + n, offset);
-    if (!ToMicros(y, mo, d, h, mi, sec, zone > 0, micros))
-        return 0;
-    micros += frac - static_cast<std::int64_t>(offset) * kMicros;
-    return n + zone;
-}
+using namespace parts;
 
 // Where a stamp may stand: near the start of a line, after a level or a tag.
 constexpr std::size_t kSearchWidth = 64;
@@ -135,10 +36,8 @@ bool SyslogAt(std::string_view s, const StampContext& ctx, std::int64_t& micros)
     if (s[6] != ' ' || !Digits(s, 7, 2, h) || s[9] != ':' || !Digits(s, 10, 2, mi) || s[12] != ':' ||
         !Digits(s, 13, 2, sec))
         return false;
-    // The year is not written: the file's, unless the month lies after the
-    // file's month, which only last year's December (say) can.
-    const int year = mo > ctx.month ? ctx.year - 1 : ctx.year;
-    return ToMicros(year, mo, d, h, mi, sec, false, micros);
+    // The year is not written.
+    return ToMicros(YearFor(mo, ctx), mo, d, h, mi, sec, false, micros);
 }
 
 bool FindWebLog(std::string_view line, std::int64_t& micros)
@@ -270,15 +169,7 @@ std::string CTimeSeeker::Ascii(std::int64_t from, std::int64_t n, bool stopAtBre
     std::uint8_t buf[kDetectBytes];
     n = std::min<std::int64_t>({n, m_nEnd - from, kDetectBytes});
     const std::uint64_t got = n > 0 ? Read(buf, static_cast<std::uint64_t>(n), from) : 0;
-    std::string out;
-    for (std::uint64_t i = 0; i < got; i += m_units.unit) {
-        const std::uint16_t u = Unit(buf + i);
-        if (stopAtBreak && IsBreak(u))
-            break;
-        const std::uint16_t c = m_units.unit == 2 && m_units.cr != 0x0D ? codeunits::Swap16(u) : u;
-        out += IsBreak(u) ? '\n' : c < 0x80 ? static_cast<char>(c) : '?';
-    }
-    return out;
+    return timeseek::parts::AsciiOfUnits(buf, got, m_units, stopAtBreak);
 }
 
 StampFormat CTimeSeeker::Detect()
@@ -326,7 +217,8 @@ CTimeSeeker::Line CTimeSeeker::LineAt(std::int64_t start, std::int64_t limit)
     Line line;
     line.start = start;
     const std::string text = Ascii(start, kStampBytes * m_units.unit, true);
-    line.stamped = timeseek::ParseStamp(m_format, text, m_ctx, line.micros);
+    line.stamped =
+        m_stampReader ? m_stampReader(text, line.micros) : timeseek::ParseStamp(m_format, text, m_ctx, line.micros);
     line.next = NextLineStart(start, limit);
     return line;
 }
@@ -346,7 +238,7 @@ CTimeSeeker::Line CTimeSeeker::FirstStampedFrom(std::int64_t from, std::int64_t 
 
 CTimeSeeker::Result CTimeSeeker::Seek(std::int64_t micros)
 {
-    if (m_format == StampFormat::None)
+    if (m_format == StampFormat::None && !m_stampReader)
         return {};
     // Every stamped line starting before lo is earlier than the time; the
     // answer starts before hi or is `found`, the first stamped line after hi.

@@ -10,8 +10,10 @@
 
 #include "engine/ChunkReader.h"
 #include "engine/LineIndex.h"
+#include "engine/StampParts.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,13 +26,6 @@ enum class StampFormat {
     Syslog,  // Dec  7 06:41:07 at the line's start, no year
     WebLog,  // [07/Dec/2026:06:41:07 +0000]
     Epoch,   // 1796625667.123 at the line's start
-};
-
-// What a stamp without a year or zone needs: the year and month (1..12) of
-// the file's modification time, as local time.
-struct StampContext {
-    int year = 1970;
-    int month = 1;
 };
 
 // A time as a user types it: YYYY-MM-DD[ T]HH:MM[:SS[.fraction]], then
@@ -52,6 +47,10 @@ public:
     timeseek::StampFormat Detect();
     // A format found before (by Detect on the same text).
     void SetFormat(timeseek::StampFormat format) { m_format = format; }
+    // Reads each line's stamp instead of the format (a log format's reading
+    // of a record's first line, engine/LogFormat.h); ASCII as ParseStamp.
+    using StampReader = std::function<bool(std::string_view line, std::int64_t& micros)>;
+    void SetStampReader(StampReader reader) { m_stampReader = std::move(reader); }
 
     enum class Outcome { Found, BeforeFirst, AfterLast, NoStamps };
     struct Result {
@@ -85,6 +84,7 @@ private:
     BreakUnits m_units;
     timeseek::StampContext m_ctx;
     timeseek::StampFormat m_format = timeseek::StampFormat::None;
+    StampReader m_stampReader;
     std::uint64_t m_nBytesRead = 0;
     // The last small piece read: the lines of one probe lie close together.
     std::uint8_t m_cache[2048];

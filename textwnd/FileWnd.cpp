@@ -202,6 +202,9 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
 
         AttachLineIndex(mapping != nullptr);
         m_bStampFormatKnown = false;
+        if (mapping || !HasText() || DataEnd() - DataStart() < m_nRecordFormatSize ||
+            m_nEncoding != m_nRecordFormatEncoding)
+            m_bRecordFormatKnown = false;
         if (!HasText()) {
             // The re-mapping failed (the file shrank to nothing): show the page
             // colour, keep the place, and remember whether we were following

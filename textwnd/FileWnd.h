@@ -12,6 +12,7 @@
 #include "engine/AlertScan.h"
 #include "engine/HighlightRules.h"
 #include "engine/LineIndex.h"
+#include "engine/LogFormat.h"
 #include "engine/RegexSearch.h"
 #include "engine/ScanReader.h"
 #include "engine/TimeSeek.h"
@@ -189,6 +190,15 @@ public:
     // it) as the top row: the first line when the time is before the first
     // stamp, the last screenful when it is after the last.
     TimeJump GoToTime(const std::string& text);
+    // The log format of the text (engine/LogFormat.h) among CurrentFormats(),
+    // found from its first and last 64 KiB, again when the file is replaced or
+    // cut; null when none.
+    // Go to Time reads stamps as it does when there is one.
+    const logformat::CFormat* RecordFormat();
+    // Whether Go to Time finds stamps: by the log format or by a stamp format.
+    bool HasTimeStamps() { return RecordFormat() || TimeStampFormat() != timeseek::StampFormat::None; }
+    // What a stamp without a year takes it from: the file's modification time.
+    timeseek::StampContext StampContextOfFile() const;
 
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
@@ -309,7 +319,6 @@ private:
     void SyncWithMapping();
     // Makes (fresh) or brings up to date the line index of the text.
     void AttachLineIndex(bool fresh);
-    timeseek::StampContext StampContextOfFile() const;
 
     // Tests, the fuzzer and the benchmarks start from states that the window
     // reaches only through a long way round (a top inside a line, an offset kept
@@ -361,6 +370,14 @@ private:
     bool m_bCountLines = false;
     std::unique_ptr<CLineIndex> m_pLineIndex;
     bool m_bStampFormatKnown = false;  // m_nStampFormat found since the last load
+    // The log format, found again only for another file, another encoding, a
+    // cut, or (while none is found) a file that has doubled since: a growing
+    // log costs no detection at every reload.
+    bool m_bRecordFormatKnown = false;
+    std::int64_t m_nRecordFormatSize = 0;  // the data's size when it was found
+    std::int32_t m_nRecordFormatEncoding = EncodingNone;
+    std::shared_ptr<const logformat::CFormatSet> m_pFormats;  // keeps m_pRecordFormat alive
+    const logformat::CFormat* m_pRecordFormat = nullptr;
     timeseek::StampFormat m_nStampFormat =
         timeseek::StampFormat::None;  // counts through the mapping's descriptor, never its view
     CUtf8LineReader m_utf8;           // reads narrow lines under UTF-8, with the checkpoints of long ones

@@ -101,9 +101,28 @@ timeseek::StampFormat CFileWnd::TimeStampFormat()
     return m_nStampFormat;
 }
 
+const logformat::CFormat* CFileWnd::RecordFormat()
+{
+    SyncWithMapping();
+    if (!HasText())
+        return nullptr;
+    const std::int64_t size = DataEnd() - DataStart();
+    if (!m_bRecordFormatKnown || (!m_pRecordFormat && size >= 2 * m_nRecordFormatSize + 1)) {
+        CPreadChunkReader reader(m_pMappedFile->Handle());
+        const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+        m_pFormats = logformat::CurrentFormats();
+        m_pRecordFormat = logformat::DetectFormat(logformat::SampleLines(reader, DataStart(), DataEnd(), units),
+                                                  StampContextOfFile(), m_pFormats->All());
+        m_bRecordFormatKnown = true;
+        m_nRecordFormatSize = size;
+        m_nRecordFormatEncoding = m_nEncoding;
+    }
+    return m_pRecordFormat;
+}
+
 CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
 {
-    if (TimeStampFormat() == timeseek::StampFormat::None)
+    if (!HasTimeStamps())
         return TimeJump::NoTimestamps;
     std::int64_t micros = 0;
     if (!timeseek::ParseUserTime(text, micros))
@@ -112,6 +131,16 @@ CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
     const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
     CTimeSeeker seeker(reader, DataStart(), DataEnd(), units, StampContextOfFile());
     seeker.SetFormat(m_nStampFormat);
+    if (const logformat::CFormat* format = m_pRecordFormat) {
+        const timeseek::StampContext ctx = StampContextOfFile();
+        seeker.SetStampReader([format, ctx](std::string_view line, std::int64_t& t) {
+            logformat::LineRead read;
+            if (!format->Read(line, ctx, read))
+                return false;
+            t = read.micros;
+            return true;
+        });
+    }
     const CTimeSeeker::Result r = seeker.Seek(micros);
     switch (r.outcome) {
     case CTimeSeeker::Outcome::Found: ShowLineAt(r.pos); return TimeJump::Shown;

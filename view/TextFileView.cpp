@@ -356,7 +356,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::GoToLine: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
     case cmd::GoToTime:
         // The format is found once per load, from a few lines at either end.
-        ui.Enable(m_bLoaded && m_pFileWnd->TimeStampFormat() != timeseek::StampFormat::None);
+        ui.Enable(m_bLoaded && m_pFileWnd->HasTimeStamps());
         if (!ui.m_bEnabled)
             ui.SetToolTip(text::GoToTimeNoStamps);
         return true;

@@ -57,7 +57,7 @@ std::string CTextFileView::TakeLineNumber(const std::string& typed)
 
 void CTextFileView::OnGoToTime()
 {
-    if (!m_bLoaded || m_pFileWnd->TimeStampFormat() == timeseek::StampFormat::None)
+    if (!m_bLoaded || !m_pFileWnd->HasTimeStamps())
         return;
     m_pHost->AskText(text::GoToTimeTitle, text::GoToTimePrompt,
                      [this](const std::string& typed) { return TakeTime(typed); });

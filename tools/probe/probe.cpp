@@ -1,6 +1,7 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
 #include "engine/LineFilter.h"
+#include "engine/LogRecords.h"
 #include "engine/RegexSearch.h"
 #include "engine/Utf8Text.h"
 #include "file/TextFileDoc.h"
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -40,7 +42,7 @@ const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
-    "                    [--store DIR]\n"
+    "                    [--store DIR] [--formats DIR]\n"
     "                    FILE|- [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
@@ -63,6 +65,8 @@ const char kUsage[] =
     "                within a line); an invalid pattern prints \"error: ...\" on stderr and exits 2\n"
     "  --store DIR   keeps the file's marks in DIR (the viewer's store of marks and sessions): they are\n"
     "                loaded after the file and each change is written at once\n"
+    "  --formats DIR reads the users' log formats (*.ini, one [Format] each) from DIR; a bad file is\n"
+    "                skipped with \"warning: FILE: REASON\" on stderr\n"
     "  --follow-name when the file's name comes to name another file (rotation), go on with that file;\n"
     "                either way what the window's message strip says is printed as strip \"TEXT\"\n"
     "commands, applied in order after loading:\n"
@@ -78,13 +82,18 @@ const char kUsage[] =
     "  copy          prints \"clip FORMAT ESCAPED\"\n"
     "  reload        reloads the file\n"
     "  gotoline:N    line N as the top row (from 1, or from the end: -1 is the last line)\n"
-    "  gototime:T    the first line stamped at or after T (YYYY-MM-DD[ T]HH:MM[:SS[.f]][Z|+HH:MM]) on top\n"
+    "  gototime:T    the first line stamped at or after T (YYYY-MM-DD[ T]HH:MM[:SS[.f]][Z|+HH:MM]) on top;\n"
+    "                the stamps are read as the file's log format reads them when it has one\n"
     "  wait:MS       runs the message loop MS milliseconds\n"
     "  mark:N unmark:N  marks line N (from 1), or takes its mark away\n"
     "  nextmark prevmark  the next or previous marked line as the top row (going round prints its strip)\n"
     "  marks         prints \"marks N\", then per mark its line number, a tab and its note\n"
     "  save:PATH     saves the marked lines to PATH: \"saved N\", or \"error: ...\" on stderr\n"
     "  print         prints the state line, then one line per visible row\n"
+    "  records       prints \"format NAME\" (or \"format none\"), then per visible row of text: + when a\n"
+    "                record starts on it or ~ when it continues the one above, the level (fatal error\n"
+    "                warn info debug trace, or -), the record's time in UTC (YYYY-MM-DDTHH:MM:SS.ffffffZ,\n"
+    "                or -), a tab and the row as print shows it\n"
     "  alerts        prints \"alerts marked=0|1 stopped=0|1\": a line matching an alert rule arrived (the\n"
     "                probe's window is never the active one); following was stopped by a stop rule\n";
 
@@ -354,6 +363,14 @@ public:
 
     void PrintRows()
     {
+        for (const std::string& row : ShownRows())
+            std::printf("%s\n", row.c_str());
+    }
+
+    // The visible rows as `print` shows them.
+    std::vector<std::string> ShownRows()
+    {
+        std::vector<std::string> rows;
         const bool wide = ShowsWide();
         const auto& screen = m_port.Screen();
         for (int r = 0; r < m_port.Rows(); ++r) {
@@ -383,7 +400,46 @@ public:
             if (inverse)
                 line += "\u00BB";
             line += "|" + RuleOfRow(cells);
-            std::printf("%s\n", line.c_str());
+            rows.push_back(std::move(line));
+        }
+        return rows;
+    }
+
+    // "format NAME", then per visible row of text whether a record starts on
+    // it (+) or it continues the one above (~), the record's level and time.
+    void PrintRecords()
+    {
+        Paint(true);
+        const logformat::CFormat* format = m_wnd.HasText() ? m_wnd.RecordFormat() : nullptr;
+        std::printf("format %s\n", format ? format->Name().c_str() : "none");
+        if (!m_wnd.HasText())
+            return;
+        CPreadChunkReader reader(m_doc.GetMappedFile()->Handle());
+        const BreakUnits units{m_wnd.CodeUnitSize(), m_wnd.GetCRUnit(), m_wnd.GetLFUnit()};
+        logformat::CRecordReader records(reader, m_wnd.DataStart(), m_wnd.DataEnd(), units, format,
+                                         m_wnd.StampContextOfFile());
+        const std::vector<std::string> rows = ShownRows();
+        TextPos p = m_wnd.LineStartOf(m_wnd.GetTop());
+        for (const std::string& row : rows) {
+            if (p >= m_wnd.DataEnd())
+                break;
+            const logformat::Record r = records.RecordOf(p);
+            std::string when = "-";
+            if (r.timed) {
+                const std::time_t secs =
+                    static_cast<std::time_t>((r.micros >= 0 ? r.micros : r.micros - 999999) / 1000000);
+                std::tm tm{};
+                gmtime_r(&secs, &tm);
+                char buf[48];
+                std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+                char frac[16];
+                std::snprintf(frac, sizeof frac, ".%06lldZ",
+                              static_cast<long long>(r.micros - static_cast<std::int64_t>(secs) * 1000000));
+                when = std::string(buf) + frac;
+            }
+            std::printf("%c %s %s\t%s\n", r.starts ? '+' : '~', logformat::LevelName(r.level), when.c_str(),
+                        row.c_str());
+            p = records.NextLineStart(p);
         }
     }
 
@@ -627,6 +683,11 @@ public:
                 std::printf("alerts marked=%d stopped=%d\n", m_bMarked ? 1 : 0, m_wnd.IsFollowStopped() ? 1 : 0);
             return true;
         }
+        if (cmd == "records") {
+            if (apply)
+                PrintRecords();
+            return true;
+        }
         if (cmd == "print") {
             if (!apply)
                 return true;
@@ -697,6 +758,7 @@ int main(int argc, char** argv)
     bool watch = true, indexWait = false, regex = false;
     const char* rulesPath = nullptr;
     const char* storeDir = nullptr;
+    const char* formatsDir = nullptr;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -743,6 +805,8 @@ int main(int argc, char** argv)
                 return Usage();
         } else if (opt == "--store") {
             storeDir = val;
+        } else if (opt == "--formats") {
+            formatsDir = val;
         } else if (opt == "--rules") {
             rulesPath = val;
         } else if (opt == "--code-page") {
@@ -767,6 +831,8 @@ int main(int argc, char** argv)
     const char* path = argv[i++];
     if (rulesPath && LoadRules(rulesPath) != 0)
         return 2;
+    if (formatsDir)
+        logformat::SetCurrentFormats(logformat::LoadFormats(formatsDir, std::cerr));
     platform::RaiseOpenFileLimit();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The probe's records command: each visible row's record (start or
+# continuation, level, time in UTC) under the file's log format, users' formats
+# from --formats DIR, and Go to Time by a family that only the formats read.
+set -u
+bin=${1:?usage: probe_records.sh BIN_DIR}
+probe="$bin/ostrel-probe"
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failures=0; passed=0
+export TZ=UTC
+
+expect() {  # name, expected output, command...
+  local name=$1 want=$2; shift 2
+  local got
+  got=$("$@" 2>&1)
+  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
+    failures=$((failures + 1))
+    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
+  fi
+}
+
+printf '%s\n' 'started by hand' '2026-12-07 10:00:00,123 INFO  [main] App - up' \
+  'java.lang.IllegalStateException: ERROR in state' '    at App.main(App.java:10)' \
+  '2026-12-07 10:00:01,5 ERROR [main] App - down' > "$dir/java.log"
+expect "a Java log: the preamble, a record with its stack trace, the next record" 'format ISO 8601
++ - -	|started by hand|
++ info 2026-12-07T10:00:00.123000Z	|2026-12-07 10:00:00,123 INFO  [main] App - up|
+~ info 2026-12-07T10:00:00.123000Z	|java.lang.IllegalStateException: ERROR in state|
+~ info 2026-12-07T10:00:00.123000Z	|    at App.main(App.java:10)|
++ error 2026-12-07T10:00:01.500000Z	|2026-12-07 10:00:01,5 ERROR [main] App - down|' \
+  "$probe" --rows 6 "$dir/java.log" records
+
+printf '%s\n' '--------- beginning of main' '12-31 23:59:58.000  1702  2395 I Tag: old year' \
+  '01-01 00:00:01.250  1702  2395 W Tag: new year' '01-01 00:00:02.000  1702  2395 E Tag: late' > "$dir/cat.log"
+touch -d '2027-01-02 00:00:00' "$dir/cat.log"
+expect "logcat: letters as levels, the year from the file's time, Go to Time by the format" 'format logcat threadtime
++ warn 2027-01-01T00:00:01.250000Z	|01-01 00:00:01.250  1702  2395 W Tag: new year|
++ error 2027-01-01T00:00:02.000000Z	|01-01 00:00:02.000  1702  2395 E Tag: late|
+format logcat threadtime
++ - -	|--------- beginning of main|
++ info 2026-12-31T23:59:58.000000Z	|12-31 23:59:58.000  1702  2395 I Tag: old year|' \
+  bash -c '"$0" --rows 2 "$1" "gototime:2027-01-01 00:00:01" records gototime:2026-12-01T00:00 records' "$probe" "$dir/cat.log"
+
+mkdir "$dir/formats"
+printf '[Format]\nname=Pipes\npattern=^(?P<time>[0-9.]+)\\|(?P<level>[A-Z])\\|\nlayout=%%s.%%f\nlevels=X:fatal,N:info\n' \
+  > "$dir/formats/pipes.ini"
+printf '[Format]\nname=Broken\npattern=(?P<time>[0-9\nlayout=%%s\n' > "$dir/formats/broken.ini"
+printf '%s\n' '1796637600.5|X|disk gone' '1796637601.25|N|back' '  the disk came back' > "$dir/pipes.log"
+expect "a user's format from --formats; a bad file is named on stderr and skipped" "warning: $dir/formats/broken.ini: pattern: missing ]: [0-9
+format Pipes
++ fatal 2026-12-07T10:00:00.500000Z	|1796637600.5|X|disk gone|
++ info 2026-12-07T10:00:01.250000Z	|1796637601.25|N|back|
+~ info 2026-12-07T10:00:01.250000Z	|  the disk came back|" \
+  "$probe" --rows 3 --formats "$dir/formats" "$dir/pipes.log" records
+
+printf 'alpha\nbeta\n' > "$dir/plain.txt"
+expect "a file without a format: every line a record of its own" 'format none
++ - -	|alpha|
++ - -	|beta|' "$probe" --rows 3 "$dir/plain.txt" records
+
+echo "probe_records: $passed passed, $failures failed"
+[ "$failures" -eq 0 ]
