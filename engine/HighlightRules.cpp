@@ -1,10 +1,14 @@
 #include "engine/HighlightRules.h"
 
+#include "engine/LogFormat.h"
+
 #include <re2/re2.h>
 #include <re2/set.h>
 
 #include <algorithm>
+#include <initializer_list>
 
+using logformat::Level;
 using platform::COLORREF;
 using platform::Rgb;
 
@@ -43,29 +47,34 @@ bool IsDarkPage(COLORREF page)
 
 std::vector<HighlightRule> LogLevelRules()
 {
-    auto rule = [](const char* name, const char* pattern, RuleColor text) {
+    auto rule = [](const char* name, const char* pattern, RuleColor text, std::initializer_list<Level> levels) {
         HighlightRule r;
         r.name = name;
         r.pattern = pattern;
         r.regex = true;
         r.caseSensitive = true;
         r.text = text;
+        for (const Level l : levels)
+            r.levels = static_cast<std::uint8_t>(r.levels | 1u << static_cast<unsigned>(l));
         return r;
     };
     return {
         rule("Errors", R"(\b(FATAL|CRITICAL|CRIT|ERROR|ERR)\b)",
-             {RuleColor::ByPage, Rgb(0xe0, 0x44, 0x3a), Rgb(0xc0, 0x28, 0x1b)}),
-        rule("Warnings", R"(\bWARN(ING)?\b)", {RuleColor::ByPage, Rgb(0xe0, 0xa0, 0x30), Rgb(0xb3, 0x6b, 0x00)}),
-        rule("Debug", R"(\b(DEBUG|TRACE)\b)", {RuleColor::Halfway, 0, 0}),
+             {RuleColor::ByPage, Rgb(0xe0, 0x44, 0x3a), Rgb(0xc0, 0x28, 0x1b)}, {Level::Fatal, Level::Error}),
+        rule("Warnings", R"(\bWARN(ING)?\b)", {RuleColor::ByPage, Rgb(0xe0, 0xa0, 0x30), Rgb(0xb3, 0x6b, 0x00)},
+             {Level::Warn}),
+        rule("Debug", R"(\b(DEBUG|TRACE)\b)", {RuleColor::Halfway, 0, 0}, {Level::Debug, Level::Trace}),
     };
 }
 
 std::vector<HighlightRule> ResolvedRules(std::vector<HighlightRule> rules, COLORREF text, COLORREF page)
 {
-    for (HighlightRule& r : rules)
+    for (HighlightRule& r : rules) {
+        r.levels = 0;  // a copy among one's own rules colours the words it matches
         for (RuleColor* c : {&r.text, &r.background})
             if (c->kind != RuleColor::Unchanged)
                 *c = RuleColor::Of(c->Resolve(text, page, 0));
+    }
     return rules;
 }
 
@@ -118,6 +127,7 @@ CHighlightRules::CHighlightRules(std::vector<HighlightRule> rules, std::vector<s
         m_compiled[i] = std::move(c);
         m_active.push_back(static_cast<int>(i));
         m_bAnyAlert = m_bAnyAlert || r.alert;
+        m_bAnyByLevel = m_bAnyByLevel || r.levels;
     }
     if (m_pSet && !m_pSet->set.Compile())
         m_pSet.reset();
@@ -167,11 +177,13 @@ bool CHighlightRules::Find(std::size_t i, std::string_view text, std::size_t& be
     return i < m_compiled.size() && m_compiled[i] && FindFrom(*m_compiled[i], text, 0, begin, end);
 }
 
-void CHighlightRules::Match(std::string_view text, std::vector<Span>& out) const
+void CHighlightRules::Match(std::string_view text, std::vector<Span>& out, bool byWords) const
 {
     out.clear();
     Candidates(text, m_candidates);
     for (const int i : m_candidates) {
+        if (!byWords && m_rules[static_cast<std::size_t>(i)].levels)
+            continue;
         const Compiled& c = *m_compiled[static_cast<std::size_t>(i)];
         if (m_rules[static_cast<std::size_t>(i)].scope == RuleScope::Line) {
             std::size_t b = 0, e = 0;
@@ -189,6 +201,16 @@ void CHighlightRules::Match(std::string_view text, std::vector<Span>& out) const
                 ++from;
         }
     }
+}
+
+int CHighlightRules::RuleForLevel(int level) const
+{
+    if (level <= 0 || level >= 8)
+        return -1;
+    for (const int i : m_active)
+        if (m_rules[static_cast<std::size_t>(i)].levels & (1u << level))
+            return i;
+    return -1;
 }
 
 int CHighlightRules::FirstAlert(std::string_view text, bool stopOnly) const

@@ -46,13 +46,18 @@ struct HighlightRule {
     bool enabled = true;
     bool alert = false;  // a match appended to a file marks its window's tab
     bool stop = false;   // ... and stops its window following the file (with alert)
+    // The built-in set only: the record levels (a bit for each logformat::Level) whose records the rule
+    // colours whole in a text whose log format gives levels; there it matches no words.
+    std::uint8_t levels = 0;
     bool operator==(const HighlightRule&) const = default;
 };
 
 // Whether a page of this colour is dark (its luminance below the middle).
 bool IsDarkPage(platform::COLORREF page);
 // The built-in "Log Levels" set: errors red, warnings amber, debug and trace
-// halfway to the page; case-sensitive, whole lines.
+// halfway to the page; case-sensitive, whole lines. It comes after every
+// other rule. In a text with a log format its rules colour records by their
+// level instead of by the words they hold.
 std::vector<HighlightRule> LogLevelRules();
 // The set with every colour made Fixed as it shows on a window of these colours (to copy into one's own rules).
 std::vector<HighlightRule> ResolvedRules(std::vector<HighlightRule> rules, platform::COLORREF text,
@@ -89,7 +94,12 @@ public:
     // The spans of `text` in rule order: a whole-line span for a line rule
     // that matches (no later rule can win a character then, so none
     // follows), every match of a match rule. Clears `out` first.
-    void Match(std::string_view text, std::vector<Span>& out) const;
+    void Match(std::string_view text, std::vector<Span>& out) const { Match(text, out, true); }
+    // The same, with `byWords` false leaving out the rules that colour by level (the text's records say it).
+    void Match(std::string_view text, std::vector<Span>& out, bool byWords) const;
+    // The first rule taking part that colours records of `level` (a logformat::Level), or -1.
+    int RuleForLevel(int level) const;
+    bool AnyByLevel() const { return m_bAnyByLevel; }
     // The first alert rule (stop rules only, when `stopOnly`) that matches `text`, or -1.
     int FirstAlert(std::string_view text, bool stopOnly) const;
     // Where the first match of rule i in `text` starts and ends; false when none.
@@ -109,6 +119,7 @@ private:
     std::vector<int> m_active;                          // rules taking part, in order
     std::unique_ptr<CombinedSet> m_pSet;                // all active patterns; null when it could not be built
     bool m_bAnyAlert = false;
+    bool m_bAnyByLevel = false;
     mutable std::vector<int> m_candidates;
 };
 

@@ -10,9 +10,11 @@
 #pragma once
 
 #include "engine/AlertScan.h"
+#include "engine/ChunkReader.h"
 #include "engine/HighlightRules.h"
 #include "engine/LineIndex.h"
 #include "engine/LogFormat.h"
+#include "engine/LogRecords.h"
 #include "engine/RegexSearch.h"
 #include "engine/ScanReader.h"
 #include "engine/TimeSeek.h"
@@ -292,6 +294,9 @@ private:
     template <typename Draw>
     void DrawRuledRow(Draw& draw, std::size_t total, const std::u16string* decoded, const std::int64_t (&edges)[2],
                       int cw, int left, const std::vector<HighlightRule>& rules);
+    // Whether the rules colour records by level here (a text whose format gives levels, a set that colours
+    // by level); then the records' reader is ready for RowRules, fresh from the file as it now is.
+    bool PrepareLevels(const CHighlightRules& rules);
     bool RowRules(const CHighlightRules& rules, TextPos rowStart, const LineColumns& c, std::int64_t hoff,
                   std::size_t columns);
     struct StopMatch {
@@ -378,6 +383,10 @@ private:
     std::int32_t m_nRecordFormatEncoding = EncodingNone;
     std::shared_ptr<const logformat::CFormatSet> m_pFormats;  // keeps m_pRecordFormat alive
     const logformat::CFormat* m_pRecordFormat = nullptr;
+    // The records that painting reads levels from (null: no colour by level); made again by each paint.
+    std::unique_ptr<CPreadChunkReader> m_pLevelChunks;
+    std::unique_ptr<logformat::CRecordReader> m_pLevelRecords;
+    TextPos m_pLevelEnd = kNoPos;  // the data's end when they were made
     timeseek::StampFormat m_nStampFormat =
         timeseek::StampFormat::None;  // counts through the mapping's descriptor, never its view
     CUtf8LineReader m_utf8;           // reads narrow lines under UTF-8, with the checkpoints of long ones

@@ -242,6 +242,8 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     if (rules)
         for (const HighlightRule& r : rules->Rules())
             ruleColors.push_back(RuleColors(r));
+    if (rules)
+        PrepareLevels(*rules);
 
     std::string narrow;
     std::u16string wideText;

@@ -61,6 +61,21 @@ void CFileWnd::BuildRuleText(TextPos lineStart, TextPos from, TextPos exactFrom,
     m_ruleCols.push_back(n);
 }
 
+bool CFileWnd::PrepareLevels(const CHighlightRules& rules)
+{
+    const logformat::CFormat* format = rules.AnyByLevel() ? RecordFormat() : nullptr;
+    if (!format || format->WhereLevel() == logformat::CFormat::LevelPlace::None || !m_pMappedFile) {
+        m_pLevelRecords.reset();
+        return false;
+    }
+    m_pLevelChunks = std::make_unique<CPreadChunkReader>(m_pMappedFile->Handle());
+    const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+    m_pLevelRecords = std::make_unique<logformat::CRecordReader>(*m_pLevelChunks, DataStart(), DataEnd(), units, format,
+                                                                 StampContextOfFile());
+    m_pLevelEnd = DataEnd();
+    return true;
+}
+
 bool CFileWnd::RowRules(const CHighlightRules& rules, TextPos rowStart, const LineColumns& c, std::int64_t hoff,
                         std::size_t columns)
 {
@@ -80,7 +95,15 @@ bool CFileWnd::RowRules(const CHighlightRules& rules, TextPos rowStart, const Li
                 ++from;
     }
     BuildRuleText(rowStart, from, shown, c.storedStartColumn, to);
-    rules.Match(m_ruleText, m_ruleSpans);
+    // By level, a record is coloured whole by what its first line says, a stack trace's lines too, and a word
+    // like "ERROR" inside another record's message colours nothing. After every rule of the user's.
+    const bool byLevel = m_pLevelRecords != nullptr && rules.AnyByLevel();
+    rules.Match(m_ruleText, m_ruleSpans, !byLevel);
+    if (byLevel) {
+        const int rule = rules.RuleForLevel(static_cast<int>(m_pLevelRecords->RecordOf(rowStart).level));
+        if (rule >= 0)
+            m_ruleSpans.push_back({0, m_ruleText.size(), rule, true});
+    }
     bool any = false;
     const std::int64_t end = hoff + static_cast<std::int64_t>(columns);
     for (const CHighlightRules::Span& s : m_ruleSpans) {
@@ -96,6 +119,8 @@ bool CFileWnd::RowRules(const CHighlightRules& rules, TextPos rowStart, const Li
 bool CFileWnd::LineRuleColumns(const CHighlightRules& rules, TextPos lineStart, const LineColumns& c, std::int64_t hoff,
                                std::size_t columns, std::vector<int>& out)
 {
+    if (!m_pLevelRecords || m_pLevelEnd != DataEnd())
+        PrepareLevels(rules);
     if (!RowRules(rules, lineStart, c, hoff, columns))
         return false;
     out = m_rowRules;

@@ -172,6 +172,53 @@ TEST(HighlightPaint, RowsShowTheirRulesInEveryEncoding)
     }
 }
 
+// With a log format, Log Levels colours each record whole by its level (a stack trace with its record), and a
+// level word inside another record's message colours nothing; the user's rules still come first. A text without
+// a format keeps the word rules.
+TEST(HighlightPaint, RecordsAreColouredByTheirLevel)
+{
+    std::vector<HighlightRule> all{Rule("u", "user")};
+    for (HighlightRule& r : LogLevelRules())
+        all.push_back(r);
+    ScopedRules rules(all);
+    const std::string java = "2024-05-01 10:00:00,001 INFO  [main] start, 0 ERROR so far\n"
+                             "2024-05-01 10:00:01,002 ERROR [main] failed\n"
+                             "java.lang.IllegalStateException: boom\n"
+                             "\tat a.b.C.d(C.java:1)\n"
+                             "2024-05-01 10:00:02,003 WARN  [main] slow\n"
+                             "2024-05-01 10:00:03,004 DEBUG [main] user x\n";
+    const std::string logcat = "03-17 16:13:38.811  1702  2395 I Tag: an ERROR that is no error\n"
+                               "03-17 16:13:38.812  1702  2395 E Tag: failed\n"
+                               "03-17 16:13:38.813  1702  2395 W Tag: slow\n"
+                               "03-17 16:13:38.814  1702  2395 V Tag: detail\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<char> rows;  // the rule of each row's first cell
+        int quietRow;            // a row with a level word inside another record: no cell coloured
+    } cases[] = {
+        {"log4j with a stack trace", java, {'.', '1', '1', '1', '2', '3'}, 0},
+        {"the same in UTF-16", Utf16LE(platform::Utf8ToUtf16(java), true), {'.', '1', '1', '1', '2', '3'}, 0},
+        {"logcat's letters", logcat, {'.', '1', '2', '3'}, 0},
+        {"no format: the words decide", "an ERROR x\nWARN y\nok\n", {'1', '2', '.'}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, 8, 70);
+        w.wnd.OnKeyDown(kVkHome);
+        for (std::size_t r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(RuleRow(w, static_cast<int>(r)).substr(0, 1), std::string(1, c.rows[r])) << r;
+        const std::string quiet = RuleRow(w, c.quietRow);
+        EXPECT_EQ(quiet.find_first_not_of('.'), std::string::npos) << quiet;
+    }
+    // The user's rule wins its match over the record's colour.
+    Window w(java, 8, 70);
+    w.wnd.OnKeyDown(kVkHome);
+    const std::string debug = RuleRow(w, 5);
+    EXPECT_EQ(debug[0], '3');
+    EXPECT_EQ(debug.substr(37, 4), "0000") << debug;
+}
+
 TEST(HighlightPaint, ColoursAndTheSearchHighlightOnTop)
 {
     HighlightRule back = Rule("b", "ERROR");
