@@ -461,15 +461,16 @@ Timing TimeProcess(int runs, const std::vector<std::string>& args)
     return ran ? t : Timing{-1, -1};
 }
 
-// The whole file read through the scan engine, searched for an absent text.
-Timing TimeScan(const std::string& path, std::size_t chunk, int runs)
+// The whole file read through the scan engine, searched for an absent text
+// (in blocks on the pool unless `split` says otherwise).
+Timing TimeScan(const std::string& path, std::size_t chunk, int runs, const engine::BlockSplit& split = {})
 {
     const platform::FileHandle fd = platform::OpenReadShared(path);
     const std::int64_t size = platform::FileSizeByHandle(fd);
     const searchkernels::Needle needle = searchkernels::PrepareNarrow(kAbsent, false);
     const Timing t = Measure(runs, [&] {
         CScanReader reader(fd, chunk);
-        if (searchkernels::SearchFile(needle, reader, 0, size, 0, size, true) >= 0)
+        if (searchkernels::SearchFile(needle, reader, 0, size, 0, size, true, searchkernels::BestIsa(), split) >= 0)
             std::printf("  !! the absent text was found\n");
     });
     platform::CloseFile(fd);
@@ -479,7 +480,7 @@ Timing TimeScan(const std::string& path, std::size_t chunk, int runs)
 // The line index counting the whole file while searches for an absent text
 // run beside it on the pool, as when a large file is opened and searched at
 // once: the time from its start to its last count.
-Timing TimeIndexBesideSearch(const std::string& path, int runs)
+Timing TimeIndexBesideSearch(const std::string& path, int runs, bool beside = true)
 {
     const platform::FileHandle fd = platform::OpenReadShared(path);
     const std::int64_t size = platform::FileSizeByHandle(fd);
@@ -488,7 +489,7 @@ Timing TimeIndexBesideSearch(const std::string& path, int runs)
     for (int i = 0; i < runs; ++i) {
         std::atomic<bool> stop{false};
         std::thread search([&] {
-            while (!stop) {
+            while (beside && !stop) {
                 CScanReader reader(fd);
                 reader.SetCancel(&stop);
                 searchkernels::SearchFile(needle, reader, 0, size, 0, size, true);
@@ -518,6 +519,7 @@ int WholeProcesses(const std::string& self, const std::string& ansi, const std::
         const std::string what = std::to_string(kib) + " KiB";
         Row(what.c_str(), TimeScan(ansi, kib << 10, runs), bytes);
     }
+    Row("256 KiB, one thread", TimeScan(ansi, 256 << 10, runs, {INT64_MAX, 0}), bytes);
     std::printf("\nwhole processes, best of %d (%s)\n", runs, probe.c_str());
     auto ours = [&](const std::string& file, std::vector<std::string> cmds) {
         std::vector<std::string> args{probe, "--rows", "2"};
@@ -592,6 +594,7 @@ int WholeProcesses(const std::string& self, const std::string& ansi, const std::
     }
     const Timing index = TimeIndexBesideSearch(ansi, runs);
     Row("line index of the whole file beside a search", index, bytes);
+    Row("line index of the whole file alone", TimeIndexBesideSearch(ansi, runs, false), bytes);
     const Timing wc = TimeProcess(runs, {"wc", "-l", ansi});
     Row("wc -l", wc, bytes);
     ratio("line index beside a search / wc -l", index, wc, 1.0);
