@@ -592,14 +592,13 @@ Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataSta
     return ForwardChunks(p, reader, dataStart, dataEnd, from, to, nullptr);
 }
 
-Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+namespace {
+
+// The backward search of [from, to) (clamped) in windows of the reader's chunks.
+Match BackwardChunks(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
                      std::int64_t from, std::int64_t to)
 {
     const unsigned u = p.UnitSize();
-    if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
-        return {};
-    if (const searchkernels::Needle* plain = p.PlainText(false))
-        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, false);
     CWindowText w(p);
     const auto chunk = static_cast<std::int64_t>(reader.ChunkBytes());
     // The line holding `to` is scanned whole: what follows `to` decides what matches before it.
@@ -642,6 +641,52 @@ Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataSt
         size = chunk;
     }
     return {};
+}
+
+// Backwards on every core: the blocks of the forward search, the highest
+// block with a match deciding (a NUL ends no backward search).
+Match BackwardBlocks(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                     std::int64_t from, std::int64_t to, const engine::BlockSplit& split)
+{
+    const std::int64_t size = std::max<std::int64_t>(split.blockBytes / 4 * 4, 4);
+    const auto n = static_cast<std::size_t>((to - from + size - 1) / size);
+    auto cut = [&](std::size_t k) {
+        return k == 0   ? from
+               : k >= n ? to
+                        : LineStartFrom(p, reader.Source(), from + static_cast<std::int64_t>(k) * size, dataStart, to);
+    };
+    std::vector<Match> found(n);
+    const std::size_t first = engine::FirstDecidingBlock(
+        n,
+        [&](std::size_t i, const std::atomic<bool>& stop, const std::function<void()>& tick) {
+            const std::size_t k = n - 1 - i;  // the top block first
+            const std::int64_t a = cut(k), b = cut(k + 1);
+            if (a >= b)
+                return false;
+            CScanReader block(reader.Source(), reader.ChunkBytes());
+            block.SetCancel(&stop);
+            block.SetPoll(tick);
+            block.SetProgress(reader.Progress());
+            found[i] = BackwardChunks(p, block, dataStart, dataEnd, a, b);
+            return found[i].pos >= 0;
+        },
+        reader.CancelFlag(), reader.Poll());
+    return first < n ? found[first] : Match{};
+}
+
+}  // namespace
+
+Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                     std::int64_t from, std::int64_t to, const engine::BlockSplit& split)
+{
+    const unsigned u = p.UnitSize();
+    if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
+        return {};
+    if (const searchkernels::Needle* plain = p.PlainText(false))
+        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, false, split);
+    if (split.Splits(to - from))
+        return BackwardBlocks(p, reader, dataStart, dataEnd, from, to, split);
+    return BackwardChunks(p, reader, dataStart, dataEnd, from, to);
 }
 
 }  // namespace regexsearch

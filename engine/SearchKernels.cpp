@@ -608,13 +608,13 @@ std::int64_t SearchChunks(const Needle& needle, CScanReader& reader, std::int64_
     return found;
 }
 
-// Forwards on every core: block i tries the candidates [from + i * size,
-// from + (i + 1) * size) and reads m - 1 units past them, so that a match
-// across a block boundary is found by the block it starts in. The lowest
-// block with a match or a NUL among its candidates decides, as the scan in
-// one piece would.
-std::int64_t SearchBlocks(const Needle& needle, CScanReader& reader, std::int64_t from, std::int64_t to, Isa isa,
-                          const engine::BlockSplit& split)
+// On every core: block k tries the candidates [from + k * size,
+// from + (k + 1) * size) and reads m - 1 units past them, so that a match
+// across a block boundary is found by the block it starts in. Forwards the
+// lowest block with a match or a NUL among its candidates decides, as the
+// scan in one piece would; backwards the highest block with a match.
+std::int64_t SearchBlocks(const Needle& needle, CScanReader& reader, std::int64_t from, std::int64_t to, bool forward,
+                          Isa isa, const engine::BlockSplit& split)
 {
     const auto u = static_cast<std::int64_t>(needle.unitSize);
     const auto m = static_cast<std::int64_t>(needle.length);
@@ -624,7 +624,9 @@ std::int64_t SearchBlocks(const Needle& needle, CScanReader& reader, std::int64_
     const std::size_t first = engine::FirstDecidingBlock(
         n,
         [&](std::size_t i, const std::atomic<bool>& stop, const std::function<void()>& tick) {
-            const std::int64_t a = from + static_cast<std::int64_t>(i) * size;
+            // Backwards the top block comes first, and NUL units are passed.
+            const std::size_t k = forward ? i : n - 1 - i;
+            const std::int64_t a = from + static_cast<std::int64_t>(k) * size;
             const std::int64_t b = std::min(to, a + size + (m - 1) * u);
             if (b - a < m * u)
                 return false;
@@ -633,7 +635,7 @@ std::int64_t SearchBlocks(const Needle& needle, CScanReader& reader, std::int64_
             block.SetPoll(tick);
             block.SetProgress(reader.Progress());
             bool nul = false;
-            found[i] = SearchChunks(needle, block, a, b, true, isa, &nul);
+            found[i] = SearchChunks(needle, block, a, b, forward, isa, &nul);
             return found[i] >= 0 || nul;
         },
         reader.CancelFlag(), reader.Poll());
@@ -657,8 +659,8 @@ std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t 
         wide.SetProgress(reader.Progress());
         return SearchFile(needle, wide, dataStart, dataEnd, from, to, forward, isa, split);
     }
-    if (forward && split.Splits(to - from))
-        return SearchBlocks(needle, reader, from, to, isa, split);
+    if (split.Splits(to - from))
+        return SearchBlocks(needle, reader, from, to, forward, isa, split);
     return SearchChunks(needle, reader, from, to, forward, isa, nullptr);
 }
 

@@ -106,8 +106,8 @@ std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int
 // The same search through a scan reader (engine/ScanReader.h) over the file the
 // positions are offsets into: the same results as SearchView over the same
 // bytes, read in chunks instead of touching the mapping. A file that shrank
-// under the scan ends it where its bytes end. Forwards, a range longer than
-// the split's threshold is scanned in blocks on every core (engine/WorkPool.h),
+// under the scan ends it where its bytes end. A range longer than the
+// split's threshold is scanned in blocks on every core (engine/WorkPool.h),
 // with the same result; the reader's cancel flag stops every block and its
 // poll is called on the caller's thread meanwhile.
 std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,

@@ -111,7 +111,7 @@ fault block-overlap-lost engine/SearchKernels.cpp \
   's|const std::int64_t b = std::min(to, a + size + (m - 1) \* u);|const std::int64_t b = std::min(to, a + size);|' \
   '^SearchKernels\.'
 fault block-nul-unseen engine/SearchKernels.cpp \
-  's#return found\[i\] >= 0 || nul;#return found[i] >= 0;#' '^SearchKernels\.'
+  's#return found\[i\] >= 0 || nul;#return found[i] >= 0;#' '^(SearchKernels|RegexSearch)\.'
 fault regex-block-starts-inside-a-line engine/RegexSearch.cpp \
   's|if (afterBreak \&\& !brk \&\& pos + i >= at)|if (pos + i >= at)|' '^RegexSearch\.'
 fault regex-block-nul-unseen engine/RegexSearch.cpp \

@@ -80,11 +80,12 @@ TEST(RegexSearch, AgreesWithALineByLineReferenceOnRandomTexts)
                 ASSERT_EQ(found, expected)
                     << (forward ? "forward " : "backward ") << pattern << (ignoreCase ? " nocase" : "") << " encoding "
                     << kind.encoding << " range " << a << ".." << b << " text " << testing::PrintToString(text);
-                if (forward) {
+                {
                     // In blocks of a few bytes on the pool: cut inside lines, pairs and matches.
                     const engine::BlockSplit split{0, 4 * std::uniform_int_distribution<std::int64_t>(1, 12)(rng)};
                     const regexsearch::Match inBlocks =
-                        regexsearch::SearchForward(compiled, reader, 0, n * u, a * u, b * u, split);
+                        forward ? regexsearch::SearchForward(compiled, reader, 0, n * u, a * u, b * u, split)
+                                : regexsearch::SearchBackward(compiled, reader, 0, n * u, a * u, b * u, split);
                     ASSERT_EQ(inBlocks.pos, got.pos) << "blocks of " << split.blockBytes << " " << pattern;
                     ASSERT_EQ(inBlocks.units, got.units) << "blocks of " << split.blockBytes << " " << pattern;
                 }
@@ -138,6 +139,11 @@ TEST(RegexSearch, BlocksOnThePoolFindWhatTheWholeScanFinds)
                 if (expected.pos < 0 && c.text.find('\0') == std::string::npos) {
                     EXPECT_GE(read.load(), n * u) << c.what;
                 }
+                const regexsearch::Match last =
+                    regexsearch::SearchBackward(compiled, reader, 0, n * u, 0, n * u, {0, block * u});
+                EXPECT_EQ((regexref::Found{last.pos < 0 ? -1 : last.pos / u, last.pos < 0 ? 0 : last.units}),
+                          regexref::Backward(c.text, c.pattern, false, 0, c.text.size()))
+                    << c.what << ", backwards, encoding " << encoding << ", blocks of " << block << " units";
             }
             platform::CloseFile(file);
         }

@@ -16,6 +16,7 @@
 #include "view/TextFileView.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -396,8 +397,9 @@ public:
         char number[24];
         for (std::int64_t k = 0; k < n; ++k) {
             const std::int64_t at = filter.At(k);
-            out.append(number, static_cast<std::size_t>(
-                                   std::snprintf(number, sizeof number, "%lld\t", static_cast<long long>(at))));
+            const char* end = std::to_chars(number, number + sizeof number, at).ptr;
+            out.append(number, static_cast<std::size_t>(end - number));
+            out += '\t';
             AppendShownLine(out, at);
             out += '\n';
             if (out.size() >= (std::size_t{1} << 20) || k + 1 == n) {
