@@ -13,6 +13,9 @@
 // itself a timer message every 5 ms and, on each of the filter's progress
 // messages, reads the status and a screenful of entries as the pane does;
 // it prints the longest gap between two timer messages (goal: at most 50 ms).
+// Between the two, the probe's filter output (every listed line as a row of
+// byte offset, tab, line) against rg -b with the same pattern, whole
+// processes writing to /dev/null (goal: at most 1.2).
 #include "engine/LineFilter.h"
 #include "file/Encoding.h"
 #include "platform/File.h"
@@ -196,6 +199,32 @@ int main(int argc, char** argv)
             count);
     const double regex = TimeFilter(fd, size, {u"ERROR|WARN", true, false, false}, &count);
     Compare("filter --regex \"ERROR|WARN\"", regex, rg ? TimeProcess("rg -c 'ERROR|WARN' " + path) : -1, 1.5, count);
+    // The probe's filter output (byte offset, tab, line) against rg -b, which prints the same rows.
+    const std::string self = argv[0];
+    const std::string probe = self.substr(0, self.rfind('/') + 1) + "ostrel-probe";
+    if (rg && ::access(probe.c_str(), X_OK) == 0) {
+        const struct {
+            const char* what;
+            const char* ours;
+            const char* theirs;
+        } outputs[] = {
+            {"probe filter \"checksum mismatch\"", "'filter:checksum mismatch'", "-F 'checksum mismatch'"},
+            {"probe ifilter error", "ifilter:error", "-i error"},
+            {"probe --regex filter \"ERROR|WARN\"", "--regex 'filter:ERROR|WARN'", "'ERROR|WARN'"},
+        };
+        std::printf("\nwhole processes, output to /dev/null, best of 5 (%s)\n", probe.c_str());
+        for (const auto& o : outputs) {
+            const std::string ours = std::string(o.ours);
+            const bool regex = ours.rfind("--regex ", 0) == 0;
+            const double t = TimeProcess(probe + " --rows 2 " + (regex ? "--regex " : "") + path + " " +
+                                         (regex ? ours.substr(8) : ours));
+            const double r = TimeProcess("rg -b " + std::string(o.theirs) + " " + path);
+            std::printf("%-34s %8.3f s  rg -b %6.3f s  ratio %.2f (goal <= 1.2) %s\n", o.what, t, r,
+                        t > 0 && r > 0 ? t / r : 0.0, t > 0 && r > 0 && t / r <= 1.2 ? "ok" : "MISSED");
+        }
+    } else {
+        std::printf("probe or rg missing: no output comparison\n");
+    }
     EventLoopGap(fd, size);
     platform::CloseFile(fd);
     return 0;

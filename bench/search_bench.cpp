@@ -24,12 +24,16 @@
 //   - FindFirst of an absent text against grep -c -F and rg -c -F, also
 //     ignoring case; FindPrevious of it; UTF-16 in bytes per second;
 //   - regular expressions that match nowhere against rg -c with the same
-//     pattern, and a plain text in regular-expression mode against the
-//     plain search;
-// and the scan engine's reads of the whole file by chunk size, in process.
+//     pattern (goals: at most 0.8 with a rare literal, 1.0 with a literal on
+//     every line), and a plain text in regular-expression mode against the
+//     plain search (FindFirst: at most 0.3 of grep -c -F);
+// the scan engine's reads of the whole file by chunk size, in process; and
+// the line index counting the file while searches run beside it, against
+// wc -l (goal: at most 1.0).
 // Every figure is the best of several runs. Our searches run on a freshly
 // mapped file each time (as a process like rg would), so page-table set-up
 // is included; the figure on an already touched mapping is shown beside it.
+#include "engine/LineIndex.h"
 #include "engine/ScanReader.h"
 #include "engine/SearchKernels.h"
 #include "file/MemoryMappedFile.h"
@@ -38,6 +42,7 @@
 #include "tools/headless/FileWndTestAccess.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +53,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -436,7 +442,12 @@ void Row(const char* what, const Pair& p, std::uint64_t bytes)
 // --- Whole processes and the scan engine ------------------------------------
 
 const char kAbsent[] = "NOTTHERE";
-const char* const kAbsentPatterns[] = {"user=u[0-9]{4} ", "(FATAL|CRIT)ICAL"};
+// Regular expressions that match nowhere: two whose required literals are
+// rare here, and one whose literal begins every line (so that a literal
+// prefilter finds a candidate on every line), each with its goal against rg -c.
+const char* const kAbsentPatterns[] = {"user=u[0-9]{4} ", "(FATAL|CRIT)ICAL", "2024-03-[0-9]{2}x"};
+const double kAbsentGoals[] = {0.8, 0.8, 1.0};
+constexpr int kAbsentCount = static_cast<int>(std::size(kAbsentPatterns));
 
 // The time of a program that must end with status 0 or 1 (grep -c and rg -c
 // say 1 for no line); -1 when it cannot run.
@@ -450,19 +461,51 @@ Timing TimeProcess(int runs, const std::vector<std::string>& args)
     return ran ? t : Timing{-1, -1};
 }
 
-// The whole file read through the scan engine, searched for an absent text.
-Timing TimeScan(const std::string& path, std::size_t chunk, int runs)
+// The whole file read through the scan engine, searched for an absent text
+// (in blocks on the pool unless `split` says otherwise).
+Timing TimeScan(const std::string& path, std::size_t chunk, int runs, const engine::BlockSplit& split = {})
 {
     const platform::FileHandle fd = platform::OpenReadShared(path);
     const std::int64_t size = platform::FileSizeByHandle(fd);
     const searchkernels::Needle needle = searchkernels::PrepareNarrow(kAbsent, false);
     const Timing t = Measure(runs, [&] {
         CScanReader reader(fd, chunk);
-        if (searchkernels::SearchFile(needle, reader, 0, size, 0, size, true) >= 0)
+        if (searchkernels::SearchFile(needle, reader, 0, size, 0, size, true, searchkernels::BestIsa(), split) >= 0)
             std::printf("  !! the absent text was found\n");
     });
     platform::CloseFile(fd);
     return t;
+}
+
+// The line index counting the whole file while searches for an absent text
+// run beside it on the pool, as when a large file is opened and searched at
+// once: the time from its start to its last count.
+Timing TimeIndexBesideSearch(const std::string& path, int runs, bool beside = true)
+{
+    const platform::FileHandle fd = platform::OpenReadShared(path);
+    const std::int64_t size = platform::FileSizeByHandle(fd);
+    const searchkernels::Needle needle = searchkernels::PrepareNarrow(kAbsent, false);
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i) {
+        std::atomic<bool> stop{false};
+        std::thread search([&] {
+            while (beside && !stop) {
+                CScanReader reader(fd);
+                reader.SetCancel(&stop);
+                searchkernels::SearchFile(needle, reader, 0, size, 0, size, true);
+            }
+        });
+        CLineIndex index(std::make_unique<CPreadChunkReader>(fd), 0, BreakUnits{});
+        const double t0 = Now();
+        index.SetEnd(size, true);
+        index.WaitForWorker();
+        t.push_back(Now() - t0);
+        stop = true;
+        search.join();
+    }
+    platform::CloseFile(fd);
+    std::sort(t.begin(), t.end());
+    return {t.front(), t[t.size() / 2]};
 }
 
 int WholeProcesses(const std::string& self, const std::string& ansi, const std::string& wide, std::uint64_t bytes,
@@ -476,6 +519,7 @@ int WholeProcesses(const std::string& self, const std::string& ansi, const std::
         const std::string what = std::to_string(kib) + " KiB";
         Row(what.c_str(), TimeScan(ansi, kib << 10, runs), bytes);
     }
+    Row("256 KiB, one thread", TimeScan(ansi, 256 << 10, runs, {INT64_MAX, 0}), bytes);
     std::printf("\nwhole processes, best of %d (%s)\n", runs, probe.c_str());
     auto ours = [&](const std::string& file, std::vector<std::string> cmds) {
         std::vector<std::string> args{probe, "--rows", "2"};
@@ -498,8 +542,8 @@ int WholeProcesses(const std::string& self, const std::string& ansi, const std::
     Row("ostrel-probe find:ABSENT, UTF-16 LE", wideFirst, wideBytes);
     const Timing regexLiteral = ours(ansi, {"--regex", find});
     Row("ostrel-probe --regex find:ABSENT", regexLiteral, bytes);
-    Timing regex[2];
-    for (int i = 0; i < 2; ++i) {
+    Timing regex[kAbsentCount];
+    for (int i = 0; i < kAbsentCount; ++i) {
         regex[i] = ours(ansi, {"--regex", std::string("find:") + kAbsentPatterns[i]});
         Row((std::string("ostrel-probe --regex find:'") + kAbsentPatterns[i] + "'").c_str(), regex[i], bytes);
     }
@@ -507,13 +551,15 @@ int WholeProcesses(const std::string& self, const std::string& ansi, const std::
     Row("grep -c -F ABSENT", grep, bytes);
     const Timing grepNoCase = TimeProcess(runs, {"grep", "-c", "-F", "-i", kAbsent, ansi});
     Row("grep -c -F -i ABSENT", grepNoCase, bytes);
-    Timing rg{-1, -1}, rgNoCase{-1, -1}, rgRegex[2] = {{-1, -1}, {-1, -1}};
+    Timing rg{-1, -1}, rgNoCase{-1, -1}, rgRegex[kAbsentCount];
+    for (Timing& t : rgRegex)
+        t = {-1, -1};
     if (haveRg) {
         rg = TimeProcess(runs, {"rg", "-c", "-F", kAbsent, ansi});
         Row("rg -c -F ABSENT", rg, bytes);
         rgNoCase = TimeProcess(runs, {"rg", "-c", "-F", "-i", kAbsent, ansi});
         Row("rg -c -F -i ABSENT", rgNoCase, bytes);
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < kAbsentCount; ++i) {
             rgRegex[i] = TimeProcess(runs, {"rg", "-c", kAbsentPatterns[i], ansi});
             Row((std::string("rg -c '") + kAbsentPatterns[i] + "'").c_str(), rgRegex[i], bytes);
         }
@@ -533,7 +579,7 @@ int WholeProcesses(const std::string& self, const std::string& ansi, const std::
         else
             std::printf("  %-58s %6.2f\n", what.c_str(), r);
     };
-    ratio("FindFirst / grep -c -F", first, grep, 1.0);
+    ratio("FindFirst / grep -c -F", first, grep, 0.3);
     ratio("FindFirst ignoring case / grep -c -F -i", firstNoCase, grepNoCase, 1.0);
     ratio("FindFirst / rg -c -F", first, rg, 0);
     ratio("FindFirst ignoring case / rg -c -F -i", firstNoCase, rgNoCase, 0);
@@ -541,11 +587,17 @@ int WholeProcesses(const std::string& self, const std::string& ansi, const std::
     // Per byte: the UTF-16 file holds the same text in twice the bytes.
     ratio("ANSI bytes/s / UTF-16 bytes/s", Timing{wideFirst.best / wideBytes, 0}, Timing{first.best / bytes, 0}, 1.0);
     ratio("plain text in regex mode / plain search", regexLiteral, first, 1.1);
-    for (int i = 0; i < 2; ++i) {
-        ratio(std::string("regex '") + kAbsentPatterns[i] + "' / rg -c", regex[i], rgRegex[i], 1.5);
+    for (int i = 0; i < kAbsentCount; ++i) {
+        ratio(std::string("regex '") + kAbsentPatterns[i] + "' / rg -c", regex[i], rgRegex[i], kAbsentGoals[i]);
         ratio(std::string("regex '") + kAbsentPatterns[i] + "' / grep -c -E", regex[i],
               TimeProcess(runs, {"grep", "-c", "-E", kAbsentPatterns[i], ansi}), 0);
     }
+    const Timing index = TimeIndexBesideSearch(ansi, runs);
+    Row("line index of the whole file beside a search", index, bytes);
+    Row("line index of the whole file alone", TimeIndexBesideSearch(ansi, runs, false), bytes);
+    const Timing wc = TimeProcess(runs, {"wc", "-l", ansi});
+    Row("wc -l", wc, bytes);
+    ratio("line index beside a search / wc -l", index, wc, 1.0);
     return 0;
 }
 

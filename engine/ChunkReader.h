@@ -1,7 +1,8 @@
 // Reads a file's bytes by offset into a caller's buffer, never through a
 // window's mapping: a long scan copies what it reads and maps nothing in, and
 // a thread may read while the UI thread re-maps. Behind an interface so that
-// a shared scanning engine can take its place.
+// tests can read a string; every bulk pass reads one through CScanReader
+// (engine/ScanReader.h). A source may be read from several threads at once.
 #pragma once
 
 #include "platform/File.h"
@@ -19,9 +20,11 @@ public:
 class CPreadChunkReader : public IChunkReader {
 public:
     explicit CPreadChunkReader(platform::FileHandle h) : m_hFile(h) {}
+    platform::FileHandle Handle() const { return m_hFile; }
+    void SetHandle(platform::FileHandle h) { m_hFile = h; }
     std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
     {
-        return platform::ReadAt(m_hFile, buffer, n, offset);
+        return m_hFile == platform::kInvalidFile ? 0 : platform::ReadAt(m_hFile, buffer, n, offset);
     }
 
 private:

@@ -3,6 +3,8 @@
 // inverted, every line before it and that line when it does not match).
 #include "engine/LineFilter.h"
 
+#include "engine/WorkPool.h"
+
 #include "engine/CodeUnits.h"
 #include "engine/LineScan.h"
 #include "engine/LineUnits.h"
@@ -39,8 +41,8 @@ std::int64_t COffsetList::LowerBound(std::int64_t v) const
     return lo;
 }
 
-CLineFilter::CLineFilter(std::size_t chunkBytes, std::int64_t maxEntries)
-    : m_chunkBytes(std::max<std::size_t>(chunkBytes, 4)), m_maxEntries(maxEntries)
+CLineFilter::CLineFilter(std::size_t chunkBytes, std::int64_t maxEntries, const engine::BlockSplit& split)
+    : m_chunkBytes(std::max<std::size_t>(chunkBytes, 4)), m_maxEntries(maxEntries), m_split(split)
 {
 }
 
@@ -57,6 +59,12 @@ bool CLineFilter::Start(std::unique_ptr<IChunkReader> reader, const TextForm& fo
     if (!matcher)
         return false;
     m_reader = std::move(reader);
+    m_moreMatchers.clear();
+    for (unsigned k = 1; k < engine::CWorkPool::Shared().Threads(); ++k)
+        m_moreMatchers.push_back(MakeLineMatcher(query, form, nullptr));
+    m_pieces.assign(m_moreMatchers.size() + 1, {});
+    m_scan = std::make_unique<CScanReader>(*m_reader, m_chunkBytes);
+    m_scan->SetCancel(&m_stop);
     m_matcher = std::move(matcher);
     m_query = query;
     m_form = form;
@@ -185,16 +193,22 @@ void CLineFilter::Run()
 void CLineFilter::ScanTo(std::int64_t end)
 {
     std::int64_t pos = m_scanned;
-    std::size_t chunk = m_chunkBytes;
+    // A long scan reads a block for every thread of the pool at once.
+    m_splitting = m_pieces.size() > 1 && m_split.Splits(end - pos);
+    const std::size_t round =
+        m_splitting ? std::max(m_chunkBytes, static_cast<std::size_t>(m_split.blockBytes) * m_pieces.size())
+                    : m_chunkBytes;
+    std::size_t chunk = round;
     while (pos < end && !Cancelled() && !m_full) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(chunk, end - pos)) / m_unit * m_unit;
-        m_buffer.resize(n);
-        if (m_reader->Read(m_buffer.data(), n, pos) < n) {
+        if (m_scan->Read(pos, n) < n) {
+            if (Cancelled())
+                return;
             std::lock_guard<std::mutex> lock(m_mutex);
             m_shortRead = true;
             return;
         }
-        const Units units{m_buffer.data(), m_unit, m_cr, m_lf};
+        const Units units{m_scan->Data(), m_unit, m_cr, m_lf};
         const bool last = pos + static_cast<std::int64_t>(n) == end;
         const std::size_t cut = last ? n : units.LastCut(n);
         if (cut == 0) {
@@ -205,21 +219,60 @@ void CLineFilter::ScanTo(std::int64_t end)
         m_scanned = last ? pos + static_cast<std::int64_t>(units.LastCut(n)) : pos + static_cast<std::int64_t>(cut);
         pos += static_cast<std::int64_t>(cut);
         m_reached = pos;
-        chunk = m_chunkBytes;
+        chunk = round;
         Publish(false);
     }
 }
 
+// A long scan lists each chunk in pieces on the pool, one matcher each,
+// cut at line starts that keep every pair whole, and appends them in order:
+// the same list as one piece gives.
 void CLineFilter::ListChunk(std::int64_t base, std::size_t cut)
 {
-    const Units units{m_buffer.data(), m_unit, m_cr, m_lf};
-    m_matcher->Load(m_buffer.data(), cut);
+    const std::uint8_t* data = m_scan->Data();
+    const Units units{data, m_unit, m_cr, m_lf};
+    const std::size_t parts = m_splitting ? m_pieces.size() : 1;
+    std::vector<std::size_t> at(parts + 1, cut);
+    at[0] = 0;
+    for (std::size_t k = 1; k < parts; ++k)
+        at[k] = std::max(at[k - 1], units.LastCut(cut / m_unit * k / parts * m_unit));
+    const std::size_t room =
+        static_cast<std::size_t>(std::max<std::int64_t>(m_maxEntries - m_listed - std::ssize(m_pending), 0)) + 1;
+    auto list = [&](std::size_t k) {
+        m_pieces[k].clear();
+        ILineMatcher& matcher = k == 0 ? *m_matcher : *m_moreMatchers[k - 1];
+        ListPiece(matcher, data + at[k], base + static_cast<std::int64_t>(at[k]), at[k + 1] - at[k], room, m_pieces[k]);
+    };
+    if (parts == 1)
+        list(0);
+    else
+        engine::RunBlocks(parts, list);
+    for (std::size_t k = 0; k < parts && !m_full; ++k)
+        for (const std::int64_t v : m_pieces[k])
+            if (!ListLine(v))
+                break;
+}
+
+// The lines of the n bytes at `data` (whole lines, reading at file offset
+// `base`) into `out`, at most `room` of them.
+void CLineFilter::ListPiece(ILineMatcher& matcher, const std::uint8_t* data, std::int64_t base, std::size_t cut,
+                            std::size_t room, std::vector<std::int64_t>& out) const
+{
+    const Units units{data, m_unit, m_cr, m_lf};
+    auto all = [&](std::size_t from, std::size_t to) {
+        for (std::size_t p = from; p < to && out.size() < room;) {
+            out.push_back(base + static_cast<std::int64_t>(p));
+            const std::size_t le = units.FirstBreak(p, to);
+            p = le < to ? units.StepOver(le, to) : to;
+        }
+    };
+    matcher.Load(data, cut);
     std::size_t pos = 0;
-    while (pos < cut && !m_full) {
+    while (pos < cut && out.size() < room) {
         std::size_t b = 0, e = 0;
-        if (!m_matcher->Find(pos, b, e) || b >= cut) {
+        if (!matcher.Find(pos, b, e) || b >= cut) {
             if (m_query.invert)
-                ListAllLines(base, pos, cut);
+                all(pos, cut);
             return;
         }
         // A candidate on a break belongs to the line that the break run ends.
@@ -229,22 +282,12 @@ void CLineFilter::ListChunk(std::int64_t base, std::size_t cut)
                 q -= m_unit;
         const std::size_t ls = units.LineStart(pos, q);
         const std::size_t le = units.FirstBreak(q, cut);
-        const bool hit = (b < le && e > b && e <= le) || m_matcher->LineMatches(ls, le);
+        const bool hit = (b < le && e > b && e <= le) || matcher.LineMatches(ls, le);
         if (m_query.invert)
-            ListAllLines(base, pos, ls);
-        if (hit != m_query.invert)
-            ListLine(base + static_cast<std::int64_t>(ls));
+            all(pos, ls);
+        if (hit != m_query.invert && out.size() < room)
+            out.push_back(base + static_cast<std::int64_t>(ls));
         pos = le < cut ? units.StepOver(le, cut) : cut;
-    }
-}
-
-void CLineFilter::ListAllLines(std::int64_t base, std::size_t from, std::size_t to)
-{
-    const Units units{m_buffer.data(), m_unit, m_cr, m_lf};
-    for (std::size_t p = from; p < to && !m_full;) {
-        ListLine(base + static_cast<std::int64_t>(p));
-        const std::size_t le = units.FirstBreak(p, to);
-        p = le < to ? units.StepOver(le, to) : to;
     }
 }
 

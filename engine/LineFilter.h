@@ -2,8 +2,8 @@
 // line that holds a match of a pattern (or, inverted, of every line that
 // does not), while the window that asked stays live.
 //
-// The worker reads the file through its own buffer (an IChunkReader, pread
-// by default), never through a window's mapping, and touches nothing else:
+// The worker reads the file through its own scan reader (over an
+// IChunkReader, pread by default), never through a window's mapping, and touches nothing else:
 // its results are behind a lock, read by the owner at any time, and a
 // callback tells the owner that there is news (from the worker's thread, at
 // most every few dozen milliseconds and at the end of each scan).
@@ -15,15 +15,16 @@
 // truncated under the scan) ends the scan; the owner rebuilds on reload.
 #pragma once
 
+#include "engine/ChunkReader.h"
 #include "engine/LineMatcher.h"
+#include "engine/ScanReader.h"
+#include "engine/WorkPool.h"
 #include "platform/File.h"
 
-#include "engine/ChunkReader.h"
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -62,8 +63,11 @@ class CLineFilter {
 public:
     static constexpr std::int64_t kMaxEntries = (std::int64_t{256} << 20) / 8;
 
-    // chunkBytes and maxEntries are for tests (small chunks, a low cap).
-    explicit CLineFilter(std::size_t chunkBytes = std::size_t{1} << 20, std::int64_t maxEntries = kMaxEntries);
+    // chunkBytes, maxEntries and split are for tests (small chunks, a low
+    // cap, small blocks). A scan longer than the split's threshold lists each
+    // chunk in pieces on every core of the pool.
+    explicit CLineFilter(std::size_t chunkBytes = std::size_t{1} << 20, std::int64_t maxEntries = kMaxEntries,
+                         const engine::BlockSplit& split = {});
     ~CLineFilter();  // cancels and joins
     CLineFilter(const CLineFilter&) = delete;
     CLineFilter& operator=(const CLineFilter&) = delete;
@@ -95,7 +99,8 @@ private:
     void ScanTo(std::int64_t target);
     // The lines of the chunk [0, cut) of m_buffer that read at `base`.
     void ListChunk(std::int64_t base, std::size_t cut);
-    void ListAllLines(std::int64_t base, std::size_t from, std::size_t to);
+    void ListPiece(ILineMatcher& matcher, const std::uint8_t* data, std::int64_t base, std::size_t cut,
+                   std::size_t room, std::vector<std::int64_t>& out) const;
     bool ListLine(std::int64_t offset);
     void Publish(bool force, bool last = false);
     bool Cancelled() const { return m_stop.load(std::memory_order_relaxed); }
@@ -105,6 +110,8 @@ private:
     std::int64_t m_maxEntries;
     std::unique_ptr<IChunkReader> m_reader;
     std::unique_ptr<ILineMatcher> m_matcher;
+    std::vector<std::unique_ptr<ILineMatcher>> m_moreMatchers;  // one for every other thread of the pool
+    engine::BlockSplit m_split;
     FilterQuery m_query;
     TextForm m_form;
     std::int64_t m_dataStart = 0;
@@ -112,14 +119,16 @@ private:
     std::uint16_t m_cr = '\r', m_lf = '\n';
 
     // The worker's own.
-    std::vector<std::uint8_t> m_buffer;
-    std::vector<std::int64_t> m_pending;  // found, not yet published
-    std::int64_t m_listed = 0;            // entries in the list when last published
-    bool m_full = false;                  // the cap was reached
-    std::int64_t m_scanStart = 0;         // where the current scan began
-    std::int64_t m_scanned = 0;           // the scan has listed every line before this line start
-    std::int64_t m_reached = 0;           // how far the current scan has read
-    std::int64_t m_scanEnd = 0;           // the end the current scan goes to
+    std::unique_ptr<CScanReader> m_scan;              // reads m_reader, cancelled by m_stop
+    std::vector<std::vector<std::int64_t>> m_pieces;  // the lines of each piece of a chunk
+    bool m_splitting = false;                         // this scan lists its chunks in pieces
+    std::vector<std::int64_t> m_pending;              // found, not yet published
+    std::int64_t m_listed = 0;                        // entries in the list when last published
+    bool m_full = false;                              // the cap was reached
+    std::int64_t m_scanStart = 0;                     // where the current scan began
+    std::int64_t m_scanned = 0;                       // the scan has listed every line before this line start
+    std::int64_t m_reached = 0;                       // how far the current scan has read
+    std::int64_t m_scanEnd = 0;                       // the end the current scan goes to
     std::chrono::steady_clock::time_point m_lastNotify;
 
     // Shared, under m_mutex.

@@ -175,6 +175,7 @@ CLineIndex::CLineIndex(std::unique_ptr<IChunkReader> reader, std::int64_t dataSt
       m_nEnd(dataStart)
 {
     m_checkpoints.push_back({});
+    m_pUiScan = std::make_unique<CScanReader>(*m_pReader, static_cast<std::size_t>(kChunk));
 }
 
 CLineIndex::~CLineIndex()
@@ -243,7 +244,8 @@ void CLineIndex::WaitForWorker()
 
 void CLineIndex::Run()
 {
-    std::vector<std::uint8_t> buffer(kChunk);
+    CScanReader reader(*m_pReader, static_cast<std::size_t>(kChunk));
+    reader.SetCancel(&m_bStop);
     // A notice every 256 MiB: enough for numbers to appear while a large file
     // is counted, few enough not to keep the UI thread repainting.
     constexpr int kChunksPerNotice = static_cast<int>((256 << 20) / kChunk);
@@ -254,7 +256,7 @@ void CLineIndex::Run()
             std::lock_guard<std::mutex> lock(m_mutex);
             to = m_nEnd;
         }
-        if (!CountNext(buffer, to))
+        if (!CountNext(reader, to))
             break;
         if (++chunks % kChunksPerNotice == 0 && m_notify)
             m_notify();
@@ -264,7 +266,7 @@ void CLineIndex::Run()
         m_notify();
 }
 
-bool CLineIndex::CountNext(std::vector<std::uint8_t>& buffer, std::int64_t to)
+bool CLineIndex::CountNext(CScanReader& reader, std::int64_t to)
 {
     Snapshot s;
     {
@@ -277,8 +279,8 @@ bool CLineIndex::CountNext(std::vector<std::uint8_t>& buffer, std::int64_t to)
     n -= n % unit;
     if (n <= 0)
         return false;
-    buffer.resize(static_cast<std::size_t>(kChunk));
-    std::int64_t got = static_cast<std::int64_t>(m_pReader->Read(buffer.data(), static_cast<std::uint64_t>(n), s.at));
+    std::int64_t got = static_cast<std::int64_t>(reader.Read(s.at, static_cast<std::size_t>(n)));
+    const std::uint8_t* buffer = reader.Data();
     got -= got % unit;
     if (got <= 0)
         return false;  // the file is shorter than told: the next change says more
@@ -289,7 +291,7 @@ bool CLineIndex::CountNext(std::vector<std::uint8_t>& buffer, std::int64_t to)
     for (std::int64_t off = 0; off < got;) {
         const std::int64_t next = m_nStart + ((pos - m_nStart) / kStride + 1) * kStride;
         const std::int64_t piece = std::min(got - off, next - pos);
-        counter.Feed(buffer.data() + off, static_cast<std::uint64_t>(piece));
+        counter.Feed(buffer + off, static_cast<std::uint64_t>(piece));
         off += piece;
         pos += piece;
         if (pos == next)
@@ -302,7 +304,7 @@ bool CLineIndex::CountNext(std::vector<std::uint8_t>& buffer, std::int64_t to)
     m_nCounted = pos;
     m_tail = counter.State();
     m_nFingerprint = static_cast<int>(std::min<std::int64_t>(got, sizeof m_fingerprint));
-    std::memcpy(m_fingerprint, buffer.data() + got - m_nFingerprint, static_cast<std::size_t>(m_nFingerprint));
+    std::memcpy(m_fingerprint, buffer + got - m_nFingerprint, static_cast<std::size_t>(m_nFingerprint));
     return true;
 }
 
@@ -336,15 +338,13 @@ CLineIndex::Snapshot CLineIndex::CheckpointBefore(std::int64_t p) const
 
 BreakState CLineIndex::CountRange(BreakState s, std::int64_t from, std::int64_t to)
 {
-    m_uiBuffer.resize(static_cast<std::size_t>(kChunk));
     CBreakCounter counter(m_units, s);
     while (from < to) {
         const std::int64_t n = std::min(to - from, kChunk);
-        const std::int64_t got =
-            static_cast<std::int64_t>(m_pReader->Read(m_uiBuffer.data(), static_cast<std::uint64_t>(n), from));
+        const auto got = static_cast<std::int64_t>(m_pUiScan->Read(from, static_cast<std::size_t>(n)));
         if (got <= 0)
             break;
-        counter.Feed(m_uiBuffer.data(), static_cast<std::uint64_t>(got - got % m_units.unit));
+        counter.Feed(m_pUiScan->Data(), static_cast<std::uint64_t>(got - got % m_units.unit));
         from += got;
     }
     return counter.State();
@@ -387,7 +387,7 @@ std::vector<std::int64_t> CLineIndex::LineNumbersAt(const std::vector<std::int64
 
 void CLineIndex::CountUpTo(std::int64_t to)
 {
-    while (CountedEnd() < to && CountNext(m_uiBuffer, to)) {
+    while (CountedEnd() < to && CountNext(*m_pUiScan, to)) {
     }
 }
 
@@ -428,7 +428,7 @@ std::int64_t CLineIndex::LineStart(std::int64_t n)
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_tail.breaks;
     };
-    while (known() < wanted && CountedEnd() < end && CountNext(m_uiBuffer, end)) {
+    while (known() < wanted && CountedEnd() < end && CountNext(*m_pUiScan, end)) {
     }
     if (known() < wanted)
         return -1;
@@ -445,17 +445,15 @@ std::int64_t CLineIndex::LineStart(std::int64_t n)
     }
     CBreakCounter counter(m_units, s);
     const std::int64_t unit = m_units.unit;
-    m_uiBuffer.resize(static_cast<std::size_t>(kChunk));
     for (std::int64_t got = 0, i = 0; counter.State().breaks < wanted; i += unit, at += unit) {
         if (i >= got) {
-            got =
-                static_cast<std::int64_t>(m_pReader->Read(m_uiBuffer.data(), static_cast<std::uint64_t>(kStride), at));
+            got = static_cast<std::int64_t>(m_pUiScan->Read(at, static_cast<std::size_t>(kStride)));
             got -= got % unit;
             i = 0;
             if (got <= 0)
                 return -1;
         }
-        const std::uint8_t* u = m_uiBuffer.data() + i;
+        const std::uint8_t* u = m_pUiScan->Data() + i;
         counter.Step(unit == 1 ? *u : codeunits::Load16(u));
     }
     std::int64_t begin = at;  // just after the unit that began the break

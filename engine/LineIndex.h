@@ -11,11 +11,13 @@
 // more than the breaks that end at or before it: a position between the two
 // units of a pair belongs to the line that the pair ends.
 //
-// Threads: the worker and the UI thread both count through their own buffers
+// Threads: the worker and the UI thread both count through their own scan
+// readers over the one chunk source (the worker's cancelled by StopWorker)
 // and commit under one lock; a count made against a stale state is dropped.
 #pragma once
 
 #include "engine/ChunkReader.h"
+#include "engine/ScanReader.h"
 #include "engine/TextPos.h"
 
 #include <atomic>
@@ -110,9 +112,9 @@ private:
         BreakState state;
         std::uint64_t generation = 0;
     };
-    // Counts the next stretch after the counted part through `buffer`;
-    // false when nothing is left to count.
-    bool CountNext(std::vector<std::uint8_t>& buffer, std::int64_t to);
+    // Counts the next stretch after the counted part through `reader`;
+    // false when nothing is left to count (or the reader was cancelled).
+    bool CountNext(CScanReader& reader, std::int64_t to);
     Snapshot CheckpointBefore(std::int64_t p) const;
     // Counts [from, to) on from state s through the UI buffer.
     BreakState CountRange(BreakState s, std::int64_t from, std::int64_t to);
@@ -139,5 +141,5 @@ private:
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bWorking{false};
     std::condition_variable m_done;
-    std::vector<std::uint8_t> m_uiBuffer;  // the caller's reads (UI thread only)
+    std::unique_ptr<CScanReader> m_pUiScan;  // the caller's reads (UI thread only); the worker has its own
 };

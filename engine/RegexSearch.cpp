@@ -380,7 +380,8 @@ bool Find(const CPattern& p, const CWindowText& w, std::size_t pos, std::size_t 
 
 // Calls visit(a, b) for the stretches [a, b) of [begin, end) of the subject
 // where a match may lie, made ready for the engine: with a filter, each line
-// (cut to [begin, end)) that holds its literal; without one, all of it. Ends
+// (cut to [begin, end)) that holds its literal, or the rest whole once most
+// lines have held it; without one, all of it. Ends
 // when visit says so. The literal holds no break, so it is looked for in the
 // bytes as read; the scan stops at a NUL, and goes on after it when the
 // stretch may hold one (`mayHoldNul`).
@@ -392,7 +393,15 @@ bool ForEachStretch(const CPattern& p, CWindowText& w, std::size_t begin, std::s
         return begin <= end && visit(begin, end);
     }
     const std::uint8_t* d = w.Bytes();
+    std::size_t lines = 0, lined = 0;  // the lines handed over one by one, and their bytes
     for (std::size_t pos = begin; pos < end;) {
+        // Where the literal is on most lines, the engine reads the rest of
+        // the window whole: one call over a buffer costs far less than one a
+        // line, and the lines without the literal cannot match anyway.
+        if (lines >= 8 && lined * 4 >= pos - begin) {
+            w.Prepare(pos, end);
+            return visit(pos, end);
+        }
         const std::int64_t k = searchkernels::FindForward(p.Filter(), d + pos, end - pos);
         if (k < 0) {
             const void* nul = mayHoldNul ? std::memchr(d + pos, 0, end - pos) : nullptr;
@@ -406,6 +415,8 @@ bool ForEachStretch(const CPattern& p, CWindowText& w, std::size_t begin, std::s
         while (a > pos && !w.IsBreak(a - 1))
             --a;
         w.Prepare(a, b);
+        ++lines;
+        lined += b + 1 - a;
         if (visit(a, b))
             return true;
         pos = b + 1;
@@ -436,22 +447,23 @@ std::int64_t LineEndFrom(const CPattern& p, CScanReader& reader, std::int64_t to
 
 // A pattern that is a plain text costs what the plain search costs.
 Match PlainSearch(const searchkernels::Needle& plain, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
-                  std::int64_t from, std::int64_t to, bool forward)
+                  std::int64_t from, std::int64_t to, bool forward, const engine::BlockSplit& split = {})
 {
-    const std::int64_t m = searchkernels::SearchFile(plain, reader, dataStart, dataEnd, from, to, forward);
+    const std::int64_t m = searchkernels::SearchFile(plain, reader, dataStart, dataEnd, from, to, forward,
+                                                     searchkernels::BestIsa(), split);
     return m < 0 ? Match{} : Match{m, static_cast<std::int64_t>(plain.length)};
 }
 
 }  // namespace
 
-Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
-                    std::int64_t from, std::int64_t to)
+namespace {
+
+// The forward search of [from, to) (clamped) in windows of the reader's
+// chunks; *nulStop says that it ended at a NUL before `to`.
+Match ForwardChunks(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                    std::int64_t from, std::int64_t to, bool* nulStop)
 {
     const unsigned u = p.UnitSize();
-    if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
-        return {};
-    if (const searchkernels::Needle* plain = p.PlainText(true))
-        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, true);
     CWindowText w(p);
     const auto chunk = static_cast<std::int64_t>(reader.ChunkBytes());
     // One unit before `from` tells whether a line starts there and where a
@@ -493,22 +505,100 @@ Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataSta
         });
         if (decided)
             return found;
-        if (last)
+        if (last) {
+            if (nulStop && nul != std::string::npos && w.FilePos(nul) < to)
+                *nulStop = true;
             return {};
+        }
         ws = w.FilePos(end + 1);
         size = chunk;
     }
     return {};
 }
 
-Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
-                     std::int64_t from, std::int64_t to)
+// The first line start at or after `at`, no later than `to`: a unit that is
+// no break right after a break unit. Matches never hold a break, so a block
+// that begins there finds what the whole scan finds in it.
+std::int64_t LineStartFrom(const CPattern& p, IChunkReader& source, std::int64_t at, std::int64_t dataStart,
+                           std::int64_t to)
+{
+    const unsigned u = p.UnitSize();
+    std::uint8_t buffer[4096];
+    bool afterBreak = false;
+    auto isBreak = [&](const std::uint8_t* d) {
+        const unsigned c = u == 1 ? d[0] : p.BigEndian() ? (d[0] << 8) | d[1] : d[0] | (d[1] << 8);
+        return c == '\r' || c == '\n';
+    };
+    for (std::int64_t pos = std::max(at - u, dataStart); pos < to;) {
+        const std::int64_t want = std::min<std::int64_t>(to - pos, sizeof buffer);
+        const auto got = static_cast<std::int64_t>(source.Read(buffer, static_cast<std::uint64_t>(want), pos)) / u * u;
+        if (got <= 0)
+            return to;
+        for (std::int64_t i = 0; i < got; i += u) {
+            const bool brk = isBreak(buffer + i);
+            if (afterBreak && !brk && pos + i >= at)
+                return pos + i;
+            afterBreak = brk;
+        }
+        pos += got;
+    }
+    return to;
+}
+
+// Forwards on every core: the range is cut at line starts near every
+// blockBytes, each block searched whole; the lowest block with a match, or
+// with a NUL that ends the search, decides.
+Match ForwardBlocks(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                    std::int64_t from, std::int64_t to, const engine::BlockSplit& split)
+{
+    const std::int64_t size = std::max<std::int64_t>(split.blockBytes / 4 * 4, 4);
+    const auto n = static_cast<std::size_t>((to - from + size - 1) / size);
+    auto cut = [&](std::size_t i) {
+        return i == 0   ? from
+               : i >= n ? to
+                        : LineStartFrom(p, reader.Source(), from + static_cast<std::int64_t>(i) * size, dataStart, to);
+    };
+    std::vector<Match> found(n);
+    const std::size_t first = engine::FirstDecidingBlock(
+        n,
+        [&](std::size_t i, const std::atomic<bool>& stop, const std::function<void()>& tick) {
+            const std::int64_t a = cut(i), b = cut(i + 1);
+            if (a >= b)
+                return false;
+            CScanReader block(reader.Source(), reader.ChunkBytes());
+            block.SetCancel(&stop);
+            block.SetPoll(tick);
+            block.SetProgress(reader.Progress());
+            bool nul = false;
+            found[i] = ForwardChunks(p, block, dataStart, dataEnd, a, b, &nul);
+            return found[i].pos >= 0 || nul;
+        },
+        reader.CancelFlag(), reader.Poll());
+    return first < n ? found[first] : Match{};
+}
+
+}  // namespace
+
+Match SearchForward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                    std::int64_t from, std::int64_t to, const engine::BlockSplit& split)
 {
     const unsigned u = p.UnitSize();
     if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
         return {};
-    if (const searchkernels::Needle* plain = p.PlainText(false))
-        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, false);
+    if (const searchkernels::Needle* plain = p.PlainText(true))
+        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, true, split);
+    if (split.Splits(to - from))
+        return ForwardBlocks(p, reader, dataStart, dataEnd, from, to, split);
+    return ForwardChunks(p, reader, dataStart, dataEnd, from, to, nullptr);
+}
+
+namespace {
+
+// The backward search of [from, to) (clamped) in windows of the reader's chunks.
+Match BackwardChunks(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                     std::int64_t from, std::int64_t to)
+{
+    const unsigned u = p.UnitSize();
     CWindowText w(p);
     const auto chunk = static_cast<std::int64_t>(reader.ChunkBytes());
     // The line holding `to` is scanned whole: what follows `to` decides what matches before it.
@@ -551,6 +641,52 @@ Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataSt
         size = chunk;
     }
     return {};
+}
+
+// Backwards on every core: the blocks of the forward search, the highest
+// block with a match deciding (a NUL ends no backward search).
+Match BackwardBlocks(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                     std::int64_t from, std::int64_t to, const engine::BlockSplit& split)
+{
+    const std::int64_t size = std::max<std::int64_t>(split.blockBytes / 4 * 4, 4);
+    const auto n = static_cast<std::size_t>((to - from + size - 1) / size);
+    auto cut = [&](std::size_t k) {
+        return k == 0   ? from
+               : k >= n ? to
+                        : LineStartFrom(p, reader.Source(), from + static_cast<std::int64_t>(k) * size, dataStart, to);
+    };
+    std::vector<Match> found(n);
+    const std::size_t first = engine::FirstDecidingBlock(
+        n,
+        [&](std::size_t i, const std::atomic<bool>& stop, const std::function<void()>& tick) {
+            const std::size_t k = n - 1 - i;  // the top block first
+            const std::int64_t a = cut(k), b = cut(k + 1);
+            if (a >= b)
+                return false;
+            CScanReader block(reader.Source(), reader.ChunkBytes());
+            block.SetCancel(&stop);
+            block.SetPoll(tick);
+            block.SetProgress(reader.Progress());
+            found[i] = BackwardChunks(p, block, dataStart, dataEnd, a, b);
+            return found[i].pos >= 0;
+        },
+        reader.CancelFlag(), reader.Poll());
+    return first < n ? found[first] : Match{};
+}
+
+}  // namespace
+
+Match SearchBackward(const CPattern& p, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                     std::int64_t from, std::int64_t to, const engine::BlockSplit& split)
+{
+    const unsigned u = p.UnitSize();
+    if (!p.Ok() || !Clamp(u, dataStart, dataEnd, from, to))
+        return {};
+    if (const searchkernels::Needle* plain = p.PlainText(false))
+        return PlainSearch(*plain, reader, dataStart, dataEnd, from, to, false, split);
+    if (split.Splits(to - from))
+        return BackwardBlocks(p, reader, dataStart, dataEnd, from, to, split);
+    return BackwardChunks(p, reader, dataStart, dataEnd, from, to);
 }
 
 }  // namespace regexsearch

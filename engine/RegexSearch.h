@@ -99,9 +99,11 @@ struct Match {
 
 // Positions are byte offsets into the file the reader reads; [dataStart,
 // dataEnd) is its text (after any byte-order mark).
+// A range longer than the split's threshold is searched in blocks on every
+// core with the same result; the reader's cancel flag stops them all.
 Match SearchForward(const CPattern& pattern, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
-                    std::int64_t from, std::int64_t to);
+                    std::int64_t from, std::int64_t to, const engine::BlockSplit& split = {});
 Match SearchBackward(const CPattern& pattern, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
-                     std::int64_t from, std::int64_t to);
+                     std::int64_t from, std::int64_t to, const engine::BlockSplit& split = {});
 
 }  // namespace regexsearch

@@ -3,8 +3,19 @@
 #include <algorithm>
 
 CScanReader::CScanReader(platform::FileHandle file, std::size_t chunkBytes)
-    : m_hFile(file), m_nChunk(std::max<std::size_t>(chunkBytes, 16) / 4 * 4)
+    : m_pread(file), m_pSource(&m_pread), m_nChunk(std::max<std::size_t>(chunkBytes, 16) / 4 * 4)
 {
+}
+
+CScanReader::CScanReader(IChunkReader& source, std::size_t chunkBytes)
+    : m_pread(platform::kInvalidFile), m_pSource(&source), m_nChunk(std::max<std::size_t>(chunkBytes, 16) / 4 * 4)
+{
+}
+
+void CScanReader::SetFile(platform::FileHandle file)
+{
+    m_pread.SetHandle(file);
+    m_pSource = &m_pread;
 }
 
 std::size_t CScanReader::Read(std::int64_t offset, std::size_t n)
@@ -15,7 +26,10 @@ std::size_t CScanReader::Read(std::int64_t offset, std::size_t n)
         m_poll();
     if (n == 0 || offset < 0 || Cancelled())
         return 0;
-    return static_cast<std::size_t>(platform::ReadAt(m_hFile, m_buffer.data(), n, offset));
+    const auto got = static_cast<std::size_t>(m_pSource->Read(m_buffer.data(), n, offset));
+    if (m_pProgress)
+        m_pProgress->fetch_add(static_cast<std::int64_t>(got), std::memory_order_relaxed);
+    return got;
 }
 
 CScanReader::End CScanReader::Forward(std::int64_t from, std::int64_t to, const Visitor& visit)

@@ -1,14 +1,18 @@
-// Long walks over a file: reads through one reused buffer (pread in chunks),
-// never through the window's mapping. Mapping a page of the page cache costs
+// The one reader of every bulk pass over a file (find, the filter, the line
+// index, time seeking): reads a chunk source (engine/ChunkReader.h, pread by
+// default) into one reused buffer, never through the window's mapping. Mapping a page of the page cache costs
 // more than reading it into a buffer that stays in the processor's cache, so
 // a scan of a large file reads; the mapping stays for what is drawn and for
 // short steps.
 //
 // A file truncated under a walk gives a short read: the walk ends there, with
 // no signal to guard. A walk also ends when its cancel flag is raised (a
-// worker's owner asks it to stop).
+// worker's owner asks it to stop): the one way to cancel a pass. Every byte it
+// reads is added to a progress counter when one is given: the one way a pass
+// reports how far it got.
 #pragma once
 
+#include "engine/ChunkReader.h"
 #include "platform/File.h"
 
 #include <atomic>
@@ -25,10 +29,19 @@ public:
 
     // The chunk is kept a multiple of 4 bytes, so windows keep to the code
     // units of every encoding.
+    // Reads the file by pread.
     explicit CScanReader(platform::FileHandle file = platform::kInvalidFile, std::size_t chunkBytes = kDefaultChunk);
+    // Reads `source`, which outlives the reader; several readers (one per
+    // thread) may share one source.
+    explicit CScanReader(IChunkReader& source, std::size_t chunkBytes = kDefaultChunk);
+    CScanReader(const CScanReader&) = delete;
+    CScanReader& operator=(const CScanReader&) = delete;
 
-    void SetFile(platform::FileHandle file) { m_hFile = file; }
-    platform::FileHandle File() const { return m_hFile; }
+    // Reads this file by pread from now on (and no longer a source given).
+    void SetFile(platform::FileHandle file);
+    // The file read by pread; kInvalidFile when nothing is read or a source was given.
+    platform::FileHandle File() const { return m_pSource == &m_pread ? m_pread.Handle() : platform::kInvalidFile; }
+    IChunkReader& Source() const { return *m_pSource; }
     std::size_t ChunkBytes() const { return m_nChunk; }
     void SetCancel(const std::atomic<bool>* cancel) { m_pCancel = cancel; }
     const std::atomic<bool>* CancelFlag() const { return m_pCancel; }
@@ -38,6 +51,9 @@ public:
     // raise the cancel flag) from here.
     void SetPoll(std::function<void()> poll) { m_poll = std::move(poll); }
     const std::function<void()>& Poll() const { return m_poll; }
+    // Every read adds the bytes it got to *bytes (from any thread).
+    void SetProgress(std::atomic<std::int64_t>* bytes) { m_pProgress = bytes; }
+    std::atomic<std::int64_t>* Progress() const { return m_pProgress; }
 
     // Reads [offset, offset + n) into the buffer (grown when n exceeds it) and
     // returns the bytes read: fewer at the end of the file or on failure.
@@ -65,8 +81,10 @@ public:
     End Backward(std::int64_t from, std::int64_t to, const Visitor& visit);
 
 private:
-    platform::FileHandle m_hFile;
+    CPreadChunkReader m_pread;
+    IChunkReader* m_pSource;
     std::size_t m_nChunk;
+    std::atomic<std::int64_t>* m_pProgress = nullptr;
     const std::atomic<bool>* m_pCancel = nullptr;
     std::function<void()> m_poll;
     std::vector<std::uint8_t> m_buffer;

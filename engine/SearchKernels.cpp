@@ -6,6 +6,7 @@
 #include "engine/ScanReader.h"
 #include "engine/UnicodeCase.h"
 #include "engine/Utf8Text.h"
+#include "engine/WorkPool.h"
 #include "file/Encoding.h"
 #include "platform/Pages.h"
 #include "platform/Win1252.h"
@@ -560,20 +561,15 @@ std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int
     return -1;
 }
 
-std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
-                        std::int64_t from, std::int64_t to, bool forward, Isa isa)
+namespace {
+
+// [from, to) (clamped, wide enough for the needle) in windows of the reader's
+// chunks; forwards, *nulStop says that a NUL among the candidates ended it.
+std::int64_t SearchChunks(const Needle& needle, CScanReader& reader, std::int64_t from, std::int64_t to, bool forward,
+                          Isa isa, bool* nulStop)
 {
-    if (!ClampRange(needle, dataStart, dataEnd, from, to))
-        return -1;
     const auto u = static_cast<std::int64_t>(needle.unitSize);
     const auto m = static_cast<std::int64_t>(needle.length);
-    // Windows overlap by m - 1 units, so they must hold several patterns.
-    if (static_cast<std::int64_t>(reader.ChunkBytes()) < 4 * m * u) {
-        CScanReader wide(reader.File(), static_cast<std::size_t>(4 * m * u));
-        wide.SetCancel(reader.CancelFlag());  // the caller's stop and poll hold in the wider walk too
-        wide.SetPoll(reader.Poll());
-        return SearchFile(needle, wide, dataStart, dataEnd, from, to, forward, isa);
-    }
     const detail::Kernels& k = KernelsFor(isa);
     std::int64_t found = -1;
     // Each window tries the candidates whose whole match lies inside it; the
@@ -589,6 +585,8 @@ std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t 
                 k.forward(needle, data, static_cast<std::size_t>(units), static_cast<std::size_t>(cands), &stopped);
             if (hit >= 0)
                 found = at + hit * u;
+            else if (stopped && nulStop)
+                *nulStop = true;
             return hit >= 0 || stopped ? CScanReader::kStop : at + cands * u;
         }
         // Backwards, a window is first passed forwards, which runs at the speed of the forward search: one
@@ -608,6 +606,62 @@ std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t 
     else
         reader.Backward(from, to, visit);
     return found;
+}
+
+// On every core: block k tries the candidates [from + k * size,
+// from + (k + 1) * size) and reads m - 1 units past them, so that a match
+// across a block boundary is found by the block it starts in. Forwards the
+// lowest block with a match or a NUL among its candidates decides, as the
+// scan in one piece would; backwards the highest block with a match.
+std::int64_t SearchBlocks(const Needle& needle, CScanReader& reader, std::int64_t from, std::int64_t to, bool forward,
+                          Isa isa, const engine::BlockSplit& split)
+{
+    const auto u = static_cast<std::int64_t>(needle.unitSize);
+    const auto m = static_cast<std::int64_t>(needle.length);
+    const std::int64_t size = std::max<std::int64_t>(split.blockBytes / 4 * 4, 4 * m * u);
+    const auto n = static_cast<std::size_t>((to - from + size - 1) / size);
+    std::vector<std::int64_t> found(n, -1);
+    const std::size_t first = engine::FirstDecidingBlock(
+        n,
+        [&](std::size_t i, const std::atomic<bool>& stop, const std::function<void()>& tick) {
+            // Backwards the top block comes first, and NUL units are passed.
+            const std::size_t k = forward ? i : n - 1 - i;
+            const std::int64_t a = from + static_cast<std::int64_t>(k) * size;
+            const std::int64_t b = std::min(to, a + size + (m - 1) * u);
+            if (b - a < m * u)
+                return false;
+            CScanReader block(reader.Source(), reader.ChunkBytes());
+            block.SetCancel(&stop);
+            block.SetPoll(tick);
+            block.SetProgress(reader.Progress());
+            bool nul = false;
+            found[i] = SearchChunks(needle, block, a, b, forward, isa, &nul);
+            return found[i] >= 0 || nul;
+        },
+        reader.CancelFlag(), reader.Poll());
+    return first < n ? found[first] : -1;
+}
+
+}  // namespace
+
+std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa, const engine::BlockSplit& split)
+{
+    if (!ClampRange(needle, dataStart, dataEnd, from, to))
+        return -1;
+    const auto u = static_cast<std::int64_t>(needle.unitSize);
+    const auto m = static_cast<std::int64_t>(needle.length);
+    // Windows overlap by m - 1 units, so they must hold several patterns.
+    if (static_cast<std::int64_t>(reader.ChunkBytes()) < 4 * m * u) {
+        CScanReader wide(reader.Source(), static_cast<std::size_t>(4 * m * u));
+        wide.SetCancel(reader.CancelFlag());  // the caller's stop and poll hold in the wider walk too
+        wide.SetPoll(reader.Poll());
+        wide.SetProgress(reader.Progress());
+        return SearchFile(needle, wide, dataStart, dataEnd, from, to, forward, isa, split);
+    }
+    if (split.Splits(to - from))
+        return SearchBlocks(needle, reader, from, to, forward, isa, split);
+    return SearchChunks(needle, reader, from, to, forward, isa, nullptr);
 }
 
 }  // namespace searchkernels

@@ -10,6 +10,7 @@
 // position where both agree is verified in full.
 #pragma once
 
+#include "engine/WorkPool.h"
 #include "platform/CodePage.h"
 
 class CScanReader;
@@ -105,9 +106,13 @@ std::int64_t SearchView(const Needle& needle, const std::uint8_t* view, std::int
 // The same search through a scan reader (engine/ScanReader.h) over the file the
 // positions are offsets into: the same results as SearchView over the same
 // bytes, read in chunks instead of touching the mapping. A file that shrank
-// under the scan ends it where its bytes end.
+// under the scan ends it where its bytes end. A range longer than the
+// split's threshold is scanned in blocks on every core (engine/WorkPool.h),
+// with the same result; the reader's cancel flag stops every block and its
+// poll is called on the caller's thread meanwhile.
 std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t dataStart, std::int64_t dataEnd,
-                        std::int64_t from, std::int64_t to, bool forward, Isa isa = BestIsa());
+                        std::int64_t from, std::int64_t to, bool forward, Isa isa = BestIsa(),
+                        const engine::BlockSplit& split = {});
 
 // Kernels by instruction set (internal; the dispatch above picks one). Each
 // tries the candidates [0, cands) of data holding `units` units; forward

@@ -103,6 +103,29 @@ fault match-not-centred textwnd/FileWndSearch.cpp \
   's|std::max<std::int64_t>(k + n / 2 - m_nColumns / 2, 0)|std::max<std::int64_t>(k - m_nColumns / 2, 0)|' \
   '^SearchShowMatch\.'
 
+# --- The engine's readers: the scan reader, block scans on the pool, the filter, the line index ---
+fault scan-reader-cancel-unseen engine/ScanReader.cpp \
+  's#if (n == 0 || offset < 0 || Cancelled())#if (n == 0 || offset < 0)#; s#^        if (Cancelled())$#        if (false)#' \
+  '^TextFileViewTest\.EscStops'
+fault block-overlap-lost engine/SearchKernels.cpp \
+  's|const std::int64_t b = std::min(to, a + size + (m - 1) \* u);|const std::int64_t b = std::min(to, a + size);|' \
+  '^SearchKernels\.'
+fault block-nul-unseen engine/SearchKernels.cpp \
+  's#return found\[i\] >= 0 || nul;#return found[i] >= 0;#' '^(SearchKernels|RegexSearch)\.'
+fault regex-block-starts-inside-a-line engine/RegexSearch.cpp \
+  's|if (afterBreak \&\& !brk \&\& pos + i >= at)|if (pos + i >= at)|' '^RegexSearch\.'
+fault regex-block-nul-unseen engine/RegexSearch.cpp \
+  's#return found\[i\].pos >= 0 || nul;#return found[i].pos >= 0;#' '^RegexSearch\.'
+fault filter-pieces-cut-inside-lines engine/LineFilter.cpp \
+  's|units.LastCut(cut / m_unit \* k / parts \* m_unit)|cut / m_unit * k / parts * m_unit|' '^LineFilter\.'
+fault filter-reads-on-past-the-cut engine/LineFilter.cpp \
+  's|^        pos += static_cast<std::int64_t>(cut);$|        pos += static_cast<std::int64_t>(n);|' '^LineFilter\.'
+fault index-worker-counts-the-chunk-start engine/LineIndex.cpp \
+  's|counter.Feed(buffer + off, static_cast<std::uint64_t>(piece));|counter.Feed(buffer, static_cast<std::uint64_t>(piece));|' \
+  '^LineIndex\.'
+fault index-caller-reads-the-text-start engine/LineIndex.cpp \
+  's|m_pUiScan->Read(from, static_cast<std::size_t>(n))|m_pUiScan->Read(0, static_cast<std::size_t>(n))|' '^LineIndex\.'
+
 # --- Copy ------------------------------------------------------------------------------------
 fault copy-byte-order textwnd/LineModel.cpp \
   '/void CLineModel::ToHostOrder/,/^}/ s|if (m_bSwap)|if (m_bWide)|' '^Clipboard\.'

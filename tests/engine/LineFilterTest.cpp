@@ -146,14 +146,20 @@ TEST(LineFilter, ListsWhatThePlainReferenceListsOnRandomTexts)
             for (const PatternCase& c : kPatterns) {
                 const FilterQuery query{c.pattern, c.regex, c.ignoreCase, c.invert};
                 const std::vector<std::int64_t> expected = Reference(bytes, f, query);
-                for (const std::size_t chunk : {std::size_t{8}, std::size_t{30}, std::size_t{1} << 20}) {
-                    CLineFilter filter(chunk);
+                // Small chunks cut lines and pairs; small blocks on the pool cut each chunk in pieces too.
+                const struct {
+                    std::size_t chunk;
+                    std::int64_t block;
+                } reads[] = {{8, 0}, {30, 0}, {std::size_t{1} << 20, 0}, {8, 4}, {30, 12}};
+                for (const auto [chunk, block] : reads) {
+                    CLineFilter filter(chunk, CLineFilter::kMaxEntries,
+                                       block > 0 ? engine::BlockSplit{0, block} : engine::BlockSplit{});
                     ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
                                              query, f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
                     filter.WaitIdle();
                     ASSERT_EQ(Listed(filter), expected)
                         << "encoding " << f.encoding << " pattern " << platform::Utf16ToUtf8(query.pattern) << " regex "
-                        << query.regex << " invert " << query.invert << " chunk " << chunk;
+                        << query.regex << " invert " << query.invert << " chunk " << chunk << " block " << block;
                     EXPECT_EQ(filter.Status().percent, 100);
                 }
             }
@@ -238,6 +244,14 @@ TEST(LineFilter, ListStopsAtItsCapAndSaysSo)
     filter.WaitIdle();
     EXPECT_EQ(Listed(filter), (std::vector<std::int64_t>{0, 5, 8}));
     EXPECT_TRUE(filter.Status().capped);
+    // In pieces on the pool, the cap falls on the same lines.
+    CLineFilter pieces(8, 3, engine::BlockSplit{0, 4});
+    ASSERT_TRUE(pieces.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
+                             FilterQuery{u"a", false, false, false}, 0, static_cast<std::int64_t>(bytes.size()),
+                             nullptr));
+    pieces.WaitIdle();
+    EXPECT_EQ(Listed(pieces), (std::vector<std::int64_t>{0, 5, 8}));
+    EXPECT_TRUE(pieces.Status().capped);
 }
 
 // What the last news of a scan or of a growth reads: the scan over, so that a pane that shows the status at

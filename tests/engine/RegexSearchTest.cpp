@@ -80,6 +80,15 @@ TEST(RegexSearch, AgreesWithALineByLineReferenceOnRandomTexts)
                 ASSERT_EQ(found, expected)
                     << (forward ? "forward " : "backward ") << pattern << (ignoreCase ? " nocase" : "") << " encoding "
                     << kind.encoding << " range " << a << ".." << b << " text " << testing::PrintToString(text);
+                {
+                    // In blocks of a few bytes on the pool: cut inside lines, pairs and matches.
+                    const engine::BlockSplit split{0, 4 * std::uniform_int_distribution<std::int64_t>(1, 12)(rng)};
+                    const regexsearch::Match inBlocks =
+                        forward ? regexsearch::SearchForward(compiled, reader, 0, n * u, a * u, b * u, split)
+                                : regexsearch::SearchBackward(compiled, reader, 0, n * u, a * u, b * u, split);
+                    ASSERT_EQ(inBlocks.pos, got.pos) << "blocks of " << split.blockBytes << " " << pattern;
+                    ASSERT_EQ(inBlocks.units, got.units) << "blocks of " << split.blockBytes << " " << pattern;
+                }
                 matches += expected.pos >= 0;
                 ++cases;
             }
@@ -88,6 +97,57 @@ TEST(RegexSearch, AgreesWithALineByLineReferenceOnRandomTexts)
     }
     EXPECT_GT(matches, cases / 5);
     EXPECT_LT(matches, cases * 4 / 5);
+}
+
+// Blocks of 8 bytes, cut where the whole scan would decide differently if
+// a block ignored its neighbours.
+TEST(RegexSearch, BlocksOnThePoolFindWhatTheWholeScanFinds)
+{
+    const struct {
+        const char* what;
+        std::string text;
+        const char* pattern;
+    } cases[] = {
+        {"a match across a block boundary", "xxxxxxxab1 ab1\n", "ab1"},
+        {"a match across a boundary, not a literal", "xxxxxxxaab\nab", "a+b"},
+        {"a CR LF pair split by a boundary", "aaaaaaa\r\nbbbb\r\n", "^b+"},
+        {"an LF CR pair split by a boundary", "aaaaaaa\n\rb\r\n", "^b$"},
+        {"a NUL ends the search before a later block", std::string("x\0xxxxxxxxxxxxab\n", 17), "ab"},
+        {"a NUL ends the regular expression too", std::string("x\0xxxxxxxxxxxxaab\n", 18), "a+b"},
+        {"the first of several blocks with a match", "xxxxxxxxxxxxab\nxxxxab\nab", "a?b"},
+        {"a line longer than several blocks", "ab" + std::string(40, 'x') + "yb", "y[ab]"},
+        {"nothing found", std::string(50, 'x') + "\r\n" + std::string(30, 'y'), "xy|yx"},
+    };
+    testutil::TempDir dir;
+    for (const auto& c : cases) {
+        for (const std::int32_t encoding : {EncodingAnsi, EncodingUtf16LE, EncodingUtf16BE}) {
+            const std::int64_t u = EncodingUnitSize(encoding);
+            const platform::FileHandle file = platform::OpenReadShared(dir.Write("b.txt", Stored(c.text, encoding)));
+            const regexsearch::CPattern compiled(platform::Utf8ToUtf16(c.pattern), false, encoding,
+                                                 CodePage::Windows1252);
+            const auto n = static_cast<std::int64_t>(c.text.size());
+            const regexref::Found expected = regexref::Forward(c.text, c.pattern, false, 0, c.text.size());
+            for (const std::int64_t block : {4, 8, 12}) {
+                CScanReader reader(file, 16);
+                std::atomic<std::int64_t> read{0};
+                reader.SetProgress(&read);
+                const regexsearch::Match got =
+                    regexsearch::SearchForward(compiled, reader, 0, n * u, 0, n * u, {0, block * u});
+                EXPECT_EQ((regexref::Found{got.pos < 0 ? -1 : got.pos / u, got.pos < 0 ? 0 : got.units}), expected)
+                    << c.what << ", encoding " << encoding << ", blocks of " << block << " units";
+                // Every block's reads count towards the caller's progress: a search that found nothing read it all.
+                if (expected.pos < 0 && c.text.find('\0') == std::string::npos) {
+                    EXPECT_GE(read.load(), n * u) << c.what;
+                }
+                const regexsearch::Match last =
+                    regexsearch::SearchBackward(compiled, reader, 0, n * u, 0, n * u, {0, block * u});
+                EXPECT_EQ((regexref::Found{last.pos < 0 ? -1 : last.pos / u, last.pos < 0 ? 0 : last.units}),
+                          regexref::Backward(c.text, c.pattern, false, 0, c.text.size()))
+                    << c.what << ", backwards, encoding " << encoding << ", blocks of " << block << " units";
+            }
+            platform::CloseFile(file);
+        }
+    }
 }
 
 }  // namespace

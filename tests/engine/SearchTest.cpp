@@ -290,6 +290,11 @@ TEST(SearchKernels, EveryInstructionSetAgreesWithTheReferenceOnRandomTexts)
                     CScanReader reader(file, chunk * 2);
                     ASSERT_EQ(searchkernels::SearchFile(needle, reader, 0, n * u, a * u, b * u, forward, isa), expected)
                         << searchkernels::IsaName(isa) << " reads of " << chunk * 2 << " " << what;
+                    // The same in blocks of a few bytes on the pool: a match or a NUL may lie across a block's end.
+                    const engine::BlockSplit split{0, 4 * std::uniform_int_distribution<std::int64_t>(1, 20)(rng)};
+                    ASSERT_EQ(searchkernels::SearchFile(needle, reader, 0, n * u, a * u, b * u, forward, isa, split),
+                              expected)
+                        << searchkernels::IsaName(isa) << " blocks of " << split.blockBytes << " " << what;
                 }
             }
         }

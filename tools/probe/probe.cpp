@@ -17,6 +17,7 @@
 #include "view/TextFileView.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -129,6 +130,27 @@ std::string EscapeText(const std::string& s)
 
 void AppendUtf8(std::string& out, char32_t c)
 {
+    // Encoded here, not through UTF-16: a filter's listing appends every character of every line.
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+        return;
+    }
+    if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+        return;
+    }
+    if ((c < 0xD800 || c > 0xDFFF) && c < 0x110000) {
+        if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        }
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+        return;
+    }
     std::u16string u;
     if (c >= 0x10000) {
         u.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
@@ -177,6 +199,8 @@ public:
     // reads the file's size through the document's descriptor.
     CTextFileDoc m_doc;
     CFileWnd m_wnd;
+    std::string m_narrow;  // the line last read for a row (kept for its capacity)
+    std::u16string m_wide;
     platform::HWND m_hWnd = 0;
     std::int32_t m_nEncoding = 0;
 
@@ -320,17 +344,39 @@ public:
     // The whole line at p (tabs expanded) as `print` shows a row.
     std::string ShownLine(TextPos p)
     {
-        std::string narrow;
-        std::u16string wide;
-        m_wnd.ReadLine(p, &narrow, &wide);
+        std::string line;
+        AppendShownLine(line, p);
+        return line;
+    }
+
+    // Printable ASCII stands for itself: runs of it are copied whole.
+    static bool PlainAscii(std::uint32_t c) { return c >= 0x20 && c < 0x7F && c != '\\'; }
+
+    void AppendShownLine(std::string& line, TextPos p)
+    {
+        m_narrow.clear();
+        m_wide.clear();
+        m_wnd.ReadLine(p, &m_narrow, &m_wide);
         const bool wideForm = ShowsWide();
-        std::string line = "|";
-        if (!narrow.empty())
-            for (const char c : narrow)
-                AppendShown(line, platform::Win1252ToUnicode(static_cast<std::uint8_t>(c)), false);
-        for (std::size_t i = 0, units = 1; i < wide.size(); i += units)
-            AppendShown(line, utf8text::CharAt16(wide.data(), wide.size(), i, &units), wideForm);
-        return line + "|";
+        line += '|';
+        for (std::size_t i = 0; i < m_narrow.size();) {
+            std::size_t j = i;
+            while (j < m_narrow.size() && PlainAscii(static_cast<std::uint8_t>(m_narrow[j])))
+                ++j;
+            line.append(m_narrow, i, j - i);
+            if (j < m_narrow.size())
+                AppendShown(line, platform::Win1252ToUnicode(static_cast<std::uint8_t>(m_narrow[j++])), false);
+            i = j;
+        }
+        for (std::size_t i = 0, units = 1; i < m_wide.size(); i += units) {
+            if (PlainAscii(m_wide[i])) {
+                line += static_cast<char>(m_wide[i]);
+                units = 1;
+                continue;
+            }
+            AppendShown(line, utf8text::CharAt16(m_wide.data(), m_wide.size(), i, &units), wideForm);
+        }
+        line += '|';
     }
 
     // Lists the lines as the filter pane would; an invalid pattern ends the probe.
@@ -355,9 +401,20 @@ public:
         filter.WaitIdle();
         const std::int64_t n = filter.Count();
         std::printf("filter %lld\n", static_cast<long long>(n));
+        // Rows go out in blocks of about a megabyte, not one call per row.
+        std::string out;
+        char number[24];
         for (std::int64_t k = 0; k < n; ++k) {
             const std::int64_t at = filter.At(k);
-            std::printf("%lld\t%s\n", static_cast<long long>(at), ShownLine(at).c_str());
+            const char* end = std::to_chars(number, number + sizeof number, at).ptr;
+            out.append(number, static_cast<std::size_t>(end - number));
+            out += '\t';
+            AppendShownLine(out, at);
+            out += '\n';
+            if (out.size() >= (std::size_t{1} << 20) || k + 1 == n) {
+                std::fwrite(out.data(), 1, out.size(), stdout);
+                out.clear();
+            }
         }
     }
 
