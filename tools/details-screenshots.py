@@ -2,6 +2,8 @@
 """Makes the pictures of the text's and the window's details again, in a private X session (Xvfb and openbox,
 tests/e2e/xsession.py) with settings of their own:
   docs/screenshots/accents.png   letters with combining marks and accented capitals, at the default font
+  docs/screenshots/log-levels.png  Log Levels by record: a Java log with a stack trace (an Apache error log and
+                                 a logcat file open beside it)
   docs/screenshots/details.png   a log filtered for "error" (the overview strip beside the vertical bar, the pane's
                                  header after the scan) while a window behind carries an alert's dot
 Usage: tools/details-screenshots.py [BUILD_DIR]   (default: build; Debian's own Python, which has the AT-SPI bindings)
@@ -47,6 +49,26 @@ def write_service_log(path, lines):
                     % (i // 60 % 60, i % 60, i % 1000, level, i % 3, i))
 
 
+JAVA = ("2024-05-01 10:00:00,001 INFO  [main] o.e.Server - started, 0 ERROR so far\n"
+        "2024-05-01 10:00:00,417 DEBUG [pool-1] o.e.Cache - warmed 1200 entries\n"
+        "2024-05-01 10:00:01,002 ERROR [pool-2] o.e.Orders - order 4711 failed\n"
+        "java.lang.IllegalStateException: payment service unavailable\n"
+        "\tat org.example.Orders.pay(Orders.java:88)\n"
+        "\tat org.example.Orders.submit(Orders.java:42)\n"
+        "\tat java.base/java.lang.Thread.run(Thread.java:833)\n"
+        "2024-05-01 10:00:02,003 WARN  [pool-2] o.e.Orders - retrying order 4711 (1/3)\n"
+        "2024-05-01 10:00:02,950 INFO  [pool-2] o.e.Orders - order 4711 paid\n"
+        "2024-05-01 10:00:03,004 TRACE [main] o.e.Server - heartbeat\n")
+APACHE = ("[Sun Dec 04 04:47:44 2005] [notice] workerEnv.init() ok /etc/httpd/conf/workers2.properties\n"
+          "[Sun Dec 04 04:47:44 2005] [error] mod_jk child workerEnv in error state 6\n"
+          "[Sun Dec 04 04:51:08 2005] [notice] jk2_init() Found child 6725 in scoreboard slot 10\n"
+          "[Sun Dec 04 04:51:18 2005] [warn] child process 6737 still did not exit\n")
+LOGCAT = ("03-17 16:13:38.811  1702  2395 I ActivityManager: Start proc 2395 for service\n"
+          "03-17 16:13:38.812  1702  2395 E AndroidRuntime: FATAL EXCEPTION: main\n"
+          "03-17 16:13:38.813  1702  2395 W WindowManager: Failed looking up window\n"
+          "03-17 16:13:38.814  1702  2395 D Tag: detail\n")
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     out = os.path.join(ROOT, "docs", "screenshots")
@@ -59,12 +81,24 @@ def main():
     write_service_log(behind, 50)
     write_service_log(service, 3000)
 
+    logs = []
+    for name, text in (("apache_error.log", APACHE), ("logcat.txt", LOGCAT), ("service.log", JAVA)):
+        logs.append(os.path.join(work, name))
+        with open(logs[-1], "w") as f:
+            f.write(text)
+
     session = XSession()
     try:
         write_settings(session, SETTINGS + "\n[Log]\nCodePage=utf-8\n")
         viewer = Viewer(session, binary, [accents])
         time.sleep(2)  # the first paint and the manager's placing
         screenshot(session, os.path.join(out, "accents.png"))
+        viewer.proc.terminate()
+        viewer.proc.wait(10)
+
+        viewer = Viewer(session, binary, logs)
+        time.sleep(2)
+        screenshot(session, os.path.join(out, "log-levels.png"))
         viewer.proc.terminate()
         viewer.proc.wait(10)
 
