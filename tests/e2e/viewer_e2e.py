@@ -20,7 +20,7 @@ import time
 import traceback
 
 from xsession import (Atspi, GLib, Viewer, XSession, checked, describe, die_with_parent, find, find_all,
-                      role_named, showing, text_of, wait_for)
+                      role_named, showing, text_of, wait_for, write_settings)
 
 TITLE = "Ostrel Text Log File Viewer"
 BLACK_LOOK_KEY = "l"  # "Office 2007 (B&lack Style)"
@@ -375,6 +375,40 @@ class Suite:
         wait_for(lambda: self.top_line().startswith("line 1200 "), "line 1200 as the top row after Ctrl+G",
                  interval=0.3)
 
+    def stop_rule_holds_while_lines_arrive(self):
+        """A stop rule, a logger writing line by line: the window stays on the stopping line until End."""
+        folder = os.path.join(self.session.env["XDG_CONFIG_HOME"], "Corvane", "Ostrel", "Text Log File Viewer")
+        conf = os.path.join(folder, "Ostrel Text Log File Viewer.conf")
+        kept = open(conf, encoding="utf-8").read() if os.path.exists(conf) else None
+        followed = os.path.join(self.session.tmp, "followed.log")
+        with open(followed, "w") as f:
+            f.write("".join(f"start {n}\n" for n in range(100)))
+        self.viewer.kill()
+        try:
+            write_settings(self.session, (kept or "") + "\n[Highlight]\nEnabled=true\n\n[HighlightRules]\n"
+                           "1\\name=Fatal\n1\\pattern=FATAL\n1\\alert=true\n1\\stop=true\nsize=1\n")
+            self.viewer = Viewer(self.session, self.binary, [followed])
+            with open(followed, "a", buffering=1) as log:
+                for n in range(8):
+                    log.write(f"before {n}\n")
+                    time.sleep(0.05)
+                log.write("FATAL the stopping line\n")
+                for n in range(20):  # one line at a time, as a logger writes
+                    time.sleep(0.05)
+                    log.write(f"after {n}\n")
+            time.sleep(1.5)  # past the watcher's look at the last line
+            assert self.visible("FATAL the stopping line", "after 19") == ["FATAL the stopping line"], \
+                "the window followed on past the stop"
+            self.keys("End")
+            wait_for(lambda: self.visible("after 19") == ["after 19"], "End to follow the file again", interval=0.3)
+        finally:
+            self.viewer.kill()
+            if kept is None:
+                os.remove(conf)
+            else:
+                write_settings(self.session, kept)
+            self.start()
+
     def go_to_refusal_is_an_alert(self):
         self.keys("ctrl+g")
         self.wait_active("Go to Line")
@@ -512,6 +546,7 @@ def main():
             ("Ctrl+Shift+F twice: one Find dialog", suite.find_dialog_twice_is_one_window),
             ("F1 twice: one help page", suite.f1_shows_one_help_page),
             ("Ctrl+G, a line number, Return", suite.ctrl_g_shows_a_line_at_the_top),
+            ("a stop rule holds while a logger writes line by line", suite.stop_rule_holds_while_lines_arrive),
             ("a Go to refusal is an alert", suite.go_to_refusal_is_an_alert),
             ("the F1 page reads row by row", suite.f1_page_reads_row_by_row),
             ("the rule editor's colour buttons are named", suite.rule_editor_colour_buttons_are_named),
