@@ -37,11 +37,7 @@ bool CAlertScanner::Start(std::unique_ptr<IChunkReader> reader, const TextForm& 
     if (m_matchers.empty())
         return false;
     m_reader = std::move(reader);
-    const bool wide = form.encoding == EncodingUtf16LE || form.encoding == EncodingUtf16BE;
-    m_unit = wide ? 2 : 1;
-    const bool swap = form.encoding == EncodingUtf16BE;
-    m_cr = swap ? 0x0D00 : 0x0D;
-    m_lf = swap ? 0x0A00 : 0x0A;
+    BreakUnitsOf(form.encoding, m_unit, m_cr, m_lf);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_pos = m_target = 0;

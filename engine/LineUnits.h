@@ -5,11 +5,21 @@
 
 #include "engine/CodeUnits.h"
 #include "engine/LineScan.h"
+#include "file/Encoding.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace linefilter {
+
+// The code unit and the break units of text stored in `encoding` (UTF-16 in its own byte order).
+inline void BreakUnitsOf(std::int32_t encoding, unsigned& unit, std::uint16_t& cr, std::uint16_t& lf)
+{
+    const bool swap = encoding == EncodingUtf16BE;
+    unit = swap || encoding == EncodingUtf16LE ? 2 : 1;
+    cr = swap ? 0x0D00 : 0x0D;
+    lf = swap ? 0x0A00 : 0x0A;
+}
 
 struct Units {
     const std::uint8_t* data;

@@ -565,10 +565,7 @@ Match ForwardBlocks(const CPattern& p, CScanReader& reader, std::int64_t dataSta
             const std::int64_t a = cut(i), b = cut(i + 1);
             if (a >= b)
                 return false;
-            CScanReader block(reader.Source(), reader.ChunkBytes());
-            block.SetCancel(&stop);
-            block.SetPoll(tick);
-            block.SetProgress(reader.Progress());
+            CScanReader block(reader, reader.ChunkBytes(), &stop, tick);
             bool nul = false;
             found[i] = ForwardChunks(p, block, dataStart, dataEnd, a, b, &nul);
             return found[i].pos >= 0 || nul;
@@ -663,10 +660,7 @@ Match BackwardBlocks(const CPattern& p, CScanReader& reader, std::int64_t dataSt
             const std::int64_t a = cut(k), b = cut(k + 1);
             if (a >= b)
                 return false;
-            CScanReader block(reader.Source(), reader.ChunkBytes());
-            block.SetCancel(&stop);
-            block.SetPoll(tick);
-            block.SetProgress(reader.Progress());
+            CScanReader block(reader, reader.ChunkBytes(), &stop, tick);
             found[i] = BackwardChunks(p, block, dataStart, dataEnd, a, b);
             return found[i].pos >= 0;
         },

@@ -12,6 +12,15 @@ CScanReader::CScanReader(IChunkReader& source, std::size_t chunkBytes)
 {
 }
 
+CScanReader::CScanReader(const CScanReader& walk, std::size_t chunkBytes, const std::atomic<bool>* cancel,
+                         std::function<void()> poll)
+    : CScanReader(walk.Source(), chunkBytes)
+{
+    m_pCancel = cancel;
+    m_poll = std::move(poll);
+    m_pProgress = walk.m_pProgress;
+}
+
 void CScanReader::SetFile(platform::FileHandle file)
 {
     m_pread.SetHandle(file);

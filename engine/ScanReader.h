@@ -34,6 +34,10 @@ public:
     // Reads `source`, which outlives the reader; several readers (one per
     // thread) may share one source.
     explicit CScanReader(IChunkReader& source, std::size_t chunkBytes = kDefaultChunk);
+    // A reader for a part of `walk`'s walk (a block on another thread, or wider windows): the same source and
+    // progress, a buffer of its own, and the stop flag and poll given.
+    CScanReader(const CScanReader& walk, std::size_t chunkBytes, const std::atomic<bool>* cancel,
+                std::function<void()> poll);
     CScanReader(const CScanReader&) = delete;
     CScanReader& operator=(const CScanReader&) = delete;
 

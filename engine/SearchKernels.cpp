@@ -630,10 +630,7 @@ std::int64_t SearchBlocks(const Needle& needle, CScanReader& reader, std::int64_
             const std::int64_t b = std::min(to, a + size + (m - 1) * u);
             if (b - a < m * u)
                 return false;
-            CScanReader block(reader.Source(), reader.ChunkBytes());
-            block.SetCancel(&stop);
-            block.SetPoll(tick);
-            block.SetProgress(reader.Progress());
+            CScanReader block(reader, reader.ChunkBytes(), &stop, tick);
             bool nul = false;
             found[i] = SearchChunks(needle, block, a, b, forward, isa, &nul);
             return found[i] >= 0 || nul;
@@ -653,10 +650,8 @@ std::int64_t SearchFile(const Needle& needle, CScanReader& reader, std::int64_t 
     const auto m = static_cast<std::int64_t>(needle.length);
     // Windows overlap by m - 1 units, so they must hold several patterns.
     if (static_cast<std::int64_t>(reader.ChunkBytes()) < 4 * m * u) {
-        CScanReader wide(reader.Source(), static_cast<std::size_t>(4 * m * u));
-        wide.SetCancel(reader.CancelFlag());  // the caller's stop and poll hold in the wider walk too
-        wide.SetPoll(reader.Poll());
-        wide.SetProgress(reader.Progress());
+        // The caller's stop and poll hold in the wider walk too.
+        CScanReader wide(reader, static_cast<std::size_t>(4 * m * u), reader.CancelFlag(), reader.Poll());
         return SearchFile(needle, wide, dataStart, dataEnd, from, to, forward, isa, split);
     }
     if (split.Splits(to - from))
