@@ -226,6 +226,11 @@ CFilePrefDatabase* CTextFileViewerMainFrame::PreferenceDatabase()
     return m_pApp->GetDatabase();
 }
 
+CStateStore* CTextFileViewerMainFrame::StateStore()
+{
+    return m_pApp->GetStateStore();
+}
+
 IProfile& CTextFileViewerMainFrame::Profile()
 {
     return m_pApp->GetProfile();

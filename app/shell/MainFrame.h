@@ -105,6 +105,7 @@ public:
     // --- IViewServices: what a view's widget asks of the window around it -------------------------------------------
     CFilePrefDatabase* PreferenceDatabase() override;
     IProfile& Profile() override;
+    CStateStore* StateStore() override;
     int ContextMenu(const std::string& name) const override;
     bool IsActiveWindow(const QWidget* window) const override;
     void CloseWindowLater(QWidget* window) override;

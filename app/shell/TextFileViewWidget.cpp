@@ -52,6 +52,7 @@ CTextFileViewWidget::CTextFileViewWidget(CTextFileDoc* doc, IViewServices* servi
       m_pMessageStrip(new CMessageStrip(this)),
       m_view(doc, this, services->PreferenceDatabase(), services->Profile())
 {
+    m_view.SetStore(services->StateStore());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

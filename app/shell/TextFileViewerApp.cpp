@@ -12,6 +12,7 @@
 #include "view/BuildDate.h"
 #include "view/CommandIds.h"
 #include "view/FilePrefDatabase.h"
+#include "view/StateStore.h"
 #include "view/HighlightSettings.h"
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
@@ -66,6 +67,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
 
     // The preference database object, not opened yet; the first lookup opens it.
     m_pFilePrefDatabase = std::make_unique<CFilePrefDatabase>(*m_pProfile);
+    OpenStateStore(errors);
 
     m_templates.push_back(std::make_unique<CDocTemplate>(res::LogDocument));
     m_templates.push_back(std::make_unique<CDocTemplate>(res::TextDocument));
@@ -110,6 +112,17 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     if (show)
         m_pMainFrame->show();
     return true;
+}
+
+void CTextFileViewerApp::OpenStateStore(std::ostream& errors)
+{
+    // Beside the preference database, in the folder made for it; without one the store keeps its marks in
+    // memory for the run, and files open all the same.
+    m_pStateStore = std::make_unique<CStateStore>();
+    const std::string prefs = m_pFilePrefDatabase->GetDatabasePath();
+    const std::size_t slash = prefs.rfind('/');
+    if (slash != std::string::npos)
+        m_pStateStore->Open(prefs.substr(0, slash + 1) + CStateStore::kFileName, errors);
 }
 
 void CTextFileViewerApp::OpenStartFilesSlice()
@@ -175,6 +188,7 @@ int CTextFileViewerApp::ExitInstance()
     m_pMainFrame = nullptr;
     m_documents.clear();
     m_pFilePrefDatabase.reset();
+    m_pStateStore.reset();
     m_pHighlight.reset();
     m_pHighlightStore.reset();
     SetCurrentHighlightRules(nullptr);

@@ -32,6 +32,7 @@
 #include <vector>
 
 class CFilePrefDatabase;
+class CStateStore;
 class IProfile;
 class CHighlightSettings;
 class CQtHighlightStore;
@@ -71,6 +72,8 @@ public:
     CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
 
     CFilePrefDatabase* GetDatabase() const { return m_pFilePrefDatabase.get(); }
+    // The marks and the session, opened at start beside the preference database.
+    CStateStore* GetStateStore() const { return m_pStateStore.get(); }
     // The settings store; valid from InitInstance to ExitInstance.
     IProfile& GetProfile() const;
     // The highlight rules in force and their switches; null before the start.
@@ -125,6 +128,7 @@ private:
     CTextFileViewerChildFrame* MakeFrame(CTextFileDoc* doc, bool activate);
     // One slice of the waiting start files: as many as open within a few milliseconds, at least one.
     void OpenStartFilesSlice();
+    void OpenStateStore(std::ostream& errors);
     // The waiting files done with: the recent list written; `opened` (all of them opened, not abandoned at the
     // end): the last one's window activated and the news sent.
     void EndStartFiles(bool opened);
@@ -168,6 +172,7 @@ private:
     std::unique_ptr<CHighlightSettings> m_pHighlight;
     CRecentFileList m_recentFiles;
     std::unique_ptr<CFilePrefDatabase> m_pFilePrefDatabase;
+    std::unique_ptr<CStateStore> m_pStateStore;
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
     std::map<std::string, int> m_contextMenus;
     CTextFileViewerMainFrame* m_pMainFrame = nullptr;

@@ -11,6 +11,7 @@
 
 struct CCmdUI;
 class CFilePrefDatabase;
+class CStateStore;
 class IProfile;
 class IRibbonColorElement;
 class IRibbonComboElement;
@@ -23,6 +24,8 @@ public:
     // application's, handed to each view.
     virtual CFilePrefDatabase* PreferenceDatabase() = 0;
     virtual IProfile& Profile() = 0;
+    // The store of marks and of the session (null when there is none), shared by every view.
+    virtual CStateStore* StateStore() = 0;
 
     // The ribbon's elements by command id; null when the ribbon has none.
     virtual IRibbonColorElement* FindColorElement(int id) = 0;
