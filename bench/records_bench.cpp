@@ -82,7 +82,7 @@ const Family kFamilies[] = {
 // Writes `mib` MiB of the family's lines to `path` once (kept for the next run).
 bool MakeLog(const std::string& path, const Family& family, std::size_t mib)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && static_cast<std::size_t>(st.st_size) >= mib << 20)
         return true;
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -120,7 +120,8 @@ int Pass(std::size_t mib, const std::string& dir)
     std::printf("%-12s %9s %14s %16s %14s %8s\n", "family", "MiB", "lines MB/s", "lines+sums MB/s", "sums MB/s",
                 "ratio");
     for (const Family& family : {kFamilies[0], kFamilies[3]}) {
-        const std::string path = dir + "/records-" + std::to_string(mib) + (family.name[0] == 'J' ? "-json.log" : "-iso.log");
+        const std::string path =
+            dir + "/records-" + std::to_string(mib) + (family.name[0] == 'J' ? "-json.log" : "-iso.log");
         if (!MakeLog(path, family, mib)) {
             std::fprintf(stderr, "records_bench: cannot write %s\n", path.c_str());
             return 1;

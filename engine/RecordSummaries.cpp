@@ -300,10 +300,12 @@ void CRecordSummaries::Run()
             // The break that ends the current line, from i.
             std::int64_t j = got;
             if (narrow) {
-                const auto* p = static_cast<const std::uint8_t*>(std::memchr(data + i, lf8, static_cast<std::size_t>(got - i)));
+                const auto* p =
+                    static_cast<const std::uint8_t*>(std::memchr(data + i, lf8, static_cast<std::size_t>(got - i)));
                 j = p ? p - data : got;
                 if (hasCr)
-                    if (const auto* c = static_cast<const std::uint8_t*>(std::memchr(data + i, cr8, static_cast<std::size_t>(j - i))))
+                    if (const auto* c = static_cast<const std::uint8_t*>(
+                            std::memchr(data + i, cr8, static_cast<std::size_t>(j - i))))
                         j = c - data;
             } else {
                 for (j = i; j < got && !isBreak16(codeunits::Load16(data + j)); j += 2) {
@@ -358,7 +360,8 @@ void CRecordSummaries::Run()
             std::lock_guard<std::mutex> lock(m_mutex);
             std::vector<BlockSummary>& done = builder.Finished();
             m_blocks.insert(m_blocks.end(), done.begin(), done.end());
-            m_tail.erase(m_tail.begin(), m_tail.begin() + static_cast<std::ptrdiff_t>(std::min(done.size(), m_tail.size())));
+            m_tail.erase(m_tail.begin(),
+                         m_tail.begin() + static_cast<std::ptrdiff_t>(std::min(done.size(), m_tail.size())));
             done.clear();
             if (builder.CurrentFirstLine() >= 0) {
                 m_nFrontLine = builder.CurrentFirstLine();

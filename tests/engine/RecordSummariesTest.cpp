@@ -216,7 +216,8 @@ TEST(RecordSummariesTest, BlocksMatchTheLinesWritten)
         }
 
         if (c.change == Change::Truncate) {
-            const std::vector<Line> kept(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(lines.size() * 2 / 3));
+            const std::vector<Line> kept(lines.begin(),
+                                         lines.begin() + static_cast<std::ptrdiff_t>(lines.size() * 2 / 3));
             // Cut in the middle of the line after the kept ones.
             const Text cutText = Encode(kept, c.unit, c.eol);
             bytes.resize(cutText.bytes.size() + 12);
