@@ -22,9 +22,14 @@
 //      matching every line): a full repaint through Qt with them against the
 //      same repaint without rules, on the 200-byte lines and on the 300 MiB
 //      line (ANSI, at its middle). Goal: at most 1.5 times.
+//   6. Log Levels (each record coloured by its level, read by the file's
+//      format) on a Java log with stack traces, against the same repaint
+//      without rules, at the top and with the top row inside a stack trace.
+//      Goal: at most 1.3 times.
 //
-// usage: paint_bench_qt [DIR] [rules]   (files are made once in DIR, default
-// /tmp/ostrel-bench; "rules": only the files and figures of 5.)
+// usage: paint_bench_qt [DIR] [rules|levels]   (files are made once in DIR,
+// default /tmp/ostrel-bench; "rules": only the files and figures of 5. and 6.,
+// "levels": only 6.)
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 #include "engine/HighlightRules.h"
 #include "platform/Win1252.h"
@@ -543,6 +548,71 @@ void RuleCost(CMemoryMappedFile& file, const char* what, bool middle)
                 ruledMs <= 1.5 * plainMs ? "met" : "MISSED");
 }
 
+// A Java log whose records carry stack traces of 40 lines: the worst case for
+// finding the record of a row, which looks back to the line that starts it.
+bool MakeLevelLog(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+        return true;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const char* const words[] = {"INFO ", "ERROR", "WARN ", "DEBUG"};
+    for (int i = 0; i < 20000; ++i) {
+        std::fprintf(f, "2026-12-07 10:%02d:%02d,%03d %s [main] com.example.Service - request %d failed or not\n",
+                     i / 6000 % 60, i / 100 % 60, i % 1000, words[i % 4], i);
+        if (i % 3 == 1)
+            for (int k = 0; k < 40; ++k)
+                std::fprintf(f, "\tat com.example.Frame%d.call(Frame.java:%d)\n", k, i);
+    }
+    return std::fclose(f) == 0;
+}
+
+// A full repaint of a log with Log Levels on (records coloured by level)
+// against the same repaint without rules, at the top and inside a stack trace.
+void LevelCost(const std::string& dir)
+{
+    const std::string path = dir + "/levels.log";
+    CMemoryMappedFile file;
+    if (!MakeLevelLog(path) || !file.Open(path.c_str(), false)) {
+        std::fprintf(stderr, "paint_bench_qt: cannot write %s\n", path.c_str());
+        return;
+    }
+    QtWindow qt(file);
+    CFileWnd& w = qt.Wnd();
+    w.OnKeyDown(kVkHome);
+    const QSize client = qt.widget.viewport()->size();
+    QImage image(client, QImage::Format_ARGB32_Premultiplied);
+    CQtFontCache fonts;
+    auto paint = [&] {
+        QPainter p(&image);
+        CQtFilePainter painter(p, QRegion(image.rect()), fonts, w.GetCharWidth(), &image);
+        w.OnPaint(painter);
+    };
+    const auto rules = std::make_shared<CHighlightRules>(LogLevelRules());
+    for (const bool inTrace : {false, true}) {
+        if (inTrace)
+            for (int k = 0; k < 20; ++k)
+                w.OnKeyDown(kVkDown);  // the top row is inside a stack trace
+        paint();
+        double plainMs = 1e300, levelMs = 1e300;
+        for (int round = 0; round < 3; ++round) {
+            SetCurrentHighlightRules(nullptr);
+            plainMs = std::min(plainMs, BestMs(3, 40, paint));
+            SetCurrentHighlightRules(rules);
+            levelMs = std::min(levelMs, BestMs(3, 40, paint));
+        }
+        SetCurrentHighlightRules(nullptr);
+        std::printf("Log Levels by record, full repaint (QPainter), a Java log with stack traces%s:\n",
+                    inTrace ? ", the top row inside one" : "");
+        std::printf("  without rules   %9.3f ms\n", plainMs);
+        std::printf("  Log Levels on   %9.3f ms\n", levelMs);
+        std::printf("  ratio           %9.2f   goal at most 1.3: %s\n", levelMs / plainMs,
+                    levelMs <= 1.3 * plainMs ? "met" : "MISSED");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -552,6 +622,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const std::string dir = argc > 1 ? argv[1] : "/tmp/ostrel-bench";
     ::mkdir(dir.c_str(), 0755);
+    if (argc > 2 && std::string(argv[2]) == "levels") {
+        LevelCost(dir);
+        return 0;
+    }
     if (argc > 2 && std::string(argv[2]) == "rules") {
         const std::string shortLines = dir + "/lines200.log", narrowLine = dir + "/line300m.log";
         CMemoryMappedFile shortFile, lineFile;
@@ -562,6 +636,7 @@ int main(int argc, char** argv)
         }
         RuleCost(shortFile, "200-byte lines", false);
         RuleCost(lineFile, "one 300 MiB line (ANSI), at its middle", true);
+        LevelCost(dir);
         return 0;
     }
 
@@ -620,6 +695,7 @@ int main(int argc, char** argv)
         if (line.codePage == platform::CodePage::Windows1252 && &line == &longLineCases[0]) {
             RuleCost(shortFile, "200-byte lines", false);
             RuleCost(file, "one 300 MiB line (ANSI), at its middle", true);
+            LevelCost(dir);
             std::printf("\n");
         }
     }

@@ -38,6 +38,27 @@ std::string CRecordReader::LineText(std::int64_t lineStart)
     return timeseek::parts::AsciiOfUnits(buf.data(), static_cast<std::size_t>(got), m_units, true);
 }
 
+std::string_view CRecordReader::LineView(std::int64_t lineStart)
+{
+    const std::int64_t n = std::min<std::int64_t>(kLineUnits * m_units.unit, m_nEnd - lineStart);
+    if (n <= 0) {
+        m_ascii.clear();
+        return m_ascii;
+    }
+    const std::uint8_t* p;
+    std::uint64_t got;
+    if (m_nPieceAt >= 0 && lineStart >= m_nPieceAt && lineStart + n <= m_nPieceAt + m_nPieceLength) {
+        p = m_piece + (lineStart - m_nPieceAt);
+        got = static_cast<std::uint64_t>(n);
+    } else {
+        m_line.resize(static_cast<std::size_t>(kLineUnits * m_units.unit));
+        got = m_reader.Read(m_line.data(), static_cast<std::uint64_t>(n), lineStart);
+        p = m_line.data();
+    }
+    timeseek::parts::AsciiOfUnits(p, static_cast<std::size_t>(got), m_units, true, m_ascii);
+    return m_ascii;
+}
+
 std::int64_t CRecordReader::NextLineStart(std::int64_t lineStart)
 {
     const std::int64_t u = m_units.unit;
@@ -76,20 +97,28 @@ Record CRecordReader::RecordOf(std::int64_t lineStart)
         r.starts = true;
         return r;
     }
+    // The next row's line: it starts a record or continues the last one.
+    const bool next = m_nLastLine >= 0 && lineStart > m_nLastLine && NextLineStart(m_nLastLine) == lineStart;
+    m_nLastLine = lineStart;
     for (std::int64_t at = lineStart; at >= 0 && lineStart - at <= kLookBack; at = PrevLineStart(at)) {
-        if (m_pFormat->Read(LineText(at), m_ctx, read)) {
+        if (m_pFormat->Read(LineView(at), m_ctx, read)) {
             r.starts = at == lineStart;
             r.timed = true;
             r.micros = read.micros;
             r.level = read.level;
-            return r;
+            return m_lastRecord = r;
+        }
+        if (next) {
+            r = m_lastRecord;
+            r.starts = false;
+            return m_lastRecord = r;
         }
         if (at == m_nStart) {
             r.starts = at == lineStart;
-            return r;
+            return m_lastRecord = r;
         }
     }
-    return r;
+    return m_lastRecord = r;
 }
 
 }  // namespace logformat

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace logformat {
 
@@ -36,7 +38,8 @@ public:
     std::string LineText(std::int64_t lineStart);
     // The record of the line that starts at `lineStart`. A continuation line
     // further than kLookBack from its record's start (or from the data's
-    // start) gets neither time nor level.
+    // start) gets neither time nor level. Asked for the line after the one
+    // asked last (the rows of a screen, top down), it reads that line alone.
     Record RecordOf(std::int64_t lineStart);
     // The start of the line before the one at `lineStart`; -1 at the data's start.
     std::int64_t PrevLineStart(std::int64_t lineStart);
@@ -45,6 +48,8 @@ public:
 
 private:
     std::uint16_t UnitAt(std::int64_t pos);
+    // LineText into a buffer of the reader's own, read from the last piece when it lies there.
+    std::string_view LineView(std::int64_t lineStart);
     bool IsBreak(std::uint16_t u) const { return u == m_units.cr || u == m_units.lf; }
 
     IChunkReader& m_reader;
@@ -56,6 +61,11 @@ private:
     std::uint8_t m_piece[4096];
     std::int64_t m_nPieceAt = -1;
     std::int64_t m_nPieceLength = 0;
+    std::vector<std::uint8_t> m_line;
+    std::string m_ascii;
+    // The line asked last and its record (its `starts` as for that line).
+    std::int64_t m_nLastLine = -1;
+    Record m_lastRecord;
 };
 
 }  // namespace logformat

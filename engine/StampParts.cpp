@@ -150,7 +150,14 @@ std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std:
 
 std::string AsciiOfUnits(const std::uint8_t* p, std::size_t n, BreakUnits units, bool stopAtBreak)
 {
-    std::string out(n / units.unit, '\0');
+    std::string out;
+    AsciiOfUnits(p, n, units, stopAtBreak, out);
+    return out;
+}
+
+void AsciiOfUnits(const std::uint8_t* p, std::size_t n, BreakUnits units, bool stopAtBreak, std::string& out)
+{
+    out.resize(n / units.unit);
     std::size_t k = 0;
     if (units.unit == 1) {
         const std::uint8_t cr = static_cast<std::uint8_t>(units.cr), lf = static_cast<std::uint8_t>(units.lf);
@@ -173,7 +180,6 @@ std::string AsciiOfUnits(const std::uint8_t* p, std::size_t n, BreakUnits units,
         }
     }
     out.resize(k);
-    return out;
 }
 
 }  // namespace timeseek::parts

@@ -59,6 +59,8 @@ inline int CenturyYear(int yy)
 // ASCII of the code units in [p, p + n): breaks as '\n' (or the end, when
 // `stopAtBreak`), UTF-16 characters above U+007F as '?', narrow bytes as they are.
 std::string AsciiOfUnits(const std::uint8_t* p, std::size_t n, BreakUnits units, bool stopAtBreak);
+// The same into `out`, whose storage is reused (a reader of many lines allocates once).
+void AsciiOfUnits(const std::uint8_t* p, std::size_t n, BreakUnits units, bool stopAtBreak, std::string& out);
 
 }  // namespace parts
 }  // namespace timeseek

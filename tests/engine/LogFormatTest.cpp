@@ -244,6 +244,12 @@ TEST(LogRecords, ContinuationLinesInEveryEncoding)
             EXPECT_EQ(at, end);
             for (std::size_t k = starts.size(); k-- > 1;)
                 EXPECT_EQ(records.PrevLineStart(starts[k]), starts[k - 1]) << encoding << " line " << k;
+            // Bottom up, every line looks back for its record (top down, it read the line alone).
+            for (std::size_t k = starts.size(); k-- > 0;) {
+                const logformat::Record r = records.RecordOf(starts[k]);
+                EXPECT_EQ(r.starts, expect[k].starts) << encoding << " line " << k;
+                EXPECT_EQ(r.level, expect[k].level) << encoding << " line " << k;
+            }
             EXPECT_EQ(records.PrevLineStart(0), -1);
         }
     }
