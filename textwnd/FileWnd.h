@@ -196,7 +196,19 @@ public:
     // found from its first and last 64 KiB, again when the file is replaced or
     // cut; null when none.
     // Go to Time reads stamps as it does when there is one.
+    // A format the user chose (by name, among CurrentFormats()) stands in its place; a name that names no
+    // format leaves the one found.
     const logformat::CFormat* RecordFormat();
+    // The format found from the text, whatever the user chose.
+    const logformat::CFormat* DetectedFormat();
+    // The user's choice of format by name; empty: the one found. Applies at once: painting by level, Go to
+    // Time and the records read the new format.
+    void SetChosenFormat(const std::string& name);
+    // The chosen format when its name names one, else null.
+    const logformat::CFormat* ChosenFormat();
+    // The record of the top row: its time and level (none without a format, or before the first record).
+    // Kept for the top it was read at: the status bar asks at every idle moment.
+    logformat::Record TopRecord();
     // Whether Go to Time finds stamps: by the log format or by a stamp format.
     bool HasTimeStamps() { return RecordFormat() || TimeStampFormat() != timeseek::StampFormat::None; }
     // What a stamp without a year takes it from: the file's modification time.
@@ -383,6 +395,13 @@ private:
     std::int32_t m_nRecordFormatEncoding = EncodingNone;
     std::shared_ptr<const logformat::CFormatSet> m_pFormats;  // keeps m_pRecordFormat alive
     const logformat::CFormat* m_pRecordFormat = nullptr;
+    std::string m_strChosenFormat;
+    std::shared_ptr<const logformat::CFormatSet> m_pChosenFormats;  // keeps the chosen format alive
+    // The top row's record as last read, and what it was read for.
+    logformat::Record m_topRecord;
+    TextPos m_pTopRecordAt = kNoPos;
+    TextPos m_pTopRecordEnd = kNoPos;
+    const logformat::CFormat* m_pTopRecordFormat = nullptr;
     // The records that painting reads levels from (null: no colour by level); made again by each paint.
     std::unique_ptr<CPreadChunkReader> m_pLevelChunks;
     std::unique_ptr<logformat::CRecordReader> m_pLevelRecords;

@@ -103,6 +103,50 @@ timeseek::StampFormat CFileWnd::TimeStampFormat()
 
 const logformat::CFormat* CFileWnd::RecordFormat()
 {
+    if (const logformat::CFormat* chosen = ChosenFormat())
+        return HasText() ? chosen : nullptr;
+    return DetectedFormat();
+}
+
+const logformat::CFormat* CFileWnd::ChosenFormat()
+{
+    if (m_strChosenFormat.empty())
+        return nullptr;
+    // Formats loaded anew (the user's folder read again) are looked up again.
+    if (m_pChosenFormats != logformat::CurrentFormats())
+        m_pChosenFormats = logformat::CurrentFormats();
+    return m_pChosenFormats->Find(m_strChosenFormat);
+}
+
+void CFileWnd::SetChosenFormat(const std::string& name)
+{
+    if (name == m_strChosenFormat)
+        return;
+    m_strChosenFormat = name;
+    m_pTopRecordAt = kNoPos;
+    m_pPort->InvalidateAll();
+}
+
+logformat::Record CFileWnd::TopRecord()
+{
+    const logformat::CFormat* format = RecordFormat();
+    if (!format || !m_pMappedFile)
+        return {};
+    const TextPos top = LineStartOf(GetTop() == kNoPos ? DataStart() : GetTop());
+    if (top != m_pTopRecordAt || DataEnd() != m_pTopRecordEnd || format != m_pTopRecordFormat) {
+        CPreadChunkReader reader(m_pMappedFile->Handle());
+        const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
+        logformat::CRecordReader records(reader, DataStart(), DataEnd(), units, format, StampContextOfFile());
+        m_topRecord = records.RecordOf(top);
+        m_pTopRecordAt = top;
+        m_pTopRecordEnd = DataEnd();
+        m_pTopRecordFormat = format;
+    }
+    return m_topRecord;
+}
+
+const logformat::CFormat* CFileWnd::DetectedFormat()
+{
     SyncWithMapping();
     if (!HasText())
         return nullptr;
@@ -131,7 +175,7 @@ CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
     const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
     CTimeSeeker seeker(reader, DataStart(), DataEnd(), units, StampContextOfFile());
     seeker.SetFormat(m_nStampFormat);
-    if (const logformat::CFormat* format = m_pRecordFormat) {
+    if (const logformat::CFormat* format = RecordFormat()) {
         const timeseek::StampContext ctx = StampContextOfFile();
         seeker.SetStampReader([format, ctx](std::string_view line, std::int64_t& t) {
             logformat::LineRead read;

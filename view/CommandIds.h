@@ -84,7 +84,7 @@ inline constexpr int DefaultHelp = 57671;
 
 // --- The "Log" category: one range of twenty ids per panel ----------------------------
 // Text 40000-40019, Search 40020-40039, Highlight 40040-40059, Go To 40060-40079,
-// Follow 40080-40099.
+// Follow 40080-40099, Records 40100-40119.
 inline constexpr int CodePageUtf8 = 40000;        // narrow text as UTF-8
 inline constexpr int CodePage1252 = 40001;        // narrow text as Windows-1252
 inline constexpr int RegularExpression = 40020;   // searches take their text as a regular expression
@@ -98,6 +98,10 @@ inline constexpr int GoToLine = 40061;            // Ctrl+G: a line number's lin
 inline constexpr int GoToTime = 40062;            // Ctrl+Shift+G: the first line at or after a time as the top row
 inline constexpr int FollowName = 40080;          // a rotated log: go on with the new file under its name
 inline constexpr int ReopenFile = 40081;          // the view's file anew from its name (the message strip's action)
+inline constexpr int RecordFormat = 40100;        // the Records panel's Format drop-down: the log format of the window
+// The last session (the File button's menu): 40140-40159.
+inline constexpr int FileReopenSession = 40140;   // the windows of the last run opened again
+inline constexpr int FileRestoreAtStart = 40141;  // the last session reopened at every start without files named
 
 }  // namespace cmd
 

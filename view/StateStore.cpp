@@ -34,6 +34,9 @@ CREATE TABLE IF NOT EXISTS session(
     font BLOB, font_color INTEGER NOT NULL, page_color INTEGER NOT NULL, text_case INTEGER NOT NULL,
     code_page TEXT NOT NULL, hl_start INTEGER NOT NULL, hl_end INTEGER NOT NULL,
     filter TEXT NOT NULL, filter_flags INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS formats(
+    path BLOB PRIMARY KEY,
+    name TEXT NOT NULL) WITHOUT ROWID;
 )sql";
 
 constexpr const char* kLockedNotice =
@@ -243,6 +246,7 @@ CStateStore::Outcome CStateStore::ReadAll()
     } resetAll{m_statements};
     m_files.clear();
     m_session.clear();
+    m_formats.clear();
     std::map<std::int64_t, CFileEntry*> byRow;
     sqlite3_stmt* files = Statement("SELECT id, path, device, inode, size, prefix, digest FROM files");
     if (!files)
@@ -302,6 +306,13 @@ CStateStore::Outcome CStateStore::ReadAll()
         w.filterInvert = flags & 4;
         m_session.push_back(std::move(w));
     }
+    if (rc != SQLITE_DONE)
+        return Classify(rc);
+    sqlite3_stmt* formats = Statement("SELECT path, name FROM formats");
+    if (!formats)
+        return Classify(sqlite3_errcode(m_pDb));
+    while ((rc = sqlite3_step(formats)) == SQLITE_ROW)
+        m_formats[ColumnBytes(formats, 0)] = ColumnText(formats, 1);
     return rc == SQLITE_DONE ? Outcome::Ok : Classify(rc);
 }
 
@@ -327,6 +338,7 @@ bool CStateStore::Open(const std::string& path, std::ostream& errors)
         Close();
         m_files.clear();
         m_session.clear();
+        m_formats.clear();
         if (o != Outcome::Damaged || attempt > 0) {
             GoReadOnly(kFailedNotice + why);
             return false;
@@ -627,5 +639,32 @@ void CStateStore::SaveSession(const std::vector<CWindowState>& windows)
                 return false;
         }
         return true;
+    });
+}
+
+std::string CStateStore::FormatOf(const std::string& path) const
+{
+    const auto it = m_formats.find(path);
+    return it == m_formats.end() ? std::string() : it->second;
+}
+
+void CStateStore::SetFormatOf(const std::string& path, const std::string& name)
+{
+    const auto it = m_formats.find(path);
+    if ((it == m_formats.end() ? std::string() : it->second) == name)
+        return;
+    if (name.empty())
+        m_formats.erase(path);
+    else
+        m_formats[path] = name;
+    Write([&] {
+        sqlite3_stmt* st = Statement(name.empty() ? "DELETE FROM formats WHERE path=?1"
+                                                  : "INSERT OR REPLACE INTO formats(path, name) VALUES(?1, ?2)");
+        if (!st)
+            return false;
+        BindBytes(st, 1, path);
+        if (!name.empty())
+            sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        return sqlite3_step(st) == SQLITE_DONE;
     });
 }

@@ -20,6 +20,8 @@
 //   is started; one line on the error stream says where the old one went.
 // - Nothing here ever stops a file from opening: without a database the
 //   store works from memory for the run.
+// - The log format a user chose for a file is kept by the file's path alone: a
+//   choice names a family of logs, which a rotated or rewritten file keeps.
 // - Marks are kept per file by byte position. A file is known again by its
 //   path, or, under a new name (a rotated log), by its device and inode; in
 //   either case only when the digest of its first bytes still matches
@@ -105,6 +107,12 @@ public:
     // The session as it was read at Open (or last saved).
     const std::vector<CWindowState>& LastSession() const { return m_session; }
 
+    // --- The log format chosen per file --------------------------------------------------------------------------
+    // The name of the format chosen for the file at `path`; empty: the format found from its lines.
+    std::string FormatOf(const std::string& path) const;
+    // Keeps `name` (empty: back to the format found) as the choice for `path`, in one transaction.
+    void SetFormatOf(const std::string& path, const std::string& name);
+
 private:
     struct CFileEntry;
     class CSink;
@@ -139,4 +147,5 @@ private:
     bool m_bNoticeTaken = false;
     std::map<std::string, std::unique_ptr<CFileEntry>> m_files;  // by path
     std::vector<CWindowState> m_session;
+    std::map<std::string, std::string> m_formats;  // chosen log format by path
 };

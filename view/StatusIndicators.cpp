@@ -6,6 +6,8 @@
 #include "view/StringTable.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -40,7 +42,32 @@ std::string TopLineTooltip(CFileWnd* wnd)
     std::string note = line < 0 ? text::PaneTopLineUnknown : text::PaneTopLineFormat;
     if (line >= 0)
         note.replace(note.find("%s"), 2, std::to_string(line));
-    return out + '\n' + note;
+    out += '\n' + note;
+    const logformat::Record record = wnd->TopRecord();
+    if (wnd->RecordFormat()) {
+        std::string line = text::PaneTopRecordFormat;
+        line.replace(line.find("%s"), 2, record.timed ? RecordTimeText(record.micros) : text::PaneTopRecordNoTime);
+        line.replace(line.find("%s"), 2,
+                     record.level == logformat::Level::None ? text::PaneTopRecordNoLevel
+                                                            : logformat::LevelName(record.level));
+        out += '\n' + line;
+    }
+    return out;
+}
+
+std::string RecordTimeText(std::int64_t micros)
+{
+    // Floor division: a time before 1970 keeps its fraction positive.
+    std::int64_t secs = micros / 1000000, frac = micros % 1000000;
+    if (frac < 0)
+        frac += 1000000, --secs;
+    const std::time_t t = static_cast<std::time_t>(secs);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(frac / 1000));
+    return buf;
 }
 
 std::string EncodingPaneTooltip(platform::CodePage codePage, const char* decompressedFrom)

@@ -7,6 +7,7 @@
 #include "platform/CodePage.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,11 @@ std::string StatusPaneText(int paneId, CFileWnd* wnd);
 // The Current Char pane's tooltip: its label and the line of the top row,
 // "Line 1234 at the top", or that the lines up to it are still being counted;
 // the label alone without text. The pane's own text stays the character index.
+// With a log format it adds the top row's record: "Record at the top: 2026-12-07 10:00:00.123, error"
+// (local time, "no time" and "no level" where the record has none).
 std::string TopLineTooltip(CFileWnd* wnd);
+// A record's time as the tooltip shows it: local time to the millisecond.
+std::string RecordTimeText(std::int64_t micros);
 
 // The encoding pane's tooltip: its label and the code page that narrow text
 // is shown in, "Encoding of currently open file (ANSI code page: UTF-8)".

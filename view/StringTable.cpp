@@ -82,6 +82,11 @@ constexpr StringEntry kStrings[] = {
     {cmd::FollowName, "When the name of an open log comes to name another file (the log was rotated), show and "
                       "follow that file\nFollow Name"},
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},
+    {cmd::RecordFormat, "How this window reads the records of its log: the time and level of each line, for Log "
+                        "Levels and Go to Time; Automatic takes the format found in the file\nFormat"},
+    {cmd::FileReopenSession, "Open again the windows of the last run, each where it was\nReopen Last Session"},
+    {cmd::FileRestoreAtStart, "Reopen the last session at every start when no file is named\n"
+                              "Restore Windows at Start"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

@@ -104,6 +104,15 @@ inline constexpr const char* GoToTimeBeforeFirst = "The file's first timestamp i
 inline constexpr const char* GoToTimeNoStamps = "Disabled: no timestamps recognised in this file.";
 inline constexpr const char* FollowPanel = "Follow\nzo";
 inline constexpr const char* FollowNameLabel = "Follow Name\no";
+inline constexpr const char* RecordsPanel = "Records\nzr";
+inline constexpr const char* RecordFormatLabel = "Format\nrf";
+// The Format drop-down's first entry: %s is the name of the format found in the file, or RecordFormatNone.
+inline constexpr const char* RecordFormatAutomaticFormat = "Automatic (%s)";
+inline constexpr const char* RecordFormatNone = "none";
+// The Current Char pane's tooltip line of the top row's record: its time and its level.
+inline constexpr const char* PaneTopRecordFormat = "Record at the top: %s, %s";
+inline constexpr const char* PaneTopRecordNoTime = "no time";
+inline constexpr const char* PaneTopRecordNoLevel = "no level";
 
 // --- Colour pickers ------------------------------------------------------------------------
 inline constexpr const char* ColorAutomatic = "&Automatic";
@@ -125,6 +134,8 @@ inline constexpr const char* MarksWrappedToLast = "Passed the first mark: on at 
 inline constexpr const char* SaveLinesViewedFile = "That file is open in the viewer: a viewed file is never written.";
 // The last session: the files it named that are gone; %s is their names, separated by commas.
 inline constexpr const char* SessionFilesMissingFormat = "Not reopened, no longer there: %s";
+inline constexpr const char* ReopenSessionLabel = "Reopen Last Session";
+inline constexpr const char* RestoreAtStartLabel = "Restore Windows at Start";
 
 // The name of a window's file came to name another file (log rotation).
 inline constexpr const char* FileReopened = "Reopened: the file was replaced";

@@ -230,6 +230,7 @@ void CTextFileView::OnDeferredLoad()
     }
     m_bLoaded = true;
     AttachMarks();
+    ApplyKeptFormat();
     OnSourceProgress();  // a reader that ended short says so
     // A window loaded behind the active one must not take over the ribbon or the focus.
     if (m_pHost->IsActiveView())
@@ -283,6 +284,7 @@ void CTextFileView::SyncRibbonControls()
     }
 
     SyncColor(cmd::PageColor, m_pFileWnd->GetPageColor());
+    SyncRecordFormat();
     m_pHost->FocusTextWindow();
     if (m_bLoaded)
         SaveDefaultPreferences(*m_pFileWnd, m_profile);
@@ -334,6 +336,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::ReopenFile: OnReopenFile(); return true;
     case cmd::GoToLine: OnGoToLine(); return true;
     case cmd::GoToTime: OnGoToTime(); return true;
+    case cmd::RecordFormat: OnRecordFormat(); return true;
     default: return OnFindCommand(id);
     }
 }
@@ -353,7 +356,8 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::PageColor:
     case cmd::ChangeCase: ui.Enable(); return true;
     case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
-    case cmd::GoToLine: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
+    case cmd::GoToLine:
+    case cmd::RecordFormat: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
     case cmd::GoToTime:
         // The format is found once per load, from a few lines at either end.
         ui.Enable(m_bLoaded && m_pFileWnd->HasTimeStamps());

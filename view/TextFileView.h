@@ -174,6 +174,11 @@ private:
     // The file's kept marks given to the window, and what the store has to say.
     void AttachMarks();
     void ApplyState(const CWindowState& state);
+    // The log format (TextFileViewRecords.cpp): the file's kept choice given to the window at load, the Format
+    // drop-down filled with the window's formats and choice, and a choice from it applied and kept.
+    void ApplyKeptFormat();
+    void SyncRecordFormat();
+    void OnRecordFormat();
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
     // Tells of the text window's pattern error after a search, or takes back what an earlier one told.

@@ -4,6 +4,7 @@
 #include "app/ribbon/RibbonButton.h"
 #include "app/ribbon/RibbonCategory.h"
 #include "app/ribbon/RibbonCheckBox.h"
+#include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonPanel.h"
 #include "app/ribbon_content/RibbonText.h"
 #include "res/ImageStrip.h"
@@ -84,6 +85,18 @@ void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::FollowName, text::FollowNameLabel);
 }
 
+// How the window reads its log's records: the format found in the file, or one the user names. The entries
+// are the active window's (its view fills them); wide enough for "Automatic (" and a built-in format's name.
+void AddRecordsPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    constexpr int kFormatBoxWidth = 170;
+    CRibbonPanel* panel = AddPanel(log, text::RecordsPanel, icons.Icon(kTextIcon));
+    auto* box = new CRibbonComboBox(cmd::RecordFormat, false, kFormatBoxWidth, LabelOf(text::RecordFormatLabel));
+    box->SetKeys(KeyTipOf(text::RecordFormatLabel));
+    SetCommandToolTip(box, cmd::RecordFormat);
+    panel->Add(box);
+}
+
 }  // namespace
 
 void AddLogCategory(CRibbonBar& bar)
@@ -96,4 +109,5 @@ void AddLogCategory(CRibbonBar& bar)
     AddHighlightPanel(log, icons);
     AddGoToPanel(log, icons);
     AddFollowPanel(log, icons);
+    AddRecordsPanel(log, icons);
 }

@@ -1,6 +1,6 @@
 // The "Log" category after "Options": one panel for each capability of the
 // viewer that goes beyond a plain text viewer (Text, Search, Highlight, Go To,
-// Follow). Its elements carry command ids from the category's own range
+// Follow, Records). Its elements carry command ids from the category's own range
 // (view/CommandIds.h), its texts come from the string table, and every element
 // has a key tip of its own within the category.
 #pragma once
