@@ -139,7 +139,7 @@ void CFileWnd::SyncWithMapping()
             m_pMarks->Clear();  // no line is left to carry a mark
             m_pSelAnchor = m_pSelCaret = kNoPos;
         }
-        return;                 // kept, not read; clamped once there is text again
+        return;  // kept, not read; clamped once there is text again
     }
     const TextPos end = DataEnd();
     if (shrank)

@@ -4,6 +4,7 @@
 #include "platform/Win1252.h"
 #include "platform/Window.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -15,10 +16,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QApplication>
 #include <QScrollBar>
-#include <QTimer>
 #include <QTextLayout>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>

@@ -193,7 +193,7 @@ private:
     bool m_bCapture = false;
     bool m_bSelectPressed = false;  // the left button went down on the text and may drag a selection
     bool m_bSelectDragging = false;
-    QPoint m_selectPress;  // where it went down
+    QPoint m_selectPress;    // where it went down
     QPoint m_selectPointer;  // where the pointer is while dragging
     QTimer* m_pSelectScroll = nullptr;
     QElapsedTimer m_lastDoubleClick;  // a press soon after a double-click is a triple-click
