@@ -77,6 +77,7 @@ constexpr unsigned WM_RULES_MATCHED = kWmUser + 0x4A1;  // 0x08A1
 // Message box buttons, icons and answers (the values of the Win32 constants).
 constexpr unsigned kMbOk = 0x0;
 constexpr unsigned kMbYesNoCancel = 0x3;
+constexpr unsigned kMbYesNo = 0x4;
 constexpr unsigned kMbIconError = 0x10;
 constexpr unsigned kMbIconQuestion = 0x20;
 constexpr unsigned kMbIconWarning = 0x30;

@@ -135,13 +135,18 @@ void CFileWnd::SyncWithMapping()
     m_nSeenSize = size;
     m_lines.ForgetHoles();
     if (!HasText()) {
-        if (shrank)
+        if (shrank) {
             m_pMarks->Clear();  // no line is left to carry a mark
-        return;                 // kept, not read; clamped once there is text again
+            m_pSelAnchor = m_pSelCaret = kNoPos;
+        }
+        return;  // kept, not read; clamped once there is text again
     }
     const TextPos end = DataEnd();
     if (shrank)
         m_pMarks->DropFrom(end);
+    // A selection that the truncation cut is dropped whole: half of it would copy something else.
+    if (shrank && m_pSelAnchor != kNoPos && std::max(m_pSelAnchor, m_pSelCaret) > end)
+        m_pSelAnchor = m_pSelCaret = kNoPos;
     for (TextPos* p : {&m_pTop, &m_pLastPageTop, &m_pHighlightStart, &m_pHighlightEnd, &m_pFindAnchor, &m_pLastMatch})
         if (*p > end)
             *p = end;
@@ -159,6 +164,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
             m_bFollowStopped = false;
             m_pAlertScan.reset();
             m_pMappedFile = mapping;
+            m_pSelAnchor = m_pSelCaret = kNoPos;  // it selected another file's text
             m_nSeenSize = LiveSize();
             DetectEncoding(requestedEncoding);
             if (m_nEncoding == EncodingUtf32LE || m_nEncoding == EncodingUtf32BE) {

@@ -28,6 +28,7 @@
 #include "textwnd/Marks.h"
 #include "textwnd/Utf8Lines.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -217,6 +218,43 @@ public:
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
 
+    // --- Selection (FileWndSelect.cpp) --------------------------------------------
+    // Two positions, where it began (the anchor) and where it ends now (the
+    // caret), each on a character boundary as the window draws the text (a
+    // UTF-16 surrogate pair, a UTF-8 sequence under the UTF-8 code page and a
+    // CR LF pair are never cut). Byte offsets like every kept position, so it
+    // stays on its text through scrolling, following and a change of font; a
+    // truncation before its end or another file drops it.
+    // The boundary nearest to pixel (x, y) of the client area on the row it
+    // lies on, as the rows are painted (offset, tabs, wide characters); above
+    // the first row the first row, below the last the last; past a line's end
+    // the end of its text. kNoPos without text.
+    TextPos PositionAt(int x, int y);
+    // Selects from anchor to caret; the lower end is moved back to a boundary,
+    // the upper one on. Equal ends: no selection, but an anchor to extend from.
+    void SetSelection(TextPos anchor, TextPos caret);
+    // Moves the caret, keeping the anchor (none: the anchor is set there).
+    void ExtendSelection(TextPos caret);
+    // The word at p (letters, digits and '_'), a run of blanks, or the one other character there.
+    void SelectWord(TextPos p);
+    // The line that holds p with its break.
+    void SelectLine(TextPos p);
+    void ClearSelection();
+    bool HasSelection() const { return m_pSelAnchor != kNoPos && m_pSelAnchor != m_pSelCaret; }
+    TextPos GetSelectionAnchor() const { return m_pSelAnchor; }
+    TextPos GetSelectionCaret() const { return m_pSelCaret; }
+    TextPos GetSelectionStart() const { return std::min(m_pSelAnchor, m_pSelCaret); }
+    TextPos GetSelectionEnd() const { return std::max(m_pSelAnchor, m_pSelCaret); }
+    std::uint64_t SelectionBytes() const;
+    // Above this a copy asks first.
+    static constexpr std::uint64_t kLargeSelectionBytes = std::uint64_t(64) << 20;
+    // The selected bytes, decoded as Copy Screen decodes the screen.
+    void CopySelectionToClipboard();
+    // Ctrl+C: the selection when there is one, else the screen.
+    void CopyToClipboard();
+    // Hands the selection to the window system's primary selection (up to kLargeSelectionBytes).
+    void PublishSelection();
+
     // --- Code page of narrow text (platform/CodePage.h) ---------------------------
     // A new window takes the process-wide choice. A change measures the
     // horizontal range afresh, highlights the last match again as the new
@@ -305,7 +343,7 @@ private:
     // whether any column has one.
     template <typename Draw>
     void DrawRuledRow(Draw& draw, std::size_t total, const std::u16string* decoded, const std::int64_t (&edges)[2],
-                      int cw, int left, const std::vector<HighlightRule>& rules);
+                      const std::int64_t (&sel)[2], int cw, int left, const std::vector<HighlightRule>& rules);
     // Whether the rules colour records by level here (a text whose format gives levels, a set that colours
     // by level); then the records' reader is ready for RowRules, fresh from the file as it now is.
     bool PrepareLevels(const CHighlightRules& rules);
@@ -327,6 +365,14 @@ private:
     // when the window has no descriptor to read through or no rule can be matched there.
     linefilter::CAlertScanner* AlertScanner(const std::shared_ptr<const CHighlightRules>& rules);
     void OnRulesMatched();
+
+    // Selection (FileWndSelect.cpp): p brought to a character boundary, down or up.
+    TextPos SnapToCharacter(TextPos p, bool up);
+    // The character at q as drawn and where the next one starts.
+    char32_t DrawnCharAt(TextPos q, TextPos& next) const;
+    // The clipboard block of the n bytes from `from` as Copy Screen makes it; false when memory ran out.
+    bool ClipboardBlock(TextPos from, std::uint64_t n, std::vector<std::uint8_t>& block, unsigned& format);
+    void PutOnClipboard(TextPos from, std::uint64_t n);
 
     // Reads the lines on screen as painting does, so that the horizontal range
     // covers them, and brings the offset within that range.
@@ -351,6 +397,8 @@ private:
     int m_nColumns = 0;
     TextPos m_pHighlightStart = kNoPos;
     TextPos m_pHighlightEnd = kNoPos;
+    TextPos m_pSelAnchor = kNoPos;  // the selection: where it began (kNoPos: none)
+    TextPos m_pSelCaret = kNoPos;   // and where it ends now
     bool m_bPainted = false;
     bool m_bSentenceStart = true;
     CMemoryMappedFile* m_pMappedFile = nullptr;

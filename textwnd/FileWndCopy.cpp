@@ -1,4 +1,4 @@
-// Copy of the lines on screen, as the file holds them: breaks and tabs as
+// Copy of the lines on screen (or of the selection), as the file holds them: breaks and tabs as
 // they are, no letter case, no offset. Narrow text under UTF-8 goes as it is
 // drawn, decoded (a byte that is not part of a well-formed sequence as its
 // Windows-1252 character), in the Unicode format.
@@ -28,34 +28,46 @@ void CFileWnd::CopyScreenToClipboard()
             ReadLine(p, nullptr, nullptr);
         n = static_cast<std::uint64_t>(p - top);
     }
-    const bool decoded = DecodesUtf8();
-    const bool wide = m_lines.IsWide() || decoded;
+    PutOnClipboard(m_pTop, n);
+}
 
-    std::vector<std::uint8_t> block;
+bool CFileWnd::ClipboardBlock(TextPos from, std::uint64_t n, std::vector<std::uint8_t>& block, unsigned& format)
+{
+    const bool decoded = DecodesUtf8();
+    format = m_lines.IsWide() || decoded ? kCfUnicodeText : kCfText;
     try {
         std::u16string text;
         if (decoded && n) {
-            utf8text::DecodeToUtf16(ViewBytes() + m_pTop, ViewBytes() + m_pTop + n, text);
+            utf8text::DecodeToUtf16(ViewBytes() + from, ViewBytes() + from + n, text);
             n = text.size() * 2;
         }
         block.assign(n + 2, 0);
         if (decoded)
             std::memcpy(block.data(), text.data(), n);
     } catch (const std::exception&) {
+        return false;
+    }
+    if (n && !decoded) {
+        std::memcpy(block.data(), ViewBytes() + from, n);
+        m_lines.ToHostOrder(block.data(), n);
+    }
+    return true;
+}
+
+void CFileWnd::PutOnClipboard(TextPos from, std::uint64_t n)
+{
+    std::vector<std::uint8_t> block;
+    unsigned format = 0;
+    if (!ClipboardBlock(from, n, block, format)) {
         m_pPort->ShowMessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle, kMbOk);
         return;
     }
-    if (n && !decoded) {
-        std::memcpy(block.data(), ViewBytes() + m_pTop, n);
-        m_lines.ToHostOrder(block.data(), n);
-    }
-
     if (!m_pPort->OpenClipboard()) {
         m_pPort->ShowMessageBox("Unable to open clipboard", kApplicationTitle, kMbOk);
         return;
     }
     m_pPort->EmptyClipboard();
-    m_pPort->SetClipboardData(wide ? kCfUnicodeText : kCfText, std::move(block));
+    m_pPort->SetClipboardData(format, std::move(block));
     if (!m_pPort->CloseClipboard())
         m_pPort->ShowMessageBox("Unable to close clipboard", kApplicationTitle, kMbOk);
 }

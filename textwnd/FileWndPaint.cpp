@@ -169,12 +169,13 @@ bool CFileWnd::SentenceStateAfter(TextPos from, TextPos to, bool state) const
 // stays in the run of its character).
 template <typename Draw>
 void CFileWnd::DrawRuledRow(Draw& draw, std::size_t total, const std::u16string* decoded,
-                            const std::int64_t (&edges)[2], int cw, int left, const std::vector<HighlightRule>& rules)
+                            const std::int64_t (&edges)[2], const std::int64_t (&sel)[2], int cw, int left,
+                            const std::vector<HighlightRule>& rules)
 {
     const std::int64_t ruled = static_cast<std::int64_t>(m_rowRules.size());
     std::size_t runFrom = 0;
     std::int64_t k = 0, runCol = 0;
-    bool runHl = false;
+    int runHl = 0;
     int runRule = -2;  // no run yet
     int x = left;
     for (std::size_t i = 0; i < total;) {
@@ -183,7 +184,7 @@ void CFileWnd::DrawRuledRow(Draw& draw, std::size_t total, const std::u16string*
         if (decoded)
             cells = utf8text::Cells(utf8text::CharAt16(decoded->data(), total, i, &units));
         if (cells > 0 || runRule == -2) {
-            const bool hl = edges[0] <= k && k < edges[1];
+            const int hl = edges[0] <= k && k < edges[1] ? 1 : sel[0] <= k && k < sel[1] ? 2 : 0;
             const int rule = k < ruled ? m_rowRules[static_cast<std::size_t>(k)] : -1;
             if (runRule != -2 && (hl != runHl || rule != runRule)) {
                 draw(x, runFrom, i - runFrom, runHl, runRule);
@@ -198,9 +199,11 @@ void CFileWnd::DrawRuledRow(Draw& draw, std::size_t total, const std::u16string*
         i += units;
     }
     draw(x, runFrom, total - runFrom, runHl, runRule);
+    if (runHl)
+        return;
     // A match's background ends with it, also at the end of the line.
-    if (!runHl && runRule >= 0 && rules[static_cast<std::size_t>(runRule)].scope == RuleScope::Match)
-        draw(x + static_cast<int>(k - runCol) * cw, 0, 0, false);
+    if (runRule >= 0 && rules[static_cast<std::size_t>(runRule)].scope == RuleScope::Match)
+        draw(x + static_cast<int>(k - runCol) * cw, 0, 0, 0);
 }
 
 void CFileWnd::OnPaint(IFilePainter& painter)
@@ -229,6 +232,12 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     bool highlighted = false;
     TextPos pos = std::clamp(m_pTop, DataStart(), end);
     const bool anyHighlight = m_pHighlightStart != kNoPos && m_pHighlightStart < m_pHighlightEnd;
+    // The selection, drawn in the port's colours under the search highlight.
+    const bool anySelection = HasSelection();
+    const TextPos selFrom = anySelection ? GetSelectionStart() : kNoPos;
+    const TextPos selTo = anySelection ? GetSelectionEnd() : kNoPos;
+    const std::pair<COLORREF, COLORREF> selColors =
+        anySelection ? m_pPort->SelectionColors() : std::pair<COLORREF, COLORREF>{};
 
     // Only the columns from the offset to the right edge (one partial column
     // more) are stored; the rest of each line is stepped over.
@@ -260,6 +269,8 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         columns.firstColumn = hoff;
         columns.marks[0] = m_pHighlightStart;
         columns.marks[1] = m_pHighlightEnd;
+        columns.marks[3] = selFrom;
+        columns.marks[4] = selTo;
         bool truncated = false;
         if (pos < end) {
             ReadLine(pos, wideOut ? nullptr : &narrow, wideOut ? &wideText : nullptr, cap, &columns);
@@ -278,12 +289,16 @@ void CFileWnd::OnPaint(IFilePainter& painter)
             continue;
 
         // The search highlight's inverse video stays on top of every rule.
-        auto draw = [&](int x, std::size_t from, std::size_t count, bool hl, int rule = -1) {
+        // State 0 plain, 1 the search highlight, 2 the selection.
+        auto draw = [&](int x, std::size_t from, std::size_t count, int state, int rule = -1) {
+            const bool hl = state == 1;
             if (hl != highlighted)
                 highlighted = hl;
             COLORREF fg = hl ? m_crPage : m_crFont;
             COLORREF bg = hl ? m_crFont : m_crPage;
-            if (rule >= 0 && !hl)
+            if (state == 2)
+                std::tie(fg, bg) = selColors;
+            if (rule >= 0 && state == 0)
                 std::tie(fg, bg) = ruleColors[static_cast<std::size_t>(rule)];
             if (rules)
                 painter.NoteRule(rule);
@@ -305,9 +320,20 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         };
 
         const bool ruled = rules && rowStart < end && RowRules(*rules, rowStart, columns, hoff, cap);
+        // A selected break shows as the selection's colour from the line's text to the right edge; a selection
+        // that ends with the text stops there.
+        const bool breakSelected =
+            anySelection && selFrom <= columns.contentEnd && columns.contentEnd < selTo && rowStart < end;
+        const std::int64_t shownColumns = columns.width - hoff;
+        const bool fillAfter = anySelection && rowStart < end && !truncated && shownColumns > 0 &&
+                               (breakSelected || (selFrom < columns.contentEnd && selTo == columns.contentEnd));
+        auto fillRest = [&] {
+            if (fillAfter)
+                draw(rc.left + static_cast<int>(shownColumns) * cw, 0, 0, breakSelected ? 2 : 0);
+        };
         if (empty && hoff > 0) {
             // The line ends left of the window: an empty row in the page colour (or a whole-line rule's).
-            draw(rc.left, 0, 0, false, ruled ? m_rowRules[0] : -1);
+            draw(rc.left, 0, 0, breakSelected ? 2 : 0, ruled ? m_rowRules[0] : -1);
             continue;
         }
         // Each display column came from one unit (the spaces of a tab from the
@@ -315,46 +341,74 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         // that stands for an empty line stands for the unit it starts at.
         const std::int64_t len = static_cast<std::int64_t>(wideOut ? wideText.size() : narrow.size());
         std::int64_t edges[2] = {0, 0};
+        std::int64_t sel[2] = {0, 0};
         if (empty) {
             edges[1] = IsHighlighted(rowStart) ? 1 : 0;
-        } else if (anyHighlight) {
+            sel[1] = anySelection && selFrom <= rowStart && rowStart < selTo ? 1 : 0;
+        } else {
             // Columns (units of the row's text but for decoded text, which the split below maps).
             const std::int64_t most = decoded ? INT64_MAX : len;
-            edges[0] = std::clamp<std::int64_t>(columns.markColumns[0] - hoff, 0, most);
-            edges[1] = std::clamp<std::int64_t>(columns.markColumns[1] - hoff, 0, most);
+            if (anyHighlight) {
+                edges[0] = std::clamp<std::int64_t>(columns.markColumns[0] - hoff, 0, most);
+                edges[1] = std::clamp<std::int64_t>(columns.markColumns[1] - hoff, 0, most);
+            }
+            if (anySelection) {
+                sel[0] = std::clamp<std::int64_t>(columns.markColumns[3] - hoff, 0, most);
+                sel[1] = std::clamp<std::int64_t>(columns.markColumns[4] - hoff, 0, most);
+            }
         }
+        auto stateAt = [&](std::int64_t k) {
+            return edges[0] <= k && k < edges[1] ? 1 : sel[0] <= k && k < sel[1] ? 2 : 0;
+        };
         if (ruled) {
             DrawRuledRow(draw, wideOut ? wideText.size() : narrow.size(), decoded && !empty ? &wideText : nullptr,
-                         edges, cw, rc.left, rules->Rules());
+                         edges, sel, cw, rc.left, rules->Rules());
+            fillRest();
             if (truncated && m_nTextCase == TextCaseSentence)
                 m_bSentenceStart = SentenceStateAfter(columns.storedEnd, columns.contentEnd, m_bSentenceStart);
             continue;
         }
         int x = rc.left;
         if (decoded && !empty) {
-            // Not highlighted, highlighted, not highlighted: each run that holds characters.
-            const DecodedSplits sp = SplitDecoded(wideText, edges);
-            const std::size_t at[4] = {0, sp.index[0], std::max(sp.index[0], sp.index[1]), wideText.size()};
-            const std::int64_t col[4] = {0, sp.column[0], std::max(sp.column[0], sp.column[1]), 0};
-            for (int r = 0; r < 3; ++r) {
-                if (at[r + 1] <= at[r])
+            // Runs between the edges of the highlight and of the selection that hold characters, one state each.
+            const DecodedSplits sh = SplitDecoded(wideText, edges);
+            const DecodedSplits ss = SplitDecoded(wideText, sel);
+            std::pair<std::size_t, std::int64_t> cuts[5] = {{0, 0},
+                                                            {sh.index[0], sh.column[0]},
+                                                            {sh.index[1], sh.column[1]},
+                                                            {ss.index[0], ss.column[0]},
+                                                            {ss.index[1], ss.column[1]}};
+            std::sort(std::begin(cuts), std::end(cuts));
+            std::size_t runFrom = 0;
+            std::int64_t runCol = 0;
+            for (int r = 1; r <= 5; ++r) {
+                const std::size_t to = r < 5 ? cuts[r].first : wideText.size();
+                if (to <= runFrom || (r < 5 && stateAt(cuts[r].second) == stateAt(runCol)))
                     continue;
-                draw(x, at[r], at[r + 1] - at[r], r == 1);
-                if (r < 2)
-                    x += static_cast<int>(col[r + 1] - col[r]) * cw;
+                draw(x, runFrom, to - runFrom, stateAt(runCol));
+                if (r < 5) {
+                    x += static_cast<int>(cuts[r].second - runCol) * cw;
+                    runFrom = to;
+                    runCol = cuts[r].second;
+                }
             }
+            fillRest();
             if (truncated && m_nTextCase == TextCaseSentence)
                 m_bSentenceStart = SentenceStateAfter(columns.storedEnd, columns.contentEnd, m_bSentenceStart);
             continue;
         }
         for (std::int64_t k = 0; k < len;) {
-            const bool state = edges[0] <= k && k < edges[1];
-            // Characters from k keep this state up to the highlight's next edge.
-            const std::int64_t next = state ? edges[1] : k < edges[0] && edges[0] < edges[1] ? edges[0] : len;
+            const int state = stateAt(k);
+            // Characters from k keep this state up to the next edge where it changes.
+            std::int64_t next = len;
+            for (const std::int64_t e : {edges[0], edges[1], sel[0], sel[1]})
+                if (e > k && e < next && stateAt(e) != state)
+                    next = e;
             draw(x, static_cast<std::size_t>(k), static_cast<std::size_t>(next - k), state);
             x += static_cast<int>(next - k) * cw;
             k = next;
         }
+        fillRest();
         if (truncated && m_nTextCase == TextCaseSentence)
             m_bSentenceStart = SentenceStateAfter(columns.storedEnd, columns.contentEnd, m_bSentenceStart);
     }

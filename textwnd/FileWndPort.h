@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct WRect {
@@ -83,6 +84,18 @@ public:
     // Takes the whole block (terminator included); the clipboard owns it after.
     virtual void SetClipboardData(unsigned format, std::vector<std::uint8_t> block) = 0;
     virtual bool CloseClipboard() = 0;
+
+    // The window system's primary selection (the middle button's), in a clipboard block's form; none here.
+    virtual void SetPrimarySelection(unsigned format, std::vector<std::uint8_t> block)
+    {
+        (void)format;
+        (void)block;
+    }
+    // The colours a selection is drawn in, text and background: the platform's highlight colours.
+    virtual std::pair<platform::COLORREF, platform::COLORREF> SelectionColors()
+    {
+        return {platform::Rgb(255, 255, 255), platform::Rgb(0, 120, 215)};
+    }
 
     virtual void SetCapture() = 0;
     virtual void ReleaseCapture() = 0;

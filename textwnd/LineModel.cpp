@@ -352,8 +352,8 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
     constexpr TextPos u = Kind::kUnit;
     const std::int64_t first = std::max<std::int64_t>(c.firstColumn, 0);
     const std::int64_t stop = first + static_cast<std::int64_t>(std::min<std::uint64_t>(maxChars, INT64_MAX - first));
-    bool markFound[3];
-    for (int i = 0; i < 3; ++i) {
+    bool markFound[LineColumns::kMarks];
+    for (int i = 0; i < LineColumns::kMarks; ++i) {
         markFound[i] = c.marks[i] <= p;
         c.markColumns[i] = 0;
     }
@@ -386,7 +386,7 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
         }
         const TextPos t = scan.Next() - s.v;
         const std::int64_t run = (t - q) / u;
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < LineColumns::kMarks; ++i)
             if (!markFound[i] && c.marks[i] <= t) {
                 markFound[i] = true;
                 c.markColumns[i] = n + (c.marks[i] - q + u - 1) / u;
@@ -422,7 +422,7 @@ TextPos WalkLine(const Source& s, TextPos p, Text* out, std::size_t maxChars, Li
         n += spaces;
         q += u;
     }
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < LineColumns::kMarks; ++i)
         if (!markFound[i])
             c.markColumns[i] = n;
     if (c.storedEnd == kNoPos)

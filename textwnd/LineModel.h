@@ -45,13 +45,15 @@ struct LineColumns {
     // The first display column to store: the columns left of it are stepped
     // over without being stored, their tabs still counted.
     std::int64_t firstColumn = 0;
-    // Positions whose display columns are wanted (kNoPos when not).
-    TextPos marks[3] = {kNoPos, kNoPos, kNoPos};
+    // Positions whose display columns are wanted (kNoPos when not): painting asks for the search highlight's
+    // two ends and the selection's.
+    static constexpr int kMarks = 5;
+    TextPos marks[kMarks] = {kNoPos, kNoPos, kNoPos, kNoPos, kNoPos};
 
     // The display column of the first unit at or after each mark: 0 for a
     // mark at or before the start of the read, the line's width for a mark
     // past its last character.
-    std::int64_t markColumns[3] = {0, 0, 0};
+    std::int64_t markColumns[kMarks] = {};
     std::int64_t width = 0;      // display columns of the whole line
     TextPos storedEnd = kNoPos;  // first unit right of the stored columns, or contentEnd
     // The unit of the first stored column (a tab or wide character cut by the

@@ -117,18 +117,18 @@ inline bool SkipBlock(const std::uint8_t* p, Cursor& cur, const bool* oneCellLea
 #endif
 }
 
-// The columns of up to three positions: that of the first character
+// The columns of up to LineColumns::kMarks positions: that of the first character
 // starting at or after each.
 struct Marks {
-    TextPos pos[3];
-    bool found[3];
+    TextPos pos[LineColumns::kMarks];
+    bool found[LineColumns::kMarks];
     std::int64_t* col;
     TextPos next = kNoPos;  // the nearest mark not found yet, INT64_MAX when none
 
     // Marks at or before `start` take its column.
-    Marks(const TextPos (&marks)[3], std::int64_t* columns, const Cursor& start) : col(columns)
+    Marks(const TextPos (&marks)[LineColumns::kMarks], std::int64_t* columns, const Cursor& start) : col(columns)
     {
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < LineColumns::kMarks; ++i) {
             pos[i] = marks[i];
             found[i] = marks[i] <= start.q;
             col[i] = start.n;
@@ -140,7 +140,7 @@ struct Marks {
         if (cur.q < next)
             return;
         next = INT64_MAX;
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < LineColumns::kMarks; ++i) {
             if (found[i])
                 continue;
             if (pos[i] <= cur.q) {
@@ -346,7 +346,7 @@ TextPos CUtf8LineReader::ReadLine(const CLineModel& lines, const CMemoryMappedFi
             e->width = cur.n;
     }
     // Marks that no walk above placed: each from the checkpoint before it.
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < LineColumns::kMarks; ++i) {
         if (marks.found[i])
             continue;
         if (marks.pos[i] >= contentEnd) {
@@ -354,8 +354,8 @@ TextPos CUtf8LineReader::ReadLine(const CLineModel& lines, const CMemoryMappedFi
             continue;
         }
         Cursor from = e ? CheckpointBefore(e->checkpoints, marks.pos[i], true) : start;
-        const TextPos one[3] = {marks.pos[i], kNoPos, kNoPos};
-        std::int64_t cols[3];
+        TextPos one[LineColumns::kMarks] = {marks.pos[i], kNoPos, kNoPos, kNoPos, kNoPos};
+        std::int64_t cols[LineColumns::kMarks];
         Marks single(one, cols, from);
         Walk(v, contentEnd, from, marks.pos[i], nullptr, &single, nullptr);
         c.markColumns[i] = cols[0];

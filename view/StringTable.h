@@ -46,6 +46,8 @@ inline constexpr const char* AppButton = "\nf";  // no label, key tip "f"
 inline constexpr const char* OptionsCategory = "Options";
 inline constexpr const char* RecentDocumentDescription = "Open this document";
 inline constexpr const char* CopyPage = "Copy Page";
+// Asked before a selection of more than 64 MiB goes to the clipboard; %s is its size in MB.
+inline constexpr const char* CopyLargeSelectionFormat = "Copy %s MB to the clipboard?";
 inline constexpr const char* AutoHideRibbon = "Auto Hide Ribbon";
 inline constexpr const char* FontPanel = "Font";
 inline constexpr const char* FontPanelKeyTip = "zf";

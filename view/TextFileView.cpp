@@ -298,7 +298,18 @@ bool CTextFileView::OnCommand(int id)
         return false;
     DisplayPreferences* prefs = GetPrefs();
     switch (id) {
-    case cmd::EditCopy: m_pFileWnd->CopyScreenToClipboard(); return true;
+    case cmd::EditCopy: {
+        // A selection too large to copy without thinking asks first; without one the screen is copied.
+        const std::uint64_t bytes = m_pFileWnd->SelectionBytes();
+        if (bytes > CFileWnd::kLargeSelectionBytes) {
+            std::string question = text::CopyLargeSelectionFormat;
+            question.replace(question.find("%s"), 2, std::to_string((bytes + (1 << 19)) >> 20));
+            if (m_pHost->MessageBox(question, platform::kMbYesNo | platform::kMbIconQuestion) != platform::kIdYes)
+                return true;
+        }
+        m_pFileWnd->CopyToClipboard();
+        return true;
+    }
     case cmd::Refresh: m_pFileWnd->LoadFile(nullptr, EncodingAuto); return true;
     case cmd::FontDialog: OnFontDialog(); return true;
     case cmd::FontName: ApplyFontName(); return true;

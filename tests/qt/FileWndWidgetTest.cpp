@@ -4,6 +4,7 @@
 #include "platform/Window.h"
 #include "textwnd/qt/FileWndWidget.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
@@ -137,6 +138,7 @@ private slots:
     void wheelMovesAQuarterAndTouchpadDeltasAddUp();
     void postedFileChangedMessageReloadsFromAnotherThread();
     void gutterNumbersTheRowsLeftOfTheTextArea();
+    void mouseSelectsAndTheSelectionIsCopied();
 };
 
 void FileWndWidgetTest::keysAndBarActionsMoveTheTopAndTheBarShowsBytes()
@@ -481,6 +483,72 @@ void FileWndWidgetTest::gutterNumbersTheRowsLeftOfTheTextArea()
         QGuiApplication::clipboard()->text().startsWith(QString("line %1").arg(300 - fx.Rows(), 3, 10, QChar('0'))));
     QVERIFY(show(false));
     QCOMPARE(fx.widget->viewport()->x(), 0);
+}
+
+// A drag beyond the drag distance selects from the press to the pointer, scrolling when the pointer leaves the text
+// below; double- and triple-clicks take a word and a line, Shift+click extends, a plain click selects nothing and
+// copy then takes the screen; Escape drops the selection.
+void FileWndWidgetTest::mouseSelectsAndTheSelectionIsCopied()
+{
+    Fixture fx(NumberedLines(200));
+    CFileWnd& w = fx.Wnd();
+    QWidget* vp = fx.widget->viewport();
+    QTest::keyClick(fx.widget.get(), Qt::Key_Home);
+    const int cw = w.GetCharWidth(), lh = w.GetLineHeight();
+    auto at = [&](int col, int row, bool right = false) {
+        return QPoint(col * cw + (right ? cw - 2 : 1), row * lh + 3);
+    };
+    auto move = [&](QPoint p) {
+        QMouseEvent ev(QEvent::MouseMove, p, vp->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &ev);
+    };
+    auto copied = [&] {
+        w.CopyToClipboard();
+        return QGuiApplication::clipboard()->text();
+    };
+
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, at(2, 0));
+    QVERIFY(!w.HasSelection());
+    QVERIFY(copied().startsWith("line 000\nline 001\n"));
+
+    // Within the drag distance nothing is selected; beyond it the drag selects across lines.
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(5, 0));
+    move(at(5, 0) + QPoint(1, 0));
+    QVERIFY(!w.HasSelection());
+    move(at(4, 2, true));
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at(4, 2, true));
+    QCOMPARE(copied(), QString("000\nline 001\nline "));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection())
+        QCOMPARE(clipboard->text(QClipboard::Selection), QString("000\nline 001\nline "));
+    // Drawn in the palette's highlight colour.
+    const QRgb highlight = vp->palette().color(QPalette::Highlight).rgb();
+    QVERIFY(Share(fx.Pixels(), QRect(0, lh, 8 * cw, lh), highlight) > 0.4);
+    QTest::keyClick(fx.widget.get(), Qt::Key_Escape);
+    QVERIFY(!w.HasSelection());
+    QCOMPARE(Share(fx.Pixels(), QRect(0, lh, 8 * cw, lh), highlight), 0.0);
+
+    QTest::mouseDClick(vp, Qt::LeftButton, Qt::NoModifier, at(6, 3));
+    QCOMPARE(copied(), QString("003"));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, at(6, 3));
+    QCOMPARE(copied(), QString("line 003\n"));
+
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, at(0, 1));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, at(20, 2));
+    QCOMPARE(copied(), QString("line 001\nline 002"));
+
+    // Held below the text, the drag scrolls on and the selection grows with it.
+    const TextPos lastOnScreen = TextPos(9) * fx.Rows();
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(0, 1));
+    move(QPoint(cw, vp->height() + 20));
+    QTRY_VERIFY(w.GetTop() >= 9 * 3);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(cw, vp->height() + 20));
+    QCOMPARE(w.GetSelectionStart(), TextPos(9));
+    QVERIFY(w.GetSelectionEnd() > lastOnScreen);
+    const TextPos top = w.GetTop();
+    QTest::qWait(200);
+    QCOMPARE(w.GetTop(), top);  // released: no more scrolling
 }
 
 QTEST_MAIN(FileWndWidgetTest)

@@ -4,6 +4,7 @@
 #include "platform/Win1252.h"
 #include "platform/Window.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -138,10 +140,15 @@ int ShowQtMessageBox(QWidget* parent, const std::string& text, const std::string
     default: break;
     }
     const bool question = (type & 0xF) == kMbYesNoCancel;
+    const bool yesNo = (type & 0xF) == platform::kMbYesNo;
     if (question) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
+    } else if (yesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
@@ -150,7 +157,7 @@ int ShowQtMessageBox(QWidget* parent, const std::string& text, const std::string
     case QMessageBox::Yes: return kIdYes;
     case QMessageBox::No: return kIdNo;
     case QMessageBox::Ok: return kIdOk;
-    default: return question ? kIdCancel : kIdOk;  // closed without a button
+    default: return question ? kIdCancel : yesNo ? kIdNo : kIdOk;  // closed without a button
     }
 }
 
@@ -660,6 +667,11 @@ CFileWndWidget::CFileWndWidget(QWidget* parent) : QAbstractScrollArea(parent), m
     connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(kSbVert); });
     connect(horizontalScrollBar(), &QAbstractSlider::sliderReleased, this, [this] { ApplyBar(kSbHorz); });
 
+    // While a selection is dragged beyond the text's top or bottom edge, the text scrolls line by line.
+    m_pSelectScroll = new QTimer(this);
+    m_pSelectScroll->setInterval(50);
+    connect(m_pSelectScroll, &QTimer::timeout, this, &CFileWndWidget::OnSelectionScrollTick);
+
     InstallPostedMessagePump();
 }
 
@@ -845,7 +857,10 @@ void CFileWndWidget::EmptyClipboard()
     // Setting the text below replaces whatever the clipboard held.
 }
 
-void CFileWndWidget::SetClipboardData(unsigned format, std::vector<std::uint8_t> block)
+namespace {
+
+// The text of a clipboard block as the window makes it (see IFileWndPort::SetClipboardData).
+QString TextOfBlock(unsigned format, const std::vector<std::uint8_t>& block)
 {
     QString text;
     if (format == kCfUnicodeText) {
@@ -860,7 +875,33 @@ void CFileWndWidget::SetClipboardData(unsigned format, std::vector<std::uint8_t>
         for (auto it = block.begin(); it != end; ++it)
             text.append(QChar(platform::Win1252ToUnicode(*it)));
     }
-    QGuiApplication::clipboard()->setText(text);
+    return text;
+}
+
+}  // namespace
+
+void CFileWndWidget::SetClipboardData(unsigned format, std::vector<std::uint8_t> block)
+{
+    QGuiApplication::clipboard()->setText(TextOfBlock(format, block));
+}
+
+void CFileWndWidget::SetPrimarySelection(unsigned format, std::vector<std::uint8_t> block)
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard && clipboard->supportsSelection())
+        clipboard->setText(TextOfBlock(format, block), QClipboard::Selection);
+}
+
+std::pair<COLORREF, COLORREF> CFileWndWidget::SelectionColors()
+{
+    auto ref = [](const QColor& c) {
+        return platform::Rgb(static_cast<unsigned>(c.red()), static_cast<unsigned>(c.green()),
+                             static_cast<unsigned>(c.blue()));
+    };
+    const QPalette& pal = viewport()->palette();
+    return {ref(pal.color(QPalette::HighlightedText)), ref(pal.color(QPalette::Highlight))};
 }
 
 bool CFileWndWidget::CloseClipboard()
@@ -891,6 +932,11 @@ void CFileWndWidget::keyPressEvent(QKeyEvent* event)
 {
     // Ctrl+C is the frame's shortcut for the view's Copy command: the one way the screen is copied.
     // Alt combinations belong to the menus and shortcuts around the window.
+    if (event->key() == Qt::Key_Escape && m_wnd.HasSelection()) {
+        m_wnd.ClearSelection();
+        event->accept();
+        return;
+    }
     unsigned vk = 0;
     if (!(event->modifiers() & Qt::AltModifier)) {
         switch (event->key()) {
@@ -962,17 +1008,88 @@ bool CFileWndWidget::eventFilter(QObject* watched, QEvent* event)
 
 void CFileWndWidget::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         m_wnd.OnLButtonDown();
+        // The selection: a press only sets where a drag or a Shift+click starts from, and drops the old one.
+        const QPoint at = event->position().toPoint();
+        const TextPos pos = m_wnd.PositionAt(at.x(), at.y());
+        m_bSelectDragging = false;
+        if (m_lastDoubleClick.isValid() && m_lastDoubleClick.elapsed() < QApplication::doubleClickInterval() &&
+            (at - m_doubleClickAt).manhattanLength() < QApplication::startDragDistance()) {
+            m_lastDoubleClick.invalidate();
+            m_bSelectPressed = false;
+            m_wnd.SelectLine(pos);
+            m_wnd.PublishSelection();
+            return;
+        }
+        m_bSelectPressed = true;
+        m_selectPress = at;
+        if (event->modifiers() & Qt::ShiftModifier) {
+            m_bSelectDragging = true;
+            m_wnd.ExtendSelection(pos);
+            m_wnd.PublishSelection();
+        } else {
+            m_wnd.SetSelection(pos, pos);
+        }
+    }
 }
 
-void CFileWndWidget::mouseMoveEvent(QMouseEvent*)
+void CFileWndWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseDoubleClickEvent(event);
+        return;
+    }
+    m_wnd.OnLButtonDown();
+    const QPoint at = event->position().toPoint();
+    m_bSelectPressed = m_bSelectDragging = false;
+    m_wnd.SelectWord(m_wnd.PositionAt(at.x(), at.y()));
+    m_wnd.PublishSelection();
+    m_lastDoubleClick.start();
+    m_doubleClickAt = at;
+}
+
+void CFileWndWidget::mouseMoveEvent(QMouseEvent* event)
 {
     m_wnd.OnMouseMove();
+    if (!m_bSelectPressed || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint at = event->position().toPoint();
+    if (!m_bSelectDragging && (at - m_selectPress).manhattanLength() < QApplication::startDragDistance())
+        return;
+    m_bSelectDragging = true;
+    DragSelectionTo(at);
+}
+
+void CFileWndWidget::DragSelectionTo(const QPoint& pos)
+{
+    m_selectPointer = pos;
+    m_wnd.ExtendSelection(m_wnd.PositionAt(pos.x(), pos.y()));
+    const bool outside = pos.y() < 0 || pos.y() >= viewport()->height();
+    if (outside && !m_pSelectScroll->isActive())
+        m_pSelectScroll->start();
+    else if (!outside)
+        m_pSelectScroll->stop();
+}
+
+void CFileWndWidget::OnSelectionScrollTick()
+{
+    if (!m_bSelectDragging || !(QApplication::mouseButtons() & Qt::LeftButton)) {
+        m_pSelectScroll->stop();
+        return;
+    }
+    m_wnd.OnVScroll(m_selectPointer.y() < 0 ? kSbLineUp : kSbLineDown);
+    ApplyBar(kSbVert);
+    DragSelectionTo(m_selectPointer);
 }
 
 void CFileWndWidget::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         m_wnd.OnLButtonUp();
+        m_pSelectScroll->stop();
+        if (m_bSelectDragging)
+            m_wnd.PublishSelection();
+        m_bSelectPressed = m_bSelectDragging = false;
+    }
 }

@@ -6,6 +6,7 @@
 #include "textwnd/FileWndPort.h"
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QGlyphRun>
 #include <QHash>
@@ -17,11 +18,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QPainter;
 class QPaintDevice;
 class QScrollBar;
+class QTimer;
 
 // A LOGFONTW realised as a Qt font, with the integer metrics the line model
 // works with. Built once per description and reused while it stays the same.
@@ -142,6 +145,8 @@ public:
     void EmptyClipboard() override;
     void SetClipboardData(unsigned format, std::vector<std::uint8_t> block) override;
     bool CloseClipboard() override;
+    void SetPrimarySelection(unsigned format, std::vector<std::uint8_t> block) override;
+    std::pair<platform::COLORREF, platform::COLORREF> SelectionColors() override;
     void SetCapture() override { m_bCapture = true; }
     void ReleaseCapture() override { m_bCapture = false; }
     bool HasCapture() override { return m_bCapture; }
@@ -158,6 +163,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -170,6 +176,10 @@ private:
     void OnVBarAction(int action);
     void OnHBarAction(int action);
     void HandleWheel(int deltaX, int deltaY);
+    // While the left button drags a selection: the caret follows the pointer, and the text scrolls under a
+    // pointer above or below it, a line at every tick of the timer.
+    void DragSelectionTo(const QPoint& pos);
+    void OnSelectionScrollTick();
     // After each paint of the text: the numbers of its rows, and a new width
     // (applied after the paint) when they need one.
     void UpdateGutter();
@@ -181,6 +191,13 @@ private:
     BarInfo m_vert, m_horz;
     bool m_bSettingBars = false;
     bool m_bCapture = false;
+    bool m_bSelectPressed = false;  // the left button went down on the text and may drag a selection
+    bool m_bSelectDragging = false;
+    QPoint m_selectPress;    // where it went down
+    QPoint m_selectPointer;  // where the pointer is while dragging
+    QTimer* m_pSelectScroll = nullptr;
+    QElapsedTimer m_lastDoubleClick;  // a press soon after a double-click is a triple-click
+    QPoint m_doubleClickAt;
     int m_nWheelY = 0;  // parts of a notch not yet acted on (touchpads)
     int m_nWheelX = 0;
 

@@ -134,8 +134,12 @@ std::vector<Cell>* RecordingPainter::Begin(int yBottom, const WRect& opaque, con
         return nullptr;
     auto& cells = m_port.m_screen[static_cast<size_t>(row)];
     const int col0 = opaque.left / HeadlessPort::kCharWidth;
+    // Cells the opaque rectangle covers keep its colours, with nothing drawn in them.
+    Cell blank;
+    blank.fg = fg;
+    blank.bg = bg;
     for (int c = std::max(col0, 0); c < m_port.m_cols; ++c)
-        cells[static_cast<size_t>(c)] = Cell{};
+        cells[static_cast<size_t>(c)] = blank;
     // Inverse video is the page colour on the font colour.
     *inverse = bg == m_wnd.GetFontColor() && fg == m_wnd.GetPageColor() && fg != bg;
     return &cells;

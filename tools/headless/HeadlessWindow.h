@@ -54,6 +54,11 @@ public:
         m_clipboard = std::move(block);
     }
     bool CloseClipboard() override { return m_clipboardCloses; }
+    void SetPrimarySelection(unsigned format, std::vector<std::uint8_t> block) override
+    {
+        m_primaryFormat = format;
+        m_primary = std::move(block);
+    }
     void SetCapture() override { m_capture = true; }
     void ReleaseCapture() override { m_capture = false; }
     bool HasCapture() override { return m_capture; }
@@ -76,6 +81,8 @@ public:
     std::vector<std::string> m_messages;  // every message box text, in order
     unsigned m_clipFormat = 0;
     std::vector<std::uint8_t> m_clipboard;
+    unsigned m_primaryFormat = 0;  // the primary selection, as the clipboard's block
+    std::vector<std::uint8_t> m_primary;
     ScrollInfo m_vert, m_horz;
     int m_fullInvalidations = 0;
     int m_scrolls = 0;

@@ -80,7 +80,8 @@ const char kUsage[] =
     "  filter:P ifilter:P xfilter:P  lists the lines holding P (case-sensitive, ignoring case,\n"
     "                or those without P): \"filter N\", then per line its byte offset, a tab, the line\n"
     "  click         left button down and up\n"
-    "  copy          prints \"clip FORMAT ESCAPED\"\n"
+    "  select:A-B    selects bytes A to B of the file, as a drag from A to B would\n"
+    "  copy          prints \"clip FORMAT ESCAPED\": the selection when there is one, else the screen\n"
     "  reload        reloads the file\n"
     "  gotoline:N    line N as the top row (from 1, or from the end: -1 is the last line)\n"
     "  gototime:T    the first line stamped at or after T (YYYY-MM-DD[ T]HH:MM[:SS[.f]][Z|+HH:MM]) on top;\n"
@@ -606,6 +607,17 @@ public:
                 RunFilter(verb, arg);
             return true;
         }
+        if (verb == "select" && hasArg) {
+            long long a = 0, b = 0;
+            char dash = 0;
+            if (std::sscanf(arg.c_str(), "%lld%c%lld", &a, &dash, &b) != 3 || dash != '-' || a < 0 || b < 0)
+                return false;
+            if (!apply)
+                return true;
+            m_wnd.SetSelection(static_cast<TextPos>(a), static_cast<TextPos>(b));
+            m_wnd.PublishSelection();
+            return true;
+        }
         if (cmd == "click") {
             if (!apply)
                 return true;
@@ -618,7 +630,7 @@ public:
                 return true;
             m_port.m_clipFormat = 0;
             m_port.m_clipboard.clear();
-            m_wnd.CopyScreenToClipboard();
+            m_wnd.CopyToClipboard();
             if (m_port.m_clipFormat) {
                 const auto& b = m_port.m_clipboard;
                 const size_t n = b.size() >= 2 ? b.size() - 2 : 0;

@@ -1,0 +1,322 @@
+// The selection: pixels to positions as the rows are laid out, character boundaries in every encoding, words and
+// lines, the copy and the primary selection, painting under the search highlight, and what drops it.
+#include "tests/core/TestUtil.h"
+
+#include <filesystem>
+
+using testutil::Utf16BE;
+using testutil::Utf16LE;
+using testutil::Window;
+
+namespace {
+
+constexpr int kW = headless::HeadlessPort::kCharWidth;
+constexpr int kH = headless::HeadlessPort::kLineHeight;
+
+// A pixel in the left or the right half of cell (col, row).
+struct Pixel {
+    int col, row;
+    bool right = false;
+    int X() const { return col * kW + (right ? kW - 2 : 1); }
+    int Y() const { return row * kH + 3; }
+};
+
+std::string Clip(const std::vector<std::uint8_t>& b)
+{
+    return std::string(b.begin(), b.end());
+}
+
+const std::string kNul2(2, '\0');
+
+}  // namespace
+
+TEST(Selection, DragFromPixelToPixelCopiesWhatIsDrawn)
+{
+    std::string digits;
+    for (int i = 0; i < 300; ++i)
+        digits += static_cast<char>('0' + i % 10);
+    using CP = platform::CodePage;
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::int32_t encoding;
+        CP codePage;
+        std::int64_t hoff;
+        Pixel press, release;
+        unsigned format;
+        std::string clip;
+    } cases[] = {
+        {"ANSI across a CR LF, from the left half of a cell to the right half of one",
+         "hello world\r\nsecond\r\n",
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {6, 0},
+         {3, 1, true},
+         platform::kCfText,
+         "world\r\nseco" + kNul2},
+        {"dragged upwards: the same text",
+         "hello world\r\nsecond\r\n",
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {3, 1, true},
+         {6, 0},
+         platform::kCfText,
+         "world\r\nseco" + kNul2},
+        {"UTF-8 decoded: the second cell of a wide character rounds to its end, the first to its start",
+         "a\xE6\x97\xA5\xE6\x9C\xAC"
+         "b\n",
+         EncodingAuto,
+         CP::Utf8,
+         0,
+         {2, 0},
+         {5, 0, true},
+         platform::kCfUnicodeText,
+         Utf16LE(u"\u672Cb") + kNul2},
+        {"UTF-8 decoded from the first cell",
+         "a\xE6\x97\xA5\xE6\x9C\xAC"
+         "b\n",
+         EncodingAuto,
+         CP::Utf8,
+         0,
+         {1, 0},
+         {3, 0},
+         platform::kCfUnicodeText,
+         Utf16LE(u"\u65E5") + kNul2},
+        {"UTF-8 bytes under Windows-1252: each byte is a character",
+         "a\xC3\xA9z\n",
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {1, 0},
+         {2, 0, true},
+         platform::kCfText,
+         "\xC3\xA9" + kNul2},
+        {"a tab's cells: the right part of it takes the tab",
+         "abcde\tX\n",
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {8, 0, true},
+         {10, 0, true},
+         platform::kCfText,
+         "X" + kNul2},
+        {"a tab's cells: the left part of it leaves it in",
+         "abcde\tX\n",
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {6, 0},
+         {10, 0, true},
+         platform::kCfText,
+         "\tX" + kNul2},
+        {"UTF-16 LE",
+         Utf16LE(u"\u00C4rger\r\nzwei", true),
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {1, 0},
+         {1, 1},
+         platform::kCfUnicodeText,
+         Utf16LE(u"rger\r\nz") + kNul2},
+        {"UTF-16 BE as host-order text",
+         Utf16BE(u"\u00C4rger\r\nzwei", true),
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {0, 0},
+         {2, 1, true},
+         platform::kCfUnicodeText,
+         Utf16LE(u"\u00C4rger\r\nzwe") + kNul2},
+        {"a long line scrolled right: columns count from the offset",
+         digits + "\n",
+         EncodingAuto,
+         CP::Windows1252,
+         150,
+         {0, 0},
+         {3, 0, true},
+         platform::kCfText,
+         digits.substr(150, 4) + kNul2},
+        {"above the text the first row, below the last row the end",
+         "ab\ncd",
+         EncodingAuto,
+         CP::Windows1252,
+         0,
+         {0, -3},
+         {30, 20},
+         platform::kCfText,
+         "ab\ncd" + kNul2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, 5, 20, c.encoding);
+        ASSERT_TRUE(w.loaded);
+        w.wnd.SetCodePage(c.codePage);
+        w.wnd.OnKeyDown(kVkHome);
+        CFileWndTestAccess::SetHorzOffset(w.wnd, c.hoff);
+        w.wnd.SetSelection(w.wnd.PositionAt(c.press.X(), c.press.Y()), w.wnd.PositionAt(c.release.X(), c.release.Y()));
+        w.wnd.SetTextCase(TextCaseUpper);  // display only
+        w.wnd.PublishSelection();
+        w.wnd.CopyToClipboard();
+        EXPECT_EQ(w.port.m_clipFormat, c.format);
+        EXPECT_EQ(Clip(w.port.m_clipboard), c.clip);
+        EXPECT_EQ(w.port.m_primaryFormat, c.format) << "the primary selection holds it too";
+        EXPECT_EQ(Clip(w.port.m_primary), c.clip);
+    }
+}
+
+// Byte positions inside a character are taken to its boundaries, the lower end down and the upper one up.
+TEST(Selection, EndsSnapToCharacterBoundaries)
+{
+    using CP = platform::CodePage;
+    const std::string utf8 = "x\xF0\x9F\x98\x80y\r\nz";  // x, U+1F600 (bytes 1-4), y, CR LF at 6
+    const struct {
+        const char* name;
+        std::string bytes;
+        CP codePage;
+        TextPos anchor, caret, from, to;
+    } cases[] = {
+        // BOM 0-1, x 2, the pair 4-7, y 8, CR 10, LF 12, z 14.
+        {"UTF-16: a surrogate pair and a CR LF pair are never cut", Utf16LE(u"x\U0001F600y\r\nz", true),
+         CP::Windows1252, 6, 12, 4, 14},
+        {"UTF-16: odd bytes go to the unit grid", Utf16LE(u"x\U0001F600y\r\nz", true), CP::Windows1252, 3, 9, 2, 10},
+        {"UTF-8 decoded: a sequence is one character, either way round", utf8, CP::Utf8, 7, 2, 1, 8},
+        {"UTF-8 under Windows-1252: every byte is one", utf8, CP::Windows1252, 2, 7, 2, 8},
+        {"between CR and LF of a pair, either end", "ab\r\ncd", CP::Windows1252, 3, 3, 2, 4},
+        {"CR CR LF: the first CR stands alone, the second pairs", "ab\r\r\ncd", CP::Windows1252, 3, 4, 3, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, 5, 20);
+        ASSERT_TRUE(w.loaded);
+        w.wnd.SetCodePage(c.codePage);
+        w.wnd.SetSelection(c.anchor, c.caret);
+        EXPECT_EQ(w.wnd.GetSelectionStart(), c.from);
+        EXPECT_EQ(w.wnd.GetSelectionEnd(), c.to);
+    }
+}
+
+TEST(Selection, WordsAndLines)
+{
+    using CP = platform::CodePage;
+    const struct {
+        const char* name;
+        std::string bytes;
+        CP codePage;
+        bool line;
+        TextPos at, from, to;
+    } cases[] = {
+        {"letters, digits and underscores make a word", "foo_bar1 baz\n", CP::Windows1252, false, 2, 0, 8},
+        {"a run of blanks", "foo  \t bar\n", CP::Windows1252, false, 4, 3, 7},
+        {"another character stands alone", "a--b\n", CP::Windows1252, false, 1, 1, 2},
+        {"past the end of a line: the word before it", "one two\nx\n", CP::Windows1252, false, 7, 4, 7},
+        {"Windows-1252 letters", "caf\xE9 x\n", CP::Windows1252, false, 1, 0, 4},
+        {"UTF-8 decoded letters", "h\xC3\xA9llo w\xC3\xB6rld\n", CP::Utf8, false, 9, 7, 13},
+        {"a line with its break", "one\r\ntwo\r\nthree", CP::Windows1252, true, 6, 5, 10},
+        {"the last line, from its end", "one\r\ntwo\r\nthree", CP::Windows1252, true, 15, 10, 15},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, 5, 20);
+        ASSERT_TRUE(w.loaded);
+        w.wnd.SetCodePage(c.codePage);
+        if (c.line)
+            w.wnd.SelectLine(c.at);
+        else
+            w.wnd.SelectWord(c.at);
+        EXPECT_EQ(w.wnd.GetSelectionStart(), c.from);
+        EXPECT_EQ(w.wnd.GetSelectionEnd(), c.to);
+    }
+}
+
+// Per cell of a row: '.' plain, 's' the selection's colours, 'h' the search highlight.
+TEST(Selection, PaintedInThePortsColoursUnderTheHighlight)
+{
+    const auto colours = headless::HeadlessPort(1, 1).SelectionColors();
+    auto cells = [&](Window& w, int row, int n) {
+        w.port.Paint(w.wnd, true);
+        std::string out;
+        for (int i = 0; i < n; ++i) {
+            const headless::Cell& cell = w.port.Screen()[static_cast<std::size_t>(row)][static_cast<std::size_t>(i)];
+            out += cell.inverse ? 'h' : cell.bg == colours.second && cell.fg == colours.first ? 's' : '.';
+        }
+        return out;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+        platform::CodePage codePage;
+        TextPos from, to;
+        const char16_t* find;
+        std::vector<std::string> rows;  // the first 12 cells of each
+    } cases[] = {
+        {"the highlight on top", "abc def ghi\n", platform::CodePage::Windows1252, 2, 9, u"def", {"..sshhhss..."}},
+        {"a selected break fills its row, one that ends with the text stops there",
+         "abc\n\nxyz\nend\n",
+         platform::CodePage::Windows1252,
+         1,
+         7,
+         nullptr,
+         {".sssssssssss", "ssssssssssss", "ss.........."}},
+        {"wide characters take both cells",
+         "a\xE6\x97\xA5\xE6\x9C\xAC"
+         "b\n",
+         platform::CodePage::Utf8,
+         1,
+         4,
+         nullptr,
+         {".ss........."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w(c.bytes, 5, 20);
+        ASSERT_TRUE(w.loaded);
+        w.wnd.SetCodePage(c.codePage);
+        w.wnd.OnKeyDown(kVkHome);
+        if (c.find) {
+            ASSERT_EQ(w.wnd.FindFirst(false, c.find), 0);
+        }
+        w.wnd.SetSelection(c.from, c.to);
+        for (std::size_t r = 0; r < c.rows.size(); ++r)
+            EXPECT_EQ(cells(w, static_cast<int>(r), 12), c.rows[r]) << "row " << r;
+    }
+}
+
+// It stays on its text while the window scrolls, follows and changes font; a truncation before its end or
+// another file drops it, a truncation after it does not.
+TEST(Selection, KeptOnItsTextDroppedWhenCutOrReplaced)
+{
+    CMemoryMappedFile other;  // outlives the window that shows it
+    Window w(testutil::Lines(0, 40), 5, 20);
+    ASSERT_TRUE(w.loaded);
+    w.wnd.OnKeyDown(kVkHome);
+    const TextPos from = w.At(7), to = w.At(21);  // "line 1\nline 2\n"
+    w.wnd.SetSelection(from, to);
+    ASSERT_TRUE(w.wnd.HasSelection());
+    w.wnd.OnKeyDown(kVkNext);
+    w.wnd.SetFontPoints(w.wnd.GetFontPoints() + 4);
+    w.dir.Append("text.log", testutil::Lines(40, 50));
+    w.wnd.LoadFile(nullptr, EncodingAuto);
+    w.wnd.OnKeyDown(kVkEnd);
+    EXPECT_EQ(w.wnd.GetSelectionStart(), from);
+    EXPECT_EQ(w.wnd.GetSelectionEnd(), to);
+    w.wnd.CopyToClipboard();
+    EXPECT_EQ(Clip(w.port.m_clipboard), "line 1\nline 2\n" + kNul2);
+
+    std::filesystem::resize_file(w.Path(), static_cast<std::uintmax_t>(to + 5));
+    w.wnd.LoadFile(nullptr, EncodingAuto);
+    EXPECT_TRUE(w.wnd.HasSelection()) << "cut after its end";
+    std::filesystem::resize_file(w.Path(), static_cast<std::uintmax_t>(to - 1));
+    w.wnd.LoadFile(nullptr, EncodingAuto);
+    EXPECT_FALSE(w.wnd.HasSelection()) << "cut before its end";
+    w.wnd.CopyScreenToClipboard();
+    const std::string screen = Clip(w.port.m_clipboard);
+    w.wnd.CopyToClipboard();
+    EXPECT_EQ(Clip(w.port.m_clipboard), screen) << "without one the screen is copied";
+
+    w.wnd.SetSelection(from, from + 3);
+    ASSERT_TRUE(other.Open(w.dir.Write("other.log", testutil::Lines(0, 40)).c_str(), false));
+    ASSERT_TRUE(w.wnd.LoadFile(&other, EncodingAuto));
+    EXPECT_FALSE(w.wnd.HasSelection()) << "another file";
+}
