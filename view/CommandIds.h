@@ -84,7 +84,7 @@ inline constexpr int DefaultHelp = 57671;
 
 // --- The "Log" category: one range of twenty ids per panel ----------------------------
 // Text 40000-40019, Search 40020-40039, Highlight 40040-40059, Go To 40060-40079,
-// Follow 40080-40099.
+// Follow 40080-40099, Marks 40120-40139.
 inline constexpr int CodePageUtf8 = 40000;        // narrow text as UTF-8
 inline constexpr int CodePage1252 = 40001;        // narrow text as Windows-1252
 inline constexpr int RegularExpression = 40020;   // searches take their text as a regular expression
@@ -98,6 +98,9 @@ inline constexpr int GoToLine = 40061;            // Ctrl+G: a line number's lin
 inline constexpr int GoToTime = 40062;            // Ctrl+Shift+G: the first line at or after a time as the top row
 inline constexpr int FollowName = 40080;          // a rotated log: go on with the new file under its name
 inline constexpr int ReopenFile = 40081;          // the view's file anew from its name (the message strip's action)
+inline constexpr int ToggleMark = 40120;          // Ctrl+M: marks the top line or takes its mark away
+inline constexpr int NextMark = 40121;            // F2: the next marked line as the top row
+inline constexpr int PreviousMark = 40122;        // Shift+F2: the previous marked line as the top row
 
 }  // namespace cmd
 

@@ -82,6 +82,9 @@ constexpr StringEntry kStrings[] = {
     {cmd::FollowName, "When the name of an open log comes to name another file (the log was rotated), show and "
                       "follow that file\nFollow Name"},
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},
+    {cmd::ToggleMark, "Mark the top line of the window, or take its mark away\nToggle Mark\nCtrl M"},
+    {cmd::NextMark, "Show the next marked line at the top of the window\nNext Mark\nF2"},
+    {cmd::PreviousMark, "Show the previous marked line at the top of the window\nPrevious Mark\nShift F2"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},
@@ -108,6 +111,7 @@ constexpr MenuItemText kAboutMenu[] = {
 };
 constexpr MenuItemText kEditContextMenu[] = {
     {cmd::EditCopy, "&Copy\tCtrl+C"},
+    {cmd::ToggleMark, "Toggle &Mark\tCtrl+M"},
 };
 constexpr MenuItemText kChangeCaseMenu[] = {
     {cmd::CaseOriginal, "&Original Case"},

@@ -84,6 +84,15 @@ void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::FollowName, text::FollowNameLabel);
 }
 
+// The lines the user marked: a mark set or taken away, and the jumps between them.
+void AddMarksPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::MarksPanel, icons.Icon(kTextIcon));
+    AddButton(panel, cmd::ToggleMark, text::ToggleMarkLabel);
+    AddButton(panel, cmd::NextMark, text::NextMarkLabel);
+    AddButton(panel, cmd::PreviousMark, text::PreviousMarkLabel);
+}
+
 }  // namespace
 
 void AddLogCategory(CRibbonBar& bar)
@@ -96,4 +105,5 @@ void AddLogCategory(CRibbonBar& bar)
     AddHighlightPanel(log, icons);
     AddGoToPanel(log, icons);
     AddFollowPanel(log, icons);
+    AddMarksPanel(log, icons);
 }
