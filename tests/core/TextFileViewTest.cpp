@@ -538,7 +538,7 @@ TEST_F(TextFileViewTest, MarkCommandsMarkTheTopLineAndJumpWithANoticeWhenTheyWra
         TextPos topAfter;
         const char* notice;  // the strip's last text afterwards (null: nothing new)
     } steps[] = {
-        {kNoPos, cmd::NextMark, line1, text::NoMarks},
+        {line1, cmd::NextMark, line1, text::NoMarks},
         {line1, cmd::ToggleMark, line1, nullptr},
         {line10, cmd::ToggleMark, line10, nullptr},
         {kNoPos, cmd::NextMark, line1, text::MarksWrappedToFirst},
