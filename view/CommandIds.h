@@ -84,7 +84,7 @@ inline constexpr int DefaultHelp = 57671;
 
 // --- The "Log" category: one range of twenty ids per panel ----------------------------
 // Text 40000-40019, Search 40020-40039, Highlight 40040-40059, Go To 40060-40079,
-// Follow 40080-40099, Records 40100-40119.
+// Follow 40080-40099, Records 40100-40119, Marks 40120-40139.
 inline constexpr int CodePageUtf8 = 40000;        // narrow text as UTF-8
 inline constexpr int CodePage1252 = 40001;        // narrow text as Windows-1252
 inline constexpr int RegularExpression = 40020;   // searches take their text as a regular expression
@@ -102,6 +102,9 @@ inline constexpr int RecordFormat = 40100;        // the Records panel's Format 
 // The last session (the File button's menu): 40140-40159.
 inline constexpr int FileReopenSession = 40140;   // the windows of the last run opened again
 inline constexpr int FileRestoreAtStart = 40141;  // the last session reopened at every start without files named
+inline constexpr int ToggleMark = 40120;          // Ctrl+M: marks the top line or takes its mark away
+inline constexpr int NextMark = 40121;            // F2: the next marked line as the top row
+inline constexpr int PreviousMark = 40122;        // Shift+F2: the previous marked line as the top row
 
 }  // namespace cmd
 

@@ -87,6 +87,9 @@ constexpr StringEntry kStrings[] = {
     {cmd::FileReopenSession, "Open again the windows of the last run, each where it was\nReopen Last Session"},
     {cmd::FileRestoreAtStart, "Reopen the last session at every start when no file is named\n"
                               "Restore Windows at Start"},
+    {cmd::ToggleMark, "Mark the top line of the window, or take its mark away\nToggle Mark\nCtrl M"},
+    {cmd::NextMark, "Show the next marked line at the top of the window\nNext Mark\nF2"},
+    {cmd::PreviousMark, "Show the previous marked line at the top of the window\nPrevious Mark\nShift F2"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},
@@ -113,6 +116,7 @@ constexpr MenuItemText kAboutMenu[] = {
 };
 constexpr MenuItemText kEditContextMenu[] = {
     {cmd::EditCopy, "&Copy\tCtrl+C"},
+    {cmd::ToggleMark, "Toggle &Mark\tCtrl+M"},
 };
 constexpr MenuItemText kChangeCaseMenu[] = {
     {cmd::CaseOriginal, "&Original Case"},

@@ -130,6 +130,10 @@ inline constexpr const char* FontSizeRange = "The font size must be between 1 an
 inline constexpr const char* FontNameNotListed = "The font \"%s\" is not one of the fixed-pitch fonts in the list.";
 
 // Marks: the jumps between them, and Save Lines.
+inline constexpr const char* MarksPanel = "Marks\nzm";
+inline constexpr const char* ToggleMarkLabel = "Toggle Mark\nmt";
+inline constexpr const char* NextMarkLabel = "Next Mark\nmn";
+inline constexpr const char* PreviousMarkLabel = "Previous Mark\nmp";
 inline constexpr const char* NoMarks = "This window has no marks.";
 inline constexpr const char* MarksWrappedToFirst = "Passed the last mark: back at the first.";
 inline constexpr const char* MarksWrappedToLast = "Passed the first mark: on at the last.";

@@ -348,6 +348,9 @@ bool CTextFileView::OnCommand(int id)
     case cmd::GoToLine: OnGoToLine(); return true;
     case cmd::GoToTime: OnGoToTime(); return true;
     case cmd::RecordFormat: OnRecordFormat(); return true;
+    case cmd::ToggleMark:
+    case cmd::NextMark:
+    case cmd::PreviousMark: OnMarkCommand(id); return true;
     default: return OnFindCommand(id);
     }
 }
@@ -367,8 +370,12 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::PageColor:
     case cmd::ChangeCase: ui.Enable(); return true;
     case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
+    // Next and Previous stay enabled without marks: the key then says that there are none.
     case cmd::GoToLine:
-    case cmd::RecordFormat: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
+    case cmd::RecordFormat:
+    case cmd::ToggleMark:
+    case cmd::NextMark:
+    case cmd::PreviousMark: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
     case cmd::GoToTime:
         // The format is found once per load, from a few lines at either end.
         ui.Enable(m_bLoaded && m_pFileWnd->HasTimeStamps());

@@ -179,6 +179,9 @@ private:
     void ApplyKeptFormat();
     void SyncRecordFormat();
     void OnRecordFormat();
+    // Toggle Mark (the top line), Next Mark and Previous Mark; a wrap or a window without marks says so in the
+    // message strip.
+    void OnMarkCommand(int id);
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
     // Tells of the text window's pattern error after a search, or takes back what an earlier one told.

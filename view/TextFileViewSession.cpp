@@ -1,6 +1,8 @@
 // The view's marks and its part of the session: the window as it was, kept at
 // exit and put back at the next start.
 #include "platform/CodePage.h"
+#include "view/CommandIds.h"
+#include "view/StringTable.h"
 #include "view/TextFileView.h"
 
 void CTextFileView::AttachMarks()
@@ -77,4 +79,23 @@ void CTextFileView::ApplyState(const CWindowState& state)
     }
     if (m_pHost->IsActiveView())
         SyncRibbonControls();
+}
+
+void CTextFileView::OnMarkCommand(int id)
+{
+    if (!m_bLoaded || !m_pFileWnd->HasText())
+        return;
+    if (id == cmd::ToggleMark) {
+        m_pFileWnd->ToggleMark(m_pFileWnd->GetTop());
+        return;
+    }
+    const bool forward = id == cmd::NextMark;
+    switch (m_pFileWnd->GoToMark(forward)) {
+    case CFileWnd::MarkJump::NoMarks: m_pHost->ShowMessage(ViewMessageKind::Information, text::NoMarks); break;
+    case CFileWnd::MarkJump::Wrapped:
+        m_pHost->ShowMessage(ViewMessageKind::Information,
+                             forward ? text::MarksWrappedToFirst : text::MarksWrappedToLast);
+        break;
+    case CFileWnd::MarkJump::Shown: break;
+    }
 }

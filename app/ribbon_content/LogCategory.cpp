@@ -97,6 +97,15 @@ void AddRecordsPanel(CRibbonCategory* log, const CImageStrip& icons)
     panel->Add(box);
 }
 
+// The lines the user marked: a mark set or taken away, and the jumps between them.
+void AddMarksPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::MarksPanel, icons.Icon(kTextIcon));
+    AddButton(panel, cmd::ToggleMark, text::ToggleMarkLabel);
+    AddButton(panel, cmd::NextMark, text::NextMarkLabel);
+    AddButton(panel, cmd::PreviousMark, text::PreviousMarkLabel);
+}
+
 }  // namespace
 
 void AddLogCategory(CRibbonBar& bar)
@@ -110,4 +119,5 @@ void AddLogCategory(CRibbonBar& bar)
     AddGoToPanel(log, icons);
     AddFollowPanel(log, icons);
     AddRecordsPanel(log, icons);
+    AddMarksPanel(log, icons);
 }

@@ -49,6 +49,9 @@ const CAccelerator kAccelerators[] = {
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_L}, cmd::Filter},
     {{Qt::CTRL | Qt::Key_G}, cmd::GoToLine},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_G}, cmd::GoToTime},
+    {{Qt::CTRL | Qt::Key_M}, cmd::ToggleMark},
+    {{Qt::Key_F2}, cmd::NextMark},
+    {{Qt::SHIFT | Qt::Key_F2}, cmd::PreviousMark},
     {{Qt::Key_F1}, cmd::Help},
     {{Qt::SHIFT | Qt::Key_F1}, cmd::ContextHelp},
     // No split windows: the pane keys are taken and do nothing.

@@ -523,3 +523,43 @@ TEST_F(TextFileViewTest, AppendedLinesMarkAnInactiveWindowAndAStopSaysWhy)
     EXPECT_NE(o.host->strip.back().find("\"Fatal\""), std::string::npos);
     SetCurrentHighlightRules(nullptr);
 }
+
+TEST_F(TextFileViewTest, MarkCommandsMarkTheTopLineAndJumpWithANoticeWhenTheyWrap)
+{
+    std::string text;
+    for (int i = 1; i <= 60; ++i)
+        text += "entry " + std::to_string(i) + "\n";
+    Opened o = Open("marks.log", text);
+    CFileWnd& wnd = o.Wnd();
+    const TextPos line1 = wnd.DataStart(), line10 = static_cast<TextPos>(text.find("entry 10\n"));
+    const struct {
+        TextPos top;  // shown before the command (kNoPos: left as it is)
+        int command;
+        TextPos topAfter;
+        const char* notice;  // the strip's last text afterwards (null: nothing new)
+    } steps[] = {
+        {line1, cmd::NextMark, line1, text::NoMarks},
+        {line1, cmd::ToggleMark, line1, nullptr},
+        {line10, cmd::ToggleMark, line10, nullptr},
+        {kNoPos, cmd::NextMark, line1, text::MarksWrappedToFirst},
+        {kNoPos, cmd::PreviousMark, line10, text::MarksWrappedToLast},
+        {kNoPos, cmd::PreviousMark, line1, nullptr},
+    };
+    for (const auto& s : steps) {
+        if (s.top != kNoPos)
+            wnd.ShowLineAt(s.top);
+        const std::size_t shown = o.host->strip.size();
+        EXPECT_TRUE(o.Update(s.command).m_bEnabled) << s.command;
+        EXPECT_TRUE(o.view->OnCommand(s.command));
+        EXPECT_EQ(wnd.GetTop(), s.topAfter) << s.command;
+        if (s.notice) {
+            ASSERT_EQ(o.host->strip.size(), shown + 1) << s.command;
+            EXPECT_EQ(o.host->strip.back(), s.notice);
+        } else {
+            EXPECT_EQ(o.host->strip.size(), shown) << s.command;
+        }
+    }
+    EXPECT_TRUE(wnd.Marks().IsMarked(line1));
+    EXPECT_TRUE(wnd.Marks().IsMarked(line10));
+    EXPECT_EQ(wnd.Marks().Count(), 2u);
+}
