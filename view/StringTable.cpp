@@ -84,12 +84,12 @@ constexpr StringEntry kStrings[] = {
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},
     {cmd::RecordFormat, "How this window reads the records of its log: the time and level of each line, for Log "
                         "Levels and Go to Time; Automatic takes the format found in the file\nFormat"},
-    {cmd::FileReopenSession, "Open again the windows of the last run, each where it was\nReopen Last Session"},
-    {cmd::FileRestoreAtStart, "Reopen the last session at every start when no file is named\n"
-                              "Restore Windows at Start"},
     {cmd::ToggleMark, "Mark the top line of the window, or take its mark away\nToggle Mark\nCtrl M"},
     {cmd::NextMark, "Show the next marked line at the top of the window\nNext Mark\nF2"},
     {cmd::PreviousMark, "Show the previous marked line at the top of the window\nPrevious Mark\nShift F2"},
+    {cmd::FileReopenSession, "Open again the windows of the last run, each where it was\nReopen Last Session"},
+    {cmd::FileRestoreAtStart, "Reopen the last session at every start when no file is named\n"
+                              "Restore Windows at Start"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

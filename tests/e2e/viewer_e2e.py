@@ -209,6 +209,10 @@ class Suite:
             "HR": ("toggle", "Highlight Rules"), "HE": ("window", "Highlight Rules"), "HL": ("toggle", "Log Levels"),
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
+            "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "ZM": ("focus", "Toggle Mark"),
+            # Next and Previous come first (in the order of the tips): the window has no marks yet.
+            "MN": ("message", "This window has no marks."), "MP": ("message", "This window has no marks."),
+            "MT": ("done", None),
         }
         failures = []
 
@@ -257,6 +261,14 @@ class Suite:
                 elif kind == "list":
                     wait_for(lambda: self.viewer.find(role_named(Atspi.Role.LIST, what)), f"the list {what!r}",
                              timeout=4)
+                elif kind == "message":
+                    wait_for(lambda: self.viewer.find(lambda a: what in (a.get_name() or "")), f"the notice {what!r}",
+                             timeout=4)
+                    # Closed again, so that the panes the next tips open are counted alone.
+                    self.session.click(wait_for(lambda: self.viewer.find(role_named(
+                        Atspi.Role.PUSH_BUTTON, "Close message")), "the notice's close button", timeout=2))
+                    wait_for(lambda: not self.viewer.find(lambda a: showing(a) and what in (a.get_name() or "")),
+                             "the notice to close", timeout=4)
                 elif kind == "grows":
                     wait_for(lambda: len(find_all(self.viewer.frame, showing)) > parts, "a new pane", timeout=4)
                 elif kind == "toggle":

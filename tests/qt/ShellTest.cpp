@@ -454,7 +454,7 @@ private slots:
             menu->close();
         });
         emit text->customContextMenuRequested(QPoint(5, 5));
-        QCOMPARE(items, QStringList{"&Copy\tCtrl+C"});
+        QCOMPARE(items, (QStringList{"&Copy\tCtrl+C", "Toggle &Mark\tCtrl+M"}));
         QVERIFY(QApplication::clipboard()->text().contains("beta line"));
 
         QString caption;
