@@ -47,9 +47,9 @@ std::string TopLineTooltip(CFileWnd* wnd)
     if (wnd->RecordFormat()) {
         std::string line = text::PaneTopRecordFormat;
         line.replace(line.find("%s"), 2, record.timed ? RecordTimeText(record.micros) : text::PaneTopRecordNoTime);
-        line.replace(line.find("%s"), 2,
-                     record.level == logformat::Level::None ? text::PaneTopRecordNoLevel
-                                                            : logformat::LevelName(record.level));
+        line.replace(
+            line.find("%s"), 2,
+            record.level == logformat::Level::None ? text::PaneTopRecordNoLevel : logformat::LevelName(record.level));
         out += '\n' + line;
     }
     return out;

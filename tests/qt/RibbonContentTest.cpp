@@ -227,7 +227,7 @@ private slots:
             for (const CRibbonElement* e : panel->findChildren<CRibbonElement*>()) {
                 if (qobject_cast<const CRibbonLaunchButton*>(e))
                     continue;
-                QVERIFY2(e->GetID() >= 40000 && e->GetID() < 40100, qPrintable(e->GetLabel()));
+                QVERIFY2(e->GetID() >= 40000 && e->GetID() < 40140, qPrintable(e->GetLabel()));
                 QVERIFY2(!e->GetKeyTip().isEmpty(), qPrintable(e->GetLabel()));
                 keyTips << e->GetKeyTip();
                 QCOMPARE(e->GetToolTipTitle().toStdString(), StringTitle(e->GetID()));
