@@ -70,3 +70,33 @@ TEST(StatusIndicators, LayoutOnlyWhenALengthChanges)
     EXPECT_FALSE(lengths.Update(cmd::PaneCurrentChar, "Current Char: 300"));
     EXPECT_FALSE(lengths.Update(cmd::Refresh, "Refresh"));
 }
+
+// The Current Char tooltip tells the top record's time and level as the window's format reads them: the format
+// found, or the one chosen; a chosen name that names no format falls back to the one found.
+TEST(StatusIndicators, TopRecordByTheWindowsFormat)
+{
+    const std::string log = "2026-12-07 10:00:00.123 ERROR boom\n\tat a.b(C.java:1)\n";
+    struct Case {
+        std::string bytes, chosen;
+        int scrollLines;
+        const char* record;  // the tooltip's last line; empty: the tooltip has no record line
+    };
+    const Case cases[] = {
+        {log, "", 0, "Record at the top: 2026-12-07 10:00:00.123, error"},
+        {log, "", 1, "Record at the top: 2026-12-07 10:00:00.123, error"},  // a stack trace's line: its record's
+        {log, "no such format", 0, "Record at the top: 2026-12-07 10:00:00.123, error"},
+        {log, "klog", 0, "Record at the top: no time, no level"},  // read by a format that reads none of it
+        {"plain text\nwithout stamps\n", "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen + " " + std::to_string(c.scrollLines));
+        Window w(c.bytes, 2, 40);
+        w.wnd.OnVScroll(kSbTop);
+        for (int i = 0; i < c.scrollLines; ++i)
+            w.wnd.OnVScroll(kSbLineDown);
+        w.wnd.SetChosenFormat(c.chosen);
+        const std::string tip = TopLineTooltip(&w.wnd);
+        const std::string last = tip.substr(tip.rfind('\n') + 1);
+        EXPECT_EQ(last.rfind("Record", 0) == 0 ? last : std::string(), c.record) << tip;
+    }
+}

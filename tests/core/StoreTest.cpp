@@ -297,3 +297,34 @@ TEST(Store, KilledInTheMiddleOfAChangeLosesOnlyThatChange)
 }
 
 }  // namespace
+
+// The log format chosen per file: kept by path across runs, back to the format found when the choice is taken
+// back, and a file never chosen for has none.
+TEST(Store, ChosenFormatIsKeptPerFileAcrossRuns)
+{
+    TempDir dir;
+    const std::string db = dir.File("store.sqlite");
+    const std::pair<std::string, std::string> changes[] = {
+        {"/logs/a.log", "logcat threadtime"},
+        {"/logs/b.log", "klog"},
+        {"/logs/a.log", "Spark"},
+        {"/logs/c.log", "JSON lines"},
+        {"/logs/c.log", ""} /* back to Automatic */,
+    };
+    {
+        CStateStore store;
+        std::ostringstream errors;
+        ASSERT_TRUE(store.Open(db, errors));
+        for (const auto& [path, name] : changes)
+            store.SetFormatOf(path, name);
+        EXPECT_EQ(store.FormatOf("/logs/a.log"), "Spark");
+    }
+    CStateStore store;
+    std::ostringstream errors;
+    ASSERT_TRUE(store.Open(db, errors));
+    const std::pair<std::string, std::string> kept[] = {
+        {"/logs/a.log", "Spark"}, {"/logs/b.log", "klog"}, {"/logs/c.log", ""}, {"/logs/never.log", ""}};
+    for (const auto& [path, name] : kept)
+        EXPECT_EQ(store.FormatOf(path), name) << path;
+    EXPECT_TRUE(errors.str().empty());
+}

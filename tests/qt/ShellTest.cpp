@@ -340,6 +340,45 @@ private slots:
         QVERIFY(!s.Frame()->FindColorElement(cmd::FontBold));
     }
 
+    // The Records panel's Format drop-down: Automatic names the format found, a choice applies to the window at
+    // once (its records' levels) and comes back with the file in the next run; Automatic again takes it back.
+    void theFormatDropDownChoosesTheWindowsFormatAndKeepsItPerFile()
+    {
+        const std::string path = WriteFile("records.log", "2026-12-07 10:00:00.123 ERROR boom\n\tat a.b(C.java:1)\n");
+        const struct {
+            QString pick;            // the entry the user picks; empty: none, a new run
+            const char* shown;       // the drop-down's selected entry afterwards
+            const char* format;      // the window's format
+            logformat::Level level;  // the top record's level
+        } steps[] = {
+            {"", "Automatic (ISO 8601)", "ISO 8601", logformat::Level::Error},
+            {"klog", "klog", "klog", logformat::Level::None},
+            {"", "klog", "klog", logformat::Level::None},  // the next run
+            {"Automatic (ISO 8601)", "Automatic (ISO 8601)", "ISO 8601", logformat::Level::Error},
+            {"", "Automatic (ISO 8601)", "ISO 8601", logformat::Level::Error},
+        };
+        auto s = std::make_unique<Started>(std::vector<std::string>{path});
+        for (const auto& step : steps) {
+            if (step.pick.isEmpty()) {
+                s.reset();  // one application at a time: it owns the process-wide settings
+                s = std::make_unique<Started>(std::vector<std::string>{path});
+                QVERIFY(s->Settle());
+                s->ActiveView()->SyncRibbonControls();
+            }
+            auto* box = s->Frame()->GetRibbonBar()->FindByID<CRibbonComboBox>(cmd::RecordFormat);
+            QVERIFY(box);
+            if (!step.pick.isEmpty()) {
+                QVERIFY(box->FindItem(step.pick) >= 0);
+                box->SelectItem(box->FindItem(step.pick));
+                emit box->GetComboBox()->activated(box->FindItem(step.pick));
+            }
+            QCOMPARE(box->GetItem(box->GetCurSel()), QString(step.shown));
+            QVERIFY(s->Wnd().RecordFormat());
+            QCOMPARE(s->Wnd().RecordFormat()->Name(), std::string(step.format));
+            QCOMPARE(static_cast<int>(s->Wnd().TopRecord().level), static_cast<int>(step.level));
+        }
+    }
+
     void aQtFontBecomesALogFontAtTheOneResolution()
     {
         platform::SetScreenDpiY(96);
