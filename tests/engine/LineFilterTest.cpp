@@ -259,8 +259,9 @@ TEST(LineFilter, ListStopsAtItsCapAndSaysSo)
 TEST(LineFilter, TheLastNewsOfAScanSaysItIsOver)
 {
     std::string bytes = "a1\nb\na2\n";
-    CLineFilter filter(4);
+    // Declared before the filter so that it outlives the filter's thread, which may still be sending news.
     std::vector<linefilter::FilterStatus> news;
+    CLineFilter filter(4);
     filter.SetNotify([&] { news.push_back(filter.Status()); });
     ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{EncodingAnsi, CodePage::Windows1252},
                              FilterQuery{u"a", false, false, false}, 0, static_cast<std::int64_t>(bytes.size()),
