@@ -219,38 +219,30 @@ void CLineIndex::SetEnd(std::int64_t end, bool run)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_nEnd = end;
     }
-    if (!run || m_bWorking || CountedEnd() >= end)
+    if (!run || m_worker.IsWorking() || CountedEnd() >= end)
         return;
-    if (m_worker.joinable())
-        m_worker.join();
-    m_bStop = false;
-    m_bWorking = true;
-    m_worker = std::thread([this] { Run(); });
+    m_worker.Start([this] { Run(); }, m_notify);
 }
 
 void CLineIndex::StopWorker()
 {
-    m_bStop = true;
-    if (m_worker.joinable())
-        m_worker.join();
-    m_bStop = false;
+    m_worker.Stop();
 }
 
 void CLineIndex::WaitForWorker()
 {
-    if (m_worker.joinable())
-        m_worker.join();
+    m_worker.Wait();
 }
 
 void CLineIndex::Run()
 {
     CScanReader reader(*m_pReader, static_cast<std::size_t>(kChunk));
-    reader.SetCancel(&m_bStop);
+    reader.SetCancel(&m_worker.StopFlag());
     // A notice every 256 MiB: enough for numbers to appear while a large file
     // is counted, few enough not to keep the UI thread repainting.
     constexpr int kChunksPerNotice = static_cast<int>((256 << 20) / kChunk);
     int chunks = 0;
-    while (!m_bStop) {
+    while (!m_worker.Stopping()) {
         std::int64_t to;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -261,9 +253,6 @@ void CLineIndex::Run()
         if (++chunks % kChunksPerNotice == 0 && m_notify)
             m_notify();
     }
-    m_bWorking = false;
-    if (m_notify && !m_bStop)
-        m_notify();
 }
 
 bool CLineIndex::CountNext(CScanReader& reader, std::int64_t to)

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "engine/ChunkReader.h"
+#include "engine/PassWorker.h"
 #include "engine/ScanReader.h"
 #include "engine/TextPos.h"
 
@@ -87,7 +88,7 @@ public:
     // starts again. Starts the worker towards `end` when `run`.
     void SetEnd(std::int64_t end, bool run);
     void StopWorker();
-    bool IsWorking() const { return m_bWorking; }
+    bool IsWorking() const { return m_worker.IsWorking(); }
     // Blocks until the worker has counted everything (for scripts and tests).
     void WaitForWorker();
 
@@ -137,9 +138,7 @@ private:
     std::uint8_t m_fingerprint[64] = {};    // the bytes just before m_nCounted
     int m_nFingerprint = 0;
 
-    std::thread m_worker;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bWorking{false};
+    engine::CPassWorker m_worker;
     std::condition_variable m_done;
     std::unique_ptr<CScanReader> m_pUiScan;  // the caller's reads (UI thread only); the worker has its own
 };

@@ -6,6 +6,7 @@
 #include <re2/re2.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -560,11 +561,18 @@ std::size_t JsonValueEnd(std::string_view s, std::size_t at)
     if (at >= s.size())
         return std::string_view::npos;
     if (s[at] == '"') {
-        for (std::size_t i = at + 1; i < s.size(); ++i) {
-            if (s[i] == '\\')
-                ++i;
-            else if (s[i] == '"')
-                return i + 1;
+        // The next quote that an even run of backslashes (none, mostly) stands before.
+        for (std::size_t i = at + 1; i < s.size();) {
+            const void* q = std::memchr(s.data() + i, '"', s.size() - i);
+            if (!q)
+                return std::string_view::npos;
+            const auto e = static_cast<std::size_t>(static_cast<const char*>(q) - s.data());
+            std::size_t slashes = 0;
+            while (e - slashes > at + 1 && s[e - slashes - 1] == '\\')
+                ++slashes;
+            if (slashes % 2 == 0)
+                return e + 1;
+            i = e + 1;
         }
         return std::string_view::npos;
     }
@@ -621,6 +629,9 @@ bool ReadJson(std::string_view s, const StampContext&, LineRead& out)
         else if (out.level == Level::None &&
                  (key == "level" || key == "lvl" || key == "severity" || key == "levelname"))
             out.level = NumericOrWordLevel(value);
+        // The first time and level decide: the message after them (most of the line) is not read.
+        if (timed && out.level != Level::None)
+            break;
         i = SkipSpaces(s, valueEnd);
         if (i >= s.size() || s[i] != ',')
             break;
@@ -880,23 +891,27 @@ Level LevelOfWord(std::string_view word)
     for (std::size_t i = 0; i < word.size(); ++i)
         w[i] = Lower(word[i]);
     const std::string_view l(w, word.size());
+    // Compared by length first, then by bytes: this runs once per record of a pass over the whole file.
+    const auto is = [&l]<std::size_t N>(const char(&text)[N]) {
+        return l.size() == N - 1 && std::memcmp(l.data(), text, N - 1) == 0;
+    };
     switch (l[0]) {
     case 'f':
-        return l == "fatal" || l.substr(0, 4) == "fine" ? (l == "fatal" ? Level::Fatal : Level::Trace) : Level::None;
-    case 'c': return l == "crit" || l == "critical" ? Level::Fatal : Level::None;
-    case 's': return l == "severe" ? Level::Fatal : Level::None;
+        if (is("fatal"))
+            return Level::Fatal;
+        return l.size() >= 4 && std::memcmp(l.data(), "fine", 4) == 0 ? Level::Trace : Level::None;
+    case 'c': return is("crit") || is("critical") ? Level::Fatal : Level::None;
+    case 's': return is("severe") ? Level::Fatal : Level::None;
     case 'e':
-        return l == "error" || l == "err"         ? Level::Error
-               : l == "emerg" || l == "emergency" ? Level::Fatal
-                                                  : Level::None;
-    case 'a': return l == "alert" ? Level::Fatal : Level::None;
-    case 'p': return l == "panic" ? Level::Fatal : Level::None;
-    case 'w': return l == "warn" || l == "warning" ? Level::Warn : Level::None;
-    case 'i': return l == "info" || l == "information" ? Level::Info : Level::None;
-    case 'n': return l == "notice" ? Level::Info : Level::None;
-    case 'd': return l == "debug" || l == "dbg" ? Level::Debug : Level::None;
-    case 't': return l == "trace" ? Level::Trace : Level::None;
-    case 'v': return l == "verbose" ? Level::Trace : Level::None;
+        return is("error") || is("err") ? Level::Error : is("emerg") || is("emergency") ? Level::Fatal : Level::None;
+    case 'a': return is("alert") ? Level::Fatal : Level::None;
+    case 'p': return is("panic") ? Level::Fatal : Level::None;
+    case 'w': return is("warn") || is("warning") ? Level::Warn : Level::None;
+    case 'i': return is("info") || is("information") ? Level::Info : Level::None;
+    case 'n': return is("notice") ? Level::Info : Level::None;
+    case 'd': return is("debug") || is("dbg") ? Level::Debug : Level::None;
+    case 't': return is("trace") ? Level::Trace : Level::None;
+    case 'v': return is("verbose") ? Level::Trace : Level::None;
     default: return Level::None;
     }
 }

@@ -21,6 +21,7 @@
 #include "engine/ChunkReader.h"
 #include "engine/LineIndex.h"
 #include "engine/LogFormat.h"
+#include "engine/PassWorker.h"
 
 #include <atomic>
 #include <cstdint>
@@ -84,7 +85,7 @@ public:
     void StopWorker();
     // Blocks until the worker has summarised everything (for scripts, benchmarks and tests).
     void WaitForWorker();
-    bool IsWorking() const { return m_bWorking; }
+    bool IsWorking() const { return m_worker.IsWorking(); }
     // Every byte the worker reads is added here too (from the worker's thread).
     void SetProgress(std::atomic<std::int64_t>* bytes) { m_pProgress = bytes; }
 
@@ -136,9 +137,7 @@ private:
     std::uint8_t m_head[64] = {};  // the text's first bytes: another file, even a shorter one, starts otherwise
     int m_nHead = 0;
 
-    std::thread m_worker;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bWorking{false};
+    engine::CPassWorker m_worker;
 };
 
 }  // namespace logformat
