@@ -22,6 +22,7 @@
 #include "engine/LineIndex.h"
 #include "engine/LogFormat.h"
 #include "engine/PassWorker.h"
+#include "engine/WorkPool.h"
 
 #include <atomic>
 #include <cstdint>
@@ -72,8 +73,10 @@ public:
     // The text from `dataStart` on, read through `reader` with `format` (it
     // outlives this; null: a text without a format, which gets no blocks). `notify`, when given, is called from the worker
     // every 256 MiB and when it is done; it must only post.
+    // A long first pass runs in pieces of about split.blockBytes on the engine's pool.
     CRecordSummaries(std::unique_ptr<IChunkReader> reader, std::int64_t dataStart, BreakUnits units,
-                     const CFormat* format, timeseek::StampContext ctx, std::function<void()> notify = {});
+                     const CFormat* format, timeseek::StampContext ctx, std::function<void()> notify = {},
+                     engine::BlockSplit split = {});
     ~CRecordSummaries();  // stops the worker
     CRecordSummaries(const CRecordSummaries&) = delete;
     CRecordSummaries& operator=(const CRecordSummaries&) = delete;
@@ -112,6 +115,9 @@ public:
 private:
     class CBuilder;
     void Run();
+    bool RunInPieces(std::int64_t lineStart, std::size_t first, bool seen, std::int64_t end);
+    bool SummarisePiece(CBuilder& builder, std::int64_t from, std::int64_t to);
+    std::int64_t ClearLineStart(std::int64_t from, std::int64_t limit) const;
     // Whether the text still starts as it did, and (atEnd) still reads the same before the summarised end.
     bool StillReadsTheSame(bool atEnd);
     void DropFrom(std::int64_t cut);
@@ -123,6 +129,7 @@ private:
     const CFormat* m_pFormat;
     const timeseek::StampContext m_ctx;
     std::function<void()> m_notify;
+    const engine::BlockSplit m_split;
     std::atomic<std::int64_t>* m_pProgress = nullptr;
 
     mutable std::mutex m_mutex;

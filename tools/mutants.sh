@@ -129,6 +129,10 @@ fault summaries-count-continuation-lines engine/RecordSummaries.cpp \
   's|        } else if (!m_bSeen) {|        } else {|' '^RecordSummariesTest\.'
 fault summaries-kept-past-the-cut engine/RecordSummaries.cpp \
   's|while (f > 0 \&\& front > cut) {|while (false) {|' '^RecordSummariesTest\.'
+fault summaries-pieces-keep-untimed-lines engine/RecordSummaries.cpp \
+  's|        if (k > 0 \&\& seenBefore)|        if (false)|' '^RecordSummariesTest\.'
+fault summaries-shared-block-loses-records engine/RecordSummaries.cpp \
+  's|earlier.records.insert(earlier.records.end(), later.records.begin(), later.records.end());|(void)later;|' '^RecordSummariesTest\.'
 
 # --- Copy ------------------------------------------------------------------------------------
 fault copy-byte-order textwnd/LineModel.cpp \

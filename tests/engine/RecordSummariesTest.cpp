@@ -44,6 +44,8 @@ std::vector<Line> MakeLines(int head, int records, int seed)
             out.push_back({"\tat com.example.Frame(Frame.java:" + std::to_string(i) + ")"});
         if (i % 97 == 3)
             out.push_back({"    " + std::string(70000, 'y')});  // crosses a block boundary
+        if (i % 11 == 6)
+            out.insert(out.end(), static_cast<std::size_t>(1 + i % 3), Line{});  // blank lines: runs of breaks
     }
     return out;
 }
@@ -139,6 +141,7 @@ struct Case {
     const char* eol;
     int head, records;
     Change change;
+    bool pieces = false;  // the first pass in small pieces on the pool
 };
 
 const Case kCases[] = {
@@ -151,6 +154,12 @@ const Case kCases[] = {
     {"truncation", 1, "\n", 1, 9000, Change::Truncate},
     {"replacement by another log", 1, "\n", 1, 5000, Change::Replace},
     {"no format", 1, "\n", 1, 500, Change::NoFormat},
+    {"in pieces, narrow LF", 1, "\n", 3, 9000, Change::None, true},
+    {"in pieces, CR LF, no head", 1, "\r\n", 0, 9000, Change::None, true},
+    {"in pieces, UTF-16 LE CR LF", 2, "\r\n", 2, 5000, Change::None, true},
+    {"in pieces, a head of 65536 blank lines", 1, "\n", 0, 3000, Change::None, true},
+    {"in pieces, then growth", 1, "\n", 1, 9000, Change::Grow, true},
+    {"in pieces, then truncation", 1, "\n", 1, 9000, Change::Truncate, true},
 };
 
 }  // namespace
@@ -168,7 +177,8 @@ TEST(RecordSummariesTest, BlocksMatchTheLinesWritten)
         auto reader = std::make_unique<testutil::StringReader>(&bytes);
         std::atomic<std::int64_t> progress{0};
         CRecordSummaries sums(std::move(reader), 0, units, c.change == Change::NoFormat ? nullptr : Iso(),
-                              timeseek::StampContext{2026, 12});
+                              timeseek::StampContext{2026, 12}, {},
+                              c.pieces ? engine::BlockSplit{0, 3 * CRecordSummaries::kBlock} : engine::BlockSplit{});
         sums.SetProgress(&progress);
         const auto size = [&] { return static_cast<std::int64_t>(bytes.size()); };
 
