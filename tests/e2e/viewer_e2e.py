@@ -210,8 +210,10 @@ class Suite:
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
             "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "ZM": ("focus", "Toggle Mark"),
-            # Next and Previous come first (in the order of the tips): the window has no marks yet.
-            "MN": ("message", "This window has no marks."), "MP": ("message", "This window has no marks."),
+            # Next and Previous come first (in the order of the tips): the window has no marks yet. Mark Note
+            # marks the line for its dialog, and the Escape that closes the dialog takes the mark away again.
+            "MN": ("message", "This window has no marks."), "MO": ("window", "Mark Note"),
+            "MP": ("message", "This window has no marks."), "MS": ("message", "Nothing to save"),
             "MT": ("done", None),
         }
         failures = []
