@@ -181,6 +181,8 @@ public:
     // that the last screenful held back goes on from the mark it showed, not from the top.
     enum class MarkJump { NoMarks, Shown, Wrapped };
     MarkJump GoToMark(bool forward);
+    // Where each row of the last paint began (the gutter's dots: a row whose start is marked).
+    const std::vector<TextPos>& PaintedRowStarts() const { return m_paintedRowStarts; }
     // The line model, for readers of whole lines (Save Lines).
     const CLineModel& Lines() const { return m_lines; }
 

@@ -105,6 +105,8 @@ inline constexpr int FileRestoreAtStart = 40141;  // the last session reopened a
 inline constexpr int ToggleMark = 40120;          // Ctrl+M: marks the top line or takes its mark away
 inline constexpr int NextMark = 40121;            // F2: the next marked line as the top row
 inline constexpr int PreviousMark = 40122;        // Shift+F2: the previous marked line as the top row
+inline constexpr int MarkNote = 40123;            // Ctrl+Shift+M: the one-line note of a mark
+inline constexpr int SaveLines = 40124;           // Ctrl+Shift+S: marked, listed or selected lines to a file
 
 }  // namespace cmd
 

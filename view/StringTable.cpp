@@ -84,9 +84,14 @@ constexpr StringEntry kStrings[] = {
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},
     {cmd::RecordFormat, "How this window reads the records of its log: the time and level of each line, for Log "
                         "Levels and Go to Time; Automatic takes the format found in the file\nFormat"},
-    {cmd::ToggleMark, "Mark the top line of the window, or take its mark away\nToggle Mark\nCtrl M"},
+    {cmd::ToggleMark, "Mark the line under the pointer (or the top line of the window), or take its mark away\n"
+                      "Toggle Mark\nCtrl M"},
     {cmd::NextMark, "Show the next marked line at the top of the window\nNext Mark\nF2"},
     {cmd::PreviousMark, "Show the previous marked line at the top of the window\nPrevious Mark\nShift F2"},
+    {cmd::MarkNote, "Give the mark of the line under the pointer (or the top line) a note, shown as the mark's "
+                    "tooltip\nMark Note\nCtrl Shift M"},
+    {cmd::SaveLines, "Write the marked lines, the filter's listed lines or the selection to a file, as they stand "
+                     "in this file\nSave Lines\nCtrl Shift S"},
     {cmd::FileReopenSession, "Open again the windows of the last run, each where it was\nReopen Last Session"},
     {cmd::FileRestoreAtStart, "Reopen the last session at every start when no file is named\n"
                               "Restore Windows at Start"},

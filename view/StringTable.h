@@ -137,6 +137,24 @@ inline constexpr const char* PreviousMarkLabel = "Previous Mark\nmp";
 inline constexpr const char* NoMarks = "This window has no marks.";
 inline constexpr const char* MarksWrappedToFirst = "Passed the last mark: back at the first.";
 inline constexpr const char* MarksWrappedToLast = "Passed the first mark: on at the last.";
+inline constexpr const char* MarkNoteLabel = "Mark Note...\nmo";
+inline constexpr const char* SaveLinesLabel = "Save Lines...\nms";
+inline constexpr const char* MarkNoteTitle = "Mark Note";
+// %s: the line's number ("?" while the lines are not counted that far).
+inline constexpr const char* MarkNotePromptFormat = "&Note of the mark on line %s (empty: no note):";
+inline constexpr const char* SaveLinesTitle = "Save Lines";
+inline constexpr const char* SaveLinesSourceLabel = "Sa&ve:";
+// The sources the dialog offers; %s: how many lines (the selection: how many bytes).
+inline constexpr const char* SaveLinesMarkedFormat = "The marked lines (%s)";
+inline constexpr const char* SaveLinesListedFormat = "The lines the filter lists (%s)";
+inline constexpr const char* SaveLinesSelectionFormat = "The selection (%s bytes)";
+inline constexpr const char* SaveLinesNothing =
+    "Nothing to save: mark lines (Ctrl+M), filter them or select text first.";
+// %s: the count of lines, then the file's name.
+inline constexpr const char* SaveLinesSavedFormat = "Saved %s lines to %s.";
+inline constexpr const char* SaveLinesSavedOneFormat = "Saved 1 line to %s.";
+// %s: the file's name, then why.
+inline constexpr const char* SaveLinesFailedFormat = "Could not save %s: %s";
 inline constexpr const char* SaveLinesViewedFile = "That file is open in the viewer: a viewed file is never written.";
 // The last session: the files it named that are gone; %s is their names, separated by commas.
 inline constexpr const char* SessionFilesMissingFormat = "Not reopened, no longer there: %s";

@@ -351,6 +351,8 @@ bool CTextFileView::OnCommand(int id)
     case cmd::ToggleMark:
     case cmd::NextMark:
     case cmd::PreviousMark: OnMarkCommand(id); return true;
+    case cmd::MarkNote: OnMarkNote(); return true;
+    case cmd::SaveLines: OnSaveLines(); return true;
     default: return OnFindCommand(id);
     }
 }
@@ -375,7 +377,9 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::RecordFormat:
     case cmd::ToggleMark:
     case cmd::NextMark:
-    case cmd::PreviousMark: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
+    case cmd::PreviousMark:
+    case cmd::MarkNote:
+    case cmd::SaveLines: ui.Enable(m_bLoaded && m_pFileWnd->HasText()); return true;
     case cmd::GoToTime:
         // The format is found once per load, from a few lines at either end.
         ui.Enable(m_bLoaded && m_pFileWnd->HasTimeStamps());

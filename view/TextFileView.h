@@ -179,9 +179,18 @@ private:
     void ApplyKeptFormat();
     void SyncRecordFormat();
     void OnRecordFormat();
-    // Toggle Mark (the top line), Next Mark and Previous Mark; a wrap or a window without marks says so in the
-    // message strip.
+    // Toggle Mark (the line under the pointer, else the top line), Next Mark and Previous Mark; a wrap or a
+    // window without marks says so in the message strip.
     void OnMarkCommand(int id);
+    // --- Mark Note and Save Lines (TextFileViewMarks.cpp) ---------------------------------------------------------
+    // The start of the line a mark command means: the one under the pointer (or where the context menu was
+    // opened), else the top line; kNoPos without text.
+    TextPos MarkTarget();
+    // Asks for the note of that line's mark, marking the line first; Cancel leaves the marks as they were.
+    void OnMarkNote();
+    // Writes the marked lines, the filter pane's listed lines or the selection to a file the user names; what
+    // came of it is told in the message strip (a viewed file refused, a failure, the count saved).
+    void OnSaveLines();
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
     // Tells of the text window's pattern error after a search, or takes back what an earlier one told.

@@ -86,7 +86,7 @@ void CTextFileView::OnMarkCommand(int id)
     if (!m_bLoaded || !m_pFileWnd->HasText())
         return;
     if (id == cmd::ToggleMark) {
-        m_pFileWnd->ToggleMark(m_pFileWnd->GetTop());
+        m_pFileWnd->ToggleMark(MarkTarget());
         return;
     }
     const bool forward = id == cmd::NextMark;

@@ -6,10 +6,12 @@
 #pragma once
 
 #include "platform/Types.h"
+#include "textwnd/SaveLines.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CFileWnd;
 
@@ -106,11 +108,24 @@ public:
     // A small modal dialog that asks for one line of text. Each text the user confirms goes to `accept`, which
     // returns an empty text when it took it (the dialog closes) or what the dialog says while it stays open. A
     // host without dialogs (the tests' doubles) asks nothing.
+    // `initial`: the text the field starts with, selected.
     virtual void AskText(const std::string& title, const std::string& prompt,
-                         const std::function<std::string(const std::string&)>& accept)
+                         const std::function<std::string(const std::string&)>& accept, const std::string& initial = {})
     {
-        (void)title, (void)prompt, (void)accept;
+        (void)title, (void)prompt, (void)accept, (void)initial;
     }
+    // Save Lines: which of `sources` (their names, in the order given) to write, and the file to write them to,
+    // asked in one dialog that names the file; false when the user cancelled. A host without dialogs saves
+    // nothing.
+    virtual bool ChooseSaveLines(const std::vector<std::string>& sources, std::size_t& source, std::string& path)
+    {
+        (void)sources, (void)source, (void)path;
+        return false;
+    }
+    // The lines the window's filter pane lists (none while it is closed), in file order.
+    virtual savelines::CLineSet ListedLines() { return {}; }
+    // The paths of every file open in the viewer (Save Lines writes none of them); the view adds its own.
+    virtual std::vector<std::string> ViewedPaths() { return {}; }
     // The busy cursor, from BeginBusy to EndBusy (a long search on the user-interface thread).
     virtual void BeginBusy() = 0;
     virtual void EndBusy() = 0;
@@ -132,6 +147,14 @@ public:
     virtual void UpdateTextWindow() = 0;
     // Holds the text window's repaints while several changes are made (the Font dialog's OK).
     virtual void LockUpdates(bool lock) = 0;
+    // The point of the text window's client area that a command about "this line" means: where the context menu
+    // was opened while it is open, else where the pointer is while it is over the text. False: no such point
+    // (the command takes the top line).
+    virtual bool PointerInText(int& x, int& y)
+    {
+        (void)x, (void)y;
+        return false;
+    }
 
     // --- Messages -----------------------------------------------------------------------------------------------
     // Shows `text` in the strip at the top of the view's window, in place of any earlier message: what happened

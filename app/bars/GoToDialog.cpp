@@ -59,6 +59,12 @@ CGoToDialog::CGoToDialog(const QString& title, const QString& prompt, Taker take
     column->addWidget(buttons);
 }
 
+void CGoToDialog::SetText(const QString& text)
+{
+    m_pText->setText(text);
+    m_pText->selectAll();
+}
+
 QString CGoToDialog::Message() const
 {
     return !m_pMessage->isHidden() ? m_pMessage->text() : QString();

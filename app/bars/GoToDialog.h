@@ -20,6 +20,8 @@ public:
     CGoToDialog(const QString& title, const QString& prompt, Taker take, QWidget* parent = nullptr);
 
     QString Message() const;
+    // The text the field starts with, selected so that typing replaces it.
+    void SetText(const QString& text);
 
     void accept() override;
 

@@ -97,13 +97,16 @@ void AddRecordsPanel(CRibbonCategory* log, const CImageStrip& icons)
     panel->Add(box);
 }
 
-// The lines the user marked: a mark set or taken away, and the jumps between them.
+// The lines the user marked: a mark set or taken away, the jumps between them, a mark's note, and the lines
+// written to a file.
 void AddMarksPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
     CRibbonPanel* panel = AddPanel(log, text::MarksPanel, icons.Icon(kTextIcon));
     AddButton(panel, cmd::ToggleMark, text::ToggleMarkLabel);
     AddButton(panel, cmd::NextMark, text::NextMarkLabel);
     AddButton(panel, cmd::PreviousMark, text::PreviousMarkLabel);
+    AddButton(panel, cmd::MarkNote, text::MarkNoteLabel);
+    AddButton(panel, cmd::SaveLines, text::SaveLinesLabel);
 }
 
 }  // namespace

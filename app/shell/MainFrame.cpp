@@ -210,6 +210,15 @@ void CTextFileViewerMainFrame::CloseWindowLater(QWidget* window)
         QTimer::singleShot(0, frame, [this, frame] { CloseChildFrame(frame); });
 }
 
+std::vector<std::string> CTextFileViewerMainFrame::ViewedPaths() const
+{
+    std::vector<std::string> paths;
+    for (CTextFileViewerChildFrame* frame : GetChildFrames())
+        if (CTextFileView* view = frame->GetActiveView())
+            paths.push_back(view->GetDocument()->GetPathName());
+    return paths;
+}
+
 void CTextFileViewerMainFrame::MarkWindow(QWidget* window, const std::string& text)
 {
     // A strong red that none of the light automatic tab colours comes near.

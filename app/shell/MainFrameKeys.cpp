@@ -52,6 +52,8 @@ const CAccelerator kAccelerators[] = {
     {{Qt::CTRL | Qt::Key_M}, cmd::ToggleMark},
     {{Qt::Key_F2}, cmd::NextMark},
     {{Qt::SHIFT | Qt::Key_F2}, cmd::PreviousMark},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_M}, cmd::MarkNote},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_S}, cmd::SaveLines},
     {{Qt::Key_F1}, cmd::Help},
     {{Qt::SHIFT | Qt::Key_F1}, cmd::ContextHelp},
     // No split windows: the pane keys are taken and do nothing.

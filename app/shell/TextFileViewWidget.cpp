@@ -3,14 +3,19 @@
 #include "app/bars/FindDialog.h"
 #include "app/bars/GoToDialog.h"
 #include "app/bars/MessageStrip.h"
+#include "app/bars/SaveLinesDialog.h"
+#include "app/shell/ChildFrame.h"
 #include "app/shell/ViewServices.h"
 #include "textwnd/qt/FileWndWidget.h"
+#include "textwnd/qt/FilterPane.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace {
@@ -122,11 +127,50 @@ IFindDialog* CTextFileViewWidget::CreateFindDialog(const std::u16string& text, b
 }
 
 void CTextFileViewWidget::AskText(const std::string& title, const std::string& prompt,
-                                  const std::function<std::string(const std::string&)>& accept)
+                                  const std::function<std::string(const std::string&)>& accept,
+                                  const std::string& initial)
 {
     CGoToDialog dialog(QString::fromStdString(title), QString::fromStdString(prompt), accept, this);
+    dialog.SetText(QString::fromStdString(initial));
     dialog.exec();
     FocusTextWindow();
+}
+
+bool CTextFileViewWidget::ChooseSaveLines(const std::vector<std::string>& sources, std::size_t& source,
+                                          std::string& path)
+{
+    const std::optional<CSaveLinesChoice> choice = CSaveLinesDialog::Run(sources, this);
+    FocusTextWindow();
+    if (!choice)
+        return false;
+    source = choice->source;
+    path = QFile::encodeName(choice->path).toStdString();
+    return true;
+}
+
+savelines::CLineSet CTextFileViewWidget::ListedLines()
+{
+    auto* frame = qobject_cast<CTextFileViewerChildFrame*>(m_pFrame);
+    const CFilterPane* pane = frame ? frame->GetFilterPane() : nullptr;
+    if (!pane || pane->isHidden())
+        return {};
+    const linefilter::CLineFilter* filter = &pane->Filter();
+    return {filter->Count(), [filter](std::int64_t i) { return static_cast<TextPos>(filter->At(i)); }};
+}
+
+std::vector<std::string> CTextFileViewWidget::ViewedPaths()
+{
+    return m_pServices->ViewedPaths();
+}
+
+bool CTextFileViewWidget::PointerInText(int& x, int& y)
+{
+    const std::optional<QPoint> at = m_pTextWindow ? m_pTextWindow->PointerPoint() : std::nullopt;
+    if (!at)
+        return false;
+    x = at->x();
+    y = at->y();
+    return true;
 }
 
 namespace {
@@ -266,8 +310,14 @@ void CTextFileViewWidget::ShowContextMenu(const QPoint& pos)
         action->setEnabled(ui.m_bEnabled);
         connect(action, &QAction::triggered, this, [this, id = item.id] { m_pServices->ExecuteCommand(id); });
     }
-    if (!menu.isEmpty())
-        menu.exec(m_pTextWindow->viewport()->mapToGlobal(pos));
+    if (menu.isEmpty())
+        return;
+    // Toggle Mark from the menu means the line the menu was opened on, wherever the pointer went since.
+    QPointer<CFileWndWidget> window = m_pTextWindow;
+    window->SetMenuPoint(pos);
+    menu.exec(window->viewport()->mapToGlobal(pos));
+    if (window)
+        window->SetMenuPoint(std::nullopt);
 }
 
 // --- Messages ------------------------------------------------------------------------------------------------------

@@ -41,7 +41,12 @@ public:
     bool ChooseFont(platform::LOGFONTW& font, platform::COLORREF& color) override;
     IFindDialog* CreateFindDialog(const std::u16string& text, bool matchCase) override;
     void AskText(const std::string& title, const std::string& prompt,
-                 const std::function<std::string(const std::string&)>& accept) override;
+                 const std::function<std::string(const std::string&)>& accept,
+                 const std::string& initial = {}) override;
+    bool ChooseSaveLines(const std::vector<std::string>& sources, std::size_t& source, std::string& path) override;
+    savelines::CLineSet ListedLines() override;
+    std::vector<std::string> ViewedPaths() override;
+    bool PointerInText(int& x, int& y) override;
     void BeginBusy() override;
     void EndBusy() override;
     bool BusyStopAsked() override;

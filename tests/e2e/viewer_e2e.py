@@ -209,9 +209,15 @@ class Suite:
             "HR": ("toggle", "Highlight Rules"), "HE": ("window", "Highlight Rules"), "HL": ("toggle", "Log Levels"),
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
-            "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "ZM": ("focus", "Toggle Mark"),
-            # Next and Previous come first (in the order of the tips): the window has no marks yet.
-            "MN": ("message", "This window has no marks."), "MP": ("message", "This window has no marks."),
+            "ZR": ("focus", "Format"), "RF": ("focus", "Format"),
+            # The Marks panel, the last one, is folded at this width: its tip opens it with its elements' tips.
+            "ZM": ("tips", "MT"),
+        }
+        marks = {
+            # Next and Previous come first (in the order of the tips): the window has no marks yet. Mark Note
+            # marks the line for its dialog, and the Escape that closes the dialog takes the mark away again.
+            "MN": ("message", "This window has no marks."), "MO": ("window", "Mark Note"),
+            "MP": ("message", "This window has no marks."), "MS": ("message", "Nothing to save"),
             "MT": ("done", None),
         }
         failures = []
@@ -283,9 +289,11 @@ class Suite:
             except AssertionError as error:
                 failures.append(f"{'+'.join(prefix + [tip])}: {error}")
 
-        for prefix, table in (([], options), (["L"], log)):
+        # Each table with the tip that tells its tips are on show, and whether that tip is among them.
+        for prefix, table, marker, present in (([], options, "HE", False), (["L"], log, "HE", True),
+                                               (["L", "ZM"], marks, "MT", True)):
             press(prefix, "")
-            shown = wait_for(lambda: (t := self.shown_key_tips()) and ("HE" in t) == bool(prefix) and t,
+            shown = wait_for(lambda: (t := self.shown_key_tips()) and (marker in t) == present and t,
                              "the category's tips")
             assert set(shown) == set(table), f"after Alt {' '.join(prefix)}: tips {shown}, expected {sorted(table)}"
             for tip in sorted(shown, key=lambda t: t == "L"):  # the category's own tip last: it leaves Options

@@ -470,13 +470,15 @@ void FileWndWidgetTest::gutterNumbersTheRowsLeftOfTheTextArea()
     QVERIFY(show(true));
     QCOMPARE(fx.widget->GutterText(0), QString("1"));
     QCOMPARE(fx.widget->GutterText(1), QString("\u2026"));
-    QCOMPARE(fx.widget->GutterWidth(), 2 * cw);
-    QCOMPARE(fx.widget->viewport()->x(), 2 * cw);
+    // The column of mark dots first, kept while the numbers are on.
+    const int dots = fx.widget->MarkColumnWidth();
+    QCOMPARE(fx.widget->GutterWidth(), dots + 2 * cw);
+    QCOMPARE(fx.widget->viewport()->x(), dots + 2 * cw);
     // Counted in the background: the numbers appear, and at the end the gutter widens for three digits.
     fx.Wnd().SetCountLines(true);
     QVERIFY(QTest::qWaitFor([&] { return fx.widget->GutterText(1) == "2"; }));
     QTest::keyClick(fx.widget.get(), Qt::Key_End);
-    QVERIFY(QTest::qWaitFor([&] { return fx.widget->GutterWidth() == 4 * cw; }));
+    QVERIFY(QTest::qWaitFor([&] { return fx.widget->GutterWidth() == dots + 4 * cw; }));
     QCOMPARE(fx.widget->GutterText(0), QString::number(300 - fx.Rows() + 1));
     fx.Wnd().CopyScreenToClipboard();
     QVERIFY(

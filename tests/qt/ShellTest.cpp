@@ -440,8 +440,9 @@ private slots:
         for (CRibbonElement* box : ribbon->FindAllByID(cmd::LineNumbers))
             if (box->isVisible())
                 QTest::mouseClick(box, Qt::LeftButton);
-        // "200" and half a cell either side.
-        QVERIFY(QTest::qWaitFor([&] { return window->GutterWidth() == 4 * s.Wnd().GetCharWidth(); }));
+        // The mark column, then "200" and half a cell either side.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return window->GutterWidth() == window->MarkColumnWidth() + 4 * s.Wnd().GetCharWidth(); }));
         QCOMPARE(window->GutterText(0), QString::number(TopLine(s, plain)));
         QCOMPARE(Settings().value("Log/LineNumbers").toInt(), 1);
 

@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QTextLayout>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -537,6 +538,7 @@ class CLineGutter : public QWidget {
 public:
     explicit CLineGutter(CFileWndWidget* owner) : QWidget(owner), m_pOwner(owner)
     {
+        setObjectName(QStringLiteral("lineGutter"));
         setAttribute(Qt::WA_OpaquePaintEvent);
         hide();
     }
@@ -575,24 +577,90 @@ QString CFileWndWidget::GutterText(int row) const
     return n < 0 ? QStringLiteral("\u2026") : n == 0 ? QString() : QString::number(n);
 }
 
+int CFileWndWidget::MarkColumnWidth()
+{
+    // A dot about half a row tall with room around it; never narrower than a cell.
+    return std::max(m_wnd.GetCharWidth(), m_wnd.GetLineHeight());
+}
+
+bool CFileWndWidget::RowMarked(int row) const
+{
+    return row >= 0 && row < static_cast<int>(m_gutterMarks.size()) &&
+           m_gutterMarks[static_cast<std::size_t>(row)] != kNoPos;
+}
+
+QString CFileWndWidget::MarkToolTip(int row) const
+{
+    if (!RowMarked(row))
+        return {};
+    const std::string* note = m_wnd.SharedMarks()->NoteOf(m_gutterMarks[static_cast<std::size_t>(row)]);
+    return note ? QString::fromStdString(*note) : QString();
+}
+
+QColor CFileWndWidget::MarkColor(const QPalette& palette)
+{
+    // Blue: apart from the filter's red and the levels' reds and ambers; deep on a light background, light on a
+    // dark one (the high-contrast looks included), so that it reads against the gutter in every look.
+    return palette.color(QPalette::Window).lightness() < 128 ? QColor(0x5c, 0xa8, 0xff) : QColor(0x1a, 0x5f, 0xd0);
+}
+
+std::optional<QPoint> CFileWndWidget::PointerPoint() const
+{
+    if (m_menuPoint)
+        return m_menuPoint;
+    if (m_pointer && viewport()->rect().contains(*m_pointer))
+        return m_pointer;
+    return std::nullopt;
+}
+
+namespace {
+
+// The gutter's width for rows numbered `numbers` (none while the numbers are off) with or without the mark
+// column.
+int WantedGutterWidth(const std::vector<std::int64_t>& numbers, int cellWidth, bool marks, int markColumn)
+{
+    const int numbersWidth = GutterWidthFor(numbers, cellWidth);
+    return numbersWidth > 0 || marks ? numbersWidth + markColumn : 0;
+}
+
+}  // namespace
+
 void CFileWndWidget::UpdateGutter()
 {
     m_gutterNumbers.clear();
+    m_gutterMarks.clear();
+    const bool marks = m_wnd.HasText() && !m_wnd.Marks().Empty();
     if (s_bLineNumbers && m_wnd.HasText())
         m_gutterNumbers = m_wnd.RowLineNumbers();
-    if (GutterWidthFor(m_gutterNumbers, m_wnd.GetCharWidth()) != m_nGutterWidth && !m_bGutterLayoutQueued) {
+    if (marks) {
+        const std::vector<TextPos>& starts = m_wnd.PaintedRowStarts();
+        const TextPos end = m_wnd.DataEnd();
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            // A row that repeats the row above (a NUL) has no line of its own: no second dot.
+            const bool own = i == 0 || starts[i] != starts[i - 1];
+            m_gutterMarks.push_back(own && starts[i] < end && m_wnd.Marks().IsMarked(starts[i]) ? starts[i] : kNoPos);
+        }
+    }
+    if (WantedGutterWidth(m_gutterNumbers, m_wnd.GetCharWidth(), marks, MarkColumnWidth()) != m_nGutterWidth &&
+        !m_bGutterLayoutQueued) {
         // Not inside the paint: a new margin resizes the viewport.
         m_bGutterLayoutQueued = true;
         QMetaObject::invokeMethod(this, &CFileWndWidget::LayoutGutter, Qt::QueuedConnection);
     }
     if (m_nGutterWidth > 0)
         m_pGutter->update();
+    // The overview strip shows the marks too.
+    if (m_pSideStrip && m_wnd.Marks().Version() != m_nMarksVersion)
+        m_pSideStrip->update();
+    m_nMarksVersion = m_wnd.Marks().Version();
 }
 
 void CFileWndWidget::LayoutGutter()
 {
     m_bGutterLayoutQueued = false;
-    const int wanted = s_bLineNumbers ? GutterWidthFor(m_gutterNumbers, m_wnd.GetCharWidth()) : 0;
+    const bool marks = m_wnd.HasText() && !m_wnd.Marks().Empty();
+    const int wanted = WantedGutterWidth(s_bLineNumbers ? m_gutterNumbers : std::vector<std::int64_t>{},
+                                         m_wnd.GetCharWidth(), marks, MarkColumnWidth());
     if (wanted == m_nGutterWidth)
         return;
     m_nGutterWidth = wanted;
@@ -637,6 +705,15 @@ void CFileWndWidget::PaintGutter(QPainter& p)
         if (!text.isEmpty())
             p.drawText(right - metrics.horizontalAdvance(text), (row + 1) * h - font.descent, text);
     }
+    // The dots, in the column at the gutter's left edge.
+    const int column = MarkColumnWidth();
+    const int d = std::max(4, h * 9 / 16);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(MarkColor(palette()));
+    for (int row = 0; row < static_cast<int>(m_gutterMarks.size()); ++row)
+        if (RowMarked(row))
+            p.drawEllipse(QRectF((column - d) / 2.0, row * h + (h - d) / 2.0, d, d));
 }
 
 // --- Widget ----------------------------------------------------------------------------
@@ -644,6 +721,8 @@ void CFileWndWidget::PaintGutter(QPainter& p)
 CFileWndWidget::CFileWndWidget(QWidget* parent) : QAbstractScrollArea(parent), m_pGutter(new CLineGutter(this))
 {
     m_pGutter->installEventFilter(this);
+    // Toggle Mark and Mark Note take the line under the pointer: the text area follows it without a button.
+    viewport()->setMouseTracking(true);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     // Fixed bars: a bar that comes and goes resizes the viewport, which moves
@@ -988,8 +1067,30 @@ void CFileWndWidget::wheelEvent(QWheelEvent* event)
     event->accept();
 }
 
+bool CFileWndWidget::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::Enter)
+        m_pointer = static_cast<QEnterEvent*>(event)->position().toPoint();
+    else if (event->type() == QEvent::Leave)
+        m_pointer.reset();
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 bool CFileWndWidget::eventFilter(QObject* watched, QEvent* event)
 {
+    // A dot's tooltip is its mark's note; a row without a note shows none.
+    if (watched == m_pGutter && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int h = m_wnd.GetLineHeight();
+        const QString tip = h > 0 ? MarkToolTip(help->pos().y() / h) : QString();
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, m_pGutter);
+        }
+        return true;
+    }
     if (watched == m_pSideStrip && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
         LayoutMargins();
     // The wheel over a bar moves the text as over the text itself (a bar
@@ -1051,6 +1152,7 @@ void CFileWndWidget::mouseDoubleClickEvent(QMouseEvent* event)
 
 void CFileWndWidget::mouseMoveEvent(QMouseEvent* event)
 {
+    m_pointer = event->position().toPoint();
     m_wnd.OnMouseMove();
     if (!m_bSelectPressed || !(event->buttons() & Qt::LeftButton))
         return;

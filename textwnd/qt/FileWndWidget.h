@@ -119,9 +119,23 @@ public:
     static bool LineNumbers() { return s_bLineNumbers; }
     // The gutter's width in pixels (0 while it is off) and what it shows on
     // row `row`: the number, "…" while not counted, nothing for a row
-    // without a line of its own.
+    // without a line of its own. The gutter is also shown while the window
+    // has marks: a dot in its mark column on each marked row. The column is
+    // kept whenever the numbers are on, so the first mark moves no text.
     int GutterWidth() const { return m_nGutterWidth; }
     QString GutterText(int row) const;
+    int MarkColumnWidth();
+    // Whether row `row` shows a mark's dot, and the dot's tooltip there (the mark's note; empty: none).
+    bool RowMarked(int row) const;
+    QString MarkToolTip(int row) const;
+    // The colour of a mark's dot (and its place on the overview strip) on a background of `palette`'s Window
+    // colour: apart from the filter's red and readable in every look.
+    static QColor MarkColor(const QPalette& palette);
+
+    // The point of the text area that "this line" means (IViewHost::PointerInText): where the context menu was
+    // opened while it is open (SetMenuPoint), else the pointer while it is over the text.
+    std::optional<QPoint> PointerPoint() const;
+    void SetMenuPoint(std::optional<QPoint> point) { m_menuPoint = point; }
     // A narrow strip (the filter's overview) between the text and the
     // vertical bar, as tall as the text: it lines up with the bar's scale and
     // leaves the horizontal bar alone. The widget takes it as a child and
@@ -165,6 +179,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -204,6 +219,10 @@ private:
     static bool s_bLineNumbers;
     CLineGutter* m_pGutter;
     std::vector<std::int64_t> m_gutterNumbers;  // as CFileWnd::RowLineNumbers gives them
+    std::vector<TextPos> m_gutterMarks;         // each row's marked line start, kNoPos for a row without a mark
+    std::uint64_t m_nMarksVersion = 0;          // the marks the side strip last drew
+    std::optional<QPoint> m_menuPoint;
+    std::optional<QPoint> m_pointer;  // over the text area, in its coordinates
     int m_nGutterWidth = 0;
     QPointer<QWidget> m_pSideStrip;
     void LayoutMargins();

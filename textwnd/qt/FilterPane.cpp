@@ -263,6 +263,14 @@ void COverviewStrip::paintEvent(QPaintEvent*)
         if (at >= 0 && at < to)
             p.fillRect(1, y, width() - 2, 2, mark);  // two rows: a single line is hard to see
     }
+    // The window's marks over them, in the gutter dots' colour: the left half, so a listed line stays seen.
+    const CMarkList& marks = *m_pTextWindow->FileWnd().SharedMarks();
+    if (marks.Empty())
+        return;
+    const QColor dot = CFileWndWidget::MarkColor(palette());
+    for (int y = 0; y < height(); ++y)
+        if (RowBytes(y, from, to) && !marks.Between(from, to).empty())
+            p.fillRect(0, y, width() / 2 + 1, 3, dot);
 }
 
 // Goes to the first listed line that the clicked row, or one a few pixels below it, marks.
