@@ -541,30 +541,6 @@ class Suite:
                  "the status bar to stay hidden after the restart")
         wait_for(lambda: not checked(box), "Status Bar unticked after the restart")
 
-    def reopen_last_session_by_keys(self):
-        """Two files open when the viewer is closed come back as two tabs after a start without files, by
-        Reopen Last Session chosen in the File button's menu by keys (Alt, F, to the recent files, then up past
-        Exit and Restore Windows at Start)."""
-        self.viewer.kill()
-        self.viewer = Viewer(self.session, self.binary, [self.big, self.second])
-        wanted = {os.path.basename(self.big), os.path.basename(self.second)}
-
-        def tab_names():
-            return {a.get_name() for a in find_all(self.viewer.frame, role_named(Atspi.Role.PAGE_TAB))}
-        wait_for(lambda: tab_names() == wanted, "the two files' tabs")
-        self.viewer.close_by_window_manager()
-        self.viewer = Viewer(self.session, self.binary, [])
-        assert not tab_names(), f"windows came back at a start without Restore Windows at Start: {tab_names()}"
-        self.keys("alt")
-        wait_for(self.shown_key_tips, "the key tips after Alt")
-        self.keys("f")
-        wait_for(lambda: self.session.popups(self.viewer.pid) >= 1, "the File button's menu")
-        time.sleep(0.2)
-        for key in ("Right", "Up", "Up", "Up", "Return"):
-            self.keys(key)
-            time.sleep(0.1)
-        wait_for(lambda: tab_names() == wanted, "the two tabs back after Reopen Last Session")
-
 
 def main():
     if len(sys.argv) < 2:
@@ -601,7 +577,6 @@ def main():
         if suite.check("a look chosen, Status Bar unticked, then a restart", suite.choose_look_hide_status_bar_and_quit):
             suite.check("the look kept after a restart", suite.look_is_kept)
             suite.check("Status Bar unticked kept after a restart", suite.status_bar_is_kept_hidden)
-        suite.check("Reopen Last Session by keys after a restart", suite.reopen_last_session_by_keys)
     finally:
         suite.close()
     print(f"{len(suite.failures)} failed; {time.monotonic() - began:.1f} s in all")
