@@ -135,6 +135,8 @@ inline constexpr const char* ToggleMarkLabel = "Toggle Mark\nmt";
 inline constexpr const char* NextMarkLabel = "Next Mark\nmn";
 inline constexpr const char* PreviousMarkLabel = "Previous Mark\nmp";
 inline constexpr const char* NoMarks = "This window has no marks.";
+// The last session reopened: the files left out, named after this.
+inline constexpr const char* SessionFilesGone = "Not reopened, no longer there: ";
 inline constexpr const char* MarksWrappedToFirst = "Passed the last mark: back at the first.";
 inline constexpr const char* MarksWrappedToLast = "Passed the first mark: on at the last.";
 inline constexpr const char* MarkNoteLabel = "Mark Note...\nmo";

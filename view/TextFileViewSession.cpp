@@ -21,6 +21,9 @@ CWindowState CTextFileView::CaptureState() const
 {
     CWindowState state;
     state.path = m_pDocument->GetPathName();
+    // A window put back but not shown yet is still where it was put.
+    if (!m_bLoaded && m_pendingState)
+        return *m_pendingState;
     if (!m_bLoaded || !m_pFileWnd->HasText())
         return state;
     CFileWnd& wnd = *m_pFileWnd;

@@ -1,6 +1,7 @@
 #include "app/ribbon/RibbonMainPanel.h"
 
 #include "app/ribbon/RibbonButton.h"
+#include "app/ribbon/RibbonCheckBox.h"
 #include "app/ribbon/RibbonPaint.h"
 
 #include <QHBoxLayout>
@@ -79,9 +80,26 @@ void CRibbonMainPanel::SetRecentFiles(const QList<CRibbonRecentFile>& files)
         entry->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         entry->SetToolTipText(files[i].path, files[i].description);
         connect(entry, &CRibbonButton::clicked, this, &QWidget::close);
-        m_pRecentLayout->insertWidget(m_pRecentLayout->count() - 1, entry);
+        m_pRecentLayout->insertWidget(1 + static_cast<int>(i), entry);  // after the title, above what is under them
         m_recent.append(entry);
     }
+}
+
+void CRibbonMainPanel::AddUnderRecentFiles(CRibbonElement* element)
+{
+    if (!m_pRecentPane)
+        return;
+    if (!m_pUnderRecentLine) {
+        m_pUnderRecentLine = new QWidget(m_pRecentPane);  // room for the line, drawn with the pane
+        m_pUnderRecentLine->setFixedHeight(9);
+        m_pRecentLayout->insertWidget(m_pRecentLayout->count() - 1, m_pUnderRecentLine);
+    }
+    element->setParent(m_pRecentPane);
+    element->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    if (auto* button = qobject_cast<CRibbonButton*>(element))
+        connect(button, &CRibbonButton::clicked, this, &QWidget::close);
+    m_pRecentLayout->insertWidget(m_pRecentLayout->count() - 1, element);
+    m_underRecent.append(element);
 }
 
 QList<CRibbonButton*> CRibbonMainPanel::GetColumn() const
@@ -113,12 +131,22 @@ void CRibbonMainPanel::Open(QWidget* anchor)
         m_entries.first()->setFocus(Qt::PopupFocusReason);
 }
 
-QList<CRibbonButton*> CRibbonMainPanel::FocusColumn(QWidget* focused) const
+QList<CRibbonElement*> CRibbonMainPanel::FocusColumn(QWidget* focused) const
 {
-    auto* button = qobject_cast<CRibbonButton*>(focused);
-    if (m_recent.contains(button))
-        return m_recent + m_bottomButtons;
-    return m_entries + m_bottomButtons;
+    QList<CRibbonElement*> column;
+    const auto add = [&column](const auto& elements) {
+        for (CRibbonElement* element : elements)
+            column.append(element);
+    };
+    auto* element = qobject_cast<CRibbonElement*>(focused);
+    if (m_recent.contains(element) || m_underRecent.contains(element)) {
+        add(m_recent);
+        add(m_underRecent);
+    } else {
+        add(m_entries);
+    }
+    add(m_bottomButtons);
+    return column;
 }
 
 void CRibbonMainPanel::keyPressEvent(QKeyEvent* event)
@@ -127,22 +155,35 @@ void CRibbonMainPanel::keyPressEvent(QKeyEvent* event)
     const int key = event->key();
     if (key == Qt::Key_Up || key == Qt::Key_Down) {
         // Up and down go round one column (and the bottom row under it).
-        QList<CRibbonButton*> column = FocusColumn(focused);
-        column.removeIf([](CRibbonButton* b) { return !b->isEnabled(); });
+        QList<CRibbonElement*> column = FocusColumn(focused);
+        column.removeIf([](const CRibbonElement* e) { return !e->isEnabled(); });
         if (!column.isEmpty()) {
-            const qsizetype at = column.indexOf(qobject_cast<CRibbonButton*>(focused));
+            const qsizetype at = column.indexOf(qobject_cast<CRibbonElement*>(focused));
             const qsizetype n = column.size();
             const qsizetype next = at < 0 ? 0 : (at + (key == Qt::Key_Down ? 1 : n - 1)) % n;
             column[next]->setFocus(Qt::TabFocusReason);
         }
         return;
     }
-    if ((key == Qt::Key_Left || key == Qt::Key_Right) && !m_recent.isEmpty()) {
-        // Left and right cross between the entries and the recent files.
-        const bool toRecent = key == Qt::Key_Right;
-        const QList<CRibbonButton*>& target = toRecent ? m_recent : m_entries;
+    if ((key == Qt::Key_Left || key == Qt::Key_Right) && !(m_recent.isEmpty() && m_underRecent.isEmpty())) {
+        // Left and right cross between the entries and the recent files (or what is under them).
+        QList<CRibbonElement*> target;
+        if (key == Qt::Key_Right) {
+            for (CRibbonElement* element : m_recent)
+                target.append(element);
+            target += m_underRecent;
+        } else {
+            for (CRibbonElement* element : m_entries)
+                target.append(element);
+        }
+        target.removeIf([](const CRibbonElement* e) { return !e->isEnabled(); });
         if (!target.isEmpty())
             target.first()->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && qobject_cast<CRibbonCheckBox*>(focused)) {
+        // In a menu Return turns a check box over, as Space does.
+        static_cast<CRibbonCheckBox*>(focused)->OnKeyTip();
         return;
     }
     CRibbonPopup::keyPressEvent(event);
@@ -168,6 +209,10 @@ void CRibbonMainPanel::paintEvent(QPaintEvent* event)
         p.setPen(t.text);
         p.drawText(title.adjusted(2, 0, 0, -4), Qt::AlignLeft | Qt::AlignVCenter, m_recentTitle);
         p.setFont(font());
+        if (m_pUnderRecentLine) {
+            const QRect line = m_pUnderRecentLine->geometry().translated(pane.topLeft());
+            p.fillRect(QRect(line.left() + 2, line.center().y(), line.width() - 4, 1), t.panelBorder);
+        }
     }
     for (QWidget* separator : m_separators) {
         const QRect r = separator->geometry().translated(top.topLeft());

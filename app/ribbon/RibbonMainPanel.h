@@ -1,11 +1,13 @@
 // The application menu: a pop-up with a column of large entries and
-// separators, a pane of recent files at its right, and a row of buttons at
-// its bottom (Exit). Arrow keys move between the entries, Escape closes it.
+// separators, a pane of recent files at its right (with commands of its own
+// under the files), and a row of buttons at its bottom (Exit). Arrow keys
+// move between the entries, Escape closes it.
 #pragma once
 
 #include "app/ribbon/RibbonPopup.h"
 
 class CRibbonButton;
+class CRibbonElement;
 class QVBoxLayout;
 class QHBoxLayout;
 
@@ -29,6 +31,10 @@ public:
     void SetRecentFiles(const QList<CRibbonRecentFile>& files);
     int GetRecentFileCount() const { return static_cast<int>(m_recent.size()); }
     CRibbonButton* GetRecentFileEntry(int nIndex) const { return m_recent.value(nIndex); }
+    // An element under the recent files, below a line, in the order added (a button or a check box); the pane
+    // takes it. A button closes the menu when clicked; a check box leaves it open to show its new state.
+    void AddUnderRecentFiles(CRibbonElement* element);
+    QList<CRibbonElement*> GetUnderRecentFiles() const { return m_underRecent; }
     // A button in the bottom row, right-aligned, in the order added.
     CRibbonButton* AddToBottom(int nID, const QString& label, const QIcon& small);
 
@@ -46,7 +52,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QList<CRibbonButton*> FocusColumn(QWidget* focused) const;
+    QList<CRibbonElement*> FocusColumn(QWidget* focused) const;
 
     QVBoxLayout* m_pLeft;
     QWidget* m_pRecentPane = nullptr;
@@ -57,6 +63,8 @@ private:
     QWidget* m_pTop;
     QList<CRibbonButton*> m_entries;
     QList<CRibbonButton*> m_recent;
+    QList<CRibbonElement*> m_underRecent;
+    QWidget* m_pUnderRecentLine = nullptr;
     QList<CRibbonButton*> m_bottomButtons;
     QList<QWidget*> m_separators;
     int m_nFirstRecentID = 0;

@@ -305,6 +305,13 @@ void BuildApplicationMenu(CRibbonBar& bar)
         menu->Add(cmd::FileClose, StringLabel(ids::CloseLabel), large.Icon(kCloseImage), small.Icon(kCloseImage)),
         cmd::FileClose);
     menu->AddRecentFilesList(StringLabel(ids::RecentDocuments), kRecentListWidth, cmd::FileMruFirst);
+    // The last run's windows, beside the files they came from.
+    auto* reopen = new CRibbonButton(cmd::FileReopenSession, Utf8(StringTitle(cmd::FileReopenSession)), {});
+    SetCommandToolTip(reopen, cmd::FileReopenSession);
+    menu->AddUnderRecentFiles(reopen);
+    auto* restore = new CRibbonCheckBox(cmd::FileRestoreAtStart, Utf8(StringTitle(cmd::FileRestoreAtStart)));
+    SetCommandToolTip(restore, cmd::FileRestoreAtStart);
+    menu->AddUnderRecentFiles(restore);
     SetCommandToolTip(menu->AddToBottom(cmd::AppExit, StringLabel(ids::ExitLabel), small.Icon(kExitImage)),
                       cmd::AppExit);
 }

@@ -3,14 +3,18 @@
 #include "app/shell/DocTemplate.h"
 #include "app/shell/TextFileViewWidget.h"
 #include "file/TextFileDoc.h"
+#include "platform/Win1252.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "textwnd/qt/FilterPane.h"
+#include "view/StateStore.h"
 #include "view/TextFileView.h"
 
 #include <QFile>
 #include <QHBoxLayout>
 #include <QSplitter>
 #include <QVBoxLayout>
+
+#include <utility>
 
 CTextFileViewerChildFrame::CTextFileViewerChildFrame(CTextFileDoc* doc, const CDocTemplate* docTemplate,
                                                      IViewServices* services)
@@ -68,6 +72,12 @@ void CTextFileViewerChildFrame::ShowFilter()
     query.regex = view->GetFileWnd()->IsRegularExpression();
     query.ignoreCase = !view->IsMatchCase();
     query.invert = m_bFilterInvert;
+    if (StartFilter(query))
+        m_pFilterPane->setFocus(Qt::OtherFocusReason);
+}
+
+bool CTextFileViewerChildFrame::StartFilter(const linefilter::FilterQuery& query)
+{
     if (!m_pFilterPane) {
         m_pFilterPane = new CFilterPane(m_pViewWidget->TextWindow(), m_pSplitter);
         m_pSplitter->addWidget(m_pFilterPane);
@@ -79,9 +89,9 @@ void CTextFileViewerChildFrame::ShowFilter()
     std::string error;
     if (!m_pFilterPane->Start(query, &error)) {
         m_pViewWidget->ShowMessage(ViewMessageKind::Error, error);
-        return;
+        return false;
     }
-    m_pFilterPane->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void CTextFileViewerChildFrame::ToggleFilterInvert()
@@ -93,6 +103,46 @@ void CTextFileViewerChildFrame::ToggleFilterInvert()
         std::string error;
         m_pFilterPane->Start(query, &error);
     }
+}
+
+CWindowState CTextFileViewerChildFrame::CaptureState() const
+{
+    const CTextFileView* view = GetActiveView();
+    CWindowState state = view ? view->CaptureState() : CWindowState{};
+    std::optional<linefilter::FilterQuery> query = m_pendingFilter;
+    if (m_pFilterPane && !m_pFilterPane->isHidden())
+        query = m_pFilterPane->Filter().Query();
+    if (query && !query->pattern.empty()) {
+        state.filter = platform::Utf16ToUtf8(query->pattern);
+        state.filterRegex = query->regex;
+        state.filterIgnoreCase = query->ignoreCase;
+        state.filterInvert = query->invert;
+    }
+    return state;
+}
+
+void CTextFileViewerChildFrame::RestoreState(const CWindowState& state)
+{
+    CTextFileView* view = GetActiveView();
+    if (!view)
+        return;
+    view->RestoreState(state);
+    if (state.filter.empty())
+        return;
+    linefilter::FilterQuery query;
+    query.pattern = platform::Utf8ToUtf16(state.filter);
+    query.regex = state.filterRegex;
+    query.ignoreCase = state.filterIgnoreCase;
+    query.invert = m_bFilterInvert = state.filterInvert;
+    m_pendingFilter = query;
+    const auto start = [this] {
+        if (const std::optional<linefilter::FilterQuery> kept = std::exchange(m_pendingFilter, std::nullopt))
+            StartFilter(*kept);
+    };
+    if (view->IsLoaded())
+        start();
+    else
+        view->SetLoadedCallback(start);
 }
 
 QString CTextFileViewerChildFrame::GetTitle() const

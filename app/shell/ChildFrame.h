@@ -5,9 +5,14 @@
 // QObject::destroyed, after its view has gone.
 #pragma once
 
+#include "engine/LineMatcher.h"
+
 #include <QWidget>
 
+#include <optional>
+
 class CDocTemplate;
+struct CWindowState;
 class CFilterPane;
 class QSplitter;
 class CTextFileDoc;
@@ -42,10 +47,21 @@ public:
     // The window's filter pane; null before the first Filter.
     CFilterPane* GetFilterPane() const { return m_pFilterPane; }
 
+    // The window as a session keeps it: its view's state with the query of its filter pane when one shows
+    // (its group and activity are the application's to fill in).
+    CWindowState CaptureState() const;
+    // Puts the window back as `state` says: the view's display and place, and the filter pane listing the
+    // kept query again once the file is shown (the focus stays in the text window).
+    void RestoreState(const CWindowState& state);
+
     // The title its tab shows: the file's name, with ":n" when its document has several windows.
     QString GetTitle() const;
 
 private:
+    // Lists the lines for `query` in the pane (made at the first call); false, with the reason in the message
+    // strip, for a query that cannot be used.
+    bool StartFilter(const linefilter::FilterQuery& query);
+
     CTextFileDoc* m_pDocument;
     IViewServices* m_pServices;
     CTextFileViewWidget* m_pViewWidget = nullptr;
@@ -53,5 +69,7 @@ private:
     QWidget* m_pTop = nullptr;  // the view and the filter's overview strip beside it
     CFilterPane* m_pFilterPane = nullptr;
     bool m_bFilterInvert = false;
+    // A kept filter waiting for the file to be shown.
+    std::optional<linefilter::FilterQuery> m_pendingFilter;
     int m_nWindowNumber = 0;
 };

@@ -1,7 +1,7 @@
 // The main frame's state from one run to the next, under "Settings": the
 // size, place and maximised state of the frame, the ribbon's minimised state
 // and whether the status bar shows. Restored once the frame is made, saved
-// when it closes.
+// when it closes (with the session of its windows, which the application keeps).
 #include "app/shell/MainFrame.h"
 
 #include "app/bars/StatusBar.h"
@@ -52,6 +52,8 @@ void CTextFileViewerMainFrame::SaveFrameState()
 
 void CTextFileViewerMainFrame::closeEvent(QCloseEvent* event)
 {
+    // Every window still stands here: the session is taken before any goes.
+    m_pApp->SaveSession();
     SaveFrameState();
     QMainWindow::closeEvent(event);
 }

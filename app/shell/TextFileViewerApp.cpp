@@ -5,6 +5,8 @@
 #include "app/shell/ChildFrame.h"
 #include "app/shell/HighlightRuleEditor.h"
 #include "app/shell/MainFrame.h"
+#include "app/shell/TextFileViewWidget.h"
+#include "app/tabgroups/TabGroupArea.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
@@ -36,6 +38,8 @@ constexpr const char* kCodePageEntry = "CodePage";
 constexpr const char* kFollowNameEntry = "FollowName";
 constexpr const char* kRegularExpressionEntry = "RegularExpression";
 constexpr const char* kLineNumbersEntry = "LineNumbers";
+constexpr const char* kSessionSection = "Session";
+constexpr const char* kRestoreAtStartEntry = "RestoreAtStart";
 
 }  // namespace
 
@@ -94,6 +98,9 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
         m_pMainFrame = nullptr;
         return false;
     }
+    // Without files named, the last run's windows come back when the user asked for that.
+    if (files.empty() && IsRestoreAtStart())
+        ReopenLastSession(false);
     m_startFiles.assign(files.begin() + static_cast<std::ptrdiff_t>(next), files.end());
     if (m_startFiles.empty()) {
         m_pErrors = &std::cerr;
@@ -184,6 +191,8 @@ int CTextFileViewerApp::ExitInstance()
 {
     // Start files not opened yet stay unopened; those opened are in the recent list.
     EndStartFiles(false);
+    if (m_pMainFrame && !m_bSessionSaved)
+        SaveSession();    // ended without the main window closing (the event loop quit)
     delete m_pMainFrame;  // windows first: each view leaves its document's mapping
     m_pMainFrame = nullptr;
     m_documents.clear();
@@ -379,6 +388,118 @@ void CTextFileViewerApp::UpdateFrameTitles(COpenDocument& entry)
     }
 }
 
+// --- The session -----------------------------------------------------------------------------------------------------
+
+void CTextFileViewerApp::SaveSession()
+{
+    m_bSessionSaved = true;
+    if (!m_pStateStore || !m_pMainFrame)
+        return;
+    const CTabGroupArea* area = m_pMainFrame->GetTabArea();
+    const CTextFileViewerChildFrame* active = m_pMainFrame->GetActiveChildFrame();
+    std::vector<CWindowState> windows;
+    // Groups are counted among those kept: a group of standard input alone leaves no gap.
+    int lastGroup = -1;
+    int group = -1;
+    for (CTextFileViewerChildFrame* frame : m_pMainFrame->GetChildFrames()) {
+        const CTextFileDoc* doc = frame->GetDocument();
+        if (!doc || !doc->GetMappedFile() || doc->GetPathName().empty() ||
+            doc->GetPathName() == CTextFileDoc::kStandardInputName)
+            continue;
+        CWindowState state = frame->CaptureState();
+        if (state.path.empty())
+            continue;
+        const int areaGroup = area ? area->GroupOf(frame) : 0;
+        if (group < 0 || areaGroup != lastGroup)
+            ++group;
+        lastGroup = areaGroup;
+        state.group = group;
+        state.active = frame == active;
+        windows.push_back(std::move(state));
+    }
+    m_pStateStore->SaveSession(windows);
+}
+
+int CTextFileViewerApp::ReopenLastSession(bool asked)
+{
+    if (!m_pStateStore || !m_pMainFrame)
+        return 0;
+    const std::vector<CWindowState> session = m_pStateStore->LastSession();  // a copy: opening may save
+    CTabGroupArea* area = m_pMainFrame->GetTabArea();
+    std::vector<std::string> skipped;
+    std::vector<CTextFileViewerChildFrame*> used;               // the windows this session has taken or made
+    std::map<int, QPointer<CTextFileViewerChildFrame>> groups;  // a window of each kept group, once it has one
+    QPointer<CTextFileViewerChildFrame> activate;
+    int made = 0;
+    for (const CWindowState& state : session) {
+        platform::FileId id;
+        if (!platform::GetFileId(state.path, id)) {
+            skipped.push_back(state.path);
+            continue;
+        }
+        // A window open before stays as the user left it; the session's second window on a file is made anew.
+        const bool wasOpen = FindOpen(platform::CleanAbsolutePath(state.path)) != nullptr;
+        CTextFileViewerChildFrame* frame = nullptr;
+        CTextFileDoc* doc = OpenDocument(state.path, false, &frame);
+        if (!doc) {
+            skipped.push_back(state.path);
+            continue;
+        }
+        bool isNew = !wasOpen;
+        if (wasOpen) {
+            frame = nullptr;
+            for (CTextFileViewerChildFrame* open : GetFrames(doc))
+                if (!frame && std::ranges::find(used, open) == used.end())
+                    frame = open;
+            if (!frame)
+                isNew = (frame = MakeFrame(doc, false)) != nullptr;
+        }
+        if (!frame)
+            continue;
+        used.push_back(frame);
+        if (isNew) {
+            ++made;
+            // Into the group that holds the session's windows of the same group, else a new group at the right.
+            const auto it = groups.find(state.group);
+            if (it != groups.end() && it->second)
+                area->MoveWindow(frame, area->GroupOf(it->second));
+            else if (!groups.empty())
+                area->MoveWindowToNewGroup(frame, area->GroupCount());
+            frame->RestoreState(state);
+        }
+        if (!groups.contains(state.group))
+            groups[state.group] = frame;
+        if (state.active || !activate)
+            activate = frame;
+    }
+    if (activate)
+        m_pMainFrame->ActivateChildFrame(activate);
+    if (skipped.empty())
+        return made;
+    std::string names;
+    for (const std::string& path : skipped)
+        names += (names.empty() ? "" : ", ") + path;
+    const std::string notice = std::string(text::SessionFilesGone) + names;
+    if (CTextFileViewerChildFrame* frame = m_pMainFrame->GetActiveChildFrame())
+        frame->GetViewWidget()->ShowMessage(ViewMessageKind::Warning, notice);
+    else if (asked)
+        m_pMainFrame->MessageBox(nullptr, notice, platform::kMbOk | platform::kMbIconWarning);
+    else
+        *m_pErrors << "ostrel-viewer: " << notice << '\n';
+    return made;
+}
+
+bool CTextFileViewerApp::IsRestoreAtStart() const
+{
+    return m_pProfile && m_pProfile->GetProfileInt(kSessionSection, kRestoreAtStartEntry, 0) != 0;
+}
+
+void CTextFileViewerApp::SetRestoreAtStart(bool on)
+{
+    m_pProfile->WriteProfileInt(kSessionSection, kRestoreAtStartEntry, on ? 1 : 0);
+    m_pProfile->Flush();
+}
+
 // --- Recent files ----------------------------------------------------------------------------------------------------
 
 void CTextFileViewerApp::AddToRecentFileList(const std::string& path)
@@ -445,6 +566,14 @@ bool CTextFileViewerApp::OnCommand(int id)
         OnFileOpen();
         return true;
     }
+    if (id == cmd::FileReopenSession) {
+        ReopenLastSession();
+        return true;
+    }
+    if (id == cmd::FileRestoreAtStart) {
+        SetRestoreAtStart(!IsRestoreAtStart());
+        return true;
+    }
     if (id == cmd::AppAbout) {
         OnAppAbout();
         return true;
@@ -495,6 +624,15 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
     if (ui.m_nID == cmd::LineNumbers) {
         ui.Enable();
         ui.SetCheck(CFileWndWidget::LineNumbers() ? 1 : 0);
+        return true;
+    }
+    if (ui.m_nID == cmd::FileReopenSession) {
+        ui.Enable(m_pStateStore && !m_pStateStore->LastSession().empty());
+        return true;
+    }
+    if (ui.m_nID == cmd::FileRestoreAtStart) {
+        ui.Enable();
+        ui.SetCheck(IsRestoreAtStart() ? 1 : 0);
         return true;
     }
     if (OnUpdateHighlightCommand(ui))

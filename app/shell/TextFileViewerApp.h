@@ -66,8 +66,23 @@ public:
     bool IsOpeningStartFiles() const { return m_bOpeningStartFiles; }
     // Opens the waiting files at once (the event loop is not needed for them then).
     void FinishStartFiles();
-    // Windows first, then documents, then the database and the settings store.
+    // The session kept (when the main window closes has not done it), then windows, documents, the database
+    // and the settings store.
     int ExitInstance();
+
+    // --- The session ------------------------------------------------------------------------------------------------
+    // Keeps every window in the store as the last session: in window order, with its tab group (counted from the
+    // left among the groups kept) and which one is active. Standard input and windows without a file are left
+    // out. Called when the main window closes, before any window goes.
+    void SaveSession();
+    // Opens the last session's windows again, in their groups and order, each put back as it was, and activates
+    // the one that was active. Files that no longer exist are skipped, which one notice names. With `asked`
+    // (the user's command) a session none of whose files came back says so in a message box; at start, on the
+    // error stream. The number of windows made.
+    int ReopenLastSession(bool asked = true);
+    // Restore Windows at Start (Session/RestoreAtStart): off at the first start, a change is kept at once.
+    bool IsRestoreAtStart() const;
+    void SetRestoreAtStart(bool on);
 
     CTextFileViewerMainFrame* GetMainFrame() const { return m_pMainFrame; }
 
@@ -189,4 +204,6 @@ private:
     QPointer<CTextFileViewerChildFrame> m_pStartFirst;
     // The recent-file list is written once when the start files are in, not once per file.
     bool m_bRecentListUnsaved = false;
+    // The session is kept once, at the first of the main window's close and the end.
+    bool m_bSessionSaved = false;
 };
