@@ -27,7 +27,7 @@ std::string Clip(const std::vector<std::uint8_t>& b)
 }
 
 const std::string kNul2(2, '\0');
-constexpr auto kAnsi = kAnsi, kUtf8 = platform::CodePage::Utf8;
+constexpr auto kAnsi = platform::CodePage::Windows1252, kUtf8 = platform::CodePage::Utf8;
 const std::string kWide = "a\xE6\x97\xA5\xE6\x9C\xAC" + std::string("b\n");  // a, two wide characters, b
 
 }  // namespace
