@@ -152,11 +152,7 @@ TEST(HighlightPaint, RowsShowTheirRulesInEveryEncoding)
         {"tabs expand inside a match", "ab\tERROR\tz\n", ansi, 0, {"....00000.."}},
         {"Windows-1252 bytes match as their characters", "caf\xE9 ERROR\n", ansi, 0, {".....00000"}},
         {"a horizontal offset: what is left of it still counts", "xx ERROR yy WARN\n", ansi, 5, {"00011111111", ""}},
-        {"UTF-8 decoded, a wide character counted once",
-         "\xE6\x97\xA5 ERROR \xC3\xA9t\xC3\xA9\n",
-         utf8,
-         0,
-         {"..00000...."}},
+        {"UTF-8, a wide character counted once", "\xE6\x97\xA5 ERROR \xC3\xA9t\xC3\xA9\n", utf8, 0, {"..00000...."}},
         {"UTF-16", Utf16LE(u"\u00E9 ERROR\r\nWARN\r\n", true), ansi, 0, {"..00000", "1111"}},
     };
     ScopedRules rules({Rule("e", "ERROR"), Rule("w", "WARN", false, true, RuleScope::Line)});

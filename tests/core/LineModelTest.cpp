@@ -152,7 +152,8 @@ TEST(LineModel, FastScansAgreeWithTheSimpleModel)
 // A newly opened window shows its last screenful; Home its first lines.
 TEST(LineModel, ScreensOfTheRules)
 {
-    const std::string thirty = testutil::Lines(1, 31, "line ");
+    const std::string thirty = testutil::Lines(1, 31, "line "), nul("one\ntwo\0three\nfour\n", 19);
+    const std::string tabs = "\tstart\nxy\tz\nabc\tq\n12345678\tr\n";
     const struct {
         const char* name;
         std::string bytes;
@@ -162,18 +163,10 @@ TEST(LineModel, ScreensOfTheRules)
     } cases[] = {
         {"a CR CR LF b is three lines", "a\r\r\nb", 5, true, {"a", "", "b"}},
         {"a LF CR b is two", "a\n\rb", 5, true, {"a", "b"}},
-        {"a tab adds n mod 8 spaces at column n",
-         "\tstart\nxy\tz\nabc\tq\n12345678\tr\n",
-         5,
-         true,
-         {"start", "xy  z", "abc   q", "12345678r"}},
+        {"a tab adds n mod 8 spaces at column n", tabs, 5, true, {"start", "xy  z", "abc   q", "12345678r"}},
         {"UTF-16 tabs alike", testutil::Utf16LE(u"ab\tc\r\n", true), 5, true, {"ab  c"}},
-        {"reading stops at a NUL", std::string("one\ntwo\0three\nfour\n", 19), 5, true, {"one", "two"}},
-        {"the text after a NUL fills the window from the top",
-         std::string("one\ntwo\0three\nfour\n", 19),
-         5,
-         false,
-         {"three", "four"}},
+        {"reading stops at a NUL", nul, 5, true, {"one", "two"}},
+        {"the text after a NUL fills the window from the top", nul, 5, false, {"three", "four"}},
         {"NULs at the end hide nothing", "a\nb\n" + std::string(50, '\0'), 5, false, {"a", "b"}},
         {"no empty line after the final break", thirty, 3, false, {"line 28", "line 29", "line 30"}},
         {"a last line without a break", thirty + "tail", 3, false, {"line 29", "line 30", "tail"}},

@@ -27,6 +27,8 @@ std::string Clip(const std::vector<std::uint8_t>& b)
 }
 
 const std::string kNul2(2, '\0');
+constexpr auto kAnsi = platform::CodePage::Windows1252, kUtf8 = platform::CodePage::Utf8;
+const std::string kWide = "a\xE6\x97\xA5\xE6\x9C\xAC" + std::string("b\n");  // a, two wide characters, b
 
 }  // namespace
 
@@ -35,122 +37,35 @@ TEST(Selection, DragFromPixelToPixelCopiesWhatIsDrawn)
     std::string digits;
     for (int i = 0; i < 300; ++i)
         digits += static_cast<char>('0' + i % 10);
-    using CP = platform::CodePage;
+    const unsigned text = platform::kCfText, utf16 = platform::kCfUnicodeText;
+    const std::string crlf = "hello world\r\nsecond\r\n";
+    const std::string le = Utf16LE(u"\u00C4rger\r\nzwei", true), be = Utf16BE(u"\u00C4rger\r\nzwei", true);
     const struct {
         const char* name;
         std::string bytes;
-        std::int32_t encoding;
-        CP codePage;
+        platform::CodePage codePage;
         std::int64_t hoff;
         Pixel press, release;
         unsigned format;
         std::string clip;
     } cases[] = {
-        {"ANSI across a CR LF, from the left half of a cell to the right half of one",
-         "hello world\r\nsecond\r\n",
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {6, 0},
-         {3, 1, true},
-         platform::kCfText,
-         "world\r\nseco" + kNul2},
-        {"dragged upwards: the same text",
-         "hello world\r\nsecond\r\n",
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {3, 1, true},
-         {6, 0},
-         platform::kCfText,
-         "world\r\nseco" + kNul2},
-        {"UTF-8 decoded: the second cell of a wide character rounds to its end, the first to its start",
-         "a\xE6\x97\xA5\xE6\x9C\xAC"
-         "b\n",
-         EncodingAuto,
-         CP::Utf8,
-         0,
-         {2, 0},
-         {5, 0, true},
-         platform::kCfUnicodeText,
-         Utf16LE(u"\u672Cb") + kNul2},
-        {"UTF-8 decoded from the first cell",
-         "a\xE6\x97\xA5\xE6\x9C\xAC"
-         "b\n",
-         EncodingAuto,
-         CP::Utf8,
-         0,
-         {1, 0},
-         {3, 0},
-         platform::kCfUnicodeText,
-         Utf16LE(u"\u65E5") + kNul2},
-        {"UTF-8 bytes under Windows-1252: each byte is a character",
-         "a\xC3\xA9z\n",
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {1, 0},
-         {2, 0, true},
-         platform::kCfText,
-         "\xC3\xA9" + kNul2},
-        {"a tab's cells: the right part of it takes the tab",
-         "abcde\tX\n",
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {8, 0, true},
-         {10, 0, true},
-         platform::kCfText,
-         "X" + kNul2},
-        {"a tab's cells: the left part of it leaves it in",
-         "abcde\tX\n",
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {6, 0},
-         {10, 0, true},
-         platform::kCfText,
-         "\tX" + kNul2},
-        {"UTF-16 LE",
-         Utf16LE(u"\u00C4rger\r\nzwei", true),
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {1, 0},
-         {1, 1},
-         platform::kCfUnicodeText,
-         Utf16LE(u"rger\r\nz") + kNul2},
-        {"UTF-16 BE as host-order text",
-         Utf16BE(u"\u00C4rger\r\nzwei", true),
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {0, 0},
-         {2, 1, true},
-         platform::kCfUnicodeText,
-         Utf16LE(u"\u00C4rger\r\nzwe") + kNul2},
-        {"a long line scrolled right: columns count from the offset",
-         digits + "\n",
-         EncodingAuto,
-         CP::Windows1252,
-         150,
-         {0, 0},
-         {3, 0, true},
-         platform::kCfText,
-         digits.substr(150, 4) + kNul2},
-        {"above the text the first row, below the last row the end",
-         "ab\ncd",
-         EncodingAuto,
-         CP::Windows1252,
-         0,
-         {0, -3},
-         {30, 20},
-         platform::kCfText,
-         "ab\ncd" + kNul2},
+        // From the left half of a cell to the right half of one, and back.
+        {"ANSI over a CR LF", crlf, kAnsi, 0, {6, 0}, {3, 1, true}, text, "world\r\nseco"},
+        {"dragged upwards", crlf, kAnsi, 0, {3, 1, true}, {6, 0}, text, "world\r\nseco"},
+        // A wide character's second cell rounds to its end, the first to its start.
+        {"UTF-8 decoded", kWide, kUtf8, 0, {2, 0}, {5, 0, true}, utf16, Utf16LE(u"\u672Cb")},
+        {"UTF-8 from the first cell", kWide, kUtf8, 0, {1, 0}, {3, 0}, utf16, Utf16LE(u"\u65E5")},
+        {"UTF-8 under Windows-1252: a byte each", "a\xC3\xA9z\n", kAnsi, 0, {1, 0}, {2, 0, true}, text, "\xC3\xA9"},
+        {"a tab's right part takes the tab", "abcde\tX\n", kAnsi, 0, {8, 0, true}, {10, 0, true}, text, "X"},
+        {"a tab's left part leaves it in", "abcde\tX\n", kAnsi, 0, {6, 0}, {10, 0, true}, text, "\tX"},
+        {"UTF-16 LE", le, kAnsi, 0, {1, 0}, {1, 1}, utf16, Utf16LE(u"rger\r\nz")},
+        {"UTF-16 BE as host order", be, kAnsi, 0, {0, 0}, {2, 1, true}, utf16, Utf16LE(u"\u00C4rger\r\nzwe")},
+        {"columns count from the offset", digits + "\n", kAnsi, 150, {0, 0}, {3, 0, true}, text, digits.substr(150, 4)},
+        {"above the text row 0, below it the end", "ab\ncd", kAnsi, 0, {0, -3}, {30, 20}, text, "ab\ncd"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Window w(c.bytes, 5, 20, c.encoding);
+        Window w(c.bytes, 5, 20);
         ASSERT_TRUE(w.loaded);
         w.wnd.SetCodePage(c.codePage);
         w.wnd.OnKeyDown(kVkHome);
@@ -160,31 +75,30 @@ TEST(Selection, DragFromPixelToPixelCopiesWhatIsDrawn)
         w.wnd.PublishSelection();
         w.wnd.CopyToClipboard();
         EXPECT_EQ(w.port.m_clipFormat, c.format);
-        EXPECT_EQ(Clip(w.port.m_clipboard), c.clip);
+        EXPECT_EQ(Clip(w.port.m_clipboard), c.clip + kNul2);
         EXPECT_EQ(w.port.m_primaryFormat, c.format) << "the primary selection holds it too";
-        EXPECT_EQ(Clip(w.port.m_primary), c.clip);
+        EXPECT_EQ(Clip(w.port.m_primary), c.clip + kNul2);
     }
 }
 
 // Byte positions inside a character are taken to its boundaries, the lower end down and the upper one up.
 TEST(Selection, EndsSnapToCharacterBoundaries)
 {
-    using CP = platform::CodePage;
-    const std::string utf8 = "x\xF0\x9F\x98\x80y\r\nz";  // x, U+1F600 (bytes 1-4), y, CR LF at 6
+    const std::string emoji = "x\xF0\x9F\x98\x80y\r\nz";  // x, U+1F600 (bytes 1-4), y, CR LF at 6
     const struct {
         const char* name;
         std::string bytes;
-        CP codePage;
+        platform::CodePage codePage;
         TextPos anchor, caret, from, to;
     } cases[] = {
         // BOM 0-1, x 2, the pair 4-7, y 8, CR 10, LF 12, z 14.
-        {"UTF-16: a surrogate pair and a CR LF pair are never cut", Utf16LE(u"x\U0001F600y\r\nz", true),
-         CP::Windows1252, 6, 12, 4, 14},
-        {"UTF-16: odd bytes go to the unit grid", Utf16LE(u"x\U0001F600y\r\nz", true), CP::Windows1252, 3, 9, 2, 10},
-        {"UTF-8 decoded: a sequence is one character, either way round", utf8, CP::Utf8, 7, 2, 1, 8},
-        {"UTF-8 under Windows-1252: every byte is one", utf8, CP::Windows1252, 2, 7, 2, 8},
-        {"between CR and LF of a pair, either end", "ab\r\ncd", CP::Windows1252, 3, 3, 2, 4},
-        {"CR CR LF: the first CR stands alone, the second pairs", "ab\r\r\ncd", CP::Windows1252, 3, 4, 3, 5},
+        {"UTF-16: a surrogate pair and a CR LF pair are never cut", Utf16LE(u"x\U0001F600y\r\nz", true), kAnsi, 6, 12,
+         4, 14},
+        {"UTF-16: odd bytes go to the unit grid", Utf16LE(u"x\U0001F600y\r\nz", true), kAnsi, 3, 9, 2, 10},
+        {"UTF-8 decoded: a sequence is one character, either way round", emoji, kUtf8, 7, 2, 1, 8},
+        {"UTF-8 under Windows-1252: every byte is one", emoji, kAnsi, 2, 7, 2, 8},
+        {"between CR and LF of a pair, either end", "ab\r\ncd", kAnsi, 3, 3, 2, 4},
+        {"CR CR LF: the first CR stands alone, the second pairs", "ab\r\r\ncd", kAnsi, 3, 4, 3, 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -199,22 +113,21 @@ TEST(Selection, EndsSnapToCharacterBoundaries)
 
 TEST(Selection, WordsAndLines)
 {
-    using CP = platform::CodePage;
     const struct {
         const char* name;
         std::string bytes;
-        CP codePage;
+        platform::CodePage codePage;
         bool line;
         TextPos at, from, to;
     } cases[] = {
-        {"letters, digits and underscores make a word", "foo_bar1 baz\n", CP::Windows1252, false, 2, 0, 8},
-        {"a run of blanks", "foo  \t bar\n", CP::Windows1252, false, 4, 3, 7},
-        {"another character stands alone", "a--b\n", CP::Windows1252, false, 1, 1, 2},
-        {"past the end of a line: the word before it", "one two\nx\n", CP::Windows1252, false, 7, 4, 7},
-        {"Windows-1252 letters", "caf\xE9 x\n", CP::Windows1252, false, 1, 0, 4},
-        {"UTF-8 decoded letters", "h\xC3\xA9llo w\xC3\xB6rld\n", CP::Utf8, false, 9, 7, 13},
-        {"a line with its break", "one\r\ntwo\r\nthree", CP::Windows1252, true, 6, 5, 10},
-        {"the last line, from its end", "one\r\ntwo\r\nthree", CP::Windows1252, true, 15, 10, 15},
+        {"letters, digits and underscores make a word", "foo_bar1 baz\n", kAnsi, false, 2, 0, 8},
+        {"a run of blanks", "foo  \t bar\n", kAnsi, false, 4, 3, 7},
+        {"another character stands alone", "a--b\n", kAnsi, false, 1, 1, 2},
+        {"past the end of a line: the word before it", "one two\nx\n", kAnsi, false, 7, 4, 7},
+        {"Windows-1252 letters", "caf\xE9 x\n", kAnsi, false, 1, 0, 4},
+        {"UTF-8 decoded letters", "h\xC3\xA9llo w\xC3\xB6rld\n", kUtf8, false, 9, 7, 13},
+        {"a line with its break", "one\r\ntwo\r\nthree", kAnsi, true, 6, 5, 10},
+        {"the last line, from its end", "one\r\ntwo\r\nthree", kAnsi, true, 15, 10, 15},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,22 +164,10 @@ TEST(Selection, PaintedInThePortsColoursUnderTheHighlight)
         const char16_t* find;
         std::vector<std::string> rows;  // the first 12 cells of each
     } cases[] = {
-        {"the highlight on top", "abc def ghi\n", platform::CodePage::Windows1252, 2, 9, u"def", {"..sshhhss..."}},
-        {"a selected break fills its row, one that ends with the text stops there",
-         "abc\n\nxyz\nend\n",
-         platform::CodePage::Windows1252,
-         1,
-         7,
-         nullptr,
-         {".sssssssssss", "ssssssssssss", "ss.........."}},
-        {"wide characters take both cells",
-         "a\xE6\x97\xA5\xE6\x9C\xAC"
-         "b\n",
-         platform::CodePage::Utf8,
-         1,
-         4,
-         nullptr,
-         {".ss........."}},
+        {"the highlight on top", "abc def ghi\n", kAnsi, 2, 9, u"def", {"..sshhhss..."}},
+        // A selected break fills its row, one that ends with the text stops there.
+        {"breaks", "abc\n\nxyz\nend\n", kAnsi, 1, 7, nullptr, {".sssssssssss", "ssssssssssss", "ss.........."}},
+        {"wide characters take both cells", kWide, kUtf8, 1, 4, nullptr, {".ss........."}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
