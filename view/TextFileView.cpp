@@ -373,8 +373,13 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::ChangeCase: ui.Enable(); return true;
     case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
     // Next and Previous stay enabled without marks: the key then says that there are none.
-    case cmd::GoToLine:
     case cmd::RecordFormat:
+        // A file that grew may have shown its format since the drop-down was filled.
+        if (m_bLoaded && m_pHost->IsActiveView() && m_pFileWnd->HasText() &&
+            m_pFileWnd->DetectedFormat() != m_pSyncedDetected)
+            SyncRecordFormat();
+        [[fallthrough]];
+    case cmd::GoToLine:
     case cmd::ToggleMark:
     case cmd::NextMark:
     case cmd::PreviousMark:

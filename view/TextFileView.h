@@ -178,6 +178,8 @@ private:
     // drop-down filled with the window's formats and choice, and a choice from it applied and kept.
     void ApplyKeptFormat();
     void SyncRecordFormat();
+    // The format that the drop-down's Automatic entry names: a file that grows may show its format only later.
+    const logformat::CFormat* m_pSyncedDetected = nullptr;
     void OnRecordFormat();
     // Toggle Mark (the line under the pointer, else the top line), Next Mark and Previous Mark; a wrap or a
     // window without marks says so in the message strip.

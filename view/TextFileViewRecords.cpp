@@ -31,7 +31,8 @@ void CTextFileView::SyncRecordFormat()
     const bool shown = m_bLoaded && m_pFileWnd->HasText();
     // Every format by name after Automatic; the entries are made again only when they differ, so that an
     // open drop-down is not emptied under the user's pointer at every activation.
-    std::vector<std::u16string> entries{AutomaticEntry(shown ? m_pFileWnd->DetectedFormat() : nullptr)};
+    m_pSyncedDetected = shown ? m_pFileWnd->DetectedFormat() : nullptr;
+    std::vector<std::u16string> entries{AutomaticEntry(m_pSyncedDetected)};
     const auto formats = logformat::CurrentFormats();
     for (const logformat::CFormat* format : formats->All())
         entries.push_back(platform::Utf8ToUtf16(format->Name()));

@@ -379,6 +379,26 @@ private slots:
         }
     }
 
+    // A log that shows its format only as it grows: Automatic names it once the window reads it so.
+    void theFormatDropDownNamesAFormatFoundAsTheFileGrows()
+    {
+        const std::string path = WriteFile("late.log", "starting\nstill starting\n");
+        Started s({path});
+        QVERIFY(s.Settle());
+        s.ActiveView()->SyncRibbonControls();
+        auto* box = s.Frame()->GetRibbonBar()->FindByID<CRibbonComboBox>(cmd::RecordFormat);
+        QVERIFY(box);
+        QCOMPARE(box->GetItem(0), QString("Automatic (none)"));
+        std::ofstream(path, std::ios::app) << std::string(40, '\n') + [] {
+            std::string lines;
+            for (int i = 0; i < 40; ++i)
+                lines += "2026-12-07 10:00:0" + std::to_string(i % 10) + ".123 INFO request\n";
+            return lines;
+        }();
+        QTRY_COMPARE_WITH_TIMEOUT((Idle(), box->GetItem(0)), QString("Automatic (ISO 8601)"), 10000);
+        QCOMPARE(box->GetCurSel(), 0);
+    }
+
     void aQtFontBecomesALogFontAtTheOneResolution()
     {
         platform::SetScreenDpiY(96);
