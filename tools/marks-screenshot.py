@@ -12,18 +12,8 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from xsession import Atspi, Viewer, XSession, main_on_own_bus, screenshot, wait_for, write_settings  # noqa: E402
-
-LEVELS = ["INFO", "INFO", "DEBUG", "WARN", "INFO", "ERROR", "INFO", "DEBUG"]
-
-
-def write_log(path):
-    with open(path, "w") as f:
-        for i in range(12000):
-            s = 6 * 3600 + i * 7
-            f.write("2026-12-07 %02d:%02d:%02d.%03d %-5s worker-%d request %d served in %d ms\n"
-                    % (s // 3600 % 24, s // 60 % 60, s % 60, i * 37 % 1000, LEVELS[i % len(LEVELS)], i % 4,
-                       100000 + i, i * 13 % 400))
+from xsession import (Atspi, Viewer, XSession, main_on_own_bus, screenshot, wait_for,  # noqa: E402
+                      write_service_log, write_settings)
 
 
 def text_area(viewer):
@@ -38,7 +28,7 @@ def main():
     out = os.path.join(ROOT, "docs", "screenshots", "marks.png")
     work = tempfile.mkdtemp(prefix="ostrel-shots-")
     log = os.path.join(work, "service.log")
-    write_log(log)
+    write_service_log(log)
     session = XSession()
     try:
         write_settings(session, "[Caption]\nShown%20Welcome=1\n")

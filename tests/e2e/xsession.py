@@ -312,6 +312,19 @@ def write_settings(session, text):
         f.write(text)
 
 
+SERVICE_LEVELS = ["INFO", "INFO", "DEBUG", "WARN", "INFO", "ERROR", "INFO", "DEBUG"]
+
+
+def write_service_log(path, lines=12000):
+    """A service's log, one request every 7 s from 06:00, the levels in a fixed round: the pictures' sample."""
+    with open(path, "w") as f:
+        for i in range(lines):
+            s = 6 * 3600 + i * 7
+            f.write("2026-12-07 %02d:%02d:%02d.%03d %-5s worker-%d request %d served in %d ms\n"
+                    % (s // 3600 % 24, s // 60 % 60, s % 60, i * 37 % 1000, SERVICE_LEVELS[i % len(SERVICE_LEVELS)],
+                       i % 4, 100000 + i, i * 13 % 400))
+
+
 def screenshot(session, path):
     subprocess.run(["import", "-window", "root", path], env=session.env, check=True, timeout=20)
     print("screenshot:", path)
