@@ -73,6 +73,8 @@ constexpr unsigned WM_DEFERRED_LOAD = kWmUser + 0x48F;    // 0x088F
 constexpr unsigned WM_LINE_INDEX_PROGRESS = kWmUser + 0x4A0;  // 0x08A0
 // The matcher of alert and stop rules found a line in appended text (0, 0).
 constexpr unsigned WM_RULES_MATCHED = kWmUser + 0x4A1;  // 0x08A1
+// The scan of a window's filter stack found more or reached the end (0, 0).
+constexpr unsigned WM_SHOWN_SET_NEWS = kWmUser + 0x4A2;  // 0x08A2
 
 // Message box buttons, icons and answers (the values of the Win32 constants).
 constexpr unsigned kMbOk = 0x0;

@@ -211,6 +211,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         if (mapping || !HasText() || DataEnd() - DataStart() < m_nRecordFormatSize ||
             m_nEncoding != m_nRecordFormatEncoding)
             m_bRecordFormatKnown = false;
+        SyncShownSet(mapping != nullptr);
         if (!HasText()) {
             // The re-mapping failed (the file shrank to nothing): show the page
             // colour, keep the place, and remember whether we were following
@@ -262,6 +263,10 @@ std::intptr_t CFileWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::
         return OnFileChanged(wParam, lParam);
     if (msg == platform::WM_RULES_MATCHED) {
         OnRulesMatched();
+        return 0;
+    }
+    if (msg == platform::WM_SHOWN_SET_NEWS) {
+        OnShownSetNews();
         return 0;
     }
     if (msg == platform::WM_LINE_INDEX_PROGRESS) {
@@ -386,7 +391,14 @@ bool CFileWnd::NextLineStart(TextPos& p)
     if (!HasText() || p == kNoPos || p >= last)
         return false;
     const TextPos start = p;
-    p = m_lines.NextLineStart(p, last);
+    if (IsFiltering()) {
+        const TextPos next = m_lines.NextLineStart(p, DataEnd());
+        if (next == start)
+            return false;  // a NUL stops the reading
+        p = std::min(NextShown(next), last);
+    } else {
+        p = m_lines.NextLineStart(p, last);
+    }
     return p != start;
 }
 
@@ -394,6 +406,14 @@ bool CFileWnd::PrevLineStart(TextPos& p)
 {
     if (!HasText() || p <= DataStart())
         return false;
+    if (IsFiltering()) {
+        // The start of the shown line that ends where the shown text before p ends.
+        const TextPos e = PrevShownEnd(std::min(p, DataEnd()));
+        if (e == kNoPos || e <= DataStart())
+            return false;
+        p = m_lines.PrevLineStart(e);
+        return true;
+    }
     p = m_lines.PrevLineStart(std::min(p, DataEnd()));
     return true;
 }
@@ -451,6 +471,20 @@ TextPos CFileWnd::LastPageTop()
         return kNoPos;
     if (m_pLastPageTop != kNoPos)
         return m_pLastPageTop;
+    if (IsFiltering()) {
+        // The last screenful of the shown lines known so far; none shown: the end itself (an empty page).
+        TextPos p = m_pShown->Status().running ? std::min<TextPos>(ShownFinalTo(), DataEnd()) : DataEnd();
+        if (PrevShownEnd(p) == kNoPos)
+            p = DataEnd();
+        else {
+            p = m_lines.PrevLineStart(PrevShownEnd(p));
+            for (int k = VisibleLines() - 1; k > 0; --k)
+                if (!PrevLineStart(p))
+                    break;
+        }
+        m_pLastPageTop = p;
+        return m_pLastPageTop;
+    }
     TextPos p = DataEnd();
     for (int k = VisibleLines(); k > 0; --k)
         if (!PrevLineStart(p))
@@ -482,7 +516,14 @@ void CFileWnd::OnSize(int cx, int cy)
         m_pPort->InvalidateAll();
     }
     m_pPort->SetScrollInfo(kSbHorz, kSifRange | kSifPage, 0, m_nLongestLine, m_nColumns, 0, true);
-    m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, DataEnd() - DataStart(), DataEnd() - last, 0, true);
+    if (IsFiltering()) {
+        // Scaled over the shown bytes: the thumb stands where the shown text above the top is.
+        const std::int64_t shown = m_pShown->ShownBytes();
+        m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, shown, shown - m_pShown->ShownBytesBefore(last), 0,
+                               true);
+    } else {
+        m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, DataEnd() - DataStart(), DataEnd() - last, 0, true);
+    }
     UpdateScrollPositions();
 }
 
@@ -490,8 +531,10 @@ void CFileWnd::KeepHorzOffsetInRange()
 {
     const TextPos end = DataEnd();
     TextPos p = m_pTop;
-    for (int i = VisibleLines() + 2; i > 0 && p < end; --i)
+    for (int i = VisibleLines() + 2; i > 0 && p < end; --i) {
         ReadLine(p, nullptr, nullptr, 0);
+        StepRow(p);
+    }
     m_nHorzOffset = std::clamp<std::int64_t>(m_nHorzOffset, 0, std::max<std::int64_t>(m_nLongestLine - m_nColumns, 0));
 }
 
@@ -500,7 +543,8 @@ void CFileWnd::UpdateScrollPositions()
     if (!HasText())
         return;
     const TextPos top = m_pTop == kNoPos ? DataStart() : m_pTop;
-    m_pPort->SetScrollInfo(kSbVert, kSifPos, 0, 0, 0, top - DataStart(), true);
+    const std::int64_t pos = IsFiltering() ? m_pShown->ShownBytesBefore(top) : top - DataStart();
+    m_pPort->SetScrollInfo(kSbVert, kSifPos, 0, 0, 0, pos, true);
     m_pPort->SetScrollInfo(kSbHorz, kSifPos, 0, 0, 0, m_nHorzOffset, true);
 }
 
@@ -513,6 +557,7 @@ void CFileWnd::ScrollLines(int n)
 void CFileWnd::OnDestroy()
 {
     m_pLineIndex.reset();  // joins its worker, which reads the document's descriptor
+    m_pShown.reset();      // the same
     m_pAlertScan.reset();  // the same
     if (m_pWatcher) {
         m_pWatcher->RemoveWindow(m_hWnd);

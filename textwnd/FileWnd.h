@@ -17,6 +17,7 @@
 #include "engine/LogRecords.h"
 #include "engine/RegexSearch.h"
 #include "engine/ScanReader.h"
+#include "engine/ShownSet.h"
 #include "engine/TimeSeek.h"
 #include "file/Encoding.h"
 #include "file/MemoryMappedFile.h"
@@ -44,6 +45,8 @@ public:
     virtual void OnRuleAlert(const std::string& rule) = 0;
     // The window was following the end and stopped at a line that matches stop rule `rule`.
     virtual void OnFollowStopped(const std::string& rule) = 0;
+    // The scan of the filter stack found more (counts, shown lines) or reached the end.
+    virtual void OnShownSetNews() {}
 };
 
 enum TextCase : std::int32_t {
@@ -217,6 +220,30 @@ public:
     // What a stamp without a year takes it from: the file's modification time.
     timeseek::StampContext StampContextOfFile() const;
 
+    // --- Filter stack (engine/ShownSet.h, FileWndFilter.cpp) ------------------------------
+    // The window's stack of rules and conditions. A stack that can hide a line is scanned in the background
+    // whether or not the window applies it, so that its counts are known; setting it scans afresh.
+    void SetFilterStack(const shownset::FilterStack& stack);
+    const shownset::FilterStack& GetFilterStack() const { return m_filterStack; }
+    // Whether the window shows only the lines the stack shows. Turned on, the top moves to the first shown
+    // line at or after it; off, the window shows every line again from the same top line.
+    void SetShowOnlyFiltered(bool on);
+    bool IsShowOnlyFiltered() const { return m_bShowOnlyFiltered; }
+    // Whether the window hides lines now: Show Only Filtered with a stack that hides.
+    bool IsFiltering() const { return m_bShowOnlyFiltered && m_pShown != nullptr; }
+    // What the scan has found so far (an empty status without a scan).
+    shownset::ShownStatus GetShownStatus() const;
+    // The scan, for readers of its runs; null without one.
+    const shownset::CShownSet* GetShownSet() const { return m_pShown.get(); }
+    // Waits until the scan has reached the data's end and takes in what it found (scripts, tests).
+    void WaitShownSet();
+    // Whether the window shows lines the scan has not reached yet (the "Scanning…" notice).
+    bool IsScanningAhead() const { return m_bScanningAhead; }
+    // Of the rows of the last paint (as PaintedRowStarts): whether each follows hidden lines (a rule is drawn
+    // above it) and whether it is a context line.
+    bool RowFollowsHidden(TextPos rowStart) const;
+    bool RowIsContext(TextPos rowStart) const;
+
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
 
@@ -334,6 +361,8 @@ private:
     // them changed.
     const regexsearch::CPattern& Pattern(const std::u16string& text);
     TextPos Search(const std::u16string& text, TextPos from, TextPos to, bool forward);
+    // The search of the whole text, shown or not.
+    TextPos SearchText(const std::u16string& text, TextPos from, TextPos to, bool forward);
     // The reader of long scans, over the mapped file's descriptor.
     CScanReader& Reader();
 
@@ -375,6 +404,7 @@ private:
     // The clipboard block of the n bytes from `from` as Copy Screen makes it; false when memory ran out.
     bool ClipboardBlock(TextPos from, std::uint64_t n, std::vector<std::uint8_t>& block, unsigned& format);
     void PutOnClipboard(TextPos from, std::uint64_t n);
+    void PutBlockOnClipboard(unsigned format, std::vector<std::uint8_t> block);
 
     // Reads the lines on screen as painting does, so that the horizontal range
     // covers them, and brings the offset within that range.
@@ -384,6 +414,22 @@ private:
     void SyncWithMapping();
     // Makes (fresh) or brings up to date the line index of the text.
     void AttachLineIndex(bool fresh);
+
+    // The filter stack (FileWndFilter.cpp). The scan started afresh (fresh) or told where the data ends now.
+    void SyncShownSet(bool fresh);
+    void OnShownSetNews();
+    // Of the filtered rows: the first shown line at or after the line start p (DataEnd when none is known),
+    // and the end of the last shown line before p (kNoPos when none). Where the scan has not reached, the
+    // window scans ahead by itself within the budget of the input being handled.
+    TextPos NextShown(TextPos p);
+    TextPos PrevShownEnd(TextPos p);
+    // Where the scan's runs are final: the data's end once it is idle.
+    TextPos ShownFinalTo() const;
+    // The scan-ahead budget of one key press, scroll or paint.
+    void BeginInput() { m_nAheadLeft = kAheadBudget; }
+    // After a row read from p: p moved on to the next row's start (the next shown line when filtering).
+    void StepRow(TextPos& p);
+    static constexpr std::int64_t kAheadBudget = std::int64_t{8} << 20;
 
     // Tests, the fuzzer and the benchmarks start from states that the window
     // reaches only through a long way round (a top inside a line, an offset kept
@@ -475,6 +521,18 @@ private:
     std::vector<TextPos> m_paintedRowStarts;
     std::vector<int> m_rowRules;
     std::shared_ptr<CMarkList> m_pMarks = std::make_shared<CMarkList>();
+    // The filter stack, its scan and what the window scanned ahead of it.
+    shownset::FilterStack m_filterStack;
+    bool m_bShowOnlyFiltered = false;
+    std::unique_ptr<shownset::CShownSet> m_pShown;
+    TextPos m_pShownEnd = kNoPos;  // the data's end the scan was last told
+    // The format the scan reads records with, and the sets that keep it alive while it runs.
+    const logformat::CFormat* m_pShownFormat = nullptr;
+    std::shared_ptr<const logformat::CFormatSet> m_pShownFormats, m_pShownChosen;
+    shownset::AheadRuns m_ahead;  // runs past the scan's final point, from m_pAheadFrom
+    TextPos m_pAheadFrom = kNoPos;
+    std::int64_t m_nAheadLeft = kAheadBudget;
+    bool m_bScanningAhead = false;
     TextPos m_pLastMark = kNoPos;      // the mark the last jump showed
     TextPos m_pTopAfterMark = kNoPos;  // the top that jump left
 };

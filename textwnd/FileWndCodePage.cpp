@@ -17,6 +17,8 @@ void CFileWnd::SetCodePage(platform::CodePage codePage)
     SyncWithMapping();
     if (!HasText())
         return;
+    if (m_pShown)
+        SyncShownSet(true);  // the rules read the text in the new code page
     // Columns change meaning: the range is measured again by the repaint,
     // as after a load; the top and the offset stay.
     m_nLongestLine = 0;

@@ -19,6 +19,29 @@ void CFileWnd::CopyScreenToClipboard()
 {
     SyncWithMapping();
     const int lines = VisibleLines();
+    if (IsFiltering() && HasText() && m_pTop != kNoPos) {
+        // The shown rows, each as the file holds it, one after the other.
+        BeginInput();
+        std::vector<std::uint8_t> all;
+        unsigned format = 0;
+        TextPos p = std::min(m_pTop, DataEnd());
+        for (int i = 0; i <= lines && p < DataEnd(); ++i) {
+            const TextPos row = p;
+            ReadLine(p, nullptr, nullptr);
+            std::vector<std::uint8_t> block;
+            if (!ClipboardBlock(row, static_cast<std::uint64_t>(p - row), block, format)) {
+                m_pPort->ShowMessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle, kMbOk);
+                return;
+            }
+            all.insert(all.end(), block.begin(), block.end() - 2);  // each block ends in its terminator
+            if (p == row)
+                break;  // a NUL stops the reading
+            StepRow(p);
+        }
+        all.insert(all.end(), 2, 0);
+        PutBlockOnClipboard(format, std::move(all));
+        return;
+    }
     TextPos p = m_pTop;
     std::uint64_t n = 0;
     if (HasText() && p != kNoPos) {
@@ -62,6 +85,11 @@ void CFileWnd::PutOnClipboard(TextPos from, std::uint64_t n)
         m_pPort->ShowMessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle, kMbOk);
         return;
     }
+    PutBlockOnClipboard(format, std::move(block));
+}
+
+void CFileWnd::PutBlockOnClipboard(unsigned format, std::vector<std::uint8_t> block)
+{
     if (!m_pPort->OpenClipboard()) {
         m_pPort->ShowMessageBox("Unable to open clipboard", kApplicationTitle, kMbOk);
         return;

@@ -73,6 +73,10 @@ void CFileWnd::ShowLineAt(TextPos p)
 {
     if (!HasText())
         return;
+    BeginInput();
+    // Filtered: the nearest shown line at or after the target.
+    if (IsFiltering())
+        p = NextShown(LineStartOf(std::clamp(p, DataStart(), DataEnd())));
     m_pTop = std::clamp(p, DataStart(), LastPageTop());
     m_pPort->InvalidateAll();
     UpdateScrollPositions();
@@ -124,6 +128,8 @@ void CFileWnd::SetChosenFormat(const std::string& name)
         return;
     m_strChosenFormat = name;
     m_pTopRecordAt = kNoPos;
+    if (m_pShown)
+        SyncShownSet(true);  // records, levels and times read anew
     m_pPort->InvalidateAll();
 }
 

@@ -209,6 +209,7 @@ void CFileWnd::DrawRuledRow(Draw& draw, std::size_t total, const std::u16string*
 void CFileWnd::OnPaint(IFilePainter& painter)
 {
     SyncWithMapping();
+    BeginInput();
     if (!m_bPainted) {
         m_bPainted = true;
         if (m_hWnd)
@@ -259,10 +260,32 @@ void CFileWnd::OnPaint(IFilePainter& painter)
     std::string segN;
     std::u16string segW;
     m_paintedRowStarts.clear();
+    // Filtered: context lines in the colour halfway between text and page, and a thin rule above a row that
+    // follows hidden lines (drawn once the row is, whichever way its drawing ends).
+    const bool filtering = IsFiltering();
+    const COLORREF halfway = platform::Rgb((platform::RedOf(m_crFont) + platform::RedOf(m_crPage)) / 2,
+                                           (platform::GreenOf(m_crFont) + platform::GreenOf(m_crPage)) / 2,
+                                           (platform::BlueOf(m_crFont) + platform::BlueOf(m_crPage)) / 2);
+    const int ruleHeight = std::max(1, h / 12);
     for (int i = 0; i < n + 2; ++i) {
         const int rowTop = rc.top + i * h;
         const int rowBottom = rowTop + h;
         const TextPos rowStart = pos;
+        const bool context = filtering && pos < end && RowIsContext(pos);
+        struct RuleAbove {
+            IFilePainter& painter;
+            WRect line;
+            COLORREF color;
+            bool draw;
+            ~RuleAbove()
+            {
+                if (draw)
+                    painter.FillSolidRect(line, color);
+            }
+        } ruleAbove{painter,
+                    {rc.left, rowTop, rc.right, rowTop + ruleHeight},
+                    halfway,
+                    filtering && i > 0 && pos < end && RowFollowsHidden(pos)};
         if (pos < end && (m_paintedRowStarts.empty() || pos != m_paintedRowStarts.back()))
             m_paintedRowStarts.push_back(pos);  // a row stopped on a NUL is repeated below it: numbered once
         LineColumns columns;
@@ -274,6 +297,8 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         bool truncated = false;
         if (pos < end) {
             ReadLine(pos, wideOut ? nullptr : &narrow, wideOut ? &wideText : nullptr, cap, &columns);
+            if (pos != rowStart)
+                StepRow(pos);
             truncated = columns.storedEnd < columns.contentEnd;
         } else {
             narrow.clear();
@@ -294,7 +319,7 @@ void CFileWnd::OnPaint(IFilePainter& painter)
             const bool hl = state == 1;
             if (hl != highlighted)
                 highlighted = hl;
-            COLORREF fg = hl ? m_crPage : m_crFont;
+            COLORREF fg = hl ? m_crPage : context ? halfway : m_crFont;
             COLORREF bg = hl ? m_crFont : m_crPage;
             if (state == 2)
                 std::tie(fg, bg) = selColors;

@@ -9,6 +9,7 @@ void CFileWnd::OnVScroll(int code)
     SyncWithMapping();
     if (!HasText())
         return;
+    BeginInput();
     const int visible = VisibleLines();
     const int page = visible - 2;
     const int quarter = page / 4;
@@ -45,6 +46,14 @@ void CFileWnd::OnVScroll(int code)
         // within the bar's reach: a top beyond the last screenful would leave
         // the line model reading past what it may.
         std::int64_t track = m_pPort->GetVScrollTrackPos();
+        if (IsFiltering()) {
+            // Scaled over the shown bytes: the shown line that many shown bytes from the start.
+            const TextPos last = LastPageTop();
+            const TextPos at = m_pShown->PosAfterShownBytes(track);
+            m_pTop = at < 0 || at >= last ? last : std::min(NextShown(LineStartOf(at)), last);
+            m_pPort->InvalidateAll();
+            break;
+        }
         track -= track % unit;
         track = std::clamp<std::int64_t>(track, 0, LastPageTop() - DataStart());
         m_pTop = DataStart() + track;
@@ -56,7 +65,7 @@ void CFileWnd::OnVScroll(int code)
         break;
     }
     case kSbTop:
-        m_pTop = DataStart();
+        m_pTop = IsFiltering() ? std::min(NextShown(DataStart()), LastPageTop()) : DataStart();
         m_pPort->InvalidateAll();
         break;
     case kSbBottom:

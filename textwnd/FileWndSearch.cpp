@@ -62,6 +62,36 @@ TextPos CFileWnd::Search(const std::u16string& text, TextPos from, TextPos to, b
     SyncWithMapping();
     if (!HasText())
         return kNoPos;
+    if (!IsFiltering())
+        return SearchText(text, from, to, forward);
+    // Only matches that start on a shown line count: a match on a hidden line sends the search on from the
+    // next shown line (back: from the end of the shown line before it). What the scan decides is waited for.
+    m_pShown->WaitIdle();
+    for (;;) {
+        if (from == kNoPos || to == kNoPos || from >= to)
+            return kNoPos;
+        const TextPos m = SearchText(text, from, to, forward);
+        if (m == kNoPos || m_bSearchCancel.load(std::memory_order_relaxed))
+            return m;
+        const TextPos line = LineStartOf(m);
+        if (m_pShown->IsShown(line))
+            return m;
+        if (forward) {
+            const TextPos next = m_pShown->ShownAtOrAfter(line);
+            if (next == -1)
+                return kNoPos;
+            from = std::max(next, from);
+        } else {
+            const TextPos e = m_pShown->ShownEndBefore(line);
+            if (e == -1)
+                return kNoPos;
+            to = std::min(e, to);
+        }
+    }
+}
+
+TextPos CFileWnd::SearchText(const std::u16string& text, TextPos from, TextPos to, bool forward)
+{
     if (m_bFindRegex) {
         const regexsearch::CPattern& pattern = Pattern(text);
         const regexsearch::Match m =

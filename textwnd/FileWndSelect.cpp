@@ -100,8 +100,11 @@ TextPos CFileWnd::PositionAt(int x, int y)
     const int row = std::min(std::max(y - rc.top, 0) / h, std::max(rc.Height() / h, 0));
     const TextPos end = DataEnd();
     TextPos pos = std::clamp(m_pTop, DataStart(), end);
-    for (int i = 0; i < row && pos < end; ++i)
+    BeginInput();
+    for (int i = 0; i < row && pos < end; ++i) {
         ReadLine(pos, nullptr, nullptr);
+        StepRow(pos);
+    }
     if (pos >= end)
         return end;
     const int px = std::max(x - rc.left, 0);

@@ -228,6 +228,20 @@ fault bold-from-weight-500 view/DisplayPreferences.cpp \
 fault build-month-counted-from-zero view/BuildDate.cpp \
   's#parsed.tm_mon + 1, parsed.tm_mday#parsed.tm_mon, parsed.tm_mday#' '^BuildDate\.'
 
+# --- The filter stack's decision --------------------------------------------------------
+fault stack-include-any-needs-all engine/FilterStack.cpp \
+  's/: m_include == 0 || (m_recHits \& m_include);/: m_include == 0 || (m_recHits \& m_include) == m_include;/' '^ShownSet\.'
+fault stack-exclude-ignored engine/FilterStack.cpp \
+  's/const bool shown = m_recPasses \&\& included \&\& !(m_recHits \& m_exclude);/const bool shown = m_recPasses \&\& included;/' '^ShownSet\.'
+fault stack-level-inclusive-lost engine/FilterStack.cpp \
+  's/static_cast<int>(level) > static_cast<int>(lowest))/static_cast<int>(level) >= static_cast<int>(lowest))/' '^ShownSet\.'
+fault stack-time-to-ignored engine/FilterStack.cpp \
+  's/|| (hasTo \&\& micros > toMicros)))/))/' '^ShownSet\.'
+fault stack-context-after-one-short engine/FilterStack.cpp \
+  's/m_afterLeft = m_context;/m_afterLeft = m_context - 1;/' '^ShownSet\.'
+fault stack-context-before-lost engine/FilterStack.cpp \
+  's/int k = std::min(m_context, m_before.n);/int k = 0;/' '^ShownSet\.'
+
 # ------------------------------------------------------------------------------------------------
 
 selected=()

@@ -1,0 +1,396 @@
+// The shown set against a plain reference: every line matched on its own
+// (plain text by the reference search, regular expressions by std::regex),
+// records grouped and decided line by line, context marked around them, and
+// paging answered by walking the list of shown lines; over random logs with
+// random stacks in every encoding, read in chunks of many sizes, growing and
+// truncated.
+#include "engine/ShownSet.h"
+#include "engine/TimeSeek.h"
+#include "tests/core/TestUtil.h"
+#include "tests/engine/SearchReference.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <random>
+#include <regex>
+
+namespace {
+
+using namespace shownset;
+using logformat::Level;
+using platform::CodePage;
+using testutil::StringReader;
+
+struct Form {
+    std::int32_t encoding;
+    CodePage codePage;
+    std::int64_t markBytes;
+};
+const Form kForms[] = {
+    {EncodingAnsi, CodePage::Windows1252, 0},
+    {EncodingUtf8, CodePage::Utf8, 3},
+    {EncodingUtf16LE, CodePage::Windows1252, 2},
+    {EncodingUtf16BE, CodePage::Windows1252, 2},
+};
+
+std::string Encode(const std::u16string& text, const Form& f)
+{
+    const std::string mark(static_cast<std::size_t>(f.markBytes), '\xEF');
+    if (f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE)
+        return mark + testutil::Utf16(text, f.encoding == EncodingUtf16BE);
+    return mark + (f.codePage == CodePage::Utf8 ? platform::Utf16ToUtf8(text) : platform::Utf16ToWin1252(text));
+}
+
+// Records of a few lines: a stamped first line with a level, continuations indented.
+std::string RandomLog(std::mt19937& rng, const Form& f, int lines)
+{
+    static const char16_t* kWords[] = {u"alpha", u"Beta", u"timeout", u"health", u"\u00E9t\u00E9", u"x1", u"TIMEOUT"};
+    static const char16_t* kLevels[] = {u"FATAL", u"ERROR", u"WARN", u"INFO", u"DEBUG", u"TRACE"};
+    static const char16_t* kBreaks[] = {u"\n", u"\r\n", u"\r", u"\n"};
+    std::u16string text;
+    for (int i = 0; i < lines; ++i) {
+        if (rng() % 10 < 7) {
+            const unsigned m = rng() % 10, s = rng() % 60;
+            text += u"2024-05-01 12:0" + std::u16string(1, static_cast<char16_t>(u'0' + m)) + u":" +
+                    std::u16string(1, static_cast<char16_t>(u'0' + s / 10)) +
+                    std::u16string(1, static_cast<char16_t>(u'0' + s % 10)) + u".000 " + kLevels[rng() % 6];
+        } else {
+            text += u"  at";
+        }
+        for (unsigned w = rng() % 4; w > 0; --w)
+            text += std::u16string(u" ") + kWords[rng() % 7];
+        if (i + 1 < lines || rng() % 2)
+            text += kBreaks[rng() % 4];
+    }
+    return Encode(text, f);
+}
+
+const logformat::CFormat* IsoFormat()
+{
+    static const logformat::CFormat* format = logformat::DetectFormat(
+        "2024-05-01 12:00:00.000 ERROR a\n2024-05-01 12:00:01.000 INFO b\n", {2024, 5}, logformat::BuiltinFormats());
+    return format;
+}
+
+struct RefLine {
+    std::int64_t start, end;
+    std::uint64_t hits = 0;
+    bool starts = true, passes = true;
+    int kind = 0;  // 0 hidden, 1 a shown record's, 2 context
+};
+
+bool RegexHit(const std::string& ascii, const FilterRule& r)
+{
+    const std::regex re(platform::Utf16ToUtf8(r.text),
+                        r.caseSensitive ? std::regex::ECMAScript : std::regex::ECMAScript | std::regex::icase);
+    for (auto it = std::sregex_iterator(ascii.begin(), ascii.end(), re); it != std::sregex_iterator(); ++it)
+        if (it->length() > 0)
+            return true;
+    return false;
+}
+
+std::vector<RefLine> Reference(const std::string& bytes, const Form& f, const FilterStack& st,
+                               const logformat::CFormat* format)
+{
+    const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const std::int64_t u = EncodingUnitSize(f.encoding);
+    const std::int64_t end = f.markBytes + (static_cast<std::int64_t>(bytes.size()) - f.markBytes) / u * u;
+    auto unit = [&](std::int64_t p) { return searchref::UnitAt(v, p, f.encoding); };
+    std::vector<RefLine> lines;
+    for (std::int64_t s = f.markBytes; s < end;) {
+        std::int64_t e = s;
+        while (e < end && unit(e) != '\r' && unit(e) != '\n')
+            e += u;
+        std::string ascii;
+        for (std::int64_t p = s; p < e; p += u)
+            if (f.codePage != CodePage::Utf8 || unit(p) < 0x80 || unit(p) >= 0xC0)
+                ascii += unit(p) < 0x80 ? static_cast<char>(unit(p)) : '~';
+        RefLine line{s, 0};
+        for (std::size_t r = 0; r < st.rules.size(); ++r) {
+            const FilterRule& rule = st.rules[r];
+            const bool hit = rule.regex ? RegexHit(ascii, rule)
+                                        : searchref::Search(v, s, e, f.encoding, !rule.caseSensitive, rule.text, s, e,
+                                                            true, f.codePage) >= 0;
+            if (rule.on && hit)
+                line.hits |= std::uint64_t{1} << r;
+        }
+        logformat::LineRead read;
+        if (format) {
+            line.starts = format->Read(ascii, {2024, 5}, read);
+            line.passes = line.starts && st.Passes(true, read.micros, read.level);
+        }
+        s = e + u < end && (unit(e + u) == '\r' || unit(e + u) == '\n') && unit(e) != unit(e + u) ? e + 2 * u : e + u;
+        line.end = std::min(s, end);
+        lines.push_back(line);
+    }
+    std::uint64_t inc = 0, exc = 0;
+    for (std::size_t r = 0; r < st.rules.size(); ++r)
+        if (st.rules[r].on)
+            (st.rules[r].kind == RuleKind::Include ? inc : exc) |= std::uint64_t{1} << r;
+    const int n = static_cast<int>(lines.size());
+    for (int i = 0; i < n;) {
+        int j = i + 1;
+        std::uint64_t hits = lines[i].hits;
+        for (; j < n && !lines[j].starts; ++j)
+            hits |= lines[j].hits;
+        const bool included = st.combine == Combine::All ? (hits & inc) == inc : inc == 0 || (hits & inc) != 0;
+        if ((!lines[i].starts || lines[i].passes) && included && !(hits & exc))
+            for (int k = i; k < j; ++k)
+                lines[k].kind = 1;
+        i = j;
+    }
+    for (int i = 0; i < n; ++i)
+        if (lines[i].kind == 1)
+            for (int k = std::max(0, i - st.context); k <= std::min(n - 1, i + st.context); ++k)
+                if (lines[k].kind == 0)
+                    lines[k].kind = 2;
+    return lines;
+}
+
+std::vector<ShownRun> RunsOf(const std::vector<RefLine>& lines)
+{
+    std::vector<ShownRun> runs;
+    for (const RefLine& l : lines) {
+        if (l.kind == 0)
+            continue;
+        if (!runs.empty() && runs.back().end == l.start && runs.back().context == (l.kind == 2))
+            runs.back().end = l.end;
+        else
+            runs.push_back({l.start, l.end, l.kind == 2});
+    }
+    return runs;
+}
+
+// The set against the reference: its runs, counts and every paging answer at every line start.
+void ExpectSame(const CShownSet& set, const std::vector<RefLine>& ref, const FilterStack& st, const std::string& what)
+{
+    ASSERT_EQ(set.Runs(0, 1 << 30), RunsOf(ref)) << what;
+    const ShownStatus s = set.Status();
+    EXPECT_EQ(s.totalLines, std::ssize(ref)) << what;
+    EXPECT_EQ(s.shownLines, std::count_if(ref.begin(), ref.end(), [](const RefLine& l) { return l.kind; })) << what;
+    for (std::size_t r = 0; r < st.rules.size(); ++r)
+        EXPECT_EQ(s.ruleCounts[r],
+                  std::count_if(ref.begin(), ref.end(), [&](const RefLine& l) { return (l.hits >> r) & 1; }))
+            << what << " rule " << r;
+    std::int64_t bytes = 0;
+    for (std::size_t i = 0; i < ref.size(); ++i) {
+        const RefLine& l = ref[i];
+        const auto next = std::find_if(ref.begin() + static_cast<std::ptrdiff_t>(i), ref.end(),
+                                       [](const RefLine& x) { return x.kind; });
+        const auto prev = std::find_if(ref.rbegin() + static_cast<std::ptrdiff_t>(ref.size() - i), ref.rend(),
+                                       [](const RefLine& x) { return x.kind; });
+        EXPECT_EQ(set.ShownAtOrAfter(l.start), next == ref.end() ? -1 : next->start) << what << " line " << i;
+        EXPECT_EQ(set.ShownEndBefore(l.start), prev == ref.rend() ? -1 : prev->end) << what << " line " << i;
+        EXPECT_EQ(set.IsShown(l.start), l.kind != 0) << what << " line " << i;
+        EXPECT_EQ(set.IsContext(l.start), l.kind == 2) << what << " line " << i;
+        EXPECT_EQ(set.ShownBytesBefore(l.start), bytes) << what << " line " << i;
+        if (l.kind) {
+            EXPECT_EQ(set.FollowsHidden(l.start), i > 0 && ref[i - 1].kind == 0) << what << " line " << i;
+            EXPECT_EQ(set.PosAfterShownBytes(bytes), l.start) << what << " line " << i;
+        }
+        bytes += l.kind ? l.end - l.start : 0;
+    }
+    EXPECT_EQ(set.ShownBytes(), bytes) << what;
+}
+
+FilterStack RandomStack(std::mt19937& rng)
+{
+    static const FilterRule kRules[] = {
+        {true, RuleKind::Include, u"timeout", false, false},
+        {true, RuleKind::Include, u"Beta", false, true},
+        {true, RuleKind::Include, u"\u00C9T\u00C9", false, false},
+        {true, RuleKind::Include, u"time(out)?", true, false},
+        {true, RuleKind::Include, u"^2024.*WARN", true, true},
+        {true, RuleKind::Include, u"x\\d", true, false},
+        {true, RuleKind::Include, u"health", false, false},
+        {true, RuleKind::Include, u"a.p", true, false},
+    };
+    static const Level kLowest[] = {Level::None, Level::None, Level::Fatal, Level::Error,
+                                    Level::Warn, Level::Info, Level::Debug};
+    FilterStack st;
+    for (unsigned n = rng() % 4; n > 0; --n) {
+        FilterRule r = kRules[rng() % 8];
+        r.on = rng() % 5 != 0;
+        r.kind = rng() % 3 ? RuleKind::Include : RuleKind::Exclude;
+        r.caseSensitive = rng() % 2;
+        st.rules.push_back(r);
+    }
+    st.combine = rng() % 2 ? Combine::All : Combine::Any;
+    st.lowest = kLowest[rng() % 7];
+    st.hasFrom = rng() % 3 == 0;
+    st.hasTo = rng() % 3 == 0;
+    timeseek::ParseUserTime("2024-05-01 12:0" + std::to_string(rng() % 5), st.fromMicros);
+    timeseek::ParseUserTime("2024-05-01 12:0" + std::to_string(5 + rng() % 5), st.toMicros);
+    st.context = rng() % 4 ? static_cast<int>(rng() % 3) : 9;
+    return st;
+}
+
+// Each rule kind and condition, taken away: the random stacks must give other results without it.
+std::vector<std::pair<const char*, void (*)(FilterStack&)>> Mutants()
+{
+    return {
+        {"include",
+         [](FilterStack& s) { std::erase_if(s.rules, [](auto& r) { return r.kind == RuleKind::Include; }); }},
+        {"exclude",
+         [](FilterStack& s) { std::erase_if(s.rules, [](auto& r) { return r.kind == RuleKind::Exclude; }); }},
+        {"on",
+         [](FilterStack& s) {
+             for (FilterRule& r : s.rules)
+                 r.on = true;
+         }},
+        {"combine", [](FilterStack& s) { s.combine = s.combine == Combine::All ? Combine::Any : Combine::All; }},
+        {"case",
+         [](FilterStack& s) {
+             for (FilterRule& r : s.rules)
+                 r.caseSensitive = !r.caseSensitive;
+         }},
+        {"regex",
+         [](FilterStack& s) {
+             for (FilterRule& r : s.rules)
+                 r.regex = false;
+         }},
+        {"level", [](FilterStack& s) { s.lowest = Level::None; }},
+        {"from", [](FilterStack& s) { s.hasFrom = false; }},
+        {"to", [](FilterStack& s) { s.hasTo = false; }},
+        {"context", [](FilterStack& s) { s.context = 0; }},
+    };
+}
+
+TEST(ShownSet, RunsCountsAndPagingMatchThePlainReferenceOnRandomLogs)
+{
+    std::mt19937 rng(3434);
+    std::vector<int> mattered(Mutants().size(), 0);
+    const struct {
+        std::size_t chunk;
+        std::int64_t block;
+    } reads[] = {{16, 0}, {64, 24}, {8, 100}, {std::size_t{1} << 20, 0}};
+    for (int iter = 0; iter < 60; ++iter) {
+        const Form& f = kForms[iter % 4];
+        const std::string bytes = RandomLog(rng, f, 1 + static_cast<int>(rng() % 40));
+        const FilterStack st = RandomStack(rng);
+        const logformat::CFormat* format = iter % 5 == 4 ? nullptr : IsoFormat();
+        const std::vector<RefLine> ref = Reference(bytes, f, st, format);
+        for (std::size_t m = 0; m < Mutants().size(); ++m) {
+            FilterStack mutant = st;
+            Mutants()[m].second(mutant);
+            mattered[m] += RunsOf(Reference(bytes, f, mutant, format)) != RunsOf(ref);
+        }
+        for (const auto [chunk, block] : reads) {
+            CShownSet set(chunk, block > 0 ? engine::BlockSplit{0, block} : engine::BlockSplit{});
+            set.Start(std::make_unique<StringReader>(&bytes), {f.encoding, f.codePage}, st, format, {2024, 5},
+                      f.markBytes, static_cast<std::int64_t>(bytes.size()));
+            set.WaitIdle();
+            ExpectSame(set, ref, st, "iteration " + std::to_string(iter) + " chunk " + std::to_string(chunk));
+        }
+    }
+    for (std::size_t m = 0; m < Mutants().size(); ++m)
+        EXPECT_GT(mattered[m], 2) << Mutants()[m].first;
+}
+
+TEST(ShownSet, GrowthAndTruncationGiveWhatAFreshScanOfTheTextGives)
+{
+    std::mt19937 rng(77);
+    for (int iter = 0; iter < 24; ++iter) {
+        const Form& f = kForms[iter % 4];
+        const std::string full = RandomLog(rng, f, 2 + static_cast<int>(rng() % 30));
+        const FilterStack st = RandomStack(rng);
+        const std::size_t u = static_cast<std::size_t>(EncodingUnitSize(f.encoding));
+        const std::size_t body = (full.size() - static_cast<std::size_t>(f.markBytes)) / u;
+        std::string bytes = full.substr(0, static_cast<std::size_t>(f.markBytes) + rng() % (body + 1) * u);
+        CShownSet set(16);
+        set.Start(std::make_unique<StringReader>(&bytes), {f.encoding, f.codePage}, st, IsoFormat(), {2024, 5},
+                  f.markBytes, static_cast<std::int64_t>(bytes.size()));
+        set.WaitIdle();
+        while (bytes.size() < full.size()) {
+            bytes = full.substr(0, std::min(full.size(), bytes.size() + (1 + rng() % 30) * u));
+            set.Grow(static_cast<std::int64_t>(bytes.size()));
+            set.WaitIdle();
+            ExpectSame(set, Reference(bytes, f, st, IsoFormat()), st, "grown, iteration " + std::to_string(iter));
+        }
+        bytes.resize(static_cast<std::size_t>(f.markBytes) + rng() % (body + 1) * u);
+        set.Rebuild(static_cast<std::int64_t>(bytes.size()));
+        set.WaitIdle();
+        ExpectSame(set, Reference(bytes, f, st, IsoFormat()), st, "truncated, iteration " + std::to_string(iter));
+    }
+}
+
+// Reads by any thread but the one that made it wait at a gate: the worker
+// stays where it is while the owner scans ahead.
+class GatedReader : public IChunkReader {
+public:
+    explicit GatedReader(const std::string* bytes) : m_inner(bytes), m_owner(std::this_thread::get_id()) {}
+    std::uint64_t Read(std::uint8_t* buffer, std::uint64_t n, std::int64_t offset) override
+    {
+        if (std::this_thread::get_id() != m_owner) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cv.wait(lock, [&] { return m_open; });
+        }
+        return m_inner.Read(buffer, n, offset);
+    }
+    void Open()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_cv.notify_all();
+    }
+
+private:
+    StringReader m_inner;
+    std::thread::id m_owner;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_open = false;
+};
+
+TEST(ShownSet, ScanningAheadDecidesWhatTheWorkerHasNotReached)
+{
+    std::mt19937 rng(5);
+    for (int iter = 0; iter < 16; ++iter) {
+        const Form& f = kForms[iter % 4];
+        const std::string bytes = RandomLog(rng, f, 10 + static_cast<int>(rng() % 30));
+        const FilterStack st = RandomStack(rng);
+        const std::vector<RefLine> ref = Reference(bytes, f, st, IsoFormat());
+        auto gated = std::make_unique<GatedReader>(&bytes);
+        GatedReader* gate = gated.get();
+        CShownSet set(32);
+        set.Start(std::move(gated), {f.encoding, f.codePage}, st, IsoFormat(), {2024, 5}, f.markBytes,
+                  static_cast<std::int64_t>(bytes.size()));
+        const std::int64_t most = iter % 2 ? 1 << 20 : 40 + static_cast<std::int64_t>(rng() % 100);
+        const AheadRuns ahead = set.ScanAhead(f.markBytes, most);
+        gate->Open();
+        if (most > static_cast<std::int64_t>(bytes.size())) {
+            EXPECT_EQ(ahead.reached, static_cast<std::int64_t>(bytes.size()) / EncodingUnitSize(f.encoding) *
+                                         EncodingUnitSize(f.encoding));
+        }
+        // Every line before the point reached is shown as the reference shows it.
+        for (const RefLine& l : ref) {
+            if (l.start >= ahead.reached)
+                break;
+            const auto run = std::find_if(ahead.runs.begin(), ahead.runs.end(),
+                                          [&](const ShownRun& r) { return r.start <= l.start && l.start < r.end; });
+            EXPECT_EQ(run == ahead.runs.end() ? 0 : run->context ? 2 : 1, l.kind) << "iteration " << iter;
+        }
+        set.WaitIdle();
+        ExpectSame(set, ref, st, "after the gate, iteration " + std::to_string(iter));
+    }
+}
+
+TEST(ShownSet, AnInvalidPatternIsReportedOnItsRuleWhileTheRestApplies)
+{
+    const std::string bytes = "a timeout\nb\nc timeout\n";
+    FilterStack st;
+    st.rules = {{true, RuleKind::Include, u"(", true, false}, {true, RuleKind::Include, u"timeout", false, false}};
+    CShownSet set;
+    set.Start(std::make_unique<StringReader>(&bytes), {EncodingAnsi, CodePage::Windows1252}, st, nullptr, {}, 0,
+              static_cast<std::int64_t>(bytes.size()));
+    set.WaitIdle();
+    const ShownStatus s = set.Status();
+    EXPECT_NE(s.ruleErrors[0].find("missing )"), std::string::npos) << s.ruleErrors[0];
+    EXPECT_TRUE(s.ruleErrors[1].empty());
+    EXPECT_EQ(set.Runs(0, 10), (std::vector<ShownRun>{{0, 10, false}, {12, 22, false}}));
+    EXPECT_EQ(s.shownLines, 2);
+    EXPECT_EQ(s.totalLines, 3);
+}
+
+}  // namespace
