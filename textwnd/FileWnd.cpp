@@ -180,7 +180,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         // Positions are offsets from the mapping's start and DataStart never
         // moves, so the reader's place survives the re-mapping as it is.
         // A window that a stop rule stopped stays where it stopped, even when that is the last screenful.
-        const bool atEnd = m_pTop == m_pLastPageTop && !m_bFollowStopped;
+        const bool atEnd = FollowsEnd();
 
         if (!mapping) {
             m_pMappedFile->Remap(0);
@@ -226,7 +226,8 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
         const TextPos start = DataStart();
         const TextPos end = DataEnd();
         const TextPos last = LastPageTop();
-        m_pTop = atEnd || m_pTop == kNoPos ? last : std::min(m_pTop, last);
+        m_pTop = atEnd || m_pTop == kNoPos ? last : IsFiltering() ? ClampShownTop(m_pTop) : std::min(m_pTop, last);
+        m_bShownAtEnd = atEnd;
         for (TextPos* p : {&m_pHighlightStart, &m_pHighlightEnd, &m_pFindAnchor, &m_pLastMatch})
             *p = *p == kNoPos ? start : std::min(*p, end);
         // What the rules see of a growth: from where this window last saw the end (another window on the
@@ -473,7 +474,8 @@ TextPos CFileWnd::LastPageTop()
         return m_pLastPageTop;
     if (IsFiltering()) {
         // The last screenful of the shown lines known so far; none shown: the end itself (an empty page).
-        TextPos p = m_pShown->Status().running ? std::min<TextPos>(ShownFinalTo(), DataEnd()) : DataEnd();
+        m_bLastPageProvisional = m_pShown->Status().running;
+        TextPos p = m_bLastPageProvisional ? std::min<TextPos>(ShownFinalTo(), DataEnd()) : DataEnd();
         if (PrevShownEnd(p) == kNoPos)
             p = DataEnd();
         else {

@@ -425,6 +425,10 @@ private:
     TextPos PrevShownEnd(TextPos p);
     // Where the scan's runs are final: the data's end once it is idle.
     TextPos ShownFinalTo() const;
+    // A filtered top kept within the last screenful once the scan is over.
+    TextPos ClampShownTop(TextPos p);
+    // Whether the top is the last screenful as a following window keeps it (a provisional one only when put there).
+    bool FollowsEnd() const;
     // The scan-ahead budget of one key press, scroll or paint.
     void BeginInput() { m_nAheadLeft = kAheadBudget; }
     // After a row read from p: p moved on to the next row's start (the next shown line when filtering).
@@ -533,6 +537,10 @@ private:
     TextPos m_pAheadFrom = kNoPos;
     std::int64_t m_nAheadLeft = kAheadBudget;
     bool m_bScanningAhead = false;
-    TextPos m_pLastMark = kNoPos;      // the mark the last jump showed
-    TextPos m_pTopAfterMark = kNoPos;  // the top that jump left
+    // The top was put at the last screenful (End, paging down to it, following): while the scan runs the last
+    // screenful is that of what it decided so far, and only such a top follows it to the new end.
+    bool m_bShownAtEnd = false;
+    bool m_bLastPageProvisional = false;  // the cached last screenful was found while the scan ran
+    TextPos m_pLastMark = kNoPos;         // the mark the last jump showed
+    TextPos m_pTopAfterMark = kNoPos;     // the top that jump left
 };

@@ -19,15 +19,17 @@ void CFileWnd::SetShowOnlyFiltered(bool on)
     if (on == m_bShowOnlyFiltered)
         return;
     SyncWithMapping();
-    // Off, the top line stays the top line; on, the top goes to the first shown line at or after it.
+    // Off, the top line stays the top line; on, the top goes to the first shown line at or after it. A
+    // window that shows the end goes on showing it.
+    const bool atEnd = m_pTop != kNoPos && (m_pTop >= DataEnd() || FollowsEnd());
     m_bShowOnlyFiltered = on;
     m_pLastPageTop = kNoPos;
     if (!HasText())
         return;
     BeginInput();
-    const bool atEnd = m_pTop != kNoPos && m_pTop >= DataEnd();
+    m_bShownAtEnd = atEnd;
     if (IsFiltering() && m_pTop != kNoPos)
-        m_pTop = atEnd ? LastPageTop() : std::min(NextShown(LineStartOf(m_pTop)), LastPageTop());
+        m_pTop = atEnd ? LastPageTop() : ClampShownTop(NextShown(LineStartOf(m_pTop)));
     else if (m_pTop != kNoPos)
         m_pTop = std::min(m_pTop, LastPageTop());
     OnSize(m_pPort->GetClientRect().Width(), m_pPort->GetClientRect().Height());
@@ -108,10 +110,13 @@ void CFileWnd::SyncShownSet(bool fresh)
     m_pShownEnd = end;
     if (IsFiltering()) {
         BeginInput();
+        const bool atEnd = FollowsEnd();
         m_pLastPageTop = kNoPos;
-        const TextPos last = LastPageTop();
-        if (m_pTop != kNoPos)
-            m_pTop = std::min(NextShown(LineStartOf(m_pTop)), last);
+        m_bShownAtEnd = atEnd;
+        if (atEnd)
+            m_pTop = LastPageTop();
+        else if (m_pTop != kNoPos)
+            m_pTop = ClampShownTop(NextShown(LineStartOf(m_pTop)));
         OnSize(m_pPort->GetClientRect().Width(), m_pPort->GetClientRect().Height());
         m_pPort->InvalidateAll();
     }
@@ -124,22 +129,36 @@ void CFileWnd::OnShownSetNews()
     SyncWithMapping();
     if (IsFiltering() && HasText()) {
         // What was scanned ahead is decided by the scan now; a window at the end stays at the end.
-        const bool atEnd = m_pLastPageTop != kNoPos && m_pTop == m_pLastPageTop && !m_bFollowStopped;
+        const bool atEnd = FollowsEnd();
         m_ahead = {};
         m_pAheadFrom = kNoPos;
         m_pLastPageTop = kNoPos;
         BeginInput();
-        const TextPos last = LastPageTop();
         if (atEnd)
-            m_pTop = last;
+            m_pTop = LastPageTop();
         else if (m_pTop != kNoPos)
-            m_pTop = std::min(NextShown(LineStartOf(m_pTop)), last);
+            m_pTop = ClampShownTop(NextShown(LineStartOf(m_pTop)));
         OnSize(m_pPort->GetClientRect().Width(), m_pPort->GetClientRect().Height());
         m_bScanningAhead = m_bScanningAhead && m_pShown->Status().running;
         m_pPort->InvalidateAll();
     }
     if (m_pListener)
         m_pListener->OnShownSetNews();
+}
+
+bool CFileWnd::FollowsEnd() const
+{
+    if (m_pTop != m_pLastPageTop || m_bFollowStopped)
+        return false;
+    return !IsFiltering() || m_bShownAtEnd || !m_bLastPageProvisional;
+}
+
+TextPos CFileWnd::ClampShownTop(TextPos p)
+{
+    // While the scan runs the last screenful is only that of what it decided so far: a top past it stays.
+    if (m_pShown->Status().running)
+        return p;
+    return std::min(p, LastPageTop());
 }
 
 TextPos CFileWnd::ShownFinalTo() const

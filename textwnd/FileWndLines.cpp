@@ -75,8 +75,13 @@ void CFileWnd::ShowLineAt(TextPos p)
         return;
     BeginInput();
     // Filtered: the nearest shown line at or after the target.
-    if (IsFiltering())
-        p = NextShown(LineStartOf(std::clamp(p, DataStart(), DataEnd())));
+    if (IsFiltering()) {
+        m_pTop = ClampShownTop(NextShown(LineStartOf(std::clamp(p, DataStart(), DataEnd()))));
+        m_bShownAtEnd = false;
+        m_pPort->InvalidateAll();
+        UpdateScrollPositions();
+        return;
+    }
     m_pTop = std::clamp(p, DataStart(), LastPageTop());
     m_pPort->InvalidateAll();
     UpdateScrollPositions();

@@ -280,7 +280,7 @@ void CFileWnd::OnPaint(IFilePainter& painter)
             ~RuleAbove()
             {
                 if (draw)
-                    painter.FillSolidRect(line, color);
+                    painter.DrawRule(line, color);
             }
         } ruleAbove{painter,
                     {rc.left, rowTop, rc.right, rowTop + ruleHeight},

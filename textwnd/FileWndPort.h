@@ -108,6 +108,8 @@ public:
     // Whether any part of the rectangle lies in the area being painted.
     virtual bool RectVisible(const WRect& rc) = 0;
     virtual void FillSolidRect(const WRect& rc, platform::COLORREF color) = 0;
+    // A thin line across the text (where hidden lines were left out); a painter of cells leaves the cells be.
+    virtual void DrawRule(const WRect& rc, platform::COLORREF color) { FillSolidRect(rc, color); }
     virtual void SelectFont(const platform::LOGFONTW& font) = 0;
     // The highlight rule (its index, -1: none) that the next text calls show;
     // only a painter that records what it draws needs it.

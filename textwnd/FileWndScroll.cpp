@@ -78,6 +78,7 @@ void CFileWnd::OnVScroll(int code)
     const bool down = code != kSbLineUp && code != kSbPageUp && code != kSbQuarterBack && code != kSbTop;
     if (down && m_pTop == LastPageTop())
         m_bFollowStopped = false;
+    m_bShownAtEnd = m_pTop == LastPageTop();
     UpdateScrollPositions();
 }
 

@@ -103,6 +103,8 @@ public:
     }
     bool RectVisible(const WRect& rc) override;
     void FillSolidRect(const WRect& rc, platform::COLORREF color) override;
+    void DrawRule(const WRect&, platform::COLORREF) override { ++m_rules; }
+    int m_rules = 0;  // thin rules drawn
     void SelectFont(const platform::LOGFONTW&) override { ++m_fontSelections; }
     void NoteRule(int rule) override { m_rule = rule; }
     void TextOutNarrow(int x, int yBottom, const WRect& opaque, const std::uint8_t* text, std::size_t length,

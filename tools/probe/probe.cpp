@@ -91,7 +91,16 @@ const char kUsage[] =
     "  nextmark prevmark  the next or previous marked line as the top row (going round prints its strip)\n"
     "  marks         prints \"marks N\", then per mark its line number, a tab and its note\n"
     "  save:PATH     saves the marked lines to PATH: \"saved N\", or \"error: ...\" on stderr\n"
-    "  print         prints the state line, then one line per visible row\n"
+    "  include:P exclude:P iinclude:P iexclude:P  adds a rule to the window's filter stack (case-sensitive,\n"
+    "                or ignoring case; a regular expression under --regex); the first stack command\n"
+    "                shows only the filtered lines, and each one waits until the stack is decided\n"
+    "  anyof allof   a record must match any Include rule (the default), or every one\n"
+    "  level:LEVEL   the lowest level shown: any debug info warn error fatal\n"
+    "  since:T until:T  the time range shown (as gototime takes T); records without a time pass\n"
+    "  context:N     N lines (0 to 9) around each shown record are shown too\n"
+    "  showall       shows every line again (the stack is kept)\n"
+    "  print         prints the state line, then one line per visible row; filtered, a row that\n"
+    "                follows hidden lines starts with - instead of |, and \"shown N of M\" follows\n"
     "  records       prints \"format NAME\" (or \"format none\"), then per visible row of text: + when a\n"
     "                record starts on it or ~ when it continues the one above, the level (fatal error\n"
     "                warn info debug trace, or -), the record's time in UTC (YYYY-MM-DDTHH:MM:SS.ffffffZ,\n"
@@ -421,8 +430,19 @@ public:
 
     void PrintRows()
     {
-        for (const std::string& row : ShownRows())
+        const std::vector<TextPos>& starts = m_wnd.PaintedRowStarts();
+        std::size_t r = 0;
+        for (std::string& row : ShownRows()) {
+            if (r < starts.size() && m_wnd.RowFollowsHidden(starts[r]))
+                row[0] = '-';
+            ++r;
             std::printf("%s\n", row.c_str());
+        }
+        if (m_wnd.IsFiltering()) {
+            const shownset::ShownStatus s = m_wnd.GetShownStatus();
+            std::printf("shown %lld of %lld\n", static_cast<long long>(s.shownLines),
+                        static_cast<long long>(s.totalLines));
+        }
     }
 
     // The visible rows as `print` shows them.
@@ -518,6 +538,55 @@ public:
             if (rules && 2 * n > printed)
                 return "  rule=" + rules->Rules()[static_cast<size_t>(rule)].name;
         return {};
+    }
+
+    // The filter stack's commands: the window's stack changed and applied, decided before the next command.
+    bool StackCommand(const std::string& verb, const std::string& arg, bool hasArg, bool apply)
+    {
+        shownset::FilterStack st = m_wnd.GetFilterStack();
+        if ((verb == "include" || verb == "exclude" || verb == "iinclude" || verb == "iexclude") && hasArg &&
+            !arg.empty()) {
+            const bool ignore = verb[0] == 'i';
+            shownset::FilterRule rule;
+            rule.kind =
+                verb.find("include") != std::string::npos ? shownset::RuleKind::Include : shownset::RuleKind::Exclude;
+            rule.text = platform::Utf8ToUtf16(arg);
+            rule.regex = m_regex;
+            rule.caseSensitive = !ignore;
+            st.rules.push_back(rule);
+        } else if (!hasArg && (verb == "anyof" || verb == "allof")) {
+            st.combine = verb == "allof" ? shownset::Combine::All : shownset::Combine::Any;
+        } else if (verb == "level" && hasArg) {
+            logformat::Level level = logformat::Level::None;
+            if (arg != "any" && (!logformat::ParseLevelName(arg, level) || level == logformat::Level::Trace))
+                return false;
+            st.lowest = level;
+        } else if ((verb == "since" || verb == "until") && hasArg) {
+            std::int64_t micros = 0;
+            if (!timeseek::ParseUserTime(arg, micros))
+                return false;
+            (verb == "since" ? st.hasFrom : st.hasTo) = true;
+            (verb == "since" ? st.fromMicros : st.toMicros) = micros;
+        } else if (verb == "context" && hasArg) {
+            int n = -1;
+            const auto r = std::from_chars(arg.data(), arg.data() + arg.size(), n);
+            if (r.ec != std::errc() || r.ptr != arg.data() + arg.size() || n < 0 ||
+                n > shownset::FilterStack::kMaxContext)
+                return false;
+            st.context = n;
+        } else if (!hasArg && verb == "showall") {
+            if (apply)
+                m_wnd.SetShowOnlyFiltered(false);
+            return true;
+        } else {
+            return false;
+        }
+        if (apply) {
+            m_wnd.SetFilterStack(st);
+            m_wnd.SetShowOnlyFiltered(true);
+            m_wnd.WaitShownSet();
+        }
+        return true;
     }
 
     // Checks one command and, when `apply`, carries it out. Checking has no
@@ -757,6 +826,8 @@ public:
                 PrintRecords();
             return true;
         }
+        if (StackCommand(verb, arg, hasArg, apply))
+            return true;
         if (cmd == "print") {
             if (!apply)
                 return true;
