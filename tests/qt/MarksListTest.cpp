@@ -91,7 +91,7 @@ private slots:
         p.Wnd().Marks().SetNote(LineStart(p.Wnd(), 40), "slow from here");
         QVERIFY(p.pane->MarksShown() && p.list->isVisible() && p.list->hasFocus());
         QVERIFY(p.Lines({"5", "40", "120"}));
-        QCOMPARE(p.Column(CMarksList::NoteColumn), QStringList({"", "slow from here", ""}));
+        QTRY_COMPARE(p.Column(CMarksList::NoteColumn), QStringList({"", "slow from here", ""}));
         QCOMPARE(p.Column(CMarksList::TextColumn), QStringList({"line 5", "line 40", "line 120"}));
         QCOMPARE(p.list->accessibleName(), QString("Marked lines"));
         QCOMPARE(p.pane->MarksButton()->accessibleName(), QString("Marks"));
@@ -193,7 +193,7 @@ private slots:
                 other.ToggleMark(at);
             p.s.Frame()->ActivateChildFrame(first);
             QVERIFY2(p.Lines(step.lines), qPrintable(QString::number(step.line)));
-            QCOMPARE(p.Column(CMarksList::NoteColumn), step.notes);
+            QTRY_COMPARE(p.Column(CMarksList::NoteColumn), step.notes);
         }
     }
 };
