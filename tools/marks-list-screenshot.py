@@ -17,7 +17,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 from xsession import (Atspi, Viewer, XSession, find_all, main_on_own_bus, screenshot, showing,  # noqa: E402
                       wait_for, write_service_log, write_settings)
 
-NOTES = ["worker-1 slow from here", "first error after the restart"]
+NOTES = ["worker-1 slow from here", "worker-2 retries from here"]
 
 
 def text_area(viewer):
@@ -28,8 +28,8 @@ def text_area(viewer):
 
 
 def marks_toggle(viewer):
-    """The filter pane's "Marks" toggle: the lowest button of that name (the ribbon's Marks panel is higher)."""
-    found = find_all(viewer.frame, lambda a: a.get_name() == "Marks" and "button" in a.get_role_name()
+    """The filter pane's "Marks" toggle, a check box to a screen reader: the lowest of that name."""
+    found = find_all(viewer.frame, lambda a: a.get_name() == "Marks" and a.get_role() == Atspi.Role.CHECK_BOX
                      and showing(a))
     return max(found, key=lambda a: a.get_extents(Atspi.CoordType.SCREEN).y) if found else None
 

@@ -103,6 +103,7 @@ void CMarksList::Rebuild()
     if (keep >= 0)
         setCurrentItem(rows[keep]);
     resizeColumnToContents(LineColumn);
+    resizeColumnToContents(NoteColumn);  // notes are short: each read whole, the text after them
     setAccessibleDescription(rows.size() == 1 ? QStringLiteral("1 marked line")
                                               : QStringLiteral("%1 marked lines").arg(rows.size()));
 }
