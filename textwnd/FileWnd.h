@@ -184,6 +184,9 @@ public:
     // that the last screenful held back goes on from the mark it showed, not from the top.
     enum class MarkJump { NoMarks, Shown, Wrapped };
     MarkJump GoToMark(bool forward);
+    // Shows the marked line that starts at `mark` as the top row, as a jump to it would: the next jump goes on
+    // from it.
+    void ShowMark(TextPos mark);
     // Where each row of the last paint began (the gutter's dots: a row whose start is marked).
     const std::vector<TextPos>& PaintedRowStarts() const { return m_paintedRowStarts; }
     // The line model, for readers of whole lines (Save Lines).

@@ -27,8 +27,16 @@ CFileWnd::MarkJump CFileWnd::GoToMark(bool forward)
     const TextPos from = heldBack ? m_pLastMark : LineStartOf(m_pTop);
     bool wrapped = false;
     const TextPos mark = forward ? m_pMarks->Next(from, &wrapped) : m_pMarks->Previous(from, &wrapped);
+    ShowMark(mark);
+    return wrapped ? MarkJump::Wrapped : MarkJump::Shown;
+}
+
+void CFileWnd::ShowMark(TextPos mark)
+{
+    SyncWithMapping();
+    if (!HasText() || mark == kNoPos || mark >= DataEnd())
+        return;
     ShowLineAt(mark);
     m_pLastMark = mark;
     m_pTopAfterMark = m_pTop;
-    return wrapped ? MarkJump::Wrapped : MarkJump::Shown;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/HighlightRules.h"
 #include "engine/Utf8Text.h"
+#include "textwnd/qt/MarksList.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -309,15 +311,28 @@ CFilterPane::CFilterPane(CFileWndWidget* textWindow, QWidget* parent)
     close->setAccessibleName(QStringLiteral("Close the filter"));
     m_pList->setAccessibleName(QStringLiteral("Filtered lines"));
     connect(close, &QToolButton::clicked, this, &CFilterPane::Close);
+    m_pMarks = new CMarksList(textWindow, nullptr);
+    connect(m_pMarks, &CMarksList::closeAsked, this, &CFilterPane::Close);
+    m_pMarksButton = new QToolButton(this);
+    m_pMarksButton->setText(QStringLiteral("Marks"));
+    m_pMarksButton->setCheckable(true);
+    m_pMarksButton->setAutoRaise(true);
+    m_pMarksButton->setToolTip(QStringLiteral("List the marked lines in place of the filtered ones"));
+    m_pMarksButton->setAccessibleName(QStringLiteral("Marks"));
+    connect(m_pMarksButton, &QToolButton::toggled, this, &CFilterPane::ShowMarks);
+    m_pPages = new QStackedWidget(this);
+    m_pPages->addWidget(m_pList);
+    m_pPages->addWidget(m_pMarks);
     auto* header = new QHBoxLayout;
     header->setContentsMargins(4, 0, 0, 0);
     header->addWidget(m_pStatus, 1);
+    header->addWidget(m_pMarksButton);
     header->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(header);
-    layout->addWidget(m_pList, 1);
+    layout->addWidget(m_pPages, 1);
     setFocusProxy(m_pList);
     connect(m_pFollow, &QTimer::timeout, this, &CFilterPane::FollowFile);
     // Called on the worker's thread: one queued call at a time, dropped if the pane has gone.
@@ -353,6 +368,7 @@ bool CFilterPane::Start(const linefilter::FilterQuery& query, std::string* error
     m_knownEnd = wnd.DataEnd();
     platform::GetFileIdByHandle(file, m_fileId);
     m_bCancelled = false;
+    ShowMarks(false);  // a new filter is to be seen
     m_pList->SetCurrent(0);
     m_pList->verticalScrollBar()->setValue(0);
     m_pFollow->start(kFollowMs);
@@ -360,6 +376,26 @@ bool CFilterPane::Start(const linefilter::FilterQuery& query, std::string* error
     m_pStrip->show();
     OnNews();
     return true;
+}
+
+void CFilterPane::ShowMarks(bool on)
+{
+    const bool focused = m_pPages->currentWidget()->hasFocus();
+    m_pMarksButton->setChecked(on);  // a call from the toggle itself comes back here no more: it is checked already
+    QWidget* page = on ? static_cast<QWidget*>(m_pMarks) : m_pList;
+    m_pPages->setCurrentWidget(page);
+    setFocusProxy(page);
+    if (on) {
+        show();
+        m_pMarks->Refresh();
+    }
+    if (focused || on)
+        page->setFocus(Qt::OtherFocusReason);
+}
+
+bool CFilterPane::MarksShown() const
+{
+    return m_pPages->currentWidget() == m_pMarks;
 }
 
 void CFilterPane::Cancel()

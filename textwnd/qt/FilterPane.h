@@ -24,8 +24,11 @@
 #include <string>
 
 class QLabel;
+class QStackedWidget;
 class QTimer;
+class QToolButton;
 class CFilterPane;
+class CMarksList;
 
 // The rows of the pane: one listed line each, the current one framed.
 class CFilterList : public QAbstractScrollArea {
@@ -96,6 +99,11 @@ public:
     QString StatusText() const;
     CFilterList* List() const { return m_pList; }
     COverviewStrip* Strip() const { return m_pStrip; }
+    // The window's marked lines in place of the listed ones (the "Marks" toggle of the pane's header), or back.
+    void ShowMarks(bool on);
+    bool MarksShown() const;
+    CMarksList* MarksList() const { return m_pMarks; }
+    QToolButton* MarksButton() const { return m_pMarksButton; }
 
     // Shows the listed line i in the text window, its match highlighted.
     void ShowEntry(std::int64_t i);
@@ -117,6 +125,9 @@ private:
     linefilter::FilterQuery m_query;
     QLabel* m_pStatus;
     CFilterList* m_pList;
+    CMarksList* m_pMarks;
+    QToolButton* m_pMarksButton;
+    QStackedWidget* m_pPages;  // the listed lines or the marks
     COverviewStrip* m_pStrip;
     QTimer* m_pFollow;
     TextPos m_knownEnd = 0;
