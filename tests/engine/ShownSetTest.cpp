@@ -90,6 +90,26 @@ bool RegexHit(const std::string& ascii, const FilterRule& r)
     return false;
 }
 
+// A record's level and time against the stack, written out by severity rather than by the enum's order.
+bool RefPasses(const FilterStack& st, std::int64_t micros, Level level)
+{
+    auto severity = [](Level l) {
+        switch (l) {
+        case Level::Fatal: return 6;
+        case Level::Error: return 5;
+        case Level::Warn: return 4;
+        case Level::Info: return 3;
+        case Level::Debug: return 2;
+        case Level::Trace: return 1;
+        case Level::None: break;
+        }
+        return 0;
+    };
+    const bool levelOk = st.lowest == Level::None || level == Level::None || severity(level) >= severity(st.lowest);
+    const bool timeOk = (!st.hasFrom || micros >= st.fromMicros) && (!st.hasTo || micros <= st.toMicros);
+    return levelOk && timeOk;
+}
+
 std::vector<RefLine> Reference(const std::string& bytes, const Form& f, const FilterStack& st,
                                const logformat::CFormat* format)
 {
@@ -118,7 +138,7 @@ std::vector<RefLine> Reference(const std::string& bytes, const Form& f, const Fi
         logformat::LineRead read;
         if (format) {
             line.starts = format->Read(ascii, {2024, 5}, read);
-            line.passes = line.starts && st.Passes(true, read.micros, read.level);
+            line.passes = line.starts && RefPasses(st, read.micros, read.level);
         }
         s = e + u < end && (unit(e + u) == '\r' || unit(e + u) == '\n') && unit(e) != unit(e + u) ? e + 2 * u : e + u;
         line.end = std::min(s, end);
