@@ -84,7 +84,7 @@ inline constexpr int DefaultHelp = 57671;
 
 // --- The "Log" category: one range of twenty ids per panel ----------------------------
 // Text 40000-40019, Search 40020-40039, Highlight 40040-40059, Go To 40060-40079,
-// Follow 40080-40099, Records 40100-40119, Marks 40120-40139.
+// Follow 40080-40099, Records 40100-40119, Marks 40120-40139, Filters 40160-40179.
 inline constexpr int CodePageUtf8 = 40000;        // narrow text as UTF-8
 inline constexpr int CodePage1252 = 40001;        // narrow text as Windows-1252
 inline constexpr int RegularExpression = 40020;   // searches take their text as a regular expression
@@ -107,6 +107,8 @@ inline constexpr int NextMark = 40121;            // F2: the next marked line as
 inline constexpr int PreviousMark = 40122;        // Shift+F2: the previous marked line as the top row
 inline constexpr int MarkNote = 40123;            // Ctrl+Shift+M: the one-line note of a mark
 inline constexpr int SaveLines = 40124;           // Ctrl+Shift+S: marked, listed or selected lines to a file
+inline constexpr int ShowOnlyFiltered = 40160;    // Ctrl+Shift+H: the window shows only what its filter stack shows
+inline constexpr int FilterEditor = 40161;        // the pane at the right that edits the active window's filter stack
 
 }  // namespace cmd
 

@@ -70,6 +70,25 @@ std::string RecordTimeText(std::int64_t micros)
     return buf;
 }
 
+std::string ShownLinesText(std::int64_t shown, std::int64_t total)
+{
+    std::string out = text::ShownLinesFormat;
+    out.replace(out.find("%s"), 2, std::to_string(shown));
+    out.replace(out.find("%s"), 2, std::to_string(total));
+    return out;
+}
+
+std::string TotalCharsTooltip(CFileWnd* wnd)
+{
+    std::string out = text::PaneTotalCharsLabel;
+    if (wnd && wnd->HasText() && wnd->IsFiltering()) {
+        const shownset::ShownStatus status = wnd->GetShownStatus();
+        out += '\n';
+        out += ShownLinesText(status.shownLines, status.totalLines);
+    }
+    return out;
+}
+
 std::string EncodingPaneTooltip(platform::CodePage codePage, const char* decompressedFrom)
 {
     std::string out = text::PaneEncodingCodePageFormat;

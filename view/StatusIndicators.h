@@ -29,6 +29,12 @@ std::string TopLineTooltip(CFileWnd* wnd);
 // A record's time as the tooltip shows it: local time to the millisecond.
 std::string RecordTimeText(std::int64_t micros);
 
+// "N of M lines shown": the lines the window's filter stack shows of those its scan has read.
+std::string ShownLinesText(std::int64_t shown, std::int64_t total);
+// The Total Chars pane's tooltip: its label, and while the window hides lines (IsFiltering) under it how many
+// it shows.
+std::string TotalCharsTooltip(CFileWnd* wnd);
+
 // The encoding pane's tooltip: its label and the code page that narrow text
 // is shown in, "Encoding of currently open file (ANSI code page: UTF-8)".
 // The pane's own text stays the encoding's name.

@@ -95,6 +95,10 @@ constexpr StringEntry kStrings[] = {
     {cmd::FileReopenSession, "Open again the windows of the last run, each where it was\nReopen Last Session"},
     {cmd::FileRestoreAtStart, "Reopen the last session at every start when no file is named\n"
                               "Restore Windows at Start"},
+    {cmd::ShowOnlyFiltered, "Show only the lines that the window's filter stack shows: its records and their context "
+                            "lines\nShow Only Filtered\nCtrl Shift H"},
+    {cmd::FilterEditor, "Show the pane that edits the active window's filter stack: its rules, the lowest level, the "
+                        "time range and the context lines\nFilters"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

@@ -160,6 +160,41 @@ inline constexpr const char* SaveLinesFailedFormat = "Could not save %s: %s";
 inline constexpr const char* SaveLinesViewedFile = "That file is open in the viewer: a viewed file is never written.";
 // The last session: the files it named that are gone; %s is their names, separated by commas.
 inline constexpr const char* SessionFilesMissingFormat = "Not reopened, no longer there: %s";
+// The filter stack of a window: Show Only Filtered and the pane that edits the stack.
+inline constexpr const char* FiltersPanel = "Filters\nzl";
+inline constexpr const char* ShowOnlyFilteredLabel = "Show Only Filtered\nio";
+inline constexpr const char* FilterEditorLabel = "Filters...\nie";
+inline constexpr const char* FilterEditorTitle = "Filters";
+// %s: the lines shown, then all lines (as far as the scan has read).
+inline constexpr const char* ShownLinesFormat = "%s of %s lines shown";
+// The message strip while the window shows lines that the filter's scan has not reached yet.
+inline constexpr const char* ScanningNotice = "Scanning\u2026";
+inline constexpr const char* FilterRuleOn = "On";
+inline constexpr const char* FilterRuleKind = "Kind";
+inline constexpr const char* FilterRuleText = "Text";
+inline constexpr const char* FilterRuleRegex = "Regular Expression";
+inline constexpr const char* FilterRuleCase = "Case Sensitive";
+inline constexpr const char* FilterRuleCount = "Lines";
+inline constexpr const char* FilterInclude = "Include";
+inline constexpr const char* FilterExclude = "Exclude";
+inline constexpr const char* FilterAdd = "&Add";
+inline constexpr const char* FilterRemove = "&Remove";
+inline constexpr const char* FilterMoveUp = "Move &Up";
+inline constexpr const char* FilterMoveDown = "Move &Down";
+inline constexpr const char* FilterLowestLevel = "Lowest &level:";
+inline constexpr const char* FilterLevelAny = "any";
+inline constexpr const char* FilterFrom = "&From:";
+inline constexpr const char* FilterTo = "&To:";
+inline constexpr const char* FilterContext = "&Context lines:";
+inline constexpr const char* FilterCombineAny = "Any include rule";
+inline constexpr const char* FilterCombineAll = "All include rules";
+inline constexpr const char* FilterSaveAs = "&Save As...";
+inline constexpr const char* FilterLoad = "L&oad";
+inline constexpr const char* FilterSaveAsPrompt = "&Name of the filter stack:";
+inline constexpr const char* FilterSaveAsEmpty = "Type a name for the filter stack.";
+inline constexpr const char* FilterTimeInvalid =
+    "Not a time: type a date and time such as 2026-12-07 06:41 or 2026-12-07T06:41:07Z.";
+inline constexpr const char* FilterNoWindow = "No window is active.";
 inline constexpr const char* ReopenSessionLabel = "Reopen Last Session";
 inline constexpr const char* RestoreAtStartLabel = "Restore Windows at Start";
 

@@ -353,6 +353,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::PreviousMark: OnMarkCommand(id); return true;
     case cmd::MarkNote: OnMarkNote(); return true;
     case cmd::SaveLines: OnSaveLines(); return true;
+    case cmd::ShowOnlyFiltered: OnShowOnlyFiltered(); return true;
     default: return OnFindCommand(id);
     }
 }
@@ -406,7 +407,16 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
         ui.SetText(StatusPaneText(ui.m_nID, m_pFileWnd));
         ui.SetToolTip(TopLineTooltip(m_pFileWnd));
         return true;
+    case cmd::ShowOnlyFiltered:
+        ui.Enable(m_bLoaded && m_pFileWnd->HasText());
+        ui.SetCheck(m_pFileWnd->IsShowOnlyFiltered() ? 1 : 0);
+        return true;
     case cmd::PaneTotalChars:
+        // A paint may have started or ended a scan ahead since the last news of the scan.
+        SyncScanningNotice();
+        ui.SetText(StatusPaneText(ui.m_nID, m_pFileWnd));
+        ui.SetToolTip(TotalCharsTooltip(m_pFileWnd));
+        return true;
     case cmd::PaneEncoding: ui.SetText(StatusPaneText(ui.m_nID, m_pFileWnd)); return true;
     default: return OnUpdateFindCommand(ui);
     }

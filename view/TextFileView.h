@@ -122,6 +122,11 @@ public:
     // following window that stopped says why in its message strip.
     void OnRuleAlert(const std::string& rule) override;
     void OnFollowStopped(const std::string& rule) override;
+    // The filter stack's scan found more: the "Scanning…" notice follows whether the window still shows lines
+    // the scan has not reached, and whoever shows the counts hears of it.
+    void OnShownSetNews() override;
+    // Called after each OnShownSetNews (the filter editor of the frame listens); one listener at a time.
+    void SetShownSetNewsCallback(std::function<void()> callback) { m_onShownSetNews = std::move(callback); }
 
     // --- Marks and the session (TextFileViewSession.cpp) ----------------------------------------------------------
     // Where the marks of the view's file are kept (null: nowhere; they last as long as the window). Set before
@@ -193,6 +198,10 @@ private:
     // Writes the marked lines, the filter pane's listed lines or the selection to a file the user names; what
     // came of it is told in the message strip (a viewed file refused, a failure, the count saved).
     void OnSaveLines();
+    // --- The filter stack (TextFileViewFilters.cpp) --------------------------------------------------------------
+    void OnShowOnlyFiltered();
+    // Shows "Scanning…" in the message strip while the window scans ahead, and takes it back when it is done.
+    void SyncScanningNotice();
     // One search of the text window with the view's match case.
     void Search(int (CFileWnd::*find)(bool, const std::u16string&), const std::u16string& text);
     // Tells of the text window's pattern error after a search, or takes back what an earlier one told.
@@ -219,4 +228,6 @@ private:
     CStateStore* m_pStore = nullptr;
     std::optional<CWindowState> m_pendingState;
     std::function<void()> m_onLoaded;
+    std::function<void()> m_onShownSetNews;
+    bool m_bScanningShown = false;  // the message strip says "Scanning…"
 };

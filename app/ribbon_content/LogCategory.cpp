@@ -109,6 +109,14 @@ void AddMarksPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddButton(panel, cmd::SaveLines, text::SaveLinesLabel);
 }
 
+// The window's filter stack: whether the window shows only what it shows, and the pane that edits it.
+void AddFiltersPanel(CRibbonCategory* log, const CImageStrip& icons)
+{
+    CRibbonPanel* panel = AddPanel(log, text::FiltersPanel, icons.Icon(kSearchIcon));
+    AddCheckBox(panel, cmd::ShowOnlyFiltered, text::ShowOnlyFilteredLabel);
+    AddButton(panel, cmd::FilterEditor, text::FilterEditorLabel);
+}
+
 }  // namespace
 
 void AddLogCategory(CRibbonBar& bar)
@@ -123,4 +131,5 @@ void AddLogCategory(CRibbonBar& bar)
     AddFollowPanel(log, icons);
     AddRecordsPanel(log, icons);
     AddMarksPanel(log, icons);
+    AddFiltersPanel(log, icons);
 }

@@ -135,7 +135,7 @@ bool CTextFileViewerMainFrame::OnCreate()
     AddAccelerators();
     CreateStatusBar();
     CreateCaptionBar();
-    // The frame has no docking panes. The windows dialog answers command 131 (ShowWindowsDialog); with it come
+    // The one docking pane, the filter stack editor, is made when first asked for. The windows dialog answers command 131 (ShowWindowsDialog); with it come
     // the keys and mouse buttons that move between the windows.
     AddWindowKeys();
     new CBackForwardFilter(this);
@@ -270,6 +270,7 @@ void CTextFileViewerMainFrame::OnWindowActivated(QWidget* window)
         now->OnActivateView(true);
     UpdateFrameTitle();
     ShowCodePage();
+    SyncFilterEditor();
 }
 
 void CTextFileViewerMainFrame::UpdateFrameTitle()

@@ -36,6 +36,8 @@
 #include <vector>
 
 class CCaptionBarController;
+class CFilterStackEditor;
+class QDockWidget;
 class CRibbonBar;
 class CRibbonKeyTipFilter;
 struct CLook;
@@ -126,6 +128,12 @@ public:
     // The built-in page of keyboard shortcuts and commands (F1), modeless; null while it is not open.
     QWidget* GetHelpPage() const { return m_pHelpPage; }
     void ShowHelpPage();
+    // --- The filter stack editor (MainFrameFilters.cpp) ----------------------------------------------------------
+    // The pane docked at the right that edits the active window's filter stack; made at the first Filters...
+    // command (null before).
+    CFilterStackEditor* GetFilterEditor() const { return m_pFilterEditor; }
+    QDockWidget* GetFilterDock() const { return m_pFilterDock; }
+    void ShowFilterEditor();
     // --- Application look -----------------------------------------------------------------------------------------
     // Makes `id` the application's look (205 to 219, or any stored value) on every window at once and stores it
     // as "ApplicationLook" in the settings.
@@ -179,6 +187,10 @@ private:
     void ShowWelcomeOnce();
     bool OnBarsCommand(int id);
     bool OnUpdateBarsCommand(CCmdUI& ui);
+    bool OnFiltersCommand(int id);
+    bool OnUpdateFiltersCommand(CCmdUI& ui);
+    // The editor shows the active window's stack.
+    void SyncFilterEditor();
 
     CTextFileViewerApp* m_pApp;
     CTabGroupArea* m_pTabArea = nullptr;
@@ -196,4 +208,6 @@ private:
     const CLook* m_pLook;
     int m_nOffice2007Style = 0;  // the Office 2007 colour style set last (a look id), 0: none yet
     QPointer<CRibbonKeyTipFilter> m_pKeyTips;
+    QDockWidget* m_pFilterDock = nullptr;
+    CFilterStackEditor* m_pFilterEditor = nullptr;
 };

@@ -42,6 +42,8 @@ void CTextFileViewerMainFrame::CreateStatusBar()
             bar->SetPaneText(id, ui.m_text ? QString::fromStdString(*ui.m_text) : QString());
             if (id == cmd::PaneCurrentChar)  // the line of the top row, while a window has text
                 bar->SetPaneToolTip(id, QString::fromStdString(ui.m_toolTip.value_or(text::PaneCurrentCharLabel)));
+            else if (id == cmd::PaneTotalChars)  // how many lines it shows, while a window filters
+                bar->SetPaneToolTip(id, QString::fromStdString(ui.m_toolTip.value_or(text::PaneTotalCharsLabel)));
         });
     }
     for (int id : {cmd::Refresh, cmd::StatusLink}) {

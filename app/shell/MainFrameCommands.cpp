@@ -59,7 +59,7 @@ void CTextFileViewerMainFrame::RunUpdatePass()
 
 bool CTextFileViewerMainFrame::OnCommand(int id)
 {
-    if (OnRibbonCommand(id) || OnBarsCommand(id) || OnHelpCommand(id))
+    if (OnRibbonCommand(id) || OnBarsCommand(id) || OnHelpCommand(id) || OnFiltersCommand(id))
         return true;
     switch (id) {
     case cmd::FileClose:
@@ -87,7 +87,7 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
 
 bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
 {
-    if (OnUpdateRibbonCommand(ui) || OnUpdateBarsCommand(ui) || OnUpdateHelpCommand(ui))
+    if (OnUpdateRibbonCommand(ui) || OnUpdateBarsCommand(ui) || OnUpdateHelpCommand(ui) || OnUpdateFiltersCommand(ui))
         return true;
     switch (ui.m_nID) {
     case cmd::FileClose:

@@ -54,6 +54,7 @@ const CAccelerator kAccelerators[] = {
     {{Qt::SHIFT | Qt::Key_F2}, cmd::PreviousMark},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_M}, cmd::MarkNote},
     {{Qt::CTRL | Qt::SHIFT | Qt::Key_S}, cmd::SaveLines},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_H}, cmd::ShowOnlyFiltered},
     {{Qt::Key_F1}, cmd::Help},
     {{Qt::SHIFT | Qt::Key_F1}, cmd::ContextHelp},
     // No split windows: the pane keys are taken and do nothing.

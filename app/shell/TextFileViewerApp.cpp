@@ -187,6 +187,11 @@ IProfile& CTextFileViewerApp::GetProfile() const
     return *m_pProfile;
 }
 
+QSettings* CTextFileViewerApp::GetSettings() const
+{
+    return m_pProfile ? m_pProfile->Settings() : nullptr;
+}
+
 int CTextFileViewerApp::ExitInstance()
 {
     // Start files not opened yet stay unopened; those opened are in the recent list.

@@ -40,6 +40,7 @@ class CQtProfile;
 class CTextFileDoc;
 class CTextFileViewerChildFrame;
 class CTextFileViewerMainFrame;
+class QSettings;
 class QTimer;
 
 // The profile section where the framework keeps its own state (the look, window places).
@@ -91,6 +92,9 @@ public:
     CStateStore* GetStateStore() const { return m_pStateStore.get(); }
     // The settings store; valid from InitInstance to ExitInstance.
     IProfile& GetProfile() const;
+    // The settings file behind the profile, for what is kept as lists (the named filter stacks); null when the
+    // file is left alone.
+    QSettings* GetSettings() const;
     // The highlight rules in force and their switches; null before the start.
     CHighlightSettings* GetHighlight() const { return m_pHighlight.get(); }
     const CRecentFileList& GetRecentFileList() const { return m_recentFiles; }

@@ -210,8 +210,9 @@ class Suite:
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
             "ZR": ("focus", "Format"), "RF": ("focus", "Format"),
-            # The Marks panel, the last one, is folded at this width: its tip opens it with its elements' tips.
-            "ZM": ("tips", "MT"),
+            # The Marks and Filters panels, the last ones, are folded at this width: each tip opens its panel
+            # with its elements' tips.
+            "ZM": ("tips", "MT"), "ZL": ("tips", "IE"),
         }
         marks = {
             # Next and Previous come first (in the order of the tips): the window has no marks yet. Mark Note
@@ -219,6 +220,10 @@ class Suite:
             "MN": ("message", "This window has no marks."), "MO": ("window", "Mark Note"),
             "MP": ("message", "This window has no marks."), "MS": ("message", "Nothing to save"),
             "MT": ("done", None),
+        }
+        filters = {
+            # Filters... docks its pane at the right; Show Only Filtered of a window without a stack hides nothing.
+            "IE": ("grows", None), "IO": ("done", None),
         }
         failures = []
 
@@ -291,7 +296,7 @@ class Suite:
 
         # Each table with the tip that tells its tips are on show, and whether that tip is among them.
         for prefix, table, marker, present in (([], options, "HE", False), (["L"], log, "HE", True),
-                                               (["L", "ZM"], marks, "MT", True)):
+                                               (["L", "ZM"], marks, "MT", True), (["L", "ZL"], filters, "IE", True)):
             press(prefix, "")
             shown = wait_for(lambda: (t := self.shown_key_tips()) and (marker in t) == present and t,
                              "the category's tips")

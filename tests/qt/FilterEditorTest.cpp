@@ -1,0 +1,303 @@
+// The filter stack as the user drives it: Ctrl+Shift+H on a window, the Filters pane's rules typed in and applied
+// after the pause, an invalid pattern shown red, the pane following the active window, and a stack saved by
+// name and loaded again through the settings file.
+#include "ShellTestUtil.h"
+
+#include "app/bars/GoToDialog.h"
+#include "app/bars/StatusBar.h"
+#include "app/shell/FilterStackEditor.h"
+#include "view/CommandIds.h"
+#include "view/StringTable.h"
+
+#include <QComboBox>
+#include <QDockWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QToolButton>
+
+using namespace shelltest;
+
+namespace {
+
+// Ten lines; "error" on lines 3 and 7.
+QByteArray TenLines()
+{
+    QByteArray bytes;
+    for (int i = 1; i <= 10; ++i)
+        bytes += (i == 3 || i == 7 ? "error at step " : "fine at step ") + QByteArray::number(i) + "\n";
+    return bytes;
+}
+
+struct Window {
+    Started s;
+    CFileWndWidget* text = nullptr;
+
+    explicit Window(const std::vector<std::string>& paths) : s(paths)
+    {
+        if (!s.Settle())
+            return;
+        s.Frame()->resize(1400, 800);
+        s.Frame()->activateWindow();
+        (void)QTest::qWaitForWindowActive(s.Frame());
+        Focus();
+    }
+    void Focus()
+    {
+        text = s.ActiveFrame()->GetViewWidget()->TextWindow();
+        text->setFocus();
+    }
+    CFileWnd& Wnd() const { return text->FileWnd(); }
+    // The line numbers (from 1) of the rows the window paints now.
+    std::vector<int> PaintedLines() const
+    {
+        text->viewport()->repaint();
+        std::vector<int> lines;
+        // The line starts of TenLines, read from its bytes.
+        std::vector<TextPos> starts{Wnd().DataStart()};
+        const QByteArray bytes = TenLines();
+        for (qsizetype i = 0; i + 1 < bytes.size(); ++i)
+            if (bytes[i] == '\n')
+                starts.push_back(Wnd().DataStart() + i + 1);
+        for (TextPos row : Wnd().PaintedRowStarts()) {
+            const auto at = std::find(starts.begin(), starts.end(), row);
+            lines.push_back(at == starts.end() ? -1 : static_cast<int>(at - starts.begin()) + 1);
+        }
+        return lines;
+    }
+    QString TotalCharsTip() const
+    {
+        Idle();  // the update pass
+        return s.Frame()->GetStatusBar()->Element(cmd::PaneTotalChars)->toolTip();
+    }
+    CFilterStackEditor* OpenEditor() const
+    {
+        s.Frame()->ExecuteCommand(cmd::FilterEditor);
+        return s.Frame()->GetFilterEditor();
+    }
+    // Add, the text typed into the new row and confirmed.
+    static void AddRule(CFilterStackEditor* editor, const QString& typed)
+    {
+        QTest::mouseClick(editor->findChild<QPushButton*>("filterAdd"), Qt::LeftButton);
+        QWidget* field = QApplication::focusWidget();
+        QVERIFY(qobject_cast<QLineEdit*>(field));
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    // The row's check box in `column` toggled by Space, as the keyboard does it.
+    static void ToggleCell(CFilterStackEditor* editor, int row, int column)
+    {
+        QTableWidget* rules = editor->Rules();
+        rules->setCurrentCell(row, column);
+        QTest::keyClick(rules, Qt::Key_Space);
+    }
+};
+
+std::vector<int> AllLines()
+{
+    return {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+}
+
+}  // namespace
+
+class FilterEditorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Reset(); }
+
+    void ctrlShiftHTogglesTheWindowsFiltering()
+    {
+        Window w({WriteFile("ten.log", TenLines())});
+        QVERIFY(w.text);
+        shownset::FilterStack stack;
+        stack.rules.push_back({true, shownset::RuleKind::Include, u"error", false, false});
+        w.Wnd().SetFilterStack(stack);
+        w.Wnd().WaitShownSet();
+        const QString label = text::PaneTotalCharsLabel;
+        const struct {
+            bool filtering;
+            std::vector<int> lines;
+            QString tip;
+        } steps[] = {
+            {true, {3, 7}, label + "\n2 of 10 lines shown"},
+            {false, AllLines(), label},
+            {true, {3, 7}, label + "\n2 of 10 lines shown"},
+        };
+        for (const auto& step : steps) {
+            QTest::keyClick(w.text, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+            QCOMPARE(w.Wnd().IsShowOnlyFiltered(), step.filtering);
+            QCOMPARE(w.s.Update(cmd::ShowOnlyFiltered).m_nCheck, step.filtering ? 1 : 0);
+            QCOMPARE(w.PaintedLines(), step.lines);
+            QCOMPARE(w.TotalCharsTip(), step.tip);
+        }
+    }
+
+    void rulesTypedInTheEditorApplyAfterThePause()
+    {
+        const struct {
+            const char* name;
+            QString typed;
+            bool regex;  // the Regular Expression box ticked by Space after typing
+            bool exclude;
+            std::vector<int> lines;  // empty: not looked at
+            QString count;           // the Lines cell; empty: the rule's error
+        } cases[] = {
+            {"plain include", "error", false, false, {3, 7}, "2"},
+            {"case-blind by default", "ERROR", false, false, {3, 7}, "2"},
+            {"regular expression", "step [12]$", true, false, {1, 2}, "2"},
+            {"exclude", "fine", false, true, {3, 7}, "8"},
+            {"invalid pattern", "step [", true, false, {}, ""},
+        };
+        for (const auto& c : cases) {
+            Window w({WriteFile("ten.log", TenLines())});
+            QVERIFY(w.text);
+            CFilterStackEditor* editor = w.OpenEditor();
+            QVERIFY(editor && editor->isVisible());
+            Window::AddRule(editor, c.typed);
+            if (c.regex)
+                Window::ToggleCell(editor, 0, CFilterStackEditor::ColRegex);
+            if (c.exclude) {
+                auto* kind = qobject_cast<QComboBox*>(editor->Rules()->cellWidget(0, CFilterStackEditor::ColKind));
+                QTest::keyClick(kind, Qt::Key_Down);
+            }
+            // Nothing reaches the window before the pause.
+            QVERIFY2(w.Wnd().GetFilterStack().rules.empty(), c.name);
+            QVERIFY2(Until([&] { return !editor->IsApplyPending(); }, 2000), c.name);
+            w.Wnd().WaitShownSet();
+            QCoreApplication::processEvents();
+            editor->RefreshStatus();
+            QVERIFY2(w.Wnd().IsShowOnlyFiltered(), c.name);  // the first rule turned it on
+            QTableWidgetItem* count = editor->Rules()->item(0, CFilterStackEditor::ColCount);
+            if (c.count.isEmpty()) {
+                const std::string error = w.Wnd().GetShownStatus().ruleErrors.at(0);
+                QVERIFY2(!error.empty(), c.name);
+                QCOMPARE(count->text(), QString::fromStdString(error));
+                QCOMPARE(editor->Rules()->item(0, CFilterStackEditor::ColText)->toolTip(),
+                         QString::fromStdString(error));
+                QCOMPARE(count->background().color().red(), 0xff);
+                QVERIFY2(count->background().color().green() < 0xe0, c.name);
+                continue;
+            }
+            QCOMPARE(count->text(), c.count);
+            QCOMPARE(count->background().style(), Qt::NoBrush);
+            QCOMPARE(w.PaintedLines(), c.lines);
+            QCOMPARE(editor->Total()->text(), QString("%1 of 10 lines shown").arg(c.lines.size()));
+        }
+    }
+
+    void conditionsAndAnUnreadableTime()
+    {
+        Window w({WriteFile("ten.log", TenLines())});
+        QVERIFY(w.text);
+        CFilterStackEditor* editor = w.OpenEditor();
+        Window::AddRule(editor, "error");
+        auto* context = editor->findChild<QSpinBox*>("filterContext");
+        context->setFocus();
+        QTest::keyClick(context, Qt::Key_Up);
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        w.Wnd().WaitShownSet();
+        QCOMPARE(w.Wnd().GetFilterStack().context, 1);
+        QCOMPARE(w.PaintedLines(), (std::vector<int>{2, 3, 4, 6, 7, 8}));
+        // A time it cannot read is said and not applied; one it reads is.
+        auto* from = editor->findChild<QLineEdit*>("filterFrom");
+        QTest::keyClicks(from, "yesterday");
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        QVERIFY(editor->Problem()->isVisible());
+        QCOMPARE(editor->Problem()->text(), QString(text::FilterTimeInvalid));
+        QVERIFY(!w.Wnd().GetFilterStack().hasFrom);
+        from->selectAll();
+        QTest::keyClicks(from, "2026-12-07T06:41:07Z");
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        QVERIFY(!editor->Problem()->isVisible());
+        QVERIFY(w.Wnd().GetFilterStack().hasFrom);
+        QCOMPARE(w.Wnd().GetFilterStack().fromMicros, std::int64_t{1796625667} * 1000000);
+    }
+
+    void thePaneFollowsTheActiveWindow()
+    {
+        Window w({WriteFile("one.log", TenLines()), WriteFile("two.log", TenLines())});
+        QVERIFY(w.text);
+        CFilterStackEditor* editor = w.OpenEditor();
+        Window::AddRule(editor, "error");
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        CTextFileViewerChildFrame* first = w.s.ActiveFrame();
+        const QList<CTextFileViewerChildFrame*> frames = w.s.Frame()->GetChildFrames();
+        QCOMPARE(frames.size(), 2);
+        CTextFileViewerChildFrame* other = frames[0] == first ? frames[1] : frames[0];
+        const struct {
+            CTextFileViewerChildFrame* frame;
+            int rows;
+        } steps[] = {{other, 0}, {first, 1}};
+        for (const auto& step : steps) {
+            w.s.Frame()->ActivateChildFrame(step.frame);
+            QCOMPARE(editor->Rules()->rowCount(), step.rows);
+            QCOMPARE(editor->Window(), &step.frame->GetViewWidget()->TextWindow()->FileWnd());
+        }
+        QCOMPARE(editor->Rules()->item(0, CFilterStackEditor::ColText)->text(), QString("error"));
+    }
+
+    void aStackSavedByNameLoadsAgain()
+    {
+        Window w({WriteFile("ten.log", TenLines())});
+        QVERIFY(w.text);
+        CFilterStackEditor* editor = w.OpenEditor();
+        Window::AddRule(editor, "error");
+        Window::AddRule(editor, "step 7");
+        Window::ToggleCell(editor, 1, CFilterStackEditor::ColCase);
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        const shownset::FilterStack saved = w.Wnd().GetFilterStack();
+        QCOMPARE(saved.rules.size(), std::size_t{2});
+        QVERIFY(saved.rules[1].caseSensitive);
+
+        QString said;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = dynamic_cast<CGoToDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            auto* edit = dialog->findChild<QLineEdit*>("goToText");
+            QTest::keyClick(edit, Qt::Key_Return);  // no name: the dialog stays and says so
+            said = dialog->Message();
+            QTest::keyClicks(edit, "errors only");
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        QTest::mouseClick(editor->findChild<QPushButton*>("filterSaveAs"), Qt::LeftButton);
+        QCOMPARE(said, QString(text::FilterSaveAsEmpty));
+        {
+            QSettings file = Settings();  // the file as another reader sees it
+            const std::vector<NamedFilterStack> kept = LoadFilterStacks(file);
+            QCOMPARE(kept.size(), std::size_t{1});
+            QCOMPARE(kept[0].name, std::string("errors only"));
+            QVERIFY(kept[0].stack == saved);
+        }
+
+        // Both rules removed (applied after the pause), then the kept stack loaded from the menu.
+        for (int i = 0; i < 2; ++i) {
+            editor->Rules()->setCurrentCell(0, CFilterStackEditor::ColText);
+            QTest::mouseClick(editor->findChild<QPushButton*>("filterRemove"), Qt::LeftButton);
+        }
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        QVERIFY(w.Wnd().GetFilterStack().rules.empty());
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QCOMPARE(menu->actions().size(), 1);
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::mouseClick(editor->findChild<QToolButton*>("filterLoad"), Qt::LeftButton);
+        QVERIFY(Until([&] { return w.Wnd().GetFilterStack() == saved; }, 2000));
+        QCOMPARE(editor->Rules()->rowCount(), 2);
+        QCOMPARE(editor->Rules()->item(1, CFilterStackEditor::ColText)->text(), QString("step 7"));
+        w.Wnd().WaitShownSet();
+        QCOMPARE(w.PaintedLines(), (std::vector<int>{3, 7}));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    return Run<FilterEditorTest>(argc, argv);
+}
+
+#include "FilterEditorTest.moc"

@@ -1,0 +1,33 @@
+// The view's part in the filter stack: Show Only Filtered, and the notice that the window shows lines its
+// scan has not reached yet.
+#include "view/StringTable.h"
+#include "view/TextFileView.h"
+
+void CTextFileView::OnShowOnlyFiltered()
+{
+    if (!m_bLoaded || !m_pFileWnd->HasText())
+        return;
+    m_pFileWnd->SetShowOnlyFiltered(!m_pFileWnd->IsShowOnlyFiltered());
+    SyncScanningNotice();
+}
+
+void CTextFileView::OnShownSetNews()
+{
+    SyncScanningNotice();
+    if (m_onShownSetNews)
+        m_onShownSetNews();
+}
+
+void CTextFileView::SyncScanningNotice()
+{
+    if (!m_pFileWnd)
+        return;
+    const bool scanning = m_pFileWnd->IsFiltering() && m_pFileWnd->IsScanningAhead();
+    if (scanning == m_bScanningShown)
+        return;
+    m_bScanningShown = scanning;
+    if (scanning)
+        m_pHost->ShowMessage(ViewMessageKind::Information, text::ScanningNotice);
+    else
+        m_pHost->HideMessage();
+}
