@@ -16,6 +16,7 @@
 #pragma once
 
 #include "engine/ChunkReader.h"
+#include "engine/GrowingScan.h"
 #include "engine/LineMatcher.h"
 #include "engine/ScanReader.h"
 #include "engine/WorkPool.h"
@@ -59,7 +60,7 @@ struct FilterStatus {
     bool shortRead = false;  // the file ended before the scan did
 };
 
-class CLineFilter {
+class CLineFilter : public engine::CGrowingScan {
 public:
     static constexpr std::int64_t kMaxEntries = (std::int64_t{256} << 20) / 8;
 
@@ -76,17 +77,8 @@ public:
     // False, with the reason in `error`, for a pattern that cannot be used.
     bool Start(std::unique_ptr<IChunkReader> reader, const TextForm& form, const FilterQuery& query,
                std::int64_t dataStart, std::int64_t dataEnd, std::string* error);
-    // The data now ends at dataEnd, after what was there before: the lines
-    // from the one that held the old end are matched again and appended.
-    void Grow(std::int64_t dataEnd);
-    // The data changed otherwise (truncated, replaced): list it afresh.
-    void Rebuild(std::int64_t dataEnd);
-    // Cancels the scan and joins the worker; the list stays as it is.
-    void Stop();
-    // Waits until the scan has reached the end of the data (tests, the probe).
-    void WaitIdle();
-
-    void SetNotify(std::function<void()> notify);
+    // Grow, Rebuild, Stop, WaitIdle and SetNotify come from the growing scan: on Grow the lines from the one
+    // that held the old end are matched again and appended; Rebuild lists afresh; Stop keeps the list.
     FilterStatus Status() const;
     std::int64_t Count() const;
     std::int64_t At(std::int64_t i) const;  // -1 out of range
@@ -103,7 +95,6 @@ private:
                    std::size_t room, std::vector<std::int64_t>& out) const;
     bool ListLine(std::int64_t offset);
     void Publish(bool force, bool last = false);
-    bool Cancelled() const { return m_stop.load(std::memory_order_relaxed); }
 
     // Fixed while a worker runs.
     std::size_t m_chunkBytes;
@@ -114,8 +105,6 @@ private:
     engine::BlockSplit m_split;
     FilterQuery m_query;
     TextForm m_form;
-    std::int64_t m_dataStart = 0;
-    unsigned m_unit = 1;
     std::uint16_t m_cr = '\r', m_lf = '\n';
 
     // The worker's own.
@@ -128,20 +117,12 @@ private:
     std::int64_t m_scanStart = 0;                     // where the current scan began
     std::int64_t m_scanned = 0;                       // the scan has listed every line before this line start
     std::int64_t m_reached = 0;                       // how far the current scan has read
-    std::int64_t m_scanEnd = 0;                       // the end the current scan goes to
     std::chrono::steady_clock::time_point m_lastNotify;
 
     // Shared, under m_mutex.
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake, m_idle;
     COffsetList m_list;
-    std::int64_t m_target = 0;  // the data's end as the owner last said
-    bool m_rebuild = false;     // start over from the data's start
-    bool m_capped = false, m_shortRead = false, m_running = false;
+    bool m_capped = false, m_shortRead = false;
     int m_percent = 0;
-    std::function<void()> m_notify;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
 };
 
 }  // namespace linefilter

@@ -213,49 +213,6 @@ void CShownSet::Start(std::unique_ptr<IChunkReader> reader, const linefilter::Te
     m_thread = std::thread([this] { Run(); });
 }
 
-void CShownSet::Grow(std::int64_t dataEnd)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_target = m_dataStart + (std::max(dataEnd - m_dataStart, std::int64_t{0}) / m_unit) * m_unit;
-    m_wake.notify_all();
-}
-
-void CShownSet::Rebuild(std::int64_t dataEnd)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_target = m_dataStart + (std::max(dataEnd - m_dataStart, std::int64_t{0}) / m_unit) * m_unit;
-    m_rebuild = true;
-    m_wake.notify_all();
-}
-
-void CShownSet::Stop()
-{
-    if (!m_thread.joinable())
-        return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
-        m_wake.notify_all();
-    }
-    m_thread.join();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_stop = false;
-    m_running = false;
-    m_idle.notify_all();
-}
-
-void CShownSet::WaitIdle()
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_idle.wait(lock, [&] { return !m_thread.joinable() || (!m_running && !m_rebuild && m_scanEnd >= m_target); });
-}
-
-void CShownSet::SetNotify(std::function<void()> notify)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_notify = std::move(notify);
-}
-
 ShownStatus CShownSet::Status() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -20,6 +20,7 @@
 
 #include "engine/ChunkReader.h"
 #include "engine/FilterStack.h"
+#include "engine/GrowingScan.h"
 #include "engine/LineMatcher.h"
 #include "engine/LogFormat.h"
 #include "engine/ScanReader.h"
@@ -96,7 +97,7 @@ struct AheadRuns {
     std::int64_t reached = 0;    // the scan decided everything before this
 };
 
-class CShownSet {
+class CShownSet : public engine::CGrowingScan {
 public:
     // chunkBytes and split are for tests (small chunks, small pieces).
     explicit CShownSet(std::size_t chunkBytes = std::size_t{1} << 20, const engine::BlockSplit& split = {});
@@ -111,14 +112,7 @@ public:
     void Start(std::unique_ptr<IChunkReader> reader, const linefilter::TextForm& form, const FilterStack& stack,
                const logformat::CFormat* format, timeseek::StampContext ctx, std::int64_t dataStart,
                std::int64_t dataEnd);
-    // The data now ends at dataEnd, after what was there before.
-    void Grow(std::int64_t dataEnd);
-    // The data changed otherwise (truncated, replaced): decide it afresh.
-    void Rebuild(std::int64_t dataEnd);
-    void Stop();
-    // Waits until the scan has reached the data's end (tests, the probe).
-    void WaitIdle();
-    void SetNotify(std::function<void()> notify);
+    // Grow, Rebuild (decide afresh), Stop, WaitIdle and SetNotify come from the growing scan.
 
     const FilterStack& Stack() const { return m_stack; }
     std::int64_t DataStart() const { return m_dataStart; }
@@ -173,7 +167,6 @@ private:
               std::vector<ShownRun>& out) const;
     void Publish(bool force, bool last = false);
     std::size_t PieceChunk() const { return std::min(m_chunkBytes, CScanReader::kDefaultChunk); }
-    bool Cancelled() const { return m_stop.load(std::memory_order_relaxed); }
 
     // Fixed while a worker runs.
     std::size_t m_chunkBytes;
@@ -185,8 +178,6 @@ private:
     const logformat::CFormat* m_format = nullptr;
     timeseek::StampContext m_ctx;
     std::uint64_t m_include = 0, m_exclude = 0;
-    std::int64_t m_dataStart = 0;
-    unsigned m_unit = 1;
     std::uint16_t m_cr = '\r', m_lf = '\n';
     std::vector<Matchers> m_matchers;  // one set for each thread of the pool
     Matchers m_aheadMatchers;          // the owner's, for ScanAhead
@@ -201,12 +192,10 @@ private:
     bool m_haveTail = false;
     CShownDecision m_tailDecision;
     std::vector<ShownRun> m_tailRuns;
-    std::int64_t m_scanStart = 0, m_scanned = 0, m_reached = 0, m_scanEnd = 0;
+    std::int64_t m_scanStart = 0, m_scanned = 0, m_reached = 0;
     std::chrono::steady_clock::time_point m_lastNotify;
 
     // Shared, under m_mutex.
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake, m_idle;
     CRunList m_runs;
     // The runs of the open record's tentative decision: undone before the next publish.
     std::int64_t m_tailFrom = -1;
@@ -216,12 +205,8 @@ private:
     std::int64_t m_publishedAt = 0;
     std::int64_t m_shownLines = 0, m_totalLines = 0, m_finalTo = 0;
     std::vector<std::int64_t> m_counts;
-    std::int64_t m_target = 0;
-    bool m_rebuild = false, m_running = false, m_shortRead = false;
+    bool m_shortRead = false;
     int m_percent = 0;
-    std::function<void()> m_notify;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
 };
 
 }  // namespace shownset
