@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 namespace timeseek::parts {
 namespace {
@@ -49,6 +50,10 @@ std::int64_t LocalOffset(std::int64_t localSecs)
     const std::time_t t = static_cast<std::time_t>(hour * 3600);
     gmtime_r(&t, &tm);
     tm.tm_isdst = -1;
+    // mktime reads TZ again (tzset) and may replace the zone's strings: the pool's threads take turns, once
+    // an hour of stamps each.
+    static std::mutex zoneLock;
+    std::lock_guard<std::mutex> lock(zoneLock);
     const std::time_t utc = std::mktime(&tm);  // sets tzname and timezone from TZ
     cache.hour = hour;
     cache.offset = static_cast<std::int64_t>(utc) - hour * 3600;
