@@ -41,6 +41,19 @@ void CGrowingScan::WaitIdle()
     m_idle.wait(lock, [&] { return !m_thread.joinable() || (!m_running && !m_rebuild && m_scanEnd >= m_target); });
 }
 
+std::function<void()> CGrowingScan::NotePublished(bool force, bool last)
+{
+    const std::int64_t span = m_scanEnd - m_scanStart;
+    m_percent = span <= 0 ? 100 : static_cast<int>((m_reached - m_scanStart) * 100 / span);
+    if (last)
+        m_running = false;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - m_lastNotify < std::chrono::milliseconds(30))
+        return {};
+    m_lastNotify = now;
+    return m_notify;
+}
+
 void CGrowingScan::SetNotify(std::function<void()> notify)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -41,11 +42,19 @@ protected:
         return m_dataStart + (std::max(dataEnd - m_dataStart, std::int64_t{0}) / m_unit) * m_unit;
     }
 
+    // Under m_mutex, as the worker publishes: the current scan's progress from what it has read, and the news
+    // callback when news is due (at most every 30 ms, or now when forced), else an empty one, to be called
+    // once the lock is let go.
+    std::function<void()> NotePublished(bool force, bool last);
+
     // Fixed while a worker runs.
     std::int64_t m_dataStart = 0;
     unsigned m_unit = 1;
     // The worker's, read under m_mutex by WaitIdle: the end the current scan goes to.
     std::int64_t m_scanEnd = 0;
+    std::int64_t m_scanStart = 0;  // where the current scan began
+    std::int64_t m_reached = 0;    // how far it has read
+    std::chrono::steady_clock::time_point m_lastNotify;
 
     // Shared, under m_mutex.
     mutable std::mutex m_mutex;
@@ -54,6 +63,7 @@ protected:
     bool m_rebuild = false;     // start over from the data's start
     bool m_running = false;
     std::function<void()> m_notify;
+    int m_percent = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

@@ -258,7 +258,6 @@ bool CLineFilter::ListLine(std::int64_t offset)
 // the status on it must not see it still running.
 void CLineFilter::Publish(bool force, bool last)
 {
-    const auto now = std::chrono::steady_clock::now();
     std::function<void()> notify;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -267,14 +266,7 @@ void CLineFilter::Publish(bool force, bool last)
         m_pending.clear();
         m_listed = m_list.Count();
         m_capped = m_full;
-        const std::int64_t span = m_scanEnd - m_scanStart;
-        m_percent = span <= 0 ? 100 : static_cast<int>((m_reached - m_scanStart) * 100 / span);
-        if (last)
-            m_running = false;
-        if (force || now - m_lastNotify >= std::chrono::milliseconds(30)) {
-            m_lastNotify = now;
-            notify = m_notify;
-        }
+        notify = NotePublished(force, last);
     }
     if (notify)
         notify();

@@ -114,15 +114,11 @@ private:
     std::vector<std::int64_t> m_pending;              // found, not yet published
     std::int64_t m_listed = 0;                        // entries in the list when last published
     bool m_full = false;                              // the cap was reached
-    std::int64_t m_scanStart = 0;                     // where the current scan began
     std::int64_t m_scanned = 0;                       // the scan has listed every line before this line start
-    std::int64_t m_reached = 0;                       // how far the current scan has read
-    std::chrono::steady_clock::time_point m_lastNotify;
 
     // Shared, under m_mutex.
     COffsetList m_list;
     bool m_capped = false, m_shortRead = false;
-    int m_percent = 0;
 };
 
 }  // namespace linefilter

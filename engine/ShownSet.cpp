@@ -495,7 +495,6 @@ void CShownSet::Feed(CShownDecision& d, const std::vector<LineInfo>& lines, std:
 // of a scan is sent with the scan marked over.
 void CShownSet::Publish(bool force, bool last)
 {
-    const auto now = std::chrono::steady_clock::now();
     std::function<void()> notify;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -526,14 +525,7 @@ void CShownSet::Publish(bool force, bool last)
         m_totalLines = d->Lines();
         for (std::size_t r = 0; r < m_counts.size() && r < FilterStack::kMaxRules; ++r)
             m_counts[r] = d->RuleCount(r);
-        const std::int64_t span = m_scanEnd - m_scanStart;
-        m_percent = span <= 0 ? 100 : static_cast<int>((m_reached - m_scanStart) * 100 / span);
-        if (last)
-            m_running = false;
-        if (force || now - m_lastNotify >= std::chrono::milliseconds(30)) {
-            m_lastNotify = now;
-            notify = m_notify;
-        }
+        notify = NotePublished(force, last);
     }
     if (notify)
         notify();

@@ -192,8 +192,7 @@ private:
     bool m_haveTail = false;
     CShownDecision m_tailDecision;
     std::vector<ShownRun> m_tailRuns;
-    std::int64_t m_scanStart = 0, m_scanned = 0, m_reached = 0;
-    std::chrono::steady_clock::time_point m_lastNotify;
+    std::int64_t m_scanned = 0;
 
     // Shared, under m_mutex.
     CRunList m_runs;
@@ -206,7 +205,6 @@ private:
     std::int64_t m_shownLines = 0, m_totalLines = 0, m_finalTo = 0;
     std::vector<std::int64_t> m_counts;
     bool m_shortRead = false;
-    int m_percent = 0;
 };
 
 }  // namespace shownset
