@@ -229,5 +229,6 @@ private:
     std::optional<CWindowState> m_pendingState;
     std::function<void()> m_onLoaded;
     std::function<void()> m_onShownSetNews;
-    bool m_bScanningShown = false;  // the message strip says "Scanning…"
+    bool m_bScanningShown = false;         // the message strip says "Scanning…"
+    std::uint64_t m_nScanningMessage = 0;  // the number of that message
 };

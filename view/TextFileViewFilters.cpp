@@ -3,6 +3,8 @@
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 
+#include <utility>
+
 void CTextFileView::OnShowOnlyFiltered()
 {
     if (!m_bLoaded || !m_pFileWnd->HasText())
@@ -26,8 +28,11 @@ void CTextFileView::SyncScanningNotice()
     if (scanning == m_bScanningShown)
         return;
     m_bScanningShown = scanning;
-    if (scanning)
+    // The notice takes back only itself: a message shown since (a search's, a file's) stays.
+    if (scanning) {
         m_pHost->ShowMessage(ViewMessageKind::Information, text::ScanningNotice);
-    else
-        m_pHost->HideMessage();
+        m_nScanningMessage = m_pHost->LastMessageNumber();
+    } else {
+        m_pHost->HideMessageNumbered(std::exchange(m_nScanningMessage, 0));
+    }
 }

@@ -167,6 +167,11 @@ public:
         (void)kind, (void)text, (void)action, (void)actionCommand;
     }
     virtual void HideMessage() {}
+    // Each message shown is numbered from 1 up (0: none shown yet). A notice that goes by itself when what it
+    // tells of ends takes back only its own message: HideMessageNumbered(n) hides the strip while message n is
+    // still the one on show, and leaves a later message alone.
+    virtual std::uint64_t LastMessageNumber() const { return 0; }
+    virtual void HideMessageNumbered(std::uint64_t number) { (void)number; }
     // Marks the view's window (its tab) until it is next activated, with `text` saying why; a host without tabs
     // keeps no mark.
     virtual void MarkWindow(const std::string& text) { (void)text; }

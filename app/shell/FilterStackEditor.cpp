@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -35,6 +36,9 @@ using shownset::FilterStack;
 namespace {
 
 constexpr const char* kArray = "FilterStacks";
+// What the text column keeps at least, in average characters, and what the count column is sized for.
+constexpr int kTextColumnChars = 16;
+constexpr const char* kWidestCount = "0000000000";
 constexpr const char* kRulesArray = "rules";
 
 // The lowest-level choices in the order the combo lists them.
@@ -172,6 +176,11 @@ CFilterStackEditor::CFilterStackEditor(QSettings* settings, QWidget* parent) : Q
     m_pRules->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pRules->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_pRules->verticalHeader()->hide();
+    {
+        QComboBox kind;  // the width of a rule's kind before any rule is there
+        kind.addItems({text::FilterInclude, text::FilterExclude});
+        m_nKindWidth = kind.sizeHint().width();
+    }
     m_pRules->horizontalHeader()->setSectionResizeMode(ColText, QHeaderView::Stretch);
     for (int c : {ColOn, ColKind, ColRegex, ColCase, ColCount})
         m_pRules->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
@@ -273,6 +282,26 @@ CFilterStackEditor::CFilterStackEditor(QSettings* settings, QWidget* parent) : Q
     m_pApplyTimer->setInterval(kApplyDelayMs);
     connect(m_pApplyTimer, &QTimer::timeout, this, &CFilterStackEditor::ApplyNow);
     setEnabled(false);
+}
+
+QSize CFilterStackEditor::sizeHint() const
+{
+    QSize hint = QWidget::sizeHint();
+    const QHeaderView* header = m_pRules->horizontalHeader();
+    const QFontMetrics metrics = m_pRules->fontMetrics();
+    const QAbstractItemView* view = m_pRules;  // where the column's size hint is public
+    const auto contents = [view](int column) { return view->sizeHintForColumn(column); };
+    int wanted = 2 * m_pRules->frameWidth() + m_pRules->verticalScrollBar()->sizeHint().width() +
+                 metrics.averageCharWidth() * kTextColumnChars;
+    for (int c : {ColOn, ColKind, ColRegex, ColCase})
+        wanted += std::max(header->sectionSizeHint(c), contents(c));
+    wanted += std::max(0, m_nKindWidth - std::max(header->sectionSizeHint(ColKind), contents(ColKind)));
+    // The count column as wide as a count of many digits, so that it does not outgrow the pane as lines are found.
+    wanted += std::max({header->sectionSizeHint(ColCount), contents(ColCount),
+                        metrics.horizontalAdvance(QLatin1String(kWidestCount)) + 2 * metrics.averageCharWidth()});
+    const QMargins margins = layout()->contentsMargins();
+    hint.setWidth(std::max(hint.width(), wanted + margins.left() + margins.right()));
+    return hint;
 }
 
 CFileWnd* CFilterStackEditor::Window() const

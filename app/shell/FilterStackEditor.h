@@ -71,6 +71,10 @@ public:
     void ApplyNow();
     bool IsApplyPending() const;
 
+    // Wide enough that every column of the rules' list shows beside some of the text: the count last of all,
+    // which a narrower pane would push past the right edge.
+    QSize sizeHint() const override;
+
     QTableWidget* Rules() const { return m_pRules; }
     QLabel* Total() const { return m_pTotal; }
     QLabel* Problem() const { return m_pProblem; }
@@ -105,4 +109,5 @@ private:
     QPushButton* m_pSaveAs = nullptr;
     QToolButton* m_pLoad = nullptr;
     QTimer* m_pApplyTimer = nullptr;
+    int m_nKindWidth = 0;  // of a rule's Include/Exclude box
 };

@@ -334,10 +334,17 @@ void CTextFileViewWidget::ShowMessage(ViewMessageKind kind, const std::string& t
                                       : kind == ViewMessageKind::Warning ? CMessageStrip::Kind::Warning
                                                                          : CMessageStrip::Kind::Information;
     m_nMessageCommand = action.empty() ? 0 : actionCommand;
+    ++m_nMessageNumber;
     m_pMessageStrip->ShowMessage(shown, QString::fromStdString(text), QString::fromStdString(action));
 }
 
 void CTextFileViewWidget::HideMessage()
 {
     m_pMessageStrip->hide();
+}
+
+void CTextFileViewWidget::HideMessageNumbered(std::uint64_t number)
+{
+    if (number != 0 && number == m_nMessageNumber)
+        m_pMessageStrip->hide();
 }

@@ -60,6 +60,8 @@ public:
     void ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action = {},
                      int actionCommand = 0) override;
     void HideMessage() override;
+    std::uint64_t LastMessageNumber() const override { return m_nMessageNumber; }
+    void HideMessageNumbered(std::uint64_t number) override;
     void MarkWindow(const std::string& text) override;
 
     CMessageStrip* MessageStrip() const { return m_pMessageStrip; }
@@ -72,6 +74,7 @@ private:
     CFileWndWidget* m_pTextWindow = nullptr;
     CMessageStrip* m_pMessageStrip;
     int m_nMessageCommand = 0;
+    std::uint64_t m_nMessageNumber = 0;  // of the last message shown
     // While a search is busy: what it let through of the user's input (Esc only) and when it last looked.
     std::unique_ptr<QObject> m_pBusyInput;
     QElapsedTimer m_busyPolled;

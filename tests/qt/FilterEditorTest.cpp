@@ -4,6 +4,7 @@
 #include "ShellTestUtil.h"
 
 #include "app/bars/GoToDialog.h"
+#include "app/bars/MessageStrip.h"
 #include "app/bars/StatusBar.h"
 #include "app/shell/FilterStackEditor.h"
 #include "view/CommandIds.h"
@@ -11,6 +12,7 @@
 
 #include <QComboBox>
 #include <QDockWidget>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -292,6 +294,74 @@ private slots:
         QCOMPARE(editor->Rules()->item(1, CFilterStackEditor::ColText)->text(), QString("step 7"));
         w.Wnd().WaitShownSet();
         QCOMPARE(w.PaintedLines(), (std::vector<int>{3, 7}));
+    }
+
+    void theCountColumnShowsAtThePanesDefaultWidth()
+    {
+        Window w({WriteFile("ten.log", TenLines())});
+        QVERIFY(w.text);
+        CFilterStackEditor* editor = w.OpenEditor();
+        Window::AddRule(editor, "error");
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        w.Wnd().WaitShownSet();
+        QCoreApplication::processEvents();
+        editor->RefreshStatus();
+        QCoreApplication::processEvents();
+        QTableWidget* rules = editor->Rules();
+        QCOMPARE(rules->item(0, CFilterStackEditor::ColCount)->text(), QString("2"));
+        const QRect viewport = rules->viewport()->rect();
+        for (int c = 0; c < CFilterStackEditor::ColumnCount; ++c) {
+            const QRect cell = rules->visualRect(rules->model()->index(0, c));
+            QVERIFY2(viewport.contains(cell), qPrintable(QString("column %1 at %2..%3 of %4")
+                                                             .arg(c)
+                                                             .arg(cell.left())
+                                                             .arg(cell.right())
+                                                             .arg(viewport.width())));
+        }
+        // The text column keeps room for what is typed.
+        QVERIFY(rules->columnWidth(CFilterStackEditor::ColText) >= rules->fontMetrics().averageCharWidth() * 8);
+    }
+
+    void aNoticeTakesBackOnlyItsOwnMessage()
+    {
+        Window w({WriteFile("ten.log", TenLines())});
+        QVERIFY(w.text);
+        CTextFileViewWidget* view = w.s.ActiveFrame()->GetViewWidget();
+        CMessageStrip* strip = view->findChild<CMessageStrip*>();
+        QVERIFY(strip);
+        const struct {
+            const char* name;
+            bool another;      // a message shown after the notice
+            bool hideAnother;  // that message taken back by its own number afterwards
+            bool visible;
+            QString text;
+        } cases[] = {
+            {"alone", false, false, false, ""},
+            {"another message shown since", true, false, true, "Following stopped"},
+            {"then that one taken back", true, true, false, ""},
+        };
+        for (const auto& c : cases) {
+            IViewHost& host = *view;
+            host.ShowMessage(ViewMessageKind::Information, text::ScanningNotice);
+            const std::uint64_t notice = host.LastMessageNumber();
+            QVERIFY2(notice != 0, c.name);
+            QVERIFY2(strip->isVisibleTo(view), c.name);
+            std::uint64_t other = 0;
+            if (c.another) {
+                host.ShowMessage(ViewMessageKind::Warning, "Following stopped");
+                other = host.LastMessageNumber();
+                QVERIFY2(other != notice, c.name);
+            }
+            host.HideMessageNumbered(notice);
+            if (c.hideAnother)
+                host.HideMessageNumbered(other);
+            QCOMPARE(strip->isVisibleTo(view), c.visible);
+            if (c.visible)
+                QCOMPARE(strip->Text(), c.text);
+            host.HideMessageNumbered(0);  // no message has number 0: nothing changes
+            QCOMPARE(strip->isVisibleTo(view), c.visible);
+            host.HideMessage();
+        }
     }
 };
 
