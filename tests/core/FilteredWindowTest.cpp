@@ -2,7 +2,6 @@
 // reference: every line decided by hand, then paged over as a list.
 #include "tests/core/TestUtil.h"
 
-#include <fstream>
 #include <random>
 
 using testutil::Window;
@@ -96,11 +95,6 @@ shownset::FilterStack RandomStack(std::mt19937& rng)
     st.combine = rng() % 4 == 0 ? shownset::Combine::All : shownset::Combine::Any;
     st.context = static_cast<int>(rng() % 3);
     return st;
-}
-
-void Write(const std::string& path, const std::string& bytes, bool append)
-{
-    std::ofstream(path, append ? std::ios::binary | std::ios::app : std::ios::binary | std::ios::trunc) << bytes;
 }
 
 void Filter(Window& w, const shownset::FilterStack& st)
@@ -224,7 +218,7 @@ TEST(FilteredWindow, AWindowAtTheEndFollowsWhatTheGrowingFileAdds)
         std::string more;
         for (int i = 0; i < 9; ++i)
             more += "m" + std::to_string(round) + "-" + std::to_string(i) + (i % 3 == 1 ? " ERROR\n" : " INFO\n");
-        Write(w.Path(), more, true);
+        w.dir.Append("text.log", more);
         w.wnd.LoadFile(nullptr, EncodingAuto);
         w.wnd.WaitShownSet();
         const std::string r = std::to_string(round);
@@ -233,7 +227,7 @@ TEST(FilteredWindow, AWindowAtTheEndFollowsWhatTheGrowingFileAdds)
             << "round " << round;
     }
     // Truncated: decided afresh over what is left.
-    Write(w.Path(), "a ERROR\nb INFO\nc ERROR\n", false);
+    w.dir.Write("text.log", "a ERROR\nb INFO\nc ERROR\n");
     w.wnd.LoadFile(nullptr, EncodingAuto);
     w.wnd.WaitShownSet();
     EXPECT_EQ(w.Screen(), (std::vector<std::string>{"a ERROR", "c ERROR"}));

@@ -16,8 +16,6 @@ using testutil::Window;
 
 namespace {
 
-using Screen = std::vector<std::string>;
-
 // A window of 10 rows on a mapping that others may share (a document's).
 struct View {
     headless::HeadlessPort port{10, 40};
@@ -65,21 +63,6 @@ TEST_F(FollowTest, WindowAtTheEndFollowsAppendsAndAScrolledOneKeepsItsText)
     w.wnd.OnKeyDown(kVkEnd);
     ASSERT_TRUE(writer.Do("append line 106\\n"));
     EXPECT_TRUE(PumpUntil([&] { return w.Screen() == ScreenOf(97, 107); })) << "back at the end it follows again";
-}
-
-TEST_F(FollowTest, TruncationToZeroThenGrowthShowsNewText)
-{
-    Window w(Lines(0, 3000), 10, 40, EncodingAuto, true);
-    WriterProcess writer(w.Path());
-    ASSERT_TRUE(writer.Do("truncate 0"));
-    ASSERT_TRUE(PumpUntil([&] { return w.wnd.CharacterCount() == 0; }));
-    EXPECT_TRUE(w.Screen().empty()) << "an emptied file shows an empty window";
-    w.wnd.OnKeyDown(kVkNext);  // and takes keys without harm
-    w.wnd.CopyScreenToClipboard();
-    ASSERT_TRUE(writer.Do("append fresh 1\\nfresh 2\\n"));
-    ASSERT_TRUE(PumpUntil([&] { return w.Screen() == Screen{"fresh 1", "fresh 2"}; }));
-    ASSERT_TRUE(writer.Do("append fresh 3\\n"));
-    EXPECT_TRUE(PumpUntil([&] { return w.Screen() == Screen{"fresh 1", "fresh 2", "fresh 3"}; }));
 }
 
 // A logger that has not reopened its file yet keeps writing to the file the

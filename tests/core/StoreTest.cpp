@@ -31,12 +31,18 @@ struct OpenFile {
     ~OpenFile() { platform::CloseFile(h); }
 };
 
+// A store opened on `db`, what it said kept in `errors`.
+struct Opened : CStateStore {
+    std::ostringstream errors;
+    bool ok;
+    explicit Opened(const std::string& db) : ok(Open(db, errors)) {}
+};
+
 // The marks a store opened afresh (a new run) has for `path`.
 std::vector<TextPos> MarksInNewRun(const std::string& db, const std::string& path)
 {
-    CStateStore store;
-    std::ostringstream errors;
-    EXPECT_TRUE(store.Open(db, errors));
+    Opened store(db);
+    EXPECT_TRUE(store.ok);
     const OpenFile file(path);
     return Positions(*store.MarksFor(path, file.h));
 }
@@ -116,9 +122,8 @@ TEST(Store, MarksAreKnownAgainByPathInodeAndDigest)
         TempDir dir;
         const std::string db = dir.File("store.sqlite"), path = dir.Write("app.log", text);
         {
-            CStateStore store;
-            std::ostringstream errors;
-            ASSERT_TRUE(store.Open(db, errors));
+            Opened store(db);
+            ASSERT_TRUE(store.ok);
             const OpenFile file(path);
             std::shared_ptr<CMarkList> marks = store.MarksFor(path, file.h);
             for (TextPos p : {0, 6, 17})
@@ -167,17 +172,15 @@ TEST(Store, SessionRoundTrip)
     b.following = true;
     b.filterIgnoreCase = true;
     {
-        CStateStore store;
-        std::ostringstream errors;
-        ASSERT_TRUE(store.Open(db, errors));
+        Opened store(db);
+        ASSERT_TRUE(store.ok);
         store.SaveSession({a, b});
         store.SaveSession({a, b});  // replaced, not added to
     }
-    CStateStore store;
-    std::ostringstream errors;
-    ASSERT_TRUE(store.Open(db, errors));
+    Opened store(db);
+    ASSERT_TRUE(store.ok);
     EXPECT_EQ(store.LastSession(), (std::vector<CWindowState>{a, b}));
-    EXPECT_TRUE(errors.str().empty());
+    EXPECT_TRUE(store.errors.str().empty());
 }
 
 // Another instance holds the database: this one waits a little, reads it, and keeps its changes to itself.
@@ -186,9 +189,8 @@ TEST(Store, LockedByAnotherProcessIsUsedReadOnly)
     TempDir dir;
     const std::string db = dir.File("store.sqlite"), path = dir.Write("app.log", "one\ntwo\nthree\n");
     {
-        CStateStore store;
-        std::ostringstream errors;
-        ASSERT_TRUE(store.Open(db, errors));
+        Opened store(db);
+        ASSERT_TRUE(store.ok);
         const OpenFile file(path);
         store.MarksFor(path, file.h)->Add(4);
     }
@@ -198,10 +200,9 @@ TEST(Store, LockedByAnotherProcessIsUsedReadOnly)
     });
     ASSERT_TRUE(holder.ok);
 
-    CStateStore store;
-    std::ostringstream errors;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(store.Open(db, errors));
+    Opened store(db);
+    EXPECT_TRUE(store.ok);
     const OpenFile file(path);
     std::shared_ptr<CMarkList> marks = store.MarksFor(path, file.h);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));  // never a long wait
@@ -213,7 +214,7 @@ TEST(Store, LockedByAnotherProcessIsUsedReadOnly)
     EXPECT_EQ(Positions(*marks), (std::vector<TextPos>{4, 8}));
     holder.Kill();
     EXPECT_EQ(MarksInNewRun(db, path), (std::vector<TextPos>{4}));
-    EXPECT_TRUE(errors.str().empty());
+    EXPECT_TRUE(store.errors.str().empty());
 }
 
 TEST(Store, DamagedDatabaseIsMovedAsideAndANewOneStarted)
@@ -235,9 +236,8 @@ TEST(Store, DamagedDatabaseIsMovedAsideAndANewOneStarted)
         TempDir dir;
         const std::string db = dir.File("store.sqlite"), path = dir.Write("app.log", "one\ntwo\n");
         {
-            CStateStore store;
-            std::ostringstream errors;
-            ASSERT_TRUE(store.Open(db, errors));
+            Opened store(db);
+            ASSERT_TRUE(store.ok);
             const OpenFile file(path);
             store.MarksFor(path, file.h)->Add(4);
             std::vector<CWindowState> session(50);
@@ -246,10 +246,9 @@ TEST(Store, DamagedDatabaseIsMovedAsideAndANewOneStarted)
             store.SaveSession(session);  // a few pages to damage
         }
         c.damage(db);
-        CStateStore store;
-        std::ostringstream errors;
-        EXPECT_TRUE(store.Open(db, errors));
-        const std::string said = errors.str();
+        Opened store(db);
+        EXPECT_TRUE(store.ok);
+        const std::string said = store.errors.str();
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         int aside = 0;
         for (const auto& entry : fs::directory_iterator(dir.Path()))
@@ -270,9 +269,8 @@ TEST(Store, KilledInTheMiddleOfAChangeLosesOnlyThatChange)
     TempDir dir;
     const std::string db = dir.File("store.sqlite"), path = dir.Write("app.log", "one\ntwo\nthree\n");
     Child writer([&] {
-        CStateStore store;
-        std::ostringstream errors;
-        if (!store.Open(db, errors))
+        Opened store(db);
+        if (!store.ok)
             return false;
         const OpenFile file(path);
         store.MarksFor(path, file.h)->Add(4);  // committed
@@ -287,10 +285,9 @@ TEST(Store, KilledInTheMiddleOfAChangeLosesOnlyThatChange)
     });
     ASSERT_TRUE(writer.ok);
     writer.Kill();
-    CStateStore store;
-    std::ostringstream errors;
-    EXPECT_TRUE(store.Open(db, errors));
-    EXPECT_TRUE(errors.str().empty()) << errors.str();
+    Opened store(db);
+    EXPECT_TRUE(store.ok);
+    EXPECT_TRUE(store.errors.str().empty()) << store.errors.str();
     EXPECT_FALSE(store.IsReadOnly());
     const OpenFile file(path);
     EXPECT_EQ(Positions(*store.MarksFor(path, file.h)), (std::vector<TextPos>{4}));
@@ -312,19 +309,17 @@ TEST(Store, ChosenFormatIsKeptPerFileAcrossRuns)
         {"/logs/c.log", ""} /* back to Automatic */,
     };
     {
-        CStateStore store;
-        std::ostringstream errors;
-        ASSERT_TRUE(store.Open(db, errors));
+        Opened store(db);
+        ASSERT_TRUE(store.ok);
         for (const auto& [path, name] : changes)
             store.SetFormatOf(path, name);
         EXPECT_EQ(store.FormatOf("/logs/a.log"), "Spark");
     }
-    CStateStore store;
-    std::ostringstream errors;
-    ASSERT_TRUE(store.Open(db, errors));
+    Opened store(db);
+    ASSERT_TRUE(store.ok);
     const std::pair<std::string, std::string> kept[] = {
         {"/logs/a.log", "Spark"}, {"/logs/b.log", "klog"}, {"/logs/c.log", ""}, {"/logs/never.log", ""}};
     for (const auto& [path, name] : kept)
         EXPECT_EQ(store.FormatOf(path), name) << path;
-    EXPECT_TRUE(errors.str().empty());
+    EXPECT_TRUE(store.errors.str().empty());
 }

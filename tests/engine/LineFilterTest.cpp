@@ -3,14 +3,11 @@
 // regular expressions by std::regex), over random texts in every encoding,
 // with every pairing of CR and LF, read in chunks of many sizes.
 #include "engine/LineFilter.h"
-#include "tests/core/TestUtil.h"
-#include "tests/engine/SearchReference.h"
+#include "tests/engine/TextForms.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
-#include <regex>
 
 namespace {
 
@@ -20,19 +17,7 @@ using linefilter::CLineFilter;
 using linefilter::FilterQuery;
 using linefilter::TextForm;
 using platform::CodePage;
-
-struct Form {
-    std::int32_t encoding;
-    CodePage codePage;
-    std::int64_t markBytes;
-};
-
-const Form kForms[] = {
-    {EncodingAnsi, CodePage::Windows1252, 0},
-    {EncodingUtf8, CodePage::Utf8, 3},
-    {EncodingUtf16LE, CodePage::Windows1252, 2},
-    {EncodingUtf16BE, CodePage::Windows1252, 2},
-};
+using namespace textforms;
 
 // Characters of the random texts: letters of both cases, one outside ASCII
 // in both cases, one that Windows-1252 lacks (stored there as '?'), a '?',
@@ -45,60 +30,7 @@ std::string RandomText(std::mt19937& rng, const Form& f, std::size_t chars)
     const std::size_t n = sizeof kAlphabet / sizeof kAlphabet[0];  // the terminator stands for NUL
     for (std::size_t i = 0; i < chars; ++i)
         text += kAlphabet[rng() % (rng() % 3 ? n - 1 : n)];
-    const std::string mark(static_cast<std::size_t>(f.markBytes), '\xEF');
-    if (f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE)
-        return mark + testutil::Utf16(text, f.encoding == EncodingUtf16BE);
-    return mark + (f.codePage == CodePage::Utf8 ? platform::Utf16ToUtf8(text) : platform::Utf16ToWin1252(text));
-}
-
-// Line starts and ends by the rules, one unit at a time.
-std::vector<std::pair<std::int64_t, std::int64_t>> ReferenceLines(const std::string& bytes, const Form& f)
-{
-    const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const std::int64_t u = EncodingUnitSize(f.encoding);
-    const std::int64_t end = f.markBytes + (static_cast<std::int64_t>(bytes.size()) - f.markBytes) / u * u;
-    auto isBreak = [&](std::int64_t p) {
-        const std::uint16_t c = searchref::UnitAt(v, p, f.encoding);
-        return c == '\r' || c == '\n';
-    };
-    std::vector<std::pair<std::int64_t, std::int64_t>> lines;
-    for (std::int64_t s = f.markBytes; s < end;) {
-        std::int64_t e = s;
-        while (e < end && !isBreak(e))
-            e += u;
-        lines.emplace_back(s, e);
-        if (e + u < end && isBreak(e + u) &&
-            searchref::UnitAt(v, e, f.encoding) != searchref::UnitAt(v, e + u, f.encoding))
-            s = e + 2 * u;
-        else
-            s = e + u;
-    }
-    return lines;
-}
-
-// The line as ASCII for std::regex: every character outside ASCII is one '~'.
-std::string AsciiLine(const std::string& bytes, std::int64_t b, std::int64_t e, const Form& f)
-{
-    const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const std::int64_t u = EncodingUnitSize(f.encoding);
-    std::string out;
-    for (std::int64_t p = b; p < e; p += u) {
-        const std::uint16_t c = searchref::UnitAt(v, p, f.encoding);
-        if (f.codePage == CodePage::Utf8 && c >= 0x80 && c < 0xC0)
-            continue;  // a continuation byte
-        out += c < 0x80 ? static_cast<char>(c) : '~';
-    }
-    return out;
-}
-
-bool RegexLineMatches(const std::string& line, const FilterQuery& query)
-{
-    const auto flags = query.ignoreCase ? std::regex::ECMAScript | std::regex::icase : std::regex::ECMAScript;
-    const std::regex re(platform::Utf16ToUtf8(query.pattern), flags);
-    for (auto it = std::sregex_iterator(line.begin(), line.end(), re); it != std::sregex_iterator(); ++it)
-        if (it->length() > 0)
-            return true;
-    return false;
+    return Encode(text, f);
 }
 
 std::vector<std::int64_t> Reference(const std::string& bytes, const Form& f, const FilterQuery& query)
@@ -106,7 +38,7 @@ std::vector<std::int64_t> Reference(const std::string& bytes, const Form& f, con
     const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
     std::vector<std::int64_t> out;
     for (const auto& [b, e] : ReferenceLines(bytes, f)) {
-        const bool hit = query.regex ? RegexLineMatches(AsciiLine(bytes, b, e, f), query)
+        const bool hit = query.regex ? RegexHit(AsciiLine(bytes, b, e, f), query.pattern, query.ignoreCase)
                                      : searchref::Search(v, b, e, f.encoding, query.ignoreCase, query.pattern, b, e,
                                                          false, f.codePage) >= 0;
         if (hit != query.invert)
@@ -213,11 +145,7 @@ TEST(LineFilter, ACharacterTheCodePageLacksIsMatchedAsTheQuestionMarkItIsStoredA
     };
     for (const Case& c : cases) {
         const Form& f = kForms[c.form];
-        const std::string mark(static_cast<std::size_t>(f.markBytes), '\xEF');
-        const bool wide = f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE;
-        const std::string bytes = mark + (wide ? testutil::Utf16(text, f.encoding == EncodingUtf16BE)
-                                               : (f.codePage == CodePage::Utf8 ? platform::Utf16ToUtf8(text)
-                                                                               : platform::Utf16ToWin1252(text)));
+        const std::string bytes = Encode(text, f);
         std::vector<std::int64_t> expected;
         const std::vector<std::pair<std::int64_t, std::int64_t>> lines = ReferenceLines(bytes, f);
         for (const int n : c.lines)

@@ -6,14 +6,12 @@
 // truncated.
 #include "engine/ShownSet.h"
 #include "engine/TimeSeek.h"
-#include "tests/core/TestUtil.h"
-#include "tests/engine/SearchReference.h"
+#include "tests/engine/TextForms.h"
 
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <random>
-#include <regex>
 
 namespace {
 
@@ -21,26 +19,7 @@ using namespace shownset;
 using logformat::Level;
 using platform::CodePage;
 using testutil::StringReader;
-
-struct Form {
-    std::int32_t encoding;
-    CodePage codePage;
-    std::int64_t markBytes;
-};
-const Form kForms[] = {
-    {EncodingAnsi, CodePage::Windows1252, 0},
-    {EncodingUtf8, CodePage::Utf8, 3},
-    {EncodingUtf16LE, CodePage::Windows1252, 2},
-    {EncodingUtf16BE, CodePage::Windows1252, 2},
-};
-
-std::string Encode(const std::u16string& text, const Form& f)
-{
-    const std::string mark(static_cast<std::size_t>(f.markBytes), '\xEF');
-    if (f.encoding == EncodingUtf16LE || f.encoding == EncodingUtf16BE)
-        return mark + testutil::Utf16(text, f.encoding == EncodingUtf16BE);
-    return mark + (f.codePage == CodePage::Utf8 ? platform::Utf16ToUtf8(text) : platform::Utf16ToWin1252(text));
-}
+using namespace textforms;
 
 // Records of a few lines: a stamped first line with a level, continuations indented.
 std::string RandomLog(std::mt19937& rng, const Form& f, int lines)
@@ -80,16 +59,6 @@ struct RefLine {
     int kind = 0;  // 0 hidden, 1 a shown record's, 2 context
 };
 
-bool RegexHit(const std::string& ascii, const FilterRule& r)
-{
-    const std::regex re(platform::Utf16ToUtf8(r.text),
-                        r.caseSensitive ? std::regex::ECMAScript : std::regex::ECMAScript | std::regex::icase);
-    for (auto it = std::sregex_iterator(ascii.begin(), ascii.end(), re); it != std::sregex_iterator(); ++it)
-        if (it->length() > 0)
-            return true;
-    return false;
-}
-
 // A record's level and time against the stack, written out by severity rather than by the enum's order.
 bool RefPasses(const FilterStack& st, std::int64_t micros, Level level)
 {
@@ -116,20 +85,15 @@ std::vector<RefLine> Reference(const std::string& bytes, const Form& f, const Fi
     const auto* v = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::int64_t u = EncodingUnitSize(f.encoding);
     const std::int64_t end = f.markBytes + (static_cast<std::int64_t>(bytes.size()) - f.markBytes) / u * u;
-    auto unit = [&](std::int64_t p) { return searchref::UnitAt(v, p, f.encoding); };
+    const auto found = ReferenceLines(bytes, f);
     std::vector<RefLine> lines;
-    for (std::int64_t s = f.markBytes; s < end;) {
-        std::int64_t e = s;
-        while (e < end && unit(e) != '\r' && unit(e) != '\n')
-            e += u;
-        std::string ascii;
-        for (std::int64_t p = s; p < e; p += u)
-            if (f.codePage != CodePage::Utf8 || unit(p) < 0x80 || unit(p) >= 0xC0)
-                ascii += unit(p) < 0x80 ? static_cast<char>(unit(p)) : '~';
-        RefLine line{s, 0};
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        const auto [s, e] = found[k];
+        const std::string ascii = AsciiLine(bytes, s, e, f);
+        RefLine line{s, k + 1 < found.size() ? found[k + 1].first : end};
         for (std::size_t r = 0; r < st.rules.size(); ++r) {
             const FilterRule& rule = st.rules[r];
-            const bool hit = rule.regex ? RegexHit(ascii, rule)
+            const bool hit = rule.regex ? RegexHit(ascii, rule.text, !rule.caseSensitive)
                                         : searchref::Search(v, s, e, f.encoding, !rule.caseSensitive, rule.text, s, e,
                                                             true, f.codePage) >= 0;
             if (rule.on && hit)
@@ -140,8 +104,6 @@ std::vector<RefLine> Reference(const std::string& bytes, const Form& f, const Fi
             line.starts = format->Read(ascii, {2024, 5}, read);
             line.passes = line.starts && RefPasses(st, read.micros, read.level);
         }
-        s = e + u < end && (unit(e + u) == '\r' || unit(e + u) == '\n') && unit(e) != unit(e + u) ? e + 2 * u : e + u;
-        line.end = std::min(s, end);
         lines.push_back(line);
     }
     std::uint64_t inc = 0, exc = 0;
