@@ -239,25 +239,11 @@ void FileWndWidgetTest::pixelsShowPageColourInverseHighlightAndTheColumnGrid()
 
 void FileWndWidgetTest::copyPutsTheScreenAsText()
 {
-    // CR LF lines with a Windows-1252 byte (0xE9, e acute) in each; the
-    // same lines in UTF-16 BE, copied as host-order Unicode.
-    const QString line = QString::fromUtf8("caf\u00E9 \u03A9\u03BC\u03AD\u03B3\u03B1 \u65E5\u672C\r\n");
-    std::string ansi, be = "\xFE\xFF";
-    for (int i = 0; i < 100; ++i) {
-        ansi += "caf\xE9 " + std::to_string(i) + "\r\n";
-        for (QChar c : line)
-            be += {static_cast<char>(c.unicode() >> 8), static_cast<char>(c.unicode() & 0xFF)};
-    }
-    for (const std::string& bytes : {ansi, be}) {
-        Fixture fx(bytes);
-        QTest::keyClick(fx.widget.get(), Qt::Key_Home);
-        fx.Wnd().CopyScreenToClipboard();
-        // The lines on screen and the partly visible one below, as in the file.
-        QString expected;
-        for (int i = 0; i <= fx.Rows(); ++i)
-            expected += bytes == ansi ? QString::fromUtf8("caf\u00E9 ") + QString::number(i) + "\r\n" : line;
-        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
-    }
+    // What is copied is the core's (Clipboard.*); here the port's ANSI text reaches Qt's clipboard decoded as
+    // Windows-1252 (0xE9, e acute), CR LF kept. (Unicode text is the UTF-8 test's.)
+    Fixture fx("caf\xE9 1\r\ncaf\xE9 2\r\n");
+    fx.Wnd().CopyScreenToClipboard();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("caf\u00E9 1\r\ncaf\u00E9 2\r\n"));
 }
 
 void FileWndWidgetTest::utf8CharactersTakeTheirCellsAndCopyAsDrawn()
