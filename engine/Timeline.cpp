@@ -112,8 +112,7 @@ void CTimeline::Build(const logformat::BlockSummary* blocks, std::size_t n, int 
     }
 }
 
-void CTimeline::Build(const logformat::CRecordSummaries& sums, int width, std::int64_t dataStart,
-                      std::int64_t dataEnd)
+void CTimeline::Build(const logformat::CRecordSummaries& sums, int width, std::int64_t dataStart, std::int64_t dataEnd)
 {
     const logformat::CRecordSummaries::State state = sums.GetState();
     m_scratch = sums.Blocks(0, state.blocks);

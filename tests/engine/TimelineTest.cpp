@@ -319,8 +319,8 @@ TEST(TimelineTest, ClicksAndDragsChooseColumnTimes)
         int x1, x2;
         std::int64_t from, to;
     };
-    for (const Drag& d : {Drag{2, 7, 200, 799}, Drag{7, 2, 200, 799}, Drag{9, 9, 900, 999}, Drag{0, 0, 0, 99},
-                          Drag{-3, 40, 0, 999}})
+    for (const Drag& d :
+         {Drag{2, 7, 200, 799}, Drag{7, 2, 200, 799}, Drag{9, 9, 900, 999}, Drag{0, 0, 0, 99}, Drag{-3, 40, 0, 999}})
         EXPECT_EQ(std::make_pair(tl.DragRange(d.x1, d.x2).from, tl.DragRange(d.x1, d.x2).to),
                   std::make_pair(d.from, d.to))
             << "drag " << d.x1 << " to " << d.x2;
