@@ -32,7 +32,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -116,16 +115,6 @@ double TimeShownSet(platform::FileHandle fd, std::int64_t size, const shownset::
     return best;
 }
 
-long RssAnonKiB()
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("RssAnon:", 0) == 0)
-            return std::stol(line.substr(8));
-    return -1;
-}
-
 // A log of about `gib` GiB in which one line in a thousand holds "needle", made once.
 std::string MakeSparseMatchLog(const std::string& folder, long gib)
 {
@@ -185,7 +174,6 @@ int Paging(long gib, const std::string& folder)
     shownset::FilterStack stack;
     stack.rules = {{true, shownset::RuleKind::Include, u"needle", false, true}};
     double plain = 1e9, filtered = 1e9, scanS = 0, slowest = 0;
-    long rssBefore = 0, rssAfter = 0;
     shownset::ShownStatus status;
     for (int pass = 0; pass < 4; ++pass) {
         CMemoryMappedFile file;
@@ -199,7 +187,6 @@ int Paging(long gib, const std::string& folder)
         wnd.OnKeyDown(kVkHome);
         port.Paint(wnd, true);
         plain = std::min(plain, PageDownsMs(port, wnd, 1000));
-        rssBefore = RssAnonKiB();
         wnd.OnKeyDown(kVkHome);
         const auto t0 = Clock::now();
         wnd.SetFilterStack(stack);
@@ -210,7 +197,6 @@ int Paging(long gib, const std::string& folder)
         wnd.WaitShownSet();
         const double scan = Seconds(t0, Clock::now());
         status = wnd.GetShownStatus();
-        rssAfter = RssAnonKiB();
         wnd.OnKeyDown(kVkHome);
         port.Paint(wnd, true);
         const double ms = PageDownsMs(port, wnd, 1000);
@@ -229,9 +215,8 @@ int Paging(long gib, const std::string& folder)
                 "(goal <= 1), ratio %.2f\n",
                 plain, filtered, filtered / 1000, filtered / plain);
     std::printf("slowest Page Down while the scan runs: %.2f ms; the scan took %.2f s\n", slowest, scanS);
-    std::printf("anonymous memory: %ld KiB before the filter, %ld KiB with the shown set (+%ld KiB, %lld bytes of "
-                "runs)\n",
-                rssBefore, rssAfter, rssAfter - rssBefore, static_cast<long long>(status.runs) * 16);
+    std::printf("memory of the shown set: %lld bytes of runs (16 bytes a run)\n",
+                static_cast<long long>(status.runs) * 16);
     return 0;
 }
 

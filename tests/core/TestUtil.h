@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -25,6 +27,18 @@
 extern char** environ;
 
 namespace testutil {
+
+// An ISO 8601 stamp in UTC with microseconds, as the logs of the record tests write it.
+inline std::string IsoStampMicros(std::int64_t micros)
+{
+    const std::time_t secs = static_cast<std::time_t>(micros / 1000000);
+    std::tm tm{};
+    gmtime_r(&secs, &tm);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(micros % 1000000));
+    return stamp;
+}
 
 namespace fs = std::filesystem;
 

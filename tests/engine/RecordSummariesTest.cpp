@@ -30,15 +30,10 @@ std::vector<Line> MakeLines(int head, int records, int seed)
     std::int64_t t = 1765100000000000 + seed;  // 2025-12-07
     for (int i = 0; i < records; ++i) {
         t += 1000 * ((i * 7 + seed) % 13) + (i == records / 2 ? 86400000000 : 0);
-        const std::time_t secs = static_cast<std::time_t>(t / 1000000);
-        std::tm tm{};
-        gmtime_r(&secs, &tm);
-        char stamp[96];
-        std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                      tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(t % 1000000));
+        const std::string stamp = testutil::IsoStampMicros(t);
         const int level = (i * 5 + seed) % 7;  // 0: no level word
-        out.push_back({std::string(stamp) + " " + kWords[level] + (level ? " " : "") + "[main] request " +
-                           std::to_string(i) + std::string(static_cast<std::size_t>(i % 40), 'x'),
+        out.push_back({stamp + " " + kWords[level] + (level ? " " : "") + "[main] request " + std::to_string(i) +
+                           std::string(static_cast<std::size_t>(i % 40), 'x'),
                        true, t, level});
         if (i % 5 == 4)
             out.push_back({"\tat com.example.Frame(Frame.java:" + std::to_string(i) + ")"});

@@ -29,17 +29,6 @@ struct Rec {
     std::int64_t start = 0;  // byte offset of its line
 };
 
-std::string Stamp(std::int64_t t)
-{
-    const std::time_t secs = static_cast<std::time_t>(t / 1000000);
-    std::tm tm{};
-    gmtime_r(&secs, &tm);
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(t % 1000000));
-    return stamp;
-}
-
 // A log of `records` records (with continuation lines), its times rising by
 // random steps; with `outOfOrder`, some stretches are stamped an hour or a day
 // earlier. A burst of errors lies at two thirds.
@@ -58,8 +47,8 @@ void Append(Log& log, int records, std::mt19937& rng, bool outOfOrder, std::int6
             when -= (i / 300) % 2 ? 3600000000LL : 86400000000LL;
         const int level = burst ? 2 : static_cast<int>(rng() % 7);
         log.lines.push_back({true, when, level, static_cast<std::int64_t>(log.bytes.size())});
-        log.bytes += Stamp(when) + " " + kWords[level] + (level ? " " : "") + "[main] request " + std::to_string(i) +
-                     std::string(rng() % 60, 'x') + "\n";
+        log.bytes += testutil::IsoStampMicros(when) + " " + kWords[level] + (level ? " " : "") + "[main] request " +
+                     std::to_string(i) + std::string(rng() % 60, 'x') + "\n";
         if (rng() % 6 == 0) {
             log.lines.push_back({false, 0, 0, static_cast<std::int64_t>(log.bytes.size())});
             log.bytes += "\tat com.example.Frame(Frame.java:" + std::to_string(i) + ")\n";
