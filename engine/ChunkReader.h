@@ -30,3 +30,13 @@ public:
 private:
     platform::FileHandle m_hFile;
 };
+
+// pread on a descriptor of its own, closed with the reader: a scan that reads
+// through it may outlive whoever opened the file.
+class COwnedPreadChunkReader : public CPreadChunkReader {
+public:
+    explicit COwnedPreadChunkReader(platform::FileHandle owned) : CPreadChunkReader(owned) {}
+    ~COwnedPreadChunkReader() override { platform::CloseFile(Handle()); }
+    COwnedPreadChunkReader(const COwnedPreadChunkReader&) = delete;
+    COwnedPreadChunkReader& operator=(const COwnedPreadChunkReader&) = delete;
+};

@@ -67,6 +67,11 @@ bool CloseFile(FileHandle h)
     return ::close(h) == 0 || errno == EINTR;
 }
 
+FileHandle DuplicateFile(FileHandle h)
+{
+    return h < 0 ? kInvalidFile : ::fcntl(h, F_DUPFD_CLOEXEC, 0);
+}
+
 std::int64_t FileSizeByHandle(FileHandle h)
 {
     struct stat st {};

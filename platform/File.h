@@ -23,6 +23,9 @@ std::uint64_t OpensByName();
 // missing; refuses anything else as OpenReadShared does.
 FileHandle OpenWritableCreate(const std::string& path);
 bool CloseFile(FileHandle h);
+// A second descriptor of the same open file (close-on-exec), for a reader that must be free to outlive the
+// owner of the first; kInvalidFile when the system refuses.
+FileHandle DuplicateFile(FileHandle h);
 
 // Size of the open file in bytes, or -1 when it cannot be read.
 std::int64_t FileSizeByHandle(FileHandle h);

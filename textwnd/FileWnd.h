@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,6 +241,17 @@ public:
     const shownset::CShownSet* GetShownSet() const { return m_pShown.get(); }
     // Waits until the scan has reached the data's end and takes in what it found (scripts, tests).
     void WaitShownSet();
+    // A scan of this window's text with `stack`, apart from the window's own (a list across windows): it
+    // reads through a descriptor of its own and holds the format it reads records with, so it may outlive
+    // the window. `notify` is called as the scan's news is (from its thread: it must only post). Empty
+    // without text or for a stack that hides nothing.
+    struct DetachedShownSet {
+        std::shared_ptr<const logformat::CFormatSet> formats, chosen;  // keep the format alive, so go last
+        std::unique_ptr<shownset::CShownSet> set;
+        TextPos end = kNoPos;  // the data's end the scan was told
+        platform::FileId fileId{};
+    };
+    DetachedShownSet StartDetachedShownSet(const shownset::FilterStack& stack, std::function<void()> notify);
     // Whether the window shows lines the scan has not reached yet (the "Scanning…" notice).
     bool IsScanningAhead() const { return m_bScanningAhead; }
     // Of the rows of the last paint (as PaintedRowStarts): whether each follows hidden lines (a rule is drawn

@@ -49,6 +49,28 @@ void CFileWnd::WaitShownSet()
     OnShownSetNews();
 }
 
+CFileWnd::DetachedShownSet CFileWnd::StartDetachedShownSet(const shownset::FilterStack& stack,
+                                                           std::function<void()> notify)
+{
+    DetachedShownSet scan;
+    SyncWithMapping();
+    if (!HasText() || !m_pMappedFile || !stack.Hides())
+        return scan;
+    const platform::FileHandle own = platform::DuplicateFile(m_pMappedFile->Handle());
+    if (own == platform::kInvalidFile)
+        return scan;
+    platform::GetFileIdByHandle(own, scan.fileId);
+    const logformat::CFormat* format = RecordFormat();
+    scan.formats = m_pFormats;
+    scan.chosen = m_pChosenFormats;
+    scan.end = DataEnd();
+    scan.set = std::make_unique<shownset::CShownSet>();
+    scan.set->SetNotify(std::move(notify));
+    scan.set->Start(std::make_unique<COwnedPreadChunkReader>(own), linefilter::TextForm{m_nEncoding, m_nCodePage},
+                    stack, format, StampContextOfFile(), DataStart(), scan.end);
+    return scan;
+}
+
 bool CFileWnd::RowFollowsHidden(TextPos rowStart) const
 {
     return IsFiltering() && rowStart != kNoPos && rowStart < DataEnd() && m_pShown->FollowsHidden(rowStart);

@@ -109,6 +109,7 @@ inline constexpr int MarkNote = 40123;            // Ctrl+Shift+M: the one-line 
 inline constexpr int SaveLines = 40124;           // Ctrl+Shift+S: marked, listed or selected lines to a file
 inline constexpr int ShowOnlyFiltered = 40160;    // Ctrl+Shift+H: the window shows only what its filter stack shows
 inline constexpr int FilterEditor = 40161;        // the pane at the right that edits the active window's filter stack
+inline constexpr int FilterAllWindows = 40162;    // the active window's stack listed over every window of its group
 
 }  // namespace cmd
 

@@ -165,6 +165,10 @@ inline constexpr const char* FiltersPanel = "Filters\nzl";
 inline constexpr const char* ShowOnlyFilteredLabel = "Show Only Filtered\nio";
 inline constexpr const char* FilterEditorLabel = "Filters...\nie";
 inline constexpr const char* FilterEditorTitle = "Filters";
+// The filter pane's context menu and the editor: the active window's stack applied to its whole tab group.
+inline constexpr const char* FilterAllWindowsLabel = "Filter All Windows";
+inline constexpr const char* FilterAllWindowsNothing =
+    "The window's filter stack hides no line: add a rule or a condition in the Filters pane first.";
 // %s: the lines shown, then all lines (as far as the scan has read).
 inline constexpr const char* ShownLinesFormat = "%s of %s lines shown";
 // The message strip while the window shows lines that the filter's scan has not reached yet.

@@ -2,10 +2,12 @@
 
 #include "app/shell/DocTemplate.h"
 #include "app/shell/TextFileViewWidget.h"
+#include "app/shell/ViewServices.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "textwnd/qt/FilterPane.h"
+#include "view/CommandIds.h"
 #include "view/StateStore.h"
 #include "view/TextFileView.h"
 
@@ -85,6 +87,8 @@ bool CTextFileViewerChildFrame::StartFilter(const linefilter::FilterQuery& query
         m_pSplitter->setSizes({height() * 2 / 3, height() / 3});
         // A hidden pane gives the keys back to the text window.
         connect(m_pFilterPane, &CFilterPane::closed, this, [this] { m_pViewWidget->setFocus(); });
+        connect(m_pFilterPane, &CFilterPane::filterAllWindowsAsked, this,
+                [this] { m_pServices->ExecuteCommand(cmd::FilterAllWindows); });
     }
     std::string error;
     if (!m_pFilterPane->Start(query, &error)) {

@@ -272,10 +272,18 @@ CFilterStackEditor::CFilterStackEditor(QSettings* settings, QWidget* parent) : Q
     m_pLoad->setMenu(new QMenu(m_pLoad));
     keep->addWidget(m_pSaveAs);
     keep->addWidget(m_pLoad);
+    m_pAllWindows = new QPushButton(text::FilterAllWindowsLabel, this);
+    m_pAllWindows->setObjectName("filterAllWindows");
+    m_pAllWindows->setAutoDefault(false);
+    keep->addWidget(m_pAllWindows);
     keep->addStretch(1);
     column->addLayout(keep);
     connect(m_pSaveAs, &QPushButton::clicked, this, &CFilterStackEditor::SaveAs);
     connect(m_pLoad->menu(), &QMenu::aboutToShow, this, &CFilterStackEditor::FillLoadMenu);
+    connect(m_pAllWindows, &QPushButton::clicked, this, [this] {
+        ApplyNow();
+        emit filterAllWindowsAsked();
+    });
 
     m_pApplyTimer = new QTimer(this);
     m_pApplyTimer->setSingleShot(true);

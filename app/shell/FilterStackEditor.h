@@ -79,6 +79,10 @@ public:
     QLabel* Total() const { return m_pTotal; }
     QLabel* Problem() const { return m_pProblem; }
 
+signals:
+    // "Filter All Windows": the window's stack (a pending edit applied first) over its whole tab group.
+    void filterAllWindowsAsked();
+
 private:
     void ShowStack(const shownset::FilterStack& stack);
     void AddRuleRow(const shownset::FilterRule& rule);
@@ -108,6 +112,7 @@ private:
     QLabel* m_pProblem = nullptr;
     QPushButton* m_pSaveAs = nullptr;
     QToolButton* m_pLoad = nullptr;
+    QPushButton* m_pAllWindows = nullptr;
     QTimer* m_pApplyTimer = nullptr;
     int m_nKindWidth = 0;  // of a rule's Include/Exclude box
 };

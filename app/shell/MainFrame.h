@@ -36,6 +36,7 @@
 #include <vector>
 
 class CCaptionBarController;
+class CAllWindowsList;
 class CFilterStackEditor;
 class QDockWidget;
 class CRibbonBar;
@@ -134,6 +135,12 @@ public:
     CFilterStackEditor* GetFilterEditor() const { return m_pFilterEditor; }
     QDockWidget* GetFilterDock() const { return m_pFilterDock; }
     void ShowFilterEditor();
+    // Filter All Windows: the lines that the active window's stack shows in every window of its tab group,
+    // listed in a pane docked at the bottom (made at the first call); says in the message strip why not
+    // when that stack hides nothing.
+    void FilterAllWindows();
+    CAllWindowsList* GetAllWindowsList() const { return m_pAllWindowsList; }
+    QDockWidget* GetAllWindowsDock() const { return m_pAllWindowsDock; }
     // --- Application look -----------------------------------------------------------------------------------------
     // Makes `id` the application's look (205 to 219, or any stored value) on every window at once and stores it
     // as "ApplicationLook" in the settings.
@@ -210,4 +217,6 @@ private:
     QPointer<CRibbonKeyTipFilter> m_pKeyTips;
     QDockWidget* m_pFilterDock = nullptr;
     CFilterStackEditor* m_pFilterEditor = nullptr;
+    QDockWidget* m_pAllWindowsDock = nullptr;
+    CAllWindowsList* m_pAllWindowsList = nullptr;
 };

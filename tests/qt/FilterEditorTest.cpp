@@ -7,6 +7,7 @@
 #include "app/bars/MessageStrip.h"
 #include "app/bars/StatusBar.h"
 #include "app/shell/FilterStackEditor.h"
+#include "textwnd/qt/AllWindowsList.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
@@ -362,6 +363,71 @@ private slots:
             QCOMPARE(strip->isVisibleTo(view), c.visible);
             host.HideMessage();
         }
+    }
+    void filterAllWindowsListsTheStackOverTheGroup()
+    {
+        // The first file's errors at lines 3 and 7; the second's at lines 1 and 101, far apart so that showing the
+        // second moves the top; none in the third.
+        QByteArray second = "error one\n";
+        for (int i = 0; i < 200; ++i)
+            second += (i == 99 ? "error two" : "fine " + QByteArray::number(i)) + "\n";
+        Window w({WriteFile("a.log", TenLines()), WriteFile("b.log", second), WriteFile("c.log", "fine\n")});
+        QVERIFY(w.text);
+        const QList<CTextFileViewerChildFrame*> frames = w.s.Frame()->GetChildFrames();
+        QCOMPARE(frames.size(), 3);
+        w.s.Frame()->ActivateChildFrame(frames[0]);
+        w.Focus();
+        CFilterStackEditor* editor = w.OpenEditor();
+        // A stack that hides nothing lists nothing and says why.
+        QTest::mouseClick(editor->findChild<QPushButton*>("filterAllWindows"), Qt::LeftButton);
+        CMessageStrip* strip = frames[0]->GetViewWidget()->findChild<CMessageStrip*>();
+        QCOMPARE(strip->Text(), QString(text::FilterAllWindowsNothing));
+        QVERIFY(!w.s.Frame()->GetAllWindowsDock());
+
+        Window::AddRule(editor, "error");
+        QTest::mouseClick(editor->findChild<QPushButton*>("filterAllWindows"), Qt::LeftButton);
+        CAllWindowsList* list = w.s.Frame()->GetAllWindowsList();
+        QVERIFY(list && w.s.Frame()->GetAllWindowsDock()->isVisible());
+        QCOMPARE(QApplication::focusWidget(), list);
+        const auto children = [list](int section) {
+            QStringList texts;
+            const QTreeWidgetItem* header = list->topLevelItem(section);
+            for (int i = 0; header && i < header->childCount(); ++i)
+                texts << header->child(i)->text(0);
+            return texts;
+        };
+        const QStringList expected[] = {{"error at step 3", "error at step 7"}, {"error one", "error two"}, {}};
+        QVERIFY(Until([&] { return !list->Running() && children(1) == expected[1]; }));
+        QCOMPARE(list->topLevelItemCount(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(children(i), expected[i]);
+        QVERIFY(list->topLevelItem(1)->text(0).endsWith(": 2 of 201 lines shown"));
+        QVERIFY(list->topLevelItem(2)->text(0).endsWith(": 0 of 1 lines shown"));
+        // The other windows keep their own stacks.
+        for (int i : {1, 2})
+            QVERIFY(frames[i]->GetViewWidget()->TextWindow()->FileWnd().GetFilterStack().rules.empty());
+
+        // Return on a line of the second file shows that window on that line.
+        list->setCurrentItem(list->topLevelItem(1)->child(1));
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(w.s.ActiveFrame(), frames[1]);
+        CFileWndWidget* secondText = frames[1]->GetViewWidget()->TextWindow();
+        QCOMPARE(secondText->FileWnd().GetTop(), secondText->FileWnd().DataStart() + second.indexOf("error two"));
+        QCOMPARE(QApplication::focusWidget(), secondText);
+
+        // Lines appended to a listed file are listed on; a closed window takes its rows away.
+        {
+            QFile file(QFile::decodeName(frames[1]->GetDocument()->GetPathName().c_str()));
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("late error\n");
+        }
+        QVERIFY(Until([&] { return children(1).size() == 3; }, 10000));
+        QCOMPARE(children(1).last(), QString("late error"));
+        w.s.Frame()->ActivateChildFrame(frames[2]);
+        w.s.Frame()->ExecuteCommand(cmd::FileClose);
+        QVERIFY(Until([&] { return list->topLevelItemCount() == 2; }));
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(!w.s.Frame()->GetAllWindowsDock()->isVisible());
     }
 };
 

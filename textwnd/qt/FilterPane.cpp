@@ -4,10 +4,12 @@
 #include "engine/Utf8Text.h"
 #include "textwnd/qt/MarksList.h"
 
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -220,6 +222,14 @@ void CFilterList::mouseDoubleClickEvent(QMouseEvent* event)
         SetCurrent(i);
         m_pPane->ShowEntry(i);
     }
+}
+
+void CFilterList::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* all = menu.addAction(QStringLiteral("Filter All Windows"));
+    if (menu.exec(event->globalPos()) == all)
+        emit m_pPane->filterAllWindowsAsked();
 }
 
 void CFilterList::resizeEvent(QResizeEvent* event)

@@ -49,6 +49,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void PaintRow(IFilePainter& painter, int row, std::int64_t at);
@@ -113,6 +114,8 @@ public:
 signals:
     // The pane was hidden (close box, Escape).
     void closed();
+    // The list's context menu: the window's filter stack over every window of its group.
+    void filterAllWindowsAsked();
 
 private:
     void OnNews();
