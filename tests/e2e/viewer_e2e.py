@@ -496,6 +496,43 @@ class Suite:
                  interval=0.3)
         self.keys("Escape")
 
+    def filters_pane_typed_rule_hides_lines(self):
+        """The Filters pane by keys: Add, a rule typed and applied after the pause, which shows only its lines;
+        Ctrl+Shift+H shows every line again, and again only the rule's."""
+        self.keys("ctrl+g")
+        self.wait_active("Go to Line")
+        self.session.type("1195")
+        self.keys("Return")
+        self.keys("alt")
+        wait_for(self.shown_key_tips, "the key tips after Alt")
+        for step in ("l", "zl", "ie"):  # the Log category, its folded Filters panel, Filters...
+            self.keys(*step)
+            time.sleep(0.2)
+        self.session.click(wait_for(lambda: self.viewer.find(role_named(BUTTON, "Add")), "the pane's Add button"))
+        self.session.type("needle")
+        self.keys("Return")
+        # A click low in the text gives it the keys; Ctrl+C without a selection copies the screen (Copy Page is
+        # in the other category).
+        bars = find_all(self.viewer.frame, lambda a: a.get_role() == Atspi.Role.SCROLL_BAR and showing(a))
+        vbar = max((b.get_extents(Atspi.CoordType.SCREEN) for b in bars), key=lambda b: b.height)
+        self.session.run("xdotool", "mousemove", "--sync", str(vbar.x - 40), str(vbar.y + vbar.height - 30),
+                         "click", "1")
+
+        def screen(*needles):
+            self.keys("ctrl+c")
+            time.sleep(0.1)
+            page = self.session.clipboard()
+            return [n for n in needles if n in page]
+        only = ["needle-A", "needle-B"]
+        wait_for(lambda: screen("needle-A", "needle-B", "filler") == only, "only the rule's lines on the screen",
+                 interval=0.3)
+        self.keys("ctrl+shift+h")
+        wait_for(lambda: screen("needle-A", "filler") == ["needle-A", "filler"], "every line again", interval=0.3)
+        self.keys("ctrl+shift+h")
+        wait_for(lambda: screen("needle-A", "needle-B", "filler") == only, "only the rule's lines again",
+                 interval=0.3)
+        self.restart()  # the checks after this one start without a stack
+
     def ctrl_o_opens_a_typed_path(self):
         self.keys("ctrl+o")
         self.wait_active("Open")
@@ -638,6 +675,7 @@ def main():
             ("the rule editor's colour buttons are named", suite.rule_editor_colour_buttons_are_named),
             ("Ctrl+Shift+R, then F3 finds a pattern", suite.ctrl_shift_r_makes_f3_take_a_pattern),
             ("Ctrl+Shift+L lists the lines, Return shows one", suite.ctrl_shift_l_lists_and_return_shows),
+            ("a rule typed in the Filters pane, then Ctrl+Shift+H", suite.filters_pane_typed_rule_hides_lines),
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
             ("Enter in the Font dialog is OK", suite.font_dialog_enter_is_ok),
