@@ -38,17 +38,13 @@ TextPos LineStart(CFileWnd& wnd, int line)
 // A viewer on a numbered file with its filter pane open (the lines holding "line 1") and showing the marks.
 struct Pane {
     Started s;
-    CRibbonBar* bar = new CRibbonBar;
+    CRibbonBar* bar = s.Ribbon();
     CFilterPane* pane = nullptr;
     CMarksList* list = nullptr;
 
     explicit Pane(const std::vector<int>& marked)
     {
-        InitRibbon(*bar);
-        s.Frame()->SetRibbonBar(bar);
-        s.Frame()->resize(1200, 700);
-        if (!s.app->OpenDocumentFile(WriteFile("marked.log", Numbered(300))) || !s.Settle() ||
-            !QTest::qWaitForWindowActive(s.Frame()))
+        if (!s.Open(WriteFile("marked.log", Numbered(300)), QSize(1200, 700)))
             return;
         for (int line : marked)
             s.Wnd().ToggleMark(LineStart(s.Wnd(), line));

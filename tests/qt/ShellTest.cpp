@@ -51,8 +51,7 @@ int TopLine(const Started& s, const QByteArray& bytes)
 // each one while it stayed open ("closed" once it closed).
 QStringList GoTo(const Started& s, Qt::KeyboardModifiers keys, const QStringList& typed)
 {
-    s.Frame()->activateWindow();  // back from the last dialog
-    (void)QTest::qWaitForWindowActive(s.Frame());
+    (void)s.Active();  // back from the last dialog
     QStringList said;
     bool done = false;
     QTimer::singleShot(0, [&] {
@@ -437,10 +436,7 @@ private slots:
         }
         CFileWndWidget::SetLineNumbers(false);
         Started s({WriteFile("stamped.log", stamped), WriteFile("plain.log", plain)});
-        QVERIFY(s.Settle());
-        s.Frame()->resize(1600, 700);  // the Log category's panels whole, none folded into a pop-up
-        s.Frame()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(s.Frame()));
+        QVERIFY(s.Active(QSize(1600, 700)));  // the Log category's panels whole, none folded into a pop-up
         CFileWndWidget* window = s.ActiveFrame()->GetViewWidget()->TextWindow();
 
         // The check box turns the gutter on: the numbers of the rows, the text area after it; kept in the settings.
