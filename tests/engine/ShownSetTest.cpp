@@ -18,6 +18,7 @@ namespace {
 using namespace shownset;
 using logformat::Level;
 using platform::CodePage;
+using testutil::IsoFormat;
 using testutil::StringReader;
 using namespace textforms;
 using namespace shownref;
@@ -44,13 +45,6 @@ std::string RandomLog(std::mt19937& rng, const Form& f, int lines)
             text += kBreaks[rng() % 4];
     }
     return Encode(text, f);
-}
-
-const logformat::CFormat* IsoFormat()
-{
-    static const logformat::CFormat* format = logformat::DetectFormat(
-        "2024-05-01 12:00:00.000 ERROR a\n2024-05-01 12:00:01.000 INFO b\n", {2024, 5}, logformat::BuiltinFormats());
-    return format;
 }
 
 std::vector<ShownRun> RunsOf(const std::vector<RefLine>& lines)

@@ -19,14 +19,6 @@ using namespace shelltest;
 
 namespace {
 
-QByteArray Numbered(int lines)
-{
-    QByteArray bytes;
-    for (int i = 1; i <= lines; ++i)
-        bytes += "line " + QByteArray::number(i) + "\n";
-    return bytes;
-}
-
 TextPos LineStart(CFileWnd& wnd, int line)
 {
     TextPos p = wnd.DataStart();

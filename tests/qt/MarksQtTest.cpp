@@ -26,14 +26,6 @@ using namespace shelltest;
 
 namespace {
 
-QByteArray Numbered(int lines)
-{
-    QByteArray bytes;
-    for (int i = 1; i <= lines; ++i)
-        bytes += "line " + QByteArray::number(i) + "\n";
-    return bytes;
-}
-
 struct Window {
     Started s;
     CFileWndWidget* text = nullptr;

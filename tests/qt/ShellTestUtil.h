@@ -151,6 +151,15 @@ bool Until(F done, int ms = 5000)
     return done();
 }
 
+// "line 1\n" ... "line N\n".
+inline QByteArray Numbered(int lines)
+{
+    QByteArray bytes;
+    for (int i = 1; i <= lines; ++i)
+        bytes += "line " + QByteArray::number(i) + "\n";
+    return bytes;
+}
+
 inline int Lines(const std::string& text)
 {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
