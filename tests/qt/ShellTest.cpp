@@ -274,16 +274,11 @@ private slots:
         QCOMPARE(settings.value("TextFileView/Page Color").toInt(), 0);
         QCOMPARE(settings.value("TextFileView/Text Case").toInt(), 0);
 
-        // A file made bold, closed and opened again is bold, and after a restart too.
+        // A file made bold is bold after a restart (closed and opened in one run, TextFileViewTest.EachFile...).
         {
             Started s({path});
             QVERIFY(s.Settle());
             s.Frame()->ExecuteCommand(cmd::FontBold);
-            QVERIFY(s.Frame()->ExecuteCommand(cmd::FileClose));
-            QVERIFY(s.app->GetDocuments().empty());
-            QVERIFY(s.app->OpenDocumentFile(path));
-            QVERIFY(s.Settle());
-            QCOMPARE(s.Wnd().GetLogFont().lfWeight, 700);
         }
         Started again({path});
         QVERIFY(again.Settle());
