@@ -50,7 +50,7 @@ fault hole-start-one-byte-low platform/File.cpp \
 fault last-page-one-line-short textwnd/FileWnd.cpp \
   's|for (int k = VisibleLines(); k > 0; --k)|for (int k = VisibleLines() - 1; k > 0; --k)|' '^(LineModel|Scroll)\.'
 fault reload-forgets-the-end textwnd/FileWnd.cpp \
-  's|const bool atEnd = m_pTop == m_pLastPageTop && !m_bFollowStopped;|const bool atEnd = false;|' '^(LineModel|Scroll)\.'
+  's|^        const bool atEnd = FollowsEnd();$|        const bool atEnd = false;|' '^(LineModel|Scroll)\.'
 fault nul-hides-the-tail textwnd/FileWnd.cpp \
   's|m_pLastPageTop = m_lines.AfterLastNul(p);|m_pLastPageTop = p;|' '^(LineModel|Search[A-Za-z]*)\.'
 fault long-walk-kept-on-truncation textwnd/LineModel.cpp \

@@ -1,6 +1,7 @@
-// A window that shows only the lines of its filter stack, against a plain
-// reference: every line decided by hand, then paged over as a list.
+// A window that shows only the lines of its filter stack, against the shown
+// set's plain reference, paged over as a list.
 #include "tests/core/TestUtil.h"
+#include "tests/engine/ShownSetReference.h"
 
 #include <random>
 
@@ -32,48 +33,16 @@ Log RandomLog(std::mt19937& rng, int n)
     return log;
 }
 
-// The lines the stack shows, by the rules' plain meaning (each line a record of its own).
+// The lines the stack shows, by the shown set's reference (no format: each line a record of its own).
 std::vector<std::string> Reference(const Log& log, const shownset::FilterStack& st)
 {
-    const std::size_t n = log.lines.size();
-    std::vector<int> kind(n, 0);  // 1 shown, 2 context
-    auto holds = [](const std::string& line, const shownset::FilterRule& r) {
-        std::string text(r.text.begin(), r.text.end());
-        std::string hay = line;
-        if (!r.caseSensitive) {
-            for (std::string* s : {&text, &hay})
-                for (char& c : *s)
-                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        return hay.find(text) != std::string::npos;
-    };
-    for (std::size_t i = 0; i < n; ++i) {
-        bool anyInclude = false, included = st.combine == shownset::Combine::All, excluded = false;
-        for (const shownset::FilterRule& r : st.rules) {
-            if (!r.on)
-                continue;
-            const bool h = holds(log.lines[i], r);
-            if (r.kind == shownset::RuleKind::Exclude) {
-                excluded = excluded || h;
-                continue;
-            }
-            anyInclude = true;
-            included = st.combine == shownset::Combine::All ? included && h : included || h;
-        }
-        if ((!anyInclude || included) && !excluded)
-            kind[i] = 1;
-    }
-    std::vector<int> out = kind;
-    for (std::size_t i = 0; i < n; ++i)
-        if (kind[i] == 1)
-            for (std::size_t j = i >= static_cast<std::size_t>(st.context) ? i - st.context : 0;
-                 j <= std::min(n - 1, i + st.context); ++j)
-                if (!out[j])
-                    out[j] = 2;
+    const std::string text = log.Text();
+    const textforms::Form ansi{EncodingAnsi, platform::CodePage::Windows1252, 0};
     std::vector<std::string> shown;
-    for (std::size_t i = 0; i < n; ++i)
-        if (out[i])
-            shown.push_back(log.lines[i]);
+    for (const shownref::RefLine& l : shownref::Reference(text, ansi, st, nullptr))
+        if (l.kind)
+            shown.push_back(
+                text.substr(static_cast<std::size_t>(l.start), static_cast<std::size_t>(l.end - l.start - 1)));
     return shown;
 }
 

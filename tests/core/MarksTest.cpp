@@ -17,13 +17,7 @@ struct RecordingSink : IMarkSink {
     void OnMarksDroppedFrom(TextPos end) override { events.push_back("dropped " + std::to_string(end)); }
 };
 
-std::vector<TextPos> Positions(const CMarkList& list)
-{
-    std::vector<TextPos> out;
-    for (const CMark& m : list.All())
-        out.push_back(m.pos);
-    return out;
-}
+using testutil::Positions;
 
 TEST(Marks, ListTogglesNotesAndGoesRound)
 {

@@ -17,13 +17,7 @@ namespace {
 using testutil::TempDir;
 namespace fs = std::filesystem;
 
-std::vector<TextPos> Positions(const CMarkList& list)
-{
-    std::vector<TextPos> out;
-    for (const CMark& m : list.All())
-        out.push_back(m.pos);
-    return out;
-}
+using testutil::Positions;
 
 struct OpenFile {
     platform::FileHandle h;

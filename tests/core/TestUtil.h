@@ -3,7 +3,9 @@
 #pragma once
 
 #include "engine/ChunkReader.h"
+#include "engine/LogFormat.h"
 #include "platform/Win1252.h"
+#include "textwnd/Marks.h"
 #include "tools/headless/FileWndTestAccess.h"
 #include "tools/headless/HeadlessWindow.h"
 
@@ -244,6 +246,24 @@ inline bool RanAsNobody()
         ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the test as nobody: status " << status;
     return true;
+}
+
+// The built-in ISO 8601 format, by which the record tests read their stamps.
+inline const logformat::CFormat* IsoFormat()
+{
+    for (const logformat::CFormat* f : logformat::BuiltinFormats())
+        if (f->Name() == "ISO 8601")
+            return f;
+    return nullptr;
+}
+
+// The positions of a list's marks, in its order.
+inline std::vector<TextPos> Positions(const CMarkList& list)
+{
+    std::vector<TextPos> out;
+    for (const CMark& m : list.All())
+        out.push_back(m.pos);
+    return out;
 }
 
 }  // namespace testutil

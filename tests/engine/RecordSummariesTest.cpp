@@ -120,14 +120,6 @@ void ExpectBlocks(const std::vector<BlockSummary>& want, const CRecordSummaries&
     }
 }
 
-const logformat::CFormat* Iso()
-{
-    for (const logformat::CFormat* f : logformat::BuiltinFormats())
-        if (f->Name() == "ISO 8601")
-            return f;
-    return nullptr;
-}
-
 enum class Change { None, Grow, Truncate, Replace, NoFormat };
 
 struct Case {
@@ -171,7 +163,8 @@ TEST(RecordSummariesTest, BlocksMatchTheLinesWritten)
         std::string bytes = full.bytes;
         auto reader = std::make_unique<testutil::StringReader>(&bytes);
         std::atomic<std::int64_t> progress{0};
-        CRecordSummaries sums(std::move(reader), 0, units, c.change == Change::NoFormat ? nullptr : Iso(),
+        CRecordSummaries sums(std::move(reader), 0, units,
+                              c.change == Change::NoFormat ? nullptr : testutil::IsoFormat(),
                               timeseek::StampContext{2026, 12}, {},
                               c.pieces ? engine::BlockSplit{0, 3 * CRecordSummaries::kBlock} : engine::BlockSplit{});
         sums.SetProgress(&progress);

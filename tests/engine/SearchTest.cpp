@@ -4,7 +4,7 @@
 #include "engine/ScanReader.h"
 #include "engine/SearchKernels.h"
 #include "tests/core/TestUtil.h"
-#include "tests/engine/SearchReference.h"
+#include "tests/engine/SearchSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +21,7 @@ using testutil::kAllEncodings;
 
 // --- The rules of the window's search, one table --------------------------------------
 
-struct Step {
-    char kind;  // F(ind first), N(ext), P(revious); T: the top to the index `at`
-    bool ignoreCase;
-    std::u16string text;
-    int result;
-    std::int64_t at;  // the last match afterwards (Find First takes the top first; a failure keeps it)
-};
+using searchsteps::Step;
 
 TEST(SearchWindow, RulesOfFirstNextAndPrevious)
 {
@@ -69,20 +63,7 @@ TEST(SearchWindow, RulesOfFirstNextAndPrevious)
             Window w(FileBytes(c.text, encoding), 3, 80, encoding);
             ASSERT_EQ(w.wnd.GetEncoding(), encoding);
             EXPECT_EQ(w.wnd.GetLastMatch(), w.wnd.DataStart()) << "a load puts the last match at the start";
-            for (const Step& s : c.steps) {
-                if (s.kind == 'T') {
-                    CFileWndTestAccess::SetTop(w.wnd, w.At(s.at));
-                    continue;
-                }
-                const int got = s.kind == 'F'   ? w.wnd.FindFirst(s.ignoreCase, s.text)
-                                : s.kind == 'N' ? w.wnd.FindNext(s.ignoreCase, s.text)
-                                                : w.wnd.FindPrevious(s.ignoreCase, s.text);
-                EXPECT_EQ(got, s.result) << s.kind;
-                EXPECT_EQ(w.Index(w.wnd.GetLastMatch()), s.at) << s.kind;
-                const auto units = static_cast<std::int64_t>(searchref::Pattern(s.text, encoding).size());
-                EXPECT_EQ(w.wnd.GetHighlightStart(), s.result ? kNoPos : w.At(s.at));
-                EXPECT_EQ(w.wnd.GetHighlightEnd(), s.result ? kNoPos : w.At(s.at + units));
-            }
+            searchsteps::Run(w, c.steps, encoding);
         }
     }
     headless::HeadlessPort port(10, 40);

@@ -56,14 +56,6 @@ void Append(Log& log, int records, std::mt19937& rng, bool outOfOrder, std::int6
     }
 }
 
-const logformat::CFormat* Iso()
-{
-    for (const logformat::CFormat* f : logformat::BuiltinFormats())
-        if (f->Name() == "ISO 8601")
-            return f;
-    return nullptr;
-}
-
 // The bounds the columns must keep, counted line by line: a record whose
 // summary slice lies inside one column counts there whole; one whose slice
 // lies across columns counts in one of them or is shared among them.
@@ -208,8 +200,8 @@ TEST(TimelineTest, ColumnsMatchTheLinesCounted)
         std::int64_t t = 1765100000000000;
         Append(log, c.records, rng, c.outOfOrder, t);
         std::string bytes = log.bytes;
-        CRecordSummaries sums(std::make_unique<testutil::StringReader>(&bytes), 0, BreakUnits{1, 0x0D, 0x0A}, Iso(),
-                              timeseek::StampContext{2026, 12});
+        CRecordSummaries sums(std::make_unique<testutil::StringReader>(&bytes), 0, BreakUnits{1, 0x0D, 0x0A},
+                              testutil::IsoFormat(), timeseek::StampContext{2026, 12});
         const auto size = [&] { return static_cast<std::int64_t>(bytes.size()); };
         sums.SetEnd(size(), true);
         sums.WaitForWorker();

@@ -72,9 +72,7 @@ private slots:
     void keysButtonsAndTheWindowsDialogMoveThroughTheWindows()
     {
         Started s({WriteFile("a.log"), WriteFile("b.log"), WriteFile("c.log")});
-        QVERIFY(s.Settle());
-        s.Frame()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(s.Frame()));
+        QVERIFY(s.Active());
         const QList<CTextFileViewerChildFrame*> order = s.Frame()->GetChildFrames();
         QCOMPARE(s.ActiveFrame(), order[2]);
 
@@ -116,8 +114,7 @@ private slots:
         QVERIFY(s.Frame()->ExecuteCommand(cmd::WindowManager));
         QCOMPARE(listed, (QStringList{"a.log", "b.log", "c.log", "unchanged"}));
         QCOMPARE(s.ActiveFrame(), order[0]);
-        s.Frame()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(s.Frame()));
+        QVERIFY(s.Active());
         key(Qt::Key_F4, Qt::ControlModifier);
         QCOMPARE(s.Frame()->GetChildFrames().size(), 2);
         key(Qt::Key_W, Qt::ControlModifier);

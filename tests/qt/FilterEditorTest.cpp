@@ -41,12 +41,8 @@ struct Window {
 
     explicit Window(const std::vector<std::string>& paths) : s(paths)
     {
-        if (!s.Settle())
-            return;
-        s.Frame()->resize(1400, 800);
-        s.Frame()->activateWindow();
-        (void)QTest::qWaitForWindowActive(s.Frame());
-        Focus();
+        if (s.Active(QSize(1400, 800)))
+            Focus();
     }
     void Focus()
     {

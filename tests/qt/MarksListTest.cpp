@@ -19,14 +19,6 @@ using namespace shelltest;
 
 namespace {
 
-QByteArray Numbered(int lines)
-{
-    QByteArray bytes;
-    for (int i = 1; i <= lines; ++i)
-        bytes += "line " + QByteArray::number(i) + "\n";
-    return bytes;
-}
-
 TextPos LineStart(CFileWnd& wnd, int line)
 {
     TextPos p = wnd.DataStart();
@@ -38,17 +30,13 @@ TextPos LineStart(CFileWnd& wnd, int line)
 // A viewer on a numbered file with its filter pane open (the lines holding "line 1") and showing the marks.
 struct Pane {
     Started s;
-    CRibbonBar* bar = new CRibbonBar;
+    CRibbonBar* bar = s.Ribbon();
     CFilterPane* pane = nullptr;
     CMarksList* list = nullptr;
 
     explicit Pane(const std::vector<int>& marked)
     {
-        InitRibbon(*bar);
-        s.Frame()->SetRibbonBar(bar);
-        s.Frame()->resize(1200, 700);
-        if (!s.app->OpenDocumentFile(WriteFile("marked.log", Numbered(300))) || !s.Settle() ||
-            !QTest::qWaitForWindowActive(s.Frame()))
+        if (!s.Open(WriteFile("marked.log", Numbered(300)), QSize(1200, 700)))
             return;
         for (int line : marked)
             s.Wnd().ToggleMark(LineStart(s.Wnd(), line));

@@ -26,14 +26,6 @@ using namespace shelltest;
 
 namespace {
 
-QByteArray Numbered(int lines)
-{
-    QByteArray bytes;
-    for (int i = 1; i <= lines; ++i)
-        bytes += "line " + QByteArray::number(i) + "\n";
-    return bytes;
-}
-
 struct Window {
     Started s;
     CFileWndWidget* text = nullptr;
@@ -41,11 +33,8 @@ struct Window {
 
     explicit Window(const std::string& path) : s({path})
     {
-        if (!s.Settle())
+        if (!s.Active(QSize(1200, 700)))
             return;
-        s.Frame()->resize(1200, 700);
-        s.Frame()->activateWindow();
-        (void)QTest::qWaitForWindowActive(s.Frame());
         text = s.ActiveFrame()->GetViewWidget()->TextWindow();
         gutter = text->findChild<QWidget*>("lineGutter");
         text->setFocus();
@@ -64,8 +53,7 @@ struct Window {
     // after the last dialog or menu (its keys are the frame's).
     void PointAt(int row) const
     {
-        s.Frame()->activateWindow();
-        (void)QTest::qWaitForWindowActive(s.Frame());
+        (void)s.Active();
         if (row < 0)
             QTest::mouseMove(s.Frame()->GetRibbonBar(), QPoint(300, 20));
         else

@@ -3,6 +3,8 @@
 // application and waits on conditions.
 #pragma once
 
+#include "app/ribbon/RibbonBar.h"
+#include "app/ribbon_content/RibbonContent.h"
 #include "app/shell/ChildFrame.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/TextFileViewWidget.h"
@@ -90,6 +92,26 @@ struct Started {
         Frame()->UpdateCommandUI(ui);
         return ui;
     }
+    // A ribbon of its own with every category, as the user meets it.
+    CRibbonBar* Ribbon() const
+    {
+        auto* bar = new CRibbonBar;
+        InitRibbon(*bar);
+        Frame()->SetRibbonBar(bar);
+        return bar;
+    }
+    // The set-up most tests share: every file loaded, the frame (at `size`, if given) active with its keys.
+    bool Active(QSize size = {}) const
+    {
+        if (!Settle())
+            return false;
+        if (size.isValid())
+            Frame()->resize(size);
+        Frame()->activateWindow();
+        return QTest::qWaitForWindowActive(Frame());
+    }
+    // Opens `path` as the File Open command would and makes its frame active.
+    bool Open(const std::string& path, QSize size = {}) const { return app->OpenDocumentFile(path) && Active(size); }
     // Waits until every window has loaded its file (or gone).
     bool Settle() const
     {
@@ -127,6 +149,15 @@ bool Until(F done, int ms = 5000)
     poll.start();
     loop.exec();
     return done();
+}
+
+// "line 1\n" ... "line N\n".
+inline QByteArray Numbered(int lines)
+{
+    QByteArray bytes;
+    for (int i = 1; i <= lines; ++i)
+        bytes += "line " + QByteArray::number(i) + "\n";
+    return bytes;
 }
 
 inline int Lines(const std::string& text)
