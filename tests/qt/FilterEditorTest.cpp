@@ -6,12 +6,15 @@
 #include "app/bars/GoToDialog.h"
 #include "app/bars/MessageStrip.h"
 #include "app/bars/StatusBar.h"
+#include "app/ribbon/RibbonComboBox.h"
 #include "app/shell/FilterStackEditor.h"
 #include "textwnd/qt/AllWindowsList.h"
+#include "textwnd/qt/FilterPane.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QLabel>
@@ -424,6 +427,24 @@ private slots:
         QVERIFY(Until([&] { return list->topLevelItemCount() == 2; }));
         QTest::keyClick(list, Qt::Key_Escape);
         QVERIFY(!w.s.Frame()->GetAllWindowsDock()->isVisible());
+
+        // The filter pane's context menu asks for the same, with the first window's stack.
+        w.s.Frame()->ActivateChildFrame(frames[0]);
+        QLineEdit* find = w.s.Ribbon()->FindByID<CRibbonComboBox>(cmd::FindText)->GetComboBox()->lineEdit();
+        QTest::keyClicks(find, "step");
+        QTest::keyClick(find, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        CFilterList* listed = frames[0]->GetFilterPane()->List();
+        QTimer::singleShot(0, [] {
+            QWidget* menu = QApplication::activePopupWidget();
+            QVERIFY(menu);
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent menuAsked(QContextMenuEvent::Mouse, {5, 5}, listed->viewport()->mapToGlobal(QPoint{5, 5}));
+        QCoreApplication::sendEvent(listed->viewport(), &menuAsked);
+        QVERIFY(w.s.Frame()->GetAllWindowsDock()->isVisible());
+        QVERIFY(Until([&] { return !list->Running() && children(0) == expected[0]; }));
+        QCOMPARE(list->topLevelItemCount(), 2);
     }
 };
 
