@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -72,10 +74,88 @@ bool CTextFileDoc::OnOpenStream(platform::FileHandle input, const char* path)
     return true;
 }
 
+bool CTextFileDoc::OnOpenCommand(const std::string& command, std::string& error)
+{
+    platform::ShellCommand started;
+    if (command.empty() || !platform::StartShellCommand(command, started, error))
+        return false;
+    const std::string name = kCommandPrefix + command;
+    if (!OpenThroughSource(started.output, true, name.c_str())) {
+        platform::EndCommandGroup(started.pid);
+        error = "its output cannot be kept";
+        return false;
+    }
+    m_command = started;
+    m_strCommand = command;
+    m_bCommandEnded = false;
+    m_bHasOpenedId = false;
+    return true;
+}
+
+bool CTextFileDoc::RunCommandAgain(std::string& error)
+{
+    if (!IsCommand() || !m_pMappedFile)
+        return false;
+    platform::ShellCommand started;
+    if (!platform::StartShellCommand(m_strCommand, started, error))
+        return false;
+    const platform::FileHandle text = platform::CreateAnonymousFile("ostrel-text");
+    if (text == platform::kInvalidFile) {
+        platform::CloseFile(started.output);
+        platform::EndCommandGroup(started.pid);
+        error = "its output cannot be kept";
+        return false;
+    }
+    // The last run's reader stops before its file goes; the new text takes the old one's descriptor, so that
+    // every window's watcher follows it.
+    m_pSource.reset();
+    platform::EndCommandGroup(m_command.pid);
+    m_command = started;
+    m_bCommandEnded = false;
+    if (!m_pMappedFile->ReplaceFile(text)) {
+        platform::CloseFile(text);
+        platform::CloseFile(started.output);
+        platform::EndCommandGroup(started.pid);
+        m_command = {};
+        error = "its output cannot be kept";
+        return false;
+    }
+    m_pSource = std::make_unique<CStreamSource>();
+    if (!m_pSource->Start(started.output, true, m_pMappedFile->Handle(), TextLimit())) {
+        error = "its output cannot be read";
+        return false;
+    }
+    ++m_nReplaceCount;
+    for (const platform::HWND h : m_windows)
+        if (platform::IsWindow(h)) {
+            m_pSource->AddWindow(h);
+            platform::PostWindowMessage(h, platform::WM_FILE_REPLACED, 0, 0);
+        }
+    return true;
+}
+
+bool CTextFileDoc::CommandEnded(int& status, int waitMs)
+{
+    for (int waited = 0; !m_bCommandEnded && m_command.pid > 0; waited += 5) {
+        if (platform::PollCommandEnd(m_command.pid, m_nCommandStatus))
+            m_bCommandEnded = true;
+        else if (waited >= waitMs)
+            break;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    status = m_nCommandStatus;
+    return m_bCommandEnded;
+}
+
 void CTextFileDoc::OnCloseDocument()
 {
     m_pSource.reset();
     m_pMappedFile.reset();
+    // What the command started ends with its window; a shell already reaped leaves only its group to end.
+    if (m_command.pid > 0)
+        platform::EndCommandGroup(m_command.pid);
+    m_command = {};
 }
 
 bool CTextFileDoc::OpenThroughSource(platform::FileHandle input, bool pipe, const char* path)
@@ -162,8 +242,15 @@ bool CTextFileDoc::NameNamesAnotherFile() const
 
 CTextFileDoc::NameChange CTextFileDoc::OnNameReplaced(std::uint32_t& seen)
 {
-    if (!m_pMappedFile || m_pMappedFile->IsAnonymous())
+    if (!m_pMappedFile)
         return NameChange::None;
+    if (m_pMappedFile->IsAnonymous()) {
+        // No name to follow; only a command run again switches the text.
+        if (seen == m_nReplaceCount)
+            return NameChange::None;
+        seen = m_nReplaceCount;
+        return NameChange::Reopened;
+    }
     if (seen == m_nReplaceCount) {
         // The window's own watcher saw the name change (or the switch was
         // this window's, and told once more).

@@ -5,6 +5,7 @@
 
 #include "file/MemoryMappedFile.h"
 #include "file/StreamSource.h"
+#include "platform/Process.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,7 +34,23 @@ public:
     // Reads `input` (a pipe, taken) as it arrives, under the name `path`: what
     // OnOpenDocument does for kStandardInputName with standard input.
     bool OnOpenStream(platform::FileHandle input, const char* path);
-    // Releases the mapping and the file; the document is empty afterwards.
+    // Runs a command line the user gave (platform::StartShellCommand) and
+    // reads its output as OnOpenStream reads a pipe; the name is the command
+    // with kCommandPrefix before it. False, with the reason in `error`, when
+    // it cannot be started. Only ever called with what the user typed or
+    // chose: a name read back from anywhere never runs a command.
+    bool OnOpenCommand(const std::string& command, std::string& error);
+    // Ends the running command, if any, and runs it anew in place of the text
+    // it wrote: every window registered with AddWindow is posted
+    // WM_FILE_REPLACED, as ReopenByName does, and loads the new text.
+    bool RunCommandAgain(std::string& error);
+    bool IsCommand() const { return !m_strCommand.empty(); }
+    const std::string& Command() const { return m_strCommand; }
+    // Whether the command has ended, and its status (the exit code, or 128 plus the signal's number); asked
+    // again after the end, it gives the same answer. Waits at most `waitMs` for the end (a command's output
+    // ends a moment before the command does).
+    bool CommandEnded(int& status, int waitMs = 0);
+    // Releases the mapping and the file, and ends a command's process group; the document is empty afterwards.
     void OnCloseDocument();
 
     // Follow Name, for every document at once: when the name a document was
@@ -73,6 +90,8 @@ public:
     // The name that stands for standard input, and the title of its window.
     static constexpr const char* kStandardInputName = "-";
     static constexpr const char* kStandardInputTitle = "(standard input)";
+    // What the name of a command's document begins with.
+    static constexpr const char* kCommandPrefix = "$ ";
     // The most bytes of text a background reader keeps: the smaller of a
     // quarter of the machine's memory and 4 GiB unless set.
     static void SetTextLimit(std::uint64_t bytes);
@@ -118,5 +137,9 @@ private:
     std::string m_strPathName;
     bool m_bModified = false;
     std::uint32_t m_nReplaceCount = 0;
+    platform::ShellCommand m_command;  // pid -1: none running
+    std::string m_strCommand;
+    bool m_bCommandEnded = false;
+    int m_nCommandStatus = 0;
     std::vector<platform::HWND> m_windows;
 };

@@ -2,6 +2,8 @@
 // and the one way the program says something went wrong for one file.
 #pragma once
 
+#include "platform/File.h"
+
 #include <string>
 
 namespace platform {
@@ -24,6 +26,22 @@ unsigned long RaiseOpenFileLimit();
 
 // The machine's physical memory in bytes (0 when it cannot be told).
 unsigned long long PhysicalMemoryBytes();
+
+// A command line the user gave, run by /bin/sh -c in a process group of its
+// own, its standard input closed, its standard output and standard error
+// both into one pipe, in the order they are written.
+struct ShellCommand {
+    int pid = -1;                      // also the id of its group
+    FileHandle output = kInvalidFile;  // the pipe's end to read (close-on-exec), the caller's to close
+};
+// False, with the system's reason in `error`, when it cannot be started.
+bool StartShellCommand(const std::string& command, ShellCommand& out, std::string& error);
+// Whether the command (the shell) has ended, and its status as a shell says it: the exit code, or 128 plus
+// the number of the signal that ended it. Never waits; reaps the shell when it has ended.
+bool PollCommandEnd(int pid, int& status);
+// Ends what is left of the command's group: SIGTERM, then SIGKILL after 2 s to what still runs. The waiting
+// is done by a thread of its own (never the caller's), joined when the program ends.
+void EndCommandGroup(int pid);
 
 // Writes "<program>: <text>" as one line to the standard error: a failure
 // that concerns one file, where the program goes on with the others.

@@ -98,6 +98,7 @@ inline constexpr int GoToLine = 40061;            // Ctrl+G: a line number's lin
 inline constexpr int GoToTime = 40062;            // Ctrl+Shift+G: the first line at or after a time as the top row
 inline constexpr int FollowName = 40080;          // a rotated log: go on with the new file under its name
 inline constexpr int ReopenFile = 40081;          // the view's file anew from its name (the message strip's action)
+inline constexpr int RunCommandAgain = 40082;     // a command's window: the command run anew (the strip's action)
 inline constexpr int RecordFormat = 40100;        // the Records panel's Format drop-down: the log format of the window
 // The last session (the File button's menu): 40140-40159.
 inline constexpr int FileReopenSession = 40140;   // the windows of the last run opened again
@@ -109,6 +110,7 @@ inline constexpr int MarkNote = 40123;            // Ctrl+Shift+M: the one-line 
 inline constexpr int SaveLines = 40124;           // Ctrl+Shift+S: marked, listed or selected lines to a file
 inline constexpr int ShowOnlyFiltered = 40160;    // Ctrl+Shift+H: the window shows only what its filter stack shows
 inline constexpr int FilterEditor = 40161;        // the pane at the right that edits the active window's filter stack
+inline constexpr int OpenCommand = 40163;         // the Sources panel: a command line's output in a window of its own
 inline constexpr int FilterAllWindows = 40162;    // the active window's stack listed over every window of its group
 
 }  // namespace cmd

@@ -99,6 +99,8 @@ constexpr StringEntry kStrings[] = {
                             "lines\nShow Only Filtered\nCtrl Shift H"},
     {cmd::FilterEditor, "Show the pane that edits the active window's filter stack: its rules, the lowest level, the "
                         "time range and the context lines\nFilters"},
+    {cmd::OpenCommand, "Run a command line and show what it writes as it arrives, in a window of its own; closing "
+                       "the window ends the command\nOpen Command"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

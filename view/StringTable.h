@@ -206,6 +206,21 @@ inline constexpr const char* RestoreAtStartLabel = "Restore Windows at Start";
 inline constexpr const char* FileReopened = "Reopened: the file was replaced";
 inline constexpr const char* NameNamesAnotherFile = "The name of this file now names another file.";
 inline constexpr const char* ReopenAction = "Reopen";
+// A command's window: how the command ended (%s: its status, the exit code or 128 plus a signal's number), and
+// its runs.
+inline constexpr const char* CommandEndedFormat = "The command ended with status %s.";
+inline constexpr const char* CommandOutputClosed = "The command closed its output and goes on running.";
+inline constexpr const char* RunAgainAction = "Run Again";
+// Open Command: the dialog, in the Log category's Follow panel.
+inline constexpr const char* OpenCommandLabel = "Command...\nco";
+inline constexpr const char* OpenCommandTitle = "Open Command";
+inline constexpr const char* OpenCommandPrompt = "&Command line (run by /bin/sh -c):";
+inline constexpr const char* OpenCommandNote =
+    "Its output and errors are shown as they arrive. Closing the window ends the command and what it started.";
+inline constexpr const char* OpenCommandRun = "&Run";
+inline constexpr const char* CommandRunsAgain = "The command runs again.";
+// %s: the command, then the system's reason.
+inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
 // A compressed log or standard input read in the background; %s is the size read ("1.94 GB"), or below it
 // numbers of bytes.
 inline constexpr const char* DecompressProgressFormat = "Decompressing: %s so far";

@@ -345,6 +345,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::CaseSentence: SetTextCase(CaseOfCommand(id)); return true;
     case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
     case cmd::ReopenFile: OnReopenFile(); return true;
+    case cmd::RunCommandAgain: OnRunCommandAgain(); return true;
     case cmd::GoToLine: OnGoToLine(); return true;
     case cmd::GoToTime: OnGoToTime(); return true;
     case cmd::RecordFormat: OnRecordFormat(); return true;
@@ -373,6 +374,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::PageColor:
     case cmd::ChangeCase: ui.Enable(); return true;
     case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
+    case cmd::RunCommandAgain: ui.Enable(m_bLoaded && m_pDocument->IsCommand()); return true;
     // Next and Previous stay enabled without marks: the key then says that there are none.
     case cmd::RecordFormat:
         // A file that grew may have shown its format since the drop-down was filled.

@@ -176,6 +176,7 @@ private:
     void LoadReplacedFile();
     // The background reader made progress or ended.
     void OnSourceProgress();
+    void OnRunCommandAgain();
     // The file's kept marks given to the window, and what the store has to say.
     void AttachMarks();
     void ApplyState(const CWindowState& state);

@@ -15,8 +15,10 @@ namespace {
 std::string Format(const char* format, const std::string& a, const std::string& b = {})
 {
     std::string out = format;
-    out.replace(out.find("%s"), 2, a);
-    if (const std::size_t at = out.find("%s"); at != std::string::npos)
+    const std::size_t first = out.find("%s");
+    out.replace(first, 2, a);
+    // Looked for after what was put in: a command may hold "%s" itself.
+    if (const std::size_t at = out.find("%s", first + a.size()); at != std::string::npos)
         out.replace(at, 2, b);
     return out;
 }
@@ -72,11 +74,30 @@ void CTextFileView::OnSourceProgress()
         return;
     }
     bool error = false;
-    const std::string end = DescribeSourceEnd(source->GetProgress(), error);
+    const CStreamSource::Progress progress = source->GetProgress();
+    const std::string end = DescribeSourceEnd(progress, error);
     if (!end.empty() && !m_bSourceEndShown) {
         m_bSourceEndShown = true;
         m_pHost->ShowMessage(error ? ViewMessageKind::Error : ViewMessageKind::Warning, end);
+    } else if (m_pDocument->IsCommand() && progress.state == CStreamSource::State::Complete && !m_bSourceEndShown) {
+        // Its output ends a moment before the command does.
+        m_bSourceEndShown = true;
+        int status = 0;
+        const bool ended = m_pDocument->CommandEnded(status, 200);
+        m_pHost->ShowMessage(
+            ended && status == 0 ? ViewMessageKind::Information : ViewMessageKind::Warning,
+            ended ? Format(text::CommandEndedFormat, std::to_string(status)) : std::string(text::CommandOutputClosed),
+            text::RunAgainAction, cmd::RunCommandAgain);
     }
+}
+
+void CTextFileView::OnRunCommandAgain()
+{
+    std::string error;
+    if (!m_bLoaded || !m_pDocument->IsCommand())
+        return;
+    if (!m_pDocument->RunCommandAgain(error))
+        m_pHost->ShowMessage(ViewMessageKind::Error, Format(text::CommandFailedFormat, m_pDocument->Command(), error));
 }
 
 void CTextFileView::OnFileReplaced()
@@ -110,8 +131,13 @@ void CTextFileView::LoadReplacedFile()
         return;
     // The marks belonged to the old file.
     m_pFileWnd->Marks().Clear();
+    m_pFileWnd->OnKeyDown(kVkEnd);
+    if (m_pDocument->IsCommand()) {
+        m_bSourceEndShown = false;  // the new run's end is said in its turn
+        m_pHost->ShowMessage(ViewMessageKind::Information, text::CommandRunsAgain);
+        return;
+    }
     if (m_pStore && m_pDocument->GetMappedFile())
         m_pStore->FileReplaced(m_pDocument->GetPathName(), m_pDocument->GetMappedFile()->Handle());
-    m_pFileWnd->OnKeyDown(kVkEnd);
     m_pHost->ShowMessage(ViewMessageKind::Information, text::FileReopened);
 }

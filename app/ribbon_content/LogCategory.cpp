@@ -83,6 +83,8 @@ void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
     CRibbonPanel* panel = AddPanel(log, text::FollowPanel, icons.Icon(kTextIcon));
     AddCheckBox(panel, cmd::FollowName, text::FollowNameLabel);
+    // A command's output is a log that grows as it is followed.
+    AddButton(panel, cmd::OpenCommand, text::OpenCommandLabel);
 }
 
 // How the window reads its log's records: the format found in the file, or one the user names. The entries

@@ -17,6 +17,13 @@ CCommandLineInfo ParseCommandLine(int argc, const char* const* argv)
             help = true;
         } else if (options && arg == "--version") {
             version = true;
+        } else if (options && arg.rfind("--command=", 0) == 0) {
+            info.m_commands.push_back(arg.substr(10));
+        } else if (options && arg == "--command") {
+            if (i + 1 < argc)
+                info.m_commands.push_back(argv[++i]);
+            else if (info.m_strBadOption.empty())
+                info.m_strBadOption = arg;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             if (info.m_strBadOption.empty())
                 info.m_strBadOption = arg;
@@ -41,9 +48,11 @@ std::string HelpText(const std::string& program)
            "Each FILE opens in its own window; a file that is open already is only brought forward.\n"
            "A compressed FILE (gzip, xz, zstd, bzip2) is decompressed into memory; - reads standard input.\n"
            "\n"
-           "  --help     display this help and exit\n"
-           "  --version  output version information and exit\n"
-           "  --         end of options: the arguments after it are file names\n"
+           "  --command CMD  run the command line CMD (by /bin/sh -c) and show its output as it\n"
+           "                 arrives, in a window of its own; closing the window ends it\n"
+           "  --help         display this help and exit\n"
+           "  --version      output version information and exit\n"
+           "  --             end of options: the arguments after it are file names\n"
            "\n"
            "The standard Qt options (-platform, -style, ...) are accepted too.\n"
            "Exit status is 0 when the viewer ran, 1 when none of the named files could be opened,\n"

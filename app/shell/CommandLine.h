@@ -10,7 +10,8 @@ struct CCommandLineInfo {
     enum Action { Run, ShowHelp, ShowVersion, BadOption };
     Action m_action = Run;
     std::vector<std::string> m_files;
-    std::string m_strBadOption;  // the option that was not understood
+    std::vector<std::string> m_commands;  // --command CMD: each run in a window of its own
+    std::string m_strBadOption;           // the option that was not understood
 };
 
 // Parses argv[1..argc-1]. --help wins over --version, and either over an option it does not know, wherever

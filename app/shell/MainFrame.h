@@ -135,6 +135,8 @@ public:
     CFilterStackEditor* GetFilterEditor() const { return m_pFilterEditor; }
     QDockWidget* GetFilterDock() const { return m_pFilterDock; }
     void ShowFilterEditor();
+    // Open Command...: the dialog, then the command's window; the command joins the history.
+    void ShowCommandDialog();
     // Filter All Windows: the lines that the active window's stack shows in every window of its tab group,
     // listed in a pane docked at the bottom (made at the first call); says in the message strip why not
     // when that stack hides nothing.

@@ -5,12 +5,16 @@
 #include "app/shell/MainFrame.h"
 
 #include "app/shell/ChildFrame.h"
+#include "app/shell/CommandDialog.h"
 #include "app/shell/TextFileViewerApp.h"
 #include "view/CommandIds.h"
+#include "view/StringTable.h"
 #include "view/TextFileView.h"
 
 #include <QScopedValueRollback>
+#include <QSettings>
 
+#include <string>
 #include <unordered_map>
 
 bool CTextFileViewerMainFrame::ExecuteCommand(int id)
@@ -57,6 +61,27 @@ void CTextFileViewerMainFrame::RunUpdatePass()
     UpdateFrameTitle();
 }
 
+void CTextFileViewerMainFrame::ShowCommandDialog()
+{
+    QSettings* settings = m_pApp->GetSettings();
+    CCommandDialog dialog(settings ? CCommandDialog::History(*settings) : QStringList(), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.Command().isEmpty())
+        return;
+    const QString command = dialog.Command();
+    // Kept once it was asked for, also when it cannot run: the user may want to mend it.
+    if (settings)
+        settings->setValue(CCommandDialog::kHistoryKey,
+                           CCommandDialog::WithNewest(CCommandDialog::History(*settings), command));
+    std::string error;
+    if (!m_pApp->OpenCommand(command.toStdString(), &error)) {
+        std::string said = text::CommandFailedFormat;
+        const std::size_t first = said.find("%s");
+        said.replace(first, 2, command.toStdString());
+        said.replace(said.find("%s", first + command.toUtf8().size()), 2, error);
+        MessageBox(this, said, platform::kMbOk | platform::kMbIconError);
+    }
+}
+
 bool CTextFileViewerMainFrame::OnCommand(int id)
 {
     if (OnRibbonCommand(id) || OnBarsCommand(id) || OnHelpCommand(id) || OnFiltersCommand(id))
@@ -72,6 +97,7 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
             m_pApp->CreateFrame(m_pActiveFrame->GetDocument());
         return true;
     case cmd::WindowManager: ShowWindowsDialog(); return true;
+    case cmd::OpenCommand: ShowCommandDialog(); return true;
     case cmd::Filter:
     case cmd::FilterInvert:
         if (!m_pActiveFrame)
@@ -97,6 +123,7 @@ bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
         ui.Enable();
         return true;
     case cmd::WindowManager:
+    case cmd::OpenCommand:
         ui.Enable();  // always, also without windows
         return true;
     case cmd::Filter:

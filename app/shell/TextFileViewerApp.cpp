@@ -287,6 +287,29 @@ CTextFileDoc* CTextFileViewerApp::OpenDocumentFile(const std::string& path)
     return OpenDocument(path, true, nullptr);
 }
 
+CTextFileDoc* CTextFileViewerApp::OpenCommand(const std::string& command, std::string* reason)
+{
+    if (!m_pMainFrame || command.empty())
+        return nullptr;
+    COpenDocument entry;
+    entry.docTemplate = TemplateForPath(command);
+    entry.doc = std::make_unique<CTextFileDoc>();
+    std::string error;
+    if (!entry.doc->OnOpenCommand(command, error)) {
+        *m_pErrors << "ostrel-viewer: cannot run '" << command << "': " << error << '\n';
+        if (reason)
+            *reason = error;
+        return nullptr;
+    }
+    CTextFileDoc* doc = entry.doc.get();
+    m_documents.push_back(std::move(entry));
+    if (!MakeFrame(doc, true)) {
+        CloseDocument(doc);
+        return nullptr;
+    }
+    return doc;
+}
+
 CTextFileDoc* CTextFileViewerApp::OpenDocument(const std::string& path, bool activate,
                                                CTextFileViewerChildFrame** frame)
 {
@@ -409,7 +432,7 @@ void CTextFileViewerApp::SaveSession()
     for (CTextFileViewerChildFrame* frame : m_pMainFrame->GetChildFrames()) {
         const CTextFileDoc* doc = frame->GetDocument();
         if (!doc || !doc->GetMappedFile() || doc->GetPathName().empty() ||
-            doc->GetPathName() == CTextFileDoc::kStandardInputName)
+            doc->GetPathName() == CTextFileDoc::kStandardInputName || doc->IsCommand())
             continue;
         CWindowState state = frame->CaptureState();
         if (state.path.empty())

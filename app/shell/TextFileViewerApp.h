@@ -104,6 +104,10 @@ public:
     // when the file cannot be opened, which one line on the standard error says (the program goes on with the
     // files it has). A document opened anew enters the recent-file list.
     CTextFileDoc* OpenDocumentFile(const std::string& path);
+    // Runs a command line the user gave and shows its output in a window of its own (every run its own
+    // document: never the recent files nor the session, which would run it again unasked). Null, with the
+    // reason on the error stream and in a message box when there is a main frame, when it cannot be run.
+    CTextFileDoc* OpenCommand(const std::string& command, std::string* reason = nullptr);
     // The path a file is known by: the open document's path when it is open already (under any spelling), else
     // the absolute form of `path`.
     std::string DocumentPath(const std::string& path) const;

@@ -82,6 +82,8 @@ int main(int argc, char** argv)
     CTextFileViewerApp viewer;
     if (!viewer.InitInstance(info.m_files, std::cerr))
         return 1;
+    for (const std::string& command : info.m_commands)
+        viewer.OpenCommand(command);
     ScheduleScreenshots(*viewer.GetMainFrame());
     const int status = app.exec();
     viewer.ExitInstance();

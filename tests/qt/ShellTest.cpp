@@ -13,6 +13,7 @@
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonElement.h"
 #include "app/ribbon/RibbonMainPanel.h"
+#include "app/shell/CommandDialog.h"
 #include "app/shell/CommandLine.h"
 #include "file/TextFileDoc.h"
 #include "view/CommandIds.h"
@@ -155,6 +156,31 @@ private slots:
                     .contains(QRegularExpression("^Ostrel Text Log File Viewer [0-9.]+ \\(build [0-9]{6}\\)\n$")));
     }
 
+    void openCommandRunsWhatIsTypedAndKeepsItInTheHistory()
+    {
+        Started s;
+        QVERIFY(s.ok);
+        const QString typed[] = {"echo first; exit 4", "echo second", "echo first; exit 4"};
+        for (const QString& command : typed) {
+            QTimer::singleShot(0, [&command] {
+                auto* dialog = qobject_cast<CCommandDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                QTest::keyClicks(dialog->Box()->lineEdit(), command);
+                QTest::keyClick(dialog->Box()->lineEdit(), Qt::Key_Return);
+            });
+            QVERIFY(s.Frame()->ExecuteCommand(cmd::OpenCommand));
+            QVERIFY(s.ActiveFrame());
+            QCOMPARE(s.ActiveFrame()->GetTitle(), command);
+            CMessageStrip* strip = s.ActiveFrame()->GetViewWidget()->findChild<CMessageStrip*>();
+            const QString status = command.endsWith("exit 4") ? "4" : "0";
+            QVERIFY(Until([&] { return strip->Text() == "The command ended with status " + status + "."; }));
+        }
+        // Every run its own window; the history newest first, each command once.
+        QCOMPARE(s.Frame()->GetChildFrames().size(), 3);
+        QCOMPARE(Settings().value(CCommandDialog::kHistoryKey).toStringList(),
+                 (QStringList{"echo first; exit 4", "echo second"}));
+    }
+
     void theCommandLineKeepsBytesAndEndsOptionsAtDoubleDash()
     {
         const char* argv[] = {"ostrel-viewer", "--bogus", "--version", "a.log", "--", "--help", "-"};
@@ -162,6 +188,12 @@ private slots:
         QCOMPARE(info.m_action, CCommandLineInfo::ShowVersion);
         QCOMPARE(info.m_files, (std::vector<std::string>{"a.log", "--help", "-"}));
         QCOMPARE(ParseCommandLine(2, argv).m_action, CCommandLineInfo::BadOption);
+        // A command line given by --command (or --command=), never taken for a file; without one it is refused.
+        const char* commands[] = {"ostrel-viewer", "--command", "tail -f a b", "--command=ls -l", "c.log", "--command"};
+        const CCommandLineInfo run = ParseCommandLine(5, commands);
+        QCOMPARE(run.m_commands, (std::vector<std::string>{"tail -f a b", "ls -l"}));
+        QCOMPARE(run.m_files, std::vector<std::string>{"c.log"});
+        QCOMPARE(ParseCommandLine(6, commands).m_action, CCommandLineInfo::BadOption);
 
         // A name that is not UTF-8 opens, and keeps its bytes as its path.
         const std::string odd = Root()->path().toStdString() + "/files/caf\xe9.log";
