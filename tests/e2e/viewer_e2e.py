@@ -209,7 +209,7 @@ class Suite:
             "HR": ("toggle", "Highlight Rules"), "HE": ("window", "Highlight Rules"), "HL": ("toggle", "Log Levels"),
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
-            "ZR": ("focus", "Format"), "RF": ("focus", "Format"),
+            "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "TL": ("toggle", "Timeline"),
             # The Marks and Filters panels, the last ones, are folded at this width: each tip opens its panel
             # with its elements' tips.
             "ZM": ("tips", "MT"), "ZL": ("tips", "IE"),
