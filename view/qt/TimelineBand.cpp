@@ -154,23 +154,10 @@ QColor CTimelineBand::LevelColor(int level) const
     return LevelColors()[static_cast<std::size_t>(std::clamp(level, 0, 6))];
 }
 
-void CTimelineBand::paintEvent(QPaintEvent*)
+void CTimelineBand::PaintBars(QPainter& p, const timeline::CTimeline& tl, const std::array<QColor, 7>& colours,
+                              const QColor& neutral, int h)
 {
-    QPainter p(this);
-    CFileWnd& wnd = m_pTextWindow->FileWnd();
-    const QColor page = ColourOf(wnd.GetPageColor());
-    const QColor font = ColourOf(wnd.GetFontColor());
-    p.fillRect(rect(), page);
-    const timeline::CTimeline& tl = Columns();
-    const int w = tl.Width(), h = height();
-    const std::array<QColor, 7> colours = LevelColors();
-    const QColor neutral = Mix(font, page);
-    if (!tl.HasRecords()) {
-        p.setPen(neutral);
-        p.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::fromUtf8(text::TimelineEmpty));
-        return;
-    }
+    const int w = tl.Width();
     // One scale over the whole band: the square root of the largest column's count fills the height below
     // the top edge's marks.
     constexpr int kTop = 6;
@@ -198,6 +185,26 @@ void CTimelineBand::paintEvent(QPaintEvent*)
             yBelow = std::min(yBelow, y);
         }
     }
+}
+
+void CTimelineBand::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    const QColor page = ColourOf(wnd.GetPageColor());
+    const QColor font = ColourOf(wnd.GetFontColor());
+    p.fillRect(rect(), page);
+    const timeline::CTimeline& tl = Columns();
+    const int w = tl.Width(), h = height();
+    const std::array<QColor, 7> colours = LevelColors();
+    const QColor neutral = Mix(font, page);
+    if (!tl.HasRecords()) {
+        p.setPen(neutral);
+        p.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromUtf8(text::TimelineEmpty));
+        return;
+    }
+    PaintBars(p, tl, colours, neutral, h);
     // The filter stack's time range: bright, the rest dimmed.
     const shownset::FilterStack& stack = wnd.GetFilterStack();
     QColor dim = page;

@@ -24,6 +24,7 @@
 #include <cstdint>
 
 class CFileWndWidget;
+class QPainter;
 
 class CTimelineBand : public QWidget {
     Q_OBJECT
@@ -50,6 +51,11 @@ public:
     QString ColumnToolTip(int x);
     // The accessible description: span and totals.
     QString Description();
+
+    // The bars of `tl`, `h` pixels high, stacked in `colours` (by logformat::Level); unreached columns hatched
+    // in `neutral`. The band's paint, apart from what it draws over them.
+    static void PaintBars(QPainter& p, const timeline::CTimeline& tl, const std::array<QColor, 7>& colours,
+                          const QColor& neutral, int h);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
