@@ -6,6 +6,8 @@
 #include "view/CommandIds.h"
 #include "view/qt/TimelineBand.h"
 
+#include <QPainter>
+
 #include <ctime>
 
 using namespace shelltest;
@@ -116,6 +118,51 @@ private slots:
         const int burst = tl.ColumnOf(kFirst + std::int64_t{1230} * 1000000);
         QVERIFY2(w.band->ColumnToolTip(burst).contains(QStringLiteral("error %1").arg(tl.At(burst).n[2])),
                  qPrintable(w.band->ColumnToolTip(burst)));
+    }
+
+    // The bars alone over summaries made by hand: a pass halfway through the text leaves the columns past its
+    // last time unreached, and those are hatched, not left as the page nor filled.
+    void unreachedColumnsAreHatched()
+    {
+        std::vector<logformat::BlockSummary> blocks(8);
+        for (std::size_t k = 0; k < blocks.size(); ++k) {
+            blocks[k].minMicros = kFirst + static_cast<std::int64_t>(k) * 1000000;
+            blocks[k].maxMicros = blocks[k].minMicros + 999999;
+            blocks[k].firstLine = blocks[k].firstRecord = 0;
+            blocks[k].counts[0][k < 4 ? 2 : 4] = 50;  // errors in the first half, info in the second
+        }
+        const std::array<QColor, 7> colours = {QColor(90, 90, 90),   QColor(120, 0, 0),     QColor(230, 40, 30),
+                                               QColor(230, 160, 40), QColor(200, 200, 200), QColor(100, 100, 100),
+                                               QColor(60, 60, 60)};
+        const QColor page(0, 0, 0), neutral(128, 128, 128);
+        struct Case {
+            const char* what;
+            bool complete;
+            int hatchedFrom;  // the first hatched column (-1: none)
+        } cases[] = {{"a pass that is done", true, -1}, {"a pass halfway through", false, 40}};
+        for (const Case& c : cases) {
+            timeline::CTimeline tl;
+            tl.Build(blocks.data(), c.complete ? 8 : 4, 80, {c.complete, 4 * 65536, 8 * 65536});
+            QImage image(80, CTimelineBand::kHeight, QImage::Format_RGB32);
+            image.fill(page);
+            QPainter p(&image);
+            CTimelineBand::PaintBars(p, tl, colours, neutral, image.height());
+            p.end();
+            // The first column holds errors alone: error colour from the bottom.
+            QCOMPARE(image.pixelColor(0, image.height() - 1), colours[2]);
+            for (int x = 0; x < 80; ++x) {
+                int hatch = 0, bare = 0;
+                for (int y = 0; y < image.height(); ++y) {
+                    const QColor px = image.pixelColor(x, y);
+                    hatch += px == neutral;
+                    bare += px == page;
+                }
+                const bool hatched = c.hatchedFrom >= 0 && x >= c.hatchedFrom;
+                QVERIFY2(hatched == (tl.At(x).unreached), c.what);
+                if (hatched)
+                    QVERIFY2(hatch > 0 && bare > 0, qPrintable(QStringLiteral("%1: column %2").arg(c.what).arg(x)));
+            }
+        }
     }
 
     void clicksDragsAndDoubleClicksReachTheWindow()
