@@ -109,8 +109,16 @@ int main(int argc, char** argv)
         p.fillRect(image.rect(), page);
         CTimelineBand::PaintBars(p, tl, colours, neutral, image.height());
     };
+    // News comes every 256 MiB the pass summarises: the band takes those blocks (it keeps the final ones it
+    // took before) and builds the columns over all of them.
+    const std::size_t fresh = std::min<std::size_t>(blocks.size(), (std::size_t{256} << 20) / 65536);
+    std::vector<logformat::BlockSummary> kept(blocks.begin(), blocks.end() - static_cast<std::ptrdiff_t>(fresh));
     const double newsMs = MedianMs([&] {
-        tl.Build(blocks.data(), blocks.size(), kWidth);
+        kept.resize(blocks.size() - fresh);
+        const std::vector<logformat::BlockSummary> more(blocks.end() - static_cast<std::ptrdiff_t>(fresh),
+                                                        blocks.end());
+        kept.insert(kept.end(), more.begin(), more.end());
+        tl.Build(kept.data(), kept.size(), kWidth);
         paint();
     });
     const double scrollMs = MedianMs(paint);

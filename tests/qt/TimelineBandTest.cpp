@@ -17,10 +17,10 @@ namespace {
 constexpr int kRecords = 2000;
 constexpr std::int64_t kFirst = 1765100000000000;  // 2025-12-07, UTC
 // One record a second, every line as long as the others; records 1200 .. 1259 are an error burst.
-QByteArray Log()
+QByteArray Log(int from = 0, int to = kRecords)
 {
     QByteArray bytes;
-    for (int i = 0; i < kRecords; ++i) {
+    for (int i = from; i < to; ++i) {
         const std::time_t secs = static_cast<std::time_t>(kFirst / 1000000 + i);
         std::tm tm{};
         gmtime_r(&secs, &tm);
@@ -118,6 +118,37 @@ private slots:
         const int burst = tl.ColumnOf(kFirst + std::int64_t{1230} * 1000000);
         QVERIFY2(w.band->ColumnToolTip(burst).contains(QStringLiteral("error %1").arg(tl.At(burst).n[2])),
                  qPrintable(w.band->ColumnToolTip(burst)));
+    }
+
+    // The band keeps the final blocks it took: growth adds to them, a cut or another text takes them all again.
+    void theBandFollowsTheFileAsItGrowsAndIsCut()
+    {
+        const std::string path = WriteFile("app.log", Log());
+        Window w({path});
+        w.s.Frame()->ExecuteCommand(cmd::Timeline);
+        QVERIFY(w.Ready());
+        struct Step {
+            const char* what;
+            bool append;
+            int from, to;  // the records written
+            std::uint64_t records, errors;
+        } steps[] = {
+            {"grown", true, kRecords, 9000, 9000, 60},
+            {"cut", false, 1100, 1300, 200, 60},
+            {"grown again", true, 1300, 4000, 2900, 60},
+            {"written anew, shorter, no errors", false, 0, 500, 500, 0},
+        };
+        for (const Step& step : steps) {
+            QFile file(QString::fromStdString(path));
+            QVERIFY(file.open(step.append ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(Log(step.from, step.to));
+            file.close();
+            QVERIFY(w.Wnd().LoadFile(nullptr, EncodingAuto));
+            QVERIFY(w.Ready());
+            const timeline::Column& totals = w.band->Columns().Totals();
+            QVERIFY2(totals.Total() == step.records, step.what);
+            QVERIFY2(totals.n[2] == step.errors, step.what);
+        }
     }
 
     // The bars alone over summaries made by hand: a pass halfway through the text leaves the columns past its

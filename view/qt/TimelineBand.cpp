@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QHelpEvent>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -119,13 +120,25 @@ const timeline::CTimeline& CTimelineBand::Columns()
     const std::int64_t end = wnd.DataEnd();
     if (m_bStale || width != m_nBuiltWidth || end != m_nBuiltEnd || sums != m_pBuiltFrom ||
         state.summarisedEnd != m_nBuiltReach || state.blocks != m_nBuiltBlocks) {
-        m_timeline.Build(*sums, width, wnd.DataStart(), end);
+        // Final blocks never change until the summaries drop some: only the blocks after those kept are taken.
+        if (sums != m_pBuiltFrom || state.drops != m_nBuiltDrops || state.done < m_nFinal)
+            m_nFinal = 0;
+        m_blocks.resize(m_nFinal);
+        const std::vector<logformat::BlockSummary> more = sums->Blocks(m_nFinal, state.blocks - m_nFinal);
+        m_blocks.insert(m_blocks.end(), more.begin(), more.end());
+        m_nFinal = std::min(state.done, m_blocks.size());
+        timeline::Reach reach;
+        reach.complete = state.complete;
+        reach.reachedBytes = state.summarisedEnd - wnd.DataStart();
+        reach.totalBytes = end - wnd.DataStart();
+        m_timeline.Build(m_blocks.data(), m_blocks.size(), width, reach);
         m_bStale = false;
         m_nBuiltWidth = width;
         m_nBuiltEnd = end;
         m_pBuiltFrom = sums;
         m_nBuiltReach = state.summarisedEnd;
         m_nBuiltBlocks = state.blocks;
+        m_nBuiltDrops = state.drops;
     }
     return m_timeline;
 }
@@ -158,19 +171,32 @@ void CTimelineBand::PaintBars(QPainter& p, const timeline::CTimeline& tl, const 
                               const QColor& neutral, int h)
 {
     const int w = tl.Width();
+    if (w <= 0 || h <= 0)
+        return;
+    // Written pixel by pixel into an image of its own and drawn at once: a rectangle call per bar and level
+    // costs more than the bars' pixels.
+    QImage bars(w, h, QImage::Format_ARGB32_Premultiplied);
+    bars.fill(Qt::transparent);
+    QRgb rgb[7];
+    for (std::size_t l = 0; l < 7; ++l)
+        rgb[l] = colours[l].rgba();
+    const QRgb hatch = neutral.rgba();
     // One scale over the whole band: the square root of the largest column's count fills the height below
     // the top edge's marks.
     constexpr int kTop = 6;
     const double scale = tl.Largest() ? (h - kTop) / std::sqrt(static_cast<double>(tl.Largest())) : 0.0;
-    const QBrush hatch(neutral, Qt::BDiagPattern);
+    auto* pixels = reinterpret_cast<QRgb*>(bars.bits());
+    const qsizetype stride = bars.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
     for (int x = 0; x < w; ++x) {
         const timeline::Column& col = tl.At(x);
         if (col.unreached) {
-            p.fillRect(QRect(x, 0, 1, h), hatch);
+            // Diagonal hatching, continuous from column to column.
+            for (int y = 0; y < h; ++y)
+                if ((x + y) % 6 == 0)
+                    pixels[y * stride + x] = hatch;
             continue;
         }
-        const std::uint64_t total = col.Total();
-        if (!total)
+        if (!col.Total())
             continue;
         // Stacked as running sums, so that the bar's top is the square root of its total.
         std::uint64_t below = 0;
@@ -179,12 +205,13 @@ void CTimelineBand::PaintBars(QPainter& p, const timeline::CTimeline& tl, const 
             if (!col.n[level])
                 continue;
             below += col.n[level];
-            const int y = h - static_cast<int>(std::lround(std::sqrt(static_cast<double>(below)) * scale));
-            if (y < yBelow)
-                p.fillRect(QRect(x, y, 1, yBelow - y), colours[static_cast<std::size_t>(level)]);
+            const int y = std::max(0, h - static_cast<int>(std::lround(std::sqrt(static_cast<double>(below)) * scale)));
+            for (int r = y; r < yBelow; ++r)
+                pixels[r * stride + x] = rgb[level];
             yBelow = std::min(yBelow, y);
         }
     }
+    p.drawImage(QRect(0, 0, w, h), bars);
 }
 
 void CTimelineBand::paintEvent(QPaintEvent*)

@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 class CFileWndWidget;
 class QPainter;
@@ -87,6 +88,10 @@ private:
     const void* m_pBuiltFrom = nullptr;
     std::int64_t m_nBuiltReach = -1;
     std::size_t m_nBuiltBlocks = 0;
+    std::uint64_t m_nBuiltDrops = 0;
+    // A copy of the summaries' blocks: the first m_nFinal are final, taken once; the rest again at each build.
+    std::vector<logformat::BlockSummary> m_blocks;
+    std::size_t m_nFinal = 0;
     int m_nPressX = -1;  // the column a press started at (-1: none)
     int m_nDragX = -1;   // where the drag is now (-1: not dragging)
 };
