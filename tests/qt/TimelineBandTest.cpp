@@ -3,9 +3,11 @@
 // through the view to the window's top line, the filter stack's time range and Show Only Filtered.
 #include "ShellTestUtil.h"
 
+#include "app/shell/FilterStackEditor.h"
 #include "view/CommandIds.h"
 #include "view/qt/TimelineBand.h"
 
+#include <QLineEdit>
 #include <QPainter>
 
 #include <ctime>
@@ -200,6 +202,9 @@ private slots:
     {
         Window w({WriteFile("app.log", Log())});
         w.s.Frame()->ExecuteCommand(cmd::Timeline);
+        w.s.Frame()->ExecuteCommand(cmd::FilterEditor);  // its time fields follow the band's range
+        auto* from = w.s.Frame()->GetFilterEditor()->findChild<QLineEdit*>("filterFrom");
+        QVERIFY(from);
         QVERIFY(w.Ready());
         const timeline::CTimeline& tl = w.band->Columns();
         const int y = CTimelineBand::kHeight / 2;
@@ -225,6 +230,7 @@ private slots:
             if (step.doubleClick) {
                 QTest::mouseDClick(w.band, Qt::LeftButton, {}, QPoint(x1, y));
                 QVERIFY2(!w.Wnd().GetFilterStack().hasFrom && !w.Wnd().GetFilterStack().hasTo, step.what);
+                QVERIFY2(from->text().isEmpty(), step.what);
                 continue;
             }
             QTest::mousePress(w.band, Qt::LeftButton, {}, QPoint(x1, y));
@@ -245,6 +251,7 @@ private slots:
             QCOMPARE(stack.fromMicros, r.from);
             QCOMPARE(stack.toMicros, r.to);
             QVERIFY2(w.Wnd().IsShowOnlyFiltered(), step.what);
+            QVERIFY2(!from->text().isEmpty(), step.what);
             QCOMPARE(w.s.Update(cmd::ShowOnlyFiltered).m_nCheck, 1);
             // The window shows the range's records: its top line is the first of them or later.
             w.Wnd().WaitShownSet();
