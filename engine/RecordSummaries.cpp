@@ -321,6 +321,8 @@ void CRecordSummaries::DropFrom(std::int64_t cut)
     }
     if (f == 0)
         front = m_nStart;
+    if (f < m_blocks.size())
+        ++m_nDrops;
     m_blocks.resize(f);
     m_blocks.shrink_to_fit();
     m_tail.clear();
@@ -676,6 +678,7 @@ CRecordSummaries::State CRecordSummaries::GetState() const
     s.blocks = s.done + m_tail.size();
     s.summarisedEnd = m_nRead;
     s.complete = !m_worker.IsWorking() && m_nRead >= m_nEnd;
+    s.drops = m_nDrops;
     return s;
 }
 

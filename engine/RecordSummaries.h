@@ -97,6 +97,9 @@ public:
         std::size_t blocks = 0;  // done, then the blocks summarised so far beyond them
         std::int64_t summarisedEnd = 0;
         bool complete = false;  // everything up to the end as last told
+        // How many times final blocks were dropped (a cut, another text): a reader that keeps copies of the
+        // final blocks takes them all again when this changed.
+        std::uint64_t drops = 0;
     };
     State GetState() const;
     // Blocks [first, first + n) of those in GetState().blocks (fewer at the end).
@@ -135,6 +138,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<BlockSummary> m_blocks;  // final
     std::vector<BlockSummary> m_tail;    // the blocks after them, summarised as far as the text went
+    std::uint64_t m_nDrops = 0;          // State::drops
     std::int64_t m_nFrontLine;           // the first line start in block m_blocks.size() or later
     bool m_bSeenRecord = false;          // a record starts before block m_blocks.size()
     std::int64_t m_nRead;                // read up to here

@@ -251,7 +251,9 @@ CTimeSeeker::Result CTimeSeeker::Seek(std::int64_t micros)
     while (hi - lo > kLastRange) {
         std::int64_t mid = lo + (hi - lo) / 2;
         mid -= (mid - m_nStart) % unit;
-        const Line probe = FirstStampedFrom(NextLineStart(mid, hi), hi);
+        // From the unit before mid: a line that starts at mid is probed, not stepped over (the final scan
+        // stops before hi = mid, so a line starting there would be lost).
+        const Line probe = FirstStampedFrom(mid > m_nStart ? NextLineStart(mid - unit, hi) : mid, hi);
         if (probe.start >= 0 && probe.micros < micros) {
             lo = probe.next;
             earlier = true;

@@ -75,6 +75,8 @@ constexpr unsigned WM_LINE_INDEX_PROGRESS = kWmUser + 0x4A0;  // 0x08A0
 constexpr unsigned WM_RULES_MATCHED = kWmUser + 0x4A1;  // 0x08A1
 // The scan of a window's filter stack found more or reached the end (0, 0).
 constexpr unsigned WM_SHOWN_SET_NEWS = kWmUser + 0x4A2;  // 0x08A2
+// A window's record summaries found more or reached the end (0, 0).
+constexpr unsigned WM_SUMMARIES_NEWS = kWmUser + 0x4A3;  // 0x08A3
 
 // Message box buttons, icons and answers (the values of the Win32 constants).
 constexpr unsigned kMbOk = 0x0;

@@ -212,6 +212,7 @@ bool CFileWnd::LoadFile(CMemoryMappedFile* mapping, std::int32_t requestedEncodi
             m_nEncoding != m_nRecordFormatEncoding)
             m_bRecordFormatKnown = false;
         SyncShownSet(mapping != nullptr);
+        SyncSummaries(mapping != nullptr);
         if (!HasText()) {
             // The re-mapping failed (the file shrank to nothing): show the page
             // colour, keep the place, and remember whether we were following
@@ -268,6 +269,11 @@ std::intptr_t CFileWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::
     }
     if (msg == platform::WM_SHOWN_SET_NEWS) {
         OnShownSetNews();
+        return 0;
+    }
+    if (msg == platform::WM_SUMMARIES_NEWS) {
+        if (m_pSummaries)
+            m_pPort->SummariesNews();
         return 0;
     }
     if (msg == platform::WM_LINE_INDEX_PROGRESS) {
@@ -560,6 +566,7 @@ void CFileWnd::OnDestroy()
 {
     m_pLineIndex.reset();  // joins its worker, which reads the document's descriptor
     m_pShown.reset();      // the same
+    m_pSummaries.reset();  // the same
     m_pAlertScan.reset();  // the same
     if (m_pWatcher) {
         m_pWatcher->RemoveWindow(m_hWnd);

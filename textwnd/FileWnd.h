@@ -15,6 +15,7 @@
 #include "engine/LineIndex.h"
 #include "engine/LogFormat.h"
 #include "engine/LogRecords.h"
+#include "engine/RecordSummaries.h"
 #include "engine/RegexSearch.h"
 #include "engine/ScanReader.h"
 #include "engine/ShownSet.h"
@@ -223,6 +224,21 @@ public:
     bool HasTimeStamps() { return RecordFormat() || TimeStampFormat() != timeseek::StampFormat::None; }
     // What a stamp without a year takes it from: the file's modification time.
     timeseek::StampContext StampContextOfFile() const;
+    // Shows the first line stamped at or after `micros` as GoToTime does with a time it has read.
+    TimeJump GoToMicros(std::int64_t micros);
+
+    // --- Record summaries (engine/RecordSummaries.h, FileWndSummaries.cpp) ------------------------------------
+    // While the text has a log format, a pass summarises its records block by block in the background (the
+    // timeline reads it): started when a format becomes known, told the new end at each reload, made anew for
+    // another format or another file, stopped before the mapping goes. Its news repaints the window and tells
+    // the port (SummariesNews). Null without a format.
+    const logformat::CRecordSummaries* GetRecordSummaries() const { return m_pSummaries.get(); }
+    // Waits until the pass has summarised the text as far as it was last told (scripts, tests).
+    void WaitRecordSummaries();
+    // The time a position stands at as the summaries see it: read off the span of the block that holds it, in
+    // proportion to the position's place in that block (false when no summarised block there has records).
+    // The timeline frames what the window shows with it, reading nothing of the file.
+    bool SummarisedTimeAt(TextPos p, std::int64_t& micros) const;
 
     // --- Filter stack (engine/ShownSet.h, FileWndFilter.cpp) ------------------------------
     // The window's stack of rules and conditions. A stack that can hide a line is scanned in the background
@@ -433,6 +449,8 @@ private:
     // The filter stack (FileWndFilter.cpp). The scan started afresh (fresh) or told where the data ends now.
     void SyncShownSet(bool fresh);
     void OnShownSetNews();
+    // The record summaries made anew (fresh, or for another format) or told where the data ends now.
+    void SyncSummaries(bool fresh);
     // Of the filtered rows: the first shown line at or after the line start p (DataEnd when none is known),
     // and the end of the last shown line before p (kNoPos when none). Where the scan has not reached, the
     // window scans ahead by itself within the budget of the input being handled.
@@ -548,6 +566,10 @@ private:
     // The format the scan reads records with, and the sets that keep it alive while it runs.
     const logformat::CFormat* m_pShownFormat = nullptr;
     std::shared_ptr<const logformat::CFormatSet> m_pShownFormats, m_pShownChosen;
+    // The record summaries, the format they read with and the sets that keep it alive while they run.
+    std::unique_ptr<logformat::CRecordSummaries> m_pSummaries;
+    const logformat::CFormat* m_pSummariesFormat = nullptr;
+    std::shared_ptr<const logformat::CFormatSet> m_pSummariesFormats, m_pSummariesChosen;
     shownset::AheadRuns m_ahead;  // runs past the scan's final point, from m_pAheadFrom
     TextPos m_pAheadFrom = kNoPos;
     std::int64_t m_nAheadLeft = kAheadBudget;

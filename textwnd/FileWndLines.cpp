@@ -135,6 +135,7 @@ void CFileWnd::SetChosenFormat(const std::string& name)
     m_pTopRecordAt = kNoPos;
     if (m_pShown)
         SyncShownSet(true);  // records, levels and times read anew
+    SyncSummaries(false);    // another format summarises afresh
     m_pPort->InvalidateAll();
 }
 
@@ -182,6 +183,13 @@ CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
     std::int64_t micros = 0;
     if (!timeseek::ParseUserTime(text, micros))
         return TimeJump::BadTime;
+    return GoToMicros(micros);
+}
+
+CFileWnd::TimeJump CFileWnd::GoToMicros(std::int64_t micros)
+{
+    if (!HasTimeStamps())
+        return TimeJump::NoTimestamps;
     CPreadChunkReader reader(m_pMappedFile->Handle());
     const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
     CTimeSeeker seeker(reader, DataStart(), DataEnd(), units, StampContextOfFile());

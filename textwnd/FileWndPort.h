@@ -97,6 +97,10 @@ public:
         return {platform::Rgb(255, 255, 255), platform::Rgb(0, 120, 215)};
     }
 
+    // The window's record summaries were made, dropped or found more (throttled by their pass): a timeline
+    // over them repaints.
+    virtual void SummariesNews() {}
+
     virtual void SetCapture() = 0;
     virtual void ReleaseCapture() = 0;
     virtual bool HasCapture() = 0;

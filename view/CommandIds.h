@@ -100,6 +100,7 @@ inline constexpr int FollowName = 40080;          // a rotated log: go on with t
 inline constexpr int ReopenFile = 40081;          // the view's file anew from its name (the message strip's action)
 inline constexpr int RunCommandAgain = 40082;     // a command's window: the command run anew (the strip's action)
 inline constexpr int RecordFormat = 40100;        // the Records panel's Format drop-down: the log format of the window
+inline constexpr int Timeline = 40101;            // the timeline band above every window whose file has a format
 // The last session (the File button's menu): 40140-40159.
 inline constexpr int FileReopenSession = 40140;   // the windows of the last run opened again
 inline constexpr int FileRestoreAtStart = 40141;  // the last session reopened at every start without files named

@@ -84,6 +84,8 @@ constexpr StringEntry kStrings[] = {
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},
     {cmd::RecordFormat, "How this window reads the records of its log: the time and level of each line, for Log "
                         "Levels and Go to Time; Automatic takes the format found in the file\nFormat"},
+    {cmd::Timeline, "Show a band above each log's window with its records over time by level: click a time to go "
+                    "there, drag over a stretch to show only it, double-click to show all again\nTimeline"},
     {cmd::ToggleMark, "Mark the line under the pointer (or the top line of the window), or take its mark away\n"
                       "Toggle Mark\nCtrl M"},
     {cmd::NextMark, "Show the next marked line at the top of the window\nNext Mark\nF2"},

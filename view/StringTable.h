@@ -107,6 +107,15 @@ inline constexpr const char* GoToTimeNoStamps = "Disabled: no timestamps recogni
 inline constexpr const char* FollowPanel = "Follow\nzo";
 inline constexpr const char* FollowNameLabel = "Follow Name\no";
 inline constexpr const char* RecordsPanel = "Records\nzr";
+inline constexpr const char* TimelineLabel = "Timeline\ntl";
+inline constexpr const char* TimelineName = "Timeline";
+// The band's accessible description: its span (%1, %2), then "level count" for each level (%3).
+inline constexpr const char* TimelineDescription = "Records from %1 to %2: %3";
+inline constexpr const char* TimelineEmpty = "No records with a time yet";
+// A column's tooltip: its first and last time, then a line per level.
+inline constexpr const char* TimelineColumnTip = "%1 \u2013 %2";
+inline constexpr const char* TimelineUnreached = "Not summarised yet";
+inline constexpr const char* TimelineNoLevel = "no level";
 inline constexpr const char* RecordFormatLabel = "Format\nrf";
 // The Format drop-down's first entry: %s is the name of the format found in the file, or RecordFormatNone.
 inline constexpr const char* RecordFormatAutomaticFormat = "Automatic (%s)";

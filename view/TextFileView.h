@@ -125,6 +125,12 @@ public:
     // The filter stack's scan found more: the "Scanning…" notice follows whether the window still shows lines
     // the scan has not reached, and whoever shows the counts hears of it.
     void OnShownSetNews() override;
+    // The timeline's input (TextFileViewFilters.cpp). A click goes to the first record at or after `micros` as
+    // Go to Time does; a drag makes [from, to] the filter stack's time range and turns Show Only Filtered on; a
+    // double-click takes the range away.
+    void OnTimelineTime(std::int64_t micros);
+    void OnTimelineRange(std::int64_t from, std::int64_t to);
+    void OnTimelineClear();
     // Called after each OnShownSetNews (the filter editor of the frame listens); one listener at a time.
     void SetShownSetNewsCallback(std::function<void()> callback) { m_onShownSetNews = std::move(callback); }
 
@@ -168,6 +174,8 @@ private:
     void OnGoToTime();
     std::string TakeLineNumber(const std::string& typed);
     std::string TakeTime(const std::string& typed);
+    // What a jump by time says in the message strip (a time before the first or after the last stamp).
+    void ShowTimeJump(CFileWnd::TimeJump jump);
     // The name of the window's file came to name another file (TextFileViewSource.cpp).
     void OnFileReplaced();
     // Reopen: the document takes the file the name names now.

@@ -3,6 +3,7 @@
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 
+#include <algorithm>
 #include <utility>
 
 void CTextFileView::OnShowOnlyFiltered()
@@ -11,6 +12,39 @@ void CTextFileView::OnShowOnlyFiltered()
         return;
     m_pFileWnd->SetShowOnlyFiltered(!m_pFileWnd->IsShowOnlyFiltered());
     SyncScanningNotice();
+}
+
+void CTextFileView::OnTimelineTime(std::int64_t micros)
+{
+    if (!m_bLoaded || !m_pFileWnd->HasTimeStamps())
+        return;
+    ShowTimeJump(m_pFileWnd->GoToMicros(micros));
+}
+
+void CTextFileView::OnTimelineRange(std::int64_t from, std::int64_t to)
+{
+    if (!m_bLoaded || !m_pFileWnd->HasText())
+        return;
+    shownset::FilterStack stack = m_pFileWnd->GetFilterStack();
+    stack.hasFrom = stack.hasTo = true;
+    stack.fromMicros = std::min(from, to);
+    stack.toMicros = std::max(from, to);
+    m_pFileWnd->SetFilterStack(stack);
+    if (!m_pFileWnd->IsShowOnlyFiltered())
+        OnShowOnlyFiltered();
+    OnShownSetNews();
+}
+
+void CTextFileView::OnTimelineClear()
+{
+    if (!m_bLoaded || !m_pFileWnd->HasText())
+        return;
+    shownset::FilterStack stack = m_pFileWnd->GetFilterStack();
+    if (!stack.hasFrom && !stack.hasTo)
+        return;
+    stack.hasFrom = stack.hasTo = false;
+    m_pFileWnd->SetFilterStack(stack);
+    OnShownSetNews();
 }
 
 void CTextFileView::OnShownSetNews()

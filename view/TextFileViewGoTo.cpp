@@ -69,6 +69,15 @@ std::string CTextFileView::TakeTime(const std::string& typed)
     switch (jump) {
     case CFileWnd::TimeJump::BadTime: return text::GoToTimeInvalid;
     case CFileWnd::TimeJump::NoTimestamps: return text::GoToTimeNoStamps;
+    default: ShowTimeJump(jump); return {};
+    }
+}
+
+void CTextFileView::ShowTimeJump(CFileWnd::TimeJump jump)
+{
+    switch (jump) {
+    case CFileWnd::TimeJump::BadTime:
+    case CFileWnd::TimeJump::NoTimestamps: break;
     case CFileWnd::TimeJump::AfterLast:
     case CFileWnd::TimeJump::BeforeFirst:
         m_pHost->ShowMessage(ViewMessageKind::Information, jump == CFileWnd::TimeJump::AfterLast
@@ -83,5 +92,4 @@ std::string CTextFileView::TakeTime(const std::string& typed)
         m_bTimeMessageShown = false;
         break;
     }
-    return {};
 }

@@ -97,6 +97,7 @@ void AddRecordsPanel(CRibbonCategory* log, const CImageStrip& icons)
     box->SetKeys(KeyTipOf(text::RecordFormatLabel));
     SetCommandToolTip(box, cmd::RecordFormat);
     panel->Add(box);
+    AddCheckBox(panel, cmd::Timeline, text::TimelineLabel);
 }
 
 // The lines the user marked: a mark set or taken away, the jumps between them, a mark's note, and the lines

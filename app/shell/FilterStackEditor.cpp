@@ -332,12 +332,38 @@ void CFilterStackEditor::SetViewWidget(CTextFileViewWidget* widget)
     setEnabled(wnd != nullptr);
     if (m_pWidget) {
         m_pWidget->View().SetShownSetNewsCallback([self = QPointer<CFilterStackEditor>(this)] {
-            if (self)
+            if (self) {
+                self->FollowTimeRange();
                 self->RefreshStatus();
+            }
         });
     }
     ShowStack(wnd ? wnd->GetFilterStack() : FilterStack{});
     RefreshStatus();
+}
+
+void CFilterStackEditor::ShowTimeRange(const FilterStack& stack)
+{
+    m_pFrom->setText(stack.hasFrom ? LocalTimeText(stack.fromMicros) : QString());
+    m_pTo->setText(stack.hasTo ? LocalTimeText(stack.toMicros) : QString());
+    m_shownRange = {stack.hasFrom, stack.hasTo, stack.fromMicros, stack.toMicros};
+}
+
+void CFilterStackEditor::FollowTimeRange()
+{
+    // The window's range set elsewhere (the timeline) is shown; an edit the user has not applied yet stays.
+    const CFileWnd* wnd = Window();
+    if (!wnd || IsApplyPending())
+        return;
+    const FilterStack& stack = wnd->GetFilterStack();
+    const TimeRange range{stack.hasFrom, stack.hasTo, stack.fromMicros, stack.toMicros};
+    if (range == m_shownRange)
+        return;
+    const bool showing = std::exchange(m_bShowing, true);
+    ShowTimeRange(stack);
+    m_pFrom->setStyleSheet({});
+    m_pTo->setStyleSheet({});
+    m_bShowing = showing;
 }
 
 void CFilterStackEditor::ShowStack(const FilterStack& stack)
@@ -348,8 +374,7 @@ void CFilterStackEditor::ShowStack(const FilterStack& stack)
         AddRuleRow(rule);
     const auto* level = std::find(std::begin(kLevels), std::end(kLevels), stack.lowest);
     m_pLevel->setCurrentIndex(level == std::end(kLevels) ? 0 : static_cast<int>(level - std::begin(kLevels)));
-    m_pFrom->setText(stack.hasFrom ? LocalTimeText(stack.fromMicros) : QString());
-    m_pTo->setText(stack.hasTo ? LocalTimeText(stack.toMicros) : QString());
+    ShowTimeRange(stack);
     m_pContext->setValue(stack.context);
     m_pCombine->setCurrentIndex(stack.combine == shownset::Combine::All ? 1 : 0);
     m_pProblem->hide();
@@ -460,6 +485,7 @@ void CFilterStackEditor::ApplyStack(const FilterStack& stack)
     CFileWnd* wnd = Window();
     if (!wnd)
         return;
+    m_shownRange = {stack.hasFrom, stack.hasTo, stack.fromMicros, stack.toMicros};
     if (!(stack == wnd->GetFilterStack())) {
         const bool hadRules = !wnd->GetFilterStack().rules.empty();
         wnd->SetFilterStack(stack);

@@ -85,6 +85,10 @@ signals:
 
 private:
     void ShowStack(const shownset::FilterStack& stack);
+    // The time fields from `stack`, and the range they show remembered.
+    void ShowTimeRange(const shownset::FilterStack& stack);
+    // Shows the window's time range when it changed since the pane last showed or applied one.
+    void FollowTimeRange();
     void AddRuleRow(const shownset::FilterRule& rule);
     shownset::FilterRule RuleOfRow(int row) const;
     void MoveRow(int step);
@@ -115,4 +119,10 @@ private:
     QPushButton* m_pAllWindows = nullptr;
     QTimer* m_pApplyTimer = nullptr;
     int m_nKindWidth = 0;  // of a rule's Include/Exclude box
+    struct TimeRange {
+        bool hasFrom = false, hasTo = false;
+        std::int64_t from = 0, to = 0;
+        bool operator==(const TimeRange&) const = default;
+    };
+    TimeRange m_shownRange;  // what the time fields last showed or applied
 };

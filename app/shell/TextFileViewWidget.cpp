@@ -10,6 +10,7 @@
 #include "textwnd/qt/FilterPane.h"
 #include "view/CommandIds.h"
 #include "view/StringTable.h"
+#include "view/qt/TimelineBand.h"
 
 #include <QApplication>
 #include <QFile>
@@ -262,6 +263,13 @@ CFileWnd* CTextFileViewWidget::CreateTextWindow()
     };
     m_pTextWindow->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pTextWindow, &QWidget::customContextMenuRequested, this, &CTextFileViewWidget::ShowContextMenu);
+    // The timeline band above the text, shown while the setting is on and the file has a format.
+    m_pTimeline = new CTimelineBand(m_pTextWindow, this);
+    connect(m_pTimeline, &CTimelineBand::timeClicked, this, [this](qint64 micros) { m_view.OnTimelineTime(micros); });
+    connect(m_pTimeline, &CTimelineBand::rangeSelected, this,
+            [this](qint64 from, qint64 to) { m_view.OnTimelineRange(from, to); });
+    connect(m_pTimeline, &CTimelineBand::rangeCleared, this, [this] { m_view.OnTimelineClear(); });
+    layout()->addWidget(m_pTimeline);
     layout()->addWidget(m_pTextWindow);
     setFocusProxy(m_pTextWindow);
     return &m_pTextWindow->FileWnd();
@@ -270,6 +278,8 @@ CFileWnd* CTextFileViewWidget::CreateTextWindow()
 void CTextFileViewWidget::DestroyTextWindow()
 {
     setFocusProxy(nullptr);
+    delete m_pTimeline;
+    m_pTimeline = nullptr;
     delete m_pTextWindow;
     m_pTextWindow = nullptr;
 }

@@ -16,6 +16,7 @@
 
 class CFileWndWidget;
 class CMessageStrip;
+class CTimelineBand;
 class CTextFileDoc;
 class IViewServices;
 
@@ -65,6 +66,8 @@ public:
     void MarkWindow(const std::string& text) override;
 
     CMessageStrip* MessageStrip() const { return m_pMessageStrip; }
+    // The timeline band above the text window (null before the window is made).
+    CTimelineBand* Timeline() const { return m_pTimeline; }
 
 private:
     void ShowContextMenu(const QPoint& pos);
@@ -72,6 +75,7 @@ private:
     IViewServices* m_pServices;
     QWidget* m_pFrame;
     CFileWndWidget* m_pTextWindow = nullptr;
+    CTimelineBand* m_pTimeline = nullptr;
     CMessageStrip* m_pMessageStrip;
     int m_nMessageCommand = 0;
     std::uint64_t m_nMessageNumber = 0;  // of the last message shown

@@ -21,6 +21,7 @@
 #include "view/qt/QtFont.h"
 #include "view/qt/QtHighlightStore.h"
 #include "view/qt/QtProfile.h"
+#include "view/qt/TimelineBand.h"
 
 #include <QFile>
 #include <QScopedValueRollback>
@@ -38,6 +39,7 @@ constexpr const char* kCodePageEntry = "CodePage";
 constexpr const char* kFollowNameEntry = "FollowName";
 constexpr const char* kRegularExpressionEntry = "RegularExpression";
 constexpr const char* kLineNumbersEntry = "LineNumbers";
+constexpr const char* kTimelineEntry = "Timeline";
 constexpr const char* kSessionSection = "Session";
 constexpr const char* kRestoreAtStartEntry = "RestoreAtStart";
 
@@ -62,6 +64,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     RestoreCodePage();
     RestoreFollowName();
     RestoreLineNumbers();
+    CTimelineBand::SetShownEverywhere(m_pProfile->GetProfileInt(kLogSection, kTimelineEntry, 0) != 0);
     m_bRegularExpression = m_pProfile->GetProfileInt(kLogSection, kRegularExpressionEntry, 0) != 0;
     RestoreTextLimit();
     m_pHighlightStore = std::make_unique<CQtHighlightStore>(m_pProfile->Settings());
@@ -622,6 +625,13 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetRegularExpression(!m_bRegularExpression);
         return true;
     }
+    if (id == cmd::Timeline) {
+        const bool on = !CTimelineBand::ShownEverywhere();
+        CTimelineBand::SetShownEverywhere(on);
+        m_pProfile->WriteProfileInt(kLogSection, kTimelineEntry, on ? 1 : 0);
+        m_pProfile->Flush();
+        return true;
+    }
     if (OnHighlightCommand(id))
         return true;
     if (id == cmd::AppExit) {
@@ -652,6 +662,11 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
     if (ui.m_nID == cmd::LineNumbers) {
         ui.Enable();
         ui.SetCheck(CFileWndWidget::LineNumbers() ? 1 : 0);
+        return true;
+    }
+    if (ui.m_nID == cmd::Timeline) {
+        ui.Enable();
+        ui.SetCheck(CTimelineBand::ShownEverywhere() ? 1 : 0);
         return true;
     }
     if (ui.m_nID == cmd::FileReopenSession) {

@@ -209,7 +209,8 @@ class Suite:
             "HR": ("toggle", "Highlight Rules"), "HE": ("window", "Highlight Rules"), "HL": ("toggle", "Log Levels"),
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
-            "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "CO": ("window", "Open Command"),
+            "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "TL": ("toggle", "Timeline"),
+            "CO": ("window", "Open Command"),
             # The Marks and Filters panels, the last ones, are folded at this width: each tip opens its panel
             # with its elements' tips.
             "ZM": ("tips", "MT"), "ZL": ("tips", "IE"),
@@ -632,6 +633,50 @@ class Suite:
         except AssertionError:
             raise AssertionError(f"the clipboard after Ctrl+C: {self.session.clipboard()!r}, expected {expected!r}")
 
+    def timeline_click_and_drag(self):
+        """The Timeline check box shows the band above a log; a click on it shows that time's line at the top, a
+        drag shows only the lines of its stretch of time, a double-click shows every line again."""
+        self.viewer.kill()
+        self.viewer = Viewer(self.session, self.binary, [self.stamped])  # 200 lines, one a second
+        self.back_to_rest()
+        self.keys("alt")
+        wait_for(self.shown_key_tips, "the key tips after Alt")
+        self.keys("l")
+        box = wait_for(lambda: self.viewer.find(role_named(CHECK_BOX, "Timeline")), "the Timeline check box")
+        if not checked(box):
+            self.session.click(box)
+            wait_for(lambda: checked(box), "Timeline checked")
+        # Started again on the Options category (Copy Page reads the screen from there): the setting is kept.
+        self.viewer.kill()
+        self.viewer = Viewer(self.session, self.binary, [self.stamped])
+        band = wait_for(lambda: self.viewer.find(lambda a: a.get_name() == "Timeline" and a.get_role() != CHECK_BOX
+                                                 and showing(a)), "the timeline band")
+        wait_for(lambda: "info 200" in (band.get_description() or ""), "the band's totals in its description")
+        box = band.get_extents(Atspi.CoordType.SCREEN)
+        y = box.y + box.height // 2
+
+        def at(share):
+            return box.x + int(box.width * share)
+
+        def numbers():
+            return [int(line.rsplit(" ", 1)[1]) for line in self.viewer.copy_page().split("\n") if "line " in line]
+
+        self.session.run_click(at(0.25), y)
+        wait_for(lambda: 40 <= numbers()[0] <= 60, "a line near the first quarter's time at the top", interval=0.3)
+        self.session.run("xdotool", "mousemove", "--sync", str(at(0.5)), str(y), "mousedown", "1")
+        for share in (0.55, 0.6, 0.65):
+            self.session.run("xdotool", "mousemove", "--sync", str(at(share)), str(y))
+            time.sleep(0.1)
+        self.session.run("xdotool", "mousemove", "--sync", str(at(0.7)), str(y), "mouseup", "1")
+        self.session.run("xdotool", "mousemove", "--sync", "2", "2")
+        wait_for(lambda: all(95 <= n <= 145 for n in numbers()) and len(numbers()) > 20,
+                 "only the lines of the dragged stretch", interval=0.3)
+        self.session.run("xdotool", "mousemove", "--sync", str(at(0.1)), str(y), "click", "--repeat", "2", "1")
+        self.session.run("xdotool", "mousemove", "--sync", "2", "2")
+        time.sleep(0.5)
+        self.session.run_click(at(0.1), y)  # no longer held to the stretch: the line of that time itself
+        wait_for(lambda: 15 <= numbers()[0] <= 25, "every line again after a double-click", interval=0.3)
+
     def reopen_last_session_brings_both_files_back(self):
         """Two files open, the viewer closed and started again without files: Reopen Last Session in the File
         menu opens both again."""
@@ -684,6 +729,7 @@ def main():
             ("every key tip on show acts by real keys", suite.every_key_tip_acts),
             ("a collapsed panel's tip shows its elements' tips", suite.collapsed_panel_tips_act),
             ("a drag with the mouse, then Ctrl+C copies the selection", suite.mouse_drag_copies_the_selection),
+            ("the timeline: a click, a drag and a double-click", suite.timeline_click_and_drag),
             ("Reopen Last Session brings both files back", suite.reopen_last_session_brings_both_files_back),
         ]
         for name, body in checks:

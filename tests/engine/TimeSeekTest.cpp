@@ -159,6 +159,27 @@ TEST(TimeSeek, BisectionFindsWhatAPlainScanFinds)
     }
 }
 
+// Lines of one length, so that the bisection's midpoints fall on line starts: the line that starts at a
+// midpoint is still found when it is the first at or after the time.
+TEST(TimeSeek, ALineStartingAtAMidpointIsFound)
+{
+    const testutil::ScopedEnv zone("TZ", "UTC0", ::tzset);
+    std::string bytes;
+    std::vector<std::int64_t> starts;
+    constexpr int kLines = 4096;
+    for (int i = 0; i < kLines; ++i) {
+        starts.push_back(static_cast<std::int64_t>(bytes.size()));
+        bytes += Stamp(StampFormat::Iso, kRef + i * kSec) + " line\n";  // 29 bytes a line
+    }
+    StringReader reader(&bytes);
+    CTimeSeeker seeker(reader, 0, static_cast<std::int64_t>(bytes.size()), {1, 0x0D, 0x0A}, {2026, 12});
+    ASSERT_EQ(seeker.Detect(), StampFormat::Iso);
+    for (int i = 1; i < kLines; ++i) {
+        const CTimeSeeker::Result r = seeker.Seek(kRef + i * kSec - kSec / 4);
+        ASSERT_EQ(r.pos, starts[static_cast<std::size_t>(i)]) << "line " << i;
+    }
+}
+
 TEST(TimeSeek, NoStampsAndFewBytesRead)
 {
     const std::string plain = "alpha\nbeta\n";

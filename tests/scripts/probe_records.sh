@@ -54,10 +54,25 @@ format Pipes
 ~ info 2026-12-07T10:00:01.250000Z	|  the disk came back|" \
   "$probe" --rows 3 --formats "$dir/formats" "$dir/pipes.log" records
 
+printf '%s\n' 'started by hand' '2026-12-07 10:00:00,000 INFO  [main] App - up' \
+  '2026-12-07 10:00:01,000 ERROR [main] App - a' '    at App.main(App.java:10)' \
+  '2026-12-07 10:00:02,000 ERROR [main] App - b' '2026-12-07 10:00:03,000 WARN  [main] App - c' \
+  '2026-12-07 10:00:03,500 [main] no level' '2026-12-07 10:00:04,000 FATAL [main] App - d' \
+  '2026-12-07 10:00:05,000 DEBUG [main] App - e' '2026-12-07 10:00:07,999 TRACE [main] App - f' > "$dir/spread.log"
+expect "the timeline: the span, then each column's first time and records per level, none last" 'timeline 2026-12-07T10:00:00.000000Z 2026-12-07T10:00:07.999000Z
+2026-12-07T10:00:00.000000Z 0 1 0 1 0 0 0
+2026-12-07T10:00:01.999751Z 0 1 1 0 0 0 1
+2026-12-07T10:00:03.999501Z 1 0 0 0 1 0 0
+2026-12-07T10:00:05.999251Z 0 0 0 0 0 1 0
+timeline 2026-12-07T10:00:00.000000Z 2026-12-07T10:00:07.999000Z
+2026-12-07T10:00:00.000000Z 1 2 1 1 1 1 1' \
+  bash -c '"$0" --rows 3 "$1" timeline:4 timeline:1' "$probe" "$dir/spread.log"
+
 printf 'alpha\nbeta\n' > "$dir/plain.txt"
-expect "a file without a format: every line a record of its own" 'format none
+expect "a file without a format: every line a record of its own, and no timeline" 'format none
 + - -	|alpha|
-+ - -	|beta|' "$probe" --rows 3 "$dir/plain.txt" records
++ - -	|beta|
+timeline none' "$probe" --rows 3 "$dir/plain.txt" records timeline:3
 
 echo "probe_records: $passed passed, $failures failed"
 [ "$failures" -eq 0 ]

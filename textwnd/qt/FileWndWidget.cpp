@@ -996,6 +996,7 @@ void CFileWndWidget::paintEvent(QPaintEvent* event)
     CQtFilePainter painter(p, event->region(), m_fonts, m_wnd.GetCharWidth(), viewport());
     m_wnd.OnPaint(painter);
     UpdateGutter();
+    emit textPainted();
 }
 
 void CFileWndWidget::resizeEvent(QResizeEvent*)

@@ -164,10 +164,17 @@ public:
     void SetCapture() override { m_bCapture = true; }
     void ReleaseCapture() override { m_bCapture = false; }
     bool HasCapture() override { return m_bCapture; }
+    void SummariesNews() override { emit summariesNews(); }
 
     // Bar values <-> bytes of the vertical bar (exact up to INT_MAX bytes, scaled above).
     int VBarValueOf(std::int64_t bytes) const;
     std::int64_t VBarBytesOf(int value) const;
+
+signals:
+    // The window's record summaries were made, dropped or found more.
+    void summariesNews();
+    // The text area was painted (its top or its rows may have moved).
+    void textPainted();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -3,6 +3,7 @@
 #include "engine/LineFilter.h"
 #include "engine/LogRecords.h"
 #include "engine/RegexSearch.h"
+#include "engine/Timeline.h"
 #include "engine/Utf8Text.h"
 #include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
@@ -105,6 +106,9 @@ const char kUsage[] =
     "                record starts on it or ~ when it continues the one above, the level (fatal error\n"
     "                warn info debug trace, or -), the record's time in UTC (YYYY-MM-DDTHH:MM:SS.ffffffZ,\n"
     "                or -), a tab and the row as print shows it\n"
+    "  timeline:W    prints \"timeline FIRST LAST\" (the span of the record summaries, times as records\n"
+    "                writes them), then W lines, one per column from the left: its first time and its\n"
+    "                records per level: fatal error warn info debug trace none (\"timeline none\" without)\n"
     "  alerts        prints \"alerts marked=0|1 stopped=0|1\": a line matching an alert rule arrived (the\n"
     "                probe's window is never the active one); following was stopped by a stop rule\n";
 
@@ -483,6 +487,43 @@ public:
         return rows;
     }
 
+    // A time in UTC as records prints it: YYYY-MM-DDTHH:MM:SS.ffffffZ.
+    static std::string UtcText(std::int64_t micros)
+    {
+        const std::time_t secs = static_cast<std::time_t>((micros >= 0 ? micros : micros - 999999) / 1000000);
+        std::tm tm{};
+        gmtime_r(&secs, &tm);
+        char buf[48];
+        std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+        char frac[16];
+        std::snprintf(frac, sizeof frac, ".%06lldZ",
+                      static_cast<long long>(micros - static_cast<std::int64_t>(secs) * 1000000));
+        return std::string(buf) + frac;
+    }
+
+    // The timeline of `width` columns over the window's record summaries, once they are complete.
+    void PrintTimeline(int width)
+    {
+        m_wnd.WaitRecordSummaries();
+        const logformat::CRecordSummaries* sums = m_wnd.GetRecordSummaries();
+        timeline::CTimeline tl;
+        if (sums)
+            tl.Build(*sums, width, m_wnd.DataStart(), m_wnd.DataEnd());
+        if (!sums || !tl.HasRecords()) {
+            std::printf("timeline none\n");
+            return;
+        }
+        std::printf("timeline %s %s\n", UtcText(tl.First()).c_str(), UtcText(tl.Last()).c_str());
+        // Columns by severity first, records without a level last (the level's index 0).
+        for (int c = 0; c < tl.Width(); ++c) {
+            const timeline::Column& col = tl.At(c);
+            std::printf("%s", UtcText(tl.Start(c)).c_str());
+            for (int level = 1; level <= logformat::kLevels; ++level)
+                std::printf(" %llu", static_cast<unsigned long long>(col.n[level % logformat::kLevels]));
+            std::printf("\n");
+        }
+    }
+
     // "format NAME", then per visible row of text whether a record starts on
     // it (+) or it continues the one above (~), the record's level and time.
     void PrintRecords()
@@ -502,19 +543,7 @@ public:
             if (p >= m_wnd.DataEnd())
                 break;
             const logformat::Record r = records.RecordOf(p);
-            std::string when = "-";
-            if (r.timed) {
-                const std::time_t secs =
-                    static_cast<std::time_t>((r.micros >= 0 ? r.micros : r.micros - 999999) / 1000000);
-                std::tm tm{};
-                gmtime_r(&secs, &tm);
-                char buf[48];
-                std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
-                char frac[16];
-                std::snprintf(frac, sizeof frac, ".%06lldZ",
-                              static_cast<long long>(r.micros - static_cast<std::int64_t>(secs) * 1000000));
-                when = std::string(buf) + frac;
-            }
+            const std::string when = r.timed ? UtcText(r.micros) : "-";
             std::printf("%c %s %s\t%s\n", r.starts ? '+' : '~', logformat::LevelName(r.level), when.c_str(),
                         row.c_str());
             p = records.NextLineStart(p);
@@ -819,6 +848,15 @@ public:
         if (cmd == "alerts") {
             if (apply)
                 std::printf("alerts marked=%d stopped=%d\n", m_bMarked ? 1 : 0, m_wnd.IsFollowStopped() ? 1 : 0);
+            return true;
+        }
+        if (verb == "timeline" && hasArg) {
+            char* endp = nullptr;
+            const long width = std::strtol(arg.c_str(), &endp, 10);
+            if (arg.empty() || *endp || width < 1 || width > 100000)
+                return false;
+            if (apply)
+                PrintTimeline(static_cast<int>(width));
             return true;
         }
         if (cmd == "records") {
