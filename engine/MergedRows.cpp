@@ -11,7 +11,7 @@
 
 namespace merged {
 namespace {
-constexpr std::int64_t kBlock = 64 * 1024;
+constexpr std::int64_t kBlock = 4096;  // a page: a screenful reads a few of each file
 constexpr std::int64_t kStampBytes = 256;
 // How far the first or the last record is looked for from a file's end: a
 // longer head or tail of lines without a record counts at the very start.
