@@ -219,7 +219,7 @@ void CLineIndex::SetEnd(std::int64_t end, bool run)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_nEnd = end;
     }
-    if (!run || m_worker.IsWorking() || CountedEnd() >= end)
+    if (!run || CountedEnd() >= end)
         return;
     m_worker.Start([this] { Run(); }, m_notify);
 }

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace engine {
@@ -20,19 +21,33 @@ public:
     CPassWorker(const CPassWorker&) = delete;
     CPassWorker& operator=(const CPassWorker&) = delete;
 
-    // Runs `pass` on a thread of its own, then `done` (when given, and when the pass was not stopped). False,
-    // and nothing started, while a pass runs.
+    // Runs `pass` on a thread of its own, then `done` (when given, and when the pass was not stopped). While a
+    // pass runs, the running one is asked to run once more when it is over (so that an end told while it
+    // finished is never lost) and false is returned.
     bool Start(std::function<void()> pass, std::function<void()> done)
     {
-        if (m_working)
-            return false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_working) {
+                m_again = true;
+                return false;
+            }
+        }
         if (m_thread.joinable())
             m_thread.join();
         m_stop = false;
+        m_again = false;
         m_working = true;
         m_thread = std::thread([this, pass = std::move(pass), done = std::move(done)] {
-            pass();
-            m_working = false;
+            for (;;) {
+                pass();
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (!m_again || m_stop) {
+                    m_working = false;
+                    break;
+                }
+                m_again = false;
+            }
             if (done && !m_stop)
                 done();
         });
@@ -44,6 +59,7 @@ public:
         m_stop = true;
         Wait();
         m_stop = false;
+        m_again = false;
     }
     // Waits for the pass to end by itself.
     void Wait()
@@ -58,6 +74,8 @@ public:
 private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_working{false};
+    bool m_again = false;  // under m_mutex: run the pass once more when it is over
+    std::mutex m_mutex;
     std::thread m_thread;
 };
 

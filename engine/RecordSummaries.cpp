@@ -354,8 +354,9 @@ void CRecordSummaries::SetEnd(std::int64_t end, bool run)
         m_nEnd = end;
         read = m_nRead;
     }
-    if (!run || !m_pFormat || m_worker.IsWorking() || read >= end)
+    if (!run || !m_pFormat || read >= end)
         return;  // a text without a format has no records to summarise
+    // A pass that runs is asked to run on to the new end once it is over.
     m_worker.Start([this] { Run(); }, m_notify);
 }
 
