@@ -3,7 +3,8 @@
 openbox, tests/e2e/xsession.py) with settings of its own:
   docs/screenshots/timeline.png   a service log with an error burst, Timeline on, a stretch dragged on the band
                                   (shown alone, the rest of the band dimmed)
-Usage: tools/timeline-screenshot.py [BUILD_DIR]   (default: build; Debian's own Python, which has the AT-SPI bindings)
+Usage: tools/timeline-screenshot.py [BUILD_DIR] [SCALE]   (default: build, 1; Debian's own Python, which has the
+       AT-SPI bindings). SCALE multiplies the requests a second: 230 makes a log of about 1 GiB.
 """
 import os
 import random
@@ -19,10 +20,10 @@ from xsession import (Atspi, Viewer, XSession, find, main_on_own_bus, run, scree
 SETTINGS = "[Caption]\nShown%20Welcome=1\n\n[Highlight]\nEnabled=true\nLogLevels=true\n\n[Log]\nTimeline=1\n"
 
 
-def write_log(path):
+def write_log(path, scale=1):
     """A day of a service's requests, busier by day than by night, with a burst of errors in the afternoon."""
     rnd = random.Random(11)
-    with open(path, "w") as f:
+    with open(path, "w", buffering=1 << 20) as f:
         s = 0.0
         while s < 86400:
             hour = s / 3600
@@ -34,7 +35,7 @@ def write_log(path):
                 rnd.randint(1, 99999), rnd.randint(2, 900))
             f.write("2026-12-07 %02d:%02d:%02d.%03d %-5s [worker-%d] %s\n" % (
                 s // 3600, s // 60 % 60, s % 60, rnd.randint(0, 999), level, rnd.randint(1, 4), text))
-            s += rnd.expovariate(busy * (6 if burst else 1) / 4.0)
+            s += rnd.expovariate(scale * busy * (6 if burst else 1) / 4.0)
 
 
 def main():
@@ -42,12 +43,12 @@ def main():
     out = os.path.join(ROOT, "docs", "screenshots", "timeline.png")
     work = tempfile.mkdtemp(prefix="ostrel-shots-")
     log = os.path.join(work, "service.log")
-    write_log(log)
+    write_log(log, float(sys.argv[2]) if len(sys.argv) > 2 else 1)
     session = XSession()
     try:
         write_settings(session, SETTINGS)
         viewer = Viewer(session, os.path.join(build, "bin", "ostrel-viewer"), [log])
-        time.sleep(2)  # the first paint and the manager's placing
+        time.sleep(2 if os.path.getsize(log) < 1 << 28 else 20)  # the first paint, the placing, the summaries
         band = wait_for(lambda: find(viewer.app, lambda a: a.get_name() == "Timeline" and a.get_role() != Atspi.Role.CHECK_BOX
                                      and showing(a)), "the timeline band")
         box = band.get_extents(Atspi.CoordType.SCREEN)
