@@ -937,6 +937,18 @@ Level LevelOfSeverity(int severity)
     return severity >= 0 && severity < 8 ? kLevels[severity] : Level::None;
 }
 
+std::function<bool(std::string_view, std::int64_t&)> StampReaderOf(const CFormat* format,
+                                                                   const timeseek::StampContext& ctx)
+{
+    return [format, ctx](std::string_view line, std::int64_t& micros) {
+        LineRead read;
+        if (!format->Read(line, ctx, read))
+            return false;
+        micros = read.micros;
+        return true;
+    };
+}
+
 const std::vector<const CFormat*>& BuiltinFormats()
 {
     static const std::vector<const CFormat*> all = [] {

@@ -17,6 +17,7 @@
 #include "engine/StampParts.h"
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -79,6 +80,11 @@ private:
     LevelPlace m_levelPlace;
     int m_nRank;
 };
+
+// How Go to Time reads a line's time under `format` (as CTimeSeeker::SetStampReader takes it): the record's
+// time when the line starts one. `format` outlives the reader.
+std::function<bool(std::string_view line, std::int64_t& micros)> StampReaderOf(const CFormat* format,
+                                                                               const timeseek::StampContext& ctx);
 
 // The built-in formats, in no particular order (ranks decide ties).
 const std::vector<const CFormat*>& BuiltinFormats();

@@ -209,15 +209,7 @@ std::int64_t CMergedRows::SeekFrom(int f, std::int64_t micros)
     if (!s.src.format)
         return micros > kVeryStart ? s.src.dataEnd : s.src.dataStart;
     CTimeSeeker seeker(*s.src.reader, s.src.dataStart, s.src.dataEnd, BreakUnits{s.unit, s.cr, s.lf}, s.src.ctx);
-    const logformat::CFormat* format = s.src.format;
-    const timeseek::StampContext ctx = s.src.ctx;
-    seeker.SetStampReader([format, ctx](std::string_view line, std::int64_t& t) {
-        logformat::LineRead read;
-        if (!format->Read(line, ctx, read))
-            return false;
-        t = read.micros;
-        return true;
-    });
+    seeker.SetStampReader(logformat::StampReaderOf(s.src.format, s.src.ctx));
     const CTimeSeeker::Result r = seeker.Seek(micros);
     switch (r.outcome) {
     case CTimeSeeker::Outcome::Found:

@@ -194,16 +194,8 @@ CFileWnd::TimeJump CFileWnd::GoToMicros(std::int64_t micros)
     const BreakUnits units{CodeUnitSize(), m_lines.CRUnit(), m_lines.LFUnit()};
     CTimeSeeker seeker(reader, DataStart(), DataEnd(), units, StampContextOfFile());
     seeker.SetFormat(m_nStampFormat);
-    if (const logformat::CFormat* format = RecordFormat()) {
-        const timeseek::StampContext ctx = StampContextOfFile();
-        seeker.SetStampReader([format, ctx](std::string_view line, std::int64_t& t) {
-            logformat::LineRead read;
-            if (!format->Read(line, ctx, read))
-                return false;
-            t = read.micros;
-            return true;
-        });
-    }
+    if (const logformat::CFormat* format = RecordFormat())
+        seeker.SetStampReader(logformat::StampReaderOf(format, StampContextOfFile()));
     const CTimeSeeker::Result r = seeker.Seek(micros);
     switch (r.outcome) {
     case CTimeSeeker::Outcome::Found: ShowLineAt(r.pos); return TimeJump::Shown;
