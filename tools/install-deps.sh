@@ -5,6 +5,8 @@ PKGS=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libg
       zlib1g-dev liblzma-dev libzstd-dev libbz2-dev  # the decompression of compressed logs
       gzip xz-utils zstd bzip2  # their command-line tools: test inputs and the benchmark's baseline
       libsqlite3-dev  # the store of marks and sessions
+      libsystemd-dev systemd-journal-remote  # reading journals; making test journals from the export format
+      openssh-server openssh-client  # the tests' own sshd on 127.0.0.1, and the client remote files are read with
       libbenchmark-dev libicu-dev libre2-dev xvfb xauth fonts-dejavu-core fonts-liberation
       clang libclang-rt-14-dev clang-format
       desktop-file-utils appstream dpkg-dev  # validators of the desktop entry and metainfo; dpkg-shlibdeps
@@ -21,4 +23,12 @@ done
 echo "Installing: ${missing[*]}"
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
 $SUDO apt-get update -qq
+# Installing a server package must not start a service that listens on the machine: the tests start their
+# own sshd on 127.0.0.1. A policy that refuses every start is put in place only for this install.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null && $SUDO chmod 755 "$policy" && own_policy=1
+fi
+trap '[ "$own_policy" = 1 ] && $SUDO rm -f "$policy"' EXIT
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
