@@ -504,6 +504,7 @@ public:
     // The timeline of `width` columns over the window's record summaries, once they are complete.
     void PrintTimeline(int width)
     {
+        m_wnd.SetSummariesWanted(true);
         m_wnd.WaitRecordSummaries();
         const logformat::CRecordSummaries* sums = m_wnd.GetRecordSummaries();
         timeline::CTimeline tl;
