@@ -149,12 +149,16 @@ public:
     {
         if (m_unshare <= 0)
             return true;
-        // The first process of the namespace: when it dies the kernel kills every other one there.
+        // The first process of the namespace: when it dies the kernel kills every other one there, and unshare
+        // reaps it and exits; unshare killed first would leave it to init to reap.
         if (m_server > 0)
             ::kill(m_server, SIGKILL);
-        ::kill(m_unshare, SIGKILL);  // its child is killed with it (--kill-child)
         int status = 0;
-        ::waitpid(m_unshare, &status, 0);
+        for (int waited = 0; ::waitpid(m_unshare, &status, WNOHANG) != m_unshare; waited += 10) {
+            if (waited == 2000 || m_server <= 0)
+                ::kill(m_unshare, SIGKILL);  // its child is killed with it (--kill-child)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         m_unshare = -1;
         m_server = -1;
         for (int waited = 0; waited < 5000; waited += 20) {
