@@ -234,6 +234,8 @@ inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %
 // standard error), connecting again, and what is wrong with a name.
 inline constexpr const char* SshEndedFormat = "ssh ended with status %s: %s";
 inline constexpr const char* SshEndedQuietFormat = "ssh ended with status %s.";
+// %s: the name, then the size read so far.
+inline constexpr const char* SshProgressFormat = "Reading %s over ssh: %s so far";
 inline constexpr const char* SshOutputClosed = "ssh closed its output and goes on running.";
 inline constexpr const char* ReconnectAction = "Reconnect";
 inline constexpr const char* SshReconnects = "Connecting again.";

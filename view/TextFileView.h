@@ -70,6 +70,8 @@ std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error);
 // How an ssh document's connection ended, for the strip: `ended` with `status`, `errors` the last line ssh
 // wrote to its standard error; or its output closed while ssh still runs.
 std::string DescribeSshEnd(bool ended, int status, const std::string& errors);
+// What an ssh document's window says until its text can be shown: the name and the bytes read so far.
+std::string DescribeSshProgress(const CStreamSource::Progress& p, const std::string& name);
 // What is wrong with an ssh:// name (sshname::Parse), as a reason after the name.
 const char* SshNameProblemText(sshname::Problem problem);
 

@@ -64,6 +64,11 @@ std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error)
     return {};
 }
 
+std::string DescribeSshProgress(const CStreamSource::Progress& p, const std::string& name)
+{
+    return Format(text::SshProgressFormat, name, ReadableSize(p.bytes));
+}
+
 std::string DescribeSshEnd(bool ended, int status, const std::string& errors)
 {
     if (!ended)

@@ -365,7 +365,14 @@ TEST_F(SshView, ADroppedConnectionKeepsItsTextAndReconnectReadsAgain)
 TEST_F(SshView, ReconnectOpensAFileThatWasMissing)
 {
     const std::string path = m_sshd->File("later.log");
+    // A wrapper as a user may set one: it takes its time, so the window says what it reads meanwhile.
+    const std::string wrapper = m_sshd->File("slow-ssh");
+    std::ofstream(wrapper) << "#!/bin/sh\nsleep 0.5\nexec " << m_sshd->ClientCommand() << " \"$@\"\n";
+    std::filesystem::permissions(wrapper, std::filesystem::perms::owner_all);
+    ScopedClient slow(wrapper);
     Open(m_sshd->Name(path));
+    ASSERT_TRUE(PumpUntil([&] { return !m_host.strip.empty(); }));
+    EXPECT_EQ(m_host.strip.front(), "Reading " + m_sshd->Name(path) + " over ssh: 0 bytes so far");
     ASSERT_TRUE(PumpUntil([&] { return Strip().rfind("ssh ended with status 1: tail: cannot open", 0) == 0; }))
         << Strip();
     std::ofstream(path) << "arrived\n";
