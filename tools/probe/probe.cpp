@@ -5,6 +5,7 @@
 #include "engine/RegexSearch.h"
 #include "engine/Timeline.h"
 #include "engine/Utf8Text.h"
+#include "file/SshName.h"
 #include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
 #include "platform/Process.h"
@@ -45,10 +46,13 @@ const char kUsage[] =
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
     "                    [--store DIR] [--formats DIR]\n"
-    "                    FILE|- [COMMAND ...]\n"
+    "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
     "                limit says error: ... and exits 1); - reads standard input as it arrives\n"
+    "  ssh://...     a file on another machine, read and followed by ssh ($OSTREL_SSH if set) running\n"
+    "                tail -F there; how ssh ended is printed as strip \"TEXT\" [Reconnect], TEXT with\n"
+    "                its status and the last line it wrote to stderr; a bad name says error: and exits 3\n"
     "  --max-decompressed  the most bytes of text decompressed or read from standard input\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
@@ -247,6 +251,17 @@ public:
     bool ReportSourceEnd()
     {
         const CStreamSource* source = m_doc.GetSource();
+        if (m_doc.IsSsh()) {
+            // How the connection ended, with ssh's own reason, as the strip says it.
+            if (!source || m_bSourceEndShown || source->GetProgress().state != CStreamSource::State::Complete)
+                return false;
+            m_bSourceEndShown = true;
+            int status = 0;
+            const bool ended = m_doc.CommandEnded(status, 200);
+            std::printf("strip \"%s\" [%s]\n", EscapeText(DescribeSshEnd(ended, status, m_doc.SshErrors())).c_str(),
+                        text::ReconnectAction);
+            return false;
+        }
         bool error = false;
         const std::string end = source ? DescribeSourceEnd(source->GetProgress(), error) : std::string();
         if (end.empty() || m_bSourceEndShown)
@@ -260,10 +275,20 @@ public:
     // can be shown; the exit code when it cannot (0: go on).
     int OpenDocument(const char* path)
     {
-        if (!m_doc.OnOpenDocument(path))
+        const bool remote = sshname::IsSshName(path);
+        if (remote) {
+            std::string error;
+            if (!m_doc.OnOpenSsh(path, error)) {
+                sshname::Name name;
+                std::fprintf(stderr, "error: %s: %s\n", path,
+                             error.empty() ? SshNameProblemText(sshname::Parse(path, name)) : error.c_str());
+                return 3;
+            }
+        } else if (!m_doc.OnOpenDocument(path)) {
             return 3;
+        }
         const bool input = std::strcmp(path, CTextFileDoc::kStandardInputName) == 0;
-        m_doc.SetPathName(input ? path : platform::CleanAbsolutePath(path).c_str());
+        m_doc.SetPathName(input || remote ? path : platform::CleanAbsolutePath(path).c_str());
         if (CStreamSource* source = m_doc.GetSource()) {
             source->AddWindow(m_hWnd);
             while (!m_doc.IsReadyToShow()) {
