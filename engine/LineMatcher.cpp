@@ -158,6 +158,8 @@ public:
         const re2::StringPiece line =
             m_filter.length ? re2::StringPiece(reinterpret_cast<const char*>(m_chunk) + begin, end - begin)
                             : re2::StringPiece(m_text.data() + b, e - b);
+        if (m_filter.length)
+            return m_re->Match(line, 0, line.size(), RE2::UNANCHORED, nullptr, 0);  // never empty, as above
         re2::StringPiece m;
         for (std::size_t pos = 0; pos <= line.size();) {
             if (!m_re->Match(line, pos, line.size(), RE2::UNANCHORED, &m, 1))
@@ -195,12 +197,13 @@ private:
                 --ls;
             while (le < m_bytes && !IsBreak(m_chunk[le]))
                 ++le;
+            // Only whether the line matches is asked (RE2 then runs one automaton, not two): every match holds
+            // the literal, so none is empty, and the literal itself stands for the candidate.
             const re2::StringPiece line(text + ls, le - ls);
-            re2::StringPiece m;
             const std::size_t start = from > ls ? from - ls : 0;
-            if (m_re->Match(line, start, line.size(), RE2::UNANCHORED, &m, 1)) {
-                begin = static_cast<std::size_t>(m.data() - text);
-                end = begin + m.size();
+            if (m_re->Match(line, start, line.size(), RE2::UNANCHORED, nullptr, 0)) {
+                begin = hit;
+                end = hit + m_filter.length;
                 return true;
             }
             at = le + 1;

@@ -1,5 +1,7 @@
 // What the view does when the file behind its document changes identity: the
 // name it was opened by now names another file (a rotated log).
+#include "file/MemoryMappedFile.h"
+#include "platform/File.h"
 #include "textwnd/FileWnd.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
@@ -97,6 +99,14 @@ void CTextFileView::OnSourceProgress()
     if (!m_bLoaded) {
         OnDeferredLoad();  // shows the progress until the text can be shown
         return;
+    }
+    // The text's watcher compares sizes: a new run's text that reaches the size of the last run's before the
+    // watcher looks again passes unseen, and the window would keep showing nothing. The source's news says
+    // the text was written to, so the window catches up with it here too.
+    if (const CMemoryMappedFile* text = m_pDocument->GetMappedFile()) {
+        const std::int64_t size = platform::FileSizeByHandle(text->Handle());
+        if (size >= 0 && static_cast<std::uint64_t>(size) != text->Size())
+            m_pFileWnd->LoadFile(nullptr, EncodingAuto);
     }
     bool error = false;
     const CStreamSource::Progress progress = source->GetProgress();
