@@ -172,7 +172,22 @@ public:
     }
 
 private:
-    static bool IsBreak(std::uint8_t c) { return c == '\n' || c == '\r'; }
+    // The line around a candidate, by the C library's vector scans: LF first, then a CR (rarer) inside what
+    // that leaves.
+    std::size_t LineStartBefore(std::size_t at) const
+    {
+        const void* lf = ::memrchr(m_chunk, '\n', at);
+        const std::size_t from = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - m_chunk) + 1 : 0;
+        const void* cr = ::memrchr(m_chunk + from, '\r', at - from);
+        return cr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - m_chunk) + 1 : from;
+    }
+    std::size_t LineEndAfter(std::size_t at) const
+    {
+        const void* lf = std::memchr(m_chunk + at, '\n', m_bytes - at);
+        const std::size_t to = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - m_chunk) : m_bytes;
+        const void* cr = std::memchr(m_chunk + at, '\r', to - at);
+        return cr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - m_chunk) : to;
+    }
 
     // Narrow text with a literal that every match holds: the literal's candidates are found at the plain
     // search's speed, and the expression runs only over each candidate's line, taken as a text of its own
@@ -192,11 +207,7 @@ private:
                 continue;
             }
             const std::size_t hit = at + static_cast<std::size_t>(k);
-            std::size_t ls = hit, le = hit;
-            while (ls > 0 && !IsBreak(m_chunk[ls - 1]))
-                --ls;
-            while (le < m_bytes && !IsBreak(m_chunk[le]))
-                ++le;
+            const std::size_t ls = LineStartBefore(hit), le = LineEndAfter(hit);
             // Only whether the line matches is asked (RE2 then runs one automaton, not two): every match holds
             // the literal, so none is empty, and the literal itself stands for the candidate.
             const re2::StringPiece line(text + ls, le - ls);
