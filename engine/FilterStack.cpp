@@ -4,6 +4,7 @@
 #include "engine/FilterStack.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace shownset {
 
@@ -28,15 +29,18 @@ bool FilterStack::Passes(bool timed, std::int64_t micros, logformat::Level level
 
 void CShownDecision::Ring::Push(std::int64_t v)
 {
+    // Every line of a scan passes here: a wrap by comparison, not by division.
+    constexpr int size = static_cast<int>(std::tuple_size_v<decltype(at)>);
     at[static_cast<std::size_t>(head)] = v;
-    head = (head + 1) % static_cast<int>(at.size());
-    n = std::min(n + 1, static_cast<int>(at.size()));
+    head = head + 1 == size ? 0 : head + 1;
+    n = n < size ? n + 1 : size;
 }
 
 std::int64_t CShownDecision::Ring::FromEnd(int k) const
 {
-    const int size = static_cast<int>(at.size());
-    return at[static_cast<std::size_t>(((head - k) % size + size) % size)];
+    constexpr int size = static_cast<int>(std::tuple_size_v<decltype(at)>);
+    const int i = head - k;  // k is at most the ring's size
+    return at[static_cast<std::size_t>(i < 0 ? i + size : i)];
 }
 
 CShownDecision::CShownDecision(std::uint64_t includeMask, std::uint64_t excludeMask, bool all, int context)
@@ -61,7 +65,7 @@ void CShownDecision::Line(const LineFacts& line, std::int64_t end, std::vector<S
         m_recLines = 0;
         m_recHits = 0;
         m_recPasses = line.startsRecord ? line.passes : true;
-        m_recLast = Ring{};
+        m_recLast.n = m_recLast.head = 0;  // its slots are written before they are read
     }
     if (m_recLines <= m_context)
         m_recFirst[static_cast<std::size_t>(m_recLines)] = line.start;
