@@ -228,6 +228,10 @@ inline constexpr const char* OpenCommandNote =
     "Its output and errors are shown as they arrive. Closing the window ends the command and what it started.";
 inline constexpr const char* OpenCommandRun = "&Run";
 inline constexpr const char* CommandRunsAgain = "The command runs again.";
+// Merged windows: why a file cannot be merged (after its name and a colon).
+inline constexpr const char* MergeNoFormat = "no log format recognised in it, so its lines have no time to merge by";
+inline constexpr const char* MergeTooMany = "a merged window shows at most 32 files";
+inline constexpr const char* MergeCannotOpen = "it cannot be opened";
 // %s: the command, then the system's reason.
 inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
 // A compressed log or standard input read in the background; %s is the size read ("1.94 GB"), or below it
