@@ -232,6 +232,8 @@ inline constexpr const char* CommandRunsAgain = "The command runs again.";
 inline constexpr const char* MergeNoFormat = "no log format recognised in it, so its lines have no time to merge by";
 inline constexpr const char* MergeTooMany = "a merged window shows at most 32 files";
 inline constexpr const char* MergeCannotOpen = "it cannot be opened";
+// A merged window's tab: this, then the files' names.
+inline constexpr const char* MergedTitlePrefix = "Merged: ";
 // %s: the command, then the system's reason.
 inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
 // A compressed log or standard input read in the background; %s is the size read ("1.94 GB"), or below it

@@ -10,6 +10,7 @@
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/BuildDate.h"
 #include "view/CommandIds.h"
@@ -241,7 +242,7 @@ const CTextFileViewerApp::COpenDocument* CTextFileViewerApp::FindOpen(const std:
     platform::FileId id;
     const bool hasId = platform::GetFileId(absolutePath, id);
     for (const COpenDocument& entry : m_documents)
-        if (entry.doc->GetPathName() == absolutePath || (hasId && entry.bHasId && entry.id == id))
+        if (!entry.bMerged && (entry.doc->GetPathName() == absolutePath || (hasId && entry.bHasId && entry.id == id)))
             return &entry;
     return nullptr;
 }
@@ -311,6 +312,63 @@ CTextFileDoc* CTextFileViewerApp::OpenCommand(const std::string& command, std::s
         return nullptr;
     }
     return doc;
+}
+
+CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std::string>& paths,
+                                                          std::vector<std::string>* reasons)
+{
+    if (!m_pMainFrame || paths.empty())
+        return nullptr;
+    std::vector<std::string> absolute;
+    for (const std::string& p : paths)
+        absolute.push_back(platform::CleanAbsolutePath(p));
+    auto fail = [&](const std::vector<std::string>& why) {
+        for (const std::string& w : why)
+            *m_pErrors << "ostrel-viewer: cannot merge " << w << '\n';
+        if (reasons)
+            *reasons = why;
+        return nullptr;
+    };
+    COpenDocument entry;
+    entry.docTemplate = TemplateForPath(absolute.front());
+    entry.doc = std::make_unique<CTextFileDoc>();
+    entry.bMerged = true;
+    if (!entry.doc->OnOpenDocument(absolute.front().c_str()))
+        return fail({paths.front() + ": " + text::MergeCannotOpen});
+    entry.doc->SetPathName(absolute.front().c_str());
+    CTextFileDoc* doc = entry.doc.get();
+    m_documents.push_back(std::move(entry));
+    CTextFileViewerChildFrame* frame = MakeFrame(doc, true);
+    CTextFileView* view = frame ? frame->GetActiveView() : nullptr;
+    if (!view || !view->GetFileWnd()) {
+        CloseDocument(doc);
+        return nullptr;
+    }
+    auto merged = std::make_unique<CMergedWnd>(*view->GetFileWnd());
+    std::vector<CMergedWnd::Failure> failures;
+    if (!merged->Open(absolute, true, true, failures)) {
+        CloseDocument(doc);
+        std::vector<std::string> why;
+        for (const CMergedWnd::Failure& f : failures) {
+            const char* reason = f.why == CMergedWnd::Failure::Why::NoFormat  ? text::MergeNoFormat
+                                 : f.why == CMergedWnd::Failure::Why::TooMany ? text::MergeTooMany
+                                                                              : text::MergeCannotOpen;
+            why.push_back(f.path + ": " + reason);
+        }
+        return fail(why);
+    }
+    view->GetFileWnd()->SetMerged(std::move(merged));
+    // The tab names the files; its tooltip gives their paths, each after its letter.
+    QString title = QString::fromUtf8(text::MergedTitlePrefix);
+    QString tip;
+    for (std::size_t i = 0; i < absolute.size(); ++i) {
+        const std::string& p = absolute[i];
+        title += (i ? ", " : "") + QFile::decodeName(p.substr(p.rfind('/') + 1).c_str());
+        tip += (i ? "\n" : "") + QString(QChar(mergedwnd::Letter(static_cast<int>(i)))) + "  " +
+               QFile::decodeName(p.c_str());
+    }
+    m_pMainFrame->SetChildFrameTitle(frame, title, tip);
+    return frame;
 }
 
 CTextFileDoc* CTextFileViewerApp::OpenDocument(const std::string& path, bool activate,
