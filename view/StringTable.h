@@ -234,6 +234,13 @@ inline constexpr const char* MergeTooMany = "a merged window shows at most 32 fi
 inline constexpr const char* MergeCannotOpen = "it cannot be opened";
 // A merged window's tab: this, then the files' names.
 inline constexpr const char* MergedTitlePrefix = "Merged: ";
+// Open Merged: the Open dialog with several files chosen, in the Log category's Follow panel.
+inline constexpr const char* OpenMergedLabel = "Open Merged...\ncm";
+inline constexpr const char* OpenMergedTitle = "Open Merged";
+inline constexpr const char* MergeCheckLabel = "&Merge into one window";
+inline constexpr const char* MergeFailedTitle = "Cannot Merge";
+// %s: one line for each file that cannot be merged, its name and why.
+inline constexpr const char* MergeFailedFormat = "These files cannot be merged:\n%s\n\nOpen each of them on its own?";
 // %s: the command, then the system's reason.
 inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
 // A compressed log or standard input read in the background; %s is the size read ("1.94 GB"), or below it

@@ -25,6 +25,7 @@
 #include "view/qt/TimelineBand.h"
 
 #include <QFile>
+#include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QTimer>
 
@@ -315,7 +316,8 @@ CTextFileDoc* CTextFileViewerApp::OpenCommand(const std::string& command, std::s
 }
 
 CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std::string>& paths,
-                                                          std::vector<std::string>* reasons)
+                                                          std::vector<std::string>* reasons,
+                                                          std::vector<std::string>* failed)
 {
     if (!m_pMainFrame || paths.empty())
         return nullptr;
@@ -333,8 +335,11 @@ CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std:
     entry.docTemplate = TemplateForPath(absolute.front());
     entry.doc = std::make_unique<CTextFileDoc>();
     entry.bMerged = true;
-    if (!entry.doc->OnOpenDocument(absolute.front().c_str()))
+    if (!entry.doc->OnOpenDocument(absolute.front().c_str())) {
+        if (failed)
+            *failed = {absolute.front()};
         return fail({paths.front() + ": " + text::MergeCannotOpen});
+    }
     entry.doc->SetPathName(absolute.front().c_str());
     CTextFileDoc* doc = entry.doc.get();
     m_documents.push_back(std::move(entry));
@@ -354,6 +359,8 @@ CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std:
                                  : f.why == CMergedWnd::Failure::Why::TooMany ? text::MergeTooMany
                                                                               : text::MergeCannotOpen;
             why.push_back(f.path + ": " + reason);
+            if (failed)
+                failed->push_back(f.path);
         }
         return fail(why);
     }
@@ -637,6 +644,34 @@ void CTextFileViewerApp::OnFileOpen()
     OpenDocumentFile(path);
 }
 
+void CTextFileViewerApp::OnFileOpenMerged()
+{
+    const std::optional<COpenMergedChoice> choice = COpenDialog::RunMerged(m_pMainFrame);
+    if (!choice)
+        return;
+    std::vector<std::string> paths;
+    for (const QString& p : choice->paths)
+        paths.push_back(QFile::encodeName(p).toStdString());
+    if (!choice->merge) {
+        for (const std::string& p : paths)
+            OpenDocumentFile(p);
+        return;
+    }
+    std::vector<std::string> reasons, failed;
+    if (OpenMerged(paths, &reasons, &failed) || reasons.empty())
+        return;
+    std::string list;
+    for (const std::string& r : reasons)
+        list += (list.empty() ? "" : "\n") + r;
+    char text[4096];
+    std::snprintf(text, sizeof text, text::MergeFailedFormat, list.c_str());
+    if (QMessageBox::question(m_pMainFrame, QString::fromUtf8(text::MergeFailedTitle), QString::fromUtf8(text),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
+        return;
+    for (const std::string& p : failed)
+        OpenDocumentFile(p);
+}
+
 void CTextFileViewerApp::OnAppAbout()
 {
     CAboutDlg about(QString::fromStdString(BuildVersionText(ProgramBuildDate())), m_pMainFrame);
@@ -653,6 +688,10 @@ bool CTextFileViewerApp::OnCommand(int id)
     }
     if (id == cmd::FileOpen) {
         OnFileOpen();
+        return true;
+    }
+    if (id == cmd::OpenMerged) {
+        OnFileOpenMerged();
         return true;
     }
     if (id == cmd::FileReopenSession) {
@@ -725,6 +764,10 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
     if (ui.m_nID == cmd::Timeline) {
         ui.Enable();
         ui.SetCheck(CTimelineBand::ShownEverywhere() ? 1 : 0);
+        return true;
+    }
+    if (ui.m_nID == cmd::OpenMerged) {
+        ui.Enable();
         return true;
     }
     if (ui.m_nID == cmd::FileReopenSession) {
