@@ -4,6 +4,8 @@
 #include "platform/AppInfo.h"
 #include "platform/Win1252.h"
 
+#include "engine/RegexSearch.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -340,6 +342,7 @@ void CMergedWnd::Paint(IFilePainter& painter)
         const int rowBottom = rowTop + h;
         const WRect row{rc.left, rowTop, rc.right, rowBottom};
         PaintedRow pr;
+        std::int64_t hl[2] = {0, 0};
         narrow.clear();
         wide.clear();
         bool wideOut = false, decoded = false;
@@ -353,9 +356,16 @@ void CMergedWnd::Paint(IFilePainter& painter)
             wideOut = decoded || src.m_lines.IsWide();
             LineColumns columns;
             columns.firstColumn = hoff;
+            columns.marks[0] = pr.file == m_nMatchFile ? m_pMatchStart : kNoPos;
+            columns.marks[1] = pr.file == m_nMatchFile ? m_pMatchEnd : kNoPos;
             TextPos p = r.start;
             src.ReadLine(p, wideOut ? nullptr : &narrow, wideOut ? &wide : nullptr, cap, &columns);
             w.NoteLineLength(columns.width + (p - columns.contentEnd) / src.m_lines.Unit());
+            // The match's columns on this row (not for decoded text, whose columns are no indices).
+            if (pr.file == m_nMatchFile && !decoded && m_pMatchStart < r.next && m_pMatchEnd > r.start) {
+                hl[0] = std::max<std::int64_t>(columns.markColumns[0] - hoff, 0);
+                hl[1] = std::max<std::int64_t>(columns.markColumns[1] - hoff, 0);
+            }
         }
         m_painted.push_back(pr);
         if (!painter.RectVisible(row))
@@ -372,13 +382,28 @@ void CMergedWnd::Paint(IFilePainter& painter)
         if (decoded && !wide.empty()) {
             w.ApplyTextCaseDecoded(wide);
             painter.TextOutCells(textLeft, rowBottom, opaque, wide.data(), wide.size(), w.m_crFont, w.m_crPage);
-        } else if (wideOut && !wide.empty()) {
-            w.ApplyTextCase(wide);
-            painter.TextOutWide(textLeft, rowBottom, opaque, wide.data(), wide.size(), w.m_crFont, w.m_crPage);
-        } else if (!narrow.empty()) {
-            w.ApplyTextCase(narrow);
-            painter.TextOutNarrow(textLeft, rowBottom, opaque, reinterpret_cast<const std::uint8_t*>(narrow.data()),
-                                  narrow.size(), w.m_crFont, w.m_crPage);
+        } else if ((wideOut && !wide.empty()) || (!wideOut && !narrow.empty())) {
+            if (wideOut)
+                w.ApplyTextCase(wide);
+            else
+                w.ApplyTextCase(narrow);
+            // Up to three runs: before the match, the match in inverse video, after it.
+            const auto len = static_cast<std::int64_t>(wideOut ? wide.size() : narrow.size());
+            const std::int64_t cuts[4] = {0, std::min(hl[0], len), std::min(std::max(hl[1], hl[0]), len), len};
+            for (int k = 0; k < 3; ++k) {
+                if (cuts[k + 1] <= cuts[k] && !(k == 0 && cuts[3] == 0))
+                    continue;
+                const int x = textLeft + static_cast<int>(cuts[k]) * cw;
+                const WRect run{x, rowTop, rc.right, rowBottom};
+                const auto from = static_cast<std::size_t>(cuts[k]);
+                const auto count = static_cast<std::size_t>(cuts[k + 1] - cuts[k]);
+                const COLORREF fg = k == 1 ? w.m_crPage : w.m_crFont, bg = k == 1 ? w.m_crFont : w.m_crPage;
+                if (wideOut)
+                    painter.TextOutWide(x, rowBottom, run, wide.data() + from, count, fg, bg);
+                else
+                    painter.TextOutNarrow(x, rowBottom, run,
+                                          reinterpret_cast<const std::uint8_t*>(narrow.data()) + from, count, fg, bg);
+            }
         } else {
             const std::uint8_t blank = ' ';
             painter.TextOutNarrow(textLeft, rowBottom, opaque, &blank, 1, w.m_crFont, w.m_crPage);
@@ -474,6 +499,75 @@ CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
     UpdateScroll();
     m_owner.m_pPort->InvalidateAll();
     return jump;
+}
+
+int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward)
+{
+    if (!m_pRows)
+        return 1;
+    // Where each file's search starts: the heads of the last match's place (just after it in its file, or at
+    // it backwards), or of the top.
+    merged::Top from = m_top;
+    const int matchShown = m_nMatchFile >= 0 ? ShownIndex(m_nMatchFile) : -1;
+    if (!restart && matchShown >= 0) {
+        CFileWnd& src = *m_files[static_cast<std::size_t>(m_nMatchFile)].wnd;
+        const TextPos line = src.LineStartOf(m_pMatchStart);
+        const merged::Row r = m_pRows->Rows(m_pRows->Place(m_top.micros, matchShown, line), 1).front();
+        from = m_pRows->Place(r.micros, matchShown, line);
+        from.heads[static_cast<std::size_t>(matchShown)] = forward ? m_pMatchEnd : m_pMatchStart;
+    }
+    struct Hit {
+        int shown = -1;
+        TextPos at = kNoPos, end = kNoPos, line = kNoPos;
+        std::int64_t micros = 0;
+    } best;
+    auto consider = [&](int s, TextPos at, CFileWnd& src, std::int64_t units) {
+        const TextPos line = src.LineStartOf(at);
+        const merged::Row r = m_pRows->Rows(m_pRows->Place(m_top.micros, s, line), 1).front();
+        const bool better =
+            best.shown < 0 || (forward ? (r.micros < best.micros || (r.micros == best.micros && s < best.shown))
+                                       : (r.micros > best.micros || (r.micros == best.micros && s > best.shown)));
+        if (better)
+            best = {s, at, at + units * src.CodeUnitSize(), line, r.micros};
+    };
+    for (int pass = 0; pass < 2 && best.shown < 0; ++pass) {
+        for (int s = 0; s < static_cast<int>(m_shown.size()); ++s) {
+            CFileWnd& src = *m_files[static_cast<std::size_t>(m_shown[static_cast<std::size_t>(s)])].wnd;
+            src.SetRegularExpression(m_owner.IsRegularExpression());
+            const std::int64_t length = src.BeginSearch(ignoreCase, text, true);
+            if (!src.m_strPatternError.empty()) {
+                m_owner.m_strPatternError = src.m_strPatternError;
+                return 2;
+            }
+            const TextPos head = std::clamp(from.heads[static_cast<std::size_t>(s)], src.DataStart(), src.DataEnd());
+            // The second pass goes round: from the start (the end, backwards) of every file.
+            const TextPos m = forward     ? pass == 0 ? src.SearchForward(text, head, src.DataEnd())
+                                                      : src.SearchForward(text, src.DataStart(), head)
+                                  : pass == 0 ? src.SearchBackward(text, src.DataStart(), head)
+                                          : src.SearchBackward(text, head, src.DataEnd());
+            if (src.m_bSearchCancel.load(std::memory_order_relaxed))
+                return 3;
+            if (m != kNoPos)
+                consider(s, m, src, src.m_bFindRegex ? src.m_nFoundUnits : length);
+        }
+    }
+    m_owner.m_strPatternError.clear();
+    if (best.shown < 0) {
+        m_nMatchFile = -1;
+        m_pMatchStart = m_pMatchEnd = kNoPos;
+        m_owner.m_pPort->InvalidateAll();
+        return 1;
+    }
+    m_nMatchFile = m_shown[static_cast<std::size_t>(best.shown)];
+    m_pMatchStart = best.at;
+    m_pMatchEnd = best.end;
+    // The match's row about the middle of the screen, as the window shows a match.
+    m_top = m_pRows->Place(best.micros, best.shown, best.line);
+    m_pRows->PageUp(m_top, Rows() / 2);
+    Settle();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+    return 0;
 }
 
 logformat::Record CMergedWnd::TopRecord()

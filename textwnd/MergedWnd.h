@@ -90,6 +90,10 @@ public:
     bool GoToLine(std::int64_t n);
     CFileWnd::TimeJump GoToMicros(std::int64_t micros);
     logformat::Record TopRecord();
+    // Find on the merged rows, as the window's own searches return: 0 found (highlighted, shown), 1 not found,
+    // 2 an invalid pattern, 3 cancelled. Each file is searched by its own window from its head; the match
+    // that comes first (last, backwards) in the merged order wins, going round at the end.
+    int Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward);
 
     // A file's window reloaded it (grown, cut or replaced).
     void OnSourceChanged(int file);
@@ -122,4 +126,7 @@ private:
     merged::Top m_top;
     bool m_bAtEnd = false;
     std::vector<PaintedRow> m_painted;
+    // The last match: its file (-1: none), where it starts and ends in that file.
+    int m_nMatchFile = -1;
+    TextPos m_pMatchStart = kNoPos, m_pMatchEnd = kNoPos;
 };

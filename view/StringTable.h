@@ -234,6 +234,12 @@ inline constexpr const char* MergeTooMany = "a merged window shows at most 32 fi
 inline constexpr const char* MergeCannotOpen = "it cannot be opened";
 // A merged window's tab: this, then the files' names.
 inline constexpr const char* MergedTitlePrefix = "Merged: ";
+// A merged window's context menu: its files, each shown or hidden.
+inline constexpr const char* MergedSourcesMenu = "&Sources";
+// A tab's context menu: its window's files merged with those of other open windows.
+inline constexpr const char* MergeWithLabel = "Merge With...";
+inline constexpr const char* MergeWithTitle = "Merge With";
+inline constexpr const char* MergeWithPrompt = "&Merge this window's files with the files of these windows:";
 // Open Merged: the Open dialog with several files chosen, in the Log category's Follow panel.
 inline constexpr const char* OpenMergedLabel = "Open Merged...\ncm";
 inline constexpr const char* OpenMergedTitle = "Open Merged";

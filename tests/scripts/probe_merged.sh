@@ -64,5 +64,21 @@ expect "Copy Screen: each row as its file holds it, without the letters" 'clip t
 expect "a file without a log format is not merged, and the probe says which and why" "error: $dir/plain.txt: no log format recognised in it, so its lines have no time to merge by" \
   "$probe" --merge "$dir/a.log" "$dir/plain.txt" print
 
+finds() { "$@" | grep -e '^merged' -e '«'; }  # the state lines and the rows with the match
+expect "find on the merged rows: the next match in time order, round at the end, and back" 'merged top=A:0 line=1 end=0
+|2026-12-07 06:00:00.000Z «INFO» a1|  src=A
+merged top=A:0 line=1 end=0
+|2026-12-07 06:00:01.000Z «INFO» b1|  src=B
+merged top=C:0 line=1 end=0
+|2026-12-07 06:00:03.000Z «INFO» a2|  src=A
+merged top=A:66 line=3 end=1
+|2026-12-07 06:00:09.000Z «INFO» c2|  src=C
+merged top=A:0 line=1 end=0
+|2026-12-07 06:00:00.000Z «INFO» a1|  src=A
+merged top=A:66 line=3 end=1
+|2026-12-07 06:00:09.000Z «INFO» c2|  src=C' \
+  finds "$probe" --rows 4 --index-wait --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" \
+  find:INFO print next:INFO print next:INFO print next:INFO print next:INFO print prev:INFO print
+
 printf '%d passed, %d failed\n' "$passed" "$failures"
 [ "$failures" -eq 0 ]
