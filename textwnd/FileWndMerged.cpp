@@ -337,12 +337,20 @@ void CMergedWnd::Paint(IFilePainter& painter)
     const std::size_t cap = static_cast<std::size_t>(std::max(rc.right - textLeft, 0) / cw) + 2;
     std::string narrow;
     std::u16string wide;
+    // The rules in force (the levels read by each file's own format), and the colours each shows here.
+    const CHighlightRules* rules =
+        CurrentHighlightRules() && CurrentHighlightRules()->Any() ? CurrentHighlightRules().get() : nullptr;
+    std::vector<std::pair<COLORREF, COLORREF>> ruleColors;
+    if (rules)
+        for (const HighlightRule& r : rules->Rules())
+            ruleColors.push_back(w.RuleColors(r));
     for (int i = 0; i < n + 2; ++i) {
         const int rowTop = rc.top + i * h;
         const int rowBottom = rowTop + h;
         const WRect row{rc.left, rowTop, rc.right, rowBottom};
         PaintedRow pr;
         std::int64_t hl[2] = {0, 0};
+        std::vector<int> rowRules;
         narrow.clear();
         wide.clear();
         bool wideOut = false, decoded = false;
@@ -361,6 +369,9 @@ void CMergedWnd::Paint(IFilePainter& painter)
             TextPos p = r.start;
             src.ReadLine(p, wideOut ? nullptr : &narrow, wideOut ? &wide : nullptr, cap, &columns);
             w.NoteLineLength(columns.width + (p - columns.contentEnd) / src.m_lines.Unit());
+            rowRules.clear();
+            if (rules)
+                src.LineRuleColumns(*rules, r.start, columns, hoff, cap, rowRules);
             // The match's columns on this row (not for decoded text, whose columns are no indices).
             if (pr.file == m_nMatchFile && !decoded && m_pMatchStart < r.next && m_pMatchEnd > r.start) {
                 hl[0] = std::max<std::int64_t>(columns.markColumns[0] - hoff, 0);
@@ -379,31 +390,62 @@ void CMergedWnd::Paint(IFilePainter& painter)
             painter.FillSolidRect(letterRect, w.m_crPage);
         }
         const WRect opaque{textLeft, rowTop, rc.right, rowBottom};
+        // The rules' colour of each column; decoded text takes a whole-line rule (a record's level) only.
+        const bool ruled = rules && pr.file >= 0 && !rowRules.empty();
+        auto ruleAt = [&](std::int64_t k) {
+            return ruled && k >= 0 && k < static_cast<std::int64_t>(rowRules.size())
+                       ? rowRules[static_cast<std::size_t>(k)]
+                       : -1;
+        };
+        auto colours = [&](bool match, int rule) {
+            if (match)
+                return std::pair<COLORREF, COLORREF>{w.m_crPage, w.m_crFont};
+            return rule >= 0 ? ruleColors[static_cast<std::size_t>(rule)]
+                             : std::pair<COLORREF, COLORREF>{w.m_crFont, w.m_crPage};
+        };
         if (decoded && !wide.empty()) {
             w.ApplyTextCaseDecoded(wide);
-            painter.TextOutCells(textLeft, rowBottom, opaque, wide.data(), wide.size(), w.m_crFont, w.m_crPage);
+            const int rule =
+                ruleAt(0) >= 0 && rules->Rules()[static_cast<std::size_t>(ruleAt(0))].scope != RuleScope::Match
+                    ? ruleAt(0)
+                    : -1;
+            const auto [fg, bg] = colours(false, rule);
+            if (rules)
+                painter.NoteRule(rule);
+            painter.TextOutCells(textLeft, rowBottom, opaque, wide.data(), wide.size(), fg, bg);
         } else if ((wideOut && !wide.empty()) || (!wideOut && !narrow.empty())) {
             if (wideOut)
                 w.ApplyTextCase(wide);
             else
                 w.ApplyTextCase(narrow);
-            // Up to three runs: before the match, the match in inverse video, after it.
+            // Runs of columns of one look: the match in inverse video, else a rule's colours, else plain.
             const auto len = static_cast<std::int64_t>(wideOut ? wide.size() : narrow.size());
-            const std::int64_t cuts[4] = {0, std::min(hl[0], len), std::min(std::max(hl[1], hl[0]), len), len};
-            for (int k = 0; k < 3; ++k) {
-                if (cuts[k + 1] <= cuts[k] && !(k == 0 && cuts[3] == 0))
-                    continue;
-                const int x = textLeft + static_cast<int>(cuts[k]) * cw;
+            auto match = [&](std::int64_t k) { return hl[0] <= k && k < hl[1]; };
+            for (std::int64_t k = 0; k < len;) {
+                std::int64_t e = k + 1;
+                while (e < len && match(e) == match(k) && ruleAt(e) == ruleAt(k))
+                    ++e;
+                const int x = textLeft + static_cast<int>(k) * cw;
                 const WRect run{x, rowTop, rc.right, rowBottom};
-                const auto from = static_cast<std::size_t>(cuts[k]);
-                const auto count = static_cast<std::size_t>(cuts[k + 1] - cuts[k]);
-                const COLORREF fg = k == 1 ? w.m_crPage : w.m_crFont, bg = k == 1 ? w.m_crFont : w.m_crPage;
+                const auto [fg, bg] = colours(match(k), ruleAt(k));
+                if (rules)
+                    painter.NoteRule(match(k) ? -1 : ruleAt(k));
+                const auto from = static_cast<std::size_t>(k);
+                const auto count = static_cast<std::size_t>(e - k);
                 if (wideOut)
                     painter.TextOutWide(x, rowBottom, run, wide.data() + from, count, fg, bg);
                 else
                     painter.TextOutNarrow(x, rowBottom, run,
                                           reinterpret_cast<const std::uint8_t*>(narrow.data()) + from, count, fg, bg);
+                k = e;
             }
+            // After the text: a whole-line rule's background to the right edge, else the page.
+            const int rest = ruleAt(len);
+            const bool whole = rest >= 0 && rules->Rules()[static_cast<std::size_t>(rest)].scope != RuleScope::Match;
+            const std::uint8_t none = ' ';
+            const int after = textLeft + static_cast<int>(len) * cw;
+            painter.TextOutNarrow(after, rowBottom, {after, rowTop, rc.right, rowBottom}, &none, 0, w.m_crFont,
+                                  whole ? ruleColors[static_cast<std::size_t>(rest)].second : w.m_crPage);
         } else {
             const std::uint8_t blank = ' ';
             painter.TextOutNarrow(textLeft, rowBottom, opaque, &blank, 1, w.m_crFont, w.m_crPage);

@@ -94,6 +94,9 @@ public:
     // 2 an invalid pattern, 3 cancelled. Each file is searched by its own window from its head; the match
     // that comes first (last, backwards) in the merged order wins, going round at the end.
     int Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward);
+    // The last match: its file (-1: none) and where it starts in that file.
+    int MatchFile() const { return m_nMatchFile; }
+    TextPos MatchStart() const { return m_pMatchStart; }
 
     // A file's window reloaded it (grown, cut or replaced).
     void OnSourceChanged(int file);

@@ -170,6 +170,8 @@ private slots:
     void sourceColumnShowsEachFilesLetterInItsColour();
     void copyScreenPutsEachRowAsItsFileHoldsIt();
     void aWindowAtTheEndFollowsAGrowingFile();
+    void aHiddenFileLeavesTheRowsAndComesBack();
+    void findGoesThroughTheMatchesInTimeOrder();
 };
 
 void MergedWndTest::keysPageThroughTheRowsInTimeOrder()
@@ -337,6 +339,66 @@ void MergedWndTest::aWindowAtTheEndFollowsAGrowingFile()
     fx.merged->WindowOf(0).HandleMessage(platform::WM_FILE_CHANGED, 1, 0);
     fx.ExpectRowsFrom(0, Reference(fx.lines), "kept at Home");
     QVERIFY(!fx.merged->AtEnd());
+}
+
+void MergedWndTest::aHiddenFileLeavesTheRowsAndComesBack()
+{
+    Fixture fx(13, 3, 40);
+    const std::vector<Line> ref = Reference(fx.lines);
+    QTest::keyClick(fx.widget.get(), Qt::Key_PageDown);
+    const int rows = fx.Rows();
+    const std::size_t k = static_cast<std::size_t>(rows - 2);
+    fx.ExpectRowsFrom(k, ref, "paged down");
+    // Without file B the rows are those of A and C from the same place on; B back, the same rows as before.
+    std::vector<Line> without;
+    for (const Line& l : ref)
+        if (l.file != 1)
+            without.push_back(l);
+    const Line& top = ref[k];
+    fx.merged->SetHidden(1, true);
+    QVERIFY(fx.merged->IsHidden(1));
+    const auto at = std::find_if(without.begin(), without.end(), [&](const Line& l) {
+        return l.micros > top.micros ||
+               (l.micros == top.micros && (l.file > top.file || (l.file == top.file && l.start >= top.start)));
+    });
+    fx.ExpectRowsFrom(static_cast<std::size_t>(at - without.begin()), without, "B hidden");
+    QTest::keyClick(fx.widget.get(), Qt::Key_End);
+    fx.ExpectRowsFrom(without.size() - static_cast<std::size_t>(rows), without, "End without B");
+    fx.merged->SetHidden(1, false);
+    QTest::keyClick(fx.widget.get(), Qt::Key_Home);
+    fx.ExpectRowsFrom(0, ref, "B shown again, Home");
+}
+
+void MergedWndTest::findGoesThroughTheMatchesInTimeOrder()
+{
+    Fixture fx(17, 3, 40);
+    const std::vector<Line> ref = Reference(fx.lines);
+    // "record 1" is in records 1 and 10 to 19 of every file: the matches in the merged order, then round.
+    std::vector<const Line*> matches;
+    for (const Line& l : ref)
+        if (l.text.find("record 1") != std::string::npos)
+            matches.push_back(&l);
+    QVERIFY(matches.size() > 10);
+    QCOMPARE(fx.Wnd().FindFirst(false, u"record 1"), 0);
+    for (std::size_t i = 0; i < matches.size() + 2; ++i) {
+        if (i > 0)
+            QCOMPARE(fx.Wnd().FindNext(false, u"record 1"), 0);
+        const Line& want = *matches[i % matches.size()];
+        const std::int64_t at = want.start + static_cast<std::int64_t>(want.text.find("record 1"));
+        // The match's row is on screen, and the match is drawn in inverse video.
+        fx.widget->viewport()->repaint();
+        const auto& rows = fx.merged->PaintedRows();
+        const bool shown = std::any_of(rows.begin(), rows.end(), [&](const CMergedWnd::PaintedRow& r) {
+            return r.file == want.file && r.start == want.start;
+        });
+        QVERIFY2(shown, qPrintable(QString::fromStdString(want.text)));
+        QCOMPARE(fx.merged->MatchFile(), want.file);
+        QCOMPARE(fx.merged->MatchStart(), at);
+    }
+    // Back from the second match: the first.
+    QCOMPARE(fx.Wnd().FindPrevious(false, u"record 1"), 0);
+    QCOMPARE(fx.merged->MatchStart(), matches[0]->start + static_cast<std::int64_t>(matches[0]->text.find("record 1")));
+    QCOMPARE(fx.Wnd().FindFirst(false, u"no such text"), 1);
 }
 
 QTEST_MAIN(MergedWndTest)
