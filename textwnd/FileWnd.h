@@ -281,6 +281,9 @@ public:
     // its own file's lines: painting, scrolling, copy, line numbers and the jumps go to the merge.
     void SetMerged(std::unique_ptr<CMergedWnd> merged);
     CMergedWnd* GetMerged() const { return m_pMerged.get(); }
+    // The window of the top row's file, its top at that row, while merged (the status panes show that file);
+    // this window otherwise.
+    CFileWnd* TopRowWindow();
 
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();

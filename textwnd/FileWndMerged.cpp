@@ -624,6 +624,17 @@ logformat::Record CMergedWnd::TopRecord()
 
 // --- The window's side -------------------------------------------------------------
 
+CFileWnd* CFileWnd::TopRowWindow()
+{
+    const int file = m_pMerged ? m_pMerged->TopFile() : -1;
+    if (file < 0)
+        return this;
+    CFileWnd& src = m_pMerged->WindowOf(file);
+    src.SyncWithMapping();
+    src.m_pTop = m_pMerged->Top().pos;
+    return &src;
+}
+
 void CFileWnd::SetMerged(std::unique_ptr<CMergedWnd> merged)
 {
     m_pMerged = std::move(merged);

@@ -365,16 +365,12 @@ CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std:
         return fail(why);
     }
     view->GetFileWnd()->SetMerged(std::move(merged));
-    // The tab names the files; its tooltip gives their paths, each after its letter.
-    QString title = QString::fromUtf8(text::MergedTitlePrefix);
+    // The tab names the files (as the frame's title does); its tooltip gives their paths, each after its letter.
     QString tip;
-    for (std::size_t i = 0; i < absolute.size(); ++i) {
-        const std::string& p = absolute[i];
-        title += (i ? ", " : "") + QFile::decodeName(p.substr(p.rfind('/') + 1).c_str());
+    for (std::size_t i = 0; i < absolute.size(); ++i)
         tip += (i ? "\n" : "") + QString(QChar(mergedwnd::Letter(static_cast<int>(i)))) + "  " +
-               QFile::decodeName(p.c_str());
-    }
-    m_pMainFrame->SetChildFrameTitle(frame, title, tip);
+               QFile::decodeName(absolute[i].c_str());
+    m_pMainFrame->SetChildFrameTitle(frame, frame->GetTitle(), tip);
     return frame;
 }
 

@@ -4,6 +4,8 @@
 #include "platform/Window.h"
 #include "textwnd/MergedWnd.h"
 #include "textwnd/qt/FileWndWidget.h"
+#include "view/CommandIds.h"
+#include "view/StatusIndicators.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -172,6 +174,7 @@ private slots:
     void aWindowAtTheEndFollowsAGrowingFile();
     void aHiddenFileLeavesTheRowsAndComesBack();
     void findGoesThroughTheMatchesInTimeOrder();
+    void statusPanesAreOfTheTopRowsFile();
 };
 
 void MergedWndTest::keysPageThroughTheRowsInTimeOrder()
@@ -399,6 +402,20 @@ void MergedWndTest::findGoesThroughTheMatchesInTimeOrder()
     QCOMPARE(fx.Wnd().FindPrevious(false, u"record 1"), 0);
     QCOMPARE(fx.merged->MatchStart(), matches[0]->start + static_cast<std::int64_t>(matches[0]->text.find("record 1")));
     QCOMPARE(fx.Wnd().FindFirst(false, u"no such text"), 1);
+}
+
+void MergedWndTest::statusPanesAreOfTheTopRowsFile()
+{
+    Fixture fx(19, 3, 30);
+    const std::vector<Line> ref = Reference(fx.lines);
+    // Down row by row: Current Char is the top row's place in its own file, Total Chars that file's size.
+    for (std::size_t k = 0; k < 8; ++k) {
+        const Line& top = ref[k];
+        QCOMPARE(StatusPaneText(cmd::PaneCurrentChar, &fx.Wnd()), "Current Char: " + std::to_string(top.start));
+        QCOMPARE(StatusPaneText(cmd::PaneTotalChars, &fx.Wnd()),
+                 "Total Chars: " + std::to_string(fx.texts[static_cast<std::size_t>(top.file)].size()));
+        QTest::keyClick(fx.widget.get(), Qt::Key_Down);
+    }
 }
 
 QTEST_MAIN(MergedWndTest)

@@ -80,5 +80,20 @@ merged top=A:66 line=3 end=1
   finds "$probe" --rows 4 --index-wait --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" \
   find:INFO print next:INFO print next:INFO print next:INFO print next:INFO print prev:INFO print
 
+# Highlight rules colour the merged rows, each read in its own file: a rule that covers a row names it.
+cat > "$dir/rules.ini" <<'INI'
+[HighlightRules]
+1\name=Errors
+1\pattern=ERROR
+1\text=#e0443a
+size=1
+INI
+expect "highlight rules on the merged rows, before src=" 'merged top=B:34 line=2 end=1
+|2026-12-07 06:00:03.000Z ERROR b2|  rule=Errors  src=B
+|2026-12-07 06:00:05.000Z WARN a3|  src=A
+|2026-12-07 06:00:09.000Z INFO c2|  src=C' \
+  "$probe" --rows 3 --index-wait --rules "$dir/rules.ini" --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" \
+  key:end print
+
 printf '%d passed, %d failed\n' "$passed" "$failures"
 [ "$failures" -eq 0 ]
