@@ -40,7 +40,8 @@ def main():
         write_log(logs[-1], name, first, step, 4000)
     session = XSession()
     try:
-        write_settings(session, "[Caption]\nShown%20Welcome=1\n")
+        # Log Levels and Line Numbers on: each record coloured by its level, each row numbered in its own file.
+        write_settings(session, "[Caption]\nShown%20Welcome=1\n\n[Highlight]\nEnabled=true\nLogLevels=true\n\n[Log]\nLineNumbers=1\n")
         viewer = Viewer(session, os.path.join(build, "bin", "ostrel-viewer"), ["--merge", *logs])
         time.sleep(2)  # the first paint and the manager's placing
         session.keys("Next")
