@@ -599,6 +599,28 @@ class Suite:
         self.keys("Return")
         self.wait_active(f"{TITLE} - second.log")
 
+    def merge_with_on_a_tab_menu(self):
+        """A tab's context menu, Merge With..., another window ticked: one merged window of both files."""
+        other = os.path.join(self.session.tmp, "stamped-later.log")
+        with open(other, "w") as f:
+            for n in range(1, 101):
+                f.write(f"2026-03-01 10:{n // 60:02d}:{n % 60:02d}.500 WARN other {n}\n")
+        self.viewer.kill()
+        self.viewer = Viewer(self.session, self.binary, [self.stamped, other])
+        tab = self.viewer.element(Atspi.Role.PAGE_TAB, "stamped-later.log")
+        box = tab.get_extents(Atspi.CoordType.SCREEN)
+        self.session.run("xdotool", "mousemove", "--sync", str(box.x + box.width // 2), str(box.y + box.height // 2),
+                         "click", "3")
+        time.sleep(0.5)
+        self.keys("Up", "Return")  # the last entry: Merge With...
+        self.wait_active("Merge With")
+        self.keys("space", "Return")  # the other window ticked, then OK
+        title = "Merged: stamped-later.log, stamped.log"
+        self.wait_active(f"{TITLE} - {title}")
+        wait_for(lambda: self.visible("10:00:01.000 INFO line 1", "10:00:01.500 WARN other 1") ==
+                 ["10:00:01.000 INFO line 1", "10:00:01.500 WARN other 1"], "rows of both files in the merged window",
+                 interval=0.3)
+
     def new_window_and_ctrl_tab(self):
         before = self.viewer.active_title()
         self.session.click(self.viewer.element(BUTTON, "New Window"))
@@ -779,6 +801,7 @@ def main():
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
             ("a merged window of three logs, paged by keys", suite.merged_window_pages_three_logs),
+            ("Merge With... on a tab's context menu", suite.merge_with_on_a_tab_menu),
             ("Enter in the Font dialog is OK", suite.font_dialog_enter_is_ok),
             ("the current tab is selected for a screen reader", suite.current_tab_is_selected),
             ("open drop-downs are in the accessibility tree", suite.drop_downs_are_in_the_tree),
