@@ -138,23 +138,42 @@ std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std:
     struct Minute {
         char key[16] = {};
         std::int64_t secs = 0;  // the minute's start, as if it were UTC
+        bool set = false;       // else the empty key would pass sixteen NULs for a stamp
+    };
+    // Lines of many threads or sources come out of order within the day: the day is kept on its own too.
+    struct Day {
+        char key[10] = {};
+        std::int64_t secs = 0;  // the day's start, as if it were UTC
+        bool set = false;
     };
     thread_local Minute last;
+    thread_local Day lastDay;
     int sec = 0;
     std::int64_t minute = 0;
-    if (at + 16 <= s.size() && std::memcmp(s.data() + at, last.key, 16) == 0) {
+    if (last.set && at + 16 <= s.size() && std::memcmp(s.data() + at, last.key, 16) == 0) {
         minute = last.secs;
     } else {
-        int y, mo, d, h, mi;
-        if (!Digits(s, at, 4, y) || at + 10 >= s.size() || s[at + 4] != '-' || !Digits(s, at + 5, 2, mo) ||
-            s[at + 7] != '-' || !Digits(s, at + 8, 2, d) || (s[at + 10] != ' ' && s[at + 10] != 'T') ||
-            !Digits(s, at + 11, 2, h) || at + 13 >= s.size() || s[at + 13] != ':' || !Digits(s, at + 14, 2, mi))
+        int h, mi;
+        if (at + 16 > s.size() || (s[at + 10] != ' ' && s[at + 10] != 'T') || !Digits(s, at + 11, 2, h) ||
+            s[at + 13] != ':' || !Digits(s, at + 14, 2, mi) || h > 23 || mi > 59)
             return 0;
-        if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59)
-            return 0;
-        minute = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60;
+        std::int64_t day = 0;
+        if (lastDay.set && std::memcmp(s.data() + at, lastDay.key, 10) == 0) {
+            day = lastDay.secs;
+        } else {
+            int y, mo, d;
+            if (!Digits(s, at, 4, y) || s[at + 4] != '-' || !Digits(s, at + 5, 2, mo) || s[at + 7] != '-' ||
+                !Digits(s, at + 8, 2, d) || mo < 1 || mo > 12 || d < 1 || d > 31)
+                return 0;
+            day = DaysFromCivil(y, mo, d) * 86400;
+            std::memcpy(lastDay.key, s.data() + at, 10);
+            lastDay.secs = day;
+            lastDay.set = true;
+        }
+        minute = day + h * 3600 + mi * 60;
         std::memcpy(last.key, s.data() + at, 16);
         last.secs = minute;
+        last.set = true;
     }
     std::size_t n = 16;
     std::int64_t frac = 0;

@@ -1,5 +1,7 @@
 // What the view does when the file behind its document changes identity: the
 // name it was opened by now names another file (a rotated log).
+#include "file/MemoryMappedFile.h"
+#include "platform/File.h"
 #include "textwnd/FileWnd.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
@@ -64,6 +66,31 @@ std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error)
     return {};
 }
 
+std::string DescribeSshProgress(const CStreamSource::Progress& p, const std::string& name)
+{
+    return Format(text::SshProgressFormat, name, ReadableSize(p.bytes));
+}
+
+std::string DescribeSshEnd(bool ended, int status, const std::string& errors)
+{
+    if (!ended)
+        return text::SshOutputClosed;
+    return errors.empty() ? Format(text::SshEndedQuietFormat, std::to_string(status))
+                          : Format(text::SshEndedFormat, std::to_string(status), errors);
+}
+
+const char* SshNameProblemText(sshname::Problem problem)
+{
+    switch (problem) {
+    case sshname::Problem::None: return "";
+    case sshname::Problem::BadUser: return text::SshNameBadUser;
+    case sshname::Problem::BadHost: return text::SshNameBadHost;
+    case sshname::Problem::BadPort: return text::SshNameBadPort;
+    case sshname::Problem::BadPath: return text::SshNameBadPath;
+    }
+    return "";
+}
+
 void CTextFileView::OnSourceProgress()
 {
     CStreamSource* source = m_pDocument->GetSource();
@@ -73,12 +100,28 @@ void CTextFileView::OnSourceProgress()
         OnDeferredLoad();  // shows the progress until the text can be shown
         return;
     }
+    // The text's watcher compares sizes: a new run's text that reaches the size of the last run's before the
+    // watcher looks again passes unseen, and the window would keep showing nothing. The source's news says
+    // the text was written to, so the window catches up with it here too.
+    if (const CMemoryMappedFile* text = m_pDocument->GetMappedFile()) {
+        const std::int64_t size = platform::FileSizeByHandle(text->Handle());
+        if (size >= 0 && static_cast<std::uint64_t>(size) != text->Size())
+            m_pFileWnd->LoadFile(nullptr, EncodingAuto);
+    }
     bool error = false;
     const CStreamSource::Progress progress = source->GetProgress();
     const std::string end = DescribeSourceEnd(progress, error);
     if (!end.empty() && !m_bSourceEndShown) {
         m_bSourceEndShown = true;
         m_pHost->ShowMessage(error ? ViewMessageKind::Error : ViewMessageKind::Warning, end);
+    } else if (m_pDocument->IsSsh() && progress.state == CStreamSource::State::Complete && !m_bSourceEndShown) {
+        // A dropped connection keeps what was read; the reason is ssh's own.
+        m_bSourceEndShown = true;
+        int status = 0;
+        const bool ended = m_pDocument->CommandEnded(status, 200);
+        m_pHost->ShowMessage(ended && status == 0 ? ViewMessageKind::Information : ViewMessageKind::Warning,
+                             DescribeSshEnd(ended, status, m_pDocument->SshErrors()), text::ReconnectAction,
+                             cmd::RunCommandAgain);
     } else if (m_pDocument->IsCommand() && progress.state == CStreamSource::State::Complete && !m_bSourceEndShown) {
         // Its output ends a moment before the command does.
         m_bSourceEndShown = true;
@@ -97,7 +140,9 @@ void CTextFileView::OnRunCommandAgain()
     if (!m_bLoaded || !m_pDocument->IsCommand())
         return;
     if (!m_pDocument->RunCommandAgain(error))
-        m_pHost->ShowMessage(ViewMessageKind::Error, Format(text::CommandFailedFormat, m_pDocument->Command(), error));
+        m_pHost->ShowMessage(ViewMessageKind::Error,
+                             Format(text::CommandFailedFormat,
+                                    m_pDocument->IsSsh() ? m_pDocument->GetPathName() : m_pDocument->Command(), error));
 }
 
 void CTextFileView::OnFileReplaced()
@@ -134,7 +179,8 @@ void CTextFileView::LoadReplacedFile()
     m_pFileWnd->OnKeyDown(kVkEnd);
     if (m_pDocument->IsCommand()) {
         m_bSourceEndShown = false;  // the new run's end is said in its turn
-        m_pHost->ShowMessage(ViewMessageKind::Information, text::CommandRunsAgain);
+        m_pHost->ShowMessage(ViewMessageKind::Information,
+                             m_pDocument->IsSsh() ? text::SshReconnects : text::CommandRunsAgain);
         return;
     }
     if (m_pStore && m_pDocument->GetMappedFile())

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <thread>
 
 using timeseek::StampFormat;
 
@@ -197,4 +198,42 @@ TEST(TimeSeek, NoStampsAndFewBytesRead)
     EXPECT_EQ(seeker.Seek(log.times[k]).pos,
               log.starts[std::lower_bound(log.times.begin(), log.times.end(), log.times[k]) - log.times.begin()]);
     EXPECT_LT(seeker.BytesRead(), 200u * 1024);
+}
+
+// Stamps read one after another in any order (the same minute, the same day at other minutes, other days,
+// back and forth) each give their own time, as the C library reckons it; what only looks like the last
+// stamp read (its bytes NULs, or a broken date in a known minute's place) gives none.
+TEST(TimeSeek, IsoStampsInAnyOrderReadAsTheLibraryReckonsThem)
+{
+    std::mt19937 rng(9);
+    const int days[] = {0, 0, 0, 1, 40, -3000, 20000};
+    for (int i = 0; i < 4000; ++i) {
+        std::tm tm{};
+        tm.tm_year = 2024 - 1900, tm.tm_mon = 4, tm.tm_mday = 1 + days[rng() % std::size(days)] % 28;
+        tm.tm_year += static_cast<int>(rng() % 3);
+        tm.tm_hour = static_cast<int>(rng() % 24), tm.tm_min = static_cast<int>(rng() % 60);
+        tm.tm_sec = static_cast<int>(rng() % 60);
+        const std::time_t t = timegm(&tm);
+        char text[40];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
+        const std::string stamp = std::string(text) + ".25Z rest";
+        std::int64_t micros = 0;
+        ASSERT_EQ(timeseek::parts::IsoAt(stamp, 0, true, micros), 23U) << stamp;
+        EXPECT_EQ(micros, static_cast<std::int64_t>(t) * 1000000 + 250000) << stamp;
+    }
+    // On a thread that has read no stamp yet, NULs are no stamp either.
+    std::size_t nulRead = 1;
+    std::thread([&] {
+        std::int64_t micros = 0;
+        nulRead = timeseek::parts::IsoAt(std::string(19, '\0') + "Z", 0, false, micros);
+    }).join();
+    EXPECT_EQ(nulRead, 0U);
+    const std::string bad[] = {std::string(19, '\0') + "Z", "2024-13-01T10:00:00Z", "2024-05-01T24:00:00Z",
+                               "2024-05-01T10:60:00Z", "2024-05-0xT10:00:00Z"};
+    for (const std::string& s : bad) {
+        std::int64_t micros = 0;
+        std::int64_t known = 0;
+        timeseek::parts::IsoAt("2024-05-01T10:00:00Z", 0, true, known);  // that minute and day read last
+        EXPECT_EQ(timeseek::parts::IsoAt(s, 0, true, micros), 0U) << s;
+    }
 }
