@@ -5,6 +5,7 @@
 #include "engine/UnicodeCase.h"
 #include "file/FileWatcher.h"
 #include "platform/AppInfo.h"
+#include "textwnd/MergedWnd.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -512,6 +513,11 @@ void CFileWnd::OnSize(int cx, int cy)
     SyncWithMapping();
     if (cx <= 0 || cy <= 0 || !HasText())
         return;
+    if (m_pMerged) {
+        m_nColumns = std::max(cx / GetCharWidth() - mergedwnd::kSourceColumns, 1);
+        m_pMerged->OnSize();
+        return;
+    }
     // A window showing the last screenful keeps showing it when it gets
     // shorter (a caption bar appears, the user shrinks it): otherwise the last
     // lines would drop below the edge and the window stop following the file.
@@ -548,6 +554,10 @@ void CFileWnd::KeepHorzOffsetInRange()
 
 void CFileWnd::UpdateScrollPositions()
 {
+    if (m_pMerged) {
+        m_pMerged->UpdateScroll();
+        return;
+    }
     if (!HasText())
         return;
     const TextPos top = m_pTop == kNoPos ? DataStart() : m_pTop;
@@ -564,6 +574,7 @@ void CFileWnd::ScrollLines(int n)
 
 void CFileWnd::OnDestroy()
 {
+    m_pMerged.reset();     // its files' windows join their workers too
     m_pLineIndex.reset();  // joins its worker, which reads the document's descriptor
     m_pShown.reset();      // the same
     m_pSummaries.reset();  // the same

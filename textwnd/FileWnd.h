@@ -38,6 +38,7 @@
 #include <vector>
 
 class CFileWatcher;
+class CMergedWnd;
 
 // What the window tells its owner of the highlight rules that appended text matched.
 class IFileWndListener {
@@ -278,6 +279,15 @@ public:
     bool RowFollowsHidden(TextPos rowStart) const;
     bool RowIsContext(TextPos rowStart) const;
 
+    // --- Merged windows (textwnd/MergedWnd.h) ------------------------------------------
+    // The window shows the rows of several logs by time (the merge's files, opened by the caller) instead of
+    // its own file's lines: painting, scrolling, copy, line numbers and the jumps go to the merge.
+    void SetMerged(std::unique_ptr<CMergedWnd> merged);
+    CMergedWnd* GetMerged() const { return m_pMerged.get(); }
+    // The window of the top row's file, its top at that row, while merged (the status panes show that file);
+    // this window otherwise.
+    CFileWnd* TopRowWindow();
+
     // --- Clipboard ----------------------------------------------------------------
     void CopyScreenToClipboard();
 
@@ -475,6 +485,8 @@ private:
     // reaches only through a long way round (a top inside a line, an offset kept
     // after a widening, a highlight ending inside a unit); product code never uses it.
     friend class CFileWndTestAccess;
+    // The merge reads its files' windows as this class does (their lines, copy blocks, tops).
+    friend class CMergedWnd;
 
     platform::LOGFONTW m_logFont{};
     platform::COLORREF m_crPage = platform::Rgb(0, 0, 0);
@@ -581,7 +593,8 @@ private:
     // The top was put at the last screenful (End, paging down to it, following): while the scan runs the last
     // screenful is that of what it decided so far, and only such a top follows it to the new end.
     bool m_bShownAtEnd = false;
-    bool m_bLastPageProvisional = false;  // the cached last screenful was found while the scan ran
-    TextPos m_pLastMark = kNoPos;         // the mark the last jump showed
-    TextPos m_pTopAfterMark = kNoPos;     // the top that jump left
+    bool m_bLastPageProvisional = false;    // the cached last screenful was found while the scan ran
+    TextPos m_pLastMark = kNoPos;           // the mark the last jump showed
+    TextPos m_pTopAfterMark = kNoPos;       // the top that jump left
+    std::unique_ptr<CMergedWnd> m_pMerged;  // while merged
 };

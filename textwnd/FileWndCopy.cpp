@@ -3,6 +3,7 @@
 // drawn, decoded (a byte that is not part of a well-formed sequence as its
 // Windows-1252 character), in the Unicode format.
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 
 #include "engine/Utf8Text.h"
 #include "platform/AppInfo.h"
@@ -17,6 +18,10 @@ using platform::kMbOk;
 
 void CFileWnd::CopyScreenToClipboard()
 {
+    if (m_pMerged) {
+        m_pMerged->CopyScreen();
+        return;
+    }
     SyncWithMapping();
     const int lines = VisibleLines();
     if (IsFiltering() && HasText() && m_pTop != kNoPos) {

@@ -1,6 +1,7 @@
 // Line numbers, Go to Line and Go to Time: the window's face of the line
 // index and of the time bisection.
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 
 #include <algorithm>
 #include <ctime>
@@ -41,6 +42,8 @@ std::int64_t CFileWnd::LineNumberOf(TextPos p)
 
 std::vector<std::int64_t> CFileWnd::RowLineNumbers()
 {
+    if (m_pMerged)
+        return m_pMerged->RowLineNumbers();
     SyncWithMapping();
     const int rows = VisibleLines() + 1;
     std::vector<std::int64_t> out(static_cast<std::size_t>(std::max(rows, 0)), 0);
@@ -57,6 +60,8 @@ std::vector<std::int64_t> CFileWnd::RowLineNumbers()
 
 bool CFileWnd::GoToLine(std::int64_t n)
 {
+    if (m_pMerged)
+        return m_pMerged->GoToLine(n);
     SyncWithMapping();
     if (!HasText() || !m_pLineIndex)
         return false;
@@ -141,6 +146,8 @@ void CFileWnd::SetChosenFormat(const std::string& name)
 
 logformat::Record CFileWnd::TopRecord()
 {
+    if (m_pMerged)
+        return m_pMerged->TopRecord();
     const logformat::CFormat* format = RecordFormat();
     if (!format || !m_pMappedFile)
         return {};
@@ -188,6 +195,8 @@ CFileWnd::TimeJump CFileWnd::GoToTime(const std::string& text)
 
 CFileWnd::TimeJump CFileWnd::GoToMicros(std::int64_t micros)
 {
+    if (m_pMerged)
+        return m_pMerged->GoToMicros(micros);
     if (!HasTimeStamps())
         return TimeJump::NoTimestamps;
     CPreadChunkReader reader(m_pMappedFile->Handle());

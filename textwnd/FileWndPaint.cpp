@@ -1,5 +1,6 @@
 // Painting one screenful from the top position, and the display-only text case.
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 
 #include "engine/UnicodeCase.h"
 #include "engine/Utf8Text.h"
@@ -214,6 +215,10 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         m_bPainted = true;
         if (m_hWnd)
             UpdateScrollPositions();
+    }
+    if (m_pMerged) {
+        m_pMerged->Paint(painter);
+        return;
     }
     const WRect rc = m_pPort->GetClientRect();
     if (!HasText()) {

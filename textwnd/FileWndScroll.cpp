@@ -1,5 +1,6 @@
 // Moving the view: scroll bars, keys and wheels.
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,6 +8,10 @@
 void CFileWnd::OnVScroll(int code)
 {
     SyncWithMapping();
+    if (m_pMerged) {
+        m_pMerged->VScroll(code);
+        return;
+    }
     if (!HasText())
         return;
     BeginInput();

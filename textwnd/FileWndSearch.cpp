@@ -11,6 +11,7 @@
 // With regular expressions on, RegexSearch.h finds the matches instead, and
 // a match is as long as the engine says.
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 
 #include "engine/SearchKernels.h"
 
@@ -152,6 +153,8 @@ std::int64_t CFileWnd::BeginSearch(bool ignoreCase, const std::u16string& text, 
 
 int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
 {
+    if (m_pMerged)
+        return m_pMerged->Find(ignoreCase, text, true, true);
     const std::int64_t length = BeginSearch(ignoreCase, text, true);
     TextPos m = SearchForward(text, m_pTop, DataEnd());
     if (m == kNoPos)
@@ -161,6 +164,8 @@ int CFileWnd::FindFirst(bool ignoreCase, const std::u16string& text)
 
 int CFileWnd::FindNext(bool ignoreCase, const std::u16string& text)
 {
+    if (m_pMerged)
+        return m_pMerged->Find(ignoreCase, text, false, true);
     const std::int64_t length = BeginSearch(ignoreCase, text, false);
     const TextPos after = m_pLastMatch == kNoPos ? kNoPos : m_pLastMatch + length * CodeUnitSize();
     TextPos m = SearchForward(text, after, DataEnd());
@@ -171,6 +176,8 @@ int CFileWnd::FindNext(bool ignoreCase, const std::u16string& text)
 
 int CFileWnd::FindPrevious(bool ignoreCase, const std::u16string& text)
 {
+    if (m_pMerged)
+        return m_pMerged->Find(ignoreCase, text, false, false);
     const std::int64_t length = BeginSearch(ignoreCase, text, false);
     TextPos m = SearchBackward(text, DataStart(), m_pLastMatch);
     if (m == kNoPos && m_pLastMatch != kNoPos)

@@ -232,7 +232,7 @@ void CFileWnd::CopySelectionToClipboard()
 void CFileWnd::CopyToClipboard()
 {
     SyncWithMapping();
-    if (HasSelection())
+    if (HasSelection() && !m_pMerged)  // a merged window's rows are of several files: the screen
         CopySelectionToClipboard();
     else
         CopyScreenToClipboard();

@@ -34,6 +34,7 @@ std::size_t charLength(std::string_view text)
 
 std::string TopLineTooltip(CFileWnd* wnd)
 {
+    wnd = wnd ? wnd->TopRowWindow() : nullptr;  // a merged window: the top row's file
     std::string out = text::PaneCurrentCharLabel;
     if (!wnd || !wnd->HasText())
         return out;
@@ -103,6 +104,7 @@ std::string EncodingPaneTooltip(platform::CodePage codePage, const char* decompr
 
 std::string StatusPaneText(int paneId, CFileWnd* wnd)
 {
+    wnd = wnd ? wnd->TopRowWindow() : nullptr;  // a merged window: the top row's file
     if (!wnd || !wnd->HasText())
         return {};
     const unsigned unit = wnd->CodeUnitSize();

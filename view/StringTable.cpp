@@ -103,6 +103,8 @@ constexpr StringEntry kStrings[] = {
                         "time range and the context lines\nFilters"},
     {cmd::OpenCommand, "Run a command line and show what it writes as it arrives, in a window of its own; closing "
                        "the window ends the command\nOpen Command"},
+    {cmd::OpenMerged, "Open several logs in one window, their rows merged by time, each row's file shown by a "
+                      "letter\nOpen Merged\nCtrl Shift O"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

@@ -228,6 +228,25 @@ inline constexpr const char* OpenCommandNote =
     "Its output and errors are shown as they arrive. Closing the window ends the command and what it started.";
 inline constexpr const char* OpenCommandRun = "&Run";
 inline constexpr const char* CommandRunsAgain = "The command runs again.";
+// Merged windows: why a file cannot be merged (after its name and a colon).
+inline constexpr const char* MergeNoFormat = "no log format recognised in it, so its lines have no time to merge by";
+inline constexpr const char* MergeTooMany = "a merged window shows at most 32 files";
+inline constexpr const char* MergeCannotOpen = "it cannot be opened";
+// A merged window's tab: this, then the files' names.
+inline constexpr const char* MergedTitlePrefix = "Merged: ";
+// A merged window's context menu: its files, each shown or hidden.
+inline constexpr const char* MergedSourcesMenu = "&Sources";
+// A tab's context menu: its window's files merged with those of other open windows.
+inline constexpr const char* MergeWithLabel = "Merge With...";
+inline constexpr const char* MergeWithTitle = "Merge With";
+inline constexpr const char* MergeWithPrompt = "&Merge this window's files with the files of these windows:";
+// Open Merged: the Open dialog with several files chosen, in the Log category's Follow panel.
+inline constexpr const char* OpenMergedLabel = "Open Merged...\ncm";
+inline constexpr const char* OpenMergedTitle = "Open Merged";
+inline constexpr const char* MergeCheckLabel = "&Merge into one window";
+inline constexpr const char* MergeFailedTitle = "Cannot Merge";
+// %s: one line for each file that cannot be merged, its name and why.
+inline constexpr const char* MergeFailedFormat = "These files cannot be merged:\n%s\n\nOpen each of them on its own?";
 // %s: the command, then the system's reason.
 inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
 // A file on another machine (ssh://): how ssh ended (%s: its status, then the last line it wrote to its

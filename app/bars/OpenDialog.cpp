@@ -3,6 +3,7 @@
 #include "file/SshName.h"
 #include "view/StringTable.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -18,7 +19,7 @@ QString COpenDialog::FilterEntry(const char* name, const char* pattern)
     return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(name), glob);
 }
 
-COpenDialog::COpenDialog(QWidget* parent) : QFileDialog(parent), m_pEncoding(new QComboBox(this))
+COpenDialog::COpenDialog(QWidget* parent, bool merged) : QFileDialog(parent), m_pEncoding(new QComboBox(this))
 {
     // The dialog's own widgets, so that the encoding list can join them.
     setOption(QFileDialog::DontUseNativeDialog, true);
@@ -58,6 +59,28 @@ COpenDialog::COpenDialog(QWidget* parent) : QFileDialog(parent), m_pEncoding(new
         grid->addWidget(label, row, 0);
         grid->addWidget(m_pEncoding, row, 1);
     }
+    if (!merged)
+        return;
+    // Each file of a merge is read in the encoding found in it: the list would say otherwise.
+    setWindowTitle(QString::fromUtf8(text::OpenMergedTitle));
+    setFileMode(QFileDialog::ExistingFiles);
+    m_pEncoding->setEnabled(false);
+    m_pMerge = new QCheckBox(QString::fromUtf8(text::MergeCheckLabel), this);
+    m_pMerge->setObjectName(QStringLiteral("mergeCheck"));
+    m_pMerge->setChecked(true);
+    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+        grid->addWidget(m_pMerge, grid->rowCount(), 1);
+}
+
+std::optional<COpenMergedChoice> COpenDialog::RunMerged(QWidget* parent)
+{
+    COpenDialog dialog(parent, true);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty())
+        return std::nullopt;
+    return COpenMergedChoice{files, dialog.m_pMerge->isChecked()};
 }
 
 QString COpenDialog::TypedRemoteName() const

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 
 struct COpenChoice {
@@ -13,10 +14,20 @@ struct COpenChoice {
     int encoding = 0;  // index of the encoding list: the encoding id it stands for
 };
 
+// Open Merged: the files chosen, in the order chosen, and whether they go into one window.
+struct COpenMergedChoice {
+    QStringList paths;
+    bool merge = true;
+};
+
 class COpenDialog : public QFileDialog {
     Q_OBJECT
 public:
-    explicit COpenDialog(QWidget* parent = nullptr);
+    // With `merged`: several files may be chosen, under a "Merge into one window" check box (ticked).
+    explicit COpenDialog(QWidget* parent = nullptr, bool merged = false);
+    QCheckBox* MergeBox() const { return m_pMerge; }
+    // Shows the Open Merged dialog; nothing on Cancel.
+    static std::optional<COpenMergedChoice> RunMerged(QWidget* parent);
 
     QComboBox* EncodingList() const { return m_pEncoding; }
     int ChosenEncoding() const;
@@ -42,4 +53,5 @@ private:
 
     QComboBox* m_pEncoding;
     QString m_remoteName;
+    QCheckBox* m_pMerge = nullptr;
 };

@@ -5,10 +5,12 @@
 #include "app/shell/ViewServices.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "textwnd/qt/FilterPane.h"
 #include "view/CommandIds.h"
 #include "view/StateStore.h"
+#include "view/StringTable.h"
 #include "view/TextFileView.h"
 
 #include <QFile>
@@ -151,6 +153,16 @@ void CTextFileViewerChildFrame::RestoreState(const CWindowState& state)
 
 QString CTextFileViewerChildFrame::GetTitle() const
 {
+    // A merged window names its files.
+    if (const CTextFileView* view = GetActiveView(); view && view->GetFileWnd() && view->GetFileWnd()->GetMerged()) {
+        const CMergedWnd& merged = *view->GetFileWnd()->GetMerged();
+        QString title = QString::fromUtf8(text::MergedTitlePrefix);
+        for (int f = 0; f < merged.Count(); ++f) {
+            const std::string& p = merged.PathOf(f);
+            title += (f ? ", " : "") + QFile::decodeName(p.substr(p.rfind('/') + 1).c_str());
+        }
+        return title;
+    }
     const std::string& path = m_pDocument->GetPathName();
     const std::size_t slash = path.rfind('/');
     QString title =

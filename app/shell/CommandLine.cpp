@@ -19,6 +19,8 @@ CCommandLineInfo ParseCommandLine(int argc, const char* const* argv)
             version = true;
         } else if (options && arg.rfind("--command=", 0) == 0) {
             info.m_commands.push_back(arg.substr(10));
+        } else if (options && arg == "--merge") {
+            info.m_bMerge = true;
         } else if (options && arg == "--command") {
             if (i + 1 < argc)
                 info.m_commands.push_back(argv[++i]);
@@ -51,6 +53,8 @@ std::string HelpText(const std::string& program)
            "\n"
            "  --command CMD  run the command line CMD (by /bin/sh -c) and show its output as it\n"
            "                 arrives, in a window of its own; closing the window ends it\n"
+           "  --merge        show the FILEs (up to 32 logs) merged into one window, their rows\n"
+           "                 ordered by time, each file's letter in a source column\n"
            "  --help         display this help and exit\n"
            "  --version      output version information and exit\n"
            "  --             end of options: the arguments after it are file names\n"

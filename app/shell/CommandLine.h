@@ -11,6 +11,7 @@ struct CCommandLineInfo {
     Action m_action = Run;
     std::vector<std::string> m_files;
     std::vector<std::string> m_commands;  // --command CMD: each run in a window of its own
+    bool m_bMerge = false;                // --merge: the files open as one merged window
     std::string m_strBadOption;           // the option that was not understood
 };
 

@@ -6,6 +6,7 @@
 #include "app/shell/ChildFrame.h"
 #include "app/shell/FontDialog.h"
 #include "app/shell/Looks.h"
+#include "app/shell/MergeWith.h"
 #include "app/shell/RibbonElementPorts.h"
 #include "app/shell/TextFileViewerApp.h"
 #include "app/shell/WindowsDialog.h"
@@ -128,6 +129,10 @@ bool CTextFileViewerMainFrame::OnCreate()
     connect(m_pTabArea, &CTabGroupArea::closeRequested, this, [this](QWidget* window) {
         if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
             CloseChildFrame(frame);
+    });
+    m_pTabArea->SetTabMenuExtension([this](QMenu& menu, QWidget* window) {
+        if (auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window))
+            AddMergeWithAction(menu, frame, *m_pApp, this);
     });
     // The ribbon and its content with the keys of the accelerator table (key tips come with SetRibbonBar), the
     // status bar, and the caption bar's place under the ribbon.

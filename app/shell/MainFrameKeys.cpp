@@ -40,6 +40,7 @@ struct CAccelerator {
 
 const CAccelerator kAccelerators[] = {
     {{Qt::CTRL | Qt::Key_O}, cmd::FileOpen},
+    {{Qt::CTRL | Qt::SHIFT | Qt::Key_O}, cmd::OpenMerged},
     {{Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_Insert}, cmd::EditCopy},
     {{Qt::Key_F3}, cmd::FindNext},
     {{Qt::SHIFT | Qt::Key_F3}, cmd::FindPrevious},

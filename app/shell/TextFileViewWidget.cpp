@@ -6,6 +6,7 @@
 #include "app/bars/SaveLinesDialog.h"
 #include "app/shell/ChildFrame.h"
 #include "app/shell/ViewServices.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "textwnd/qt/FilterPane.h"
 #include "view/CommandIds.h"
@@ -319,6 +320,21 @@ void CTextFileViewWidget::ShowContextMenu(const QPoint& pos)
         m_pServices->UpdateCommandUI(ui);
         action->setEnabled(ui.m_bEnabled);
         connect(action, &QAction::triggered, this, [this, id = item.id] { m_pServices->ExecuteCommand(id); });
+    }
+    // A merged window's files, each with its letter: a file unticked is hidden from the rows (never the last).
+    if (CMergedWnd* merged = m_pTextWindow ? m_pTextWindow->FileWnd().GetMerged() : nullptr) {
+        QMenu* sources = menu.addMenu(QString::fromUtf8(text::MergedSourcesMenu));
+        int shown = 0;
+        for (int f = 0; f < merged->Count(); ++f)
+            shown += merged->IsHidden(f) ? 0 : 1;
+        for (int f = 0; f < merged->Count(); ++f) {
+            QAction* action = sources->addAction(QString(QChar(mergedwnd::Letter(f))) + "  " +
+                                                 QFile::decodeName(merged->PathOf(f).c_str()));
+            action->setCheckable(true);
+            action->setChecked(!merged->IsHidden(f));
+            action->setEnabled(merged->IsHidden(f) || shown > 1);
+            connect(action, &QAction::toggled, this, [merged, f](bool on) { merged->SetHidden(f, !on); });
+        }
     }
     if (menu.isEmpty())
         return;

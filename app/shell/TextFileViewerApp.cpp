@@ -11,6 +11,7 @@
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/BuildDate.h"
 #include "view/CommandIds.h"
@@ -25,6 +26,7 @@
 #include "view/qt/TimelineBand.h"
 
 #include <QFile>
+#include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QTimer>
 
@@ -242,7 +244,7 @@ const CTextFileViewerApp::COpenDocument* CTextFileViewerApp::FindOpen(const std:
     platform::FileId id;
     const bool hasId = platform::GetFileId(absolutePath, id);
     for (const COpenDocument& entry : m_documents)
-        if (entry.doc->GetPathName() == absolutePath || (hasId && entry.bHasId && entry.id == id))
+        if (!entry.bMerged && (entry.doc->GetPathName() == absolutePath || (hasId && entry.bHasId && entry.id == id)))
             return &entry;
     return nullptr;
 }
@@ -312,6 +314,65 @@ CTextFileDoc* CTextFileViewerApp::OpenCommand(const std::string& command, std::s
         return nullptr;
     }
     return doc;
+}
+
+CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std::string>& paths,
+                                                          std::vector<std::string>* reasons,
+                                                          std::vector<std::string>* failed)
+{
+    if (!m_pMainFrame || paths.empty())
+        return nullptr;
+    std::vector<std::string> absolute;
+    for (const std::string& p : paths)
+        absolute.push_back(platform::CleanAbsolutePath(p));
+    auto fail = [&](const std::vector<std::string>& why) {
+        for (const std::string& w : why)
+            *m_pErrors << "ostrel-viewer: cannot merge " << w << '\n';
+        if (reasons)
+            *reasons = why;
+        return nullptr;
+    };
+    COpenDocument entry;
+    entry.docTemplate = TemplateForPath(absolute.front());
+    entry.doc = std::make_unique<CTextFileDoc>();
+    entry.bMerged = true;
+    if (!entry.doc->OnOpenDocument(absolute.front().c_str())) {
+        if (failed)
+            *failed = {absolute.front()};
+        return fail({paths.front() + ": " + text::MergeCannotOpen});
+    }
+    entry.doc->SetPathName(absolute.front().c_str());
+    CTextFileDoc* doc = entry.doc.get();
+    m_documents.push_back(std::move(entry));
+    CTextFileViewerChildFrame* frame = MakeFrame(doc, true);
+    CTextFileView* view = frame ? frame->GetActiveView() : nullptr;
+    if (!view || !view->GetFileWnd()) {
+        CloseDocument(doc);
+        return nullptr;
+    }
+    auto merged = std::make_unique<CMergedWnd>(*view->GetFileWnd());
+    std::vector<CMergedWnd::Failure> failures;
+    if (!merged->Open(absolute, true, true, failures)) {
+        CloseDocument(doc);
+        std::vector<std::string> why;
+        for (const CMergedWnd::Failure& f : failures) {
+            const char* reason = f.why == CMergedWnd::Failure::Why::NoFormat  ? text::MergeNoFormat
+                                 : f.why == CMergedWnd::Failure::Why::TooMany ? text::MergeTooMany
+                                                                              : text::MergeCannotOpen;
+            why.push_back(f.path + ": " + reason);
+            if (failed)
+                failed->push_back(f.path);
+        }
+        return fail(why);
+    }
+    view->GetFileWnd()->SetMerged(std::move(merged));
+    // The tab names the files (as the frame's title does); its tooltip gives their paths, each after its letter.
+    QString tip;
+    for (std::size_t i = 0; i < absolute.size(); ++i)
+        tip += (i ? "\n" : "") + QString(QChar(mergedwnd::Letter(static_cast<int>(i)))) + "  " +
+               QFile::decodeName(absolute[i].c_str());
+    m_pMainFrame->SetChildFrameTitle(frame, frame->GetTitle(), tip);
+    return frame;
 }
 
 bool CTextFileViewerApp::OpenSshDocument(CTextFileDoc& doc, const std::string& name)
@@ -598,6 +659,34 @@ void CTextFileViewerApp::OnFileOpen()
     OpenDocumentFile(path);
 }
 
+void CTextFileViewerApp::OnFileOpenMerged()
+{
+    const std::optional<COpenMergedChoice> choice = COpenDialog::RunMerged(m_pMainFrame);
+    if (!choice)
+        return;
+    std::vector<std::string> paths;
+    for (const QString& p : choice->paths)
+        paths.push_back(QFile::encodeName(p).toStdString());
+    if (!choice->merge) {
+        for (const std::string& p : paths)
+            OpenDocumentFile(p);
+        return;
+    }
+    std::vector<std::string> reasons, failed;
+    if (OpenMerged(paths, &reasons, &failed) || reasons.empty())
+        return;
+    std::string list;
+    for (const std::string& r : reasons)
+        list += (list.empty() ? "" : "\n") + r;
+    char text[4096];
+    std::snprintf(text, sizeof text, text::MergeFailedFormat, list.c_str());
+    if (QMessageBox::question(m_pMainFrame, QString::fromUtf8(text::MergeFailedTitle), QString::fromUtf8(text),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
+        return;
+    for (const std::string& p : failed)
+        OpenDocumentFile(p);
+}
+
 void CTextFileViewerApp::OnAppAbout()
 {
     CAboutDlg about(QString::fromStdString(BuildVersionText(ProgramBuildDate())), m_pMainFrame);
@@ -614,6 +703,10 @@ bool CTextFileViewerApp::OnCommand(int id)
     }
     if (id == cmd::FileOpen) {
         OnFileOpen();
+        return true;
+    }
+    if (id == cmd::OpenMerged) {
+        OnFileOpenMerged();
         return true;
     }
     if (id == cmd::FileReopenSession) {
@@ -686,6 +779,10 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
     if (ui.m_nID == cmd::Timeline) {
         ui.Enable();
         ui.SetCheck(CTimelineBand::ShownEverywhere() ? 1 : 0);
+        return true;
+    }
+    if (ui.m_nID == cmd::OpenMerged) {
+        ui.Enable();
         return true;
     }
     if (ui.m_nID == cmd::FileReopenSession) {

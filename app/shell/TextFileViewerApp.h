@@ -108,6 +108,12 @@ public:
     // document: never the recent files nor the session, which would run it again unasked). Null, with the
     // reason on the error stream and in a message box when there is a main frame, when it cannot be run.
     CTextFileDoc* OpenCommand(const std::string& command, std::string* reason = nullptr);
+    // One window that shows the files merged by time (textwnd/MergedWnd.h), in the order given; a document of
+    // its own, never found again by its first file's name. Null when any file cannot be merged: each such file
+    // and why is on the error stream and in `reasons` ("PATH: why" each), and no window is made.
+    CTextFileViewerChildFrame* OpenMerged(const std::vector<std::string>& paths,
+                                          std::vector<std::string>* reasons = nullptr,
+                                          std::vector<std::string>* failed = nullptr);
     // The path a file is known by: the open document's path when it is open already (under any spelling), else
     // the absolute form of `path`.
     std::string DocumentPath(const std::string& path) const;
@@ -142,6 +148,7 @@ private:
         bool bHasId = false;
         platform::FileId id;
         std::vector<CTextFileViewerChildFrame*> frames;
+        bool bMerged = false;  // a merged window's: never found by its path
     };
 
     void PreLoadState();
@@ -166,6 +173,9 @@ private:
     void OpenRecentFile(int index);
     // The Open dialog: the chosen encoding goes into the file's record, then the file opens as a document.
     void OnFileOpen();
+    // Open Merged: the chosen files in one merged window (or each in its own); a file that cannot be merged is
+    // named with why, and offered to open on its own.
+    void OnFileOpenMerged();
     // The About box, modal, with the version of this build's date.
     void OnAppAbout();
     // The code page of narrow text: the stored choice, else the locale's; a change is kept and redraws every

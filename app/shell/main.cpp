@@ -80,7 +80,9 @@ int main(int argc, char** argv)
     }
 
     CTextFileViewerApp viewer;
-    if (!viewer.InitInstance(info.m_files, std::cerr))
+    if (!viewer.InitInstance(info.m_bMerge ? std::vector<std::string>{} : info.m_files, std::cerr))
+        return 1;
+    if (info.m_bMerge && !info.m_files.empty() && !viewer.OpenMerged(info.m_files))
         return 1;
     for (const std::string& command : info.m_commands)
         viewer.OpenCommand(command);

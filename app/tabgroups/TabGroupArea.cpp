@@ -428,6 +428,11 @@ void CTabGroupArea::ShowTabMenu(CTabGroup* group, int tab, QPoint globalPos)
     const QAction* split = group->Count() > 1 ? menu.addAction(tr("New Vertical Tab Group")) : nullptr;
     const QAction* next = g + 1 < GroupCount() ? menu.addAction(tr("Move to Next Tab Group")) : nullptr;
     const QAction* previous = g > 0 ? menu.addAction(tr("Move to Previous Tab Group")) : nullptr;
+    if (m_extendTabMenu && window) {
+        if (!menu.isEmpty())
+            menu.addSeparator();
+        m_extendTabMenu(menu, window);
+    }
     if (menu.isEmpty())
         return;
     const QAction* chosen = menu.exec(globalPos);

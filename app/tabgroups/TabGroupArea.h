@@ -12,6 +12,7 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class CTabGroup;
@@ -103,6 +104,10 @@ public:
     const CTabGroupTheme& Theme() const;
     void SetTheme(const CTabGroupTheme& theme);
 
+    // Adds the owner's entries to the context menu of a window's tab, after the area's own; the entries act by
+    // their own signals while the menu is open.
+    void SetTabMenuExtension(std::function<void(QMenu&, QWidget*)> extend) { m_extendTabMenu = std::move(extend); }
+
 signals:
     // The active window changed: a tab or page clicked, SetActiveWindow, next/previous, a move, or the active
     // window removed and another one taking its place. Null when the last window has gone.
@@ -146,4 +151,5 @@ private:
     QWidget* m_pActive = nullptr;  // compared only, never used, once its window is being destroyed
     // Set while tabs and pages change hands: the focus moves on its own then, and must not activate anything.
     bool m_bRearranging = false;
+    std::function<void(QMenu&, QWidget*)> m_extendTabMenu;
 };

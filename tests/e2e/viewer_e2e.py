@@ -210,7 +210,7 @@ class Suite:
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
             "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "TL": ("toggle", "Timeline"),
-            "CO": ("window", "Open Command"),
+            "CO": ("window", "Open Command"), "CM": ("window", "Open Merged"),
             # The Marks and Filters panels, the last ones, are folded at this width: each tip opens its panel
             # with its elements' tips.
             "ZM": ("tips", "MT"), "ZL": ("tips", "IE"),
@@ -544,6 +544,83 @@ class Suite:
         record_path = self.second.encode("utf-16-le")
         wait_for(lambda: record_path in self.session.database(), "the file's record in the per-file database")
 
+    def merged_window_pages_three_logs(self):
+        """ostrel-viewer --merge A B C: one window whose rows are the three logs' by time (equal times in the
+        order of the files, a record's continuation under it), paged by real keys, copied without the letters;
+        Ctrl+Shift+O with a file that has no times says it cannot be merged and opens it on its own."""
+        logs = []
+        for name, first, step in (("one", 0, 3), ("two", 1, 3), ("three", 0, 2)):
+            path = os.path.join(self.session.tmp, f"merge-{name}.log")
+            with open(path, "w") as f:
+                for i in range(100):
+                    s = first + i * step
+                    f.write(f"2026-03-01 10:{s // 60:02d}:{s % 60:02d}.000 INFO {name} {i}\n")
+                    if i % 10 == 5:
+                        f.write(f"    under {name} {i}\n")
+            logs.append(path)
+        # The rows by (time, file order), each record's lines together.
+        rows = []
+        for order, (path, (name, first, step)) in enumerate(zip(logs, (("one", 0, 3), ("two", 1, 3),
+                                                                       ("three", 0, 2)))):
+            for i in range(100):
+                lines = [f"2026-03-01 10:{(first + i * step) // 60:02d}:{(first + i * step) % 60:02d}.000 INFO {name} {i}"]
+                if i % 10 == 5:
+                    lines.append(f"    under {name} {i}")
+                rows.append((first + i * step, order, lines))
+        expected = [line for _, _, lines in sorted(rows, key=lambda r: (r[0], r[1])) for line in lines]
+        self.viewer.kill()
+        self.viewer = Viewer(self.session, self.binary, ["--merge", *logs])
+        self.viewer.element(Atspi.Role.PAGE_TAB, "Merged: merge-one.log, merge-two.log, merge-three.log")
+
+        def page():
+            return [line for line in self.viewer.copy_page().split("\n") if line]
+
+        def starts_at(k, what):
+            def holds():
+                got = page()
+                return got and got == expected[k:k + len(got)]
+            wait_for(holds, what, interval=0.3)
+            return len(page())
+
+        shown = starts_at(0, "the first rows of the three logs, by time")
+        self.keys("Next")
+        # A page is the rows on screen less two (Copy Page copies the partial row below them too).
+        starts_at(shown - 1 - 2, "the second page")
+        self.keys("End")
+        wait_for(lambda: page()[-1] == expected[-1], "the last row after End", interval=0.3)
+        self.keys("Home")
+        starts_at(0, "the first row after Home")
+        # A file without times is not merged: the message names it and offers to open it on its own.
+        self.keys("ctrl+shift+o")
+        self.wait_active("Open Merged")
+        self.session.type(f'"{logs[0]}" "{self.second}"')
+        self.keys("Return")
+        self.wait_active("Cannot Merge")
+        self.keys("Return")
+        self.wait_active(f"{TITLE} - second.log")
+
+    def merge_with_on_a_tab_menu(self):
+        """A tab's context menu, Merge With..., another window ticked: one merged window of both files."""
+        other = os.path.join(self.session.tmp, "stamped-later.log")
+        with open(other, "w") as f:
+            for n in range(1, 101):
+                f.write(f"2026-03-01 10:{n // 60:02d}:{n % 60:02d}.500 WARN other {n}\n")
+        self.viewer.kill()
+        self.viewer = Viewer(self.session, self.binary, [self.stamped, other])
+        tab = self.viewer.element(Atspi.Role.PAGE_TAB, "stamped-later.log")
+        box = tab.get_extents(Atspi.CoordType.SCREEN)
+        self.session.run("xdotool", "mousemove", "--sync", str(box.x + box.width // 2), str(box.y + box.height // 2),
+                         "click", "3")
+        time.sleep(0.5)
+        self.keys("Up", "Return")  # the last entry: Merge With...
+        self.wait_active("Merge With")
+        self.keys("space", "Return")  # the other window ticked, then OK
+        title = "Merged: stamped-later.log, stamped.log"
+        self.wait_active(f"{TITLE} - {title}")
+        wait_for(lambda: self.visible("10:00:01.000 INFO line 1", "10:00:01.500 WARN other 1") ==
+                 ["10:00:01.000 INFO line 1", "10:00:01.500 WARN other 1"], "rows of both files in the merged window",
+                 interval=0.3)
+
     def new_window_and_ctrl_tab(self):
         before = self.viewer.active_title()
         self.session.click(self.viewer.element(BUTTON, "New Window"))
@@ -723,6 +800,8 @@ def main():
             ("a rule typed in the Filters pane, then Ctrl+Shift+H", suite.filters_pane_typed_rule_hides_lines),
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
+            ("a merged window of three logs, paged by keys", suite.merged_window_pages_three_logs),
+            ("Merge With... on a tab's context menu", suite.merge_with_on_a_tab_menu),
             ("Enter in the Font dialog is OK", suite.font_dialog_enter_is_ok),
             ("the current tab is selected for a screen reader", suite.current_tab_is_selected),
             ("open drop-downs are in the accessibility tree", suite.drop_downs_are_in_the_tree),

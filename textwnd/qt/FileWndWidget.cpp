@@ -3,10 +3,12 @@
 #include "engine/Utf8Text.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
+#include "textwnd/MergedWnd.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QGlyphRun>
@@ -1074,6 +1076,25 @@ bool CFileWndWidget::viewportEvent(QEvent* event)
         m_pointer = static_cast<QEnterEvent*>(event)->position().toPoint();
     else if (event->type() == QEvent::Leave)
         m_pointer.reset();
+    // A merged window's source column: a letter's tooltip is its file's path.
+    if (event->type() == QEvent::ToolTip && m_wnd.GetMerged()) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const int h = m_wnd.GetLineHeight(), cw = m_wnd.GetCharWidth();
+        const auto& rows = m_wnd.GetMerged()->PaintedRows();
+        const int row = h > 0 ? help->pos().y() / h : -1;
+        if (help->pos().x() < mergedwnd::kSourceColumns * cw && row >= 0 && row < static_cast<int>(rows.size()) &&
+            rows[static_cast<std::size_t>(row)].file >= 0) {
+            const int file = rows[static_cast<std::size_t>(row)].file;
+            QToolTip::showText(help->globalPos(),
+                               QString(QChar(mergedwnd::Letter(file))) + "  " +
+                                   QFile::decodeName(m_wnd.GetMerged()->PathOf(file).c_str()),
+                               viewport());
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
     return QAbstractScrollArea::viewportEvent(event);
 }
 

@@ -11,6 +11,7 @@
 #include "platform/Process.h"
 #include "platform/Win1252.h"
 #include "platform/Window.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/SaveLines.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/HighlightSettings.h"
@@ -45,7 +46,7 @@ const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
-    "                    [--store DIR] [--formats DIR]\n"
+    "                    [--store DIR] [--formats DIR] [--merge FILE]...\n"
     "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
@@ -53,6 +54,10 @@ const char kUsage[] =
     "  ssh://...     a file on another machine, read and followed by ssh ($OSTREL_SSH if set) running\n"
     "                tail -F there; how ssh ended is printed as strip \"TEXT\" [Reconnect], TEXT with\n"
     "                its status and the last line it wrote to stderr; a bad name says error: and exits 3\n"
+    "  --merge FILE  (repeatable) a merged window of these files and FILE, in the order given: rows by\n"
+    "                time, each file's letter (A, B, ...) in a source column; print follows each row with\n"
+    "                \"  src=L\" (after any rule=), and its state line is \"merged top=L:BYTE line=N end=0|1\";\n"
+    "                a file without a recognised log format says \"error: FILE: ...\" and exits 2\n"
     "  --max-decompressed  the most bytes of text decompressed or read from standard input\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
@@ -309,6 +314,17 @@ public:
     void PrintState()
     {
         CFileWnd& w = m_wnd;
+        if (const CMergedWnd* m = w.GetMerged()) {
+            const int file = m->TopFile();
+            std::string line = "-";
+            if (file >= 0) {
+                const std::int64_t n = m_wnd.GetMerged()->WindowOf(file).LineNumberOf(m->Top().pos);
+                line = n < 0 ? "?" : std::to_string(n);
+            }
+            std::printf("merged top=%c:%lld line=%s end=%d\n", file >= 0 ? mergedwnd::Letter(file) : '-',
+                        static_cast<long long>(file >= 0 ? m->Top().pos : 0), line.c_str(), m->AtEnd() ? 1 : 0);
+            return;
+        }
         std::string top = "-", last = "-";
         std::uint64_t total = 0;
         if (w.HasText()) {
@@ -460,10 +476,13 @@ public:
     void PrintRows()
     {
         const std::vector<TextPos>& starts = m_wnd.PaintedRowStarts();
+        const CMergedWnd* merged = m_wnd.GetMerged();
         std::size_t r = 0;
         for (std::string& row : ShownRows()) {
             if (r < starts.size() && m_wnd.RowFollowsHidden(starts[r]))
                 row[0] = '-';
+            if (merged && r < merged->PaintedRows().size() && merged->PaintedRows()[r].file >= 0)
+                row += std::string("  src=") + mergedwnd::Letter(merged->PaintedRows()[r].file);
             ++r;
             std::printf("%s\n", row.c_str());
         }
@@ -480,11 +499,13 @@ public:
         std::vector<std::string> rows;
         const bool wide = ShowsWide();
         const auto& screen = m_port.Screen();
+        // A merged window's source column is no part of the row's text (src= names the file).
+        const size_t skip = m_wnd.GetMerged() ? mergedwnd::kSourceColumns : 0;
         for (int r = 0; r < m_port.Rows(); ++r) {
             std::string line = "|";
             bool inverse = false;
             const auto& cells = screen[static_cast<size_t>(r)];
-            for (size_t i = 0; i < cells.size() && cells[i].ch; ++i) {
+            for (size_t i = skip; i < cells.size() && cells[i].ch; ++i) {
                 const headless::Cell& c = cells[i];
                 if (c.tail)
                     continue;
@@ -506,7 +527,7 @@ public:
             }
             if (inverse)
                 line += "\u00BB";
-            line += "|" + RuleOfRow(cells);
+            line += "|" + RuleOfRow(cells, skip);
             rows.push_back(std::move(line));
         }
         return rows;
@@ -577,12 +598,12 @@ public:
     }
 
     // "  rule=NAME" when one rule covers more than half of the characters printed, else nothing.
-    static std::string RuleOfRow(const std::vector<headless::Cell>& cells)
+    static std::string RuleOfRow(const std::vector<headless::Cell>& cells, size_t skip)
     {
         const auto& rules = CurrentHighlightRules();
         std::map<int, int> count;
         int printed = 0;
-        for (size_t i = 0; i < cells.size() && cells[i].ch; ++i) {
+        for (size_t i = skip; i < cells.size() && cells[i].ch; ++i) {
             if (cells[i].tail)
                 continue;
             ++printed;
@@ -963,6 +984,7 @@ int main(int argc, char** argv)
     const char* rulesPath = nullptr;
     const char* storeDir = nullptr;
     const char* formatsDir = nullptr;
+    std::vector<std::string> merges;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -1009,6 +1031,8 @@ int main(int argc, char** argv)
                 return Usage();
         } else if (opt == "--store") {
             storeDir = val;
+        } else if (opt == "--merge") {
+            merges.push_back(val);
         } else if (opt == "--formats") {
             formatsDir = val;
         } else if (opt == "--rules") {
@@ -1079,6 +1103,23 @@ int main(int argc, char** argv)
     }
     if (indexWait && probe.m_wnd.GetLineIndex())
         probe.m_wnd.GetLineIndex()->WaitForWorker();
+    if (!merges.empty()) {
+        merges.push_back(path);
+        auto merged = std::make_unique<CMergedWnd>(probe.m_wnd);
+        std::vector<CMergedWnd::Failure> failures;
+        if (!merged->Open(merges, watch, indexWait, failures)) {
+            for (const CMergedWnd::Failure& f : failures)
+                std::fprintf(stderr, "error: %s: %s\n", f.path.c_str(),
+                             f.why == CMergedWnd::Failure::Why::NoFormat  ? text::MergeNoFormat
+                             : f.why == CMergedWnd::Failure::Why::TooMany ? text::MergeTooMany
+                                                                          : text::MergeCannotOpen);
+            return 2;
+        }
+        for (int k = 0; indexWait && k < merged->Count(); ++k)
+            if (CLineIndex* index = merged->WindowOf(k).GetLineIndex())
+                index->WaitForWorker();
+        probe.m_wnd.SetMerged(std::move(merged));
+    }
     probe.Paint();
     for (; i < argc; ++i) {
         probe.Run(argv[i], true);

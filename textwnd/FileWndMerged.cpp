@@ -1,0 +1,645 @@
+// Merged windows: the rows of several logs by time, painted, scrolled and copied (textwnd/MergedWnd.h).
+#include "textwnd/MergedWnd.h"
+
+#include "platform/AppInfo.h"
+#include "platform/Win1252.h"
+
+#include "engine/RegexSearch.h"
+
+#include <algorithm>
+#include <cmath>
+
+using platform::COLORREF;
+
+namespace mergedwnd {
+
+char Letter(int file)
+{
+    return file < 26 ? static_cast<char>('A' + file) : static_cast<char>('a' + (file - 26));
+}
+
+COLORREF LetterColor(int file, COLORREF page)
+{
+    // Hues a golden angle apart, so that any number of files differ and neighbours differ most; deep on a light
+    // page, light on a dark one (the high-contrast looks included), so that each reads on the page.
+    const double hue = std::fmod(file * 137.508 + 10.0, 360.0);
+    const int pageLight =
+        (platform::RedOf(page) * 299 + platform::GreenOf(page) * 587 + platform::BlueOf(page) * 114) / 1000;
+    const bool dark = pageLight < 128;
+    // Two lightness steps, alternating past the first ring of hues, keep letters apart when hues come close.
+    const double l = dark ? (file % 2 ? 0.72 : 0.62) : (file % 2 ? 0.30 : 0.38);
+    const double s = 0.85;
+    const double c = (1 - std::fabs(2 * l - 1)) * s;
+    const double hp = hue / 60.0;
+    const double x = c * (1 - std::fabs(std::fmod(hp, 2.0) - 1));
+    double r = 0, g = 0, b = 0;
+    switch (static_cast<int>(hp)) {
+    case 0: r = c, g = x; break;
+    case 1: r = x, g = c; break;
+    case 2: g = c, b = x; break;
+    case 3: g = x, b = c; break;
+    case 4: r = x, b = c; break;
+    default: r = c, b = x; break;
+    }
+    const double m = l - c / 2;
+    auto byte = [&](double v) { return static_cast<std::uint8_t>(std::clamp((v + m) * 255.0 + 0.5, 0.0, 255.0)); };
+    return platform::Rgb(byte(r), byte(g), byte(b));
+}
+
+}  // namespace mergedwnd
+
+// The files' windows are never shown: no area, no clipboard, no questions (a file's encoding is found, never
+// asked).
+struct CMergedWnd::NullPort : IFileWndPort {
+    WRect GetClientRect() override { return {}; }
+    void MeasureText(const platform::LOGFONTW&, const char16_t*, int length, int* cx, int* cy) override
+    {
+        *cx = length * 8;
+        *cy = 16;
+    }
+    int GetDpiY() override { return 96; }
+    void SetScrollInfo(int, unsigned, std::int64_t, std::int64_t, std::int64_t, std::int64_t, bool) override {}
+    std::int64_t GetVScrollTrackPos() override { return 0; }
+    void InvalidateAll() override {}
+    void ScrollWindow(int, int) override {}
+    int ShowMessageBox(const std::string&, const std::string&, unsigned) override { return platform::kIdCancel; }
+    bool OpenClipboard() override { return false; }
+    void EmptyClipboard() override {}
+    void SetClipboardData(unsigned, std::vector<std::uint8_t>) override {}
+    bool CloseClipboard() override { return false; }
+    void SetCapture() override {}
+    void ReleaseCapture() override {}
+    bool HasCapture() override { return false; }
+};
+
+std::intptr_t CMergedSourceWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    const std::intptr_t r = CFileWnd::HandleMessage(msg, wParam, lParam);
+    if (msg == platform::WM_FILE_CHANGED)
+        m_pOwner->OnSourceChanged(m_nIndex);
+    return r;
+}
+
+CMergedWnd::CMergedWnd(CFileWnd& owner) : m_owner(owner) {}
+
+CMergedWnd::~CMergedWnd()
+{
+    m_pRows.reset();
+    // Each window goes before its document: its workers read the document's descriptor.
+    for (File& f : m_files) {
+        f.wnd.reset();
+        f.doc.reset();
+    }
+}
+
+bool CMergedWnd::Open(const std::vector<std::string>& paths, bool watch, bool countLines,
+                      std::vector<Failure>& failures)
+{
+    failures.clear();
+    if (paths.empty())
+        return false;
+    if (paths.size() > static_cast<std::size_t>(merged::kMaxSources)) {
+        failures.push_back({paths[merged::kMaxSources], Failure::Why::TooMany});
+        return false;
+    }
+    m_pPort = std::make_unique<NullPort>();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        File f;
+        f.path = paths[i];
+        f.doc = std::make_unique<CTextFileDoc>();
+        if (!f.doc->OnOpenDocument(paths[i].c_str()) || !f.doc->GetMappedFile()) {
+            failures.push_back({paths[i], Failure::Why::CannotOpen});
+            continue;
+        }
+        f.doc->SetPathName(platform::CleanAbsolutePath(paths[i].c_str()).c_str());
+        f.wnd = std::make_unique<CMergedSourceWnd>(m_pPort.get(), this, static_cast<int>(i));
+        f.wnd->SetWatchFile(watch);
+        f.wnd->SetCountLines(countLines);
+        f.wnd->SetCodePage(m_owner.GetCodePage());
+        if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
+            failures.push_back({paths[i], Failure::Why::CannotOpen});
+            f.wnd.reset();
+            continue;
+        }
+        f.format = f.wnd->RecordFormat();
+        f.formats =
+            f.wnd->m_pChosenFormats && f.format == f.wnd->ChosenFormat() ? f.wnd->m_pChosenFormats : f.wnd->m_pFormats;
+        if (!f.format)
+            failures.push_back({paths[i], Failure::Why::NoFormat});
+        f.reader = std::make_unique<CPreadChunkReader>(f.doc->GetMappedFile()->Handle());
+        m_files.push_back(std::move(f));
+    }
+    if (!failures.empty()) {
+        for (File& f : m_files) {
+            f.wnd.reset();
+            f.doc.reset();
+        }
+        m_files.clear();
+        return false;
+    }
+    Rebuild();
+    m_top = m_pRows->Home();
+    Settle();
+    return true;
+}
+
+int CMergedWnd::ShownIndex(int file) const
+{
+    const auto it = std::find(m_shown.begin(), m_shown.end(), file);
+    return it == m_shown.end() ? -1 : static_cast<int>(it - m_shown.begin());
+}
+
+void CMergedWnd::Rebuild()
+{
+    // The place in time survives: the top's file and position when it is still shown, else its time.
+    const bool had = m_pRows != nullptr;
+    const int topFile = had && m_top.file >= 0 ? m_shown[static_cast<std::size_t>(m_top.file)] : -1;
+    const std::int64_t micros = m_top.micros;
+    const TextPos pos = m_top.pos;
+    const bool atEnd = m_bAtEnd;
+    std::vector<merged::Source> sources;
+    m_shown.clear();
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        File& f = m_files[i];
+        f.end = f.wnd->DataEnd();
+        if (f.hidden)
+            continue;
+        merged::Source s;
+        s.reader = f.reader.get();
+        s.form = {f.wnd->GetEncoding(), f.wnd->GetCodePage()};
+        s.format = f.format;
+        s.ctx = f.wnd->StampContextOfFile();
+        s.dataStart = f.wnd->DataStart();
+        s.dataEnd = f.end;
+        sources.push_back(s);
+        m_shown.push_back(static_cast<int>(i));
+    }
+    m_pRows = std::make_unique<merged::CMergedRows>(std::move(sources));
+    if (!had)
+        return;
+    const int shown = topFile >= 0 ? ShownIndex(topFile) : -1;
+    if (atEnd)
+        m_top = m_pRows->End(Rows());
+    else if (shown >= 0 && pos < m_files[static_cast<std::size_t>(topFile)].end)
+        m_top = m_pRows->Place(micros, shown, pos);
+    else
+        m_top = m_pRows->AtTime(micros);
+    Settle();
+}
+
+void CMergedWnd::SetHidden(int file, bool hidden)
+{
+    if (file < 0 || file >= Count() || m_files[static_cast<std::size_t>(file)].hidden == hidden)
+        return;
+    m_files[static_cast<std::size_t>(file)].hidden = hidden;
+    Rebuild();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+}
+
+int CMergedWnd::Rows() const
+{
+    return std::max(m_owner.m_pPort->GetClientRect().Height() / std::max(m_owner.GetLineHeight(), 1), 1);
+}
+
+int CMergedWnd::TopFile() const
+{
+    return m_top.file >= 0 ? m_shown[static_cast<std::size_t>(m_top.file)] : -1;
+}
+
+void CMergedWnd::Settle()
+{
+    const int n = Rows();
+    // Fewer than a screenful below the top: the last screenful instead, as a text window never shows less.
+    if (static_cast<int>(m_pRows->Rows(m_top, n).size()) < n)
+        m_top = m_pRows->End(n);
+    m_bAtEnd = static_cast<int>(m_pRows->Rows(m_top, n + 1).size()) <= n;
+}
+
+void CMergedWnd::OnSize()
+{
+    if (!m_pRows)
+        return;
+    Settle();
+    m_owner.m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, mergedwnd::kThumbScale, 0, 0, true);
+    m_owner.m_pPort->SetScrollInfo(kSbHorz, kSifRange | kSifPage, 0, m_owner.m_nLongestLine, m_owner.m_nColumns, 0,
+                                   true);
+    UpdateScroll();
+}
+
+void CMergedWnd::UpdateScroll()
+{
+    if (!m_pRows)
+        return;
+    const double f = m_bAtEnd ? 1.0 : m_pRows->FractionOf(m_top);
+    const auto pos = static_cast<std::int64_t>(f * static_cast<double>(mergedwnd::kThumbScale));
+    m_owner.m_pPort->SetScrollInfo(kSbVert, kSifPos, 0, 0, 0, pos, true);
+    m_owner.m_pPort->SetScrollInfo(kSbHorz, kSifPos, 0, 0, 0, m_owner.m_nHorzOffset, true);
+}
+
+void CMergedWnd::VScroll(int code)
+{
+    if (!m_pRows)
+        return;
+    const int n = Rows();
+    const int page = std::max(n - 2, 1);
+    const int quarter = std::max(page / 4, 1);
+    int moved = 0;
+    switch (code) {
+    case kSbLineUp: moved = -m_pRows->PageUp(m_top, 1); break;
+    case kSbLineDown:
+        if (!m_bAtEnd)
+            moved = m_pRows->PageDown(m_top, 1);
+        break;
+    case kSbPageUp: moved = -m_pRows->PageUp(m_top, page); break;
+    case kSbQuarterBack: moved = -m_pRows->PageUp(m_top, quarter); break;
+    case kSbPageDown:
+        if (!m_bAtEnd)
+            moved = m_pRows->PageDown(m_top, page);
+        break;
+    case kSbQuarterForward:
+        if (!m_bAtEnd)
+            moved = m_pRows->PageDown(m_top, quarter);
+        break;
+    case kSbThumbPosition:
+    case kSbThumbTrack: {
+        const std::int64_t track =
+            std::clamp<std::int64_t>(m_owner.m_pPort->GetVScrollTrackPos(), 0, mergedwnd::kThumbScale);
+        m_top = track >= mergedwnd::kThumbScale
+                    ? m_pRows->End(n)
+                    : m_pRows->AtFraction(static_cast<double>(track) / static_cast<double>(mergedwnd::kThumbScale));
+        moved = n;
+        break;
+    }
+    case kSbTop:
+        m_top = m_pRows->Home();
+        moved = n;
+        break;
+    case kSbBottom:
+        m_top = m_pRows->End(n);
+        moved = n;
+        break;
+    default: return;
+    }
+    Settle();
+    if (moved == 1 || moved == -1)
+        m_owner.ScrollLines(moved);
+    else if (moved != 0)
+        m_owner.m_pPort->InvalidateAll();
+    if (m_bAtEnd)
+        m_owner.m_bFollowStopped = false;
+    UpdateScroll();
+}
+
+void CMergedWnd::OnSourceChanged(int file)
+{
+    File& f = m_files[static_cast<std::size_t>(file)];
+    if (!m_pRows || !f.wnd->HasText())
+        return;
+    const TextPos end = f.wnd->DataEnd();
+    if (end == f.end)
+        return;
+    const int shown = ShownIndex(file);
+    if (end > f.end && shown >= 0 && f.wnd->RecordFormat() == f.format) {
+        f.end = end;
+        const bool atEnd = m_bAtEnd;
+        m_pRows->Grow(shown, end);
+        // The top's heads stay where they were: the rows below the old end come after them.
+        if (atEnd)
+            m_top = m_pRows->End(Rows());
+        Settle();
+    } else {
+        // Cut, replaced or another format: the rows start afresh from the same time.
+        f.format = f.wnd->RecordFormat() ? f.wnd->RecordFormat() : f.format;
+        f.formats = f.wnd->m_pFormats;
+        Rebuild();
+    }
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+}
+
+void CMergedWnd::Paint(IFilePainter& painter)
+{
+    CFileWnd& w = m_owner;
+    const WRect rc = w.m_pPort->GetClientRect();
+    const int h = w.GetLineHeight();
+    const int cw = w.GetCharWidth();
+    const int n = rc.Height() / h;
+    for (File& f : m_files)
+        f.wnd->SyncWithMapping();
+    const std::vector<merged::Row> rows = m_pRows ? m_pRows->Rows(m_top, n + 2) : std::vector<merged::Row>{};
+    painter.SelectFont(w.m_logFont);
+    w.m_bSentenceStart = true;
+    w.m_paintedRowStarts.clear();  // positions of several files: no marks' dots
+    m_painted.clear();
+    const std::int64_t hoff = std::max<std::int64_t>(w.m_nHorzOffset, 0);
+    const int textLeft = rc.left + mergedwnd::kSourceColumns * cw;
+    const std::size_t cap = static_cast<std::size_t>(std::max(rc.right - textLeft, 0) / cw) + 2;
+    std::string narrow;
+    std::u16string wide;
+    // The rules in force (the levels read by each file's own format), and the colours each shows here.
+    const CHighlightRules* rules =
+        CurrentHighlightRules() && CurrentHighlightRules()->Any() ? CurrentHighlightRules().get() : nullptr;
+    std::vector<std::pair<COLORREF, COLORREF>> ruleColors;
+    if (rules)
+        for (const HighlightRule& r : rules->Rules())
+            ruleColors.push_back(w.RuleColors(r));
+    for (int i = 0; i < n + 2; ++i) {
+        const int rowTop = rc.top + i * h;
+        const int rowBottom = rowTop + h;
+        const WRect row{rc.left, rowTop, rc.right, rowBottom};
+        PaintedRow pr;
+        std::int64_t hl[2] = {0, 0};
+        std::vector<int> rowRules;
+        narrow.clear();
+        wide.clear();
+        bool wideOut = false, decoded = false;
+        if (i < static_cast<int>(rows.size())) {
+            const merged::Row& r = rows[static_cast<std::size_t>(i)];
+            pr.file = m_shown[static_cast<std::size_t>(r.file)];
+            pr.start = r.start;
+            pr.next = r.next;
+            CFileWnd& src = *m_files[static_cast<std::size_t>(pr.file)].wnd;
+            decoded = src.DecodesUtf8();
+            wideOut = decoded || src.m_lines.IsWide();
+            LineColumns columns;
+            columns.firstColumn = hoff;
+            columns.marks[0] = pr.file == m_nMatchFile ? m_pMatchStart : kNoPos;
+            columns.marks[1] = pr.file == m_nMatchFile ? m_pMatchEnd : kNoPos;
+            TextPos p = r.start;
+            src.ReadLine(p, wideOut ? nullptr : &narrow, wideOut ? &wide : nullptr, cap, &columns);
+            w.NoteLineLength(columns.width + (p - columns.contentEnd) / src.m_lines.Unit());
+            rowRules.clear();
+            if (rules)
+                src.LineRuleColumns(*rules, r.start, columns, hoff, cap, rowRules);
+            // The match's columns on this row (not for decoded text, whose columns are no indices).
+            if (pr.file == m_nMatchFile && !decoded && m_pMatchStart < r.next && m_pMatchEnd > r.start) {
+                hl[0] = std::max<std::int64_t>(columns.markColumns[0] - hoff, 0);
+                hl[1] = std::max<std::int64_t>(columns.markColumns[1] - hoff, 0);
+            }
+        }
+        m_painted.push_back(pr);
+        if (!painter.RectVisible(row))
+            continue;
+        const WRect letterRect{rc.left, rowTop, textLeft, rowBottom};
+        if (pr.file >= 0) {
+            const std::uint8_t letter[2] = {static_cast<std::uint8_t>(mergedwnd::Letter(pr.file)), ' '};
+            painter.TextOutNarrow(rc.left, rowBottom, letterRect, letter, 2,
+                                  mergedwnd::LetterColor(pr.file, w.m_crPage), w.m_crPage);
+        } else {
+            painter.FillSolidRect(letterRect, w.m_crPage);
+        }
+        const WRect opaque{textLeft, rowTop, rc.right, rowBottom};
+        // The rules' colour of each column; decoded text takes a whole-line rule (a record's level) only.
+        const bool ruled = rules && pr.file >= 0 && !rowRules.empty();
+        auto ruleAt = [&](std::int64_t k) {
+            return ruled && k >= 0 && k < static_cast<std::int64_t>(rowRules.size())
+                       ? rowRules[static_cast<std::size_t>(k)]
+                       : -1;
+        };
+        auto colours = [&](bool match, int rule) {
+            if (match)
+                return std::pair<COLORREF, COLORREF>{w.m_crPage, w.m_crFont};
+            return rule >= 0 ? ruleColors[static_cast<std::size_t>(rule)]
+                             : std::pair<COLORREF, COLORREF>{w.m_crFont, w.m_crPage};
+        };
+        if (decoded && !wide.empty()) {
+            w.ApplyTextCaseDecoded(wide);
+            const int rule =
+                ruleAt(0) >= 0 && rules->Rules()[static_cast<std::size_t>(ruleAt(0))].scope != RuleScope::Match
+                    ? ruleAt(0)
+                    : -1;
+            const auto [fg, bg] = colours(false, rule);
+            if (rules)
+                painter.NoteRule(rule);
+            painter.TextOutCells(textLeft, rowBottom, opaque, wide.data(), wide.size(), fg, bg);
+        } else if ((wideOut && !wide.empty()) || (!wideOut && !narrow.empty())) {
+            if (wideOut)
+                w.ApplyTextCase(wide);
+            else
+                w.ApplyTextCase(narrow);
+            // Runs of columns of one look: the match in inverse video, else a rule's colours, else plain.
+            const auto len = static_cast<std::int64_t>(wideOut ? wide.size() : narrow.size());
+            auto match = [&](std::int64_t k) { return hl[0] <= k && k < hl[1]; };
+            for (std::int64_t k = 0; k < len;) {
+                std::int64_t e = k + 1;
+                while (e < len && match(e) == match(k) && ruleAt(e) == ruleAt(k))
+                    ++e;
+                const int x = textLeft + static_cast<int>(k) * cw;
+                const WRect run{x, rowTop, rc.right, rowBottom};
+                const auto [fg, bg] = colours(match(k), ruleAt(k));
+                if (rules)
+                    painter.NoteRule(match(k) ? -1 : ruleAt(k));
+                const auto from = static_cast<std::size_t>(k);
+                const auto count = static_cast<std::size_t>(e - k);
+                if (wideOut)
+                    painter.TextOutWide(x, rowBottom, run, wide.data() + from, count, fg, bg);
+                else
+                    painter.TextOutNarrow(x, rowBottom, run,
+                                          reinterpret_cast<const std::uint8_t*>(narrow.data()) + from, count, fg, bg);
+                k = e;
+            }
+            // After the text: a whole-line rule's background to the right edge, else the page.
+            const int rest = ruleAt(len);
+            const bool whole = rest >= 0 && rules->Rules()[static_cast<std::size_t>(rest)].scope != RuleScope::Match;
+            const std::uint8_t none = ' ';
+            const int after = textLeft + static_cast<int>(len) * cw;
+            painter.TextOutNarrow(after, rowBottom, {after, rowTop, rc.right, rowBottom}, &none, 0, w.m_crFont,
+                                  whole ? ruleColors[static_cast<std::size_t>(rest)].second : w.m_crPage);
+        } else {
+            const std::uint8_t blank = ' ';
+            painter.TextOutNarrow(textLeft, rowBottom, opaque, &blank, 1, w.m_crFont, w.m_crPage);
+        }
+    }
+}
+
+void CMergedWnd::CopyScreen()
+{
+    CFileWnd& w = m_owner;
+    if (!m_pRows)
+        return;
+    // The rows of the screen (and the partial one below it), each as its file holds it, without the letter:
+    // narrow text stays narrow when every row is; otherwise every row goes as UTF-16.
+    const int n = Rows();
+    const std::vector<merged::Row> rows = m_pRows->Rows(m_top, n + 1);
+    std::vector<std::pair<unsigned, std::vector<std::uint8_t>>> blocks;
+    bool anyWide = false;
+    for (const merged::Row& r : rows) {
+        CFileWnd& src = *m_files[static_cast<std::size_t>(m_shown[static_cast<std::size_t>(r.file)])].wnd;
+        src.SyncWithMapping();
+        std::vector<std::uint8_t> block;
+        unsigned format = 0;
+        const TextPos next = std::min<TextPos>(r.next, src.DataEnd());
+        if (!src.ClipboardBlock(r.start, static_cast<std::uint64_t>(std::max<TextPos>(next - r.start, 0)), block,
+                                format)) {
+            w.m_pPort->ShowMessageBox("Couldn't allocate memory to copy to clipboard", kApplicationTitle,
+                                      platform::kMbOk);
+            return;
+        }
+        block.resize(block.size() - 2);  // each block ends in its terminator
+        anyWide = anyWide || format == platform::kCfUnicodeText;
+        blocks.emplace_back(format, std::move(block));
+    }
+    std::vector<std::uint8_t> all;
+    for (const auto& [format, block] : blocks) {
+        if (!anyWide || format == platform::kCfUnicodeText) {
+            all.insert(all.end(), block.begin(), block.end());
+            continue;
+        }
+        for (const std::uint8_t b : block) {
+            const char16_t u = platform::Win1252ToUnicode(b);
+            const auto* q = reinterpret_cast<const std::uint8_t*>(&u);
+            all.insert(all.end(), q, q + 2);
+        }
+    }
+    all.insert(all.end(), 2, 0);
+    w.PutBlockOnClipboard(anyWide ? platform::kCfUnicodeText : platform::kCfText, std::move(all));
+}
+
+std::vector<std::int64_t> CMergedWnd::RowLineNumbers()
+{
+    const int rows = Rows() + 1;
+    std::vector<std::int64_t> out(static_cast<std::size_t>(rows), 0);
+    for (std::size_t i = 0; i < m_painted.size() && i < out.size(); ++i)
+        if (m_painted[i].file >= 0)
+            out[i] = m_files[static_cast<std::size_t>(m_painted[i].file)].wnd->LineNumberOf(m_painted[i].start);
+    return out;
+}
+
+bool CMergedWnd::GoToLine(std::int64_t n)
+{
+    const int file = TopFile();
+    if (file < 0)
+        return false;
+    CFileWnd& src = *m_files[static_cast<std::size_t>(file)].wnd;
+    // The file's own window finds the line; the merge places that line of that file on top.
+    if (!src.GoToLine(n))
+        return false;
+    const TextPos pos = src.GetTop();
+    const int shown = ShownIndex(file);
+    const merged::Row r = m_pRows->Rows(m_pRows->Place(merged::kVeryStart, shown, pos), 1).front();
+    m_top = m_pRows->Place(r.micros, shown, pos);
+    Settle();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+    return true;
+}
+
+CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
+{
+    if (!m_pRows)
+        return CFileWnd::TimeJump::NoTimestamps;
+    const merged::Top home = m_pRows->Home();
+    const merged::Top at = m_pRows->AtTime(micros);
+    CFileWnd::TimeJump jump = CFileWnd::TimeJump::Shown;
+    if (at.file < 0)
+        jump = CFileWnd::TimeJump::AfterLast;
+    else if (home.file >= 0 && micros < home.micros)
+        jump = CFileWnd::TimeJump::BeforeFirst;
+    m_top = at.file < 0 ? m_pRows->End(Rows()) : at;
+    Settle();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+    return jump;
+}
+
+int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward)
+{
+    if (!m_pRows)
+        return 1;
+    // Where each file's search starts: the heads of the last match's place (just after it in its file, or at
+    // it backwards), or of the top.
+    merged::Top from = m_top;
+    const int matchShown = m_nMatchFile >= 0 ? ShownIndex(m_nMatchFile) : -1;
+    if (!restart && matchShown >= 0) {
+        CFileWnd& src = *m_files[static_cast<std::size_t>(m_nMatchFile)].wnd;
+        const TextPos line = src.LineStartOf(m_pMatchStart);
+        const merged::Row r = m_pRows->Rows(m_pRows->Place(m_top.micros, matchShown, line), 1).front();
+        from = m_pRows->Place(r.micros, matchShown, line);
+        from.heads[static_cast<std::size_t>(matchShown)] = forward ? m_pMatchEnd : m_pMatchStart;
+    }
+    struct Hit {
+        int shown = -1;
+        TextPos at = kNoPos, end = kNoPos, line = kNoPos;
+        std::int64_t micros = 0;
+    } best;
+    auto consider = [&](int s, TextPos at, CFileWnd& src, std::int64_t units) {
+        const TextPos line = src.LineStartOf(at);
+        const merged::Row r = m_pRows->Rows(m_pRows->Place(m_top.micros, s, line), 1).front();
+        const bool better =
+            best.shown < 0 || (forward ? (r.micros < best.micros || (r.micros == best.micros && s < best.shown))
+                                       : (r.micros > best.micros || (r.micros == best.micros && s > best.shown)));
+        if (better)
+            best = {s, at, at + units * src.CodeUnitSize(), line, r.micros};
+    };
+    for (int pass = 0; pass < 2 && best.shown < 0; ++pass) {
+        for (int s = 0; s < static_cast<int>(m_shown.size()); ++s) {
+            CFileWnd& src = *m_files[static_cast<std::size_t>(m_shown[static_cast<std::size_t>(s)])].wnd;
+            src.SetRegularExpression(m_owner.IsRegularExpression());
+            const std::int64_t length = src.BeginSearch(ignoreCase, text, true);
+            if (!src.m_strPatternError.empty()) {
+                m_owner.m_strPatternError = src.m_strPatternError;
+                return 2;
+            }
+            const TextPos head = std::clamp(from.heads[static_cast<std::size_t>(s)], src.DataStart(), src.DataEnd());
+            // The second pass goes round: from the start (the end, backwards) of every file.
+            const TextPos m = forward     ? pass == 0 ? src.SearchForward(text, head, src.DataEnd())
+                                                      : src.SearchForward(text, src.DataStart(), head)
+                                  : pass == 0 ? src.SearchBackward(text, src.DataStart(), head)
+                                          : src.SearchBackward(text, head, src.DataEnd());
+            if (src.m_bSearchCancel.load(std::memory_order_relaxed))
+                return 3;
+            if (m != kNoPos)
+                consider(s, m, src, src.m_bFindRegex ? src.m_nFoundUnits : length);
+        }
+    }
+    m_owner.m_strPatternError.clear();
+    if (best.shown < 0) {
+        m_nMatchFile = -1;
+        m_pMatchStart = m_pMatchEnd = kNoPos;
+        m_owner.m_pPort->InvalidateAll();
+        return 1;
+    }
+    m_nMatchFile = m_shown[static_cast<std::size_t>(best.shown)];
+    m_pMatchStart = best.at;
+    m_pMatchEnd = best.end;
+    // The match's row about the middle of the screen, as the window shows a match.
+    m_top = m_pRows->Place(best.micros, best.shown, best.line);
+    m_pRows->PageUp(m_top, Rows() / 2);
+    Settle();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+    return 0;
+}
+
+logformat::Record CMergedWnd::TopRecord()
+{
+    const int file = TopFile();
+    if (file < 0)
+        return {};
+    CFileWnd& src = *m_files[static_cast<std::size_t>(file)].wnd;
+    src.m_pTop = m_top.pos;
+    return src.TopRecord();
+}
+
+// --- The window's side -------------------------------------------------------------
+
+CFileWnd* CFileWnd::TopRowWindow()
+{
+    const int file = m_pMerged ? m_pMerged->TopFile() : -1;
+    if (file < 0)
+        return this;
+    CFileWnd& src = m_pMerged->WindowOf(file);
+    src.SyncWithMapping();
+    src.m_pTop = m_pMerged->Top().pos;
+    return &src;
+}
+
+void CFileWnd::SetMerged(std::unique_ptr<CMergedWnd> merged)
+{
+    m_pMerged = std::move(merged);
+    m_pSelAnchor = m_pSelCaret = kNoPos;
+    const WRect rc = m_pPort->GetClientRect();
+    OnSize(rc.Width(), rc.Height());
+    m_pPort->InvalidateAll();
+}

@@ -1,0 +1,135 @@
+// A merged window: several logs shown as one timeline in one text window.
+//
+// The window (CFileWnd) keeps its own file, the first of the merge, for what
+// asks it about "its" file; while merged it hands painting, scrolling, copy,
+// line numbers and the jumps to this part. Each file has a window of its own
+// here that is never shown (CMergedSourceWnd): it maps and follows its file,
+// reads its lines as a text window does (encoding, code page, long lines),
+// counts its lines and knows its log format. The rows are those of
+// merged::CMergedRows: the top is a time, a file and a byte position in it,
+// with every file's head, and a screenful is a merge forward from the heads,
+// so opening and paging cost what the screen and the number of files cost.
+#pragma once
+
+#include "engine/MergedRows.h"
+#include "file/TextFileDoc.h"
+#include "textwnd/FileWnd.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMergedWnd;
+
+namespace mergedwnd {
+// The source column: a letter and a blank before the text.
+constexpr int kSourceColumns = 2;
+// The file's letter: A to Z, then a to f (32 files at most).
+char Letter(int file);
+// The letter's colour, apart from the other files' and readable on `page` (light or dark).
+platform::COLORREF LetterColor(int file, platform::COLORREF page);
+// The thumb's scale: the scroll bar goes from 0 (the first record's time) to this (the last's).
+constexpr std::int64_t kThumbScale = 1 << 20;
+}  // namespace mergedwnd
+
+// One file of a merge: a text window that is never shown. It tells the merge when its file changed.
+class CMergedSourceWnd : public CFileWnd {
+public:
+    CMergedSourceWnd(IFileWndPort* port, CMergedWnd* owner, int index)
+        : CFileWnd(port), m_pOwner(owner), m_nIndex(index)
+    {
+    }
+    std::intptr_t HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+private:
+    CMergedWnd* m_pOwner;
+    int m_nIndex;
+};
+
+class CMergedWnd {
+public:
+    struct Failure {
+        std::string path;
+        enum class Why { CannotOpen, NoFormat, TooMany } why = Why::CannotOpen;
+    };
+    explicit CMergedWnd(CFileWnd& owner);
+    ~CMergedWnd();
+    CMergedWnd(const CMergedWnd&) = delete;
+    CMergedWnd& operator=(const CMergedWnd&) = delete;
+
+    // Opens the files; false, with every file that cannot be merged in `failures`, when any cannot (or when
+    // there are more than merged::kMaxSources or fewer than one).
+    bool Open(const std::vector<std::string>& paths, bool watch, bool countLines, std::vector<Failure>& failures);
+
+    int Count() const { return static_cast<int>(m_files.size()); }
+    const std::string& PathOf(int file) const { return m_files[static_cast<std::size_t>(file)].path; }
+    CFileWnd& WindowOf(int file) { return *m_files[static_cast<std::size_t>(file)].wnd; }
+    // A file hidden from the rows (Sources): the others go on from the same time.
+    bool IsHidden(int file) const { return m_files[static_cast<std::size_t>(file)].hidden; }
+    void SetHidden(int file, bool hidden);
+
+    // The painted rows: their files (-1 past the last row) and where each starts in its file.
+    struct PaintedRow {
+        int file = -1;
+        TextPos start = kNoPos, next = kNoPos;
+    };
+    const std::vector<PaintedRow>& PaintedRows() const { return m_painted; }
+    // The file of the top row (-1 without rows).
+    int TopFile() const;
+    const merged::Top& Top() const { return m_top; }
+    // Whether the last screenful is shown (a following window stays there).
+    bool AtEnd() const { return m_bAtEnd; }
+
+    // What the window hands over while merged.
+    void Paint(IFilePainter& painter);
+    void VScroll(int code);
+    void OnSize();
+    void UpdateScroll();
+    void CopyScreen();
+    std::vector<std::int64_t> RowLineNumbers();
+    bool GoToLine(std::int64_t n);
+    CFileWnd::TimeJump GoToMicros(std::int64_t micros);
+    logformat::Record TopRecord();
+    // Find on the merged rows, as the window's own searches return: 0 found (highlighted, shown), 1 not found,
+    // 2 an invalid pattern, 3 cancelled. Each file is searched by its own window from its head; the match
+    // that comes first (last, backwards) in the merged order wins, going round at the end.
+    int Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward);
+    // The last match: its file (-1: none) and where it starts in that file.
+    int MatchFile() const { return m_nMatchFile; }
+    TextPos MatchStart() const { return m_pMatchStart; }
+
+    // A file's window reloaded it (grown, cut or replaced).
+    void OnSourceChanged(int file);
+
+private:
+    struct File;
+    void Rebuild();
+    int Rows() const;
+    // Keeps the top within the last screenful; notes whether it is there.
+    void Settle();
+    // The rows' index of a file among the shown ones, and back.
+    int ShownIndex(int file) const;
+
+    CFileWnd& m_owner;
+    struct NullPort;
+    std::unique_ptr<NullPort> m_pPort;
+    struct File {
+        std::string path;
+        std::unique_ptr<CTextFileDoc> doc;
+        std::unique_ptr<CMergedSourceWnd> wnd;
+        std::unique_ptr<CPreadChunkReader> reader;
+        std::shared_ptr<const logformat::CFormatSet> formats;  // keeps the format alive
+        const logformat::CFormat* format = nullptr;
+        TextPos end = 0;  // the data's end the rows know
+        bool hidden = false;
+    };
+    std::vector<File> m_files;
+    std::vector<int> m_shown;  // the rows' files: indices of m_files
+    std::unique_ptr<merged::CMergedRows> m_pRows;
+    merged::Top m_top;
+    bool m_bAtEnd = false;
+    std::vector<PaintedRow> m_painted;
+    // The last match: its file (-1: none), where it starts and ends in that file.
+    int m_nMatchFile = -1;
+    TextPos m_pMatchStart = kNoPos, m_pMatchEnd = kNoPos;
+};
