@@ -3,6 +3,7 @@
 // reads, parses or writes the file itself, so closing it never asks to save.
 #pragma once
 
+#include "file/JournalSource.h"
 #include "file/MemoryMappedFile.h"
 #include "file/StreamSource.h"
 #include "platform/Process.h"
@@ -50,6 +51,14 @@ public:
     // again after the end, it gives the same answer. Waits at most `waitMs` for the end (a command's output
     // ends a moment before the command does).
     bool CommandEnded(int& status, int waitMs = 0);
+    // Reads the systemd journal that `query` narrows into an anonymous file, as OnOpenStream reads a pipe,
+    // and follows its new entries; `title` names the document. False, with the reason in `error`, when the
+    // journal cannot be opened.
+    bool OnOpenJournal(const platform::JournalQuery& query, const std::string& title, std::string& error);
+    bool IsJournal() const { return m_pJournal != nullptr; }
+    // The journal's reader (levels, times and what it says of the text); null for any other document.
+    const CJournalProducer* Journal() const { return m_pJournal.get(); }
+    const platform::JournalQuery& JournalQueryOf() const { return m_journalQuery; }
     // Releases the mapping and the file, and ends a command's process group; the document is empty afterwards.
     void OnCloseDocument();
 
@@ -142,4 +151,6 @@ private:
     bool m_bCommandEnded = false;
     int m_nCommandStatus = 0;
     std::vector<platform::HWND> m_windows;
+    std::shared_ptr<CJournalProducer> m_pJournal;  // kept while the reader runs it, and for its levels
+    platform::JournalQuery m_journalQuery;
 };

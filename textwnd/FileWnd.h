@@ -212,6 +212,9 @@ public:
     const logformat::CFormat* RecordFormat();
     // The format found from the text, whatever the user chose.
     const logformat::CFormat* DetectedFormat();
+    // A format of the document's own (the journal's, whose levels are kept beside its text): it stands in
+    // place of the chosen and the found ones for as long as the window lives. Set before the first load.
+    void SetOwnFormat(std::shared_ptr<const logformat::CFormat> format) { m_pOwnFormat = std::move(format); }
     // The user's choice of format by name; empty: the one found. Applies at once: painting by level, Go to
     // Time and the records read the new format.
     void SetChosenFormat(const std::string& name);
@@ -473,6 +476,8 @@ private:
     // after a widening, a highlight ending inside a unit); product code never uses it.
     friend class CFileWndTestAccess;
 
+    // First, so that it outlives every worker that reads with it.
+    std::shared_ptr<const logformat::CFormat> m_pOwnFormat;
     platform::LOGFONTW m_logFont{};
     platform::COLORREF m_crPage = platform::Rgb(0, 0, 0);
     platform::COLORREF m_crFont = platform::Rgb(192, 192, 192);

@@ -112,6 +112,8 @@ timeseek::StampFormat CFileWnd::TimeStampFormat()
 
 const logformat::CFormat* CFileWnd::RecordFormat()
 {
+    if (m_pOwnFormat)
+        return HasText() ? m_pOwnFormat.get() : nullptr;
     if (const logformat::CFormat* chosen = ChosenFormat())
         return HasText() ? chosen : nullptr;
     return DetectedFormat();

@@ -240,6 +240,20 @@ inline constexpr const char* SourceOverLimitFormat =
 inline constexpr const char* SourceDeclaredFormat =
     "The text would be %s bytes, more than the limit of %s bytes (Compressed/MaxBytes): it was not decompressed.";
 inline constexpr const char* SourceFailed = "The text could not be read.";
+// The systemd journal's window: its title ("Journal" and, in brackets, what the query chose), its reader's
+// progress (%s: the size read), what it says of the text, and the reason it cannot be read.
+inline constexpr const char* JournalTitleText = "Journal";
+inline constexpr const char* JournalThisBoot = "this boot";
+inline constexpr const char* JournalPreviousBoot = "previous boot";
+inline constexpr const char* JournalLowestFormat = "%s and above";
+inline constexpr const char* JournalSinceFormat = "since %s";
+inline constexpr const char* JournalProgressFormat = "Reading the journal: %s so far";
+inline constexpr const char* JournalOwnEntries =
+    "Only your own entries: members of the groups adm or systemd-journal see the whole journal";
+inline constexpr const char* JournalOldestDroppedFormat =
+    "The journal reached the limit of %s bytes (Compressed/MaxBytes): its oldest entries were dropped, the newest "
+    "are kept.";
+inline constexpr const char* JournalFailedFormat = "Cannot read the journal: %s";
 
 // --- Status bar -------------------------------------------------------------------------------
 inline constexpr const char* PaneCurrentCharLabel = "Index of character at topleft of screen in file";

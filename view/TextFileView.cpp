@@ -214,7 +214,9 @@ void CTextFileView::OnDeferredLoad()
         if (!m_pDocument->IsReadyToShow()) {
             // Closing the window meanwhile closes the document, which cancels the reader.
             m_pHost->ShowMessage(ViewMessageKind::Information,
-                                 DescribeSourceProgress(source->GetProgress(), source->IsPipe()));
+                                 m_pDocument->IsJournal()
+                                     ? DescribeJournalProgress(source->GetProgress())
+                                     : DescribeSourceProgress(source->GetProgress(), source->IsPipe()));
             if (first && m_pHost->IsActiveView())
                 SyncRibbonControls();
             return;
@@ -223,6 +225,7 @@ void CTextFileView::OnDeferredLoad()
     }
     const std::int32_t requestedEncoding = GetPrefs()->requestedEncoding;
 
+    PrepareJournalWindow();
     m_nReplacesSeen = m_pDocument->ReplaceCount();
     if (!m_pFileWnd->LoadFile(m_pDocument->GetMappedFile(), requestedEncoding)) {
         m_pHost->DestroyFrame();

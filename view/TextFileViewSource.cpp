@@ -48,6 +48,11 @@ std::string DescribeSourceProgress(const CStreamSource::Progress& p, bool pipe)
     return Format(pipe ? text::InputProgressFormat : text::DecompressProgressFormat, ReadableSize(p.bytes));
 }
 
+std::string DescribeJournalProgress(const CStreamSource::Progress& p)
+{
+    return Format(text::JournalProgressFormat, ReadableSize(p.bytes));
+}
+
 std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error)
 {
     using State = CStreamSource::State;
@@ -73,6 +78,7 @@ void CTextFileView::OnSourceProgress()
         OnDeferredLoad();  // shows the progress until the text can be shown
         return;
     }
+    SayJournalNews();
     bool error = false;
     const CStreamSource::Progress progress = source->GetProgress();
     const std::string end = DescribeSourceEnd(progress, error);
