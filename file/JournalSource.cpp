@@ -51,8 +51,10 @@ CJournalProducer::Batch CJournalProducer::ReadAvailable(CStreamSource& source)
     auto flush = [&] {
         if (text.empty())
             return Batch::Kept;
-        if (m_nBytes + text.size() > source.Limit())
+        if (m_nBytes + text.size() > source.Limit()) {
+            m_nReadInText = m_nEntries.load() + entries.size();
             return Batch::Full;
+        }
         // The levels first: a window that sees the text finds its levels.
         m_pLevels->Add(entries);
         if (!source.AppendText(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
@@ -80,7 +82,7 @@ CStreamSource::State CJournalProducer::Produce(CStreamSource& source)
         case Batch::Failed: return CStreamSource::State::Failed;
         case Batch::Full: {
             // The newest entries that fill about half of the limit, read again from the end.
-            const std::uint64_t keep = m_nEntries.load() / 2;
+            const std::uint64_t keep = m_nReadInText / 2;
             if (keep == 0)
                 return CStreamSource::State::OverLimit;
             if (!source.ClearText())

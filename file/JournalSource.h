@@ -73,5 +73,6 @@ private:
     std::shared_ptr<CLineLevels> m_pLevels = std::make_shared<CLineLevels>();
     std::atomic<std::uint64_t> m_nRestarts{0}, m_nEntries{0};
     std::atomic<bool> m_bReadAll{false};
-    std::uint64_t m_nBytes = 0;  // reader thread: the text's length
+    std::uint64_t m_nBytes = 0;       // reader thread: the text's length
+    std::uint64_t m_nReadInText = 0;  // reader thread, at the limit: the entries read for the text
 };

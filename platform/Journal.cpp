@@ -38,6 +38,14 @@ bool Printable(std::string_view s)
     return true;
 }
 
+// A tab as journalctl writes it: eight spaces, wherever it stands.
+void AppendExpandingTabs(std::string& out, std::string_view s)
+{
+    for (std::size_t tab; (tab = s.find('\t')) != std::string_view::npos; s.remove_prefix(tab + 1))
+        out.append(s.substr(0, tab)).append(8, ' ');
+    out.append(s);
+}
+
 std::string SystemError(int negativeErrno)
 {
     return std::strerror(-negativeErrno);
@@ -234,13 +242,14 @@ bool CJournalReader::Next(std::string& out, JournalEntryInfo& info)
             default: break;
             }
         }
-        if (message.data() == nullptr)
-            continue;
+        // The line between two boots comes before the first entry of the next, even one passed over.
         if (!boot.empty()) {
             if (!m->lastBoot.empty() && boot != m->lastBoot)
                 out.append("-- Boot ").append(boot).append(" --\n");
             m->lastBoot.assign(boot);
         }
+        if (message.data() == nullptr)
+            continue;
         const std::size_t lineStart = out.size();
         out += m->StampOf(realtime);
         if (!hostname.empty())
@@ -265,7 +274,8 @@ bool CJournalReader::Next(std::string& out, JournalEntryInfo& info)
             const std::size_t indent = out.size() - lineStart;
             for (std::size_t at = 0;;) {
                 const std::size_t nl = message.find('\n', at);
-                out.append(message.substr(at, nl == std::string_view::npos ? std::string_view::npos : nl - at));
+                AppendExpandingTabs(
+                    out, message.substr(at, nl == std::string_view::npos ? std::string_view::npos : nl - at));
                 out.push_back('\n');
                 if (nl == std::string_view::npos)
                     break;
