@@ -112,6 +112,7 @@ inline constexpr int SaveLines = 40124;           // Ctrl+Shift+S: marked, liste
 inline constexpr int ShowOnlyFiltered = 40160;    // Ctrl+Shift+H: the window shows only what its filter stack shows
 inline constexpr int FilterEditor = 40161;        // the pane at the right that edits the active window's filter stack
 inline constexpr int OpenCommand = 40163;         // the Sources panel: a command line's output in a window of its own
+inline constexpr int OpenJournal = 40164;         // the Follow panel: the systemd journal in a window of its own
 inline constexpr int FilterAllWindows = 40162;    // the active window's stack listed over every window of its group
 
 }  // namespace cmd

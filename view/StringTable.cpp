@@ -103,6 +103,8 @@ constexpr StringEntry kStrings[] = {
                         "time range and the context lines\nFilters"},
     {cmd::OpenCommand, "Run a command line and show what it writes as it arrives, in a window of its own; closing "
                        "the window ends the command\nOpen Command"},
+    {cmd::OpenJournal, "Show the systemd journal (a boot, units, a lowest priority, a first time) in a window of "
+                       "its own that follows new entries\nSystem Journal"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

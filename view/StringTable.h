@@ -228,6 +228,21 @@ inline constexpr const char* OpenCommandNote =
     "Its output and errors are shown as they arrive. Closing the window ends the command and what it started.";
 inline constexpr const char* OpenCommandRun = "&Run";
 inline constexpr const char* CommandRunsAgain = "The command runs again.";
+// System Journal: the dialog, in the Log category's Follow panel.
+inline constexpr const char* OpenJournalLabel = "System Journal...\njo";
+inline constexpr const char* OpenJournalTitle = "System Journal";
+inline constexpr const char* JournalBootLabel = "&Boot:";
+inline constexpr const char* JournalBootThis = "This boot";
+inline constexpr const char* JournalBootPrevious = "The previous boot";
+inline constexpr const char* JournalBootAll = "All boots";
+inline constexpr const char* JournalUnitsLabel = "&Units (all when empty):";
+inline constexpr const char* JournalPriorityLabel = "&Lowest priority:";
+inline constexpr const char* JournalSinceLabel = "&Since (as Go to Time takes it, or empty):";
+inline constexpr const char* JournalFolderLabel = "Journal files:";
+inline constexpr const char* JournalMachine = "this machine's journal";
+inline constexpr const char* JournalFolderButton = "&Folder...";
+inline constexpr const char* JournalOpen = "&Open";
+inline constexpr const char* JournalBadSince = "The time after Since is not one that Go to Time reads.";
 // %s: the command, then the system's reason.
 inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
 // A compressed log or standard input read in the background; %s is the size read ("1.94 GB"), or below it

@@ -138,6 +138,8 @@ void CTextFileView::LoadReplacedFile()
     // The marks belonged to the old file.
     m_pFileWnd->Marks().Clear();
     m_pFileWnd->OnKeyDown(kVkEnd);
+    if (m_pDocument->IsJournal())
+        return;  // its whole text in place of the newest entries it showed first: nothing to say
     if (m_pDocument->IsCommand()) {
         m_bSourceEndShown = false;  // the new run's end is said in its turn
         m_pHost->ShowMessage(ViewMessageKind::Information, text::CommandRunsAgain);

@@ -85,6 +85,8 @@ void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddCheckBox(panel, cmd::FollowName, text::FollowNameLabel);
     // A command's output is a log that grows as it is followed.
     AddButton(panel, cmd::OpenCommand, text::OpenCommandLabel);
+    // So is the systemd journal.
+    AddButton(panel, cmd::OpenJournal, text::OpenJournalLabel);
 }
 
 // How the window reads its log's records: the format found in the file, or one the user names. The entries

@@ -17,6 +17,7 @@
 #include "app/shell/DocTemplate.h"
 #include "platform/CodePage.h"
 #include "platform/File.h"
+#include "platform/Journal.h"
 #include "view/CommandIds.h"
 #include "view/CommandTarget.h"
 #include "view/RecentFileList.h"
@@ -108,6 +109,10 @@ public:
     // document: never the recent files nor the session, which would run it again unasked). Null, with the
     // reason on the error stream and in a message box when there is a main frame, when it cannot be run.
     CTextFileDoc* OpenCommand(const std::string& command, std::string* reason = nullptr);
+    // The systemd journal that `query` narrows, in a window of its own that follows new entries; `since` is
+    // the first time as the user wrote it (for the title). Null, with the reason, when it cannot be read.
+    CTextFileDoc* OpenJournal(const platform::JournalQuery& query, const std::string& since = {},
+                              std::string* reason = nullptr);
     // The path a file is known by: the open document's path when it is open already (under any spelling), else
     // the absolute form of `path`.
     std::string DocumentPath(const std::string& path) const;
