@@ -103,7 +103,8 @@ Times OpenOnce(const std::string& dir, const std::string& last)
     bool loaded = false;
     for (bool seen = false; !seen || !doc.Journal()->HasReadAll();) {
         platform::DrainPostedMessages();
-        if (!loaded && doc.IsReadyToShow()) {
+        const bool ready = doc.IsReadyToShow();  // also puts the whole text in place once read
+        if (!loaded && ready) {
             loaded = wnd.LoadFile(doc.GetMappedFile(), EncodingAuto);
             wnd.SetWatchFile(true);
         }

@@ -16,6 +16,7 @@
 #include "platform/Journal.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -34,6 +35,8 @@ public:
     void Add(const std::vector<Entry>& entries);
     // Writer: the text starts anew.
     void Clear();
+    // The entries of another text in place of these (that text took this one's place).
+    void Take(CLineLevels& other);
     // Any thread: the entry whose first line starts at `lineStart`; false when none starts there.
     bool Find(std::int64_t lineStart, Entry& entry) const;
     std::size_t Count() const;
@@ -62,10 +65,23 @@ public:
     // Set before the reader runs: whether the user sees only their own entries.
     bool SeesOnlyOwn() const { return m_bOnlyOwn; }
 
+    // A journal of more entries than this shows its newest ones at once, while the whole is read into a file
+    // of its own that then takes the text's place (TakeWhole); tests set a few.
+    static constexpr std::uint64_t kFirstEntries = 2000;
+    static void SetFirstEntries(std::uint64_t entries);
+
+    // UI thread: the whole text when it is ready to take the place of the newest entries: its file (the
+    // caller's to put in place) and its levels. Then WholeInPlace says whether it took that place (the
+    // reader goes on appending to it) or not (the reader ends).
+    bool TakeWhole(platform::FileHandle& text, std::shared_ptr<CLineLevels>& levels);
+    void WholeInPlace(bool placed);
+
 private:
     enum class Batch { Kept, Full, Failed };
     // Appends the entries that are there now; Full when the limit is reached.
     Batch ReadAvailable(CStreamSource& source);
+    // The whole journal into a file of its own, handed to the UI thread to take the text's place.
+    Batch ReadWhole(CStreamSource& source);
 
     std::unique_ptr<platform::CJournalReader> m_pReader;
     bool m_bFollow;
@@ -75,4 +91,12 @@ private:
     std::atomic<bool> m_bReadAll{false};
     std::uint64_t m_nBytes = 0;       // reader thread: the text's length
     std::uint64_t m_nReadInText = 0;  // reader thread, at the limit: the entries read for the text
+    // The whole text waiting to take the place of the newest entries, and the answer (guarded by m_lock).
+    std::mutex m_lock;
+    std::condition_variable m_answered;
+    platform::FileHandle m_hWhole = platform::kInvalidFile;
+    std::shared_ptr<CLineLevels> m_pWholeLevels;
+    bool m_bWholeReady = false;
+    int m_nWholeAnswer = -1;  // -1: none yet, 0: not placed, 1: placed
+    bool m_bWoken = false;
 };

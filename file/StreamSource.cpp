@@ -198,6 +198,15 @@ bool CStreamSource::ClearText()
     return true;
 }
 
+void CStreamSource::TextReplaced(std::uint64_t bytes)
+{
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_progress.bytes = bytes;
+    }
+    NotifyWindows();
+}
+
 void CStreamSource::Stop()
 {
     if (m_hThread.joinable()) {

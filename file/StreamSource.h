@@ -78,6 +78,10 @@ public:
     bool AppendText(const std::uint8_t* data, std::size_t n) { return Append(data, n); }
     // Reader thread, for a producer: empties the text so that it starts anew (the windows load it again).
     bool ClearText();
+    // Reader thread, for a producer: the output now holds `bytes` of text (another file took its descriptor).
+    void TextReplaced(std::uint64_t bytes);
+    // Reader thread, for a producer: tells the windows that something changed.
+    void Notify() { NotifyWindows(); }
     bool StopRequested() const { return m_bStop.load(std::memory_order_relaxed); }
     std::uint64_t Limit() const { return m_nLimit; }
     // UI thread: cancels and joins the thread; the state stays as it was.

@@ -174,6 +174,27 @@ bool CTextFileDoc::OnOpenJournal(const platform::JournalQuery& query, const std:
     return true;
 }
 
+bool CTextFileDoc::TakeWholeJournal()
+{
+    platform::FileHandle whole = platform::kInvalidFile;
+    std::shared_ptr<CLineLevels> levels;
+    if (!m_pJournal || !m_pMappedFile || !m_pJournal->TakeWhole(whole, levels))
+        return false;
+    // The levels first: a worker that reads the new text finds its own.
+    std::const_pointer_cast<CLineLevels>(m_pJournal->Levels())->Take(*levels);
+    if (!m_pMappedFile->ReplaceFile(whole)) {
+        platform::CloseFile(whole);
+        m_pJournal->WholeInPlace(false);
+        return false;
+    }
+    m_pJournal->WholeInPlace(true);
+    ++m_nReplaceCount;
+    for (const platform::HWND h : m_windows)
+        if (platform::IsWindow(h))
+            platform::PostWindowMessage(h, platform::WM_FILE_REPLACED, 0, 0);
+    return true;
+}
+
 void CTextFileDoc::OnCloseDocument()
 {
     // The reader thread ends and is joined before the text it writes goes.
@@ -233,6 +254,7 @@ bool CTextFileDoc::IsReadyToShow()
 {
     if (!m_pSource)
         return m_pMappedFile != nullptr;
+    TakeWholeJournal();
     const CStreamSource::Progress p = m_pSource->GetProgress();
     const bool ended = p.state != CStreamSource::State::Running;
     const bool growing = p.headKnown && p.compression == Compression::None && p.bytes >= 4;

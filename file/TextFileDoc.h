@@ -59,6 +59,10 @@ public:
     // The journal's reader (levels, times and what it says of the text); null for any other document.
     const CJournalProducer* Journal() const { return m_pJournal.get(); }
     const platform::JournalQuery& JournalQueryOf() const { return m_journalQuery; }
+    // UI thread: once the journal's reader has read the whole journal behind the newest entries it showed
+    // first, puts that text in their place as RunCommandAgain does (every window loads it); false when
+    // there is nothing to put in place. IsReadyToShow asks it too.
+    bool TakeWholeJournal();
     // Releases the mapping and the file, and ends a command's process group; the document is empty afterwards.
     void OnCloseDocument();
 

@@ -183,13 +183,15 @@ void CJournalReader::SeekFirst()
     m->lastBoot.clear();
 }
 
-void CJournalReader::SeekLast(std::uint64_t count)
+std::uint64_t CJournalReader::SeekLast(std::uint64_t count)
 {
     if (!m->j)
-        return;
+        return 0;
     sd_journal_seek_tail(m->j);
-    m->atEntry = count > 0 && sd_journal_previous_skip(m->j, count) > 0;
+    const int back = count > 0 ? sd_journal_previous_skip(m->j, count) : 0;
+    m->atEntry = back > 0;
     m->lastBoot.clear();
+    return back > 0 ? static_cast<std::uint64_t>(back) : 0;
 }
 
 bool CJournalReader::Next(std::string& out, JournalEntryInfo& info)

@@ -43,8 +43,9 @@ public:
     // Appends the next entry's text (each line ending in a line feed) to `out`. False at the end of what is
     // there now; an entry without a message is passed over, as journalctl passes it.
     bool Next(std::string& out, JournalEntryInfo& info);
-    // Positions the reader `count` entries before the end, so that Next reads the last `count` (or all).
-    void SeekLast(std::uint64_t count);
+    // Positions the reader `count` entries before the end, so that Next reads the last `count` (or all);
+    // returns how many entries it went back.
+    std::uint64_t SeekLast(std::uint64_t count);
     // Positions the reader at the start again.
     void SeekFirst();
     // Waits until new entries may be there (true) or `timeoutMs` passed or Wake was called (false).

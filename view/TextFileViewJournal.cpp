@@ -55,6 +55,7 @@ void CTextFileView::SayJournalNews()
     const CJournalProducer* journal = m_pDocument->Journal();
     if (!journal)
         return;
+    m_pDocument->TakeWholeJournal();
     if (journal->Restarts() > m_nJournalRestartsSaid) {
         m_nJournalRestartsSaid = journal->Restarts();
         m_pHost->ShowMessage(ViewMessageKind::Warning,

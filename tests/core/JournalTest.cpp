@@ -223,67 +223,81 @@ TEST_F(JournalWindow, LevelsAndTimesAreTheEntriesOwn)
     }
     testutil::TempDir dir;
     ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal", entries));
-    CTextFileDoc doc;
-    platform::JournalQuery query;
-    query.directory = dir.Path();
-    std::string error;
-    ASSERT_TRUE(doc.OnOpenJournal(query, JournalTitle(query, {}), error)) << error;
-    EXPECT_EQ(doc.GetPathName(), "Journal (" + dir.Path() + ")");
-    viewtest::FakeHost host;
-    host.port.Resize(5, 120);
-    CMemoryProfile profile;
-    CTextFileView view(&doc, &host, nullptr, profile);
-    ASSERT_TRUE(view.OnCreate());
-    ASSERT_TRUE(PumpUntil([&] { return view.IsLoaded() && Messages(TextOf(doc)).size() == entries.size(); }));
-    CFileWnd& w = *host.wnd;
-    ASSERT_NE(w.RecordFormat(), nullptr);
-    EXPECT_EQ(w.RecordFormat()->Name(), logformat::kJournalFormatName);
-    // The first screenful, then the last.
-    for (const int key : {kVkHome, kVkEnd}) {
-        w.OnKeyDown(key);
-        host.port.Paint(w, true);
-        const std::size_t first = key == kVkHome ? 0 : entries.size() - 5;
-        for (std::size_t i = first; i < first + 5; ++i) {
-            const logformat::Level level = logformat::LevelOfSeverity(entries[i].priority);
-            const int rule = level == logformat::Level::None ? -1 : rules.set->RuleForLevel(static_cast<int>(level));
-            EXPECT_EQ(host.port.Screen()[i - first][0].rule, rule) << "entry " << i;
+    // A journal shorter than the newest entries shown first is read in one pass; a longer one in two.
+    for (const std::uint64_t first : {CJournalProducer::kFirstEntries, std::uint64_t{3}}) {
+        SCOPED_TRACE("first entries " + std::to_string(first));
+        struct First {
+            explicit First(std::uint64_t n) { CJournalProducer::SetFirstEntries(n); }
+            ~First() { CJournalProducer::SetFirstEntries(0); }
+        } firstEntries(first);
+        CTextFileDoc doc;
+        platform::JournalQuery query;
+        query.directory = dir.Path();
+        std::string error;
+        ASSERT_TRUE(doc.OnOpenJournal(query, JournalTitle(query, {}), error)) << error;
+        EXPECT_EQ(doc.GetPathName(), "Journal (" + dir.Path() + ")");
+        viewtest::FakeHost host;
+        host.port.Resize(5, 120);
+        CMemoryProfile profile;
+        CTextFileView view(&doc, &host, nullptr, profile);
+        ASSERT_TRUE(view.OnCreate());
+        ASSERT_TRUE(PumpUntil([&] {
+            return view.IsLoaded() && doc.Journal()->HasReadAll() && Messages(TextOf(doc)).size() == entries.size();
+        }));
+        // Read in two steps, the newest entries first: the whole text took their place.
+        EXPECT_EQ(doc.ReplaceCount(), first < entries.size() ? 1U : 0U);
+        EXPECT_EQ(TextOf(doc), ReadAll(query));
+        CFileWnd& w = *host.wnd;
+        ASSERT_NE(w.RecordFormat(), nullptr);
+        EXPECT_EQ(w.RecordFormat()->Name(), logformat::kJournalFormatName);
+        // The first screenful, then the last.
+        for (const int key : {kVkHome, kVkEnd}) {
+            w.OnKeyDown(key);
+            host.port.Paint(w, true);
+            const std::size_t top = key == kVkHome ? 0 : entries.size() - 5;
+            for (std::size_t i = top; i < top + 5; ++i) {
+                const logformat::Level level = logformat::LevelOfSeverity(entries[i].priority);
+                const int rule =
+                    level == logformat::Level::None ? -1 : rules.set->RuleForLevel(static_cast<int>(level));
+                EXPECT_EQ(host.port.Screen()[i - top][0].rule, rule) << "entry " << i;
+            }
         }
-    }
-    // Each entry's record: its level and its time to the microsecond.
-    CPreadChunkReader reader(doc.GetMappedFile()->Handle());
-    logformat::CRecordReader records(reader, w.DataStart(), w.DataEnd(), BreakUnits{1, '\r', '\n'}, w.RecordFormat(),
-                                     w.StampContextOfFile());
-    std::int64_t at = w.DataStart();
-    for (const Entry& e : entries) {
-        const logformat::Record r = records.RecordOf(at);
-        EXPECT_TRUE(r.starts && r.timed);
-        EXPECT_EQ(r.micros, static_cast<std::int64_t>(e.realtime));
-        EXPECT_EQ(r.level, logformat::LevelOfSeverity(e.priority));
-        at = records.NextLineStart(at);
-    }
-    // Go to Time: the stamp's second finds its entry.
-    EXPECT_EQ(w.GoToMicros(static_cast<std::int64_t>(entries[2].realtime / kSecond * kSecond)),
-              CFileWnd::TimeJump::Shown);
-    EXPECT_EQ(Messages(host.Rows()[0] + "\n").at(0), entries[2].message);
-    // The lowest level: warnings and above, by PRIORITY (an entry without one passes, as a record without a
-    // level does).
-    shownset::FilterStack stack;
-    stack.lowest = logformat::Level::Warn;
-    w.SetFilterStack(stack);
-    w.SetShowOnlyFiltered(true);
-    w.WaitShownSet();
-    std::vector<std::string> expected;
-    for (const Entry& e : entries)
-        if (e.priority <= 4)
-            expected.push_back(e.message);
-    EXPECT_EQ(w.GetShownStatus().shownLines, std::ssize(expected));
-    for (const int key : {kVkHome, kVkEnd}) {
-        w.OnKeyDown(key);
-        std::vector<std::string> shown;
-        for (const std::string& row : host.Rows())
-            shown.push_back(Messages(row + "\n").at(0));
-        const auto first = key == kVkHome ? expected.begin() : expected.end() - 5;
-        EXPECT_EQ(shown, std::vector<std::string>(first, first + 5));
+        // Each entry's record: its level and its time to the microsecond.
+        CPreadChunkReader reader(doc.GetMappedFile()->Handle());
+        logformat::CRecordReader records(reader, w.DataStart(), w.DataEnd(), BreakUnits{1, '\r', '\n'},
+                                         w.RecordFormat(), w.StampContextOfFile());
+        std::int64_t at = w.DataStart();
+        for (const Entry& e : entries) {
+            const logformat::Record r = records.RecordOf(at);
+            EXPECT_TRUE(r.starts && r.timed);
+            EXPECT_EQ(r.micros, static_cast<std::int64_t>(e.realtime));
+            EXPECT_EQ(r.level, logformat::LevelOfSeverity(e.priority));
+            at = records.NextLineStart(at);
+        }
+        // Go to Time: the stamp's second finds its entry.
+        EXPECT_EQ(w.GoToMicros(static_cast<std::int64_t>(entries[2].realtime / kSecond * kSecond)),
+                  CFileWnd::TimeJump::Shown);
+        EXPECT_EQ(Messages(host.Rows()[0] + "\n").at(0), entries[2].message);
+        // The lowest level: warnings and above, by PRIORITY (an entry without one passes, as a record without a
+        // level does).
+        shownset::FilterStack stack;
+        stack.lowest = logformat::Level::Warn;
+        w.SetFilterStack(stack);
+        w.SetShowOnlyFiltered(true);
+        w.WaitShownSet();
+        std::vector<std::string> expected;
+        for (const Entry& e : entries)
+            if (e.priority <= 4)
+                expected.push_back(e.message);
+        EXPECT_EQ(w.GetShownStatus().shownLines, std::ssize(expected));
+        for (const int key : {kVkHome, kVkEnd}) {
+            w.OnKeyDown(key);
+            std::vector<std::string> shown;
+            for (const std::string& row : host.Rows())
+                shown.push_back(Messages(row + "\n").at(0));
+            const auto first = key == kVkHome ? expected.begin() : expected.end() - 5;
+            EXPECT_EQ(shown, std::vector<std::string>(first, first + 5));
+        }
     }
 }
 
@@ -340,13 +354,20 @@ TEST_F(JournalWindow, AtTheLimitTheOldestEntriesGo)
     const struct {
         const char* name;
         std::uint64_t limit;
-    } cases[] = {{"a quarter", whole.size() / 4}, {"just under the whole", whole.size() - 1}};
+        std::uint64_t first;  // the newest entries shown first
+    } cases[] = {{"a quarter", whole.size() / 4, CJournalProducer::kFirstEntries},
+                 {"just under the whole", whole.size() - 1, CJournalProducer::kFirstEntries},
+                 {"a quarter, the newest entries first", whole.size() / 4, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         struct Limit {
             explicit Limit(std::uint64_t bytes) { CTextFileDoc::SetTextLimit(bytes); }
             ~Limit() { CTextFileDoc::SetTextLimit(0); }
         } limit(c.limit);
+        struct First {
+            explicit First(std::uint64_t n) { CJournalProducer::SetFirstEntries(n); }
+            ~First() { CJournalProducer::SetFirstEntries(0); }
+        } first(c.first);
         CTextFileDoc doc;
         std::string error;
         ASSERT_TRUE(doc.OnOpenJournal(query, JournalTitle(query, {}), error)) << error;

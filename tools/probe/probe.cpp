@@ -298,6 +298,7 @@ public:
         while (!m_doc.Journal()->HasReadAll() &&
                m_doc.GetSource()->GetProgress().state == CStreamSource::State::Running) {
             platform::DrainPostedMessages();
+            m_doc.IsReadyToShow();  // the whole journal in place of its newest entries, once read
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         m_doc.IsReadyToShow();
