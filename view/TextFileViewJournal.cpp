@@ -45,8 +45,16 @@ std::string JournalTitle(const platform::JournalQuery& query, const std::string&
 
 void CTextFileView::PrepareJournalWindow()
 {
-    if (const CJournalProducer* journal = m_pDocument->Journal())
-        m_pFileWnd->SetOwnFormat(logformat::MakeJournalFormat(journal->Levels()));
+    const CJournalProducer* journal = m_pDocument->Journal();
+    if (!journal)
+        return;
+    m_pFileWnd->SetOwnFormat(logformat::MakeJournalFormat(journal->Levels()));
+    // A row's tooltip: the fields of the entry whose first line it shows, read from the journal when asked.
+    m_pFileWnd->SetRowTipSource(
+        [levels = journal->Levels(), dir = m_pDocument->JournalQueryOf().directory](TextPos lineStart) {
+            CLineLevels::Entry entry;
+            return levels->Find(lineStart, entry) ? platform::JournalEntryFields(dir, entry.realtime) : std::string();
+        });
     SayJournalNews();
 }
 

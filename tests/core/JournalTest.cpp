@@ -219,6 +219,7 @@ TEST_F(JournalWindow, LevelsAndTimesAreTheEntriesOwn)
         e.realtime = kBase + static_cast<std::uint64_t>(i) * 2500000 + 123456;
         e.priority = i == 8 ? -1 : (i * 5) % 8;
         e.message = std::string(words[i]) + " says the text, entry " + std::to_string(i);
+        e.pid = std::to_string(200 + i);
         entries.push_back(e);
     }
     testutil::TempDir dir;
@@ -262,6 +263,8 @@ TEST_F(JournalWindow, LevelsAndTimesAreTheEntriesOwn)
                 EXPECT_EQ(host.port.Screen()[i - top][0].rule, rule) << "entry " << i;
             }
         }
+        // The top row's tooltip: its entry's fields (the screen shows the last five entries).
+        EXPECT_EQ(w.RowTip(0), "_PID=" + entries[entries.size() - 5].pid + "\nSYSLOG_IDENTIFIER=ident\n_HOSTNAME=host");
         // Each entry's record: its level and its time to the microsecond.
         CPreadChunkReader reader(doc.GetMappedFile()->Handle());
         logformat::CRecordReader records(reader, w.DataStart(), w.DataEnd(), BreakUnits{1, '\r', '\n'},
