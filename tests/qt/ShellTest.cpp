@@ -36,6 +36,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 
 #include <cstring>
 #include <filesystem>
@@ -235,6 +236,15 @@ private slots:
         for (std::size_t at = 0; (at = text.find("]: ", at)) != std::string::npos; at += 3)
             shown += text.substr(at + 3, text.find('\n', at) - at - 2);
         QCOMPARE(shown, expected);
+        // Resting the pointer on the top row: its entry's fields are its tooltip.
+        CFileWndWidget* window = s.ActiveFrame()->GetViewWidget()->TextWindow();
+        QTest::keyClick(window, Qt::Key_Home, Qt::ControlModifier);
+        QVERIFY(Until([&] { return window->FileWnd().PaintedRowStarts().size() >= 2; }));
+        const QPoint at(20, window->FileWnd().GetLineHeight() / 2);
+        QHelpEvent help(QEvent::ToolTip, at, window->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(window->viewport(), &help);
+        QVERIFY(Until([] { return QToolTip::isVisible(); }));
+        QCOMPARE(QToolTip::text(), "_SYSTEMD_UNIT=u1.service\n_PID=100\nSYSLOG_IDENTIFIER=ident\n_HOSTNAME=host");
     }
 
     void theCommandLineKeepsBytesAndEndsOptionsAtDoubleDash()
