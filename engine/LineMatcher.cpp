@@ -126,6 +126,11 @@ public:
 
     void Load(const std::uint8_t* chunk, std::size_t bytes) override
     {
+        m_chunk = chunk;
+        m_bytes = bytes;
+        m_nul = kUnknown;
+        if (m_filter.length)
+            return;  // the lines of candidates are read where they lie
         if (m_wide)
             Transcode(chunk, bytes);
         else
@@ -134,6 +139,8 @@ public:
 
     bool Find(std::size_t from, std::size_t& begin, std::size_t& end) override
     {
+        if (m_filter.length)
+            return FindByLiteral(from, begin, end);
         re2::StringPiece m;
         const re2::StringPiece text(m_text.data(), m_text.size());
         if (!m_re->Match(text, ToText(from), text.size(), RE2::UNANCHORED, &m, 1))
@@ -148,7 +155,9 @@ public:
     bool LineMatches(std::size_t begin, std::size_t end) override
     {
         const std::size_t b = ToText(begin), e = ToText(end);
-        const re2::StringPiece line(m_text.data() + b, e - b);
+        const re2::StringPiece line =
+            m_filter.length ? re2::StringPiece(reinterpret_cast<const char*>(m_chunk) + begin, end - begin)
+                            : re2::StringPiece(m_text.data() + b, e - b);
         re2::StringPiece m;
         for (std::size_t pos = 0; pos <= line.size();) {
             if (!m_re->Match(line, pos, line.size(), RE2::UNANCHORED, &m, 1))
@@ -161,6 +170,44 @@ public:
     }
 
 private:
+    static bool IsBreak(std::uint8_t c) { return c == '\n' || c == '\r'; }
+
+    // Narrow text with a literal that every match holds: the literal's candidates are found at the plain
+    // search's speed, and the expression runs only over each candidate's line, taken as a text of its own
+    // (so ^, $ and \b see its ends as a copy with LF breaks would). A match lies within a line wherever the
+    // filter counts it, so no line with a match is passed over.
+    bool FindByLiteral(std::size_t from, std::size_t& begin, std::size_t& end)
+    {
+        const char* text = reinterpret_cast<const char*>(m_chunk);
+        for (std::size_t at = from; at < m_bytes;) {
+            if (m_nul == kUnknown || m_nul < at) {
+                const void* nul = std::memchr(m_chunk + at, 0, m_bytes - at);
+                m_nul = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - m_chunk) : m_bytes;
+            }
+            const std::int64_t k = searchkernels::FindForward(m_filter, m_chunk + at, m_nul - at);
+            if (k < 0) {
+                at = m_nul + 1;  // the kernel stops at a NUL; the text goes on after it
+                continue;
+            }
+            const std::size_t hit = at + static_cast<std::size_t>(k);
+            std::size_t ls = hit, le = hit;
+            while (ls > 0 && !IsBreak(m_chunk[ls - 1]))
+                --ls;
+            while (le < m_bytes && !IsBreak(m_chunk[le]))
+                ++le;
+            const re2::StringPiece line(text + ls, le - ls);
+            re2::StringPiece m;
+            const std::size_t start = from > ls ? from - ls : 0;
+            if (m_re->Match(line, start, line.size(), RE2::UNANCHORED, &m, 1)) {
+                begin = static_cast<std::size_t>(m.data() - text);
+                end = begin + m.size();
+                return true;
+            }
+            at = le + 1;
+        }
+        return false;
+    }
+
     std::size_t CharLength(const re2::StringPiece& s, std::ptrdiff_t at) const
     {
         if (!m_utf8 || static_cast<std::size_t>(at) >= s.size())
@@ -238,6 +285,10 @@ private:
     }
 
     std::unique_ptr<RE2> m_re;
+    searchkernels::Needle m_filter;  // narrow text: the literal every match holds (length 0: none)
+    const std::uint8_t* m_chunk = nullptr;
+    static constexpr std::size_t kUnknown = ~std::size_t{0};
+    std::size_t m_bytes = 0, m_nul = kUnknown;  // the first NUL at or after the last look (m_bytes: none)
     bool m_wide, m_bigEndian;
     bool m_utf8 = true;  // the text RE2 reads is UTF-8 (not Latin-1)
     std::string m_text;
@@ -305,6 +356,8 @@ std::unique_ptr<ILineMatcher> MakeRegex(const FilterQuery& query, const TextForm
     }
     auto matcher = std::make_unique<RegexMatcher>(std::move(re), form);
     matcher->m_utf8 = !latin1;
+    if (!matcher->m_wide)
+        matcher->m_filter = searchkernels::PrepareNarrow(regexsearch::RequiredLiteral(*matcher->m_re), true);
     return matcher;
 }
 

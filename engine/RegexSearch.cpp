@@ -130,6 +130,11 @@ bool MayOverlap(const searchkernels::Needle& nd)
 
 }  // namespace
 
+std::string RequiredLiteral(const re2::RE2& re)
+{
+    return RequiredLiteral(re.pattern(), re.options());
+}
+
 std::string EnginePatternText(const std::u16string& pattern, bool utf8)
 {
     return utf8 ? platform::Utf16ToUtf8(pattern) : ToWin1252Pattern(pattern);

@@ -90,6 +90,11 @@ private:
 // '?' (a surrogate pair once), never a bare '?' that would change the pattern.
 std::string EnginePatternText(const std::u16string& pattern, bool utf8);
 
+// A literal (lower case, printable ASCII, two characters or more) that every match of the compiled
+// expression holds, or empty when there is none: a search may look for it first and run the expression
+// only around its candidates.
+std::string RequiredLiteral(const re2::RE2& re);
+
 // A match: its position (a byte offset, as the positions given) and its
 // length in code units; position -1 when none.
 struct Match {

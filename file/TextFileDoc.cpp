@@ -1,5 +1,6 @@
 #include "file/TextFileDoc.h"
 
+#include "file/SshName.h"
 #include "platform/Process.h"
 #include "platform/SigbusGuard.h"
 #include "platform/Window.h"
@@ -92,13 +93,75 @@ bool CTextFileDoc::OnOpenCommand(const std::string& command, std::string& error)
     return true;
 }
 
+bool CTextFileDoc::OnOpenSsh(const std::string& name, std::string& error)
+{
+    error.clear();
+    sshname::Name parsed;
+    if (sshname::Parse(name, parsed) != sshname::Problem::None)
+        return false;
+    const std::string command = sshname::CommandLine(parsed, sshname::Client());
+    const platform::FileHandle errors = platform::CreateAnonymousFile("ostrel-ssh-errors");
+    platform::ShellCommand started;
+    if (errors == platform::kInvalidFile) {
+        error = "its messages cannot be kept";
+        return false;
+    }
+    if (!platform::StartShellCommand(command, started, error, errors)) {
+        platform::CloseFile(errors);
+        return false;
+    }
+    if (!OpenThroughSource(started.output, true, name.c_str())) {
+        platform::EndCommandGroup(started.pid);
+        platform::CloseFile(errors);
+        error = "its output cannot be kept";
+        return false;
+    }
+    m_command = started;
+    m_strCommand = command;
+    m_bCommandEnded = false;
+    m_bHasOpenedId = false;
+    m_strSshName = name;
+    m_hSshErrors = errors;
+    return true;
+}
+
+std::string CTextFileDoc::SshErrors() const
+{
+    if (m_hSshErrors == platform::kInvalidFile)
+        return {};
+    constexpr std::int64_t kLast = 4096;
+    const std::int64_t size = platform::FileSizeByHandle(m_hSshErrors);
+    const std::int64_t from = size > kLast ? size - kLast : 0;
+    std::string text(static_cast<std::size_t>(size - from), '\0');
+    text.resize(static_cast<std::size_t>(
+        platform::ReadAt(m_hSshErrors, reinterpret_cast<std::uint8_t*>(text.data()), text.size(), from)));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    const std::size_t last = text.find_last_of("\r\n");
+    return last == std::string::npos ? text : text.substr(last + 1);
+}
+
 bool CTextFileDoc::RunCommandAgain(std::string& error)
 {
     if (!IsCommand() || !m_pMappedFile)
         return false;
     platform::ShellCommand started;
-    if (!platform::StartShellCommand(m_strCommand, started, error))
+    // A new connection's reason for ending is its own.
+    const platform::FileHandle errors =
+        IsSsh() ? platform::CreateAnonymousFile("ostrel-ssh-errors") : platform::kInvalidFile;
+    if (IsSsh() && errors == platform::kInvalidFile) {
+        error = "its messages cannot be kept";
         return false;
+    }
+    if (!platform::StartShellCommand(m_strCommand, started, error, errors)) {
+        if (errors != platform::kInvalidFile)
+            platform::CloseFile(errors);
+        return false;
+    }
+    if (errors != platform::kInvalidFile) {
+        platform::CloseFile(m_hSshErrors);
+        m_hSshErrors = errors;
+    }
     const platform::FileHandle text = platform::CreateAnonymousFile("ostrel-text");
     if (text == platform::kInvalidFile) {
         platform::CloseFile(started.output);
@@ -205,6 +268,10 @@ void CTextFileDoc::OnCloseDocument()
     if (m_command.pid > 0)
         platform::EndCommandGroup(m_command.pid);
     m_command = {};
+    if (m_hSshErrors != platform::kInvalidFile)
+        platform::CloseFile(m_hSshErrors);
+    m_hSshErrors = platform::kInvalidFile;
+    m_strSshName.clear();
 }
 
 bool CTextFileDoc::OpenThroughSource(platform::FileHandle input, bool pipe, const char* path)

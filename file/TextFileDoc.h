@@ -46,6 +46,14 @@ public:
     // WM_FILE_REPLACED, as ReopenByName does, and loads the new text.
     bool RunCommandAgain(std::string& error);
     bool IsCommand() const { return !m_strCommand.empty(); }
+    // Opens a file on another machine by its ssh:// name (file/SshName.h): a command as OnOpenCommand runs
+    // one, the ssh client, whose standard error is kept apart (SshErrors) and whose output is the text;
+    // the name is the document's. RunCommandAgain connects again. False when the name is not one ssh can be
+    // run on (`error` empty: sshname::Parse says why) or ssh cannot be started (the reason in `error`).
+    bool OnOpenSsh(const std::string& name, std::string& error);
+    bool IsSsh() const { return !m_strSshName.empty(); }
+    // The last line that ssh or the remote side wrote to the standard error (their reason for ending).
+    std::string SshErrors() const;
     const std::string& Command() const { return m_strCommand; }
     // Whether the command has ended, and its status (the exit code, or 128 plus the signal's number); asked
     // again after the end, it gives the same answer. Waits at most `waitMs` for the end (a command's output
@@ -155,6 +163,8 @@ private:
     bool m_bCommandEnded = false;
     int m_nCommandStatus = 0;
     std::vector<platform::HWND> m_windows;
-    std::shared_ptr<CJournalProducer> m_pJournal;  // kept while the reader runs it, and for its levels
+    std::string m_strSshName;                                    // empty: not an ssh document
+    platform::FileHandle m_hSshErrors = platform::kInvalidFile;  // an anonymous file: ssh's standard error
+    std::shared_ptr<CJournalProducer> m_pJournal;                // kept while the reader runs it, and for its levels
     platform::JournalQuery m_journalQuery;
 };

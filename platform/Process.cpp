@@ -53,7 +53,7 @@ int StatusOf(int waited)
 
 }  // namespace
 
-bool StartShellCommand(const std::string& command, ShellCommand& out, std::string& error)
+bool StartShellCommand(const std::string& command, ShellCommand& out, std::string& error, FileHandle errors)
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -66,7 +66,7 @@ bool StartShellCommand(const std::string& command, ShellCommand& out, std::strin
     posix_spawnattr_init(&attr);
     posix_spawn_file_actions_addclose(&actions, 0);
     posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], 2);
+    posix_spawn_file_actions_adddup2(&actions, errors != kInvalidFile ? errors : ends[1], 2);
     // A group of its own, so that ending it ends what the shell started; signals as a fresh process has them.
     sigset_t none, defaults;
     sigemptyset(&none);

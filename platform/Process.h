@@ -34,8 +34,10 @@ struct ShellCommand {
     int pid = -1;                      // also the id of its group
     FileHandle output = kInvalidFile;  // the pipe's end to read (close-on-exec), the caller's to close
 };
-// False, with the system's reason in `error`, when it cannot be started.
-bool StartShellCommand(const std::string& command, ShellCommand& out, std::string& error);
+// False, with the system's reason in `error`, when it cannot be started. `errors`, when given, takes the
+// standard error instead of the pipe (the caller keeps it; the command gets a copy).
+bool StartShellCommand(const std::string& command, ShellCommand& out, std::string& error,
+                       FileHandle errors = kInvalidFile);
 // Whether the command (the shell) has ended, and its status as a shell says it: the exit code, or 128 plus
 // the number of the signal that ended it. Never waits; reaps the shell when it has ended.
 bool PollCommandEnd(int pid, int& status);

@@ -239,8 +239,11 @@ public:
     // While the text has a log format, a pass summarises its records block by block in the background (the
     // timeline reads it): started when a format becomes known, told the new end at each reload, made anew for
     // another format or another file, stopped before the mapping goes. Its news repaints the window and tells
-    // the port (SummariesNews). Null without a format.
+    // the port (SummariesNews). Null without a format, and while nothing wants them: a pass over a whole
+    // multi-gigabyte log is not spent on a window whose timeline nobody shows.
     const logformat::CRecordSummaries* GetRecordSummaries() const { return m_pSummaries.get(); }
+    // Whether something shows the summaries (the timeline band, a script); off drops a running pass.
+    void SetSummariesWanted(bool on);
     // Waits until the pass has summarised the text as far as it was last told (scripts, tests).
     void WaitRecordSummaries();
     // The time a position stands at as the summaries see it: read off the span of the block that holds it, in
@@ -579,6 +582,7 @@ private:
     std::shared_ptr<const logformat::CFormatSet> m_pShownFormats, m_pShownChosen;
     // The record summaries, the format they read with and the sets that keep it alive while they run.
     std::unique_ptr<logformat::CRecordSummaries> m_pSummaries;
+    bool m_bSummariesWanted = false;
     const logformat::CFormat* m_pSummariesFormat = nullptr;
     std::shared_ptr<const logformat::CFormatSet> m_pSummariesFormats, m_pSummariesChosen;
     shownset::AheadRuns m_ahead;  // runs past the scan's final point, from m_pAheadFrom

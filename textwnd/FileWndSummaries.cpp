@@ -8,7 +8,7 @@ using platform::WM_SUMMARIES_NEWS;
 
 void CFileWnd::SyncSummaries(bool fresh)
 {
-    const logformat::CFormat* format = HasText() && m_pMappedFile ? RecordFormat() : nullptr;
+    const logformat::CFormat* format = m_bSummariesWanted && HasText() && m_pMappedFile ? RecordFormat() : nullptr;
     if (!format) {
         if (m_pSummaries) {
             m_pSummaries.reset();  // joined before what it reads goes
@@ -34,6 +34,14 @@ void CFileWnd::SyncSummaries(bool fresh)
         [hwnd] { platform::PostWindowMessage(hwnd, WM_SUMMARIES_NEWS, 0, 0); });
     m_pSummaries->SetEnd(DataEnd(), true);
     m_pPort->SummariesNews();
+}
+
+void CFileWnd::SetSummariesWanted(bool on)
+{
+    if (on == m_bSummariesWanted)
+        return;
+    m_bSummariesWanted = on;
+    SyncSummaries(false);
 }
 
 void CFileWnd::WaitRecordSummaries()

@@ -245,6 +245,24 @@ inline constexpr const char* JournalOpen = "&Open";
 inline constexpr const char* JournalBadSince = "The time after Since is not one that Go to Time reads.";
 // %s: the command, then the system's reason.
 inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
+// A file on another machine (ssh://): how ssh ended (%s: its status, then the last line it wrote to its
+// standard error), connecting again, and what is wrong with a name.
+inline constexpr const char* SshEndedFormat = "ssh ended with status %s: %s";
+inline constexpr const char* SshEndedQuietFormat = "ssh ended with status %s.";
+// %s: the name, then the size read so far.
+inline constexpr const char* SshProgressFormat = "Reading %s over ssh: %s so far";
+inline constexpr const char* SshOutputClosed = "ssh closed its output and goes on running.";
+inline constexpr const char* ReconnectAction = "Reconnect";
+inline constexpr const char* SshReconnects = "Connecting again.";
+// %s: the name, then what is wrong with it.
+inline constexpr const char* SshNameFailedFormat = "Cannot open \u201c%s\u201d: %s";
+inline constexpr const char* SshNameBadUser =
+    "the user may hold only letters, digits, \u201c.\u201d, \u201c_\u201d and \u201c-\u201d, not first";
+inline constexpr const char* SshNameBadHost =
+    "the host may hold only letters, digits, \u201c.\u201d, \u201c_\u201d and \u201c-\u201d, not first, or be "
+    "an IPv6 address in brackets";
+inline constexpr const char* SshNameBadPort = "the port must be a number from 1 to 65535";
+inline constexpr const char* SshNameBadPath = "the name needs a path after the host, with no control character";
 // A compressed log or standard input read in the background; %s is the size read ("1.94 GB"), or below it
 // numbers of bytes.
 inline constexpr const char* DecompressProgressFormat = "Decompressing: %s so far";

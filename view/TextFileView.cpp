@@ -214,8 +214,9 @@ void CTextFileView::OnDeferredLoad()
         if (!m_pDocument->IsReadyToShow()) {
             // Closing the window meanwhile closes the document, which cancels the reader.
             m_pHost->ShowMessage(ViewMessageKind::Information,
-                                 m_pDocument->IsJournal()
-                                     ? DescribeJournalProgress(source->GetProgress())
+                                 m_pDocument->IsJournal() ? DescribeJournalProgress(source->GetProgress())
+                                 : m_pDocument->IsSsh()
+                                     ? DescribeSshProgress(source->GetProgress(), m_pDocument->GetPathName())
                                      : DescribeSourceProgress(source->GetProgress(), source->IsPipe()));
             if (first && m_pHost->IsActiveView())
                 SyncRibbonControls();

@@ -33,6 +33,7 @@
 //   keeps the windows painted and stops at Esc, saying so.
 #pragma once
 
+#include "file/SshName.h"
 #include "file/TextFileDoc.h"
 #include "platform/Window.h"
 #include "textwnd/FileWnd.h"
@@ -69,6 +70,13 @@ std::string DescribeSourceProgress(const CStreamSource::Progress& p, bool pipe);
 std::string DescribeJournalProgress(const CStreamSource::Progress& p);
 std::string JournalTitle(const platform::JournalQuery& query, const std::string& since);
 std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error);
+// How an ssh document's connection ended, for the strip: `ended` with `status`, `errors` the last line ssh
+// wrote to its standard error; or its output closed while ssh still runs.
+std::string DescribeSshEnd(bool ended, int status, const std::string& errors);
+// What an ssh document's window says until its text can be shown: the name and the bytes read so far.
+std::string DescribeSshProgress(const CStreamSource::Progress& p, const std::string& name);
+// What is wrong with an ssh:// name (sshname::Parse), as a reason after the name.
+const char* SshNameProblemText(sshname::Problem problem);
 
 // The most characters the Find dialog's text holds.
 inline constexpr std::size_t FIND_TEXT_MAX = 80;

@@ -69,6 +69,31 @@ std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error)
     return {};
 }
 
+std::string DescribeSshProgress(const CStreamSource::Progress& p, const std::string& name)
+{
+    return Format(text::SshProgressFormat, name, ReadableSize(p.bytes));
+}
+
+std::string DescribeSshEnd(bool ended, int status, const std::string& errors)
+{
+    if (!ended)
+        return text::SshOutputClosed;
+    return errors.empty() ? Format(text::SshEndedQuietFormat, std::to_string(status))
+                          : Format(text::SshEndedFormat, std::to_string(status), errors);
+}
+
+const char* SshNameProblemText(sshname::Problem problem)
+{
+    switch (problem) {
+    case sshname::Problem::None: return "";
+    case sshname::Problem::BadUser: return text::SshNameBadUser;
+    case sshname::Problem::BadHost: return text::SshNameBadHost;
+    case sshname::Problem::BadPort: return text::SshNameBadPort;
+    case sshname::Problem::BadPath: return text::SshNameBadPath;
+    }
+    return "";
+}
+
 void CTextFileView::OnSourceProgress()
 {
     CStreamSource* source = m_pDocument->GetSource();
@@ -85,6 +110,14 @@ void CTextFileView::OnSourceProgress()
     if (!end.empty() && !m_bSourceEndShown) {
         m_bSourceEndShown = true;
         m_pHost->ShowMessage(error ? ViewMessageKind::Error : ViewMessageKind::Warning, end);
+    } else if (m_pDocument->IsSsh() && progress.state == CStreamSource::State::Complete && !m_bSourceEndShown) {
+        // A dropped connection keeps what was read; the reason is ssh's own.
+        m_bSourceEndShown = true;
+        int status = 0;
+        const bool ended = m_pDocument->CommandEnded(status, 200);
+        m_pHost->ShowMessage(ended && status == 0 ? ViewMessageKind::Information : ViewMessageKind::Warning,
+                             DescribeSshEnd(ended, status, m_pDocument->SshErrors()), text::ReconnectAction,
+                             cmd::RunCommandAgain);
     } else if (m_pDocument->IsCommand() && progress.state == CStreamSource::State::Complete && !m_bSourceEndShown) {
         // Its output ends a moment before the command does.
         m_bSourceEndShown = true;
@@ -103,7 +136,9 @@ void CTextFileView::OnRunCommandAgain()
     if (!m_bLoaded || !m_pDocument->IsCommand())
         return;
     if (!m_pDocument->RunCommandAgain(error))
-        m_pHost->ShowMessage(ViewMessageKind::Error, Format(text::CommandFailedFormat, m_pDocument->Command(), error));
+        m_pHost->ShowMessage(ViewMessageKind::Error,
+                             Format(text::CommandFailedFormat,
+                                    m_pDocument->IsSsh() ? m_pDocument->GetPathName() : m_pDocument->Command(), error));
 }
 
 void CTextFileView::OnFileReplaced()
@@ -142,7 +177,8 @@ void CTextFileView::LoadReplacedFile()
         return;  // its whole text in place of the newest entries it showed first: nothing to say
     if (m_pDocument->IsCommand()) {
         m_bSourceEndShown = false;  // the new run's end is said in its turn
-        m_pHost->ShowMessage(ViewMessageKind::Information, text::CommandRunsAgain);
+        m_pHost->ShowMessage(ViewMessageKind::Information,
+                             m_pDocument->IsSsh() ? text::SshReconnects : text::CommandRunsAgain);
         return;
     }
     if (m_pStore && m_pDocument->GetMappedFile())

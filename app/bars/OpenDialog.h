@@ -20,6 +20,8 @@ public:
 
     QComboBox* EncodingList() const { return m_pEncoding; }
     int ChosenEncoding() const;
+    // The ssh:// name typed into the name box when the dialog was accepted with one; empty otherwise.
+    const QString& RemoteName() const { return m_remoteName; }
 
     // Shows a new dialog (so the list starts at its first entry every time)
     // and returns the chosen file and encoding; nothing on Cancel.
@@ -30,6 +32,14 @@ public:
     // optional) is "*".
     static QString FilterEntry(const char* name, const char* pattern);
 
+protected:
+    // A name on another machine is no file here to check: it is taken as typed.
+    void accept() override;
+
 private:
+    // The ssh:// name in the name box, trimmed; empty when the box holds none.
+    QString TypedRemoteName() const;
+
     QComboBox* m_pEncoding;
+    QString m_remoteName;
 };

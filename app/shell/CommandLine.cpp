@@ -56,6 +56,7 @@ std::string HelpText(const std::string& program)
            "View text and log files read-only, following them while they grow.\n"
            "Each FILE opens in its own window; a file that is open already is only brought forward.\n"
            "A compressed FILE (gzip, xz, zstd, bzip2) is decompressed into memory; - reads standard input.\n"
+           "A FILE named ssh://[USER@]HOST[:PORT]/PATH is read and followed through ssh ($OSTREL_SSH if set).\n"
            "\n"
            "  --command CMD  run the command line CMD (by /bin/sh -c) and show its output as it\n"
            "                 arrives, in a window of its own; closing the window ends it\n"

@@ -7,6 +7,7 @@
 #include "app/shell/MainFrame.h"
 #include "app/shell/TextFileViewWidget.h"
 #include "app/tabgroups/TabGroupArea.h"
+#include "file/SshName.h"
 #include "file/TextFileDoc.h"
 #include "platform/Win1252.h"
 #include "textwnd/FileWnd.h"
@@ -248,7 +249,7 @@ const CTextFileViewerApp::COpenDocument* CTextFileViewerApp::FindOpen(const std:
 
 std::string CTextFileViewerApp::DocumentPath(const std::string& path) const
 {
-    const std::string absolute = platform::CleanAbsolutePath(path);
+    const std::string absolute = sshname::IsSshName(path) ? path : platform::CleanAbsolutePath(path);
     const COpenDocument* entry = FindOpen(absolute);
     return entry ? entry->doc->GetPathName() : absolute;
 }
@@ -338,6 +339,19 @@ CTextFileDoc* CTextFileViewerApp::OpenJournal(const platform::JournalQuery& quer
     return doc;
 }
 
+bool CTextFileViewerApp::OpenSshDocument(CTextFileDoc& doc, const std::string& name)
+{
+    std::string error;
+    if (doc.OnOpenSsh(name, error))
+        return true;
+    sshname::Name parsed;
+    const sshname::Problem problem = sshname::Parse(name, parsed);
+    if (error.empty())
+        error = SshNameProblemText(problem);
+    *m_pErrors << "ostrel-viewer: cannot open '" << name << "': " << error << '\n';
+    return false;
+}
+
 CTextFileDoc* CTextFileViewerApp::OpenDocument(const std::string& path, bool activate,
                                                CTextFileViewerChildFrame** frame)
 {
@@ -345,9 +359,11 @@ CTextFileDoc* CTextFileViewerApp::OpenDocument(const std::string& path, bool act
         *frame = nullptr;
     if (!m_pMainFrame || path.empty())
         return nullptr;
-    // Standard input has no path to clean, and can be read only once.
+    // Standard input has no path to clean, and can be read only once; a name on another machine is kept as
+    // written.
     const bool input = path == CTextFileDoc::kStandardInputName;
-    const std::string absolute = input ? path : platform::CleanAbsolutePath(path);
+    const bool remote = sshname::IsSshName(path);
+    const std::string absolute = input || remote ? path : platform::CleanAbsolutePath(path);
     if (const COpenDocument* open = FindOpen(absolute)) {
         if (!open->frames.empty()) {
             if (activate)
@@ -362,7 +378,10 @@ CTextFileDoc* CTextFileViewerApp::OpenDocument(const std::string& path, bool act
     entry.docTemplate = TemplateForPath(absolute);
     entry.doc = std::make_unique<CTextFileDoc>();
     // The document is opened before its window is made: a file that cannot be opened leaves nothing to undo.
-    if (!entry.doc->OnOpenDocument(absolute.c_str())) {
+    if (remote) {
+        if (!OpenSshDocument(*entry.doc, path))
+            return nullptr;
+    } else if (!entry.doc->OnOpenDocument(absolute.c_str())) {
         *m_pErrors << "ostrel-viewer: cannot open '" << path << "': " << platform::DescribeOpenFailure(path) << '\n';
         return nullptr;
     }

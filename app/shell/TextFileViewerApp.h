@@ -153,6 +153,8 @@ private:
     // Opens `path` as OpenDocumentFile does; with `activate` false the window it makes or finds is not activated.
     // The window is given back in `frame` (null when none).
     CTextFileDoc* OpenDocument(const std::string& path, bool activate, CTextFileViewerChildFrame** frame);
+    // Opens `doc` by an ssh:// name; false, with the reason written to the errors, when it cannot.
+    bool OpenSshDocument(CTextFileDoc& doc, const std::string& name);
     CTextFileViewerChildFrame* MakeFrame(CTextFileDoc* doc, bool activate);
     // One slice of the waiting start files: as many as open within a few milliseconds, at least one.
     void OpenStartFilesSlice();

@@ -30,10 +30,12 @@ std::string TextOf(const CTextFileDoc& doc)
 
 bool Ended(CTextFileDoc& doc)
 {
-    return PumpUntil([&] {
+    const bool ended = PumpUntil([&] {
         doc.IsReadyToShow();  // maps what was read
         return doc.GetSource()->GetProgress().state != State::Running;
     });
+    doc.IsReadyToShow();  // what came between the last mapping and the end
+    return ended;
 }
 
 // Whether the process is gone: no longer there, or a zombie that only waits for its parent (here, init).

@@ -50,6 +50,8 @@ TEST(SummariesWindow, FollowTheFileThroughGrowthCutsAndAnotherText)
     std::uint64_t levels[logformat::kLevels] = {};
     Window w(Records(0, 500, levels));
     ASSERT_TRUE(w.loaded);
+    EXPECT_EQ(w.wnd.GetRecordSummaries(), nullptr) << "no pass while nothing shows the summaries";
+    w.wnd.SetSummariesWanted(true);
     ASSERT_NE(w.wnd.GetRecordSummaries(), nullptr);
     EXPECT_EQ(Counts(w.wnd), Of(levels));
 
@@ -58,6 +60,7 @@ TEST(SummariesWindow, FollowTheFileThroughGrowthCutsAndAnotherText)
         bool append;         // else the file is written anew
         int first, n;        // records
         bool plain = false;  // a text without a format
+        bool wanted = true;  // something shows the summaries
     };
     const Step steps[] = {
         {"grown", true, 500, 300},
@@ -65,6 +68,8 @@ TEST(SummariesWindow, FollowTheFileThroughGrowthCutsAndAnotherText)
         {"cut to fewer records", false, 0, 40},
         {"a text without a format", false, 0, 0, true},
         {"a log again", false, 100, 900},
+        {"grown while nothing shows them", true, 1000, 300, false, false},
+        {"shown again, and grown", true, 1300, 20},
     };
     for (const Step& s : steps) {
         if (!s.append)
@@ -74,8 +79,9 @@ TEST(SummariesWindow, FollowTheFileThroughGrowthCutsAndAnotherText)
             w.dir.Append("text.log", bytes);
         else
             w.dir.Write("text.log", bytes);
+        w.wnd.SetSummariesWanted(s.wanted);
         ASSERT_TRUE(w.wnd.LoadFile(nullptr, EncodingAuto)) << s.what;
-        if (s.plain) {
+        if (s.plain || !s.wanted) {
             EXPECT_EQ(w.wnd.GetRecordSummaries(), nullptr) << s.what;
             continue;
         }
@@ -88,6 +94,7 @@ TEST(SummariesWindow, AFileGrowingUnderAWriterIsSummarisedToItsLastRecord)
     std::uint64_t levels[logformat::kLevels] = {};
     Window w(Records(0, 100, levels));
     ASSERT_TRUE(w.loaded);
+    w.wnd.SetSummariesWanted(true);
     std::atomic<bool> done{false};
     std::uint64_t written[logformat::kLevels] = {};
     std::thread writer([&] {
@@ -114,6 +121,7 @@ TEST(SummariesWindow, AWindowThatGoesWhileThePassRunsJoinsItFirst)
     for (int round = 0; round < 3; ++round) {
         auto w = std::make_unique<Window>(big);
         ASSERT_TRUE(w->loaded);
+        w->wnd.SetSummariesWanted(true);
         const logformat::CRecordSummaries* sums = w->wnd.GetRecordSummaries();
         ASSERT_NE(sums, nullptr);
         w->wnd.OnDestroy();

@@ -99,6 +99,42 @@ TEST(LineFilter, ListsWhatThePlainReferenceListsOnRandomTexts)
     }
 }
 
+// Expressions that every match of holds a literal of three characters or more: the filter looks for the
+// literal first and runs the expression on its lines alone. Texts of words that hold the literal, almost hold
+// it, or hold it across a break or a NUL.
+TEST(LineFilter, ExpressionsWithALiteralEveryMatchHoldsListWhatTheReferenceLists)
+{
+    const char16_t* const kWords[] = {u"abc", u"abx", u"xabc1", u"AbC", u"ab", u"c1", u" ", u"\t", u"\r",
+                                      u"\n", u"\r\n", u"\u00E9abc", nullptr /* a NUL */};
+    const PatternCase kLiteral[] = {
+        {u"abc.?1", true, false, false}, {u"^abc", true, true, false},   {u"abc$", true, false, false},
+        {u"(abc)+x", true, true, true},  {u"xab[c1]", true, true, false}, {u"abc\\s*c1", true, false, false},
+    };
+    std::mt19937 rng(77);
+    for (int iter = 0; iter < 20; ++iter) {
+        for (const Form& f : kForms) {
+            std::u16string text;
+            for (int w = 1 + static_cast<int>(rng() % 120); w > 0; --w) {
+                const std::size_t k = rng() % std::size(kWords);
+                text += kWords[k] ? std::u16string(kWords[k]) : std::u16string(1, u'\0');
+            }
+            const std::string bytes = Encode(text, f);
+            for (const PatternCase& c : kLiteral) {
+                const FilterQuery query{c.pattern, c.regex, c.ignoreCase, c.invert};
+                for (const std::size_t chunk : {std::size_t{16}, std::size_t{1} << 20}) {
+                    CLineFilter filter(chunk, CLineFilter::kMaxEntries);
+                    ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
+                                             query, f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
+                    filter.WaitIdle();
+                    ASSERT_EQ(Listed(filter), Reference(bytes, f, query))
+                        << "encoding " << f.encoding << " pattern " << platform::Utf16ToUtf8(query.pattern)
+                        << " chunk " << chunk;
+                }
+            }
+        }
+    }
+}
+
 // Appended text is matched from the line that held the old end, however
 // the cut falls (inside a CR LF pair, inside a line, after a break).
 TEST(LineFilter, GrowthListsWhatAFreshScanOfTheWholeTextLists)

@@ -75,6 +75,7 @@ private slots:
             Window w({plain, log});
             QCOMPARE(w.s.Update(cmd::Timeline).m_nCheck, 0);  // off at the first start
             QVERIFY(!w.band->isVisible());
+            QVERIFY(!w.Wnd().GetRecordSummaries());  // nothing is spent on a timeline nobody sees
             w.s.Frame()->ExecuteCommand(cmd::Timeline);
             QCOMPARE(w.s.Update(cmd::Timeline).m_nCheck, 1);
             QVERIFY(w.Ready());
@@ -89,6 +90,15 @@ private slots:
                     QVERIFY(!frame->GetViewWidget()->Timeline()->isVisible());
         }
         QCOMPARE(Settings().value("Log/Timeline").toInt(), 1);
+        {
+            // Hidden again, the band's pass goes with it.
+            Window w({log});
+            QVERIFY(w.Ready());
+            w.s.Frame()->ExecuteCommand(cmd::Timeline);
+            QVERIFY(!w.band->isVisible());
+            QVERIFY(!w.Wnd().GetRecordSummaries());
+            w.s.Frame()->ExecuteCommand(cmd::Timeline);
+        }
         Window again({log});
         QCOMPARE(again.s.Update(cmd::Timeline).m_nCheck, 1);
         QVERIFY(again.Ready());

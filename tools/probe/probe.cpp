@@ -6,6 +6,7 @@
 #include "engine/RegexSearch.h"
 #include "engine/Timeline.h"
 #include "engine/Utf8Text.h"
+#include "file/SshName.h"
 #include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
 #include "platform/Process.h"
@@ -46,10 +47,13 @@ const char kUsage[] =
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
     "                    [--store DIR] [--formats DIR]\n"
-    "                    FILE|-|journal:DIR [COMMAND ...]\n"
+    "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH|journal:DIR [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
     "                limit says error: ... and exits 1); - reads standard input as it arrives\n"
+    "  ssh://...     a file on another machine, read and followed by ssh ($OSTREL_SSH if set) running\n"
+    "                tail -F there; how ssh ended is printed as strip \"TEXT\" [Reconnect], TEXT with\n"
+    "                its status and the last line it wrote to stderr; a bad name says error: and exits 3\n"
     "  journal:DIR   the systemd journal files of DIR (as journalctl --directory DIR reads them),\n"
     "                each entry as journalctl -o short-iso writes it, its level from PRIORITY\n"
     "  --max-decompressed  the most bytes of text decompressed or read from standard input\n"
@@ -250,6 +254,17 @@ public:
     bool ReportSourceEnd()
     {
         const CStreamSource* source = m_doc.GetSource();
+        if (m_doc.IsSsh()) {
+            // How the connection ended, with ssh's own reason, as the strip says it.
+            if (!source || m_bSourceEndShown || source->GetProgress().state != CStreamSource::State::Complete)
+                return false;
+            m_bSourceEndShown = true;
+            int status = 0;
+            const bool ended = m_doc.CommandEnded(status, 200);
+            std::printf("strip \"%s\" [%s]\n", EscapeText(DescribeSshEnd(ended, status, m_doc.SshErrors())).c_str(),
+                        text::ReconnectAction);
+            return false;
+        }
         bool error = false;
         const std::string end = source ? DescribeSourceEnd(source->GetProgress(), error) : std::string();
         if (end.empty() || m_bSourceEndShown)
@@ -265,10 +280,20 @@ public:
     {
         if (std::strncmp(path, kJournalPrefix, std::strlen(kJournalPrefix)) == 0)
             return OpenJournal(path + std::strlen(kJournalPrefix));
-        if (!m_doc.OnOpenDocument(path))
+        const bool remote = sshname::IsSshName(path);
+        if (remote) {
+            std::string error;
+            if (!m_doc.OnOpenSsh(path, error)) {
+                sshname::Name name;
+                std::fprintf(stderr, "error: %s: %s\n", path,
+                             error.empty() ? SshNameProblemText(sshname::Parse(path, name)) : error.c_str());
+                return 3;
+            }
+        } else if (!m_doc.OnOpenDocument(path)) {
             return 3;
+        }
         const bool input = std::strcmp(path, CTextFileDoc::kStandardInputName) == 0;
-        m_doc.SetPathName(input ? path : platform::CleanAbsolutePath(path).c_str());
+        m_doc.SetPathName(input || remote ? path : platform::CleanAbsolutePath(path).c_str());
         if (CStreamSource* source = m_doc.GetSource()) {
             source->AddWindow(m_hWnd);
             while (!m_doc.IsReadyToShow()) {
@@ -532,6 +557,7 @@ public:
     // The timeline of `width` columns over the window's record summaries, once they are complete.
     void PrintTimeline(int width)
     {
+        m_wnd.SetSummariesWanted(true);
         m_wnd.WaitRecordSummaries();
         const logformat::CRecordSummaries* sums = m_wnd.GetRecordSummaries();
         timeline::CTimeline tl;

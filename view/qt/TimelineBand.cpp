@@ -65,6 +65,7 @@ CTimelineBand::CTimelineBand(CFileWndWidget* textWindow, QWidget* parent) : QWid
     });
     connect(textWindow, &CFileWndWidget::textPainted, this, [this] { update(); });
     setVisible(false);
+    textWindow->FileWnd().SetSummariesWanted(g_shown);
 }
 
 CTimelineBand::~CTimelineBand()
@@ -86,6 +87,7 @@ bool CTimelineBand::ShownEverywhere()
 
 void CTimelineBand::Sync()
 {
+    m_pTextWindow->FileWnd().SetSummariesWanted(g_shown);
     const bool want = g_shown && m_pTextWindow->FileWnd().GetRecordSummaries() != nullptr;
     if (isHidden() == want)
         setVisible(want);
