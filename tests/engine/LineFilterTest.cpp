@@ -104,10 +104,10 @@ TEST(LineFilter, ListsWhatThePlainReferenceListsOnRandomTexts)
 // it, or hold it across a break or a NUL.
 TEST(LineFilter, ExpressionsWithALiteralEveryMatchHoldsListWhatTheReferenceLists)
 {
-    const char16_t* const kWords[] = {u"abc", u"abx", u"xabc1", u"AbC", u"ab", u"c1", u" ", u"\t", u"\r",
-                                      u"\n", u"\r\n", u"\u00E9abc", nullptr /* a NUL */};
+    const char16_t* const kWords[] = {u"abc", u"abx", u"xabc1", u"AbC",  u"ab",        u"c1",  u" ",
+                                      u"\t",  u"\r",  u"\n",    u"\r\n", u"\u00E9abc", nullptr /* a NUL */};
     const PatternCase kLiteral[] = {
-        {u"abc.?1", true, false, false}, {u"^abc", true, true, false},   {u"abc$", true, false, false},
+        {u"abc.?1", true, false, false}, {u"^abc", true, true, false},    {u"abc$", true, false, false},
         {u"(abc)+x", true, true, true},  {u"xab[c1]", true, true, false}, {u"abc\\s*c1", true, false, false},
     };
     std::mt19937 rng(77);
@@ -127,8 +127,8 @@ TEST(LineFilter, ExpressionsWithALiteralEveryMatchHoldsListWhatTheReferenceLists
                                              query, f.markBytes, static_cast<std::int64_t>(bytes.size()), nullptr));
                     filter.WaitIdle();
                     ASSERT_EQ(Listed(filter), Reference(bytes, f, query))
-                        << "encoding " << f.encoding << " pattern " << platform::Utf16ToUtf8(query.pattern)
-                        << " chunk " << chunk;
+                        << "encoding " << f.encoding << " pattern " << platform::Utf16ToUtf8(query.pattern) << " chunk "
+                        << chunk;
                 }
             }
         }
