@@ -73,6 +73,15 @@ public:
     int Rank() const { return m_nRank; }
     // Whether `line` starts a record, and what it says.
     virtual bool Read(std::string_view line, const timeseek::StampContext& ctx, LineRead& out) const = 0;
+    // The same for the line that starts at `lineStart` in the text: a format whose text does not say the
+    // level (the journal's) reads it from what it keeps beside the text. The readers that know where a line
+    // starts (records, summaries, the shown set) ask this.
+    virtual bool ReadAt(std::string_view line, std::int64_t lineStart, const timeseek::StampContext& ctx,
+                        LineRead& out) const
+    {
+        (void)lineStart;
+        return Read(line, ctx, out);
+    }
 
 private:
     std::string m_name, m_layout;

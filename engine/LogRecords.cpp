@@ -101,7 +101,7 @@ Record CRecordReader::RecordOf(std::int64_t lineStart)
     const bool next = m_nLastLine >= 0 && lineStart > m_nLastLine && NextLineStart(m_nLastLine) == lineStart;
     m_nLastLine = lineStart;
     for (std::int64_t at = lineStart; at >= 0 && lineStart - at <= kLookBack; at = PrevLineStart(at)) {
-        if (m_pFormat->Read(LineView(at), m_ctx, read)) {
+        if (m_pFormat->ReadAt(LineView(at), at, m_ctx, read)) {
             r.starts = at == lineStart;
             r.timed = true;
             r.micros = read.micros;

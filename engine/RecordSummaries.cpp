@@ -191,7 +191,7 @@ public:
         if (m_cur.firstLine == BlockSummary::kNone)
             m_cur.firstLine = offset;
         LineRead read;
-        if (m_pFormat->Read(text, m_ctx, read)) {
+        if (m_pFormat->ReadAt(text, at, m_ctx, read)) {
             if (m_cur.firstRecord == BlockSummary::kNone)
                 m_cur.firstRecord = offset;
             m_records.push_back({read.micros, read.level});

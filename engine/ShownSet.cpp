@@ -475,7 +475,7 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
                 text = m.ascii;
             }
             logformat::LineRead read;
-            line.startsRecord = m_format->Read(text, m_ctx, read);
+            line.startsRecord = m_format->ReadAt(text, line.start, m_ctx, read);
             line.passes = line.startsRecord && m_stack.Passes(true, read.micros, read.level);
         }
         out.push_back(line);

@@ -150,6 +150,12 @@ private:
 bool CStreamSource::Start(platform::FileHandle input, bool pipe, platform::FileHandle output, std::uint64_t limit)
 {
     Stop();
+    m_pProducer.reset();
+    return Launch(input, pipe, output, limit);
+}
+
+bool CStreamSource::Launch(platform::FileHandle input, bool pipe, platform::FileHandle output, std::uint64_t limit)
+{
     m_hInput = input;
     m_hOutput = output;
     m_bPipe = pipe;
@@ -160,6 +166,8 @@ bool CStreamSource::Start(platform::FileHandle input, bool pipe, platform::FileH
         std::lock_guard<std::mutex> g(m_lock);
         m_progress = Progress{};
         m_progress.limit = limit;
+        // A producer's text has no head to sniff: it is plain from its first byte.
+        m_progress.headKnown = m_pProducer != nullptr;
     }
     try {
         m_hThread = std::thread(&CStreamSource::ReadThreadProc, this);
@@ -171,10 +179,40 @@ bool CStreamSource::Start(platform::FileHandle input, bool pipe, platform::FileH
     return true;
 }
 
+bool CStreamSource::StartProducer(std::shared_ptr<IProducer> producer, platform::FileHandle output, std::uint64_t limit)
+{
+    Stop();
+    m_pProducer = std::move(producer);
+    return Launch(platform::kInvalidFile, true, output, limit);
+}
+
+bool CStreamSource::ClearText()
+{
+    if (!platform::SetFileLength(m_hOutput, 0))
+        return false;
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_progress.bytes = 0;
+    }
+    NotifyWindows();
+    return true;
+}
+
+void CStreamSource::TextReplaced(std::uint64_t bytes)
+{
+    {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_progress.bytes = bytes;
+    }
+    NotifyWindows();
+}
+
 void CStreamSource::Stop()
 {
     if (m_hThread.joinable()) {
         m_bStop = true;
+        if (m_pProducer)
+            m_pProducer->Wake();
         m_hThread.join();
     }
     // Standard input stays open for the process; any other input is ours.
@@ -302,6 +340,10 @@ bool CStreamSource::ReadHead(std::vector<std::uint8_t>& head)
 void CStreamSource::ReadThreadProc()
 {
     platform::NameCurrentThread("ostrel-source");
+    if (m_pProducer) {
+        Finish(m_pProducer->Produce(*this));
+        return;
+    }
     std::vector<std::uint8_t> head;
     if (!ReadHead(head)) {
         Finish(State::Failed);

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,6 +45,17 @@ public:
         std::string problem;                          // Damaged: what was wrong
     };
 
+    // What makes the text in place of an input (the journal): it runs on the reader's thread.
+    class IProducer {
+    public:
+        virtual ~IProducer() = default;
+        // Appends text with AppendText until there is no more to come or StopRequested; returns the state
+        // the text ended in.
+        virtual State Produce(CStreamSource& source) = 0;
+        // Any thread: ends a wait of Produce at once, so that it looks at the stop flag.
+        virtual void Wake() = 0;
+    };
+
     // How long a read of a pipe waits before it looks at the stop flag.
     static constexpr int kPollMs = 100;
 
@@ -58,6 +70,20 @@ public:
     // it is read as data arrives until its writer closes it, otherwise it is
     // a regular file read at offsets. False when no thread could be started.
     bool Start(platform::FileHandle input, bool pipe, platform::FileHandle output, std::uint64_t limit);
+    // UI thread. Starts `producer` on the reader's thread, appending to `output` as Start does; the text is
+    // shown as it grows, like a pipe's.
+    bool StartProducer(std::shared_ptr<IProducer> producer, platform::FileHandle output, std::uint64_t limit);
+    // Reader thread, for a producer: appends text to the output (false when it cannot be kept; the limit
+    // is the producer's to keep), wakes the watchers and tells the windows.
+    bool AppendText(const std::uint8_t* data, std::size_t n) { return Append(data, n); }
+    // Reader thread, for a producer: empties the text so that it starts anew (the windows load it again).
+    bool ClearText();
+    // Reader thread, for a producer: the output now holds `bytes` of text (another file took its descriptor).
+    void TextReplaced(std::uint64_t bytes);
+    // Reader thread, for a producer: tells the windows that something changed.
+    void Notify() { NotifyWindows(); }
+    bool StopRequested() const { return m_bStop.load(std::memory_order_relaxed); }
+    std::uint64_t Limit() const { return m_nLimit; }
     // UI thread: cancels and joins the thread; the state stays as it was.
     void Stop();
 
@@ -69,6 +95,7 @@ public:
     bool IsPipe() const { return m_bPipe; }
 
 private:
+    bool Launch(platform::FileHandle input, bool pipe, platform::FileHandle output, std::uint64_t limit);
     void ReadThreadProc();
     // Reads the head of the input (the magic, a zstd frame header); false when
     // reading failed or was cancelled.
@@ -89,6 +116,7 @@ private:
     std::uint64_t m_nLimit = 0;
     std::int64_t m_nInputOffset = 0;  // reader thread only: next offset of a file input
 
+    std::shared_ptr<IProducer> m_pProducer;
     std::thread m_hThread;
     std::atomic<bool> m_bStop{false};
     mutable std::mutex m_lock;

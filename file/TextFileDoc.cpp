@@ -211,9 +211,58 @@ bool CTextFileDoc::CommandEnded(int& status, int waitMs)
     return m_bCommandEnded;
 }
 
+bool CTextFileDoc::OnOpenJournal(const platform::JournalQuery& query, const std::string& title, std::string& error)
+{
+    auto reader = std::make_unique<platform::CJournalReader>();
+    if (!reader->Open(query, error))
+        return false;
+    const platform::FileHandle text = platform::CreateAnonymousFile("ostrel-journal");
+    if (text == platform::kInvalidFile) {
+        error = "its text cannot be kept";
+        return false;
+    }
+    OnCloseDocument();
+    m_pMappedFile = std::make_unique<CMemoryMappedFile>();
+    m_pMappedFile->Adopt(text, title.c_str(), true);
+    SetPathName(title.c_str());
+    SetModifiedFlag(false);
+    m_bHasOpenedId = false;
+    m_journalQuery = query;
+    m_pJournal = std::make_shared<CJournalProducer>(std::move(reader), true);
+    m_pSource = std::make_unique<CStreamSource>();
+    if (!m_pSource->StartProducer(m_pJournal, text, TextLimit())) {
+        error = "its reader cannot be started";
+        return false;
+    }
+    return true;
+}
+
+bool CTextFileDoc::TakeWholeJournal()
+{
+    platform::FileHandle whole = platform::kInvalidFile;
+    std::shared_ptr<CLineLevels> levels;
+    if (!m_pJournal || !m_pMappedFile || !m_pJournal->TakeWhole(whole, levels))
+        return false;
+    // The levels first: a worker that reads the new text finds its own.
+    std::const_pointer_cast<CLineLevels>(m_pJournal->Levels())->Take(*levels);
+    if (!m_pMappedFile->ReplaceFile(whole)) {
+        platform::CloseFile(whole);
+        m_pJournal->WholeInPlace(false);
+        return false;
+    }
+    m_pJournal->WholeInPlace(true);
+    ++m_nReplaceCount;
+    for (const platform::HWND h : m_windows)
+        if (platform::IsWindow(h))
+            platform::PostWindowMessage(h, platform::WM_FILE_REPLACED, 0, 0);
+    return true;
+}
+
 void CTextFileDoc::OnCloseDocument()
 {
+    // The reader thread ends and is joined before the text it writes goes.
     m_pSource.reset();
+    m_pJournal.reset();
     m_pMappedFile.reset();
     // What the command started ends with its window; a shell already reaped leaves only its group to end.
     if (m_command.pid > 0)
@@ -272,6 +321,7 @@ bool CTextFileDoc::IsReadyToShow()
 {
     if (!m_pSource)
         return m_pMappedFile != nullptr;
+    TakeWholeJournal();
     const CStreamSource::Progress p = m_pSource->GetProgress();
     const bool ended = p.state != CStreamSource::State::Running;
     const bool growing = p.headKnown && p.compression == Compression::None && p.bytes >= 4;

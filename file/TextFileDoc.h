@@ -3,6 +3,7 @@
 // reads, parses or writes the file itself, so closing it never asks to save.
 #pragma once
 
+#include "file/JournalSource.h"
 #include "file/MemoryMappedFile.h"
 #include "file/StreamSource.h"
 #include "platform/Process.h"
@@ -58,6 +59,18 @@ public:
     // again after the end, it gives the same answer. Waits at most `waitMs` for the end (a command's output
     // ends a moment before the command does).
     bool CommandEnded(int& status, int waitMs = 0);
+    // Reads the systemd journal that `query` narrows into an anonymous file, as OnOpenStream reads a pipe,
+    // and follows its new entries; `title` names the document. False, with the reason in `error`, when the
+    // journal cannot be opened.
+    bool OnOpenJournal(const platform::JournalQuery& query, const std::string& title, std::string& error);
+    bool IsJournal() const { return m_pJournal != nullptr; }
+    // The journal's reader (levels, times and what it says of the text); null for any other document.
+    const CJournalProducer* Journal() const { return m_pJournal.get(); }
+    const platform::JournalQuery& JournalQueryOf() const { return m_journalQuery; }
+    // UI thread: once the journal's reader has read the whole journal behind the newest entries it showed
+    // first, puts that text in their place as RunCommandAgain does (every window loads it); false when
+    // there is nothing to put in place. IsReadyToShow asks it too.
+    bool TakeWholeJournal();
     // Releases the mapping and the file, and ends a command's process group; the document is empty afterwards.
     void OnCloseDocument();
 
@@ -152,4 +165,6 @@ private:
     std::vector<platform::HWND> m_windows;
     std::string m_strSshName;                                    // empty: not an ssh document
     platform::FileHandle m_hSshErrors = platform::kInvalidFile;  // an anonymous file: ssh's standard error
+    std::shared_ptr<CJournalProducer> m_pJournal;                // kept while the reader runs it, and for its levels
+    platform::JournalQuery m_journalQuery;
 };

@@ -213,6 +213,14 @@ public:
     const logformat::CFormat* RecordFormat();
     // The format found from the text, whatever the user chose.
     const logformat::CFormat* DetectedFormat();
+    // A format of the document's own (the journal's, whose levels are kept beside its text): it stands in
+    // place of the chosen and the found ones for as long as the window lives. Set before the first load.
+    void SetOwnFormat(std::shared_ptr<const logformat::CFormat> format) { m_pOwnFormat = std::move(format); }
+    // What a row's tooltip says, from the start of the line it shows (the journal's entry fields); none set,
+    // or an empty answer: no tooltip.
+    void SetRowTipSource(std::function<std::string(TextPos lineStart)> source) { m_rowTips = std::move(source); }
+    // The tooltip of the painted row `row` (0 at the top); empty when there is none.
+    std::string RowTip(int row);
     // The user's choice of format by name; empty: the one found. Applies at once: painting by level, Go to
     // Time and the records read the new format.
     void SetChosenFormat(const std::string& name);
@@ -488,6 +496,9 @@ private:
     // The merge reads its files' windows as this class does (their lines, copy blocks, tops).
     friend class CMergedWnd;
 
+    // First, so that it outlives every worker that reads with it.
+    std::shared_ptr<const logformat::CFormat> m_pOwnFormat;
+    std::function<std::string(TextPos)> m_rowTips;
     platform::LOGFONTW m_logFont{};
     platform::COLORREF m_crPage = platform::Rgb(0, 0, 0);
     platform::COLORREF m_crFont = platform::Rgb(192, 192, 192);

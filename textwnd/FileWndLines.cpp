@@ -115,8 +115,18 @@ timeseek::StampFormat CFileWnd::TimeStampFormat()
     return m_nStampFormat;
 }
 
+std::string CFileWnd::RowTip(int row)
+{
+    if (!m_rowTips || row < 0 || row >= static_cast<int>(m_paintedRowStarts.size()))
+        return {};
+    const TextPos start = m_paintedRowStarts[static_cast<std::size_t>(row)];
+    return start == kNoPos ? std::string() : m_rowTips(LineStartOf(start));
+}
+
 const logformat::CFormat* CFileWnd::RecordFormat()
 {
+    if (m_pOwnFormat)
+        return HasText() ? m_pOwnFormat.get() : nullptr;
     if (const logformat::CFormat* chosen = ChosenFormat())
         return HasText() ? chosen : nullptr;
     return DetectedFormat();

@@ -113,6 +113,7 @@ inline constexpr int ShowOnlyFiltered = 40160;    // Ctrl+Shift+H: the window sh
 inline constexpr int FilterEditor = 40161;        // the pane at the right that edits the active window's filter stack
 inline constexpr int OpenCommand = 40163;         // the Sources panel: a command line's output in a window of its own
 inline constexpr int OpenMerged = 40164;          // Ctrl+Shift+O: several logs in one window, their rows by time
+inline constexpr int OpenJournal = 40165;         // the Follow panel: the systemd journal in a window of its own
 inline constexpr int FilterAllWindows = 40162;    // the active window's stack listed over every window of its group
 
 }  // namespace cmd

@@ -105,6 +105,8 @@ constexpr StringEntry kStrings[] = {
                        "the window ends the command\nOpen Command"},
     {cmd::OpenMerged, "Open several logs in one window, their rows merged by time, each row's file shown by a "
                       "letter\nOpen Merged\nCtrl Shift O"},
+    {cmd::OpenJournal, "Show the systemd journal (a boot, units, a lowest priority, a first time) in a window of "
+                       "its own that follows new entries\nSystem Journal"},
     {ids::AppTitle, kApplicationTitle},
     {cmd::FileOpen, "Open an existing document\nOpen"},
     {cmd::FileClose, "Close the active document\nClose"},

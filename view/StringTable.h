@@ -247,6 +247,21 @@ inline constexpr const char* MergeCheckLabel = "&Merge into one window";
 inline constexpr const char* MergeFailedTitle = "Cannot Merge";
 // %s: one line for each file that cannot be merged, its name and why.
 inline constexpr const char* MergeFailedFormat = "These files cannot be merged:\n%s\n\nOpen each of them on its own?";
+// System Journal: the dialog, in the Log category's Follow panel.
+inline constexpr const char* OpenJournalLabel = "System Journal...\njo";
+inline constexpr const char* OpenJournalTitle = "System Journal";
+inline constexpr const char* JournalBootLabel = "&Boot:";
+inline constexpr const char* JournalBootThis = "This boot";
+inline constexpr const char* JournalBootPrevious = "The previous boot";
+inline constexpr const char* JournalBootAll = "All boots";
+inline constexpr const char* JournalUnitsLabel = "&Units (all when empty):";
+inline constexpr const char* JournalPriorityLabel = "&Lowest priority:";
+inline constexpr const char* JournalSinceLabel = "&Since (as Go to Time takes it, or empty):";
+inline constexpr const char* JournalFolderLabel = "Journal files:";
+inline constexpr const char* JournalMachine = "this machine's journal";
+inline constexpr const char* JournalFolderButton = "&Folder...";
+inline constexpr const char* JournalOpen = "&Open";
+inline constexpr const char* JournalBadSince = "The time after Since is not one that Go to Time reads.";
 // %s: the command, then the system's reason.
 inline constexpr const char* CommandFailedFormat = "Cannot run \u201c%s\u201d: %s";
 // A file on another machine (ssh://): how ssh ended (%s: its status, then the last line it wrote to its
@@ -277,6 +292,20 @@ inline constexpr const char* SourceOverLimitFormat =
 inline constexpr const char* SourceDeclaredFormat =
     "The text would be %s bytes, more than the limit of %s bytes (Compressed/MaxBytes): it was not decompressed.";
 inline constexpr const char* SourceFailed = "The text could not be read.";
+// The systemd journal's window: its title ("Journal" and, in brackets, what the query chose), its reader's
+// progress (%s: the size read), what it says of the text, and the reason it cannot be read.
+inline constexpr const char* JournalTitleText = "Journal";
+inline constexpr const char* JournalThisBoot = "this boot";
+inline constexpr const char* JournalPreviousBoot = "previous boot";
+inline constexpr const char* JournalLowestFormat = "%s and above";
+inline constexpr const char* JournalSinceFormat = "since %s";
+inline constexpr const char* JournalProgressFormat = "Reading the journal: %s so far";
+inline constexpr const char* JournalOwnEntries =
+    "Only your own entries: members of the groups adm or systemd-journal see the whole journal";
+inline constexpr const char* JournalOldestDroppedFormat =
+    "The journal reached the limit of %s bytes (Compressed/MaxBytes): its oldest entries were dropped, the newest "
+    "are kept.";
+inline constexpr const char* JournalFailedFormat = "Cannot read the journal: %s";
 
 // --- Status bar -------------------------------------------------------------------------------
 inline constexpr const char* PaneCurrentCharLabel = "Index of character at topleft of screen in file";

@@ -214,7 +214,8 @@ void CTextFileView::OnDeferredLoad()
         if (!m_pDocument->IsReadyToShow()) {
             // Closing the window meanwhile closes the document, which cancels the reader.
             m_pHost->ShowMessage(ViewMessageKind::Information,
-                                 m_pDocument->IsSsh()
+                                 m_pDocument->IsJournal() ? DescribeJournalProgress(source->GetProgress())
+                                 : m_pDocument->IsSsh()
                                      ? DescribeSshProgress(source->GetProgress(), m_pDocument->GetPathName())
                                      : DescribeSourceProgress(source->GetProgress(), source->IsPipe()));
             if (first && m_pHost->IsActiveView())
@@ -225,6 +226,7 @@ void CTextFileView::OnDeferredLoad()
     }
     const std::int32_t requestedEncoding = GetPrefs()->requestedEncoding;
 
+    PrepareJournalWindow();
     m_nReplacesSeen = m_pDocument->ReplaceCount();
     if (!m_pFileWnd->LoadFile(m_pDocument->GetMappedFile(), requestedEncoding)) {
         m_pHost->DestroyFrame();

@@ -66,6 +66,9 @@ int AddHistoryItem(IRibbonComboElement& box, const std::u16string& text);
 // the text is not shown yet, and how it ended when that was not complete
 // (empty otherwise); `error` tells an end that lost text from a warning.
 std::string DescribeSourceProgress(const CStreamSource::Progress& p, bool pipe);
+// The same for the systemd journal, and the title of its window: "Journal" and what the query chose.
+std::string DescribeJournalProgress(const CStreamSource::Progress& p);
+std::string JournalTitle(const platform::JournalQuery& query, const std::string& since);
 std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error);
 // How an ssh document's connection ended, for the strip: `ended` with `status`, `errors` the last line ssh
 // wrote to its standard error; or its output closed while ssh still runs.
@@ -192,6 +195,10 @@ private:
     void LoadReplacedFile();
     // The background reader made progress or ended.
     void OnSourceProgress();
+    // A journal's window (TextFileViewJournal.cpp): its own log format before the first load, and what it says
+    // of the text (only the user's own entries, the oldest dropped at the limit).
+    void PrepareJournalWindow();
+    void SayJournalNews();
     void OnRunCommandAgain();
     // The file's kept marks given to the window, and what the store has to say.
     void AttachMarks();
@@ -237,8 +244,10 @@ private:
     IFindDialog* m_pFindDialog = nullptr;  // the open Find dialog of this view
     bool m_bSearched = false;              // a Find has run: Find Next and Previous stay enabled
     bool m_bMatchCase = false;
-    bool m_bSourceEndShown = false;    // how the background reader ended was said
-    bool m_bTimeMessageShown = false;  // the strip says where Go to Time's last time lay
+    bool m_bSourceEndShown = false;            // how the background reader ended was said
+    bool m_bJournalOwnShown = false;           // the strip said that only the user's own entries are there
+    std::uint64_t m_nJournalRestartsSaid = 0;  // the times the journal's oldest entries went that were said
+    bool m_bTimeMessageShown = false;          // the strip says where Go to Time's last time lay
     bool m_bRegularExpression = false;
     bool m_bPatternErrorShown = false;  // the message strip tells of an invalid pattern
     std::uint32_t m_nReplacesSeen = 0;  // the document's switches to another file this window has loaded

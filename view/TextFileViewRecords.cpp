@@ -63,7 +63,8 @@ void CTextFileView::OnRecordFormat()
     const int selected = box->GetCurSel();
     const std::string name = selected <= 0 ? std::string() : platform::Utf16ToUtf8(box->GetItem(selected));
     m_pFileWnd->SetChosenFormat(name);
-    if (m_pStore && m_pDocument->GetPathName() != CTextFileDoc::kStandardInputName && !m_pDocument->IsCommand())
+    if (m_pStore && m_pDocument->GetPathName() != CTextFileDoc::kStandardInputName && !m_pDocument->IsCommand() &&
+        !m_pDocument->IsJournal())
         m_pStore->SetFormatOf(m_pDocument->GetPathName(), name);
     SyncRecordFormat();
     m_pHost->FocusTextWindow();

@@ -10,7 +10,7 @@ void CTextFileView::AttachMarks()
     CMemoryMappedFile* file = m_pDocument->GetMappedFile();
     // Standard input and a command are read once: there is no file to know again.
     if (!m_pStore || !file || m_pDocument->GetPathName() == CTextFileDoc::kStandardInputName ||
-        m_pDocument->IsCommand())
+        m_pDocument->IsCommand() || m_pDocument->IsJournal())
         return;
     m_pFileWnd->SetMarks(m_pStore->MarksFor(m_pDocument->GetPathName(), file->Handle()));
     const std::string notice = m_pStore->TakeNotice();

@@ -50,6 +50,11 @@ std::string DescribeSourceProgress(const CStreamSource::Progress& p, bool pipe)
     return Format(pipe ? text::InputProgressFormat : text::DecompressProgressFormat, ReadableSize(p.bytes));
 }
 
+std::string DescribeJournalProgress(const CStreamSource::Progress& p)
+{
+    return Format(text::JournalProgressFormat, ReadableSize(p.bytes));
+}
+
 std::string DescribeSourceEnd(const CStreamSource::Progress& p, bool& error)
 {
     using State = CStreamSource::State;
@@ -108,6 +113,7 @@ void CTextFileView::OnSourceProgress()
         if (size >= 0 && static_cast<std::uint64_t>(size) != text->Size())
             m_pFileWnd->LoadFile(nullptr, EncodingAuto);
     }
+    SayJournalNews();
     bool error = false;
     const CStreamSource::Progress progress = source->GetProgress();
     const std::string end = DescribeSourceEnd(progress, error);
@@ -177,6 +183,8 @@ void CTextFileView::LoadReplacedFile()
     // The marks belonged to the old file.
     m_pFileWnd->Marks().Clear();
     m_pFileWnd->OnKeyDown(kVkEnd);
+    if (m_pDocument->IsJournal())
+        return;  // its whole text in place of the newest entries it showed first: nothing to say
     if (m_pDocument->IsCommand()) {
         m_bSourceEndShown = false;  // the new run's end is said in its turn
         m_pHost->ShowMessage(ViewMessageKind::Information,

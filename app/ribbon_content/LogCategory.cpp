@@ -87,6 +87,8 @@ void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
     AddButton(panel, cmd::OpenCommand, text::OpenCommandLabel);
     // Several logs followed as one.
     AddButton(panel, cmd::OpenMerged, text::OpenMergedLabel);
+    // The systemd journal, too, is a log that grows as it is followed.
+    AddButton(panel, cmd::OpenJournal, text::OpenJournalLabel);
 }
 
 // How the window reads its log's records: the format found in the file, or one the user names. The entries

@@ -167,6 +167,7 @@ QString CTextFileViewerChildFrame::GetTitle() const
     const std::size_t slash = path.rfind('/');
     QString title =
         m_pDocument->IsCommand() && !m_pDocument->IsSsh() ? QString::fromStdString(m_pDocument->Command())
+        : m_pDocument->IsJournal()                        ? QString::fromStdString(path)
         : path == CTextFileDoc::kStandardInputName
             ? QString::fromUtf8(CTextFileDoc::kStandardInputTitle)
             : QFile::decodeName(QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));

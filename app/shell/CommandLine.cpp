@@ -26,6 +26,15 @@ CCommandLineInfo ParseCommandLine(int argc, const char* const* argv)
                 info.m_commands.push_back(argv[++i]);
             else if (info.m_strBadOption.empty())
                 info.m_strBadOption = arg;
+        } else if (options && arg == "--journal") {
+            info.m_bJournal = true;
+        } else if (options && arg.rfind("--journal-dir=", 0) == 0) {
+            info.m_strJournalDir = arg.substr(14);
+        } else if (options && arg == "--journal-dir") {
+            if (i + 1 < argc)
+                info.m_strJournalDir = argv[++i];
+            else if (info.m_strBadOption.empty())
+                info.m_strBadOption = arg;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             if (info.m_strBadOption.empty())
                 info.m_strBadOption = arg;
@@ -55,6 +64,11 @@ std::string HelpText(const std::string& program)
            "                 arrives, in a window of its own; closing the window ends it\n"
            "  --merge        show the FILEs (up to 32 logs) merged into one window, their rows\n"
            "                 ordered by time, each file's letter in a source column\n"
+           "  --journal      choose a part of the systemd journal (a boot, units, a lowest priority,\n"
+           "                 a first time) in a dialog and show it in a window that follows it\n"
+           "  --journal-dir DIR  show the journal files of the folder DIR (as journalctl --directory\n"
+           "                 reads them) in a window that follows them; with --journal, the dialog\n"
+           "                 reads that folder instead\n"
            "  --help         display this help and exit\n"
            "  --version      output version information and exit\n"
            "  --             end of options: the arguments after it are file names\n"

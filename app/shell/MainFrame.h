@@ -137,6 +137,10 @@ public:
     void ShowFilterEditor();
     // Open Command...: the dialog, then the command's window; the command joins the history.
     void ShowCommandDialog();
+    // System Journal: the dialog, then the journal it chose in a window of its own (MainFrameJournal.cpp).
+    void ShowJournalDialog();
+    // The folder whose journal files the dialog reads at first (--journal-dir); empty: the machine's journal.
+    void SetJournalFolder(const QString& folder) { m_journalFolder = folder; }
     // Filter All Windows: the lines that the active window's stack shows in every window of its tab group,
     // listed in a pane docked at the bottom (made at the first call); says in the message strip why not
     // when that stack hides nothing.
@@ -166,6 +170,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    QString m_journalFolder;  // where System Journal reads at first (empty: the machine's journal)
     class CBackForwardFilter;
     struct CCommandUISink {
         int id;

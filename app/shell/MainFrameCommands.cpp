@@ -98,6 +98,7 @@ bool CTextFileViewerMainFrame::OnCommand(int id)
         return true;
     case cmd::WindowManager: ShowWindowsDialog(); return true;
     case cmd::OpenCommand: ShowCommandDialog(); return true;
+    case cmd::OpenJournal: ShowJournalDialog(); return true;
     case cmd::Filter:
     case cmd::FilterInvert:
         if (!m_pActiveFrame)
@@ -124,6 +125,7 @@ bool CTextFileViewerMainFrame::OnUpdateCommand(CCmdUI& ui)
         return true;
     case cmd::WindowManager:
     case cmd::OpenCommand:
+    case cmd::OpenJournal:
         ui.Enable();  // always, also without windows
         return true;
     case cmd::Filter:

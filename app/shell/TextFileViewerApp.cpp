@@ -375,6 +375,31 @@ CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std:
     return frame;
 }
 
+CTextFileDoc* CTextFileViewerApp::OpenJournal(const platform::JournalQuery& query, const std::string& since,
+                                              std::string* reason)
+{
+    if (!m_pMainFrame)
+        return nullptr;
+    COpenDocument entry;
+    const std::string title = JournalTitle(query, since);
+    entry.docTemplate = TemplateForPath(title);
+    entry.doc = std::make_unique<CTextFileDoc>();
+    std::string error;
+    if (!entry.doc->OnOpenJournal(query, title, error)) {
+        *m_pErrors << "ostrel-viewer: cannot read the journal: " << error << '\n';
+        if (reason)
+            *reason = error;
+        return nullptr;
+    }
+    CTextFileDoc* doc = entry.doc.get();
+    m_documents.push_back(std::move(entry));
+    if (!MakeFrame(doc, true)) {
+        CloseDocument(doc);
+        return nullptr;
+    }
+    return doc;
+}
+
 bool CTextFileViewerApp::OpenSshDocument(CTextFileDoc& doc, const std::string& name)
 {
     std::string error;
@@ -515,7 +540,7 @@ void CTextFileViewerApp::SaveSession()
     for (CTextFileViewerChildFrame* frame : m_pMainFrame->GetChildFrames()) {
         const CTextFileDoc* doc = frame->GetDocument();
         if (!doc || !doc->GetMappedFile() || doc->GetPathName().empty() ||
-            doc->GetPathName() == CTextFileDoc::kStandardInputName || doc->IsCommand())
+            doc->GetPathName() == CTextFileDoc::kStandardInputName || doc->IsCommand() || doc->IsJournal())
             continue;
         CWindowState state = frame->CaptureState();
         if (state.path.empty())

@@ -17,6 +17,7 @@
 #include "app/shell/DocTemplate.h"
 #include "platform/CodePage.h"
 #include "platform/File.h"
+#include "platform/Journal.h"
 #include "view/CommandIds.h"
 #include "view/CommandTarget.h"
 #include "view/RecentFileList.h"
@@ -114,6 +115,10 @@ public:
     CTextFileViewerChildFrame* OpenMerged(const std::vector<std::string>& paths,
                                           std::vector<std::string>* reasons = nullptr,
                                           std::vector<std::string>* failed = nullptr);
+    // The systemd journal that `query` narrows, in a window of its own that follows new entries; `since` is
+    // the first time as the user wrote it (for the title). Null, with the reason, when it cannot be read.
+    CTextFileDoc* OpenJournal(const platform::JournalQuery& query, const std::string& since = {},
+                              std::string* reason = nullptr);
     // The path a file is known by: the open document's path when it is open already (under any spelling), else
     // the absolute form of `path`.
     std::string DocumentPath(const std::string& path) const;

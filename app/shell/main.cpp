@@ -7,6 +7,7 @@
 #include "res/ImageStrip.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -86,6 +87,17 @@ int main(int argc, char** argv)
         return 1;
     for (const std::string& command : info.m_commands)
         viewer.OpenCommand(command);
+    if (!info.m_strJournalDir.empty())
+        viewer.GetMainFrame()->SetJournalFolder(
+            QFile::decodeName(QByteArray::fromStdString(platform::CleanAbsolutePath(info.m_strJournalDir))));
+    if (info.m_bJournal) {
+        // After the loop has started: the dialog sits over the main window.
+        QTimer::singleShot(0, viewer.GetMainFrame(), [&viewer] { viewer.GetMainFrame()->ShowJournalDialog(); });
+    } else if (!info.m_strJournalDir.empty()) {
+        platform::JournalQuery query;
+        query.directory = platform::CleanAbsolutePath(info.m_strJournalDir);
+        viewer.OpenJournal(query);
+    }
     ScheduleScreenshots(*viewer.GetMainFrame());
     const int status = app.exec();
     viewer.ExitInstance();

@@ -45,11 +45,24 @@ def write_files(folder):
     return big, second, stamped
 
 
+def write_journal(folder, name, first, count):
+    """Journal entries (the export format turned into a journal file by systemd-journal-remote) in `folder`."""
+    os.makedirs(folder, exist_ok=True)
+    export = "".join(
+        f"__REALTIME_TIMESTAMP={1765000000000000 + n * 1000000}\n__MONOTONIC_TIMESTAMP={n + 1}\n"
+        f"_BOOT_ID={'a' * 32}\nPRIORITY={n % 8}\nMESSAGE=journal entry {n}\n_SYSTEMD_UNIT=e2e.service\n"
+        f"SYSLOG_IDENTIFIER=e2e\n_PID=42\n_HOSTNAME=host\n\n" for n in range(first, first + count))
+    subprocess.run(["/lib/systemd/systemd-journal-remote", f"--output={os.path.join(folder, name)}", "-"],
+                   input=export.encode(), check=True, stderr=subprocess.DEVNULL, timeout=60)
+
+
 class Suite:
     def __init__(self, binary, shots):
         self.binary, self.shots = binary, shots
         self.session = XSession()
         self.big, self.second, self.stamped = write_files(self.session.tmp)
+        self.journal = os.path.join(self.session.tmp, "journal")
+        write_journal(self.journal, "first.journal", 0, 300)
         self.viewer = None
         self.failures = []
 
@@ -210,7 +223,7 @@ class Suite:
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
             "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "TL": ("toggle", "Timeline"),
-            "CO": ("window", "Open Command"), "CM": ("window", "Open Merged"),
+            "CO": ("window", "Open Command"), "CM": ("window", "Open Merged"), "JO": ("window", "System Journal"),
             # The Marks and Filters panels, the last ones, are folded at this width: each tip opens its panel
             # with its elements' tips.
             "ZM": ("tips", "MT"), "ZL": ("tips", "IE"),
@@ -621,6 +634,26 @@ class Suite:
                  ["10:00:01.000 INFO line 1", "10:00:01.500 WARN other 1"], "rows of both files in the merged window",
                  interval=0.3)
 
+    def total_chars(self):
+        """The figure of the status bar's Total Chars pane (-1 while none reads so)."""
+        bar = self.status_bar()
+        pane = bar and find(bar, lambda a: re.search(r"Total Chars: \d+", f"{a.get_name()}\n{text_of(a)}"))
+        found = pane and re.search(r"Total Chars: (\d+)", f"{pane.get_name()}\n{text_of(pane)}")
+        return int(found.group(1)) if found else -1
+
+    def journal_folder_opens_and_follows(self):
+        """--journal-dir shows the journal files of a folder in a window titled by it, and follows new ones."""
+        self.viewer.kill()
+        self.viewer = Viewer(self.session, self.binary, ["--journal-dir", self.journal])
+        title = f"Journal ({self.journal})"
+        self.wait_active(f"{TITLE} - {title}")
+        self.viewer.element(Atspi.Role.PAGE_TAB, title)
+        # The window follows the end: the status bar's count of characters grows with the new entries.
+        figure = wait_for(lambda: (n := self.total_chars()) > 0 and n, "the Total Chars pane")
+        write_journal(self.journal, "second.journal", 300, 5)
+        wait_for(lambda: self.total_chars() > figure, "the new entries in the window")
+        self.restart()
+
     def new_window_and_ctrl_tab(self):
         before = self.viewer.active_title()
         self.session.click(self.viewer.element(BUTTON, "New Window"))
@@ -799,6 +832,7 @@ def main():
             ("Ctrl+Shift+L lists the lines, Return shows one", suite.ctrl_shift_l_lists_and_return_shows),
             ("a rule typed in the Filters pane, then Ctrl+Shift+H", suite.filters_pane_typed_rule_hides_lines),
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),
+            ("--journal-dir opens a journal folder and follows it", suite.journal_folder_opens_and_follows),
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
             ("a merged window of three logs, paged by keys", suite.merged_window_pages_three_logs),
             ("Merge With... on a tab's context menu", suite.merge_with_on_a_tab_menu),

@@ -15,7 +15,9 @@
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/shell/CommandDialog.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/JournalDialog.h"
 #include "file/TextFileDoc.h"
+#include "tests/core/JournalUtil.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
 #include "view/FilePrefDatabase.h"
@@ -32,7 +34,9 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 
 #include <cstring>
 #include <filesystem>
@@ -179,6 +183,68 @@ private slots:
         QCOMPARE(s.Frame()->GetChildFrames().size(), 3);
         QCOMPARE(Settings().value(CCommandDialog::kHistoryKey).toStringList(),
                  (QStringList{"echo first; exit 4", "echo second"}));
+    }
+
+    void systemJournalOpensWhatTheDialogChose()
+    {
+        if (::access(journaltest::kJournalRemote, X_OK) != 0)
+            QSKIP("systemd-journal-remote is not installed");
+        QTemporaryDir dir;
+        std::vector<journaltest::Entry> entries;
+        for (int i = 0; i < 12; ++i) {
+            journaltest::Entry e;
+            e.realtime = 1765000000000000 + static_cast<std::uint64_t>(i) * 1000000;
+            e.priority = i % 8;
+            e.unit = i % 2 ? "u1.service" : "u2.service";
+            e.boot = std::string(32, i < 6 ? 'a' : 'b');
+            e.message = "entry " + std::to_string(i);
+            entries.push_back(e);
+        }
+        QVERIFY(journaltest::WriteJournal(dir.path().toStdString() + "/a.journal", entries));
+        // --journal-dir names the folder; --journal asks.
+        const char* argv[] = {"ostrel-viewer", "--journal", "--journal-dir", "/x/y", "--journal-dir=/z"};
+        QVERIFY(ParseCommandLine(2, argv).m_bJournal);
+        QCOMPARE(ParseCommandLine(4, argv).m_strJournalDir, std::string("/x/y"));
+        QCOMPARE(ParseCommandLine(5, argv).m_strJournalDir, std::string("/z"));
+        QCOMPARE(ParseCommandLine(3, argv).m_action, CCommandLineInfo::BadOption);
+
+        Started s;
+        QVERIFY(s.ok);
+        s.Frame()->SetJournalFolder(dir.path());
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<CJournalDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            // This boot (the first choice), one unit typed, warnings and above, no first time.
+            QTest::keyClicks(dialog->UnitsBox()->lineEdit(), "u1.service");
+            for (int i = 0; i < 3; ++i)
+                QTest::keyClick(dialog->PriorityBox(), Qt::Key_Up);
+            QTest::keyClick(dialog->SinceEdit(), Qt::Key_Return);
+        });
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::OpenJournal));
+        QVERIFY(s.ActiveFrame());
+        QCOMPARE(s.ActiveFrame()->GetTitle(), "Journal (" + dir.path() + ", this boot, u1.service, warning and above)");
+        CTextFileDoc* doc = s.ActiveFrame()->GetDocument();
+        QVERIFY(doc->IsJournal());
+        QVERIFY(Until([&] { return doc->Journal()->HasReadAll(); }));
+        std::string expected;
+        for (const journaltest::Entry& e : entries)
+            if (e.boot[0] == 'b' && e.unit == "u1.service" && e.priority <= 4)
+                expected += e.message + "\n";
+        std::string shown;
+        const CMemoryMappedFile* file = doc->GetMappedFile();
+        const std::string text(reinterpret_cast<const char*>(file->View()), file->Size());
+        for (std::size_t at = 0; (at = text.find("]: ", at)) != std::string::npos; at += 3)
+            shown += text.substr(at + 3, text.find('\n', at) - at - 2);
+        QCOMPARE(shown, expected);
+        // Resting the pointer on the top row: its entry's fields are its tooltip.
+        CFileWndWidget* window = s.ActiveFrame()->GetViewWidget()->TextWindow();
+        QTest::keyClick(window, Qt::Key_Home, Qt::ControlModifier);
+        QVERIFY(Until([&] { return window->FileWnd().PaintedRowStarts().size() >= 2; }));
+        const QPoint at(20, window->FileWnd().GetLineHeight() / 2);
+        QHelpEvent help(QEvent::ToolTip, at, window->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(window->viewport(), &help);
+        QVERIFY(Until([] { return QToolTip::isVisible(); }));
+        QCOMPARE(QToolTip::text(), "_SYSTEMD_UNIT=u1.service\n_PID=100\nSYSLOG_IDENTIFIER=ident\n_HOSTNAME=host");
     }
 
     void theCommandLineKeepsBytesAndEndsOptionsAtDoubleDash()

@@ -1095,6 +1095,19 @@ bool CFileWndWidget::viewportEvent(QEvent* event)
         }
         return true;
     }
+    // A row's tooltip, when the window's document gives its rows one (a journal entry's fields).
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int h = m_wnd.GetLineHeight();
+        const std::string tip = h > 0 ? m_wnd.RowTip(help->pos().y() / h) : std::string();
+        if (tip.empty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), QString::fromStdString(tip), viewport());
+        }
+        return true;
+    }
     return QAbstractScrollArea::viewportEvent(event);
 }
 

@@ -1,5 +1,6 @@
 // ostrel-probe: drives a real text window headlessly, so that its behaviour
 // can be scripted and reproduced from a shell. See --help.
+#include "engine/JournalFormat.h"
 #include "engine/LineFilter.h"
 #include "engine/LogRecords.h"
 #include "engine/RegexSearch.h"
@@ -47,7 +48,7 @@ const char kUsage[] =
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
     "                    [--store DIR] [--formats DIR] [--merge FILE]...\n"
-    "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH [COMMAND ...]\n"
+    "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH|journal:DIR [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
     "                limit says error: ... and exits 1); - reads standard input as it arrives\n"
@@ -58,6 +59,8 @@ const char kUsage[] =
     "                time, each file's letter (A, B, ...) in a source column; print follows each row with\n"
     "                \"  src=L\" (after any rule=), and its state line is \"merged top=L:BYTE line=N end=0|1\";\n"
     "                a file without a recognised log format says \"error: FILE: ...\" and exits 2\n"
+    "  journal:DIR   the systemd journal files of DIR (as journalctl --directory DIR reads them),\n"
+    "                each entry as journalctl -o short-iso writes it, its level from PRIORITY\n"
     "  --max-decompressed  the most bytes of text decompressed or read from standard input\n"
     "  --rows N      client height is N x line height (default 24); line height 16, char width 8\n"
     "  --cols N      client width is N x char width (default 80); a wide character fills two\n"
@@ -280,6 +283,8 @@ public:
     // can be shown; the exit code when it cannot (0: go on).
     int OpenDocument(const char* path)
     {
+        if (std::strncmp(path, kJournalPrefix, std::strlen(kJournalPrefix)) == 0)
+            return OpenJournal(path + std::strlen(kJournalPrefix));
         const bool remote = sshname::IsSshName(path);
         if (remote) {
             std::string error;
@@ -305,6 +310,29 @@ public:
                 return 1;
         }
         return 0;
+    }
+
+    // journal:DIR: the journal files of DIR, read whole before the commands run (and followed after).
+    static constexpr const char* kJournalPrefix = "journal:";
+    int OpenJournal(const char* dir)
+    {
+        platform::JournalQuery query;
+        query.directory = platform::CleanAbsolutePath(dir);
+        std::string error;
+        if (!m_doc.OnOpenJournal(query, JournalTitle(query, {}), error)) {
+            std::fprintf(stderr, "error: %s\n", error.c_str());
+            return 1;
+        }
+        m_wnd.SetOwnFormat(logformat::MakeJournalFormat(m_doc.Journal()->Levels()));
+        m_doc.GetSource()->AddWindow(m_hWnd);
+        while (!m_doc.Journal()->HasReadAll() &&
+               m_doc.GetSource()->GetProgress().state == CStreamSource::State::Running) {
+            platform::DrainPostedMessages();
+            m_doc.IsReadyToShow();  // the whole journal in place of its newest entries, once read
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        m_doc.IsReadyToShow();
+        return ReportSourceEnd() ? 1 : 0;
     }
 
     void Paint(bool everything = false) { m_port.Paint(m_wnd, everything); }
