@@ -222,12 +222,15 @@ class Suite:
             "HR": ("toggle", "Highlight Rules"), "HE": ("window", "Highlight Rules"), "HL": ("toggle", "Log Levels"),
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
-            "ZR": ("focus", "Format"), "RF": ("focus", "Format"), "TL": ("toggle", "Timeline"),
             "CO": ("window", "Open Command"), "CM": ("window", "Open Merged"), "JO": ("window", "System Journal"),
-            # The Marks and Filters panels, the last ones, are folded at this width: each tip opens its panel
-            # with its elements' tips.
-            "ZM": ("tips", "MT"), "ZL": ("tips", "IE"),
+            # The Records, Marks and Filters panels, the last ones, are folded at this width: each tip opens its
+            # panel with its elements' tips.
+            "ZR": ("tips", "RF"), "ZM": ("tips", "MT"), "ZL": ("tips", "IE"),
         }
+        # The folded panel's elements are in its pop-up, out of the window's tree: Timeline is known by its band.
+        # The Format box's focus in the pop-up is not seen by the accessibility tree: RF is checked to close the
+        # tips as an element's tip does.
+        records = {"RF": ("done", None), "TL": ("band", "Timeline")}
         marks = {
             # Next and Previous come first (in the order of the tips): the window has no marks yet. Mark Note
             # marks the line for its dialog, and the Escape that closes the dialog takes the mark away again.
@@ -269,6 +272,11 @@ class Suite:
                 box = wait_for(lambda: self.viewer.find(role_named(
                     Atspi.Role.RADIO_BUTTON if kind == "radio" else CHECK_BOX, what)), f"{kind} {what!r}", timeout=3)
             was = box and checked(box)
+
+            def band_shown():
+                return bool(self.viewer.find(lambda a: a.get_name() == what and a.get_role() != CHECK_BOX and showing(a)))
+            if kind == "band":
+                was = band_shown()
             tabs = kind == "tab" and len(find_all(self.viewer.frame, role_named(Atspi.Role.PAGE_TAB)))
             parts = kind == "grows" and len(find_all(self.viewer.frame, showing))
             press(prefix, tip)
@@ -296,6 +304,10 @@ class Suite:
                              "the notice to close", timeout=4)
                 elif kind == "grows":
                     wait_for(lambda: len(find_all(self.viewer.frame, showing)) > parts, "a new pane", timeout=4)
+                elif kind == "band":
+                    wait_for(lambda: band_shown() != was, f"the {what} band to show or go", timeout=4)
+                    press(prefix, tip)  # and back, for the checks that follow
+                    wait_for(lambda: band_shown() == was, f"the {what} band back as it was", timeout=4)
                 elif kind == "toggle":
                     wait_for(lambda: checked(box) != was, f"{what!r} to change its state", timeout=4)
                     press(prefix, tip)  # and back, for the checks that follow
@@ -310,7 +322,8 @@ class Suite:
 
         # Each table with the tip that tells its tips are on show, and whether that tip is among them.
         for prefix, table, marker, present in (([], options, "HE", False), (["L"], log, "HE", True),
-                                               (["L", "ZM"], marks, "MT", True), (["L", "ZL"], filters, "IE", True)):
+                                               (["L", "ZR"], records, "RF", True), (["L", "ZM"], marks, "MT", True),
+                                               (["L", "ZL"], filters, "IE", True)):
             press(prefix, "")
             shown = wait_for(lambda: (t := self.shown_key_tips()) and (marker in t) == present and t,
                              "the category's tips")
@@ -752,10 +765,15 @@ class Suite:
         self.keys("alt")
         wait_for(self.shown_key_tips, "the key tips after Alt")
         self.keys("l")
-        box = wait_for(lambda: self.viewer.find(role_named(CHECK_BOX, "Timeline")), "the Timeline check box")
-        if not checked(box):
-            self.session.click(box)
-            wait_for(lambda: checked(box), "Timeline checked")
+        # The Records panel is folded at this width: its tip opens it with its elements' tips.
+        wait_for(lambda: "ZR" in self.shown_key_tips(), "the Records panel's tip")
+        self.keys("z", "r")
+        wait_for(lambda: "TL" in self.shown_key_tips(), "the tips of the Records panel's elements")
+        def band():
+            return self.viewer.find(lambda a: a.get_name() == "Timeline" and a.get_role() != CHECK_BOX and showing(a))
+        if not band():
+            self.keys("t", "l")
+        wait_for(band, "the timeline band after Timeline by its tips")
         # Started again on the Options category (Copy Page reads the screen from there): the setting is kept.
         self.viewer.kill()
         self.viewer = Viewer(self.session, self.binary, [self.stamped])
