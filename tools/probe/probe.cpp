@@ -48,7 +48,7 @@ const char kUsage[] =
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
     "                    [--store DIR] [--formats DIR] [--merge FILE]...\n"
-    "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH|journal:DIR [COMMAND ...]\n"
+    "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH|journal:DIR|command:CMD [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
     "                limit says error: ... and exits 1); - reads standard input as it arrives\n"
@@ -59,6 +59,8 @@ const char kUsage[] =
     "                time, each file's letter (A, B, ...) in a source column; print follows each row with\n"
     "                \"  src=L\" (after any rule=), and its state line is \"merged top=L:BYTE line=N end=0|1\";\n"
     "                a file without a recognised log format says \"error: FILE: ...\" and exits 2\n"
+    "  command:CMD   the output of the command line CMD (run by /bin/sh -c), standard error with it,\n"
+    "                as it arrives; how it ended is printed as strip \"TEXT\" [Run Again]\n"
     "  journal:DIR   the systemd journal files of DIR (as journalctl --directory DIR reads them),\n"
     "                each entry as journalctl -o short-iso writes it, its level from PRIORITY\n"
     "  --max-decompressed  the most bytes of text decompressed or read from standard input\n"
@@ -270,6 +272,21 @@ public:
                         text::ReconnectAction);
             return false;
         }
+        if (m_doc.IsCommand()) {
+            // How the command ended, as the strip says it (its output ends a moment before it does).
+            if (!source || m_bSourceEndShown || source->GetProgress().state != CStreamSource::State::Complete)
+                return false;
+            m_bSourceEndShown = true;
+            int status = 0;
+            if (m_doc.CommandEnded(status, 2000)) {
+                std::string text = text::CommandEndedFormat;
+                text.replace(text.find("%s"), 2, std::to_string(status));
+                std::printf("strip \"%s\" [%s]\n", text.c_str(), text::RunAgainAction);
+            } else {
+                std::printf("strip \"%s\" [%s]\n", text::CommandOutputClosed, text::RunAgainAction);
+            }
+            return false;
+        }
         bool error = false;
         const std::string end = source ? DescribeSourceEnd(source->GetProgress(), error) : std::string();
         if (end.empty() || m_bSourceEndShown)
@@ -285,8 +302,15 @@ public:
     {
         if (std::strncmp(path, kJournalPrefix, std::strlen(kJournalPrefix)) == 0)
             return OpenJournal(path + std::strlen(kJournalPrefix));
-        const bool remote = sshname::IsSshName(path);
-        if (remote) {
+        const bool command = std::strncmp(path, kCommandPrefix, std::strlen(kCommandPrefix)) == 0;
+        const bool remote = command || sshname::IsSshName(path);
+        if (command) {
+            std::string error;
+            if (!m_doc.OnOpenCommand(path + std::strlen(kCommandPrefix), error)) {
+                std::fprintf(stderr, "error: %s: %s\n", path, error.c_str());
+                return 3;
+            }
+        } else if (remote) {
             std::string error;
             if (!m_doc.OnOpenSsh(path, error)) {
                 sshname::Name name;
@@ -311,6 +335,9 @@ public:
         }
         return 0;
     }
+
+    // command:CMD: the output of the command line CMD (by /bin/sh -c), as it arrives.
+    static constexpr const char* kCommandPrefix = "command:";
 
     // journal:DIR: the journal files of DIR, read whole before the commands run (and followed after).
     static constexpr const char* kJournalPrefix = "journal:";
