@@ -4,6 +4,9 @@ tests/e2e/xsession.py) with settings of its own:
   docs/screenshots/command-window.png   a command's output, followed, and the strip that says how it ended
   docs/screenshots/ssh-window.png       a log read over ssh from a server of the script's own on 127.0.0.1,
                                         followed while a writer appends to it
+  docs/screenshots/journal-dialog.png   the System Journal dialog over a folder of journal files
+  docs/screenshots/journal-window.png   that folder's journal, Log Levels on, followed while entries arrive
+                                        (journal files made by systemd-journal-remote from the export format)
 Usage: tools/sources-screenshot.py [BUILD_DIR]   (default: build; Debian's own Python, which has the AT-SPI
        bindings). The ssh server runs in namespaces of its own, as the tests' does, and ends with the script.
 """
@@ -17,7 +20,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-from xsession import Viewer, XSession, main_on_own_bus, run, screenshot, write_settings  # noqa: E402
+from xsession import Viewer, XSession, main_on_own_bus, run, screenshot, start, write_settings  # noqa: E402
 
 SETTINGS = "[Caption]\nShown%20Welcome=1\n\n[Highlight]\nEnabled=true\nLogLevels=true\n"
 SHOTS = os.path.join(ROOT, "docs", "screenshots")
@@ -36,6 +39,28 @@ def write_lines(path, first, n, mode="a"):
             s = 8 * 3600 + i * 3
             f.write("2026-12-08 %02d:%02d:%02d.%03d %s [web-1] GET /api/orders/%d %d ms\n" % (
                 s // 3600, s // 60 % 60, s % 60, i * 53 % 1000, levels[i % len(levels)], 4000 + i, 20 + i * 7 % 300))
+
+
+UNITS = [("nginx.service", "nginx", "GET /api/orders/%d 200 %d ms", 6), ("orders.service", "orders",
+          "order %d placed, %d items", 6), ("postgresql.service", "postgres", "checkpoint complete: wrote %d buffers "
+          "(%d%%)", 6), ("orders.service", "orders", "payment gateway timed out for order %d after %d ms", 3),
+         ("systemd-logind.service", "systemd-logind", "New session %d of user deploy (uid %d).", 5),
+         ("orders.service", "orders", "retrying order %d (attempt %d)", 4), ("kernel", "kernel",
+          "TCP: request_sock_TCP: Possible SYN flooding on port %d. Sending cookies. (%d)", 4)]
+
+
+def write_journal(folder, name, first, count):
+    """Entries of a small server's units as journal files: the export format through systemd-journal-remote."""
+    os.makedirs(folder, exist_ok=True)
+    entries = []
+    for n in range(first, first + count):
+        unit, ident, text, priority = UNITS[n % len(UNITS) if n % 11 else 3]
+        entries.append(f"__REALTIME_TIMESTAMP={1765184400000000 + n * 2713000}\n__MONOTONIC_TIMESTAMP={n + 1}\n"
+                       f"_BOOT_ID={'b' * 32}\nPRIORITY={priority}\nMESSAGE={text % (7000 + n, n * 37 % 900)}\n"
+                       f"_SYSTEMD_UNIT={unit}\nSYSLOG_IDENTIFIER={ident}\n_PID={300 + n % 7}\n_COMM={ident}\n"
+                       "_HOSTNAME=shop-1\n\n")
+    subprocess.run(["/lib/systemd/systemd-journal-remote", f"--output={os.path.join(folder, name)}", "-"],
+                   input="".join(entries).encode(), check=True, stderr=subprocess.DEVNULL, timeout=60)
 
 
 class Sshd:
@@ -102,6 +127,19 @@ def shot(session, args, out, while_open=None, settle=2.0):
         viewer.proc.wait(10)
 
 
+def dialog_shot(session, args, out):
+    """The viewer started with a dialog in front: its main window never takes the focus first."""
+    proc = start([os.path.join(session.build, "bin", "ostrel-viewer"), *args], env=session.env,
+                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(4)
+        run("xdotool", "mousemove", "1", "1")
+        screenshot(session, os.path.join(SHOTS, out))
+    finally:
+        proc.terminate()
+        proc.wait(10)
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     work = tempfile.mkdtemp(prefix="ostrel-shots-")
@@ -111,6 +149,14 @@ def main():
     try:
         write_settings(session, SETTINGS)
         shot(session, ["--command", COMMAND], "command-window.png", settle=3.0)
+
+        journal = os.path.join(work, "journal")
+        write_journal(journal, "system.journal", 0, 400)
+        # The dialog over the folder, then the window it opens, followed while more entries come.
+        dialog_shot(session, ["--journal", "--journal-dir", journal], "journal-dialog.png")
+        shot(session, ["--journal-dir", journal], "journal-window.png",
+             while_open=lambda: [write_journal(journal, f"more-{k}.journal", 400 + k * 4, 4) or time.sleep(0.4)
+                                 for k in range(3)])
 
         sshd = Sshd(os.path.join(work, "sshd"))
         log = os.path.join(work, "web-1", "access.log")
