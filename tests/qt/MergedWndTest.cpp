@@ -215,7 +215,8 @@ void MergedWndTest::keysPageThroughTheRowsInTimeOrder()
             else
                 k = static_cast<std::size_t>(std::clamp<std::int64_t>(static_cast<std::int64_t>(k) + step.delta, 0,
                                                                       static_cast<std::int64_t>(last)));
-            fx.ExpectRowsFrom(k, ref, qPrintable(QTest::toString(step.key)));
+            const std::unique_ptr<char[]> key(QTest::toString(step.key));  // the caller's to delete
+            fx.ExpectRowsFrom(k, ref, key.get());
         }
         // Paging down from Home meets every row once, in the reference's order, and stops at the last screenful.
         QTest::keyClick(fx.widget.get(), Qt::Key_Home);
