@@ -667,6 +667,22 @@ class Suite:
         wait_for(lambda: self.total_chars() > figure, "the new entries in the window")
         self.restart()
 
+    def command_window_follows_and_runs_again(self):
+        """--command CMD: the command's output in a window as it arrives, how it ended in the strip, and Run Again
+        in the strip, clicked, running it anew."""
+        command = "echo first; sleep 1; echo second; exit 4"
+        self.viewer.kill()
+        self.viewer = Viewer(self.session, self.binary, ["--command", command])
+        wait_for(lambda: self.total_chars() == len("first\n"), "the command's first line in the window")
+        wait_for(lambda: self.total_chars() == len("first\nsecond\n"), "its second line, a second later")
+        ended = "The command ended with status 4."
+        wait_for(lambda: self.viewer.find(lambda a: ended in (a.get_name() or "")), "the strip's word of its end")
+        self.session.click(self.viewer.element(Atspi.Role.PUSH_BUTTON, "Run Again"))
+        wait_for(lambda: self.viewer.find(lambda a: "The command runs again." in (a.get_name() or "")),
+                 "the strip's word that it runs again")
+        wait_for(lambda: self.total_chars() == len("first\nsecond\n"), "the second run's text in its place")
+        self.restart()
+
     def new_window_and_ctrl_tab(self):
         before = self.viewer.active_title()
         self.session.click(self.viewer.element(BUTTON, "New Window"))
@@ -851,6 +867,7 @@ def main():
             ("a rule typed in the Filters pane, then Ctrl+Shift+H", suite.filters_pane_typed_rule_hides_lines),
             ("Ctrl+O, a typed path, Return", suite.ctrl_o_opens_a_typed_path),
             ("--journal-dir opens a journal folder and follows it", suite.journal_folder_opens_and_follows),
+            ("--command shows a command's output, its end, and Run Again", suite.command_window_follows_and_runs_again),
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
             ("a merged window of three logs, paged by keys", suite.merged_window_pages_three_logs),
             ("Merge With... on a tab's context menu", suite.merge_with_on_a_tab_menu),
