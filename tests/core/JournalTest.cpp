@@ -391,7 +391,8 @@ TEST_F(JournalWindow, AtTheLimitTheOldestEntriesGo)
         const std::string said =
             std::string(text::JournalOldestDroppedFormat)
                 .replace(std::string(text::JournalOldestDroppedFormat).find("%s"), 2, std::to_string(c.limit));
-        ASSERT_TRUE(PumpUntil([&] { return std::count(host.strip.begin(), host.strip.end(), said) == 1; }));
+        // Said at least once: a slow reader may drop the oldest entries again, and each drop says so.
+        ASSERT_TRUE(PumpUntil([&] { return std::count(host.strip.begin(), host.strip.end(), said) >= 1; }));
         view.OnDestroy();
     }
 }
