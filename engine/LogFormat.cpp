@@ -225,6 +225,12 @@ bool ReadIso(std::string_view s, const StampContext&, LineRead& out)
     return true;
 }
 
+// ISO lines start a record by their stamp alone.
+bool StartsIso(std::string_view s, const StampContext&, LineRead& out)
+{
+    return IsoStampAt(s, !s.empty() && s[0] == '[' ? 1 : 0, out) != 0;
+}
+
 bool ReadIsoAfterToken(std::string_view s, const StampContext&, LineRead& out)
 {
     if (s.empty() || IsSpace(s[0]) || IsDigit(s[0]))
@@ -643,8 +649,10 @@ bool ReadJson(std::string_view s, const StampContext&, LineRead& out)
 class CBuiltinFormat : public CFormat {
 public:
     using Reader = bool (*)(std::string_view, const StampContext&, LineRead&);
-    CBuiltinFormat(const char* name, TimePlace t, const char* layout, LevelPlace l, int rank, Reader read)
-        : CFormat(name, t, layout, l, rank), m_read(read)
+    // `starts`: the family's reader without the level, where its start does not hang on it (null: none).
+    CBuiltinFormat(const char* name, TimePlace t, const char* layout, LevelPlace l, int rank, Reader read,
+                   Reader starts = nullptr)
+        : CFormat(name, t, layout, l, rank), m_read(read), m_starts(starts)
     {
     }
     bool Read(std::string_view line, const StampContext& ctx, LineRead& out) const override
@@ -652,9 +660,14 @@ public:
         out = {};
         return m_read(line, ctx, out);
     }
+    bool StartsRecordAt(std::string_view line, std::int64_t lineStart, const StampContext& ctx) const override
+    {
+        LineRead unused;
+        return m_starts ? m_starts(line, ctx, unused) : ReadAt(line, lineStart, ctx, unused);
+    }
 
 private:
-    Reader m_read;
+    Reader m_read, m_starts;
 };
 
 using TP = CFormat::TimePlace;
@@ -663,7 +676,7 @@ using LP = CFormat::LevelPlace;
 // Ranks: a family whose lines another family also reads ranks above it
 // (Windows CBS and journald's exports are ISO lines of a stricter shape).
 const CBuiltinFormat kBuiltins[] = {
-    {"ISO 8601", TP::LineStart, "%Y-%m-%d %H:%M:%S.%f%z", LP::Word, 10, ReadIso},
+    {"ISO 8601", TP::LineStart, "%Y-%m-%d %H:%M:%S.%f%z", LP::Word, 10, ReadIso, StartsIso},
     {"ISO 8601 after a token", TP::AfterToken, "%Y-%m-%d %H:%M:%S.%f%z", LP::Word, 10, ReadIsoAfterToken},
     {"Windows CBS", TP::LineStart, "%Y-%m-%d %H:%M:%S,", LP::Word, 30, ReadCbs},
     {"syslog (RFC 3164)", TP::LineStart, "%b %d %H:%M:%S", LP::Priority, 20, ReadSyslog},

@@ -82,6 +82,13 @@ public:
         (void)lineStart;
         return Read(line, ctx, out);
     }
+    // Only whether the line starts a record, for a scan that wants neither its time nor its level (a filter
+    // stack of rules alone): a family whose start does not hang on its level skips reading the level.
+    virtual bool StartsRecordAt(std::string_view line, std::int64_t lineStart, const timeseek::StampContext& ctx) const
+    {
+        LineRead unused;
+        return ReadAt(line, lineStart, ctx, unused);
+    }
 
 private:
     std::string m_name, m_layout;

@@ -453,6 +453,8 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
     }
     std::vector<std::size_t> next(m.rules.size(), 0);
     const BreakUnits bu{m_unit, m_cr, m_lf};
+    // A stack of rules alone asks of a record only where it starts.
+    const bool wantsFacts = m_stack.lowest != logformat::Level::None || m_stack.hasFrom || m_stack.hasTo;
     const std::size_t most = static_cast<std::size_t>(logformat::CRecordReader::kLineUnits) * m_unit;
     for (std::size_t s = 0; s < len;) {
         const std::size_t le = units.FirstBreak(s, len);
@@ -474,9 +476,14 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
                 timeseek::parts::AsciiOfUnits(p + s, n, bu, true, m.ascii);
                 text = m.ascii;
             }
-            logformat::LineRead read;
-            line.startsRecord = m_format->ReadAt(text, line.start, m_ctx, read);
-            line.passes = line.startsRecord && m_stack.Passes(true, read.micros, read.level);
+            if (wantsFacts) {
+                logformat::LineRead read;
+                line.startsRecord = m_format->ReadAt(text, line.start, m_ctx, read);
+                line.passes = line.startsRecord && m_stack.Passes(true, read.micros, read.level);
+            } else {
+                line.startsRecord = m_format->StartsRecordAt(text, line.start, m_ctx);
+                line.passes = line.startsRecord;  // every record passes
+            }
         }
         out.push_back(line);
         s = le < len ? units.StepOver(le, len) : len;

@@ -141,6 +141,11 @@ TEST(LogFormat, ReadsEveryFamilyAndDetectsItAmongTheOthers)
         const timeseek::StampContext& ctx = c.january ? kJanuary : kDecember;
         logformat::LineRead read;
         ASSERT_EQ(format->Read(c.line, ctx, read), c.utc != nullptr) << c.format << ": " << c.line;
+        // Whether a line starts a record is the same asked alone, under every family.
+        for (const logformat::CFormat* f : logformat::BuiltinFormats()) {
+            logformat::LineRead whole;
+            EXPECT_EQ(f->StartsRecordAt(c.line, 0, ctx), f->Read(c.line, ctx, whole)) << f->Name() << ": " << c.line;
+        }
         if (!c.utc)
             continue;
         EXPECT_EQ(read.micros, Utc(c.utc)) << c.line;
