@@ -1,23 +1,8 @@
 #!/usr/bin/env bash
 # The headless driver on command:CMD: a command's output and errors in the order they come, followed while it
 # runs, read as a log (levels and times), how it ended in the strip's words, and no process left behind.
-set -u
-bin=${1:?usage: probe_command.sh BIN_DIR}
-probe="$bin/ostrel-probe"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0; passed=0
+. "$(dirname "$0")/lib/expect.bash" "$@"
 export TZ=UTC
-
-expect() {  # name, expected output, command...
-  local name=$1 want=$2; shift 2
-  local got
-  got=$("$@" 2>&1)
-  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
-  fi
-}
 
 # A fake build: writes, pauses, writes to standard error, writes again and fails.
 cat > "$dir/build.sh" <<'SCRIPT'
@@ -54,5 +39,4 @@ else
   passed=$((passed + 1))
 fi
 
-echo "probe_command: $passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -2,23 +2,9 @@
 # The probe's filter stack: include and exclude rules, how includes combine,
 # the lowest level, the time range, context lines, and print's marks for rows
 # that follow hidden lines.
-set -u
-bin=${1:?usage: probe_filters.sh BIN_DIR}
-probe="$bin/ostrel-probe"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0; passed=0
+EXPECT_DROP='^top='
+. "$(dirname "$0")/lib/expect.bash" "$@"
 export TZ=UTC
-
-expect() {  # name, expected output, command...
-  local name=$1 want=$2; shift 2
-  local got
-  got=$("$@" 2>&1 | grep -v '^top=')
-  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
-  fi
-}
 
 printf '%s\n' '2026-12-07 10:00:00 INFO start' '2026-12-07 10:00:01 ERROR disk full' '    at write()' \
   '2026-12-07 10:00:02 INFO healthcheck ok' '2026-12-07 10:00:03 WARN slow timeout' \
@@ -61,5 +47,4 @@ got=$("$probe" "$dir/app.log" context:10 2>&1); rc=$?
 if [ $rc -eq 2 ] && [[ $got == *"bad command 'context:10'"* ]]; then passed=$((passed + 1)); else
   failures=$((failures + 1)); echo "FAIL context past 9 is refused (rc $rc)"; fi
 
-echo "probe_filters: $passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

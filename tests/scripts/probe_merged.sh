@@ -2,23 +2,8 @@
 # The probe's merged windows (--merge): rows of several logs by time, then by the order of the files, a
 # record's continuation lines under it, each row's letter after it (src=), paging, Home and End, Go to Time,
 # Go to Line in the top row's file, Copy Screen without the letters, and a file that cannot be merged.
-set -u
-bin=${1:?usage: probe_merged.sh BIN_DIR}
-probe="$bin/ostrel-probe"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0; passed=0
+. "$(dirname "$0")/lib/expect.bash" "$@"
 export TZ=UTC
-
-expect() {  # name, expected output, command...
-  local name=$1 want=$2; shift 2
-  local got
-  got=$("$@" 2>&1)
-  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
-  fi
-}
 
 printf '%s\n' '2026-12-07 06:00:00.000Z INFO a1' '2026-12-07 06:00:03.000Z INFO a2' '    under a2' \
   '2026-12-07 06:00:05.000Z WARN a3' > "$dir/a.log"
@@ -95,5 +80,4 @@ expect "highlight rules on the merged rows, before src=" 'merged top=B:34 line=2
   "$probe" --rows 3 --index-wait --rules "$dir/rules.ini" --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" \
   key:end print
 
-printf '%d passed, %d failed\n' "$passed" "$failures"
-[ "$failures" -eq 0 ]
+finish

@@ -2,23 +2,8 @@
 # The probe's records command: each visible row's record (start or
 # continuation, level, time in UTC) under the file's log format, users' formats
 # from --formats DIR, and Go to Time by a family that only the formats read.
-set -u
-bin=${1:?usage: probe_records.sh BIN_DIR}
-probe="$bin/ostrel-probe"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0; passed=0
+. "$(dirname "$0")/lib/expect.bash" "$@"
 export TZ=UTC
-
-expect() {  # name, expected output, command...
-  local name=$1 want=$2; shift 2
-  local got
-  got=$("$@" 2>&1)
-  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
-  fi
-}
 
 printf '%s\n' 'started by hand' '2026-12-07 10:00:00,123 INFO  [main] App - up' \
   'java.lang.IllegalStateException: ERROR in state' '    at App.main(App.java:10)' \
@@ -74,5 +59,4 @@ expect "a file without a format: every line a record of its own, and no timeline
 + - -	|beta|
 timeline none' "$probe" --rows 3 "$dir/plain.txt" records timeline:3
 
-echo "probe_records: $passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

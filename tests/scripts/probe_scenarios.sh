@@ -1,22 +1,7 @@
 #!/usr/bin/env bash
 # Shell-level scenarios of the headless driver: its output format, exit codes
 # and a few behaviours end to end.
-set -u
-bin=${1:?usage: probe_scenarios.sh BIN_DIR}
-probe="$bin/ostrel-probe"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0; passed=0
-
-expect() {  # name, expected output, command...
-  local name=$1 want=$2; shift 2
-  local got
-  got=$("$@" 2>&1)
-  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
-  fi
-}
+. "$(dirname "$0")/lib/expect.bash" "$@"
 expect_exit() {  # name, code, command...
   local name=$1 want=$2; shift 2
   "$@" >/dev/null 2>&1
@@ -315,5 +300,4 @@ top=78 last=103 total=108 enc="ANSI / ASCII" hoff=0 longest=10 hl=78-83 line=?
 |«FATAL» one|  rule=Fatal' bash -c '(sleep 0.3; printf "a WARN\nFATAL one\nnext\nFATAL two\nlast\n" >> "$2") &
   "$0" --rows 1 --rules "$1" "$2" alerts wait:1500 alerts print; wait' "$probe" "$dir/stop.ini" "$dir/grow.log"
 
-echo "$passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -5,10 +5,7 @@
 # as root needs /run/sshd: it runs in a mount namespace where a folder of the
 # script is bound over /run, and in a process-id namespace of its own, so that
 # killing it at the end (whatever the outcome) ends every session it started.
-set -u
-bin=${1:?usage: probe_ssh.sh BIN_DIR}
-probe="$bin/ostrel-probe"
-dir=$(mktemp -d)
+. "$(dirname "$0")/lib/expect.bash" "$@"
 server=
 cleanup() {
   # sshd, the namespace's first process: the kernel ends the rest with it, and unshare reaps it and exits.
@@ -21,17 +18,6 @@ cleanup() {
   rm -rf "$dir"
 }
 trap cleanup EXIT
-failures=0; passed=0
-
-expect() {  # name, expected output, command...
-  local name=$1 want=$2; shift 2
-  local got
-  got=$("$@" 2>&1)
-  if [ "$got" == "$want" ]; then passed=$((passed + 1)); else
-    failures=$((failures + 1))
-    printf 'FAIL %s\n--- expected\n%s\n--- got\n%s\n' "$name" "$want" "$got"
-  fi
-}
 
 mkdir "$dir/run"
 for key in host_key user_key; do ssh-keygen -q -t ed25519 -N '' -f "$dir/$key" || exit 1; done
@@ -104,5 +90,4 @@ expect "a name that would give ssh an option runs nothing" "error: ssh://-oProxy
 load failed" \
   "$probe" "ssh://-oProxyCommand=x/p"
 
-echo "$passed passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
