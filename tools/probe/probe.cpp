@@ -536,12 +536,14 @@ public:
         for (std::string& row : ShownRows()) {
             if (r < starts.size() && m_wnd.RowFollowsHidden(starts[r]))
                 row[0] = '-';
+            if (merged && r < merged->PaintedRows().size() && merged->PaintedRows()[r].followsHidden)
+                row[0] = '-';
             if (merged && r < merged->PaintedRows().size() && merged->PaintedRows()[r].file >= 0)
                 row += std::string("  src=") + mergedwnd::Letter(merged->PaintedRows()[r].file);
             ++r;
             std::printf("%s\n", row.c_str());
         }
-        if (m_wnd.IsFiltering()) {
+        if (m_wnd.IsFilteringRows()) {
             const shownset::ShownStatus s = m_wnd.GetShownStatus();
             std::printf("shown %lld of %lld\n", static_cast<long long>(s.shownLines),
                         static_cast<long long>(s.totalLines));
