@@ -6,7 +6,7 @@
 // The logs are written under DIR (kept there and used again when their sizes
 // fit; delete them after). Printed, each with its ratio to the single file:
 //   (a) the last screenful, whole process: ostrel-probe --no-watch --merge ...
-//       end print as a child process, against the probe on the single file
+//       key:end print as a child process, against the probe on the single file
 //       (goals: under 0.3 s, under 1.5 times the single file's);
 //   (b) Page Down in the merged window, painted (goal: under 2 ms);
 //   (c) Go to Time, painted (goal: under 50 ms), and the bytes that placing
@@ -62,7 +62,7 @@ bool WriteLog(const std::string& path, std::int64_t bytes, int stride, int phase
         return false;
     std::vector<char> block(std::size_t{1} << 20);
     std::int64_t cachedSecond = -1;
-    char date[32] = {};
+    char date[80] = {};
     std::size_t used = 0;
     const std::int64_t lines = bytes / kLine;
     for (std::int64_t i = 0; i < lines; ++i) {
@@ -316,9 +316,10 @@ int main(int argc, char** argv)
         mergedArgs.push_back(eight[static_cast<std::size_t>(f)]);
     }
     mergedArgs.push_back(eight.back());
-    mergedArgs.push_back("end");
+    mergedArgs.push_back("key:end");
     mergedArgs.push_back("print");
-    const std::vector<std::string> singleArgs = {"--no-watch", "--rows", std::to_string(kRows), single, "end", "print"};
+    const std::vector<std::string> singleArgs = {"--no-watch", "--rows",  std::to_string(kRows),
+                                                 single,       "key:end", "print"};
     int srcRows = 0, plainRows = 0;
     const double probeSingle = BestProbe(probe, singleArgs, dir + "/probe-single.txt", plainRows);
     const double probeMerged = BestProbe(probe, mergedArgs, dir + "/probe-merged.txt", srcRows);

@@ -663,6 +663,36 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
     return 0;
 }
 
+bool CMergedWnd::ShowRow(int file, TextPos lineStart, TextPos matchStart, TextPos matchEnd)
+{
+    const int shown = file >= 0 && file < Count() ? ShownIndex(file) : -1;
+    if (!m_pRows || shown < 0)
+        return false;
+    BeginInput();
+    m_nMatchFile = matchStart == kNoPos ? -1 : file;
+    m_pMatchStart = matchStart;
+    m_pMatchEnd = matchEnd;
+    // The row's time is its record's: the row read from a place of its own file first.
+    const merged::Top at = m_pRows->Place(merged::kVeryStart, shown, lineStart);
+    const std::vector<merged::Row> row = m_pRows->Rows(at, 1);
+    std::int64_t micros = at.micros;
+    if (!row.empty() && row.front().file == shown && row.front().start == lineStart) {
+        micros = row.front().micros;
+    } else {
+        // A hidden line: its record's time, as its file's window reads it.
+        CFileWnd& src = *m_files[static_cast<std::size_t>(file)].wnd;
+        src.m_pTop = lineStart;
+        const logformat::Record r = src.TopRecord();
+        micros = r.timed ? r.micros : merged::kVeryStart;
+    }
+    m_top = m_pRows->Place(micros, shown, lineStart);
+    m_pRows->PageUp(m_top, Rows() / 2);
+    Settle();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+    return true;
+}
+
 logformat::Record CMergedWnd::TopRecord()
 {
     const int file = TopFile();

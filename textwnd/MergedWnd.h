@@ -96,6 +96,10 @@ public:
     // 2 an invalid pattern, 3 cancelled. Each file is searched by its own window from its head; the match
     // that comes first (last, backwards) in the merged order wins, going round at the end.
     int Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward);
+    // Shows the row of `file` that starts at `lineStart` about the middle of the screen (filtered: the first
+    // shown row at or after it), [matchStart, matchEnd) of it highlighted (kNoPos: none); false when the file
+    // is hidden from the rows.
+    bool ShowRow(int file, TextPos lineStart, TextPos matchStart, TextPos matchEnd);
     // The last match: its file (-1: none) and where it starts in that file.
     int MatchFile() const { return m_nMatchFile; }
     TextPos MatchStart() const { return m_pMatchStart; }
