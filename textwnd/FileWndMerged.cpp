@@ -334,6 +334,8 @@ void CMergedWnd::OnSourceChanged(int file)
         if (atEnd)
             m_top = m_pRows->End(Rows());
         Settle();
+        // Filtered, what the file grew by is decided by its scan, which runs: the window stays at the end.
+        m_bAtEnd = m_bAtEnd || (atEnd && ScansRunning());
     } else {
         // Cut, replaced or another format: the rows start afresh from the same time.
         f.format = f.wnd->RecordFormat() ? f.wnd->RecordFormat() : f.format;
@@ -796,11 +798,13 @@ void CMergedWnd::OnShownNews(int)
         // What a file scanned ahead is decided by its scan now, and a head that met the end of what was
         // decided may have rows after it: the heads are found again from the top's place.
         BeginInput();
-        if (m_bAtEnd)
+        const bool atEnd = m_bAtEnd;
+        if (atEnd)
             m_top = m_pRows->End(Rows());
         else if (m_top.file >= 0)
             m_top = m_pRows->Place(m_top.micros, m_top.file, m_top.pos);
         Settle();
+        m_bAtEnd = m_bAtEnd || (atEnd && ScansRunning());
         UpdateScroll();
         m_owner.m_pPort->InvalidateAll();
     }

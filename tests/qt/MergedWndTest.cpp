@@ -175,6 +175,7 @@ private slots:
     void aWindowAtTheEndFollowsAGrowingFile();
     void aHiddenFileLeavesTheRowsAndComesBack();
     void filterPaneListsEveryFilesLinesWithTheirLetters();
+    void aFilteredWindowAtTheEndFollowsWhatItShows();
     void findGoesThroughTheMatchesInTimeOrder();
     void statusPanesAreOfTheTopRowsFile();
 };
@@ -494,4 +495,69 @@ void MergedWndTest::filterPaneListsEveryFilesLinesWithTheirLetters()
                         [&](const CMergedWnd::PaintedRow& r) { return r.file == last.file && r.start == last.start; }),
             c.name);
     }
+}
+
+// Filtered, each file's rows are its shown records (a record's continuation lines with it); End shows the last
+// of them, a rule above each row whose file hid lines before it, and records that arrive are filtered as they
+// come: the matching ones at the end, where the window stays.
+void MergedWndTest::aFilteredWindowAtTheEndFollowsWhatItShows()
+{
+    Fixture fx(13, 3, 40);
+    // The reference: per file, a record is shown when its first line holds the text.
+    auto shown = [&](const std::vector<Line>& lines, const std::string& needle) {
+        std::vector<Line> out;
+        std::vector<bool> hiddenBefore;
+        for (int f = 0; f < 3; ++f) {
+            bool record = false, hidden = false;
+            for (const Line& l : lines) {
+                if (l.file != f)
+                    continue;
+                if (l.text.rfind("2026", 0) == 0)
+                    record = l.text.find(needle) != std::string::npos;
+                else if (l.text.rfind("    ", 0) != 0)
+                    record = false;  // the lines before the first record
+                if (record) {
+                    out.push_back(l);
+                    out.back().text = (hidden ? "-" : "") + out.back().text;
+                }
+                hidden = !record;
+            }
+        }
+        std::vector<Line> sorted = Reference(out);
+        return sorted;
+    };
+    shownset::FilterStack stack;
+    stack.rules.push_back({true, shownset::RuleKind::Include, u"record 1", false, true});
+    fx.Wnd().SetFilterStack(stack);
+    fx.Wnd().SetShowOnlyFiltered(true);
+    fx.Wnd().WaitShownSet();
+    QVERIFY(fx.Wnd().IsFilteringRows());
+    auto expectEnd = [&](const char* step) {
+        const std::vector<Line> ref = shown(fx.lines, "record 1");
+        QVERIFY2(ref.size() > static_cast<std::size_t>(fx.Rows()), step);
+        const std::size_t k = ref.size() - static_cast<std::size_t>(fx.Rows());
+        fx.ExpectRowsFrom(k, ref, step);
+        const auto& rows = fx.merged->PaintedRows();
+        for (std::size_t i = 0; i + k < ref.size() && i < rows.size(); ++i)
+            QCOMPARE(rows[i].followsHidden, ref[k + i].text[0] == '-');
+        QVERIFY2(fx.merged->AtEnd(), step);
+        const shownset::ShownStatus s = fx.Wnd().GetShownStatus();
+        QCOMPARE(s.shownLines, static_cast<std::int64_t>(ref.size()));
+        QCOMPARE(s.totalLines, static_cast<std::int64_t>(fx.lines.size()));
+    };
+    QTest::keyClick(fx.widget.get(), Qt::Key_End);
+    expectEnd("the end of the shown rows");
+    // File C gains a matching record with a continuation line, a record that does not match, and another that
+    // does, later than every other.
+    const std::vector<std::string> extra = {Stamp(5000) + " INFO record 1 late", "    at frame 9",
+                                            Stamp(5001) + " INFO other late", Stamp(5002) + " INFO record 1 later"};
+    const std::int64_t times[] = {5000, 5000, 5001, 5002};  // a continuation line at its record's time
+    for (std::size_t i = 0; i < extra.size(); ++i) {
+        fx.lines.push_back({2, static_cast<std::int64_t>(fx.texts[2].size()), times[i], extra[i]});
+        fx.texts[2] += extra[i] + "\n";
+    }
+    fx.Write(2);
+    fx.merged->WindowOf(2).HandleMessage(platform::WM_FILE_CHANGED, 1, 0);
+    fx.Wnd().WaitShownSet();
+    expectEnd("following the shown rows");
 }
