@@ -547,14 +547,16 @@ void MergedWndTest::aFilteredWindowAtTheEndFollowsWhatItShows()
     };
     QTest::keyClick(fx.widget.get(), Qt::Key_End);
     expectEnd("the end of the shown rows");
-    // File C gains a matching record with a continuation line, a record that does not match, and another that
-    // does, later than every other.
-    const std::vector<std::string> extra = {Stamp(5000) + " INFO record 1 late", "    at frame 9",
-                                            Stamp(5001) + " INFO other late", Stamp(5002) + " INFO record 1 later"};
-    const std::int64_t times[] = {5000, 5000, 5001, 5002};  // a continuation line at its record's time
-    for (std::size_t i = 0; i < extra.size(); ++i) {
-        fx.lines.push_back({2, static_cast<std::int64_t>(fx.texts[2].size()), times[i], extra[i]});
-        fx.texts[2] += extra[i] + "\n";
+    // File C gains a matching record with a continuation line, a record that does not match, and more than a
+    // screenful of matching ones, later than every other.
+    std::vector<std::pair<std::string, std::int64_t>> extra = {{Stamp(5000) + " INFO record 1 late", 5000},
+                                                               {"    at frame 9", 5000},
+                                                               {Stamp(5001) + " INFO other late", 5001}};
+    for (int i = 0; i < 2 * fx.Rows(); ++i)
+        extra.push_back({Stamp(5002 + i) + " INFO record 1 later " + std::to_string(i), 5002 + i});
+    for (const auto& [text, tenths] : extra) {
+        fx.lines.push_back({2, static_cast<std::int64_t>(fx.texts[2].size()), tenths, text});
+        fx.texts[2] += text + "\n";
     }
     fx.Write(2);
     fx.merged->WindowOf(2).HandleMessage(platform::WM_FILE_CHANGED, 1, 0);
