@@ -260,10 +260,12 @@ Top CMergedRows::Place(std::int64_t micros, int file, std::int64_t pos)
 {
     std::vector<std::int64_t> heads(Count());
     for (int f = 0; f < Count(); ++f)
-        heads[f] = ShownFrom(f, f == file ? pos
-                                : f < file && micros == std::numeric_limits<std::int64_t>::max()
-                                    ? m_sources[f].src.dataEnd
-                                    : SeekFrom(f, f < file ? micros + 1 : micros));
+        heads[f] = f == file ? pos
+                   : f < file && micros == std::numeric_limits<std::int64_t>::max()
+                       ? m_sources[f].src.dataEnd
+                       : SeekFrom(f, f < file ? micros + 1 : micros);
+    for (int f = 0; f < Count(); ++f)
+        heads[f] = ShownFrom(f, heads[f]);
     // A hidden line: the first shown row after that place, whichever file it is in.
     if (file >= 0 && file < Count() && heads[file] != pos)
         return TopOfHeads(std::move(heads));

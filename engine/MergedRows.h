@@ -109,6 +109,10 @@ public:
     void Grow(int file, std::int64_t newEnd);
 
 private:
+    // The first row of f at or after pos (pos when every line is one); dataEnd when none.
+    std::int64_t ShownFrom(int f, std::int64_t pos);
+    // The start of f's row before pos; -1 when none.
+    std::int64_t RowBefore(int f, std::int64_t pos);
     Row RowAt(int f, std::int64_t pos);
     // The start of the line after the one at `pos`, and that line's end.
     std::int64_t LineNext(int f, std::int64_t pos, std::int64_t& end);
@@ -122,10 +126,6 @@ private:
     std::int64_t SeekFrom(int f, std::int64_t micros);
     Top TopOfHeads(std::vector<std::int64_t> heads);
     bool IsBreak(int f, std::uint16_t u) const;
-    // The first row of f at or after pos (pos when every line is one); dataEnd when none.
-    std::int64_t ShownFrom(int f, std::int64_t pos);
-    // The start of f's row before pos; -1 when none.
-    std::int64_t RowBefore(int f, std::int64_t pos);
 
     struct Per {
         Source src;

@@ -75,10 +75,10 @@ struct CMergedWnd::NullPort : IFileWndPort {
 std::intptr_t CMergedSourceWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
 {
     const std::intptr_t r = CFileWnd::HandleMessage(msg, wParam, lParam);
+    if (msg == platform::WM_SHOWN_SET_NEWS)
+        m_pOwner->OnShownNews(m_nIndex);
     if (msg == platform::WM_FILE_CHANGED)
         m_pOwner->OnSourceChanged(m_nIndex);
-    else if (msg == platform::WM_SHOWN_SET_NEWS)
-        m_pOwner->OnShownNews(m_nIndex);
     return r;
 }
 
@@ -189,7 +189,7 @@ void CMergedWnd::Rebuild()
         s.dataStart = f.wnd->DataStart();
         s.dataEnd = f.end;
         f.shown.reset();
-        if (m_bFiltering && f.wnd->IsFiltering()) {
+        if (m_bFiltering && f.wnd && f.wnd->IsFiltering()) {
             f.shown = std::make_unique<ShownLines>(*f.wnd);
             s.shown = f.shown.get();
         }
@@ -734,8 +734,10 @@ bool CMergedWnd::IsScanningAhead() const
 
 void CMergedWnd::SetFilterStack(const shownset::FilterStack& stack)
 {
+    // A file without a window yet (not opened) gets the stack when it opens.
     for (File& f : m_files)
-        f.wnd->SetFilterStack(stack);
+        if (f.wnd)
+            f.wnd->SetFilterStack(stack);
     if (m_pRows)
         Rebuild();
     UpdateScroll();
@@ -745,7 +747,8 @@ void CMergedWnd::SetFilterStack(const shownset::FilterStack& stack)
 void CMergedWnd::SetShowOnlyFiltered(bool on)
 {
     for (File& f : m_files)
-        f.wnd->SetShowOnlyFiltered(on);
+        if (f.wnd)
+            f.wnd->SetShowOnlyFiltered(on);
     m_bFiltering = on;
     // Rebuild keeps the place: on, the first shown row at or after the top; off, the top row itself.
     if (m_pRows)
@@ -759,7 +762,7 @@ shownset::ShownStatus CMergedWnd::ShownStatus() const
     shownset::ShownStatus sum;
     int counted = 0;
     for (const File& f : m_files) {
-        if (f.hidden)
+        if (f.hidden || !f.wnd)
             continue;
         const shownset::ShownStatus s = f.wnd->GetShownStatus();
         sum.shownLines += s.shownLines;
@@ -788,7 +791,8 @@ shownset::ShownStatus CMergedWnd::ShownStatus() const
 void CMergedWnd::WaitShownSet()
 {
     for (File& f : m_files)
-        f.wnd->WaitShownSet();
+        if (f.wnd)
+            f.wnd->WaitShownSet();
     OnShownNews(-1);
 }
 

@@ -147,16 +147,16 @@ private:
         std::unique_ptr<CPreadChunkReader> reader;
         std::shared_ptr<const logformat::CFormatSet> formats;  // keeps the format alive
         const logformat::CFormat* format = nullptr;
-        TextPos end = 0;  // the data's end the rows know
-        bool hidden = false;
         std::unique_ptr<ShownLines> shown;  // while the rows are its shown lines
+        TextPos end = 0;                    // the data's end the rows know
+        bool hidden = false;
     };
     std::vector<File> m_files;
     std::vector<int> m_shown;  // the rows' files: indices of m_files
     std::unique_ptr<merged::CMergedRows> m_pRows;
     merged::Top m_top;
-    bool m_bAtEnd = false;
     bool m_bFiltering = false;
+    bool m_bAtEnd = false;
     std::vector<PaintedRow> m_painted;
     // The last match: its file (-1: none), where it starts and ends in that file.
     int m_nMatchFile = -1;
