@@ -265,11 +265,11 @@ void CMergedWnd::VScroll(int code)
 {
     if (!m_pRows)
         return;
+    BeginInput();
     const int n = Rows();
     const int page = std::max(n - 2, 1);
     const int quarter = std::max(page / 4, 1);
     int moved = 0;
-    BeginInput();
     switch (code) {
     case kSbLineUp: moved = -m_pRows->PageUp(m_top, 1); break;
     case kSbLineDown:
@@ -353,9 +353,9 @@ void CMergedWnd::Paint(IFilePainter& painter)
     const int h = w.GetLineHeight();
     const int cw = w.GetCharWidth();
     const int n = rc.Height() / h;
+    BeginInput();
     for (File& f : m_files)
         f.wnd->SyncWithMapping();
-    BeginInput();
     const std::vector<merged::Row> rows = m_pRows ? m_pRows->Rows(m_top, n + 2) : std::vector<merged::Row>{};
     // Filtered: context lines in the colour halfway between text and page, and a thin rule above a row whose
     // file hides lines before it.
@@ -580,8 +580,8 @@ CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
 {
     if (!m_pRows)
         return CFileWnd::TimeJump::NoTimestamps;
-    BeginInput();
     const merged::Top home = m_pRows->Home();
+    BeginInput();
     const merged::Top at = m_pRows->AtTime(micros);
     CFileWnd::TimeJump jump = CFileWnd::TimeJump::Shown;
     if (at.file < 0)
@@ -599,10 +599,10 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
 {
     if (!m_pRows)
         return 1;
-    BeginInput();
     // Where each file's search starts: the heads of the last match's place (just after it in its file, or at
     // it backwards), or of the top.
     merged::Top from = m_top;
+    BeginInput();
     const int matchShown = m_nMatchFile >= 0 ? ShownIndex(m_nMatchFile) : -1;
     if (!restart && matchShown >= 0) {
         CFileWnd& src = *m_files[static_cast<std::size_t>(m_nMatchFile)].wnd;
