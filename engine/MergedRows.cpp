@@ -264,13 +264,14 @@ Top CMergedRows::Place(std::int64_t micros, int file, std::int64_t pos)
                    : f < file && micros == std::numeric_limits<std::int64_t>::max()
                        ? m_sources[f].src.dataEnd
                        : SeekFrom(f, f < file ? micros + 1 : micros);
-    for (int f = 0; f < Count(); ++f)
-        heads[f] = ShownFrom(f, heads[f]);
-    // A hidden line: the first shown row after that place, whichever file it is in.
-    if (file >= 0 && file < Count() && heads[file] != pos)
-        return TopOfHeads(std::move(heads));
     Top top;
     top.micros = micros, top.file = file, top.pos = pos, top.heads = std::move(heads);
+    // Every head on a shown line; on a hidden line, the top is the first shown row after that place, whichever
+    // file it is in.
+    for (int f = 0; f < Count(); ++f)
+        top.heads[f] = ShownFrom(f, top.heads[f]);
+    if (file >= 0 && file < Count() && top.heads[file] != pos)
+        return TopOfHeads(std::move(top.heads));
     return top;
 }
 
