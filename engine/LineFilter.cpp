@@ -165,7 +165,7 @@ void CLineFilter::ScanTo(std::int64_t end)
     std::size_t chunk = round;
     while (pos < end && !Cancelled() && !m_full) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(chunk, end - pos)) / m_unit * m_unit;
-        if (m_scan->Read(pos, n) < n) {
+        if (m_scan->Read(pos, n, m_splitting ? m_pieces.size() : 1) < n) {
             if (Cancelled())
                 return;
             std::lock_guard<std::mutex> lock(m_mutex);
