@@ -215,6 +215,16 @@ public:
         m_out.resize(first + parts);
         auto piece = [&](std::size_t k) {
             const std::size_t a = starts.size() * k / parts, b = starts.size() * (k + 1) / parts;
+            // Room for rows of their lines' length and the offset beside them: most of the text is
+            // written once, not copied again as the string grows.
+            std::size_t room = 0;
+            for (std::size_t i = a; i < b; ++i)
+                room +=
+                    24 +
+                    static_cast<std::size_t>(std::min<std::int64_t>(
+                        (i + 1 < starts.size() ? starts[i + 1] : base + static_cast<std::int64_t>(bytes)) - starts[i],
+                        512));
+            m_out[first + k].reserve(room);
             m_rows[k]->Hold(data, base, bytes);
             m_rows[k]->AppendListing(m_out[first + k], starts.data() + a, b - a);
         };
