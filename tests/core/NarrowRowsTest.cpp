@@ -1,6 +1,7 @@
-// The rows of a filter's listing of narrow text, read in windows, against the
-// window's own reading of each line, for every window size down to one byte,
-// with lines, tabs, pairs and escaped bytes cut at the windows' edges.
+// The rows of a filter's listing of narrow text, read in windows or held by
+// the caller, against the window's own reading of each line, for every window
+// size down to one byte, with lines, tabs, pairs and escaped bytes cut at the
+// windows' edges.
 #include "tests/core/TestUtil.h"
 #include "tools/headless/NarrowRows.h"
 
@@ -93,57 +94,22 @@ TEST(NarrowRows, ListingsAgreeWithTheWindowForEveryWindowSize)
         std::vector<std::int64_t> all = LineStarts(t.text), everyOther, last{all.back()};
         for (std::size_t k = 0; k < all.size(); k += 2)
             everyOther.push_back(all[k]);
+        // Held bytes serve their lines unread: the source reads another text.
         const std::string& bytes = t.text;
-        StringReader source(&bytes);
+        const std::string other(bytes.size(), 'Z');
+        StringReader source(&bytes), otherSource(&other);
         for (const auto* starts : {&all, &everyOther, &last}) {
             const std::string expected = Reference(wnd, *starts);
             for (const std::size_t window : windows) {
-                headless::CNarrowRows rows(source, wnd.DataEnd(), Shown, window);
-                std::string got;
-                rows.AppendListing(got, starts->data(), starts->size());
-                EXPECT_EQ(got, expected) << t.name << ", window " << window << ", " << starts->size() << " lines";
-            }
-        }
-    }
-}
-
-// Rows held by the caller (a filter's chunk) are taken from there; a line that
-// goes on past what is held is read on from the source. The source here reads
-// the text in upper case, so every row tells where it was read.
-TEST(NarrowRows, HeldBytesServeTheirLinesAndTheRestIsRead)
-{
-    const std::string text = "one\r\ntwo\tthree\r\n" + LongLine() + "\r\nlast line\n";
-    std::string upper = text;
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    const std::vector<std::int64_t> starts = LineStarts(text);
-    auto row = [&](const std::string& bytes, std::int64_t start) {
-        StringReader source(&bytes);
-        headless::CNarrowRows rows(source, static_cast<std::int64_t>(bytes.size()), Shown);
-        std::string out;
-        rows.AppendRow(out, start, start + 1);
-        return out;
-    };
-    const struct {
-        std::size_t from, to;  // the bytes held
-    } holds[] = {{0, text.size()}, {0, 20}, {5, 9}, {16, text.size()}, {16, 1000}, {5, 5}};
-    for (const auto& h : holds) {
-        StringReader source(&upper);
-        headless::CNarrowRows rows(source, static_cast<std::int64_t>(text.size()), Shown, 64);
-        rows.Hold(reinterpret_cast<const std::uint8_t*>(text.data()) + h.from, static_cast<std::int64_t>(h.from),
-                  h.to - h.from);
-        for (std::size_t k = 0; k < starts.size(); ++k) {
-            const auto b = static_cast<std::size_t>(starts[k]);
-            const std::size_t e = k + 1 < starts.size() ? static_cast<std::size_t>(starts[k + 1]) : text.size();
-            if (b < h.from)
-                continue;
-            std::string got;
-            rows.AppendRow(got, starts[k], starts[k] + headless::CNarrowRows::kSpare);
-            if (e <= h.to) {
-                EXPECT_EQ(got, row(text, starts[k])) << "held " << h.from << "-" << h.to << ", line " << k;
-            } else if (b >= h.to) {
-                EXPECT_EQ(got, row(upper, starts[k])) << "held " << h.from << "-" << h.to << ", line " << k;
+                for (const bool held : {false, true}) {
+                    headless::CNarrowRows rows(held ? otherSource : source, wnd.DataEnd(), Shown, window);
+                    if (held)
+                        rows.Hold(reinterpret_cast<const std::uint8_t*>(bytes.data()), 0, bytes.size());
+                    std::string got;
+                    rows.AppendListing(got, starts->data(), starts->size());
+                    EXPECT_EQ(got, expected)
+                        << t.name << ", window " << window << ", " << starts->size() << " lines, held " << held;
+                }
             }
         }
     }

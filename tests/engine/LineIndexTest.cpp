@@ -202,15 +202,12 @@ TEST(LineIndex, BreakCounterAgreesOnEveryInstructionSetAndPieceSize)
         {"alternating run across a block", std::u16string(60, u'a') + u"\r\n\r\n\r\n\r\n\r" + std::u16string(60, u'b')},
         {"CR CR LF LF at the end of a block", std::u16string(62, u'a') + u"\r\r\n\n" + std::u16string(64, u'a')},
         {"break as the last unit of a block", std::u16string(63, u'a') + u"\r" + std::u16string(63, u'a') + u"\n"},
-        {"NUL beside breaks", std::u16string(61, u'a') + u"\r\0\n\0\r\n" + std::u16string(66, u'\0')},
+        {"NUL beside breaks",
+         std::u16string(61, u'a') + std::u16string(u"\r\0\n\0\r\n", 6) + std::u16string(66, u'\0')},
         {"every unit a CR", std::u16string(200, u'\r')},
-        {"CR LF lines",
-         [] {
-             std::u16string s;
-             for (int i = 0; i < 40; ++i)
-                 s += u"line " + std::u16string(static_cast<std::size_t>(i % 7), u'x') + u"\r\n";
-             return s;
-         }()},
+        // Pairs and runs across every eighth unit: a vector's lanes put back in order.
+        {"pairs across lanes",
+         u"aaaaaaa\r\naaaaa\n\r\r\naaaaaa\r\n\r\naaaaaaaaaaaaaaa\n\r\n" + std::u16string(40, u'a')},
     };
     const searchkernels::Isa isas[] = {searchkernels::Isa::Scalar, searchkernels::Isa::Sse2, searchkernels::Isa::Avx2};
     for (const Layout& l : kLayouts) {
