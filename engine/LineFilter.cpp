@@ -105,6 +105,17 @@ std::int64_t CLineFilter::At(std::int64_t i) const
     return i >= 0 && i < m_list.Count() ? m_list.At(i) : -1;
 }
 
+std::vector<std::int64_t> CLineFilter::Entries(std::int64_t first, std::int64_t count) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    first = std::clamp<std::int64_t>(first, 0, m_list.Count());
+    count = std::clamp<std::int64_t>(count, 0, m_list.Count() - first);
+    std::vector<std::int64_t> out(static_cast<std::size_t>(count));
+    for (std::int64_t i = 0; i < count; ++i)
+        out[static_cast<std::size_t>(i)] = m_list.At(first + i);
+    return out;
+}
+
 std::int64_t CLineFilter::LowerBound(std::int64_t offset) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -154,7 +165,7 @@ void CLineFilter::ScanTo(std::int64_t end)
     std::size_t chunk = round;
     while (pos < end && !Cancelled() && !m_full) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(chunk, end - pos)) / m_unit * m_unit;
-        if (m_scan->Read(pos, n) < n) {
+        if (m_scan->Read(pos, n, m_splitting ? m_pieces.size() : 1) < n) {
             if (Cancelled())
                 return;
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -174,6 +185,8 @@ void CLineFilter::ScanTo(std::int64_t end)
         m_reached = pos;
         chunk = round;
         Publish(false);
+        if (m_sink)
+            m_sink(m_scan->Data(), pos - static_cast<std::int64_t>(cut), cut);
     }
 }
 

@@ -83,8 +83,18 @@ public:
     std::int64_t Count() const;
     std::int64_t At(std::int64_t i) const;  // -1 out of range
     std::int64_t LowerBound(std::int64_t offset) const;
+    // Entries [first, first + count) (clamped to the list) under one lock.
+    std::vector<std::int64_t> Entries(std::int64_t first, std::int64_t count) const;
     const FilterQuery& Query() const { return m_query; }
     bool Active() const { return m_matcher != nullptr; }
+
+    // Given before Start: called on the scan's thread after the lines of each
+    // chunk are in the list (Count includes them), with the chunk's bytes,
+    // [base, base + bytes) of the file, valid during the call. Every line
+    // listed from a chunk lies wholly in it, so a listing that shows its
+    // lines takes them from here and the text is read once.
+    using ChunkSink = std::function<void(const std::uint8_t* data, std::int64_t base, std::size_t bytes)>;
+    void SetChunkSink(ChunkSink sink) { m_sink = std::move(sink); }
 
 private:
     void Run();
@@ -106,6 +116,7 @@ private:
     FilterQuery m_query;
     TextForm m_form;
     std::uint16_t m_cr = '\r', m_lf = '\n';
+    ChunkSink m_sink;
 
     // The worker's own.
     std::unique_ptr<CScanReader> m_scan;              // reads m_reader, cancelled by m_stop

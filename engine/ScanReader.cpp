@@ -1,5 +1,7 @@
 #include "engine/ScanReader.h"
 
+#include "engine/WorkPool.h"
+
 #include <algorithm>
 
 CScanReader::CScanReader(platform::FileHandle file, std::size_t chunkBytes)
@@ -39,6 +41,37 @@ std::size_t CScanReader::Read(std::int64_t offset, std::size_t n)
     if (m_pProgress)
         m_pProgress->fetch_add(static_cast<std::int64_t>(got), std::memory_order_relaxed);
     return got;
+}
+
+std::size_t CScanReader::Read(std::int64_t offset, std::size_t n, std::size_t parts)
+{
+    // Pieces below this are not worth a task each.
+    constexpr std::size_t kMinPiece = std::size_t{256} << 10;
+    parts = std::min(parts, n / kMinPiece);
+    if (parts <= 1)
+        return Read(offset, n);
+    if (m_buffer.size() < n)
+        m_buffer.resize(std::max(n, m_nChunk));
+    if (m_poll)
+        m_poll();
+    if (offset < 0 || Cancelled())
+        return 0;
+    const std::size_t piece = n / parts / 4 * 4;
+    std::vector<std::size_t> got(parts);
+    engine::RunBlocks(parts, [&](std::size_t k) {
+        const std::size_t a = k * piece, b = k + 1 == parts ? n : a + piece;
+        got[k] = static_cast<std::size_t>(
+            m_pSource->Read(m_buffer.data() + a, b - a, offset + static_cast<std::int64_t>(a)));
+    });
+    std::size_t total = 0;
+    for (std::size_t k = 0; k < parts; ++k) {
+        total += got[k];
+        if (got[k] < (k + 1 == parts ? n - k * piece : piece))
+            break;
+    }
+    if (m_pProgress)
+        m_pProgress->fetch_add(static_cast<std::int64_t>(total), std::memory_order_relaxed);
+    return total;
 }
 
 CScanReader::End CScanReader::Forward(std::int64_t from, std::int64_t to, const Visitor& visit)

@@ -62,6 +62,11 @@ public:
     // Reads [offset, offset + n) into the buffer (grown when n exceeds it) and
     // returns the bytes read: fewer at the end of the file or on failure.
     std::size_t Read(std::int64_t offset, std::size_t n);
+    // The same in `parts` pieces read at once on the engine's pool, for a
+    // pass that reads a large window for every thread: the copies out of the
+    // page cache run side by side. The bytes read are those up to the first
+    // piece that came back short.
+    std::size_t Read(std::int64_t offset, std::size_t n, std::size_t parts);
     // The bytes of the last Read, writable so that a scanner can mark them up.
     std::uint8_t* Data() { return m_buffer.data(); }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 namespace {
@@ -264,3 +265,58 @@ TEST(LineFilter, InvalidPatternsAreRefusedWithAReason)
 }
 
 }  // namespace
+
+// The chunks that a listing takes its rows from: one after another over the
+// whole range, each the file's bytes, each holding whole every line listed
+// from it, the list growing by those lines alone; read in one piece and in
+// pieces on the pool, in every encoding (UTF-16 in both byte orders).
+TEST(LineFilter, ChunksGivenToTheSinkHoldTheirListedLinesWhole)
+{
+    std::mt19937 rng(99);
+    const struct {
+        std::size_t chunk;
+        std::int64_t block;
+    } reads[] = {{8, 0}, {30, 0}, {64, 16}, {std::size_t{1} << 20, 0}};
+    for (int iter = 0; iter < 4; ++iter) {
+        for (const Form& f : kForms) {
+            const std::string bytes = RandomText(rng, f, 200 + rng() % 300);
+            std::map<std::int64_t, std::int64_t> lineEnd;  // line start -> its end (before its break)
+            for (const auto& [b, e] : ReferenceLines(bytes, f))
+                lineEnd[b] = e;
+            for (const auto [chunk, block] : reads) {
+                for (const bool invert : {false, true}) {
+                    CLineFilter filter(chunk, CLineFilter::kMaxEntries,
+                                       block > 0 ? engine::BlockSplit{0, block} : engine::BlockSplit{});
+                    std::int64_t next = f.markBytes, seen = 0;
+                    std::vector<std::string> faults;
+                    filter.SetChunkSink([&](const std::uint8_t* data, std::int64_t base, std::size_t n) {
+                        const auto end = base + static_cast<std::int64_t>(n);
+                        if (base != next || std::string(reinterpret_cast<const char*>(data), n) !=
+                                                bytes.substr(static_cast<std::size_t>(base), n))
+                            faults.push_back("chunk at " + std::to_string(base));
+                        next = end;
+                        const std::int64_t count = filter.Count();
+                        for (const std::int64_t at : filter.Entries(seen, count - seen))
+                            if (at < base || !lineEnd.count(at) || lineEnd[at] > end)
+                                faults.push_back("line at " + std::to_string(at) + " outside " + std::to_string(base) +
+                                                 "-" + std::to_string(end));
+                        seen = count;
+                    });
+                    ASSERT_TRUE(filter.Start(std::make_unique<StringReader>(&bytes), TextForm{f.encoding, f.codePage},
+                                             FilterQuery{u"a", false, false, invert}, f.markBytes,
+                                             static_cast<std::int64_t>(bytes.size()), nullptr));
+                    filter.WaitIdle();
+                    const std::string where = "encoding " + std::to_string(f.encoding) + " chunk " +
+                                              std::to_string(chunk) + " block " + std::to_string(block);
+                    EXPECT_TRUE(faults.empty()) << where << ": " << (faults.empty() ? "" : faults.front());
+                    EXPECT_EQ(next, static_cast<std::int64_t>(bytes.size())) << where;
+                    EXPECT_EQ(seen, filter.Count()) << where;
+                    EXPECT_EQ(filter.Entries(0, filter.Count()), Listed(filter)) << where;
+                    EXPECT_EQ(filter.Entries(filter.Count() - 2, 5).size(),
+                              static_cast<std::size_t>(std::min<std::int64_t>(2, filter.Count())))
+                        << where;
+                }
+            }
+        }
+    }
+}

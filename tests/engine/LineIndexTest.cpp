@@ -1,5 +1,6 @@
 // The line index against a plain count of the same text: numbers, starts and
 // totals in every encoding and every pairing, over a growing and a truncated file.
+#include "engine/CodeUnits.h"
 #include "engine/LineIndex.h"
 #include "tests/core/TestUtil.h"
 
@@ -184,5 +185,97 @@ TEST(LineIndex, FollowsAGrowingFileAndStartsAgainWhenItIsReplaced)
         platform::CloseFile(fd);
         if (::testing::Test::HasFatalFailure())
             return;
+    }
+}
+
+// The counter over every instruction set, fed in pieces of many sizes, against
+// the plain count and a counter stepped unit by unit: pairs and runs of
+// alternating breaks that straddle the 64-unit blocks and the pieces.
+TEST(LineIndex, BreakCounterAgreesOnEveryInstructionSetAndPieceSize)
+{
+    const struct {
+        const char* name;
+        std::u16string units;
+    } texts[] = {
+        {"pair across a block", std::u16string(63, u'a') + u"\r\n" + std::u16string(70, u'a')},
+        {"LF CR across a block", std::u16string(63, u'a') + u"\n\r" + std::u16string(70, u'a')},
+        {"alternating run across a block", std::u16string(60, u'a') + u"\r\n\r\n\r\n\r\n\r" + std::u16string(60, u'b')},
+        {"CR CR LF LF at the end of a block", std::u16string(62, u'a') + u"\r\r\n\n" + std::u16string(64, u'a')},
+        {"break as the last unit of a block", std::u16string(63, u'a') + u"\r" + std::u16string(63, u'a') + u"\n"},
+        {"NUL beside breaks",
+         std::u16string(61, u'a') + std::u16string(u"\r\0\n\0\r\n", 6) + std::u16string(66, u'\0')},
+        {"every unit a CR", std::u16string(200, u'\r')},
+        // Pairs and runs across every eighth unit: a vector's lanes put back in order.
+        {"pairs across lanes",
+         u"aaaaaaa\r\naaaaa\n\r\r\naaaaaa\r\n\r\naaaaaaaaaaaaaaa\n\r\n" + std::u16string(40, u'a')},
+    };
+    const searchkernels::Isa isas[] = {searchkernels::Isa::Scalar, searchkernels::Isa::Sse2, searchkernels::Isa::Avx2};
+    for (const Layout& l : kLayouts) {
+        for (const auto& t : texts) {
+            const std::string bytes = Encode(t.units, l);
+            const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+            CBreakCounter stepped(l.units);
+            for (std::size_t i = 0; i < bytes.size(); i += l.units.unit)
+                stepped.Step(l.units.unit == 1 ? p[i] : codeunits::Load16(p + i));
+            ASSERT_EQ(stepped.State().breaks, static_cast<std::int64_t>(BreakEnds(t.units).size())) << t.name;
+            for (const searchkernels::Isa isa : isas) {
+                if (!searchkernels::IsaAvailable(isa))
+                    continue;
+                for (const std::size_t piece : {std::size_t{1}, std::size_t{63}, std::size_t{64}, std::size_t{65},
+                                                std::size_t{130}, bytes.size()}) {
+                    CBreakCounter counter(l.units, {}, isa);
+                    const std::size_t step = std::max<std::size_t>(piece / l.units.unit, 1) * l.units.unit;
+                    for (std::size_t at = 0; at < bytes.size(); at += step)
+                        counter.Feed(p + at, std::min(step, bytes.size() - at));
+                    EXPECT_EQ(counter.State().breaks, stepped.State().breaks)
+                        << l.name << ", " << t.name << ", " << searchkernels::IsaName(isa) << ", pieces of " << piece;
+                    EXPECT_EQ(counter.State().pending, stepped.State().pending)
+                        << l.name << ", " << t.name << ", " << searchkernels::IsaName(isa) << ", pieces of " << piece;
+                }
+            }
+        }
+    }
+}
+
+// The worker reads a stretch in several reads: pairs cut at those reads and
+// at the stretches are counted once, and the bytes kept to tell a changed
+// file span the last two reads of a stretch.
+TEST(LineIndex, PairsAcrossReadsAndTheBytesThatTellAChangedFile)
+{
+    const std::int64_t cuts[] = {CLineIndex::kRead, 2 * CLineIndex::kRead, CLineIndex::kChunk,
+                                 CLineIndex::kChunk + CLineIndex::kRead};
+    for (const Layout& l : kLayouts) {
+        const std::size_t units = static_cast<std::size_t>(CLineIndex::kChunk + CLineIndex::kRead) + 10;
+        std::u16string text(units, u'a');
+        for (const std::int64_t cut : cuts) {
+            const auto at = static_cast<std::size_t>(cut / l.units.unit);
+            text[at - 1] = u'\r';  // a pair whose LF begins the next read
+            text[at] = u'\n';
+            text[at + 7] = u'\0';
+        }
+        std::string bytes = Encode(text, l);
+        const auto size = static_cast<std::int64_t>(bytes.size());
+        CLineIndex index(std::make_unique<StringReader>(&bytes), 0, l.units);
+        index.SetEnd(size, true);
+        index.WaitForWorker();
+        std::mt19937 rng(7);
+        ExpectAgrees(index, text, l, 0, rng);
+        if (::testing::Test::HasFatalFailure())
+            return;
+        // The last read of the last stretch is 10 units: the kept bytes reach into the one before.
+        const struct {
+            std::int64_t fromEnd;
+            bool restarts;
+        } changes[] = {{1, true}, {64, true}, {65, false}};
+        for (const auto& c : changes) {
+            std::string live = bytes;
+            CLineIndex again(std::make_unique<StringReader>(&live), 0, l.units);
+            again.SetEnd(size, true);
+            again.WaitForWorker();
+            ASSERT_EQ(again.CountedEnd(), size);
+            live[static_cast<std::size_t>(size - c.fromEnd)] ^= 0x20;
+            again.SetEnd(size, false);
+            EXPECT_EQ(again.CountedEnd() == 0, c.restarts) << l.name << ", byte " << c.fromEnd << " from the end";
+        }
     }
 }

@@ -6,6 +6,7 @@
 #include "engine/RegexSearch.h"
 #include "engine/Timeline.h"
 #include "engine/Utf8Text.h"
+#include "engine/WorkPool.h"
 #include "file/SshName.h"
 #include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
@@ -15,6 +16,7 @@
 #include "textwnd/MergedWnd.h"
 #include "textwnd/SaveLines.h"
 #include "tools/headless/HeadlessWindow.h"
+#include "tools/headless/NarrowRows.h"
 #include "view/HighlightSettings.h"
 #include "view/StateStore.h"
 #include "view/StringTable.h"
@@ -190,6 +192,62 @@ void AppendUtf8(std::string& out, char32_t c)
     }
     out += platform::Utf16ToUtf8(u);
 }
+
+// A filter's listing of narrow text, made from each chunk that the filter
+// has just scanned, on every thread of the engine's pool (one piece of the
+// chunk's lines each), and kept in order until the count that heads it is known.
+class CNarrowListing {
+public:
+    CNarrowListing(IChunkReader& source, std::int64_t end, const std::function<void(std::string&, std::uint8_t)>& shown)
+    {
+        for (unsigned k = 0; k < engine::CWorkPool::Shared().Threads(); ++k)
+            m_rows.push_back(std::make_unique<headless::CNarrowRows>(source, end, shown));
+    }
+
+    // The lines that the filter listed from the chunk [base, base + bytes) at `data`.
+    void Add(const linefilter::CLineFilter& filter, const std::uint8_t* data, std::int64_t base, std::size_t bytes)
+    {
+        const std::int64_t n = filter.Count();
+        const std::vector<std::int64_t> starts = filter.Entries(m_listed, n - m_listed);
+        m_listed = n;
+        if (starts.empty())
+            return;
+        const std::size_t parts = starts.size() < 1024 ? 1 : m_rows.size();
+        const std::size_t first = m_out.size();
+        m_out.resize(first + parts);
+        auto piece = [&](std::size_t k) {
+            const std::size_t a = starts.size() * k / parts, b = starts.size() * (k + 1) / parts;
+            // Room for rows of their lines' length and the offset beside them: most of the text is
+            // written once, not copied again as the string grows.
+            std::size_t room = 0;
+            for (std::size_t i = a; i < b; ++i)
+                room +=
+                    24 +
+                    static_cast<std::size_t>(std::min<std::int64_t>(
+                        (i + 1 < starts.size() ? starts[i + 1] : base + static_cast<std::int64_t>(bytes)) - starts[i],
+                        512));
+            m_out[first + k].reserve(room);
+            m_rows[k]->Hold(data, base, bytes);
+            m_rows[k]->AppendListing(m_out[first + k], starts.data() + a, b - a);
+        };
+        if (parts == 1)
+            piece(0);
+        else
+            engine::RunBlocks(parts, piece);
+    }
+
+    void Print()
+    {
+        for (const std::string& text : m_out)
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        m_out.clear();
+    }
+
+private:
+    std::vector<std::unique_ptr<headless::CNarrowRows>> m_rows;  // one for every thread
+    std::vector<std::string> m_out;
+    std::int64_t m_listed = 0;
+};
 
 class ProbePort : public headless::HeadlessPort {
 public:
@@ -504,6 +562,16 @@ public:
         const linefilter::TextForm form{m_wnd.GetEncoding(), m_wnd.GetCodePage()};
         const TextPos start = m_wnd.HasText() ? m_wnd.DataStart() : 0;
         const TextPos end = m_wnd.HasText() ? m_wnd.DataEnd() : 0;
+        // Narrow text: the rows are made from the filter's own chunks while it scans.
+        const bool narrow = !ShowsWide() && !m_wnd.DecodesUtf8() && m_wnd.GetEncoding() == EncodingAnsi;
+        CPreadChunkReader source(m_doc.GetMappedFile()->Handle());
+        CNarrowListing listing(source, end, [](std::string& out, std::uint8_t b) {
+            AppendShown(out, platform::Win1252ToUnicode(b), false);
+        });
+        if (narrow)
+            filter.SetChunkSink([&](const std::uint8_t* data, std::int64_t base, std::size_t bytes) {
+                listing.Add(filter, data, base, bytes);
+            });
         if (!filter.Start(std::make_unique<CPreadChunkReader>(m_doc.GetMappedFile()->Handle()), form, query, start, end,
                           &error)) {
             std::fprintf(stderr, "error: %s\n", error.c_str());
@@ -513,6 +581,10 @@ public:
         filter.WaitIdle();
         const std::int64_t n = filter.Count();
         std::printf("filter %lld\n", static_cast<long long>(n));
+        if (narrow) {
+            listing.Print();
+            return;
+        }
         // Rows go out in blocks of about a megabyte, not one call per row.
         std::string out;
         char number[24];
