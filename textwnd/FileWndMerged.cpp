@@ -330,7 +330,8 @@ void CMergedWnd::Rebuild()
     const TextPos pos = m_top.pos;
     const bool atEnd = m_bAtEnd;
     merged::Top above = m_top;
-    const bool atHome = had && !atEnd && m_top.file >= 0 && m_pRows->PageUp(above, 1) == 0;
+    // Home was the last move (rows that join before the top come above it), or the top is the first row.
+    const bool atHome = had && (m_bWentHome || (!atEnd && m_top.file >= 0 && m_pRows->PageUp(above, 1) == 0));
     std::vector<merged::Source> sources;
     m_shown.clear();
     for (std::size_t i = 0; i < m_files.size(); ++i) {
@@ -423,6 +424,7 @@ void CMergedWnd::VScroll(int code)
     const int page = std::max(n - 2, 1);
     const int quarter = std::max(page / 4, 1);
     int moved = 0;
+    m_bWentHome = code == kSbTop;
     switch (code) {
     case kSbLineUp: moved = -m_pRows->PageUp(m_top, 1); break;
     case kSbLineDown:
@@ -687,6 +689,7 @@ std::vector<std::int64_t> CMergedWnd::RowLineNumbers()
 
 bool CMergedWnd::GoToLine(std::int64_t n)
 {
+    m_bWentHome = false;
     const int file = TopFile();
     if (file < 0)
         return false;
@@ -706,6 +709,7 @@ bool CMergedWnd::GoToLine(std::int64_t n)
 
 CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
 {
+    m_bWentHome = false;
     if (!m_pRows)
         return CFileWnd::TimeJump::NoTimestamps;
     const merged::Top home = m_pRows->Home();
@@ -779,6 +783,7 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
         m_owner.m_pPort->InvalidateAll();
         return 1;
     }
+    m_bWentHome = false;
     m_nMatchFile = m_shown[static_cast<std::size_t>(best.shown)];
     m_pMatchStart = best.at;
     m_pMatchEnd = best.end;
