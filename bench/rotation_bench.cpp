@@ -117,7 +117,9 @@ int main(int argc, char** argv)
             w.port.Paint(w.wnd);
             if (run)
                 set.push_back(Ms(t0));
-            unread = w.wnd.GetMerged()->Progress().waiting;
+            unread = 0;
+            for (int k = 0; k < w.wnd.GetMerged()->Count(); ++k)
+                unread += w.wnd.GetMerged()->IsPending(k) && rotation::IsCompressedName(w.wnd.GetMerged()->PathOf(k));
         }
         platform::DrainPostedMessages();
     }
@@ -126,8 +128,7 @@ int main(int argc, char** argv)
     const double a = single[single.size() / 2], b = set[set.size() / 2];
     std::printf("current part's end shown:  alone %.2f ms, as a set of %d %.2f ms  (median of %d)\n", a, kParts, b,
                 kRuns);
-    std::printf("ratio set / alone: %.2f   compressed parts still unread then: %d of %d\n", b / a, unread,
-                kCompressed);
+    std::printf("ratio set / alone: %.2f   compressed parts still unread then: %d of %d\n", b / a, unread, kCompressed);
 
     // Ctrl+Home: the oldest part is decompressed in the background, then shown on top.
     {
@@ -147,10 +148,10 @@ int main(int argc, char** argv)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         w.port.Paint(w.wnd);
-        const bool top = !m.PaintedRows().empty() && m.PaintedRows().front().file == 0 &&
-                         m.PaintedRows().front().start == 0;
-        std::printf("Ctrl+Home: the key %.2f ms; the oldest part (%lld MiB decompressed) on top after %.0f ms%s\n",
-                    key, static_cast<long long>(mib), Ms(t0), top ? "" : "  (NOT on top)");
+        const bool top =
+            !m.PaintedRows().empty() && m.PaintedRows().front().file == 0 && m.PaintedRows().front().start == 0;
+        std::printf("Ctrl+Home: the key %.2f ms; the oldest part (%lld MiB decompressed) on top after %.0f ms%s\n", key,
+                    static_cast<long long>(mib), Ms(t0), top ? "" : "  (NOT on top)");
     }
     std::filesystem::remove_all(dir);
     return 0;

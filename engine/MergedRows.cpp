@@ -142,6 +142,11 @@ Row CMergedRows::RowAt(int f, std::int64_t pos)
     r.file = f;
     r.start = pos;
     r.next = LineNext(f, pos, r.end);
+    if (!s.src.format) {
+        // No record anywhere (a rotation set's part without a format): no walk back for one.
+        r.micros = kVeryStart;
+        return r;
+    }
     const std::int64_t e = r.end;
     if (Stamped(f, pos, e, r.micros)) {
         r.startsRecord = true;

@@ -181,8 +181,9 @@ bool CMergedWnd::OpenSequence(const std::vector<std::string>& given, bool watch,
         File f;
         f.path = paths[i];
         const bool current = i + 1 == paths.size();
-        // A compressed older part waits until the view reaches it; a part that cannot be read is left out.
-        if (!current && rotation::IsCompressedName(paths[i])) {
+        // An older part waits until the view reaches it (a compressed one is then read in the background);
+        // the current file is opened at once, so that its end shows at once.
+        if (!current) {
             f.pending = true;
         } else if (!OpenFile(f, static_cast<int>(m_files.size()), current && watch, countLines)) {
             if (current) {
@@ -235,8 +236,8 @@ void CMergedWnd::StartReading(int file)
     }
     if (!f.pending)
         Rebuild();
-    // The owner's view shows the progress in its strip.
-    if (m_owner.m_hNotify)
+    // The owner's view shows a decompression's progress in its strip.
+    if (f.pending && m_owner.m_hNotify)
         platform::PostWindowMessage(m_owner.m_hNotify, platform::WM_SOURCE_PROGRESS, 0, 0);
 }
 
@@ -276,6 +277,38 @@ void CMergedWnd::ReadReachedParts()
                                                             : static_cast<int>(m_files.size());
     for (int f = aboveFile + 1; f < std::min(belowFile, Count()); ++f)
         if (m_files[static_cast<std::size_t>(f)].pending)
+            StartReading(f);
+}
+
+int CMergedWnd::Back(int n)
+{
+    int moved = 0;
+    // In sequence, a step back that meets an older part not opened yet opens it and goes on into it (a
+    // compressed one is read in the background: the step ends there until it is).
+    for (;;) {
+        moved += m_pRows->PageUp(m_top, n - moved);
+        if (moved >= n || !m_bSequence)
+            return moved;
+        const int top = TopFile();
+        int f = (top < 0 ? Count() : top) - 1;
+        while (f >= 0 && !m_files[static_cast<std::size_t>(f)].pending)
+            --f;
+        if (f < 0 || m_files[static_cast<std::size_t>(f)].doc)
+            return moved;                // nothing above, or a part being read
+        m_bAtEnd = m_bWentHome = false;  // the rows made anew keep this top
+        StartReading(f);
+        if (m_files[static_cast<std::size_t>(f)].pending)
+            return moved;
+    }
+}
+
+void CMergedWnd::OpenPlainParts()
+{
+    if (!m_bSequence)
+        return;
+    for (int f = 0; f < Count(); ++f)
+        if (m_files[static_cast<std::size_t>(f)].pending && !m_files[static_cast<std::size_t>(f)].doc &&
+            !rotation::IsCompressedName(m_files[static_cast<std::size_t>(f)].path))
             StartReading(f);
 }
 
@@ -329,9 +362,8 @@ void CMergedWnd::Rebuild()
     const std::int64_t micros = m_top.micros;
     const TextPos pos = m_top.pos;
     const bool atEnd = m_bAtEnd;
-    merged::Top above = m_top;
-    // Home was the last move (rows that join before the top come above it), or the top is the first row.
-    const bool atHome = had && (m_bWentHome || (!atEnd && m_top.file >= 0 && m_pRows->PageUp(above, 1) == 0));
+    // Home was the last move: rows that join before the top come above it, as the new Home.
+    const bool atHome = had && m_bWentHome;
     std::vector<merged::Source> sources;
     m_shown.clear();
     for (std::size_t i = 0; i < m_files.size(); ++i) {
@@ -426,13 +458,13 @@ void CMergedWnd::VScroll(int code)
     int moved = 0;
     m_bWentHome = code == kSbTop;
     switch (code) {
-    case kSbLineUp: moved = -m_pRows->PageUp(m_top, 1); break;
+    case kSbLineUp: moved = -Back(1); break;
     case kSbLineDown:
         if (!m_bAtEnd)
             moved = m_pRows->PageDown(m_top, 1);
         break;
-    case kSbPageUp: moved = -m_pRows->PageUp(m_top, page); break;
-    case kSbQuarterBack: moved = -m_pRows->PageUp(m_top, quarter); break;
+    case kSbPageUp: moved = -Back(page); break;
+    case kSbQuarterBack: moved = -Back(quarter); break;
     case kSbPageDown:
         if (!m_bAtEnd)
             moved = m_pRows->PageDown(m_top, page);
@@ -445,6 +477,7 @@ void CMergedWnd::VScroll(int code)
     case kSbThumbTrack: {
         const std::int64_t track =
             std::clamp<std::int64_t>(m_owner.m_pPort->GetVScrollTrackPos(), 0, mergedwnd::kThumbScale);
+        m_bWentHome = track == 0;
         m_top = track >= mergedwnd::kThumbScale
                     ? m_pRows->End(n)
                     : m_pRows->AtFraction(static_cast<double>(track) / static_cast<double>(mergedwnd::kThumbScale));
@@ -712,6 +745,7 @@ CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
     m_bWentHome = false;
     if (!m_pRows)
         return CFileWnd::TimeJump::NoTimestamps;
+    OpenPlainParts();
     const merged::Top home = m_pRows->Home();
     const merged::Top at = m_pRows->AtTime(micros);
     CFileWnd::TimeJump jump = CFileWnd::TimeJump::Shown;
@@ -730,6 +764,7 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
 {
     if (!m_pRows)
         return 1;
+    OpenPlainParts();
     // Where each file's search starts: the heads of the last match's place (just after it in its file, or at
     // it backwards), or of the top.
     merged::Top from = m_top;

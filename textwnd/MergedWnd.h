@@ -11,9 +11,10 @@
 // so opening and paging cost what the screen and the number of files cost.
 //
 // A rotation set is a merge in sequence (merged::Order::Sequence): the parts of one log, oldest first and the
-// current file last, read one after another. A compressed part is opened (and so decompressed, in the
-// background) only when the view reaches it: when no row of another part lies between the screen and it.
-// Until its text is whole it has no rows; then the rows are made anew from the same place.
+// current file last, read one after another. Only the current file is opened at first; an older part is
+// opened only when the view reaches it (no row of another part lies between the screen and it, or a step back
+// meets it), a compressed one decompressed in the background. Until its text is whole it has no rows; then
+// the rows are made anew from the same place. Go to Time and Find open the parts that need no decompression.
 #pragma once
 
 #include "engine/MergedRows.h"
@@ -138,6 +139,10 @@ private:
     // In sequence: starts reading every compressed part that no row of another part keeps from the screen.
     void ReadReachedParts();
     void StartReading(int file);
+    // Up to n rows back, opening the older parts a step meets; how many were moved.
+    int Back(int n);
+    // In sequence: opens every older part that needs no decompression (Go to Time and Find look at them all).
+    void OpenPlainParts();
 
     CFileWnd& m_owner;
     struct NullPort;

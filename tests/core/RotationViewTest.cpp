@@ -129,13 +129,17 @@ TEST_F(RotationViewTest, OfferedOnceOrShownAtOnceThenReadAsOneLog)
         EXPECT_TRUE(o.Set()->IsSequence());
         ASSERT_EQ(o.Set()->Count(), 4);
         EXPECT_EQ(o.Set()->PathOf(0), m_dir.File("app.log.3.gz"));
-        // The end of the current part at once; the compressed part waits, unread, until the view reaches it.
+        // The end of the current part at once; the older parts wait, unopened, until the view reaches them.
         EXPECT_EQ(o.Text(), Slice(m_all.size() - 10, 10));
-        EXPECT_TRUE(o.Set()->IsPending(0));
-        EXPECT_EQ(o.Set()->Progress().waiting, 1);
-        // Page Up shows the older parts' ends; Home reaches the compressed part, read in the background.
+        EXPECT_EQ(o.Set()->Progress().waiting, 3);
+        EXPECT_EQ(o.Set()->Progress().reading, -1);
+        // Page Up goes on into the part before (opened as the step meets it); the one before that still waits.
         o.host.wnd->OnKeyDown(kVkPrior);
         EXPECT_EQ(o.Text(), Slice(m_all.size() - 18, 10));
+        EXPECT_FALSE(o.Set()->IsPending(2));
+        EXPECT_TRUE(o.Set()->IsPending(1));
+        EXPECT_TRUE(o.Set()->IsPending(0));
+        // Home reaches the other parts: the compressed one read in the background.
         o.host.wnd->OnKeyDown(kVkHome);
         ASSERT_TRUE(PumpUntil([&] { return !o.Set()->IsPending(0) && o.Text().front() == m_all.front(); }));
         EXPECT_EQ(o.Text(), Slice(0, 10));
