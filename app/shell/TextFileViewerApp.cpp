@@ -110,6 +110,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     m_startFiles.assign(files.begin() + static_cast<std::ptrdiff_t>(next), files.end());
     if (m_startFiles.empty()) {
         m_pErrors = &std::cerr;
+        m_bOpenRotated = false;  // --rotated names the start files alone
     } else {
         m_pStartFirst = m_pStartLast = m_pMainFrame->GetActiveChildFrame();
         // Written with the last start file; until then each opening only adds to the list in memory.
@@ -171,6 +172,7 @@ void CTextFileViewerApp::EndStartFiles(bool opened)
     if (!m_bOpeningStartFiles)
         return;
     m_bOpeningStartFiles = false;
+    m_bOpenRotated = false;
     m_startFiles.clear();
     m_pStartTimer->stop();
     m_pErrors = &std::cerr;

@@ -109,7 +109,7 @@ public:
     // document: never the recent files nor the session, which would run it again unasked). Null, with the
     // reason on the error stream and in a message box when there is a main frame, when it cannot be run.
     CTextFileDoc* OpenCommand(const std::string& command, std::string* reason = nullptr);
-    // --rotated: every log opened from now on shows its older parts with it, as one log (until turned off).
+    // --rotated: the start files (InitInstance's) show their older parts with them, each as one log.
     void SetOpenRotated(bool on) { m_bOpenRotated = on; }
     // One window that shows the files merged by time (textwnd/MergedWnd.h), in the order given; a document of
     // its own, never found again by its first file's name. Null when any file cannot be merged: each such file

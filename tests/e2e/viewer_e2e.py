@@ -667,6 +667,7 @@ class Suite:
         wait_for(lambda: (p := page()) and p[0] == "part 4 line 0", "the oldest part's first line on top",
                  interval=0.3)
         include_rotated()  # off again: the checks after this one open their logs alone
+        self.restart()  # and start on the Options category
 
     def merge_with_on_a_tab_menu(self):
         """A tab's context menu, Merge With..., another window ticked: one merged window of both files."""
