@@ -11,6 +11,7 @@
 #include "view/StringTable.h"
 #include "view/TextFileView.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -143,6 +144,10 @@ TEST_F(RotationViewTest, OfferedOnceOrShownAtOnceThenReadAsOneLog)
         o.host.wnd->OnKeyDown(kVkHome);
         ASSERT_TRUE(PumpUntil([&] { return !o.Set()->IsPending(0) && o.Text().front() == m_all.front(); }));
         EXPECT_EQ(o.Text(), Slice(0, 10));
+        // Its progress was told in the strip while it was read.
+        EXPECT_TRUE(std::any_of(o.host.strip.begin(), o.host.strip.end(), [](const std::string& m) {
+            return m.starts_with("Decompressing the older part app.log.3.gz: ") && m.ends_with(" so far");
+        }));
         // Page Down from Home goes through every part in turn.
         for (std::size_t top = 8; top + 10 <= m_all.size(); top += 8) {
             o.host.wnd->OnKeyDown(kVkNext);

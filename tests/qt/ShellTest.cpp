@@ -324,6 +324,11 @@ private slots:
         QCOMPARE(run.m_commands, (std::vector<std::string>{"tail -f a b", "ls -l"}));
         QCOMPARE(run.m_files, std::vector<std::string>{"c.log"});
         QCOMPARE(ParseCommandLine(6, commands).m_action, CCommandLineInfo::BadOption);
+        // --rotated shows each file with its older parts; after "--" it is a file's name.
+        const char* rotated[] = {"ostrel-viewer", "--rotated", "a.log", "--", "--rotated"};
+        QVERIFY(ParseCommandLine(3, rotated).m_bRotated);
+        QCOMPARE(ParseCommandLine(5, rotated).m_files, (std::vector<std::string>{"a.log", "--rotated"}));
+        QVERIFY(!ParseCommandLine(2, commands).m_bRotated);
 
         // A name that is not UTF-8 opens, and keeps its bytes as its path.
         const std::string odd = Root()->path().toStdString() + "/files/caf\xe9.log";
