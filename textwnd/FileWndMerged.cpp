@@ -325,6 +325,14 @@ void CMergedWnd::FindSetAnew()
     const TextPos pos = m_top.pos;
     const std::int64_t micros = m_top.micros;
     const std::string current = m_files.back().path;
+    // A new current file with nothing in it yet cannot be shown: the set stays as it is (its parts still
+    // followed), and is found anew at the next move or change, once the file has text.
+    {
+        CTextFileDoc probe;
+        m_bFindAnew = !probe.OnOpenDocument(current.c_str()) || !probe.GetMappedFile();
+        if (m_bFindAnew)
+            return;
+    }
     CloseFiles();
     m_shown.clear();
     m_painted.clear();
@@ -334,14 +342,18 @@ void CMergedWnd::FindSetAnew()
         return;
     if (!atEnd && haveId) {
         for (std::size_t i = 0; i < m_files.size(); ++i) {
+            // The part the top row was in, under its new name: opened (a plain one) if it waits.
             platform::FileId id;
+            if (!platform::GetFileId(m_files[i].path, id) || id != topId)
+                continue;
+            if (m_files[i].pending && !rotation::IsCompressedName(m_files[i].path))
+                StartReading(static_cast<int>(i));
             const int shown = ShownIndex(static_cast<int>(i));
-            if (shown >= 0 && m_files[i].doc && m_files[i].doc->GetOpenedFileId(id) && id == topId &&
-                pos < m_files[i].end) {
+            if (shown >= 0 && pos < m_files[i].end) {
                 m_top = m_pRows->Place(micros, shown, pos);
                 Settle();
-                break;
             }
+            break;
         }
     }
     UpdateScroll();
@@ -450,6 +462,8 @@ void CMergedWnd::UpdateScroll()
 
 void CMergedWnd::VScroll(int code)
 {
+    if (m_bFindAnew)
+        FindSetAnew();
     if (!m_pRows)
         return;
     const int n = Rows();
@@ -507,6 +521,10 @@ void CMergedWnd::VScroll(int code)
 void CMergedWnd::OnSourceChanged(int file)
 {
     File& f = m_files[static_cast<std::size_t>(file)];
+    if (m_bFindAnew) {
+        FindSetAnew();
+        return;
+    }
     if (!m_pRows || f.pending || !f.wnd || !f.wnd->HasText())
         return;
     const TextPos end = f.wnd->DataEnd();

@@ -164,7 +164,9 @@ private:
     merged::Top m_top;
     bool m_bAtEnd = false;
     bool m_bSequence = false;
-    bool m_bWentHome = false;  // the last move was Home: a part read later comes in above the top, as the new Home
+    bool m_bWentHome = false;
+    bool m_bFindAnew =
+        false;  // the set is to be found anew once its new current file has text  // the last move was Home: a part read later comes in above the top, as the new Home
     bool m_bWatch = true, m_bCountLines = true;
     std::vector<PaintedRow> m_painted;
     // The last match: its file (-1: none), where it starts and ends in that file.

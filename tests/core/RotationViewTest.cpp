@@ -78,6 +78,12 @@ protected:
             platform::DrainPostedMessages();
         }
         CMergedWnd* Set() { return host.wnd->GetMerged(); }
+        // Waits for `n` more size checks of the window's watcher.
+        bool Checks(int n)
+        {
+            const std::uint64_t target = host.wnd->GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
+            return PumpUntil([&] { return host.wnd->GetWatcher()->CheckCount() >= target; });
+        }
         // The rows' text without the source column.
         std::vector<std::string> Text()
         {
@@ -193,6 +199,27 @@ TEST_F(RotationViewTest, TheCurrentFileGrowsAndIsRotatedWhileShown)
     ASSERT_TRUE(PumpUntil([&] { return o.Set() && o.Set()->Count() == 5 && o.Text().back() == "n0 line 00"; }));
     EXPECT_EQ(o.Set()->PathOf(4), m_dir.File("app.log"));
     EXPECT_EQ(o.Set()->PathOf(3), m_dir.File("app.log.1"));
+    EXPECT_EQ(o.Text(), Slice(m_all.size() - 10, 10));
+    // Rotated again while the window shows older rows: the same rows stay, their part under its new name.
+    o.host.wnd->OnKeyDown(kVkPrior);
+    o.host.wnd->OnKeyDown(kVkPrior);
+    const std::vector<std::string> shown = o.Text();
+    ASSERT_EQ(shown, Slice(m_all.size() - 26, 10));
+    fs::rename(m_dir.File("app.log.4.gz"), m_dir.File("app.log.5.gz"));
+    for (int k = 3; k >= 1; --k)
+        fs::rename(m_dir.File("app.log." + std::to_string(k)), m_dir.File("app.log." + std::to_string(k + 1)));
+    fs::rename(m_dir.File("app.log"), m_dir.File("app.log.1"));
+    // The new current file is empty, as logrotate creates it: the set is kept until it has text.
+    m_dir.Write("app.log", "");
+    ASSERT_TRUE(o.Checks(5));
+    EXPECT_EQ(o.Set()->Count(), 5);
+    EXPECT_EQ(o.Text(), shown);
+    m_dir.Write("app.log", "n1 line 00\n");
+    m_all.push_back("n1 line 00");
+    o.host.wnd->OnKeyDown(kVkUp);  // any move finds it anew
+    ASSERT_EQ(o.Set()->Count(), 6);
+    EXPECT_EQ(o.Text(), Slice(m_all.size() - 28, 10));
+    o.host.wnd->OnKeyDown(kVkEnd);
     EXPECT_EQ(o.Text(), Slice(m_all.size() - 10, 10));
     // The new current file grows and is followed by its name.
     m_dir.Append("app.log", "n0 line 01\n");
