@@ -523,7 +523,13 @@ void CMergedWnd::OnSourceChanged(int file)
     File& f = m_files[static_cast<std::size_t>(file)];
     if (m_bFindAnew) {
         FindSetAnew();
-        return;
+        return;  // f is gone when the set was found anew
+    }
+    // The current file cut (a rotation by copy and truncation): its text went to a new older part.
+    if (m_bSequence && file + 1 == Count() && m_pRows && !f.pending && f.wnd && f.wnd->DataEnd() < f.end) {
+        FindSetAnew();
+        if (!m_bFindAnew)
+            return;
     }
     if (!m_pRows || f.pending || !f.wnd || !f.wnd->HasText())
         return;

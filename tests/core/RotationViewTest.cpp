@@ -227,6 +227,26 @@ TEST_F(RotationViewTest, TheCurrentFileGrowsAndIsRotatedWhileShown)
     ASSERT_TRUE(PumpUntil([&] { return o.Text() == Slice(m_all.size() - 10, 10); }));
 }
 
+// Rotated by copy and truncation (logrotate's copytruncate): the current file is cut and its text is a new
+// older part; the set is found anew, at its end, once the cut file has text again.
+TEST_F(RotationViewTest, ACopyAndTruncateRotationFindsTheSetAnew)
+{
+    Opened o(m_dir.File("app.log"), true, false);
+    ASSERT_NE(o.Set(), nullptr);
+    namespace fs = std::filesystem;
+    fs::rename(m_dir.File("app.log.3.gz"), m_dir.File("app.log.4.gz"));
+    fs::rename(m_dir.File("app.log.2"), m_dir.File("app.log.3"));
+    fs::rename(m_dir.File("app.log.1"), m_dir.File("app.log.2"));
+    fs::copy_file(m_dir.File("app.log"), m_dir.File("app.log.1"));
+    fs::resize_file(m_dir.File("app.log"), 0);
+    m_dir.Append("app.log", "c0 line 00\nc0 line 01\n");
+    m_all.push_back("c0 line 00");
+    m_all.push_back("c0 line 01");
+    ASSERT_TRUE(
+        PumpUntil([&] { return o.Set() && o.Set()->Count() == 5 && o.Text() == Slice(m_all.size() - 10, 10); }));
+    EXPECT_EQ(o.Set()->PathOf(3), m_dir.File("app.log.1"));
+}
+
 TEST_F(RotationViewTest, ALogWithoutPartsIsNeitherOfferedNorMerged)
 {
     for (const char* name : {"alone.log", "app.log.bak"}) {
