@@ -211,6 +211,17 @@ private:
             // Only whether the line matches is asked (RE2 then runs one automaton, not two): every match holds
             // the literal, so none is empty, and the literal itself stands for the candidate.
             const re2::StringPiece line(text + ls, le - ls);
+            if (m_leading) {
+                // Every match starts with the literal: the automaton runs from this one only, as far as it
+                // must to know (the line around it is the context that ^, $ and \b see).
+                if (m_re->Match(line, hit - ls, line.size(), RE2::ANCHOR_START, nullptr, 0)) {
+                    begin = hit;
+                    end = hit + m_filter.length;
+                    return true;
+                }
+                at = hit + 1;
+                continue;
+            }
             const std::size_t start = from > ls ? from - ls : 0;
             if (m_re->Match(line, start, line.size(), RE2::UNANCHORED, nullptr, 0)) {
                 begin = hit;
@@ -300,6 +311,7 @@ private:
 
     std::unique_ptr<RE2> m_re;
     searchkernels::Needle m_filter;  // narrow text: the literal every match holds (length 0: none)
+    bool m_leading = false;          // ... and every match starts with it
     const std::uint8_t* m_chunk = nullptr;
     static constexpr std::size_t kUnknown = ~std::size_t{0};
     std::size_t m_bytes = 0, m_nul = kUnknown;  // the first NUL at or after the last look (m_bytes: none)
@@ -348,6 +360,22 @@ std::unique_ptr<ILineMatcher> MakePlain(const std::vector<std::u16string>& texts
     return std::make_unique<PlainMatcher>(std::move(needles));
 }
 
+// The literal that every match of `pattern` starts with: its leading plain ASCII characters, without the last
+// when a quantifier follows it; nothing when the pattern has an alternative anywhere (which could start a
+// match elsewhere) or starts with syntax.
+std::string LeadingLiteral(const std::string& pattern)
+{
+    static constexpr std::string_view kSpecial = "\\.+*?()[]{}^$|";
+    if (pattern.find('|') != std::string::npos)
+        return {};
+    std::size_t n = 0;
+    while (n < pattern.size() && pattern[n] >= 0x20 && pattern[n] < 0x7F && kSpecial.find(pattern[n]) == kSpecial.npos)
+        ++n;
+    if (n < pattern.size() && n > 0 && std::string_view("*?{+").find(pattern[n]) != std::string_view::npos)
+        --n;
+    return pattern.substr(0, n);
+}
+
 std::unique_ptr<ILineMatcher> MakeRegex(const FilterQuery& query, const TextForm& form, std::string* error)
 {
     // Narrow text under Windows-1252 is matched byte for byte as Latin-1
@@ -370,8 +398,13 @@ std::unique_ptr<ILineMatcher> MakeRegex(const FilterQuery& query, const TextForm
     }
     auto matcher = std::make_unique<RegexMatcher>(std::move(re), form);
     matcher->m_utf8 = !latin1;
-    if (!matcher->m_wide)
-        matcher->m_filter = searchkernels::PrepareNarrow(regexsearch::RequiredLiteral(*matcher->m_re), true);
+    if (!matcher->m_wide) {
+        const std::string leading = query.ignoreCase ? std::string() : LeadingLiteral(pattern);
+        matcher->m_leading = leading.size() >= 3;
+        matcher->m_filter = matcher->m_leading
+                                ? searchkernels::PrepareNarrow(leading, false)
+                                : searchkernels::PrepareNarrow(regexsearch::RequiredLiteral(*matcher->m_re), true);
+    }
     return matcher;
 }
 

@@ -225,10 +225,10 @@ bool ReadIso(std::string_view s, const StampContext&, LineRead& out)
     return true;
 }
 
-// ISO lines start a record by their stamp alone.
-bool StartsIso(std::string_view s, const StampContext&, LineRead& out)
+// ISO lines start a record by their stamp alone, whose shape says it without reading the time.
+bool StartsIso(std::string_view s, const StampContext&, LineRead&)
 {
-    return IsoStampAt(s, !s.empty() && s[0] == '[' ? 1 : 0, out) != 0;
+    return timeseek::parts::IsIsoStampAt(s, !s.empty() && s[0] == '[' ? 1 : 0);
 }
 
 bool ReadIsoAfterToken(std::string_view s, const StampContext&, LineRead& out)
@@ -649,12 +649,14 @@ bool ReadJson(std::string_view s, const StampContext&, LineRead& out)
 class CBuiltinFormat : public CFormat {
 public:
     using Reader = bool (*)(std::string_view, const StampContext&, LineRead&);
-    // `starts`: the family's reader without the level, where its start does not hang on it (null: none).
+    // `starts`: the family's reader without the level, where its start does not hang on it (null: none), and
+    // how many characters of a line it reads at most.
     CBuiltinFormat(const char* name, TimePlace t, const char* layout, LevelPlace l, int rank, Reader read,
-                   Reader starts = nullptr)
-        : CFormat(name, t, layout, l, rank), m_read(read), m_starts(starts)
+                   Reader starts = nullptr, std::size_t startsReach = kWholeLine)
+        : CFormat(name, t, layout, l, rank), m_read(read), m_starts(starts), m_startsReach(startsReach)
     {
     }
+    std::size_t StartsRecordReach() const override { return m_starts ? m_startsReach : kWholeLine; }
     bool Read(std::string_view line, const StampContext& ctx, LineRead& out) const override
     {
         out = {};
@@ -668,6 +670,7 @@ public:
 
 private:
     Reader m_read, m_starts;
+    std::size_t m_startsReach;
 };
 
 using TP = CFormat::TimePlace;
@@ -676,7 +679,7 @@ using LP = CFormat::LevelPlace;
 // Ranks: a family whose lines another family also reads ranks above it
 // (Windows CBS and journald's exports are ISO lines of a stricter shape).
 const CBuiltinFormat kBuiltins[] = {
-    {"ISO 8601", TP::LineStart, "%Y-%m-%d %H:%M:%S.%f%z", LP::Word, 10, ReadIso, StartsIso},
+    {"ISO 8601", TP::LineStart, "%Y-%m-%d %H:%M:%S.%f%z", LP::Word, 10, ReadIso, StartsIso, 20},
     {"ISO 8601 after a token", TP::AfterToken, "%Y-%m-%d %H:%M:%S.%f%z", LP::Word, 10, ReadIsoAfterToken},
     {"Windows CBS", TP::LineStart, "%Y-%m-%d %H:%M:%S,", LP::Word, 30, ReadCbs},
     {"syslog (RFC 3164)", TP::LineStart, "%b %d %H:%M:%S", LP::Priority, 20, ReadSyslog},

@@ -89,6 +89,9 @@ public:
         LineRead unused;
         return ReadAt(line, lineStart, ctx, unused);
     }
+    // How many characters of a line StartsRecordAt reads at most: a scan may hand it no more of a long line.
+    static constexpr std::size_t kWholeLine = static_cast<std::size_t>(-1);
+    virtual std::size_t StartsRecordReach() const { return kWholeLine; }
 
 private:
     std::string m_name, m_layout;

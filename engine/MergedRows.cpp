@@ -225,6 +225,27 @@ std::int64_t CMergedRows::SeekFrom(int f, std::int64_t micros)
     return micros > kVeryStart ? s.src.dataEnd : s.src.dataStart;
 }
 
+std::int64_t CMergedRows::ShownFrom(int f, std::int64_t pos)
+{
+    const Per& s = m_sources[f];
+    if (!s.src.shown || pos >= s.src.dataEnd)
+        return pos;
+    // The window's lines may run past the end the rows know: that part is not theirs yet.
+    return std::clamp(s.src.shown->NextShown(pos), pos, s.src.dataEnd);
+}
+
+std::int64_t CMergedRows::RowBefore(int f, std::int64_t pos)
+{
+    const Per& s = m_sources[f];
+    pos = std::min(pos, s.src.dataEnd);
+    if (pos <= s.src.dataStart)
+        return -1;
+    if (!s.src.shown)
+        return PrevStart(f, pos);
+    const std::int64_t e = std::min(s.src.shown->PrevShownEnd(pos), pos);
+    return e <= s.src.dataStart ? -1 : PrevStart(f, e);
+}
+
 Top CMergedRows::TopOfHeads(std::vector<std::int64_t> heads)
 {
     Top top;
@@ -261,6 +282,12 @@ Top CMergedRows::Place(std::int64_t micros, int file, std::int64_t pos)
                            : SeekFrom(f, f < file ? micros + 1 : micros);
     Top top;
     top.micros = micros, top.file = file, top.pos = pos, top.heads = std::move(heads);
+    // Every head on a shown line; on a hidden line, the top is the first shown row after that place, whichever
+    // file it is in.
+    for (int f = 0; f < Count(); ++f)
+        top.heads[f] = ShownFrom(f, top.heads[f]);
+    if (file >= 0 && file < Count() && top.heads[file] != pos)
+        return TopOfHeads(std::move(top.heads));
     return top;
 }
 
@@ -271,7 +298,13 @@ std::vector<Row> CMergedRows::Rows(const Top& top, int n)
         return out;
     std::vector<std::int64_t> heads = top.heads;
     std::vector<Row> at(Count());
-    auto load = [&](int f) { at[f] = heads[f] < m_sources[f].src.dataEnd ? RowAt(f, heads[f]) : Row{}; };
+    auto load = [&](int f) {
+        at[f] = heads[f] < m_sources[f].src.dataEnd ? RowAt(f, heads[f]) : Row{};
+        if (IShownLines* shown = m_sources[f].src.shown; shown && at[f].file >= 0) {
+            at[f].followsHidden = shown->FollowsHidden(at[f].start);
+            at[f].context = shown->IsContext(at[f].start);
+        }
+    };
     for (int f = 0; f < Count(); ++f)
         load(f);
     int forced = top.file;
@@ -285,7 +318,7 @@ std::vector<Row> CMergedRows::Rows(const Top& top, int n)
         if (g < 0)
             break;
         out.push_back(at[g]);
-        heads[g] = at[g].next;
+        heads[g] = ShownFrom(g, at[g].next);
         load(g);
     }
     return out;
@@ -306,7 +339,7 @@ int CMergedRows::PageDown(Top& top, int n)
     for (;;) {
         // g is the next row's file; stepping past it is a move only when a row follows.
         const std::vector<std::int64_t> before = heads;
-        heads[g] = at[g].next;
+        heads[g] = ShownFrom(g, at[g].next);
         load(g);
         int h = -1;
         for (int f = 0; f < Count(); ++f)
@@ -336,7 +369,8 @@ int CMergedRows::PageUp(Top& top, int n)
         return 0;
     std::vector<Row> prev(Count());
     auto load = [&](int f) {
-        prev[f] = top.heads[f] > m_sources[f].src.dataStart ? RowAt(f, PrevStart(f, top.heads[f])) : Row{};
+        const std::int64_t before = RowBefore(f, top.heads[f]);
+        prev[f] = before >= 0 ? RowAt(f, before) : Row{};
     };
     for (int f = 0; f < Count(); ++f)
         load(f);
@@ -365,7 +399,7 @@ Top CMergedRows::Home()
 {
     std::vector<std::int64_t> heads(Count());
     for (int f = 0; f < Count(); ++f)
-        heads[f] = m_sources[f].src.dataStart;
+        heads[f] = ShownFrom(f, m_sources[f].src.dataStart);
     return TopOfHeads(std::move(heads));
 }
 
@@ -397,7 +431,7 @@ Top CMergedRows::AtTime(std::int64_t micros)
     }
     std::vector<std::int64_t> heads(Count());
     for (int f = 0; f < Count(); ++f)
-        heads[f] = SeekFrom(f, micros);
+        heads[f] = ShownFrom(f, SeekFrom(f, micros));
     return TopOfHeads(std::move(heads));
 }
 

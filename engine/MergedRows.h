@@ -19,6 +19,10 @@
 // that file's order and paging forward from Home to the end (or backward from
 // the end) gives every row exactly once; the merged order there is what the
 // merge of the heads gives, and a step back need not undo a step forward.
+//
+// A file whose window hides lines (its filter stack) gives its shown lines
+// only: a source with shown lines keeps every head on a shown line, and its
+// rows' times are still those of the records they belong to.
 #pragma once
 
 #include "engine/ChunkReader.h"
@@ -35,8 +39,24 @@ constexpr int kMaxSources = 32;
 // The time of a file's lines when it has no record.
 constexpr std::int64_t kVeryStart = std::numeric_limits<std::int64_t>::min();
 
+// The lines a file's filter stack shows, as its window walks them (which may
+// scan ahead of its background scan within a budget). Positions are line starts.
+class IShownLines {
+public:
+    virtual ~IShownLines() = default;
+    // The first shown line at or after pos (pos itself when shown); the data's end when none.
+    virtual std::int64_t NextShown(std::int64_t pos) = 0;
+    // Where the shown line before pos ends (its next line's start); -1 when none.
+    virtual std::int64_t PrevShownEnd(std::int64_t pos) = 0;
+    // Whether the shown line at lineStart follows hidden lines of its file.
+    virtual bool FollowsHidden(std::int64_t lineStart) = 0;
+    // Whether the shown line at lineStart is a context line.
+    virtual bool IsContext(std::int64_t lineStart) = 0;
+};
+
 struct Source {
     IChunkReader* reader = nullptr;
+    IShownLines* shown = nullptr;  // null: every line is a row
     linefilter::TextForm form;
     const logformat::CFormat* format = nullptr;
     timeseek::StampContext ctx;
@@ -49,6 +69,8 @@ struct Row {
     std::int64_t next = 0;            // the next line's start
     bool startsRecord = false;
     std::int64_t micros = 0;  // the record's time
+    // With shown lines (Rows only): the line follows hidden lines of its file, or is a context line.
+    bool followsHidden = false, context = false;
 };
 
 // A place in the merged order: the row at `pos` of `file` at `micros`, and
@@ -96,6 +118,10 @@ public:
     void Grow(int file, std::int64_t newEnd);
 
 private:
+    // The first row of f at or after pos (pos when every line is one); dataEnd when none.
+    std::int64_t ShownFrom(int f, std::int64_t pos);
+    // The start of f's row before pos; -1 when none.
+    std::int64_t RowBefore(int f, std::int64_t pos);
     Row RowAt(int f, std::int64_t pos);
     // The start of the line after the one at `pos`, and that line's end.
     std::int64_t LineNext(int f, std::int64_t pos, std::int64_t& end);

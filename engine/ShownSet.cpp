@@ -456,6 +456,9 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
     // A stack of rules alone asks of a record only where it starts.
     const bool wantsFacts = m_stack.lowest != logformat::Level::None || m_stack.hasFrom || m_stack.hasTo;
     const std::size_t most = static_cast<std::size_t>(logformat::CRecordReader::kLineUnits) * m_unit;
+    const std::size_t reach =
+        m_format ? std::min<std::size_t>(m_format->StartsRecordReach(), logformat::CRecordReader::kLineUnits) * m_unit
+                 : most;
     for (std::size_t s = 0; s < len;) {
         const std::size_t le = units.FirstBreak(s, len);
         LineInfo line{at + static_cast<std::int64_t>(s), 0, true, true};
@@ -469,7 +472,7 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
         if (m_format) {
             // Narrow ASCII up to its break is read as it lies; other text as the record reader reads it.
             std::string_view text;
-            const std::size_t n = std::min(le - s, most);
+            const std::size_t n = std::min(le - s, wantsFacts ? most : reach);
             if (m_unit == 1 && IsAscii(p + s, n)) {
                 text = {reinterpret_cast<const char*>(p + s), n};
             } else {

@@ -130,7 +130,11 @@ std::size_t Zone(std::string_view s, std::size_t at, int& offset)
     return n;
 }
 
-std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std::int64_t& micros)
+namespace {
+
+// The date and the minute of an ISO stamp at `at` (its first 16 characters), as if it were UTC: false when
+// they are not one.
+bool IsoMinuteAt(std::string_view s, std::size_t at, std::int64_t& minute)
 {
     // The lines of a log come minute by minute: a stamp whose first 16 characters (up to the minute) are those of
     // the last one read on this thread reuses that minute's date, read and checked then. It is most of the cost
@@ -148,33 +152,60 @@ std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std:
     };
     thread_local Minute last;
     thread_local Day lastDay;
+    if (at + 16 > s.size())
+        return false;
+    if (last.set && std::memcmp(s.data() + at, last.key, 16) == 0) {
+        minute = last.secs;
+        return true;
+    }
+    int h, mi;
+    if ((s[at + 10] != ' ' && s[at + 10] != 'T') || !Digits(s, at + 11, 2, h) || s[at + 13] != ':' ||
+        !Digits(s, at + 14, 2, mi) || h > 23 || mi > 59)
+        return false;
+    std::int64_t day = 0;
+    if (lastDay.set && std::memcmp(s.data() + at, lastDay.key, 10) == 0) {
+        day = lastDay.secs;
+    } else {
+        int y, mo, d;
+        if (!Digits(s, at, 4, y) || s[at + 4] != '-' || !Digits(s, at + 5, 2, mo) || s[at + 7] != '-' ||
+            !Digits(s, at + 8, 2, d) || mo < 1 || mo > 12 || d < 1 || d > 31)
+            return false;
+        day = DaysFromCivil(y, mo, d) * 86400;
+        std::memcpy(lastDay.key, s.data() + at, 10);
+        lastDay.secs = day;
+        lastDay.set = true;
+    }
+    minute = day + h * 3600 + mi * 60;
+    std::memcpy(last.key, s.data() + at, 16);
+    last.secs = minute;
+    last.set = true;
+    return true;
+}
+
+}  // namespace
+
+bool IsIsoStampAt(std::string_view s, std::size_t at)
+{
+    // Asked of every line of a scan whose minutes need not follow one another: the shape alone, with no cache.
+    if (at + 19 > s.size())
+        return false;
+    const char* p = s.data() + at;
+    const auto digit = [p](int i) { return static_cast<unsigned>(p[i] - '0') < 10; };
+    const auto two = [p](int i) { return (p[i] - '0') * 10 + (p[i + 1] - '0'); };
+    if (!(digit(0) && digit(1) && digit(2) && digit(3) && p[4] == '-' && digit(5) && digit(6) && p[7] == '-' &&
+          digit(8) && digit(9) && (p[10] == ' ' || p[10] == 'T') && digit(11) && digit(12) && p[13] == ':' &&
+          digit(14) && digit(15) && p[16] == ':' && digit(17) && digit(18)))
+        return false;
+    const int mo = two(5), d = two(8);
+    return mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && two(11) <= 23 && two(14) <= 59 && two(17) <= 60;
+}
+
+std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std::int64_t& micros)
+{
     int sec = 0;
     std::int64_t minute = 0;
-    if (last.set && at + 16 <= s.size() && std::memcmp(s.data() + at, last.key, 16) == 0) {
-        minute = last.secs;
-    } else {
-        int h, mi;
-        if (at + 16 > s.size() || (s[at + 10] != ' ' && s[at + 10] != 'T') || !Digits(s, at + 11, 2, h) ||
-            s[at + 13] != ':' || !Digits(s, at + 14, 2, mi) || h > 23 || mi > 59)
-            return 0;
-        std::int64_t day = 0;
-        if (lastDay.set && std::memcmp(s.data() + at, lastDay.key, 10) == 0) {
-            day = lastDay.secs;
-        } else {
-            int y, mo, d;
-            if (!Digits(s, at, 4, y) || s[at + 4] != '-' || !Digits(s, at + 5, 2, mo) || s[at + 7] != '-' ||
-                !Digits(s, at + 8, 2, d) || mo < 1 || mo > 12 || d < 1 || d > 31)
-                return 0;
-            day = DaysFromCivil(y, mo, d) * 86400;
-            std::memcpy(lastDay.key, s.data() + at, 10);
-            lastDay.secs = day;
-            lastDay.set = true;
-        }
-        minute = day + h * 3600 + mi * 60;
-        std::memcpy(last.key, s.data() + at, 16);
-        last.secs = minute;
-        last.set = true;
-    }
+    if (!IsoMinuteAt(s, at, minute))
+        return 0;
     std::size_t n = 16;
     std::int64_t frac = 0;
     if (at + n < s.size() && s[at + n] == ':' && Digits(s, at + n + 1, 2, sec)) {

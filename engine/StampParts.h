@@ -44,6 +44,9 @@ std::size_t Zone(std::string_view s, std::size_t at, int& offset);
 // An ISO 8601 time at `at` (date, T or space, time, fraction, zone); its
 // length, 0 when there is none.
 std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std::int64_t& micros);
+// Whether IsoAt(s, at, true, ...) reads a time, without reading it: the date, the time to the second, and a
+// second of at most 60 (what follows the seconds never decides it).
+bool IsIsoStampAt(std::string_view s, std::size_t at);
 // The year of a stamp that writes none: the file's, unless the month lies
 // after the file's month, which only last year's December (say) can.
 inline int YearFor(int month, const StampContext& ctx)

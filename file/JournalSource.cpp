@@ -213,7 +213,10 @@ CStreamSource::State CJournalProducer::Produce(CStreamSource& source)
             b = ReadAvailable(source);
             continue;
         }
-        m_bReadAll = true;
+        // A window that waits for text is told once that everything there was is read, also when that was
+        // nothing: it shows an empty journal then, not its progress.
+        if (!m_bReadAll.exchange(true))
+            source.Notify();
         if (!m_bFollow)
             return CStreamSource::State::Complete;
         m_pReader->Wait(1000);

@@ -325,7 +325,8 @@ bool CTextFileDoc::IsReadyToShow()
     const CStreamSource::Progress p = m_pSource->GetProgress();
     const bool ended = p.state != CStreamSource::State::Running;
     const bool growing = p.headKnown && p.compression == Compression::None && p.bytes >= 4;
-    if (!ended && !growing)
+    const bool journalRead = m_pJournal && m_pJournal->HasReadAll();
+    if (!ended && !growing && !journalRead)
         return false;
     if (m_pMappedFile->Size() != p.bytes)
         m_pMappedFile->Remap(0);

@@ -263,6 +263,8 @@ public:
     bool IsShowOnlyFiltered() const { return m_bShowOnlyFiltered; }
     // Whether the window hides lines now: Show Only Filtered with a stack that hides.
     bool IsFiltering() const { return m_bShowOnlyFiltered && m_pShown != nullptr; }
+    // Whether the rows shown are filtered: this window's own, or a merged window's files' shown lines.
+    bool IsFilteringRows() const;
     // What the scan has found so far (an empty status without a scan).
     shownset::ShownStatus GetShownStatus() const;
     // The scan, for readers of its runs; null without one.
@@ -281,7 +283,7 @@ public:
     };
     DetachedShownSet StartDetachedShownSet(const shownset::FilterStack& stack, std::function<void()> notify);
     // Whether the window shows lines the scan has not reached yet (the "Scanning…" notice).
-    bool IsScanningAhead() const { return m_bScanningAhead; }
+    bool IsScanningAhead() const;
     // Of the rows of the last paint (as PaintedRowStarts): whether each follows hidden lines (a rule is drawn
     // above it) and whether it is a context line.
     bool RowFollowsHidden(TextPos rowStart) const;

@@ -3,6 +3,7 @@
 // a table of lines. Where the scan has not reached yet the window scans ahead
 // by itself, within a budget per input, so that no key press waits for the scan.
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 
 #include <algorithm>
 
@@ -11,6 +12,10 @@ using platform::WM_SHOWN_SET_NEWS;
 void CFileWnd::SetFilterStack(const shownset::FilterStack& stack)
 {
     m_filterStack = stack;
+    if (m_pMerged) {
+        m_pMerged->SetFilterStack(stack);  // each file's window decides its own lines
+        return;
+    }
     SyncShownSet(true);
 }
 
@@ -18,6 +23,11 @@ void CFileWnd::SetShowOnlyFiltered(bool on)
 {
     if (on == m_bShowOnlyFiltered)
         return;
+    if (m_pMerged) {
+        m_bShowOnlyFiltered = on;
+        m_pMerged->SetShowOnlyFiltered(on);
+        return;
+    }
     SyncWithMapping();
     // Off, the top line stays the top line; on, the top goes to the first shown line at or after it. A
     // window that shows the end goes on showing it.
@@ -38,11 +48,27 @@ void CFileWnd::SetShowOnlyFiltered(bool on)
 
 shownset::ShownStatus CFileWnd::GetShownStatus() const
 {
+    if (m_pMerged)
+        return m_pMerged->ShownStatus();
     return m_pShown ? m_pShown->Status() : shownset::ShownStatus{};
+}
+
+bool CFileWnd::IsFilteringRows() const
+{
+    return m_pMerged ? m_pMerged->IsFiltering() && m_filterStack.Hides() : IsFiltering();
+}
+
+bool CFileWnd::IsScanningAhead() const
+{
+    return m_pMerged ? m_pMerged->IsScanningAhead() : m_bScanningAhead;
 }
 
 void CFileWnd::WaitShownSet()
 {
+    if (m_pMerged) {
+        m_pMerged->WaitShownSet();
+        return;
+    }
     if (!m_pShown)
         return;
     m_pShown->WaitIdle();
@@ -90,6 +116,8 @@ bool CFileWnd::RowIsContext(TextPos rowStart) const
 
 void CFileWnd::SyncShownSet(bool fresh)
 {
+    if (m_pMerged)
+        return;  // the files' windows keep the shown sets of a merged window
     if (!HasText() || !m_pMappedFile || !m_filterStack.Hides()) {
         const bool had = m_pShown != nullptr;
         m_pShown.reset();

@@ -77,12 +77,29 @@ struct CMergedWnd::NullPort : IFileWndPort {
 std::intptr_t CMergedSourceWnd::HandleMessage(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
 {
     const std::intptr_t r = CFileWnd::HandleMessage(msg, wParam, lParam);
+    if (msg == platform::WM_SHOWN_SET_NEWS)
+        m_pOwner->OnShownNews(m_nIndex);
     if (msg == platform::WM_FILE_CHANGED)
         m_pOwner->OnSourceChanged(m_nIndex);
     else if (msg == platform::WM_SOURCE_PROGRESS)
         m_pOwner->OnPartProgress(m_nIndex);
     return r;
 }
+
+// A file's shown lines as its own window walks them: within the scan's runs, and past them what the window
+// scans ahead within its budget.
+struct CMergedWnd::ShownLines : merged::IShownLines {
+    explicit ShownLines(CFileWnd& wnd) : w(wnd) {}
+    std::int64_t NextShown(std::int64_t pos) override { return w.NextShown(pos); }
+    std::int64_t PrevShownEnd(std::int64_t pos) override
+    {
+        const TextPos e = w.PrevShownEnd(pos);
+        return e == kNoPos ? -1 : e;
+    }
+    bool FollowsHidden(std::int64_t lineStart) override { return w.RowFollowsHidden(lineStart); }
+    bool IsContext(std::int64_t lineStart) override { return w.RowIsContext(lineStart); }
+    CFileWnd& w;
+};
 
 CMergedWnd::CMergedWnd(CFileWnd& owner) : m_owner(owner) {}
 
@@ -390,6 +407,11 @@ void CMergedWnd::Rebuild()
         s.ctx = f.wnd->StampContextOfFile();
         s.dataStart = f.wnd->DataStart();
         s.dataEnd = f.end;
+        f.shown.reset();
+        if (m_bFiltering && f.wnd && f.wnd->IsFiltering()) {
+            f.shown = std::make_unique<ShownLines>(*f.wnd);
+            s.shown = f.shown.get();
+        }
         sources.push_back(s);
         m_shown.push_back(static_cast<int>(i));
     }
@@ -397,6 +419,7 @@ void CMergedWnd::Rebuild()
                                                     m_bSequence ? merged::Order::Sequence : merged::Order::ByTime);
     if (!had)
         return;
+    BeginInput();
     const int shown = topFile >= 0 ? ShownIndex(topFile) : -1;
     if (atHome)
         m_top = m_pRows->Home();
@@ -433,7 +456,8 @@ void CMergedWnd::Settle()
 {
     const int n = Rows();
     // Fewer than a screenful below the top: the last screenful instead, as a text window never shows less.
-    if (static_cast<int>(m_pRows->Rows(m_top, n).size()) < n)
+    // While a file's scan runs, the last screenful is only that of what it decided so far: the top stays.
+    if (static_cast<int>(m_pRows->Rows(m_top, n).size()) < n && !ScansRunning())
         m_top = m_pRows->End(n);
     m_bAtEnd = static_cast<int>(m_pRows->Rows(m_top, n + 1).size()) <= n;
     ReadReachedParts();
@@ -466,6 +490,7 @@ void CMergedWnd::VScroll(int code)
         FindSetAnew();
     if (!m_pRows)
         return;
+    BeginInput();
     const int n = Rows();
     const int page = std::max(n - 2, 1);
     const int quarter = std::max(page / 4, 1);
@@ -537,6 +562,7 @@ void CMergedWnd::OnSourceChanged(int file)
     if (end == f.end)
         return;
     const int shown = ShownIndex(file);
+    BeginInput();
     if (end > f.end && shown >= 0 && f.wnd->RecordFormat() == f.format) {
         f.end = end;
         const bool atEnd = m_bAtEnd;
@@ -545,6 +571,8 @@ void CMergedWnd::OnSourceChanged(int file)
         if (atEnd)
             m_top = m_pRows->End(Rows());
         Settle();
+        // Filtered, what the file grew by is decided by its scan, which runs: the window stays at the end.
+        m_bAtEnd = m_bAtEnd || (atEnd && ScansRunning());
     } else {
         // Cut, replaced or another format: the rows start afresh from the same time.
         f.format = f.wnd->RecordFormat() ? f.wnd->RecordFormat() : f.format;
@@ -562,10 +590,17 @@ void CMergedWnd::Paint(IFilePainter& painter)
     const int h = w.GetLineHeight();
     const int cw = w.GetCharWidth();
     const int n = rc.Height() / h;
+    BeginInput();
     for (File& f : m_files)
         if (f.wnd && !f.pending)
             f.wnd->SyncWithMapping();
     const std::vector<merged::Row> rows = m_pRows ? m_pRows->Rows(m_top, n + 2) : std::vector<merged::Row>{};
+    // Filtered: context lines in the colour halfway between text and page, and a thin rule above a row whose
+    // file hides lines before it.
+    const COLORREF halfway = platform::Rgb((platform::RedOf(w.m_crFont) + platform::RedOf(w.m_crPage)) / 2,
+                                           (platform::GreenOf(w.m_crFont) + platform::GreenOf(w.m_crPage)) / 2,
+                                           (platform::BlueOf(w.m_crFont) + platform::BlueOf(w.m_crPage)) / 2);
+    const int ruleHeight = std::max(1, h / 12);
     painter.SelectFont(w.m_logFont);
     w.m_bSentenceStart = true;
     w.m_paintedRowStarts.clear();  // positions of several files: no marks' dots
@@ -597,6 +632,8 @@ void CMergedWnd::Paint(IFilePainter& painter)
             pr.file = m_shown[static_cast<std::size_t>(r.file)];
             pr.start = r.start;
             pr.next = r.next;
+            pr.followsHidden = r.followsHidden;
+            pr.context = r.context;
             CFileWnd& src = *m_files[static_cast<std::size_t>(pr.file)].wnd;
             decoded = src.DecodesUtf8();
             wideOut = decoded || src.m_lines.IsWide();
@@ -619,6 +656,18 @@ void CMergedWnd::Paint(IFilePainter& painter)
         m_painted.push_back(pr);
         if (!painter.RectVisible(row))
             continue;
+        struct RuleAbove {
+            IFilePainter& painter;
+            WRect line;
+            COLORREF color;
+            bool draw;
+            ~RuleAbove()
+            {
+                if (draw)
+                    painter.DrawRule(line, color);
+            }
+        } ruleAbove{painter, {rc.left, rowTop, rc.right, rowTop + ruleHeight}, halfway, i > 0 && pr.followsHidden};
+        const COLORREF text = pr.context ? halfway : w.m_crFont;
         const WRect letterRect{rc.left, rowTop, textLeft, rowBottom};
         if (pr.file >= 0) {
             const std::uint8_t letter[2] = {static_cast<std::uint8_t>(mergedwnd::Letter(pr.file)), ' '};
@@ -639,7 +688,7 @@ void CMergedWnd::Paint(IFilePainter& painter)
             if (match)
                 return std::pair<COLORREF, COLORREF>{w.m_crPage, w.m_crFont};
             return rule >= 0 ? ruleColors[static_cast<std::size_t>(rule)]
-                             : std::pair<COLORREF, COLORREF>{w.m_crFont, w.m_crPage};
+                             : std::pair<COLORREF, COLORREF>{text, w.m_crPage};
         };
         if (decoded && !wide.empty()) {
             w.ApplyTextCaseDecoded(wide);
@@ -751,7 +800,9 @@ bool CMergedWnd::GoToLine(std::int64_t n)
     if (file < 0)
         return false;
     CFileWnd& src = *m_files[static_cast<std::size_t>(file)].wnd;
-    // The file's own window finds the line; the merge places that line of that file on top.
+    BeginInput();
+    // The file's own window finds the line (filtered: the nearest shown line at or after it); the merge
+    // places that line of that file on top.
     if (!src.GoToLine(n))
         return false;
     const TextPos pos = src.GetTop();
@@ -771,6 +822,7 @@ CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
         return CFileWnd::TimeJump::NoTimestamps;
     OpenPlainParts();
     const merged::Top home = m_pRows->Home();
+    BeginInput();
     const merged::Top at = m_pRows->AtTime(micros);
     CFileWnd::TimeJump jump = CFileWnd::TimeJump::Shown;
     if (at.file < 0)
@@ -792,6 +844,7 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
     // Where each file's search starts: the heads of the last match's place (just after it in its file, or at
     // it backwards), or of the top.
     merged::Top from = m_top;
+    BeginInput();
     const int matchShown = m_nMatchFile >= 0 ? ShownIndex(m_nMatchFile) : -1;
     if (!restart && matchShown >= 0) {
         CFileWnd& src = *m_files[static_cast<std::size_t>(m_nMatchFile)].wnd;
@@ -855,6 +908,36 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
     return 0;
 }
 
+bool CMergedWnd::ShowRow(int file, TextPos lineStart, TextPos matchStart, TextPos matchEnd)
+{
+    const int shown = file >= 0 && file < Count() ? ShownIndex(file) : -1;
+    if (!m_pRows || shown < 0)
+        return false;
+    BeginInput();
+    m_nMatchFile = matchStart == kNoPos ? -1 : file;
+    m_pMatchStart = matchStart;
+    m_pMatchEnd = matchEnd;
+    // The row's time is its record's: the row read from a place of its own file first.
+    const merged::Top at = m_pRows->Place(merged::kVeryStart, shown, lineStart);
+    const std::vector<merged::Row> row = m_pRows->Rows(at, 1);
+    std::int64_t micros = at.micros;
+    if (!row.empty() && row.front().file == shown && row.front().start == lineStart) {
+        micros = row.front().micros;
+    } else {
+        // A hidden line: its record's time, as its file's window reads it.
+        CFileWnd& src = *m_files[static_cast<std::size_t>(file)].wnd;
+        src.m_pTop = lineStart;
+        const logformat::Record r = src.TopRecord();
+        micros = r.timed ? r.micros : merged::kVeryStart;
+    }
+    m_top = m_pRows->Place(micros, shown, lineStart);
+    m_pRows->PageUp(m_top, Rows() / 2);
+    Settle();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+    return true;
+}
+
 logformat::Record CMergedWnd::TopRecord()
 {
     const int file = TopFile();
@@ -863,6 +946,117 @@ logformat::Record CMergedWnd::TopRecord()
     CFileWnd& src = *m_files[static_cast<std::size_t>(file)].wnd;
     src.m_pTop = m_top.pos;
     return src.TopRecord();
+}
+
+void CMergedWnd::BeginInput()
+{
+    // A key press or a paint reads at most the window's budget, shared by the files that scan ahead.
+    int filtering = 0;
+    for (const File& f : m_files)
+        filtering += f.shown ? 1 : 0;
+    for (File& f : m_files)
+        if (f.shown)
+            f.wnd->m_nAheadLeft = CFileWnd::kAheadBudget / std::max(filtering, 1);
+}
+
+bool CMergedWnd::ScansRunning() const
+{
+    for (const File& f : m_files)
+        if (f.shown && f.wnd->GetShownStatus().running)
+            return true;
+    return false;
+}
+
+bool CMergedWnd::IsScanningAhead() const
+{
+    for (const File& f : m_files)
+        if (f.shown && f.wnd->IsScanningAhead())
+            return true;
+    return false;
+}
+
+void CMergedWnd::SetFilterStack(const shownset::FilterStack& stack)
+{
+    // A file without a window yet (not opened) gets the stack when it opens.
+    for (File& f : m_files)
+        if (f.wnd)
+            f.wnd->SetFilterStack(stack);
+    if (m_pRows)
+        Rebuild();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+}
+
+void CMergedWnd::SetShowOnlyFiltered(bool on)
+{
+    for (File& f : m_files)
+        if (f.wnd)
+            f.wnd->SetShowOnlyFiltered(on);
+    m_bFiltering = on;
+    // Rebuild keeps the place: on, the first shown row at or after the top; off, the top row itself.
+    if (m_pRows)
+        Rebuild();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+}
+
+shownset::ShownStatus CMergedWnd::ShownStatus() const
+{
+    shownset::ShownStatus sum;
+    int counted = 0;
+    for (const File& f : m_files) {
+        if (f.hidden || !f.wnd)
+            continue;
+        const shownset::ShownStatus s = f.wnd->GetShownStatus();
+        sum.shownLines += s.shownLines;
+        sum.totalLines += s.totalLines;
+        sum.runs += s.runs;
+        sum.scannedTo += s.scannedTo;
+        sum.percent += s.percent;
+        sum.running = sum.running || s.running;
+        sum.shortRead = sum.shortRead || s.shortRead;
+        if (sum.ruleCounts.size() < s.ruleCounts.size())
+            sum.ruleCounts.resize(s.ruleCounts.size(), 0);
+        for (std::size_t i = 0; i < s.ruleCounts.size(); ++i)
+            sum.ruleCounts[i] += s.ruleCounts[i];
+        // One file's message for a rule is every file's: the pattern is the same.
+        if (sum.ruleErrors.size() < s.ruleErrors.size())
+            sum.ruleErrors.resize(s.ruleErrors.size());
+        for (std::size_t i = 0; i < s.ruleErrors.size(); ++i)
+            if (sum.ruleErrors[i].empty())
+                sum.ruleErrors[i] = s.ruleErrors[i];
+        ++counted;
+    }
+    sum.percent = counted ? sum.percent / counted : 0;
+    return sum;
+}
+
+void CMergedWnd::WaitShownSet()
+{
+    for (File& f : m_files)
+        if (f.wnd)
+            f.wnd->WaitShownSet();
+    OnShownNews(-1);
+}
+
+void CMergedWnd::OnShownNews(int)
+{
+    if (m_pRows && m_bFiltering) {
+        // What a file scanned ahead is decided by its scan now, and a head that met the end of what was
+        // decided may have rows after it: the heads are found again from the top's place.
+        BeginInput();
+        const bool atEnd = m_bAtEnd;
+        if (atEnd)
+            m_top = m_pRows->End(Rows());
+        else if (m_top.file >= 0)
+            m_top = m_pRows->Place(m_top.micros, m_top.file, m_top.pos);
+        Settle();
+        m_bAtEnd = m_bAtEnd || (atEnd && ScansRunning());
+        UpdateScroll();
+        m_owner.m_pPort->InvalidateAll();
+    }
+    if (m_owner.m_pListener)
+        m_owner.m_pListener->OnShownSetNews();
 }
 
 // --- The window's side -------------------------------------------------------------

@@ -96,6 +96,8 @@ public:
     struct PaintedRow {
         int file = -1;
         TextPos start = kNoPos, next = kNoPos;
+        bool followsHidden = false;  // filtered: hidden lines of its file lie before it (a rule above it)
+        bool context = false;        // filtered: a context line
     };
     const std::vector<PaintedRow>& PaintedRows() const { return m_painted; }
     // The file of the top row (-1 without rows).
@@ -118,6 +120,10 @@ public:
     // 2 an invalid pattern, 3 cancelled. Each file is searched by its own window from its head; the match
     // that comes first (last, backwards) in the merged order wins, going round at the end.
     int Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward);
+    // Shows the row of `file` that starts at `lineStart` about the middle of the screen (filtered: the first
+    // shown row at or after it), [matchStart, matchEnd) of it highlighted (kNoPos: none); false when the file
+    // is hidden from the rows.
+    bool ShowRow(int file, TextPos lineStart, TextPos matchStart, TextPos matchEnd);
     // The last match: its file (-1: none) and where it starts in that file.
     int MatchFile() const { return m_nMatchFile; }
     TextPos MatchStart() const { return m_pMatchStart; }
@@ -125,9 +131,30 @@ public:
     // A file's window reloaded it (grown, cut or replaced).
     void OnSourceChanged(int file);
 
+    // The filter stack on the merged rows: every file's window gets the stack and decides its own shown
+    // lines (its format's levels and times, its own context lines); while Show Only Filtered is on, each
+    // file's rows are its shown lines.
+    void SetFilterStack(const shownset::FilterStack& stack);
+    void SetShowOnlyFiltered(bool on);
+    // Whether the rows are the files' shown lines now.
+    bool IsFiltering() const { return m_bFiltering; }
+    // Whether a file's rows come from its own scan ahead (the "Scanning…" notice).
+    bool IsScanningAhead() const;
+    // The files' scans summed: "N of M lines shown", each rule's count.
+    shownset::ShownStatus ShownStatus() const;
+    // Waits for every file's scan and places the rows on what they decided.
+    void WaitShownSet();
+    // A file's scan found more: the rows are placed again (a window at the end stays there).
+    void OnShownNews(int file);
+
 private:
     struct File;
+    struct ShownLines;
     void Rebuild();
+    // A budget of scanning ahead for each filtering file, shared by this input.
+    void BeginInput();
+    // Whether a file's scan still runs: the last screenful is not known yet.
+    bool ScansRunning() const;
     int Rows() const;
     // Keeps the top within the last screenful; notes whether it is there.
     void Settle();
@@ -154,7 +181,8 @@ private:
         std::unique_ptr<CPreadChunkReader> reader;
         std::shared_ptr<const logformat::CFormatSet> formats;  // keeps the format alive
         const logformat::CFormat* format = nullptr;
-        TextPos end = 0;  // the data's end the rows know
+        std::unique_ptr<ShownLines> shown;  // while the rows are its shown lines
+        TextPos end = 0;                    // the data's end the rows know
         bool hidden = false;
         bool pending = false;  // a compressed part not opened yet, or whose text is not whole yet
     };
@@ -162,6 +190,7 @@ private:
     std::vector<int> m_shown;  // the rows' files: indices of m_files
     std::unique_ptr<merged::CMergedRows> m_pRows;
     merged::Top m_top;
+    bool m_bFiltering = false;
     bool m_bAtEnd = false;
     bool m_bSequence = false;
     bool m_bWentHome = false;

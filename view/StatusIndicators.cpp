@@ -82,7 +82,7 @@ std::string ShownLinesText(std::int64_t shown, std::int64_t total)
 std::string TotalCharsTooltip(CFileWnd* wnd)
 {
     std::string out = text::PaneTotalCharsLabel;
-    if (wnd && wnd->HasText() && wnd->IsFiltering()) {
+    if (wnd && wnd->HasText() && wnd->IsFilteringRows()) {
         const shownset::ShownStatus status = wnd->GetShownStatus();
         out += '\n';
         out += ShownLinesText(status.shownLines, status.totalLines);

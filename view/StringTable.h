@@ -315,6 +315,7 @@ inline constexpr const char* JournalOldestDroppedFormat =
     "The journal reached the limit of %s bytes (Compressed/MaxBytes): its oldest entries were dropped, the newest "
     "are kept.";
 inline constexpr const char* JournalFailedFormat = "Cannot read the journal: %s";
+inline constexpr const char* JournalNoEntries = "No entries of the journal match; new ones are shown as they come.";
 
 // --- Status bar -------------------------------------------------------------------------------
 inline constexpr const char* PaneCurrentCharLabel = "Index of character at topleft of screen in file";

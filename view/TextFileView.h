@@ -261,6 +261,7 @@ private:
     bool m_bMatchCase = false;
     bool m_bSourceEndShown = false;            // how the background reader ended was said
     bool m_bJournalOwnShown = false;           // the strip said that only the user's own entries are there
+    bool m_bJournalEmptyShown = false;         // the strip says that no entry matches (until one comes)
     std::uint64_t m_nJournalRestartsSaid = 0;  // the times the journal's oldest entries went that were said
     bool m_bTimeMessageShown = false;          // the strip says where Go to Time's last time lay
     bool m_bRegularExpression = false;

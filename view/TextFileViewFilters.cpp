@@ -58,7 +58,7 @@ void CTextFileView::SyncScanningNotice()
 {
     if (!m_pFileWnd)
         return;
-    const bool scanning = m_pFileWnd->IsFiltering() && m_pFileWnd->IsScanningAhead();
+    const bool scanning = m_pFileWnd->IsFilteringRows() && m_pFileWnd->IsScanningAhead();
     if (scanning == m_bScanningShown)
         return;
     m_bScanningShown = scanning;

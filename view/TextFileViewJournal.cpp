@@ -71,5 +71,11 @@ void CTextFileView::SayJournalNews()
     } else if (journal->SeesOnlyOwn() && !m_bJournalOwnShown) {
         m_bJournalOwnShown = true;
         m_pHost->ShowMessage(ViewMessageKind::Information, text::JournalOwnEntries);
+    } else if (m_bLoaded && journal->HasReadAll() && journal->Entries() == 0 && !m_bJournalEmptyShown) {
+        m_bJournalEmptyShown = true;
+        m_pHost->ShowMessage(ViewMessageKind::Information, text::JournalNoEntries);
+    } else if (m_bJournalEmptyShown && journal->Entries() > 0) {
+        m_bJournalEmptyShown = false;
+        m_pHost->HideMessage();
     }
 }

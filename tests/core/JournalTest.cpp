@@ -304,39 +304,56 @@ TEST_F(JournalWindow, LevelsAndTimesAreTheEntriesOwn)
     }
 }
 
+// New entries are followed; a query that nothing matches yet shows an empty window that says so, not the
+// reader's progress, until entries come.
 TEST_F(JournalWindow, NewEntriesAreFollowedAndClosingEndsTheReader)
 {
     if (!HaveTools())
         GTEST_SKIP() << "systemd-journal-remote is not installed";
-    testutil::TempDir dir;
-    ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal",
-                                          {{.realtime = kBase, .priority = 6, .message = "before"}}));
-    auto doc = std::make_unique<CTextFileDoc>();
-    platform::JournalQuery query;
-    query.directory = dir.Path();
-    std::string error;
-    ASSERT_TRUE(doc->OnOpenJournal(query, JournalTitle(query, {}), error)) << error;
-    viewtest::FakeHost host;
-    host.port.Resize(6, 100);
-    host.watch = true;
-    CMemoryProfile profile;
-    auto view = std::make_unique<CTextFileView>(doc.get(), &host, nullptr, profile);
-    ASSERT_TRUE(view->OnCreate());
-    ASSERT_TRUE(PumpUntil([&] { return view->IsLoaded() && host.Rows().size() == 1; }));
-    // Another journal file in the folder, as journald starts one: its entries follow in time order.
-    ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/b.journal",
-                                          {{.realtime = kBase + kSecond, .priority = 3, .message = "after 1"},
-                                           {.realtime = kBase + 2 * kSecond, .priority = 3, .message = "after 2"}}));
-    ASSERT_TRUE(PumpUntil([&] {
-        doc->IsReadyToShow();
-        return Messages(TextOf(*doc)) == std::vector<std::string>{"before", "after 1", "after 2"};
-    }));
-    ASSERT_TRUE(PumpUntil([&] { return host.Rows().size() == 3; }));
-    EXPECT_EQ(doc->GetSource()->GetProgress().state, CStreamSource::State::Running);
-    // Closing: the view goes, then the document stops its reader (waiting on the journal) and joins it.
-    view->OnDestroy();
-    view.reset();
-    doc.reset();
+    const struct {
+        const char* name;
+        int lowest;
+        std::vector<std::string> first, last;
+    } cases[] = {
+        {"every priority", 7, {"before"}, {"before", "after 1", "after 2"}},
+        {"errors only: nothing at first", 3, {}, {"after 1", "after 2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testutil::TempDir dir;
+        ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal",
+                                              {{.realtime = kBase, .priority = 6, .message = "before"}}));
+        auto doc = std::make_unique<CTextFileDoc>();
+        platform::JournalQuery query;
+        query.directory = dir.Path();
+        query.lowestPriority = c.lowest;
+        std::string error;
+        ASSERT_TRUE(doc->OnOpenJournal(query, JournalTitle(query, {}), error)) << error;
+        viewtest::FakeHost host;
+        host.port.Resize(6, 100);
+        host.watch = true;
+        CMemoryProfile profile;
+        auto view = std::make_unique<CTextFileView>(doc.get(), &host, nullptr, profile);
+        ASSERT_TRUE(view->OnCreate());
+        ASSERT_TRUE(PumpUntil([&] { return view->IsLoaded() && host.Rows().size() == c.first.size(); }));
+        const bool saysEmpty =
+            std::find(host.strip.begin(), host.strip.end(), text::JournalNoEntries) != host.strip.end();
+        EXPECT_EQ(saysEmpty, c.first.empty());
+        // Another journal file in the folder, as journald starts one: its entries follow in time order.
+        ASSERT_TRUE(journaltest::WriteJournal(
+            dir.Path() + "/b.journal", {{.realtime = kBase + kSecond, .priority = 3, .message = "after 1"},
+                                        {.realtime = kBase + 2 * kSecond, .priority = 3, .message = "after 2"}}));
+        ASSERT_TRUE(PumpUntil([&] {
+            doc->IsReadyToShow();
+            return Messages(TextOf(*doc)) == c.last;
+        }));
+        ASSERT_TRUE(PumpUntil([&] { return host.Rows().size() == c.last.size(); }));
+        EXPECT_EQ(doc->GetSource()->GetProgress().state, CStreamSource::State::Running);
+        // Closing: the view goes, then the document stops its reader (waiting on the journal) and joins it.
+        view->OnDestroy();
+        view.reset();
+        doc.reset();
+    }
 }
 
 TEST_F(JournalWindow, AtTheLimitTheOldestEntriesGo)

@@ -107,8 +107,17 @@ TEST(LineFilter, ExpressionsWithALiteralEveryMatchHoldsListWhatTheReferenceLists
     const char16_t* const kWords[] = {u"abc", u"abx", u"xabc1", u"AbC",  u"ab",        u"c1",  u" ",
                                       u"\t",  u"\r",  u"\n",    u"\r\n", u"\u00E9abc", nullptr /* a NUL */};
     const PatternCase kLiteral[] = {
-        {u"abc.?1", true, false, false}, {u"^abc", true, true, false},    {u"abc$", true, false, false},
-        {u"(abc)+x", true, true, true},  {u"xab[c1]", true, true, false}, {u"abc\\s*c1", true, false, false},
+        {u"abc.?1", true, false, false},
+        {u"^abc", true, true, false},
+        {u"abc$", true, false, false},
+        {u"(abc)+x", true, true, true},
+        {u"xab[c1]", true, true, false},
+        {u"abc\\s*c1", true, false, false},
+        // Starting with the literal: a later one on the line may start the match; a quantifier takes the last
+        // character from the literal.
+        {u"abc[1\\t]", true, false, false},
+        {u"abcc?1", true, false, false},
+        {u"abc\\b", true, false, true},
     };
     std::mt19937 rng(77);
     for (int iter = 0; iter < 20; ++iter) {

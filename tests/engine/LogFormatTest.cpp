@@ -58,6 +58,8 @@ const Case kCases[] = {
     {"ISO 8601", "2026-12-07 01:41:07 request failed: ERROR 42", "2026-12-07T06:41:07", Level::None},
     {"ISO 8601", "2026-13-07 01:41:07 x", nullptr, Level::None},
     {"ISO 8601", "2026-12-07 01:41 x", nullptr, Level::None},
+    {"ISO 8601", "2026-12-07 01:41:61 x", nullptr, Level::None},
+    {"ISO 8601", "[2026-12-07 01:4", nullptr, Level::None},
     {"ISO 8601 after a token", "nova-api.log.1 2017-05-16 00:00:00.008 25746 INFO nova.osapi",
      "2017-05-16T05:00:00.008", Level::Info},
     {"ISO 8601 after a token", "2017-05-16 00:00:00.008 25746 INFO nova.osapi", nullptr, Level::None},
@@ -144,7 +146,12 @@ TEST(LogFormat, ReadsEveryFamilyAndDetectsItAmongTheOthers)
         // Whether a line starts a record is the same asked alone, under every family.
         for (const logformat::CFormat* f : logformat::BuiltinFormats()) {
             logformat::LineRead whole;
-            EXPECT_EQ(f->StartsRecordAt(c.line, 0, ctx), f->Read(c.line, ctx, whole)) << f->Name() << ": " << c.line;
+            const bool starts = f->Read(c.line, ctx, whole);
+            EXPECT_EQ(f->StartsRecordAt(c.line, 0, ctx), starts) << f->Name() << ": " << c.line;
+            // ... and with no more of the line than the family says it reads.
+            const std::string_view line(c.line);
+            EXPECT_EQ(f->StartsRecordAt(line.substr(0, std::min(line.size(), f->StartsRecordReach())), 0, ctx), starts)
+                << f->Name() << ": " << c.line;
         }
         if (!c.utc)
             continue;

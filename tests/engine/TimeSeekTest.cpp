@@ -236,4 +236,18 @@ TEST(TimeSeek, IsoStampsInAnyOrderReadAsTheLibraryReckonsThem)
         timeseek::parts::IsoAt("2024-05-01T10:00:00Z", 0, true, known);  // that minute and day read last
         EXPECT_EQ(timeseek::parts::IsoAt(s, 0, true, micros), 0U) << s;
     }
+    // Whether a stamp is there, asked alone, is what reading it says, for stamps with one character changed
+    // (cut short, at an offset, after a cached minute or not).
+    const char alphabet[] = "0123456789-: T:.Z+\x9f\0";
+    for (int i = 0; i < 20000; ++i) {
+        std::string s = i % 2 ? "2024-05-01T10:00:00.5Z" : "[2026-12-31 23:59:60 x";
+        const std::size_t at = s[0] == '[' ? 1 : 0;
+        s[rng() % s.size()] = alphabet[rng() % (sizeof alphabet - 1)];
+        if (rng() % 4 == 0)
+            s.resize(rng() % s.size());
+        std::int64_t micros = 0;
+        if (rng() % 2)
+            timeseek::parts::IsoAt("2024-05-01T10:00:00Z", 0, true, micros);
+        EXPECT_EQ(timeseek::parts::IsIsoStampAt(s, at), timeseek::parts::IsoAt(s, at, true, micros) != 0) << s;
+    }
 }

@@ -8,6 +8,7 @@
 #include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/shell/FilterStackEditor.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/qt/AllWindowsList.h"
 #include "textwnd/qt/FilterPane.h"
 #include "view/CommandIds.h"
@@ -134,6 +135,94 @@ private slots:
             QCOMPARE(w.s.Update(cmd::ShowOnlyFiltered).m_nCheck, step.filtering ? 1 : 0);
             QCOMPARE(w.PaintedLines(), step.lines);
             QCOMPARE(w.TotalCharsTip(), step.tip);
+        }
+    }
+
+    // A merged window: Ctrl+Shift+H and the editor apply the stack to every file's rows, each file deciding its
+    // own lines; the rows stay in time order, a rule above a row whose file hid lines before it, and the tooltip
+    // sums the files.
+    void ctrlShiftHFiltersAMergedWindowsRows()
+    {
+        const std::vector<std::string> paths = {
+            WriteFile("a.log", "2026-12-07 06:00:01.0Z INFO a1\n2026-12-07 06:00:03.0Z ERROR a2 error\n"
+                               "    at frame a2\n2026-12-07 06:00:05.0Z INFO a3\n"),
+            WriteFile("b.log", "2026-12-07 06:00:02.0Z ERROR b1 error\n2026-12-07 06:00:03.0Z INFO b2\n"
+                               "2026-12-07 06:00:04.0Z INFO b3 error\n"),
+            WriteFile("c.log", "2026-12-07 06:00:03.0Z INFO c1 error\n2026-12-07 06:00:06.0Z INFO c2\n"),
+        };
+        Started s;
+        QVERIFY(s.ok);
+        QVERIFY(s.app->OpenMerged(paths));
+        QVERIFY(s.Active(QSize(1400, 800)));
+        CFileWndWidget* text = s.ActiveFrame()->GetViewWidget()->TextWindow();
+        text->setFocus();
+        CFileWnd& wnd = text->FileWnd();
+        QVERIFY(wnd.GetMerged());
+        // Each painted row as its file's letter and the row's last word (the text after the last blank).
+        auto rows = [&] {
+            text->viewport()->repaint();
+            std::vector<std::string> out;
+            const CMergedWnd& m = *wnd.GetMerged();
+            for (const CMergedWnd::PaintedRow& r : m.PaintedRows()) {
+                if (r.file < 0)
+                    continue;
+                const TextPos at = r.start;
+                CFileWnd& src = wnd.GetMerged()->WindowOf(r.file);
+                TextPos p = at;
+                std::string line;
+                std::u16string wide;
+                src.ReadLine(p, &line, &wide);
+                for (const char16_t c : wide)
+                    line += static_cast<char>(c);  // the logs are ASCII
+                const std::size_t blank = line.find_last_of(' ');
+                std::string row = std::string(r.followsHidden ? "-" : "") + mergedwnd::Letter(r.file) + ":" +
+                                  line.substr(blank == std::string::npos ? 0 : blank + 1);
+                out.push_back(row);
+            }
+            return out;
+        };
+        const QString label = text::PaneTotalCharsLabel;
+        auto tip = [&] {
+            Idle();
+            return s.Frame()->GetStatusBar()->Element(cmd::PaneTotalChars)->toolTip();
+        };
+        const std::vector<std::string> all = {"A:a1",    "B:error", "A:error", "A:a2", "B:b2",
+                                              "C:error", "B:error", "A:a3",    "C:c2"};
+        const std::vector<std::string> shown = {"B:error", "-A:error", "A:a2", "C:error", "-B:error"};
+        QCOMPARE(rows(), all);
+
+        // The editor's first rule turns filtering on; its count is every file's lines that match it.
+        CFilterStackEditor* editor = [&] {
+            s.Frame()->ExecuteCommand(cmd::FilterEditor);
+            return s.Frame()->GetFilterEditor();
+        }();
+        QVERIFY(editor);
+        Window::AddRule(editor, "error");
+        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
+        wnd.WaitShownSet();
+        QCoreApplication::processEvents();
+        editor->RefreshStatus();
+        QVERIFY(wnd.IsShowOnlyFiltered());
+        QCOMPARE(editor->Rules()->item(0, CFilterStackEditor::ColCount)->text(), QString("4"));  // lines that match
+        QCOMPARE(rows(), shown);
+        text->setFocus();
+
+        const struct {
+            bool filtering;
+            std::vector<std::string> rows;
+            QString tip;
+        } steps[] = {
+            {false, all, label},
+            {true, shown, label + "\n5 of 9 lines shown"},
+            {false, all, label},
+        };
+        for (const auto& step : steps) {
+            QTest::keyClick(text, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+            wnd.WaitShownSet();
+            QCOMPARE(wnd.IsShowOnlyFiltered(), step.filtering);
+            QCOMPARE(s.Update(cmd::ShowOnlyFiltered).m_nCheck, step.filtering ? 1 : 0);
+            QCOMPARE(rows(), step.rows);
+            QCOMPARE(tip(), step.tip);
         }
     }
 

@@ -4,6 +4,7 @@
 #include "platform/Window.h"
 #include "textwnd/MergedWnd.h"
 #include "textwnd/qt/FileWndWidget.h"
+#include "textwnd/qt/FilterPane.h"
 #include "view/CommandIds.h"
 #include "view/StatusIndicators.h"
 
@@ -173,6 +174,8 @@ private slots:
     void copyScreenPutsEachRowAsItsFileHoldsIt();
     void aWindowAtTheEndFollowsAGrowingFile();
     void aHiddenFileLeavesTheRowsAndComesBack();
+    void filterPaneListsEveryFilesLinesWithTheirLetters();
+    void aFilteredWindowAtTheEndFollowsWhatItShows();
     void findGoesThroughTheMatchesInTimeOrder();
     void statusPanesAreOfTheTopRowsFile();
 };
@@ -421,3 +424,142 @@ void MergedWndTest::statusPanesAreOfTheTopRowsFile()
 
 QTEST_MAIN(MergedWndTest)
 #include "MergedWndTest.moc"
+
+// The filter pane on a merged window: every file's matching lines, file after file, each row with its file's
+// letter in its colour; Return on a row shows that row of that file in the merged window, its match marked.
+void MergedWndTest::filterPaneListsEveryFilesLinesWithTheirLetters()
+{
+    const struct {
+        const char* name;
+        linefilter::FilterQuery query;
+        std::string needle;  // what the reference looks for in each line (lower case: the query ignores case)
+    } cases[] = {
+        {"plain", {u"record 1", false, false, false}, "record 1"},
+        {"ignoring case", {u"FILE2 RECORD 2", false, true, false}, "file2 record 2"},
+        {"regular expression", {u"frame [34]", true, false, false}, "frame "},
+    };
+    for (const auto& c : cases) {
+        Fixture fx(31, 3, 40);
+        CFilterPane pane(fx.widget.get(), nullptr);
+        pane.resize(500, 400);
+        std::string error;
+        QVERIFY2(pane.Start(c.query, &error), c.name);
+        QVERIFY2(QTest::qWaitFor([&] { return !pane.Running(); }, 5000), c.name);
+        QCoreApplication::processEvents();
+        // The reference: each file's lines that hold the needle, in the order of the files.
+        std::vector<const Line*> expected;
+        for (int f = 0; f < 3; ++f)
+            for (const Line& l : fx.lines) {
+                std::string lower = l.text;
+                std::transform(lower.begin(), lower.end(), lower.begin(),
+                               [](unsigned char ch) { return std::tolower(ch); });
+                if (l.file == f && lower.find(c.needle) != std::string::npos)
+                    expected.push_back(&l);
+            }
+        QVERIFY2(expected.size() > 3, c.name);
+        QCOMPARE(pane.Count(), static_cast<std::int64_t>(expected.size()));
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const CFilterPane::Entry e = pane.EntryAt(static_cast<std::int64_t>(i));
+            QVERIFY2(e.file == expected[i]->file && e.at == expected[i]->start, c.name);
+        }
+        QVERIFY2(pane.StatusText().contains(QString::number(expected.size())), c.name);
+
+        // Each painted row's letter cell holds its file's colour.
+        pane.List()->viewport()->repaint();
+        const QImage img = pane.List()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int h = fx.Wnd().GetLineHeight(), cw = fx.Wnd().GetCharWidth();
+        const int painted = std::min<int>(pane.List()->VisibleRows(), static_cast<int>(expected.size()));
+        for (int r = 0; r < painted; ++r) {
+            const platform::COLORREF want = mergedwnd::LetterColor(expected[static_cast<std::size_t>(r)]->file, 0);
+            int n = 0;
+            for (int y = r * h; y < (r + 1) * h && y < img.height(); ++y)
+                for (int x = 0; x < cw; ++x)
+                    n += (img.pixel(x, y) & 0xFFFFFF) ==
+                         (qRgb(platform::RedOf(want), platform::GreenOf(want), platform::BlueOf(want)) & 0xFFFFFF);
+            QVERIFY2(n > 0, c.name);
+        }
+
+        // Return on the last entry (the last file's): the merged window shows that row, its match marked.
+        pane.List()->setFocus();
+        QTest::keyClick(pane.List(), Qt::Key_End);
+        QTest::keyClick(pane.List(), Qt::Key_Return);
+        const Line& last = *expected.back();
+        QCOMPARE(fx.merged->MatchFile(), last.file);
+        QVERIFY2(fx.merged->MatchStart() >= last.start &&
+                     fx.merged->MatchStart() < last.start + static_cast<std::int64_t>(last.text.size()),
+                 c.name);
+        fx.widget->viewport()->repaint();
+        const auto& rows = fx.merged->PaintedRows();
+        QVERIFY2(
+            std::any_of(rows.begin(), rows.end(),
+                        [&](const CMergedWnd::PaintedRow& r) { return r.file == last.file && r.start == last.start; }),
+            c.name);
+    }
+}
+
+// Filtered, each file's rows are its shown records (a record's continuation lines with it); End shows the last
+// of them, a rule above each row whose file hid lines before it, and records that arrive are filtered as they
+// come: the matching ones at the end, where the window stays.
+void MergedWndTest::aFilteredWindowAtTheEndFollowsWhatItShows()
+{
+    Fixture fx(13, 3, 40);
+    // The reference: per file, a record is shown when its first line holds the text.
+    auto shown = [&](const std::vector<Line>& lines, const std::string& needle) {
+        std::vector<Line> out;
+        std::vector<bool> hiddenBefore;
+        for (int f = 0; f < 3; ++f) {
+            bool record = false, hidden = false;
+            for (const Line& l : lines) {
+                if (l.file != f)
+                    continue;
+                if (l.text.rfind("2026", 0) == 0)
+                    record = l.text.find(needle) != std::string::npos;
+                else if (l.text.rfind("    ", 0) != 0)
+                    record = false;  // the lines before the first record
+                if (record) {
+                    out.push_back(l);
+                    out.back().text = (hidden ? "-" : "") + out.back().text;
+                }
+                hidden = !record;
+            }
+        }
+        std::vector<Line> sorted = Reference(out);
+        return sorted;
+    };
+    shownset::FilterStack stack;
+    stack.rules.push_back({true, shownset::RuleKind::Include, u"record 1", false, true});
+    fx.Wnd().SetFilterStack(stack);
+    fx.Wnd().SetShowOnlyFiltered(true);
+    fx.Wnd().WaitShownSet();
+    QVERIFY(fx.Wnd().IsFilteringRows());
+    auto expectEnd = [&](const char* step) {
+        const std::vector<Line> ref = shown(fx.lines, "record 1");
+        QVERIFY2(ref.size() > static_cast<std::size_t>(fx.Rows()), step);
+        const std::size_t k = ref.size() - static_cast<std::size_t>(fx.Rows());
+        fx.ExpectRowsFrom(k, ref, step);
+        const auto& rows = fx.merged->PaintedRows();
+        for (std::size_t i = 0; i + k < ref.size() && i < rows.size(); ++i)
+            QCOMPARE(rows[i].followsHidden, ref[k + i].text[0] == '-');
+        QVERIFY2(fx.merged->AtEnd(), step);
+        const shownset::ShownStatus s = fx.Wnd().GetShownStatus();
+        QCOMPARE(s.shownLines, static_cast<std::int64_t>(ref.size()));
+        QCOMPARE(s.totalLines, static_cast<std::int64_t>(fx.lines.size()));
+    };
+    QTest::keyClick(fx.widget.get(), Qt::Key_End);
+    expectEnd("the end of the shown rows");
+    // File C gains a matching record with a continuation line, a record that does not match, and more than a
+    // screenful of matching ones, later than every other.
+    std::vector<std::pair<std::string, std::int64_t>> extra = {{Stamp(5000) + " INFO record 1 late", 5000},
+                                                               {"    at frame 9", 5000},
+                                                               {Stamp(5001) + " INFO other late", 5001}};
+    for (int i = 0; i < 2 * fx.Rows(); ++i)
+        extra.push_back({Stamp(5002 + i) + " INFO record 1 later " + std::to_string(i), 5002 + i});
+    for (const auto& [text, tenths] : extra) {
+        fx.lines.push_back({2, static_cast<std::int64_t>(fx.texts[2].size()), tenths, text});
+        fx.texts[2] += text + "\n";
+    }
+    fx.Write(2);
+    fx.merged->WindowOf(2).HandleMessage(platform::WM_FILE_CHANGED, 1, 0);
+    fx.Wnd().WaitShownSet();
+    expectEnd("following the shown rows");
+}

@@ -80,4 +80,35 @@ expect "highlight rules on the merged rows, before src=" 'merged top=B:34 line=2
   "$probe" --rows 3 --index-wait --rules "$dir/rules.ini" --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" \
   key:end print
 
+# The filter stack on the merged rows: each file decides its own lines (its level, its context), the rows stay
+# in time order, - marks a row whose file hid lines before it, and shown N of M sums the files.
+expect "a lowest level: lines without a level pass, each file's hidden lines marked" 'merged top=C:0 line=1 end=1
+|before any record|  src=C
+-2026-12-07 06:00:03.000Z ERROR b2|  src=B
+-2026-12-07 06:00:05.000Z WARN a3|  src=A
+| |
+shown 3 of 9' \
+  "$probe" --rows 4 --index-wait --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" level:warn print
+
+expect "context lines are of the matching record's own file" 'merged top=A:0 line=1 end=1
+|2026-12-07 06:00:00.000Z INFO a1|  src=A
+|2026-12-07 06:00:03.000Z INFO a2|  src=A
+|    under a2|  src=A
+|2026-12-07 06:00:05.000Z WARN a3|  src=A
+shown 4 of 9' \
+  "$probe" --rows 4 --index-wait --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" include:a2 context:1 print
+
+expect "filtered Go to Time: the first shown row at or after the time; Home: the first shown row" 'merged top=A:33 line=2 end=1
+|2026-12-07 06:00:03.000Z INFO a2|  src=A
+|    under a2|  src=A
+-2026-12-07 06:00:09.000Z INFO c2|  src=C
+shown 5 of 9
+merged top=A:0 line=1 end=0
+|2026-12-07 06:00:00.000Z INFO a1|  src=A
+|2026-12-07 06:00:01.000Z INFO b1|  src=B
+|2026-12-07 06:00:03.000Z INFO a2|  src=A
+shown 5 of 9' \
+  "$probe" --rows 3 --index-wait --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" include:INFO \
+  gototime:2026-12-07T06:00:02Z print key:home print
+
 finish

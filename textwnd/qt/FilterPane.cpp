@@ -2,6 +2,7 @@
 
 #include "engine/HighlightRules.h"
 #include "engine/Utf8Text.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/qt/MarksList.h"
 
 #include <QContextMenuEvent>
@@ -69,7 +70,7 @@ int CFilterList::VisibleRows() const
 void CFilterList::UpdateRange()
 {
     // The bar counts entries: the list is capped far below the range of an int.
-    const std::int64_t count = m_pPane->Filter().Count();
+    const std::int64_t count = m_pPane->Count();
     verticalScrollBar()->setRange(0, static_cast<int>(std::max<std::int64_t>(0, count - VisibleRows())));
     verticalScrollBar()->setPageStep(VisibleRows());
     const int columns = viewport()->width() / std::max(1, m_pTextWindow->FileWnd().GetCharWidth());
@@ -80,7 +81,7 @@ void CFilterList::UpdateRange()
 
 void CFilterList::SetCurrent(std::int64_t i)
 {
-    const std::int64_t count = m_pPane->Filter().Count();
+    const std::int64_t count = m_pPane->Count();
     m_current = std::clamp<std::int64_t>(i, 0, std::max<std::int64_t>(0, count - 1));
     const int first = verticalScrollBar()->value();
     if (m_current < first)
@@ -105,14 +106,15 @@ void CFilterList::paintEvent(QPaintEvent* event)
     const std::int64_t first = verticalScrollBar()->value();
     const int rows = VisibleRows() + 1;
     for (int r = 0; r < rows; ++r) {
-        const std::int64_t at = m_pPane->Filter().At(first + r);
-        if (at < 0)
+        const CFilterPane::Entry e = m_pPane->EntryAt(first + r);
+        if (e.at < 0)
             break;
-        if (wnd.HasText() && at < wnd.DataEnd())
-            PaintRow(painter, r, at);
+        CFileWnd& src = m_pPane->WindowOf(e.file);
+        if (src.HasText() && e.at < src.DataEnd())
+            PaintRow(painter, r, e.file, e.at);
     }
     const std::int64_t cur = m_current - first;
-    if (hasFocus() && cur >= 0 && cur < rows && m_pPane->Filter().Count() > 0) {
+    if (hasFocus() && cur >= 0 && cur < rows && m_pPane->Count() > 0) {
         const int h = wnd.GetLineHeight();
         p.setPen(ColorOf(wnd.GetFontColor()));
         p.drawRect(0, static_cast<int>(cur) * h, viewport()->width() - 1, h - 1);
@@ -121,15 +123,23 @@ void CFilterList::paintEvent(QPaintEvent* event)
 
 // One listed line as the text window paints its rows: tabs expanded, the letter case applied, the highlight
 // rules' colours, and the match inverse on top of them.
-void CFilterList::PaintRow(IFilePainter& painter, int row, std::int64_t at)
+void CFilterList::PaintRow(IFilePainter& painter, int row, int file, std::int64_t at)
 {
-    CFileWnd& wnd = m_pTextWindow->FileWnd();
-    const int cw = std::max(1, wnd.GetCharWidth()), h = wnd.GetLineHeight();
+    // A merged window's row: its file's letter, then the line as that file's window reads it.
+    CFileWnd& owner = m_pTextWindow->FileWnd();
+    CFileWnd& wnd = m_pPane->WindowOf(file);
+    const int cw = std::max(1, owner.GetCharWidth()), h = owner.GetLineHeight();
+    const int left = file >= 0 ? mergedwnd::kSourceColumns * cw : 0;
+    if (file >= 0) {
+        const std::uint8_t letter[2] = {static_cast<std::uint8_t>(mergedwnd::Letter(file)), ' '};
+        painter.TextOutNarrow(0, row * h + h, {0, row * h, left, row * h + h}, letter, 2,
+                              mergedwnd::LetterColor(file, owner.GetPageColor()), owner.GetPageColor());
+    }
     const std::int64_t hoff = horizontalScrollBar()->value();
-    const std::int64_t columns = viewport()->width() / cw + 1;
+    const std::int64_t columns = (viewport()->width() - left) / cw + 1;
     LineColumns c;
     TextPos mb = kNoPos, me = kNoPos;
-    const bool match = m_pPane->MatchIn(at, mb, me);
+    const bool match = m_pPane->MatchIn(at, mb, me, file);
     c.marks[0] = mb;
     c.marks[1] = me;
     std::string narrow;
@@ -162,8 +172,8 @@ void CFilterList::PaintRow(IFilePainter& painter, int row, std::int64_t at)
         else if (state >= 0)
             colors = wnd.RuleColors(rules->Rules()[static_cast<std::size_t>(state)]);
         const auto [fg, bg] = colors;
-        const int x = static_cast<int>((a - hoff) * cw);
-        const WRect opaque{x, top, b < hoff + columns ? static_cast<int>((b - hoff) * cw) : viewport()->width(),
+        const int x = left + static_cast<int>((a - hoff) * cw);
+        const WRect opaque{x, top, b < hoff + columns ? left + static_cast<int>((b - hoff) * cw) : viewport()->width(),
                            top + h};
         const std::size_t from = IndexOfColumn(wide, decoded, a), to = IndexOfColumn(wide, decoded, b);
         if (to <= from) {
@@ -194,12 +204,12 @@ void CFilterList::keyPressEvent(QKeyEvent* event)
     case Qt::Key_PageUp: SetCurrent(m_current - page); break;
     case Qt::Key_PageDown: SetCurrent(m_current + page); break;
     case Qt::Key_Home: SetCurrent(0); break;
-    case Qt::Key_End: SetCurrent(m_pPane->Filter().Count() - 1); break;
+    case Qt::Key_End: SetCurrent(m_pPane->Count() - 1); break;
     case Qt::Key_Return:
     case Qt::Key_Enter: m_pPane->ShowEntry(m_current); break;
     case Qt::Key_Escape:
         // The first Escape stops a scan under way; with none running it hides the pane.
-        if (m_pPane->Filter().Status().running)
+        if (m_pPane->Running())
             m_pPane->Cancel();
         else
             m_pPane->Close();
@@ -218,7 +228,7 @@ void CFilterList::mousePressEvent(QMouseEvent* event)
 void CFilterList::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const std::int64_t i = EntryAt(event->position().toPoint().y());
-    if (i < m_pPane->Filter().Count()) {
+    if (i < m_pPane->Count()) {
         SetCurrent(i);
         m_pPane->ShowEntry(i);
     }
@@ -355,6 +365,7 @@ CFilterPane::CFilterPane(CFileWndWidget* textWindow, QWidget* parent)
 CFilterPane::~CFilterPane()
 {
     m_pFilter.reset();  // cancels and joins the worker before anything it reports to goes
+    m_merged.clear();
     delete m_pStrip;
 }
 
@@ -370,20 +381,46 @@ bool CFilterPane::Start(const linefilter::FilterQuery& query, std::string* error
     plain.invert = false;
     auto matcher = linefilter::MakeLineMatcher(plain, form, error);
     const platform::FileHandle file = wnd.GetMappedFile()->Handle();
-    if (!matcher || !m_pFilter->Start(std::make_unique<CPreadChunkReader>(file), form, query, wnd.DataStart(),
-                                      wnd.DataEnd(), error))
+    CMergedWnd* merged = wnd.GetMerged();
+    if (!matcher || (!merged && !m_pFilter->Start(std::make_unique<CPreadChunkReader>(file), form, query,
+                                                  wnd.DataStart(), wnd.DataEnd(), error)))
         return false;
     m_pMatcher = std::move(matcher);
     m_query = query;
     m_knownEnd = wnd.DataEnd();
     platform::GetFileIdByHandle(file, m_fileId);
+    m_merged.clear();
+    if (merged) {
+        // Every file of the merge, each by its own window's text form (the window's own file is one of them).
+        m_pFilter->Stop();
+        for (int f = 0; f < merged->Count(); ++f) {
+            CFileWnd& src = merged->WindowOf(f);
+            Merged m;
+            m.filter = std::make_unique<linefilter::CLineFilter>();
+            m.filter->SetNotify([this] {
+                if (!m_bNewsPosted.exchange(true))
+                    QMetaObject::invokeMethod(this, &CFilterPane::OnNews, Qt::QueuedConnection);
+            });
+            const linefilter::TextForm srcForm{src.GetEncoding(), src.GetCodePage()};
+            m.matcher = linefilter::MakeLineMatcher(plain, srcForm, error);
+            if (!m.matcher || !src.GetMappedFile() ||
+                !m.filter->Start(std::make_unique<CPreadChunkReader>(src.GetMappedFile()->Handle()), srcForm, query,
+                                 src.DataStart(), src.DataEnd(), error)) {
+                m_merged.clear();
+                return false;
+            }
+            m.knownEnd = src.DataEnd();
+            m_merged.push_back(std::move(m));
+        }
+    }
     m_bCancelled = false;
     ShowMarks(false);  // a new filter is to be seen
     m_pList->SetCurrent(0);
     m_pList->verticalScrollBar()->setValue(0);
     m_pFollow->start(kFollowMs);
     show();
-    m_pStrip->show();
+    // The strip is scaled over one file's bytes: a merged window's rows are of several.
+    m_pStrip->setVisible(m_merged.empty());
     OnNews();
     return true;
 }
@@ -411,6 +448,8 @@ bool CFilterPane::MarksShown() const
 void CFilterPane::Cancel()
 {
     m_pFilter->Stop();
+    for (Merged& m : m_merged)
+        m.filter->Stop();
     m_pFollow->stop();
     m_bCancelled = true;
     OnNews();
@@ -426,7 +465,19 @@ void CFilterPane::Close()
 
 QString CFilterPane::StatusText() const
 {
-    const linefilter::FilterStatus s = m_pFilter->Status();
+    linefilter::FilterStatus s = m_pFilter->Status();
+    if (!m_merged.empty()) {
+        // The files' counts summed; the scan's share is that of the files together.
+        s = {};
+        for (const Merged& m : m_merged) {
+            const linefilter::FilterStatus f = m.filter->Status();
+            s.count += f.count;
+            s.percent += f.percent;
+            s.running = s.running || f.running;
+            s.capped = s.capped || f.capped;
+        }
+        s.percent /= static_cast<int>(m_merged.size());
+    }
     const QLocale locale;
     const QString what = QString::fromStdU16String(m_query.pattern);
     QString text =
@@ -454,6 +505,22 @@ void CFilterPane::OnNews()
 void CFilterPane::FollowFile()
 {
     CFileWnd& wnd = m_pTextWindow->FileWnd();
+    if (CMergedWnd* merged = wnd.GetMerged(); merged && !m_merged.empty()) {
+        // Each file's window follows its file: what it grew by is listed on, a cut lists that file afresh.
+        for (int f = 0; f < merged->Count() && f < static_cast<int>(m_merged.size()); ++f) {
+            CFileWnd& src = merged->WindowOf(f);
+            Merged& m = m_merged[static_cast<std::size_t>(f)];
+            if (!src.HasText())
+                continue;
+            const TextPos end = src.DataEnd();
+            if (end < m.knownEnd)
+                m.filter->Rebuild(end);
+            else if (end > m.knownEnd)
+                m.filter->Grow(end);
+            m.knownEnd = end;
+        }
+        return;
+    }
     if (!wnd.HasText() || !wnd.GetMappedFile())
         return;
     platform::FileId id{};
@@ -467,11 +534,54 @@ void CFilterPane::FollowFile()
     m_knownEnd = end;
 }
 
-bool CFilterPane::MatchIn(TextPos at, TextPos& begin, TextPos& end)
+bool CFilterPane::Running() const
 {
-    CFileWnd& wnd = m_pTextWindow->FileWnd();
+    if (m_merged.empty())
+        return m_pFilter->Status().running;
+    return std::any_of(m_merged.begin(), m_merged.end(), [](const Merged& m) { return m.filter->Status().running; });
+}
+
+std::int64_t CFilterPane::Count() const
+{
+    if (m_merged.empty())
+        return m_pFilter->Count();
+    std::int64_t n = 0;
+    for (const Merged& m : m_merged)
+        n += m.filter->Count();
+    return n;
+}
+
+CFilterPane::Entry CFilterPane::EntryAt(std::int64_t i) const
+{
+    if (i < 0)
+        return {};
+    if (m_merged.empty()) {
+        const std::int64_t at = m_pFilter->At(i);
+        return {-1, at < 0 ? -1 : at};
+    }
+    for (int f = 0; f < static_cast<int>(m_merged.size()); ++f) {
+        const std::int64_t n = m_merged[static_cast<std::size_t>(f)].filter->Count();
+        if (i < n)
+            return {f, m_merged[static_cast<std::size_t>(f)].filter->At(i)};
+        i -= n;
+    }
+    return {};
+}
+
+CFileWnd& CFilterPane::WindowOf(int file) const
+{
+    CMergedWnd* merged = m_pTextWindow->FileWnd().GetMerged();
+    return merged && file >= 0 && file < merged->Count() ? merged->WindowOf(file) : m_pTextWindow->FileWnd();
+}
+
+bool CFilterPane::MatchIn(TextPos at, TextPos& begin, TextPos& end, int file)
+{
+    CFileWnd& wnd = WindowOf(file);
+    linefilter::ILineMatcher* matcher = file >= 0 && file < static_cast<int>(m_merged.size())
+                                            ? m_merged[static_cast<std::size_t>(file)].matcher.get()
+                                            : m_pMatcher.get();
     const std::uint8_t* bytes = wnd.ViewBytes();
-    if (!m_pMatcher || !bytes || at < wnd.DataStart() || at >= wnd.DataEnd())
+    if (!matcher || !bytes || at < wnd.DataStart() || at >= wnd.DataEnd())
         return false;
     LineColumns c;
     TextPos q = at;
@@ -479,9 +589,9 @@ bool CFilterPane::MatchIn(TextPos at, TextPos& begin, TextPos& end)
     const std::int64_t n = std::min(c.contentEnd - at, kMatchBytes);
     if (n <= 0)
         return false;
-    m_pMatcher->Load(bytes + at, static_cast<std::size_t>(n));
+    matcher->Load(bytes + at, static_cast<std::size_t>(n));
     std::size_t b = 0, e = 0;
-    if (!m_pMatcher->Find(0, b, e) || e <= b || static_cast<std::int64_t>(e) > n)
+    if (!matcher->Find(0, b, e) || e <= b || static_cast<std::int64_t>(e) > n)
         return false;
     begin = at + static_cast<TextPos>(b);
     end = at + static_cast<TextPos>(e);
@@ -491,6 +601,17 @@ bool CFilterPane::MatchIn(TextPos at, TextPos& begin, TextPos& end)
 void CFilterPane::ShowEntry(std::int64_t i)
 {
     CFileWnd& wnd = m_pTextWindow->FileWnd();
+    if (CMergedWnd* merged = wnd.GetMerged(); merged && !m_merged.empty()) {
+        const Entry e = EntryAt(i);
+        if (e.at < 0)
+            return;
+        TextPos b = kNoPos, end = kNoPos;
+        if (!MatchIn(e.at, b, end, e.file))
+            b = end = kNoPos;
+        merged->ShowRow(e.file, e.at, b, end);
+        m_pTextWindow->viewport()->update();
+        return;
+    }
     const std::int64_t at = m_pFilter->At(i);
     if (at < 0 || !wnd.HasText() || at >= wnd.DataEnd())
         return;

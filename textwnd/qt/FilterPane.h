@@ -11,6 +11,11 @@
 // keeps its place. The worker's news arrives as a queued call, at most one
 // waiting at a time; a timer follows the file: growth is listed on, a file
 // that shrank or was replaced is listed afresh.
+//
+// On a merged window the pane lists every file's lines (a worker for each
+// file, on that file's own window), file after file in the order of the
+// files, each row carrying its file's letter; Enter goes to that row of the
+// merged window.
 #pragma once
 
 #include "engine/LineFilter.h"
@@ -22,6 +27,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QStackedWidget;
@@ -52,7 +58,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void PaintRow(IFilePainter& painter, int row, std::int64_t at);
+    void PaintRow(IFilePainter& painter, int row, int file, std::int64_t at);
     std::int64_t EntryAt(int y) const;
 
     CFilterPane* m_pPane;
@@ -108,8 +114,22 @@ public:
 
     // Shows the listed line i in the text window, its match highlighted.
     void ShowEntry(std::int64_t i);
-    // The match in the line that starts at `at`: [begin, end) in bytes; false when the line holds none.
-    bool MatchIn(TextPos at, TextPos& begin, TextPos& end);
+    // The match in the line that starts at `at` (of merged file `file`, or of the window's own file when -1):
+    // [begin, end) in bytes; false when the line holds none.
+    bool MatchIn(TextPos at, TextPos& begin, TextPos& end, int file = -1);
+
+    // The listed lines: of every file of a merged window, one file after another.
+    std::int64_t Count() const;
+    // Whether a worker still scans.
+    bool Running() const;
+    struct Entry {
+        int file = -1;  // the merged window's file (-1: the window's own)
+        std::int64_t at = -1;
+    };
+    // Entry i ({-1, -1} past the last).
+    Entry EntryAt(std::int64_t i) const;
+    // The window the line of `file` is read with.
+    CFileWnd& WindowOf(int file) const;
 
 signals:
     // The pane was hidden (close box, Escape).
@@ -124,6 +144,13 @@ private:
 
     CFileWndWidget* m_pTextWindow;
     std::unique_ptr<linefilter::CLineFilter> m_pFilter;
+    // A merged window's files: a worker and a matcher each, and the data's end each was told.
+    struct Merged {
+        std::unique_ptr<linefilter::CLineFilter> filter;
+        std::unique_ptr<linefilter::ILineMatcher> matcher;
+        TextPos knownEnd = 0;
+    };
+    std::vector<Merged> m_merged;
     std::unique_ptr<linefilter::ILineMatcher> m_pMatcher;  // the query, not inverted: the match of a row
     linefilter::FilterQuery m_query;
     QLabel* m_pStatus;

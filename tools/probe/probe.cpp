@@ -59,6 +59,8 @@ const char kUsage[] =
     "  --merge FILE  (repeatable) a merged window of these files and FILE, in the order given: rows by\n"
     "                time, each file's letter (A, B, ...) in a source column; print follows each row with\n"
     "                \"  src=L\" (after any rule=), and its state line is \"merged top=L:BYTE line=N end=0|1\";\n"
+    "                the filter stack's commands decide each file's lines (its own format, its own\n"
+    "                context), and shown N of M sums the files;\n"
     "                a file without a recognised log format says \"error: FILE: ...\" and exits 2\n"
     "  --rotated     FILE and the older parts that rotation left beside it (FILE.1, FILE.2.gz,\n"
     "                FILE-20261206, ...) as one log, the oldest first, each part's letter in the source\n"
@@ -541,12 +543,14 @@ public:
         for (std::string& row : ShownRows()) {
             if (r < starts.size() && m_wnd.RowFollowsHidden(starts[r]))
                 row[0] = '-';
+            if (merged && r < merged->PaintedRows().size() && merged->PaintedRows()[r].followsHidden)
+                row[0] = '-';
             if (merged && r < merged->PaintedRows().size() && merged->PaintedRows()[r].file >= 0)
                 row += std::string("  src=") + mergedwnd::Letter(merged->PaintedRows()[r].file);
             ++r;
             std::printf("%s\n", row.c_str());
         }
-        if (m_wnd.IsFiltering()) {
+        if (m_wnd.IsFilteringRows()) {
             const shownset::ShownStatus s = m_wnd.GetShownStatus();
             std::printf("shown %lld of %lld\n", static_cast<long long>(s.shownLines),
                         static_cast<long long>(s.totalLines));
