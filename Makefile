@@ -31,7 +31,7 @@ asan: deps
 tsan: deps
 	@cmake --preset tsan $(CONFIGURE)
 	@cmake --build --preset tsan -j $(JOBS) --target ostrel_core_tests file_writer
-	@ctest --preset tsan -j $(JOBS) -R '$(or $(TSAN_TESTS),Watcher|Follow|Truncation|SigbusGuard|TextFileDoc|LineIndex|LineFilter|StreamSource|RecordSummaries|ShownSet|CommandSource|SummariesWindow|Journal|SshSource|SshView|MergedRows)'
+	@ctest --preset tsan -j $(JOBS) -R '$(or $(TSAN_TESTS),Watcher|Follow|Truncation|SigbusGuard|TextFileDoc|LineIndex|LineFilter|StreamSource|RecordSummaries|ShownSet|CommandSource|SummariesWindow|Journal|SshSource|SshView|MergedRows|Rotation)'
 
 fuzz: deps
 	@cmake --preset fuzz $(CONFIGURE)

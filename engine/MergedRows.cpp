@@ -18,7 +18,7 @@ constexpr std::int64_t kStampBytes = 256;
 constexpr std::int64_t kHeadLimit = 1024 * 1024;
 }  // namespace
 
-CMergedRows::CMergedRows(std::vector<Source> sources)
+CMergedRows::CMergedRows(std::vector<Source> sources, Order order) : m_order(order)
 {
     if (sources.size() > static_cast<std::size_t>(kMaxSources))
         sources.resize(kMaxSources);
@@ -142,6 +142,11 @@ Row CMergedRows::RowAt(int f, std::int64_t pos)
     r.file = f;
     r.start = pos;
     r.next = LineNext(f, pos, r.end);
+    if (!s.src.format) {
+        // No record anywhere (a rotation set's part without a format): no walk back for one.
+        r.micros = kVeryStart;
+        return r;
+    }
     const std::int64_t e = r.end;
     if (Stamped(f, pos, e, r.micros)) {
         r.startsRecord = true;
@@ -248,7 +253,7 @@ Top CMergedRows::TopOfHeads(std::vector<std::int64_t> heads)
         if (heads[f] >= m_sources[f].src.dataEnd)
             continue;
         const Row r = RowAt(f, heads[f]);
-        if (top.file < 0 || r.micros < top.micros) {
+        if (top.file < 0 || Before(r, Row{top.file, top.pos, 0, 0, false, top.micros})) {
             top.file = f, top.micros = r.micros, top.pos = r.start;
         }
     }
@@ -256,14 +261,25 @@ Top CMergedRows::TopOfHeads(std::vector<std::int64_t> heads)
     return top;
 }
 
+std::vector<std::int64_t> CMergedRows::SequenceHeads(int file, std::int64_t pos) const
+{
+    std::vector<std::int64_t> heads(m_sources.size());
+    for (int f = 0; f < Count(); ++f)
+        heads[f] = f < file ? m_sources[f].src.dataEnd : f == file ? pos : m_sources[f].src.dataStart;
+    return heads;
+}
+
 Top CMergedRows::Place(std::int64_t micros, int file, std::int64_t pos)
 {
     std::vector<std::int64_t> heads(Count());
-    for (int f = 0; f < Count(); ++f)
-        heads[f] = f == file ? pos
-                   : f < file && micros == std::numeric_limits<std::int64_t>::max()
-                       ? m_sources[f].src.dataEnd
-                       : SeekFrom(f, f < file ? micros + 1 : micros);
+    if (m_order == Order::Sequence)
+        heads = SequenceHeads(file, pos);
+    else
+        for (int f = 0; f < Count(); ++f)
+            heads[f] = f == file ? pos
+                       : f < file && micros == std::numeric_limits<std::int64_t>::max()
+                           ? m_sources[f].src.dataEnd
+                           : SeekFrom(f, f < file ? micros + 1 : micros);
     Top top;
     top.micros = micros, top.file = file, top.pos = pos, top.heads = std::move(heads);
     // Every head on a shown line; on a hidden line, the top is the first shown row after that place, whichever
@@ -297,7 +313,7 @@ std::vector<Row> CMergedRows::Rows(const Top& top, int n)
         forced = -1;
         if (g < 0)
             for (int f = 0; f < Count(); ++f)
-                if (at[f].file >= 0 && (g < 0 || at[f].micros < at[g].micros))
+                if (at[f].file >= 0 && (g < 0 || Before(at[f], at[g])))
                     g = f;
         if (g < 0)
             break;
@@ -327,7 +343,7 @@ int CMergedRows::PageDown(Top& top, int n)
         load(g);
         int h = -1;
         for (int f = 0; f < Count(); ++f)
-            if (at[f].file >= 0 && (h < 0 || at[f].micros < at[h].micros))
+            if (at[f].file >= 0 && (h < 0 || Before(at[f], at[h])))
                 h = f;
         if (h < 0) {
             heads = before;
@@ -362,7 +378,7 @@ int CMergedRows::PageUp(Top& top, int n)
     while (moved < n) {
         int g = -1;
         for (int f = 0; f < Count(); ++f)
-            if (prev[f].file >= 0 && (g < 0 || prev[f].micros >= prev[g].micros))
+            if (prev[f].file >= 0 && (g < 0 || !Before(prev[f], prev[g])))
                 g = f;
         if (g < 0)
             break;
@@ -404,14 +420,64 @@ Top CMergedRows::End(int n)
 
 Top CMergedRows::AtTime(std::int64_t micros)
 {
+    if (m_order == Order::Sequence) {
+        // The parts cover their spans one after another: the first that reaches the time holds the row.
+        for (int f = 0; f < Count(); ++f) {
+            const std::int64_t at = SeekFrom(f, micros);
+            if (at < m_sources[f].src.dataEnd)
+                return TopOfHeads(SequenceHeads(f, at));
+        }
+        return TopOfHeads(SequenceHeads(Count(), 0));
+    }
     std::vector<std::int64_t> heads(Count());
     for (int f = 0; f < Count(); ++f)
         heads[f] = ShownFrom(f, SeekFrom(f, micros));
     return TopOfHeads(std::move(heads));
 }
 
+Top CMergedRows::AtByteFraction(double fraction)
+{
+    std::int64_t total = 0;
+    for (const Per& s : m_sources)
+        total += s.src.dataEnd - s.src.dataStart;
+    if (total <= 0 || fraction <= 0)
+        return Home();
+    auto left = static_cast<std::int64_t>(std::min(fraction, 1.0) * static_cast<double>(total));
+    for (int f = 0; f < Count(); ++f) {
+        const Per& s = m_sources[f];
+        const std::int64_t size = s.src.dataEnd - s.src.dataStart;
+        if (left >= size && f + 1 < Count()) {
+            left -= size;
+            continue;
+        }
+        if (size <= 0)
+            break;
+        // The line that holds the byte: the start of the line before the unit after it.
+        std::int64_t p = s.src.dataStart + std::min(left, size - 1);
+        p -= (p - s.src.dataStart) % s.unit;
+        return TopOfHeads(SequenceHeads(f, PrevStart(f, p + s.unit)));
+    }
+    return End(1);
+}
+
+double CMergedRows::ByteFractionOf(const Top& top) const
+{
+    std::int64_t total = 0, before = 0;
+    for (int f = 0; f < Count(); ++f) {
+        const std::int64_t size = m_sources[f].src.dataEnd - m_sources[f].src.dataStart;
+        total += size;
+        if (f < top.file)
+            before += size;
+        else if (f == top.file)
+            before += top.pos - m_sources[f].src.dataStart;
+    }
+    return total > 0 ? std::clamp(static_cast<double>(before) / static_cast<double>(total), 0.0, 1.0) : 0.0;
+}
+
 Top CMergedRows::AtFraction(double fraction)
 {
+    if (m_order == Order::Sequence)
+        return AtByteFraction(fraction);
     std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = kVeryStart;
     for (int f = 0; f < Count(); ++f) {
         if (m_sources[f].src.dataEnd <= m_sources[f].src.dataStart)
@@ -429,6 +495,8 @@ double CMergedRows::FractionOf(const Top& top)
 {
     if (top.file < 0)
         return 1.0;
+    if (m_order == Order::Sequence)
+        return ByteFractionOf(top);
     std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = kVeryStart;
     for (int f = 0; f < Count(); ++f) {
         if (m_sources[f].src.dataEnd <= m_sources[f].src.dataStart)

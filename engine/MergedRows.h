@@ -10,6 +10,11 @@
 // time find each head by Go to Time's bisection (engine/TimeSeek.h), so work
 // follows the screen and the number of files, never the files' sizes.
 //
+// In sequence (a rotation set), the files are parts of one log, oldest first: they are read one after
+// another, every row of a file before the next file's, so that no format is needed; a top's heads are the
+// ends of the files before its file and the starts of those after it, and the thumb is scaled over the
+// parts' bytes. Times, where the parts have a format, serve Go to Time (the first part that reaches the time).
+//
 // Inside an out-of-order stretch of one file, each file's rows still come in
 // that file's order and paging forward from Home to the end (or backward from
 // the end) gives every row exactly once; the merged order there is what the
@@ -77,10 +82,14 @@ struct Top {
     std::vector<std::int64_t> heads;
 };
 
+// How the files' rows are ordered: by time (a merged window), or one file after another (a rotation set).
+enum class Order { ByTime, Sequence };
+
 class CMergedRows {
 public:
     // At most kMaxSources; the readers outlive this.
-    explicit CMergedRows(std::vector<Source> sources);
+    explicit CMergedRows(std::vector<Source> sources, Order order = Order::ByTime);
+    Order OrderOf() const { return m_order; }
     int Count() const { return static_cast<int>(m_sources.size()); }
 
     // The top at (micros, file, pos), pos a line start of that file: the
@@ -126,6 +135,17 @@ private:
     std::int64_t SeekFrom(int f, std::int64_t micros);
     Top TopOfHeads(std::vector<std::int64_t> heads);
     bool IsBreak(int f, std::uint16_t u) const;
+    // Whether row a goes before row b (a and b of different files; equal ones go in the files' order).
+    bool Before(const Row& a, const Row& b) const
+    {
+        return m_order == Order::ByTime ? a.micros < b.micros : a.file < b.file;
+    }
+    // The heads of a place in file f at pos, in sequence: the files before it at their ends, after it at
+    // their starts.
+    std::vector<std::int64_t> SequenceHeads(int f, std::int64_t pos) const;
+    // The thumb over the parts' bytes, in sequence.
+    Top AtByteFraction(double fraction);
+    double ByteFractionOf(const Top& top) const;
 
     struct Per {
         Source src;
@@ -139,6 +159,7 @@ private:
         std::int64_t first = kVeryStart, last = kVeryStart;
     };
     std::vector<Per> m_sources;
+    Order m_order = Order::ByTime;
 };
 
 }  // namespace merged

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string_view>
@@ -217,6 +218,25 @@ std::string RealPath(const std::string& path)
         out = resolved;
         std::free(resolved);
     }
+    return out;
+}
+
+std::vector<FolderEntry> FolderEntries(const std::string& folder)
+{
+    std::vector<FolderEntry> out;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return out;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        FolderEntry entry;
+        entry.name = name;
+        entry.regular = KindOfPath(folder + "/" + entry.name) == PathKind::RegularFile;
+        out.push_back(std::move(entry));
+    }
+    ::closedir(dir);
     return out;
 }
 

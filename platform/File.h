@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -86,6 +87,13 @@ PathKind KindOfPath(const std::string& path);
 
 // Folders.
 bool IsFolder(const std::string& path);
+// The names in a folder (without "." and ".."), each with whether it names a regular file (links followed);
+// empty when the folder cannot be read.
+struct FolderEntry {
+    std::string name;
+    bool regular = false;
+};
+std::vector<FolderEntry> FolderEntries(const std::string& folder);
 // A real folder (not a link to one) of this user that nobody else may write.
 bool IsPrivateFolder(const std::string& path);
 // Creates every missing folder of `path`, private to the user (mode 0700, as

@@ -364,6 +364,7 @@ public:
     // Whether LoadFile starts a watcher (the driver and tests turn it off);
     // takes effect at the next load of a new mapping.
     void SetWatchFile(bool watch) { m_bWatchFile = watch; }
+    bool IsWatchingFile() const { return m_bWatchFile; }
     // The window told when the name of the file comes to name another file
     // (WM_FILE_REPLACED is passed on to it): the view, which decides with its
     // document what to do. 0: nobody is told.

@@ -5,6 +5,8 @@
 #include "platform/Win1252.h"
 
 #include "engine/RegexSearch.h"
+#include "file/RotationSet.h"
+#include "file/StreamSource.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +81,8 @@ std::intptr_t CMergedSourceWnd::HandleMessage(unsigned msg, std::uintptr_t wPara
         m_pOwner->OnShownNews(m_nIndex);
     if (msg == platform::WM_FILE_CHANGED)
         m_pOwner->OnSourceChanged(m_nIndex);
+    else if (msg == platform::WM_SOURCE_PROGRESS)
+        m_pOwner->OnPartProgress(m_nIndex);
     return r;
 }
 
@@ -101,12 +105,48 @@ CMergedWnd::CMergedWnd(CFileWnd& owner) : m_owner(owner) {}
 
 CMergedWnd::~CMergedWnd()
 {
+    CloseFiles();
+}
+
+void CMergedWnd::CloseFiles()
+{
     m_pRows.reset();
     // Each window goes before its document: its workers read the document's descriptor.
     for (File& f : m_files) {
         f.wnd.reset();
         f.doc.reset();
     }
+    m_files.clear();
+}
+
+bool CMergedWnd::OpenFile(File& f, int index, bool watch, bool countLines)
+{
+    f.doc = std::make_unique<CTextFileDoc>();
+    if (!f.doc->OnOpenDocument(f.path.c_str()) || !f.doc->GetMappedFile())
+        return false;
+    f.doc->SetPathName(platform::CleanAbsolutePath(f.path.c_str()).c_str());
+    f.wnd = std::make_unique<CMergedSourceWnd>(m_pPort.get(), this, index);
+    f.wnd->SetWatchFile(watch);
+    f.wnd->SetCountLines(countLines);
+    f.wnd->SetCodePage(m_owner.GetCodePage());
+    if (CStreamSource* source = f.doc->GetSource(); source && m_bSequence) {
+        // Decompressed in the background: the window loads the text once it is whole (OnPartProgress).
+        source->AddWindow(f.wnd->GetSafeHwnd());
+        if (!f.doc->IsReadyToShow()) {
+            f.pending = true;
+            return true;
+        }
+    }
+    if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
+        f.wnd.reset();
+        return false;
+    }
+    f.pending = false;
+    f.format = f.wnd->RecordFormat();
+    f.formats =
+        f.wnd->m_pChosenFormats && f.format == f.wnd->ChosenFormat() ? f.wnd->m_pChosenFormats : f.wnd->m_pFormats;
+    f.reader = std::make_unique<CPreadChunkReader>(f.doc->GetMappedFile()->Handle());
+    return true;
 }
 
 bool CMergedWnd::Open(const std::vector<std::string>& paths, bool watch, bool countLines,
@@ -120,44 +160,221 @@ bool CMergedWnd::Open(const std::vector<std::string>& paths, bool watch, bool co
         return false;
     }
     m_pPort = std::make_unique<NullPort>();
+    m_bWatch = watch, m_bCountLines = countLines;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         File f;
         f.path = paths[i];
-        f.doc = std::make_unique<CTextFileDoc>();
-        if (!f.doc->OnOpenDocument(paths[i].c_str()) || !f.doc->GetMappedFile()) {
+        if (!OpenFile(f, static_cast<int>(i), watch, countLines) || f.pending) {
             failures.push_back({paths[i], Failure::Why::CannotOpen});
             continue;
         }
-        f.doc->SetPathName(platform::CleanAbsolutePath(paths[i].c_str()).c_str());
-        f.wnd = std::make_unique<CMergedSourceWnd>(m_pPort.get(), this, static_cast<int>(i));
-        f.wnd->SetWatchFile(watch);
-        f.wnd->SetCountLines(countLines);
-        f.wnd->SetCodePage(m_owner.GetCodePage());
-        if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
-            failures.push_back({paths[i], Failure::Why::CannotOpen});
-            f.wnd.reset();
-            continue;
-        }
-        f.format = f.wnd->RecordFormat();
-        f.formats =
-            f.wnd->m_pChosenFormats && f.format == f.wnd->ChosenFormat() ? f.wnd->m_pChosenFormats : f.wnd->m_pFormats;
         if (!f.format)
             failures.push_back({paths[i], Failure::Why::NoFormat});
-        f.reader = std::make_unique<CPreadChunkReader>(f.doc->GetMappedFile()->Handle());
         m_files.push_back(std::move(f));
     }
     if (!failures.empty()) {
-        for (File& f : m_files) {
-            f.wnd.reset();
-            f.doc.reset();
-        }
-        m_files.clear();
+        CloseFiles();
         return false;
     }
     Rebuild();
     m_top = m_pRows->Home();
     Settle();
     return true;
+}
+
+bool CMergedWnd::OpenSequence(const std::vector<std::string>& given, bool watch, bool countLines)
+{
+    if (given.empty())
+        return false;
+    // The newest parts when there are more than a merge holds: the current file always.
+    const std::size_t first = given.size() > static_cast<std::size_t>(merged::kMaxSources)
+                                  ? given.size() - static_cast<std::size_t>(merged::kMaxSources)
+                                  : 0;
+    const std::vector<std::string> paths(given.begin() + static_cast<std::ptrdiff_t>(first), given.end());
+    m_pPort = std::make_unique<NullPort>();
+    m_bSequence = true;
+    m_bWatch = watch, m_bCountLines = countLines;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        File f;
+        f.path = paths[i];
+        const bool current = i + 1 == paths.size();
+        // An older part waits until the view reaches it (a compressed one is then read in the background);
+        // the current file is opened at once, so that its end shows at once.
+        if (!current) {
+            f.pending = true;
+        } else if (!OpenFile(f, static_cast<int>(m_files.size()), current && watch, countLines)) {
+            if (current) {
+                CloseFiles();
+                return false;
+            }
+            continue;
+        }
+        m_files.push_back(std::move(f));
+    }
+    Rebuild();
+    m_top = m_pRows->End(Rows());
+    Settle();
+    return true;
+}
+
+CMergedWnd::PartsProgress CMergedWnd::Progress() const
+{
+    PartsProgress p;
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        const File& f = m_files[i];
+        if (!f.pending)
+            continue;
+        if (f.doc && f.doc->GetSource()) {
+            p.reading = static_cast<int>(i);
+            p.bytes = f.doc->GetSource()->GetProgress().bytes;
+        } else {
+            ++p.waiting;
+        }
+    }
+    return p;
+}
+
+bool CMergedWnd::IsPending(int file) const
+{
+    return m_files[static_cast<std::size_t>(file)].pending;
+}
+
+void CMergedWnd::StartReading(int file)
+{
+    File& f = m_files[static_cast<std::size_t>(file)];
+    if (!f.pending || f.doc)
+        return;
+    if (!OpenFile(f, file, false, m_bCountLines)) {
+        // Unreadable: it stays without rows.
+        f.doc.reset();
+        f.pending = false;
+        f.hidden = true;
+        return;
+    }
+    if (!f.pending)
+        Rebuild();
+    // The owner's view shows a decompression's progress in its strip.
+    if (f.pending && m_owner.m_hNotify)
+        platform::PostWindowMessage(m_owner.m_hNotify, platform::WM_SOURCE_PROGRESS, 0, 0);
+}
+
+void CMergedWnd::OnPartProgress(int file)
+{
+    File& f = m_files[static_cast<std::size_t>(file)];
+    if (!m_bSequence)
+        return;
+    if (m_owner.m_hNotify)
+        platform::PostWindowMessage(m_owner.m_hNotify, platform::WM_SOURCE_PROGRESS, 0, 0);
+    if (!f.pending || !f.doc || !f.doc->IsReadyToShow())
+        return;
+    if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
+        f.pending = false;
+        f.hidden = true;  // nothing to show: an empty or damaged part
+        return;
+    }
+    f.pending = false;
+    f.format = f.wnd->RecordFormat();
+    f.formats = f.wnd->m_pFormats;
+    f.reader = std::make_unique<CPreadChunkReader>(f.doc->GetMappedFile()->Handle());
+    Rebuild();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+}
+
+void CMergedWnd::ReadReachedParts()
+{
+    if (!m_bSequence || !m_pRows)
+        return;
+    // The files of the row above the screen and of the row below it (none: the very start, the very end).
+    merged::Top above = m_top;
+    const int n = Rows();
+    const int aboveFile = m_pRows->PageUp(above, 1) == 1 ? m_shown[static_cast<std::size_t>(above.file)] : -1;
+    const std::vector<merged::Row> rows = m_pRows->Rows(m_top, n + 1);
+    const int belowFile = static_cast<int>(rows.size()) > n ? m_shown[static_cast<std::size_t>(rows.back().file)]
+                                                            : static_cast<int>(m_files.size());
+    for (int f = aboveFile + 1; f < std::min(belowFile, Count()); ++f)
+        if (m_files[static_cast<std::size_t>(f)].pending)
+            StartReading(f);
+}
+
+int CMergedWnd::Back(int n)
+{
+    int moved = 0;
+    // In sequence, a step back that meets an older part not opened yet opens it and goes on into it (a
+    // compressed one is read in the background: the step ends there until it is).
+    for (;;) {
+        moved += m_pRows->PageUp(m_top, n - moved);
+        if (moved >= n || !m_bSequence)
+            return moved;
+        const int top = TopFile();
+        int f = (top < 0 ? Count() : top) - 1;
+        while (f >= 0 && !m_files[static_cast<std::size_t>(f)].pending)
+            --f;
+        if (f < 0 || m_files[static_cast<std::size_t>(f)].doc)
+            return moved;                // nothing above, or a part being read
+        m_bAtEnd = m_bWentHome = false;  // the rows made anew keep this top
+        StartReading(f);
+        if (m_files[static_cast<std::size_t>(f)].pending)
+            return moved;
+    }
+}
+
+void CMergedWnd::OpenPlainParts()
+{
+    if (!m_bSequence)
+        return;
+    for (int f = 0; f < Count(); ++f)
+        if (m_files[static_cast<std::size_t>(f)].pending && !m_files[static_cast<std::size_t>(f)].doc &&
+            !rotation::IsCompressedName(m_files[static_cast<std::size_t>(f)].path))
+            StartReading(f);
+}
+
+void CMergedWnd::FindSetAnew()
+{
+    if (!m_bSequence || m_files.empty())
+        return;
+    // The place: the end, or the top row's file by its identity (its name moved on) and its position.
+    const bool atEnd = m_bAtEnd;
+    platform::FileId topId;
+    const int topFile = TopFile();
+    const bool haveId = topFile >= 0 && m_files[static_cast<std::size_t>(topFile)].doc &&
+                        m_files[static_cast<std::size_t>(topFile)].doc->GetOpenedFileId(topId);
+    const TextPos pos = m_top.pos;
+    const std::int64_t micros = m_top.micros;
+    const std::string current = m_files.back().path;
+    // A new current file with nothing in it yet cannot be shown: the set stays as it is (its parts still
+    // followed), and is found anew at the next move or change, once the file has text.
+    {
+        CTextFileDoc probe;
+        m_bFindAnew = !probe.OnOpenDocument(current.c_str()) || !probe.GetMappedFile();
+        if (m_bFindAnew)
+            return;
+    }
+    CloseFiles();
+    m_shown.clear();
+    m_painted.clear();
+    m_nMatchFile = -1;
+    m_pMatchStart = m_pMatchEnd = kNoPos;
+    if (!OpenSequence(rotation::SetOf(current), m_bWatch, m_bCountLines))
+        return;
+    if (!atEnd && haveId) {
+        for (std::size_t i = 0; i < m_files.size(); ++i) {
+            // The part the top row was in, under its new name: opened (a plain one) if it waits.
+            platform::FileId id;
+            if (!platform::GetFileId(m_files[i].path, id) || id != topId)
+                continue;
+            if (m_files[i].pending && !rotation::IsCompressedName(m_files[i].path))
+                StartReading(static_cast<int>(i));
+            const int shown = ShownIndex(static_cast<int>(i));
+            if (shown >= 0 && pos < m_files[i].end) {
+                m_top = m_pRows->Place(micros, shown, pos);
+                Settle();
+            }
+            break;
+        }
+    }
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
 }
 
 int CMergedWnd::ShownIndex(int file) const
@@ -174,13 +391,15 @@ void CMergedWnd::Rebuild()
     const std::int64_t micros = m_top.micros;
     const TextPos pos = m_top.pos;
     const bool atEnd = m_bAtEnd;
+    // Home was the last move: rows that join before the top come above it, as the new Home.
+    const bool atHome = had && m_bWentHome;
     std::vector<merged::Source> sources;
     m_shown.clear();
     for (std::size_t i = 0; i < m_files.size(); ++i) {
         File& f = m_files[i];
-        f.end = f.wnd->DataEnd();
-        if (f.hidden)
+        if (f.hidden || f.pending || !f.wnd)
             continue;
+        f.end = f.wnd->DataEnd();
         merged::Source s;
         s.reader = f.reader.get();
         s.form = {f.wnd->GetEncoding(), f.wnd->GetCodePage()};
@@ -196,12 +415,15 @@ void CMergedWnd::Rebuild()
         sources.push_back(s);
         m_shown.push_back(static_cast<int>(i));
     }
-    m_pRows = std::make_unique<merged::CMergedRows>(std::move(sources));
+    m_pRows = std::make_unique<merged::CMergedRows>(std::move(sources),
+                                                    m_bSequence ? merged::Order::Sequence : merged::Order::ByTime);
     if (!had)
         return;
     BeginInput();
     const int shown = topFile >= 0 ? ShownIndex(topFile) : -1;
-    if (atEnd)
+    if (atHome)
+        m_top = m_pRows->Home();
+    else if (atEnd)
         m_top = m_pRows->End(Rows());
     else if (shown >= 0 && pos < m_files[static_cast<std::size_t>(topFile)].end)
         m_top = m_pRows->Place(micros, shown, pos);
@@ -238,6 +460,7 @@ void CMergedWnd::Settle()
     if (static_cast<int>(m_pRows->Rows(m_top, n).size()) < n && !ScansRunning())
         m_top = m_pRows->End(n);
     m_bAtEnd = static_cast<int>(m_pRows->Rows(m_top, n + 1).size()) <= n;
+    ReadReachedParts();
 }
 
 void CMergedWnd::OnSize()
@@ -263,6 +486,8 @@ void CMergedWnd::UpdateScroll()
 
 void CMergedWnd::VScroll(int code)
 {
+    if (m_bFindAnew)
+        FindSetAnew();
     if (!m_pRows)
         return;
     BeginInput();
@@ -270,14 +495,15 @@ void CMergedWnd::VScroll(int code)
     const int page = std::max(n - 2, 1);
     const int quarter = std::max(page / 4, 1);
     int moved = 0;
+    m_bWentHome = code == kSbTop;
     switch (code) {
-    case kSbLineUp: moved = -m_pRows->PageUp(m_top, 1); break;
+    case kSbLineUp: moved = -Back(1); break;
     case kSbLineDown:
         if (!m_bAtEnd)
             moved = m_pRows->PageDown(m_top, 1);
         break;
-    case kSbPageUp: moved = -m_pRows->PageUp(m_top, page); break;
-    case kSbQuarterBack: moved = -m_pRows->PageUp(m_top, quarter); break;
+    case kSbPageUp: moved = -Back(page); break;
+    case kSbQuarterBack: moved = -Back(quarter); break;
     case kSbPageDown:
         if (!m_bAtEnd)
             moved = m_pRows->PageDown(m_top, page);
@@ -290,6 +516,7 @@ void CMergedWnd::VScroll(int code)
     case kSbThumbTrack: {
         const std::int64_t track =
             std::clamp<std::int64_t>(m_owner.m_pPort->GetVScrollTrackPos(), 0, mergedwnd::kThumbScale);
+        m_bWentHome = track == 0;
         m_top = track >= mergedwnd::kThumbScale
                     ? m_pRows->End(n)
                     : m_pRows->AtFraction(static_cast<double>(track) / static_cast<double>(mergedwnd::kThumbScale));
@@ -319,7 +546,17 @@ void CMergedWnd::VScroll(int code)
 void CMergedWnd::OnSourceChanged(int file)
 {
     File& f = m_files[static_cast<std::size_t>(file)];
-    if (!m_pRows || !f.wnd->HasText())
+    if (m_bFindAnew) {
+        FindSetAnew();
+        return;  // f is gone when the set was found anew
+    }
+    // The current file cut (a rotation by copy and truncation): its text went to a new older part.
+    if (m_bSequence && file + 1 == Count() && m_pRows && !f.pending && f.wnd && f.wnd->DataEnd() < f.end) {
+        FindSetAnew();
+        if (!m_bFindAnew)
+            return;
+    }
+    if (!m_pRows || f.pending || !f.wnd || !f.wnd->HasText())
         return;
     const TextPos end = f.wnd->DataEnd();
     if (end == f.end)
@@ -355,7 +592,8 @@ void CMergedWnd::Paint(IFilePainter& painter)
     const int n = rc.Height() / h;
     BeginInput();
     for (File& f : m_files)
-        f.wnd->SyncWithMapping();
+        if (f.wnd && !f.pending)
+            f.wnd->SyncWithMapping();
     const std::vector<merged::Row> rows = m_pRows ? m_pRows->Rows(m_top, n + 2) : std::vector<merged::Row>{};
     // Filtered: context lines in the colour halfway between text and page, and a thin rule above a row whose
     // file hides lines before it.
@@ -557,6 +795,7 @@ std::vector<std::int64_t> CMergedWnd::RowLineNumbers()
 
 bool CMergedWnd::GoToLine(std::int64_t n)
 {
+    m_bWentHome = false;
     const int file = TopFile();
     if (file < 0)
         return false;
@@ -578,8 +817,10 @@ bool CMergedWnd::GoToLine(std::int64_t n)
 
 CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
 {
+    m_bWentHome = false;
     if (!m_pRows)
         return CFileWnd::TimeJump::NoTimestamps;
+    OpenPlainParts();
     const merged::Top home = m_pRows->Home();
     BeginInput();
     const merged::Top at = m_pRows->AtTime(micros);
@@ -599,6 +840,7 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
 {
     if (!m_pRows)
         return 1;
+    OpenPlainParts();
     // Where each file's search starts: the heads of the last match's place (just after it in its file, or at
     // it backwards), or of the top.
     merged::Top from = m_top;
@@ -653,6 +895,7 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
         m_owner.m_pPort->InvalidateAll();
         return 1;
     }
+    m_bWentHome = false;
     m_nMatchFile = m_shown[static_cast<std::size_t>(best.shown)];
     m_pMatchStart = best.at;
     m_pMatchEnd = best.end;

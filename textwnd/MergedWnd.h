@@ -9,6 +9,12 @@
 // merged::CMergedRows: the top is a time, a file and a byte position in it,
 // with every file's head, and a screenful is a merge forward from the heads,
 // so opening and paging cost what the screen and the number of files cost.
+//
+// A rotation set is a merge in sequence (merged::Order::Sequence): the parts of one log, oldest first and the
+// current file last, read one after another. Only the current file is opened at first; an older part is
+// opened only when the view reaches it (no row of another part lies between the screen and it, or a step back
+// meets it), a compressed one decompressed in the background. Until its text is whole it has no rows; then
+// the rows are made anew from the same place. Go to Time and Find open the parts that need no decompression.
 #pragma once
 
 #include "engine/MergedRows.h"
@@ -60,6 +66,24 @@ public:
     // Opens the files; false, with every file that cannot be merged in `failures`, when any cannot (or when
     // there are more than merged::kMaxSources or fewer than one).
     bool Open(const std::vector<std::string>& paths, bool watch, bool countLines, std::vector<Failure>& failures);
+    // Opens a rotation set, `paths` oldest first and the current file last (rotation::SetOf), at its end. A
+    // part that cannot be opened is left out; false when the current file cannot be.
+    bool OpenSequence(const std::vector<std::string>& paths, bool watch, bool countLines);
+    bool IsSequence() const { return m_bSequence; }
+    // The set found anew after the current file was rotated (its name names a new file): the parts by their
+    // new names, the place kept (the end, or the same row of the same file wherever its name went).
+    void FindSetAnew();
+    // The compressed parts not read yet, and the one being read (-1: none) with the text it holds so far.
+    struct PartsProgress {
+        int waiting = 0;
+        int reading = -1;
+        std::uint64_t bytes = 0;
+    };
+    PartsProgress Progress() const;
+    // Whether a part's text is not read yet (it has no rows until then).
+    bool IsPending(int file) const;
+    // A part's background reader told of progress: its rows join once its text is whole.
+    void OnPartProgress(int file);
 
     int Count() const { return static_cast<int>(m_files.size()); }
     const std::string& PathOf(int file) const { return m_files[static_cast<std::size_t>(file)].path; }
@@ -136,6 +160,16 @@ private:
     void Settle();
     // The rows' index of a file among the shown ones, and back.
     int ShownIndex(int file) const;
+    // Opens one file's document and window; false when it cannot be shown.
+    bool OpenFile(File& f, int index, bool watch, bool countLines);
+    void CloseFiles();
+    // In sequence: starts reading every compressed part that no row of another part keeps from the screen.
+    void ReadReachedParts();
+    void StartReading(int file);
+    // Up to n rows back, opening the older parts a step meets; how many were moved.
+    int Back(int n);
+    // In sequence: opens every older part that needs no decompression (Go to Time and Find look at them all).
+    void OpenPlainParts();
 
     CFileWnd& m_owner;
     struct NullPort;
@@ -150,6 +184,7 @@ private:
         std::unique_ptr<ShownLines> shown;  // while the rows are its shown lines
         TextPos end = 0;                    // the data's end the rows know
         bool hidden = false;
+        bool pending = false;  // a compressed part not opened yet, or whose text is not whole yet
     };
     std::vector<File> m_files;
     std::vector<int> m_shown;  // the rows' files: indices of m_files
@@ -157,6 +192,11 @@ private:
     merged::Top m_top;
     bool m_bFiltering = false;
     bool m_bAtEnd = false;
+    bool m_bSequence = false;
+    bool m_bWentHome = false;
+    bool m_bFindAnew =
+        false;  // the set is to be found anew once its new current file has text  // the last move was Home: a part read later comes in above the top, as the new Home
+    bool m_bWatch = true, m_bCountLines = true;
     std::vector<PaintedRow> m_painted;
     // The last match: its file (-1: none), where it starts and ends in that file.
     int m_nMatchFile = -1;

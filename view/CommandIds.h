@@ -99,6 +99,8 @@ inline constexpr int GoToTime = 40062;            // Ctrl+Shift+G: the first lin
 inline constexpr int FollowName = 40080;          // a rotated log: go on with the new file under its name
 inline constexpr int ReopenFile = 40081;          // the view's file anew from its name (the message strip's action)
 inline constexpr int RunCommandAgain = 40082;     // a command's window: the command run anew (the strip's action)
+inline constexpr int IncludeRotated = 40083;      // a log with older parts opens as one log with them
+inline constexpr int ShowRotatedParts = 40084;    // the view's log and its older parts as one log (the strip's action)
 inline constexpr int RecordFormat = 40100;        // the Records panel's Format drop-down: the log format of the window
 inline constexpr int Timeline = 40101;            // the timeline band above every window whose file has a format
 // The last session (the File button's menu): 40140-40159.

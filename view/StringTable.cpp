@@ -82,6 +82,10 @@ constexpr StringEntry kStrings[] = {
     {cmd::FollowName, "When the name of an open log comes to name another file (the log was rotated), show and "
                       "follow that file\nFollow Name"},
     {cmd::ReopenFile, "Open the file that the name of this window's file now names\nReopen"},
+    {cmd::IncludeRotated, "Open a log whose older parts lie beside it (app.log.1, app.log.2.gz, app.log-20261206, "
+                          "app-2026-12-06.log) as one log with them, the oldest first; turned on, the active "
+                          "window shows its parts too\nInclude Rotated Parts"},
+    {cmd::ShowRotatedParts, "Show the older parts of this window's log and the log as one log\nShow Older Parts"},
     {cmd::RecordFormat, "How this window reads the records of its log: the time and level of each line, for Log "
                         "Levels and Go to Time; Automatic takes the format found in the file\nFormat"},
     {cmd::Timeline, "Show a band above each log's window with its records over time by level: click a time to go "

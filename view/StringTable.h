@@ -106,6 +106,7 @@ inline constexpr const char* GoToTimeBeforeFirst = "The file's first timestamp i
 inline constexpr const char* GoToTimeNoStamps = "Disabled: no timestamps recognised in this file.";
 inline constexpr const char* FollowPanel = "Follow\nzo";
 inline constexpr const char* FollowNameLabel = "Follow Name\no";
+inline constexpr const char* IncludeRotatedLabel = "Include Rotated Parts\nrp";
 inline constexpr const char* RecordsPanel = "Records\nzr";
 inline constexpr const char* TimelineLabel = "Timeline\ntl";
 inline constexpr const char* TimelineName = "Timeline";
@@ -215,6 +216,14 @@ inline constexpr const char* RestoreAtStartLabel = "Restore Windows at Start";
 inline constexpr const char* FileReopened = "Reopened: the file was replaced";
 inline constexpr const char* NameNamesAnotherFile = "The name of this file now names another file.";
 inline constexpr const char* ReopenAction = "Reopen";
+// A log with older parts beside it (%d: how many), offered once in the strip, and the action that shows them.
+inline constexpr const char* RotatedPartsOffer = "Older parts of this log: %d files.";
+inline constexpr const char* RotatedPartsAction = "Show them as one log";
+// After the current file's name in a rotation set's title: %1, the count of older parts.
+inline constexpr const char* RotationTitleFormat = " (and %1 older parts)";
+inline constexpr const char* RotationSetRotated = "The log was rotated: its parts are shown by their new names.";
+// A compressed older part read as the view reaches it: its name, then the text read so far.
+inline constexpr const char* RotatedPartProgressFormat = "Decompressing the older part %s: %s so far";
 // A command's window: how the command ended (%s: its status, the exit code or 128 plus a signal's number), and
 // its runs.
 inline constexpr const char* CommandEndedFormat = "The command ended with status %s.";

@@ -236,6 +236,7 @@ void CTextFileView::OnDeferredLoad()
     AttachMarks();
     ApplyKeptFormat();
     OnSourceProgress();  // a reader that ended short says so
+    OfferRotationSet();
     // A window loaded behind the active one must not take over the ribbon or the focus.
     if (m_pHost->IsActiveView())
         SyncRibbonControls();
@@ -350,6 +351,7 @@ bool CTextFileView::OnCommand(int id)
     case cmd::ChangeCase: return true;  // the ribbon button only opens the menu of the four cases
     case cmd::ReopenFile: OnReopenFile(); return true;
     case cmd::RunCommandAgain: OnRunCommandAgain(); return true;
+    case cmd::ShowRotatedParts: ShowRotationSet(); return true;
     case cmd::GoToLine: OnGoToLine(); return true;
     case cmd::GoToTime: OnGoToTime(); return true;
     case cmd::RecordFormat: OnRecordFormat(); return true;
@@ -379,6 +381,7 @@ bool CTextFileView::OnUpdateCommand(CCmdUI& ui)
     case cmd::ChangeCase: ui.Enable(); return true;
     case cmd::ReopenFile: ui.Enable(m_bLoaded && m_pDocument->NameNamesAnotherFile()); return true;
     case cmd::RunCommandAgain: ui.Enable(m_bLoaded && m_pDocument->IsCommand()); return true;
+    case cmd::ShowRotatedParts: ui.Enable(m_bLoaded && m_nRotatedParts > 0 && !m_pFileWnd->GetMerged()); return true;
     // Next and Previous stay enabled without marks: the key then says that there are none.
     case cmd::RecordFormat:
         // A file that grew may have shown its format since the drop-down was filled.

@@ -83,6 +83,10 @@ inline constexpr std::size_t FIND_TEXT_MAX = 80;
 // Searches over more text than this (bytes of the mapping) show the busy cursor.
 inline constexpr std::int64_t kBusySearchBytes = std::int64_t{64} << 20;
 
+// The setting that opens a log with older parts as one log with them (Include Rotated Parts).
+inline constexpr const char* kIncludeRotatedSection = "Log";
+inline constexpr const char* kIncludeRotatedEntry = "IncludeRotated";
+
 class CTextFileView : public ICommandTarget, public platform::IMessageTarget, public IFileWndListener {
 public:
     // `doc`, `host`, `database` and `profile` outlive the view. The owner hands in the preference database
@@ -124,6 +128,13 @@ public:
     // and says why in the message strip and the find box's tooltip, until a search with a valid one.
     void SetRegularExpression(bool on);
     bool IsRegularExpression() const { return m_bRegularExpression; }
+
+    // Rotation sets (TextFileViewRotation.cpp): the window shows its log's older parts and the log as one log.
+    // At once when loaded, else once it loads; false when the log has no older parts (or cannot show them).
+    bool ShowRotationSet();
+    void RequestRotationSet();
+    // How many older parts lay beside the log when it loaded.
+    int RotatedPartsFound() const { return m_nRotatedParts; }
 
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -195,6 +206,10 @@ private:
     void LoadReplacedFile();
     // The background reader made progress or ended.
     void OnSourceProgress();
+    // After a load: the older parts of the log, shown at once (asked for, or Log/IncludeRotated) or offered.
+    void OfferRotationSet();
+    // What the message strip says of the compressed parts being read.
+    void SayPartsProgress();
     // A journal's window (TextFileViewJournal.cpp): its own log format before the first load, and what it says
     // of the text (only the user's own entries, the oldest dropped at the limit).
     void PrepareJournalWindow();
@@ -258,4 +273,7 @@ private:
     std::function<void()> m_onShownSetNews;
     bool m_bScanningShown = false;         // the message strip says "Scanning…"
     std::uint64_t m_nScanningMessage = 0;  // the number of that message
+    int m_nRotatedParts = 0;               // older parts found beside the log at its load
+    bool m_bRotationWanted = false;        // the set shown as soon as the log loads
+    std::uint64_t m_nPartsMessage = 0;     // the number of the strip's message of the parts being read
 };

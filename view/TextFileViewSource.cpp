@@ -3,6 +3,7 @@
 #include "file/MemoryMappedFile.h"
 #include "platform/File.h"
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
 #include "view/StringTable.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -98,6 +100,7 @@ const char* SshNameProblemText(sshname::Problem problem)
 
 void CTextFileView::OnSourceProgress()
 {
+    SayPartsProgress();
     CStreamSource* source = m_pDocument->GetSource();
     if (!source)
         return;
@@ -140,6 +143,24 @@ void CTextFileView::OnSourceProgress()
     }
 }
 
+void CTextFileView::SayPartsProgress()
+{
+    const CMergedWnd* merged = m_pFileWnd ? m_pFileWnd->GetMerged() : nullptr;
+    if (!merged || !merged->IsSequence())
+        return;
+    const CMergedWnd::PartsProgress p = merged->Progress();
+    if (p.reading < 0) {
+        // Done: the notice goes, unless another message took its place.
+        if (m_nPartsMessage)
+            m_pHost->HideMessageNumbered(std::exchange(m_nPartsMessage, 0));
+        return;
+    }
+    const std::string& path = merged->PathOf(p.reading);
+    m_pHost->ShowMessage(ViewMessageKind::Information, Format(text::RotatedPartProgressFormat,
+                                                              path.substr(path.rfind('/') + 1), ReadableSize(p.bytes)));
+    m_nPartsMessage = m_pHost->LastMessageNumber();
+}
+
 void CTextFileView::OnRunCommandAgain()
 {
     std::string error;
@@ -153,6 +174,12 @@ void CTextFileView::OnRunCommandAgain()
 
 void CTextFileView::OnFileReplaced()
 {
+    // A rotation set finds its parts anew by their new names; the current file is its last part.
+    if (CMergedWnd* merged = m_pFileWnd->GetMerged(); merged && merged->IsSequence()) {
+        merged->FindSetAnew();
+        m_pHost->ShowMessage(ViewMessageKind::Information, text::RotationSetRotated);
+        return;
+    }
     switch (m_pDocument->OnNameReplaced(m_nReplacesSeen)) {
     case CTextFileDoc::NameChange::Reopened: LoadReplacedFile(); break;
     case CTextFileDoc::NameChange::Offered:

@@ -167,6 +167,8 @@ public:
         (void)kind, (void)text, (void)action, (void)actionCommand;
     }
     virtual void HideMessage() {}
+    // What the window shows changed its name (a log shown with its older parts): the title is made anew.
+    virtual void TitleChanged() {}
     // Each message shown is numbered from 1 up (0: none shown yet). A notice that goes by itself when what it
     // tells of ends takes back only its own message: HideMessageNumbered(n) hides the strip while message n is
     // still the one on show, and leaves a later message alone.

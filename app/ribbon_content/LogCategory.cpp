@@ -83,6 +83,8 @@ void AddFollowPanel(CRibbonCategory* log, const CImageStrip& icons)
 {
     CRibbonPanel* panel = AddPanel(log, text::FollowPanel, icons.Icon(kTextIcon));
     AddCheckBox(panel, cmd::FollowName, text::FollowNameLabel);
+    // A rotated log's older parts and the log shown as one.
+    AddCheckBox(panel, cmd::IncludeRotated, text::IncludeRotatedLabel);
     // A command's output is a log that grows as it is followed.
     AddButton(panel, cmd::OpenCommand, text::OpenCommandLabel);
     // Several logs followed as one.

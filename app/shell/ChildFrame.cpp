@@ -156,6 +156,12 @@ QString CTextFileViewerChildFrame::GetTitle() const
     // A merged window names its files.
     if (const CTextFileView* view = GetActiveView(); view && view->GetFileWnd() && view->GetFileWnd()->GetMerged()) {
         const CMergedWnd& merged = *view->GetFileWnd()->GetMerged();
+        if (merged.IsSequence() && merged.Count() > 0) {
+            // A rotation set is its current file's log, with its older parts.
+            const std::string& p = merged.PathOf(merged.Count() - 1);
+            return QFile::decodeName(p.substr(p.rfind('/') + 1).c_str()) +
+                   QString::fromUtf8(text::RotationTitleFormat).arg(merged.Count() - 1);
+        }
         QString title = QString::fromUtf8(text::MergedTitlePrefix);
         for (int f = 0; f < merged.Count(); ++f) {
             const std::string& p = merged.PathOf(f);

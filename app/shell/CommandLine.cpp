@@ -21,6 +21,8 @@ CCommandLineInfo ParseCommandLine(int argc, const char* const* argv)
             info.m_commands.push_back(arg.substr(10));
         } else if (options && arg == "--merge") {
             info.m_bMerge = true;
+        } else if (options && arg == "--rotated") {
+            info.m_bRotated = true;
         } else if (options && arg == "--command") {
             if (i + 1 < argc)
                 info.m_commands.push_back(argv[++i]);
@@ -64,6 +66,8 @@ std::string HelpText(const std::string& program)
            "                 arrives, in a window of its own; closing the window ends it\n"
            "  --merge        show the FILEs (up to 32 logs) merged into one window, their rows\n"
            "                 ordered by time, each file's letter in a source column\n"
+           "  --rotated      show each FILE with the older parts that rotation left beside it\n"
+           "                 (FILE.1, FILE.2.gz, FILE-20261206, ...) as one log, the oldest first\n"
            "  --journal      choose a part of the systemd journal (a boot, units, a lowest priority,\n"
            "                 a first time) in a dialog and show it in a window that follows it\n"
            "  --journal-dir DIR  show the journal files of the folder DIR (as journalctl --directory\n"

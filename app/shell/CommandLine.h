@@ -12,6 +12,7 @@ struct CCommandLineInfo {
     std::vector<std::string> m_files;
     std::vector<std::string> m_commands;  // --command CMD: each run in a window of its own
     bool m_bMerge = false;                // --merge: the files open as one merged window
+    bool m_bRotated = false;              // --rotated: each file opens with its older parts as one log
     bool m_bJournal = false;              // --journal: the System Journal dialog at start
     std::string m_strJournalDir;          // --journal-dir DIR: the journal files of DIR
     std::string m_strBadOption;           // the option that was not understood

@@ -13,6 +13,7 @@
 #include "app/tabgroups/TabGroupArea.h"
 #include "file/TextFileDoc.h"
 #include "platform/AppInfo.h"
+#include "textwnd/MergedWnd.h"
 #include "textwnd/qt/FileWndWidget.h"
 #include "view/CommandIds.h"
 #include "view/TextFileView.h"
@@ -228,6 +229,21 @@ void CTextFileViewerMainFrame::MarkWindow(QWidget* window, const std::string& te
 {
     // A strong red that none of the light automatic tab colours comes near.
     m_pTabArea->SetTabMark(window, QColor(0xd9, 0x2d, 0x20), QString::fromStdString(text));
+}
+
+void CTextFileViewerMainFrame::TitleChanged(QWidget* window)
+{
+    auto* frame = qobject_cast<CTextFileViewerChildFrame*>(window);
+    const CTextFileView* view = frame ? frame->GetActiveView() : nullptr;
+    const CMergedWnd* merged = view && view->GetFileWnd() ? view->GetFileWnd()->GetMerged() : nullptr;
+    if (!merged)
+        return;
+    // The tooltip gives every file's path after its letter, as the source column's does.
+    QString tip;
+    for (int i = 0; i < merged->Count(); ++i)
+        tip += (i ? "\n" : "") + QString(QChar(mergedwnd::Letter(i))) + "  " +
+               QFile::decodeName(merged->PathOf(i).c_str());
+    SetChildFrameTitle(frame, frame->GetTitle(), tip);
 }
 
 bool CTextFileViewerMainFrame::IsActiveWindow(const QWidget* window) const

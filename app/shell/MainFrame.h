@@ -113,6 +113,7 @@ public:
     bool IsActiveWindow(const QWidget* window) const override;
     void CloseWindowLater(QWidget* window) override;
     void MarkWindow(QWidget* window, const std::string& text) override;
+    void TitleChanged(QWidget* window) override;
     std::vector<std::string> ViewedPaths() const override;
 
     // The windows dialog (Switch Windows): modal, activates the window chosen.

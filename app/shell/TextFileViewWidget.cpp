@@ -353,6 +353,11 @@ void CTextFileViewWidget::MarkWindow(const std::string& text)
     m_pServices->MarkWindow(m_pFrame, text);
 }
 
+void CTextFileViewWidget::TitleChanged()
+{
+    m_pServices->TitleChanged(m_pFrame);
+}
+
 void CTextFileViewWidget::ShowMessage(ViewMessageKind kind, const std::string& text, const std::string& action,
                                       int actionCommand)
 {

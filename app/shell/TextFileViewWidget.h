@@ -64,6 +64,7 @@ public:
     std::uint64_t LastMessageNumber() const override { return m_nMessageNumber; }
     void HideMessageNumbered(std::uint64_t number) override;
     void MarkWindow(const std::string& text) override;
+    void TitleChanged() override;
 
     CMessageStrip* MessageStrip() const { return m_pMessageStrip; }
     // The timeline band above the text window (null before the window is made).

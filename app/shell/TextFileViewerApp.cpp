@@ -110,6 +110,7 @@ bool CTextFileViewerApp::InitInstance(const std::vector<std::string>& files, std
     m_startFiles.assign(files.begin() + static_cast<std::ptrdiff_t>(next), files.end());
     if (m_startFiles.empty()) {
         m_pErrors = &std::cerr;
+        m_bOpenRotated = false;  // --rotated names the start files alone
     } else {
         m_pStartFirst = m_pStartLast = m_pMainFrame->GetActiveChildFrame();
         // Written with the last start file; until then each opening only adds to the list in memory.
@@ -171,6 +172,7 @@ void CTextFileViewerApp::EndStartFiles(bool opened)
     if (!m_bOpeningStartFiles)
         return;
     m_bOpeningStartFiles = false;
+    m_bOpenRotated = false;
     m_startFiles.clear();
     m_pStartTimer->stop();
     m_pErrors = &std::cerr;
@@ -457,6 +459,10 @@ CTextFileDoc* CTextFileViewerApp::OpenDocument(const std::string& path, bool act
         CloseDocument(doc);
         return nullptr;
     }
+    // --rotated: a log with older parts shows them with it.
+    if (m_bOpenRotated && !input && !remote)
+        if (CTextFileView* view = made->GetActiveView())
+            view->RequestRotationSet();
     if (frame)
         *frame = made;
     return doc;
@@ -754,6 +760,15 @@ bool CTextFileViewerApp::OnCommand(int id)
         SetFollowName(!CTextFileDoc::IsFollowName());
         return true;
     }
+    if (id == cmd::IncludeRotated) {
+        const bool on = m_pProfile->GetProfileInt(kIncludeRotatedSection, kIncludeRotatedEntry, 0) == 0;
+        m_pProfile->WriteProfileInt(kIncludeRotatedSection, kIncludeRotatedEntry, on ? 1 : 0);
+        m_pProfile->Flush();
+        // Turned on, it applies to the active window at once; the others keep what they show.
+        if (CTextFileView* view = on && m_pMainFrame ? m_pMainFrame->GetActiveView() : nullptr)
+            view->ShowRotationSet();
+        return true;
+    }
     if (id == cmd::LineNumbers) {
         SetLineNumbers(!CFileWndWidget::LineNumbers());
         return true;
@@ -789,6 +804,11 @@ bool CTextFileViewerApp::OnUpdateCommand(CCmdUI& ui)
         const auto shown = ui.m_nID == cmd::CodePageUtf8 ? platform::CodePage::Utf8 : platform::CodePage::Windows1252;
         ui.Enable();
         ui.SetRadio(platform::AnsiCodePage() == shown);  // one of the two marked, as a pair of radio items
+        return true;
+    }
+    if (ui.m_nID == cmd::IncludeRotated) {
+        ui.Enable();
+        ui.SetCheck(m_pProfile->GetProfileInt(kIncludeRotatedSection, kIncludeRotatedEntry, 0) != 0 ? 1 : 0);
         return true;
     }
     if (ui.m_nID == cmd::FollowName || ui.m_nID == cmd::RegularExpression) {

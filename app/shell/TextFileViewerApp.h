@@ -109,6 +109,8 @@ public:
     // document: never the recent files nor the session, which would run it again unasked). Null, with the
     // reason on the error stream and in a message box when there is a main frame, when it cannot be run.
     CTextFileDoc* OpenCommand(const std::string& command, std::string* reason = nullptr);
+    // --rotated: the start files (InitInstance's) show their older parts with them, each as one log.
+    void SetOpenRotated(bool on) { m_bOpenRotated = on; }
     // One window that shows the files merged by time (textwnd/MergedWnd.h), in the order given; a document of
     // its own, never found again by its first file's name. Null when any file cannot be merged: each such file
     // and why is on the error stream and in `reasons` ("PATH: why" each), and no window is made.
@@ -217,6 +219,7 @@ private:
     std::map<std::string, int> m_contextMenus;
     CTextFileViewerMainFrame* m_pMainFrame = nullptr;
     bool m_bRegularExpression = false;
+    bool m_bOpenRotated = false;
     std::vector<COpenDocument> m_documents;
     std::ostream* m_pErrors;  // where a file that cannot be opened is said: the caller's stream at start-up
     // The start files still to open, next first, and the timer that opens them from the event loop.

@@ -51,6 +51,8 @@ public:
     virtual void CloseWindowLater(QWidget* window) = 0;
     // Marks the child window's tab until it is next activated; `text` joins the tab's tooltip.
     virtual void MarkWindow(QWidget* window, const std::string& text) = 0;
+    // The child window's title and its tab's tooltip made anew (it came to show other files).
+    virtual void TitleChanged(QWidget* window) = 0;
     // The paths of the files open in every window (Save Lines never writes one of them).
     virtual std::vector<std::string> ViewedPaths() const = 0;
 

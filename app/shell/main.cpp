@@ -81,6 +81,7 @@ int main(int argc, char** argv)
     }
 
     CTextFileViewerApp viewer;
+    viewer.SetOpenRotated(info.m_bRotated);
     if (!viewer.InitInstance(info.m_bMerge ? std::vector<std::string>{} : info.m_files, std::cerr))
         return 1;
     if (info.m_bMerge && !info.m_files.empty() && !viewer.OpenMerged(info.m_files))

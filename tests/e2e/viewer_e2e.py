@@ -9,6 +9,7 @@ after Copy Page, the settings file and the per-file database. Each check runs
 on; a failed one is reported, its screen saved when ImageMagick's `import` is
 there, and the viewer started afresh for the next.
 """
+import gzip
 import os
 import re
 import shutil
@@ -222,6 +223,7 @@ class Suite:
             "HR": ("toggle", "Highlight Rules"), "HE": ("window", "Highlight Rules"), "HL": ("toggle", "Log Levels"),
             "ZG": ("focus", "Line Numbers"), "GN": ("toggle", "Line Numbers"), "GL": ("window", "Go to Line"),
             "GT": ("window", "Go to Time"), "ZO": ("focus", "Follow Name"), "O": ("toggle", "Follow Name"),
+            "RP": ("toggle", "Include Rotated Parts"),
             "CO": ("window", "Open Command"), "CM": ("window", "Open Merged"), "JO": ("window", "System Journal"),
             # The Records, Marks and Filters panels, the last ones, are folded at this width: each tip opens its
             # panel with its elements' tips.
@@ -625,6 +627,48 @@ class Suite:
         self.keys("Return")
         self.wait_active(f"{TITLE} - second.log")
 
+    def rotation_set_of_five_parts(self):
+        """A log with four older parts beside it (the oldest compressed), opened by Ctrl+O: the strip offers the
+        parts; Include Rotated Parts by its key tips shows the five as one log at the current part's end, and
+        Ctrl+Home the oldest part's first line (decompressed when the view reached it)."""
+        folder = os.path.join(self.session.tmp, "rotated")
+        os.makedirs(folder, exist_ok=True)
+        names = ["svc.log.4.gz", "svc.log.3", "svc.log.2", "svc.log.1", "svc.log"]
+        for k, name in enumerate(names):
+            data = "".join(f"part {4 - k} line {i}\n" for i in range(60)).encode()
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(gzip.compress(data) if name.endswith(".gz") else data)
+        current = os.path.join(folder, "svc.log")
+
+        def page():
+            self.keys("ctrl+c")  # Copy Page: the rows on screen, without the source column
+            time.sleep(0.2)
+            return [line for line in self.session.clipboard().split("\n") if line]
+
+        def include_rotated():
+            self.back_to_rest()
+            self.keys("alt")
+            wait_for(self.shown_key_tips, "the key tips after Alt")
+            for key in ("l", "r", "p"):
+                self.keys(key)
+                time.sleep(0.2)
+        self.keys("ctrl+o")
+        self.wait_active("Open")
+        self.session.type(current)
+        self.keys("Return")
+        self.wait_active(f"{TITLE} - svc.log")
+        wait_for(lambda: self.viewer.find(lambda a: "Older parts of this log: 4 files." in (a.get_name() or "")),
+                 "the strip's offer of the older parts")
+        include_rotated()
+        self.viewer.element(Atspi.Role.PAGE_TAB, "svc.log (and 4 older parts)")
+        self.back_to_rest()
+        wait_for(lambda: (p := page()) and p[-1] == "part 0 line 59", "the current part's end", interval=0.3)
+        self.keys("ctrl+Home")
+        wait_for(lambda: (p := page()) and p[0] == "part 4 line 0", "the oldest part's first line on top",
+                 interval=0.3)
+        include_rotated()  # off again: the checks after this one open their logs alone
+        self.restart()  # and start on the Options category
+
     def merge_with_on_a_tab_menu(self):
         """A tab's context menu, Merge With..., another window ticked: one merged window of both files."""
         other = os.path.join(self.session.tmp, "stamped-later.log")
@@ -873,6 +917,7 @@ def main():
             ("New Window and Ctrl+Tab", suite.new_window_and_ctrl_tab),
             ("a merged window of three logs, paged by keys", suite.merged_window_pages_three_logs),
             ("Merge With... on a tab's context menu", suite.merge_with_on_a_tab_menu),
+            ("a rotation set of five parts, Include Rotated Parts and Ctrl+Home", suite.rotation_set_of_five_parts),
             ("Enter in the Font dialog is OK", suite.font_dialog_enter_is_ok),
             ("the current tab is selected for a screen reader", suite.current_tab_is_selected),
             ("open drop-downs are in the accessibility tree", suite.drop_downs_are_in_the_tree),

@@ -18,6 +18,7 @@
 #include "app/shell/JournalDialog.h"
 #include "file/TextFileDoc.h"
 #include "tests/core/JournalUtil.h"
+#include "textwnd/MergedWnd.h"
 #include "view/CommandIds.h"
 #include "view/DisplayPreferences.h"
 #include "view/FilePrefDatabase.h"
@@ -33,6 +34,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -247,6 +249,68 @@ private slots:
         QCOMPARE(QToolTip::text(), "_SYSTEMD_UNIT=u1.service\n_PID=100\nSYSLOG_IDENTIFIER=ident\n_HOSTNAME=host");
     }
 
+    void olderPartsAreOfferedInTheStripAndShownByItsActionOrTheSetting()
+    {
+        Reset();
+        // Three parts (the oldest compressed) beside each log, 10 lines each, and a decoy.
+        auto parts = [](const QString& log) {
+            for (const auto& [suffix, mark] : {std::pair{".2.gz", "p2"}, std::pair{".1", "p1"}, std::pair{"", "p0"}}) {
+                QByteArray text;
+                for (int i = 0; i < 10; ++i)
+                    text += QByteArray(mark) + " line " + QByteArray::number(i) + "\n";
+                const QString name = log + suffix;
+                if (QString(suffix).endsWith(".gz")) {
+                    QProcess gzip;
+                    gzip.start("gzip", {"-c"});
+                    gzip.write(text);
+                    gzip.closeWriteChannel();
+                    QVERIFY(gzip.waitForFinished(10000));
+                    text = gzip.readAllStandardOutput();
+                }
+                WriteFile(name, text);
+            }
+            WriteFile(log + ".bak", "not a part\n");
+        };
+        parts("app.log");
+        parts("web.log");
+        Started s;
+        QVERIFY(s.ok);
+        s.Ribbon();
+        QVERIFY(s.Open(Root()->path().toStdString() + "/files/app.log", QSize(900, 600)));
+        CMessageStrip* strip = s.ActiveFrame()->GetViewWidget()->MessageStrip();
+        QVERIFY(Until([&] { return strip->isVisible(); }));
+        QCOMPARE(strip->Text(), QString("Older parts of this log: 2 files."));
+        QCOMPARE(strip->ActionLabel(), QString(text::RotatedPartsAction));
+        QVERIFY(!s.Wnd().GetMerged());
+        // The action, clicked: the parts and the log as one log at its end; the title says so.
+        auto* action = strip->findChild<QPushButton*>();
+        QVERIFY(action && action->isVisible());
+        QTest::mouseClick(action, Qt::LeftButton);
+        QVERIFY(s.Wnd().GetMerged() && s.Wnd().GetMerged()->IsSequence());
+        QCOMPARE(s.Wnd().GetMerged()->Count(), 3);
+        QCOMPARE(s.ActiveFrame()->GetTitle(), QString("app.log (and 2 older parts)"));
+        // Ctrl+Home by key: the oldest part, read in the background, shows its first line on top.
+        CFileWndWidget* text = s.ActiveFrame()->GetViewWidget()->TextWindow();
+        text->setFocus();
+        QTest::keyClick(text, Qt::Key_Home, Qt::ControlModifier);
+        QVERIFY(Until([&] {
+            text->viewport()->repaint();
+            const auto& rows = s.Wnd().GetMerged()->PaintedRows();
+            return !rows.empty() && rows.front().file == 0 && rows.front().start == 0 &&
+                   !s.Wnd().GetMerged()->IsPending(0);
+        }));
+        // Include Rotated Parts: off at first, kept in the settings, and a log with parts opens as one log.
+        QCOMPARE(s.Update(cmd::IncludeRotated).m_nCheck, 0);
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::IncludeRotated));
+        QCOMPARE(Settings().value("Log/IncludeRotated").toInt(), 1);
+        QCOMPARE(s.Update(cmd::IncludeRotated).m_nCheck, 1);
+        QVERIFY(s.Open(Root()->path().toStdString() + "/files/web.log"));
+        QVERIFY(Until([&] { return s.Wnd().GetMerged() != nullptr; }));
+        QCOMPARE(s.Wnd().GetMerged()->Count(), 3);
+        QVERIFY(s.Frame()->ExecuteCommand(cmd::IncludeRotated));
+        QCOMPARE(Settings().value("Log/IncludeRotated").toInt(), 0);
+    }
+
     void theCommandLineKeepsBytesAndEndsOptionsAtDoubleDash()
     {
         const char* argv[] = {"ostrel-viewer", "--bogus", "--version", "a.log", "--", "--help", "-"};
@@ -260,6 +324,11 @@ private slots:
         QCOMPARE(run.m_commands, (std::vector<std::string>{"tail -f a b", "ls -l"}));
         QCOMPARE(run.m_files, std::vector<std::string>{"c.log"});
         QCOMPARE(ParseCommandLine(6, commands).m_action, CCommandLineInfo::BadOption);
+        // --rotated shows each file with its older parts; after "--" it is a file's name.
+        const char* rotated[] = {"ostrel-viewer", "--rotated", "a.log", "--", "--rotated"};
+        QVERIFY(ParseCommandLine(3, rotated).m_bRotated);
+        QCOMPARE(ParseCommandLine(5, rotated).m_files, (std::vector<std::string>{"a.log", "--rotated"}));
+        QVERIFY(!ParseCommandLine(2, commands).m_bRotated);
 
         // A name that is not UTF-8 opens, and keeps its bytes as its path.
         const std::string odd = Root()->path().toStdString() + "/files/caf\xe9.log";

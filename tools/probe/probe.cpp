@@ -7,6 +7,7 @@
 #include "engine/Timeline.h"
 #include "engine/Utf8Text.h"
 #include "engine/WorkPool.h"
+#include "file/RotationSet.h"
 #include "file/SshName.h"
 #include "file/TextFileDoc.h"
 #include "platform/CodePage.h"
@@ -49,7 +50,7 @@ const char kUsage[] =
     "usage: ostrel-probe [--rows N] [--cols N] [--encoding 0..3] [--answer yes|no|cancel] [--case 0..3]\n"
     "                    [--code-page utf-8|1252] [--index-wait] [--regex] [--no-watch] [--follow-name] "
     "[--max-decompressed BYTES] [--rules INI]\n"
-    "                    [--store DIR] [--formats DIR] [--merge FILE]...\n"
+    "                    [--store DIR] [--formats DIR] [--merge FILE]... [--rotated]\n"
     "                    FILE|-|ssh://[USER@]HOST[:PORT]/PATH|journal:DIR|command:CMD [COMMAND ...]\n"
     "  FILE          a file; one that starts with gzip, xz, zstd or bzip2 magic is decompressed first\n"
     "                (a damaged one shows what came out and says warning: ... on stderr; one over the\n"
@@ -63,6 +64,10 @@ const char kUsage[] =
     "                the filter stack's commands decide each file's lines (its own format, its own\n"
     "                context), and shown N of M sums the files;\n"
     "                a file without a recognised log format says \"error: FILE: ...\" and exits 2\n"
+    "  --rotated     FILE and the older parts that rotation left beside it (FILE.1, FILE.2.gz,\n"
+    "                FILE-20261206, ...) as one log, the oldest first, each part's letter in the source\n"
+    "                column; a compressed part is read when the view reaches it, and each command waits\n"
+    "                until it is\n"
     "  command:CMD   the output of the command line CMD (run by /bin/sh -c), standard error with it,\n"
     "                as it arrives; how it ended is printed as strip \"TEXT\" [Run Again]\n"
     "  journal:DIR   the systemd journal files of DIR (as journalctl --directory DIR reads them),\n"
@@ -1116,6 +1121,7 @@ int main(int argc, char** argv)
     const char* storeDir = nullptr;
     const char* formatsDir = nullptr;
     std::vector<std::string> merges;
+    bool rotated = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
         const std::string opt = argv[i];
@@ -1133,6 +1139,10 @@ int main(int argc, char** argv)
         }
         if (opt == "--regex") {
             regex = true;
+            continue;
+        }
+        if (opt == "--rotated") {
+            rotated = true;
             continue;
         }
         if (opt == "--follow-name") {
@@ -1251,9 +1261,29 @@ int main(int argc, char** argv)
                 index->WaitForWorker();
         probe.m_wnd.SetMerged(std::move(merged));
     }
+    if (const std::vector<std::string> set = rotation::SetOf(platform::CleanAbsolutePath(path));
+        rotated && merges.empty() && set.size() > 1) {
+        auto merged = std::make_unique<CMergedWnd>(probe.m_wnd);
+        if (!merged->OpenSequence(set, watch, indexWait)) {
+            std::fprintf(stderr, "error: %s: %s\n", path, text::MergeCannotOpen);
+            return 2;
+        }
+        probe.m_wnd.SetMerged(std::move(merged));
+    }
+    // A script reads the same whatever the machine's speed: the compressed parts a command reached are read.
+    auto settle = [&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (probe.m_wnd.GetMerged() && probe.m_wnd.GetMerged()->Progress().reading >= 0 &&
+               std::chrono::steady_clock::now() < until) {
+            platform::DrainPostedMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    };
+    settle();
     probe.Paint();
     for (; i < argc; ++i) {
         probe.Run(argv[i], true);
+        settle();
         probe.Paint();
     }
     return 0;

@@ -1,0 +1,263 @@
+// A view whose log has older parts beside it: the strip's offer and its action, Include Rotated Parts and the
+// command line's request, the parts as one log (a compressed part read once the view reaches it), a current
+// file that grows and one that is rotated while the set is shown.
+#include "FakeViewHost.h"
+#include "file/TextFileDoc.h"
+#include "tests/core/CompressUtil.h"
+#include "tests/core/FollowUtil.h"
+#include "tests/core/TestUtil.h"
+#include "textwnd/MergedWnd.h"
+#include "view/Profile.h"
+#include "view/StringTable.h"
+#include "view/TextFileView.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+using followtest::PumpUntil;
+
+namespace {
+
+// Part p's lines ("p3 line 07"), as the file holds them.
+std::string PartLines(const std::string& part, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        char b[48];
+        std::snprintf(b, sizeof b, "%s line %02d\n", part.c_str(), i);
+        text += b;
+    }
+    return text;
+}
+
+std::vector<std::string> RowsOf(const std::string& text)
+{
+    std::vector<std::string> rows;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        rows.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return rows;
+}
+
+class RotationViewTest : public followtest::WatchingTest {
+protected:
+    // app.log.3.gz, app.log.2, app.log.1 and app.log, 12 lines each; the oldest first in `all`.
+    void SetUp() override
+    {
+        WatchingTest::SetUp();
+        const std::vector<std::pair<std::string, std::string>> parts = {
+            {"app.log.3.gz", "p3"}, {"app.log.2", "p2"}, {"app.log.1", "p1"}, {"app.log", "p0"}};
+        for (const auto& [name, mark] : parts) {
+            const std::string text = PartLines(mark, 12);
+            m_dir.Write(name, name.ends_with(".gz") ? compresstest::Compress(Compression::Gzip, text) : text);
+            for (const std::string& r : RowsOf(text))
+                m_all.push_back(r);
+        }
+        m_dir.Write("app.log.bak", "not a part\n");
+    }
+
+    struct Opened {
+        CTextFileDoc doc;
+        viewtest::FakeHost host;
+        CMemoryProfile profile;
+        std::unique_ptr<CTextFileView> view;
+        Opened(const std::string& path, bool includeRotated, bool request, int rows = 10)
+        {
+            profile.WriteProfileInt(kIncludeRotatedSection, kIncludeRotatedEntry, includeRotated ? 1 : 0);
+            EXPECT_TRUE(doc.OnOpenDocument(path.c_str()));
+            doc.SetPathName(path.c_str());
+            host.port.Resize(rows, 40);
+            host.watch = true;
+            view = std::make_unique<CTextFileView>(&doc, &host, nullptr, profile);
+            EXPECT_TRUE(view->OnCreate());
+            if (request)
+                view->RequestRotationSet();
+            platform::DrainPostedMessages();
+        }
+        CMergedWnd* Set() { return host.wnd->GetMerged(); }
+        // Waits for `n` more size checks of the window's watcher.
+        bool Checks(int n)
+        {
+            const std::uint64_t target = host.wnd->GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
+            return PumpUntil([&] { return host.wnd->GetWatcher()->CheckCount() >= target; });
+        }
+        // The rows' text without the source column.
+        std::vector<std::string> Text()
+        {
+            std::vector<std::string> rows = host.Rows();
+            for (std::string& r : rows)
+                r = r.size() > 2 ? r.substr(2) : std::string();
+            return rows;
+        }
+    };
+
+    std::vector<std::string> Slice(std::size_t from, std::size_t n) const
+    {
+        return {m_all.begin() + static_cast<std::ptrdiff_t>(from),
+                m_all.begin() + static_cast<std::ptrdiff_t>(std::min(from + n, m_all.size()))};
+    }
+
+    testutil::TempDir m_dir;
+    std::vector<std::string> m_all;
+};
+
+TEST_F(RotationViewTest, OfferedOnceOrShownAtOnceThenReadAsOneLog)
+{
+    const std::string offer = "Older parts of this log: 3 files. [" + std::string(text::RotatedPartsAction) + ":" +
+                              std::to_string(cmd::ShowRotatedParts) + "]";
+    struct Case {
+        const char* what;
+        bool includeRotated, request;
+        bool offered;  // the strip offers the parts, and the set waits for its action
+    };
+    const std::vector<Case> cases = {
+        {"offered in the strip, taken by its action", false, false, true},
+        {"Include Rotated Parts on: shown at once", true, false, false},
+        {"asked for on the command line: shown at once", false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Opened o(m_dir.File("app.log"), c.includeRotated, c.request);
+        ASSERT_TRUE(o.host.wnd->HasText());
+        EXPECT_EQ(o.view->RotatedPartsFound(), 3);
+        const int offers = static_cast<int>(std::count(o.host.strip.begin(), o.host.strip.end(), offer));
+        EXPECT_EQ(offers, c.offered ? 1 : 0);
+        EXPECT_EQ(o.Set() == nullptr, c.offered);
+        if (c.offered) {
+            CCmdUI ui(cmd::ShowRotatedParts);
+            ASSERT_TRUE(o.view->OnUpdateCommand(ui));
+            EXPECT_TRUE(ui.m_bEnabled);
+            ASSERT_TRUE(o.view->OnCommand(cmd::ShowRotatedParts));
+        }
+        ASSERT_NE(o.Set(), nullptr);
+        EXPECT_TRUE(o.Set()->IsSequence());
+        ASSERT_EQ(o.Set()->Count(), 4);
+        EXPECT_EQ(o.Set()->PathOf(0), m_dir.File("app.log.3.gz"));
+        // The end of the current part at once; the older parts wait, unopened, until the view reaches them.
+        EXPECT_EQ(o.Text(), Slice(m_all.size() - 10, 10));
+        EXPECT_EQ(o.Set()->Progress().waiting, 3);
+        EXPECT_EQ(o.Set()->Progress().reading, -1);
+        // Page Up goes on into the part before (opened as the step meets it); the one before that still waits.
+        o.host.wnd->OnKeyDown(kVkPrior);
+        EXPECT_EQ(o.Text(), Slice(m_all.size() - 18, 10));
+        EXPECT_FALSE(o.Set()->IsPending(2));
+        EXPECT_TRUE(o.Set()->IsPending(1));
+        EXPECT_TRUE(o.Set()->IsPending(0));
+        // Home reaches the other parts: the compressed one read in the background.
+        o.host.wnd->OnKeyDown(kVkHome);
+        ASSERT_TRUE(PumpUntil([&] { return !o.Set()->IsPending(0) && o.Text().front() == m_all.front(); }));
+        EXPECT_EQ(o.Text(), Slice(0, 10));
+        // Its progress was told in the strip while it was read.
+        EXPECT_TRUE(std::any_of(o.host.strip.begin(), o.host.strip.end(), [](const std::string& m) {
+            return m.starts_with("Decompressing the older part app.log.3.gz: ") && m.ends_with(" so far");
+        }));
+        // Page Down from Home goes through every part in turn.
+        for (std::size_t top = 8; top + 10 <= m_all.size(); top += 8) {
+            o.host.wnd->OnKeyDown(kVkNext);
+            ASSERT_EQ(o.Text(), Slice(top, 10)) << top;
+        }
+        o.host.wnd->OnKeyDown(kVkEnd);
+        EXPECT_EQ(o.Text(), Slice(m_all.size() - 10, 10));
+        // Offered no more once shown.
+        CCmdUI after(cmd::ShowRotatedParts);
+        o.view->OnUpdateCommand(after);
+        EXPECT_FALSE(after.m_bEnabled);
+    }
+}
+
+// A window taller than every row it has: Home pressed before the compressed part is read stays Home once the
+// part's rows come in above it, and the window shows every row from the oldest.
+TEST_F(RotationViewTest, HomeBeforeThePartIsReadStaysHome)
+{
+    Opened o(m_dir.File("app.log"), true, false, 60);
+    ASSERT_NE(o.Set(), nullptr);
+    o.host.wnd->OnKeyDown(kVkHome);
+    ASSERT_TRUE(PumpUntil([&] { return !o.Set()->IsPending(0); }));
+    EXPECT_EQ(o.Text(), m_all);
+}
+
+TEST_F(RotationViewTest, TheCurrentFileGrowsAndIsRotatedWhileShown)
+{
+    Opened o(m_dir.File("app.log"), true, false);
+    ASSERT_NE(o.Set(), nullptr);
+    // Grows: a window at the end stays there.
+    m_dir.Append("app.log", "p0 line 12\np0 line 13\n");
+    m_all.push_back("p0 line 12");
+    m_all.push_back("p0 line 13");
+    ASSERT_TRUE(PumpUntil([&] { return o.Text() == Slice(m_all.size() - 10, 10); }));
+    // Rotated as logrotate numbers: every part one up, a new current file.
+    namespace fs = std::filesystem;
+    fs::rename(m_dir.File("app.log.3.gz"), m_dir.File("app.log.4.gz"));
+    fs::rename(m_dir.File("app.log.2"), m_dir.File("app.log.3"));
+    fs::rename(m_dir.File("app.log.1"), m_dir.File("app.log.2"));
+    fs::rename(m_dir.File("app.log"), m_dir.File("app.log.1"));
+    m_dir.Write("app.log", "n0 line 00\n");
+    m_all.push_back("n0 line 00");
+    ASSERT_TRUE(PumpUntil([&] { return o.Set() && o.Set()->Count() == 5 && o.Text().back() == "n0 line 00"; }));
+    EXPECT_EQ(o.Set()->PathOf(4), m_dir.File("app.log"));
+    EXPECT_EQ(o.Set()->PathOf(3), m_dir.File("app.log.1"));
+    EXPECT_EQ(o.Text(), Slice(m_all.size() - 10, 10));
+    // Rotated again while the window shows older rows: the same rows stay, their part under its new name.
+    o.host.wnd->OnKeyDown(kVkPrior);
+    o.host.wnd->OnKeyDown(kVkPrior);
+    const std::vector<std::string> shown = o.Text();
+    ASSERT_EQ(shown, Slice(m_all.size() - 26, 10));
+    fs::rename(m_dir.File("app.log.4.gz"), m_dir.File("app.log.5.gz"));
+    for (int k = 3; k >= 1; --k)
+        fs::rename(m_dir.File("app.log." + std::to_string(k)), m_dir.File("app.log." + std::to_string(k + 1)));
+    fs::rename(m_dir.File("app.log"), m_dir.File("app.log.1"));
+    // The new current file is empty, as logrotate creates it: the set is kept until it has text.
+    m_dir.Write("app.log", "");
+    ASSERT_TRUE(o.Checks(5));
+    EXPECT_EQ(o.Set()->Count(), 5);
+    EXPECT_EQ(o.Text(), shown);
+    m_dir.Write("app.log", "n1 line 00\n");
+    m_all.push_back("n1 line 00");
+    o.host.wnd->OnKeyDown(kVkUp);  // any move finds it anew
+    ASSERT_EQ(o.Set()->Count(), 6);
+    EXPECT_EQ(o.Text(), Slice(m_all.size() - 28, 10));
+    o.host.wnd->OnKeyDown(kVkEnd);
+    EXPECT_EQ(o.Text(), Slice(m_all.size() - 10, 10));
+    // The new current file grows and is followed by its name.
+    m_dir.Append("app.log", "n0 line 01\n");
+    m_all.push_back("n0 line 01");
+    ASSERT_TRUE(PumpUntil([&] { return o.Text() == Slice(m_all.size() - 10, 10); }));
+}
+
+// Rotated by copy and truncation (logrotate's copytruncate): the current file is cut and its text is a new
+// older part; the set is found anew, at its end, once the cut file has text again.
+TEST_F(RotationViewTest, ACopyAndTruncateRotationFindsTheSetAnew)
+{
+    Opened o(m_dir.File("app.log"), true, false);
+    ASSERT_NE(o.Set(), nullptr);
+    namespace fs = std::filesystem;
+    fs::rename(m_dir.File("app.log.3.gz"), m_dir.File("app.log.4.gz"));
+    fs::rename(m_dir.File("app.log.2"), m_dir.File("app.log.3"));
+    fs::rename(m_dir.File("app.log.1"), m_dir.File("app.log.2"));
+    fs::copy_file(m_dir.File("app.log"), m_dir.File("app.log.1"));
+    fs::resize_file(m_dir.File("app.log"), 0);
+    m_dir.Append("app.log", "c0 line 00\nc0 line 01\n");
+    m_all.push_back("c0 line 00");
+    m_all.push_back("c0 line 01");
+    ASSERT_TRUE(
+        PumpUntil([&] { return o.Set() && o.Set()->Count() == 5 && o.Text() == Slice(m_all.size() - 10, 10); }));
+    EXPECT_EQ(o.Set()->PathOf(3), m_dir.File("app.log.1"));
+}
+
+TEST_F(RotationViewTest, ALogWithoutPartsIsNeitherOfferedNorMerged)
+{
+    for (const char* name : {"alone.log", "app.log.bak"}) {
+        SCOPED_TRACE(name);
+        if (std::string(name) == "alone.log")
+            m_dir.Write(name, "one\ntwo\n");
+        Opened o(m_dir.File(name), true, true);
+        EXPECT_EQ(o.view->RotatedPartsFound(), 0);
+        EXPECT_EQ(o.Set(), nullptr);
+        EXPECT_TRUE(o.host.strip.empty());
+    }
+}
+
+}  // namespace
