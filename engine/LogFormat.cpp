@@ -1126,43 +1126,66 @@ const CFormat* DetectFormat(std::string_view lines, const StampContext& ctx, con
 {
     struct Score {
         int read = 0, levels = 0, fractions = 0;
+        bool out = false;  // it cannot be the answer: it was left before the last line
     };
-    std::vector<Score> scores(formats.size());
-    int sampled = 0;
-    std::size_t at = 0;
-    while (at < lines.size()) {
+    std::vector<std::string_view> sample;
+    for (std::size_t at = 0; at < lines.size();) {
         std::size_t end = lines.find_first_of("\r\n", at);
         if (end == std::string_view::npos)
             end = lines.size();
         const std::string_view line = lines.substr(at, end - at);
         at = end + 1;
-        if (line.empty() || IsSpace(line[0]))
-            continue;
-        ++sampled;
-        for (std::size_t f = 0; f < formats.size(); ++f) {
+        if (!line.empty() && !IsSpace(line[0]))
+            sample.push_back(line);
+    }
+    const int sampled = static_cast<int>(sample.size());
+    if (sampled == 0 || formats.empty())
+        return nullptr;
+    // Every format is tried on every line only where it might still win: one that can no longer read as many
+    // lines as one already tried did, or half of the sample, is left (the answer is the same, found sooner,
+    // since most formats fail most lines of a log of another family). The format that reads most of the
+    // first lines is tried first, so that the bar is high from the start.
+    std::vector<Score> scores(formats.size());
+    // A format misses a line: the most it can still read is what it read and every line after this one.
+    const auto run = [&](std::size_t f, int from, int to, int bar) {
+        Score& s = scores[f];
+        for (int i = from; i < to; ++i) {
             LineRead r;
-            if (!formats[f]->Read(line, ctx, r))
-                continue;
-            ++scores[f].read;
-            scores[f].levels += r.level != Level::None;
-            scores[f].fractions += r.fraction;
+            if (formats[f]->Read(sample[static_cast<std::size_t>(i)], ctx, r)) {
+                ++s.read;
+                s.levels += r.level != Level::None;
+                s.fractions += r.fraction;
+            } else if (const int most = s.read + (sampled - i - 1); most < bar || 2 * most < sampled) {
+                s.out = true;
+                return;
+            }
         }
+    };
+    const int head = std::min(sampled, 16);
+    for (std::size_t f = 0; f < formats.size(); ++f)
+        run(f, 0, head, 0);
+    std::size_t leader = 0;
+    for (std::size_t f = 1; f < formats.size(); ++f)
+        if (scores[f].read > scores[leader].read)
+            leader = f;
+    int bar = 0;
+    for (std::size_t k = 0; k <= formats.size(); ++k) {
+        const std::size_t f = k == 0 ? leader : k - 1;
+        if ((k > 0 && f == leader) || scores[f].out)
+            continue;
+        run(f, head, sampled, bar);
+        if (!scores[f].out)
+            bar = std::max(bar, scores[f].read);
     }
     std::size_t best = formats.size();
-    for (std::size_t f = 0; f < formats.size(); ++f) {
-        if (best == formats.size()) {
+    const auto key = [&](std::size_t f) {
+        const Score& s = scores[f];
+        return std::make_tuple(s.read, s.levels, s.fractions, formats[f]->Rank());
+    };
+    for (std::size_t f = 0; f < formats.size(); ++f)
+        if (!scores[f].out && (best == formats.size() || key(f) > key(best)))
             best = f;
-            continue;
-        }
-        const Score& a = scores[f];
-        const Score& b = scores[best];
-        const auto key = [&](const Score& s, const CFormat* fmt) {
-            return std::make_tuple(s.read, s.levels, s.fractions, fmt->Rank());
-        };
-        if (key(a, formats[f]) > key(b, formats[best]))
-            best = f;
-    }
-    if (best == formats.size() || sampled == 0 || scores[best].read * 2 < sampled)
+    if (best == formats.size() || scores[best].read * 2 < sampled)
         return nullptr;
     return formats[best];
 }

@@ -7,7 +7,9 @@
 
 #include <ctime>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <tuple>
 
 using logformat::Level;
 
@@ -186,6 +188,46 @@ TEST(LogFormat, DetectionOnMixedSamples)
                      "2016-09-28 04:30:30 INFO x\n"),
               "ISO 8601");
     EXPECT_EQ(detect(""), "none");
+    // On samples of lines of many families in any mix, the format is the one that trying every format on
+    // every line picks: the most lines read, then levels, fractions and rank, the first of equals.
+    const auto everyLine = [](const std::string& text) -> const logformat::CFormat* {
+        const std::vector<const logformat::CFormat*>& formats = logformat::BuiltinFormats();
+        std::vector<std::tuple<int, int, int, int>> keys(formats.size());
+        int sampled = 0;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == ' ' || line[0] == '\t')
+                continue;
+            ++sampled;
+            for (std::size_t f = 0; f < formats.size(); ++f) {
+                logformat::LineRead r;
+                if (formats[f]->Read(line, kDecember, r))
+                    keys[f] = {std::get<0>(keys[f]) + 1, std::get<1>(keys[f]) + (r.level != Level::None),
+                               std::get<2>(keys[f]) + r.fraction, formats[f]->Rank()};
+            }
+        }
+        std::size_t best = 0;
+        for (std::size_t f = 0; f < formats.size(); ++f) {
+            std::get<3>(keys[f]) = formats[f]->Rank();
+            if (keys[f] > keys[best])
+                best = f;
+        }
+        return sampled == 0 || std::get<0>(keys[best]) * 2 < sampled ? nullptr : formats[best];
+    };
+    std::mt19937 rng(5);
+    for (int i = 0; i < 400; ++i) {
+        std::string text;
+        const int families = 1 + static_cast<int>(rng() % 4);
+        std::vector<const char*> lines;
+        for (int k = 0; k < families; ++k)
+            lines.push_back(kCases[rng() % std::size(kCases)].line);
+        lines.push_back("\tat a continuation");
+        lines.push_back("no stamp at all");
+        for (int n = static_cast<int>(rng() % 60); n >= 0; --n)
+            text += std::string(lines[rng() % (rng() % 2 ? lines.size() : std::size_t{1})]) + "\n";
+        const logformat::CFormat* expected = everyLine(text);
+        EXPECT_EQ(detect(text), expected ? expected->Name() : "none") << text;
+    }
 }
 
 TEST(LogFormat, SampleTakesBothEndsOfAFile)
