@@ -1130,9 +1130,12 @@ const CFormat* DetectFormat(std::string_view lines, const StampContext& ctx, con
     };
     std::vector<std::string_view> sample;
     for (std::size_t at = 0; at < lines.size();) {
-        std::size_t end = lines.find_first_of("\r\n", at);
-        if (end == std::string_view::npos)
-            end = lines.size();
+        // The line's end by the C library's scans: LF first, then a CR (rarer) inside what that leaves.
+        const char* from = lines.data() + at;
+        const void* lf = std::memchr(from, '\n', lines.size() - at);
+        std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - lines.data()) : lines.size();
+        if (const void* cr = std::memchr(from, '\r', end - at))
+            end = static_cast<std::size_t>(static_cast<const char*>(cr) - lines.data());
         const std::string_view line = lines.substr(at, end - at);
         at = end + 1;
         if (!line.empty() && !IsSpace(line[0]))
