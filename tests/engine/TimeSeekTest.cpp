@@ -251,3 +251,41 @@ TEST(TimeSeek, IsoStampsInAnyOrderReadAsTheLibraryReckonsThem)
         EXPECT_EQ(timeseek::parts::IsIsoStampAt(s, at), timeseek::parts::IsoAt(s, at, true, micros) != 0) << s;
     }
 }
+
+// The ASCII that records read of a line: breaks as LF (or the end, stopping at the first), characters above
+// ASCII as '?', in narrow text and in UTF-16 of both orders.
+TEST(TimeSeek, AsciiOfUnitsStopsAtTheFirstBreakOfEitherKind)
+{
+    const struct {
+        const char* text;
+        bool stop;
+        const char* ascii;
+    } cases[] = {
+        {"ab\r\ncd", false, "ab\n\ncd"},
+        {"ab\r\ncd", true, "ab"},
+        {"ab\n\rcd", true, "ab"},
+        {"a\xE9z\rq", false, "a?z\nq"},
+        {"a\xE9z\rq", true, "a?z"},
+        {"abc", true, "abc"},
+        {"\nabc", true, ""},
+        {"", false, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string text = c.text;
+        const auto* narrow = reinterpret_cast<const std::uint8_t*>(text.data());
+        EXPECT_EQ(timeseek::parts::AsciiOfUnits(narrow, text.size(), BreakUnits{1, '\r', '\n'}, c.stop), c.ascii)
+            << c.text;
+        for (const bool big : {false, true}) {
+            std::string wide;
+            for (const char ch : text) {
+                const auto u = static_cast<std::uint8_t>(ch);  // Latin-1 to UTF-16
+                wide += big ? std::string{'\0', static_cast<char>(u)} : std::string{static_cast<char>(u), '\0'};
+            }
+            const BreakUnits units = big ? BreakUnits{2, 0x0D00, 0x0A00} : BreakUnits{2, 0x0D, 0x0A};
+            EXPECT_EQ(timeseek::parts::AsciiOfUnits(reinterpret_cast<const std::uint8_t*>(wide.data()), wide.size(),
+                                                    units, c.stop),
+                      c.ascii)
+                << c.text << (big ? " big-endian" : " little-endian");
+        }
+    }
+}
