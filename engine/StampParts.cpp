@@ -186,18 +186,32 @@ bool IsoMinuteAt(std::string_view s, std::size_t at, std::int64_t& minute)
 
 bool IsIsoStampAt(std::string_view s, std::size_t at)
 {
-    // Asked of every line of a scan whose minutes need not follow one another: the shape alone, with no cache.
+    // Asked of every line of a scan: the shape alone. Lines come hour by hour, so the date and hour (checked
+    // once) of the last stamp of this thread that had the shape stand for this one's when its first 13
+    // characters are the same.
+    struct Hour {
+        char key[13] = {};
+        bool set = false;  // else thirteen NULs would pass for a stamp
+    };
+    thread_local Hour last;
     if (at + 19 > s.size())
         return false;
     const char* p = s.data() + at;
     const auto digit = [p](int i) { return static_cast<unsigned>(p[i] - '0') < 10; };
     const auto two = [p](int i) { return (p[i] - '0') * 10 + (p[i + 1] - '0'); };
-    if (!(digit(0) && digit(1) && digit(2) && digit(3) && p[4] == '-' && digit(5) && digit(6) && p[7] == '-' &&
-          digit(8) && digit(9) && (p[10] == ' ' || p[10] == 'T') && digit(11) && digit(12) && p[13] == ':' &&
-          digit(14) && digit(15) && p[16] == ':' && digit(17) && digit(18)))
-        return false;
-    const int mo = two(5), d = two(8);
-    return mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && two(11) <= 23 && two(14) <= 59 && two(17) <= 60;
+    const bool sameHour = last.set && std::memcmp(p, last.key, 13) == 0;
+    if (!sameHour) {
+        if (!(digit(0) && digit(1) && digit(2) && digit(3) && p[4] == '-' && digit(5) && digit(6) && p[7] == '-' &&
+              digit(8) && digit(9) && (p[10] == ' ' || p[10] == 'T') && digit(11) && digit(12)))
+            return false;
+        const int mo = two(5), d = two(8);
+        if (mo < 1 || mo > 12 || d < 1 || d > 31 || two(11) > 23)
+            return false;
+        std::memcpy(last.key, p, 13);
+        last.set = true;
+    }
+    return p[13] == ':' && digit(14) && digit(15) && p[16] == ':' && digit(17) && digit(18) && two(14) <= 59 &&
+           two(17) <= 60;
 }
 
 std::size_t IsoAt(std::string_view s, std::size_t at, bool secondsRequired, std::int64_t& micros)

@@ -129,8 +129,11 @@ fault regex-leading-literal-keeps-a-quantified-letter engine/LineMatcher.cpp \
   's|^        --n;$|        (void)n;|' '^LineFilter\.'
 fault regex-leading-literal-tried-once-a-line engine/LineMatcher.cpp \
   's|^                at = hit + 1;$|                at = le + 1;|' '^LineFilter\.'
-fault iso-shape-takes-a-61st-second engine/StampParts.cpp \
-  's|two(14) <= 59 \&\& two(17) <= 60;|two(14) <= 59;|' '^TimeSeek\.'
+fault iso-shape-takes-a-60th-minute engine/StampParts.cpp \
+  's|two(14) <= 59 \&\&$|true \&\&|' '^TimeSeek\.'
+fault iso-shape-month-unchecked engine/StampParts.cpp \
+  's|if (mo < 1 \|\| mo > 12 \|\| d < 1 \|\| d > 31 \|\| two(11) > 23)|if (mo < 0 \|\| d < 1 \|\| d > 31 \|\| two(11) > 23)|' \
+  '^TimeSeek\.'
 fault detection-leaves-a-format-that-could-tie engine/LogFormat.cpp \
   's|most < bar \|\| 2 \* most < sampled|most <= bar \|\| 2 * most < sampled|' '^LogFormat\.'
 fault summaries-count-continuation-lines engine/RecordSummaries.cpp \
