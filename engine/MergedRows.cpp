@@ -62,6 +62,14 @@ bool CMergedRows::Stamped(int f, std::int64_t start, std::int64_t end, std::int6
     std::uint8_t b[kStampBytes * 2];
     const std::int64_t n = std::min<std::int64_t>(end - start, kStampBytes * s.unit);
     std::int64_t i = 0;
+    // What the buffer holds of it is copied at once; the rest unit by unit.
+    if (n > 0)
+        Unit(f, start);  // start into the buffer
+    if (n > 0 && s.bufAt >= 0 && start >= s.bufAt) {
+        const std::int64_t held = s.bufAt + static_cast<std::int64_t>(s.buf.size()) - start;
+        i = std::max<std::int64_t>(0, std::min(n, held)) / s.unit * s.unit;
+        std::memcpy(b, s.buf.data() + (start - s.bufAt), static_cast<std::size_t>(i));
+    }
     for (; i < n; i += s.unit) {
         const std::uint16_t u = Unit(f, start + i);
         if (s.unit == 2)
@@ -123,6 +131,23 @@ std::int64_t CMergedRows::LineNext(int f, std::int64_t pos, std::int64_t& end)
 {
     const Per& s = m_sources[f];
     std::int64_t e = pos;
+    // Narrow text: the break is looked for in what the buffer holds by the C library's scans (LF first, then
+    // a CR inside what that leaves); the loop below then checks the unit where they stopped.
+    while (s.unit == 1 && e < s.src.dataEnd) {
+        Unit(f, e);  // e into the buffer
+        if (s.bufAt < 0 || e < s.bufAt || e >= s.bufAt + static_cast<std::int64_t>(s.buf.size()))
+            break;
+        const std::uint8_t* b = s.buf.data() + (e - s.bufAt);
+        const std::size_t n =
+            static_cast<std::size_t>(std::min(s.bufAt + static_cast<std::int64_t>(s.buf.size()), s.src.dataEnd) - e);
+        const void* lf = std::memchr(b, static_cast<std::uint8_t>(s.lf), n);
+        std::size_t k = lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - b) : n;
+        if (const void* cr = std::memchr(b, static_cast<std::uint8_t>(s.cr), k))
+            k = static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - b);
+        e += static_cast<std::int64_t>(k);
+        if (k < n)
+            break;
+    }
     while (e < s.src.dataEnd && !IsBreak(f, Unit(f, e)))
         e += s.unit;
     end = e;
