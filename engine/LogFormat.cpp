@@ -1128,7 +1128,8 @@ const CFormat* DetectFormat(std::string_view lines, const StampContext& ctx, con
         int read = 0, levels = 0, fractions = 0;
         bool out = false;  // it cannot be the answer: it was left before the last line
     };
-    std::vector<std::string_view> sample;
+    thread_local std::vector<std::string_view> sample;  // kept: asked once a file, on few threads
+    sample.clear();
     for (std::size_t at = 0; at < lines.size();) {
         // The line's end by the C library's scans: LF first, then a CR (rarer) inside what that leaves.
         const char* from = lines.data() + at;
@@ -1195,22 +1196,30 @@ const CFormat* DetectFormat(std::string_view lines, const StampContext& ctx, con
 
 std::string SampleLines(IChunkReader& reader, std::int64_t start, std::int64_t end, BreakUnits units)
 {
-    std::vector<std::uint8_t> buf(static_cast<std::size_t>(kDetectBytes));
-    const auto read = [&](std::int64_t from, std::int64_t n) {
+    // Every window that shows a log asks this once, a merged window once a file: the buffers stay with the
+    // thread, and the sample is made in place, so that no fresh memory is written and thrown away each time.
+    thread_local std::vector<std::uint8_t> buf;
+    thread_local std::string tailText;
+    buf.resize(static_cast<std::size_t>(kDetectBytes));
+    const auto read = [&](std::int64_t from, std::int64_t n, std::string& out) {
         const std::uint64_t got = n > 0 ? reader.Read(buf.data(), static_cast<std::uint64_t>(n), from) : 0;
-        return AsciiOfUnits(buf.data(), static_cast<std::size_t>(got - got % units.unit), units, false);
+        AsciiOfUnits(buf.data(), static_cast<std::size_t>(got - got % units.unit), units, false, out);
     };
-    std::string lines = read(start, std::min(kDetectBytes, end - start));
+    std::string lines;
+    lines.reserve(static_cast<std::size_t>(2 * kDetectBytes / units.unit + 1));
+    read(start, std::min(kDetectBytes, end - start), lines);
     if (end - start > kDetectBytes) {
         // The head's last line may be cut too: it is left out of the sample.
         if (const std::size_t cut = lines.rfind('\n'); cut != std::string::npos)
             lines.resize(cut);
         std::int64_t tail = std::max(start + kDetectBytes, end - kDetectBytes);
         tail -= (tail - start) % units.unit;
-        const std::string last = read(tail, end - tail);
-        const std::size_t cut = last.find('\n');
-        if (cut != std::string::npos)
-            lines += "\n" + last.substr(cut + 1);
+        read(tail, end - tail, tailText);
+        const std::size_t cut = tailText.find('\n');
+        if (cut != std::string::npos) {
+            lines += '\n';
+            lines.append(tailText, cut + 1, std::string::npos);
+        }
     }
     return lines;
 }
