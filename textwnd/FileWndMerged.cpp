@@ -129,8 +129,9 @@ bool CMergedWnd::OpenFile(File& f, int index, bool watch, bool countLines)
     f.wnd->SetWatchFile(watch);
     f.wnd->SetCountLines(countLines);
     f.wnd->SetCodePage(m_owner.GetCodePage());
-    if (CStreamSource* source = f.doc->GetSource(); source && m_bSequence) {
-        // Decompressed in the background: the window loads the text once it is whole (OnPartProgress).
+    if (CStreamSource* source = f.doc->GetSource()) {
+        // Decompressed in the background: the window loads the text once it is whole (OnPartProgress); a
+        // merge takes its rows in then.
         source->AddWindow(f.wnd->GetSafeHwnd());
         if (!f.doc->IsReadyToShow()) {
             f.pending = true;
@@ -164,11 +165,11 @@ bool CMergedWnd::Open(const std::vector<std::string>& paths, bool watch, bool co
     for (std::size_t i = 0; i < paths.size(); ++i) {
         File f;
         f.path = paths[i];
-        if (!OpenFile(f, static_cast<int>(i), watch, countLines) || f.pending) {
+        if (!OpenFile(f, static_cast<int>(i), watch, countLines)) {
             failures.push_back({paths[i], Failure::Why::CannotOpen});
             continue;
         }
-        if (!f.format)
+        if (!f.pending && !f.format)
             failures.push_back({paths[i], Failure::Why::NoFormat});
         m_files.push_back(std::move(f));
     }
@@ -261,8 +262,6 @@ void CMergedWnd::StartReading(int file)
 void CMergedWnd::OnPartProgress(int file)
 {
     File& f = m_files[static_cast<std::size_t>(file)];
-    if (!m_bSequence)
-        return;
     if (m_owner.m_hNotify)
         platform::PostWindowMessage(m_owner.m_hNotify, platform::WM_SOURCE_PROGRESS, 0, 0);
     if (!f.pending || !f.doc || !f.doc->IsReadyToShow())
@@ -276,6 +275,8 @@ void CMergedWnd::OnPartProgress(int file)
     f.format = f.wnd->RecordFormat();
     f.formats = f.wnd->m_pFormats;
     f.reader = std::make_unique<CPreadChunkReader>(f.doc->GetMappedFile()->Handle());
+    // A compressed file of a merge that turns out to have no times has no place among the rows.
+    f.hidden = f.hidden || (!m_bSequence && !f.format);
     Rebuild();
     UpdateScroll();
     m_owner.m_pPort->InvalidateAll();

@@ -46,6 +46,14 @@ merged top=A:33 line=2 end=0
 expect "Copy Screen: each row as its file holds it, without the letters" 'clip text 2026-12-07 06:00:01.000Z INFO b1\r\nbefore any record\n2026-12-07 06:00:02.000Z DEBUG c1\n' \
   "$probe" --rows 2 --merge "$dir/a.log" --merge "$dir/b.log" "$dir/c.log" key:down copy
 
+gzip -c "$dir/b.log" > "$dir/b.log.gz"
+expect "a compressed log is merged once it is read, wherever it stands among the files" 'merged top=A:0 line=1 end=0
+|2026-12-07 06:00:00.000Z INFO a1|  src=A
+|2026-12-07 06:00:01.000Z INFO b1|  src=B
+|before any record|  src=C
+|2026-12-07 06:00:02.000Z DEBUG c1|  src=C' \
+  "$probe" --rows 4 --merge "$dir/a.log" --merge "$dir/b.log.gz" "$dir/c.log" print
+
 expect "a file without a log format is not merged, and the probe says which and why" "error: $dir/plain.txt: no log format recognised in it, so its lines have no time to merge by" \
   "$probe" --merge "$dir/a.log" "$dir/plain.txt" print
 
