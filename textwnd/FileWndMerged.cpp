@@ -119,12 +119,33 @@ void CMergedWnd::CloseFiles()
     m_files.clear();
 }
 
+// A pipe's text may be shown as soon as it starts, but a merge must know its format first: it joins once the
+// pipe has given as much as a format is found from (the sample's size, or lines enough to judge), or has
+// ended.
+bool CMergedWnd::ReadyToJoin(File& f) const
+{
+    if (!f.doc->IsReadyToShow())
+        return false;
+    CStreamSource* source = f.doc->GetSource();
+    if (m_bSequence || !source || !source->IsPipe())
+        return true;
+    const CStreamSource::Progress p = source->GetProgress();
+    if (p.state != CStreamSource::State::Running || p.bytes >= static_cast<std::uint64_t>(2 * logformat::kDetectBytes))
+        return true;
+    constexpr int kLinesToJudge = 16;
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(p.bytes));
+    CPreadChunkReader reader(f.doc->GetMappedFile()->Handle());
+    const std::uint64_t got = reader.Read(head.data(), head.size(), 0);
+    return std::count(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(got), '\n') >= kLinesToJudge;
+}
+
 bool CMergedWnd::OpenFile(File& f, int index, bool watch, bool countLines)
 {
     f.doc = std::make_unique<CTextFileDoc>();
     if (!f.doc->OnOpenDocument(f.path.c_str()) || !f.doc->GetMappedFile())
         return false;
-    f.doc->SetPathName(platform::CleanAbsolutePath(f.path.c_str()).c_str());
+    if (f.path != CTextFileDoc::kStandardInputName)
+        f.doc->SetPathName(platform::CleanAbsolutePath(f.path.c_str()).c_str());
     f.wnd = std::make_unique<CMergedSourceWnd>(m_pPort.get(), this, index);
     f.wnd->SetWatchFile(watch);
     f.wnd->SetCountLines(countLines);
@@ -133,7 +154,7 @@ bool CMergedWnd::OpenFile(File& f, int index, bool watch, bool countLines)
         // Decompressed in the background: the window loads the text once it is whole (OnPartProgress); a
         // merge takes its rows in then.
         source->AddWindow(f.wnd->GetSafeHwnd());
-        if (!f.doc->IsReadyToShow()) {
+        if (!ReadyToJoin(f)) {
             f.pending = true;
             return true;
         }
@@ -165,7 +186,11 @@ bool CMergedWnd::Open(const std::vector<std::string>& paths, bool watch, bool co
     for (std::size_t i = 0; i < paths.size(); ++i) {
         File f;
         f.path = paths[i];
-        if (!OpenFile(f, static_cast<int>(i), watch, countLines)) {
+        // Standard input can be read once.
+        const bool input = f.path == CTextFileDoc::kStandardInputName;
+        if ((input && std::find(paths.begin(), paths.begin() + static_cast<std::ptrdiff_t>(i), f.path) !=
+                          paths.begin() + static_cast<std::ptrdiff_t>(i)) ||
+            !OpenFile(f, static_cast<int>(i), watch, countLines)) {
             failures.push_back({paths[i], Failure::Why::CannotOpen});
             continue;
         }
@@ -264,7 +289,7 @@ void CMergedWnd::OnPartProgress(int file)
     File& f = m_files[static_cast<std::size_t>(file)];
     if (m_owner.m_hNotify)
         platform::PostWindowMessage(m_owner.m_hNotify, platform::WM_SOURCE_PROGRESS, 0, 0);
-    if (!f.pending || !f.doc || !f.doc->IsReadyToShow())
+    if (!f.pending || !f.doc || !ReadyToJoin(f))
         return;
     if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
         f.pending = false;

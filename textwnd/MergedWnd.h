@@ -149,6 +149,7 @@ public:
 
 private:
     struct File;
+    bool ReadyToJoin(File& f) const;
     struct ShownLines;
     void Rebuild();
     // A budget of scanning ahead for each filtering file, shared by this input.

@@ -326,7 +326,10 @@ CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std:
         return nullptr;
     std::vector<std::string> absolute;
     for (const std::string& p : paths)
-        absolute.push_back(platform::CleanAbsolutePath(p));
+        absolute.push_back(p == CTextFileDoc::kStandardInputName ? p : platform::CleanAbsolutePath(p));
+    // Standard input is read by the merge's own document for it: the window's document is another file's.
+    const auto own = std::find_if(absolute.begin(), absolute.end(),
+                                  [](const std::string& p) { return p != CTextFileDoc::kStandardInputName; });
     auto fail = [&](const std::vector<std::string>& why) {
         for (const std::string& w : why)
             *m_pErrors << "ostrel-viewer: cannot merge " << w << '\n';
@@ -334,16 +337,21 @@ CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std:
             *reasons = why;
         return nullptr;
     };
-    COpenDocument entry;
-    entry.docTemplate = TemplateForPath(absolute.front());
-    entry.doc = std::make_unique<CTextFileDoc>();
-    entry.bMerged = true;
-    if (!entry.doc->OnOpenDocument(absolute.front().c_str())) {
+    if (own == absolute.end()) {
         if (failed)
             *failed = {absolute.front()};
         return fail({paths.front() + ": " + text::MergeCannotOpen});
     }
-    entry.doc->SetPathName(absolute.front().c_str());
+    COpenDocument entry;
+    entry.docTemplate = TemplateForPath(*own);
+    entry.doc = std::make_unique<CTextFileDoc>();
+    entry.bMerged = true;
+    if (!entry.doc->OnOpenDocument(own->c_str())) {
+        if (failed)
+            *failed = {*own};
+        return fail({paths[static_cast<std::size_t>(own - absolute.begin())] + ": " + text::MergeCannotOpen});
+    }
+    entry.doc->SetPathName(own->c_str());
     CTextFileDoc* doc = entry.doc.get();
     m_documents.push_back(std::move(entry));
     CTextFileViewerChildFrame* frame = MakeFrame(doc, true);

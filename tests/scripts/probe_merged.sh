@@ -54,6 +54,14 @@ expect "a compressed log is merged once it is read, wherever it stands among the
 |2026-12-07 06:00:02.000Z DEBUG c1|  src=C' \
   "$probe" --rows 4 --merge "$dir/a.log" --merge "$dir/b.log.gz" "$dir/c.log" print
 
+expect "standard input is a file of a merge; it can be read once" 'merged top=B:0 line=1 end=0
+|2026-12-07 06:00:00.000Z INFO a1|  src=B
+|2026-12-07 06:00:02.500Z INFO p1|  src=A
+|2026-12-07 06:00:03.000Z INFO a2|  src=B
+error: -: it cannot be opened' \
+  sh -c 'piped() { printf "%s\n" "2026-12-07 06:00:02.500Z INFO p1" | "$@"; }
+         piped "$0" --rows 3 --merge - "$1" print; piped "$0" --merge - --merge - "$1" print 2>&1' "$probe" "$dir/a.log"
+
 expect "a file without a log format is not merged, and the probe says which and why" "error: $dir/plain.txt: no log format recognised in it, so its lines have no time to merge by" \
   "$probe" --merge "$dir/a.log" "$dir/plain.txt" print
 
