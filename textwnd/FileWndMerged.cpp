@@ -682,17 +682,8 @@ void CMergedWnd::Paint(IFilePainter& painter)
         m_painted.push_back(pr);
         if (!painter.RectVisible(row))
             continue;
-        struct RuleAbove {
-            IFilePainter& painter;
-            WRect line;
-            COLORREF color;
-            bool draw;
-            ~RuleAbove()
-            {
-                if (draw)
-                    painter.DrawRule(line, color);
-            }
-        } ruleAbove{painter, {rc.left, rowTop, rc.right, rowTop + ruleHeight}, halfway, i > 0 && pr.followsHidden};
+        const RuleAbove ruleAbove{
+            painter, {rc.left, rowTop, rc.right, rowTop + ruleHeight}, halfway, i > 0 && pr.followsHidden};
         const COLORREF text = pr.context ? halfway : w.m_crFont;
         const WRect letterRect{rc.left, rowTop, textLeft, rowBottom};
         if (pr.file >= 0) {

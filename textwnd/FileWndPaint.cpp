@@ -277,20 +277,10 @@ void CFileWnd::OnPaint(IFilePainter& painter)
         const int rowBottom = rowTop + h;
         const TextPos rowStart = pos;
         const bool context = filtering && pos < end && RowIsContext(pos);
-        struct RuleAbove {
-            IFilePainter& painter;
-            WRect line;
-            COLORREF color;
-            bool draw;
-            ~RuleAbove()
-            {
-                if (draw)
-                    painter.DrawRule(line, color);
-            }
-        } ruleAbove{painter,
-                    {rc.left, rowTop, rc.right, rowTop + ruleHeight},
-                    halfway,
-                    filtering && i > 0 && pos < end && RowFollowsHidden(pos)};
+        const RuleAbove ruleAbove{painter,
+                                  {rc.left, rowTop, rc.right, rowTop + ruleHeight},
+                                  halfway,
+                                  filtering && i > 0 && pos < end && RowFollowsHidden(pos)};
         if (pos < end && (m_paintedRowStarts.empty() || pos != m_paintedRowStarts.back()))
             m_paintedRowStarts.push_back(pos);  // a row stopped on a NUL is repeated below it: numbered once
         LineColumns columns;

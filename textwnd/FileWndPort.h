@@ -132,3 +132,17 @@ public:
     virtual void TextOutCells(int x, int yBottom, const WRect& opaque, const char16_t* text, std::size_t length,
                               platform::COLORREF textColor, platform::COLORREF backColor) = 0;
 };
+
+// The thin rule above a row that follows hidden lines: drawn when the row's painting ends (on leaving the
+// scope), so that it lies over the row's background and text.
+struct RuleAbove {
+    IFilePainter& painter;
+    WRect line;
+    platform::COLORREF color;
+    bool draw;
+    ~RuleAbove()
+    {
+        if (draw)
+            painter.DrawRule(line, color);
+    }
+};
