@@ -75,6 +75,35 @@ void CShownDecision::Line(const LineFacts& line, std::int64_t end, std::vector<S
     m_recHits |= line.hits;
 }
 
+void CShownDecision::Lines(const LineFacts* lines, std::size_t n, std::int64_t end, std::vector<ShownRun>& out)
+{
+    // Most lines of a filtered log close a one-line record that no Include
+    // rule matched and that owes no context: such a record is hidden and only
+    // becomes a line before the next, which this does without the general
+    // path (a scan passes every line of the file here, on one thread).
+    const bool hidesUnmatched = m_include != 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const LineFacts& line = lines[i];
+        const std::int64_t lineEnd = i + 1 < n ? lines[i + 1].start : end;
+        if (hidesUnmatched && line.startsRecord && m_open && m_recLines == 1 && m_afterLeft == 0 &&
+            !(m_recHits & m_include)) {
+            ++m_lines;
+            for (std::uint64_t h = line.hits; h; h &= h - 1)
+                ++m_counts[static_cast<std::size_t>(__builtin_ctzll(h))];
+            m_before.Push(m_recStart);
+            m_recStart = line.start;
+            m_recHits = line.hits;
+            m_recPasses = line.passes;
+            m_recFirst[0] = line.start;
+            m_recLast.at[0] = line.start;
+            m_recLast.head = m_recLast.n = 1;
+            m_recEnd = lineEnd;
+            continue;
+        }
+        Line(line, lineEnd, out);
+    }
+}
+
 void CShownDecision::Finish(std::vector<ShownRun>& out)
 {
     if (m_open)

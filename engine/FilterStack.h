@@ -82,6 +82,8 @@ public:
     CShownDecision(std::uint64_t includeMask, std::uint64_t excludeMask, bool all, int context);
 
     void Line(const LineFacts& line, std::int64_t end, std::vector<ShownRun>& out);
+    // Lines [0, n) in file order, the last one ending at `end`: Line for each.
+    void Lines(const LineFacts* lines, std::size_t n, std::int64_t end, std::vector<ShownRun>& out);
     // The data ends here for now: decides the open record.
     void Finish(std::vector<ShownRun>& out);
 

@@ -459,6 +459,43 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
     const std::size_t reach =
         m_format ? std::min<std::size_t>(m_format->StartsRecordReach(), logformat::CRecordReader::kLineUnits) * m_unit
                  : most;
+    const std::size_t bound = wantsFacts ? most : reach;
+    // Reads whether the line at offset s (in p, its first break at le or past
+    // the bound) starts a record, and whether its time and level pass.
+    auto read = [&](LineInfo& line, std::size_t s, std::size_t le) {
+        const std::size_t n = std::min(le - s, bound);
+        // Narrow ASCII up to its break is read as it lies; other text as the record reader reads it.
+        std::string_view text;
+        if (m_unit == 1 && IsAscii(p + s, n)) {
+            text = {reinterpret_cast<const char*>(p + s), n};
+        } else {
+            timeseek::parts::AsciiOfUnits(p + s, n, bu, true, m.ascii);
+            text = m.ascii;
+        }
+        if (wantsFacts) {
+            logformat::LineRead facts;
+            line.startsRecord = m_format->ReadAt(text, line.start, m_ctx, facts);
+            line.passes = line.startsRecord && m_stack.Passes(true, facts.micros, facts.level);
+        } else {
+            line.startsRecord = m_format->StartsRecordAt(text, line.start, m_ctx);
+            line.passes = line.startsRecord;  // every record passes
+        }
+    };
+    // With an Include rule on, a record without an Include hit is never shown,
+    // so where a record starts matters only in the records that hold one: the
+    // format reads the lines of those records and the line after each, the
+    // lines up to the first record start, and the last record. Every other
+    // line stands as a record of its own that cannot pass, which hides it as
+    // the record it is part of would be hidden and shows it as context alike.
+    // A line the format has read is "known"; every known line that continues
+    // a record follows known lines back to that record's start (or to the
+    // first line), so a walk back stops at the first known line.
+    const bool sparse = m_format && m_include != 0;
+    std::vector<std::uint8_t>& known = m.known;
+    const std::size_t first = out.size();
+    known.clear();
+    bool leading = sparse;  // before the first record start
+    bool chase = false;     // the last line belongs to a record with an Include hit
     for (std::size_t s = 0; s < len;) {
         const std::size_t le = units.FirstBreak(s, len);
         LineInfo line{at + static_cast<std::int64_t>(s), 0, true, true};
@@ -470,34 +507,46 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
             }
         }
         if (m_format) {
-            // Narrow ASCII up to its break is read as it lies; other text as the record reader reads it.
-            std::string_view text;
-            const std::size_t n = std::min(le - s, wantsFacts ? most : reach);
-            if (m_unit == 1 && IsAscii(p + s, n)) {
-                text = {reinterpret_cast<const char*>(p + s), n};
+            const bool included = (line.hits & m_include) != 0;
+            if (!sparse || leading || chase || included) {
+                read(line, s, le);
+                if (sparse) {
+                    leading = leading && !line.startsRecord;
+                    chase = included || (chase && !line.startsRecord);
+                    if (included && !line.startsRecord)
+                        for (std::size_t j = out.size(); j > first && !known[j - first - 1]; --j) {
+                            LineInfo& back = out[j - 1];
+                            const auto bs = static_cast<std::size_t>(back.start - at);
+                            read(back, bs, units.FirstBreak(bs, std::min(len, bs + bound)));
+                            known[j - first - 1] = 1;
+                            if (back.startsRecord)
+                                break;
+                        }
+                    known.push_back(1);
+                }
             } else {
-                timeseek::parts::AsciiOfUnits(p + s, n, bu, true, m.ascii);
-                text = m.ascii;
-            }
-            if (wantsFacts) {
-                logformat::LineRead read;
-                line.startsRecord = m_format->ReadAt(text, line.start, m_ctx, read);
-                line.passes = line.startsRecord && m_stack.Passes(true, read.micros, read.level);
-            } else {
-                line.startsRecord = m_format->StartsRecordAt(text, line.start, m_ctx);
-                line.passes = line.startsRecord;  // every record passes
+                line.passes = false;
+                known.push_back(0);
             }
         }
         out.push_back(line);
         s = le < len ? units.StepOver(le, len) : len;
     }
+    // The last record, which the lines after these may continue.
+    if (sparse)
+        for (std::size_t j = out.size(); j > first && !known[j - first - 1]; --j) {
+            LineInfo& back = out[j - 1];
+            const auto bs = static_cast<std::size_t>(back.start - at);
+            read(back, bs, units.FirstBreak(bs, std::min(len, bs + bound)));
+            if (back.startsRecord)
+                break;
+        }
 }
 
 void CShownSet::Feed(CShownDecision& d, const std::vector<LineInfo>& lines, std::int64_t end,
                      std::vector<ShownRun>& out) const
 {
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        d.Line(lines[i], i + 1 < lines.size() ? lines[i + 1].start : end, out);
+    d.Lines(lines.data(), lines.size(), end, out);
 }
 
 // The tentative runs of the last publish are taken back first, so that a

@@ -151,6 +151,7 @@ private:
         std::vector<std::unique_ptr<linefilter::ILineMatcher>> rules;
         std::vector<std::vector<std::size_t>> hits;  // each rule's matching line starts in a piece
         std::string ascii;
+        std::vector<std::uint8_t> known;      // of the lines listed last: whether the format has read them
         std::unique_ptr<CScanReader> reader;  // a piece's own
     };
     enum class Split { Done, Serial, Short };
