@@ -81,63 +81,48 @@ TEST(Selection, DragFromPixelToPixelCopiesWhatIsDrawn)
     }
 }
 
-// Byte positions inside a character are taken to its boundaries, the lower end down and the upper one up.
-TEST(Selection, EndsSnapToCharacterBoundaries)
+// Byte positions inside a character are taken to its boundaries, the lower end down and the upper one up; a word
+// or a line chosen at a position covers it whole.
+TEST(Selection, EndsSnapToCharactersWordsAndLines)
 {
     const std::string emoji = "x\xF0\x9F\x98\x80y\r\nz";  // x, U+1F600 (bytes 1-4), y, CR LF at 6
+    const std::string pair =
+        Utf16LE(u"x\U0001F600y\r\nz", true);  // BOM 0-1, x 2, the pair 4-7, y 8, CR 10, LF 12, z 14
+    enum How { Ends, Word, Line };
     const struct {
         const char* name;
         std::string bytes;
         platform::CodePage codePage;
-        TextPos anchor, caret, from, to;
+        How how;
+        TextPos anchor, caret;  // the caret only for Ends
+        TextPos from, to;
     } cases[] = {
-        // BOM 0-1, x 2, the pair 4-7, y 8, CR 10, LF 12, z 14.
-        {"UTF-16: a surrogate pair and a CR LF pair are never cut", Utf16LE(u"x\U0001F600y\r\nz", true), kAnsi, 6, 12,
-         4, 14},
-        {"UTF-16: odd bytes go to the unit grid", Utf16LE(u"x\U0001F600y\r\nz", true), kAnsi, 3, 9, 2, 10},
-        {"UTF-8 decoded: a sequence is one character, either way round", emoji, kUtf8, 7, 2, 1, 8},
-        {"UTF-8 under Windows-1252: every byte is one", emoji, kAnsi, 2, 7, 2, 8},
-        {"between CR and LF of a pair, either end", "ab\r\ncd", kAnsi, 3, 3, 2, 4},
-        {"CR CR LF: the first CR stands alone, the second pairs", "ab\r\r\ncd", kAnsi, 3, 4, 3, 5},
+        {"UTF-16: a surrogate pair and a CR LF pair are never cut", pair, kAnsi, Ends, 6, 12, 4, 14},
+        {"UTF-16: odd bytes go to the unit grid", pair, kAnsi, Ends, 3, 9, 2, 10},
+        {"UTF-8 decoded: a sequence is one character, either way round", emoji, kUtf8, Ends, 7, 2, 1, 8},
+        {"UTF-8 under Windows-1252: every byte is one", emoji, kAnsi, Ends, 2, 7, 2, 8},
+        {"between CR and LF of a pair, either end", "ab\r\ncd", kAnsi, Ends, 3, 3, 2, 4},
+        {"CR CR LF: the first CR stands alone, the second pairs", "ab\r\r\ncd", kAnsi, Ends, 3, 4, 3, 5},
+        {"letters, digits and underscores make a word", "foo_bar1 baz\n", kAnsi, Word, 2, 0, 0, 8},
+        {"a run of blanks", "foo  \t bar\n", kAnsi, Word, 4, 0, 3, 7},
+        {"another character stands alone", "a--b\n", kAnsi, Word, 1, 0, 1, 2},
+        {"past the end of a line: the word before it", "one two\nx\n", kAnsi, Word, 7, 0, 4, 7},
+        {"Windows-1252 letters", "caf\xE9 x\n", kAnsi, Word, 1, 0, 0, 4},
+        {"UTF-8 decoded letters", "h\xC3\xA9llo w\xC3\xB6rld\n", kUtf8, Word, 9, 0, 7, 13},
+        {"a line with its break", "one\r\ntwo\r\nthree", kAnsi, Line, 6, 0, 5, 10},
+        {"the last line, from its end", "one\r\ntwo\r\nthree", kAnsi, Line, 15, 0, 10, 15},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Window w(c.bytes, 5, 20);
         ASSERT_TRUE(w.loaded);
         w.wnd.SetCodePage(c.codePage);
-        w.wnd.SetSelection(c.anchor, c.caret);
-        EXPECT_EQ(w.wnd.GetSelectionStart(), c.from);
-        EXPECT_EQ(w.wnd.GetSelectionEnd(), c.to);
-    }
-}
-
-TEST(Selection, WordsAndLines)
-{
-    const struct {
-        const char* name;
-        std::string bytes;
-        platform::CodePage codePage;
-        bool line;
-        TextPos at, from, to;
-    } cases[] = {
-        {"letters, digits and underscores make a word", "foo_bar1 baz\n", kAnsi, false, 2, 0, 8},
-        {"a run of blanks", "foo  \t bar\n", kAnsi, false, 4, 3, 7},
-        {"another character stands alone", "a--b\n", kAnsi, false, 1, 1, 2},
-        {"past the end of a line: the word before it", "one two\nx\n", kAnsi, false, 7, 4, 7},
-        {"Windows-1252 letters", "caf\xE9 x\n", kAnsi, false, 1, 0, 4},
-        {"UTF-8 decoded letters", "h\xC3\xA9llo w\xC3\xB6rld\n", kUtf8, false, 9, 7, 13},
-        {"a line with its break", "one\r\ntwo\r\nthree", kAnsi, true, 6, 5, 10},
-        {"the last line, from its end", "one\r\ntwo\r\nthree", kAnsi, true, 15, 10, 15},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Window w(c.bytes, 5, 20);
-        ASSERT_TRUE(w.loaded);
-        w.wnd.SetCodePage(c.codePage);
-        if (c.line)
-            w.wnd.SelectLine(c.at);
+        if (c.how == Ends)
+            w.wnd.SetSelection(c.anchor, c.caret);
+        else if (c.how == Word)
+            w.wnd.SelectWord(c.anchor);
         else
-            w.wnd.SelectWord(c.at);
+            w.wnd.SelectLine(c.anchor);
         EXPECT_EQ(w.wnd.GetSelectionStart(), c.from);
         EXPECT_EQ(w.wnd.GetSelectionEnd(), c.to);
     }

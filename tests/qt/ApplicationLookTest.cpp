@@ -203,9 +203,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<ApplicationLookTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(ApplicationLookTest)
 
 #include "ApplicationLookTest.moc"

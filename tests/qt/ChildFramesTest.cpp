@@ -222,9 +222,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<ChildFramesTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(ChildFramesTest)
 
 #include "ChildFramesTest.moc"

@@ -166,18 +166,15 @@ private slots:
             for (const CMergedWnd::PaintedRow& r : m.PaintedRows()) {
                 if (r.file < 0)
                     continue;
-                const TextPos at = r.start;
-                CFileWnd& src = wnd.GetMerged()->WindowOf(r.file);
-                TextPos p = at;
+                TextPos p = r.start;
                 std::string line;
                 std::u16string wide;
-                src.ReadLine(p, &line, &wide);
+                wnd.GetMerged()->WindowOf(r.file).ReadLine(p, &line, &wide);
                 for (const char16_t c : wide)
                     line += static_cast<char>(c);  // the logs are ASCII
                 const std::size_t blank = line.find_last_of(' ');
-                std::string row = std::string(r.followsHidden ? "-" : "") + mergedwnd::Letter(r.file) + ":" +
-                                  line.substr(blank == std::string::npos ? 0 : blank + 1);
-                out.push_back(row);
+                out.push_back(std::string(r.followsHidden ? "-" : "") + mergedwnd::Letter(r.file) + ":" +
+                              line.substr(blank == std::string::npos ? 0 : blank + 1));
             }
             return out;
         };
@@ -537,9 +534,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<FilterEditorTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(FilterEditorTest)
 
 #include "FilterEditorTest.moc"

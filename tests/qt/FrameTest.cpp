@@ -282,9 +282,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<FrameTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(FrameTest)
 
 #include "FrameTest.moc"

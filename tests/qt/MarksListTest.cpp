@@ -186,9 +186,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<MarksListTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(MarksListTest)
 
 #include "MarksListTest.moc"

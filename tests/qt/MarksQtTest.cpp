@@ -264,9 +264,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<MarksQtTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(MarksQtTest)
 
 #include "MarksQtTest.moc"

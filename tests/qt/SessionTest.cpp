@@ -195,9 +195,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<SessionTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(SessionTest)
 
 #include "SessionTest.moc"

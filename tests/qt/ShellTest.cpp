@@ -560,7 +560,7 @@ private slots:
         const platform::LOGFONTW lf = LogFontFromQFont(font);
         QCOMPARE(lf.lfHeight, -16);
         QCOMPARE(lf.lfWeight, 700);
-        QCOMPARE(lf.lfItalic + lf.lfUnderline + lf.lfStrikeOut, 1);
+        QVERIFY(lf.lfItalic && !lf.lfUnderline && !lf.lfStrikeOut);
         QCOMPARE(std::u16string(lf.lfFaceName), std::u16string(u"DejaVu Sans Mono"));
         QCOMPARE(lf.lfPitchAndFamily, kFixedPitchModern);
         QCOMPARE(QFontFromLogFont(lf).pointSize(), 12);
@@ -677,9 +677,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<ShellTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(ShellTest)
 
 #include "ShellTest.moc"

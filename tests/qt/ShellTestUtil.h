@@ -179,3 +179,10 @@ int Run(int argc, char** argv)
 }
 
 }  // namespace shelltest
+
+// The `main` of a test program of the shell: shelltest::Run on `Test`.
+#define OSTREL_SHELL_TEST_MAIN(Test)             \
+    int main(int argc, char** argv)              \
+    {                                            \
+        return shelltest::Run<Test>(argc, argv); \
+    }

@@ -339,11 +339,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    TabGroupAreaTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TabGroupAreaTest)
 
 #include "TabGroupAreaTest.moc"

@@ -278,9 +278,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    return Run<TimelineBandTest>(argc, argv);
-}
+OSTREL_SHELL_TEST_MAIN(TimelineBandTest)
 
 #include "TimelineBandTest.moc"
