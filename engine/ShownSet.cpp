@@ -194,6 +194,8 @@ void CShownSet::Start(std::unique_ptr<IChunkReader> reader, const linefilter::Te
     for (unsigned k = 0; k < threads; ++k)
         m_matchers.push_back(MakeMatchers(nullptr));
     m_pieces.assign(m_matchers.size(), {});
+    m_pending.assign(m_matchers.size(), {});
+    m_pendingAt.clear();
     m_scan = std::make_unique<CScanReader>(*m_reader, m_chunkBytes);
     m_scan->SetCancel(&m_stop);
     {
@@ -263,6 +265,7 @@ void CShownSet::Run()
 
 void CShownSet::ScanTo(std::int64_t end)
 {
+    m_pendingAt.clear();  // a cancelled scan's last round
     std::int64_t pos = m_scanned;
     const bool splitting = m_pieces.size() > 1 && m_split.Splits(end - pos);
     const std::size_t round =
@@ -280,12 +283,13 @@ void CShownSet::ScanTo(std::int64_t end)
                 return;
             }
             if (split == Split::Done) {
-                pos = m_scanned;
+                pos = m_pendingAt.back();
                 m_reached = pos;
                 Publish(false);
                 continue;
             }
         }
+        FeedPending();
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(chunk, end - pos)) / m_unit * m_unit;
         if (n == 0)
             break;
@@ -356,17 +360,30 @@ CShownSet::Split CShownSet::SplitRound(std::int64_t from, std::int64_t to)
         if (at[k] < 0)
             return Cancelled() ? Split::Short : Split::Serial;
     }
+    // The decision of the round listed last runs on this thread while the pool lists this one.
     std::atomic<bool> failed{false};
-    engine::RunBlocks(parts, [&](std::size_t k) {
-        if (!ListRange(m_matchers[k], at[k], at[k + 1], m_pieces[k]))
-            failed = true;
-    });
+    engine::RunBlocksBeside(
+        parts,
+        [&](std::size_t k) {
+            if (!ListRange(m_matchers[k], at[k], at[k + 1], m_pieces[k]))
+                failed = true;
+        },
+        [&] { FeedPending(); });
     if (failed)
         return Split::Short;
-    for (std::size_t k = 0; k < parts; ++k)
-        Feed(m_decision, m_pieces[k], at[k + 1], m_new);
-    m_scanned = at[parts];
+    std::swap(m_pieces, m_pending);
+    m_pendingAt = std::move(at);
     return Split::Done;
+}
+
+void CShownSet::FeedPending()
+{
+    if (m_pendingAt.empty())
+        return;
+    for (std::size_t k = 0; k + 1 < m_pendingAt.size(); ++k)
+        Feed(m_decision, m_pending[k], m_pendingAt[k + 1], m_new);
+    m_scanned = m_pendingAt.back();
+    m_pendingAt.clear();
 }
 
 // The first position at or after `at` where a run of breaks ends (before the
@@ -498,23 +515,28 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
     bool chase = false;     // the last line belongs to a record with an Include hit
     for (std::size_t s = 0; s < len;) {
         const std::size_t le = units.FirstBreak(s, len);
-        LineInfo line{at + static_cast<std::int64_t>(s), 0, true, true};
+        std::uint64_t hitsOfLine = 0;
         for (std::size_t r = 0; r < m.hits.size(); ++r) {
             const std::vector<std::size_t>& hits = m.hits[r];
             if (next[r] < hits.size() && hits[next[r]] == s) {
-                line.hits |= std::uint64_t{1} << r;
+                hitsOfLine |= std::uint64_t{1} << r;
                 ++next[r];
             }
         }
+        // Written in place: a line built aside and copied in costs more than its reading here.
+        LineInfo& line = out.emplace_back();
+        line.start = at + static_cast<std::int64_t>(s);
+        line.hits = hitsOfLine;
+        line.startsRecord = true;
         if (m_format) {
-            const bool included = (line.hits & m_include) != 0;
+            const bool included = (hitsOfLine & m_include) != 0;
             if (!sparse || leading || chase || included) {
                 read(line, s, le);
                 if (sparse) {
                     leading = leading && !line.startsRecord;
                     chase = included || (chase && !line.startsRecord);
                     if (included && !line.startsRecord)
-                        for (std::size_t j = out.size(); j > first && !known[j - first - 1]; --j) {
+                        for (std::size_t j = out.size() - 1; j > first && !known[j - first - 1]; --j) {
                             LineInfo& back = out[j - 1];
                             const auto bs = static_cast<std::size_t>(back.start - at);
                             read(back, bs, units.FirstBreak(bs, std::min(len, bs + bound)));
@@ -529,7 +551,6 @@ void CShownSet::ListLines(Matchers& m, const std::uint8_t* data, std::int64_t ba
                 known.push_back(0);
             }
         }
-        out.push_back(line);
         s = le < len ? units.StepOver(le, len) : len;
     }
     // The last record, which the lines after these may continue.

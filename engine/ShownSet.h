@@ -166,6 +166,7 @@ private:
                    std::vector<LineInfo>& out) const;
     void Feed(CShownDecision& d, const std::vector<LineInfo>& lines, std::int64_t end,
               std::vector<ShownRun>& out) const;
+    void FeedPending();  // decides the round that SplitRound listed last
     void Publish(bool force, bool last = false);
     std::size_t PieceChunk() const { return std::min(m_chunkBytes, CScanReader::kDefaultChunk); }
 
@@ -186,6 +187,9 @@ private:
     // The worker's own.
     std::unique_ptr<CScanReader> m_scan;
     std::vector<std::vector<LineInfo>> m_pieces;
+    // The round listed last, not yet decided, and where its pieces end (empty: none).
+    std::vector<std::vector<LineInfo>> m_pending;
+    std::vector<std::int64_t> m_pendingAt;
     std::vector<LineInfo> m_lines;
     CShownDecision m_decision;    // after the complete lines before m_scanned
     std::vector<ShownRun> m_new;  // emitted, not yet published

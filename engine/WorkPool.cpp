@@ -54,8 +54,10 @@ void CWorkPool::Run()
     }
 }
 
-void RunBlocks(std::size_t n, const std::function<void(std::size_t)>& task, const std::function<void()>& wait,
-               CWorkPool& pool)
+namespace {
+
+void RunBlocksThen(std::size_t n, const std::function<void(std::size_t)>& task, const std::function<void()>& beside,
+                   const std::function<void()>& wait, CWorkPool& pool)
 {
     struct Join {
         std::mutex mutex;
@@ -71,6 +73,8 @@ void RunBlocks(std::size_t n, const std::function<void(std::size_t)>& task, cons
             if (--join->left == 0)
                 join->done.notify_all();
         });
+    if (beside)
+        beside();
     std::unique_lock<std::mutex> lock(join->mutex);
     while (join->left > 0) {
         if (!wait) {
@@ -82,6 +86,20 @@ void RunBlocks(std::size_t n, const std::function<void(std::size_t)>& task, cons
         wait();
         lock.lock();
     }
+}
+
+}  // namespace
+
+void RunBlocks(std::size_t n, const std::function<void(std::size_t)>& task, const std::function<void()>& wait,
+               CWorkPool& pool)
+{
+    RunBlocksThen(n, task, {}, wait, pool);
+}
+
+void RunBlocksBeside(std::size_t n, const std::function<void(std::size_t)>& task, const std::function<void()>& beside,
+                     CWorkPool& pool)
+{
+    RunBlocksThen(n, task, beside, {}, pool);
 }
 
 std::size_t FirstDecidingBlock(std::size_t n, const BlockDecision& decide, const std::atomic<bool>* cancel,

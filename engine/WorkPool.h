@@ -51,6 +51,12 @@ private:
 void RunBlocks(std::size_t n, const std::function<void(std::size_t)>& task, const std::function<void()>& wait = {},
                CWorkPool& pool = CWorkPool::Shared());
 
+// Runs task(0) .. task(n - 1) on the pool and, meanwhile, `beside` on the
+// caller's thread; returns when all have ended. A scan whose serial step
+// follows its blocks overlaps that step of one round with the next round.
+void RunBlocksBeside(std::size_t n, const std::function<void(std::size_t)>& task, const std::function<void()>& beside,
+                     CWorkPool& pool = CWorkPool::Shared());
+
 // How a long scan is cut into blocks for the pool: a range longer than
 // minBytes (when the pool has more than one thread) goes in blocks of about
 // blockBytes. Tests make both small.
