@@ -294,6 +294,8 @@ void CMergedWnd::OnPartProgress(int file)
     if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
         f.pending = false;
         f.hidden = true;  // nothing to show: an empty or damaged part
+        if (!m_bSequence)
+            m_lateFailures.push_back({f.path, Failure::Why::CannotOpen});
         return;
     }
     f.pending = false;
@@ -301,7 +303,10 @@ void CMergedWnd::OnPartProgress(int file)
     f.formats = f.wnd->m_pFormats;
     f.reader = std::make_unique<CPreadChunkReader>(f.doc->GetMappedFile()->Handle());
     // A compressed file of a merge that turns out to have no times has no place among the rows.
-    f.hidden = f.hidden || (!m_bSequence && !f.format);
+    if (!m_bSequence && !f.format) {
+        f.hidden = true;
+        m_lateFailures.push_back({f.path, Failure::Why::NoFormat});
+    }
     Rebuild();
     UpdateScroll();
     m_owner.m_pPort->InvalidateAll();

@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CMergedWnd;
@@ -84,6 +85,9 @@ public:
     bool IsPending(int file) const;
     // A part's background reader told of progress: its rows join once its text is whole.
     void OnPartProgress(int file);
+    // The files of a merge left out once their text was whole (a compressed file without times, or empty):
+    // each is handed over once, for the user to be told.
+    std::vector<Failure> TakeLateFailures() { return std::exchange(m_lateFailures, {}); }
 
     int Count() const { return static_cast<int>(m_files.size()); }
     const std::string& PathOf(int file) const { return m_files[static_cast<std::size_t>(file)].path; }
@@ -194,9 +198,9 @@ private:
     bool m_bFiltering = false;
     bool m_bAtEnd = false;
     bool m_bSequence = false;
-    bool m_bWentHome = false;
-    bool m_bFindAnew =
-        false;  // the set is to be found anew once its new current file has text  // the last move was Home: a part read later comes in above the top, as the new Home
+    bool m_bWentHome = false;  // the last move was Home: a part read later comes in above the top, as the new Home
+    bool m_bFindAnew = false;  // the set is to be found anew once its new current file has text
+    std::vector<Failure> m_lateFailures;
     bool m_bWatch = true, m_bCountLines = true;
     std::vector<PaintedRow> m_painted;
     // The last match: its file (-1: none), where it starts and ends in that file.

@@ -37,6 +37,7 @@
 #include "file/TextFileDoc.h"
 #include "platform/Window.h"
 #include "textwnd/FileWnd.h"
+#include "textwnd/MergedWnd.h"
 #include "view/CommandTarget.h"
 #include "view/FilePrefDatabase.h"
 #include "view/StateStore.h"
@@ -77,6 +78,8 @@ std::string DescribeSshEnd(bool ended, int status, const std::string& errors);
 std::string DescribeSshProgress(const CStreamSource::Progress& p, const std::string& name);
 // What is wrong with an ssh:// name (sshname::Parse), as a reason after the name.
 const char* SshNameProblemText(sshname::Problem problem);
+// Why a file cannot be part of a merged window, as the user is told after its name.
+const char* MergeFailureReason(CMergedWnd::Failure::Why why);
 
 // The most characters the Find dialog's text holds.
 inline constexpr std::size_t FIND_TEXT_MAX = 80;
@@ -210,6 +213,7 @@ private:
     void OfferRotationSet();
     // What the message strip says of the compressed parts being read.
     void SayPartsProgress();
+    void SayLateMergeFailures();
     // A journal's window (TextFileViewJournal.cpp): its own log format before the first load, and what it says
     // of the text (only the user's own entries, the oldest dropped at the limit).
     void PrepareJournalWindow();

@@ -98,9 +98,20 @@ const char* SshNameProblemText(sshname::Problem problem)
     return "";
 }
 
+const char* MergeFailureReason(CMergedWnd::Failure::Why why)
+{
+    switch (why) {
+    case CMergedWnd::Failure::Why::NoFormat: return text::MergeNoFormat;
+    case CMergedWnd::Failure::Why::TooMany: return text::MergeTooMany;
+    case CMergedWnd::Failure::Why::CannotOpen: break;
+    }
+    return text::MergeCannotOpen;
+}
+
 void CTextFileView::OnSourceProgress()
 {
     SayPartsProgress();
+    SayLateMergeFailures();
     CStreamSource* source = m_pDocument->GetSource();
     if (!source)
         return;
@@ -159,6 +170,17 @@ void CTextFileView::SayPartsProgress()
     m_pHost->ShowMessage(ViewMessageKind::Information, Format(text::RotatedPartProgressFormat,
                                                               path.substr(path.rfind('/') + 1), ReadableSize(p.bytes)));
     m_nPartsMessage = m_pHost->LastMessageNumber();
+}
+
+// A compressed file of a merge is judged once its text is whole; one that cannot take part then leaves the
+// rows, and the strip says which and why.
+void CTextFileView::SayLateMergeFailures()
+{
+    CMergedWnd* merged = m_pFileWnd ? m_pFileWnd->GetMerged() : nullptr;
+    if (!merged)
+        return;
+    for (const CMergedWnd::Failure& f : merged->TakeLateFailures())
+        m_pHost->ShowMessage(ViewMessageKind::Warning, f.path + ": " + MergeFailureReason(f.why));
 }
 
 void CTextFileView::OnRunCommandAgain()

@@ -366,10 +366,7 @@ CTextFileViewerChildFrame* CTextFileViewerApp::OpenMerged(const std::vector<std:
         CloseDocument(doc);
         std::vector<std::string> why;
         for (const CMergedWnd::Failure& f : failures) {
-            const char* reason = f.why == CMergedWnd::Failure::Why::NoFormat  ? text::MergeNoFormat
-                                 : f.why == CMergedWnd::Failure::Why::TooMany ? text::MergeTooMany
-                                                                              : text::MergeCannotOpen;
-            why.push_back(f.path + ": " + reason);
+            why.push_back(f.path + ": " + MergeFailureReason(f.why));
             if (failed)
                 failed->push_back(f.path);
         }

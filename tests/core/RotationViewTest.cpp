@@ -1,6 +1,7 @@
 // A view whose log has older parts beside it: the strip's offer and its action, Include Rotated Parts and the
 // command line's request, the parts as one log (a compressed part read once the view reaches it), a current
-// file that grows and one that is rotated while the set is shown.
+// file that grows and one that is rotated while the set is shown; and a compressed file of a merge that turns
+// out, once read, to have no times.
 #include "FakeViewHost.h"
 #include "file/TextFileDoc.h"
 #include "tests/core/CompressUtil.h"
@@ -258,6 +259,31 @@ TEST_F(RotationViewTest, ALogWithoutPartsIsNeitherOfferedNorMerged)
         EXPECT_EQ(o.Set(), nullptr);
         EXPECT_TRUE(o.host.strip.empty());
     }
+}
+
+TEST_F(RotationViewTest, ACompressedFileOfAMergeFoundWithoutTimesLeavesItWithAWarning)
+{
+    m_dir.Write("times.log", "2026-12-07 06:00:00.000Z INFO a1\n2026-12-07 06:00:03.000Z INFO a2\n");
+    m_dir.Write("plain.txt.gz", compresstest::Compress(Compression::Gzip, "no time here\nnor here\n"));
+    Opened o(m_dir.File("times.log"), false, false);
+    auto owned = std::make_unique<CMergedWnd>(*o.host.wnd);
+    CMergedWnd* merged = owned.get();
+    std::vector<CMergedWnd::Failure> failures;
+    ASSERT_TRUE(merged->Open({m_dir.File("plain.txt.gz"), m_dir.File("times.log")}, true, true, failures));
+    o.host.wnd->SetMerged(std::move(owned));
+    ASSERT_TRUE(PumpUntil([&] { return !merged->IsPending(0); }));
+    platform::DrainPostedMessages();
+    EXPECT_TRUE(merged->IsHidden(0));
+    EXPECT_FALSE(merged->IsHidden(1));
+    const std::string warning = m_dir.File("plain.txt.gz") + ": " + text::MergeNoFormat;
+    const auto said = std::find(o.host.strip.begin(), o.host.strip.end(), warning);
+    ASSERT_NE(said, o.host.strip.end());
+    EXPECT_EQ(o.host.stripKinds[static_cast<std::size_t>(said - o.host.strip.begin())], ViewMessageKind::Warning);
+    EXPECT_EQ(std::count(o.host.strip.begin(), o.host.strip.end(), warning), 1);  // told once
+    const std::vector<std::string> rows = o.host.Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_NE(rows[0].find("a1"), std::string::npos);
+    EXPECT_NE(rows[1].find("a2"), std::string::npos);
 }
 
 }  // namespace

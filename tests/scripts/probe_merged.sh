@@ -62,6 +62,12 @@ error: -: it cannot be opened' \
   sh -c 'piped() { printf "%s\n" "2026-12-07 06:00:02.500Z INFO p1" | "$@"; }
          piped "$0" --rows 3 --merge - "$1" print; piped "$0" --merge - --merge - "$1" print 2>&1' "$probe" "$dir/a.log"
 
+gzip -c "$dir/plain.txt" > "$dir/plain.txt.gz"
+expect "a compressed file found without a log format once read leaves the rows, and the probe says which and why" "error: $dir/plain.txt.gz: no log format recognised in it, so its lines have no time to merge by
+|2026-12-07 06:00:00.000Z INFO a1|  src=A
+|2026-12-07 06:00:03.000Z INFO a2|  src=A" \
+  sh -c '"$0" --rows 2 --merge "$1" "$2" print 2>&1 | grep -v ^merged' "$probe" "$dir/a.log" "$dir/plain.txt.gz"
+
 expect "a file without a log format is not merged, and the probe says which and why" "error: $dir/plain.txt: no log format recognised in it, so its lines have no time to merge by" \
   "$probe" --merge "$dir/a.log" "$dir/plain.txt" print
 

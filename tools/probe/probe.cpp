@@ -1250,10 +1250,7 @@ int main(int argc, char** argv)
         std::vector<CMergedWnd::Failure> failures;
         if (!merged->Open(merges, watch, indexWait, failures)) {
             for (const CMergedWnd::Failure& f : failures)
-                std::fprintf(stderr, "error: %s: %s\n", f.path.c_str(),
-                             f.why == CMergedWnd::Failure::Why::NoFormat  ? text::MergeNoFormat
-                             : f.why == CMergedWnd::Failure::Why::TooMany ? text::MergeTooMany
-                                                                          : text::MergeCannotOpen);
+                std::fprintf(stderr, "error: %s: %s\n", f.path.c_str(), MergeFailureReason(f.why));
             return 2;
         }
         for (int k = 0; indexWait && k < merged->Count(); ++k)
@@ -1278,6 +1275,10 @@ int main(int argc, char** argv)
             platform::DrainPostedMessages();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
+        // A compressed file of a merge that cannot take part once read, as the viewer's strip says it.
+        if (CMergedWnd* merged = probe.m_wnd.GetMerged())
+            for (const CMergedWnd::Failure& f : merged->TakeLateFailures())
+                std::fprintf(stderr, "error: %s: %s\n", f.path.c_str(), MergeFailureReason(f.why));
     };
     settle();
     probe.Paint();
