@@ -170,6 +170,85 @@ template <int UnitBytes>
     }
 }
 
+[[gnu::target("avx2,popcnt")]] inline std::uint64_t LaneSum(__m256i bytes)
+{
+    const __m256i v = _mm256_sad_epu8(bytes, _mm256_setzero_si256());
+    return static_cast<std::uint64_t>(_mm256_extract_epi64(v, 0)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(v, 1)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(v, 2)) +
+           static_cast<std::uint64_t>(_mm256_extract_epi64(v, 3));
+}
+
+// The breaks among n bytes when they are simple, in one pass: no CR at all
+// (every LF is a break), or every CR followed by an LF and every LF after a
+// CR (every pair is a break, counted at its CR; a CR at the end waits for its
+// LF). False, with nothing counted, for any other mix.
+[[gnu::target("avx2,popcnt")]] bool CountSimpleBreaksAvx2(const std::uint8_t* p, std::uint64_t n, std::uint8_t cr,
+                                                          std::uint8_t lf, std::uint64_t& breaks,
+                                                          std::uint16_t& pending)
+{
+    if (n == 0 || p[0] == lf)
+        return n == 0 ? (breaks = 0, pending = 0, true) : false;
+    const __m256i vcr = _mm256_set1_epi8(static_cast<char>(cr));
+    const __m256i vlf = _mm256_set1_epi8(static_cast<char>(lf));
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i odd = zero;  // a CR without an LF after it, or an LF without a CR before it
+    std::uint64_t crs = 0, lfs = 0, i = 0;
+    bool sawCr = false;
+    while (i + 65 <= n) {
+        // Byte lanes count at most 255 before they are summed. Until a CR turns
+        // up, LFs alone are counted; the stretch with the first CR is counted
+        // again with the pairs' checks, as is all that follows.
+        if (!sawCr) {
+            const std::uint64_t from = i;
+            __m256i acc = zero, anyCr = zero;
+            for (int k = 0; k < 127 && i + 65 <= n; ++k, i += 64) {
+                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+                acc = _mm256_sub_epi8(_mm256_sub_epi8(acc, _mm256_cmpeq_epi8(a, vlf)), _mm256_cmpeq_epi8(b, vlf));
+                anyCr = _mm256_or_si256(anyCr, _mm256_or_si256(_mm256_cmpeq_epi8(a, vcr), _mm256_cmpeq_epi8(b, vcr)));
+            }
+            if (_mm256_testz_si256(anyCr, anyCr)) {
+                lfs += LaneSum(acc);
+                continue;
+            }
+            sawCr = true;
+            i = from;
+        }
+        __m256i accCr = zero, accLf = zero;
+        for (int k = 0; k < 127 && i + 65 <= n; ++k, i += 64) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+            const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 1));
+            const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 33));
+            const __m256i ca = _mm256_cmpeq_epi8(a, vcr), cb = _mm256_cmpeq_epi8(b, vcr);
+            accCr = _mm256_sub_epi8(_mm256_sub_epi8(accCr, ca), cb);
+            accLf = _mm256_sub_epi8(_mm256_sub_epi8(accLf, _mm256_cmpeq_epi8(a, vlf)), _mm256_cmpeq_epi8(b, vlf));
+            odd = _mm256_or_si256(odd, _mm256_or_si256(_mm256_xor_si256(ca, _mm256_cmpeq_epi8(a1, vlf)),
+                                                       _mm256_xor_si256(cb, _mm256_cmpeq_epi8(b1, vlf))));
+        }
+        crs += LaneSum(accCr);
+        lfs += LaneSum(accLf);
+    }
+    bool pairsOnly = _mm256_testz_si256(odd, odd);
+    for (; i < n; ++i) {
+        crs += p[i] == cr;
+        lfs += p[i] == lf;
+        if (i + 1 < n && (p[i] == cr) != (p[i + 1] == lf))
+            pairsOnly = false;
+    }
+    if (crs == 0) {
+        breaks = lfs;
+        pending = p[n - 1] == lf ? lf : 0;
+        return true;
+    }
+    if (!pairsOnly)
+        return false;
+    breaks = crs;
+    pending = p[n - 1] == cr ? cr : 0;
+    return true;
+}
+
 bool HasAvx2()
 {
     static const bool has = [] {
@@ -217,14 +296,33 @@ void CBreakCounter::FeedUnits(const std::uint8_t* p, std::uint64_t units)
     if (units == 0)
         return;
     const std::uint8_t* end = p + units * UnitBytes;
-    const bool noCr = UnitBytes == 1 ? std::memchr(p, m_u.cr, units) == nullptr
-                                     : linescan::FindAny16(p, end, m_u.cr, m_u.cr, m_u.cr) == end;
+    const auto last = [&](std::uint64_t k) { return UnitBytes == 1 ? p[k] : codeunits::Load16(p + 2 * k); };
+    // Without a CR every LF is one break, but for one that completes the pair the last piece began.
+    const std::uint64_t from = m_s.pending == m_u.cr && last(0) == m_u.lf ? 1 : 0;
+    std::uint64_t lfs = 0;
+    bool noCr;
+#if defined(__x86_64__)
+    // (An LF that the last piece ended with pairs with a CR here: that is for the general count.)
+    if (UnitBytes == 1 && m_isa == searchkernels::Isa::Avx2 && HasAvx2() &&
+        !(m_s.pending == m_u.lf && last(0) == m_u.cr)) {
+        std::uint16_t pending = 0;
+        if (CountSimpleBreaksAvx2(p + from, units - from, static_cast<std::uint8_t>(m_u.cr),
+                                  static_cast<std::uint8_t>(m_u.lf), lfs, pending)) {
+            m_s.breaks += static_cast<std::int64_t>(lfs);
+            m_s.pending = pending;
+            return;
+        }
+        noCr = false;
+    } else
+#endif
+    {
+        noCr = UnitBytes == 1 ? std::memchr(p, m_u.cr, units) == nullptr
+                              : linescan::FindAny16(p, end, m_u.cr, m_u.cr, m_u.cr) == end;
+        if (noCr)
+            lfs = CountUnits<UnitBytes>(p + from * UnitBytes, units - from, m_u.lf);
+    }
     if (noCr) {
-        const auto last = [&](std::uint64_t k) { return UnitBytes == 1 ? p[k] : codeunits::Load16(p + 2 * k); };
-        std::uint64_t from = 0;
-        if (m_s.pending == m_u.cr && last(0) == m_u.lf)
-            from = 1;  // completes the pair that the last piece began
-        m_s.breaks += static_cast<std::int64_t>(CountUnits<UnitBytes>(p + from * UnitBytes, units - from, m_u.lf));
+        m_s.breaks += static_cast<std::int64_t>(lfs);
         m_s.pending = from == units ? 0 : last(units - 1) == m_u.lf ? m_u.lf : 0;
         return;
     }

@@ -239,6 +239,13 @@ fault bold-from-weight-500 view/DisplayPreferences.cpp \
 fault build-month-counted-from-zero view/BuildDate.cpp \
   's#parsed.tm_mon + 1, parsed.tm_mday#parsed.tm_mon, parsed.tm_mday#' '^BuildDate\.'
 
+fault line-count-lanes-overflow engine/LineIndex.cpp \
+  's/for (int k = 0; k < 127 \&\& i + 65 <= n; ++k, i += 64) {/for (int k = 0; k < 128 \&\& i + 65 <= n; ++k, i += 64) {/' '^LineIndex\.'
+fault line-count-lone-cr-taken-for-a-pair engine/LineIndex.cpp \
+  's/    bool pairsOnly = _mm256_testz_si256(odd, odd);/    bool pairsOnly = true;/' '^LineIndex\.'
+fault line-count-lf-cr-pair-across-pieces engine/LineIndex.cpp \
+  's/        !(m_s.pending == m_u.lf \&\& last(0) == m_u.cr)) {/        true) {/' '^LineIndex\.'
+
 # --- The filter stack's decision --------------------------------------------------------
 fault stack-include-any-needs-all engine/FilterStack.cpp \
   's/: m_include == 0 || (m_recHits \& m_include);/: m_include == 0 || (m_recHits \& m_include) == m_include;/' '^ShownSet\.'

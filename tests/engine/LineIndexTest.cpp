@@ -208,6 +208,45 @@ TEST(LineIndex, BreakCounterAgreesOnEveryInstructionSetAndPieceSize)
         // Pairs and runs across every eighth unit: a vector's lanes put back in order.
         {"pairs across lanes",
          u"aaaaaaa\r\naaaaa\n\r\r\naaaaaa\r\n\r\naaaaaaaaaaaaaaa\n\r\n" + std::u16string(40, u'a')},
+        // Long stretches without a CR, counted in vector lanes that are summed before they overflow.
+        {"every unit an LF", std::u16string(20000, u'\n')},
+        {"LF lines",
+         [] {
+             std::u16string t;
+             for (int i = 0; i < 3000; ++i)
+                 t += u"abcdef\n";
+             return t;
+         }()},
+        {"CRLF lines",
+         [] {
+             std::u16string t;
+             for (int i = 0; i < 3000; ++i)
+                 t += u"abcdef\r\n";
+             return t;
+         }()},
+        {"one LF alone deep among CRLF lines",
+         [] {
+             std::u16string t;
+             for (int i = 0; i < 3000; ++i)
+                 t += i == 1700 ? u"abc\nde\r\n" : u"abcdef\r\n";
+             return t;
+         }()},
+        // Pieces of 65: the first ends with an LF that pairs with the CR the second begins with.
+        {"LF then CR LF ... CR across pieces", std::u16string(64, u'a') + u"\n" +
+                                                   [] {
+                                                       std::u16string t;
+                                                       for (int i = 0; i < 32; ++i)
+                                                           t += u"\r\n";
+                                                       return t;
+                                                   }() +
+                                                   u"\r" + std::u16string(70, u'a')},
+        {"one CR deep among LF lines",
+         [] {
+             std::u16string t;
+             for (int i = 0; i < 3000; ++i)
+                 t += i == 1700 ? u"abc\rde\n" : u"abcdef\n";  // a CR alone is a break of its own
+             return t;
+         }()},
     };
     const searchkernels::Isa isas[] = {searchkernels::Isa::Scalar, searchkernels::Isa::Sse2, searchkernels::Isa::Avx2};
     for (const Layout& l : kLayouts) {
@@ -222,7 +261,7 @@ TEST(LineIndex, BreakCounterAgreesOnEveryInstructionSetAndPieceSize)
                 if (!searchkernels::IsaAvailable(isa))
                     continue;
                 for (const std::size_t piece : {std::size_t{1}, std::size_t{63}, std::size_t{64}, std::size_t{65},
-                                                std::size_t{130}, bytes.size()}) {
+                                                std::size_t{130}, std::size_t{9000}, bytes.size()}) {
                     CBreakCounter counter(l.units, {}, isa);
                     const std::size_t step = std::max<std::size_t>(piece / l.units.unit, 1) * l.units.unit;
                     for (std::size_t at = 0; at < bytes.size(); at += step)
