@@ -224,6 +224,13 @@ TEST(LineIndex, BreakCounterAgreesOnEveryInstructionSetAndPieceSize)
                  t += u"abcdef\r\n";
              return t;
          }()},
+        {"a long line, then CRLF lines",
+         [] {
+             std::u16string t(10000, u'a');
+             for (int i = 0; i < 2000; ++i)
+                 t += u"abcdef\r\n";
+             return t;
+         }()},
         {"one LF alone deep among CRLF lines",
          [] {
              std::u16string t;
