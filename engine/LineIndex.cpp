@@ -3,6 +3,7 @@
 
 #include "engine/CodeUnits.h"
 #include "engine/LineScan.h"
+#include "engine/WorkPool.h"
 
 #include <algorithm>
 #include <bit>
@@ -432,6 +433,56 @@ void CLineIndex::Run()
     }
 }
 
+void CLineIndex::CountPart(CScanReader& reader, std::int64_t from, std::int64_t to, Part& part) const
+{
+    // Read in pieces that stay in the second-level cache while they are counted.
+    const std::int64_t unit = m_units.unit;
+    std::int64_t pos = from;
+    for (std::int64_t left = to - from; left > 0;) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, kRead));
+        std::int64_t got = static_cast<std::int64_t>(reader.Read(pos, want));
+        got -= got % unit;
+        if (got <= 0)
+            break;
+        const std::uint8_t* buffer = reader.Data();
+        for (std::int64_t off = 0; off < got;) {
+            const std::int64_t next = m_nStart + ((pos - m_nStart) / kStride + 1) * kStride;
+            const std::int64_t piece = std::min(got - off, next - pos);
+            part.counter.Feed(buffer + off, static_cast<std::uint64_t>(piece));
+            off += piece;
+            pos += piece;
+            if (pos == next)
+                part.found.push_back(part.counter.State());
+        }
+        // The last bytes counted, for StillReadsTheSame.
+        const auto keep = static_cast<std::size_t>(std::min<std::int64_t>(got, sizeof part.tail));
+        const std::size_t old = std::min(part.tailBytes, sizeof part.tail - keep);
+        std::memmove(part.tail, part.tail + part.tailBytes - old, old);
+        std::memcpy(part.tail + old, buffer + got - static_cast<std::int64_t>(keep), keep);
+        part.tailBytes = old + keep;
+        left -= got;
+        if (static_cast<std::size_t>(got) < want)
+            break;
+    }
+    part.pos = pos;
+}
+
+std::int64_t CLineIndex::CleanCut(std::int64_t at, std::int64_t limit) const
+{
+    constexpr std::int64_t kProbe = 4096;
+    const std::int64_t unit = m_units.unit;
+    std::uint8_t buf[kProbe];
+    const std::int64_t n = std::min(kProbe, limit - (at - unit)) / unit * unit;
+    if (n <= unit || m_pReader->Read(buf, static_cast<std::uint64_t>(n), at - unit) != static_cast<std::uint64_t>(n))
+        return -1;
+    for (std::int64_t i = 0; i + unit < n; i += unit) {
+        const std::uint16_t u = unit == 1 ? buf[i] : codeunits::Load16(buf + i);
+        if (u != m_units.cr && u != m_units.lf)
+            return at + i;
+    }
+    return -1;
+}
+
 bool CLineIndex::CountNext(CScanReader& reader, std::int64_t to)
 {
     Snapshot s;
@@ -445,49 +496,81 @@ bool CLineIndex::CountNext(CScanReader& reader, std::int64_t to)
     n -= n % unit;
     if (n <= 0)
         return false;
-    // Read in pieces that stay in the second-level cache while they are
-    // counted; a stretch of kChunk is what one commit under the lock covers.
-    CBreakCounter counter(m_units, s.state);
-    std::vector<BreakState> found;
-    std::int64_t pos = s.at;
-    std::uint8_t tail[sizeof m_fingerprint];
-    std::size_t tailBytes = 0;
-    for (std::int64_t left = n; left > 0;) {
-        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, kRead));
-        std::int64_t got = static_cast<std::int64_t>(reader.Read(pos, want));
-        got -= got % unit;
-        if (got <= 0)
-            break;
-        const std::uint8_t* buffer = reader.Data();
-        for (std::int64_t off = 0; off < got;) {
-            const std::int64_t next = m_nStart + ((pos - m_nStart) / kStride + 1) * kStride;
-            const std::int64_t piece = std::min(got - off, next - pos);
-            counter.Feed(buffer + off, static_cast<std::uint64_t>(piece));
-            off += piece;
-            pos += piece;
-            if (pos == next)
-                found.push_back(counter.State());
-        }
-        // The last bytes counted, for StillReadsTheSame.
-        const auto keep = static_cast<std::size_t>(std::min<std::int64_t>(got, sizeof tail));
-        const std::size_t old = std::min(tailBytes, sizeof tail - keep);
-        std::memmove(tail, tail + tailBytes - old, old);
-        std::memcpy(tail + old, buffer + got - static_cast<std::int64_t>(keep), keep);
-        tailBytes = old + keep;
-        left -= got;
-        if (static_cast<std::size_t>(got) < want)
-            break;
+    // A whole stretch is counted in two halves at once, the second on the
+    // pool from a cut after a unit that is no break (nothing pairs across it,
+    // so it starts afresh and only its count is shifted). When the pool has
+    // not begun that half by the time the first is done (it is busy with a
+    // search, say), this thread counts it as well.
+    std::int64_t cut = -1;
+    if (n == kChunk && engine::CWorkPool::Shared().Threads() > 1) {
+        std::int64_t mid = s.at + n / 2;
+        mid -= (mid - m_nStart) % unit;
+        cut = CleanCut(mid, s.at + n);
     }
-    if (pos == s.at)
+    Part first(CBreakCounter(m_units, s.state));
+    if (cut < 0) {
+        CountPart(reader, s.at, s.at + n, first);
+    } else {
+        struct Half {
+            explicit Half(CBreakCounter c) : part(c) {}
+            std::atomic<bool> taken{false};
+            std::mutex mutex;
+            std::condition_variable done;
+            bool finished = false;
+            Part part;
+        };
+        if (!m_pHalfScan) {
+            m_pHalfScan = std::make_unique<CScanReader>(*m_pReader, static_cast<std::size_t>(kRead));
+            m_pHalfScan->SetCancel(&m_worker.StopFlag());
+        }
+        auto half = std::make_shared<Half>(CBreakCounter(m_units, {}));
+        const std::int64_t end = s.at + n;
+        CScanReader* halfScan = m_pHalfScan.get();
+        // A task that finds its half taken returns at once, touching nothing of the index.
+        engine::CWorkPool::Shared().Post([this, half, halfScan, cut, end] {
+            if (half->taken.exchange(true))
+                return;
+            CountPart(*halfScan, cut, end, half->part);
+            {
+                std::lock_guard<std::mutex> lock(half->mutex);
+                half->finished = true;
+            }
+            half->done.notify_all();
+        });
+        CountPart(reader, s.at, cut, first);
+        if (!half->taken.exchange(true)) {
+            CountPart(*halfScan, cut, end, half->part);
+        } else {
+            std::unique_lock<std::mutex> lock(half->mutex);
+            half->done.wait(lock, [&] { return half->finished; });
+        }
+        Part& second = half->part;
+        if (first.pos == cut && second.pos > cut) {
+            const std::int64_t before = first.counter.State().breaks;
+            for (BreakState st : second.found) {
+                st.breaks += before;
+                first.found.push_back(st);
+            }
+            BreakState last = second.counter.State();
+            last.breaks += before;
+            first.counter = CBreakCounter(m_units, last);
+            const std::size_t old = std::min(first.tailBytes, sizeof first.tail - second.tailBytes);
+            std::memmove(first.tail, first.tail + first.tailBytes - old, old);
+            std::memcpy(first.tail + old, second.tail, second.tailBytes);
+            first.tailBytes = old + second.tailBytes;
+            first.pos = second.pos;
+        }
+    }
+    if (first.pos == s.at)
         return false;  // the file is shorter than told: the next change says more
     std::lock_guard<std::mutex> lock(m_mutex);
     if (s.generation != m_nGeneration || s.at != m_nCounted)
         return true;  // someone else counted this stretch, or the file changed under it
-    m_checkpoints.insert(m_checkpoints.end(), found.begin(), found.end());
-    m_nCounted = pos;
-    m_tail = counter.State();
-    m_nFingerprint = static_cast<int>(tailBytes);
-    std::memcpy(m_fingerprint, tail, tailBytes);
+    m_checkpoints.insert(m_checkpoints.end(), first.found.begin(), first.found.end());
+    m_nCounted = first.pos;
+    m_tail = first.counter.State();
+    m_nFingerprint = static_cast<int>(first.tailBytes);
+    std::memcpy(m_fingerprint, first.tail, first.tailBytes);
     return true;
 }
 

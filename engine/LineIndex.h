@@ -119,6 +119,20 @@ private:
         BreakState state;
         std::uint64_t generation = 0;
     };
+    // What counting [from, to) found: the state at its end, the states at
+    // the stride boundaries in it, where it stopped, and its last bytes.
+    struct Part {
+        explicit Part(CBreakCounter c) : counter(c) {}
+        CBreakCounter counter;
+        std::vector<BreakState> found;
+        std::int64_t pos = 0;
+        std::uint8_t tail[64] = {};
+        std::size_t tailBytes = 0;
+    };
+    void CountPart(CScanReader& reader, std::int64_t from, std::int64_t to, Part& part) const;
+    // The first unit boundary at or after `at` (and before `limit`) that
+    // follows a unit that is no break, where counting may start afresh; -1 when none near.
+    std::int64_t CleanCut(std::int64_t at, std::int64_t limit) const;
     // Counts the next stretch after the counted part through `reader`;
     // false when nothing is left to count (or the reader was cancelled).
     bool CountNext(CScanReader& reader, std::int64_t to);
@@ -146,5 +160,6 @@ private:
 
     engine::CPassWorker m_worker;
     std::condition_variable m_done;
-    std::unique_ptr<CScanReader> m_pUiScan;  // the caller's reads (UI thread only); the worker has its own
+    std::unique_ptr<CScanReader> m_pUiScan;    // the caller's reads (UI thread only); the worker has its own
+    std::unique_ptr<CScanReader> m_pHalfScan;  // the reads of a stretch's second half (one at a time)
 };

@@ -246,6 +246,11 @@ fault line-count-lone-cr-taken-for-a-pair engine/LineIndex.cpp \
 fault line-count-lf-cr-pair-across-pieces engine/LineIndex.cpp \
   's/        !(m_s.pending == m_u.lf \&\& last(0) == m_u.cr)) {/        true) {/' '^LineIndex\.'
 
+fault line-count-half-not-shifted engine/LineIndex.cpp \
+  's/                st.breaks += before;/                (void)before;/' '^LineIndex\.'
+fault line-count-half-cut-in-a-pair engine/LineIndex.cpp \
+  's/            return at + i;/            return at;/' '^LineIndex\.'
+
 # --- The filter stack's decision --------------------------------------------------------
 fault stack-include-any-needs-all engine/FilterStack.cpp \
   's/: m_include == 0 || (m_recHits \& m_include);/: m_include == 0 || (m_recHits \& m_include) == m_include;/' '^ShownSet\.'
