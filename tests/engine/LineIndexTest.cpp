@@ -48,6 +48,15 @@ std::u16string RandomUnits(std::mt19937& rng, std::size_t n, int breakPercent, u
     return s;
 }
 
+// `count` copies of `line`, the one at `odd` (when given) replaced by `other`.
+std::u16string Lines(int count, std::u16string_view line, int odd = -1, std::u16string_view other = {})
+{
+    std::u16string t;
+    for (int i = 0; i < count; ++i)
+        t += i == odd ? other : line;
+    return t;
+}
+
 std::string Encode(const std::u16string& units, const Layout& l)
 {
     return l.units.unit == 1 ? std::string(units.begin(), units.end()) : testutil::Utf16(units, l.bigEndian);
@@ -211,50 +220,15 @@ TEST(LineIndex, BreakCounterAgreesOnEveryInstructionSetAndPieceSize)
          u"aaaaaaa\r\naaaaa\n\r\r\naaaaaa\r\n\r\naaaaaaaaaaaaaaa\n\r\n" + std::u16string(40, u'a')},
         // Long stretches without a CR, counted in vector lanes that are summed before they overflow.
         {"every unit an LF", std::u16string(20000, u'\n')},
-        {"LF lines",
-         [] {
-             std::u16string t;
-             for (int i = 0; i < 3000; ++i)
-                 t += u"abcdef\n";
-             return t;
-         }()},
-        {"CRLF lines",
-         [] {
-             std::u16string t;
-             for (int i = 0; i < 3000; ++i)
-                 t += u"abcdef\r\n";
-             return t;
-         }()},
-        {"a long line, then CRLF lines",
-         [] {
-             std::u16string t(10000, u'a');
-             for (int i = 0; i < 2000; ++i)
-                 t += u"abcdef\r\n";
-             return t;
-         }()},
-        {"one LF alone deep among CRLF lines",
-         [] {
-             std::u16string t;
-             for (int i = 0; i < 3000; ++i)
-                 t += i == 1700 ? u"abc\nde\r\n" : u"abcdef\r\n";
-             return t;
-         }()},
+        {"LF lines", Lines(3000, u"abcdef\n")},
+        {"CRLF lines", Lines(3000, u"abcdef\r\n")},
+        {"a long line, then CRLF lines", std::u16string(10000, u'a') + Lines(2000, u"abcdef\r\n")},
+        {"one LF alone deep among CRLF lines", Lines(3000, u"abcdef\r\n", 1700, u"abc\nde\r\n")},
         // Pieces of 65: the first ends with an LF that pairs with the CR the second begins with.
-        {"LF then CR LF ... CR across pieces", std::u16string(64, u'a') + u"\n" +
-                                                   [] {
-                                                       std::u16string t;
-                                                       for (int i = 0; i < 32; ++i)
-                                                           t += u"\r\n";
-                                                       return t;
-                                                   }() +
-                                                   u"\r" + std::u16string(70, u'a')},
-        {"one CR deep among LF lines",
-         [] {
-             std::u16string t;
-             for (int i = 0; i < 3000; ++i)
-                 t += i == 1700 ? u"abc\rde\n" : u"abcdef\n";  // a CR alone is a break of its own
-             return t;
-         }()},
+        {"LF then CR LF ... CR across pieces",
+         std::u16string(64, u'a') + u"\n" + Lines(32, u"\r\n") + u"\r" + std::u16string(70, u'a')},
+        // A CR alone is a break of its own.
+        {"one CR deep among LF lines", Lines(3000, u"abcdef\n", 1700, u"abc\rde\n")},
     };
     const searchkernels::Isa isas[] = {searchkernels::Isa::Scalar, searchkernels::Isa::Sse2, searchkernels::Isa::Avx2};
     for (const Layout& l : kLayouts) {
