@@ -159,10 +159,17 @@ bool CMergedWnd::OpenFile(File& f, int index, bool watch, bool countLines)
             return true;
         }
     }
-    if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
+    if (!TakeText(f)) {
         f.wnd.reset();
         return false;
     }
+    return true;
+}
+
+bool CMergedWnd::TakeText(File& f)
+{
+    if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText())
+        return false;
     f.pending = false;
     f.format = f.wnd->RecordFormat();
     f.formats =
@@ -291,17 +298,13 @@ void CMergedWnd::OnPartProgress(int file)
         platform::PostWindowMessage(m_owner.m_hNotify, platform::WM_SOURCE_PROGRESS, 0, 0);
     if (!f.pending || !f.doc || !ReadyToJoin(f))
         return;
-    if (!f.wnd->LoadFile(f.doc->GetMappedFile(), EncodingAuto) || !f.wnd->HasText()) {
+    if (!TakeText(f)) {
         f.pending = false;
         f.hidden = true;  // nothing to show: an empty or damaged part
         if (!m_bSequence)
             m_lateFailures.push_back({f.path, Failure::Why::CannotOpen});
         return;
     }
-    f.pending = false;
-    f.format = f.wnd->RecordFormat();
-    f.formats = f.wnd->m_pFormats;
-    f.reader = std::make_unique<CPreadChunkReader>(f.doc->GetMappedFile()->Handle());
     // A compressed file of a merge that turns out to have no times has no place among the rows.
     if (!m_bSequence && !f.format) {
         f.hidden = true;

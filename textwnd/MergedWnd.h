@@ -167,6 +167,8 @@ private:
     int ShownIndex(int file) const;
     // Opens one file's document and window; false when it cannot be shown.
     bool OpenFile(File& f, int index, bool watch, bool countLines);
+    // Loads a file's whole text into its window and takes its format and a reader: false when it has none.
+    bool TakeText(File& f);
     void CloseFiles();
     // In sequence: starts reading every compressed part that no row of another part keeps from the screen.
     void ReadReachedParts();
