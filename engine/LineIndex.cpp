@@ -354,6 +354,7 @@ CLineIndex::CLineIndex(std::unique_ptr<IChunkReader> reader, std::int64_t dataSt
 {
     m_checkpoints.push_back({});
     m_pUiScan = std::make_unique<CScanReader>(*m_pReader, static_cast<std::size_t>(kChunk));
+    m_pUiHalfScan = std::make_unique<CScanReader>(*m_pReader, static_cast<std::size_t>(kRead));
 }
 
 CLineIndex::~CLineIndex()
@@ -416,6 +417,8 @@ void CLineIndex::Run()
 {
     CScanReader reader(*m_pReader, static_cast<std::size_t>(kRead));
     reader.SetCancel(&m_worker.StopFlag());
+    CScanReader halfReader(*m_pReader, static_cast<std::size_t>(kRead));
+    halfReader.SetCancel(&m_worker.StopFlag());
     // A notice every 256 MiB: enough for numbers to appear while a large file
     // is counted, few enough not to keep the UI thread repainting.
     constexpr int kChunksPerNotice = static_cast<int>((256 << 20) / kChunk);
@@ -426,7 +429,7 @@ void CLineIndex::Run()
             std::lock_guard<std::mutex> lock(m_mutex);
             to = m_nEnd;
         }
-        if (!CountNext(reader, to))
+        if (!CountNext(reader, halfReader, to))
             break;
         if (++chunks % kChunksPerNotice == 0 && m_notify)
             m_notify();
@@ -483,7 +486,7 @@ std::int64_t CLineIndex::CleanCut(std::int64_t at, std::int64_t limit) const
     return -1;
 }
 
-bool CLineIndex::CountNext(CScanReader& reader, std::int64_t to)
+bool CLineIndex::CountNext(CScanReader& reader, CScanReader& halfReader, std::int64_t to)
 {
     Snapshot s;
     {
@@ -519,13 +522,9 @@ bool CLineIndex::CountNext(CScanReader& reader, std::int64_t to)
             bool finished = false;
             Part part;
         };
-        if (!m_pHalfScan) {
-            m_pHalfScan = std::make_unique<CScanReader>(*m_pReader, static_cast<std::size_t>(kRead));
-            m_pHalfScan->SetCancel(&m_worker.StopFlag());
-        }
         auto half = std::make_shared<Half>(CBreakCounter(m_units, {}));
         const std::int64_t end = s.at + n;
-        CScanReader* halfScan = m_pHalfScan.get();
+        CScanReader* halfScan = &halfReader;
         // A task that finds its half taken returns at once, touching nothing of the index.
         engine::CWorkPool::Shared().Post([this, half, halfScan, cut, end] {
             if (half->taken.exchange(true))
@@ -653,7 +652,7 @@ std::vector<std::int64_t> CLineIndex::LineNumbersAt(const std::vector<std::int64
 
 void CLineIndex::CountUpTo(std::int64_t to)
 {
-    while (CountedEnd() < to && CountNext(*m_pUiScan, to)) {
+    while (CountedEnd() < to && CountNext(*m_pUiScan, *m_pUiHalfScan, to)) {
     }
 }
 
@@ -694,7 +693,7 @@ std::int64_t CLineIndex::LineStart(std::int64_t n)
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_tail.breaks;
     };
-    while (known() < wanted && CountedEnd() < end && CountNext(*m_pUiScan, end)) {
+    while (known() < wanted && CountedEnd() < end && CountNext(*m_pUiScan, *m_pUiHalfScan, end)) {
     }
     if (known() < wanted)
         return -1;

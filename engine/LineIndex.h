@@ -135,7 +135,9 @@ private:
     std::int64_t CleanCut(std::int64_t at, std::int64_t limit) const;
     // Counts the next stretch after the counted part through `reader`;
     // false when nothing is left to count (or the reader was cancelled).
-    bool CountNext(CScanReader& reader, std::int64_t to);
+    // A stretch's second half is read through `halfReader`, the caller's own as `reader` is (the worker
+    // and the UI thread may both count).
+    bool CountNext(CScanReader& reader, CScanReader& halfReader, std::int64_t to);
     Snapshot CheckpointBefore(std::int64_t p) const;
     // Counts [from, to) on from state s through the UI buffer.
     BreakState CountRange(BreakState s, std::int64_t from, std::int64_t to);
@@ -160,6 +162,6 @@ private:
 
     engine::CPassWorker m_worker;
     std::condition_variable m_done;
-    std::unique_ptr<CScanReader> m_pUiScan;    // the caller's reads (UI thread only); the worker has its own
-    std::unique_ptr<CScanReader> m_pHalfScan;  // the reads of a stretch's second half (one at a time)
+    std::unique_ptr<CScanReader> m_pUiScan;      // the caller's reads (UI thread only); the worker has its own
+    std::unique_ptr<CScanReader> m_pUiHalfScan;  // the UI thread's reads of a stretch's second half
 };
