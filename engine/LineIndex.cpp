@@ -423,6 +423,9 @@ void CLineIndex::Run()
     // is counted, few enough not to keep the UI thread repainting.
     constexpr int kChunksPerNotice = static_cast<int>((256 << 20) / kChunk);
     int chunks = 0;
+    // Counting is what line numbers and the thumb wait for: a search that
+    // fills the pool meanwhile keeps to the other cores.
+    const engine::CWorkPool::CKeptCore core(engine::CWorkPool::Shared());
     while (!m_worker.Stopping()) {
         std::int64_t to;
         {

@@ -6,9 +6,9 @@
 
 namespace engine {
 
-CWorkPool::CWorkPool(unsigned threads)
+CWorkPool::CWorkPool(unsigned threads) : m_nThreads(std::max(threads, 1u))
 {
-    for (unsigned i = 0; i < std::max(threads, 1u); ++i)
+    for (unsigned i = 0; i < m_nThreads; ++i)
         m_threads.emplace_back([this] { Run(); });
 }
 
@@ -38,19 +38,47 @@ void CWorkPool::Post(std::function<void()> task)
     m_wake.notify_one();
 }
 
+CWorkPool::CKeptCore::CKeptCore(CWorkPool& pool) : m_pool(pool)
+{
+    std::lock_guard<std::mutex> lock(m_pool.m_mutex);
+    ++m_pool.m_nKept;
+}
+
+CWorkPool::CKeptCore::~CKeptCore()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_pool.m_mutex);
+        --m_pool.m_nKept;
+    }
+    m_pool.m_wake.notify_all();
+}
+
+bool CWorkPool::MayTake() const
+{
+    const unsigned kept = std::min(m_nKept, m_nThreads - 1);
+    return !m_tasks.empty() && (m_stop || m_nBusy < m_nThreads - kept);
+}
+
 void CWorkPool::Run()
 {
     for (;;) {
         std::function<void()> task;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_stop || !m_tasks.empty(); });
-            if (m_tasks.empty())
-                return;
+            m_wake.wait(lock, [&] { return m_stop || MayTake(); });
+            if (!MayTake())
+                return;  // stopping, and nothing is left to run
             task = std::move(m_tasks.front());
             m_tasks.pop_front();
+            ++m_nBusy;
         }
         task();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            --m_nBusy;
+        }
+        // A thread held back may take the next task now.
+        m_wake.notify_one();
     }
 }
 

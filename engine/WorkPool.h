@@ -31,15 +31,34 @@ public:
 
     // The process's pool.
     static CWorkPool& Shared();
-    unsigned Threads() const { return static_cast<unsigned>(m_threads.size()); }
+    unsigned Threads() const { return m_nThreads; }
     void Post(std::function<void()> task);
+
+    // While a thread of its own counts (the line index's worker), one of the
+    // pool's threads is held back, so that a scan filling the pool leaves
+    // that thread a core. At least one thread always takes tasks, so every
+    // task still runs.
+    class CKeptCore {
+    public:
+        explicit CKeptCore(CWorkPool& pool);
+        ~CKeptCore();
+        CKeptCore(const CKeptCore&) = delete;
+        CKeptCore& operator=(const CKeptCore&) = delete;
+
+    private:
+        CWorkPool& m_pool;
+    };
 
 private:
     void Run();
+    bool MayTake() const;
 
+    const unsigned m_nThreads;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::function<void()>> m_tasks;
+    unsigned m_nBusy = 0;  // threads running a task
+    unsigned m_nKept = 0;  // cores kept by counting threads
     bool m_stop = false;
     std::vector<std::thread> m_threads;
 };

@@ -116,6 +116,10 @@ fault regex-block-starts-inside-a-line engine/RegexSearch.cpp \
   's|if (afterBreak \&\& !brk \&\& pos + i >= at)|if (pos + i >= at)|' '^RegexSearch\.'
 fault regex-block-nul-unseen engine/RegexSearch.cpp \
   's#return found\[i\].pos >= 0 || nul;#return found[i].pos >= 0;#' '^RegexSearch\.'
+fault pool-kept-core-ignored engine/WorkPool.cpp \
+  's|const unsigned kept = std::min(m_nKept, m_nThreads - 1);|const unsigned kept = 0;|' '^WorkPool\.'
+fault pool-kept-core-never-given-back engine/WorkPool.cpp \
+  's|^        --m_pool.m_nKept;$|        m_pool.m_nKept += 0;|' '^WorkPool\.'
 fault filter-pieces-cut-inside-lines engine/LineFilter.cpp \
   's|units.LastCut(cut / m_unit \* k / parts \* m_unit)|cut / m_unit * k / parts * m_unit|' '^LineFilter\.'
 fault filter-reads-on-past-the-cut engine/LineFilter.cpp \
