@@ -411,6 +411,26 @@ void CMergedWnd::FindSetAnew()
     m_owner.m_pPort->InvalidateAll();
 }
 
+bool CMergedWnd::ShowAtTop(const std::string& path, TextPos lineStart, std::int64_t micros)
+{
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        if (m_files[i].path != path)
+            continue;
+        // A compressed part is read in the background: its rows are not there to stand on yet.
+        if (m_files[i].pending && !rotation::IsCompressedName(path))
+            StartReading(static_cast<int>(i));
+        const int shown = ShownIndex(static_cast<int>(i));
+        if (!m_pRows || shown < 0 || m_files[i].pending || lineStart < 0 || lineStart >= m_files[i].end)
+            return false;
+        m_top = m_pRows->Place(micros, shown, lineStart);
+        Settle();
+        UpdateScroll();
+        m_owner.m_pPort->InvalidateAll();
+        return true;
+    }
+    return false;
+}
+
 int CMergedWnd::ShownIndex(int file) const
 {
     const auto it = std::find(m_shown.begin(), m_shown.end(), file);

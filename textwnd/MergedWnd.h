@@ -128,6 +128,10 @@ public:
     // shown row at or after it), [matchStart, matchEnd) of it highlighted (kNoPos: none); false when the file
     // is hidden from the rows.
     bool ShowRow(int file, TextPos lineStart, TextPos matchStart, TextPos matchEnd);
+    // Puts the row of the file named `path` that starts at `lineStart` at the top (a window put back as it was
+    // left; `micros` is that row's time); false when no shown file has that name and a row there (the place is
+    // then left as it was).
+    bool ShowAtTop(const std::string& path, TextPos lineStart, std::int64_t micros);
     // The last match: its file (-1: none) and where it starts in that file.
     int MatchFile() const { return m_nMatchFile; }
     TextPos MatchStart() const { return m_pMatchStart; }

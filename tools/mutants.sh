@@ -223,6 +223,13 @@ fault match-case-not-inverted view/TextFileViewFind.cpp \
 fault find-dialog-text-not-cut view/TextFileViewFind.cpp \
   's#if (text.size() > FIND_TEXT_MAX) {#if (false) {#' '^TextFileViewTest\.'
 
+fault session-forgets-the-rotated-parts app/shell/TextFileViewerApp.cpp \
+  's|                view->RequestRotationSet();  // the parts as they are now, found anew|                ;|' \
+  '^SessionSetsTest$' SessionSetsTest
+fault session-merge-top-not-put-back textwnd/FileWndMerged.cpp \
+  's|        m_top = m_pRows->Place(micros, shown, lineStart);|        return false;|' '^SessionSetsTest$' SessionSetsTest
+fault session-merge-parts-not-kept view/StateStore.cpp \
+  's|            w->merged.push_back(ColumnBytes(parts, 1));|            ;|' '^SessionSetsTest$' SessionSetsTest
 # --- The view's plain pieces: recent files, panes, tables, defaults --------------------------------
 fault recent-file-appended-last view/RecentFileList.cpp \
   's#m_entries.insert(m_entries.begin(), path);#m_entries.push_back(path);#' '^RecentFileList\.'

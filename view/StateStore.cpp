@@ -34,6 +34,12 @@ CREATE TABLE IF NOT EXISTS session(
     font BLOB, font_color INTEGER NOT NULL, page_color INTEGER NOT NULL, text_case INTEGER NOT NULL,
     code_page TEXT NOT NULL, hl_start INTEGER NOT NULL, hl_end INTEGER NOT NULL,
     filter TEXT NOT NULL, filter_flags INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS session_sets(
+    ord INTEGER PRIMARY KEY,
+    rotated INTEGER NOT NULL, top_path BLOB NOT NULL, top_micros INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS session_merged(
+    ord INTEGER NOT NULL, part INTEGER NOT NULL, path BLOB NOT NULL,
+    PRIMARY KEY(ord, part)) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS formats(
     path BLOB PRIMARY KEY,
     name TEXT NOT NULL) WITHOUT ROWID;
@@ -95,7 +101,8 @@ bool CWindowState::operator==(const CWindowState& o) const
            size == o.size && modified == o.modified && id == o.id && std::memcmp(&font, &o.font, sizeof font) == 0 &&
            fontColor == o.fontColor && pageColor == o.pageColor && textCase == o.textCase && codePage == o.codePage &&
            highlightStart == o.highlightStart && highlightEnd == o.highlightEnd && filter == o.filter &&
-           filterRegex == o.filterRegex && filterIgnoreCase == o.filterIgnoreCase && filterInvert == o.filterInvert;
+           filterRegex == o.filterRegex && filterIgnoreCase == o.filterIgnoreCase && filterInvert == o.filterInvert &&
+           rotated == o.rotated && merged == o.merged && topPath == o.topPath && topMicros == o.topMicros;
 }
 
 struct CStateStore::CFileEntry {
@@ -306,6 +313,31 @@ CStateStore::Outcome CStateStore::ReadAll()
         w.filterInvert = flags & 4;
         m_session.push_back(std::move(w));
     }
+    if (rc != SQLITE_DONE)
+        return Classify(rc);
+    // A session kept by an earlier viewer has no rows here: its windows are on one file each.
+    const auto window = [&](sqlite3_stmt* st) -> CWindowState* {
+        const std::int64_t ord = sqlite3_column_int64(st, 0);
+        return ord >= 0 && ord < static_cast<std::int64_t>(m_session.size()) ? &m_session[static_cast<std::size_t>(ord)]
+                                                                             : nullptr;
+    };
+    sqlite3_stmt* sets = Statement("SELECT ord, rotated, top_path, top_micros FROM session_sets");
+    if (!sets)
+        return Classify(sqlite3_errcode(m_pDb));
+    while ((rc = sqlite3_step(sets)) == SQLITE_ROW)
+        if (CWindowState* w = window(sets)) {
+            w->rotated = sqlite3_column_int(sets, 1) != 0;
+            w->topPath = ColumnBytes(sets, 2);
+            w->topMicros = sqlite3_column_int64(sets, 3);
+        }
+    if (rc != SQLITE_DONE)
+        return Classify(rc);
+    sqlite3_stmt* parts = Statement("SELECT ord, path FROM session_merged ORDER BY ord, part");
+    if (!parts)
+        return Classify(sqlite3_errcode(m_pDb));
+    while ((rc = sqlite3_step(parts)) == SQLITE_ROW)
+        if (CWindowState* w = window(parts))
+            w->merged.push_back(ColumnBytes(parts, 1));
     if (rc != SQLITE_DONE)
         return Classify(rc);
     sqlite3_stmt* formats = Statement("SELECT path, name FROM formats");
@@ -605,7 +637,7 @@ void CStateStore::SaveSession(const std::vector<CWindowState>& windows)
 {
     m_session = windows;
     Write([&] {
-        if (!Exec("DELETE FROM session"))
+        if (!Exec("DELETE FROM session") || !Exec("DELETE FROM session_sets") || !Exec("DELETE FROM session_merged"))
             return false;
         sqlite3_stmt* st = Statement(
             "INSERT INTO session(ord, path, grp, active, top, following, size, modified, device, inode, font, "
@@ -635,11 +667,39 @@ void CStateStore::SaveSession(const std::vector<CWindowState>& windows)
             sqlite3_bind_int64(st, 17, w.highlightEnd);
             sqlite3_bind_text(st, 18, w.filter.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_int(st, 19, (w.filterRegex ? 1 : 0) | (w.filterIgnoreCase ? 2 : 0) | (w.filterInvert ? 4 : 0));
-            if (sqlite3_step(st) != SQLITE_DONE)
+            if (sqlite3_step(st) != SQLITE_DONE || !SaveSetOf(ord - 1, w))
                 return false;
         }
         return true;
     });
+}
+
+bool CStateStore::SaveSetOf(int ord, const CWindowState& w)
+{
+    if (!w.rotated && w.merged.empty() && w.topPath.empty())
+        return true;
+    sqlite3_stmt* st = Statement("INSERT INTO session_sets(ord, rotated, top_path, top_micros) VALUES(?1, ?2, ?3, ?4)");
+    if (!st)
+        return false;
+    sqlite3_reset(st);
+    sqlite3_bind_int(st, 1, ord);
+    sqlite3_bind_int(st, 2, w.rotated ? 1 : 0);
+    BindBytes(st, 3, w.topPath);
+    sqlite3_bind_int64(st, 4, w.topMicros);
+    if (sqlite3_step(st) != SQLITE_DONE)
+        return false;
+    sqlite3_stmt* part = Statement("INSERT INTO session_merged(ord, part, path) VALUES(?1, ?2, ?3)");
+    if (!part)
+        return false;
+    for (std::size_t k = 0; k < w.merged.size(); ++k) {
+        sqlite3_reset(part);
+        sqlite3_bind_int(part, 1, ord);
+        sqlite3_bind_int(part, 2, static_cast<int>(k));
+        BindBytes(part, 3, w.merged[k]);
+        if (sqlite3_step(part) != SQLITE_DONE)
+            return false;
+    }
+    return true;
 }
 
 std::string CStateStore::FormatOf(const std::string& path) const

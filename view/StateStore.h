@@ -69,6 +69,15 @@ struct CWindowState {
     bool filterRegex = false;
     bool filterIgnoreCase = false;
     bool filterInvert = false;
+    // A window that showed its log with the older parts that rotation left beside it: it reopens with the
+    // parts found anew.
+    bool rotated = false;
+    // A merged window's files in its order (the window's own `path` among them); empty for a window on one file.
+    std::vector<std::string> merged;
+    // In a merged window or a rotated log, the file of the top row and that row's time (`top` is its place in
+    // that file); empty for a window on one file.
+    std::string topPath;
+    std::int64_t topMicros = 0;
     bool operator==(const CWindowState& other) const;
 };
 
@@ -123,6 +132,8 @@ private:
     Outcome Prepare();
     Outcome ReadAll();
     Outcome Classify(int rc) const;
+    // The rows of a merged window or a rotated log beside its row `ord` of the session.
+    bool SaveSetOf(int ord, const CWindowState& w);
     bool Exec(const char* sql);
     // Runs `body` in a transaction; a failure rolls it back and turns the store read-only with a notice.
     template <typename Body>

@@ -41,6 +41,21 @@ CWindowState CTextFileView::CaptureState() const
     state.pageColor = wnd.GetPageColor();
     state.textCase = wnd.GetTextCase();
     state.codePage = platform::CodePageKey(wnd.GetCodePage());
+    if (const CMergedWnd* merged = wnd.GetMerged()) {
+        // The rows of several files: what they are and the top row's file, not a place in the window's own.
+        state.rotated = merged->IsSequence();
+        for (int i = 0; !state.rotated && i < merged->Count(); ++i)
+            if (merged->PathOf(i) != CTextFileDoc::kStandardInputName)  // gone with the run that read it
+                state.merged.push_back(merged->PathOf(i));
+        state.following = merged->AtEnd();
+        state.top = 0;
+        if (const int file = merged->TopFile(); file >= 0) {
+            state.topPath = merged->PathOf(file);
+            state.top = merged->Top().pos;
+            state.topMicros = merged->Top().micros;
+        }
+        return state;
+    }
     if (wnd.GetHighlightStart() != kNoPos && wnd.GetHighlightStart() < wnd.GetHighlightEnd()) {
         state.highlightStart = wnd.GetHighlightStart();
         state.highlightEnd = wnd.GetHighlightEnd();
@@ -73,8 +88,11 @@ void CTextFileView::ApplyState(const CWindowState& state)
     const bool changed = !file || !platform::GetFileIdByHandle(file->Handle(), id) || !(id == state.id) ||
                          platform::FileSizeByHandle(file->Handle()) != static_cast<std::int64_t>(state.size) ||
                          platform::FileModifiedTime(file->Handle()) != state.modified;
-    // A file that changed meanwhile may hold anything at the old place: its end is what is new.
-    if (changed || state.following) {
+    if (CMergedWnd* merged = wnd.GetMerged()) {
+        if (changed || state.following || !merged->ShowAtTop(state.topPath, state.top, state.topMicros))
+            wnd.OnKeyDown(kVkEnd);
+    } else if (changed || state.following) {
+        // A file that changed meanwhile may hold anything at the old place: its end is what is new.
         wnd.OnKeyDown(kVkEnd);
     } else {
         wnd.ShowLineAt(wnd.LineStartOf(state.top));

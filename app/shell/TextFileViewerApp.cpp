@@ -580,29 +580,44 @@ int CTextFileViewerApp::ReopenLastSession(bool asked)
     int made = 0;
     for (const CWindowState& state : session) {
         platform::FileId id;
-        if (!platform::GetFileId(state.path, id)) {
-            skipped.push_back(state.path);
-            continue;
-        }
-        // A window open before stays as the user left it; the session's second window on a file is made anew.
-        const bool wasOpen = FindOpen(platform::CleanAbsolutePath(state.path)) != nullptr;
         CTextFileViewerChildFrame* frame = nullptr;
-        CTextFileDoc* doc = OpenDocument(state.path, false, &frame);
-        if (!doc) {
-            skipped.push_back(state.path);
-            continue;
-        }
-        bool isNew = !wasOpen;
-        if (wasOpen) {
-            frame = nullptr;
-            for (CTextFileViewerChildFrame* open : GetFrames(doc))
-                if (!frame && std::ranges::find(used, open) == used.end())
-                    frame = open;
+        bool isNew = false;
+        if (!state.merged.empty()) {
+            // A merged window is made anew from those of its files that are still there.
+            std::vector<std::string> paths, failed;
+            for (const std::string& path : state.merged)
+                (platform::GetFileId(path, id) ? paths : skipped).push_back(path);
+            if (!paths.empty() && !(frame = OpenMerged(paths, nullptr, &failed)))
+                skipped.insert(skipped.end(), failed.begin(), failed.end());
             if (!frame)
-                isNew = (frame = MakeFrame(doc, false)) != nullptr;
+                continue;
+            isNew = true;
+        } else {
+            if (!platform::GetFileId(state.path, id)) {
+                skipped.push_back(state.path);
+                continue;
+            }
+            // A window open before stays as the user left it; the session's second window on a file is made anew.
+            const bool wasOpen = FindOpen(platform::CleanAbsolutePath(state.path)) != nullptr;
+            CTextFileDoc* doc = OpenDocument(state.path, false, &frame);
+            if (!doc) {
+                skipped.push_back(state.path);
+                continue;
+            }
+            isNew = !wasOpen;
+            if (wasOpen) {
+                frame = nullptr;
+                for (CTextFileViewerChildFrame* open : GetFrames(doc))
+                    if (!frame && std::ranges::find(used, open) == used.end())
+                        frame = open;
+                if (!frame)
+                    isNew = (frame = MakeFrame(doc, false)) != nullptr;
+            }
+            if (!frame)
+                continue;
+            if (CTextFileView* view = frame->GetActiveView(); isNew && state.rotated && view)
+                view->RequestRotationSet();  // the parts as they are now, found anew
         }
-        if (!frame)
-            continue;
         used.push_back(frame);
         if (isNew) {
             ++made;
