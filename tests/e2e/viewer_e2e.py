@@ -573,8 +573,9 @@ class Suite:
         wait_for(lambda: record_path in self.session.database(), "the file's record in the per-file database")
 
     def merged_window_pages_three_logs(self):
-        """ostrel-viewer --merge A B C: one window whose rows are the three logs' by time (equal times in the
-        order of the files, a record's continuation under it), paged by real keys, copied without the letters;
+        """ostrel-viewer --merge - B C, the first log on standard input (a pipe): one window whose rows are the
+        three logs' by time (equal times in the order of the files, a record's continuation under it), paged by
+        real keys, copied without the letters;
         Ctrl+Shift+O with a file that has no times says it cannot be merged and opens it on its own."""
         logs = []
         for name, first, step in (("one", 0, 3), ("two", 1, 3), ("three", 0, 2)):
@@ -597,8 +598,13 @@ class Suite:
                 rows.append((first + i * step, order, lines))
         expected = [line for _, _, lines in sorted(rows, key=lambda r: (r[0], r[1])) for line in lines]
         self.viewer.kill()
-        self.viewer = Viewer(self.session, self.binary, ["--merge", *logs])
-        self.viewer.element(Atspi.Role.PAGE_TAB, "Merged: merge-one.log, merge-two.log, merge-three.log")
+        read, write = os.pipe()
+        with open(logs[0], "rb") as f:
+            os.write(write, f.read())  # a few KiB: the pipe holds them all
+        os.close(write)
+        self.viewer = Viewer(self.session, self.binary, ["--merge", "-", *logs[1:]], stdin=read)
+        os.close(read)
+        self.viewer.element(Atspi.Role.PAGE_TAB, "Merged: -, merge-two.log, merge-three.log")
 
         def page():
             return [line for line in self.viewer.copy_page().split("\n") if line]

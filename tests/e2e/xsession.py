@@ -242,12 +242,12 @@ def role_named(role, name=None):
 class Viewer:
     """One run of ostrel-viewer in the session."""
 
-    def __init__(self, session, binary, files):
+    def __init__(self, session, binary, files, stdin=None):
         self.session = session
         # Its messages go to a file: a pipe nobody reads would stop the viewer once full.
         self.log = os.path.join(session.tmp, "viewer.log")
         with open(self.log, "a") as log:
-            self.proc = start([binary, *files], env=session.env, stdout=log, stderr=log)
+            self.proc = start([binary, *files], env=session.env, stdin=stdin, stdout=log, stderr=log)
         self.pid = self.proc.pid
         self.app = wait_for(self._find_app, "the viewer in the accessibility tree")
         self.frame = wait_for(lambda: find(self.app, lambda a: a.get_role() == Atspi.Role.FRAME and showing(a)),
