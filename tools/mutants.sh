@@ -226,6 +226,8 @@ fault find-dialog-text-not-cut view/TextFileViewFind.cpp \
 fault session-forgets-the-rotated-parts app/shell/TextFileViewerApp.cpp \
   's|                view->RequestRotationSet();  // the parts as they are now, found anew|                ;|' \
   '^SessionSetsTest$' SessionSetsTest
+fault rotation-set-hides-any-notice view/TextFileViewRotation.cpp \
+  's|    if (std::exchange(m_bRotationOffered, false))|    if (true)|' '^SessionSetsTest$' SessionSetsTest
 fault session-merge-top-not-put-back textwnd/FileWndMerged.cpp \
   's|        m_top = m_pRows->Place(micros, shown, lineStart);|        return false;|' '^SessionSetsTest$' SessionSetsTest
 fault session-merge-parts-not-kept view/StateStore.cpp \

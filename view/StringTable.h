@@ -147,6 +147,8 @@ inline constexpr const char* PreviousMarkLabel = "Previous Mark\nmp";
 inline constexpr const char* NoMarks = "This window has no marks.";
 // The last session reopened: the files left out, named after this.
 inline constexpr const char* SessionFilesGone = "Not reopened, no longer there: ";
+// A merged window of the last session that cannot be merged again: each file and why, after this.
+inline constexpr const char* SessionNotMerged = "Not merged again: ";
 inline constexpr const char* MarksWrappedToFirst = "Passed the last mark: back at the first.";
 inline constexpr const char* MarksWrappedToLast = "Passed the first mark: on at the last.";
 inline constexpr const char* MarkNoteLabel = "Mark Note...\nmo";

@@ -279,5 +279,6 @@ private:
     std::uint64_t m_nScanningMessage = 0;  // the number of that message
     int m_nRotatedParts = 0;               // older parts found beside the log at its load
     bool m_bRotationWanted = false;        // the set shown as soon as the log loads
+    bool m_bRotationOffered = false;       // the strip offers the set (and is hidden once it is shown)
     std::uint64_t m_nPartsMessage = 0;     // the number of the strip's message of the parts being read
 };

@@ -10,6 +10,7 @@
 #include "view/TextFileView.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -45,6 +46,7 @@ void CTextFileView::OfferRotationSet()
     }
     m_pHost->ShowMessage(ViewMessageKind::Information, WithCount(text::RotatedPartsOffer, m_nRotatedParts),
                          text::RotatedPartsAction, cmd::ShowRotatedParts);
+    m_bRotationOffered = true;
 }
 
 void CTextFileView::RequestRotationSet()
@@ -66,7 +68,9 @@ bool CTextFileView::ShowRotationSet()
     if (!merged->OpenSequence(parts, m_pFileWnd->IsWatchingFile(), true))
         return false;
     m_pFileWnd->SetMerged(std::move(merged));
-    m_pHost->HideMessage();
+    // Only the offer goes: a notice already in the strip (of a session reopened, say) stays.
+    if (std::exchange(m_bRotationOffered, false))
+        m_pHost->HideMessage();
     m_pHost->TitleChanged();
     SayPartsProgress();
     return true;

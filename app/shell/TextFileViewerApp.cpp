@@ -573,7 +573,7 @@ int CTextFileViewerApp::ReopenLastSession(bool asked)
         return 0;
     const std::vector<CWindowState> session = m_pStateStore->LastSession();  // a copy: opening may save
     CTabGroupArea* area = m_pMainFrame->GetTabArea();
-    std::vector<std::string> skipped;
+    std::vector<std::string> skipped, unmerged;
     std::vector<CTextFileViewerChildFrame*> used;               // the windows this session has taken or made
     std::map<int, QPointer<CTextFileViewerChildFrame>> groups;  // a window of each kept group, once it has one
     QPointer<CTextFileViewerChildFrame> activate;
@@ -584,11 +584,11 @@ int CTextFileViewerApp::ReopenLastSession(bool asked)
         bool isNew = false;
         if (!state.merged.empty()) {
             // A merged window is made anew from those of its files that are still there.
-            std::vector<std::string> paths, failed;
+            std::vector<std::string> paths, reasons;
             for (const std::string& path : state.merged)
                 (platform::GetFileId(path, id) ? paths : skipped).push_back(path);
-            if (!paths.empty() && !(frame = OpenMerged(paths, nullptr, &failed)))
-                skipped.insert(skipped.end(), failed.begin(), failed.end());
+            if (!paths.empty() && !(frame = OpenMerged(paths, &reasons)))
+                unmerged.insert(unmerged.end(), reasons.begin(), reasons.end());
             if (!frame)
                 continue;
             isNew = true;
@@ -636,12 +636,17 @@ int CTextFileViewerApp::ReopenLastSession(bool asked)
     }
     if (activate)
         m_pMainFrame->ActivateChildFrame(activate);
-    if (skipped.empty())
+    if (skipped.empty() && unmerged.empty())
         return made;
-    std::string names;
-    for (const std::string& path : skipped)
-        names += (names.empty() ? "" : ", ") + path;
-    const std::string notice = std::string(text::SessionFilesGone) + names;
+    const auto list = [](const std::vector<std::string>& items) {
+        std::string out;
+        for (const std::string& item : items)
+            out += (out.empty() ? "" : ", ") + item;
+        return out;
+    };
+    std::string notice = skipped.empty() ? std::string() : text::SessionFilesGone + list(skipped);
+    if (!unmerged.empty())
+        notice += (notice.empty() ? "" : "; ") + std::string(text::SessionNotMerged) + list(unmerged);
     if (CTextFileViewerChildFrame* frame = m_pMainFrame->GetActiveChildFrame())
         frame->GetViewWidget()->ShowMessage(ViewMessageKind::Warning, notice);
     else if (asked)

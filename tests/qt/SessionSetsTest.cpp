@@ -2,8 +2,11 @@
 // parts and a merged window come back in the next run as they were left.
 #include "ShellTestUtil.h"
 
+#include "app/bars/MessageStrip.h"
 #include "textwnd/FileWnd.h"
 #include "textwnd/MergedWnd.h"
+#include "view/StringTable.h"
+#include "view/TextFileView.h"
 
 #include <fstream>
 
@@ -42,7 +45,8 @@ private slots:
 
     // The log with its older parts, left on a row of the older part, reopens with them at that row although
     // Include Rotated Parts is off by then; the merged window, left at its end, reopens merging the same files
-    // at their new end; a merged window whose files are gone is skipped.
+    // at their new end; a merged window whose files are gone, or one that cannot be merged again, is not made,
+    // and one notice says so.
     void aRotatedLogAndAMergeComeBackAsTheyWere()
     {
         const std::string older = WriteFile("app.log.1", Records("old", 0, 3000));
@@ -51,6 +55,8 @@ private slots:
         const std::string m2 = WriteFile("m2.log", Records("m2", 250, 500));
         const std::string g1 = WriteFile("g1.log", Records("g1", 0, 10));
         const std::string g2 = WriteFile("g2.log", Records("g2", 0, 10));
+        const std::string h1 = WriteFile("h1.log", Records("h1", 0, 10));
+        const std::string h2 = WriteFile("h2.log", Records("h2", 0, 10));
         Settings().setValue("Log/IncludeRotated", 1);
         Settings().setValue("Session/RestoreAtStart", 1);
         TextPos top = 0;
@@ -71,11 +77,13 @@ private slots:
             QTest::keyClick(merge->GetViewWidget()->TextWindow(), Qt::Key_End);
             QVERIFY(MergedOf(merge)->AtEnd());
             QVERIFY(first.app->OpenMerged({g1, g2}) && first.Settle());
+            QVERIFY(first.app->OpenMerged({h1, h2}) && first.Settle());
             QVERIFY(first.Frame()->close());
         }
         Settings().setValue("Log/IncludeRotated", 0);
         std::ofstream(m1, std::ios::app) << Records("late", 900, 40).toStdString();
         QVERIFY(QFile::remove(QFile::decodeName(g1.c_str())) && QFile::remove(QFile::decodeName(g2.c_str())));
+        std::ofstream(h2, std::ios::trunc) << "no times here\n";
 
         Started second;
         QVERIFY(second.ok && second.Active());
@@ -100,6 +108,15 @@ private slots:
         QVERIFY(last != rows.rend());
         QCOMPARE(last->file, 0);
         QCOMPARE(last->next, static_cast<TextPos>(QFileInfo(QFile::decodeName(m1.c_str())).size()));
+
+        // One notice says what did not come back, and why.
+        QStringList notices;
+        for (CTextFileViewerChildFrame* frame : frames)
+            if (const QString text = frame->GetViewWidget()->MessageStrip()->Text(); !text.isEmpty())
+                notices << text;
+        QCOMPARE(notices, QStringList(QString::fromStdString(std::string(text::SessionFilesGone) + g1 + ", " + g2 +
+                                                             "; " + text::SessionNotMerged + h2 + ": " +
+                                                             MergeFailureReason(CMergedWnd::Failure::Why::NoFormat))));
     }
 };
 
