@@ -12,7 +12,6 @@
 #include <QClipboard>
 #include <QImage>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
