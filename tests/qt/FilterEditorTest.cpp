@@ -390,11 +390,8 @@ private slots:
         const QRect viewport = rules->viewport()->rect();
         for (int c = 0; c < CFilterStackEditor::ColumnCount; ++c) {
             const QRect cell = rules->visualRect(rules->model()->index(0, c));
-            QVERIFY2(viewport.contains(cell), qPrintable(QString("column %1 at %2..%3 of %4")
-                                                             .arg(c)
-                                                             .arg(cell.left())
-                                                             .arg(cell.right())
-                                                             .arg(viewport.width())));
+            QVERIFY2(viewport.contains(cell), qPrintable(QString::asprintf("column %d at %d..%d of %d", c, cell.left(),
+                                                                           cell.right(), viewport.width())));
         }
         // The text column keeps room for what is typed.
         QVERIFY(rules->columnWidth(CFilterStackEditor::ColText) >= rules->fontMetrics().averageCharWidth() * 8);
