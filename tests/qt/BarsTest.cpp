@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QToolButton>

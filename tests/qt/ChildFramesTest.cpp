@@ -10,7 +10,6 @@
 
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QTimer>
 
 #include <fstream>
 

@@ -16,8 +16,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class MailSink : public QObject {

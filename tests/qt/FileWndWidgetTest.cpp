@@ -10,8 +10,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -242,15 +240,6 @@ private slots:
         QCOMPARE(w.GetHighlightStart(), kNoPos);
         QCOMPARE(w.GetHighlightEnd(), kNoPos);
         QVERIFY(!fx.widget->HasCapture());
-    }
-
-    void copyPutsTheScreenAsText()
-    {
-        // What is copied is the core's (Clipboard.*); here the port's ANSI text reaches Qt's clipboard decoded as
-        // Windows-1252 (0xE9, e acute), CR LF kept. (Unicode text is the UTF-8 test's.)
-        Fixture fx("caf\xE9 1\r\ncaf\xE9 2\r\n");
-        fx.Wnd().CopyScreenToClipboard();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("caf\u00E9 1\r\ncaf\u00E9 2\r\n"));
     }
 
     void utf8CharactersTakeTheirCellsAndCopyAsDrawn()

@@ -43,9 +43,11 @@ struct Window {
     Started s;
     CFileWndWidget* text = nullptr;
 
-    explicit Window(const std::vector<std::string>& paths) : s(paths)
+    // With `merged`, the files open as one merged window.
+    explicit Window(const std::vector<std::string>& paths, bool merged = false)
+        : s(merged ? std::vector<std::string>{} : paths)
     {
-        if (s.Active(QSize(1400, 800)))
+        if ((!merged || s.app->OpenMerged(paths)) && s.Active(QSize(1400, 800)))
             Focus();
     }
     void Focus()
@@ -80,6 +82,16 @@ struct Window {
     {
         s.Frame()->ExecuteCommand(cmd::FilterEditor);
         return s.Frame()->GetFilterEditor();
+    }
+    // The editor's changes applied after the pause, the window's shown set and the editor's counts brought up
+    // to date.
+    bool Applied(CFilterStackEditor* editor) const
+    {
+        const bool applied = Until([&] { return !editor->IsApplyPending(); }, 2000);
+        Wnd().WaitShownSet();
+        QCoreApplication::processEvents();
+        editor->RefreshStatus();
+        return applied;
     }
     // Add, the text typed into the new row and confirmed.
     static void AddRule(CFilterStackEditor* editor, const QString& typed)
@@ -150,13 +162,10 @@ private slots:
                                "2026-12-07 06:00:04.0Z INFO b3 error\n"),
             WriteFile("c.log", "2026-12-07 06:00:03.0Z INFO c1 error\n2026-12-07 06:00:06.0Z INFO c2\n"),
         };
-        Started s;
-        QVERIFY(s.ok);
-        QVERIFY(s.app->OpenMerged(paths));
-        QVERIFY(s.Active(QSize(1400, 800)));
-        CFileWndWidget* text = s.ActiveFrame()->GetViewWidget()->TextWindow();
-        text->setFocus();
-        CFileWnd& wnd = text->FileWnd();
+        Window w(paths, true);
+        QVERIFY(w.text);
+        CFileWndWidget* text = w.text;
+        CFileWnd& wnd = w.Wnd();
         QVERIFY(wnd.GetMerged());
         // Each painted row as its file's letter and the row's last word (the text after the last blank).
         auto rows = [&] {
@@ -179,26 +188,16 @@ private slots:
             return out;
         };
         const QString label = text::PaneTotalCharsLabel;
-        auto tip = [&] {
-            Idle();
-            return s.Frame()->GetStatusBar()->Element(cmd::PaneTotalChars)->toolTip();
-        };
         const std::vector<std::string> all = {"A:a1",    "B:error", "A:error", "A:a2", "B:b2",
                                               "C:error", "B:error", "A:a3",    "C:c2"};
         const std::vector<std::string> shown = {"B:error", "-A:error", "A:a2", "C:error", "-B:error"};
         QCOMPARE(rows(), all);
 
         // The editor's first rule turns filtering on; its count is every file's lines that match it.
-        CFilterStackEditor* editor = [&] {
-            s.Frame()->ExecuteCommand(cmd::FilterEditor);
-            return s.Frame()->GetFilterEditor();
-        }();
+        CFilterStackEditor* editor = w.OpenEditor();
         QVERIFY(editor);
         Window::AddRule(editor, "error");
-        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
-        wnd.WaitShownSet();
-        QCoreApplication::processEvents();
-        editor->RefreshStatus();
+        QVERIFY(w.Applied(editor));
         QVERIFY(wnd.IsShowOnlyFiltered());
         QCOMPARE(editor->Rules()->item(0, CFilterStackEditor::ColCount)->text(), QString("4"));  // lines that match
         QCOMPARE(rows(), shown);
@@ -217,9 +216,9 @@ private slots:
             QTest::keyClick(text, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
             wnd.WaitShownSet();
             QCOMPARE(wnd.IsShowOnlyFiltered(), step.filtering);
-            QCOMPARE(s.Update(cmd::ShowOnlyFiltered).m_nCheck, step.filtering ? 1 : 0);
+            QCOMPARE(w.s.Update(cmd::ShowOnlyFiltered).m_nCheck, step.filtering ? 1 : 0);
             QCOMPARE(rows(), step.rows);
-            QCOMPARE(tip(), step.tip);
+            QCOMPARE(w.TotalCharsTip(), step.tip);
         }
     }
 
@@ -253,10 +252,7 @@ private slots:
             }
             // Nothing reaches the window before the pause.
             QVERIFY2(w.Wnd().GetFilterStack().rules.empty(), c.name);
-            QVERIFY2(Until([&] { return !editor->IsApplyPending(); }, 2000), c.name);
-            w.Wnd().WaitShownSet();
-            QCoreApplication::processEvents();
-            editor->RefreshStatus();
+            QVERIFY2(w.Applied(editor), c.name);
             QVERIFY2(w.Wnd().IsShowOnlyFiltered(), c.name);  // the first rule turned it on
             QTableWidgetItem* count = editor->Rules()->item(0, CFilterStackEditor::ColCount);
             if (c.count.isEmpty()) {
@@ -285,8 +281,7 @@ private slots:
         auto* context = editor->findChild<QSpinBox*>("filterContext");
         context->setFocus();
         QTest::keyClick(context, Qt::Key_Up);
-        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
-        w.Wnd().WaitShownSet();
+        QVERIFY(w.Applied(editor));
         QCOMPARE(w.Wnd().GetFilterStack().context, 1);
         QCOMPARE(w.PaintedLines(), (std::vector<int>{2, 3, 4, 6, 7, 8}));
         // A time it cannot read is said and not applied; one it reads is.
@@ -388,21 +383,15 @@ private slots:
         QVERIFY(w.text);
         CFilterStackEditor* editor = w.OpenEditor();
         Window::AddRule(editor, "error");
-        QVERIFY(Until([&] { return !editor->IsApplyPending(); }, 2000));
-        w.Wnd().WaitShownSet();
-        QCoreApplication::processEvents();
-        editor->RefreshStatus();
+        QVERIFY(w.Applied(editor));
         QCoreApplication::processEvents();
         QTableWidget* rules = editor->Rules();
         QCOMPARE(rules->item(0, CFilterStackEditor::ColCount)->text(), QString("2"));
         const QRect viewport = rules->viewport()->rect();
         for (int c = 0; c < CFilterStackEditor::ColumnCount; ++c) {
             const QRect cell = rules->visualRect(rules->model()->index(0, c));
-            QVERIFY2(viewport.contains(cell), qPrintable(QString("column %1 at %2..%3 of %4")
-                                                             .arg(c)
-                                                             .arg(cell.left())
-                                                             .arg(cell.right())
-                                                             .arg(viewport.width())));
+            QVERIFY2(viewport.contains(cell), qPrintable(QString::asprintf("column %d at %d..%d of %d", c, cell.left(),
+                                                                           cell.right(), viewport.width())));
         }
         // The text column keeps room for what is typed.
         QVERIFY(rules->columnWidth(CFilterStackEditor::ColText) >= rules->fontMetrics().averageCharWidth() * 8);

@@ -7,7 +7,6 @@
 #include "app/bars/CaptionBar.h"
 #include "app/bars/StatusBar.h"
 #include "app/ribbon/RibbonApplicationButton.h"
-#include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "platform/CodePage.h"
@@ -20,7 +19,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QWhatsThis>
 
@@ -263,10 +261,6 @@ private slots:
             QVERIFY(captions->IsCaptionBarVisible() && Checked(s, cmd::ViewCaptionBar));
             QCOMPARE(captions->CaptionBar()->Text(), QString(text::WelcomeMessage));
             QVERIFY(QTest::qWaitFor([] { return Settings().value("Caption/Shown Welcome").toInt() == 1; }));
-
-            s.Frame()->ExecuteCommand(cmd::Welcome);
-            s.Frame()->ExecuteCommand(cmd::Welcome);
-            QCOMPARE(s.Frame()->findChildren<CMyCaptionBar*>().size(), 1);
             CMyCaptionBar* bar = captions->CaptionBar();
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->CloseRect().center());
             QVERIFY(!captions->IsCaptionBarVisible() && !Checked(s, cmd::ViewCaptionBar));

@@ -9,8 +9,6 @@
 #include "view/qt/QtFont.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class HiDpiTest : public QObject {

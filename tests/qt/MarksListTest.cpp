@@ -4,9 +4,7 @@
 // and the list following marks made in another window on the file.
 #include "ShellTestUtil.h"
 
-#include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonComboBox.h"
-#include "app/ribbon_content/RibbonContent.h"
 #include "textwnd/qt/FilterPane.h"
 #include "textwnd/qt/MarksList.h"
 #include "view/CommandIds.h"
@@ -18,14 +16,6 @@
 using namespace shelltest;
 
 namespace {
-
-TextPos LineStart(CFileWnd& wnd, int line)
-{
-    TextPos p = wnd.DataStart();
-    for (int i = 1; i < line; ++i)
-        wnd.NextLineStart(p);
-    return p;
-}
 
 // A viewer on a numbered file with its filter pane open (the lines holding "line 1") and showing the marks.
 struct Pane {

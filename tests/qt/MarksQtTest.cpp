@@ -7,7 +7,6 @@
 #include "app/bars/GoToDialog.h"
 #include "app/bars/MessageStrip.h"
 #include "app/bars/SaveLinesDialog.h"
-#include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonTheme.h"
 #include "app/shell/Looks.h"
 #include "view/CommandIds.h"
@@ -42,13 +41,6 @@ struct Window {
     }
     CFileWnd& Wnd() const { return text->FileWnd(); }
     QPoint RowPoint(int row) const { return {40, row * Wnd().GetLineHeight() + Wnd().GetLineHeight() / 2}; }
-    TextPos LineStart(int line) const
-    {
-        TextPos p = Wnd().DataStart();
-        for (int i = 1; i < line; ++i)
-            Wnd().NextLineStart(p);
-        return p;
-    }
     // The pointer over row `row` of the text (-1: over the ribbon, outside the text), the frame active again
     // after the last dialog or menu (its keys are the frame's).
     void PointAt(int row) const
@@ -117,7 +109,7 @@ private slots:
                 });
                 emit w.text->customContextMenuRequested(w.RowPoint(step.menuRow));
             }
-            QVERIFY2(w.Wnd().Marks().IsMarked(w.LineStart(step.line)) == step.marked, qPrintable(what));
+            QVERIFY2(w.Wnd().Marks().IsMarked(LineStart(w.Wnd(), step.line)) == step.marked, qPrintable(what));
             // The dot on the line's row, the gutter shown while there are marks (Line Numbers off).
             QVERIFY2(QTest::qWaitFor([&] { return w.text->RowMarked(step.line - 1) == step.marked; }),
                      qPrintable(what));
@@ -183,7 +175,7 @@ private slots:
             });
             QTest::keyClick(w.text, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
             QCOMPARE(shown, step.shown);
-            const TextPos line = w.LineStart(step.row + 1);
+            const TextPos line = LineStart(w.Wnd(), step.row + 1);
             QCOMPARE(w.Wnd().Marks().IsMarked(line), step.marked);
             if (step.marked)
                 QCOMPARE(*w.Wnd().Marks().NoteOf(line), step.note);

@@ -12,7 +12,6 @@
 #include <QClipboard>
 #include <QImage>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -88,6 +87,19 @@ std::vector<Line> Reference(std::vector<Line> lines)
     return lines;
 }
 
+// The pixels of `rc` (within `img`) in the letter colour of file `f` on a black page.
+int LetterPixels(const QImage& img, QRect rc, int f)
+{
+    const platform::COLORREF c = mergedwnd::LetterColor(f, 0);
+    const QRgb want = qRgb(platform::RedOf(c), platform::GreenOf(c), platform::BlueOf(c));
+    int n = 0;
+    rc = rc.intersected(img.rect());
+    for (int y = rc.top(); y <= rc.bottom(); ++y)
+        for (int x = rc.left(); x <= rc.right(); ++x)
+            n += (img.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF);
+    return n;
+}
+
 struct Fixture {
     QTemporaryDir dir;
     std::vector<std::string> paths;
@@ -152,14 +164,9 @@ struct Fixture {
         for (std::size_t i = 0; i < n; ++i) {
             const Line& want = ref[k + i];
             if (rows[i].file != want.file || rows[i].start != want.start)
-                QFAIL(qPrintable(QString("%1: row %2 is file %3 at %4, expected file %5 at %6 (%7)")
-                                     .arg(step)
-                                     .arg(i)
-                                     .arg(rows[i].file)
-                                     .arg(rows[i].start)
-                                     .arg(want.file)
-                                     .arg(want.start)
-                                     .arg(QString::fromStdString(want.text))));
+                QFAIL(qPrintable(QString::asprintf("%s: row %zu is file %d at %lld, expected file %d at %lld (%s)",
+                                                   step, i, rows[i].file, static_cast<long long>(rows[i].start),
+                                                   want.file, static_cast<long long>(want.start), want.text.c_str())));
         }
     }
 };
@@ -262,16 +269,7 @@ private slots:
         for (int r = 0; r < fx.Rows(); ++r) {
             const int file = rows[static_cast<std::size_t>(r)].file;
             QVERIFY(file >= 0);
-            auto count = [&](QRect rc, int f) {
-                const QRgb want =
-                    qRgb(platform::RedOf(mergedwnd::LetterColor(f, 0)), platform::GreenOf(mergedwnd::LetterColor(f, 0)),
-                         platform::BlueOf(mergedwnd::LetterColor(f, 0)));
-                int n = 0;
-                for (int y = rc.top(); y <= rc.bottom(); ++y)
-                    for (int x = rc.left(); x <= rc.right(); ++x)
-                        n += (img.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF);
-                return n;
-            };
+            auto count = [&](QRect rc, int f) { return LetterPixels(img, rc, f); };
             const QRect letter(0, r * h, cw, h);
             const QRect text(2 * cw, r * h, 20 * cw, h);
             QVERIFY2(count(letter, file) > 0, "the letter is drawn in its file's colour");
@@ -457,13 +455,8 @@ private slots:
             const int h = fx.Wnd().GetLineHeight(), cw = fx.Wnd().GetCharWidth();
             const int painted = std::min<int>(pane.List()->VisibleRows(), static_cast<int>(expected.size()));
             for (int r = 0; r < painted; ++r) {
-                const platform::COLORREF want = mergedwnd::LetterColor(expected[static_cast<std::size_t>(r)]->file, 0);
-                int n = 0;
-                for (int y = r * h; y < (r + 1) * h && y < img.height(); ++y)
-                    for (int x = 0; x < cw; ++x)
-                        n += (img.pixel(x, y) & 0xFFFFFF) ==
-                             (qRgb(platform::RedOf(want), platform::GreenOf(want), platform::BlueOf(want)) & 0xFFFFFF);
-                QVERIFY2(n > 0, c.name);
+                const int file = expected[static_cast<std::size_t>(r)]->file;
+                QVERIFY2(LetterPixels(img, QRect(0, r * h, cw, h), file) > 0, c.name);
             }
 
             // Return on the last entry (the last file's): the merged window shows that row, its match marked.

@@ -28,7 +28,6 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSignalSpy>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtTest>

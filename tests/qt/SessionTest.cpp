@@ -5,7 +5,6 @@
 
 #include "app/bars/MessageStrip.h"
 #include "app/ribbon/RibbonApplicationButton.h"
-#include "app/ribbon/RibbonBar.h"
 #include "app/ribbon/RibbonComboBox.h"
 #include "app/ribbon/RibbonMainPanel.h"
 #include "app/tabgroups/TabGroupArea.h"

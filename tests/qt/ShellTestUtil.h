@@ -160,6 +160,15 @@ inline QByteArray Numbered(int lines)
     return bytes;
 }
 
+// The start of line `line` (from 1) of `wnd`.
+inline TextPos LineStart(CFileWnd& wnd, int line)
+{
+    TextPos p = wnd.DataStart();
+    for (int i = 1; i < line; ++i)
+        wnd.NextLineStart(p);
+    return p;
+}
+
 inline int Lines(const std::string& text)
 {
     return static_cast<int>(std::count(text.begin(), text.end(), '\n'));

@@ -9,9 +9,7 @@
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSignalSpy>
 #include <QTabBar>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
