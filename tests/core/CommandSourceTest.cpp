@@ -7,9 +7,7 @@
 #include "tests/core/FollowUtil.h"
 #include "tests/core/TestUtil.h"
 #include "view/CommandIds.h"
-#include "view/Profile.h"
 #include "view/StringTable.h"
-#include "view/TextFileView.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,15 +16,10 @@
 #include <thread>
 
 using followtest::PumpUntil;
+using viewtest::TextOf;
 using State = CStreamSource::State;
 
 namespace {
-
-std::string TextOf(const CTextFileDoc& doc)
-{
-    const CMemoryMappedFile* file = doc.GetMappedFile();
-    return file && file->View() ? std::string(reinterpret_cast<const char*>(file->View()), file->Size()) : "";
-}
 
 bool Ended(CTextFileDoc& doc)
 {
@@ -136,12 +129,9 @@ TEST_F(CommandSourceView, RunAgainFromTheStripReplacesTheText)
     std::string error;
     const std::string command = "echo run >> '" + counter + "'; wc -l < '" + counter + "'";
     ASSERT_TRUE(doc.OnOpenCommand(command, error)) << error;
-    viewtest::FakeHost host;
-    host.port.Resize(5, 40);
-    host.watch = true;
-    CMemoryProfile profile;
-    CTextFileView view(&doc, &host, nullptr, profile);
-    ASSERT_TRUE(view.OnCreate());
+    viewtest::HostedView hosted(doc, 5, 40);
+    viewtest::FakeHost& host = hosted.host;
+    CTextFileView& view = *hosted.view;
     // The end is said with its status, and offers to run the command again.
     const std::string ended =
         "The command ended with status 0. [Run Again:" + std::to_string(cmd::RunCommandAgain) + "]";

@@ -33,15 +33,7 @@ struct View {
     }
 };
 
-class FollowTest : public followtest::WatchingTest {
-protected:
-    // Waits for `n` more size checks of the window's watcher.
-    static bool WaitChecks(CFileWnd& wnd, int n)
-    {
-        const std::uint64_t target = wnd.GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
-        return PumpUntil([&] { return wnd.GetWatcher()->CheckCount() >= target; });
-    }
-};
+class FollowTest : public followtest::WatchingTest {};
 
 TEST_F(FollowTest, WindowAtTheEndFollowsAppendsAndAScrolledOneKeepsItsText)
 {
@@ -77,7 +69,7 @@ TEST_F(FollowTest, RenamedOrDeletedFileIsStillFollowed)
         ASSERT_TRUE(writer.Do(rename ? "rename " + w.dir.File("text.log.1") : "delete"));
         if (rename)
             w.dir.Write("text.log", "a new file under the old name\n");
-        ASSERT_TRUE(WaitChecks(w.wnd, 2));
+        ASSERT_TRUE(followtest::WaitChecks(*w.wnd.GetWatcher(), 2));
         EXPECT_EQ(w.Screen(), ScreenOf(40, 50));
         ASSERT_TRUE(writer.Do("append line 50\\n"));
         EXPECT_TRUE(PumpUntil([&] { return w.Screen() == ScreenOf(41, 51); }));

@@ -70,6 +70,14 @@ inline bool PumpUntil(const std::function<bool()>& done, int ceilingMs = 30000)
     }
 }
 
+// Waits until the watcher has made `n` more size checks than now, so that a
+// change made before this call has certainly been looked at.
+inline bool WaitChecks(const CFileWatcher& w, int n)
+{
+    const std::uint64_t target = w.CheckCount() + static_cast<std::uint64_t>(n);
+    return PumpUntil([&] { return w.CheckCount() >= target; });
+}
+
 // Starts a helper program of the build with `args`, its standard input and
 // output on the given descriptors (-1: inherited); its pid, or -1.
 inline pid_t Spawn(const std::string& name, std::vector<std::string> args, int in = -1, int out = -1)
