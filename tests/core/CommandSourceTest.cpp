@@ -10,10 +10,8 @@
 #include "view/StringTable.h"
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <fstream>
-#include <thread>
 
 using followtest::PumpUntil;
 using viewtest::TextOf;
@@ -40,16 +38,6 @@ bool Gone(int pid)
         return true;
     const std::size_t close = line.rfind(')');
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
-bool GoneWithin(int pid, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (Gone(pid))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return Gone(pid);
 }
 
 TEST(CommandSource, OutputAndErrorsInOrderThenTheStatus)
@@ -113,7 +101,8 @@ TEST(CommandSource, ClosingEndsTheWholeGroup)
             ASSERT_GT(child, 0);
             EXPECT_FALSE(Gone(child)) << c.name;
         }
-        EXPECT_TRUE(GoneWithin(child, c.withinMs)) << c.name << ": process " << child << " outlived its window";
+        EXPECT_TRUE(PumpUntil([&] { return Gone(child); }, c.withinMs))
+            << c.name << ": process " << child << " outlived its window";
         if (!Gone(child))
             ::kill(child, SIGKILL);
     }

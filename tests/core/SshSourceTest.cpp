@@ -160,7 +160,7 @@ TEST_F(FakeClient, SshIsGivenTheNameInSeparateWordsAndTheRemoteCommandInOne)
     EXPECT_TRUE(doc.IsCommand());
     EXPECT_EQ(doc.GetPathName(), name);
     ASSERT_TRUE(PumpUntil([&] { return TextOf(doc) == "remote text\n"; })) << TextOf(doc);
-    const std::string args = sshdtest::ReadAll(m_dir.File("args"));
+    const std::string args = testutil::ReadFile(m_dir.File("args"));
     EXPECT_EQ(args,
               "-o\nBatchMode=yes\n-n\n-T\n-p\n2022\n-l\nops_1\n--\nlocalhost\n" + sshname::RemoteCommand(path) + "\n");
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("pwned")));
