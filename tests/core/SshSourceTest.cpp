@@ -9,6 +9,7 @@
 #include "file/TextFileDoc.h"
 #include "tests/core/CompressUtil.h"
 #include "tests/core/FollowUtil.h"
+#include "tests/core/JournalUtil.h"
 #include "tests/core/SshdUtil.h"
 #include "tests/core/TestUtil.h"
 #include "view/CommandIds.h"
@@ -17,7 +18,6 @@
 #include "view/TextFileView.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 using followtest::PumpUntil;
@@ -38,14 +38,7 @@ std::string TextOf(CTextFileDoc& doc)
 // What /bin/sh prints for `printf %s WORD`.
 std::string ShellPrints(const std::string& word)
 {
-    const std::string command = "printf %s " + word;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buf[256];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        out.append(buf, n);
-    ::pclose(pipe);
-    return out;
+    return journaltest::OutputOf("printf %s " + word);
 }
 
 TEST(SshName, OnlyNamesThatCannotBeReadAsOptionsAreTaken)
