@@ -1,9 +1,10 @@
 // Helpers for the tests that follow changing files: helper processes (a
 // writer that changes files on command, tests/helpers/file_writer.cpp),
-// message pumping up to a generous ceiling, and a window stand-in that
-// records what it is posted.
+// message pumping up to a generous ceiling, a window stand-in that records
+// what it is posted, and the highlight rules that appended lines meet.
 #pragma once
 
+#include "engine/HighlightRules.h"
 #include "file/FileWatcher.h"
 #include "platform/DirWatch.h"
 #include "platform/Types.h"
@@ -18,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -205,6 +207,16 @@ struct RecordingTarget : platform::IMessageTarget {
     std::size_t got = 0;                         // WM_FILE_CHANGED (1, 0) messages
     std::vector<platform::HWND>* log = nullptr;  // shared delivery order, when set
     platform::HWND id = hwnd;
+};
+
+// Puts highlight rules in force for the process for one scope.
+struct ScopedRules {
+    explicit ScopedRules(std::vector<HighlightRule> rules) : set(std::make_shared<CHighlightRules>(std::move(rules)))
+    {
+        SetCurrentHighlightRules(set);
+    }
+    ~ScopedRules() { SetCurrentHighlightRules(nullptr); }
+    std::shared_ptr<CHighlightRules> set;
 };
 
 // Descriptors of this process that are inotify instances.

@@ -177,22 +177,13 @@ TEST(Journal, TheQueryNarrowsTheEntries)
 
 class JournalWindow : public followtest::WatchingTest {};
 
-struct ScopedRules {
-    explicit ScopedRules(std::vector<HighlightRule> rules) : set(std::make_shared<CHighlightRules>(std::move(rules)))
-    {
-        SetCurrentHighlightRules(set);
-    }
-    ~ScopedRules() { SetCurrentHighlightRules(nullptr); }
-    std::shared_ptr<CHighlightRules> set;
-};
-
 // Levels and times come from the entries' fields, whatever their messages say: Log Levels colours each row by
 // its PRIORITY, the filter stack's lowest level hides the rest, Go to Time lands on the entry of its time.
 TEST_F(JournalWindow, LevelsAndTimesAreTheEntriesOwn)
 {
     if (!HaveTools())
         GTEST_SKIP() << "systemd-journal-remote is not installed";
-    ScopedRules rules(LogLevelRules());
+    followtest::ScopedRules rules(LogLevelRules());
     const char* const words[] = {"ERROR", "debug", "WARN", "info", "FATAL", "trace", "warning", "error", "x"};
     std::vector<Entry> entries;
     for (int i = 0; i < 9; ++i) {
