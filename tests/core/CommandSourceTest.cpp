@@ -124,13 +124,12 @@ TEST_F(CommandSourceView, RunAgainFromTheStripReplacesTheText)
     // The end is said with its status, and offers to run the command again.
     const std::string ended =
         "The command ended with status 0. [Run Again:" + std::to_string(cmd::RunCommandAgain) + "]";
-    const auto said = [&](const std::string& text) { return std::count(host.strip.begin(), host.strip.end(), text); };
-    ASSERT_TRUE(PumpUntil([&] { return said(ended) == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return host.Said(ended) == 1; }));
     ASSERT_TRUE(PumpUntil([&] { return view.IsLoaded() && host.Rows() == std::vector<std::string>{"1"}; }));
     ASSERT_TRUE(view.OnCommand(cmd::RunCommandAgain));
     ASSERT_TRUE(PumpUntil([&] { return host.Rows() == std::vector<std::string>{"2"}; }));
-    ASSERT_TRUE(PumpUntil([&] { return said(ended) == 2; }));
-    EXPECT_EQ(said(text::CommandRunsAgain), 1);
+    ASSERT_TRUE(PumpUntil([&] { return host.Said(ended) == 2; }));
+    EXPECT_EQ(host.Said(text::CommandRunsAgain), 1U);
     EXPECT_EQ(doc.ReplaceCount(), 1U);
 }
 

@@ -10,6 +10,7 @@
 #include "view/TextFileView.h"
 #include "view/ViewHost.h"
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -153,6 +154,8 @@ public:
         stripKinds.push_back(kind);
     }
     void MarkWindow(const std::string& text) override { marks.push_back(text); }
+    // How many times the strip said `text`.
+    std::size_t Said(const std::string& text) const { return std::count(strip.begin(), strip.end(), text); }
     // The window's rows as drawn, without their trailing blanks and blank rows.
     std::vector<std::string> Rows()
     {

@@ -290,10 +290,6 @@ protected:
         m_doc.OnCloseDocument();
         SshSource::TearDown();
     }
-    std::size_t Said(const std::string& text) const
-    {
-        return std::count(m_host.strip.begin(), m_host.strip.end(), text);
-    }
     std::string Strip() const { return m_host.strip.empty() ? "" : m_host.strip.back(); }
     static std::string WithReconnect(const std::string& text)
     {
@@ -328,7 +324,8 @@ TEST_F(SshView, WhatSshSaysOnFailureIsInTheStripWithItsStatus)
     for (const auto& c : cases) {
         ScopedClient client(c.client);
         Open(c.sshName);
-        EXPECT_TRUE(PumpUntil([&] { return Said(WithReconnect(c.said)) == 1; }, 15000)) << c.name << ": " << Strip();
+        EXPECT_TRUE(PumpUntil([&] { return m_host.Said(WithReconnect(c.said)) == 1; }, 15000))
+            << c.name << ": " << Strip();
         EXPECT_FALSE(m_host.frameDestroyed) << c.name;
         EXPECT_TRUE(m_view->IsLoaded()) << c.name;
         m_view.reset();
@@ -353,7 +350,7 @@ TEST_F(SshView, ADroppedConnectionKeepsItsTextAndReconnectReadsAgain)
     std::ofstream(path, std::ios::app) << "two\n";
     ASSERT_TRUE(m_view->OnCommand(cmd::RunCommandAgain));
     ASSERT_TRUE(PumpUntil([&] { return m_host.Rows() == std::vector<std::string>{"one", "two"}; }));
-    EXPECT_EQ(Said(text::SshReconnects), 1U);
+    EXPECT_EQ(m_host.Said(text::SshReconnects), 1U);
     // Followed again: the new connection is live.
     std::ofstream(path, std::ios::app) << "three\n";
     ASSERT_TRUE(PumpUntil([&] { return m_host.Rows() == std::vector<std::string>{"one", "two", "three"}; }));
