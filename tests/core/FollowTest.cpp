@@ -156,7 +156,7 @@ TEST_F(FollowTest, EachDocumentCostsOneDescriptorAndEveryWindowFollowsUnderALowL
         paths.push_back(dir.Write("f" + std::to_string(i) + ".log", Lines(0, 20)));
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const int before = followtest::OpenDescriptors();
+    const int before = static_cast<int>(followtest::DescriptorTargets().size());
     rlimit low = saved;
     low.rlim_cur = static_cast<rlim_t>(before + kHeadroom);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
@@ -171,7 +171,7 @@ TEST_F(FollowTest, EachDocumentCostsOneDescriptorAndEveryWindowFollowsUnderALowL
             views.push_back(std::make_unique<View>(doc->GetMappedFile(), true));
         docs.push_back(std::move(doc));
     }
-    const int used = followtest::OpenDescriptors() - before;
+    const int used = static_cast<int>(followtest::DescriptorTargets().size()) - before;
     EXPECT_EQ(platform::RaiseOpenFileLimit(), static_cast<unsigned long>(saved.rlim_max));
     rlimit raised{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &raised), 0);

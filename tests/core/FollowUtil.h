@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -219,32 +220,27 @@ struct ScopedRules {
     std::shared_ptr<CHighlightRules> set;
 };
 
-// Descriptors of this process that are inotify instances.
-inline int InotifyInstances()
+// What each descriptor this process has open names (a path, "anon_inode:inotify"), the one that reads the
+// folder of descriptors left out.
+inline std::vector<std::string> DescriptorTargets()
 {
-    int count = 0;
+    std::vector<std::string> targets;
     if (DIR* d = ::opendir("/proc/self/fd")) {
         while (dirent* e = ::readdir(d)) {
-            char target[256];
-            const std::string link = std::string("/proc/self/fd/") + e->d_name;
-            const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-            count += n > 0 && std::string(target, static_cast<std::size_t>(n)) == "anon_inode:inotify";
+            char target[4096];
+            const ssize_t n = ::readlinkat(::dirfd(d), e->d_name, target, sizeof target);
+            if (n > 0 && std::atoi(e->d_name) != ::dirfd(d))
+                targets.emplace_back(target, static_cast<std::size_t>(n));
         }
         ::closedir(d);
     }
-    return count;
+    return targets;
 }
 
-// Descriptors this process has open.
-inline int OpenDescriptors()
+inline int InotifyInstances()
 {
-    int count = -1;  // the folder's own, open while it is read
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (dirent* e = ::readdir(d))
-            count += e->d_name[0] != '.';
-        ::closedir(d);
-    }
-    return count;
+    const std::vector<std::string> targets = DescriptorTargets();
+    return static_cast<int>(std::count(targets.begin(), targets.end(), "anon_inode:inotify"));
 }
 
 inline bool ThreadExists(int tid)
