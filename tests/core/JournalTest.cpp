@@ -118,15 +118,12 @@ TEST(Journal, TheQueryNarrowsTheEntries)
     const std::string boots[] = {std::string(32, '1'), std::string(32, '2'), std::string(32, '3')};
     const char* const units[] = {"u1.service", "u2.service", "u3.service"};
     std::vector<Entry> entries;
-    for (int i = 0; i < 45; ++i) {
-        Entry e;
-        e.realtime = kBase + static_cast<std::uint64_t>(i) * kSecond;
-        e.priority = i % 9 == 8 ? -1 : i % 9;
-        e.message = "m" + std::to_string(i);
-        e.unit = units[i % 3];
-        e.boot = boots[i / 15];
-        entries.push_back(e);
-    }
+    for (int i = 0; i < 45; ++i)
+        entries.push_back({.realtime = kBase + static_cast<std::uint64_t>(i) * kSecond,
+                           .priority = i % 9 == 8 ? -1 : i % 9,
+                           .message = "m" + std::to_string(i),
+                           .unit = units[i % 3],
+                           .boot = boots[i / 15]});
     testutil::TempDir dir;
     ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal", entries));
     using Boot = platform::JournalQuery::Boot;
@@ -186,14 +183,11 @@ TEST_F(JournalWindow, LevelsAndTimesAreTheEntriesOwn)
     followtest::ScopedRules rules(LogLevelRules());
     const char* const words[] = {"ERROR", "debug", "WARN", "info", "FATAL", "trace", "warning", "error", "x"};
     std::vector<Entry> entries;
-    for (int i = 0; i < 9; ++i) {
-        Entry e;
-        e.realtime = kBase + static_cast<std::uint64_t>(i) * 2500000 + 123456;
-        e.priority = i == 8 ? -1 : (i * 5) % 8;
-        e.message = std::string(words[i]) + " says the text, entry " + std::to_string(i);
-        e.pid = std::to_string(200 + i);
-        entries.push_back(e);
-    }
+    for (int i = 0; i < 9; ++i)
+        entries.push_back({.realtime = kBase + static_cast<std::uint64_t>(i) * 2500000 + 123456,
+                           .priority = i == 8 ? -1 : (i * 5) % 8,
+                           .message = std::string(words[i]) + " says the text, entry " + std::to_string(i),
+                           .pid = std::to_string(200 + i)});
     testutil::TempDir dir;
     ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal", entries));
     // A journal shorter than the newest entries shown first is read in one pass; a longer one in two.
