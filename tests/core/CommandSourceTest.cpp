@@ -7,26 +7,17 @@
 #include "tests/core/FollowUtil.h"
 #include "tests/core/TestUtil.h"
 #include "view/CommandIds.h"
-#include "view/Profile.h"
 #include "view/StringTable.h"
-#include "view/TextFileView.h"
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <fstream>
-#include <thread>
 
 using followtest::PumpUntil;
+using viewtest::TextOf;
 using State = CStreamSource::State;
 
 namespace {
-
-std::string TextOf(const CTextFileDoc& doc)
-{
-    const CMemoryMappedFile* file = doc.GetMappedFile();
-    return file && file->View() ? std::string(reinterpret_cast<const char*>(file->View()), file->Size()) : "";
-}
 
 bool Ended(CTextFileDoc& doc)
 {
@@ -47,16 +38,6 @@ bool Gone(int pid)
         return true;
     const std::size_t close = line.rfind(')');
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
-bool GoneWithin(int pid, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (Gone(pid))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return Gone(pid);
 }
 
 TEST(CommandSource, OutputAndErrorsInOrderThenTheStatus)
@@ -120,7 +101,8 @@ TEST(CommandSource, ClosingEndsTheWholeGroup)
             ASSERT_GT(child, 0);
             EXPECT_FALSE(Gone(child)) << c.name;
         }
-        EXPECT_TRUE(GoneWithin(child, c.withinMs)) << c.name << ": process " << child << " outlived its window";
+        EXPECT_TRUE(PumpUntil([&] { return Gone(child); }, c.withinMs))
+            << c.name << ": process " << child << " outlived its window";
         if (!Gone(child))
             ::kill(child, SIGKILL);
     }
@@ -136,22 +118,18 @@ TEST_F(CommandSourceView, RunAgainFromTheStripReplacesTheText)
     std::string error;
     const std::string command = "echo run >> '" + counter + "'; wc -l < '" + counter + "'";
     ASSERT_TRUE(doc.OnOpenCommand(command, error)) << error;
-    viewtest::FakeHost host;
-    host.port.Resize(5, 40);
-    host.watch = true;
-    CMemoryProfile profile;
-    CTextFileView view(&doc, &host, nullptr, profile);
-    ASSERT_TRUE(view.OnCreate());
+    viewtest::HostedView hosted(doc, 5, 40);
+    viewtest::FakeHost& host = hosted.host;
+    CTextFileView& view = *hosted.view;
     // The end is said with its status, and offers to run the command again.
     const std::string ended =
         "The command ended with status 0. [Run Again:" + std::to_string(cmd::RunCommandAgain) + "]";
-    const auto said = [&](const std::string& text) { return std::count(host.strip.begin(), host.strip.end(), text); };
-    ASSERT_TRUE(PumpUntil([&] { return said(ended) == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return host.Said(ended) == 1; }));
     ASSERT_TRUE(PumpUntil([&] { return view.IsLoaded() && host.Rows() == std::vector<std::string>{"1"}; }));
     ASSERT_TRUE(view.OnCommand(cmd::RunCommandAgain));
     ASSERT_TRUE(PumpUntil([&] { return host.Rows() == std::vector<std::string>{"2"}; }));
-    ASSERT_TRUE(PumpUntil([&] { return said(ended) == 2; }));
-    EXPECT_EQ(said(text::CommandRunsAgain), 1);
+    ASSERT_TRUE(PumpUntil([&] { return host.Said(ended) == 2; }));
+    EXPECT_EQ(host.Said(text::CommandRunsAgain), 1U);
     EXPECT_EQ(doc.ReplaceCount(), 1U);
 }
 

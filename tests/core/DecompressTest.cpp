@@ -69,18 +69,12 @@ TEST(DecompressTest, MagicAndDeclaredSizes)
         Compression want;
     } kHeads[] = {
         {"\x1F\x8B", Compression::Gzip},
-        {std::string("\xFD"
-                     "7zXZ\0",
-                     6),
-         Compression::Xz},
+        {std::string("\xFD\x37zXZ\0", 6), Compression::Xz},
         {"\x28\xB5\x2F\xFD", Compression::Zstd},
         {"BZh9", Compression::Bzip2},
         {"BZhello", Compression::None},  // a line of text, not a bzip2 stream
         {"\x1F", Compression::None},
-        {std::string("\xFD"
-                     "7zX",
-                     4),
-         Compression::None},
+        {"\xFD\x37zX", Compression::None},
         {"", Compression::None},
     };
     for (const auto& h : kHeads)

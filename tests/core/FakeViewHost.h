@@ -6,8 +6,11 @@
 #include "textwnd/FileWnd.h"
 #include "tools/headless/HeadlessWindow.h"
 #include "view/CommandIds.h"
+#include "view/Profile.h"
+#include "view/TextFileView.h"
 #include "view/ViewHost.h"
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -151,6 +154,8 @@ public:
         stripKinds.push_back(kind);
     }
     void MarkWindow(const std::string& text) override { marks.push_back(text); }
+    // How many times the strip said `text`.
+    std::size_t Said(const std::string& text) const { return std::count(strip.begin(), strip.end(), text); }
     // The window's rows as drawn, without their trailing blanks and blank rows.
     std::vector<std::string> Rows()
     {
@@ -183,5 +188,26 @@ public:
     int focusCalls = 0;
     std::vector<bool> locks;
 };
+
+// A view on `doc` with a host and a profile of its own, its window rows x cols.
+struct HostedView {
+    FakeHost host;
+    CMemoryProfile profile;
+    std::unique_ptr<CTextFileView> view;
+    HostedView(CTextFileDoc& doc, int rows, int cols, bool watch = true)
+    {
+        host.port.Resize(rows, cols);
+        host.watch = watch;
+        view = std::make_unique<CTextFileView>(&doc, &host, nullptr, profile);
+        EXPECT_TRUE(view->OnCreate());
+    }
+};
+
+// The text a document's mapping holds now.
+inline std::string TextOf(const CTextFileDoc& doc)
+{
+    const CMemoryMappedFile* file = doc.GetMappedFile();
+    return file && file->View() ? std::string(reinterpret_cast<const char*>(file->View()), file->Size()) : "";
+}
 
 }  // namespace viewtest

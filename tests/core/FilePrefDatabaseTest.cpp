@@ -15,12 +15,12 @@
 #include <fcntl.h>
 #include <random>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 
 using platform::LOGFONTW;
 using platform::Rgb;
+using testutil::ReadFile;
 using testutil::ScopedEnv;
 using testutil::TempDir;
 
@@ -99,14 +99,6 @@ std::string RawRecordBytes(const std::u16string& path, std::uint32_t fontColor =
     return b;
 }
 
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 std::int64_t FileSize(const std::string& path)
 {
     struct stat st {};
@@ -155,7 +147,7 @@ protected:
 
     std::vector<std::u16string> StoredPaths()
     {
-        const std::string bytes = ReadWholeFile(dbPath);
+        const std::string bytes = ReadFile(dbPath);
         std::vector<std::u16string> out;
         for (std::size_t at = 0; at + 612 <= bytes.size(); at += 612)
             out.push_back(ReadRawRecord(bytes, at).path);
@@ -213,7 +205,7 @@ TEST_F(FilePrefDatabaseTest, FirstUseMakesTheFolderAndOneRecordWhereTheEnvironme
         EXPECT_EQ(fresh.GetDatabasePath(), expected);
         EXPECT_EQ(FileSize(expected), -1) << "the folder, not yet the file";
         EXPECT_EQ(fresh.FindOrAddRecord("/var/log/app.log").Index(), 0);
-        ExpectNewRecord(ReadWholeFile(expected), 0, u"/var/log/app.log");
+        ExpectNewRecord(ReadFile(expected), 0, u"/var/log/app.log");
         EXPECT_EQ(FileSize(expected), 612);
     }
     EXPECT_NE(::access(dir.File("no-such-home").c_str(), F_OK), 0) << "nobody's home is made";
@@ -271,7 +263,7 @@ TEST_F(FilePrefDatabaseTest, RecordsAreFoundExactlyAndNewOnesLandOnTheGrid)
         for (const auto& [path, index] : r.lookups)
             EXPECT_EQ(nextRun.FindOrAddRecord(path).Index(), index) << path;
         EXPECT_EQ(FileSize(dbPath), 612 * r.records);
-        const std::string bytes = ReadWholeFile(dbPath);
+        const std::string bytes = ReadFile(dbPath);
         EXPECT_EQ(bytes.substr(0, whole), r.file.substr(0, whole)) << "records found are never rewritten";
         for (const auto& [path, index] : r.lookups)
             if (added.count(index))
@@ -327,7 +319,7 @@ TEST_F(FilePrefDatabaseTest, ReferencesReachTheRecordWhateverBecomesOfTheMapping
     ref->requestedEncoding = 3;
     ref->fontColor = Rgb(1, 2, 250);
     ref->italic = 1;
-    RawRecord r = ReadRawRecord(ReadWholeFile(dbPath), 0);
+    RawRecord r = ReadRawRecord(ReadFile(dbPath), 0);
     EXPECT_EQ(r.requestedEncoding, 3);
     EXPECT_EQ(r.fontColor, Rgb(1, 2, 250));
     EXPECT_EQ(r.italic, 1);
@@ -340,7 +332,7 @@ TEST_F(FilePrefDatabaseTest, ReferencesReachTheRecordWhateverBecomesOfTheMapping
     db.CloseDatabase();
     ref->textCase = TextCaseSentence;  // reopens it
     EXPECT_TRUE(ref.IsStored());
-    r = ReadRawRecord(ReadWholeFile(dbPath), 0);
+    r = ReadRawRecord(ReadFile(dbPath), 0);
     EXPECT_EQ(r.pointSize, 33);
     EXPECT_EQ(r.textCase, TextCaseSentence);
 
@@ -374,7 +366,7 @@ TEST_F(FilePrefDatabaseTest, RecordsTruncatedAwayByAnotherProgramAreAddedAgain)
     refs[0]->pointSize = 40;
     EXPECT_EQ(d->pointSize, 12);
     EXPECT_EQ(StoredPaths(), (std::vector<std::u16string>{u"/r/0", u"/d", u"/r/1", u"/r/19"}));
-    const std::string bytes = ReadWholeFile(dbPath);
+    const std::string bytes = ReadFile(dbPath);
     for (const auto& [at, size] : {std::pair{0, 40}, {1, 12}, {2, 41}, {3, 59}})
         EXPECT_EQ(ReadRawRecord(bytes, at * 612).pointSize, size) << at;
 
@@ -390,7 +382,7 @@ TEST_F(FilePrefDatabaseTest, TruncationCaughtByTheGuardIsFollowedByAFreshMapping
     std::vector<CPrefRecordRef> refs;
     for (int i = 0; i < 20; ++i)
         refs.push_back(db.FindOrAddRecord("/g/" + std::to_string(i)));
-    const std::string original = ReadWholeFile(dbPath);
+    const std::string original = ReadFile(dbPath);
     // A store that races another program's truncation: the page past the new
     // end faults, and the guard answers with zeros.
     DisplayPreferences* raw = refs[19].Get();
@@ -486,7 +478,7 @@ TEST_F(FilePrefDatabaseTest, TwoProcessesAddingAtOnceKeepEveryRecord)
         EXPECT_EQ(followtest::WaitExit(pid), 0);
 
     EXPECT_EQ(FileSize(dbPath), 612 * 2 * kEach);
-    const std::string bytes = ReadWholeFile(dbPath);
+    const std::string bytes = ReadFile(dbPath);
     std::set<std::u16string> seen;
     for (std::size_t at = 0; at + 612 <= bytes.size(); at += 612) {
         const RawRecord r = ReadRawRecord(bytes, at);

@@ -13,20 +13,12 @@
 
 using followtest::PumpUntil;
 using followtest::RecordingTarget;
+using followtest::WaitChecks;
 using testutil::TempDir;
 
 namespace {
 
-class FileWatcherTest : public followtest::WatchingTest {
-protected:
-    // Waits until the watcher has made `n` more size checks than now, so that
-    // a change made before this call has certainly been looked at.
-    static bool WaitChecks(const CFileWatcher& w, int n)
-    {
-        const std::uint64_t target = w.CheckCount() + static_cast<std::uint64_t>(n);
-        return PumpUntil([&] { return w.CheckCount() >= target; });
-    }
-};
+class FileWatcherTest : public followtest::WatchingTest {};
 
 TEST_F(FileWatcherTest, EachSizeChangePostsOneMessageToEachWindowInOrder)
 {

@@ -46,11 +46,7 @@ protected:
             platform::DrainPostedMessages();
         }
         // Waits for `n` more size checks of the window's watcher.
-        bool Checks(int n)
-        {
-            const std::uint64_t target = host.wnd->GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
-            return PumpUntil([&] { return host.wnd->GetWatcher()->CheckCount() >= target; });
-        }
+        bool Checks(int n) { return followtest::WaitChecks(*host.wnd->GetWatcher(), n); }
     };
 
     testutil::TempDir m_dir;

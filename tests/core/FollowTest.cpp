@@ -33,15 +33,7 @@ struct View {
     }
 };
 
-class FollowTest : public followtest::WatchingTest {
-protected:
-    // Waits for `n` more size checks of the window's watcher.
-    static bool WaitChecks(CFileWnd& wnd, int n)
-    {
-        const std::uint64_t target = wnd.GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
-        return PumpUntil([&] { return wnd.GetWatcher()->CheckCount() >= target; });
-    }
-};
+class FollowTest : public followtest::WatchingTest {};
 
 TEST_F(FollowTest, WindowAtTheEndFollowsAppendsAndAScrolledOneKeepsItsText)
 {
@@ -77,7 +69,7 @@ TEST_F(FollowTest, RenamedOrDeletedFileIsStillFollowed)
         ASSERT_TRUE(writer.Do(rename ? "rename " + w.dir.File("text.log.1") : "delete"));
         if (rename)
             w.dir.Write("text.log", "a new file under the old name\n");
-        ASSERT_TRUE(WaitChecks(w.wnd, 2));
+        ASSERT_TRUE(followtest::WaitChecks(*w.wnd.GetWatcher(), 2));
         EXPECT_EQ(w.Screen(), ScreenOf(40, 50));
         ASSERT_TRUE(writer.Do("append line 50\\n"));
         EXPECT_TRUE(PumpUntil([&] { return w.Screen() == ScreenOf(41, 51); }));
@@ -164,7 +156,7 @@ TEST_F(FollowTest, EachDocumentCostsOneDescriptorAndEveryWindowFollowsUnderALowL
         paths.push_back(dir.Write("f" + std::to_string(i) + ".log", Lines(0, 20)));
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const int before = followtest::OpenDescriptors();
+    const int before = static_cast<int>(followtest::DescriptorTargets().size());
     rlimit low = saved;
     low.rlim_cur = static_cast<rlim_t>(before + kHeadroom);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
@@ -179,7 +171,7 @@ TEST_F(FollowTest, EachDocumentCostsOneDescriptorAndEveryWindowFollowsUnderALowL
             views.push_back(std::make_unique<View>(doc->GetMappedFile(), true));
         docs.push_back(std::move(doc));
     }
-    const int used = followtest::OpenDescriptors() - before;
+    const int used = static_cast<int>(followtest::DescriptorTargets().size()) - before;
     EXPECT_EQ(platform::RaiseOpenFileLimit(), static_cast<unsigned long>(saved.rlim_max));
     rlimit raised{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &raised), 0);

@@ -1,9 +1,10 @@
 // Helpers for the tests that follow changing files: helper processes (a
 // writer that changes files on command, tests/helpers/file_writer.cpp),
-// message pumping up to a generous ceiling, and a window stand-in that
-// records what it is posted.
+// message pumping up to a generous ceiling, a window stand-in that records
+// what it is posted, and the highlight rules that appended lines meet.
 #pragma once
 
+#include "engine/HighlightRules.h"
 #include "file/FileWatcher.h"
 #include "platform/DirWatch.h"
 #include "platform/Types.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -18,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -68,6 +71,14 @@ inline bool PumpUntil(const std::function<bool()>& done, int ceilingMs = 30000)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+// Waits until the watcher has made `n` more size checks than now, so that a
+// change made before this call has certainly been looked at.
+inline bool WaitChecks(const CFileWatcher& w, int n)
+{
+    const std::uint64_t target = w.CheckCount() + static_cast<std::uint64_t>(n);
+    return PumpUntil([&] { return w.CheckCount() >= target; });
 }
 
 // Starts a helper program of the build with `args`, its standard input and
@@ -199,32 +210,37 @@ struct RecordingTarget : platform::IMessageTarget {
     platform::HWND id = hwnd;
 };
 
-// Descriptors of this process that are inotify instances.
-inline int InotifyInstances()
+// Puts highlight rules in force for the process for one scope.
+struct ScopedRules {
+    explicit ScopedRules(std::vector<HighlightRule> rules) : set(std::make_shared<CHighlightRules>(std::move(rules)))
+    {
+        SetCurrentHighlightRules(set);
+    }
+    ~ScopedRules() { SetCurrentHighlightRules(nullptr); }
+    std::shared_ptr<CHighlightRules> set;
+};
+
+// What each descriptor this process has open names (a path, "anon_inode:inotify"), the one that reads the
+// folder of descriptors left out.
+inline std::vector<std::string> DescriptorTargets()
 {
-    int count = 0;
+    std::vector<std::string> targets;
     if (DIR* d = ::opendir("/proc/self/fd")) {
         while (dirent* e = ::readdir(d)) {
-            char target[256];
-            const std::string link = std::string("/proc/self/fd/") + e->d_name;
-            const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-            count += n > 0 && std::string(target, static_cast<std::size_t>(n)) == "anon_inode:inotify";
+            char target[4096];
+            const ssize_t n = ::readlinkat(::dirfd(d), e->d_name, target, sizeof target);
+            if (n > 0 && std::atoi(e->d_name) != ::dirfd(d))
+                targets.emplace_back(target, static_cast<std::size_t>(n));
         }
         ::closedir(d);
     }
-    return count;
+    return targets;
 }
 
-// Descriptors this process has open.
-inline int OpenDescriptors()
+inline int InotifyInstances()
 {
-    int count = -1;  // the folder's own, open while it is read
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (dirent* e = ::readdir(d))
-            count += e->d_name[0] != '.';
-        ::closedir(d);
-    }
-    return count;
+    const std::vector<std::string> targets = DescriptorTargets();
+    return static_cast<int>(std::count(targets.begin(), targets.end(), "anon_inode:inotify"));
 }
 
 inline bool ThreadExists(int tid)

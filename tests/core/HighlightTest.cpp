@@ -6,6 +6,7 @@
 #include "tests/core/TestUtil.h"
 #include "view/HighlightSettings.h"
 
+using followtest::ScopedRules;
 using platform::Rgb;
 using testutil::Utf16LE;
 using testutil::Window;
@@ -37,15 +38,6 @@ std::string Owners(const CHighlightRules& rules, const std::string& text)
                 out[i] = static_cast<char>('0' + s.rule);
     return out;
 }
-
-// Sets the process-wide rules for one test.
-struct ScopedRules {
-    explicit ScopedRules(std::vector<HighlightRule> rules)
-    {
-        SetCurrentHighlightRules(std::make_shared<CHighlightRules>(std::move(rules)));
-    }
-    ~ScopedRules() { SetCurrentHighlightRules(nullptr); }
-};
 
 // Row r's cells as rule digits ('.' none); a wide character's second cell is left out.
 std::string RuleRow(Window& w, int r)

@@ -25,41 +25,31 @@
 
 using followtest::PumpUntil;
 using journaltest::Entry;
+using viewtest::TextOf;
 
 namespace {
 
 constexpr std::uint64_t kBase = 1765000000000000;  // 2025-12-06 05:46:40 UTC
 constexpr std::uint64_t kSecond = 1000000;
 
-// Local time two hours east of UTC (a POSIX zone string: no zone files needed), for this process and the
-// journalctl it starts.
-class ZoneEast2 {
-public:
-    ZoneEast2()
-    {
-        const char* tz = std::getenv("TZ");
-        m_had = tz != nullptr;
-        m_old = tz ? tz : "";
-        ::setenv("TZ", "XST-2", 1);
-        ::tzset();
-    }
-    ~ZoneEast2()
-    {
-        if (m_had)
-            ::setenv("TZ", m_old.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    bool m_had;
-    std::string m_old;
+// Sets one of the document's or the reader's limits for a scope; 0 at its end puts back the default.
+struct ScopedLimit {
+    void (*set)(std::uint64_t);
+    ScopedLimit(void (*s)(std::uint64_t), std::uint64_t value) : set(s) { set(value); }
+    ~ScopedLimit() { set(0); }
 };
 
 bool HaveTools()
 {
     return ::access(journaltest::kJournalRemote, X_OK) == 0;
+}
+
+platform::JournalQuery QueryOf(const std::string& dir, int lowest = 7)
+{
+    platform::JournalQuery query;
+    query.directory = dir;
+    query.lowestPriority = lowest;
+    return query;
 }
 
 std::string ReadAll(const platform::JournalQuery& query)
@@ -89,17 +79,13 @@ std::vector<std::string> Messages(const std::string& text)
     return out;
 }
 
-std::string TextOf(const CTextFileDoc& doc)
-{
-    const CMemoryMappedFile* file = doc.GetMappedFile();
-    return file && file->View() ? std::string(reinterpret_cast<const char*>(file->View()), file->Size()) : "";
-}
-
 TEST(Journal, TextIsWhatJournalctlWrites)
 {
     if (!HaveTools() || ::access("/bin/journalctl", X_OK) != 0)
         GTEST_SKIP() << "systemd-journal-remote or journalctl is not installed";
-    ZoneEast2 zone;
+    // Local time two hours east of UTC (a POSIX zone string: no zone files needed), for this process and the
+    // journalctl it starts.
+    testutil::ScopedEnv zone("TZ", "XST-2", ::tzset);
     const std::string b2(32, 'b');
     std::vector<Entry> entries;
     auto add = [&](Entry e) {
@@ -118,8 +104,7 @@ TEST(Journal, TextIsWhatJournalctlWrites)
     add({.priority = 6, .message = "tab\there and UTF-8 \u00e9", .boot = b2});
     testutil::TempDir dir;
     ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal", entries));
-    platform::JournalQuery query;
-    query.directory = dir.Path();
+    const platform::JournalQuery query = QueryOf(dir.Path());
     const std::string expected =
         journaltest::OutputOf("journalctl -o short-iso --no-pager --directory '" + dir.Path() + "' 2>/dev/null");
     ASSERT_FALSE(expected.empty());
@@ -133,15 +118,12 @@ TEST(Journal, TheQueryNarrowsTheEntries)
     const std::string boots[] = {std::string(32, '1'), std::string(32, '2'), std::string(32, '3')};
     const char* const units[] = {"u1.service", "u2.service", "u3.service"};
     std::vector<Entry> entries;
-    for (int i = 0; i < 45; ++i) {
-        Entry e;
-        e.realtime = kBase + static_cast<std::uint64_t>(i) * kSecond;
-        e.priority = i % 9 == 8 ? -1 : i % 9;
-        e.message = "m" + std::to_string(i);
-        e.unit = units[i % 3];
-        e.boot = boots[i / 15];
-        entries.push_back(e);
-    }
+    for (int i = 0; i < 45; ++i)
+        entries.push_back({.realtime = kBase + static_cast<std::uint64_t>(i) * kSecond,
+                           .priority = i % 9 == 8 ? -1 : i % 9,
+                           .message = "m" + std::to_string(i),
+                           .unit = units[i % 3],
+                           .boot = boots[i / 15]});
     testutil::TempDir dir;
     ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal", entries));
     using Boot = platform::JournalQuery::Boot;
@@ -163,11 +145,9 @@ TEST(Journal, TheQueryNarrowsTheEntries)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::JournalQuery query;
-        query.directory = dir.Path();
+        platform::JournalQuery query = QueryOf(dir.Path(), c.lowest);
         query.boot = c.boot;
         query.units = c.units;
-        query.lowestPriority = c.lowest;
         query.hasSince = c.since >= 0;
         query.sinceMicros =
             c.since >= 0 ? static_cast<std::int64_t>(entries[static_cast<std::size_t>(c.since)].realtime) : 0;
@@ -186,9 +166,7 @@ TEST(Journal, TheQueryNarrowsTheEntries)
     // The units the journal names, for the dialog's list.
     platform::CJournalReader reader;
     std::string error;
-    platform::JournalQuery query;
-    query.directory = dir.Path();
-    ASSERT_TRUE(reader.Open(query, error));
+    ASSERT_TRUE(reader.Open(QueryOf(dir.Path()), error));
     EXPECT_EQ(reader.Units(), (std::vector<std::string>{"u1.service", "u2.service", "u3.service"}));
     EXPECT_EQ(platform::JournalEntryFields(dir.Path(), entries[4].realtime),
               "_SYSTEMD_UNIT=u2.service\n_PID=100\nSYSLOG_IDENTIFIER=ident\n_HOSTNAME=host");
@@ -196,52 +174,34 @@ TEST(Journal, TheQueryNarrowsTheEntries)
 
 class JournalWindow : public followtest::WatchingTest {};
 
-struct ScopedRules {
-    explicit ScopedRules(std::vector<HighlightRule> rules) : set(std::make_shared<CHighlightRules>(std::move(rules)))
-    {
-        SetCurrentHighlightRules(set);
-    }
-    ~ScopedRules() { SetCurrentHighlightRules(nullptr); }
-    std::shared_ptr<CHighlightRules> set;
-};
-
 // Levels and times come from the entries' fields, whatever their messages say: Log Levels colours each row by
 // its PRIORITY, the filter stack's lowest level hides the rest, Go to Time lands on the entry of its time.
 TEST_F(JournalWindow, LevelsAndTimesAreTheEntriesOwn)
 {
     if (!HaveTools())
         GTEST_SKIP() << "systemd-journal-remote is not installed";
-    ScopedRules rules(LogLevelRules());
+    followtest::ScopedRules rules(LogLevelRules());
     const char* const words[] = {"ERROR", "debug", "WARN", "info", "FATAL", "trace", "warning", "error", "x"};
     std::vector<Entry> entries;
-    for (int i = 0; i < 9; ++i) {
-        Entry e;
-        e.realtime = kBase + static_cast<std::uint64_t>(i) * 2500000 + 123456;
-        e.priority = i == 8 ? -1 : (i * 5) % 8;
-        e.message = std::string(words[i]) + " says the text, entry " + std::to_string(i);
-        e.pid = std::to_string(200 + i);
-        entries.push_back(e);
-    }
+    for (int i = 0; i < 9; ++i)
+        entries.push_back({.realtime = kBase + static_cast<std::uint64_t>(i) * 2500000 + 123456,
+                           .priority = i == 8 ? -1 : (i * 5) % 8,
+                           .message = std::string(words[i]) + " says the text, entry " + std::to_string(i),
+                           .pid = std::to_string(200 + i)});
     testutil::TempDir dir;
     ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal", entries));
     // A journal shorter than the newest entries shown first is read in one pass; a longer one in two.
     for (const std::uint64_t first : {CJournalProducer::kFirstEntries, std::uint64_t{3}}) {
         SCOPED_TRACE("first entries " + std::to_string(first));
-        struct First {
-            explicit First(std::uint64_t n) { CJournalProducer::SetFirstEntries(n); }
-            ~First() { CJournalProducer::SetFirstEntries(0); }
-        } firstEntries(first);
+        const ScopedLimit firstEntries(CJournalProducer::SetFirstEntries, first);
         CTextFileDoc doc;
-        platform::JournalQuery query;
-        query.directory = dir.Path();
+        const platform::JournalQuery query = QueryOf(dir.Path());
         std::string error;
         ASSERT_TRUE(doc.OnOpenJournal(query, JournalTitle(query, {}), error)) << error;
         EXPECT_EQ(doc.GetPathName(), "Journal (" + dir.Path() + ")");
-        viewtest::FakeHost host;
-        host.port.Resize(5, 120);
-        CMemoryProfile profile;
-        CTextFileView view(&doc, &host, nullptr, profile);
-        ASSERT_TRUE(view.OnCreate());
+        viewtest::HostedView hosted(doc, 5, 120, false);
+        viewtest::FakeHost& host = hosted.host;
+        CTextFileView& view = *hosted.view;
         ASSERT_TRUE(PumpUntil([&] {
             return view.IsLoaded() && doc.Journal()->HasReadAll() && Messages(TextOf(doc)).size() == entries.size();
         }));
@@ -324,21 +284,14 @@ TEST_F(JournalWindow, NewEntriesAreFollowedAndClosingEndsTheReader)
         ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal",
                                               {{.realtime = kBase, .priority = 6, .message = "before"}}));
         auto doc = std::make_unique<CTextFileDoc>();
-        platform::JournalQuery query;
-        query.directory = dir.Path();
-        query.lowestPriority = c.lowest;
+        const platform::JournalQuery query = QueryOf(dir.Path(), c.lowest);
         std::string error;
         ASSERT_TRUE(doc->OnOpenJournal(query, JournalTitle(query, {}), error)) << error;
-        viewtest::FakeHost host;
-        host.port.Resize(6, 100);
-        host.watch = true;
-        CMemoryProfile profile;
-        auto view = std::make_unique<CTextFileView>(doc.get(), &host, nullptr, profile);
-        ASSERT_TRUE(view->OnCreate());
+        auto hosted = std::make_unique<viewtest::HostedView>(*doc, 6, 100);
+        viewtest::FakeHost& host = hosted->host;
+        CTextFileView* view = hosted->view.get();
         ASSERT_TRUE(PumpUntil([&] { return view->IsLoaded() && host.Rows().size() == c.first.size(); }));
-        const bool saysEmpty =
-            std::find(host.strip.begin(), host.strip.end(), text::JournalNoEntries) != host.strip.end();
-        EXPECT_EQ(saysEmpty, c.first.empty());
+        EXPECT_EQ(host.Said(text::JournalNoEntries) > 0, c.first.empty());
         // Another journal file in the folder, as journald starts one: its entries follow in time order.
         ASSERT_TRUE(journaltest::WriteJournal(
             dir.Path() + "/b.journal", {{.realtime = kBase + kSecond, .priority = 3, .message = "after 1"},
@@ -351,7 +304,7 @@ TEST_F(JournalWindow, NewEntriesAreFollowedAndClosingEndsTheReader)
         EXPECT_EQ(doc->GetSource()->GetProgress().state, CStreamSource::State::Running);
         // Closing: the view goes, then the document stops its reader (waiting on the journal) and joins it.
         view->OnDestroy();
-        view.reset();
+        hosted.reset();
         doc.reset();
     }
 }
@@ -367,8 +320,7 @@ TEST_F(JournalWindow, AtTheLimitTheOldestEntriesGo)
                            .message = "entry number " + std::to_string(i)});
     testutil::TempDir dir;
     ASSERT_TRUE(journaltest::WriteJournal(dir.Path() + "/a.journal", entries));
-    platform::JournalQuery query;
-    query.directory = dir.Path();
+    const platform::JournalQuery query = QueryOf(dir.Path());
     const std::string whole = ReadAll(query);
     ASSERT_GT(whole.size(), 12000U);
     const struct {
@@ -380,21 +332,13 @@ TEST_F(JournalWindow, AtTheLimitTheOldestEntriesGo)
                  {"a quarter, the newest entries first", whole.size() / 4, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        struct Limit {
-            explicit Limit(std::uint64_t bytes) { CTextFileDoc::SetTextLimit(bytes); }
-            ~Limit() { CTextFileDoc::SetTextLimit(0); }
-        } limit(c.limit);
-        struct First {
-            explicit First(std::uint64_t n) { CJournalProducer::SetFirstEntries(n); }
-            ~First() { CJournalProducer::SetFirstEntries(0); }
-        } first(c.first);
+        const ScopedLimit limit(CTextFileDoc::SetTextLimit, c.limit), first(CJournalProducer::SetFirstEntries, c.first);
         CTextFileDoc doc;
         std::string error;
         ASSERT_TRUE(doc.OnOpenJournal(query, JournalTitle(query, {}), error)) << error;
-        viewtest::FakeHost host;
-        CMemoryProfile profile;
-        CTextFileView view(&doc, &host, nullptr, profile);
-        ASSERT_TRUE(view.OnCreate());
+        viewtest::HostedView hosted(doc, 24, 80, false);
+        viewtest::FakeHost& host = hosted.host;
+        CTextFileView& view = *hosted.view;
         ASSERT_TRUE(PumpUntil([&] { return view.IsLoaded() && doc.Journal()->HasReadAll(); }));
         doc.IsReadyToShow();
         const std::string text = TextOf(doc);
@@ -409,7 +353,7 @@ TEST_F(JournalWindow, AtTheLimitTheOldestEntriesGo)
             std::string(text::JournalOldestDroppedFormat)
                 .replace(std::string(text::JournalOldestDroppedFormat).find("%s"), 2, std::to_string(c.limit));
         // Said at least once: a slow reader may drop the oldest entries again, and each drop says so.
-        ASSERT_TRUE(PumpUntil([&] { return std::count(host.strip.begin(), host.strip.end(), said) >= 1; }));
+        ASSERT_TRUE(PumpUntil([&] { return host.Said(said) >= 1; }));
         view.OnDestroy();
     }
 }

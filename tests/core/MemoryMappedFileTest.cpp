@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <sys/stat.h>
 
 using testutil::TempDir;
@@ -22,15 +21,8 @@ std::string Bytes(const CMemoryMappedFile& f)
 // Whether this process holds a descriptor or a mapping of `path`.
 bool ProcessHolds(const std::string& path)
 {
-    bool found = false;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (dirent* e = ::readdir(d)) {
-            char target[4096];
-            const ssize_t n = ::readlink((std::string("/proc/self/fd/") + e->d_name).c_str(), target, sizeof target);
-            found = found || (n > 0 && std::string(target, static_cast<std::size_t>(n)) == path);
-        }
-        ::closedir(d);
-    }
+    const std::vector<std::string> fds = followtest::DescriptorTargets();
+    bool found = std::find(fds.begin(), fds.end(), path) != fds.end();
     std::ifstream maps("/proc/self/maps");
     for (std::string line; !found && std::getline(maps, line);)
         found = line.size() >= path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0;

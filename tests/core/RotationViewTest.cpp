@@ -20,27 +20,17 @@ using followtest::PumpUntil;
 
 namespace {
 
-// Part p's lines ("p3 line 07"), as the file holds them.
-std::string PartLines(const std::string& part, int count)
+// Part p's lines ("p3 line 07"), as the file holds them; each is added to `rows` too.
+std::string PartLines(const std::string& part, int count, std::vector<std::string>& rows)
 {
     std::string text;
     for (int i = 0; i < count; ++i) {
         char b[48];
-        std::snprintf(b, sizeof b, "%s line %02d\n", part.c_str(), i);
-        text += b;
+        std::snprintf(b, sizeof b, "%s line %02d", part.c_str(), i);
+        rows.push_back(b);
+        text += rows.back() + "\n";
     }
     return text;
-}
-
-std::vector<std::string> RowsOf(const std::string& text)
-{
-    std::vector<std::string> rows;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = text.find('\n', at);
-        rows.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return rows;
 }
 
 class RotationViewTest : public followtest::WatchingTest {
@@ -52,10 +42,8 @@ protected:
         const std::vector<std::pair<std::string, std::string>> parts = {
             {"app.log.3.gz", "p3"}, {"app.log.2", "p2"}, {"app.log.1", "p1"}, {"app.log", "p0"}};
         for (const auto& [name, mark] : parts) {
-            const std::string text = PartLines(mark, 12);
+            const std::string text = PartLines(mark, 12, m_all);
             m_dir.Write(name, name.ends_with(".gz") ? compresstest::Compress(Compression::Gzip, text) : text);
-            for (const std::string& r : RowsOf(text))
-                m_all.push_back(r);
         }
         m_dir.Write("app.log.bak", "not a part\n");
     }
@@ -80,11 +68,7 @@ protected:
         }
         CMergedWnd* Set() { return host.wnd->GetMerged(); }
         // Waits for `n` more size checks of the window's watcher.
-        bool Checks(int n)
-        {
-            const std::uint64_t target = host.wnd->GetWatcher()->CheckCount() + static_cast<std::uint64_t>(n);
-            return PumpUntil([&] { return host.wnd->GetWatcher()->CheckCount() >= target; });
-        }
+        bool Checks(int n) { return followtest::WaitChecks(*host.wnd->GetWatcher(), n); }
         // The rows' text without the source column.
         std::vector<std::string> Text()
         {
@@ -124,8 +108,7 @@ TEST_F(RotationViewTest, OfferedOnceOrShownAtOnceThenReadAsOneLog)
         Opened o(m_dir.File("app.log"), c.includeRotated, c.request);
         ASSERT_TRUE(o.host.wnd->HasText());
         EXPECT_EQ(o.view->RotatedPartsFound(), 3);
-        const int offers = static_cast<int>(std::count(o.host.strip.begin(), o.host.strip.end(), offer));
-        EXPECT_EQ(offers, c.offered ? 1 : 0);
+        EXPECT_EQ(o.host.Said(offer), c.offered ? 1U : 0U);
         EXPECT_EQ(o.Set() == nullptr, c.offered);
         if (c.offered) {
             CCmdUI ui(cmd::ShowRotatedParts);
@@ -279,7 +262,7 @@ TEST_F(RotationViewTest, ACompressedFileOfAMergeFoundWithoutTimesLeavesItWithAWa
     const auto said = std::find(o.host.strip.begin(), o.host.strip.end(), warning);
     ASSERT_NE(said, o.host.strip.end());
     EXPECT_EQ(o.host.stripKinds[static_cast<std::size_t>(said - o.host.strip.begin())], ViewMessageKind::Warning);
-    EXPECT_EQ(std::count(o.host.strip.begin(), o.host.strip.end(), warning), 1);  // told once
+    EXPECT_EQ(o.host.Said(warning), 1U);  // told once
     const std::vector<std::string> rows = o.host.Rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_NE(rows[0].find("a1"), std::string::npos);

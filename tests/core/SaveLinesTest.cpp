@@ -8,14 +8,9 @@
 
 namespace {
 
+using testutil::ReadFile;
 using testutil::Window;
 namespace fs = std::filesystem;
-
-std::string Read(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(SaveLines, KeepsTheEncodingAndEachLinesBreak)
 {
@@ -59,13 +54,13 @@ TEST(SaveLines, KeepsTheEncodingAndEachLinesBreak)
                     savelines::SaveLines(w.wnd.Lines(), w.file->Handle(), savelines::LinesOf(chosen), target, viewed);
                 ASSERT_EQ(saved.result, savelines::SaveResult::Saved) << saved.error;
                 EXPECT_EQ(saved.lines, chosen.size());
-                EXPECT_EQ(Read(target), testutil::FileBytes(expected, encoding));
+                EXPECT_EQ(ReadFile(target), testutil::FileBytes(expected, encoding));
             }
             // A stretch (a selection) from inside line 2 to the start of line 4.
             const savelines::CSaveOutcome range =
                 savelines::SaveRange(w.wnd.Lines(), w.file->Handle(), at(starts[3]), at(starts[1] + 2), target, viewed);
             ASSERT_EQ(range.result, savelines::SaveResult::Saved);
-            EXPECT_EQ(Read(target),
+            EXPECT_EQ(ReadFile(target),
                       testutil::FileBytes(text.substr(starts[1] + 2, starts[3] - starts[1] - 2), encoding));
         }
     }
@@ -86,8 +81,8 @@ TEST(SaveLines, NeverWritesAViewedFile)
             savelines::SaveLines(w.wnd.Lines(), w.file->Handle(), savelines::LinesOf({0}), target, viewed);
         EXPECT_EQ(outcome.result, savelines::SaveResult::ViewedFile);
     }
-    EXPECT_EQ(Read(w.Path()), "one\ntwo\n");
-    EXPECT_EQ(Read(other), "another viewed file\n");
+    EXPECT_EQ(ReadFile(w.Path()), "one\ntwo\n");
+    EXPECT_EQ(ReadFile(other), "another viewed file\n");
     EXPECT_EQ(
         savelines::SaveLines(w.wnd.Lines(), w.file->Handle(), savelines::LinesOf({0}), w.dir.File("new.log"), viewed)
             .result,
@@ -117,7 +112,7 @@ TEST(SaveLines, AFullDiskLeavesTheTargetUntouched)
     int status = -1;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(Read(target), "what was there before\n");
+    EXPECT_EQ(ReadFile(target), "what was there before\n");
     int files = 0;
     for (const auto& entry : fs::directory_iterator(w.dir.Path()))
         files += entry.is_regular_file() ? 1 : 0;

@@ -9,6 +9,7 @@
 #include "file/TextFileDoc.h"
 #include "tests/core/CompressUtil.h"
 #include "tests/core/FollowUtil.h"
+#include "tests/core/JournalUtil.h"
 #include "tests/core/SshdUtil.h"
 #include "tests/core/TestUtil.h"
 #include "view/CommandIds.h"
@@ -17,7 +18,6 @@
 #include "view/TextFileView.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 using followtest::PumpUntil;
@@ -38,14 +38,7 @@ std::string TextOf(CTextFileDoc& doc)
 // What /bin/sh prints for `printf %s WORD`.
 std::string ShellPrints(const std::string& word)
 {
-    const std::string command = "printf %s " + word;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buf[256];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        out.append(buf, n);
-    ::pclose(pipe);
-    return out;
+    return journaltest::OutputOf("printf %s " + word);
 }
 
 TEST(SshName, OnlyNamesThatCannotBeReadAsOptionsAreTaken)
@@ -160,7 +153,7 @@ TEST_F(FakeClient, SshIsGivenTheNameInSeparateWordsAndTheRemoteCommandInOne)
     EXPECT_TRUE(doc.IsCommand());
     EXPECT_EQ(doc.GetPathName(), name);
     ASSERT_TRUE(PumpUntil([&] { return TextOf(doc) == "remote text\n"; })) << TextOf(doc);
-    const std::string args = sshdtest::ReadAll(m_dir.File("args"));
+    const std::string args = testutil::ReadFile(m_dir.File("args"));
     EXPECT_EQ(args,
               "-o\nBatchMode=yes\n-n\n-T\n-p\n2022\n-l\nops_1\n--\nlocalhost\n" + sshname::RemoteCommand(path) + "\n");
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("pwned")));
@@ -297,10 +290,6 @@ protected:
         m_doc.OnCloseDocument();
         SshSource::TearDown();
     }
-    std::size_t Said(const std::string& text) const
-    {
-        return std::count(m_host.strip.begin(), m_host.strip.end(), text);
-    }
     std::string Strip() const { return m_host.strip.empty() ? "" : m_host.strip.back(); }
     static std::string WithReconnect(const std::string& text)
     {
@@ -335,7 +324,8 @@ TEST_F(SshView, WhatSshSaysOnFailureIsInTheStripWithItsStatus)
     for (const auto& c : cases) {
         ScopedClient client(c.client);
         Open(c.sshName);
-        EXPECT_TRUE(PumpUntil([&] { return Said(WithReconnect(c.said)) == 1; }, 15000)) << c.name << ": " << Strip();
+        EXPECT_TRUE(PumpUntil([&] { return m_host.Said(WithReconnect(c.said)) == 1; }, 15000))
+            << c.name << ": " << Strip();
         EXPECT_FALSE(m_host.frameDestroyed) << c.name;
         EXPECT_TRUE(m_view->IsLoaded()) << c.name;
         m_view.reset();
@@ -360,7 +350,7 @@ TEST_F(SshView, ADroppedConnectionKeepsItsTextAndReconnectReadsAgain)
     std::ofstream(path, std::ios::app) << "two\n";
     ASSERT_TRUE(m_view->OnCommand(cmd::RunCommandAgain));
     ASSERT_TRUE(PumpUntil([&] { return m_host.Rows() == std::vector<std::string>{"one", "two"}; }));
-    EXPECT_EQ(Said(text::SshReconnects), 1U);
+    EXPECT_EQ(m_host.Said(text::SshReconnects), 1U);
     // Followed again: the new connection is live.
     std::ofstream(path, std::ios::app) << "three\n";
     ASSERT_TRUE(PumpUntil([&] { return m_host.Rows() == std::vector<std::string>{"one", "two", "three"}; }));

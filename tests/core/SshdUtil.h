@@ -32,11 +32,7 @@
 
 namespace sshdtest {
 
-inline std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using testutil::ReadFile;
 
 // A free port on 127.0.0.1 (closed again: the server binds it a moment later).
 inline int FreePort()
@@ -69,7 +65,7 @@ inline bool Accepts(int port)
 // The parent's id of a process, or -1.
 inline int ParentOf(int pid)
 {
-    const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
     const std::size_t close = stat.rfind(')');
     if (close == std::string::npos)
         return -1;
@@ -86,7 +82,7 @@ inline std::vector<int> ProcessesNaming(const std::string& text)
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        std::string cmdline = ReadAll(entry.path().string() + "/cmdline");
+        std::string cmdline = ReadFile(entry.path().string() + "/cmdline");
         for (char& c : cmdline)
             if (c == '\0')
                 c = ' ';
@@ -181,7 +177,7 @@ private:
             << "/authorized_keys\nPidFile none\nStrictModes no\nUsePAM no\n"
                "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
                "PermitRootLogin prohibit-password\n";
-        std::ofstream(d + "/known_hosts") << "[127.0.0.1]:" << port << " " << ReadAll(d + "/host_key.pub");
+        std::ofstream(d + "/known_hosts") << "[127.0.0.1]:" << port << " " << ReadFile(d + "/host_key.pub");
         const std::string script = "mount --bind " + d +
                                    "/run /run && mkdir -p /run/sshd && exec /usr/sbin/sshd -D -e -f " + d +
                                    "/sshd_config";
@@ -210,12 +206,12 @@ private:
             int status = 0;
             if (::waitpid(pid, &status, WNOHANG) == pid) {
                 m_unshare = -1;
-                m_problem = "sshd did not start: " + ReadAll(d + "/sshd.log");
+                m_problem = "sshd did not start: " + ReadFile(d + "/sshd.log");
                 return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        m_problem = "sshd does not accept connections: " + ReadAll(d + "/sshd.log");
+        m_problem = "sshd does not accept connections: " + ReadFile(d + "/sshd.log");
         Stop();
     }
 

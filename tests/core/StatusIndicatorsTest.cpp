@@ -29,9 +29,7 @@ TEST(StatusIndicators, TextsOfLoadedFilesAndOfNone)
     const Case cases[] = {
         {Utf16LE(u"0123456789", true), 0, "Current Char: 0 | Total Chars: 10 | Unicode UTF 16 Little Endian"},
         {std::string(1000, 'a'), 0, "Current Char: 0 | Total Chars: 1000 | ANSI / ASCII"},
-        {"\xEF\xBB\xBF"
-         "caf\xC3\xA9\n",
-         0, "Current Char: 0 | Total Chars: 6 | Unicode UTF 8"},
+        {std::string("\xEF\xBB\xBF") + "caf\xC3\xA9\n", 0, "Current Char: 0 | Total Chars: 6 | Unicode UTF 8"},
         // The byte distance from the mark, in code units.
         {Utf16LE(u"ab\ncd\nef\ngh\n", true), 2, "Current Char: 6 | Total Chars: 12 | Unicode UTF 16 Little Endian"},
         // Refused (UTF-32): no text, so no figures.

@@ -19,11 +19,14 @@ namespace fs = std::filesystem;
 
 using testutil::Positions;
 
-struct OpenFile {
-    platform::FileHandle h;
-    explicit OpenFile(const std::string& path) : h(platform::OpenReadShared(path)) {}
-    ~OpenFile() { platform::CloseFile(h); }
-};
+// The marks `store` has for `path`, as a window that opens the file under that name now asks for them.
+std::shared_ptr<CMarkList> MarksOf(CStateStore& store, const std::string& path)
+{
+    const platform::FileHandle h = platform::OpenReadShared(path);
+    std::shared_ptr<CMarkList> marks = store.MarksFor(path, h);
+    platform::CloseFile(h);
+    return marks;
+}
 
 // A store opened on `db`, what it said kept in `errors`.
 struct Opened : CStateStore {
@@ -37,8 +40,7 @@ std::vector<TextPos> MarksInNewRun(const std::string& db, const std::string& pat
 {
     Opened store(db);
     EXPECT_TRUE(store.ok);
-    const OpenFile file(path);
-    return Positions(*store.MarksFor(path, file.h));
+    return Positions(*MarksOf(store, path));
 }
 
 // A child process that runs `body` on its own connection to the database, says it is ready on a pipe and waits
@@ -118,13 +120,12 @@ TEST(Store, MarksAreKnownAgainByPathInodeAndDigest)
         {
             Opened store(db);
             ASSERT_TRUE(store.ok);
-            const OpenFile file(path);
-            std::shared_ptr<CMarkList> marks = store.MarksFor(path, file.h);
+            std::shared_ptr<CMarkList> marks = MarksOf(store, path);
             for (TextPos p : {0, 6, 17})
                 marks->Add(p);
             marks->SetNote(6, "the second line");
             // A second window on the file shares the list.
-            EXPECT_EQ(store.MarksFor(path, file.h), marks);
+            EXPECT_EQ(MarksOf(store, path), marks);
         }
         EXPECT_EQ(MarksInNewRun(db, path), (std::vector<TextPos>{0, 6, 17})) << "unchanged";
         c.change(path);
@@ -185,8 +186,7 @@ TEST(Store, LockedByAnotherProcessIsUsedReadOnly)
     {
         Opened store(db);
         ASSERT_TRUE(store.ok);
-        const OpenFile file(path);
-        store.MarksFor(path, file.h)->Add(4);
+        MarksOf(store, path)->Add(4);
     }
     Child holder([&] {
         sqlite3* c = Connect(db);
@@ -197,8 +197,7 @@ TEST(Store, LockedByAnotherProcessIsUsedReadOnly)
     const auto start = std::chrono::steady_clock::now();
     Opened store(db);
     EXPECT_TRUE(store.ok);
-    const OpenFile file(path);
-    std::shared_ptr<CMarkList> marks = store.MarksFor(path, file.h);
+    std::shared_ptr<CMarkList> marks = MarksOf(store, path);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));  // never a long wait
     EXPECT_TRUE(store.IsReadOnly());
     EXPECT_EQ(Positions(*marks), (std::vector<TextPos>{4}));  // what was kept is read all the same
@@ -232,8 +231,7 @@ TEST(Store, DamagedDatabaseIsMovedAsideAndANewOneStarted)
         {
             Opened store(db);
             ASSERT_TRUE(store.ok);
-            const OpenFile file(path);
-            store.MarksFor(path, file.h)->Add(4);
+            MarksOf(store, path)->Add(4);
             std::vector<CWindowState> session(50);
             for (CWindowState& w : session)
                 w.path = path, w.filter = std::string(100, 'f');
@@ -250,8 +248,7 @@ TEST(Store, DamagedDatabaseIsMovedAsideAndANewOneStarted)
         EXPECT_EQ(aside, 1);
         EXPECT_FALSE(store.IsReadOnly());
         EXPECT_TRUE(store.LastSession().empty());
-        const OpenFile file(path);
-        store.MarksFor(path, file.h)->Add(0);
+        MarksOf(store, path)->Add(0);
         store.Close();
         EXPECT_EQ(MarksInNewRun(db, path), (std::vector<TextPos>{0}));
     }
@@ -266,8 +263,7 @@ TEST(Store, KilledInTheMiddleOfAChangeLosesOnlyThatChange)
         Opened store(db);
         if (!store.ok)
             return false;
-        const OpenFile file(path);
-        store.MarksFor(path, file.h)->Add(4);  // committed
+        MarksOf(store, path)->Add(4);  // committed
         // A change as large as a session, its pages already in the log, never committed.
         sqlite3* c = Connect(db);
         sqlite3_exec(c, "PRAGMA cache_size=1", nullptr, nullptr, nullptr);
@@ -283,8 +279,7 @@ TEST(Store, KilledInTheMiddleOfAChangeLosesOnlyThatChange)
     EXPECT_TRUE(store.ok);
     EXPECT_TRUE(store.errors.str().empty()) << store.errors.str();
     EXPECT_FALSE(store.IsReadOnly());
-    const OpenFile file(path);
-    EXPECT_EQ(Positions(*store.MarksFor(path, file.h)), (std::vector<TextPos>{4}));
+    EXPECT_EQ(Positions(*MarksOf(store, path)), (std::vector<TextPos>{4}));
 }
 
 }  // namespace

@@ -5,9 +5,7 @@
 #include "file/TextFileDoc.h"
 #include "tests/core/FollowUtil.h"
 #include "tests/core/TestUtil.h"
-#include "view/Profile.h"
 #include "view/StringTable.h"
-#include "view/TextFileView.h"
 
 #include <fstream>
 #include <regex>
@@ -29,18 +27,8 @@ protected:
         WatchingTest::TearDown();
     }
     // A view of 5 rows on `doc`, loaded as soon as the reader lets it.
-    struct Opened {
-        viewtest::FakeHost host;
-        CMemoryProfile profile;
-        std::unique_ptr<CTextFileView> view;
-        explicit Opened(CTextFileDoc& doc)
-        {
-            host.port.Resize(5, 40);
-            host.watch = true;
-            view = std::make_unique<CTextFileView>(&doc, &host, nullptr, profile);
-            EXPECT_TRUE(view->OnCreate());
-            platform::DrainPostedMessages();
-        }
+    struct Opened : viewtest::HostedView {
+        explicit Opened(CTextFileDoc& doc) : HostedView(doc, 5, 40) { platform::DrainPostedMessages(); }
         Screen Rows() { return view->IsLoaded() ? host.Rows() : Screen{}; }
     };
     static bool Ended(CTextFileDoc& doc)

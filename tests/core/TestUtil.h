@@ -61,6 +61,13 @@ private:
     const std::string* m_bytes;
 };
 
+// A whole file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // A private temporary folder, removed with its content at the end.
 class TempDir {
 public:

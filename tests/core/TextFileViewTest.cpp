@@ -494,7 +494,7 @@ TEST_F(TextFileViewTest, AppendedLinesMarkAnInactiveWindowAndAStopSaysWhy)
     stop.name = "Fatal";
     stop.pattern = "FATAL";
     stop.stop = true;
-    SetCurrentHighlightRules(std::make_shared<CHighlightRules>(std::vector<HighlightRule>{alert, stop}));
+    const followtest::ScopedRules rules({alert, stop});
     Opened o = Open("grow.log");
     const struct {
         bool active;
@@ -521,7 +521,6 @@ TEST_F(TextFileViewTest, AppendedLinesMarkAnInactiveWindowAndAStopSaysWhy)
     EXPECT_NE(o.host->marks.back().find("\"Fatal\""), std::string::npos) << o.host->marks.back();
     EXPECT_EQ(o.host->stripKinds.back(), ViewMessageKind::Warning);
     EXPECT_NE(o.host->strip.back().find("\"Fatal\""), std::string::npos);
-    SetCurrentHighlightRules(nullptr);
 }
 
 TEST_F(TextFileViewTest, MarkCommandsMarkTheTopLineAndJumpWithANoticeWhenTheyWrap)

@@ -103,8 +103,7 @@ TEST_F(TruncationTest, TruncatedAndRegrownToTheSameSizeIsStillReloaded)
     platform::DirWatch::SetEnabled(false);
     const std::string before = Lines(0, 2000, "aaaa "), after = Lines(0, 2000, "bbbb ");
     Window w(before, 10, 40, EncodingAuto, true);
-    const std::uint64_t checks = w.wnd.GetWatcher()->CheckCount();
-    ASSERT_TRUE(PumpUntil([&] { return w.wnd.GetWatcher()->CheckCount() > checks; }));
+    ASSERT_TRUE(followtest::WaitChecks(*w.wnd.GetWatcher(), 1));
 
     // Emptied and refilled at once (in this process, so that the watcher
     // rarely gets to see the empty file in between).
