@@ -210,7 +210,10 @@ bool CMergedWnd::Open(const std::vector<std::string>& paths, bool watch, bool co
         return false;
     }
     Rebuild();
+    // A merge opens at its first row, as if Home were the last move: a file read later (compressed, or
+    // standard input still arriving) with earlier records comes in above it, as the new first row.
     m_top = m_pRows->Home();
+    m_bWentHome = true;
     Settle();
     return true;
 }

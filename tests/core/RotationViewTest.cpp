@@ -269,4 +269,26 @@ TEST_F(RotationViewTest, ACompressedFileOfAMergeFoundWithoutTimesLeavesItWithAWa
     EXPECT_NE(rows[1].find("a2"), std::string::npos);
 }
 
+// A merge opens at its first row: a compressed file that joins once it is read, with the earliest records,
+// comes in above what was first, as the new first row (not above the top, out of sight).
+TEST_F(RotationViewTest, AMergeOpenedAtItsFirstRowKeepsItWhenACompressedFileJoins)
+{
+    m_dir.Write("times.log", "2026-12-07 06:00:00.500Z INFO a1\n2026-12-07 06:00:03.000Z INFO a2\n");
+    std::string early;
+    for (int i = 0; i < 20000; ++i)  // long enough to be read after the merge opens
+        early += "2026-12-07 06:00:00.000Z INFO z" + std::to_string(i) + "\n";
+    m_dir.Write("early.log.gz", compresstest::Compress(Compression::Gzip, early));
+    Opened o(m_dir.File("times.log"), false, false);
+    auto owned = std::make_unique<CMergedWnd>(*o.host.wnd);
+    CMergedWnd* merged = owned.get();
+    std::vector<CMergedWnd::Failure> failures;
+    ASSERT_TRUE(merged->Open({m_dir.File("early.log.gz"), m_dir.File("times.log")}, true, true, failures));
+    o.host.wnd->SetMerged(std::move(owned));
+    ASSERT_TRUE(PumpUntil([&] { return !merged->IsPending(0); }));
+    platform::DrainPostedMessages();
+    const std::vector<std::string> rows = o.host.Rows();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_NE(rows[0].find("INFO z0"), std::string::npos) << rows[0];
+}
+
 }  // namespace
