@@ -233,7 +233,10 @@ fault merge-opened-at-home-loses-it textwnd/FileWndMerged.cpp \
 fault session-merge-top-not-put-back textwnd/FileWndMerged.cpp \
   's|        m_top = m_pRows->Place(micros, shown, lineStart);|        return false;|' '^SessionSetsTest$' SessionSetsTest
 fault session-merge-parts-not-kept view/StateStore.cpp \
-  's|            w->merged.push_back(ColumnBytes(parts, 1));|            ;|' '^SessionSetsTest$' SessionSetsTest
+  's|                m_session\[k\].merged.push_back(ColumnBytes(parts, 1));|                ;|' '^SessionSetsTest$' SessionSetsTest
+fault session-rows-of-another-window-taken view/StateStore.cpp \
+  's#            if (k == m_session.size() || m_session\[k\].path != ColumnBytes(sets, 1))#            if (k == m_session.size())#' \
+  '^Store\.'
 # --- The view's plain pieces: recent files, panes, tables, defaults --------------------------------
 fault recent-file-appended-last view/RecentFileList.cpp \
   's#m_entries.insert(m_entries.begin(), path);#m_entries.push_back(path);#' '^RecentFileList\.'

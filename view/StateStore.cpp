@@ -35,7 +35,7 @@ CREATE TABLE IF NOT EXISTS session(
     code_page TEXT NOT NULL, hl_start INTEGER NOT NULL, hl_end INTEGER NOT NULL,
     filter TEXT NOT NULL, filter_flags INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS session_sets(
-    ord INTEGER PRIMARY KEY,
+    ord INTEGER PRIMARY KEY, path BLOB NOT NULL,
     rotated INTEGER NOT NULL, top_path BLOB NOT NULL, top_micros INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS session_merged(
     ord INTEGER NOT NULL, part INTEGER NOT NULL, path BLOB NOT NULL,
@@ -315,31 +315,35 @@ CStateStore::Outcome CStateStore::ReadAll()
     }
     if (rc != SQLITE_DONE)
         return Classify(rc);
-    // A session kept by an earlier viewer has no rows here: its windows are on one file each.
-    const auto window = [&](sqlite3_stmt* st) -> CWindowState* {
+    // A session kept by an earlier viewer has no rows here (nor, in a store it made and cannot change now, the
+    // tables): its windows are on one file each. Such a viewer also leaves rows of an older session behind, so
+    // a row counts only beside the window of the same file.
+    std::vector<bool> isSet(m_session.size(), false);
+    const auto window = [&](sqlite3_stmt* st) -> std::size_t {
         const std::int64_t ord = sqlite3_column_int64(st, 0);
-        return ord >= 0 && ord < static_cast<std::int64_t>(m_session.size()) ? &m_session[static_cast<std::size_t>(ord)]
-                                                                             : nullptr;
+        return ord >= 0 && ord < static_cast<std::int64_t>(m_session.size()) ? static_cast<std::size_t>(ord)
+                                                                             : m_session.size();
     };
-    sqlite3_stmt* sets = Statement("SELECT ord, rotated, top_path, top_micros FROM session_sets");
-    if (!sets)
-        return Classify(sqlite3_errcode(m_pDb));
-    while ((rc = sqlite3_step(sets)) == SQLITE_ROW)
-        if (CWindowState* w = window(sets)) {
-            w->rotated = sqlite3_column_int(sets, 1) != 0;
-            w->topPath = ColumnBytes(sets, 2);
-            w->topMicros = sqlite3_column_int64(sets, 3);
+    if (sqlite3_stmt* sets = Statement("SELECT ord, path, rotated, top_path, top_micros FROM session_sets")) {
+        while ((rc = sqlite3_step(sets)) == SQLITE_ROW) {
+            const std::size_t k = window(sets);
+            if (k == m_session.size() || m_session[k].path != ColumnBytes(sets, 1))
+                continue;
+            isSet[k] = true;
+            m_session[k].rotated = sqlite3_column_int(sets, 2) != 0;
+            m_session[k].topPath = ColumnBytes(sets, 3);
+            m_session[k].topMicros = sqlite3_column_int64(sets, 4);
         }
-    if (rc != SQLITE_DONE)
-        return Classify(rc);
-    sqlite3_stmt* parts = Statement("SELECT ord, path FROM session_merged ORDER BY ord, part");
-    if (!parts)
-        return Classify(sqlite3_errcode(m_pDb));
-    while ((rc = sqlite3_step(parts)) == SQLITE_ROW)
-        if (CWindowState* w = window(parts))
-            w->merged.push_back(ColumnBytes(parts, 1));
-    if (rc != SQLITE_DONE)
-        return Classify(rc);
+        if (rc != SQLITE_DONE)
+            return Classify(rc);
+    }
+    if (sqlite3_stmt* parts = Statement("SELECT ord, path FROM session_merged ORDER BY ord, part")) {
+        while ((rc = sqlite3_step(parts)) == SQLITE_ROW)
+            if (const std::size_t k = window(parts); k < m_session.size() && isSet[k])
+                m_session[k].merged.push_back(ColumnBytes(parts, 1));
+        if (rc != SQLITE_DONE)
+            return Classify(rc);
+    }
     sqlite3_stmt* formats = Statement("SELECT path, name FROM formats");
     if (!formats)
         return Classify(sqlite3_errcode(m_pDb));
@@ -678,14 +682,16 @@ bool CStateStore::SaveSetOf(int ord, const CWindowState& w)
 {
     if (!w.rotated && w.merged.empty() && w.topPath.empty())
         return true;
-    sqlite3_stmt* st = Statement("INSERT INTO session_sets(ord, rotated, top_path, top_micros) VALUES(?1, ?2, ?3, ?4)");
+    sqlite3_stmt* st =
+        Statement("INSERT INTO session_sets(ord, path, rotated, top_path, top_micros) VALUES(?1, ?2, ?3, ?4, ?5)");
     if (!st)
         return false;
     sqlite3_reset(st);
     sqlite3_bind_int(st, 1, ord);
-    sqlite3_bind_int(st, 2, w.rotated ? 1 : 0);
-    BindBytes(st, 3, w.topPath);
-    sqlite3_bind_int64(st, 4, w.topMicros);
+    BindBytes(st, 2, w.path);
+    sqlite3_bind_int(st, 3, w.rotated ? 1 : 0);
+    BindBytes(st, 4, w.topPath);
+    sqlite3_bind_int64(st, 5, w.topMicros);
     if (sqlite3_step(st) != SQLITE_DONE)
         return false;
     sqlite3_stmt* part = Statement("INSERT INTO session_merged(ord, part, path) VALUES(?1, ?2, ?3)");

@@ -166,16 +166,39 @@ TEST(Store, SessionRoundTrip)
     b.active = true;
     b.following = true;
     b.filterIgnoreCase = true;
+    b.rotated = true;  // shown with its older parts, the top row in one of them
+    b.topPath = b.path + ".1";
+    b.topMicros = -5;
+    CWindowState c;  // a merged window: its files in order
+    c.path = dir.File("m1.log");
+    c.merged = {"/tmp/m0.log", c.path};
+    c.top = 77;
+    c.topPath = "/tmp/m0.log";
+    c.topMicros = 1'700'000'000'123'456;
     {
         Opened store(db);
         ASSERT_TRUE(store.ok);
-        store.SaveSession({a, b});
-        store.SaveSession({a, b});  // replaced, not added to
+        store.SaveSession({a, b, c});
+        store.SaveSession({a, b, c});  // replaced, not added to
     }
+    {
+        Opened store(db);
+        ASSERT_TRUE(store.ok);
+        EXPECT_EQ(store.LastSession(), (std::vector<CWindowState>{a, b, c}));
+        EXPECT_TRUE(store.errors.str().empty());
+    }
+    // A viewer that knows only the one-file windows saves its session over this one and leaves the rows of
+    // several files behind: they stay with the window they were written for.
+    sqlite3* raw = Connect(db);
+    ASSERT_EQ(sqlite3_exec(raw, "UPDATE session SET path = 'other.log' WHERE ord = 2", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    c.path = "other.log";
+    c.merged.clear();
+    c.topPath.clear();
+    c.topMicros = 0;
     Opened store(db);
-    ASSERT_TRUE(store.ok);
-    EXPECT_EQ(store.LastSession(), (std::vector<CWindowState>{a, b}));
-    EXPECT_TRUE(store.errors.str().empty());
+    EXPECT_EQ(store.LastSession(), (std::vector<CWindowState>{a, b, c}));
 }
 
 // Another instance holds the database: this one waits a little, reads it, and keeps its changes to itself.
