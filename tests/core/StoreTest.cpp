@@ -210,7 +210,16 @@ TEST(Store, LockedByAnotherProcessIsUsedReadOnly)
         Opened store(db);
         ASSERT_TRUE(store.ok);
         MarksOf(store, path)->Add(4);
+        CWindowState window;
+        window.path = path;
+        store.SaveSession({window});
+        store.SetFormatOf(path, "ISO 8601");
     }
+    // Made by a viewer that had no tables for windows of several files, which this one cannot add now.
+    sqlite3* raw = Connect(db);
+    ASSERT_EQ(sqlite3_exec(raw, "DROP TABLE session_sets; DROP TABLE session_merged", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
     Child holder([&] {
         sqlite3* c = Connect(db);
         return c && sqlite3_exec(c, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -224,6 +233,8 @@ TEST(Store, LockedByAnotherProcessIsUsedReadOnly)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));  // never a long wait
     EXPECT_TRUE(store.IsReadOnly());
     EXPECT_EQ(Positions(*marks), (std::vector<TextPos>{4}));  // what was kept is read all the same
+    EXPECT_EQ(store.LastSession().size(), 1u);
+    EXPECT_EQ(store.FormatOf(path), "ISO 8601");
     EXPECT_FALSE(store.TakeNotice().empty());
     EXPECT_TRUE(store.TakeNotice().empty());  // said once
     marks->Add(8);                            // kept in memory for the run
