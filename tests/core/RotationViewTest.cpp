@@ -79,6 +79,22 @@ protected:
         }
     };
 
+    // The compressed file `first` merged with times.log (the window's own) in `o`, once its text is read; null
+    // when the merge cannot be opened or the file is not read in time.
+    CMergedWnd* MergedOnceRead(Opened& o, const std::string& first)
+    {
+        auto owned = std::make_unique<CMergedWnd>(*o.host.wnd);
+        CMergedWnd* merged = owned.get();
+        std::vector<CMergedWnd::Failure> failures;
+        if (!merged->Open({m_dir.File(first), m_dir.File("times.log")}, true, true, failures))
+            return nullptr;
+        o.host.wnd->SetMerged(std::move(owned));
+        if (!PumpUntil([&] { return !merged->IsPending(0); }))
+            return nullptr;
+        platform::DrainPostedMessages();
+        return merged;
+    }
+
     std::vector<std::string> Slice(std::size_t from, std::size_t n) const
     {
         return {m_all.begin() + static_cast<std::ptrdiff_t>(from),
@@ -249,13 +265,8 @@ TEST_F(RotationViewTest, ACompressedFileOfAMergeFoundWithoutTimesLeavesItWithAWa
     m_dir.Write("times.log", "2026-12-07 06:00:00.000Z INFO a1\n2026-12-07 06:00:03.000Z INFO a2\n");
     m_dir.Write("plain.txt.gz", compresstest::Compress(Compression::Gzip, "no time here\nnor here\n"));
     Opened o(m_dir.File("times.log"), false, false);
-    auto owned = std::make_unique<CMergedWnd>(*o.host.wnd);
-    CMergedWnd* merged = owned.get();
-    std::vector<CMergedWnd::Failure> failures;
-    ASSERT_TRUE(merged->Open({m_dir.File("plain.txt.gz"), m_dir.File("times.log")}, true, true, failures));
-    o.host.wnd->SetMerged(std::move(owned));
-    ASSERT_TRUE(PumpUntil([&] { return !merged->IsPending(0); }));
-    platform::DrainPostedMessages();
+    CMergedWnd* merged = MergedOnceRead(o, "plain.txt.gz");
+    ASSERT_TRUE(merged);
     EXPECT_TRUE(merged->IsHidden(0));
     EXPECT_FALSE(merged->IsHidden(1));
     const std::string warning = m_dir.File("plain.txt.gz") + ": " + text::MergeNoFormat;
@@ -279,13 +290,7 @@ TEST_F(RotationViewTest, AMergeOpenedAtItsFirstRowKeepsItWhenACompressedFileJoin
         early += "2026-12-07 06:00:00.000Z INFO z" + std::to_string(i) + "\n";
     m_dir.Write("early.log.gz", compresstest::Compress(Compression::Gzip, early));
     Opened o(m_dir.File("times.log"), false, false);
-    auto owned = std::make_unique<CMergedWnd>(*o.host.wnd);
-    CMergedWnd* merged = owned.get();
-    std::vector<CMergedWnd::Failure> failures;
-    ASSERT_TRUE(merged->Open({m_dir.File("early.log.gz"), m_dir.File("times.log")}, true, true, failures));
-    o.host.wnd->SetMerged(std::move(owned));
-    ASSERT_TRUE(PumpUntil([&] { return !merged->IsPending(0); }));
-    platform::DrainPostedMessages();
+    ASSERT_TRUE(MergedOnceRead(o, "early.log.gz"));
     const std::vector<std::string> rows = o.host.Rows();
     ASSERT_FALSE(rows.empty());
     EXPECT_NE(rows[0].find("INFO z0"), std::string::npos) << rows[0];
