@@ -506,9 +506,10 @@ bool CLineIndex::CountNext(CScanReader& reader, CScanReader& halfReader, std::in
     // pool from a cut after a unit that is no break (nothing pairs across it,
     // so it starts afresh and only its count is shifted). When the pool has
     // not begun that half by the time the first is done (it is busy with a
-    // search, say), this thread counts it as well.
+    // search, say), this thread counts it as well; when no thread of it is
+    // free to begin with, the stretch is counted here in one piece.
     std::int64_t cut = -1;
-    if (n == kChunk && engine::CWorkPool::Shared().Threads() > 1) {
+    if (n == kChunk && engine::CWorkPool::Shared().Threads() > 1 && engine::CWorkPool::Shared().WouldStartNow()) {
         std::int64_t mid = s.at + n / 2;
         mid -= (mid - m_nStart) % unit;
         cut = CleanCut(mid, s.at + n);

@@ -53,6 +53,12 @@ CWorkPool::CKeptCore::~CKeptCore()
     m_pool.m_wake.notify_all();
 }
 
+bool CWorkPool::WouldStartNow()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_tasks.empty() && m_nBusy < m_nThreads - std::min(m_nKept, m_nThreads - 1);
+}
+
 bool CWorkPool::MayTake() const
 {
     const unsigned kept = std::min(m_nKept, m_nThreads - 1);

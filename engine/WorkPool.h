@@ -33,6 +33,10 @@ public:
     static CWorkPool& Shared();
     unsigned Threads() const { return m_nThreads; }
     void Post(std::function<void()> task);
+    // Whether a task posted now would start at once (a thread is free and
+    // nothing waits before it). A hint: by the time it is posted that may
+    // have changed.
+    bool WouldStartNow();
 
     // While a thread of its own counts (the line index's worker), one of the
     // pool's threads is held back, so that a scan filling the pool leaves
