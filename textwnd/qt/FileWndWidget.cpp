@@ -649,8 +649,10 @@ void CFileWndWidget::UpdateGutter()
         m_bGutterLayoutQueued = true;
         QMetaObject::invokeMethod(this, &CFileWndWidget::LayoutGutter, Qt::QueuedConnection);
     }
+    // Asked for inside the text's paint, the gutter's repaint would wait for the next one: while a log grows
+    // its numbers would stay a change behind the rows.
     if (m_nGutterWidth > 0)
-        m_pGutter->update();
+        QMetaObject::invokeMethod(m_pGutter, qOverload<>(&QWidget::update), Qt::QueuedConnection);
     // The overview strip shows the marks too.
     if (m_pSideStrip && m_wnd.Marks().Version() != m_nMarksVersion)
         m_pSideStrip->update();
