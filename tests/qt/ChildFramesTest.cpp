@@ -165,10 +165,12 @@ private slots:
             QCOMPARE(s.app->GetRecentFileList().Entries().front(), files[149]);
         }
         {
-            // A window the user moves to while the files come stays active after the last.
+            // A window the user moves to while the files come stays active after the last. More files than
+            // above: the window's activation must come while they are still coming, however fast they open.
             Reset();
-            for (int i = 0; i < 150; ++i)
-                files[i] = WriteFile(QString("many-%1.log").arg(i, 3, 10, QChar('0')), lines);
+            files.clear();
+            for (int i = 0; i < 600; ++i)
+                files.push_back(WriteFile(QString("many-%1.log").arg(i, 3, 10, QChar('0')), lines));
             Started s(files, false);
             QVERIFY(s.ok);
             s.Frame()->activateWindow();
