@@ -477,12 +477,21 @@ Top CMergedRows::AtByteFraction(double fraction)
         }
         if (size <= 0)
             break;
-        // The line that holds the byte: the start of the line before the unit after it.
-        std::int64_t p = s.src.dataStart + std::min(left, size - 1);
-        p -= (p - s.src.dataStart) % s.unit;
-        return TopOfHeads(SequenceHeads(f, PrevStart(f, p + s.unit)));
+        return AtPartByte(f, left);
     }
     return End(1);
+}
+
+Top CMergedRows::AtPartByte(int f, std::int64_t offset)
+{
+    const Per& s = m_sources[f];
+    const std::int64_t size = s.src.dataEnd - s.src.dataStart;
+    if (size <= 0)  // the first row of the parts after it
+        return TopOfHeads(SequenceHeads(f, s.src.dataStart));
+    // The line that holds the byte: the start of the line before the unit after it.
+    std::int64_t p = s.src.dataStart + std::clamp<std::int64_t>(offset, 0, size - 1);
+    p -= (p - s.src.dataStart) % s.unit;
+    return TopOfHeads(SequenceHeads(f, PrevStart(f, p + s.unit)));
 }
 
 double CMergedRows::ByteFractionOf(const Top& top) const

@@ -113,6 +113,8 @@ public:
     // The thumb: 0..1 of the span from the first record's time to the last's.
     Top AtFraction(double fraction);
     double FractionOf(const Top& top);
+    // In sequence: the row of file f that holds its byte `offset` from its data's start (clamped to the file).
+    Top AtPartByte(int f, std::int64_t offset);
 
     // The source's end grew (the caller truncates by starting afresh).
     void Grow(int file, std::int64_t newEnd);

@@ -151,6 +151,23 @@ bool IsCompressedName(const std::string& name)
     return WithoutCompression(name).size() != name.size();
 }
 
+std::int64_t TextSizeOf(const std::string& path)
+{
+    const platform::FileHandle h = platform::OpenReadShared(path);
+    if (h == platform::kInvalidFile)
+        return 0;
+    const std::int64_t size = std::max<std::int64_t>(platform::FileSizeByHandle(h), 0);
+    std::int64_t text = size;
+    std::uint8_t trailer[4];
+    if (path.ends_with(".gz") && size >= 18 && platform::ReadAt(h, trailer, 4, size - 4) == 4) {
+        const std::int64_t isize =
+            trailer[0] | trailer[1] << 8 | trailer[2] << 16 | static_cast<std::int64_t>(trailer[3]) << 24;
+        text = std::max(text, isize);
+    }
+    platform::CloseFile(h);
+    return text;
+}
+
 std::vector<std::string> OlderParts(const std::string& current, const std::vector<Name>& folder)
 {
     struct Found {

@@ -18,6 +18,7 @@
 // When a part lies both plain and compressed (a compressor still at work), the plain one is taken.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,5 +38,10 @@ std::vector<std::string> SetOf(const std::string& path);
 
 // Whether a part's name says it is compressed (the text is decompressed before it is read).
 bool IsCompressedName(const std::string& name);
+
+// How many bytes of text a part not opened yet holds, to scale a set's thumb before the part is read: its size,
+// or for a gzip part the size its trailer gives (that of the last member, modulo 4 GiB: never taken below the
+// part's own size). 0 when it cannot be read.
+std::int64_t TextSizeOf(const std::string& path);
 
 }  // namespace rotation

@@ -111,6 +111,7 @@ CMergedWnd::~CMergedWnd()
 void CMergedWnd::CloseFiles()
 {
     m_pRows.reset();
+    m_wanted = {};
     // Each window goes before its document: its workers read the document's descriptor.
     for (File& f : m_files) {
         f.wnd.reset();
@@ -238,6 +239,7 @@ bool CMergedWnd::OpenSequence(const std::vector<std::string>& given, bool watch,
         // the current file is opened at once, so that its end shows at once.
         if (!current) {
             f.pending = true;
+            f.guess = rotation::TextSizeOf(f.path);
         } else if (!OpenFile(f, static_cast<int>(m_files.size()), current && watch, countLines)) {
             if (current) {
                 CloseFiles();
@@ -302,6 +304,8 @@ void CMergedWnd::OnPartProgress(int file)
     if (!f.pending || !f.doc || !ReadyToJoin(f))
         return;
     if (!TakeText(f)) {
+        if (m_wanted.file == file)
+            m_wanted = {};
         f.pending = false;
         f.hidden = true;  // nothing to show: an empty or damaged part
         if (!m_bSequence)
@@ -314,6 +318,15 @@ void CMergedWnd::OnPartProgress(int file)
         m_lateFailures.push_back({f.path, Failure::Why::NoFormat});
     }
     Rebuild();
+    if (m_wanted.file == file) {
+        const int shown = ShownIndex(file);
+        if (shown >= 0 && m_wanted.pos < f.end) {
+            m_top = m_pRows->Place(m_wanted.micros, shown, m_wanted.pos);
+            m_bWentHome = false;
+            Settle();
+        }
+        m_wanted = {};
+    }
     UpdateScroll();
     m_owner.m_pPort->InvalidateAll();
 }
@@ -366,6 +379,62 @@ void CMergedWnd::OpenPlainParts()
             StartReading(f);
 }
 
+std::int64_t CMergedWnd::PartBytes(int file) const
+{
+    const File& f = m_files[static_cast<std::size_t>(file)];
+    if (f.hidden)
+        return 0;
+    if (f.pending || !f.wnd)
+        return f.guess;
+    return std::max<TextPos>(f.end - f.wnd->DataStart(), 0);
+}
+
+double CMergedWnd::SetFractionOf(const merged::Top& top) const
+{
+    if (top.file < 0)
+        return 1.0;
+    const int topFile = m_shown[static_cast<std::size_t>(top.file)];
+    std::int64_t total = 0, before = 0;
+    for (int f = 0; f < Count(); ++f) {
+        const std::int64_t bytes = PartBytes(f);
+        total += bytes;
+        if (f < topFile)
+            before += bytes;
+        else if (f == topFile)
+            before +=
+                std::clamp<std::int64_t>(top.pos - m_files[static_cast<std::size_t>(f)].wnd->DataStart(), 0, bytes);
+    }
+    return total > 0 ? static_cast<double>(before) / static_cast<double>(total) : 0.0;
+}
+
+merged::Top CMergedWnd::AtSetFraction(double fraction)
+{
+    std::int64_t total = 0;
+    for (int f = 0; f < Count(); ++f)
+        total += PartBytes(f);
+    if (total <= 0 || fraction <= 0)
+        return m_pRows->Home();
+    auto left = static_cast<std::int64_t>(std::min(fraction, 1.0) * static_cast<double>(total));
+    int file = 0;
+    for (; file + 1 < Count() && left >= PartBytes(file); ++file)
+        left -= PartBytes(file);
+    // The part the thumb points into is opened (a compressed one starts being read: the top stands on the
+    // first row after it, and its rows come in above once it is read).
+    const double within = PartBytes(file) > 0 ? static_cast<double>(left) / static_cast<double>(PartBytes(file)) : 0;
+    StartReading(file);
+    const int shown = ShownIndex(file);
+    if (shown < 0) {
+        for (int after = file + 1; after < Count(); ++after) {
+            if (!rotation::IsCompressedName(m_files[static_cast<std::size_t>(after)].path))
+                StartReading(after);  // a plain part opens at once
+            if (const int s = ShownIndex(after); s >= 0)
+                return m_pRows->AtPartByte(s, 0);
+        }
+        return m_pRows->End(Rows());
+    }
+    return m_pRows->AtPartByte(shown, static_cast<std::int64_t>(within * static_cast<double>(PartBytes(file))));
+}
+
 void CMergedWnd::FindSetAnew()
 {
     if (!m_bSequence || m_files.empty())
@@ -414,16 +483,31 @@ void CMergedWnd::FindSetAnew()
     m_owner.m_pPort->InvalidateAll();
 }
 
+CMergedWnd::Place CMergedWnd::PlaceToKeep() const
+{
+    if (m_wanted.file >= 0)
+        return {PathOf(m_wanted.file), m_wanted.pos, m_wanted.micros, false};
+    const int file = TopFile();
+    return file >= 0 ? Place{PathOf(file), m_top.pos, m_top.micros, m_bAtEnd} : Place{{}, 0, 0, m_bAtEnd};
+}
+
 bool CMergedWnd::ShowAtTop(const std::string& path, TextPos lineStart, std::int64_t micros)
 {
     for (std::size_t i = 0; i < m_files.size(); ++i) {
         if (m_files[i].path != path)
             continue;
-        // A compressed part is read in the background: its rows are not there to stand on yet.
-        if (m_files[i].pending && !rotation::IsCompressedName(path))
-            StartReading(static_cast<int>(i));
+        m_wanted = {};
+        if (lineStart < 0)
+            return false;
+        // A compressed part is read in the background: its rows are not there to stand on yet, so the place
+        // waits for them.
+        StartReading(static_cast<int>(i));
+        if (m_files[i].pending && m_files[i].doc) {
+            m_wanted = {static_cast<int>(i), lineStart, micros};
+            return true;
+        }
         const int shown = ShownIndex(static_cast<int>(i));
-        if (!m_pRows || shown < 0 || m_files[i].pending || lineStart < 0 || lineStart >= m_files[i].end)
+        if (!m_pRows || shown < 0 || m_files[i].pending || lineStart >= m_files[i].end)
             return false;
         m_top = m_pRows->Place(micros, shown, lineStart);
         Settle();
@@ -524,6 +608,10 @@ void CMergedWnd::OnSize()
 {
     if (!m_pRows)
         return;
+    // A window at its end stays there when it gets shorter (a bar appears, the manager places it): else its last
+    // rows would drop below the edge and it would stop following its files.
+    if (m_bAtEnd)
+        m_top = m_pRows->End(Rows());
     Settle();
     m_owner.m_pPort->SetScrollInfo(kSbVert, kSifRange | kSifPage, 0, mergedwnd::kThumbScale, 0, 0, true);
     m_owner.m_pPort->SetScrollInfo(kSbHorz, kSifRange | kSifPage, 0, m_owner.m_nLongestLine, m_owner.m_nColumns, 0,
@@ -535,7 +623,7 @@ void CMergedWnd::UpdateScroll()
 {
     if (!m_pRows)
         return;
-    const double f = m_bAtEnd ? 1.0 : m_pRows->FractionOf(m_top);
+    const double f = m_bAtEnd ? 1.0 : m_bSequence ? SetFractionOf(m_top) : m_pRows->FractionOf(m_top);
     const auto pos = static_cast<std::int64_t>(f * static_cast<double>(mergedwnd::kThumbScale));
     m_owner.m_pPort->SetScrollInfo(kSbVert, kSifPos, 0, 0, 0, pos, true);
     m_owner.m_pPort->SetScrollInfo(kSbHorz, kSifPos, 0, 0, 0, m_owner.m_nHorzOffset, true);
@@ -543,6 +631,7 @@ void CMergedWnd::UpdateScroll()
 
 void CMergedWnd::VScroll(int code)
 {
+    m_wanted = {};  // moved: the place waiting for a part is not wanted any more
     if (m_bFindAnew)
         FindSetAnew();
     if (!m_pRows)
@@ -574,9 +663,10 @@ void CMergedWnd::VScroll(int code)
         const std::int64_t track =
             std::clamp<std::int64_t>(m_owner.m_pPort->GetVScrollTrackPos(), 0, mergedwnd::kThumbScale);
         m_bWentHome = track == 0;
-        m_top = track >= mergedwnd::kThumbScale
-                    ? m_pRows->End(n)
-                    : m_pRows->AtFraction(static_cast<double>(track) / static_cast<double>(mergedwnd::kThumbScale));
+        const double fraction = static_cast<double>(track) / static_cast<double>(mergedwnd::kThumbScale);
+        m_top = track >= mergedwnd::kThumbScale ? m_pRows->End(n)
+                : m_bSequence                   ? AtSetFraction(fraction)
+                                                : m_pRows->AtFraction(fraction);
         moved = n;
         break;
     }
@@ -843,6 +933,7 @@ std::vector<std::int64_t> CMergedWnd::RowLineNumbers()
 
 bool CMergedWnd::GoToLine(std::int64_t n)
 {
+    m_wanted = {};
     m_bWentHome = false;
     const int file = TopFile();
     if (file < 0)
@@ -865,6 +956,7 @@ bool CMergedWnd::GoToLine(std::int64_t n)
 
 CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
 {
+    m_wanted = {};
     m_bWentHome = false;
     if (!m_pRows)
         return CFileWnd::TimeJump::NoTimestamps;
@@ -886,6 +978,7 @@ CFileWnd::TimeJump CMergedWnd::GoToMicros(std::int64_t micros)
 
 int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, bool forward)
 {
+    m_wanted = {};
     if (!m_pRows)
         return 1;
     OpenPlainParts();
@@ -958,6 +1051,7 @@ int CMergedWnd::Find(bool ignoreCase, const std::u16string& text, bool restart, 
 
 bool CMergedWnd::ShowRow(int file, TextPos lineStart, TextPos matchStart, TextPos matchEnd)
 {
+    m_wanted = {};
     const int shown = file >= 0 && file < Count() ? ShownIndex(file) : -1;
     if (!m_pRows || shown < 0)
         return false;

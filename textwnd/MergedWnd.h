@@ -131,7 +131,19 @@ public:
     // Puts the row of the file named `path` that starts at `lineStart` at the top (a window put back as it was
     // left; `micros` is that row's time); false when no shown file has that name and a row there (the place is
     // then left as it was).
+    // A compressed part's row is put at the top once the part is read (true: it is being read), unless the
+    // view is moved before that.
     bool ShowAtTop(const std::string& path, TextPos lineStart, std::int64_t micros);
+    // The place to put the window back at: the top row's file, where that row starts and its time, and whether
+    // the window follows the end (a place still waiting for its part to be read, when there is one, which
+    // does not); an empty path without rows.
+    struct Place {
+        std::string path;
+        TextPos pos = 0;
+        std::int64_t micros = 0;
+        bool atEnd = false;
+    };
+    Place PlaceToKeep() const;
     // The last match: its file (-1: none) and where it starts in that file.
     int MatchFile() const { return m_nMatchFile; }
     TextPos MatchStart() const { return m_pMatchStart; }
@@ -181,6 +193,11 @@ private:
     int Back(int n);
     // In sequence: opens every older part that needs no decompression (Go to Time and Find look at them all).
     void OpenPlainParts();
+    // In sequence the thumb is scaled over every part, a part not read yet by the text it is guessed to hold:
+    // it stands where the top is in the whole log, and dragging it reaches parts not opened yet.
+    std::int64_t PartBytes(int file) const;
+    double SetFractionOf(const merged::Top& top) const;
+    merged::Top AtSetFraction(double fraction);
 
     CFileWnd& m_owner;
     struct NullPort;
@@ -195,7 +212,8 @@ private:
         std::unique_ptr<ShownLines> shown;  // while the rows are its shown lines
         TextPos end = 0;                    // the data's end the rows know
         bool hidden = false;
-        bool pending = false;  // a compressed part not opened yet, or whose text is not whole yet
+        bool pending = false;    // a part not opened yet, or a compressed one whose text is not whole yet
+        std::int64_t guess = 0;  // while pending: the bytes of text it is taken to hold (rotation::TextSizeOf)
     };
     std::vector<File> m_files;
     std::vector<int> m_shown;  // the rows' files: indices of m_files
@@ -207,6 +225,12 @@ private:
     bool m_bWentHome = false;  // the last move was Home: a part read later comes in above the top, as the new Home
     bool m_bFindAnew = false;  // the set is to be found anew once its new current file has text
     std::vector<Failure> m_lateFailures;
+    // A top asked for in a compressed part still being read (file -1: none); any move forgets it.
+    struct Wanted {
+        int file = -1;
+        TextPos pos = 0;
+        std::int64_t micros = 0;
+    } m_wanted;
     bool m_bWatch = true, m_bCountLines = true;
     std::vector<PaintedRow> m_painted;
     // The last match: its file (-1: none), where it starts and ends in that file.

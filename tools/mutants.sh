@@ -230,6 +230,16 @@ fault rotation-set-hides-any-notice view/TextFileViewRotation.cpp \
   's|    if (std::exchange(m_bRotationOffered, false))|    if (true)|' '^SessionSetsTest$' SessionSetsTest
 fault merge-opened-at-home-loses-it textwnd/FileWndMerged.cpp \
   's|^    m_bWentHome = true;$|    m_bWentHome = false;|' '^RotationViewTest\.'
+fault merge-shrunk-at-its-end-leaves-it textwnd/FileWndMerged.cpp \
+  '/gets shorter/,/Settle/s|^    if (m_bAtEnd)$|    if (false)|' '^RotationViewTest\.'
+fault set-thumb-over-opened-parts-only textwnd/FileWndMerged.cpp \
+  's|            f.guess = rotation::TextSizeOf(f.path);|            f.guess = 0;|' '^RotationViewTest\.'
+fault gzip-part-sized-by-its-bytes file/RotationSet.cpp \
+  's|        text = std::max(text, isize);|        ;|' '^RotationSet\.'
+fault place-in-a-compressed-part-given-up textwnd/FileWndMerged.cpp \
+  's|            m_wanted = {static_cast<int>(i), lineStart, micros};|            return false;|' '^RotationViewTest\.'
+fault place-waiting-for-a-part-kept-after-a-move textwnd/FileWndMerged.cpp \
+  's|^    m_wanted = {};  // moved: the place waiting for a part is not wanted any more$|    ;|' '^RotationViewTest\.'
 fault session-merge-top-not-put-back textwnd/FileWndMerged.cpp \
   's|        m_top = m_pRows->Place(micros, shown, lineStart);|        return false;|' '^SessionSetsTest$' SessionSetsTest
 fault session-merge-parts-not-kept view/StateStore.cpp \

@@ -47,13 +47,11 @@ CWindowState CTextFileView::CaptureState() const
         for (int i = 0; !state.rotated && i < merged->Count(); ++i)
             if (merged->PathOf(i) != CTextFileDoc::kStandardInputName)  // gone with the run that read it
                 state.merged.push_back(merged->PathOf(i));
-        state.following = merged->AtEnd();
-        state.top = 0;
-        if (const int file = merged->TopFile(); file >= 0) {
-            state.topPath = merged->PathOf(file);
-            state.top = merged->Top().pos;
-            state.topMicros = merged->Top().micros;
-        }
+        const CMergedWnd::Place place = merged->PlaceToKeep();
+        state.following = place.atEnd;
+        state.topPath = place.path;
+        state.top = place.pos;
+        state.topMicros = place.micros;
         return state;
     }
     if (wnd.GetHighlightStart() != kNoPos && wnd.GetHighlightStart() < wnd.GetHighlightEnd()) {

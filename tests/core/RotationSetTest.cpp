@@ -1,5 +1,6 @@
 // The older parts of a log found by their names: every naming style, mixed styles and decoys.
 #include "file/RotationSet.h"
+#include "tests/core/CompressUtil.h"
 #include "tests/core/TestUtil.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,19 @@ TEST(RotationSet, ReadsTheFolderSkippingFoldersAndKnowsCompressedNames)
         {"a.1.gz", true}, {"a.1.xz", true}, {"a.1.zst", true}, {"a.1.bz2", true}, {"a.1", false}, {"a.gzip", false}};
     for (const auto& [name, is] : compressed)
         EXPECT_EQ(rotation::IsCompressedName(name), is) << name;
+
+    // The text a part holds, guessed before it is read: a gzip part's from its trailer, any other's its size.
+    const std::string text(100000, 'x');
+    dir.Write("t.1.gz", compresstest::Compress(Compression::Gzip, text));
+    dir.Write("t.2.xz", compresstest::Compress(Compression::Xz, text));
+    dir.Write("t.3", text);
+    dir.Write("t.4.gz", "short");  // too short for a trailer
+    EXPECT_EQ(rotation::TextSizeOf(dir.Path() + "/t.1.gz"), 100000);
+    EXPECT_EQ(rotation::TextSizeOf(dir.Path() + "/t.2.xz"),
+              static_cast<std::int64_t>(compresstest::Compress(Compression::Xz, text).size()));
+    EXPECT_EQ(rotation::TextSizeOf(dir.Path() + "/t.3"), 100000);
+    EXPECT_EQ(rotation::TextSizeOf(dir.Path() + "/t.4.gz"), 5);
+    EXPECT_EQ(rotation::TextSizeOf(dir.Path() + "/missing"), 0);
 }
 
 }  // namespace

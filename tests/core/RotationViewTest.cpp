@@ -179,10 +179,76 @@ TEST_F(RotationViewTest, HomeBeforeThePartIsReadStaysHome)
     EXPECT_EQ(o.Text(), m_all);
 }
 
+// The thumb stands where the top is among all four parts (132 bytes of text each, the compressed one's read
+// from its trailer), the parts not opened yet included, and dragging it opens the part it points into.
+TEST_F(RotationViewTest, TheThumbIsScaledOverEveryPartOpenedOrNot)
+{
+    Opened o(m_dir.File("app.log"), true, false);
+    ASSERT_NE(o.Set(), nullptr);
+    const auto thumb = [&] { return static_cast<double>(o.host.port.m_vert.pos) / mergedwnd::kThumbScale; };
+    EXPECT_EQ(thumb(), 1.0);
+    o.host.wnd->OnKeyDown(kVkPrior);  // 8 rows back, into app.log.1: its 7th line
+    ASSERT_EQ(o.Text().front(), "p1 line 06");
+    EXPECT_NEAR(thumb(), 330.0 / 528, 1e-6);
+    struct Step {
+        double fraction;
+        const char* top;
+    };
+    // The compressed part first, before anything else starts reading it: the top waits on the next part's
+    // first row, and stays there once the part is read.
+    for (const Step& s :
+         {Step{0.1, "p2 line 00"}, Step{0.5, "p1 line 00"}, Step{0.3, "p2 line 02"}, Step{0.0, "p3 line 00"}}) {
+        SCOPED_TRACE(s.fraction);
+        o.host.port.m_trackPos = static_cast<std::int64_t>(s.fraction * mergedwnd::kThumbScale);
+        o.host.wnd->OnVScroll(kSbThumbTrack);
+        ASSERT_TRUE(PumpUntil([&] { return !o.Set()->IsPending(0) && !o.Text().empty(); }));
+        platform::DrainPostedMessages();
+        EXPECT_EQ(o.Text().front(), s.top);
+    }
+    EXPECT_EQ(thumb(), 0.0);
+    o.host.port.m_trackPos = mergedwnd::kThumbScale / 4;
+    o.host.wnd->OnVScroll(kSbThumbTrack);
+    EXPECT_EQ(o.Text().front(), "p2 line 00");
+    EXPECT_NEAR(thumb(), 0.25, 1e-6);
+}
+
+// A place in the compressed part (a session put back) waits for the part's text, and is the place a session
+// keeps meanwhile; a move before the text is whole forgets it.
+TEST_F(RotationViewTest, APlaceInACompressedPartWaitsForItsText)
+{
+    const std::string gz = m_dir.File("app.log.3.gz");
+    for (const bool moved : {false, true}) {
+        SCOPED_TRACE(moved ? "moved before the part is read" : "left alone");
+        Opened o(m_dir.File("app.log"), true, false);
+        ASSERT_NE(o.Set(), nullptr);
+        ASSERT_TRUE(o.Set()->ShowAtTop(gz, 5 * 11, 0));
+        const CWindowState kept = o.view->CaptureState();
+        EXPECT_EQ(kept.topPath, gz);
+        EXPECT_EQ(kept.top, 55);
+        EXPECT_FALSE(kept.following);
+        if (moved)
+            o.host.wnd->OnKeyDown(kVkPrior);
+        const std::vector<std::string> before = o.Text();
+        ASSERT_TRUE(PumpUntil([&] { return !o.Set()->IsPending(0); }));
+        platform::DrainPostedMessages();
+        EXPECT_EQ(o.Text(), moved ? before : Slice(5, 10));
+        EXPECT_EQ(o.view->CaptureState().topPath, moved ? m_dir.File("app.log.1") : gz);
+    }
+}
+
 TEST_F(RotationViewTest, TheCurrentFileGrowsAndIsRotatedWhileShown)
 {
     Opened o(m_dir.File("app.log"), true, false);
     ASSERT_NE(o.Set(), nullptr);
+    // Made shorter (as a window manager places a new window): its last rows stay in sight, the thumb at the
+    // bottom, and it still follows.
+    o.host.port.Resize(7, 40);
+    o.host.wnd->OnSize(40 * 8, 7 * 16);
+    EXPECT_EQ(o.Text(), Slice(m_all.size() - 7, 7));
+    EXPECT_TRUE(o.Set()->AtEnd());
+    EXPECT_EQ(o.host.port.m_vert.pos, mergedwnd::kThumbScale);
+    o.host.port.Resize(10, 40);
+    o.host.wnd->OnSize(40 * 8, 10 * 16);
     // Grows: a window at the end stays there.
     m_dir.Append("app.log", "p0 line 12\np0 line 13\n");
     m_all.push_back("p0 line 12");
