@@ -56,13 +56,17 @@ CWorkPool::CKeptCore::~CKeptCore()
 bool CWorkPool::WouldStartNow()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_tasks.empty() && m_nBusy < m_nThreads - std::min(m_nKept, m_nThreads - 1);
+    return m_tasks.empty() && m_nBusy < Takers();
+}
+
+unsigned CWorkPool::Takers() const
+{
+    return m_nThreads - std::min(m_nKept, m_nThreads - 1);
 }
 
 bool CWorkPool::MayTake() const
 {
-    const unsigned kept = std::min(m_nKept, m_nThreads - 1);
-    return !m_tasks.empty() && (m_stop || m_nBusy < m_nThreads - kept);
+    return !m_tasks.empty() && (m_stop || m_nBusy < Takers());
 }
 
 void CWorkPool::Run()

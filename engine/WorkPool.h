@@ -55,6 +55,8 @@ public:
 
 private:
     void Run();
+    // How many threads may run tasks at once: all but the kept ones, and at least one (under m_mutex).
+    unsigned Takers() const;
     bool MayTake() const;
 
     const unsigned m_nThreads;

@@ -321,7 +321,7 @@ void CMergedWnd::OnPartProgress(int file)
     if (m_wanted.file == file) {
         const int shown = ShownIndex(file);
         if (shown >= 0 && m_wanted.pos < f.end) {
-            m_top = m_pRows->Place(m_wanted.micros, shown, m_wanted.pos);
+            m_top = m_pRows->Place(m_wanted.micros, shown, f.wnd->LineStartOf(m_wanted.pos));
             m_bWentHome = false;
             Settle();
         }
@@ -485,37 +485,53 @@ void CMergedWnd::FindSetAnew()
 
 CMergedWnd::Place CMergedWnd::PlaceToKeep() const
 {
-    if (m_wanted.file >= 0)
-        return {PathOf(m_wanted.file), m_wanted.pos, m_wanted.micros, false};
-    const int file = TopFile();
-    return file >= 0 ? Place{PathOf(file), m_top.pos, m_top.micros, m_bAtEnd} : Place{{}, 0, 0, m_bAtEnd};
+    const int file = m_wanted.file >= 0 ? m_wanted.file : TopFile();
+    Place place;
+    place.atEnd = m_wanted.file < 0 && m_bAtEnd;
+    if (file < 0)
+        return place;
+    place.path = PathOf(file);
+    place.pos = m_wanted.file >= 0 ? m_wanted.pos : m_top.pos;
+    place.micros = m_wanted.file >= 0 ? m_wanted.micros : m_top.micros;
+    if (!IdentityOf(file, place.id))
+        place.id = {};
+    return place;
 }
 
-bool CMergedWnd::ShowAtTop(const std::string& path, TextPos lineStart, std::int64_t micros)
+bool CMergedWnd::IdentityOf(int file, platform::FileId& id) const
 {
-    for (std::size_t i = 0; i < m_files.size(); ++i) {
-        if (m_files[i].path != path)
-            continue;
-        m_wanted = {};
-        if (lineStart < 0)
-            return false;
-        // A compressed part is read in the background: its rows are not there to stand on yet, so the place
-        // waits for them.
-        StartReading(static_cast<int>(i));
-        if (m_files[i].pending && m_files[i].doc) {
-            m_wanted = {static_cast<int>(i), lineStart, micros};
-            return true;
-        }
-        const int shown = ShownIndex(static_cast<int>(i));
-        if (!m_pRows || shown < 0 || m_files[i].pending || lineStart >= m_files[i].end)
-            return false;
-        m_top = m_pRows->Place(micros, shown, lineStart);
-        Settle();
-        UpdateScroll();
-        m_owner.m_pPort->InvalidateAll();
+    const File& f = m_files[static_cast<std::size_t>(file)];
+    return (f.doc && f.doc->GetOpenedFileId(id)) || platform::GetFileId(f.path, id);
+}
+
+bool CMergedWnd::ShowAtTop(const std::string& path, const platform::FileId& id, TextPos lineStart, std::int64_t micros)
+{
+    m_wanted = {};
+    // The file by its identity, wherever a rotation moved its name; by its name when the identity is unknown.
+    const bool known = !(id == platform::FileId{});
+    int i = 0;
+    for (platform::FileId there; i < Count(); ++i)
+        if (known ? IdentityOf(i, there) && there == id : PathOf(i) == path)
+            break;
+    if (i == Count() || lineStart < 0)
+        return false;
+    File& f = m_files[static_cast<std::size_t>(i)];
+    // A compressed part is read in the background: its rows are not there to stand on yet, so the place waits
+    // for them.
+    StartReading(i);
+    if (f.pending && f.doc) {
+        m_wanted = {i, lineStart, micros};
         return true;
     }
-    return false;
+    const int shown = ShownIndex(i);
+    if (!m_pRows || shown < 0 || f.pending || lineStart >= f.end)
+        return false;
+    // On a line's start even when the file was rewritten meanwhile.
+    m_top = m_pRows->Place(micros, shown, f.wnd->LineStartOf(lineStart));
+    Settle();
+    UpdateScroll();
+    m_owner.m_pPort->InvalidateAll();
+    return true;
 }
 
 int CMergedWnd::ShownIndex(int file) const

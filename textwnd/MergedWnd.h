@@ -131,9 +131,10 @@ public:
     // Puts the row of the file named `path` that starts at `lineStart` at the top (a window put back as it was
     // left; `micros` is that row's time); false when no shown file has that name and a row there (the place is
     // then left as it was).
-    // A compressed part's row is put at the top once the part is read (true: it is being read), unless the
-    // view is moved before that.
-    bool ShowAtTop(const std::string& path, TextPos lineStart, std::int64_t micros);
+    // The file is found by `id` (its device and inode) wherever its name went, or by `path` when `id` is
+    // unknown (zero). A compressed part's row is put at the top once the part is read (true: it is being
+    // read), unless the view is moved before that.
+    bool ShowAtTop(const std::string& path, const platform::FileId& id, TextPos lineStart, std::int64_t micros);
     // The place to put the window back at: the top row's file, where that row starts and its time, and whether
     // the window follows the end (a place still waiting for its part to be read, when there is one, which
     // does not); an empty path without rows.
@@ -141,6 +142,7 @@ public:
         std::string path;
         TextPos pos = 0;
         std::int64_t micros = 0;
+        platform::FileId id;  // the file's device and inode (zero when unknown)
         bool atEnd = false;
     };
     Place PlaceToKeep() const;
@@ -196,6 +198,8 @@ private:
     // In sequence the thumb is scaled over every part, a part not read yet by the text it is guessed to hold:
     // it stands where the top is in the whole log, and dragging it reaches parts not opened yet.
     std::int64_t PartBytes(int file) const;
+    // A file's device and inode: of the file its document opened, else of the file its name names now.
+    bool IdentityOf(int file, platform::FileId& id) const;
     double SetFractionOf(const merged::Top& top) const;
     merged::Top AtSetFraction(double fraction);
 

@@ -237,11 +237,17 @@ fault set-thumb-over-opened-parts-only textwnd/FileWndMerged.cpp \
 fault gzip-part-sized-by-its-bytes file/RotationSet.cpp \
   's|        text = std::max(text, isize);|        ;|' '^RotationSet\.'
 fault place-in-a-compressed-part-given-up textwnd/FileWndMerged.cpp \
-  's|            m_wanted = {static_cast<int>(i), lineStart, micros};|            return false;|' '^RotationViewTest\.'
+  's|        m_wanted = {i, lineStart, micros};|        return false;|' '^RotationViewTest\.'
 fault place-waiting-for-a-part-kept-after-a-move textwnd/FileWndMerged.cpp \
   's|^    m_wanted = {};  // moved: the place waiting for a part is not wanted any more$|    ;|' '^RotationViewTest\.'
+fault session-top-file-by-its-name-only textwnd/FileWndMerged.cpp \
+  's|        if (known ? IdentityOf(i, there) \&\& there == id : PathOf(i) == path)|        if (PathOf(i) == path)|' \
+  '^(RotationViewTest\.|SessionSetsTest$)' 'ostrel_core_tests file_writer prefdb_adder SessionSetsTest'
+fault session-set-at-its-end-when-its-log-grew view/TextFileViewSession.cpp \
+  's|        if (state.following \|\| !merged->ShowAtTop|        if (changed \|\| state.following \|\| !merged->ShowAtTop|' \
+  '^SessionSetsTest$' SessionSetsTest
 fault session-merge-top-not-put-back textwnd/FileWndMerged.cpp \
-  's|        m_top = m_pRows->Place(micros, shown, lineStart);|        return false;|' '^SessionSetsTest$' SessionSetsTest
+  's|    m_top = m_pRows->Place(micros, shown, f.wnd->LineStartOf(lineStart));|    return false;|' '^SessionSetsTest$' SessionSetsTest
 fault session-merge-parts-not-kept view/StateStore.cpp \
   's|                m_session\[k\].merged.push_back(ColumnBytes(parts, 1));|                ;|' '^SessionSetsTest$' SessionSetsTest
 fault session-rows-of-another-window-taken view/StateStore.cpp \

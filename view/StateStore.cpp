@@ -36,7 +36,8 @@ CREATE TABLE IF NOT EXISTS session(
     filter TEXT NOT NULL, filter_flags INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS session_sets(
     ord INTEGER PRIMARY KEY, path BLOB NOT NULL,
-    rotated INTEGER NOT NULL, top_path BLOB NOT NULL, top_micros INTEGER NOT NULL);
+    rotated INTEGER NOT NULL, top_path BLOB NOT NULL, top_micros INTEGER NOT NULL,
+    top_device INTEGER NOT NULL, top_inode INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS session_merged(
     ord INTEGER NOT NULL, part INTEGER NOT NULL, path BLOB NOT NULL,
     PRIMARY KEY(ord, part)) WITHOUT ROWID;
@@ -102,7 +103,8 @@ bool CWindowState::operator==(const CWindowState& o) const
            fontColor == o.fontColor && pageColor == o.pageColor && textCase == o.textCase && codePage == o.codePage &&
            highlightStart == o.highlightStart && highlightEnd == o.highlightEnd && filter == o.filter &&
            filterRegex == o.filterRegex && filterIgnoreCase == o.filterIgnoreCase && filterInvert == o.filterInvert &&
-           rotated == o.rotated && merged == o.merged && topPath == o.topPath && topMicros == o.topMicros;
+           rotated == o.rotated && merged == o.merged && topPath == o.topPath && topMicros == o.topMicros &&
+           topId == o.topId;
 }
 
 struct CStateStore::CFileEntry {
@@ -324,7 +326,8 @@ CStateStore::Outcome CStateStore::ReadAll()
         return ord >= 0 && ord < static_cast<std::int64_t>(m_session.size()) ? static_cast<std::size_t>(ord)
                                                                              : m_session.size();
     };
-    if (sqlite3_stmt* sets = Statement("SELECT ord, path, rotated, top_path, top_micros FROM session_sets")) {
+    if (sqlite3_stmt* sets =
+            Statement("SELECT ord, path, rotated, top_path, top_micros, top_device, top_inode FROM session_sets")) {
         while ((rc = sqlite3_step(sets)) == SQLITE_ROW) {
             const std::size_t k = window(sets);
             if (k == m_session.size() || m_session[k].path != ColumnBytes(sets, 1))
@@ -333,6 +336,7 @@ CStateStore::Outcome CStateStore::ReadAll()
             m_session[k].rotated = sqlite3_column_int(sets, 2) != 0;
             m_session[k].topPath = ColumnBytes(sets, 3);
             m_session[k].topMicros = sqlite3_column_int64(sets, 4);
+            m_session[k].topId = {Unsigned(sqlite3_column_int64(sets, 5)), Unsigned(sqlite3_column_int64(sets, 6))};
         }
         if (rc != SQLITE_DONE)
             return Classify(rc);
@@ -683,7 +687,8 @@ bool CStateStore::SaveSetOf(int ord, const CWindowState& w)
     if (!w.rotated && w.merged.empty() && w.topPath.empty())
         return true;
     sqlite3_stmt* st =
-        Statement("INSERT INTO session_sets(ord, path, rotated, top_path, top_micros) VALUES(?1, ?2, ?3, ?4, ?5)");
+        Statement("INSERT INTO session_sets(ord, path, rotated, top_path, top_micros, top_device, top_inode) "
+                  "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     if (!st)
         return false;
     sqlite3_reset(st);
@@ -692,6 +697,8 @@ bool CStateStore::SaveSetOf(int ord, const CWindowState& w)
     sqlite3_bind_int(st, 3, w.rotated ? 1 : 0);
     BindBytes(st, 4, w.topPath);
     sqlite3_bind_int64(st, 5, w.topMicros);
+    sqlite3_bind_int64(st, 6, Signed(w.topId.device));
+    sqlite3_bind_int64(st, 7, Signed(w.topId.inode));
     if (sqlite3_step(st) != SQLITE_DONE)
         return false;
     sqlite3_stmt* part = Statement("INSERT INTO session_merged(ord, part, path) VALUES(?1, ?2, ?3)");

@@ -78,6 +78,8 @@ struct CWindowState {
     // that file); empty for a window on one file.
     std::string topPath;
     std::int64_t topMicros = 0;
+    // That file's device and inode, by which it is found again wherever a rotation moved its name.
+    platform::FileId topId;
     bool operator==(const CWindowState& other) const;
 };
 

@@ -52,6 +52,7 @@ CWindowState CTextFileView::CaptureState() const
         state.topPath = place.path;
         state.top = place.pos;
         state.topMicros = place.micros;
+        state.topId = place.id;
         return state;
     }
     if (wnd.GetHighlightStart() != kNoPos && wnd.GetHighlightStart() < wnd.GetHighlightEnd()) {
@@ -87,7 +88,9 @@ void CTextFileView::ApplyState(const CWindowState& state)
                          platform::FileSizeByHandle(file->Handle()) != static_cast<std::int64_t>(state.size) ||
                          platform::FileModifiedTime(file->Handle()) != state.modified;
     if (CMergedWnd* merged = wnd.GetMerged()) {
-        if (changed || state.following || !merged->ShowAtTop(state.topPath, state.top, state.topMicros))
+        // The place is in the top row's file, found again by its identity: the window's own file (the current
+        // one of a rotated log, say) may have grown or been rotated meanwhile without touching that row.
+        if (state.following || !merged->ShowAtTop(state.topPath, state.topId, state.top, state.topMicros))
             wnd.OnKeyDown(kVkEnd);
     } else if (changed || state.following) {
         // A file that changed meanwhile may hold anything at the old place: its end is what is new.

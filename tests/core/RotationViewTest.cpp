@@ -221,7 +221,9 @@ TEST_F(RotationViewTest, APlaceInACompressedPartWaitsForItsText)
         SCOPED_TRACE(moved ? "moved before the part is read" : "left alone");
         Opened o(m_dir.File("app.log"), true, false);
         ASSERT_NE(o.Set(), nullptr);
-        ASSERT_TRUE(o.Set()->ShowAtTop(gz, 5 * 11, 0));
+        platform::FileId id;
+        ASSERT_TRUE(platform::GetFileId(gz, id));
+        ASSERT_TRUE(o.Set()->ShowAtTop("renamed since", id, 5 * 11, 0));  // found by its identity
         const CWindowState kept = o.view->CaptureState();
         EXPECT_EQ(kept.topPath, gz);
         EXPECT_EQ(kept.top, 55);

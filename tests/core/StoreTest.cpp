@@ -175,6 +175,7 @@ TEST(Store, SessionRoundTrip)
     c.top = 77;
     c.topPath = "/tmp/m0.log";
     c.topMicros = 1'700'000'000'123'456;
+    c.topId = {~0ULL, 1ULL << 63};  // through SQLite's signed integers unchanged
     {
         Opened store(db);
         ASSERT_TRUE(store.ok);
@@ -197,6 +198,7 @@ TEST(Store, SessionRoundTrip)
     c.merged.clear();
     c.topPath.clear();
     c.topMicros = 0;
+    c.topId = {};
     Opened store(db);
     EXPECT_EQ(store.LastSession(), (std::vector<CWindowState>{a, b, c}));
 }

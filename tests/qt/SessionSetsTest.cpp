@@ -44,7 +44,7 @@ private slots:
     void init() { Reset(); }
 
     // The log with its older parts, left on a row of the older part, reopens with them at that row although
-    // Include Rotated Parts is off by then; the merged window, left at its end, reopens merging the same files
+    // Include Rotated Parts is off by then and the log was rotated meanwhile (the row's part under a new name); the merged window, left at its end, reopens merging the same files
     // at their new end; a merged window whose files are gone, or one that cannot be merged again, is not made,
     // and one notice says so.
     void aRotatedLogAndAMergeComeBackAsTheyWere()
@@ -81,6 +81,10 @@ private slots:
             QVERIFY(first.Frame()->close());
         }
         Settings().setValue("Log/IncludeRotated", 0);
+        const std::string oldest = older.substr(0, older.size() - 1) + "2";
+        QVERIFY(QFile::rename(QFile::decodeName(older.c_str()), QFile::decodeName(oldest.c_str())));
+        QVERIFY(QFile::rename(QFile::decodeName(log.c_str()), QFile::decodeName(older.c_str())));
+        WriteFile("app.log", Records("newer", 6000, 10));
         std::ofstream(m1, std::ios::app) << Records("late", 900, 40).toStdString();
         QVERIFY(QFile::remove(QFile::decodeName(g1.c_str())) && QFile::remove(QFile::decodeName(g2.c_str())));
         std::ofstream(h2, std::ios::trunc) << "no times here\n";
@@ -91,8 +95,8 @@ private slots:
         const QList<CTextFileViewerChildFrame*> frames = second.Frame()->GetChildFrames();
         QCOMPARE(frames.size(), 2);
         const CMergedWnd* set = MergedOf(frames[0]);
-        QVERIFY(set && set->IsSequence() && set->Count() == 2);
-        QCOMPARE(set->PathOf(set->TopFile()), older);
+        QVERIFY(set && set->IsSequence() && set->Count() == 3);
+        QCOMPARE(set->PathOf(set->TopFile()), oldest);
         QCOMPARE(set->Top().pos, top);
 
         const CMergedWnd* merge = MergedOf(frames[1]);
